@@ -1,0 +1,100 @@
+#include "model/player_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "model/vehicle.h"
+
+namespace gsadmin {
+namespace {
+
+std::vector<uint8_t> idsOf(const PlayerManager& players) {
+  std::vector<uint8_t> ids;
+  for (const auto& player : players.all()) ids.push_back(player->id);
+  return ids;
+}
+
+TEST(PlayerManagerTest, AddCreatesFreshRecord) {
+  PlayerManager players;
+  Player& p = players.add(7, "alice");
+  EXPECT_EQ(p.id, 7);
+  EXPECT_EQ(p.name, "alice");
+  EXPECT_EQ(p.info, "Unknown");
+  EXPECT_EQ(p.vehicle, nullptr);
+  EXPECT_EQ(p.status, 1);
+  EXPECT_EQ(p.kills, 0);
+  EXPECT_EQ(p.deaths, 0);
+  EXPECT_EQ(p.entryValue, 0u);
+  EXPECT_EQ(p.health, 100.0f);
+  EXPECT_EQ(p.position.x, 0.0f);
+  EXPECT_EQ(p.position.y, 0.0f);
+  EXPECT_EQ(p.position.z, 0.0f);
+  EXPECT_EQ(players.find(7), &p);
+}
+
+TEST(PlayerManagerTest, AddSameIdReplacesMovesLastAndResets) {
+  PlayerManager players;
+  Vehicle car(1, "Taxi");
+  Player& old = players.add(1, "alice");
+  players.add(2, "bob");
+  old.info = "details";
+  old.vehicle = &car;
+  old.status = 9;
+  old.kills = 5;
+  old.deaths = 6;
+  old.entryValue = 42;
+  old.health = 12.5f;
+  old.position = {1.0f, 2.0f, 3.0f};
+
+  Player& fresh = players.add(1, "alice2");
+  EXPECT_EQ(players.count(), 2u);
+  EXPECT_EQ(idsOf(players), (std::vector<uint8_t>{2, 1}));
+  EXPECT_EQ(players.find(1), &fresh);
+  EXPECT_EQ(fresh.name, "alice2");
+  EXPECT_EQ(fresh.info, "Unknown");
+  EXPECT_EQ(fresh.vehicle, nullptr);
+  EXPECT_EQ(fresh.status, 1);
+  EXPECT_EQ(fresh.kills, 0);
+  EXPECT_EQ(fresh.deaths, 0);
+  EXPECT_EQ(fresh.entryValue, 0u);
+  EXPECT_EQ(fresh.health, 100.0f);
+  EXPECT_EQ(fresh.position.x, 0.0f);
+  EXPECT_EQ(fresh.position.y, 0.0f);
+  EXPECT_EQ(fresh.position.z, 0.0f);
+}
+
+TEST(PlayerManagerTest, FindAndCount) {
+  PlayerManager players;
+  EXPECT_EQ(players.find(0), nullptr);
+  EXPECT_EQ(players.count(), 0u);
+
+  players.add(0, "");  // an empty name is still a name
+  players.add(255, "max");
+  EXPECT_EQ(players.count(), 2u);
+  ASSERT_NE(players.find(0), nullptr);
+  EXPECT_EQ(players.find(0)->name, "");
+  ASSERT_NE(players.find(255), nullptr);
+  EXPECT_EQ(players.find(255)->name, "max");
+  EXPECT_EQ(players.find(1), nullptr);
+}
+
+TEST(PlayerManagerTest, RemoveDestroysOnlyThatRecord) {
+  PlayerManager players;
+  players.add(1, "a");
+  players.add(2, "b");
+  players.add(3, "c");
+
+  players.remove(*players.find(2));
+  EXPECT_EQ(players.find(2), nullptr);
+  EXPECT_EQ(players.count(), 2u);
+  EXPECT_EQ(idsOf(players), (std::vector<uint8_t>{1, 3}));
+
+  // A record that belongs to no manager, even one with a known id, is ignored.
+  Player stranger(1, "a");
+  players.remove(stranger);
+  EXPECT_EQ(idsOf(players), (std::vector<uint8_t>{1, 3}));
+}
+
+}  // namespace
+}  // namespace gsadmin
