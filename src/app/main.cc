@@ -1,0 +1,35 @@
+// gsadmin: console remote administration for a game server.
+
+#include <cstdio>
+#include <memory>
+
+#include "app/command_line.h"
+#include "platform/clock.h"
+#include "session/admin_session.h"
+#include "session/current_session.h"
+
+int main(int argc, char** argv) {
+  // Every line reaches a pipe or a log file at once.
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+  std::printf("gsadmin %s - remote admin console for game servers\n\n", GSADMIN_VERSION);
+
+  std::optional<gsadmin::SessionSettings> settings = gsadmin::parseCommandLine(argc, argv);
+  gsadmin::hidePasswordArgument(argc, argv);
+  if (!settings) {
+    std::printf("ERROR: Insufficent arguements.\nSyntax: <IP> <port> <username> <password>.\n");
+    return 0;
+  }
+
+  gsadmin::SystemClock clock;
+  auto session = std::make_unique<gsadmin::AdminSession>(std::move(*settings), clock);
+  gsadmin::setCurrentSession(session.get());
+  session->run();
+
+  std::printf("Exiting Admin");
+  std::fflush(stdout);
+  clock.sleepMs(2000);
+  gsadmin::setCurrentSession(nullptr);
+  session.reset();
+  return 0;
+}

@@ -1,0 +1,58 @@
+#include "platform/udp_socket.h"
+
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace gsadmin {
+
+std::unique_ptr<UdpSocket> UdpSocket::connectTo(const sockaddr_in& peer) {
+  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return nullptr;
+  auto socket = std::make_unique<UdpSocket>(fd);
+  if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof(peer)) != 0) {
+    return nullptr;
+  }
+  return socket;
+}
+
+UdpSocket::~UdpSocket() {
+  ::close(fd_);
+}
+
+bool UdpSocket::waitReadable(int timeoutMs) {
+  pollfd entry{fd_, POLLIN, 0};
+  int ready;
+  do {
+    ready = ::poll(&entry, 1, timeoutMs);
+  } while (ready < 0 && errno == EINTR);
+  return ready > 0 && (entry.revents & (POLLIN | POLLERR)) != 0;
+}
+
+ReceiveResult UdpSocket::receive(uint8_t* buffer, size_t capacity) {
+  ssize_t n;
+  do {
+    // MSG_TRUNC makes the kernel report the datagram's real length, so an
+    // oversize datagram is detected instead of silently cut.
+    n = ::recv(fd_, buffer, capacity, MSG_DONTWAIT | MSG_TRUNC);
+  } while (n < 0 && errno == EINTR);
+  if (n >= 0) return {ReceiveResult::Kind::kDatagram, static_cast<size_t>(n)};
+  if (errno == EAGAIN || errno == EWOULDBLOCK) return {};
+  return {ReceiveResult::Kind::kError, 0};
+}
+
+void UdpSocket::send(const uint8_t* data, size_t length) {
+  ssize_t ignored = ::send(fd_, data, length, MSG_NOSIGNAL);
+  (void)ignored;
+}
+
+void UdpSocket::setReceiveBufferSize(int bytes) {
+  // The privileged form passes the system's ceiling; the plain one is capped.
+  if (::setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof(bytes)) != 0) {
+    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof(bytes));
+  }
+}
+
+}  // namespace gsadmin

@@ -1,0 +1,153 @@
+#include "script/api_args.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "model/player_manager.h"
+#include "model/vehicle_manager.h"
+#include "model/weapon_manager.h"
+#include "script/lua.h"
+#include "session/admin_session.h"
+#include "session/current_session.h"
+
+namespace gsadmin {
+
+int32_t truncateToInt32(double value) {
+  if (std::isnan(value)) return 0;
+  if (value >= 2147483647.0) return INT32_MAX;
+  if (value <= -2147483648.0) return INT32_MIN;
+  return static_cast<int32_t>(value);
+}
+
+AdminSession* ApiCall::session() const {
+  return currentSession();
+}
+
+int ApiCall::argumentCount() const {
+  return lua_gettop(L_);
+}
+
+bool ApiCall::isString(int index) const {
+  return lua_isstring(L_, index) != 0;
+}
+
+bool ApiCall::isNumber(int index) const {
+  return lua_isnumber(L_, index) != 0;
+}
+
+std::string ApiCall::text(int index) const {
+  size_t length = 0;
+  // Converts a number argument in place, as the script API always has.
+  const char* data = lua_tolstring(L_, index, &length);
+  return data ? std::string(data, length) : std::string();
+}
+
+double ApiCall::number(int index) const {
+  return lua_tonumber(L_, index);
+}
+
+std::optional<uint8_t> ApiCall::id(int index) const {
+  double value = lua_tonumber(L_, index);
+  if (std::isnan(value) || value <= -2147483649.0 || value >= 2147483648.0) return std::nullopt;
+  auto truncated = static_cast<int32_t>(value);
+  return static_cast<uint8_t>(static_cast<uint32_t>(truncated) & 0xFFu);
+}
+
+int ApiCall::refuse(const char* reason) const {
+  std::printf("%s: %s\n", name_, reason);
+  return 0;
+}
+
+Player* ApiCall::findPlayer(int index) const {
+  AdminSession* current = session();
+  PlayerManager* players = current ? current->players() : nullptr;
+  if (players == nullptr) {
+    refuse("PlayerManager missing.");
+    return nullptr;
+  }
+  std::optional<uint8_t> playerId = id(index);
+  Player* found = playerId ? players->find(*playerId) : nullptr;
+  if (found == nullptr) refuse("No such player.");
+  return found;
+}
+
+Vehicle* ApiCall::findVehicle(int index) const {
+  AdminSession* current = session();
+  VehicleManager* vehicles = current ? current->vehicles() : nullptr;
+  if (vehicles == nullptr) {
+    refuse("VehicleManager missing.");
+    return nullptr;
+  }
+  std::optional<uint8_t> vehicleId = id(index);
+  Vehicle* found = vehicleId ? vehicles->find(*vehicleId) : nullptr;
+  if (found == nullptr) refuse("Invalid Vehicle.");
+  return found;
+}
+
+Player* ApiCall::player(int index, const char* invalidArgumentLine) const {
+  if (!isNumber(index)) {
+    if (invalidArgumentLine != nullptr) {
+      std::printf("%s\n", invalidArgumentLine);
+    } else {
+      refuse("Invalid Argument #1.");
+    }
+    return nullptr;
+  }
+  return findPlayer(index);
+}
+
+Vehicle* ApiCall::vehicle(int index) const {
+  if (!isNumber(index)) {
+    refuse("Invalid Parameters");
+    return nullptr;
+  }
+  return findVehicle(index);
+}
+
+const Weapon* ApiCall::weapon(int index) const {
+  if (!isNumber(index)) {
+    refuse("Invalid Parameters");
+    return nullptr;
+  }
+  AdminSession* current = session();
+  WeaponManager* weapons = current ? current->weapons() : nullptr;
+  if (weapons == nullptr) {
+    refuse("WeaponManager missing.");
+    return nullptr;
+  }
+  std::optional<uint8_t> weaponId = id(index);
+  const Weapon* found = weaponId ? weapons->find(*weaponId) : nullptr;
+  if (found == nullptr) refuse("Invalid Weapon.");
+  return found;
+}
+
+int ApiCall::pushText(const std::optional<std::string>& text) const {
+  if (text) {
+    lua_pushlstring(L_, text->data(), text->size());
+  } else {
+    lua_pushnil(L_);
+  }
+  return 1;
+}
+
+int ApiCall::pushNumber(double value) const {
+  lua_pushnumber(L_, value);
+  return 1;
+}
+
+int ApiCall::pushInteger(int64_t value) const {
+  lua_pushinteger(L_, static_cast<lua_Integer>(value));
+  return 1;
+}
+
+int ApiCall::pushBoolean(bool value) const {
+  lua_pushboolean(L_, value ? 1 : 0);
+  return 1;
+}
+
+int ApiCall::pushNil() const {
+  lua_pushnil(L_);
+  return 1;
+}
+
+}  // namespace gsadmin

@@ -1,0 +1,82 @@
+#ifndef GSADMIN_SCRIPT_API_ARGS_H_
+#define GSADMIN_SCRIPT_API_ARGS_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct lua_State;
+
+namespace gsadmin {
+
+class AdminSession;
+struct Player;
+struct Vehicle;
+struct Weapon;
+
+// Argument conversion and diagnostics shared by every API function, so that
+// each function reads as its checks and its results. One object per call;
+// `functionName` must remain live while it is in use.
+class ApiCall {
+ public:
+  ApiCall(lua_State* state, const char* functionName) : L_(state), name_(functionName) {}
+
+  lua_State* state() const { return L_; }
+  const char* functionName() const { return name_; }
+  // The session, or null when none is set.
+  AdminSession* session() const;
+
+  int argumentCount() const;
+  // lua_isstring: a number counts as a string.
+  bool isString(int index) const;
+  // lua_isnumber: a numeric string counts as a number.
+  bool isNumber(int index) const;
+  // The argument's string form (a number becomes its text); empty when it
+  // has none.
+  std::string text(int index) const;
+  double number(int index) const;
+
+  // The id a numeric argument names: the number truncated toward zero to a
+  // 32-bit signed integer, then its low 8 bits. Empty for NaN and for numbers
+  // outside the 32-bit signed range, which name no record.
+  std::optional<uint8_t> id(int index) const;
+
+  // Prints "<function name>: <reason>\n" and returns 0, the number of values
+  // a refused call returns.
+  int refuse(const char* reason) const;
+
+  // Record lookups of the three families. Each prints the family's
+  // diagnostic and returns null when the call must be refused:
+  //  player: "Invalid Argument #1.", "PlayerManager missing.", "No such player."
+  //  vehicle: "Invalid Parameters", "VehicleManager missing.", "Invalid Vehicle."
+  //  weapon: "Invalid Parameters", "WeaponManager missing.", "Invalid Weapon."
+  // `invalidArgumentLine`, when given, is printed whole in place of the first
+  // diagnostic (one function spells its own name differently there).
+  Player* player(int index, const char* invalidArgumentLine = nullptr) const;
+  Vehicle* vehicle(int index) const;
+  const Weapon* weapon(int index) const;
+
+  // The lookups without the argument-type check, for functions that check
+  // several arguments first.
+  Player* findPlayer(int index) const;
+  Vehicle* findVehicle(int index) const;
+
+  // Result pushes; each returns the number of values pushed.
+  int pushText(const std::optional<std::string>& text) const;  // absent: nil
+  int pushNumber(double value) const;
+  int pushInteger(int64_t value) const;
+  int pushBoolean(bool value) const;
+  int pushNil() const;
+
+ private:
+  lua_State* L_;
+  const char* name_;
+};
+
+// Float to integer, truncating toward zero: NaN gives 0 and values beyond
+// the 32-bit range saturate.
+int32_t truncateToInt32(double value);
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_SCRIPT_API_ARGS_H_

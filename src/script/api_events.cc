@@ -1,0 +1,45 @@
+#include "script/api_args.h"
+#include "script/api_functions.h"
+#include "script/event_manager.h"
+#include "session/admin_session.h"
+
+namespace gsadmin::api {
+namespace {
+
+// Both functions check the same way; returns false after any refusal.
+bool handlerArguments(const ApiCall& call, std::string& eventName, std::string& functionName) {
+  if (call.argumentCount() < 2) return false;
+  if (!call.isString(1)) {
+    call.refuse("Invalid argument #1.");
+    return false;
+  }
+  if (!call.isString(2)) {
+    call.refuse("Invalid argument #2.");
+    return false;
+  }
+  eventName = call.text(1);
+  functionName = call.text(2);
+  return true;
+}
+
+}  // namespace
+
+int addEventHandler(lua_State* L) {
+  ApiCall call(L, "addEventHandler");
+  std::string eventName, functionName;
+  if (!handlerArguments(call, eventName, functionName)) return 0;
+  if (AdminSession* session = call.session()) session->events().addHandler(eventName, functionName);
+  return 0;
+}
+
+int removeEventHandler(lua_State* L) {
+  ApiCall call(L, "removeEventHandler");
+  std::string eventName, functionName;
+  if (!handlerArguments(call, eventName, functionName)) return 0;
+  if (AdminSession* session = call.session()) {
+    session->events().removeHandler(eventName, functionName);
+  }
+  return 0;
+}
+
+}  // namespace gsadmin::api

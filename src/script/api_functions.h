@@ -1,0 +1,53 @@
+#ifndef GSADMIN_SCRIPT_API_FUNCTIONS_H_
+#define GSADMIN_SCRIPT_API_FUNCTIONS_H_
+
+struct lua_State;
+
+// The C functions behind the script API's globals, grouped by source file.
+// Each takes its arguments from the calling script's stack, never raises a
+// Lua error, and returns the number of values it pushed.
+namespace gsadmin::api {
+
+// api_events.cc
+int addEventHandler(lua_State* L);
+int removeEventHandler(lua_State* L);
+
+// api_session.cc
+int gettok(lua_State* L);
+int getAdminName(lua_State* L);
+int getAdminPassword(lua_State* L);
+int isConnected(lua_State* L);
+int getServerIP(lua_State* L);
+int getServerPort(lua_State* L);
+int getServerName(lua_State* L);
+int getServerMOTD(lua_State* L);
+int getServerGame(lua_State* L);
+int getServerGameMode(lua_State* L);
+int getServerMaxPlayers(lua_State* L);
+
+// api_queries.cc
+int getPlayerName(lua_State* L);
+int getPlayerKills(lua_State* L);
+int getPlayerDeaths(lua_State* L);
+int getPlayerHealth(lua_State* L);
+int getPlayerStatus(lua_State* L);
+int getPlayerVehicle(lua_State* L);
+int getPlayerPosition(lua_State* L);
+int getVehicleName(lua_State* L);
+int getVehicleHealth(lua_State* L);
+int getVehiclePosition(lua_State* L);
+int getVehicleSpawnpoint(lua_State* L);
+int getVehicleDriver(lua_State* L);
+int getVehicleIsPassenger(lua_State* L);
+int getWeaponName(lua_State* L);
+
+// api_commands.cc
+int sendChat(lua_State* L);
+int sendMessage(lua_State* L);
+int slapPlayer(lua_State* L);
+int kickPlayer(lua_State* L);
+int banPlayer(lua_State* L);
+
+}  // namespace gsadmin::api
+
+#endif  // GSADMIN_SCRIPT_API_FUNCTIONS_H_

@@ -1,0 +1,85 @@
+#include "script/event_manager.h"
+
+#include <algorithm>
+
+#include "script/script_manager.h"
+
+namespace gsadmin {
+
+const EventHandler& EventManager::addHandler(std::string_view eventName,
+                                             std::string_view functionName) {
+  handlers_.push_back({std::string(eventName), std::string(functionName), nextSerial_++});
+  return handlers_.back();
+}
+
+const EventHandler* EventManager::findHandler(std::string_view eventName,
+                                              std::string_view functionName) const {
+  for (const EventHandler& handler : handlers_) {
+    if (handler.eventName == eventName && handler.functionName == functionName) return &handler;
+  }
+  return nullptr;
+}
+
+void EventManager::removeHandler(std::string_view eventName, std::string_view functionName) {
+  for (auto it = handlers_.begin(); it != handlers_.end(); ++it) {
+    if (it->eventName == eventName && it->functionName == functionName) {
+      handlers_.erase(it);
+      return;
+    }
+  }
+}
+
+void EventManager::fire(std::string_view eventName, std::span<const EventArgument> arguments) {
+  uint64_t lastCalled = 0;
+  for (;;) {
+    // Resume after the record called last, wherever it now stands.
+    auto it = std::upper_bound(
+        handlers_.begin(), handlers_.end(), lastCalled,
+        [](uint64_t serial, const EventHandler& handler) { return serial < handler.serial; });
+    while (it != handlers_.end() && it->eventName != eventName) ++it;
+    if (it == handlers_.end()) return;
+    lastCalled = it->serial;
+
+    scripts_.fetchFunction(it->functionName);  // copies the name
+    for (const EventArgument& argument : arguments) {
+      if (argument.isText) {
+        scripts_.pushString(argument.text);
+      } else {
+        scripts_.pushInteger(argument.integer);
+      }
+    }
+    scripts_.callFunction(static_cast<int>(arguments.size()));  // may change handlers_
+  }
+}
+
+void EventManager::fireEvent(std::string_view eventName) {
+  fire(eventName, {});
+}
+
+void EventManager::fireEvent(std::string_view eventName, int32_t a) {
+  EventArgument arguments[] = {{false, a, {}}};
+  fire(eventName, arguments);
+}
+
+void EventManager::fireEvent(std::string_view eventName, int32_t a, int32_t b) {
+  EventArgument arguments[] = {{false, a, {}}, {false, b, {}}};
+  fire(eventName, arguments);
+}
+
+void EventManager::fireEvent(std::string_view eventName, std::string_view s) {
+  EventArgument arguments[] = {{true, 0, s}};
+  fire(eventName, arguments);
+}
+
+void EventManager::fireEvent(std::string_view eventName, int32_t a, std::string_view s) {
+  EventArgument arguments[] = {{false, a, {}}, {true, 0, s}};
+  fire(eventName, arguments);
+}
+
+void EventManager::fireHealthChange(int32_t playerId, int32_t newHealth, int32_t oldHealth) {
+  EventArgument arguments[] = {
+      {false, playerId, {}}, {false, newHealth, {}}, {false, oldHealth, {}}};
+  fire("onPlayerHealthChange", arguments);
+}
+
+}  // namespace gsadmin

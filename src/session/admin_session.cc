@@ -1,0 +1,122 @@
+#include "session/admin_session.h"
+
+#include <cstdio>
+
+#include "platform/resolve.h"
+#include "protocol/dispatch.h"
+#include "protocol/outbound.h"
+
+namespace gsadmin {
+namespace {
+
+// Bounds one poll's receiving under a flood, so the deadline is still
+// checked; what is left waits for the next poll, which follows at once.
+constexpr int kMaxDatagramsPerPoll = 1024;
+
+// Large enough that a burst of many thousand small datagrams is queued by
+// the kernel rather than dropped.
+constexpr int kReceiveQueueBytes = 16 * 1024 * 1024;
+
+}  // namespace
+
+AdminSession::AdminSession(SessionSettings settings, Clock& clock)
+    : settings_(std::move(settings)),
+      clock_(clock),
+      serverInfo_(std::make_unique<ServerInfo>()),
+      players_(std::make_unique<PlayerManager>()),
+      vehicles_(std::make_unique<VehicleManager>()),
+      weapons_(std::make_unique<WeaponManager>()),
+      scripts_(std::make_unique<ScriptManager>()),
+      events_(std::make_unique<EventManager>(*scripts_)),
+      deadline_(clock.nowMs() + kSilenceMs) {
+  linkRegistries(*players_, *vehicles_);
+}
+
+AdminSession::~AdminSession() = default;
+
+bool AdminSession::start() {
+  scripts_->loadScripts();
+  events_->fireEvent("onStart");
+  if (!settings_.serverIP) {
+    std::printf("ERROR: IP not set!\n");
+    return false;
+  }
+  if (settings_.serverPort == 0) {
+    std::printf("ERROR: Port not set!\n");
+    return false;
+  }
+  if (!connectSocket()) {
+    std::printf("ERROR: socket creation failed\n");
+    return false;
+  }
+  connected_ = false;
+  deadline_ = clock_.nowMs();  // the first poll that sees time move on logs in
+  return true;
+}
+
+bool AdminSession::connectSocket() {
+  std::optional<sockaddr_in> address = resolveIPv4(*settings_.serverIP, settings_.serverPort);
+  if (!address) return false;
+  socket_ = UdpSocket::connectTo(*address);
+  if (!socket_) return false;
+  socket_->setReceiveBufferSize(kReceiveQueueBytes);
+  return true;
+}
+
+void AdminSession::run() {
+  if (!start()) return;
+  for (;;) {
+    poll();
+    socket_->waitReadable(kPollIntervalMs);
+  }
+}
+
+void AdminSession::poll() {
+  if (socket_) {
+    for (int i = 0; i < kMaxDatagramsPerPoll; ++i) {
+      ReceiveResult received = socket_->receive(receiveBuffer_.data(), receiveBuffer_.size());
+      if (received.kind == ReceiveResult::Kind::kNothing) break;
+      if (received.kind == ReceiveResult::Kind::kDatagram && received.length == 0) continue;
+      // Any datagram, even one not handled, and any receive error is activity.
+      deadline_ = clock_.nowMs() + kSilenceMs;
+      if (received.kind == ReceiveResult::Kind::kDatagram) handleDatagram(received.length);
+    }
+  }
+
+  uint64_t now = clock_.nowMs();
+  if (connected_) {
+    if (now > deadline_) {
+      std::printf("DISCONNECT: Connection timed out\n");
+      events_->fireEvent("onDisconnect", 2);  // handlers still see connected
+      deadline_ = clock_.nowMs() + kSilenceMs;
+      connected_ = false;
+    }
+    return;
+  }
+  if (now > deadline_) sendLogin();
+}
+
+void AdminSession::handleDatagram(size_t length) {
+  if (length > kMaxDatagram) {
+    ++oversizeDatagrams_;
+    return;
+  }
+  uint8_t id = receiveBuffer_[0];
+  dispatchMessage(*this, id, receiveBuffer_.data() + 1, length - 1);
+}
+
+void AdminSession::sendLogin() {
+  send(buildLogin(settings_.adminName.value_or(std::string()),
+                  settings_.adminPassword.value_or(std::string())));
+  std::printf("Connecting to %s:%u as %s...\n", settings_.serverIP.value_or(std::string()).c_str(),
+              static_cast<unsigned>(settings_.serverPort),
+              settings_.adminName.value_or(std::string()).c_str());
+  connected_ = true;
+  deadline_ = clock_.nowMs() + kSilenceMs;
+}
+
+void AdminSession::send(const std::vector<uint8_t>& datagram) {
+  if (socket_) socket_->send(datagram.data(), datagram.size());
+}
+
+}  // namespace gsadmin

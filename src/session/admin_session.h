@@ -1,0 +1,113 @@
+#ifndef GSADMIN_SESSION_ADMIN_SESSION_H_
+#define GSADMIN_SESSION_ADMIN_SESSION_H_
+
+#include <netinet/in.h>
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "model/player_manager.h"
+#include "model/server_info.h"
+#include "model/vehicle_manager.h"
+#include "model/weapon_manager.h"
+#include "platform/clock.h"
+#include "platform/udp_socket.h"
+#include "script/event_manager.h"
+#include "script/script_manager.h"
+
+namespace gsadmin {
+
+// The four connection settings, fixed for the life of the session.
+struct SessionSettings {
+  std::optional<std::string> serverIP = std::string("127.0.0.1");
+  uint16_t serverPort = 4003;
+  std::optional<std::string> adminName = std::string("Admin");
+  std::optional<std::string> adminPassword = std::string("73519");
+};
+
+// The client's one session with one game server. Owns the server record, the
+// registries, the scripts, the event handlers and the socket for its whole
+// life. Not connected at first; it logs in when the silence deadline has
+// passed, and falls back to not connected on a refusal or 10 s of silence.
+class AdminSession {
+ public:
+  static constexpr uint64_t kSilenceMs = 10000;
+  static constexpr size_t kMaxDatagram = 4096;
+  // Longest wait for a datagram between two polls.
+  static constexpr int kPollIntervalMs = 10;
+
+  // `clock` must outlive the session.
+  AdminSession(SessionSettings settings, Clock& clock);
+  ~AdminSession();
+  AdminSession(const AdminSession&) = delete;
+  AdminSession& operator=(const AdminSession&) = delete;
+
+  // Start-up: loads "script.lua" from the working directory, fires
+  // "onStart", checks the settings, resolves the address and connects the
+  // socket. Returns false after printing its one "ERROR: " line.
+  bool start();
+
+  // start(), then polls forever, waiting at most kPollIntervalMs for a
+  // datagram between polls. Returns only when start() fails.
+  void run();
+
+  // One step of the loop: receives and dispatches every waiting datagram in
+  // arrival order, then checks the deadline (timeout while connected, login
+  // while not).
+  void poll();
+
+  // Sends the login, prints the connecting line, marks the session connected
+  // and renews the deadline.
+  void sendLogin();
+
+  // Sends one datagram on the socket; does nothing before start() made one.
+  void send(const std::vector<uint8_t>& datagram);
+
+  // The registries; never null while the session lives.
+  ServerInfo* serverInfo() { return serverInfo_.get(); }
+  PlayerManager* players() { return players_.get(); }
+  VehicleManager* vehicles() { return vehicles_.get(); }
+  WeaponManager* weapons() { return weapons_.get(); }
+  ScriptManager& scripts() { return *scripts_; }
+  EventManager& events() { return *events_; }
+
+  const SessionSettings& settings() const { return settings_; }
+  bool connected() const { return connected_; }
+  void setConnected(bool connected) { connected_ = connected; }
+  uint64_t deadline() const { return deadline_; }
+  Clock& clock() { return clock_; }
+  // Null until start() has connected.
+  UdpSocket* socket() { return socket_.get(); }
+
+  // Number of datagrams that were longer than kMaxDatagram and not handled.
+  uint64_t oversizeDatagrams() const { return oversizeDatagrams_; }
+
+ private:
+  bool connectSocket();
+  void handleDatagram(size_t length);
+
+  SessionSettings settings_;
+  Clock& clock_;
+  std::unique_ptr<ServerInfo> serverInfo_;
+  std::unique_ptr<PlayerManager> players_;
+  std::unique_ptr<VehicleManager> vehicles_;
+  std::unique_ptr<WeaponManager> weapons_;
+  std::unique_ptr<ScriptManager> scripts_;
+  std::unique_ptr<EventManager> events_;
+  std::unique_ptr<UdpSocket> socket_;
+  uint64_t deadline_;
+  bool connected_ = false;
+  uint64_t oversizeDatagrams_ = 0;
+  // One byte more than the largest datagram handled, so that a longer one is
+  // told apart even where the kernel cannot report its full length.
+  std::array<uint8_t, kMaxDatagram + 1> receiveBuffer_{};
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_SESSION_ADMIN_SESSION_H_

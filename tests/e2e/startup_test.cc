@@ -1,0 +1,129 @@
+// The real binary: banner, command line, start-up failures, the first login.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "support/client_process.h"
+#include "support/loopback_peer.h"
+#include "support/server_messages.h"
+
+namespace gsadmin::testing {
+namespace {
+
+const char kUsage[] =
+    "ERROR: Insufficent arguements.\nSyntax: <IP> <port> <username> <password>.\n";
+const char kBanner[] = "gsadmin " GSADMIN_VERSION " - remote admin console for game servers";
+
+std::vector<std::string> argsFor(const LoopbackPeer& peer, const std::string& name = "Admin",
+                                 const std::string& password = "secret") {
+  return {"127.0.0.1", std::to_string(peer.port()), name, password};
+}
+
+TEST(StartupTest, BannerThenBlankLineThenLoginToThePeer) {
+  LoopbackPeer peer;
+  ClientProcess client(argsFor(peer, "Boss", "pw"), std::nullopt);
+  EXPECT_EQ(client.nextLine(), kBanner);
+  EXPECT_EQ(client.nextLine(), "");
+  EXPECT_EQ(client.nextLine(), "LUA: Unable to load script 'script.lua'");
+  EXPECT_EQ(client.nextLine(),
+            "Connecting to 127.0.0.1:" + std::to_string(peer.port()) + " as Boss...");
+  std::optional<Datagram> login = peer.receive();
+  ASSERT_TRUE(login);
+  EXPECT_EQ(*login, (Datagram{0x0D, 0x30, 0x02, 'B', 'o', 's', 's', 0x7C, 'p', 'w', 0x00}));
+}
+
+TEST(StartupTest, UsageForPortsThatConvertToZero) {
+  for (const char* port : {"0", "65536", "abc", ""}) {
+    ClientProcess client({"127.0.0.1", port, "Admin", "pw"}, std::nullopt);
+    EXPECT_EQ(client.waitExit(), 0) << port;
+    client.readToEnd();
+    EXPECT_EQ(client.output(), std::string(kBanner) + "\n\n" + kUsage) << port;
+  }
+}
+
+TEST(StartupTest, PortTextsConvertLikeAtoiCutTo16Bits) {
+  // 70000 and -1 wrap to ports nobody listens on; the connecting line shows them.
+  const std::pair<const char*, const char*> cases[] = {
+      {"4003abc", "4003"}, {"70000", "4464"}, {"-1", "65535"}, {"  +17", "17"}};
+  for (const auto& [text, shown] : cases) {
+    ClientProcess client({"127.0.0.1", text, "Admin", "pw"}, std::nullopt);
+    std::optional<std::string> line = client.waitForLine("Connecting to");
+    ASSERT_TRUE(line) << text;
+    EXPECT_EQ(*line, std::string("Connecting to 127.0.0.1:") + shown + " as Admin...");
+  }
+}
+
+TEST(StartupTest, FewerThanFourArgumentsUseAllDefaults) {
+  for (int count = 0; count <= 3; ++count) {
+    std::vector<std::string> args = {"10.1.2.3", "999", "Someone"};
+    args.resize(static_cast<size_t>(count));
+    ClientProcess client(args, std::nullopt);
+    std::optional<std::string> line = client.waitForLine("Connecting to");
+    ASSERT_TRUE(line) << count;
+    EXPECT_EQ(*line, "Connecting to 127.0.0.1:4003 as Admin...");
+  }
+}
+
+TEST(StartupTest, ArgumentsAfterTheFourthAreIgnored) {
+  LoopbackPeer peer;
+  std::vector<std::string> args = argsFor(peer, "Chief");
+  args.push_back("extra");
+  ClientProcess client(args, std::nullopt);
+  EXPECT_TRUE(client.waitForLine("as Chief..."));
+}
+
+TEST(StartupTest, UnresolvableHostFailsWithSocketErrorAndExitsZero) {
+  ClientProcess client({"no-such-host.invalid", "4003", "Admin", "pw"}, std::nullopt);
+  EXPECT_TRUE(client.waitForLine("ERROR: socket creation failed"));
+  EXPECT_EQ(client.waitExit(8000), 0);
+  client.readToEnd();
+  const std::string& out = client.output();
+  EXPECT_EQ(out.substr(out.size() - 13), "Exiting Admin");
+}
+
+TEST(StartupTest, KeepAliveIsAnsweredWithExactlyTwoBytes) {
+  LoopbackPeer peer;
+  ClientProcess client(argsFor(peer), std::nullopt);
+  ASSERT_TRUE(peer.receive());  // login
+  ASSERT_TRUE(peer.send(keepAliveRequest()));
+  std::optional<Datagram> answer = peer.receive();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(*answer, (Datagram{0x35, 0x00}));
+  ASSERT_TRUE(peer.send({4, 1, 2, 3, 4, 5}));
+  answer = peer.receive();
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(*answer, (Datagram{0x35, 0x00}));
+  EXPECT_FALSE(peer.receive(200));
+}
+
+TEST(StartupTest, PasswordIsNotVisibleInTheCommandLine) {
+  LoopbackPeer peer;
+  ClientProcess client(argsFor(peer, "Admin", "hunter2-secret"), std::nullopt);
+  ASSERT_TRUE(peer.receive());  // the password has been copied and used by now
+  std::ifstream cmdline("/proc/" + std::to_string(client.pid()) + "/cmdline", std::ios::binary);
+  std::stringstream content;
+  content << cmdline.rdbuf();
+  EXPECT_EQ(content.str().find("hunter2-secret"), std::string::npos);
+  EXPECT_NE(content.str().find("Admin"), std::string::npos);
+}
+
+TEST(StartupTest, ScriptLoadedLineAndOnStartBeforeTheSocketExists) {
+  LoopbackPeer peer;
+  ClientProcess client(argsFor(peer),
+                       "addEventHandler('onStart', 'started')\n"
+                       "function started() print('started') "
+                       "sendChat('too early') end\n");
+  EXPECT_EQ(client.waitForLine("LUA:"), "LUA: Script 'script.lua' loaded.");
+  EXPECT_EQ(client.nextLine(), "started");
+  std::optional<Datagram> first = peer.receive();
+  ASSERT_TRUE(first);
+  EXPECT_EQ((*first)[0], 0x0D) << "the chat from onStart must not have left the client";
+}
+
+}  // namespace
+}  // namespace gsadmin::testing

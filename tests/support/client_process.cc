@@ -1,0 +1,148 @@
+#include "support/client_process.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+namespace gsadmin::testing {
+namespace {
+
+int64_t nowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "gsadmin-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) {
+    std::perror("mkdtemp");
+    std::abort();
+  }
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+void TempDir::write(const std::string& name, const std::string& content) const {
+  std::ofstream out(path_ + "/" + name, std::ios::binary);
+  out << content;
+}
+
+std::string ClientProcess::defaultBinary() {
+  return GSADMIN_BINARY_PATH;
+}
+
+ClientProcess::ClientProcess(const std::vector<std::string>& args,
+                             const std::optional<std::string>& script, const std::string& program) {
+  if (script) dir_.write("script.lua", *script);
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) std::abort();
+  pid_ = fork();
+  if (pid_ == 0) {
+    dup2(fds[1], STDOUT_FILENO);
+    dup2(fds[1], STDERR_FILENO);
+    if (chdir(dir_.path().c_str()) != 0) _exit(127);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(fds[1]);
+  outFd_ = fds[0];
+}
+
+ClientProcess::~ClientProcess() {
+  if (!exited_ && pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    waitExit(5000);
+  }
+  if (outFd_ >= 0) close(outFd_);
+}
+
+bool ClientProcess::readMore(int timeoutMs) {
+  if (outFd_ < 0) return false;
+  pollfd entry{outFd_, POLLIN, 0};
+  if (poll(&entry, 1, timeoutMs) <= 0) return false;
+  char buffer[4096];
+  ssize_t n = read(outFd_, buffer, sizeof(buffer));
+  if (n <= 0) {
+    close(outFd_);
+    outFd_ = -1;
+    return false;
+  }
+  pending_.append(buffer, static_cast<size_t>(n));
+  all_.append(buffer, static_cast<size_t>(n));
+  return true;
+}
+
+std::optional<std::string> ClientProcess::nextLine(int timeoutMs) {
+  int64_t end = nowMs() + timeoutMs;
+  for (;;) {
+    size_t newline = pending_.find('\n');
+    if (newline != std::string::npos) {
+      std::string line = pending_.substr(0, newline);
+      pending_.erase(0, newline + 1);
+      return line;
+    }
+    int64_t left = end - nowMs();
+    if (left <= 0 || outFd_ < 0) return std::nullopt;
+    readMore(static_cast<int>(left));
+  }
+}
+
+std::optional<std::string> ClientProcess::waitForLine(const std::string& needle, int timeoutMs) {
+  int64_t end = nowMs() + timeoutMs;
+  for (;;) {
+    int64_t left = end - nowMs();
+    if (left <= 0) return std::nullopt;
+    std::optional<std::string> line = nextLine(static_cast<int>(left));
+    if (!line) return std::nullopt;
+    if (line->find(needle) != std::string::npos) return line;
+  }
+}
+
+void ClientProcess::readToEnd(int timeoutMs) {
+  int64_t end = nowMs() + timeoutMs;
+  while (outFd_ >= 0) {
+    int64_t left = end - nowMs();
+    if (left <= 0) return;
+    readMore(static_cast<int>(left));
+  }
+}
+
+int ClientProcess::waitExit(int timeoutMs) {
+  if (exited_) return status_;
+  int64_t end = nowMs() + timeoutMs;
+  for (;;) {
+    int status = 0;
+    pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+      exited_ = true;
+      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      return status_;
+    }
+    if (nowMs() >= end) return -1;
+    usleep(5000);
+  }
+}
+
+void ClientProcess::kill(int signal) {
+  if (!exited_ && pid_ > 0) ::kill(pid_, signal);
+}
+
+}  // namespace gsadmin::testing

@@ -1,0 +1,74 @@
+#ifndef GSADMIN_TESTS_SUPPORT_CLIENT_PROCESS_H_
+#define GSADMIN_TESTS_SUPPORT_CLIENT_PROCESS_H_
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace gsadmin::testing {
+
+// A fresh temporary directory, removed with everything in it on destruction.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return path_; }
+  // Writes `content` to path()/name.
+  void write(const std::string& name, const std::string& content) const;
+
+ private:
+  std::string path_;
+};
+
+// The real gsadmin binary (or another program) running in its own temporary
+// directory, with its standard output and error read line by line.
+class ClientProcess {
+ public:
+  // Starts `program` with `args`; when `script` is given it is written to
+  // script.lua in the working directory first.
+  ClientProcess(const std::vector<std::string>& args, const std::optional<std::string>& script,
+                const std::string& program = defaultBinary());
+  ~ClientProcess();  // kills the process if it still runs
+  ClientProcess(const ClientProcess&) = delete;
+  ClientProcess& operator=(const ClientProcess&) = delete;
+
+  static std::string defaultBinary();
+
+  pid_t pid() const { return pid_; }
+  const std::string& directory() const { return dir_.path(); }
+
+  // The next complete line (without its '\n'), or nothing after timeoutMs or
+  // at the end of the output.
+  std::optional<std::string> nextLine(int timeoutMs = 5000);
+  // Reads lines until one contains `needle`; returns it, or nothing.
+  std::optional<std::string> waitForLine(const std::string& needle, int timeoutMs = 5000);
+  // Everything printed so far, complete lines and any trailing partial one.
+  const std::string& output() const { return all_; }
+  // Reads until the output ends (the process closed it) or timeoutMs passes.
+  void readToEnd(int timeoutMs = 5000);
+
+  // Waits for the process to end; its exit status, or -1 on timeout or when
+  // it was killed by a signal.
+  int waitExit(int timeoutMs = 5000);
+  void kill(int signal);
+
+ private:
+  bool readMore(int timeoutMs);
+
+  TempDir dir_;
+  pid_t pid_ = -1;
+  int outFd_ = -1;
+  bool exited_ = false;
+  int status_ = -1;
+  std::string pending_;  // read but not yet returned as a line
+  std::string all_;
+};
+
+}  // namespace gsadmin::testing
+
+#endif  // GSADMIN_TESTS_SUPPORT_CLIENT_PROCESS_H_
