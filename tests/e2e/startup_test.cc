@@ -80,6 +80,10 @@ TEST(StartupTest, ArgumentsAfterTheFourthAreIgnored) {
 TEST(StartupTest, UnresolvableHostFailsWithSocketErrorAndExitsZero) {
   ClientProcess client({"no-such-host.invalid", "4003", "Admin", "pw"}, std::nullopt);
   EXPECT_TRUE(client.waitForLine("ERROR: socket creation failed"));
+  // The goodbye is flushed before the two-second pause, not at exit.
+  client.readToEnd(1000);
+  EXPECT_NE(client.output().find("Exiting Admin"), std::string::npos);
+  EXPECT_EQ(client.waitExit(0), -1) << "still pausing";
   EXPECT_EQ(client.waitExit(8000), 0);
   client.readToEnd();
   const std::string& out = client.output();

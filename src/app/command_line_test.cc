@@ -1,0 +1,56 @@
+#include "app/command_line.h"
+
+#include <gtest/gtest.h>
+
+namespace gsadmin {
+namespace {
+
+TEST(CommandLineTest, PortConvertsLikeAtoiAndKeepsLow16Bits) {
+  EXPECT_EQ(parsePort("4003"), 4003);
+  EXPECT_EQ(parsePort("4003abc"), 4003);
+  EXPECT_EQ(parsePort("70000"), 4464);
+  EXPECT_EQ(parsePort("-1"), 65535);
+  EXPECT_EQ(parsePort("  +80"), 80);
+  EXPECT_EQ(parsePort("0"), 0);
+  EXPECT_EQ(parsePort("65536"), 0);
+  EXPECT_EQ(parsePort("letters"), 0);
+  EXPECT_EQ(parsePort(""), 0);
+  EXPECT_EQ(parsePort("- 5"), 0);
+  // Far beyond any integer type: still defined, the low 16 bits of the value.
+  EXPECT_EQ(parsePort("100000000000000000000000065537"), 1);
+}
+
+TEST(CommandLineTest, FewerThanFourArgumentsGiveAllDefaults) {
+  char program[] = "gsadmin", ip[] = "10.0.0.1", port[] = "5000", name[] = "x";
+  char* argv[] = {program, ip, port, name, nullptr};
+  std::optional<SessionSettings> settings = parseCommandLine(4, argv);
+  ASSERT_TRUE(settings);
+  EXPECT_EQ(settings->serverIP, "127.0.0.1");
+  EXPECT_EQ(settings->serverPort, 4003);
+  EXPECT_EQ(settings->adminName, "Admin");
+  EXPECT_EQ(settings->adminPassword, "73519");
+}
+
+TEST(CommandLineTest, FourArgumentsAreTakenAndThePasswordHidden) {
+  char program[] = "gsadmin", ip[] = "host.example", port[] = "5000x", name[] = "Boss",
+       password[] = "secret";
+  char* argv[] = {program, ip, port, name, password, nullptr};
+  std::optional<SessionSettings> settings = parseCommandLine(5, argv);
+  ASSERT_TRUE(settings);
+  EXPECT_EQ(settings->serverIP, "host.example");
+  EXPECT_EQ(settings->serverPort, 5000);
+  EXPECT_EQ(settings->adminName, "Boss");
+  hidePasswordArgument(5, argv);
+  EXPECT_EQ(settings->adminPassword, "secret");
+  EXPECT_EQ(password[0], '\0');
+  EXPECT_EQ(password[5], '\0');
+}
+
+TEST(CommandLineTest, PortZeroRefusesTheCommandLine) {
+  char program[] = "gsadmin", ip[] = "1.2.3.4", port[] = "65536", name[] = "a", password[] = "b";
+  char* argv[] = {program, ip, port, name, password, nullptr};
+  EXPECT_FALSE(parseCommandLine(5, argv));
+}
+
+}  // namespace
+}  // namespace gsadmin

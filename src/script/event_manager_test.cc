@@ -1,0 +1,169 @@
+// Registering handlers and firing events into a real script.
+
+#include "script/event_manager.h"
+
+#include <gtest/gtest.h>
+
+#include "support/session_harness.h"
+
+namespace gsadmin {
+namespace {
+
+using testing::SessionHarness;
+
+// A script whose main chunk is `body`, with the loaded line consumed.
+struct Scripted {
+  explicit Scripted(const std::string& body) : harness(body) {
+    EXPECT_EQ(harness.output(), "LUA: Script 'script.lua' loaded.\n");
+  }
+  EventManager& events() { return harness.session().events(); }
+  std::string output() { return harness.output(); }
+  SessionHarness harness;
+};
+
+TEST(EventManagerTest, EveryFiringShapePushesItsArgumentsInOrder) {
+  Scripted s(
+      "function show(...) local t = {...} for i = 1, select('#', ...) do\n"
+      "  t[i] = type(t[i]) .. ':' .. tostring(t[i]) end print(table.concat(t, ',')) end\n"
+      "for _, e in ipairs({'none', 'one', 'two', 'text', 'mixed', 'onPlayerHealthChange'}) do\n"
+      "  addEventHandler(e, 'show') end\n");
+  s.events().fireEvent("none");
+  s.events().fireEvent("one", -7);
+  s.events().fireEvent("two", 1, 2147483647);
+  s.events().fireEvent("text", std::string_view("hi there"));
+  s.events().fireEvent("mixed", 5, std::string_view("a\x1b b"));
+  s.events().fireHealthChange(3, 99, 100);
+  EXPECT_EQ(s.output(),
+            "\n"
+            "number:-7\n"
+            "number:1,number:2147483647\n"
+            "string:hi there\n"
+            "number:5,string:a\x1b b\n"
+            "number:3,number:99,number:100\n");
+}
+
+TEST(EventManagerTest, HandlersRunInRegistrationOrderEachToItsEnd) {
+  Scripted s(
+      "addEventHandler('onPlayerChat', 'f')\n"
+      "addEventHandler('onPlayerChat', 'g')\n"
+      "function f(id, text) print('f start', id, text) print('f end') end\n"
+      "function g(id, text) print('g', id, text) end\n");
+  s.events().fireEvent("onPlayerChat", 4, std::string_view("hello"));
+  EXPECT_EQ(s.output(), "f start\t4\thello\nf end\ng\t4\thello\n");
+}
+
+TEST(EventManagerTest, DuplicateRegistrationCallsTwiceAndOneRemovalRemovesOne) {
+  Scripted s(
+      "addEventHandler('tick', 'f')\n"
+      "addEventHandler('tick', 'f')\n"
+      "function f() print('f') end\n");
+  s.events().fireEvent("tick");
+  EXPECT_EQ(s.output(), "f\nf\n");
+  EXPECT_EQ(s.events().size(), 2u);
+  s.events().removeHandler("tick", "f");
+  s.events().fireEvent("tick");
+  EXPECT_EQ(s.output(), "f\n");
+}
+
+TEST(EventManagerTest, NamesAreExact) {
+  Scripted s(
+      "addEventHandler('onstart', 'f')\n"
+      "addEventHandler('onStart ', 'f')\n"
+      "function f() print('called') end\n");
+  s.events().fireEvent("onStart");
+  EXPECT_EQ(s.output(), "");
+}
+
+TEST(EventManagerTest, RegistrationDiagnostics) {
+  SessionHarness harness(
+      "addEventHandler('onStart')\n"
+      "removeEventHandler('onStart')\n"
+      "addEventHandler(nil, 'f')\n"
+      "addEventHandler('onStart', {})\n"
+      "addEventHandler({}, {})\n"
+      "removeEventHandler(true, 'f')\n"
+      "removeEventHandler('onStart', nil)\n"
+      "removeEventHandler('never', 'registered')\n"
+      "addEventHandler('onStart', 5, 'ignored')\n"
+      "print(addEventHandler('onStart', 'f'))\n");
+  EXPECT_EQ(harness.output(),
+            "addEventHandler: Invalid argument #1.\n"
+            "addEventHandler: Invalid argument #2.\n"
+            "addEventHandler: Invalid argument #1.\n"
+            "removeEventHandler: Invalid argument #1.\n"
+            "removeEventHandler: Invalid argument #2.\n"
+            "\n"
+            "LUA: Script 'script.lua' loaded.\n"
+            "LUA: Error in function '5'\n"
+            "LUA: Error in function 'f'\n");
+  ASSERT_EQ(harness.session().events().size(), 2u);
+  EXPECT_EQ(harness.session().events().all()[0].functionName, "5");
+}
+
+TEST(EventManagerTest, HandlerAddedDuringDispatchIsReachedInTheSameDispatch) {
+  Scripted s(
+      "addEventHandler('tick', 'first')\n"
+      "function first() print('first') if not added then added = true\n"
+      "  addEventHandler('tick', 'second') end end\n"
+      "function second() print('second') end\n");
+  s.events().fireEvent("tick");
+  EXPECT_EQ(s.output(), "first\nsecond\n");
+  s.events().fireEvent("tick");
+  EXPECT_EQ(s.output(), "first\nsecond\n");
+}
+
+TEST(EventManagerTest, HandlerRemovedDuringDispatchIsNotVisited) {
+  Scripted s(
+      "addEventHandler('tick', 'a')\n"
+      "addEventHandler('tick', 'b')\n"
+      "addEventHandler('tick', 'c')\n"
+      "function a() print('a') removeEventHandler('tick', 'b') end\n"
+      "function b() print('b') end\n"
+      "function c() print('c') end\n");
+  s.events().fireEvent("tick");
+  EXPECT_EQ(s.output(), "a\nc\n");
+}
+
+TEST(EventManagerTest, HandlerRemovingItselfLetsTheFollowingOnesRun) {
+  Scripted s(
+      "addEventHandler('tick', 'once')\n"
+      "addEventHandler('tick', 'after')\n"
+      "function once() removeEventHandler('tick', 'once') print('once') end\n"
+      "function after() print('after') end\n");
+  s.events().fireEvent("tick");
+  EXPECT_EQ(s.output(), "once\nafter\n");
+  s.events().fireEvent("tick");
+  EXPECT_EQ(s.output(), "after\n");
+}
+
+TEST(EventManagerTest, HandlerRemovingEverythingEndsTheDispatchSafely) {
+  Scripted s(
+      "for i = 1, 5 do addEventHandler('tick', 'wipe') end\n"
+      "function wipe() print('wipe') for i = 1, 5 do removeEventHandler('tick', 'wipe') end end\n");
+  s.events().fireEvent("tick");
+  EXPECT_EQ(s.output(), "wipe\n");
+  EXPECT_EQ(s.events().size(), 0u);
+}
+
+TEST(EventManagerTest, WithoutAScriptFiringHasNoVisibleEffect) {
+  SessionHarness harness(std::nullopt);
+  harness.output();
+  harness.session().events().addHandler("tick", "f");
+  harness.session().events().fireEvent("tick", 1);
+  EXPECT_EQ(harness.output(), "");
+}
+
+TEST(EventManagerTest, FindHandlerMatchesBothNames) {
+  SessionHarness harness(std::nullopt);
+  EventManager& events = harness.session().events();
+  events.addHandler("a", "f");
+  events.addHandler("b", "f");
+  ASSERT_NE(events.findHandler("b", "f"), nullptr);
+  EXPECT_EQ(events.findHandler("b", "f")->eventName, "b");
+  EXPECT_EQ(events.findHandler("a", "g"), nullptr);
+  events.removeHandler("a", "g");
+  EXPECT_EQ(events.size(), 2u);
+}
+
+}  // namespace
+}  // namespace gsadmin

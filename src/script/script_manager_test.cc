@@ -1,0 +1,138 @@
+// Loading script.lua and calling into it, through a real Lua state.
+
+#include "script/script_manager.h"
+
+#include <gtest/gtest.h>
+
+#include "script/lua.h"
+#include "support/session_harness.h"
+
+namespace gsadmin {
+namespace {
+
+using testing::SessionHarness;
+
+lua_State* stateOf(SessionHarness& harness) {
+  return harness.session().scripts().all().at(0)->state.get();
+}
+
+TEST(ScriptHostTest, MissingScriptPrintsExactlyOneLine) {
+  SessionHarness harness(std::nullopt);
+  EXPECT_EQ(harness.output(), "LUA: Unable to load script 'script.lua'\n");
+  EXPECT_TRUE(harness.session().scripts().empty());
+  EXPECT_TRUE(harness.started());  // the client runs on without a script
+}
+
+TEST(ScriptHostTest, EmptyScriptLoads) {
+  SessionHarness harness("");
+  EXPECT_EQ(harness.output(), "LUA: Script 'script.lua' loaded.\n");
+  EXPECT_EQ(harness.session().scripts().size(), 1u);
+}
+
+TEST(ScriptHostTest, SyntaxErrorIsUnableToLoad) {
+  SessionHarness harness("function broken(\n");
+  EXPECT_EQ(harness.output(), "LUA: Unable to load script 'script.lua'\n");
+  EXPECT_TRUE(harness.session().scripts().empty());
+}
+
+TEST(ScriptHostTest, RuntimeErrorInMainChunkIsSilentAndItsHandlersAreNeverCalled) {
+  SessionHarness harness(
+      "addEventHandler('onStart', 'started')\n"
+      "function started() print('started') end\n"
+      "error('boom')\n");
+  EXPECT_EQ(harness.output(), "");
+  EXPECT_TRUE(harness.session().scripts().empty());
+  // The handler stays registered but reaches no script.
+  EXPECT_EQ(harness.session().events().size(), 1u);
+  harness.session().events().fireEvent("onStart");
+  EXPECT_EQ(harness.output(), "");
+}
+
+TEST(ScriptHostTest, OnlyBaseTableStringAndMathAreOpen) {
+  SessionHarness harness(
+      "print(type(print), type(table.insert), type(string.format), type(math.floor))\n"
+      "print(type(io), type(os), type(package), type(debug), type(require))\n");
+  EXPECT_EQ(harness.output(),
+            "function\tfunction\tfunction\tfunction\n"
+            "nil\tnil\tnil\tnil\tnil\n"
+            "LUA: Script 'script.lua' loaded.\n");
+}
+
+TEST(ScriptHostTest, ApiIsPublishedBeforeTheMainChunkRuns) {
+  SessionHarness harness(
+      "local names = {'addEventHandler', 'removeEventHandler', 'gettok', 'sendChat',\n"
+      "  'sendMessage', 'getAdminName', 'getAdminPassword', 'isConnected', 'getServerIP',\n"
+      "  'getServerPort', 'getServerName', 'getServerMOTD', 'getServerGame',\n"
+      "  'getServerGameMode', 'getServerMaxPlayers', 'getPlayerName', 'getPlayerKills',\n"
+      "  'getPlayerDeaths', 'getPlayerHealth', 'getPlayerStatus', 'getPlayerVehicle',\n"
+      "  'getPlayerPosition', 'slapPlayer', 'kickPlayer', 'banPlayer', 'getVehicleName',\n"
+      "  'getVehicleHealth', 'getVehiclePosition', 'getVehicleSpawnpoint', 'getVehicleDriver',\n"
+      "  'getVehicleIsPassenger', 'getWeaponName'}\n"
+      "local n = 0\n"
+      "for _, name in ipairs(names) do if type(_G[name]) == 'function' then n = n + 1 end end\n"
+      "print(n)\n");
+  EXPECT_EQ(harness.output(), "32\nLUA: Script 'script.lua' loaded.\n");
+}
+
+TEST(ScriptHostTest, MainChunkResultsAndFailedCallsLeaveTheStackBalanced) {
+  SessionHarness harness(
+      "addEventHandler('tick', 'fails')\n"
+      "addEventHandler('tick', 'undefinedFunction')\n"
+      "function fails() error({}) end\n"
+      "return 1, 2, 3\n");
+  EXPECT_EQ(lua_gettop(stateOf(harness)), 0);
+  for (int i = 0; i < 1000; ++i) harness.session().events().fireEvent("tick", i);
+  EXPECT_EQ(lua_gettop(stateOf(harness)), 0);
+}
+
+TEST(ScriptHostTest, FailingHandlerIsReportedAndTheNextStillRuns) {
+  SessionHarness harness(
+      "addEventHandler('onStart', 'bad')\n"
+      "addEventHandler('onStart', 'good')\n"
+      "function bad() error('oops') end\n"
+      "function good() print('good ran') end\n");
+  EXPECT_EQ(harness.output(),
+            "LUA: Script 'script.lua' loaded.\n"
+            "LUA: Error in function 'bad'\n"
+            "good ran\n");
+}
+
+TEST(ScriptHostTest, UndefinedHandlerFunctionIsAnErrorAtEveryFiring) {
+  SessionHarness harness("addEventHandler('ping', 'nowhere')\n");
+  harness.output();
+  harness.session().events().fireEvent("ping");
+  harness.session().events().fireEvent("ping");
+  EXPECT_EQ(harness.output(),
+            "LUA: Error in function 'nowhere'\nLUA: Error in function 'nowhere'\n");
+}
+
+TEST(ScriptHostTest, FailingGlobalLookupIsAFailedCallNotACrash) {
+  SessionHarness harness(
+      "addEventHandler('ping', 'missing')\n"
+      "setmetatable(_G, {__index = function(t, k) error('no global ' .. k) end})\n");
+  harness.output();
+  harness.session().events().fireEvent("ping", 1, 2);
+  EXPECT_EQ(harness.output(), "LUA: Error in function 'missing'\n");
+  EXPECT_EQ(lua_gettop(stateOf(harness)), 0);
+}
+
+TEST(ScriptHostTest, ScriptMayReplaceAnApiFunction) {
+  SessionHarness harness(
+      "function getPlayerName(id) return 'custom ' .. id end\n"
+      "print(getPlayerName(3))\n");
+  EXPECT_EQ(harness.output(), "custom 3\nLUA: Script 'script.lua' loaded.\n");
+}
+
+TEST(ScriptHostTest, GlobalsPersistBetweenCalls) {
+  SessionHarness harness(
+      "count = 0\n"
+      "addEventHandler('tick', 'onTick')\n"
+      "function onTick() count = count + 1 print(count) end\n");
+  harness.output();
+  harness.session().events().fireEvent("tick");
+  harness.session().events().fireEvent("tick");
+  EXPECT_EQ(harness.output(), "1\n2\n");
+}
+
+}  // namespace
+}  // namespace gsadmin

@@ -1,0 +1,179 @@
+// The poll loop against a real loopback peer, with time driven by hand.
+
+#include "session/admin_session.h"
+
+#include <gtest/gtest.h>
+
+#include "session/current_session.h"
+#include "support/session_harness.h"
+
+namespace gsadmin {
+namespace {
+
+using testing::Datagram;
+using testing::SessionHarness;
+
+std::string connectingLine(SessionHarness& harness, const std::string& name = "Admin") {
+  return "Connecting to 127.0.0.1:" + std::to_string(harness.peer().port()) + " as " + name +
+         "...\n";
+}
+
+bool isLogin(const Datagram& datagram) {
+  return !datagram.empty() && datagram[0] == 0x0D;
+}
+
+TEST(AdminSessionTest, FirstLoginGoesOutAsSoonAsTimeMovesOn) {
+  SessionHarness harness(std::nullopt, "Boss", "pw");
+  harness.output();
+  EXPECT_FALSE(harness.session().connected());
+  harness.session().poll();  // same tick as start: the deadline has not passed
+  EXPECT_TRUE(harness.sent().empty());
+  harness.clock().advance(1);
+  harness.session().poll();
+  std::vector<Datagram> sent = harness.sent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0], (Datagram{0x0D, 0x30, 0x02, 'B', 'o', 's', 's', 0x7C, 'p', 'w', 0x00}));
+  EXPECT_EQ(harness.output(), connectingLine(harness, "Boss"));
+  EXPECT_TRUE(harness.session().connected());
+}
+
+TEST(AdminSessionTest, DeadlinePassesOnlyAtAStrictlyLaterTick) {
+  SessionHarness harness;
+  harness.login();
+  harness.output();
+  harness.clock().advance(AdminSession::kSilenceMs);  // equal to the deadline
+  harness.session().poll();
+  EXPECT_TRUE(harness.session().connected());
+  EXPECT_EQ(harness.output(), "");
+  harness.clock().advance(1);
+  harness.session().poll();
+  EXPECT_FALSE(harness.session().connected());
+  EXPECT_EQ(harness.output(), "DISCONNECT: Connection timed out\n");
+}
+
+TEST(AdminSessionTest, SilentPeerGetsOneLoginEveryTwentySeconds) {
+  SessionHarness harness;
+  harness.output();
+  int logins = 0;
+  int timeouts = 0;
+  // 100 simulated seconds in 10 ms steps.
+  for (int step = 0; step < 10000; ++step) {
+    harness.clock().advance(10);
+    harness.session().poll();
+    for (const Datagram& datagram : harness.sent()) logins += isLogin(datagram);
+  }
+  std::string out = harness.output();
+  for (size_t at = out.find("DISCONNECT"); at != std::string::npos;
+       at = out.find("DISCONNECT", at + 1)) {
+    ++timeouts;
+  }
+  EXPECT_EQ(logins, 5);  // at 0.01 s, 20.03 s, 40.05 s, ...
+  EXPECT_EQ(timeouts, 5);
+}
+
+TEST(AdminSessionTest, TimeoutFiresOnDisconnectWhileStillConnected) {
+  SessionHarness harness(
+      "addEventHandler('onDisconnect', 'lost')\n"
+      "function lost(reason) print('lost', reason, isConnected()) end\n");
+  harness.login();
+  harness.output();
+  harness.clock().advance(AdminSession::kSilenceMs + 1);
+  harness.session().poll();
+  EXPECT_EQ(harness.output(), "DISCONNECT: Connection timed out\nlost\t2\ttrue\n");
+  EXPECT_FALSE(harness.session().connected());
+  // The next login waits another full period, never in the same poll.
+  EXPECT_TRUE(harness.sent().empty());
+  harness.clock().advance(AdminSession::kSilenceMs);
+  harness.session().poll();
+  EXPECT_TRUE(harness.sent().empty());
+  harness.clock().advance(1);
+  harness.session().poll();
+  ASSERT_EQ(harness.sent().size(), 1u);
+}
+
+TEST(AdminSessionTest, EveryWaitingDatagramIsDispatchedInOrder) {
+  SessionHarness harness(
+      "addEventHandler('onAdminChat', 'chat')\n"
+      "function chat(text) print(text) end\n");
+  harness.login();
+  harness.output();
+  std::vector<Datagram> burst;
+  std::string expected;
+  for (int i = 0; i < 50; ++i) {
+    burst.push_back(testing::chatLine(0, 3, "line " + std::to_string(i)));
+    expected += "ADMIN: line " + std::to_string(i) + "\n" + "line " + std::to_string(i) + "\n";
+  }
+  harness.deliver(burst);  // one poll
+  EXPECT_EQ(harness.output(), expected);
+}
+
+TEST(AdminSessionTest, IgnoredAndUnknownIdsStillRenewTheDeadline) {
+  SessionHarness harness;
+  harness.login();
+  harness.output();
+  for (uint8_t id : {0, 2, 5, 7, 12, 28, 30, 255}) {
+    harness.clock().advance(9000);
+    harness.deliver(Datagram{id, 1, 2, 3});
+    EXPECT_TRUE(harness.session().connected()) << int(id);
+  }
+  EXPECT_EQ(harness.output(), "");
+  EXPECT_TRUE(harness.sent().empty());
+}
+
+TEST(AdminSessionTest, OversizeDatagramIsNotDispatchedButRenewsTheDeadline) {
+  SessionHarness harness;
+  harness.login();
+  Datagram oversize(AdminSession::kMaxDatagram + 1, 0);
+  oversize[0] = 4;  // a keep-alive request would be answered
+  harness.clock().advance(9000);
+  harness.deliver(oversize);
+  EXPECT_TRUE(harness.sent().empty());
+  EXPECT_EQ(harness.session().oversizeDatagrams(), 1u);
+  harness.clock().advance(9000);
+  harness.session().poll();
+  EXPECT_TRUE(harness.session().connected());
+
+  Datagram largest(AdminSession::kMaxDatagram, 0);
+  largest[0] = 4;
+  harness.deliver(largest);
+  std::vector<Datagram> sent = harness.sent();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0], (Datagram{0x35, 0x00}));
+}
+
+TEST(AdminSessionTest, KeepAliveOfAnyLengthGetsOneAnswer) {
+  SessionHarness harness;
+  harness.login();
+  harness.deliver({Datagram{4}, Datagram{4, 9, 9, 9}});
+  std::vector<Datagram> sent = harness.sent();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[0], (Datagram{0x35, 0x00}));
+  EXPECT_EQ(sent[1], (Datagram{0x35, 0x00}));
+}
+
+TEST(AdminSessionTest, StartReportsMissingSettings) {
+  testing::TempDir dir;
+  ManualClock clock;
+  {
+    SessionSettings settings{.serverIP = std::nullopt};
+    AdminSession session(settings, clock);
+    setCurrentSession(&session);
+    testing::StdoutCapture capture;
+    EXPECT_FALSE(session.start());
+    EXPECT_NE(capture.take().find("ERROR: IP not set!\n"), std::string::npos);
+    setCurrentSession(nullptr);
+  }
+  {
+    SessionSettings settings{.serverPort = 0};
+    AdminSession session(settings, clock);
+    setCurrentSession(&session);
+    testing::StdoutCapture capture;
+    EXPECT_FALSE(session.start());
+    EXPECT_NE(capture.take().find("ERROR: Port not set!\n"), std::string::npos);
+    EXPECT_EQ(session.socket(), nullptr);
+    setCurrentSession(nullptr);
+  }
+}
+
+}  // namespace
+}  // namespace gsadmin
