@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test clean
+.PHONY: all deps configure build test sanitize fuzz clean
 
 all: build
 
@@ -21,5 +21,32 @@ build: configure
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
+# The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer;
+# any report fails the run.
+SANITIZE_DIR ?= build-sanitize
+sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DGSADMIN_SANITIZE=ON
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --output-on-failure -j $(JOBS) --timeout 600 -LE soak
+
+# Each fuzzer runs FUZZ_SECONDS on a corpus seeded by the datagram builders.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
+# The fuzzers work in a directory of their own, so their paths are absolute.
+FUZZ_OUT = $(abspath $(FUZZ_DIR))
+fuzz:
+	GSADMIN_WITH_FUZZ=1 ./scripts/install-deps
+	cmake -S . -B $(FUZZ_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DGSADMIN_FUZZ=ON -DGSADMIN_TESTS=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	mkdir -p $(FUZZ_OUT)/corpus/datagram $(FUZZ_OUT)/corpus/api $(FUZZ_OUT)/artifacts
+	$(FUZZ_DIR)/tests/fuzz/gsadmin_fuzz_seeds $(FUZZ_OUT)/corpus/datagram $(FUZZ_OUT)/corpus/api
+	$(FUZZ_DIR)/tests/fuzz/gsadmin_datagram_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	  -artifact_prefix=$(FUZZ_OUT)/artifacts/datagram- -print_final_stats=1 $(FUZZ_OUT)/corpus/datagram
+	$(FUZZ_DIR)/tests/fuzz/gsadmin_api_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	  -artifact_prefix=$(FUZZ_OUT)/artifacts/api- -print_final_stats=1 $(FUZZ_OUT)/corpus/api
+
 clean:
-	rm -rf $(BUILD_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)

@@ -1,0 +1,73 @@
+// Feeds arbitrary datagrams through a session's receive path and dispatch.
+//
+// Input: a sequence of chunks, each a 2-byte header and a datagram. Header
+// bits 0-12 are the datagram's length (so datagrams over 4096 bytes occur),
+// bits 13-15 move the session's clock on by that many 2-second steps before
+// the datagram, which drives logins and timeouts.
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "fuzz/probe_script.h"
+#include "platform/clock.h"
+#include "session/admin_session.h"
+#include "session/current_session.h"
+#include "support/loopback_peer.h"
+
+namespace {
+
+gsadmin::testing::LoopbackPeer* g_peer = nullptr;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // The client's console lines are not what is being tested.
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
+  char dir[] = "/tmp/gsadmin-fuzz-XXXXXX";
+  if (mkdtemp(dir) == nullptr || chdir(dir) != 0) std::abort();
+  FILE* script = std::fopen("script.lua", "w");
+  if (script == nullptr) std::abort();
+  std::fputs(gsadmin::fuzz::kProbeScript, script);
+  std::fclose(script);
+  static gsadmin::testing::LoopbackPeer peer;
+  g_peer = &peer;
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  gsadmin::ManualClock clock;
+  gsadmin::SessionSettings settings;
+  settings.serverPort = g_peer->port();
+  auto session = std::make_unique<gsadmin::AdminSession>(settings, clock);
+  gsadmin::setCurrentSession(session.get());
+  if (!session->start()) std::abort();
+
+  sockaddr_in client{};
+  socklen_t length = sizeof(client);
+  getsockname(session->socket()->descriptor(), reinterpret_cast<sockaddr*>(&client), &length);
+  g_peer->setClient(client);
+
+  clock.advance(1);
+  session->poll();  // logs in
+  size_t at = 0;
+  while (at + 2 <= size) {
+    unsigned header = data[at] | (data[at + 1] << 8);
+    at += 2;
+    size_t datagramSize = header & 0x1FFF;
+    if (datagramSize > size - at) datagramSize = size - at;
+    clock.advance(static_cast<uint64_t>(header >> 13) * 2000);
+    g_peer->send(gsadmin::testing::Datagram(data + at, data + at + datagramSize));
+    at += datagramSize;
+    session->poll();
+    g_peer->drain();
+  }
+  gsadmin::setCurrentSession(nullptr);
+  session.reset();
+  g_peer->drain();
+  return 0;
+}

@@ -1,0 +1,94 @@
+// Writes the fuzzers' seed corpora, made by the server datagram builders:
+//   gsadmin_fuzz_seeds <datagram corpus dir> <api corpus dir>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/server_messages.h"
+
+namespace {
+
+namespace msg = gsadmin::testing;
+using Bytes = std::vector<uint8_t>;
+
+// One fuzzer input: each datagram behind its 2-byte header.
+Bytes sequence(const std::vector<Bytes>& datagrams, unsigned clockSteps = 0) {
+  Bytes input;
+  for (const Bytes& datagram : datagrams) {
+    unsigned header = static_cast<unsigned>(datagram.size() & 0x1FFF) | (clockSteps << 13);
+    input.push_back(static_cast<uint8_t>(header));
+    input.push_back(static_cast<uint8_t>(header >> 8));
+    input.insert(input.end(), datagram.begin(), datagram.end());
+  }
+  return input;
+}
+
+void write(const std::string& dir, const std::string& name, const Bytes& bytes) {
+  std::string path = dir + "/" + name;
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    std::perror(path.c_str());
+    return;
+  }
+  std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: %s <datagram corpus dir> <api corpus dir>\n", argv[0]);
+    return 2;
+  }
+  std::string datagrams = argv[1];
+  std::string api = argv[2];
+
+  msg::ServerRecord game2;
+  msg::ServerRecord game1;
+  game1.gameCode = 1;
+  game1.gameMode = 3;
+  Bytes accepted2 = msg::connectionAccepted(game2, {{1, "Ann"}, {2, "Bo"}, {7, "Cy"}});
+  Bytes accepted1 = msg::connectionAccepted(game1, {{4, "Dee", 0x01020304}, {5, "Eve"}});
+
+  write(datagrams, "accept-game2", sequence({accepted2}));
+  write(datagrams, "accept-game1", sequence({accepted1}));
+  write(datagrams, "match",
+        sequence({accepted2,
+                  msg::playerDetails(1, "a"),
+                  msg::playerDetails(2, "b"),
+                  msg::playerJoined(9, "Newcomer"),
+                  msg::playerDetails(9, "c"),
+                  msg::positionUpdate(1, 5, 80.0f, 1, 2, 3),
+                  msg::positionUpdate(2, 105, 0),
+                  msg::positionUpdate(1, 5, 70.0f, 4, 5, 6),
+                  msg::positionUpdate(2, 0, 99.5f),
+                  msg::positionUpdate(1, 0, 50.0f),
+                  msg::chatLine(1, 0, "hello all"),
+                  msg::chatLine(2, 0, "/msg #1 hi there"),
+                  msg::chatLine(0, 3, "admin says"),
+                  msg::chatLine(0, 3, "/msgr Ann: hi back"),
+                  msg::deathReport(1, 2, 30),
+                  msg::deathReport(2, 2, 12),
+                  msg::deathReport(7, 255, 43),
+                  msg::deathReport(9, 100, 0),
+                  msg::playerLeft(1, 2),
+                  msg::playerLeft(0xFF, 7),
+                  msg::keepAliveRequest(),
+                  msg::disconnectReason(4)}));
+  write(datagrams, "timeout-and-back",
+        sequence({accepted2, msg::keepAliveRequest(), msg::keepAliveRequest()}, 6));
+  write(datagrams, "short-bodies",
+        sequence({{1}, {3}, {6}, {8}, {9}, {10}, {11}, {29}, {1, 2, 1, 0, 0, 8}}));
+
+  // API calls: function index, argument count, then typed arguments.
+  write(api, "queries", {15, 1,  3, 1, 16, 1,  3, 2, 21, 1, 3, 1,  25, 1, 3,
+                         5,  28, 1, 3, 5,  30, 2, 3, 5,  3, 1, 31, 1,  3, 30});
+  write(api, "gettok", {2, 3, 4, 5, 'a', ' ', 'b', ' ', 'c',  3,    1, 4, 1, ' ', 2,
+                        3, 2, 0, 0, 0,   0,   0,   0,   0xF8, 0x7F, 3, 0, 4, 0});
+  write(api, "commands", {3,   1,  4, 2, 'h', 'i', 4, 2, 3, 1,  4, 3, 'y', 'o',
+                          '!', 22, 1, 3, 2,   23,  1, 5, 0, 24, 1, 4, 1,   '2'});
+  write(api, "handlers", {0, 2, 4, 4, 't', 'i', 'c', 'k', 4, 1, 'f', 1, 2, 6, 4, 1, 'f'});
+  return 0;
+}
