@@ -1,5 +1,6 @@
 // gsadmin: console remote administration for a game server.
 
+#include <csignal>
 #include <cstdio>
 #include <memory>
 
@@ -7,6 +8,16 @@
 #include "platform/clock.h"
 #include "session/admin_session.h"
 #include "session/current_session.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stopRequested = 0;
+
+void requestStop(int) {
+  g_stopRequested = 1;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // Every line reaches a pipe or a log file at once.
@@ -24,7 +35,14 @@ int main(int argc, char** argv) {
   gsadmin::SystemClock clock;
   auto session = std::make_unique<gsadmin::AdminSession>(std::move(*settings), clock);
   gsadmin::setCurrentSession(session.get());
-  session->run();
+  // An interrupt or a service manager's stop ends the loop cleanly, with
+  // status 0 and the script's state closed.
+  std::signal(SIGINT, requestStop);
+  std::signal(SIGTERM, requestStop);
+  if (session->run(&g_stopRequested)) {
+    gsadmin::setCurrentSession(nullptr);
+    return 0;
+  }
 
   std::printf("Exiting Admin");
   std::fflush(stdout);

@@ -63,12 +63,13 @@ bool AdminSession::connectSocket() {
   return true;
 }
 
-void AdminSession::run() {
-  if (!start()) return;
-  for (;;) {
+bool AdminSession::run(const volatile std::sig_atomic_t* stop) {
+  if (!start()) return false;
+  while (stop == nullptr || !*stop) {
     poll();
     socket_->waitReadable(kPollIntervalMs);
   }
+  return true;
 }
 
 void AdminSession::poll() {

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 
 #include <array>
+#include <csignal>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -52,9 +53,11 @@ class AdminSession {
   // socket. Returns false after printing its one "ERROR: " line.
   bool start();
 
-  // start(), then polls forever, waiting at most kPollIntervalMs for a
-  // datagram between polls. Returns only when start() fails.
-  void run();
+  // start(), then polls, waiting at most kPollIntervalMs for a datagram
+  // between polls, until *stop becomes true (never, when stop is null).
+  // Returns false when start() failed, true when stopped. *stop must remain
+  // live while run() runs; it may be set from a signal handler.
+  bool run(const volatile std::sig_atomic_t* stop = nullptr);
 
   // One step of the loop: receives and dispatches every waiting datagram in
   // arrival order, then checks the deadline (timeout while connected, login

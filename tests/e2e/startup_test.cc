@@ -129,5 +129,15 @@ TEST(StartupTest, ScriptLoadedLineAndOnStartBeforeTheSocketExists) {
   EXPECT_EQ((*first)[0], 0x0D) << "the chat from onStart must not have left the client";
 }
 
+TEST(StartupTest, InterruptAndTerminateEndWithStatusZero) {
+  for (int signal : {SIGINT, SIGTERM}) {
+    LoopbackPeer peer;
+    ClientProcess client(argsFor(peer), std::nullopt);
+    ASSERT_TRUE(peer.receive());
+    client.kill(signal);
+    EXPECT_EQ(client.waitExit(), 0) << signal;
+  }
+}
+
 }  // namespace
 }  // namespace gsadmin::testing
