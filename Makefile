@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test sanitize fuzz clean
+.PHONY: all deps configure build test demo sanitize fuzz clean
 
 all: build
 
@@ -20,6 +20,11 @@ build: configure
 
 test: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+# The simulator on 127.0.0.1:4003 and the client against it with
+# examples/script.lua; Ctrl-C ends both.
+demo: build
+	GSADMIN_BUILD_DIR=$(BUILD_DIR) ./scripts/demo
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer;
 # any report fails the run.
