@@ -1,0 +1,225 @@
+---@meta gsadmin
+-- Editor annotations for the gsadmin script API (script.lua). Nothing here
+-- runs: the client publishes these 32 functions itself. Point your Lua
+-- language server at this file (workspace.library) for completion and
+-- checks. The full reference is docs/scripting.md.
+--
+-- Every function that refuses a call prints one line starting with its own
+-- name and returns nothing (nil); none raises a Lua error.
+
+---The events a script can handle with addEventHandler.
+---@alias gsadmin.Event
+---| "onStart"                 # () once, after the script has loaded; no socket yet
+---| "onConnect"               # () the server accepted the login; model rebuilt
+---| "onDisconnect"            # (reason) refusal, server disconnect, or 2 after 10 s of silence
+---| "onPlayerJoin"            # (playerId) a player's details arrived
+---| "onPlayerQuit"            # (playerId, reason) before the player is removed; 1 kicked, 2 timed out
+---| "onPlayerPositionChange"  # (playerId) a position update
+---| "onPlayerHealthChange"    # (playerId, newHealth, oldHealth) on foot, truncated
+---| "onPlayerVehicleEnter"    # (playerId, vehicleId) got into a vehicle
+---| "onPlayerVehicleExit"     # (playerId, vehicleId) got out of a vehicle
+---| "onVehicleHealthChange"   # (vehicleId, health) every driver update
+---| "onAdminChat"             # (text) a line on the admin channel
+---| "onAdminMessage"          # (text) confirmation of the admin's private message
+---| "onPlayerChat"            # (playerId, text) public chat
+---| "onPlayerMessage"         # (playerId, text) private message: "RECIPIENT MESSAGE"
+
+---A player id, 0 to 255. Numbers are truncated and taken modulo 256; numeric strings work too.
+---@alias gsadmin.PlayerId integer
+---A vehicle id of the server's roster; 0 is "Foot".
+---@alias gsadmin.VehicleId integer
+---A weapon id of the server's game.
+---@alias gsadmin.WeaponId integer
+
+-- Event handlers --------------------------------------------------------
+
+---Calls the global function named `functionName` whenever `eventName` fires.
+---Prints "addEventHandler: Invalid argument #1." or "#2." for a non-string name.
+---@param eventName gsadmin.Event|string
+---@param functionName string the name of a global function, not the function
+function addEventHandler(eventName, functionName) end
+
+---Removes the first handler registered with exactly these names.
+---Prints "removeEventHandler: Invalid argument #1." or "#2." for a non-string name.
+---@param eventName gsadmin.Event|string
+---@param functionName string
+function removeEventHandler(eventName, functionName) end
+
+-- Text --------------------------------------------------------------------
+
+---The token at zero-based `index` of `text` split at any of `separators`, or nil.
+---Prints "gettok: Invalid argument #1.", "#2." or "#3." for a wrong argument.
+---@param text string|number
+---@param index number
+---@param separators string
+---@return string|nil
+function gettok(text, index, separators) end
+
+-- Admin commands ----------------------------------------------------------
+
+---Says `text` on the admin channel (cut to 511 bytes).
+---Prints "sendChat: Invalid Argument #1." for a non-string argument.
+---@param text string|number
+function sendChat(text) end
+
+---Sends `text` privately to the player, as "/msg #ID TEXT".
+---Prints "sendMessage: Invalid Argument #1.", "sendMessage: No such player." or
+---"sendMessage: Invalid Argument #2.".
+---@param playerId gsadmin.PlayerId
+---@param text string|number
+function sendMessage(playerId, text) end
+
+---Slaps the player, as "/slap NAME".
+---Prints "slapPlayer: Invalid Argument #1." or "slapPlayer: No such player.".
+---@param playerId gsadmin.PlayerId
+function slapPlayer(playerId) end
+
+---Asks the server to kick the player; the quit arrives later with reason 1.
+---Prints "kickPlayer: Invalid Argument #1." or "kickPlayer: No such player.".
+---@param playerId gsadmin.PlayerId
+function kickPlayer(playerId) end
+
+---Asks the server to ban the player.
+---Prints "banPlayer: Invalid Argument #1." or "banPlayer: No such player.".
+---@param playerId gsadmin.PlayerId
+function banPlayer(playerId) end
+
+-- Session and server ------------------------------------------------------
+
+---The admin name the client logs in with.
+---@return string
+function getAdminName() end
+
+---The admin password the client logs in with.
+---@return string
+function getAdminPassword() end
+
+---True from the moment the login is sent until a refusal, disconnect or timeout.
+---@return boolean
+function isConnected() end
+
+---The server address as given on the command line.
+---@return string
+function getServerIP() end
+
+---The server's admin port.
+---@return integer
+function getServerPort() end
+
+---The server's name; nil before the first connection.
+---@return string|nil
+function getServerName() end
+
+---The server's message of the day; nil before the first connection.
+---@return string|nil
+function getServerMOTD() end
+
+---The server's game code; 0 before the first connection.
+---@return integer
+function getServerGame() end
+
+---The server's game mode; 0 before the first connection.
+---@return integer
+function getServerGameMode() end
+
+---The server's player limit; 0 before the first connection.
+---@return integer
+function getServerMaxPlayers() end
+
+-- Players -----------------------------------------------------------------
+
+---The player's name. Prints "getPlayerName: Invalid Argument #1." or
+---"getPlayerName: No such player.".
+---@param playerId gsadmin.PlayerId
+---@return string|nil
+function getPlayerName(playerId) end
+
+---The player's kills, 0 to 65535. Prints "getPlayerKills: Invalid Argument #1." or
+---"getPlayerKills: No such player.".
+---@param playerId gsadmin.PlayerId
+---@return integer|nil
+function getPlayerKills(playerId) end
+
+---The player's deaths, 0 to 65535. Prints "getPlayerDeath: Invalid Argument #1." or
+---"getPlayerDeaths: No such player.".
+---@param playerId gsadmin.PlayerId
+---@return integer|nil
+function getPlayerDeaths(playerId) end
+
+---The player's on-foot health, truncated. Prints "getPlayerHealth: Invalid Argument #1." or
+---"getPlayerHealth: No such player.".
+---@param playerId gsadmin.PlayerId
+---@return integer|nil
+function getPlayerHealth(playerId) end
+
+---The status byte of the player's latest chat line (1 at first). Prints
+---"getPlayerStatus: Invalid Argument #1." or "getPlayerStatus: No such player.".
+---@param playerId gsadmin.PlayerId
+---@return integer|nil
+function getPlayerStatus(playerId) end
+
+---The id of the vehicle the player is in, or nil on foot. Prints
+---"getPlayerVehicle: Invalid Argument #1." or "getPlayerVehicle: No such player.".
+---@param playerId gsadmin.PlayerId
+---@return gsadmin.VehicleId|nil
+function getPlayerVehicle(playerId) end
+
+---The player's position, each coordinate truncated. Prints
+---"getPlayerPosition: Invalid Argument #1." or "getPlayerPosition: No such player.".
+---@param playerId gsadmin.PlayerId
+---@return integer|nil x
+---@return integer|nil y
+---@return integer|nil z
+function getPlayerPosition(playerId) end
+
+-- Vehicles ----------------------------------------------------------------
+
+---The vehicle's name. Prints "getVehicleName: Invalid Parameters" or
+---"getVehicleName: Invalid Vehicle.".
+---@param vehicleId gsadmin.VehicleId
+---@return string|nil
+function getVehicleName(vehicleId) end
+
+---The vehicle's health, truncated. Prints "getVehicleHealth: Invalid Parameters" or
+---"getVehicleHealth: Invalid Vehicle.".
+---@param vehicleId gsadmin.VehicleId
+---@return integer|nil
+function getVehicleHealth(vehicleId) end
+
+---The vehicle's position as stored. Prints "getVehiclePosition: Invalid Parameters" or
+---"getVehiclePosition: Invalid Vehicle.".
+---@param vehicleId gsadmin.VehicleId
+---@return number|nil x
+---@return number|nil y
+---@return number|nil z
+function getVehiclePosition(vehicleId) end
+
+---The vehicle's spawnpoint ((0, 0, 0) outside game 2 mode 1). Prints
+---"getVehicleSpawnpoint: Invalid Parameters" or "getVehicleSpawnpoint: Invalid Vehicle.".
+---@param vehicleId gsadmin.VehicleId
+---@return number|nil x
+---@return number|nil y
+---@return number|nil z
+function getVehicleSpawnpoint(vehicleId) end
+
+---The player id of the vehicle's last driver, or nil. Prints
+---"getVehicleDriver: Invalid Parameters" or "getVehicleDriver: Invalid Vehicle.".
+---@param vehicleId gsadmin.VehicleId
+---@return gsadmin.PlayerId|nil
+function getVehicleDriver(vehicleId) end
+
+---Whether the player is on the vehicle's passenger list. Prints
+---"getVehicleIsPassenger: Invalid Parameters", "getVehicleIsPassenger: Invalid Vehicle." or
+---"getVehicleIsPassenger: No such player.".
+---@param vehicleId gsadmin.VehicleId
+---@param playerId gsadmin.PlayerId
+---@return boolean|nil
+function getVehicleIsPassenger(vehicleId, playerId) end
+
+-- Weapons -----------------------------------------------------------------
+
+---The weapon's name in the server's game. Prints "getWeaponName: Invalid Parameters" or
+---"getWeaponName: Invalid Weapon.".
+---@param weaponId gsadmin.WeaponId
+---@return string|nil
+function getWeaponName(weaponId) end
