@@ -90,6 +90,11 @@ int main(int argc, char** argv) {
   uint8_t mode = 1;
   std::optional<Scenario> scenario = loadScenario(*options, &game, &mode);
   if (!scenario) return kExitScenario;
+  if (options->check) {
+    std::printf("%s: ok, %zu timed lines, a round of %.1f s\n", scenario->source.c_str(),
+                scenario->actions.size(), static_cast<double>(scenario->lengthMs()) / 1000.0);
+    return kExitOk;
+  }
 
   ServerSetup setup;
   setup.game = game;

@@ -25,7 +25,7 @@ std::optional<int> parseInt(const std::string& text, int min, int max) {
 
 const char* usageText() {
   return "usage: gsadmin-sim [--port N] [--password TEXT] [--scenario FILE] [--game N]\n"
-         "                   [--mode N] [--speed FACTOR] [--once] [--bind ADDRESS]\n"
+         "                   [--mode N] [--speed FACTOR] [--once] [--bind ADDRESS] [--check]\n"
          "\n"
          "A loopback game server for testing gsadmin scripts. It plays the built-in\n"
          "demo match, or the scenario FILE, from the moment the client's login is\n"
@@ -39,6 +39,7 @@ const char* usageText() {
          "  --speed FACTOR   scenario seconds per real second (default 1)\n"
          "  --once           end after one round instead of looping\n"
          "  --bind ADDRESS   IPv4 address to listen on (default 127.0.0.1)\n"
+         "  --check          check the scenario and exit\n"
          "\n"
          "Exit status: 0 done, 1 network failure, 2 bad command line, 3 bad scenario.\n";
 }
@@ -54,12 +55,13 @@ std::optional<SimOptions> parseOptions(int argc, const char* const* argv, std::s
     }
     bool takesValue = flag == "--port" || flag == "--password" || flag == "--scenario" ||
                       flag == "--game" || flag == "--mode" || flag == "--speed" || flag == "--bind";
-    if (flag == "--once" || flag == "--help" || flag == "-h") {
+    if (flag == "--once" || flag == "--check" || flag == "--help" || flag == "-h") {
       if (inlineValue) {
         *error = flag + " takes no value";
         return std::nullopt;
       }
-      (flag == "--once" ? options.once : options.help) = true;
+      bool& on = flag == "--once" ? options.once : flag == "--check" ? options.check : options.help;
+      on = true;
       continue;
     }
     if (!takesValue) {

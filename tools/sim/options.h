@@ -17,6 +17,7 @@ struct SimOptions {
   std::optional<uint8_t> mode;
   double speed = 1.0;  // scenario seconds per real second
   bool once = false;   // end after one round instead of looping
+  bool check = false;  // only check the scenario, then exit
   bool help = false;
 };
 
