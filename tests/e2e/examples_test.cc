@@ -1,0 +1,179 @@
+// The example scripts and the demo, run by the real client against the real
+// simulator: what the scripts made the client send, as the simulator saw
+// it, and what the client printed.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "support/client_process.h"
+
+namespace gsadmin::testing {
+namespace {
+
+const std::string kSourceDir = GSADMIN_SOURCE_DIR;
+
+std::string readFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+int count(const std::string& text, const std::string& needle) {
+  int found = 0;
+  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
+    ++found;
+  }
+  return found;
+}
+
+// The port in "... listening on 127.0.0.1:PORT, ...", or 0.
+uint16_t listeningPort(ClientProcess& process) {
+  std::optional<std::string> line = process.waitForLine("listening on 127.0.0.1:");
+  if (!line) return 0;
+  return static_cast<uint16_t>(std::atoi(line->c_str() + line->find("127.0.0.1:") + 10));
+}
+
+// The simulator on a free port playing `flags`' scenario, and the client
+// running examples/<script> against it.
+class Match {
+ public:
+  Match(const std::vector<std::string>& simFlags, const std::string& script) {
+    std::vector<std::string> args = {"--port", "0"};
+    args.insert(args.end(), simFlags.begin(), simFlags.end());
+    sim_ = std::make_unique<ClientProcess>(args, std::nullopt, GSADMIN_SIM_PATH);
+    uint16_t port = listeningPort(*sim_);
+    EXPECT_NE(port, 0) << sim_->output();
+    client_ = std::make_unique<ClientProcess>(
+        std::vector<std::string>{"127.0.0.1", std::to_string(port), "Admin", "73519"},
+        readFile(kSourceDir + "/examples/" + script));
+  }
+
+  // Plays a --once scenario to its end; then both outputs are complete.
+  void playToEnd() {
+    EXPECT_EQ(sim_->waitExit(20000), 0);
+    sim_->readToEnd();
+    client_->readToEnd(300);
+  }
+
+  const std::string& simLog() const { return sim_->output(); }
+  const std::string& console() const { return client_->output(); }
+  ClientProcess& client() { return *client_; }
+
+ private:
+  std::unique_ptr<ClientProcess> sim_;
+  std::unique_ptr<ClientProcess> client_;
+};
+
+std::vector<std::string> onceWith(const std::string& scenario) {
+  return {"--scenario", kSourceDir + "/examples/" + scenario, "--once", "--speed", "4"};
+}
+
+TEST(ExamplesTest, BadWordsWarnsThenKicks) {
+  Match match(onceWith("bad_words.txt"), "bad_words.lua");
+  match.playToEnd();
+  const std::string& sim = match.simLog();
+  EXPECT_EQ(count(sim, "admin message to"), 1) << sim;
+  EXPECT_EQ(count(sim, "admin message to Troll (id 1): Please keep it clean"), 1) << sim;
+  EXPECT_EQ(count(sim, "admin chat: Troll was kicked for bad language."), 1) << sim;
+  EXPECT_EQ(count(sim, "admin kicks Troll (id 1)"), 1) << sim;
+  EXPECT_EQ(count(sim, "chat skipped: Troll is not on the server"), 1) << sim;
+  const std::string& console = match.console();
+  EXPECT_EQ(count(console, "PM SENT: Troll: Please keep it clean, or you will be kicked."), 1)
+      << console;
+  EXPECT_EQ(count(console, "Troll has been kicked from the game"), 1) << console;
+  EXPECT_EQ(count(console, "LUA: Error"), 0) << console;
+}
+
+TEST(ExamplesTest, TeamKillWarnsSlapsThenKicks) {
+  Match match(onceWith("team_kill.txt"), "team_kill.lua");
+  match.playToEnd();
+  const std::string& sim = match.simLog();
+  EXPECT_EQ(count(sim, "admin message to [RED]Ann (id 0): Do not shoot your own team"), 1) << sim;
+  EXPECT_EQ(count(sim, "admin message to [RED]Ann (id 0): Second team kill"), 1) << sim;
+  EXPECT_EQ(count(sim, "admin message to"), 2) << "killing the other team is fine: " << sim;
+  EXPECT_EQ(count(sim, "admin slaps [RED]Ann: health 90.0"), 1) << sim;
+  EXPECT_EQ(count(sim, "admin kicks [RED]Ann (id 0)"), 1) << sim;
+  const std::string& console = match.console();
+  EXPECT_EQ(count(console, "[RED]Ann killed [RED]Bo (Shotgun)"), 1) << console;
+  EXPECT_EQ(count(console, "[RED]Ann has been kicked from the game"), 1) << console;
+  EXPECT_EQ(count(console, "LUA: Error"), 0) << console;
+}
+
+TEST(ExamplesTest, WelcomeBackByName) {
+  Match match(onceWith("welcome_back.txt"), "welcome_back.lua");
+  match.playToEnd();
+  const std::string& sim = match.simLog();
+  EXPECT_EQ(count(sim, "admin chat: Welcome, Ann!"), 1) << sim;
+  EXPECT_EQ(count(sim, "admin chat: Welcome, Bo!"), 1) << sim;
+  EXPECT_EQ(count(sim, "admin chat: Welcome back, Bo! Visit number 2."), 1) << sim;
+  EXPECT_EQ(count(sim, "admin chat: Welcome back, Bo! Visit number 3."), 1) << sim;
+  EXPECT_EQ(count(sim, "admin chat: Welcome, Cy!"), 1) << sim;
+  EXPECT_EQ(count(match.console(), "ADMIN: Welcome back, Bo! Visit number 3."), 1)
+      << match.console();
+}
+
+TEST(ExamplesTest, DemoScriptGreetsAnswersAndReportsVehicles) {
+  Match match({"--speed", "4"}, "script.lua");
+  ClientProcess& client = match.client();
+  // In the order the demo plays them.
+  for (const char* line :
+       {"LUA: Script 'script.lua' loaded.",
+        "Successfully connected! 'gsadmin-sim demo server' (Players: 2/16)",
+        "[script] connected to gsadmin-sim demo server - Welcome to the demo",
+        "ADMIN: Welcome, Alice! Say !help for commands.", "Carol has joined the game (ID: 2)",
+        "PM SENT: Bob: Kills: 0, deaths: 0", "[script] Alice got into Cheetah (vehicle 5)",
+        "[script] Bob got into Cheetah (vehicle 5)",
+        "[script] Alice got out of Cheetah (vehicle 5)",
+        "Carol to Alice: meet me at the lighthouse", "Alice killed Carol (M4)"}) {
+    EXPECT_TRUE(client.waitForLine(line, 8000)) << line << "\n" << client.output();
+  }
+  EXPECT_EQ(count(client.output(), "LUA: Error"), 0) << client.output();
+  EXPECT_EQ(count(client.output(), ": Invalid"), 0) << client.output();
+}
+
+// scripts/demo, as make demo runs it, on a free port: both programs start,
+// and a signal to the script ends both.
+TEST(ExamplesTest, DemoScriptRunsBothAndLeavesNothingBehind) {
+  std::string binary = ClientProcess::defaultBinary();
+  setenv("GSADMIN_BUILD_DIR", binary.substr(0, binary.rfind('/')).c_str(), 1);
+  setenv("GSADMIN_DEMO_PORT", "0", 1);
+  setenv("GSADMIN_SIM_FLAGS", "--speed 4", 1);
+  TempDir logDir;
+  setenv("GSADMIN_DEMO_LOG", (logDir.path() + "/sim.log").c_str(), 1);
+  ClientProcess demo({}, std::nullopt, kSourceDir + "/scripts/demo");
+  for (const char* name :
+       {"GSADMIN_BUILD_DIR", "GSADMIN_DEMO_PORT", "GSADMIN_SIM_FLAGS", "GSADMIN_DEMO_LOG"}) {
+    unsetenv(name);
+  }
+
+  std::optional<std::string> simLine = demo.waitForLine("demo: simulator (pid ");
+  ASSERT_TRUE(simLine) << demo.output();
+  pid_t sim = std::atoi(simLine->c_str() + simLine->find("pid ") + 4);
+  std::optional<std::string> clientLine = demo.waitForLine("demo: client (pid ");
+  ASSERT_TRUE(clientLine) << demo.output();
+  pid_t client = std::atoi(clientLine->c_str() + clientLine->find("pid ") + 4);
+  EXPECT_TRUE(demo.waitForLine("Successfully connected!", 8000)) << demo.output();
+  EXPECT_TRUE(demo.waitForLine("ADMIN: Welcome, ", 8000)) << demo.output();
+  EXPECT_TRUE(demo.waitForLine("has joined the game", 8000)) << demo.output();
+
+  demo.kill(SIGINT);
+  EXPECT_EQ(demo.waitExit(5000), 0);
+  EXPECT_NE(::kill(sim, 0), 0) << "the simulator is still running";
+  EXPECT_EQ(errno, ESRCH);
+  EXPECT_NE(::kill(client, 0), 0) << "the client is still running";
+  EXPECT_EQ(errno, ESRCH);
+  EXPECT_EQ(count(demo.output(), "LUA: Error"), 0) << demo.output();
+  EXPECT_NE(readFile(logDir.path() + "/sim.log").find("accepted"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace gsadmin::testing
