@@ -1,9 +1,75 @@
 #include "protocol/chat_messages.h"
 
+#include <cstdio>
+#include <string_view>
+
+#include "protocol/printable.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
+namespace {
 
-void handleChat(AdminSession&, const BodyReader&) {}
+constexpr uint8_t kAdminStatus = 3;
+constexpr size_t kTextOffset = 2;
+// A confirmation needs more than its prefix and a little text.
+constexpr size_t kShortestConfirmation = 11;
+
+// "recipient message": the first space-separated word, leading spaces
+// skipped, and what follows it after one space.
+struct PrivateMessage {
+  std::string_view recipient;
+  std::string_view message;
+};
+
+PrivateMessage splitPrivateMessage(std::string_view text) {
+  size_t start = text.find_first_not_of(' ');
+  if (start == std::string_view::npos) return {};
+  size_t end = text.find(' ', start);
+  if (end == std::string_view::npos) return {text.substr(start), {}};
+  return {text.substr(start, end - start), text.substr(end + 1)};
+}
+
+void handleAdminLine(AdminSession& session, const BodyReader& body) {
+  if (body.length() >= kShortestConfirmation && body.hasPrefixAt(kTextOffset, "/msgr ")) {
+    std::string text = body.textAt(kTextOffset + 6);
+    std::printf("PM SENT: %s\n", printable(text).c_str());
+    session.events().fireEvent("onAdminMessage", std::string_view(text));
+    return;
+  }
+  std::string text = body.textAt(kTextOffset);
+  std::printf("ADMIN: %s\n", printable(text).c_str());
+  session.events().fireEvent("onAdminChat", std::string_view(text));
+}
+
+}  // namespace
+
+void handleChat(AdminSession& session, const BodyReader& body) {
+  uint8_t status = body.byteAt(1);
+  if (status == kAdminStatus) {
+    handleAdminLine(session, body);
+    return;
+  }
+  PlayerManager* players = session.players();
+  Player* sender = players ? players->find(body.byteAt(0)) : nullptr;
+  if (sender == nullptr) return;
+  sender->status = status;
+  uint8_t senderId = sender->id;
+  std::string senderName = printable(sender->name);
+
+  if (body.hasPrefixAt(kTextOffset, "/msg ")) {
+    std::string rest = body.textAt(kTextOffset + 5);
+    PrivateMessage parts = splitPrivateMessage(rest);
+    // Without a recipient word the line is ordinary chat.
+    if (!parts.recipient.empty()) {
+      std::printf("%s to %s: %s\n", senderName.c_str(), printable(parts.recipient).c_str(),
+                  printable(parts.message).c_str());
+      session.events().fireEvent("onPlayerMessage", senderId, std::string_view(rest));
+      return;
+    }
+  }
+  std::string text = body.textAt(kTextOffset);
+  std::printf("%s: %s\n", senderName.c_str(), printable(text).c_str());
+  session.events().fireEvent("onPlayerChat", senderId, std::string_view(text));
+}
 
 }  // namespace gsadmin

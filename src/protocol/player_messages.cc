@@ -1,13 +1,52 @@
 #include "protocol/player_messages.h"
 
+#include <cstdio>
+
+#include "protocol/outbound.h"
+#include "protocol/printable.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
+namespace {
 
-void handlePlayerJoined(AdminSession&, const BodyReader&) {}
+// The server needs a moment before it can answer the details request.
+constexpr uint32_t kDetailsRequestDelayMs = 5;
 
-void handlePlayerLeft(AdminSession&, const BodyReader&) {}
+}  // namespace
 
-void handlePlayerDetails(AdminSession&, const BodyReader&) {}
+void handlePlayerJoined(AdminSession& session, const BodyReader& body) {
+  uint8_t id = body.byteAt(0);
+  Player& player = session.players()->add(id, body.textAt(1));
+  std::printf("%s has joined the game (ID: %u)\n", printable(player.name).c_str(),
+              static_cast<unsigned>(id));
+  session.clock().sleepMs(kDetailsRequestDelayMs);
+  sendPlayerDetailsRequest(session, id);
+}
+
+void handlePlayerLeft(AdminSession& session, const BodyReader& body) {
+  int8_t reason = body.signedByteAt(0);
+  uint8_t id = body.byteAt(1);
+  Player* player = session.players()->find(id);
+  if (player == nullptr) return;
+  std::string name = printable(player->name);
+  if (reason == 1) {
+    std::printf("%s has been kicked from the game\n", name.c_str());
+  } else if (reason == 2) {
+    std::printf("%s has timed out\n", name.c_str());
+  } else {
+    std::printf("%s has left the game\n", name.c_str());
+  }
+  // The record stays registered while the handlers run, so they can query it.
+  session.events().fireEvent("onPlayerQuit", id, reason);
+  if (Player* leaving = session.players()->find(id)) session.players()->remove(*leaving);
+}
+
+void handlePlayerDetails(AdminSession& session, const BodyReader& body) {
+  uint8_t id = body.byteAt(0);
+  Player* player = session.players()->find(id);
+  if (player == nullptr) return;
+  player->info = body.textAt(1);
+  session.events().fireEvent("onPlayerJoin", id);
+}
 
 }  // namespace gsadmin

@@ -1,9 +1,87 @@
 #include "protocol/position_messages.h"
 
+#include <vector>
+
+#include "script/api_args.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
+namespace {
 
-void handlePositionUpdate(AdminSession&, const BodyReader&) {}
+constexpr uint8_t kOnFoot = 0;
+constexpr uint8_t kLastDriverState = 100;
+constexpr uint8_t kLastPassengerState = 200;
+
+// Scripts cannot destroy players or vehicles, so the records named here stay
+// live across the events fired while handling one update.
+
+void handleOnFoot(AdminSession& session, Player& player, float health) {
+  EventManager& events = session.events();
+  // NaN on either side counts as a change.
+  if (!(health == player.health)) {
+    float oldHealth = player.health;
+    player.health = health;
+    events.fireHealthChange(player.id, truncateToInt32(health), truncateToInt32(oldHealth));
+  }
+  if (player.vehicle != nullptr) {
+    // The vehicle keeps its driver and passenger entries.
+    int32_t vehicleId = player.vehicle->id;
+    player.vehicle = nullptr;
+    events.fireEvent("onPlayerVehicleExit", player.id, vehicleId);
+  }
+}
+
+void handleDriver(AdminSession& session, Player& player, Vehicle& vehicle, float health,
+                  const Position& position) {
+  vehicle.health = health;
+  vehicle.position = position;
+  session.events().fireEvent("onVehicleHealthChange", vehicle.id, truncateToInt32(health));
+  if (vehicle.hasPassenger(&player)) vehicle.removePassenger(&player);
+  vehicle.driver = &player;
+  // The passengers ride along; a copy, since handlers run in between.
+  std::vector<Player*> passengers = vehicle.passengers;
+  for (Player* passenger : passengers) {
+    passenger->position = position;
+    session.events().fireEvent("onPlayerPositionChange", passenger->id);
+  }
+}
+
+}  // namespace
+
+void handlePositionUpdate(AdminSession& session, const BodyReader& body) {
+  uint8_t playerId = body.byteAt(0);
+  uint8_t state = body.byteAt(1);
+  if (state > kLastPassengerState) return;
+  bool moves = state <= kLastDriverState;  // passenger updates carry no floats
+  float health = moves ? body.floatAt(2) : 0.0f;
+  Position position;
+  if (moves) position = {body.floatAt(7), body.floatAt(11), body.floatAt(15)};
+
+  Player* player = session.players()->find(playerId);
+  if (player == nullptr) return;
+  if (moves) player->position = position;
+  session.events().fireEvent("onPlayerPositionChange", playerId);
+
+  if (state == kOnFoot) {
+    handleOnFoot(session, *player, health);
+    return;
+  }
+
+  VehicleManager* vehicles = session.vehicles();
+  if (vehicles == nullptr) return;
+  int32_t vehicleId = state <= kLastDriverState ? state : state - kLastDriverState;
+  Vehicle* vehicle = vehicles->find(vehicleId);
+  if (vehicle == nullptr) return;
+
+  if (state <= kLastDriverState) {
+    handleDriver(session, *player, *vehicle, health, position);
+  } else if (!vehicle->hasPassenger(player)) {
+    vehicle->addPassenger(player);
+  }
+
+  if (player->vehicle == vehicle) return;
+  player->vehicle = vehicle;
+  session.events().fireEvent("onPlayerVehicleEnter", playerId, vehicle->id);
+}
 
 }  // namespace gsadmin
