@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "demo_scenario.h"
 #include "scenario_check.h"
 
@@ -206,6 +208,34 @@ TEST(ScenarioCheckTest, TheDemoIsValidForItsGame) {
   EXPECT_TRUE(checkScenario(*demo, 2, 1, &error)) << error;
   EXPECT_GT(demo->actions.size(), 30u);
   EXPECT_TRUE(demo->endMs);
+}
+
+TEST(ScenarioParseTest, ArbitraryBytesGiveAScenarioOrALineError) {
+  // Words the grammar knows, so that many inputs get deep into a line.
+  const char* words[] = {"join", "chat", "kill",   "walk",       "drive", "at",    "health",
+                         "+1",   "2.5",  "online", "game",       "end",   "admin", "#",
+                         "\r",   "\n",   "\t",     " ",          "\0",    "\xff",  "1e400",
+                         "-0",   "nan",  "Bob",    "99999999999"};
+  std::mt19937 random(1234);
+  for (int round = 0; round < 5000; ++round) {
+    std::string text;
+    int pieces = static_cast<int>(random() % 24);
+    for (int i = 0; i < pieces; ++i) {
+      if (random() % 4 == 0) {
+        text.push_back(static_cast<char>(random() % 256));
+      } else {
+        text += words[random() % (sizeof(words) / sizeof(words[0]))];
+        text.push_back(random() % 3 == 0 ? '\n' : ' ');
+      }
+    }
+    std::string error;
+    std::optional<Scenario> scenario = parseScenario(text, "f", &error);
+    if (!scenario) {
+      EXPECT_EQ(error.rfind("f:", 0), 0u) << error;
+      continue;
+    }
+    checkScenario(*scenario, 2, 1, &error);
+  }
 }
 
 }  // namespace
