@@ -42,6 +42,13 @@ std::string ApiCall::text(int index) const {
   return data ? std::string(data, length) : std::string();
 }
 
+std::string ApiCall::cText(int index) const {
+  std::string whole = text(index);
+  size_t end = whole.find('\0');
+  if (end != std::string::npos) whole.resize(end);
+  return whole;
+}
+
 double ApiCall::number(int index) const {
   return lua_tonumber(L_, index);
 }

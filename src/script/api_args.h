@@ -34,6 +34,9 @@ class ApiCall {
   // The argument's string form (a number becomes its text); empty when it
   // has none.
   std::string text(int index) const;
+  // text(), ending at its first NUL byte: the texts the API hands on (chat
+  // frames, tokens) are NUL-terminated, so nothing after one can matter.
+  std::string cText(int index) const;
   double number(int index) const;
 
   // The id a numeric argument names: the number truncated toward zero to a

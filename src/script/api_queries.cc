@@ -1,49 +1,130 @@
+#include "model/player.h"
+#include "model/vehicle.h"
+#include "model/weapon.h"
 #include "script/api_args.h"
 #include "script/api_functions.h"
 
 namespace gsadmin::api {
+namespace {
 
-int getPlayerName(lua_State*) {
-  return 0;
+// Each query is its lookup, with the family's diagnostics, and then its
+// results: a function that pushes them and returns their count.
+using PlayerResults = int (*)(const ApiCall&, const Player&);
+using VehicleResults = int (*)(const ApiCall&, const Vehicle&);
+
+int playerQuery(lua_State* L, const char* name, PlayerResults results,
+                const char* invalidArgumentLine = nullptr) {
+  ApiCall call(L, name);
+  const Player* player = call.player(1, invalidArgumentLine);
+  return player ? results(call, *player) : 0;
 }
-int getPlayerKills(lua_State*) {
-  return 0;
+
+int vehicleQuery(lua_State* L, const char* name, VehicleResults results) {
+  ApiCall call(L, name);
+  const Vehicle* vehicle = call.vehicle(1);
+  return vehicle ? results(call, *vehicle) : 0;
 }
-int getPlayerDeaths(lua_State*) {
-  return 0;
+
+// Pushes x, y and z, in that order, and returns 3.
+int pushThree(const ApiCall& call, double x, double y, double z) {
+  call.pushNumber(x);
+  call.pushNumber(y);
+  call.pushNumber(z);
+  return 3;
 }
-int getPlayerHealth(lua_State*) {
-  return 0;
+
+}  // namespace
+
+int getPlayerName(lua_State* L) {
+  return playerQuery(L, "getPlayerName", [](const ApiCall& call, const Player& player) {
+    return call.pushText(player.name);
+  });
 }
-int getPlayerStatus(lua_State*) {
-  return 0;
+
+int getPlayerKills(lua_State* L) {
+  return playerQuery(L, "getPlayerKills", [](const ApiCall& call, const Player& player) {
+    return call.pushNumber(player.kills);
+  });
 }
-int getPlayerVehicle(lua_State*) {
-  return 0;
+
+int getPlayerDeaths(lua_State* L) {
+  return playerQuery(
+      L, "getPlayerDeaths",
+      [](const ApiCall& call, const Player& player) { return call.pushNumber(player.deaths); },
+      "getPlayerDeath: Invalid Argument #1.");
 }
-int getPlayerPosition(lua_State*) {
-  return 0;
+
+int getPlayerHealth(lua_State* L) {
+  return playerQuery(L, "getPlayerHealth", [](const ApiCall& call, const Player& player) {
+    return call.pushNumber(truncateToInt32(player.health));
+  });
 }
-int getVehicleName(lua_State*) {
-  return 0;
+
+int getPlayerStatus(lua_State* L) {
+  return playerQuery(L, "getPlayerStatus", [](const ApiCall& call, const Player& player) {
+    return call.pushNumber(static_cast<uint32_t>(player.status) & 0xFFu);
+  });
 }
-int getVehicleHealth(lua_State*) {
-  return 0;
+
+int getPlayerVehicle(lua_State* L) {
+  return playerQuery(L, "getPlayerVehicle", [](const ApiCall& call, const Player& player) {
+    return player.vehicle ? call.pushNumber(player.vehicle->id) : call.pushNil();
+  });
 }
-int getVehiclePosition(lua_State*) {
-  return 0;
+
+int getPlayerPosition(lua_State* L) {
+  return playerQuery(L, "getPlayerPosition", [](const ApiCall& call, const Player& player) {
+    const Position& at = player.position;
+    return pushThree(call, truncateToInt32(at.x), truncateToInt32(at.y), truncateToInt32(at.z));
+  });
 }
-int getVehicleSpawnpoint(lua_State*) {
-  return 0;
+
+int getVehicleName(lua_State* L) {
+  return vehicleQuery(L, "getVehicleName", [](const ApiCall& call, const Vehicle& vehicle) {
+    return call.pushText(vehicle.name);
+  });
 }
-int getVehicleDriver(lua_State*) {
-  return 0;
+
+int getVehicleHealth(lua_State* L) {
+  return vehicleQuery(L, "getVehicleHealth", [](const ApiCall& call, const Vehicle& vehicle) {
+    return call.pushInteger(truncateToInt32(vehicle.health));
+  });
 }
-int getVehicleIsPassenger(lua_State*) {
-  return 0;
+
+int getVehiclePosition(lua_State* L) {
+  return vehicleQuery(L, "getVehiclePosition", [](const ApiCall& call, const Vehicle& vehicle) {
+    const Position& at = vehicle.position;
+    return pushThree(call, at.x, at.y, at.z);
+  });
 }
-int getWeaponName(lua_State*) {
-  return 0;
+
+int getVehicleSpawnpoint(lua_State* L) {
+  return vehicleQuery(L, "getVehicleSpawnpoint", [](const ApiCall& call, const Vehicle& vehicle) {
+    const Position& at = vehicle.spawnpoint;
+    return pushThree(call, at.x, at.y, at.z);
+  });
+}
+
+int getVehicleDriver(lua_State* L) {
+  return vehicleQuery(L, "getVehicleDriver", [](const ApiCall& call, const Vehicle& vehicle) {
+    return vehicle.driver ? call.pushInteger(vehicle.driver->id) : call.pushNil();
+  });
+}
+
+int getVehicleIsPassenger(lua_State* L) {
+  ApiCall call(L, "getVehicleIsPassenger");
+  if (!call.isNumber(1) || !call.isNumber(2)) return call.refuse("Invalid Parameters");
+  const Vehicle* vehicle = call.findVehicle(1);
+  if (vehicle == nullptr) return 0;
+  const Player* player = call.findPlayer(2);
+  if (player == nullptr) return 0;
+  return call.pushBoolean(vehicle->hasPassenger(player));
+}
+
+int getWeaponName(lua_State* L) {
+  ApiCall call(L, "getWeaponName");
+  const Weapon* weapon = call.weapon(1);
+  return weapon ? call.pushText(weapon->name) : 0;
 }
 
 }  // namespace gsadmin::api

@@ -1,40 +1,127 @@
+#include <cmath>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "model/server_info.h"
 #include "script/api_args.h"
 #include "script/api_functions.h"
+#include "session/admin_session.h"
 
 namespace gsadmin::api {
+namespace {
 
-int gettok(lua_State*) {
-  return 0;
+// The tokens of `text` in order: every character of `separators` ends a
+// token, runs of separators count as one, and no token is empty. An empty
+// separator set makes the whole text one token. No limit on either count.
+std::vector<std::string_view> splitTokens(std::string_view text, std::string_view separators) {
+  std::vector<std::string_view> tokens;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t start = text.find_first_not_of(separators, at);
+    if (start == std::string_view::npos) break;
+    size_t end = text.find_first_of(separators, start);
+    if (end == std::string_view::npos) end = text.size();
+    tokens.push_back(text.substr(start, end - start));
+    at = end;
+  }
+  return tokens;
 }
-int getAdminName(lua_State*) {
-  return 0;
+
+// The session's settings, or null when no session is set; the session
+// getters then answer nil, false or 0.
+const SessionSettings* settingsOf(const ApiCall& call) {
+  AdminSession* session = call.session();
+  return session ? &session->settings() : nullptr;
 }
-int getAdminPassword(lua_State*) {
-  return 0;
+
+int pushSetting(const ApiCall& call, std::optional<std::string> SessionSettings::*field) {
+  const SessionSettings* settings = settingsOf(call);
+  return call.pushText(settings ? settings->*field : std::nullopt);
 }
-int isConnected(lua_State*) {
-  return 0;
+
+// The server record, or null after printing "No data.".
+const ServerInfo* serverInfo(const ApiCall& call) {
+  AdminSession* session = call.session();
+  const ServerInfo* info = session ? session->serverInfo() : nullptr;
+  if (info == nullptr) call.refuse("No data.");
+  return info;
 }
-int getServerIP(lua_State*) {
-  return 0;
+
+}  // namespace
+
+int gettok(lua_State* L) {
+  ApiCall call(L, "gettok");
+  if (call.argumentCount() < 2) return 0;
+  if (!call.isString(1)) return call.refuse("Invalid argument #1.");
+  if (!call.isNumber(2)) return call.refuse("Invalid argument #2.");
+  if (!call.isString(3)) return call.refuse("Invalid argument #3.");
+
+  std::string text = call.cText(1);
+  std::string separators = call.cText(3);
+  std::vector<std::string_view> tokens = splitTokens(text, separators);
+  // A text without tokens still has its one (empty) entry.
+  double count = tokens.empty() ? 1.0 : static_cast<double>(tokens.size());
+  double index = call.number(2);
+  if (std::isnan(index) || index < 0 || index > count) return call.pushNil();
+  // 0 <= index <= count here, so the truncation is defined.
+  auto entry = static_cast<size_t>(index);
+  if (entry >= tokens.size()) return call.pushNil();
+  return call.pushText(std::string(tokens[entry]));
 }
-int getServerPort(lua_State*) {
-  return 0;
+
+int getAdminName(lua_State* L) {
+  return pushSetting(ApiCall(L, "getAdminName"), &SessionSettings::adminName);
 }
-int getServerName(lua_State*) {
-  return 0;
+
+int getAdminPassword(lua_State* L) {
+  return pushSetting(ApiCall(L, "getAdminPassword"), &SessionSettings::adminPassword);
 }
-int getServerMOTD(lua_State*) {
-  return 0;
+
+int getServerIP(lua_State* L) {
+  return pushSetting(ApiCall(L, "getServerIP"), &SessionSettings::serverIP);
 }
-int getServerGame(lua_State*) {
-  return 0;
+
+int isConnected(lua_State* L) {
+  ApiCall call(L, "isConnected");
+  AdminSession* session = call.session();
+  return call.pushBoolean(session != nullptr && session->connected());
 }
-int getServerGameMode(lua_State*) {
-  return 0;
+
+int getServerPort(lua_State* L) {
+  ApiCall call(L, "getServerPort");
+  const SessionSettings* settings = settingsOf(call);
+  return call.pushNumber(settings ? settings->serverPort : 0);
 }
-int getServerMaxPlayers(lua_State*) {
-  return 0;
+
+int getServerName(lua_State* L) {
+  ApiCall call(L, "getServerName");
+  const ServerInfo* info = serverInfo(call);
+  return info ? call.pushText(info->name) : 0;
+}
+
+int getServerMOTD(lua_State* L) {
+  ApiCall call(L, "getServerMOTD");
+  const ServerInfo* info = serverInfo(call);
+  return info ? call.pushText(info->motd) : 0;
+}
+
+int getServerGame(lua_State* L) {
+  ApiCall call(L, "getServerGame");
+  const ServerInfo* info = serverInfo(call);
+  return info ? call.pushInteger(info->gameCode) : 0;
+}
+
+int getServerGameMode(lua_State* L) {
+  ApiCall call(L, "getServerGameMode");
+  const ServerInfo* info = serverInfo(call);
+  return info ? call.pushInteger(info->gameMode) : 0;
+}
+
+int getServerMaxPlayers(lua_State* L) {
+  ApiCall call(L, "getServerMaxPlayers");
+  const ServerInfo* info = serverInfo(call);
+  return info ? call.pushInteger(info->maxPlayers) : 0;
 }
 
 }  // namespace gsadmin::api
