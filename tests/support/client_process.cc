@@ -46,10 +46,17 @@ std::string ClientProcess::defaultBinary() {
 }
 
 ClientProcess::ClientProcess(const std::vector<std::string>& args,
-                             const std::optional<std::string>& script, const std::string& program) {
+                             const std::optional<std::string>& script, const std::string& program,
+                             const std::optional<std::string>& outputFile) {
   if (script) dir_.write("script.lua", *script);
   int fds[2];
-  if (pipe2(fds, O_CLOEXEC) != 0) std::abort();
+  if (outputFile) {
+    fds[0] = -1;
+    fds[1] = open(outputFile->c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fds[1] < 0) std::abort();
+  } else if (pipe2(fds, O_CLOEXEC) != 0) {
+    std::abort();
+  }
   pid_ = fork();
   if (pid_ == 0) {
     dup2(fds[1], STDOUT_FILENO);

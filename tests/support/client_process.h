@@ -30,9 +30,13 @@ class TempDir {
 class ClientProcess {
  public:
   // Starts `program` with `args`; when `script` is given it is written to
-  // script.lua in the working directory first.
+  // script.lua in the working directory first. When `outputFile` is given,
+  // standard output and error go to that file (created or truncated; e.g.
+  // /dev/null) instead of a pipe, so a long run never blocks on a full pipe;
+  // the line readers below then see no output.
   ClientProcess(const std::vector<std::string>& args, const std::optional<std::string>& script,
-                const std::string& program = defaultBinary());
+                const std::string& program = defaultBinary(),
+                const std::optional<std::string>& outputFile = std::nullopt);
   ~ClientProcess();  // kills the process if it still runs
   ClientProcess(const ClientProcess&) = delete;
   ClientProcess& operator=(const ClientProcess&) = delete;

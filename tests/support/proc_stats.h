@@ -1,0 +1,27 @@
+#ifndef GSADMIN_TESTS_SUPPORT_PROC_STATS_H_
+#define GSADMIN_TESTS_SUPPORT_PROC_STATS_H_
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <optional>
+
+namespace gsadmin::testing {
+
+// Readings of a live process and of the kernel's UDP table, from /proc.
+// Each is empty when the process or socket is gone or the file unreadable.
+
+// VmRSS of the process, in KiB.
+std::optional<uint64_t> residentKiB(pid_t pid);
+
+// User plus system CPU time the process has used, in seconds. The kernel
+// counts in clock ticks (usually 10 ms).
+std::optional<double> cpuSeconds(pid_t pid);
+
+// Datagrams the kernel dropped for the IPv4 UDP socket bound to
+// 127.0.0.1:port because its receive queue was full.
+std::optional<uint64_t> udpDrops(uint16_t localPort);
+
+}  // namespace gsadmin::testing
+
+#endif  // GSADMIN_TESTS_SUPPORT_PROC_STATS_H_
