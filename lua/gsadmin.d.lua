@@ -63,8 +63,8 @@ function gettok(text, index, separators) end
 function sendChat(text) end
 
 ---Sends `text` privately to the player, as "/msg #ID TEXT".
----Prints "sendMessage: Invalid Argument #1.", "sendMessage: No such player." or
----"sendMessage: Invalid Argument #2.".
+---Prints "sendMessage: Invalid Argument #1.", "sendMessage: Invalid Argument #2." or
+---"sendMessage: No such player.".
 ---@param playerId gsadmin.PlayerId
 ---@param text string|number
 function sendMessage(playerId, text) end

@@ -44,6 +44,7 @@ online Bob
 36    chat Alice !stats
 37    msg Dave #0 rematch?
 38    quit Dave
+39    chat Alice !players
 40    chat Carol !help
 42    quit Carol timeout
 45    end
