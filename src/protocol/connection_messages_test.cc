@@ -80,6 +80,31 @@ TEST(ConnectionAcceptedTest, EmptyNamesAreSkippedAndTheLastNameMayRunToTheEnd) {
   EXPECT_EQ(c.harness.sent(), (std::vector<Datagram>{{0x1D, 2}, {0x1D, 4}}));
 }
 
+TEST(ConnectionAcceptedTest, NameEndsAtItsNulButTheScanGoesOnToTheTerminator) {
+  Connected c;
+  Datagram datagram = connectionAccepted(ServerRecord(), {});
+  for (int byte : {5, 0, 0, int('B'), int('o'), 0, int('x'), 0x07, 6, 0, 0, int('C'), 0x07})
+    datagram.push_back(byte);
+  c.accept(datagram);
+  ASSERT_NE(c.players().find(5), nullptr);
+  EXPECT_EQ(c.players().find(5)->name, "Bo");
+  ASSERT_NE(c.players().find(6), nullptr);
+  EXPECT_EQ(c.players().find(6)->name, "C");
+  EXPECT_EQ(c.players().find('x'), nullptr) << "bytes after the NUL are no entry";
+}
+
+TEST(ConnectionAcceptedTest, EntryCutOffBeforeItsNameIsSkipped) {
+  Connected c;
+  ServerRecord record;
+  record.gameCode = 1;
+  Datagram datagram = connectionAccepted(record, {{5, "Bob", 7}});
+  for (int byte : {9, 0, 0, 1, 2}) datagram.push_back(byte);  // ends inside the value
+  EXPECT_EQ(c.accept(datagram),
+            "Successfully connected! 'Test Server' (Players: 1/32)\nonConnect\n");
+  EXPECT_EQ(c.players().find(9), nullptr);
+  EXPECT_EQ(c.harness.sent(), (std::vector<Datagram>{{0x1D, 5}}));
+}
+
 TEST(ConnectionAcceptedTest, DuplicateIdsReplaceAndAreCountedOnce) {
   Connected c;
   EXPECT_EQ(c.accept(connectionAccepted(ServerRecord(), {{6, "First"}, {6, "Second"}})),
@@ -98,6 +123,10 @@ TEST(ConnectionAcceptedTest, ShortBodiesGiveZerosAndEmptyTexts) {
   c.accept(upToMotd);
   EXPECT_EQ(c.harness.session().serverInfo()->name, "Test Server");
   EXPECT_EQ(c.harness.session().serverInfo()->motd, "");
+
+  Datagram numbersOnly(full.begin(), full.begin() + 1 + 20);  // no name area
+  EXPECT_EQ(c.accept(numbersOnly), "Successfully connected! '' (Players: 0/32)\nonConnect\n");
+  EXPECT_EQ(c.harness.session().serverInfo()->gameCode, 2);
 
   EXPECT_EQ(c.accept(Datagram{1}), "Successfully connected! '' (Players: 0/0)\nonConnect\n");
   const ServerInfo& info = *c.harness.session().serverInfo();

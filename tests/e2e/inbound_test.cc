@@ -50,5 +50,48 @@ TEST(InboundEndToEndTest, MatchThroughTheRealBinary) {
   EXPECT_EQ(client.nextLine(), "Disconnected: Server is being shut down.");
 }
 
+const char kRideScript[] = R"lua(
+for _, name in ipairs({'onPlayerPositionChange', 'onVehicleHealthChange',
+    'onPlayerVehicleEnter', 'onPlayerVehicleExit', 'onPlayerHealthChange',
+    'onPlayerMessage', 'onAdminMessage'}) do
+  _G[name] = function(...) print('script: ' .. name .. ' ' .. table.concat({...}, ' ')) end
+  addEventHandler(name, name)
+end
+addEventHandler('onDisconnect', 'gone')
+function gone(reason) print('script: gone ' .. reason .. ' ' .. tostring(isConnected())) end
+)lua";
+
+TEST(InboundEndToEndTest, RideMessagesAndRefusalThroughTheRealBinary) {
+  LoopbackPeer peer;
+  ClientProcess client({"127.0.0.1", std::to_string(peer.port()), "Admin", "pw"}, kRideScript);
+  ASSERT_TRUE(peer.receive());  // login
+  peer.send(connectionAccepted(ServerRecord(), {{3, "Ann"}, {4, "Bo"}}));
+  ASSERT_TRUE(client.waitForLine("Successfully"));
+
+  peer.send(positionUpdate(4, 105, 0));
+  EXPECT_EQ(client.nextLine(), "script: onPlayerPositionChange 4");
+  EXPECT_EQ(client.nextLine(), "script: onPlayerVehicleEnter 4 5");
+  peer.send(positionUpdate(3, 5, 75.5f, 1, 2, 3));
+  EXPECT_EQ(client.nextLine(), "script: onPlayerPositionChange 3");
+  EXPECT_EQ(client.nextLine(), "script: onVehicleHealthChange 5 75");
+  EXPECT_EQ(client.nextLine(), "script: onPlayerPositionChange 4");
+  EXPECT_EQ(client.nextLine(), "script: onPlayerVehicleEnter 3 5");
+  peer.send(positionUpdate(3, 0, 40.9f));
+  EXPECT_EQ(client.nextLine(), "script: onPlayerPositionChange 3");
+  EXPECT_EQ(client.nextLine(), "script: onPlayerHealthChange 3 40 100");
+  EXPECT_EQ(client.nextLine(), "script: onPlayerVehicleExit 3 5");
+
+  peer.send(chatLine(3, 0, "/msg #4 meet at the docks"));
+  EXPECT_EQ(client.nextLine(), "Ann to #4: meet at the docks");
+  EXPECT_EQ(client.nextLine(), "script: onPlayerMessage 3 #4 meet at the docks");
+  peer.send(chatLine(0, 3, "/msgr Bo: ok"));
+  EXPECT_EQ(client.nextLine(), "PM SENT: Bo: ok");
+  EXPECT_EQ(client.nextLine(), "script: onAdminMessage Bo: ok");
+
+  peer.send(disconnectReason(4));
+  EXPECT_EQ(client.nextLine(), "Disconnected: Incorrect password.");
+  EXPECT_EQ(client.nextLine(), "script: gone 4 true");
+}
+
 }  // namespace
 }  // namespace gsadmin::testing
