@@ -19,6 +19,11 @@ int callNamedGlobal(lua_State* L) {
   return 0;
 }
 
+// Registry key of each state's one callNamedGlobal closure. Pushing a C
+// function allocates a new closure in Lua 5.1; made once, it is not garbage
+// the collector must clear after every event.
+const char kTrampolineKey = 0;
+
 bool loadScript(Script& script) {
   script.state.reset(luaL_newstate());
   lua_State* L = script.state.get();
@@ -32,6 +37,9 @@ bool loadScript(Script& script) {
   lua_pushcfunction(L, luaopen_math);
   lua_call(L, 0, 0);
   registerApi(L);
+  lua_pushlightuserdata(L, const_cast<char*>(&kTrampolineKey));
+  lua_pushcfunction(L, callNamedGlobal);
+  lua_rawset(L, LUA_REGISTRYINDEX);
 
   if (luaL_loadfile(L, script.fileName.c_str()) != 0) {
     std::printf("LUA: Unable to load script '%s'\n", script.fileName.c_str());
@@ -64,7 +72,8 @@ Script* ScriptManager::loadScripts(const std::string& fileName) {
 void ScriptManager::fetchFunction(std::string_view name) {
   for (auto& script : scripts_) {
     lua_State* L = script->state.get();
-    lua_pushcfunction(L, callNamedGlobal);
+    lua_pushlightuserdata(L, const_cast<char*>(&kTrampolineKey));
+    lua_rawget(L, LUA_REGISTRYINDEX);
     lua_pushlstring(L, name.data(), name.size());
     script->pendingFunctionName = std::string(name);
   }
