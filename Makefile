@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test demo sanitize fuzz clean
+.PHONY: all deps configure build test demo sanitize fuzz bench clean
 
 all: build
 
@@ -53,5 +53,17 @@ fuzz:
 	$(FUZZ_DIR)/tests/fuzz/gsadmin_api_fuzzer -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_OUT)/artifacts/api- -print_final_stats=1 $(FUZZ_OUT)/corpus/api
 
+# Throughput, latency, idle cost, dispatch cost and memory against their
+# targets, in a Release build of its own; the table goes to bench/results.md.
+# BENCH_IDLE_SECONDS=5 makes a quick run.
+BENCH_DIR ?= build-bench
+BENCH_IDLE_SECONDS ?= 60
+bench:
+	GSADMIN_WITH_BENCH=1 ./scripts/install-deps
+	cmake -S . -B $(BENCH_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DGSADMIN_BENCH=ON
+	cmake --build $(BENCH_DIR) -j $(JOBS) --target gsadmin gsadmin_bench
+	$(BENCH_DIR)/bench/gsadmin_bench --idle-seconds=$(BENCH_IDLE_SECONDS) \
+	  --results=$(CURDIR)/bench/results.md
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(BENCH_DIR)

@@ -44,6 +44,13 @@ std::optional<double> cpuSeconds(pid_t pid) {
   return static_cast<double>(utime + stime) / static_cast<double>(ticks);
 }
 
+std::optional<double> onCpuSeconds(pid_t pid) {
+  std::ifstream schedstat("/proc/" + std::to_string(pid) + "/schedstat");
+  uint64_t nanoseconds = 0;
+  if (!(schedstat >> nanoseconds)) return std::nullopt;
+  return static_cast<double>(nanoseconds) / 1e9;
+}
+
 std::optional<uint64_t> udpDrops(uint16_t localPort) {
   std::ifstream table("/proc/net/udp");
   std::string line;

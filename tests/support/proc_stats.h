@@ -18,6 +18,11 @@ std::optional<uint64_t> residentKiB(pid_t pid);
 // counts in clock ticks (usually 10 ms).
 std::optional<double> cpuSeconds(pid_t pid);
 
+// Time the scheduler ran the process on a CPU, in seconds, to the
+// nanosecond (/proc/<pid>/schedstat); unlike cpuSeconds() it is not sampled
+// at clock ticks, so short bursts are counted exactly.
+std::optional<double> onCpuSeconds(pid_t pid);
+
 // Datagrams the kernel dropped for the IPv4 UDP socket bound to
 // 127.0.0.1:port because its receive queue was full.
 std::optional<uint64_t> udpDrops(uint16_t localPort);

@@ -1,0 +1,95 @@
+#include "live_client.h"
+
+#include <arpa/inet.h>
+
+#include <chrono>
+#include <cstdlib>
+
+namespace gsadmin::bench {
+
+const char kCountingScript[] =
+    "handled = 0\n"
+    "function onPosition(id) handled = handled + 1 end\n"
+    "addEventHandler('onPlayerPositionChange', 'onPosition')\n"
+    "function onAdmin(text)\n"
+    "  if text == '!count' then sendChat('handled=' .. handled) end\n"
+    "end\n"
+    "addEventHandler('onAdminChat', 'onAdmin')\n";
+
+namespace {
+
+std::vector<std::string> argumentsFor(const testing::LoopbackPeer& peer) {
+  return {"127.0.0.1", std::to_string(peer.port()), "Admin", "pw"};
+}
+
+std::optional<std::string> outputFor(bool readOutput) {
+  if (readOutput) return std::nullopt;
+  return std::string("/dev/null");
+}
+
+}  // namespace
+
+LiveClient::LiveClient(const std::optional<std::string>& script, bool readOutput)
+    : process_(argumentsFor(peer_), script, testing::ClientProcess::defaultBinary(),
+               outputFor(readOutput)) {}
+
+uint16_t LiveClient::clientPort() const {
+  return peer_.client() ? ntohs(peer_.client()->sin_port) : 0;
+}
+
+bool LiveClient::connect(const std::vector<ListedPlayer>& players) {
+  for (int i = 0; i < 50 && logins_ == 0; ++i) take(peer_.receive(100));
+  if (logins_ == 0) return false;
+  testing::ServerRecord record;
+  record.maxPlayers = 255;
+  peer_.send(testing::connectionAccepted(record, players));
+  for (const ListedPlayer& player : players) {
+    peer_.send(testing::playerDetails(player.id, "details"));
+  }
+  return sync();
+}
+
+bool LiveClient::sync(int timeoutMs) {
+  peer_.send(testing::keepAliveRequest());
+  ++keepAlivesSent_;
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (keepAliveAnswers_ < keepAlivesSent_) {
+    if (std::chrono::steady_clock::now() >= end) return false;
+    take(peer_.receive(100));
+  }
+  return true;
+}
+
+std::optional<uint64_t> LiveClient::handledCount(int timeoutMs) {
+  peer_.send(testing::chatLine(0, 3, "!count"));
+  auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    while (!chats_.empty()) {
+      std::string text = chats_.front();
+      chats_.pop_front();
+      if (text.rfind("handled=", 0) == 0) return std::strtoull(text.c_str() + 8, nullptr, 10);
+    }
+    if (std::chrono::steady_clock::now() >= end) return std::nullopt;
+    take(peer_.receive(100));
+  }
+}
+
+void LiveClient::drain() {
+  while (take(peer_.receive(0))) {
+  }
+}
+
+bool LiveClient::take(const std::optional<Datagram>& datagram) {
+  if (!datagram || datagram->empty()) return false;
+  const Datagram& d = *datagram;
+  if (d[0] == 0x0D) {
+    ++logins_;
+  } else if (d == Datagram{0x35, 0x00}) {
+    ++keepAliveAnswers_;
+  } else if (d.size() >= 3 && d[0] == 0x03 && d[1] == 0x03) {
+    chats_.emplace_back(d.begin() + 2, d.end() - 1);
+  }
+  return true;
+}
+
+}  // namespace gsadmin::bench

@@ -1,0 +1,66 @@
+#ifndef GSADMIN_BENCH_LIVE_CLIENT_H_
+#define GSADMIN_BENCH_LIVE_CLIENT_H_
+
+#include <cstdint>
+#include <deque>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "support/client_process.h"
+#include "support/loopback_peer.h"
+#include "support/server_messages.h"
+
+namespace gsadmin::bench {
+
+using testing::Datagram;
+using testing::ListedPlayer;
+
+// A script that counts "onPlayerPositionChange" in `handled` and answers the
+// admin line "!count" with a chat line "handled=<count>".
+extern const char kCountingScript[];
+
+// The real gsadmin binary, logged in to a loopback peer that plays the game
+// server. Owns both for its lifetime.
+class LiveClient {
+ public:
+  // `readOutput` false sends the client's output to /dev/null.
+  LiveClient(const std::optional<std::string>& script, bool readOutput);
+
+  testing::LoopbackPeer& peer() { return peer_; }
+  testing::ClientProcess& process() { return process_; }
+  uint16_t clientPort() const;
+  uint64_t logins() const { return logins_; }
+
+  // Waits for the login, sends the acceptance (game 2, mode 1) listing
+  // `players`, then a details reply for each, as a server answers the
+  // client's requests. False when no login came.
+  bool connect(const std::vector<ListedPlayer>& players);
+
+  // Sends a keep-alive request and reads what the client sends until the
+  // answer arrives; every datagram before it has then been handled. False
+  // after `timeoutMs` without the answer.
+  bool sync(int timeoutMs = 10000);
+
+  // Sends "!count" on the admin channel; the count the script reports, or
+  // nothing after `timeoutMs`.
+  std::optional<uint64_t> handledCount(int timeoutMs = 5000);
+
+  // Reads and books whatever the client has sent, without waiting.
+  void drain();
+
+ private:
+  // Books one datagram from the client; false for none.
+  bool take(const std::optional<Datagram>& datagram);
+
+  testing::LoopbackPeer peer_;
+  testing::ClientProcess process_;
+  uint64_t logins_ = 0;
+  uint64_t keepAliveAnswers_ = 0;
+  uint64_t keepAlivesSent_ = 0;
+  std::deque<std::string> chats_;
+};
+
+}  // namespace gsadmin::bench
+
+#endif  // GSADMIN_BENCH_LIVE_CLIENT_H_

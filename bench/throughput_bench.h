@@ -1,0 +1,41 @@
+#ifndef GSADMIN_BENCH_THROUGHPUT_BENCH_H_
+#define GSADMIN_BENCH_THROUGHPUT_BENCH_H_
+
+#include <cstdint>
+
+namespace gsadmin::bench {
+
+// How fast position updates are handled once they are queued. Each round
+// prefills a socket's queue with `batch` on-foot updates of one known player
+// and times how long it takes to empty it, three times in turn: by a plain
+// recv loop on a socket of its own (the machine's limit), by an in-process
+// session whose script has no position handler, and by the same session
+// with a Lua handler that counts every "onPlayerPositionChange". Rates are
+// medians of `rounds` rounds, in datagrams per second.
+struct DrainRates {
+  double rawPerSecond = 0;
+  double noHandlerPerSecond = 0;
+  double luaHandlerPerSecond = 0;
+  uint64_t sent = 0;      // to the session with the Lua handler
+  uint64_t handled = 0;   // counted by its handler
+  uint64_t drops = 0;     // by the kernel, over all three sockets
+  bool complete = false;  // every measurement ran
+};
+DrainRates measureDrainRates(int rounds, int batch);
+
+// The real binary under a steady stream: `rate` position updates per second
+// for `seconds`, with the counting handler.
+struct SustainedRun {
+  double rate = 0;
+  uint64_t sent = 0;
+  uint64_t handled = 0;
+  uint64_t drops = 0;
+  double clientCpuSeconds = 0;  // used by the client during the stream
+  double seconds = 0;
+  bool complete = false;
+};
+SustainedRun measureSustained(double rate, double seconds);
+
+}  // namespace gsadmin::bench
+
+#endif  // GSADMIN_BENCH_THROUGHPUT_BENCH_H_
