@@ -36,7 +36,7 @@ void handleDriver(AdminSession& session, Player& player, Vehicle& vehicle, float
   vehicle.health = health;
   vehicle.position = position;
   session.events().fireEvent("onVehicleHealthChange", vehicle.id, truncateToInt32(health));
-  if (vehicle.hasPassenger(&player)) vehicle.removePassenger(&player);
+  vehicle.removePassenger(&player);  // a passenger who drives is no longer one
   vehicle.driver = &player;
   // The passengers ride along; a copy, since handlers run in between.
   std::vector<Player*> passengers = vehicle.passengers;

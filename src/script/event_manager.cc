@@ -12,21 +12,25 @@ const EventHandler& EventManager::addHandler(std::string_view eventName,
   return handlers_.back();
 }
 
+namespace {
+
+auto matching(std::string_view eventName, std::string_view functionName) {
+  return [=](const EventHandler& handler) {
+    return handler.eventName == eventName && handler.functionName == functionName;
+  };
+}
+
+}  // namespace
+
 const EventHandler* EventManager::findHandler(std::string_view eventName,
                                               std::string_view functionName) const {
-  for (const EventHandler& handler : handlers_) {
-    if (handler.eventName == eventName && handler.functionName == functionName) return &handler;
-  }
-  return nullptr;
+  auto it = std::find_if(handlers_.begin(), handlers_.end(), matching(eventName, functionName));
+  return it == handlers_.end() ? nullptr : &*it;
 }
 
 void EventManager::removeHandler(std::string_view eventName, std::string_view functionName) {
-  for (auto it = handlers_.begin(); it != handlers_.end(); ++it) {
-    if (it->eventName == eventName && it->functionName == functionName) {
-      handlers_.erase(it);
-      return;
-    }
-  }
+  auto it = std::find_if(handlers_.begin(), handlers_.end(), matching(eventName, functionName));
+  if (it != handlers_.end()) handlers_.erase(it);
 }
 
 void EventManager::fire(std::string_view eventName, std::span<const EventArgument> arguments) {

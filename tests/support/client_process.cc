@@ -6,18 +6,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "platform/clock.h"
+
 namespace gsadmin::testing {
 namespace {
 
 int64_t nowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+  return static_cast<int64_t>(SystemClock().nowMs());
 }
 
 }  // namespace

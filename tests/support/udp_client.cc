@@ -7,16 +7,16 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+
+#include "platform/clock.h"
 
 namespace gsadmin::testing {
 namespace {
 
 int64_t nowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+  return static_cast<int64_t>(SystemClock().nowMs());
 }
 
 }  // namespace
