@@ -2,35 +2,68 @@
 BUILD_DIR ?= build
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CONFIGURE = cmake -S . -B $(BUILD_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# The shipped programs; `make demo` and `make package` build only these.
+PROGRAMS = gsadmin gsadmin-sim
 
-.PHONY: all deps configure build test demo sanitize fuzz bench clean
+.PHONY: all deps configure build programs test demo lint package package-check \
+        sanitize fuzz bench clean
 
 all: build
 
+# The build packages only; the test, lint and packaging tools come with the
+# targets that use them.
 deps:
 	@./scripts/install-deps
 
 $(BUILD_DIR)/CMakeCache.txt: | deps
-	cmake -S . -B $(BUILD_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	$(CONFIGURE)
 
 configure: deps $(BUILD_DIR)/CMakeCache.txt
 
+# Everything configured: the tests too when GoogleTest is installed.
 build: configure
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
-test: build
+programs: configure
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(PROGRAMS)
+
+# Installs GoogleTest when missing and configures again so that the tests
+# are built whatever an earlier configure found.
+test:
+	@GSADMIN_WITH_TESTS=1 ./scripts/install-deps
+	$(CONFIGURE) -DGSADMIN_TESTS=ON
+	cmake --build $(BUILD_DIR) -j $(JOBS)
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
 # The simulator on 127.0.0.1:4003 and the client against it with
 # examples/script.lua; Ctrl-C ends both.
-demo: build
+demo: programs
 	GSADMIN_BUILD_DIR=$(BUILD_DIR) ./scripts/demo
+
+# luacheck, shellcheck, mandoc and systemd-analyze over what the project
+# ships; see scripts/lint.
+lint: programs
+	@GSADMIN_WITH_LINT=1 ./scripts/install-deps
+	GSADMIN_BUILD_DIR=$(BUILD_DIR) ./scripts/lint
+
+# The Debian package, $(BUILD_DIR)/gsadmin_VERSION_amd64.deb.
+package: programs
+	@GSADMIN_WITH_PACKAGE=1 ./scripts/install-deps
+	cd $(BUILD_DIR) && cpack -G DEB
+
+# lintian over the package, and its programs run from an unpacked copy.
+package-check: package
+	@GSADMIN_WITH_LINT=1 ./scripts/install-deps
+	GSADMIN_BUILD_DIR=$(BUILD_DIR) ./scripts/check-package
 
 # The whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer;
 # any report fails the run.
 SANITIZE_DIR ?= build-sanitize
-sanitize: deps
-	cmake -S . -B $(SANITIZE_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DGSADMIN_SANITIZE=ON
+sanitize:
+	@GSADMIN_WITH_TESTS=1 ./scripts/install-deps
+	cmake -S . -B $(SANITIZE_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DGSADMIN_SANITIZE=ON \
+	  -DGSADMIN_TESTS=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
@@ -59,8 +92,9 @@ fuzz:
 BENCH_DIR ?= build-bench
 BENCH_IDLE_SECONDS ?= 60
 bench:
-	GSADMIN_WITH_BENCH=1 ./scripts/install-deps
-	cmake -S . -B $(BENCH_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DGSADMIN_BENCH=ON
+	GSADMIN_WITH_TESTS=1 GSADMIN_WITH_BENCH=1 ./scripts/install-deps
+	cmake -S . -B $(BENCH_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DGSADMIN_BENCH=ON \
+	  -DGSADMIN_TESTS=ON
 	cmake --build $(BENCH_DIR) -j $(JOBS) --target gsadmin gsadmin_bench
 	$(BENCH_DIR)/bench/gsadmin_bench --idle-seconds=$(BENCH_IDLE_SECONDS) \
 	  --results=$(CURDIR)/bench/results.md
