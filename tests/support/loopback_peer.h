@@ -16,12 +16,17 @@ using Datagram = std::vector<uint8_t>;
 // from the last datagram received (or set explicitly).
 class LoopbackPeer {
  public:
-  // Binds 127.0.0.1:port (0: any free port). Aborts the test run on failure.
-  explicit LoopbackPeer(uint16_t port = 0);
+  enum class OnBindFailure { kAbort, kStayUnbound };
+
+  // Binds 127.0.0.1:port (0: any free port). On failure aborts the test run,
+  // or with kStayUnbound leaves the peer unbound (see bound()): a test of a
+  // fixed port skips when someone else holds it rather than talk to them.
+  explicit LoopbackPeer(uint16_t port = 0, OnBindFailure onFailure = OnBindFailure::kAbort);
   ~LoopbackPeer();
   LoopbackPeer(const LoopbackPeer&) = delete;
   LoopbackPeer& operator=(const LoopbackPeer&) = delete;
 
+  bool bound() const { return port_ != 0; }
   uint16_t port() const { return port_; }
   int descriptor() const { return fd_; }
 
