@@ -39,7 +39,7 @@ function onPlayerJoin(id)
   sendChat("Welcome, " .. name .. "! Say !help for commands.")
 end
 
-function onPlayerQuit(id, reason)
+function onPlayerQuit(id)
   online[id] = nil
 end
 
