@@ -1,7 +1,10 @@
 # Thin wrapper around CMake; `make` builds, `make test` builds and runs every test.
 BUILD_DIR ?= build
 GENERATOR := $(shell command -v ninja >/dev/null 2>&1 && echo "-G Ninja")
+# Tests run one per core; compiles two more, as ninja does by default, so
+# that a compile waiting for the disk leaves no core idle.
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD_JOBS ?= $(shell echo $$(( $(JOBS) + 2 )))
 CONFIGURE = cmake -S . -B $(BUILD_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # The shipped programs; `make demo` and `make package` build only these.
 PROGRAMS = gsadmin gsadmin-sim
@@ -23,17 +26,17 @@ configure: deps $(BUILD_DIR)/CMakeCache.txt
 
 # Everything configured: the tests too when GoogleTest is installed.
 build: configure
-	cmake --build $(BUILD_DIR) -j $(JOBS)
+	cmake --build $(BUILD_DIR) -j $(BUILD_JOBS)
 
 programs: configure
-	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(PROGRAMS)
+	cmake --build $(BUILD_DIR) -j $(BUILD_JOBS) --target $(PROGRAMS)
 
 # Installs GoogleTest when missing and configures again so that the tests
 # are built whatever an earlier configure found.
 test:
 	@GSADMIN_WITH_TESTS=1 ./scripts/install-deps
 	$(CONFIGURE) -DGSADMIN_TESTS=ON
-	cmake --build $(BUILD_DIR) -j $(JOBS)
+	cmake --build $(BUILD_DIR) -j $(BUILD_JOBS)
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
 # The simulator on 127.0.0.1:4003 and the client against it with
@@ -64,7 +67,7 @@ sanitize:
 	@GSADMIN_WITH_TESTS=1 ./scripts/install-deps
 	cmake -S . -B $(SANITIZE_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DGSADMIN_SANITIZE=ON \
 	  -DGSADMIN_TESTS=ON
-	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	cmake --build $(SANITIZE_DIR) -j $(BUILD_JOBS)
 	cd $(SANITIZE_DIR) && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS) --timeout 600 -LE soak
@@ -78,7 +81,7 @@ fuzz:
 	GSADMIN_WITH_FUZZ=1 ./scripts/install-deps
 	cmake -S . -B $(FUZZ_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DGSADMIN_FUZZ=ON -DGSADMIN_TESTS=OFF
-	cmake --build $(FUZZ_DIR) -j $(JOBS)
+	cmake --build $(FUZZ_DIR) -j $(BUILD_JOBS)
 	mkdir -p $(FUZZ_OUT)/corpus/datagram $(FUZZ_OUT)/corpus/api $(FUZZ_OUT)/artifacts
 	$(FUZZ_DIR)/tests/fuzz/gsadmin_fuzz_seeds $(FUZZ_OUT)/corpus/datagram $(FUZZ_OUT)/corpus/api
 	$(FUZZ_DIR)/tests/fuzz/gsadmin_datagram_fuzzer -max_total_time=$(FUZZ_SECONDS) \
@@ -95,7 +98,7 @@ bench:
 	GSADMIN_WITH_TESTS=1 GSADMIN_WITH_BENCH=1 ./scripts/install-deps
 	cmake -S . -B $(BENCH_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DGSADMIN_BENCH=ON \
 	  -DGSADMIN_TESTS=ON
-	cmake --build $(BENCH_DIR) -j $(JOBS) --target gsadmin gsadmin_bench
+	cmake --build $(BENCH_DIR) -j $(BUILD_JOBS) --target gsadmin gsadmin_bench
 	$(BENCH_DIR)/bench/gsadmin_bench --idle-seconds=$(BENCH_IDLE_SECONDS) \
 	  --results=$(CURDIR)/bench/results.md
 
