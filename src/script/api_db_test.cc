@@ -116,19 +116,21 @@ TEST(ApiDbTest, InjectionAttemptIsStoredAsAName) {
   ApiScript s;
   const std::string name = "Robert'); DROP TABLE bans;--";
   s.run("dbExec('CREATE TABLE bans (name TEXT)')\n");
-  EXPECT_EQ(s.run("show(dbExec('INSERT INTO bans VALUES (?)', [[" + name + "]]))\n"
+  EXPECT_EQ(s.run("show(dbExec('INSERT INTO bans VALUES (?)', [[" + name +
+                  "]]))\n"
                   "show(dbQuery('SELECT name FROM bans')[1].name)\n"),
             "1\n" + name + "\n");
 }
 
 TEST(ApiDbTest, TransactionsArePlainSqlAndAnOpenOneIsRolledBack) {
   ApiScript s;
-  s.run("dbExec('CREATE TABLE t (x)')\n"
-        "dbExec('BEGIN')\n"
-        "dbExec('INSERT INTO t VALUES (1)')\n"
-        "dbExec('COMMIT')\n"
-        "dbExec('BEGIN')\n"
-        "dbExec('INSERT INTO t VALUES (2)')\n");
+  s.run(
+      "dbExec('CREATE TABLE t (x)')\n"
+      "dbExec('BEGIN')\n"
+      "dbExec('INSERT INTO t VALUES (1)')\n"
+      "dbExec('COMMIT')\n"
+      "dbExec('BEGIN')\n"
+      "dbExec('INSERT INTO t VALUES (2)')\n");
   s.session().rollBackDatabaseTransaction();
   EXPECT_EQ(s.harness().output(), "LUA: Open database transaction rolled back.\n");
   EXPECT_EQ(s.run("show(#dbQuery('SELECT * FROM t'))\n"), "1\n");

@@ -28,8 +28,8 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock)
       weapons_(std::make_unique<WeaponManager>()),
       scripts_(std::make_unique<ScriptManager>()),
       events_(std::make_unique<EventManager>(*scripts_)),
-      database_(std::make_unique<Database>(settings_.databasePath.value_or(
-          databasePathForScript(ScriptManager::kScriptFileName)))),
+      database_(std::make_unique<Database>(
+          settings_.databasePath.value_or(databasePathForScript(ScriptManager::kScriptFileName)))),
       deadline_(clock.nowMs() + kSilenceMs) {
   linkRegistries(*players_, *vehicles_);
 }
