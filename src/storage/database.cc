@@ -115,6 +115,9 @@ std::optional<std::string> Database::open() {
     return error;
   }
   sqlite3_busy_timeout(connection_, kBusyTimeoutMs);
+  // Scripts cannot open files, and SQL must not become a way to: no ATTACH
+  // (VACUUM INTO attaches too).
+  sqlite3_limit(connection_, SQLITE_LIMIT_ATTACHED, 0);
   // A read-only file cannot switch to WAL; it is still readable as it is.
   int walResult = sqlite3_exec(connection_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
   if (walResult != SQLITE_OK && (walResult & 0xFF) != SQLITE_READONLY) {

@@ -184,6 +184,17 @@ TEST(DatabaseTest, ReusedStatementsSeeNewBindingsAndSchemaChanges) {
   EXPECT_EQ(row.values.at(2).integerValue, 7);
 }
 
+TEST(DatabaseTest, SqlCannotWriteOtherFiles) {
+  TempDir dir;
+  Database db(dir.path() + "/own.db");
+  EXPECT_EQ(errorOf(db.run("ATTACH ? AS other", {DbValue::text(dir.path() + "/other.db")})),
+            "too many attached databases - max 0");
+  EXPECT_TRUE(db.run("VACUUM INTO ?", {DbValue::text(dir.path() + "/copy.db")}).error);
+  EXPECT_TRUE(db.run("SELECT load_extension('x')", {}).error);
+  EXPECT_EQ(modeOf(dir.path() + "/other.db"), -1);
+  EXPECT_EQ(modeOf(dir.path() + "/copy.db"), -1);
+}
+
 TEST(DatabaseTest, PathBesideTheScript) {
   EXPECT_EQ(databasePathForScript("script.lua"), "script.db");
   EXPECT_EQ(databasePathForScript("/srv/bots/stats.lua"), "/srv/bots/stats.db");
