@@ -91,9 +91,9 @@ TEST(ApiDbTest, ErrorsAreOneLineAndReturnNothing) {
   EXPECT_EQ(s.run("show(dbExec('SELEC 1'))\n"), "dbExec: near \"SELEC\": syntax error\n\n");
   EXPECT_EQ(s.run("show(dbQuery('SELECT * FROM missing'))\n"),
             "dbQuery: no such table: missing\n\n");
-  // A quoted token spanning lines still makes one line.
-  EXPECT_EQ(s.run("show(dbExec('SELECT \"a\\nb\" FROM nowhere'))\n"),
-            "dbExec: no such table: nowhere\n\n");
+  // A quoted token spanning lines still makes one line, without control bytes.
+  EXPECT_EQ(s.run("show(dbExec('SELECT 1 FROM \"a\\n\\27[31mb\"'))\n"),
+            "dbExec: no such table: a??[31mb\n\n");
   EXPECT_EQ(s.run("show(dbExec('SELECT ?', 1, 2))\n"),
             "dbExec: 2 values given for 1 placeholders\n\n");
   EXPECT_EQ(s.run("show(dbExec('SELECT ?, ?', 1))\n"),

@@ -24,12 +24,12 @@ struct Database::CachedStatement {
 
 namespace {
 
-// SQLite's messages may quote a token that spans lines; the caller prints
-// one line.
+// SQLite's messages may quote a token of the SQL that spans lines or holds
+// control bytes; the caller prints one line, control bytes shown as '?'.
 std::string oneLine(const char* message) {
   std::string line = message ? message : "unknown error";
   for (char& c : line) {
-    if (c == '\n' || c == '\r') c = ' ';
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
   }
   return line;
 }
