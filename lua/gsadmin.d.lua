@@ -1,6 +1,6 @@
 ---@meta gsadmin
 -- Editor annotations for the gsadmin script API (script.lua). Nothing here
--- runs: the client publishes these 32 functions itself. Point your Lua
+-- runs: the client publishes these 34 functions itself. Point your Lua
 -- language server at this file (workspace.library) for completion and
 -- checks. The full reference is docs/scripting.md.
 --
@@ -223,3 +223,28 @@ function getVehicleIsPassenger(vehicleId, playerId) end
 ---@param weaponId gsadmin.WeaponId
 ---@return string|nil
 function getWeaponName(weaponId) end
+
+-- Storing data ------------------------------------------------------------
+
+---A value bound to a `?` placeholder: a number (integer when it has no
+---fraction, else real), a string (text, bytes kept), a boolean (1 or 0) or nil (NULL).
+---@alias gsadmin.DbValue number|string|boolean|nil
+
+---Runs one SQL statement on the script's database (script.db beside the script,
+---created 0600 on the first call) with the extra arguments bound to its placeholders.
+---Returns the number of rows it changed. Prints "dbExec: Invalid argument #N." for
+---an argument of another type, or "dbExec: <SQLite's message>" on an error, and
+---returns nothing then.
+---@param sql string one statement
+---@param ... gsadmin.DbValue
+---@return integer|nil changed
+function dbExec(sql, ...) end
+
+---Runs one SQL statement like dbExec and returns its rows in order, each a table
+---from column name to value (NULL is a missing field; blobs are strings).
+---Prints "dbQuery: Invalid argument #N." or "dbQuery: <SQLite's message>" and
+---returns nothing on failure.
+---@param sql string one statement
+---@param ... gsadmin.DbValue
+---@return table<string, number|string>[]|nil rows
+function dbQuery(sql, ...) end

@@ -45,6 +45,8 @@ constexpr ApiEntry kApi[] = {
     {"getVehicleDriver", api::getVehicleDriver},
     {"getVehicleIsPassenger", api::getVehicleIsPassenger},
     {"getWeaponName", api::getWeaponName},
+    {"dbExec", api::dbExec},
+    {"dbQuery", api::dbQuery},
 };
 
 }  // namespace

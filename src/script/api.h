@@ -5,7 +5,7 @@ struct lua_State;
 
 namespace gsadmin {
 
-// Publishes the 32 API functions as globals of `state`, in table order.
+// Publishes the 34 API functions as globals of `state`, in table order.
 void registerApi(lua_State* state);
 
 // The number of functions registerApi publishes.

@@ -48,6 +48,10 @@ int slapPlayer(lua_State* L);
 int kickPlayer(lua_State* L);
 int banPlayer(lua_State* L);
 
+// api_db.cc
+int dbExec(lua_State* L);
+int dbQuery(lua_State* L);
+
 }  // namespace gsadmin::api
 
 #endif  // GSADMIN_SCRIPT_API_FUNCTIONS_H_

@@ -67,11 +67,11 @@ TEST(ScriptHostTest, ApiIsPublishedBeforeTheMainChunkRuns) {
       "  'getPlayerDeaths', 'getPlayerHealth', 'getPlayerStatus', 'getPlayerVehicle',\n"
       "  'getPlayerPosition', 'slapPlayer', 'kickPlayer', 'banPlayer', 'getVehicleName',\n"
       "  'getVehicleHealth', 'getVehiclePosition', 'getVehicleSpawnpoint', 'getVehicleDriver',\n"
-      "  'getVehicleIsPassenger', 'getWeaponName'}\n"
+      "  'getVehicleIsPassenger', 'getWeaponName', 'dbExec', 'dbQuery'}\n"
       "local n = 0\n"
       "for _, name in ipairs(names) do if type(_G[name]) == 'function' then n = n + 1 end end\n"
       "print(n)\n");
-  EXPECT_EQ(harness.output(), "32\nLUA: Script 'script.lua' loaded.\n");
+  EXPECT_EQ(harness.output(), "34\nLUA: Script 'script.lua' loaded.\n");
 }
 
 TEST(ScriptHostTest, MainChunkResultsAndFailedCallsLeaveTheStackBalanced) {

@@ -28,6 +28,8 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock)
       weapons_(std::make_unique<WeaponManager>()),
       scripts_(std::make_unique<ScriptManager>()),
       events_(std::make_unique<EventManager>(*scripts_)),
+      database_(std::make_unique<Database>(
+          settings_.databasePath.value_or(databasePathForScript(ScriptManager::kScriptFileName)))),
       deadline_(clock.nowMs() + kSilenceMs) {
   linkRegistries(*players_, *vehicles_);
 }
@@ -64,12 +66,19 @@ bool AdminSession::connectSocket() {
 }
 
 bool AdminSession::run(const volatile std::sig_atomic_t* stop) {
-  if (!start()) return false;
-  while (stop == nullptr || !*stop) {
+  bool started = start();
+  while (started && (stop == nullptr || !*stop)) {
     poll();
     socket_->waitReadable(kPollIntervalMs);
   }
-  return true;
+  rollBackDatabaseTransaction();
+  return started;
+}
+
+void AdminSession::rollBackDatabaseTransaction() {
+  if (database_->rollBackOpenTransaction()) {
+    std::printf("LUA: Open database transaction rolled back.\n");
+  }
 }
 
 void AdminSession::poll() {

@@ -20,15 +20,19 @@
 #include "platform/udp_socket.h"
 #include "script/event_manager.h"
 #include "script/script_manager.h"
+#include "storage/database.h"
 
 namespace gsadmin {
 
-// The four connection settings, fixed for the life of the session.
+// The connection settings and the scripts' database file, fixed for the
+// life of the session.
 struct SessionSettings {
   std::optional<std::string> serverIP = std::string("127.0.0.1");
   uint16_t serverPort = 4003;
   std::optional<std::string> adminName = std::string("Admin");
   std::optional<std::string> adminPassword = std::string("73519");
+  // The scripts' database; absent: beside the script ("script.db").
+  std::optional<std::string> databasePath = std::nullopt;
 };
 
 // The client's one session with one game server. Owns the server record, the
@@ -55,7 +59,8 @@ class AdminSession {
 
   // start(), then polls, waiting at most kPollIntervalMs for a datagram
   // between polls, until *stop becomes true (never, when stop is null).
-  // Returns false when start() failed, true when stopped. *stop must remain
+  // Either way ends with rollBackDatabaseTransaction(). Returns false when
+  // start() failed, true when stopped. *stop must remain
   // live while run() runs; it may be set from a signal handler.
   bool run(const volatile std::sig_atomic_t* stop = nullptr);
 
@@ -78,6 +83,13 @@ class AdminSession {
   WeaponManager* weapons() { return weapons_.get(); }
   ScriptManager& scripts() { return *scripts_; }
   EventManager& events() { return *events_; }
+  // Opened by its first statement, kept for the session's whole life.
+  Database& database() { return *database_; }
+
+  // Rolls back a database transaction a script left open, printing
+  // "LUA: Open database transaction rolled back." when there was one. For
+  // the end of the session and for a script reload.
+  void rollBackDatabaseTransaction();
 
   const SessionSettings& settings() const { return settings_; }
   bool connected() const { return connected_; }
@@ -102,6 +114,7 @@ class AdminSession {
   std::unique_ptr<WeaponManager> weapons_;
   std::unique_ptr<ScriptManager> scripts_;
   std::unique_ptr<EventManager> events_;
+  std::unique_ptr<Database> database_;
   std::unique_ptr<UdpSocket> socket_;
   uint64_t deadline_;
   bool connected_ = false;

@@ -43,10 +43,12 @@ uint16_t listeningPort(ClientProcess& process) {
 }
 
 // The simulator on a free port playing `flags`' scenario, and the client
-// running examples/<script> against it.
+// running examples/<script> against it, in `directory` when given (so a
+// second match finds the first one's database).
 class Match {
  public:
-  Match(const std::vector<std::string>& simFlags, const std::string& script) {
+  Match(const std::vector<std::string>& simFlags, const std::string& script,
+        const std::optional<std::string>& directory = std::nullopt) {
     std::vector<std::string> args = {"--port", "0"};
     args.insert(args.end(), simFlags.begin(), simFlags.end());
     sim_ = std::make_unique<ClientProcess>(args, std::nullopt, GSADMIN_SIM_PATH);
@@ -54,7 +56,8 @@ class Match {
     EXPECT_NE(port, 0) << sim_->output();
     client_ = std::make_unique<ClientProcess>(
         std::vector<std::string>{"127.0.0.1", std::to_string(port), "Admin", "73519"},
-        readFile(kSourceDir + "/examples/" + script));
+        readFile(kSourceDir + "/examples/" + script), ClientProcess::defaultBinary(), std::nullopt,
+        directory);
   }
 
   // Plays a --once scenario to its end; then both outputs are complete.
@@ -119,6 +122,52 @@ TEST(ExamplesTest, WelcomeBackByName) {
   EXPECT_EQ(count(sim, "admin chat: Welcome, Cy!"), 1) << sim;
   EXPECT_EQ(count(match.console(), "ADMIN: Welcome back, Bo! Visit number 3."), 1)
       << match.console();
+}
+
+TEST(ExamplesTest, PersistentStatsAddUpAcrossRestarts) {
+  TempDir dir;
+  {
+    Match match(onceWith("persistent_stats.txt"), "persistent_stats.lua", dir.path());
+    match.playToEnd();
+    const std::string& sim = match.simLog();
+    EXPECT_EQ(count(sim, "admin chat: 1. Ann: 2 kills, 1 deaths"), 1) << sim;
+    EXPECT_EQ(count(sim, "admin chat: 2. Bo: 1 kills, 2 deaths"), 1) << sim;
+    EXPECT_EQ(count(sim, "admin chat: 3. Cy: 0 kills, 0 deaths"), 1) << sim;
+    EXPECT_EQ(count(sim, "admin chat: Cy was last seen 20"), 1) << sim;
+    EXPECT_EQ(count(sim, "admin chat: I have never seen Nobody."), 1) << sim;
+    EXPECT_EQ(count(match.console(), "LUA: Error"), 0) << match.console();
+    EXPECT_EQ(count(match.console(), "dbExec:") + count(match.console(), "dbQuery:"), 0)
+        << match.console();
+  }
+  Match again(onceWith("persistent_stats.txt"), "persistent_stats.lua", dir.path());
+  again.playToEnd();
+  const std::string& sim = again.simLog();
+  EXPECT_EQ(count(sim, "admin chat: 1. Ann: 4 kills, 2 deaths"), 1) << sim;
+  EXPECT_EQ(count(sim, "admin chat: 2. Bo: 2 kills, 4 deaths"), 1) << sim;
+}
+
+TEST(ExamplesTest, BansAreEnforcedOnJoinAndOutliveTheClient) {
+  TempDir dir;
+  {
+    Match match(onceWith("bans.txt"), "bans.lua", dir.path());
+    match.playToEnd();
+    const std::string& sim = match.simLog();
+    EXPECT_EQ(count(sim, "admin kicks Troll"), 3) << sim;
+    EXPECT_EQ(count(sim, "admin chat: Troll is banned: spamming"), 2) << sim;
+    EXPECT_EQ(count(sim, "admin chat: Troll is no longer banned."), 1) << sim;
+    EXPECT_EQ(count(sim, "admin chat: Nobody was not banned."), 1) << sim;
+    EXPECT_EQ(count(sim, "admin chat: Troll is banned: again"), 1) << sim;
+    EXPECT_EQ(count(match.console(), "Troll: thank you"), 1) << match.console();
+    EXPECT_EQ(count(match.console(), "LUA: Error"), 0) << match.console();
+  }
+  // The ban of the first run's end greets Troll's first join.
+  Match again(onceWith("bans.txt"), "bans.lua", dir.path());
+  again.playToEnd();
+  const std::string& sim = again.simLog();
+  size_t firstKick = sim.find("admin kicks Troll");
+  ASSERT_NE(firstKick, std::string::npos) << sim;
+  EXPECT_NE(sim.rfind("admin chat: Troll is banned: again", firstKick), std::string::npos) << sim;
+  EXPECT_EQ(count(sim, "admin chat: Troll will be kicked on joining: spamming"), 1) << sim;
 }
 
 TEST(ExamplesTest, DemoScriptGreetsAnswersAndReportsVehicles) {

@@ -1,7 +1,7 @@
 // Calls the script API's functions with arbitrary argument values.
 //
-// Input: a sequence of calls. Each call is a function byte (which of the 32,
-// in registration order), an argument-count byte (0 to 4), then per argument
+// Input: a sequence of calls. Each call is a function byte (which of the API's
+// functions, in registration order), an argument-count byte (0 to 4), then per argument
 // a type byte and its value: nil, a boolean, a double from 8 raw bytes (NaN,
 // infinities and huge values included), a small integer, a string of up to
 // 255 bytes (numeric or not), or a table. Every call must return normally,

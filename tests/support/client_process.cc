@@ -47,8 +47,10 @@ std::string ClientProcess::defaultBinary() {
 
 ClientProcess::ClientProcess(const std::vector<std::string>& args,
                              const std::optional<std::string>& script, const std::string& program,
-                             const std::optional<std::string>& outputFile) {
-  if (script) dir_.write("script.lua", *script);
+                             const std::optional<std::string>& outputFile,
+                             const std::optional<std::string>& directory)
+    : directory_(directory.value_or(dir_.path())) {
+  if (script) std::ofstream(directory_ + "/script.lua", std::ios::binary) << *script;
   int fds[2];
   if (outputFile) {
     fds[0] = -1;
@@ -61,7 +63,7 @@ ClientProcess::ClientProcess(const std::vector<std::string>& args,
   if (pid_ == 0) {
     dup2(fds[1], STDOUT_FILENO);
     dup2(fds[1], STDERR_FILENO);
-    if (chdir(dir_.path().c_str()) != 0) _exit(127);
+    if (chdir(directory_.c_str()) != 0) _exit(127);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));

@@ -33,10 +33,13 @@ class ClientProcess {
   // script.lua in the working directory first. When `outputFile` is given,
   // standard output and error go to that file (created or truncated; e.g.
   // /dev/null) instead of a pipe, so a long run never blocks on a full pipe;
-  // the line readers below then see no output.
+  // the line readers below then see no output. When `directory` is given
+  // the process runs there instead (the caller owns it), so that a second
+  // run finds what the first left.
   ClientProcess(const std::vector<std::string>& args, const std::optional<std::string>& script,
                 const std::string& program = defaultBinary(),
-                const std::optional<std::string>& outputFile = std::nullopt);
+                const std::optional<std::string>& outputFile = std::nullopt,
+                const std::optional<std::string>& directory = std::nullopt);
   ~ClientProcess();  // kills the process if it still runs
   ClientProcess(const ClientProcess&) = delete;
   ClientProcess& operator=(const ClientProcess&) = delete;
@@ -44,7 +47,7 @@ class ClientProcess {
   static std::string defaultBinary();
 
   pid_t pid() const { return pid_; }
-  const std::string& directory() const { return dir_.path(); }
+  const std::string& directory() const { return directory_; }
 
   // The next complete line (without its '\n'), or nothing after timeoutMs or
   // at the end of the output.
@@ -65,6 +68,7 @@ class ClientProcess {
   bool readMore(int timeoutMs);
 
   TempDir dir_;
+  std::string directory_;  // dir_ or the caller's
   pid_t pid_ = -1;
   int outFd_ = -1;
   bool exited_ = false;

@@ -1,0 +1,272 @@
+#include "storage/database.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+namespace gsadmin {
+
+struct Database::CachedStatement {
+  CachedStatement(std::string text, sqlite3_stmt* prepared)
+      : sql(std::move(text)), statement(prepared) {}
+  ~CachedStatement() { sqlite3_finalize(statement); }
+  CachedStatement(const CachedStatement&) = delete;
+  CachedStatement& operator=(const CachedStatement&) = delete;
+
+  std::string sql;
+  sqlite3_stmt* statement;
+};
+
+namespace {
+
+// SQLite's messages may quote a token of the SQL that spans lines or holds
+// control bytes; the caller prints one line, control bytes shown as '?'.
+std::string oneLine(const char* message) {
+  std::string line = message ? message : "unknown error";
+  for (char& c : line) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return line;
+}
+
+// Creates a missing database file with mode 0600 before SQLite opens it, so
+// that it never exists with a wider mode; SQLite gives its WAL and
+// shared-memory files the database file's mode. An existing file is left as
+// it is (and never opened here: closing a descriptor would drop another
+// connection's locks on it).
+std::optional<std::string> createPrivateFile(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (fd >= 0) {
+    ::close(fd);
+    return std::nullopt;
+  }
+  if (errno == EEXIST) return std::nullopt;
+  return "cannot create " + path + ": " + std::strerror(errno);
+}
+
+DbValue readColumn(sqlite3_stmt* statement, int column) {
+  switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_INTEGER:
+      return DbValue::integer(sqlite3_column_int64(statement, column));
+    case SQLITE_FLOAT:
+      return DbValue::real(sqlite3_column_double(statement, column));
+    case SQLITE_TEXT: {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+      int length = sqlite3_column_bytes(statement, column);
+      return DbValue::text(text ? std::string(text, static_cast<size_t>(length)) : std::string());
+    }
+    case SQLITE_BLOB: {
+      const auto* blob = static_cast<const char*>(sqlite3_column_blob(statement, column));
+      int length = sqlite3_column_bytes(statement, column);
+      return DbValue::blob(blob ? std::string(blob, static_cast<size_t>(length)) : std::string());
+    }
+    default:
+      return DbValue::null();
+  }
+}
+
+}  // namespace
+
+DbValue DbValue::integer(int64_t value) {
+  DbValue v;
+  v.type = Type::kInteger;
+  v.integerValue = value;
+  return v;
+}
+
+DbValue DbValue::real(double value) {
+  DbValue v;
+  v.type = Type::kReal;
+  v.realValue = value;
+  return v;
+}
+
+DbValue DbValue::text(std::string value) {
+  DbValue v;
+  v.type = Type::kText;
+  v.bytes = std::move(value);
+  return v;
+}
+
+DbValue DbValue::blob(std::string value) {
+  DbValue v;
+  v.type = Type::kBlob;
+  v.bytes = std::move(value);
+  return v;
+}
+
+Database::Database(std::string path) : path_(std::move(path)) {}
+
+Database::~Database() {
+  close();
+}
+
+std::optional<std::string> Database::open() {
+  if (std::optional<std::string> error = createPrivateFile(path_)) return error;
+  // The file exists now, so SQLite is not asked to create it.
+  if (sqlite3_open_v2(path_.c_str(), &connection_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    std::string error = lastError();
+    close();
+    return error;
+  }
+  sqlite3_busy_timeout(connection_, kBusyTimeoutMs);
+  // Scripts cannot open files, and SQL must not become a way to: no ATTACH
+  // (VACUUM INTO attaches too).
+  sqlite3_limit(connection_, SQLITE_LIMIT_ATTACHED, 0);
+  // A read-only file cannot switch to WAL; it is still readable as it is.
+  int walResult = sqlite3_exec(connection_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+  if (walResult != SQLITE_OK && (walResult & 0xFF) != SQLITE_READONLY) {
+    std::string error = lastError();
+    close();
+    return error;
+  }
+  // With WAL, NORMAL keeps every commit across a killed process.
+  sqlite3_exec(connection_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  return std::nullopt;
+}
+
+void Database::close() {
+  cache_.clear();  // statements first: a connection with statements stays open
+  if (connection_ != nullptr) sqlite3_close(connection_);
+  connection_ = nullptr;
+}
+
+std::string Database::lastError() const {
+  return oneLine(connection_ ? sqlite3_errmsg(connection_) : "out of memory");
+}
+
+sqlite3_stmt* Database::prepare(std::string_view sql, std::string* error) {
+  for (size_t i = 0; i < cache_.size(); ++i) {
+    if (cache_[i]->sql == sql) {
+      // Move to the front, so the least recently used is dropped first.
+      std::rotate(cache_.begin(), cache_.begin() + static_cast<long>(i),
+                  cache_.begin() + static_cast<long>(i) + 1);
+      return cache_[0]->statement;
+    }
+  }
+  if (sql.size() > INT_MAX) {
+    *error = "statement too long";
+    return nullptr;
+  }
+  sqlite3_stmt* statement = nullptr;
+  const char* tail = nullptr;
+  if (sqlite3_prepare_v2(connection_, sql.data(), static_cast<int>(sql.size()), &statement,
+                         &tail) != SQLITE_OK) {
+    *error = lastError();
+    return nullptr;
+  }
+  if (statement == nullptr) return nullptr;  // only whitespace and comments
+
+  // Anything after the first statement must prepare to nothing.
+  int tailLength = static_cast<int>(sql.data() + sql.size() - tail);
+  sqlite3_stmt* second = nullptr;
+  int tailResult = sqlite3_prepare_v2(connection_, tail, tailLength, &second, nullptr);
+  if (tailResult != SQLITE_OK || second != nullptr) {
+    *error = tailResult != SQLITE_OK ? lastError() : "only one statement may be run per call";
+    sqlite3_finalize(second);
+    sqlite3_finalize(statement);
+    return nullptr;
+  }
+
+  cache_.insert(cache_.begin(), std::make_unique<CachedStatement>(std::string(sql), statement));
+  if (cache_.size() > kCachedStatements) cache_.pop_back();
+  return statement;
+}
+
+std::optional<std::string> Database::bind(sqlite3_stmt* statement,
+                                          const std::vector<DbValue>& bindings) {
+  int placeholders = sqlite3_bind_parameter_count(statement);
+  if (bindings.size() != static_cast<size_t>(placeholders)) {
+    return std::to_string(bindings.size()) + " values given for " + std::to_string(placeholders) +
+           " placeholders";
+  }
+  for (int i = 0; i < placeholders; ++i) {
+    const DbValue& value = bindings[static_cast<size_t>(i)];
+    int result = SQLITE_OK;
+    // The values outlive the statement's run, and bindings are cleared after.
+    switch (value.type) {
+      case DbValue::Type::kNull:
+        result = sqlite3_bind_null(statement, i + 1);
+        break;
+      case DbValue::Type::kInteger:
+        result = sqlite3_bind_int64(statement, i + 1, value.integerValue);
+        break;
+      case DbValue::Type::kReal:
+        result = sqlite3_bind_double(statement, i + 1, value.realValue);
+        break;
+      case DbValue::Type::kText:
+        result = sqlite3_bind_text64(statement, i + 1, value.bytes.data(), value.bytes.size(),
+                                     SQLITE_STATIC, SQLITE_UTF8);
+        break;
+      case DbValue::Type::kBlob:
+        result = sqlite3_bind_blob64(statement, i + 1, value.bytes.data(), value.bytes.size(),
+                                     SQLITE_STATIC);
+        break;
+    }
+    if (result != SQLITE_OK) return lastError();
+  }
+  return std::nullopt;
+}
+
+StatementResult Database::run(std::string_view sql, const std::vector<DbValue>& bindings) {
+  StatementResult result;
+  if (connection_ == nullptr) {
+    result.error = open();
+    if (result.error) return result;
+  }
+  std::string prepareError;
+  sqlite3_stmt* statement = prepare(sql, &prepareError);
+  if (statement == nullptr) {
+    if (!prepareError.empty()) result.error = prepareError;
+    return result;
+  }
+
+  result.error = bind(statement, bindings);
+  if (!result.error) {
+    int64_t totalBefore = sqlite3_total_changes64(connection_);
+    int step = sqlite3_step(statement);
+    // Read after the first step, which prepares the statement again when
+    // the schema changed since it was cached.
+    int columns = sqlite3_column_count(statement);
+    for (int c = 0; c < columns; ++c) {
+      const char* name = sqlite3_column_name(statement, c);
+      result.columns.emplace_back(name ? name : "");
+    }
+    for (; step == SQLITE_ROW; step = sqlite3_step(statement)) {
+      for (int c = 0; c < columns; ++c) result.values.push_back(readColumn(statement, c));
+    }
+    if (step != SQLITE_DONE) {
+      result.error = lastError();
+      result.values.clear();
+    } else if (sqlite3_total_changes64(connection_) != totalBefore) {
+      // Only a statement that changed rows reports them; sqlite3_changes
+      // still holds an earlier statement's count after a CREATE or SELECT.
+      result.changes = sqlite3_changes64(connection_);
+    }
+  }
+  sqlite3_reset(statement);
+  sqlite3_clear_bindings(statement);
+  return result;
+}
+
+bool Database::rollBackOpenTransaction() {
+  if (connection_ == nullptr || sqlite3_get_autocommit(connection_) != 0) return false;
+  sqlite3_exec(connection_, "ROLLBACK", nullptr, nullptr, nullptr);
+  return true;
+}
+
+std::string databasePathForScript(const std::string& scriptPath) {
+  const std::string suffix = ".lua";
+  if (scriptPath.size() > suffix.size() &&
+      scriptPath.compare(scriptPath.size() - suffix.size(), suffix.size(), suffix) == 0) {
+    return scriptPath.substr(0, scriptPath.size() - suffix.size()) + ".db";
+  }
+  return scriptPath + ".db";
+}
+
+}  // namespace gsadmin

@@ -1,0 +1,96 @@
+#ifndef GSADMIN_STORAGE_DATABASE_H_
+#define GSADMIN_STORAGE_DATABASE_H_
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace gsadmin {
+
+// One value bound to a statement or read from a row.
+struct DbValue {
+  enum class Type { kNull, kInteger, kReal, kText, kBlob };
+
+  static DbValue null() { return DbValue(); }
+  static DbValue integer(int64_t value);
+  static DbValue real(double value);
+  static DbValue text(std::string value);
+  static DbValue blob(std::string value);
+
+  Type type = Type::kNull;
+  int64_t integerValue = 0;
+  double realValue = 0.0;
+  std::string bytes;  // text or blob, NUL bytes included
+};
+
+// What one statement did: an error, or the rows it returned (row-major:
+// row r, column c is values[r * columns.size() + c]) and the number of rows
+// it changed.
+struct StatementResult {
+  std::optional<std::string> error;  // SQLite's message, one line
+  std::vector<std::string> columns;
+  std::vector<DbValue> values;
+  int64_t changes = 0;
+
+  size_t rowCount() const { return columns.empty() ? 0 : values.size() / columns.size(); }
+};
+
+// The scripts' database: one SQLite connection for the life of its owner,
+// opened on first use, so that nothing touches the disk before a statement
+// runs. A failed open is reported by that statement and tried again by the
+// next one. Nothing is ever thrown: every failure is a StatementResult
+// error. Not thread-safe; one thread uses it.
+class Database {
+ public:
+  static constexpr int kBusyTimeoutMs = 1000;
+  // Prepared statements kept for reuse, by their SQL text.
+  static constexpr size_t kCachedStatements = 32;
+
+  // `path` is opened (and created, mode 0600) by the first run().
+  explicit Database(std::string path);
+  ~Database();  // finalizes every statement and closes the connection
+  Database(const Database&) = delete;
+  Database& operator=(const Database&) = delete;
+
+  // Runs the one statement in `sql` with `bindings` bound to its
+  // placeholders in order. Text after the first statement that is more than
+  // whitespace and comments is refused without running anything, so one
+  // call can never run two statements. Empty SQL runs nothing.
+  StatementResult run(std::string_view sql, const std::vector<DbValue>& bindings);
+
+  // Rolls back a transaction left open; true when one was. Touches nothing
+  // when the database was never opened.
+  bool rollBackOpenTransaction();
+
+  const std::string& path() const { return path_; }
+  bool isOpen() const { return connection_ != nullptr; }
+
+ private:
+  struct CachedStatement;
+
+  std::optional<std::string> open();
+  void close();
+  // The prepared statement for `sql` (cached), or an error.
+  sqlite3_stmt* prepare(std::string_view sql, std::string* error);
+  std::optional<std::string> bind(sqlite3_stmt* statement, const std::vector<DbValue>& bindings);
+  std::string lastError() const;
+
+  std::string path_;
+  sqlite3* connection_ = nullptr;
+  // Most recently used first.
+  std::vector<std::unique_ptr<CachedStatement>> cache_;
+};
+
+// The database beside a script: its path with ".lua" replaced by ".db"
+// ("script.lua" -> "script.db"), or ".db" appended to any other name.
+std::string databasePathForScript(const std::string& scriptPath);
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_STORAGE_DATABASE_H_
