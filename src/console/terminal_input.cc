@@ -1,0 +1,169 @@
+#include "console/terminal_input.h"
+
+#include <editline/readline.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "console/completion.h"
+#include "console/history_file.h"
+
+namespace gsadmin {
+namespace {
+
+// The editing library calls back through plain functions, so they find the
+// open instance here. Set by open(), cleared by close().
+TerminalInput* current = nullptr;
+
+// Enough for any paste without letting a flood of input starve the loop.
+constexpr int kMaxBytesPerRead = 4096;
+
+bool inputReadable() {
+  pollfd pfd{STDIN_FILENO, POLLIN, 0};
+  return poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+}
+
+// Candidates for the completion being made, handed out one by one.
+std::vector<std::string> pendingCompletions;
+size_t nextCompletion = 0;
+
+char* completionGenerator(const char* /*text*/, int state) {
+  if (state == 0) nextCompletion = 0;
+  if (nextCompletion >= pendingCompletions.size()) return nullptr;
+  // The library frees what it is given with free().
+  return strdup(pendingCompletions[nextCompletion++].c_str());
+}
+
+}  // namespace
+
+std::unique_ptr<TerminalInput> TerminalInput::open(TerminalInputOptions options,
+                                                   std::string* error) {
+  if (current != nullptr) {
+    *error = "the terminal is already in use by another line editor";
+    return nullptr;
+  }
+  if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
+    *error = "standard input and output are not a terminal";
+    return nullptr;
+  }
+  std::unique_ptr<TerminalInput> input(new TerminalInput(std::move(options)));
+  current = input.get();
+
+  rl_instream = stdin;
+  rl_outstream = stdout;
+  // Signals stay with the caller's loop; the library must not install handlers.
+  rl_catch_signals = 0;
+  rl_attempted_completion_function = &TerminalInput::onComplete;
+  using_history();
+  stifle_history(static_cast<int>(input->options_.historyLimit));
+  if (input->options_.historyPath) {
+    for (std::string& line :
+         loadHistoryFile(*input->options_.historyPath, input->options_.historyLimit)) {
+      input->rememberLine(line);
+    }
+  }
+  std::fflush(stdout);
+  rl_callback_handler_install(input->options_.prompt.c_str(), &TerminalInput::onLine);
+  input->open_ = true;
+  return input;
+}
+
+TerminalInput::TerminalInput(TerminalInputOptions options) : options_(std::move(options)) {}
+
+TerminalInput::~TerminalInput() { close(); }
+
+int TerminalInput::fd() const { return STDIN_FILENO; }
+
+std::vector<std::string> TerminalInput::readAvailable() {
+  finished_.clear();
+  for (int n = 0; open_ && !atEnd_ && n < kMaxBytesPerRead && inputReadable(); ++n) {
+    size_t before = finished_.size();
+    rl_callback_read_char();
+    if (finished_.size() != before && !atEnd_) {
+      // Without a fresh install the editor shows no prompt until the next
+      // key and keeps the finished text in its buffer, where a redraw from
+      // printAbove() would show it again.
+      rl_callback_handler_remove();
+      rl_callback_handler_install(options_.prompt.c_str(), &TerminalInput::onLine);
+    }
+  }
+  return std::move(finished_);
+}
+
+void TerminalInput::onLine(char* line) {
+  TerminalInput* self = current;
+  if (self == nullptr) {
+    std::free(line);
+    return;
+  }
+  if (line == nullptr) {
+    // Ctrl-D on an empty line, or the terminal hung up.
+    self->atEnd_ = true;
+    return;
+  }
+  std::string text(line);
+  std::free(line);
+  self->rememberLine(text);
+  self->finished_.push_back(std::move(text));
+}
+
+void TerminalInput::rememberLine(const std::string& line) {
+  if (line.empty()) return;
+  if (options_.mayRemember && !options_.mayRemember(line)) return;
+  // Repeating the last line adds nothing worth stepping through.
+  if (!history_.empty() && history_.back() == line) return;
+  history_.push_back(line);
+  if (history_.size() > options_.historyLimit) history_.erase(history_.begin());
+  add_history(line.c_str());
+}
+
+void TerminalInput::printAbove(std::string_view line) {
+  if (!open_ || atEnd_) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+    return;
+  }
+  // Back to the start of the prompt's row, clear it, print, and let the
+  // editor draw the prompt and the typed text afresh on the next row.
+  std::fputs("\r\033[K", stdout);
+  std::fwrite(line.data(), 1, line.size(), stdout);
+  std::fputc('\n', stdout);
+  std::fflush(stdout);
+  rl_forced_update_display();
+}
+
+void TerminalInput::setCompletionWords(std::vector<std::string> words) {
+  completionWords_ = std::move(words);
+}
+
+char** TerminalInput::onComplete(const char* text, int /*start*/, int /*end*/) {
+  // No fallback to file names: only the caller's words make sense here.
+  rl_attempted_completion_over = 1;
+  if (current == nullptr) return nullptr;
+  pendingCompletions = completionsFor(text, current->completionWords_);
+  return rl_completion_matches(text, completionGenerator);
+}
+
+bool TerminalInput::saveHistory(std::string* error) {
+  if (!options_.historyPath) return true;
+  return saveHistoryFile(*options_.historyPath, history_, error);
+}
+
+void TerminalInput::close() {
+  if (!open_) return;
+  open_ = false;
+  rl_callback_handler_remove();
+  // The prompt's row is left as typed; the next output starts on a fresh one.
+  if (!atEnd_) std::fputc('\n', stdout);
+  std::fflush(stdout);
+  clear_history();
+  current = nullptr;
+  std::string error;
+  if (!saveHistory(&error)) std::fprintf(stderr, "history: %s\n", error.c_str());
+}
+
+}  // namespace gsadmin
