@@ -2,6 +2,7 @@
 
 #include <editline/readline.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -100,8 +101,11 @@ void TerminalInput::onLine(char* line) {
     return;
   }
   if (line == nullptr) {
-    // Ctrl-D on an empty line, or the terminal hung up.
+    // Ctrl-D on an empty line, or the terminal hung up. The prompt's row is
+    // cleared so that later output starts on a clean row.
     self->atEnd_ = true;
+    std::fputs("\r\033[K", stdout);
+    std::fflush(stdout);
     return;
   }
   std::string text(line);
@@ -121,19 +125,36 @@ void TerminalInput::rememberLine(const std::string& line) {
 }
 
 void TerminalInput::printAbove(std::string_view line) {
-  if (!open_ || atEnd_) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
-    std::fputc('\n', stdout);
-    std::fflush(stdout);
-    return;
+  if (open_ && !atEnd_) {
+    // Up to the prompt's first row, clear from there down, print, and let
+    // the editor draw the prompt and the typed text afresh below.
+    int rowsUp = cursorRowInInput();
+    std::fputc('\r', stdout);
+    if (rowsUp > 0) std::fprintf(stdout, "\033[%dA", rowsUp);
+    std::fputs("\033[J", stdout);
   }
-  // Back to the start of the prompt's row, clear it, print, and let the
-  // editor draw the prompt and the typed text afresh on the next row.
-  std::fputs("\r\033[K", stdout);
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
   std::fflush(stdout);
-  rl_forced_update_display();
+  if (open_ && !atEnd_) rl_forced_update_display();
+}
+
+int TerminalInput::cursorRowInInput() const {
+  winsize size{};
+  int columns = 0;
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0) columns = size.ws_col;
+  if (columns <= 0) return 0;  // width unknown: assume no wrapping
+  // Columns before the cursor: one per character, not per UTF-8 byte.
+  int width = 0;
+  for (char c : options_.prompt) width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  for (int i = 0; rl_line_buffer != nullptr && i < rl_point && rl_line_buffer[i] != '\0'; ++i) {
+    width += (static_cast<unsigned char>(rl_line_buffer[i]) & 0xC0) != 0x80;
+  }
+  return width / columns;
+}
+
+void TerminalInput::terminalResized() {
+  if (open_ && !atEnd_) rl_resize_terminal();
 }
 
 void TerminalInput::setCompletionWords(std::vector<std::string> words) {

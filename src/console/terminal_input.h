@@ -58,6 +58,10 @@ class TerminalInput {
   // prompt with the half-typed line and cursor as they were.
   void printAbove(std::string_view line);
 
+  // Call after SIGWINCH: the editor learns the terminal's new size. The
+  // editor installs no signal handlers of its own.
+  void terminalResized();
+
   // The words Tab completes: local commands, player names. Replaces the
   // previous list; matching ignores ASCII case.
   void setCompletionWords(std::vector<std::string> words);
@@ -77,6 +81,9 @@ class TerminalInput {
   static void onLine(char* line);
   static char** onComplete(const char* text, int start, int end);
   void rememberLine(const std::string& line);
+  // How many rows the cursor is below the prompt's first row, as the typed
+  // text wraps at the terminal's width.
+  int cursorRowInInput() const;
 
   TerminalInputOptions options_;
   std::vector<std::string> history_;  // oldest first, at most historyLimit

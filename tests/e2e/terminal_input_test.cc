@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -89,6 +90,35 @@ TEST(TerminalInputTest, PrintsAboveThePromptAndKeepsTheHalfTypedLine) {
       << probe.dump();
 
   probe.type(kCtrlD);
+  EXPECT_EQ(probe.waitExit(), 0);
+}
+
+TEST(TerminalInputTest, RedrawsATypedLineThatWrapsPastTheTerminalWidth) {
+  TempDir home;
+  TerminalProcess probe(GSADMIN_TERMINAL_PROBE_PATH, {}, home.path());
+  waitForPrompt(probe);
+  std::string typed;
+  for (int i = 0; i < 100; ++i) typed.push_back(static_cast<char>('a' + i % 26));
+  // On an 80-column terminal the prompt and 78 characters fill the first row.
+  std::string firstRow = "> " + typed.substr(0, 78);
+  std::string secondRow = typed.substr(78);
+  probe.type(typed + kLeft + kLeft);
+  ASSERT_TRUE(probe.waitFor([&](const ScreenModel& s) { return cursorRow(s).text == secondRow; }))
+      << probe.dump();
+
+  probe.control("wrapped");
+  EXPECT_TRUE(probe.waitFor([&](const ScreenModel& s) {
+    std::vector<std::string> rows = s.rows();
+    size_t row = static_cast<size_t>(s.cursorRow());
+    return row >= 2 && row < rows.size() && rows[row - 2] == "event: wrapped" &&
+           rows[row - 1] == firstRow && rows[row] == secondRow && s.cursorColumn() == 20;
+  })) << probe.dump();
+  // The rows of the earlier drawing are gone, not left above the new line.
+  std::vector<std::string> rows = probe.screen().rows();
+  EXPECT_EQ(std::count(rows.begin(), rows.end(), firstRow), 1) << probe.dump();
+
+  probe.type(std::string("\r") + kCtrlD);
+  EXPECT_TRUE(probe.waitForRow("typed: " + typed.substr(0, 73))) << probe.dump();
   EXPECT_EQ(probe.waitExit(), 0);
 }
 
