@@ -38,6 +38,15 @@ char* completionGenerator(const char* /*text*/, int state) {
   return strdup(pendingCompletions[nextCompletion++].c_str());
 }
 
+// The editor's own Ctrl-R (incremental search) reads the keys of the search
+// itself, blocking the caller's loop until the search ends. Ctrl-R here
+// searches back from the text typed so far in one keystroke, so input never
+// blocks.
+void bindHistorySearch() {
+  char command[] = "bind ^R ed-search-prev-history";
+  rl_parse_and_bind(command);
+}
+
 }  // namespace
 
 std::unique_ptr<TerminalInput> TerminalInput::open(TerminalInputOptions options,
@@ -50,7 +59,7 @@ std::unique_ptr<TerminalInput> TerminalInput::open(TerminalInputOptions options,
     *error = "standard input and output are not a terminal";
     return nullptr;
   }
-  std::unique_ptr<TerminalInput> input(new TerminalInput(std::move(options)));
+  auto input = std::make_unique<TerminalInput>(OpenKey{}, std::move(options));
   current = input.get();
 
   rl_instream = stdin;
@@ -68,11 +77,12 @@ std::unique_ptr<TerminalInput> TerminalInput::open(TerminalInputOptions options,
   }
   std::fflush(stdout);
   rl_callback_handler_install(input->options_.prompt.c_str(), &TerminalInput::onLine);
+  bindHistorySearch();
   input->open_ = true;
   return input;
 }
 
-TerminalInput::TerminalInput(TerminalInputOptions options) : options_(std::move(options)) {}
+TerminalInput::TerminalInput(OpenKey, TerminalInputOptions options) : options_(std::move(options)) {}
 
 TerminalInput::~TerminalInput() { close(); }
 

@@ -77,7 +77,12 @@ class TerminalInput {
   void close();
 
  private:
-  explicit TerminalInput(TerminalInputOptions options);
+  struct OpenKey {};  // only open() makes instances
+
+ public:
+  TerminalInput(OpenKey, TerminalInputOptions options);
+
+ private:
   static void onLine(char* line);
   static char** onComplete(const char* text, int start, int end);
   void rememberLine(const std::string& line);

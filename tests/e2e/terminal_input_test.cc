@@ -141,26 +141,35 @@ TEST(TerminalInputTest, KeepsHistoryAcrossRunsWithoutSecretLines) {
   {
     TerminalProcess probe(GSADMIN_TERMINAL_PROBE_PATH, {"hunter2"}, home.path());
     waitForPrompt(probe);
-    probe.type("/msg #3 hi\r");
-    ASSERT_TRUE(probe.waitForRow("typed: /msg #3 hi")) << probe.dump();
-    probe.type(".login hunter2\r");
-    ASSERT_TRUE(probe.waitForRow("typed: .login hunter2")) << probe.dump();
+    for (const char* line : {"/msg #3 hi", ".kick 3", ".login hunter2"}) {
+      probe.type(std::string(line) + "\r");
+      ASSERT_TRUE(probe.waitForRow(std::string("typed: ") + line)) << probe.dump();
+    }
     // Within the run too, the secret line cannot be recalled.
     probe.type(kUp);
     EXPECT_TRUE(
-        probe.waitFor([](const ScreenModel& s) { return cursorRow(s).text == "> /msg #3 hi"; }))
+        probe.waitFor([](const ScreenModel& s) { return cursorRow(s).text == "> .kick 3"; }))
         << probe.dump();
     probe.type("\x15");  // Ctrl-U: drop the recalled line
     probe.type(kCtrlD);
     ASSERT_EQ(probe.waitExit(), 0);
   }
   std::string saved = readFile(historyPath);
-  EXPECT_EQ(saved, "/msg #3 hi\n");
+  EXPECT_EQ(saved, "/msg #3 hi\n.kick 3\n");
   EXPECT_EQ(saved.find("hunter2"), std::string::npos);
 
   TerminalProcess probe(GSADMIN_TERMINAL_PROBE_PATH, {"hunter2"}, home.path());
   waitForPrompt(probe);
   probe.type(std::string(kUp) + "\r");
+  EXPECT_TRUE(probe.waitForRow("typed: .kick 3")) << probe.dump();
+  // Ctrl-R finds the last line containing what is typed, in one keystroke:
+  // output keeps flowing while the found line waits for Enter.
+  probe.type("msg\x12");
+  probe.control("during search");
+  EXPECT_TRUE(probe.waitFor([](const ScreenModel& s) {
+    return promptBelow(s, "event: during search", "> /msg #3 hi", 12);
+  })) << probe.dump();
+  probe.type("\r");
   EXPECT_TRUE(probe.waitForRow("typed: /msg #3 hi")) << probe.dump();
   probe.type(kCtrlD);
   EXPECT_EQ(probe.waitExit(), 0);
