@@ -1,8 +1,7 @@
 #include "console/history_file.h"
 
-#include <sys/stat.h>
-
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <fstream>
 

@@ -1,9 +1,8 @@
 #include "console/line_reader.h"
 
 #include <fcntl.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace gsadmin {
 namespace {

@@ -51,8 +51,8 @@ std::string describe(const PlayerMatch& match) {
 }
 
 TEST(LocalCommandTest, MatchesPlayerByIdWholeNameOrUniquePrefix) {
-  const std::vector<PlayerEntry> players = {
-      {7, "Bobby"}, {3, "Bob"}, {12, "alice"}, {5, "Alfred"}, {9, "42"}, {20, "Zed"}};
+  const std::vector<PlayerEntry> players = {{7, "Bobby"},  {3, "Bob"}, {12, "alice"},
+                                            {5, "Alfred"}, {9, "42"},  {20, "Zed"}};
   struct Case {
     const char* typed;
     const char* expected;

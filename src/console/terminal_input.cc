@@ -82,11 +82,16 @@ std::unique_ptr<TerminalInput> TerminalInput::open(TerminalInputOptions options,
   return input;
 }
 
-TerminalInput::TerminalInput(OpenKey, TerminalInputOptions options) : options_(std::move(options)) {}
+TerminalInput::TerminalInput(OpenKey, TerminalInputOptions options)
+    : options_(std::move(options)) {}
 
-TerminalInput::~TerminalInput() { close(); }
+TerminalInput::~TerminalInput() {
+  close();
+}
 
-int TerminalInput::fd() const { return STDIN_FILENO; }
+int TerminalInput::fd() const {
+  return STDIN_FILENO;
+}
 
 std::vector<std::string> TerminalInput::readAvailable() {
   finished_.clear();

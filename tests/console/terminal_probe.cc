@@ -17,8 +17,8 @@
 int main(int argc, char** argv) {
   std::string secret = argc > 1 ? argv[1] : "";
   gsadmin::TerminalInputOptions options;
-  options.historyPath = gsadmin::defaultHistoryPath(std::getenv("XDG_STATE_HOME"),
-                                                    std::getenv("HOME"));
+  options.historyPath =
+      gsadmin::defaultHistoryPath(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
   options.mayRemember = [secret](const std::string& line) {
     return secret.empty() || line.find(secret) == std::string::npos;
   };

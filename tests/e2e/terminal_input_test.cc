@@ -67,27 +67,27 @@ TEST(TerminalInputTest, PrintsAboveThePromptAndKeepsTheHalfTypedLine) {
       << probe.dump();
 
   probe.control("player joined");
-  EXPECT_TRUE(probe.waitFor(
-      [](const ScreenModel& s) { return promptBelow(s, "event: player joined", "> hel", 5); }))
-      << probe.dump();
+  EXPECT_TRUE(probe.waitFor([](const ScreenModel& s) {
+    return promptBelow(s, "event: player joined", "> hel", 5);
+  })) << probe.dump();
 
   // With the cursor moved back, a second line keeps it where it was.
   probe.type(std::string(kLeft) + kLeft);
   probe.control("second");
-  EXPECT_TRUE(probe.waitFor(
-      [](const ScreenModel& s) { return promptBelow(s, "event: second", "> hel", 3); }))
-      << probe.dump();
+  EXPECT_TRUE(probe.waitFor([](const ScreenModel& s) {
+    return promptBelow(s, "event: second", "> hel", 3);
+  })) << probe.dump();
 
   probe.type("X\r");
-  EXPECT_TRUE(probe.waitFor(
-      [](const ScreenModel& s) { return promptBelow(s, "typed: hXel", ">", 2); }))
-      << probe.dump();
+  EXPECT_TRUE(probe.waitFor([](const ScreenModel& s) {
+    return promptBelow(s, "typed: hXel", ">", 2);
+  })) << probe.dump();
 
   // A finished line is gone from the editor: the next redraw shows an empty prompt.
   probe.control("third");
-  EXPECT_TRUE(
-      probe.waitFor([](const ScreenModel& s) { return promptBelow(s, "event: third", ">", 2); }))
-      << probe.dump();
+  EXPECT_TRUE(probe.waitFor([](const ScreenModel& s) {
+    return promptBelow(s, "event: third", ">", 2);
+  })) << probe.dump();
 
   probe.type(kCtrlD);
   EXPECT_EQ(probe.waitExit(), 0);
@@ -147,9 +147,9 @@ TEST(TerminalInputTest, KeepsHistoryAcrossRunsWithoutSecretLines) {
     }
     // Within the run too, the secret line cannot be recalled.
     probe.type(kUp);
-    EXPECT_TRUE(
-        probe.waitFor([](const ScreenModel& s) { return cursorRow(s).text == "> .kick 3"; }))
-        << probe.dump();
+    EXPECT_TRUE(probe.waitFor([](const ScreenModel& s) {
+      return cursorRow(s).text == "> .kick 3";
+    })) << probe.dump();
     probe.type("\x15");  // Ctrl-U: drop the recalled line
     probe.type(kCtrlD);
     ASSERT_EQ(probe.waitExit(), 0);

@@ -23,8 +23,8 @@ int millisecondsLeft(Clock::time_point deadline) {
 
 }  // namespace
 
-TerminalProcess::TerminalProcess(const std::string& program,
-                                 const std::vector<std::string>& args, const std::string& home) {
+TerminalProcess::TerminalProcess(const std::string& program, const std::vector<std::string>& args,
+                                 const std::string& home) {
   int pipeFds[2];
   if (pipe(pipeFds) != 0) {
     std::perror("pipe");
@@ -92,8 +92,7 @@ bool TerminalProcess::readMore(int timeoutMs) {
   return true;
 }
 
-bool TerminalProcess::waitFor(const std::function<bool(const ScreenModel&)>& done,
-                              int timeoutMs) {
+bool TerminalProcess::waitFor(const std::function<bool(const ScreenModel&)>& done, int timeoutMs) {
   auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   while (!done(screen_)) {
     int left = millisecondsLeft(deadline);
