@@ -22,9 +22,15 @@ TerminalInput* current = nullptr;
 // Enough for any paste without letting a flood of input starve the loop.
 constexpr int kMaxBytesPerRead = 4096;
 
-bool inputReadable() {
+enum class InputState { kNothing, kReadable, kGone };
+
+InputState inputState() {
   pollfd pfd{STDIN_FILENO, POLLIN, 0};
-  return poll(&pfd, 1, 0) > 0 && (pfd.revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+  if (poll(&pfd, 1, 0) <= 0) return InputState::kNothing;
+  if ((pfd.revents & POLLIN) != 0) return InputState::kReadable;
+  // Hung up with nothing left to read: waiting on it again would spin.
+  if ((pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) return InputState::kGone;
+  return InputState::kNothing;
 }
 
 // Candidates for the completion being made, handed out one by one.
@@ -95,7 +101,10 @@ int TerminalInput::fd() const {
 
 std::vector<std::string> TerminalInput::readAvailable() {
   finished_.clear();
-  for (int n = 0; open_ && !atEnd_ && n < kMaxBytesPerRead && inputReadable(); ++n) {
+  for (int n = 0; open_ && !atEnd_ && n < kMaxBytesPerRead; ++n) {
+    InputState state = inputState();
+    if (state == InputState::kGone) atEnd_ = true;
+    if (state != InputState::kReadable) break;
     size_t before = finished_.size();
     rl_callback_read_char();
     if (finished_.size() != before && !atEnd_) {
@@ -193,8 +202,8 @@ void TerminalInput::close() {
   if (!open_) return;
   open_ = false;
   rl_callback_handler_remove();
-  // The prompt's row is left as typed; the next output starts on a fresh one.
-  if (!atEnd_) std::fputc('\n', stdout);
+  // No prompt is left behind for the lines printed after this.
+  if (!atEnd_) std::fputs("\r\033[K", stdout);
   std::fflush(stdout);
   clear_history();
   current = nullptr;
