@@ -23,7 +23,8 @@ struct TerminalInputOptions {
 };
 
 // Line editing on the terminal of standard input and output: a prompt, cursor
-// keys, history (up/down, Ctrl-R) and Tab completion. It never blocks: the
+// keys, history (up/down; Ctrl-R recalls the last line containing the text
+// typed so far, again for older ones) and Tab completion. It never blocks: the
 // caller's loop waits for fd() to be readable and then calls readAvailable().
 // While it is open, every other line for the terminal must go through
 // printAbove(), which keeps the prompt and the half-typed line below it.
