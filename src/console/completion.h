@@ -1,0 +1,21 @@
+#ifndef GSADMIN_CONSOLE_COMPLETION_H_
+#define GSADMIN_CONSOLE_COMPLETION_H_
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace gsadmin {
+
+// The words of `words` that start with `typed`, ignoring ASCII case, sorted
+// and without duplicates. An empty `typed` matches every word.
+std::vector<std::string> completionsFor(std::string_view typed,
+                                        const std::vector<std::string>& words);
+
+// True when `text` starts with `prefix`, ignoring ASCII case only (names are
+// bytes, not text in a locale).
+bool startsWithIgnoringCase(std::string_view text, std::string_view prefix);
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_CONSOLE_COMPLETION_H_

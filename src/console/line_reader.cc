@@ -1,0 +1,50 @@
+#include "console/line_reader.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace gsadmin {
+namespace {
+
+void dropCarriageReturn(std::string* line) {
+  if (!line->empty() && line->back() == '\r') line->pop_back();
+}
+
+}  // namespace
+
+std::vector<std::string> LineReader::readAvailable() {
+  if (atEnd_) return {};
+  char buffer[16 * 1024];
+  ssize_t n = read(fd_, buffer, sizeof buffer);
+  if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) return {};
+  if (n <= 0) return accept({}, true);
+  return accept(std::string_view(buffer, static_cast<size_t>(n)), false);
+}
+
+std::vector<std::string> LineReader::accept(std::string_view bytes, bool endOfInput) {
+  std::vector<std::string> lines;
+  if (atEnd_) return lines;
+  for (char c : bytes) {
+    if (c == '\n') {
+      dropCarriageReturn(&partial_);
+      lines.push_back(std::move(partial_));
+      partial_.clear();
+      continue;
+    }
+    partial_.push_back(c);
+    if (partial_.size() >= kMaxLineBytes) {
+      lines.push_back(std::move(partial_));
+      partial_.clear();
+    }
+  }
+  if (endOfInput) {
+    atEnd_ = true;
+    dropCarriageReturn(&partial_);
+    if (!partial_.empty()) lines.push_back(std::move(partial_));
+    partial_.clear();
+  }
+  return lines;
+}
+
+}  // namespace gsadmin

@@ -1,0 +1,85 @@
+#include "console/line_reader.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+namespace gsadmin {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+TEST(LineReaderTest, SplitsChunksIntoLinesWithoutLosingAny) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> chunks;  // then the end of input
+    Lines expected;
+  };
+  const Case cases[] = {
+      {"plain", {"a\nb\n"}, {"a", "b"}},
+      {"crlf", {"a\r\nb\r\n"}, {"a", "b"}},
+      {"line across reads", {"he", "llo\nwor", "ld\n"}, {"hello", "world"}},
+      {"crlf across reads", {"a\r", "\nb\n"}, {"a", "b"}},
+      {"last line without newline", {"a\nlast"}, {"a", "last"}},
+      {"last line with lone cr", {"last\r"}, {"last"}},
+      {"empty lines kept", {"\n\nx\n"}, {"", "", "x"}},
+      {"inner cr kept", {"a\rb\n"}, {"a\rb"}},
+      {"nothing", {}, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    LineReader reader(-1);
+    Lines got;
+    for (const std::string& chunk : c.chunks) {
+      for (std::string& line : reader.accept(chunk, false)) got.push_back(line);
+    }
+    EXPECT_FALSE(reader.atEnd());
+    for (std::string& line : reader.accept({}, true)) got.push_back(line);
+    EXPECT_TRUE(reader.atEnd());
+    EXPECT_EQ(got, c.expected);
+    EXPECT_TRUE(reader.accept("more\n", true).empty());
+  }
+}
+
+TEST(LineReaderTest, CutsOverlongLinesIntoBoundedPieces) {
+  LineReader reader(-1);
+  std::string text(LineReader::kMaxLineBytes * 2 + 10, 'x');
+  Lines lines = reader.accept(text + "\n", true);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].size(), LineReader::kMaxLineBytes);
+  EXPECT_EQ(lines[2].size(), 10u);
+}
+
+TEST(LineReaderTest, ReadsAPipeToItsEnd) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  LineReader reader(fds[0]);
+  ASSERT_EQ(write(fds[1], ".kick 3\r\nhal", 12), 12);
+  EXPECT_EQ(reader.readAvailable(), Lines{".kick 3"});
+  ASSERT_EQ(write(fds[1], "f", 1), 1);
+  EXPECT_EQ(reader.readAvailable(), Lines{});
+  close(fds[1]);
+  EXPECT_EQ(reader.readAvailable(), Lines{"half"});
+  EXPECT_TRUE(reader.atEnd());
+  close(fds[0]);
+}
+
+TEST(LineReaderTest, DevNullAndClosedDescriptorEndAtOnceWithNoLines) {
+  int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);
+  ASSERT_GE(devNull, 0);
+  LineReader fromNull(devNull);
+  EXPECT_EQ(fromNull.readAvailable(), Lines{});
+  EXPECT_TRUE(fromNull.atEnd());
+  close(devNull);
+
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  close(fds[0]);
+  close(fds[1]);
+  LineReader fromClosed(fds[0]);
+  EXPECT_EQ(fromClosed.readAvailable(), Lines{});
+  EXPECT_TRUE(fromClosed.atEnd());
+}
+
+}  // namespace
+}  // namespace gsadmin

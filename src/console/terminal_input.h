@@ -1,0 +1,104 @@
+#ifndef GSADMIN_CONSOLE_TERMINAL_INPUT_H_
+#define GSADMIN_CONSOLE_TERMINAL_INPUT_H_
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace gsadmin {
+
+struct TerminalInputOptions {
+  std::string prompt = "> ";
+  // Where history is loaded from and saved to; none keeps history in memory
+  // only. See defaultHistoryPath().
+  std::optional<std::string> historyPath;
+  size_t historyLimit = 1000;
+  // Asked for every finished line (and every line loaded from the file);
+  // false keeps it out of the history and the file, e.g. a line holding the
+  // password. Empty: every non-empty line is remembered.
+  std::function<bool(const std::string& line)> mayRemember;
+};
+
+// Line editing on the terminal of standard input and output: a prompt, cursor
+// keys, history (up/down; Ctrl-R recalls the last line containing the text
+// typed so far, again for older ones) and Tab completion. It never blocks: the
+// caller's loop waits for fd() to be readable and then calls readAvailable().
+// While it is open, every other line for the terminal must go through
+// printAbove(), which keeps the prompt and the half-typed line below it.
+//
+// The editing library keeps global state, so at most one TerminalInput exists
+// at a time; open() refuses a second.
+class TerminalInput {
+ public:
+  // Puts the terminal in editing mode and shows the prompt. Fails (with a
+  // one-line reason in *error) when standard input is not a terminal or
+  // another TerminalInput is open. A history file that cannot be read is not
+  // an error: history starts empty and *error is left alone.
+  static std::unique_ptr<TerminalInput> open(TerminalInputOptions options, std::string* error);
+  ~TerminalInput();  // same as close()
+  TerminalInput(const TerminalInput&) = delete;
+  TerminalInput& operator=(const TerminalInput&) = delete;
+
+  // The descriptor to wait on for readability: standard input.
+  int fd() const;
+
+  // Call when fd() is readable. Feeds every byte available now to the editor
+  // and returns the lines finished by them, oldest first, without their
+  // newline. Never waits for more input.
+  std::vector<std::string> readAvailable();
+
+  // True once the operator ended input (Ctrl-D on an empty line) or the
+  // terminal went away; the prompt is gone then and readAvailable() returns
+  // nothing.
+  bool atEnd() const { return atEnd_; }
+
+  // Prints `line` (a newline is added) above the prompt and redraws the
+  // prompt with the half-typed line and cursor as they were.
+  void printAbove(std::string_view line);
+
+  // Call after SIGWINCH: the editor learns the terminal's new size. The
+  // editor installs no signal handlers of its own.
+  void terminalResized();
+
+  // The words Tab completes: local commands, player names. Replaces the
+  // previous list; matching ignores ASCII case.
+  void setCompletionWords(std::vector<std::string> words);
+
+  // Writes the history file now (also done by close()). False, with a reason
+  // in *error, when it cannot be written; there is nothing to do without a
+  // history path.
+  bool saveHistory(std::string* error);
+
+  // Saves the history, removes the prompt and restores the terminal as it
+  // was before open(). Idempotent. A history that cannot be saved is
+  // reported on standard error, as the caller may no longer be printing.
+  void close();
+
+ private:
+  struct OpenKey {};  // only open() makes instances
+
+ public:
+  TerminalInput(OpenKey, TerminalInputOptions options);
+
+ private:
+  static void onLine(char* line);
+  static char** onComplete(const char* text, int start, int end);
+  void rememberLine(const std::string& line);
+  // How many rows the cursor is below the prompt's first row, as the typed
+  // text wraps at the terminal's width.
+  int cursorRowInInput() const;
+
+  TerminalInputOptions options_;
+  std::vector<std::string> history_;  // oldest first, at most historyLimit
+  std::vector<std::string> completionWords_;
+  std::vector<std::string> finished_;  // lines finished in readAvailable()
+  bool open_ = false;
+  bool atEnd_ = false;
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_CONSOLE_TERMINAL_INPUT_H_

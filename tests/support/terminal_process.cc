@@ -1,0 +1,137 @@
+#include "support/terminal_process.h"
+
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+namespace gsadmin::testing {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int millisecondsLeft(Clock::time_point deadline) {
+  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+  return static_cast<int>(std::max<int64_t>(0, left.count()));
+}
+
+}  // namespace
+
+TerminalProcess::TerminalProcess(const std::string& program, const std::vector<std::string>& args,
+                                 const std::string& home) {
+  int pipeFds[2];
+  if (pipe(pipeFds) != 0) {
+    std::perror("pipe");
+    std::abort();
+  }
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = 80;
+  pid_ = forkpty(&master_, nullptr, nullptr, &size);
+  if (pid_ < 0) {
+    std::perror("forkpty");
+    std::abort();
+  }
+  if (pid_ == 0) {
+    dup2(pipeFds[0], 3);
+    if (pipeFds[0] != 3) close(pipeFds[0]);
+    close(pipeFds[1]);
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_STATE_HOME", (home + "/state").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+    setenv("TERM", "xterm", 1);
+    unsetenv("INPUTRC");
+    unsetenv("EDITRC");
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    execv(program.c_str(), argv.data());
+    _exit(127);
+  }
+  close(pipeFds[0]);
+  control_ = pipeFds[1];
+}
+
+TerminalProcess::~TerminalProcess() {
+  if (control_ >= 0) close(control_);
+  if (!exited_ && pid_ > 0) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  if (master_ >= 0) close(master_);
+}
+
+void TerminalProcess::type(const std::string& keys) {
+  if (write(master_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
+    std::perror("write to terminal");
+  }
+}
+
+void TerminalProcess::control(const std::string& line) {
+  std::string text = line + "\n";
+  if (write(control_, text.data(), text.size()) != static_cast<ssize_t>(text.size())) {
+    std::perror("write to control pipe");
+  }
+}
+
+bool TerminalProcess::readMore(int timeoutMs) {
+  pollfd pfd{master_, POLLIN, 0};
+  if (poll(&pfd, 1, timeoutMs) <= 0) return false;
+  char buffer[4096];
+  ssize_t n = read(master_, buffer, sizeof buffer);
+  if (n <= 0) return false;  // EIO once the program has closed the terminal
+  screen_.feed(std::string_view(buffer, static_cast<size_t>(n)));
+  return true;
+}
+
+bool TerminalProcess::waitFor(const std::function<bool(const ScreenModel&)>& done, int timeoutMs) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!done(screen_)) {
+    int left = millisecondsLeft(deadline);
+    if (left == 0) return false;
+    if (!readMore(std::min(left, 50)) && millisecondsLeft(deadline) == 0) return done(screen_);
+  }
+  return true;
+}
+
+bool TerminalProcess::waitForRow(const std::string& row, int timeoutMs) {
+  return waitFor(
+      [&](const ScreenModel& screen) {
+        std::vector<std::string> rows = screen.rows();
+        return std::find(rows.begin(), rows.end(), row) != rows.end();
+      },
+      timeoutMs);
+}
+
+std::string TerminalProcess::dump() const {
+  std::string text;
+  for (const std::string& row : screen_.rows()) text += "|" + row + "\n";
+  return text;
+}
+
+int TerminalProcess::waitExit(int timeoutMs) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (!exited_) {
+    int status = 0;
+    pid_t done = waitpid(pid_, &status, WNOHANG);
+    if (done == pid_) {
+      exited_ = true;
+      status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+      break;
+    }
+    if (millisecondsLeft(deadline) == 0) return -1;
+    // Keep draining the terminal so the program never blocks writing to it.
+    if (!readMore(20)) usleep(10 * 1000);
+  }
+  return status_;
+}
+
+}  // namespace gsadmin::testing
