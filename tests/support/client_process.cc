@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "platform/clock.h"
 
@@ -57,10 +58,17 @@ ClientProcess::ClientProcess(const std::vector<std::string>& args,
   } else if (pipe2(fds, O_CLOEXEC) != 0) {
     std::abort();
   }
+  // Standard error has a file of its own unless one file takes everything,
+  // so the output lines are exactly what the client printed on stdout.
+  int errFd = fds[1];
+  if (!outputFile) {
+    errFd = open(errorPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (errFd < 0) std::abort();
+  }
   pid_ = fork();
   if (pid_ == 0) {
     dup2(fds[1], STDOUT_FILENO);
-    dup2(fds[1], STDERR_FILENO);
+    dup2(errFd, STDERR_FILENO);
     if (chdir(dir_.path().c_str()) != 0) _exit(127);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -70,7 +78,17 @@ ClientProcess::ClientProcess(const std::vector<std::string>& args,
     _exit(127);
   }
   close(fds[1]);
+  if (errFd != fds[1]) close(errFd);
   outFd_ = fds[0];
+}
+
+std::string ClientProcess::errorPath() const {
+  return dir_.path() + "/stderr.txt";
+}
+
+std::string ClientProcess::errorOutput() const {
+  std::ifstream in(errorPath(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 ClientProcess::~ClientProcess() {

@@ -26,7 +26,8 @@ class TempDir {
 };
 
 // The real gsadmin binary (or another program) running in its own temporary
-// directory, with its standard output and error read line by line.
+// directory, with its standard output read line by line; standard error goes
+// to a file beside it.
 class ClientProcess {
  public:
   // Starts `program` with `args`; when `script` is given it is written to
@@ -53,6 +54,9 @@ class ClientProcess {
   std::optional<std::string> waitForLine(const std::string& needle, int timeoutMs = 5000);
   // Everything printed so far, complete lines and any trailing partial one.
   const std::string& output() const { return all_; }
+  // Everything written to standard error so far (nothing when an output
+  // file was given: both streams went there).
+  std::string errorOutput() const;
   // Reads until the output ends (the process closed it) or timeoutMs passes.
   void readToEnd(int timeoutMs = 5000);
 
@@ -63,6 +67,7 @@ class ClientProcess {
 
  private:
   bool readMore(int timeoutMs);
+  std::string errorPath() const;
 
   TempDir dir_;
   pid_t pid_ = -1;
