@@ -1,5 +1,6 @@
 #include "script/lua_limits.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -19,6 +20,15 @@ uint64_t coarseMonotonicMs() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC_COARSE, &ts);
   return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
+}
+
+// Raises `message` with the file and line of the running Lua function: in a
+// hook that function is level 0, not level 1 as luaL_error assumes.
+void raiseHere(lua_State* L, const char* message) {
+  luaL_where(L, 0);
+  lua_pushstring(L, message);
+  lua_concat(L, 2);
+  lua_error(L);
 }
 
 int reportPanic(lua_State* L) {
@@ -41,6 +51,21 @@ void LuaLimiter::beginCall() {
   deadlineMs_ = limits_.budgetMs == 0 ? 0 : now() + limits_.budgetMs;
 }
 
+namespace {
+
+int fullCollection(lua_State* L) {
+  lua_gc(L, LUA_GCCOLLECT, 0);
+  return 0;
+}
+
+}  // namespace
+
+void LuaLimiter::collectGarbage(lua_State* L) {
+  ceilingLifted_ = true;
+  if (lua_cpcall(L, fullCollection, nullptr) != 0) lua_pop(L, 1);
+  ceilingLifted_ = false;
+}
+
 uint64_t LuaLimiter::now() const {
   return limits_.nowMs != nullptr ? limits_.nowMs() : coarseMonotonicMs();
 }
@@ -55,7 +80,7 @@ void* LuaLimiter::allocate(void* self, void* block, size_t oldSize, size_t newSi
   size_t ceiling = limiter->limits_.memoryBytes;
   // Lua 5.1 passes the old size of a block (0 for a new one); shrinking must
   // never fail, growing past the ceiling does.
-  if (ceiling != 0 && newSize > oldSize && limiter->bytesInUse_ - oldSize + newSize > ceiling) {
+  if (ceiling != 0 && !limiter->ceilingLifted_ && newSize > oldSize && limiter->bytesInUse_ - oldSize + newSize > ceiling) {
     return nullptr;
   }
   void* grown = std::realloc(block, newSize);
@@ -69,10 +94,12 @@ void LuaLimiter::hook(lua_State* L, lua_Debug*) {
   lua_getallocf(L, &self);
   auto* limiter = static_cast<LuaLimiter*>(self);
   const volatile std::sig_atomic_t* stop = limiter->limits_.stopRequested;
-  if (stop != nullptr && *stop) luaL_error(L, "interrupted");
+  if (stop != nullptr && *stop) raiseHere(L, "interrupted");
   if (limiter->deadlineMs_ != 0 && limiter->now() > limiter->deadlineMs_) {
-    luaL_error(L, "ran longer than its budget of %d ms",
-               static_cast<int>(limiter->limits_.budgetMs));
+    char message[64];
+    std::snprintf(message, sizeof message, "ran longer than its budget of %llu ms",
+                  static_cast<unsigned long long>(limiter->limits_.budgetMs));
+    raiseHere(L, message);
   }
 }
 

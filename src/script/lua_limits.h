@@ -48,6 +48,11 @@ class LuaLimiter {
   // Ends it: no budget applies until the next beginCall.
   void endCall() { deadlineMs_ = 0; }
 
+  // A full collection of `L` (a state of this limiter) in a protected call,
+  // so that a raising finaliser cannot escape. The ceiling is lifted for it:
+  // after running out of memory even the protected call would not fit.
+  void collectGarbage(lua_State* L);
+
   size_t bytesInUse() const { return bytesInUse_; }
 
  private:
@@ -57,6 +62,7 @@ class LuaLimiter {
 
   ScriptLimits limits_;
   size_t bytesInUse_ = 0;
+  bool ceilingLifted_ = false;
   uint64_t deadlineMs_ = 0;  // 0: no call under a budget
 };
 

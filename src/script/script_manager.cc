@@ -71,11 +71,6 @@ int openAndRun(lua_State* L) {
   return 0;
 }
 
-int collectGarbage(lua_State* L) {
-  lua_gc(L, LUA_GCCOLLECT, 0);
-  return 0;
-}
-
 // The error value on top of the stack as text, without converting it in
 // place (which would allocate outside a protected call).
 std::string errorMessage(lua_State* L) {
@@ -95,10 +90,11 @@ std::string errorMessage(lua_State* L) {
 // Reports a failed protected call's message on standard error and drops it.
 // After running out of memory the garbage is collected at once, so the
 // memory comes back before the next event rather than at the next cycle.
-void reportFailure(lua_State* L, int status) {
+void reportFailure(Script& script, int status) {
+  lua_State* L = script.state.get();
   printErrorDetail(errorMessage(L));
   lua_settop(L, 0);
-  if (status == LUA_ERRMEM) lua_cpcall(L, collectGarbage, nullptr);
+  if (status == LUA_ERRMEM) script.limiter->collectGarbage(L);
 }
 
 bool loadScript(Script& script, const ScriptLimits& limits) {
@@ -122,7 +118,7 @@ bool loadScript(Script& script, const ScriptLimits& limits) {
   if (!request.loaded) {
     std::printf("LUA: Unable to load script '%s'\n", script.fileName.c_str());
   }
-  reportFailure(L, status);
+  reportFailure(script, status);
   return false;
 }
 
@@ -174,7 +170,7 @@ void ScriptManager::callFunction(int argumentCount) {
     script->limiter->endCall();
     if (status != 0) {
       std::printf("LUA: Error in function '%s'\n", name.c_str());
-      reportFailure(L, status);
+      reportFailure(*script, status);
     }
     script->pendingFunctionName.reset();
   }

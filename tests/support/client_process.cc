@@ -99,6 +99,11 @@ ClientProcess::~ClientProcess() {
   if (outFd_ >= 0) close(outFd_);
 }
 
+void ClientProcess::closeOutput() {
+  if (outFd_ >= 0) close(outFd_);
+  outFd_ = -1;
+}
+
 bool ClientProcess::readMore(int timeoutMs) {
   if (outFd_ < 0) return false;
   pollfd entry{outFd_, POLLIN, 0};

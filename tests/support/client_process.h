@@ -64,6 +64,9 @@ class ClientProcess {
   // it was killed by a signal.
   int waitExit(int timeoutMs = 5000);
   void kill(int signal);
+  // Closes the reading end of the output pipe, as a reader that went away
+  // would: the process's later writes to standard output fail.
+  void closeOutput();
 
  private:
   bool readMore(int timeoutMs);

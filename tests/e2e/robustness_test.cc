@@ -1,0 +1,177 @@
+// What a script, a reader of standard output or a peer's bytes may do to
+// the real binary: each case must leave it running and answering.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <string>
+#include <vector>
+
+#include "support/client_process.h"
+#include "support/loopback_peer.h"
+#include "support/server_messages.h"
+
+namespace gsadmin::testing {
+namespace {
+
+std::vector<std::string> argsFor(const LoopbackPeer& peer, std::vector<std::string> options = {}) {
+  for (const char* arg : {"127.0.0.1", "", "Admin", "pw"}) options.push_back(arg);
+  options[options.size() - 3] = std::to_string(peer.port());
+  return options;
+}
+
+// Logs the client in with an empty server; the datagrams it sent are read.
+void logIn(LoopbackPeer& peer, ClientProcess& client) {
+  ASSERT_TRUE(peer.receive());
+  peer.send(connectionAccepted(ServerRecord(), {}));
+  ASSERT_TRUE(client.waitForLine("Successfully connected"));
+}
+
+// The client still reads datagrams and answers: a keep-alive request gets
+// its answer.
+void expectAnswering(LoopbackPeer& peer) {
+  peer.drain();
+  ASSERT_TRUE(peer.send(keepAliveRequest()));
+  std::optional<Datagram> answer = peer.receive(3000);
+  ASSERT_TRUE(answer);
+  EXPECT_EQ(answer->at(0), 0x35);
+}
+
+// A signal ends the client with status 0, as it always has.
+void expectCleanStop(ClientProcess& client, int signal = SIGTERM) {
+  client.kill(signal);
+  EXPECT_EQ(client.waitExit(2000), 0);
+}
+
+// Finalisers that raise an error or register handlers, run by the
+// collector while the host pushes an event's name and text: the handler's
+// last act is a large allocation, so the next collection step is taken at
+// the host's next push.
+TEST(RobustnessTest, FinalisersNeitherEndNorCorruptTheClient) {
+  for (const char* finaliser : {"error('finaliser fails')", "addEventHandler('never', 'x')"}) {
+    std::string script = std::string(R"lua(
+addEventHandler('onAdminChat', 'chat')
+local n = 0
+function chat(text)
+  n = n + 1
+  if text == 'last' then print('script: last ' .. n) end
+  filler = string.rep('x', 100000)
+end
+collectgarbage('stop')
+for i = 1, 2000 do
+  local p = newproxy(true)
+  getmetatable(p).__gc = function() )lua") + finaliser + R"lua( end
+end
+collectgarbage('restart')
+)lua";
+    LoopbackPeer peer;
+    ClientProcess client(argsFor(peer), script);
+    logIn(peer, client);
+    for (int i = 0; i < 400; ++i) peer.send(chatLine(0, 3, "text " + std::to_string(i % 7)));
+    // A finaliser's error fails the handler it interrupts, so ask more than once.
+    for (int i = 0; i < 20; ++i) peer.send(chatLine(0, 3, "last"));
+    EXPECT_TRUE(client.waitForLine("script: last", 10000)) << finaliser;
+    expectAnswering(peer);
+    expectCleanStop(client);
+  }
+}
+
+TEST(RobustnessTest, ClosedStandardOutputIsNoReasonToStop) {
+  LoopbackPeer peer;
+  ClientProcess client(argsFor(peer), "");
+  logIn(peer, client);
+  client.closeOutput();
+  for (int i = 0; i < 5; ++i) peer.send(chatLine(0, 3, "a line nobody reads"));
+  expectAnswering(peer);
+  expectCleanStop(client);
+}
+
+const char kSpinningScript[] = R"lua(
+addEventHandler('onAdminChat', 'chat')
+function chat(text)
+  if text == 'spin' then print('script: spinning') while true do end end
+  print('script: ' .. text)
+end
+)lua";
+
+TEST(RobustnessTest, SignalsStopAnEndlessHandlerOrMainChunk) {
+  for (int signal : {SIGINT, SIGTERM}) {
+    LoopbackPeer peer;
+    ClientProcess client(argsFor(peer, {"--script-budget=0"}), kSpinningScript);
+    logIn(peer, client);
+    peer.send(chatLine(0, 3, "spin"));
+    ASSERT_TRUE(client.waitForLine("script: spinning"));
+    expectCleanStop(client, signal);
+  }
+  LoopbackPeer peer;
+  ClientProcess client(argsFor(peer), "print('script: spinning') while true do end");
+  ASSERT_TRUE(client.waitForLine("script: spinning"));
+  expectCleanStop(client, SIGINT);
+}
+
+TEST(RobustnessTest, AHandlerPastItsBudgetFailsAndTheClientGoesOn) {
+  LoopbackPeer peer;
+  ClientProcess client(argsFor(peer, {"--script-budget", "200"}), kSpinningScript);
+  logIn(peer, client);
+  peer.send(chatLine(0, 3, "spin"));
+  EXPECT_TRUE(client.waitForLine("script: spinning"));
+  EXPECT_EQ(client.nextLine(5000), "LUA: Error in function 'chat'");
+  peer.send(chatLine(0, 3, "after"));
+  EXPECT_TRUE(client.waitForLine("script: after"));
+  expectAnswering(peer);
+  expectCleanStop(client);
+  EXPECT_NE(client.errorOutput().find("ran longer than its budget of 200 ms"), std::string::npos)
+      << client.errorOutput();
+}
+
+TEST(RobustnessTest, AMainChunkPastItsBudgetFailsAndTheClientConnects) {
+  LoopbackPeer peer;
+  ClientProcess client(argsFor(peer, {"--script-budget=100"}), "while true do end");
+  EXPECT_TRUE(peer.receive(5000));  // the login
+  expectCleanStop(client);
+  EXPECT_EQ(client.output().find("LUA:"), std::string::npos);  // silent, as before
+  EXPECT_NE(client.errorOutput().find("script.lua:1: ran longer than its budget"),
+            std::string::npos)
+      << client.errorOutput();
+}
+
+TEST(RobustnessTest, AHandlerPastTheMemoryCeilingFailsAndMemoryComesBack) {
+  LoopbackPeer peer;
+  ClientProcess client(argsFor(peer, {"--script-memory=16"}), R"lua(
+addEventHandler('onAdminChat', 'chat')
+function chat(text)
+  if text == 'grow' then
+    local t = {}
+    while true do t[#t + 1] = string.rep('x', 1000) .. #t end
+  end
+  print('script: ' .. text)
+end
+)lua");
+  logIn(peer, client);
+  for (int round = 0; round < 3; ++round) {
+    peer.send(chatLine(0, 3, "grow"));
+    EXPECT_TRUE(client.waitForLine("LUA: Error in function 'chat'"));
+    peer.send(chatLine(0, 3, "ok"));
+    EXPECT_TRUE(client.waitForLine("script: ok"));
+  }
+  expectAnswering(peer);
+  expectCleanStop(client);
+  EXPECT_NE(client.errorOutput().find("not enough memory"), std::string::npos);
+}
+
+// Longer than the datagram fuzzer can make: through the real receive path.
+TEST(RobustnessTest, OversizedDatagramsAreHarmless) {
+  LoopbackPeer peer;
+  ClientProcess client(argsFor(peer), "");
+  logIn(peer, client);
+  for (size_t size : {4097u, 8192u, 65507u}) {
+    Datagram chat = chatLine(0, 3, std::string(size, 'y'));
+    chat.resize(size);
+    ASSERT_TRUE(peer.send(chat)) << size;
+    expectAnswering(peer);
+  }
+  expectCleanStop(client);
+}
+
+}  // namespace
+}  // namespace gsadmin::testing
