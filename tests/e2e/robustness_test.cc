@@ -175,3 +175,38 @@ TEST(RobustnessTest, OversizedDatagramsAreHarmless) {
 
 }  // namespace
 }  // namespace gsadmin::testing
+
+namespace gsadmin::testing {
+namespace {
+
+// Options never log in: --help used to connect with the defaults.
+TEST(OptionsEndToEndTest, HelpVersionAndBadOptionsExitWithoutConnecting) {
+  const struct {
+    std::vector<std::string> options;
+    int status;
+    std::string stdoutStart;
+    std::string stderrStart;
+  } cases[] = {
+      {{"--help"}, 0, "Usage: gsadmin", ""},
+      {{"--version"}, 0, "gsadmin " GSADMIN_VERSION " - remote admin console", ""},
+      {{"--x"}, 2, "", "gsadmin: unknown option '--x'\nUsage: gsadmin"},
+      {{"--script-budget", "soon"}, 2, "",
+       "gsadmin: --script-budget needs a number of milliseconds\nUsage:"},
+  };
+  for (const auto& c : cases) {
+    LoopbackPeer peer;
+    ClientProcess client(argsFor(peer, c.options), "print('script ran')");
+    EXPECT_EQ(client.waitExit(), c.status) << c.options[0];
+    client.readToEnd();
+    EXPECT_EQ(client.output().substr(0, c.stdoutStart.size()), c.stdoutStart) << c.options[0];
+    if (c.stdoutStart.empty()) {
+      EXPECT_EQ(client.output(), "");
+    }
+    EXPECT_EQ(client.errorOutput().substr(0, c.stderrStart.size()), c.stderrStart);
+    EXPECT_EQ(client.output().find("script ran"), std::string::npos);
+    EXPECT_FALSE(peer.receive(200)) << c.options[0];
+  }
+}
+
+}  // namespace
+}  // namespace gsadmin::testing

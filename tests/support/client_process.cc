@@ -58,10 +58,11 @@ ClientProcess::ClientProcess(const std::vector<std::string>& args,
   } else if (pipe2(fds, O_CLOEXEC) != 0) {
     std::abort();
   }
-  // Standard error has a file of its own unless one file takes everything,
-  // so the output lines are exactly what the client printed on stdout.
+  // The client's standard error has a file of its own unless one file takes
+  // everything, so the output lines are exactly what it printed on stdout.
+  // Other programs (the simulator logs on stderr) keep one stream.
   int errFd = fds[1];
-  if (!outputFile) {
+  if (!outputFile && program == defaultBinary()) {
     errFd = open(errorPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (errFd < 0) std::abort();
   }

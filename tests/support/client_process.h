@@ -26,8 +26,9 @@ class TempDir {
 };
 
 // The real gsadmin binary (or another program) running in its own temporary
-// directory, with its standard output read line by line; standard error goes
-// to a file beside it.
+// directory, with its standard output read line by line. The client's
+// standard error goes to a file beside it; another program's is read with
+// its standard output.
 class ClientProcess {
  public:
   // Starts `program` with `args`; when `script` is given it is written to
@@ -54,8 +55,8 @@ class ClientProcess {
   std::optional<std::string> waitForLine(const std::string& needle, int timeoutMs = 5000);
   // Everything printed so far, complete lines and any trailing partial one.
   const std::string& output() const { return all_; }
-  // Everything written to standard error so far (nothing when an output
-  // file was given: both streams went there).
+  // Everything the client wrote to standard error so far (nothing for
+  // another program or when an output file was given: it went there).
   std::string errorOutput() const;
   // Reads until the output ends (the process closed it) or timeoutMs passes.
   void readToEnd(int timeoutMs = 5000);
