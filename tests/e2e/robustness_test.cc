@@ -44,33 +44,36 @@ void expectCleanStop(ClientProcess& client, int signal = SIGTERM) {
 }
 
 // Finalisers that raise an error or register handlers, run by the
-// collector while the host pushes an event's name and text: the handler's
-// last act is a large allocation, so the next collection step is taken at
-// the host's next push.
+// collector while the host pushes an event's handler name and text. Each
+// "chat" call leaves a collection cycle half through its finalisers, armed;
+// the second handler's long name is garbage between events, so pushing it
+// again allocates and the push of the text takes the next collection step.
 TEST(RobustnessTest, FinalisersNeitherEndNorCorruptTheClient) {
   for (const char* finaliser : {"error('finaliser fails')", "addEventHandler('never', 'x')"}) {
     std::string script = std::string(R"lua(
 addEventHandler('onAdminChat', 'chat')
-local n = 0
+addEventHandler('onAdminChat', string.rep('n', 3000))
+local finalised, armed = 0, false
+local function finaliser()
+  finalised = finalised + 1
+  if armed then )lua") + finaliser + R"lua( end
+end
 function chat(text)
-  n = n + 1
-  if text == 'last' then print('script: last ' .. n) end
-  filler = string.rep('x', 100000)
+  armed = false
+  if text == 'last' then print('script: last') end
+  repeat until collectgarbage('step', 0)
+  for i = 1, 100 do getmetatable(newproxy(true)).__gc = finaliser end
+  local before = finalised
+  repeat collectgarbage('step', 0) until finalised > before
+  armed = true
 end
-collectgarbage('stop')
-for i = 1, 2000 do
-  local p = newproxy(true)
-  getmetatable(p).__gc = function() )lua") + finaliser + R"lua( end
-end
-collectgarbage('restart')
 )lua";
     LoopbackPeer peer;
     ClientProcess client(argsFor(peer), script);
     logIn(peer, client);
-    for (int i = 0; i < 400; ++i) peer.send(chatLine(0, 3, "text " + std::to_string(i % 7)));
-    // A finaliser's error fails the handler it interrupts, so ask more than once.
-    for (int i = 0; i < 20; ++i) peer.send(chatLine(0, 3, "last"));
-    EXPECT_TRUE(client.waitForLine("script: last", 10000)) << finaliser;
+    for (int i = 0; i < 30; ++i) peer.send(chatLine(0, 3, "text " + std::to_string(i)));
+    peer.send(chatLine(0, 3, "last"));
+    EXPECT_TRUE(client.waitForLine("script: last", 20000)) << finaliser;
     expectAnswering(peer);
     expectCleanStop(client);
   }
