@@ -3,7 +3,6 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
-
 #include <vector>
 
 #include "app/command_line.h"

@@ -24,8 +24,7 @@ struct OptionRow {
 
 const OptionRow kOptions[] = {
     {"script-budget", ValueKind::kNumber, nullptr, &Options::scriptBudgetMs, 2147483647u, "MS",
-     "a number of milliseconds", "5000",
-     "time limit of one script call, 0: none"},
+     "a number of milliseconds", "5000", "time limit of one script call, 0: none"},
     {"script-memory", ValueKind::kNumber, nullptr, &Options::scriptMemoryMiB, 1048576u, "MIB",
      "a number of mebibytes", "512", "memory limit of the script, 0: none"},
     {"help", ValueKind::kNone, &Options::help, nullptr, 0, nullptr, nullptr, nullptr,

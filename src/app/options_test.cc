@@ -53,8 +53,7 @@ TEST(OptionsTest, BadOptionsGiveOneLine) {
       {{"--script-budget="}, "gsadmin: --script-budget needs a number of milliseconds"},
       {{"--script-budget=-5"}, "gsadmin: --script-budget needs a number of milliseconds"},
       {{"--script-budget", "1e3"}, "gsadmin: --script-budget needs a number of milliseconds"},
-      {{"--script-budget=99999999999"},
-       "gsadmin: --script-budget needs a number of milliseconds"},
+      {{"--script-budget=99999999999"}, "gsadmin: --script-budget needs a number of milliseconds"},
       {{"--script-memory=lots"}, "gsadmin: --script-memory needs a number of mebibytes"},
       {{"--help=yes"}, "gsadmin: --help takes no value"},
   };

@@ -17,8 +17,8 @@ TEST(PrintableTest, ControlCharactersBecomeQuestionMarksAndTextStays) {
       {"caf\xe9", "caf\xe9"},
       {"\xa0\xbf\xff", "\xa0\xbf\xff"},
       // 8-bit CSI, alone and in UTF-8; every C1 control and its UTF-8 form.
-      {"\x9b" "31m", "?31m"},
-      {"\xc2\x9b" "31m", "?31m"},
+      {"\x9b[31m", "?[31m"},
+      {"\xc2\x9b[31m", "?[31m"},
       {"\x80\x9f", "??"},
       {"\xc2\x80\xc2\x9f", "??"},
       // U+00A0 and up in UTF-8, with continuation bytes 0x80-0xBF, stay whole.

@@ -80,7 +80,8 @@ void* LuaLimiter::allocate(void* self, void* block, size_t oldSize, size_t newSi
   size_t ceiling = limiter->limits_.memoryBytes;
   // Lua 5.1 passes the old size of a block (0 for a new one); shrinking must
   // never fail, growing past the ceiling does.
-  if (ceiling != 0 && !limiter->ceilingLifted_ && newSize > oldSize && limiter->bytesInUse_ - oldSize + newSize > ceiling) {
+  if (ceiling != 0 && !limiter->ceilingLifted_ && newSize > oldSize &&
+      limiter->bytesInUse_ - oldSize + newSize > ceiling) {
     return nullptr;
   }
   void* grown = std::realloc(block, newSize);

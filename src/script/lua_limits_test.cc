@@ -79,10 +79,10 @@ TEST_F(LimitsTest, StopFlagStopsTheMainChunkAndEveryLaterCall) {
 TEST_F(LimitsTest, MemoryCeilingFailsTheCallAndTheMemoryComesBack) {
   ScriptLimits limits;
   limits.memoryBytes = 4 * 1024 * 1024;
-  ASSERT_TRUE(load(
-      "function grow() local t = {} while true do t[#t + 1] = ('x'):rep(100) .. #t end end\n"
-      "function small(n) print('small ' .. n) end\n",
-      limits));
+  ASSERT_TRUE(
+      load("function grow() local t = {} while true do t[#t + 1] = ('x'):rep(100) .. #t end end\n"
+           "function small(n) print('small ' .. n) end\n",
+           limits));
   capture_.take();
   const LuaLimiter& limiter = *scripts_.all().at(0)->limiter;
   size_t before = limiter.bytesInUse();

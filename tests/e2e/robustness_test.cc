@@ -56,7 +56,8 @@ addEventHandler('onAdminChat', string.rep('n', 3000))
 local finalised, armed = 0, false
 local function finaliser()
   finalised = finalised + 1
-  if armed then )lua") + finaliser + R"lua( end
+  if armed then )lua") + finaliser +
+                         R"lua( end
 end
 function chat(text)
   armed = false
@@ -193,7 +194,9 @@ TEST(OptionsEndToEndTest, HelpVersionAndBadOptionsExitWithoutConnecting) {
       {{"--help"}, 0, "Usage: gsadmin", ""},
       {{"--version"}, 0, "gsadmin " GSADMIN_VERSION " - remote admin console", ""},
       {{"--x"}, 2, "", "gsadmin: unknown option '--x'\nUsage: gsadmin"},
-      {{"--script-budget", "soon"}, 2, "",
+      {{"--script-budget", "soon"},
+       2,
+       "",
        "gsadmin: --script-budget needs a number of milliseconds\nUsage:"},
   };
   for (const auto& c : cases) {
