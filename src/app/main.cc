@@ -3,9 +3,12 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 #include "app/command_line.h"
+#include "app/options.h"
 #include "platform/clock.h"
+#include "script/lua_limits.h"
 #include "session/admin_session.h"
 #include "session/current_session.h"
 
@@ -22,11 +25,35 @@ void requestStop(int) {
 int main(int argc, char** argv) {
   // Every line reaches a pipe or a log file at once.
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  // A reader that closed standard output must not end the session: writes
+  // then fail silently.
+  std::signal(SIGPIPE, SIG_IGN);
 
-  std::printf("gsadmin %s - remote admin console for game servers\n\n", GSADMIN_VERSION);
+  gsadmin::ParsedOptions parsed = gsadmin::parseOptions(argc, argv);
+  if (!parsed.error.empty()) {
+    std::fprintf(stderr, "%s\n%s", parsed.error.c_str(), gsadmin::usageText().c_str());
+    return 2;
+  }
+  const gsadmin::Options& options = parsed.options;
+  if (options.help) {
+    std::printf("%s", gsadmin::usageText().c_str());
+    return 0;
+  }
+  if (options.version) {
+    std::printf("%s\n", gsadmin::bannerLine().c_str());
+    return 0;
+  }
 
-  std::optional<gsadmin::SessionSettings> settings = gsadmin::parseCommandLine(argc, argv);
-  gsadmin::hidePasswordArgument(argc, argv);
+  std::printf("%s\n\n", gsadmin::bannerLine().c_str());
+
+  // The positional arguments as an argv of their own, pointing into the real
+  // one, so that hiding the password still overwrites it.
+  std::vector<char*> positional{argv[0]};
+  for (int index : options.positional) positional.push_back(argv[index]);
+  int positionalCount = static_cast<int>(positional.size());
+  std::optional<gsadmin::SessionSettings> settings =
+      gsadmin::parseCommandLine(positionalCount, positional.data());
+  gsadmin::hidePasswordArgument(positionalCount, positional.data());
   if (!settings) {
     std::printf("ERROR: Insufficent arguements.\nSyntax: <IP> <port> <username> <password>.\n");
     return 0;
@@ -35,8 +62,14 @@ int main(int argc, char** argv) {
   gsadmin::SystemClock clock;
   auto session = std::make_unique<gsadmin::AdminSession>(std::move(*settings), clock);
   gsadmin::setCurrentSession(session.get());
+  gsadmin::ScriptLimits limits;
+  limits.budgetMs = options.scriptBudgetMs;
+  limits.memoryBytes = static_cast<size_t>(options.scriptMemoryMiB) * 1024 * 1024;
+  limits.stopRequested = &g_stopRequested;
+  session->scripts().setLimits(limits);
   // An interrupt or a service manager's stop ends the loop cleanly, with
-  // status 0 and the script's state closed.
+  // status 0 and the script's state closed; it also stops a script handler
+  // or main chunk that is running.
   std::signal(SIGINT, requestStop);
   std::signal(SIGTERM, requestStop);
   if (session->run(&g_stopRequested)) {

@@ -44,7 +44,9 @@ void EventManager::fire(std::string_view eventName, std::span<const EventArgumen
     if (it == handlers_.end()) return;
     lastCalled = it->serial;
 
-    scripts_.fetchFunction(it->functionName);  // copies the name
+    // The name and the arguments are copied before any Lua runs: a finaliser
+    // may add handlers during the call and move the records.
+    scripts_.fetchFunction(it->functionName);
     for (const EventArgument& argument : arguments) {
       if (argument.isText) {
         scripts_.pushString(argument.text);

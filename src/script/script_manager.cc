@@ -1,33 +1,57 @@
 #include "script/script_manager.h"
 
 #include <cstdio>
+#include <span>
 
+#include "platform/error_output.h"
 #include "script/api.h"
 #include "script/lua.h"
 
 namespace gsadmin {
 namespace {
 
-// Runs inside the protected call: [name, args...] -> looks the global up and
-// calls it. Looking the global up here rather than before the call means a
-// failing __index on the globals table is reported like any other failure.
-int callNamedGlobal(lua_State* L) {
-  lua_pushvalue(L, 1);
+// What the call trampoline needs, read through a light userdata so that
+// nothing is allocated before the protected call starts.
+struct PendingCall {
+  const std::string* functionName;
+  std::span<const ScriptArgument> arguments;
+};
+
+// Runs inside the protected call: [PendingCall*] -> looks the global up,
+// pushes the arguments and calls it. Every allocation (the name, a text
+// argument) happens here, so a finaliser that raises or a full heap is only
+// a failed call; a failing __index on the globals table is one too.
+int callPending(lua_State* L) {
+  const auto* call = static_cast<const PendingCall*>(lua_touserdata(L, 1));
+  lua_settop(L, 0);
+  lua_pushlstring(L, call->functionName->data(), call->functionName->size());
   lua_gettable(L, LUA_GLOBALSINDEX);
-  lua_replace(L, 1);
-  lua_call(L, lua_gettop(L) - 1, 0);
+  for (const ScriptArgument& argument : call->arguments) {
+    if (argument.isText) {
+      lua_pushlstring(L, argument.text.data(), argument.text.size());
+    } else {
+      lua_pushinteger(L, argument.integer);
+    }
+  }
+  lua_call(L, static_cast<int>(call->arguments.size()), 0);
   return 0;
 }
 
-// Registry key of each state's one callNamedGlobal closure. Pushing a C
-// function allocates a new closure in Lua 5.1; made once, it is not garbage
-// the collector must clear after every event.
+// Registry key of each state's one callPending closure. Pushing a C function
+// allocates a new closure in Lua 5.1; made once, it is not garbage the
+// collector must clear after every event.
 const char kTrampolineKey = 0;
 
-bool loadScript(Script& script) {
-  script.state.reset(luaL_newstate());
-  lua_State* L = script.state.get();
-  if (L == nullptr) return false;
+struct LoadRequest {
+  const char* fileName;
+  bool loaded = false;  // the file loaded; a later error is the main chunk's
+};
+
+// Runs inside the protected call: [LoadRequest*] -> opens the libraries,
+// publishes the API, loads the file and runs its main chunk.
+int openAndRun(lua_State* L) {
+  auto* request = static_cast<LoadRequest*>(lua_touserdata(L, 1));
+  lua_settop(L, 0);
   lua_pushcfunction(L, luaopen_base);
   lua_call(L, 0, 0);
   lua_pushcfunction(L, luaopen_table);
@@ -38,19 +62,64 @@ bool loadScript(Script& script) {
   lua_call(L, 0, 0);
   registerApi(L);
   lua_pushlightuserdata(L, const_cast<char*>(&kTrampolineKey));
-  lua_pushcfunction(L, callNamedGlobal);
+  lua_pushcfunction(L, callPending);
   lua_rawset(L, LUA_REGISTRYINDEX);
 
-  if (luaL_loadfile(L, script.fileName.c_str()) != 0) {
+  if (luaL_loadfile(L, request->fileName) != 0) lua_error(L);
+  request->loaded = true;
+  lua_call(L, 0, 0);  // the chunk's results are never read
+  return 0;
+}
+
+// The error value on top of the stack as text, without converting it in
+// place (which would allocate outside a protected call).
+std::string errorMessage(lua_State* L) {
+  size_t length = 0;
+  if (lua_type(L, -1) == LUA_TSTRING) {
+    const char* text = lua_tolstring(L, -1, &length);
+    return std::string(text, length);
+  }
+  if (lua_type(L, -1) == LUA_TNUMBER) {
+    char number[64];
+    std::snprintf(number, sizeof number, "%.14g", lua_tonumber(L, -1));
+    return number;
+  }
+  return std::string("(error object is a ") + lua_typename(L, lua_type(L, -1)) + " value)";
+}
+
+// Reports a failed protected call's message on standard error and drops it.
+// After running out of memory the garbage is collected at once, so the
+// memory comes back before the next event rather than at the next cycle.
+void reportFailure(Script& script, int status) {
+  lua_State* L = script.state.get();
+  printErrorDetail(errorMessage(L));
+  lua_settop(L, 0);
+  if (status == LUA_ERRMEM) script.limiter->collectGarbage(L);
+}
+
+bool loadScript(Script& script, const ScriptLimits& limits) {
+  script.limiter = std::make_unique<LuaLimiter>(limits);
+  script.state.reset(script.limiter->newState());
+  lua_State* L = script.state.get();
+  if (L == nullptr) {
     std::printf("LUA: Unable to load script '%s'\n", script.fileName.c_str());
+    printErrorDetail("not enough memory");
     return false;
   }
-  bool ran = lua_pcall(L, 0, LUA_MULTRET, 0) == 0;
-  // Neither the error value nor the chunk's results are ever read.
-  lua_settop(L, 0);
-  if (!ran) return false;
-  std::printf("LUA: Script '%s' loaded.\n", script.fileName.c_str());
-  return true;
+  LoadRequest request{script.fileName.c_str()};
+  script.limiter->beginCall();
+  int status = lua_cpcall(L, openAndRun, &request);
+  script.limiter->endCall();
+  if (status == 0) {
+    lua_settop(L, 0);
+    std::printf("LUA: Script '%s' loaded.\n", script.fileName.c_str());
+    return true;
+  }
+  if (!request.loaded) {
+    std::printf("LUA: Unable to load script '%s'\n", script.fileName.c_str());
+  }
+  reportFailure(script, status);
+  return false;
 }
 
 }  // namespace
@@ -64,40 +133,48 @@ Script* ScriptManager::loadScripts(const std::string& fileName) {
   script->fileName = fileName;
   // The API functions of the main chunk look at the list, so the script
   // joins it only once the chunk has run.
-  if (!loadScript(*script)) return nullptr;
+  if (!loadScript(*script, limits_)) return nullptr;
   scripts_.push_back(std::move(script));
   return scripts_.back().get();
 }
 
 void ScriptManager::fetchFunction(std::string_view name) {
-  for (auto& script : scripts_) {
-    lua_State* L = script->state.get();
-    lua_pushlightuserdata(L, const_cast<char*>(&kTrampolineKey));
-    lua_rawget(L, LUA_REGISTRYINDEX);
-    lua_pushlstring(L, name.data(), name.size());
-    script->pendingFunctionName = std::string(name);
-  }
+  for (auto& script : scripts_) script->pendingFunctionName = std::string(name);
+  pendingArguments_.clear();
 }
 
 void ScriptManager::pushInteger(int32_t value) {
-  for (auto& script : scripts_) lua_pushinteger(script->state.get(), value);
+  pendingArguments_.push_back({false, value, {}});
 }
 
 void ScriptManager::pushString(std::string_view text) {
-  for (auto& script : scripts_) lua_pushlstring(script->state.get(), text.data(), text.size());
+  pendingArguments_.push_back({true, 0, std::string(text)});
 }
 
 void ScriptManager::callFunction(int argumentCount) {
+  std::span<const ScriptArgument> arguments(pendingArguments_);
+  if (argumentCount >= 0 && static_cast<size_t>(argumentCount) < arguments.size()) {
+    arguments = arguments.first(static_cast<size_t>(argumentCount));
+  }
   for (auto& script : scripts_) {
     lua_State* L = script->state.get();
-    // The name string sits between the trampoline and the arguments.
-    if (lua_pcall(L, argumentCount + 1, 0, 0) != 0) {
-      std::printf("LUA: Error in function '%s'\n",
-                  script->pendingFunctionName.value_or(std::string()).c_str());
-      lua_pop(L, 1);
+    static const std::string kNoName;
+    const std::string& name = script->pendingFunctionName ? *script->pendingFunctionName : kNoName;
+    PendingCall call{&name, arguments};
+    // Neither push allocates: the trampoline is found, not made.
+    lua_pushlightuserdata(L, const_cast<char*>(&kTrampolineKey));
+    lua_rawget(L, LUA_REGISTRYINDEX);
+    lua_pushlightuserdata(L, &call);
+    script->limiter->beginCall();
+    int status = lua_pcall(L, 1, 0, 0);
+    script->limiter->endCall();
+    if (status != 0) {
+      std::printf("LUA: Error in function '%s'\n", name.c_str());
+      reportFailure(*script, status);
     }
     script->pendingFunctionName.reset();
   }
+  pendingArguments_.clear();
 }
 
 }  // namespace gsadmin

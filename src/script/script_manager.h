@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "script/lua_limits.h"
+
 struct lua_State;
 
 namespace gsadmin {
@@ -20,11 +22,20 @@ using LuaStatePtr = std::unique_ptr<lua_State, LuaStateCloser>;
 
 // One loaded script file with its own Lua state.
 struct Script {
+  // Declared before the state, so it outlives it.
+  std::unique_ptr<LuaLimiter> limiter;
   LuaStatePtr state;
   std::string fileName;
   // Name of the global fetched for the call under way; printed when the call
   // fails. Set by fetchFunction, cleared by callFunction.
   std::optional<std::string> pendingFunctionName;
+};
+
+// An argument of a pending call, held by value until the call is made.
+struct ScriptArgument {
+  bool isText = false;
+  int32_t integer = 0;
+  std::string text;
 };
 
 // The loaded scripts, in load order. Owns them and their states for its own
@@ -38,28 +49,36 @@ class ScriptManager {
   ScriptManager(const ScriptManager&) = delete;
   ScriptManager& operator=(const ScriptManager&) = delete;
 
+  // The limits of every script loaded from now on; scripts already loaded
+  // keep theirs.
+  void setLimits(const ScriptLimits& limits) { limits_ = limits; }
+
   // Loads `fileName` (relative to the working directory) into a fresh state
   // with the base, table, string and math libraries and the API, and runs its
-  // main chunk. Prints "LUA: Unable to load script ..." when the file cannot
-  // be loaded, nothing when the main chunk fails, and "LUA: Script ...
-  // loaded." on success. Returns the loaded script (owned by this manager),
-  // or null; a failed script's state is closed at once.
+  // main chunk, all inside one protected call under the limits. Prints "LUA:
+  // Unable to load script ..." when the file cannot be loaded, nothing on
+  // standard output when the main chunk fails, and "LUA: Script ... loaded."
+  // on success; a failure's Lua message goes to standard error. Returns the
+  // loaded script (owned by this manager), or null; a failed script's state
+  // is closed at once.
   Script* loadScripts(const std::string& fileName = kScriptFileName);
 
-  // Pushes, in every script, what is needed to call the global named `name`
-  // and records it as the pending function name. The global is read when the
-  // call runs, inside the protected call, so even a failing lookup is only a
-  // failed call. Nothing but arguments may be pushed before callFunction.
+  // Starts a call of the global named `name`: records it as every script's
+  // pending function name and forgets earlier arguments. Nothing touches a
+  // Lua state until callFunction, so the caller's text may go away at once.
   void fetchFunction(std::string_view name);
 
-  // Push one argument onto every script's stack.
+  // Adds one argument of the pending call; a text is copied.
   void pushInteger(int32_t value);
   void pushString(std::string_view text);
 
-  // Calls the fetched function in every script with the `argumentCount`
-  // values pushed after it, in protected mode, expecting no results. A
-  // failure prints "LUA: Error in function '<name>'" and leaves the stack as
-  // it was before the fetch.
+  // In every script, inside one protected call under the script's limits:
+  // looks the pending global up, pushes the arguments and calls it,
+  // expecting no results. Whatever the script does meanwhile (a finaliser
+  // that raises, registers handlers or runs out of memory) is only a failed
+  // call: it prints "LUA: Error in function '<name>'" on standard output and
+  // the Lua message on standard error, and leaves the stack as it was.
+  // `argumentCount` must equal the number of arguments pushed.
   void callFunction(int argumentCount);
 
   bool empty() const { return scripts_.empty(); }
@@ -68,6 +87,8 @@ class ScriptManager {
 
  private:
   std::vector<std::unique_ptr<Script>> scripts_;
+  ScriptLimits limits_;
+  std::vector<ScriptArgument> pendingArguments_;
 };
 
 }  // namespace gsadmin

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 #include "platform/clock.h"
 
@@ -59,10 +60,18 @@ ClientProcess::ClientProcess(const std::vector<std::string>& args,
   } else if (pipe2(fds, O_CLOEXEC) != 0) {
     std::abort();
   }
+  // The client's standard error has a file of its own unless one file takes
+  // everything, so the output lines are exactly what it printed on stdout.
+  // Other programs (the simulator logs on stderr) keep one stream.
+  int errFd = fds[1];
+  if (!outputFile && program == defaultBinary()) {
+    errFd = open(errorPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (errFd < 0) std::abort();
+  }
   pid_ = fork();
   if (pid_ == 0) {
     dup2(fds[1], STDOUT_FILENO);
-    dup2(fds[1], STDERR_FILENO);
+    dup2(errFd, STDERR_FILENO);
     if (chdir(directory_.c_str()) != 0) _exit(127);
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(program.c_str()));
@@ -72,7 +81,17 @@ ClientProcess::ClientProcess(const std::vector<std::string>& args,
     _exit(127);
   }
   close(fds[1]);
+  if (errFd != fds[1]) close(errFd);
   outFd_ = fds[0];
+}
+
+std::string ClientProcess::errorPath() const {
+  return dir_.path() + "/stderr.txt";
+}
+
+std::string ClientProcess::errorOutput() const {
+  std::ifstream in(errorPath(), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 ClientProcess::~ClientProcess() {
@@ -81,6 +100,11 @@ ClientProcess::~ClientProcess() {
     waitExit(5000);
   }
   if (outFd_ >= 0) close(outFd_);
+}
+
+void ClientProcess::closeOutput() {
+  if (outFd_ >= 0) close(outFd_);
+  outFd_ = -1;
 }
 
 bool ClientProcess::readMore(int timeoutMs) {

@@ -26,7 +26,9 @@ class TempDir {
 };
 
 // The real gsadmin binary (or another program) running in its own temporary
-// directory, with its standard output and error read line by line.
+// directory, with its standard output read line by line. The client's
+// standard error goes to a file beside it; another program's is read with
+// its standard output.
 class ClientProcess {
  public:
   // Starts `program` with `args`; when `script` is given it is written to
@@ -56,6 +58,9 @@ class ClientProcess {
   std::optional<std::string> waitForLine(const std::string& needle, int timeoutMs = 5000);
   // Everything printed so far, complete lines and any trailing partial one.
   const std::string& output() const { return all_; }
+  // Everything the client wrote to standard error so far (nothing for
+  // another program or when an output file was given: it went there).
+  std::string errorOutput() const;
   // Reads until the output ends (the process closed it) or timeoutMs passes.
   void readToEnd(int timeoutMs = 5000);
 
@@ -63,9 +68,13 @@ class ClientProcess {
   // it was killed by a signal.
   int waitExit(int timeoutMs = 5000);
   void kill(int signal);
+  // Closes the reading end of the output pipe, as a reader that went away
+  // would: the process's later writes to standard output fail.
+  void closeOutput();
 
  private:
   bool readMore(int timeoutMs);
+  std::string errorPath() const;
 
   TempDir dir_;
   std::string directory_;  // dir_ or the caller's

@@ -1,0 +1,124 @@
+#include "app/options.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace gsadmin {
+namespace {
+
+enum class ValueKind { kNone, kNumber };
+
+// One row per option. A number option names what its value is in
+// `valueWords` (for the error line) and `valueName` (for the usage).
+struct OptionRow {
+  const char* name;  // without the leading "--"
+  ValueKind kind;
+  bool Options::*flag;
+  uint64_t Options::*number;
+  uint64_t maximum;
+  const char* valueName;
+  const char* valueWords;
+  const char* defaultText;
+  const char* help;
+};
+
+const OptionRow kOptions[] = {
+    {"script-budget", ValueKind::kNumber, nullptr, &Options::scriptBudgetMs, 2147483647u, "MS",
+     "a number of milliseconds", "5000", "time limit of one script call, 0: none"},
+    {"script-memory", ValueKind::kNumber, nullptr, &Options::scriptMemoryMiB, 1048576u, "MIB",
+     "a number of mebibytes", "512", "memory limit of the script, 0: none"},
+    {"help", ValueKind::kNone, &Options::help, nullptr, 0, nullptr, nullptr, nullptr,
+     "print this text and exit"},
+    {"version", ValueKind::kNone, &Options::version, nullptr, 0, nullptr, nullptr, nullptr,
+     "print the version and exit"},
+};
+
+const OptionRow* findOption(std::string_view name) {
+  for (const OptionRow& row : kOptions) {
+    if (name == row.name) return &row;
+  }
+  return nullptr;
+}
+
+// Decimal digits only, at most `maximum`.
+bool parseNumber(const char* text, uint64_t maximum, uint64_t& value) {
+  if (text == nullptr || *text == '\0') return false;
+  uint64_t result = 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p < '0' || *p > '9') return false;
+    result = result * 10 + static_cast<uint64_t>(*p - '0');
+    if (result > maximum) return false;
+  }
+  value = result;
+  return true;
+}
+
+}  // namespace
+
+ParsedOptions parseOptions(int argc, char** argv) {
+  ParsedOptions parsed;
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string_view argument = argv[i];
+    if (optionsEnded || argument.substr(0, 2) != "--") {
+      parsed.options.positional.push_back(i);
+      continue;
+    }
+    if (argument == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    std::string_view name = argument.substr(2);
+    const char* value = nullptr;
+    size_t equals = name.find('=');
+    if (equals != std::string_view::npos) {
+      value = argv[i] + 2 + equals + 1;
+      name = name.substr(0, equals);
+    }
+    const OptionRow* row = findOption(name);
+    if (row == nullptr) {
+      parsed.error = "gsadmin: unknown option '--" + std::string(name) + "'";
+      return parsed;
+    }
+    if (row->kind == ValueKind::kNone) {
+      if (value != nullptr) {
+        parsed.error = "gsadmin: --" + std::string(name) + " takes no value";
+        return parsed;
+      }
+      parsed.options.*(row->flag) = true;
+      continue;
+    }
+    if (value == nullptr && i + 1 < argc) value = argv[++i];
+    if (!parseNumber(value, row->maximum, parsed.options.*(row->number))) {
+      parsed.error = "gsadmin: --" + std::string(name) + " needs " + row->valueWords;
+      return parsed;
+    }
+  }
+  return parsed;
+}
+
+std::string bannerLine() {
+  return std::string("gsadmin ") + GSADMIN_VERSION + " - remote admin console for game servers";
+}
+
+std::string usageText() {
+  std::string text =
+      "Usage: gsadmin [options] [--] [<IP> <port> <username> <password>]\n"
+      "With fewer than four arguments all four defaults are used (127.0.0.1, port 4003,\n"
+      "admin Admin and the built-in password); arguments after the fourth are ignored.\n"
+      "\n"
+      "Options (--name=value or --name value):\n";
+  for (const OptionRow& row : kOptions) {
+    std::string left = std::string("  --") + row.name;
+    if (row.valueName != nullptr) left += std::string("=") + row.valueName;
+    text += left;
+    text += std::string(left.size() < 24 ? 24 - left.size() : 2, ' ');
+    text += row.help;
+    if (row.defaultText != nullptr) text += std::string(" (default ") + row.defaultText + ")";
+    text += '\n';
+  }
+  text += "  --                    end of options: all that follows is positional\n";
+  return text;
+}
+
+}  // namespace gsadmin

@@ -1,0 +1,72 @@
+#include "app/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace gsadmin {
+namespace {
+
+ParsedOptions parse(std::vector<std::string> args) {
+  args.insert(args.begin(), "gsadmin");
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  return parseOptions(static_cast<int>(args.size()), argv.data());
+}
+
+TEST(OptionsTest, OptionsAnywhereBothValueFormsAndPositionalsInOrder) {
+  const struct {
+    std::vector<std::string> args;
+    uint64_t budget;
+    uint64_t memory;
+    std::vector<int> positional;
+  } cases[] = {
+      {{}, 5000, 512, {}},
+      {{"--script-budget=250"}, 250, 512, {}},
+      {{"--script-budget", "0", "--script-memory=64"}, 0, 64, {}},
+      {{"h", "--script-memory", "8", "-1", "n", "p"}, 5000, 8, {1, 4, 5, 6}},
+      // A port of -1 is positional; after "--" so is everything.
+      {{"h", "-1", "--", "--help", "p"}, 5000, 512, {1, 2, 4, 5}},
+  };
+  for (const auto& c : cases) {
+    ParsedOptions parsed = parse(c.args);
+    EXPECT_EQ(parsed.error, "");
+    EXPECT_EQ(parsed.options.scriptBudgetMs, c.budget);
+    EXPECT_EQ(parsed.options.scriptMemoryMiB, c.memory);
+    EXPECT_EQ(parsed.options.positional, c.positional);
+    EXPECT_FALSE(parsed.options.help);
+  }
+  EXPECT_TRUE(parse({"a", "--help"}).options.help);
+  EXPECT_TRUE(parse({"--version"}).options.version);
+}
+
+TEST(OptionsTest, BadOptionsGiveOneLine) {
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{"--x"}, "gsadmin: unknown option '--x'"},
+      {{"--x=1"}, "gsadmin: unknown option '--x'"},
+      {{"--script-budget"}, "gsadmin: --script-budget needs a number of milliseconds"},
+      {{"--script-budget="}, "gsadmin: --script-budget needs a number of milliseconds"},
+      {{"--script-budget=-5"}, "gsadmin: --script-budget needs a number of milliseconds"},
+      {{"--script-budget", "1e3"}, "gsadmin: --script-budget needs a number of milliseconds"},
+      {{"--script-budget=99999999999"}, "gsadmin: --script-budget needs a number of milliseconds"},
+      {{"--script-memory=lots"}, "gsadmin: --script-memory needs a number of mebibytes"},
+      {{"--help=yes"}, "gsadmin: --help takes no value"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(parse(c.args).error, c.error) << c.args[0];
+}
+
+TEST(OptionsTest, UsageListsEveryOptionWithItsDefault) {
+  std::string usage = usageText();
+  for (const char* text : {"--script-budget=MS", "(default 5000)", "--script-memory=MIB",
+                           "(default 512)", "--help", "--version", "<IP> <port>"}) {
+    EXPECT_NE(usage.find(text), std::string::npos) << text;
+  }
+}
+
+}  // namespace
+}  // namespace gsadmin

@@ -1,0 +1,71 @@
+#ifndef GSADMIN_SCRIPT_LUA_LIMITS_H_
+#define GSADMIN_SCRIPT_LUA_LIMITS_H_
+
+#include <csignal>
+#include <cstddef>
+#include <cstdint>
+
+struct lua_State;
+struct lua_Debug;
+
+namespace gsadmin {
+
+// What one script may use. Zero in either field means no limit.
+struct ScriptLimits {
+  // Wall time one handler call or the main chunk may run, in milliseconds.
+  uint64_t budgetMs = 5000;
+  // Bytes the script's Lua state may hold at once.
+  size_t memoryBytes = size_t{512} * 1024 * 1024;
+  // When set and non-zero, every running script code is stopped. Read from
+  // the instruction hook; it may be set by a signal handler and must outlive
+  // every state made with these limits.
+  const volatile std::sig_atomic_t* stopRequested = nullptr;
+  // Milliseconds on a monotonic clock; null means a cheap system clock.
+  // Tests put a hand-driven clock here.
+  uint64_t (*nowMs)() = nullptr;
+};
+
+// Guards one Lua state: an allocator that refuses to grow past the memory
+// ceiling (Lua then raises "not enough memory") and an instruction-count hook
+// that raises a Lua error once a stop is requested or the running call has
+// used up its time budget. The hook looks at the clock only every few
+// thousand instructions, so it costs little. Code running inside a C
+// function (a long string.rep, a pattern match) is stopped only when it
+// returns to Lua.
+class LuaLimiter {
+ public:
+  explicit LuaLimiter(const ScriptLimits& limits) : limits_(limits) {}
+  LuaLimiter(const LuaLimiter&) = delete;
+  LuaLimiter& operator=(const LuaLimiter&) = delete;
+
+  // A new state whose memory and instructions this limiter watches, with a
+  // panic handler that reports on standard error. Null when not even the
+  // state fits. The limiter must outlive the state.
+  lua_State* newState();
+
+  // Starts the time budget of one call; the hook measures from here.
+  void beginCall();
+  // Ends it: no budget applies until the next beginCall.
+  void endCall() { deadlineMs_ = 0; }
+
+  // A full collection of `L` (a state of this limiter) in a protected call,
+  // so that a raising finaliser cannot escape. The ceiling is lifted for it:
+  // after running out of memory even the protected call would not fit.
+  void collectGarbage(lua_State* L);
+
+  size_t bytesInUse() const { return bytesInUse_; }
+
+ private:
+  static void* allocate(void* self, void* block, size_t oldSize, size_t newSize);
+  static void hook(lua_State* L, lua_Debug* ar);
+  uint64_t now() const;
+
+  ScriptLimits limits_;
+  size_t bytesInUse_ = 0;
+  bool ceilingLifted_ = false;
+  uint64_t deadlineMs_ = 0;  // 0: no call under a budget
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_SCRIPT_LUA_LIMITS_H_
