@@ -4,13 +4,14 @@
 #include <string_view>
 
 #include "protocol/printable.h"
+#include "protocol/wire.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
 namespace {
 
-constexpr uint8_t kAdminStatus = 3;
-constexpr size_t kTextOffset = 2;
+using wire::kAdminStatus;
+constexpr size_t kTextOffset = wire::kChatTextOffset;
 // A confirmation needs more than its prefix and a little text.
 constexpr size_t kShortestConfirmation = 11;
 

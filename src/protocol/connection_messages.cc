@@ -6,26 +6,21 @@
 #include "gamedata/weapon_tables.h"
 #include "protocol/outbound.h"
 #include "protocol/printable.h"
+#include "protocol/wire.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
 namespace {
 
-// Layout of the connection-accepted body.
-constexpr size_t kGameCodeOffset = 0;
-constexpr size_t kGameModeOffset = 1;
-constexpr size_t kMaxPlayersOffset = 4;
-constexpr size_t kNameOffset = 20;
-constexpr size_t kNameLimit = 49;  // of a 50-byte area
-constexpr size_t kMotdOffset = 70;
-constexpr size_t kMotdLimit = 254;  // of a 255-byte area
-constexpr size_t kPlayerListOffset = 325;
-constexpr size_t kPlayerNameLimit = 15;
-constexpr uint8_t kEntryTerminator = 0x07;
+using namespace wire;
+
+// The texts keep their last area byte for a NUL.
+constexpr size_t kNameLimit = kAcceptedNameArea - 1;
+constexpr size_t kMotdLimit = kAcceptedMotdArea - 1;
 
 // Reads the player entries back to back from the end of the fixed part.
 void registerListedPlayers(AdminSession& session, const BodyReader& body, uint16_t gameCode) {
-  size_t entry = kPlayerListOffset;
+  size_t entry = kAcceptedFixedBody;
   while (entry < body.length()) {
     uint8_t id = body.byteAt(entry);
     uint32_t entryValue = gameCode == 1 ? body.u32At(entry + 3) : 0;
@@ -36,7 +31,8 @@ void registerListedPlayers(AdminSession& session, const BodyReader& body, uint16
 
     std::string name;
     if (nameStart < nameEnd) {
-      name = BodyReader(body.data() + nameStart, nameEnd - nameStart).textAt(0, kPlayerNameLimit);
+      name =
+          BodyReader(body.data() + nameStart, nameEnd - nameStart).textAt(0, kEntryPlayerNameLimit);
     }
     if (name.empty()) continue;
     Player& player = session.players()->add(id, name);
@@ -73,11 +69,11 @@ const char* disconnectLine(uint8_t reason) {
 void handleConnectionAccepted(AdminSession& session, const BodyReader& body) {
   session.setConnected(true);
   ServerInfo& info = *session.serverInfo();
-  info.gameCode = body.byteAt(kGameCodeOffset);
-  info.gameMode = body.byteAt(kGameModeOffset);
-  info.maxPlayers = body.byteAt(kMaxPlayersOffset);
-  info.setName(body.textAt(kNameOffset, kNameLimit));
-  info.setMotd(body.textAt(kMotdOffset, kMotdLimit));
+  info.gameCode = body.byteAt(kAcceptedGameCodeOffset);
+  info.gameMode = body.byteAt(kAcceptedGameModeOffset);
+  info.maxPlayers = body.byteAt(kAcceptedMaxPlayersOffset);
+  info.setName(body.textAt(kAcceptedNameOffset, kNameLimit));
+  info.setMotd(body.textAt(kAcceptedMotdOffset, kMotdLimit));
 
   buildWeaponTable(info, session.weapons());
   buildVehicleRoster(info, session.vehicles());

@@ -3,13 +3,14 @@
 #include <cstdio>
 
 #include "protocol/printable.h"
+#include "protocol/wire.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
 namespace {
 
-constexpr uint8_t kKillerAdmin = 100;
-constexpr uint8_t kNoKiller = 255;
+using wire::kKillerAdmin;
+using wire::kNoKiller;
 constexpr uint8_t kDrownedWeapon = 43;
 
 void countUp(uint16_t& counter) {

@@ -4,11 +4,13 @@
 
 namespace gsadmin {
 
+using namespace wire;
+
 std::vector<uint8_t> buildLogin(std::string_view adminName, std::string_view adminPassword) {
-  std::vector<uint8_t> datagram = {kLoginId, 0x30, 0x02};
+  std::vector<uint8_t> datagram = {kLoginId, kLoginVersion, kLoginMarker};
   datagram.reserve(5 + adminName.size() + adminPassword.size());
   datagram.insert(datagram.end(), adminName.begin(), adminName.end());
-  datagram.push_back(0x7C);
+  datagram.push_back(kLoginSeparator);
   datagram.insert(datagram.end(), adminPassword.begin(), adminPassword.end());
   datagram.push_back(0x00);
   return datagram;
@@ -24,7 +26,7 @@ std::vector<uint8_t> buildPlayerDetailsRequest(uint8_t playerId) {
 
 std::vector<uint8_t> buildChatFrame(std::string_view text) {
   if (text.size() > kMaxChatText) text = text.substr(0, kMaxChatText);
-  std::vector<uint8_t> datagram = {kChatFrameId, 0x03};
+  std::vector<uint8_t> datagram = {kChatFrameId, kChatFrameChannel};
   datagram.reserve(3 + text.size());
   datagram.insert(datagram.end(), text.begin(), text.end());
   datagram.push_back(0x00);

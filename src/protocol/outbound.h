@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/wire.h"
+
 namespace gsadmin {
 
 class AdminSession;
@@ -13,16 +15,6 @@ class AdminSession;
 // Every message the client sends, byte for byte. The builders are pure; the
 // send functions build and send at once on the session's socket, and do
 // nothing when it has none yet. No send result is ever looked at.
-
-constexpr uint8_t kLoginId = 0x0D;
-constexpr uint8_t kKeepAliveAnswerId = 0x35;
-constexpr uint8_t kPlayerDetailsRequestId = 0x1D;
-constexpr uint8_t kChatFrameId = 0x03;
-constexpr uint8_t kKickRequestId = 0x0E;
-constexpr uint8_t kBanRequestId = 0x0F;
-
-// Longest text a chat frame carries; longer texts are cut to this many bytes.
-constexpr size_t kMaxChatText = 511;
 
 // 0x0D, '0', 0x02, name, '|', password, 0x00: 5 + name + password bytes.
 std::vector<uint8_t> buildLogin(std::string_view adminName, std::string_view adminPassword);

@@ -2,15 +2,16 @@
 
 #include <vector>
 
-#include "script/api_args.h"
+#include "base/numbers.h"
+#include "protocol/wire.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
 namespace {
 
-constexpr uint8_t kOnFoot = 0;
-constexpr uint8_t kLastDriverState = 100;
-constexpr uint8_t kLastPassengerState = 200;
+using wire::kLastDriverState;
+using wire::kLastPassengerState;
+constexpr uint8_t kOnFoot = wire::kOnFootState;
 
 // Scripts cannot destroy players or vehicles, so the records named here stay
 // live across the events fired while handling one update.
@@ -53,9 +54,11 @@ void handlePositionUpdate(AdminSession& session, const BodyReader& body) {
   uint8_t state = body.byteAt(1);
   if (state > kLastPassengerState) return;
   bool moves = state <= kLastDriverState;  // passenger updates carry no floats
-  float health = moves ? body.floatAt(2) : 0.0f;
+  float health = moves ? body.floatAt(wire::kPositionHealthOffset) : 0.0f;
   Position position;
-  if (moves) position = {body.floatAt(7), body.floatAt(11), body.floatAt(15)};
+  if (moves)
+    position = {body.floatAt(wire::kPositionXOffset), body.floatAt(wire::kPositionYOffset),
+                body.floatAt(wire::kPositionZOffset)};
 
   Player* player = session.players()->find(playerId);
   if (player == nullptr) return;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/numbers.h"
 #include "model/player_manager.h"
 #include "model/vehicle_manager.h"
 #include "model/weapon_manager.h"
@@ -11,13 +12,6 @@
 #include "session/current_session.h"
 
 namespace gsadmin {
-
-int32_t truncateToInt32(double value) {
-  if (std::isnan(value)) return 0;
-  if (value >= 2147483647.0) return INT32_MAX;
-  if (value <= -2147483648.0) return INT32_MIN;
-  return static_cast<int32_t>(value);
-}
 
 AdminSession* ApiCall::session() const {
   return currentSession();
@@ -54,10 +48,7 @@ double ApiCall::number(int index) const {
 }
 
 std::optional<uint8_t> ApiCall::id(int index) const {
-  double value = lua_tonumber(L_, index);
-  if (std::isnan(value) || value <= -2147483649.0 || value >= 2147483648.0) return std::nullopt;
-  auto truncated = static_cast<int32_t>(value);
-  return static_cast<uint8_t>(static_cast<uint32_t>(truncated) & 0xFFu);
+  return lowByteOfInt32(lua_tonumber(L_, index));
 }
 
 int ApiCall::refuse(const char* reason) const {

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "base/numbers.h"
+
 struct lua_State;
 
 namespace gsadmin {
@@ -75,10 +77,6 @@ class ApiCall {
   lua_State* L_;
   const char* name_;
 };
-
-// Float to integer, truncating toward zero: NaN gives 0 and values beyond
-// the 32-bit range saturate.
-int32_t truncateToInt32(double value);
 
 }  // namespace gsadmin
 

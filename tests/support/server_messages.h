@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/wire.h"
+
 namespace gsadmin::testing {
 
 using Datagram = std::vector<uint8_t>;
@@ -13,18 +15,16 @@ using Datagram = std::vector<uint8_t>;
 // Builders of the datagrams a game server sends to the admin client, byte
 // for byte as the client reads them. Shared by the tests and the simulator.
 
-constexpr uint8_t kConnectionAcceptedId = 1;
-constexpr uint8_t kChatId = 3;
-constexpr uint8_t kKeepAliveRequestId = 4;
-constexpr uint8_t kDisconnectId = 6;
-constexpr uint8_t kPlayerJoinedId = 8;
-constexpr uint8_t kPlayerLeftId = 9;
-constexpr uint8_t kPositionUpdateId = 10;
-constexpr uint8_t kDeathId = 11;
-constexpr uint8_t kPlayerDetailsId = 29;
-
-// Bytes of the fixed part of a connection-accepted body.
-constexpr size_t kAcceptedFixedBody = 325;
+using wire::kAcceptedFixedBody;
+using wire::kChatId;
+using wire::kConnectionAcceptedId;
+using wire::kDeathId;
+using wire::kDisconnectId;
+using wire::kKeepAliveRequestId;
+using wire::kPlayerDetailsId;
+using wire::kPlayerJoinedId;
+using wire::kPlayerLeftId;
+using wire::kPositionUpdateId;
 
 struct ServerRecord {
   uint8_t gameCode = 2;

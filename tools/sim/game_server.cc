@@ -5,21 +5,20 @@
 
 #include "gamedata/vehicle_rosters.h"
 #include "protocol/printable.h"
+#include "protocol/wire.h"
 #include "scenario_check.h"
 #include "support/server_messages.h"
 
 namespace gsadmin::sim {
 namespace {
 
-namespace wire = gsadmin::testing;
-
-// What the admin client sends.
-constexpr uint8_t kLoginId = 0x0D;
-constexpr uint8_t kChatFrameId = 0x03;
-constexpr uint8_t kKickId = 0x0E;
-constexpr uint8_t kBanId = 0x0F;
-constexpr uint8_t kDetailsRequestId = 0x1D;
-constexpr uint8_t kKeepAliveAnswerId = 0x35;
+using gsadmin::wire::kBanRequestId;
+using gsadmin::wire::kChatFrameId;
+using gsadmin::wire::kKeepAliveAnswerId;
+using gsadmin::wire::kKickRequestId;
+using gsadmin::wire::kLoginId;
+using gsadmin::wire::kPlayerDetailsRequestId;
+namespace build = gsadmin::testing;
 
 // Disconnect reasons the server gives.
 constexpr uint8_t kWrongPassword = 4;
@@ -27,11 +26,11 @@ constexpr uint8_t kBadNickname = 10;
 
 // Quit reason of a kick or ban; killer byte of the admin.
 constexpr uint8_t kKicked = 1;
-constexpr uint8_t kAdminKillerId = 100;
-constexpr uint8_t kNoKillerId = 255;
+constexpr uint8_t kAdminKillerId = gsadmin::wire::kKillerAdmin;
+constexpr uint8_t kNoKillerId = gsadmin::wire::kNoKiller;
 
 // The client accepts texts up to 511 bytes in a chat frame.
-constexpr size_t kMaxChatFrame = 3 + 511;
+constexpr size_t kMaxChatFrame = 3 + gsadmin::wire::kMaxChatText;
 
 // Bytes from `start` up to the first NUL or the end.
 std::string textAt(const uint8_t* data, size_t length, size_t start) {
@@ -79,7 +78,7 @@ void GameServer::handleDatagram(const Endpoint& from, const uint8_t* data, size_
     return;
   }
   if (!admin_ || !(*admin_ == from)) {
-    log_.line("datagram " + wire::hexDump({data[0]}) + " from " + from.toString() +
+    log_.line("datagram " + build::hexDump({data[0]}) + " from " + from.toString() +
               ", which is not logged in: ignored");
     return;
   }
@@ -88,13 +87,13 @@ void GameServer::handleDatagram(const Endpoint& from, const uint8_t* data, size_
     case kChatFrameId:
       handleChatFrame(data, length);
       return;
-    case kKickId:
+    case kKickRequestId:
       handleKickOrBan(data, length, /*ban=*/false);
       return;
-    case kBanId:
+    case kBanRequestId:
       handleKickOrBan(data, length, /*ban=*/true);
       return;
-    case kDetailsRequestId:
+    case kPlayerDetailsRequestId:
       handleDetailsRequest(data, length);
       return;
     case kKeepAliveAnswerId:
@@ -103,7 +102,7 @@ void GameServer::handleDatagram(const Endpoint& from, const uint8_t* data, size_
     default: {
       Datagram head(data, data + std::min<size_t>(length, 8));
       log_.line("unexpected datagram of " + std::to_string(length) +
-                " bytes from the admin: " + wire::hexDump(head) + (length > 8 ? " ..." : ""));
+                " bytes from the admin: " + build::hexDump(head) + (length > 8 ? " ..." : ""));
       return;
     }
   }
@@ -113,7 +112,8 @@ void GameServer::handleLogin(const Endpoint& from, const uint8_t* data, size_t l
   // 0x0D, '0', 0x02, name, '|', password, 0x00.
   size_t bar = 3;
   while (bar < length && data[bar] != '|') ++bar;
-  if (length < 5 || data[1] != '0' || data[2] != 0x02 || bar >= length || data[length - 1] != 0) {
+  if (length < 5 || data[1] != gsadmin::wire::kLoginVersion ||
+      data[2] != gsadmin::wire::kLoginMarker || bar >= length || data[length - 1] != 0) {
     log_.line("malformed login of " + std::to_string(length) + " bytes from " + from.toString() +
               ": ignored");
     return;
@@ -124,12 +124,12 @@ void GameServer::handleLogin(const Endpoint& from, const uint8_t* data, size_t l
   Endpoint replyTo = from;
   if (password != setup_.password) {
     log_.line(who + ": wrong password, refused (reason 4)");
-    sink_.sendTo(replyTo, wire::disconnectReason(kWrongPassword));
+    sink_.sendTo(replyTo, build::disconnectReason(kWrongPassword));
     return;
   }
   if (name.empty()) {
     log_.line(who + ": empty name, refused (reason 10)");
-    sink_.sendTo(replyTo, wire::disconnectReason(kBadNickname));
+    sink_.sendTo(replyTo, build::disconnectReason(kBadNickname));
     return;
   }
   if (admin_ && !(*admin_ == from))
@@ -142,26 +142,27 @@ void GameServer::handleLogin(const Endpoint& from, const uint8_t* data, size_t l
   unansweredSinceMs_.reset();
   silenceReported_ = false;
 
-  wire::ServerRecord record;
+  build::ServerRecord record;
   record.gameCode = setup_.game;
   record.gameMode = setup_.mode;
   record.maxPlayers = setup_.maxPlayers;
   record.name = setup_.name;
   record.motd = setup_.motd;
-  std::vector<wire::ListedPlayer> listed;
+  std::vector<build::ListedPlayer> listed;
   for (const SimPlayer& player : players_) {
-    wire::ListedPlayer entry;
+    build::ListedPlayer entry;
     entry.id = player.id;
     entry.name = player.name;
     listed.push_back(entry);
   }
   log_.line(who + ": accepted, " + std::to_string(players_.size()) + " players listed");
-  send(wire::connectionAccepted(record, listed));
+  send(build::connectionAccepted(record, listed));
 }
 
 void GameServer::handleChatFrame(const uint8_t* data, size_t length) {
   // 0x03, 0x03, text, 0x00.
-  if (length < 3 || data[1] != 0x03 || data[length - 1] != 0 || length > kMaxChatFrame) {
+  if (length < 3 || data[1] != gsadmin::wire::kChatFrameChannel || data[length - 1] != 0 ||
+      length > kMaxChatFrame) {
     log_.line("malformed chat frame of " + std::to_string(length) + " bytes from the admin");
   }
   std::string text = textAt(data, length, 2);
@@ -170,7 +171,7 @@ void GameServer::handleChatFrame(const uint8_t* data, size_t length) {
     return;
   }
   log_.line("admin chat: " + printable(text));
-  send(wire::chatLine(0, 3, text));
+  send(build::chatLine(0, 3, text));
 }
 
 void GameServer::handleAdminCommand(const std::string& text) {
@@ -198,30 +199,30 @@ void GameServer::handleAdminCommand(const std::string& text) {
     }
     if (player == nullptr) {
       log_.line("admin message to " + printable(to) + ": no such player");
-      send(wire::chatLine(0, 3, "No such player: " + to));
+      send(build::chatLine(0, 3, "No such player: " + to));
       return;
     }
     log_.line("admin message to " + player->name + " (id " + std::to_string(player->id) +
               "): " + printable(message));
     // The confirmation always exceeds the 10 bytes the client looks for:
     // the name is never empty.
-    send(wire::chatLine(0, 3, "/msgr " + player->name + ": " + message));
+    send(build::chatLine(0, 3, "/msgr " + player->name + ": " + message));
     return;
   }
   log_.line("admin command " + printable(command) + ": unknown");
-  send(wire::chatLine(0, 3, "Unknown command: " + command));
+  send(build::chatLine(0, 3, "Unknown command: " + command));
 }
 
 void GameServer::handleSlap(const std::string& name) {
   SimPlayer* player = findByName(name);
   if (player == nullptr) {
     log_.line("admin slaps " + printable(name) + ": no such player");
-    send(wire::chatLine(0, 3, "No such player: " + name));
+    send(build::chatLine(0, 3, "No such player: " + name));
     return;
   }
   float health = std::max(0.0f, player->health - kSlapDamage);
   log_.line("admin slaps " + player->name + ": health " + formatNumber(health));
-  send(wire::chatLine(0, 3, player->name + " was slapped"));
+  send(build::chatLine(0, 3, player->name + " was slapped"));
   if (health <= 0.0f) {
     death(player->name, std::string(kAdminKiller), 0);
     return;
@@ -261,8 +262,8 @@ void GameServer::handleDetailsRequest(const uint8_t* data, size_t length) {
     return;
   }
   log_.line("details of " + player->name + " (id " + std::to_string(player->id) + ") sent");
-  send(wire::playerDetails(player->id,
-                           player->name + " ping 40 ms, health " + formatNumber(player->health)));
+  send(build::playerDetails(player->id,
+                            player->name + " ping 40 ms, health " + formatNumber(player->health)));
 }
 
 void GameServer::handleKeepAliveAnswer(const uint8_t* data, size_t length) {
@@ -286,7 +287,7 @@ void GameServer::tick() {
     return;
   }
   if (now >= nextKeepAliveMs_) {
-    send(wire::keepAliveRequest());
+    send(build::keepAliveRequest());
     if (!unansweredSinceMs_) unansweredSinceMs_ = now;
     nextKeepAliveMs_ = now + kKeepAliveIntervalMs;
   }
@@ -314,7 +315,7 @@ Refusal GameServer::join(const std::string& name, std::optional<uint8_t> id) {
   players_.push_back(player);
   std::string note = id && *id != *given ? " (id " + std::to_string(*id) + " was taken)" : "";
   log_.line(name + " joins (id " + std::to_string(*given) + ")" + note);
-  send(wire::playerJoined(*given, name));
+  send(build::playerJoined(*given, name));
   return std::nullopt;
 }
 
@@ -326,7 +327,7 @@ Refusal GameServer::quit(const std::string& name, uint8_t reason) {
   leaveVehicle(*it);
   players_.erase(it);
   log_.line(name + " quits (" + quitLabel(reason) + ")");
-  send(wire::playerLeft(reason, id));
+  send(build::playerLeft(reason, id));
   return std::nullopt;
 }
 
@@ -334,7 +335,7 @@ Refusal GameServer::chat(const std::string& name, const std::string& text) {
   SimPlayer* player = findByName(name);
   if (player == nullptr) return name + " is not on the server";
   log_.line(name + " says: " + text);
-  send(wire::chatLine(player->id, 0, text));
+  send(build::chatLine(player->id, 0, text));
   return std::nullopt;
 }
 
@@ -343,13 +344,13 @@ Refusal GameServer::privateMessage(const std::string& name, const std::string& r
   SimPlayer* player = findByName(name);
   if (player == nullptr) return name + " is not on the server";
   log_.line(name + " to " + recipient + ": " + text);
-  send(wire::chatLine(player->id, 0, "/msg " + recipient + " " + text));
+  send(build::chatLine(player->id, 0, "/msg " + recipient + " " + text));
   return std::nullopt;
 }
 
 void GameServer::adminChannelLine(const std::string& text) {
   log_.line("admin channel: " + text);
-  send(wire::chatLine(0, 3, text));
+  send(build::chatLine(0, 3, text));
 }
 
 Refusal GameServer::walk(const std::string& name, std::optional<float> health,
@@ -391,7 +392,7 @@ Refusal GameServer::drive(const std::string& name, int vehicle, std::optional<fl
   log_.line(name + " drives " + vehicleLabel(vehicle) + ", health " + formatNumber(car.health) +
             " at " + pointLabel(car.position));
   Point p = car.position;
-  send(wire::positionUpdate(player->id, static_cast<uint8_t>(vehicle), car.health, p.x, p.y, p.z));
+  send(build::positionUpdate(player->id, static_cast<uint8_t>(vehicle), car.health, p.x, p.y, p.z));
   return std::nullopt;
 }
 
@@ -407,8 +408,8 @@ Refusal GameServer::ride(const std::string& name, int vehicle) {
   player->position = car.position;
   log_.line(name + " rides in " + vehicleLabel(vehicle));
   Point p = car.position;
-  send(wire::positionUpdate(player->id, static_cast<uint8_t>(100 + vehicle), player->health, p.x,
-                            p.y, p.z));
+  send(build::positionUpdate(player->id, static_cast<uint8_t>(100 + vehicle), player->health, p.x,
+                             p.y, p.z));
   return std::nullopt;
 }
 
@@ -434,7 +435,7 @@ Refusal GameServer::death(const std::string& victimName, std::optional<std::stri
   leaveVehicle(*victim);
   victim->health = 0.0f;
   sendFootUpdate(*victim);
-  send(wire::deathReport(victim->id, killerId, weapon));
+  send(build::deathReport(victim->id, killerId, weapon));
   victim->health = 100.0f;
   sendFootUpdate(*victim);
   return std::nullopt;
@@ -446,7 +447,7 @@ void GameServer::disconnectAdmin(uint8_t reason) {
     return;
   }
   log_.line("the server disconnects the admin (reason " + std::to_string(reason) + ")");
-  send(wire::disconnectReason(reason));
+  send(build::disconnectReason(reason));
   admin_.reset();
 }
 
@@ -468,7 +469,7 @@ void GameServer::send(const Datagram& datagram) {
 
 void GameServer::sendFootUpdate(const SimPlayer& player) {
   const Point& p = player.position;
-  send(wire::positionUpdate(player.id, 0, player.health, p.x, p.y, p.z));
+  send(build::positionUpdate(player.id, 0, player.health, p.x, p.y, p.z));
 }
 
 void GameServer::leaveVehicle(SimPlayer& player) {
