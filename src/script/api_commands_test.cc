@@ -8,7 +8,7 @@
 
 #include "script/api_test_script.h"
 #include "session/current_session.h"
-#include "support/server_messages.h"
+#include "sim/server_messages.h"
 
 namespace gsadmin {
 namespace {

@@ -21,7 +21,7 @@
 #include "script/lua.h"
 #include "session/admin_session.h"
 #include "session/current_session.h"
-#include "support/server_messages.h"
+#include "sim/server_messages.h"
 
 namespace {
 

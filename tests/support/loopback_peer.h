@@ -4,8 +4,11 @@
 #include <netinet/in.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
+
+#include "platform/udp_socket.h"
 
 namespace gsadmin::testing {
 
@@ -23,7 +26,7 @@ class LoopbackPeer {
   LoopbackPeer& operator=(const LoopbackPeer&) = delete;
 
   uint16_t port() const { return port_; }
-  int descriptor() const { return fd_; }
+  int descriptor() const { return socket_->descriptor(); }
 
   // The next datagram from any client, or nothing after `timeoutMs`.
   std::optional<Datagram> receive(int timeoutMs = 2000);
@@ -37,7 +40,7 @@ class LoopbackPeer {
   const std::optional<sockaddr_in>& client() const { return client_; }
 
  private:
-  int fd_ = -1;
+  std::unique_ptr<UdpSocket> socket_;
   uint16_t port_ = 0;
   std::optional<sockaddr_in> client_;
 };

@@ -7,7 +7,7 @@
 #include "protocol/printable.h"
 #include "protocol/wire.h"
 #include "scenario_check.h"
-#include "support/server_messages.h"
+#include "sim/server_messages.h"
 
 namespace gsadmin::sim {
 namespace {

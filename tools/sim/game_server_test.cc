@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "support/server_messages.h"
+#include "sim/server_messages.h"
 
 namespace gsadmin::sim {
 namespace {

@@ -1,5 +1,5 @@
-#ifndef GSADMIN_TESTS_SUPPORT_SERVER_MESSAGES_H_
-#define GSADMIN_TESTS_SUPPORT_SERVER_MESSAGES_H_
+#ifndef GSADMIN_TOOLS_SIM_SERVER_MESSAGES_H_
+#define GSADMIN_TOOLS_SIM_SERVER_MESSAGES_H_
 
 #include <cstdint>
 #include <string>
@@ -13,7 +13,8 @@ namespace gsadmin::testing {
 using Datagram = std::vector<uint8_t>;
 
 // Builders of the datagrams a game server sends to the admin client, byte
-// for byte as the client reads them. Shared by the tests and the simulator.
+// for byte as the client reads them. The simulator sends them; the tests and benchmarks use them
+// too.
 
 using wire::kAcceptedFixedBody;
 using wire::kChatId;
@@ -68,4 +69,4 @@ std::string hexDump(const Datagram& datagram);
 
 }  // namespace gsadmin::testing
 
-#endif  // GSADMIN_TESTS_SUPPORT_SERVER_MESSAGES_H_
+#endif  // GSADMIN_TOOLS_SIM_SERVER_MESSAGES_H_

@@ -1,4 +1,4 @@
-#include "support/server_messages.h"
+#include "sim/server_messages.h"
 
 #include <cstdio>
 #include <cstring>
