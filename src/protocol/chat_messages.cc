@@ -1,9 +1,8 @@
 #include "protocol/chat_messages.h"
 
-#include <cstdio>
 #include <string_view>
 
-#include "protocol/printable.h"
+#include "console/printable.h"
 #include "protocol/wire.h"
 #include "session/admin_session.h"
 
@@ -33,12 +32,12 @@ PrivateMessage splitPrivateMessage(std::string_view text) {
 void handleAdminLine(AdminSession& session, const BodyReader& body) {
   if (body.length() >= kShortestConfirmation && body.hasPrefixAt(kTextOffset, "/msgr ")) {
     std::string text = body.textAt(kTextOffset + 6);
-    std::printf("PM SENT: %s\n", printable(text).c_str());
+    session.console().line("PM SENT: " + printable(text));
     session.events().fireEvent("onAdminMessage", std::string_view(text));
     return;
   }
   std::string text = body.textAt(kTextOffset);
-  std::printf("ADMIN: %s\n", printable(text).c_str());
+  session.console().line("ADMIN: " + printable(text));
   session.events().fireEvent("onAdminChat", std::string_view(text));
 }
 
@@ -62,14 +61,14 @@ void handleChat(AdminSession& session, const BodyReader& body) {
     PrivateMessage parts = splitPrivateMessage(rest);
     // Without a recipient word the line is ordinary chat.
     if (!parts.recipient.empty()) {
-      std::printf("%s to %s: %s\n", senderName.c_str(), printable(parts.recipient).c_str(),
-                  printable(parts.message).c_str());
+      session.console().line(senderName + " to " + printable(parts.recipient) + ": " +
+                             printable(parts.message));
       session.events().fireEvent("onPlayerMessage", senderId, std::string_view(rest));
       return;
     }
   }
   std::string text = body.textAt(kTextOffset);
-  std::printf("%s: %s\n", senderName.c_str(), printable(text).c_str());
+  session.console().line(senderName + ": " + printable(text));
   session.events().fireEvent("onPlayerChat", senderId, std::string_view(text));
 }
 

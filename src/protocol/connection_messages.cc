@@ -1,11 +1,10 @@
 #include "protocol/connection_messages.h"
 
-#include <cstdio>
-
+#include "console/console.h"
+#include "console/printable.h"
 #include "gamedata/vehicle_rosters.h"
 #include "gamedata/weapon_tables.h"
 #include "protocol/outbound.h"
-#include "protocol/printable.h"
 #include "protocol/wire.h"
 #include "session/admin_session.h"
 
@@ -44,21 +43,21 @@ void registerListedPlayers(AdminSession& session, const BodyReader& body, uint16
 const char* disconnectLine(uint8_t reason) {
   switch (reason) {
     case 0:
-      return "Disconnected: Nick already in use.\n";
+      return "Disconnected: Nick already in use.";
     case 1:
-      return "Disconnected: You are banned.\n";
+      return "Disconnected: You are banned.";
     case 2:
-      return "Disconnected: Connection timed out.\n";
+      return "Disconnected: Connection timed out.";
     case 4:
-      return "Disconnected: Incorrect password.\n";
+      return "Disconnected: Incorrect password.";
     case 5:
-      return "Disconnected: Server is being shut down.\n";
+      return "Disconnected: Server is being shut down.";
     case 6:
-      return "Disconnected: Incompatible version.\n";
+      return "Disconnected: Incompatible version.";
     case 10:
-      return "Disconnected: Bad nickname.\n";
+      return "Disconnected: Bad nickname.";
     case 11:
-      return "Disconnected: Razid+ is disabled on the server.\n";
+      return "Disconnected: Razid+ is disabled on the server.";
     default:
       return nullptr;
   }
@@ -79,15 +78,16 @@ void handleConnectionAccepted(AdminSession& session, const BodyReader& body) {
   buildVehicleRoster(info, session.vehicles());
   registerListedPlayers(session, body, info.gameCode);
 
-  std::printf("Successfully connected! '%s' (Players: %d/%d)\n",
-              printable(info.name.value_or(std::string())).c_str(),
-              static_cast<int>(session.players()->count()), static_cast<int>(info.maxPlayers));
+  session.console().line("Successfully connected! '" +
+                         printable(info.name.value_or(std::string())) +
+                         "' (Players: " + std::to_string(session.players()->count()) + "/" +
+                         std::to_string(static_cast<int>(info.maxPlayers)) + ")");
   session.events().fireEvent("onConnect");
 }
 
 void handleDisconnect(AdminSession& session, const BodyReader& body) {
   uint8_t reason = body.byteAt(0);
-  if (const char* line = disconnectLine(reason)) std::fputs(line, stdout);
+  if (const char* line = disconnectLine(reason)) session.console().line(line);
   session.events().fireEvent("onDisconnect", reason);  // handlers see the old state
   session.setConnected(false);
 }

@@ -1,8 +1,7 @@
 #include "protocol/death_messages.h"
 
-#include <cstdio>
-
-#include "protocol/printable.h"
+#include "console/console.h"
+#include "console/printable.h"
 #include "protocol/wire.h"
 #include "session/admin_session.h"
 
@@ -31,29 +30,28 @@ void handleDeath(AdminSession& session, const BodyReader& body) {
   countUp(victim->deaths);
   // The admin marker wins even over a player who has id 100.
   if (killerId == kKillerAdmin) {
-    std::printf("%s killed by Admin\n", victimName.c_str());
+    session.console().line(victimName + " killed by Admin");
   } else if (killerId == kNoKiller || killer == nullptr) {
     if (weapon && weapon->id == kDrownedWeapon) {
-      std::printf("%s drowned\n", victimName.c_str());
+      session.console().line(victimName + " drowned");
     } else if (weapon) {
-      std::printf("%s died (%s)\n", victimName.c_str(), weaponName.c_str());
+      session.console().line(victimName + " died (" + weaponName + ")");
     } else {
-      std::printf("%s died\n", victimName.c_str());
+      session.console().line(victimName + " died");
     }
   } else if (killer == victim) {
     if (weapon) {
-      std::printf("%s killed himself (%s)\n", victimName.c_str(), weaponName.c_str());
+      session.console().line(victimName + " killed himself (" + weaponName + ")");
     } else {
-      std::printf("%s killed himself\n", victimName.c_str());
+      session.console().line(victimName + " killed himself");
     }
   } else {
     countUp(killer->kills);
     std::string killerName = printable(killer->name);
     if (weapon) {
-      std::printf("%s killed %s (%s)\n", killerName.c_str(), victimName.c_str(),
-                  weaponName.c_str());
+      session.console().line(killerName + " killed " + victimName + " (" + weaponName + ")");
     } else {
-      std::printf("%s killed %s\n", killerName.c_str(), victimName.c_str());
+      session.console().line(killerName + " killed " + victimName);
     }
   }
 }

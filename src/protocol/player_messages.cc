@@ -1,9 +1,8 @@
 #include "protocol/player_messages.h"
 
-#include <cstdio>
-
+#include "console/console.h"
+#include "console/printable.h"
 #include "protocol/outbound.h"
-#include "protocol/printable.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
@@ -17,8 +16,8 @@ constexpr uint32_t kDetailsRequestDelayMs = 5;
 void handlePlayerJoined(AdminSession& session, const BodyReader& body) {
   uint8_t id = body.byteAt(0);
   Player& player = session.players()->add(id, body.textAt(1));
-  std::printf("%s has joined the game (ID: %u)\n", printable(player.name).c_str(),
-              static_cast<unsigned>(id));
+  session.console().line(printable(player.name) +
+                         " has joined the game (ID: " + std::to_string(id) + ")");
   session.clock().sleepMs(kDetailsRequestDelayMs);
   sendPlayerDetailsRequest(session, id);
 }
@@ -30,11 +29,11 @@ void handlePlayerLeft(AdminSession& session, const BodyReader& body) {
   if (player == nullptr) return;
   std::string name = printable(player->name);
   if (reason == 1) {
-    std::printf("%s has been kicked from the game\n", name.c_str());
+    session.console().line(name + " has been kicked from the game");
   } else if (reason == 2) {
-    std::printf("%s has timed out\n", name.c_str());
+    session.console().line(name + " has timed out");
   } else {
-    std::printf("%s has left the game\n", name.c_str());
+    session.console().line(name + " has left the game");
   }
   // The record stays registered while the handlers run, so they can query it.
   session.events().fireEvent("onPlayerQuit", id, reason);

@@ -54,6 +54,9 @@ void registerApi(lua_State* state) {
     lua_pushcclosure(state, entry.function, 0);
     lua_setfield(state, LUA_GLOBALSINDEX, entry.name);
   }
+  // Script output takes the same road as every other console line.
+  lua_pushcclosure(state, api::print, 0);
+  lua_setfield(state, LUA_GLOBALSINDEX, "print");
 }
 
 int apiFunctionCount() {

@@ -5,7 +5,8 @@ struct lua_State;
 
 namespace gsadmin {
 
-// Publishes the 32 API functions as globals of `state`, in table order.
+// Publishes the 32 API functions as globals of `state`, in table order, and
+// replaces the base library's print with one that writes to the console.
 void registerApi(lua_State* state);
 
 // The number of functions registerApi publishes.

@@ -1,7 +1,7 @@
 #include "script/api_args.h"
 
 #include <cmath>
-#include <cstdio>
+#include <string>
 
 #include "base/numbers.h"
 #include "model/player_manager.h"
@@ -15,6 +15,11 @@ namespace gsadmin {
 
 AdminSession* ApiCall::session() const {
   return currentSession();
+}
+
+Console& ApiCall::console() const {
+  AdminSession* current = session();
+  return current ? current->console() : standardConsole();
 }
 
 int ApiCall::argumentCount() const {
@@ -52,7 +57,7 @@ std::optional<uint8_t> ApiCall::id(int index) const {
 }
 
 int ApiCall::refuse(const char* reason) const {
-  std::printf("%s: %s\n", name_, reason);
+  console().line(std::string(name_) + ": " + reason);
   return 0;
 }
 
@@ -85,7 +90,7 @@ Vehicle* ApiCall::findVehicle(int index) const {
 Player* ApiCall::player(int index, const char* invalidArgumentLine) const {
   if (!isNumber(index)) {
     if (invalidArgumentLine != nullptr) {
-      std::printf("%s\n", invalidArgumentLine);
+      console().line(invalidArgumentLine);
     } else {
       refuse("Invalid Argument #1.");
     }

@@ -12,6 +12,7 @@ struct lua_State;
 namespace gsadmin {
 
 class AdminSession;
+class Console;
 struct Player;
 struct Vehicle;
 struct Weapon;
@@ -27,6 +28,8 @@ class ApiCall {
   const char* functionName() const { return name_; }
   // The session, or null when none is set.
   AdminSession* session() const;
+  // The session's console; the standard console when no session is set.
+  Console& console() const;
 
   int argumentCount() const;
   // lua_isstring: a number counts as a string.

@@ -1,6 +1,6 @@
 #include "script/script_manager.h"
 
-#include <cstdio>
+#include <string>
 
 #include "script/api.h"
 #include "script/lua.h"
@@ -24,7 +24,7 @@ int callNamedGlobal(lua_State* L) {
 // the collector must clear after every event.
 const char kTrampolineKey = 0;
 
-bool loadScript(Script& script) {
+bool loadScript(Script& script, Console& console) {
   script.state.reset(luaL_newstate());
   lua_State* L = script.state.get();
   if (L == nullptr) return false;
@@ -42,14 +42,14 @@ bool loadScript(Script& script) {
   lua_rawset(L, LUA_REGISTRYINDEX);
 
   if (luaL_loadfile(L, script.fileName.c_str()) != 0) {
-    std::printf("LUA: Unable to load script '%s'\n", script.fileName.c_str());
+    console.line("LUA: Unable to load script '" + std::string(untilNul(script.fileName)) + "'");
     return false;
   }
   bool ran = lua_pcall(L, 0, LUA_MULTRET, 0) == 0;
   // Neither the error value nor the chunk's results are ever read.
   lua_settop(L, 0);
   if (!ran) return false;
-  std::printf("LUA: Script '%s' loaded.\n", script.fileName.c_str());
+  console.line("LUA: Script '" + std::string(untilNul(script.fileName)) + "' loaded.");
   return true;
 }
 
@@ -64,7 +64,7 @@ Script* ScriptManager::loadScripts(const std::string& fileName) {
   script->fileName = fileName;
   // The API functions of the main chunk look at the list, so the script
   // joins it only once the chunk has run.
-  if (!loadScript(*script)) return nullptr;
+  if (!loadScript(*script, console_)) return nullptr;
   scripts_.push_back(std::move(script));
   return scripts_.back().get();
 }
@@ -92,8 +92,9 @@ void ScriptManager::callFunction(int argumentCount) {
     lua_State* L = script->state.get();
     // The name string sits between the trampoline and the arguments.
     if (lua_pcall(L, argumentCount + 1, 0, 0) != 0) {
-      std::printf("LUA: Error in function '%s'\n",
-                  script->pendingFunctionName.value_or(std::string()).c_str());
+      console_.line("LUA: Error in function '" +
+                    std::string(untilNul(script->pendingFunctionName.value_or(std::string()))) +
+                    "'");
       lua_pop(L, 1);
     }
     script->pendingFunctionName.reset();

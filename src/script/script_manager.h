@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "console/console.h"
+
 struct lua_State;
 
 namespace gsadmin {
@@ -34,7 +36,8 @@ class ScriptManager {
  public:
   static constexpr const char* kScriptFileName = "script.lua";
 
-  ScriptManager() = default;
+  // Lines ("LUA: ...") go to `console`, which must outlive the manager.
+  explicit ScriptManager(Console& console) : console_(console) {}
   ScriptManager(const ScriptManager&) = delete;
   ScriptManager& operator=(const ScriptManager&) = delete;
 
@@ -67,6 +70,7 @@ class ScriptManager {
   const std::vector<std::unique_ptr<Script>>& all() const { return scripts_; }
 
  private:
+  Console& console_;
   std::vector<std::unique_ptr<Script>> scripts_;
 };
 

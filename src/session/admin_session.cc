@@ -1,6 +1,6 @@
 #include "session/admin_session.h"
 
-#include <cstdio>
+#include <string>
 
 #include "platform/resolve.h"
 #include "protocol/dispatch.h"
@@ -20,13 +20,17 @@ constexpr int kReceiveQueueBytes = 16 * 1024 * 1024;
 }  // namespace
 
 AdminSession::AdminSession(SessionSettings settings, Clock& clock)
+    : AdminSession(std::move(settings), clock, std::make_unique<StdioConsole>()) {}
+
+AdminSession::AdminSession(SessionSettings settings, Clock& clock, std::unique_ptr<Console> console)
     : settings_(std::move(settings)),
       clock_(clock),
+      console_(std::move(console)),
       serverInfo_(std::make_unique<ServerInfo>()),
       players_(std::make_unique<PlayerManager>()),
       vehicles_(std::make_unique<VehicleManager>()),
       weapons_(std::make_unique<WeaponManager>()),
-      scripts_(std::make_unique<ScriptManager>()),
+      scripts_(std::make_unique<ScriptManager>(*console_)),
       events_(std::make_unique<EventManager>(*scripts_)),
       deadline_(clock.nowMs() + kSilenceMs) {
   linkRegistries(*players_, *vehicles_);
@@ -38,15 +42,15 @@ bool AdminSession::start() {
   scripts_->loadScripts();
   events_->fireEvent("onStart");
   if (!settings_.serverIP) {
-    std::printf("ERROR: IP not set!\n");
+    console_->line("ERROR: IP not set!");
     return false;
   }
   if (settings_.serverPort == 0) {
-    std::printf("ERROR: Port not set!\n");
+    console_->line("ERROR: Port not set!");
     return false;
   }
   if (!connectSocket()) {
-    std::printf("ERROR: socket creation failed\n");
+    console_->line("ERROR: socket creation failed");
     return false;
   }
   connected_ = false;
@@ -87,7 +91,7 @@ void AdminSession::poll() {
   uint64_t now = clock_.nowMs();
   if (connected_) {
     if (now > deadline_) {
-      std::printf("DISCONNECT: Connection timed out\n");
+      console_->line("DISCONNECT: Connection timed out");
       events_->fireEvent("onDisconnect", 2);  // handlers still see connected
       deadline_ = clock_.nowMs() + kSilenceMs;
       connected_ = false;
@@ -109,9 +113,10 @@ void AdminSession::handleDatagram(size_t length) {
 void AdminSession::sendLogin() {
   send(buildLogin(settings_.adminName.value_or(std::string()),
                   settings_.adminPassword.value_or(std::string())));
-  std::printf("Connecting to %s:%u as %s...\n", settings_.serverIP.value_or(std::string()).c_str(),
-              static_cast<unsigned>(settings_.serverPort),
-              settings_.adminName.value_or(std::string()).c_str());
+  console_->line("Connecting to " +
+                 std::string(untilNul(settings_.serverIP.value_or(std::string()))) + ":" +
+                 std::to_string(settings_.serverPort) + " as " +
+                 std::string(untilNul(settings_.adminName.value_or(std::string()))) + "...");
   connected_ = true;
   deadline_ = clock_.nowMs() + kSilenceMs;
 }

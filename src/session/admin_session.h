@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "console/console.h"
 #include "model/player_manager.h"
 #include "model/server_info.h"
 #include "model/vehicle_manager.h"
@@ -42,8 +43,10 @@ class AdminSession {
   // Longest wait for a datagram between two polls.
   static constexpr int kPollIntervalMs = 10;
 
-  // `clock` must outlive the session.
+  // `clock` must outlive the session. Lines go to standard output.
   AdminSession(SessionSettings settings, Clock& clock);
+  // As above, with every line going to `console` instead.
+  AdminSession(SessionSettings settings, Clock& clock, std::unique_ptr<Console> console);
   ~AdminSession();
   AdminSession(const AdminSession&) = delete;
   AdminSession& operator=(const AdminSession&) = delete;
@@ -77,6 +80,8 @@ class AdminSession {
   VehicleManager* vehicles() { return vehicles_.get(); }
   WeaponManager* weapons() { return weapons_.get(); }
   ScriptManager& scripts() { return *scripts_; }
+  // Where every console line goes; lives as long as the session.
+  Console& console() { return *console_; }
   EventManager& events() { return *events_; }
 
   const SessionSettings& settings() const { return settings_; }
@@ -96,6 +101,7 @@ class AdminSession {
 
   SessionSettings settings_;
   Clock& clock_;
+  std::unique_ptr<Console> console_;  // never null; before the scripts, which use it
   std::unique_ptr<ServerInfo> serverInfo_;
   std::unique_ptr<PlayerManager> players_;
   std::unique_ptr<VehicleManager> vehicles_;

@@ -4,7 +4,7 @@
 #include <charconv>
 
 #include "gamedata/vehicle_rosters.h"
-#include "protocol/printable.h"
+#include "console/printable.h"
 #include "protocol/wire.h"
 #include "scenario_check.h"
 #include "sim/server_messages.h"
