@@ -127,7 +127,8 @@ DrainRates measureDrainRates(int rounds, int batchSize) {
   std::vector<Datagram> batch = positionBatch(batchSize);
   DrainRates result;
   RawReceiver raw;
-  testing::SessionHarness harness(std::string(kSwitchedHandlerScript), "Admin", "pw");
+  testing::SessionHarness harness(std::string(kSwitchedHandlerScript), "Admin", "pw",
+                                  testing::Transport::kLoopback);
   if (!raw.ready() || !harness.started()) return result;
   harness.connect(testing::ServerRecord(), {{kPlayer, "Bob", 0, true}});
   harness.deliver(testing::playerDetails(kPlayer, "details"));

@@ -1,11 +1,12 @@
 #include "platform/udp_socket.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "platform/poller.h"
 
 namespace gsadmin {
 
@@ -38,12 +39,9 @@ UdpSocket::~UdpSocket() {
 }
 
 bool UdpSocket::waitReadable(int timeoutMs) {
-  pollfd entry{fd_, POLLIN, 0};
-  int ready;
-  do {
-    ready = ::poll(&entry, 1, timeoutMs);
-  } while (ready < 0 && errno == EINTR);
-  return ready > 0 && (entry.revents & (POLLIN | POLLERR)) != 0;
+  Poller poller;
+  size_t index = poller.watch(fd_);
+  return poller.wait(timeoutMs) > 0 && poller.readable(index);
 }
 
 ReceiveResult UdpSocket::receive(uint8_t* buffer, size_t capacity) {

@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/datagram_sink.h"
+
 namespace gsadmin {
 
 // The outcome of one non-blocking receive.
@@ -26,7 +28,7 @@ struct ReceiveResult {
 // One IPv4 UDP socket: connected to a single peer (the client), or bound to
 // a local address and talking to many (the simulator, test peers). Owns its
 // descriptor and closes it on destruction.
-class UdpSocket {
+class UdpSocket : public DatagramSink {
  public:
   // Creates a datagram socket and connects it to `peer`. Null on failure.
   static std::unique_ptr<UdpSocket> connectTo(const sockaddr_in& peer);
@@ -36,7 +38,7 @@ class UdpSocket {
 
   // Takes ownership of an open datagram socket descriptor.
   explicit UdpSocket(int fd) : fd_(fd) {}
-  ~UdpSocket();
+  ~UdpSocket() override;
   UdpSocket(const UdpSocket&) = delete;
   UdpSocket& operator=(const UdpSocket&) = delete;
 
@@ -51,7 +53,7 @@ class UdpSocket {
 
   // Sends one datagram. The result is deliberately not reported: a lost
   // datagram is recovered by the session's deadline, never by a retry.
-  void send(const uint8_t* data, size_t length);
+  void send(const uint8_t* data, size_t length) override;
   // Sends one datagram to `to`; true when the whole datagram was queued.
   bool sendTo(const sockaddr_in& to, const uint8_t* data, size_t length);
 

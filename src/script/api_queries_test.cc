@@ -54,14 +54,12 @@ TEST(ApiPlayerQueriesTest, DiagnosticsInTheOrderOfTheChecks) {
                   invalid + ": Invalid Argument #1.\n\n");
     EXPECT_EQ(s.run("show(" + f + "(6))\n"), f + ": No such player.\n\n");
   }
-  setCurrentSession(nullptr);
-  EXPECT_EQ(s.run("show(getPlayerName({}))\nshow(getPlayerName(5))\n"),
+  EXPECT_EQ(s.runWithoutSession("show(getPlayerName({}))\nshow(getPlayerName(5))\n"),
             "getPlayerName: Invalid Argument #1.\n\ngetPlayerName: PlayerManager missing.\n\n");
   for (const char* name : kPlayerQueries) {
     std::string f = name;
-    EXPECT_EQ(s.run("show(" + f + "(5))\n"), f + ": PlayerManager missing.\n\n");
+    EXPECT_EQ(s.runWithoutSession("show(" + f + "(5))\n"), f + ": PlayerManager missing.\n\n");
   }
-  setCurrentSession(&s.session());
 }
 
 TEST(ApiPlayerQueriesTest, BeforeAnyPlayerIsKnownEveryQueryFindsNone) {
@@ -143,13 +141,12 @@ TEST(ApiVehicleQueriesTest, DiagnosticsInTheOrderOfTheChecks) {
   buildGame2(s.session());
   EXPECT_EQ(s.run("show(getVehicleName(200))\nshow(getVehicleName(0/0))\n"),
             "getVehicleName: Invalid Vehicle.\n\ngetVehicleName: Invalid Vehicle.\n\n");
-  setCurrentSession(nullptr);
-  EXPECT_EQ(s.run("show(getVehicleName(true))\n"), "getVehicleName: Invalid Parameters\n\n");
+  EXPECT_EQ(s.runWithoutSession("show(getVehicleName(true))\n"),
+            "getVehicleName: Invalid Parameters\n\n");
   for (const char* name : kVehicleQueries) {
     std::string f = name;
-    EXPECT_EQ(s.run("show(" + f + "(1))\n"), f + ": VehicleManager missing.\n\n");
+    EXPECT_EQ(s.runWithoutSession("show(" + f + "(1))\n"), f + ": VehicleManager missing.\n\n");
   }
-  setCurrentSession(&s.session());
 }
 
 TEST(ApiVehicleQueriesTest, ResultsOfARosterVehicle) {
@@ -220,10 +217,8 @@ TEST(ApiVehicleQueriesTest, IsPassengerChecksInOrderAndComparesRecords) {
   car.driver = &bob;
   EXPECT_EQ(s.run("show(getVehicleIsPassenger(1, 5))\n"), "false\n");
 
-  setCurrentSession(nullptr);
-  EXPECT_EQ(s.run("show(getVehicleIsPassenger(1, 5))\n"),
+  EXPECT_EQ(s.runWithoutSession("show(getVehicleIsPassenger(1, 5))\n"),
             "getVehicleIsPassenger: VehicleManager missing.\n\n");
-  setCurrentSession(&s.session());
 }
 
 TEST(ApiWeaponQueriesTest, NamesOfTheServersGame) {
@@ -241,9 +236,8 @@ TEST(ApiWeaponQueriesTest, NamesOfTheServersGame) {
             "getWeaponName: Invalid Weapon.\n\n"
             "getWeaponName: Invalid Parameters\n\n"
             "getWeaponName: Invalid Parameters\n\n");
-  setCurrentSession(nullptr);
-  EXPECT_EQ(s.run("show(getWeaponName(5))\n"), "getWeaponName: WeaponManager missing.\n\n");
-  setCurrentSession(&s.session());
+  EXPECT_EQ(s.runWithoutSession("show(getWeaponName(5))\n"),
+            "getWeaponName: WeaponManager missing.\n\n");
 }
 
 TEST(ApiQueriesTest, NoQueryRaisesOrLeavesValuesBehindWithoutASession) {

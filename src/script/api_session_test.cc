@@ -6,6 +6,7 @@
 
 #include "script/api_test_script.h"
 #include "session/current_session.h"
+#include "support/manual_clock.h"
 
 namespace gsadmin {
 namespace {

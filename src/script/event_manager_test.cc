@@ -11,10 +11,15 @@ namespace {
 
 using testing::SessionHarness;
 
+// The line that reports the harness's script loaded.
+std::string loaded(SessionHarness& harness) {
+  return "LUA: Script '" + harness.scriptPath() + "' loaded.\n";
+}
+
 // A script whose main chunk is `body`, with the loaded line consumed.
 struct Scripted {
   explicit Scripted(const std::string& body) : harness(body) {
-    EXPECT_EQ(harness.output(), "LUA: Script 'script.lua' loaded.\n");
+    EXPECT_EQ(harness.output(), loaded(harness));
   }
   EventManager& events() { return harness.session().events(); }
   std::string output() { return harness.output(); }
@@ -92,10 +97,10 @@ TEST(EventManagerTest, RegistrationDiagnostics) {
             "addEventHandler: Invalid argument #1.\n"
             "removeEventHandler: Invalid argument #1.\n"
             "removeEventHandler: Invalid argument #2.\n"
-            "\n"
-            "LUA: Script 'script.lua' loaded.\n"
-            "LUA: Error in function '5'\n"
-            "LUA: Error in function 'f'\n");
+            "\n" +
+                loaded(harness) +
+                "LUA: Error in function '5'\n"
+                "LUA: Error in function 'f'\n");
   ASSERT_EQ(harness.session().events().size(), 2u);
   EXPECT_EQ(harness.session().events().all()[0].functionName, "5");
 }

@@ -12,26 +12,31 @@ namespace {
 
 using testing::SessionHarness;
 
+// The line that reports the harness's script loaded.
+std::string loaded(SessionHarness& harness) {
+  return "LUA: Script '" + harness.scriptPath() + "' loaded.\n";
+}
+
 lua_State* stateOf(SessionHarness& harness) {
   return harness.session().scripts().all().at(0)->state.get();
 }
 
 TEST(ScriptHostTest, MissingScriptPrintsExactlyOneLine) {
   SessionHarness harness(std::nullopt);
-  EXPECT_EQ(harness.output(), "LUA: Unable to load script 'script.lua'\n");
+  EXPECT_EQ(harness.output(), "LUA: Unable to load script '" + harness.scriptPath() + "'\n");
   EXPECT_TRUE(harness.session().scripts().empty());
   EXPECT_TRUE(harness.started());  // the client runs on without a script
 }
 
 TEST(ScriptHostTest, EmptyScriptLoads) {
   SessionHarness harness("");
-  EXPECT_EQ(harness.output(), "LUA: Script 'script.lua' loaded.\n");
+  EXPECT_EQ(harness.output(), loaded(harness));
   EXPECT_EQ(harness.session().scripts().size(), 1u);
 }
 
 TEST(ScriptHostTest, SyntaxErrorIsUnableToLoad) {
   SessionHarness harness("function broken(\n");
-  EXPECT_EQ(harness.output(), "LUA: Unable to load script 'script.lua'\n");
+  EXPECT_EQ(harness.output(), "LUA: Unable to load script '" + harness.scriptPath() + "'\n");
   EXPECT_TRUE(harness.session().scripts().empty());
 }
 
@@ -54,8 +59,8 @@ TEST(ScriptHostTest, OnlyBaseTableStringAndMathAreOpen) {
       "print(type(io), type(os), type(package), type(debug), type(require))\n");
   EXPECT_EQ(harness.output(),
             "function\tfunction\tfunction\tfunction\n"
-            "nil\tnil\tnil\tnil\tnil\n"
-            "LUA: Script 'script.lua' loaded.\n");
+            "nil\tnil\tnil\tnil\tnil\n" +
+                loaded(harness));
 }
 
 TEST(ScriptHostTest, ApiIsPublishedBeforeTheMainChunkRuns) {
@@ -71,7 +76,7 @@ TEST(ScriptHostTest, ApiIsPublishedBeforeTheMainChunkRuns) {
       "local n = 0\n"
       "for _, name in ipairs(names) do if type(_G[name]) == 'function' then n = n + 1 end end\n"
       "print(n)\n");
-  EXPECT_EQ(harness.output(), "32\nLUA: Script 'script.lua' loaded.\n");
+  EXPECT_EQ(harness.output(), "32\n" + loaded(harness));
 }
 
 TEST(ScriptHostTest, MainChunkResultsAndFailedCallsLeaveTheStackBalanced) {
@@ -91,10 +96,9 @@ TEST(ScriptHostTest, FailingHandlerIsReportedAndTheNextStillRuns) {
       "addEventHandler('onStart', 'good')\n"
       "function bad() error('oops') end\n"
       "function good() print('good ran') end\n");
-  EXPECT_EQ(harness.output(),
-            "LUA: Script 'script.lua' loaded.\n"
-            "LUA: Error in function 'bad'\n"
-            "good ran\n");
+  EXPECT_EQ(harness.output(), loaded(harness) +
+                                  "LUA: Error in function 'bad'\n"
+                                  "good ran\n");
 }
 
 TEST(ScriptHostTest, UndefinedHandlerFunctionIsAnErrorAtEveryFiring) {
@@ -120,7 +124,7 @@ TEST(ScriptHostTest, ScriptMayReplaceAnApiFunction) {
   SessionHarness harness(
       "function getPlayerName(id) return 'custom ' .. id end\n"
       "print(getPlayerName(3))\n");
-  EXPECT_EQ(harness.output(), "custom 3\nLUA: Script 'script.lua' loaded.\n");
+  EXPECT_EQ(harness.output(), "custom 3\n" + loaded(harness));
 }
 
 TEST(ScriptHostTest, GlobalsPersistBetweenCalls) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/poller.h"
 #include "platform/resolve.h"
 #include "protocol/dispatch.h"
 #include "protocol/outbound.h"
@@ -19,13 +20,12 @@ constexpr int kReceiveQueueBytes = 16 * 1024 * 1024;
 
 }  // namespace
 
-AdminSession::AdminSession(SessionSettings settings, Clock& clock)
-    : AdminSession(std::move(settings), clock, std::make_unique<StdioConsole>()) {}
-
-AdminSession::AdminSession(SessionSettings settings, Clock& clock, std::unique_ptr<Console> console)
+AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
     : settings_(std::move(settings)),
       clock_(clock),
-      console_(std::move(console)),
+      console_(io.console ? std::move(io.console) : std::make_unique<StdioConsole>()),
+      givenSink_(io.sink),
+      scriptPath_(std::move(io.scriptPath)),
       serverInfo_(std::make_unique<ServerInfo>()),
       players_(std::make_unique<PlayerManager>()),
       vehicles_(std::make_unique<VehicleManager>()),
@@ -39,7 +39,7 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, std::unique_p
 AdminSession::~AdminSession() = default;
 
 bool AdminSession::start() {
-  scripts_->loadScripts();
+  scripts_->loadScripts(scriptPath_);
   events_->fireEvent("onStart");
   if (!settings_.serverIP) {
     console_->line("ERROR: IP not set!");
@@ -49,7 +49,9 @@ bool AdminSession::start() {
     console_->line("ERROR: Port not set!");
     return false;
   }
-  if (!connectSocket()) {
+  if (givenSink_ != nullptr) {
+    sink_ = givenSink_;  // in place of the socket, at the moment it would open
+  } else if (!connectSocket()) {
     console_->line("ERROR: socket creation failed");
     return false;
   }
@@ -64,14 +66,17 @@ bool AdminSession::connectSocket() {
   socket_ = UdpSocket::connectTo(*address);
   if (!socket_) return false;
   socket_->setReceiveBufferSize(kReceiveQueueBytes);
+  sink_ = socket_.get();
   return true;
 }
 
 bool AdminSession::run(const volatile std::sig_atomic_t* stop) {
   if (!start()) return false;
+  Poller poller;
+  if (socket_) poller.watch(socket_->descriptor());
   while (stop == nullptr || !*stop) {
     poll();
-    socket_->waitReadable(kPollIntervalMs);
+    poller.wait(kPollIntervalMs);
   }
   return true;
 }
@@ -81,10 +86,11 @@ void AdminSession::poll() {
     for (int i = 0; i < kMaxDatagramsPerPoll; ++i) {
       ReceiveResult received = socket_->receive(receiveBuffer_.data(), receiveBuffer_.size());
       if (received.kind == ReceiveResult::Kind::kNothing) break;
-      if (received.kind == ReceiveResult::Kind::kDatagram && received.length == 0) continue;
-      // Any datagram, even one not handled, and any receive error is activity.
-      deadline_ = clock_.nowMs() + kSilenceMs;
-      if (received.kind == ReceiveResult::Kind::kDatagram) handleDatagram(received.length);
+      if (received.kind == ReceiveResult::Kind::kError) {
+        deadline_ = clock_.nowMs() + kSilenceMs;  // a receive error is activity too
+        continue;
+      }
+      receiveDatagram(receiveBuffer_.data(), received.length);
     }
   }
 
@@ -101,13 +107,15 @@ void AdminSession::poll() {
   if (now > deadline_) sendLogin();
 }
 
-void AdminSession::handleDatagram(size_t length) {
+void AdminSession::receiveDatagram(const uint8_t* data, size_t length) {
+  if (length == 0) return;
+  // Any datagram, even one not handled, is activity.
+  deadline_ = clock_.nowMs() + kSilenceMs;
   if (length > kMaxDatagram) {
     ++oversizeDatagrams_;
     return;
   }
-  uint8_t id = receiveBuffer_[0];
-  dispatchMessage(*this, id, receiveBuffer_.data() + 1, length - 1);
+  dispatchMessage(*this, data[0], data + 1, length - 1);
 }
 
 void AdminSession::sendLogin() {
@@ -122,7 +130,7 @@ void AdminSession::sendLogin() {
 }
 
 void AdminSession::send(const std::vector<uint8_t>& datagram) {
-  if (socket_) socket_->send(datagram.data(), datagram.size());
+  if (sink_) sink_->send(datagram.data(), datagram.size());
 }
 
 }  // namespace gsadmin

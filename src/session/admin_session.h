@@ -18,6 +18,7 @@
 #include "model/vehicle_manager.h"
 #include "model/weapon_manager.h"
 #include "platform/clock.h"
+#include "platform/datagram_sink.h"
 #include "platform/udp_socket.h"
 #include "script/event_manager.h"
 #include "script/script_manager.h"
@@ -32,6 +33,18 @@ struct SessionSettings {
   std::optional<std::string> adminPassword = std::string("73519");
 };
 
+// What a session talks through; each default is the real thing.
+struct SessionIo {
+  // Where every line goes; null: standard output and standard error.
+  std::unique_ptr<Console> console;
+  // Where datagrams go. Null: the UDP socket start() opens, whose datagrams
+  // poll() receives. Otherwise start() opens no socket, the sink must outlive
+  // the session, and datagrams arrive only through receiveDatagram().
+  DatagramSink* sink = nullptr;
+  // The script start() loads; relative paths from the working directory.
+  std::string scriptPath = "script.lua";
+};
+
 // The client's one session with one game server. Owns the server record, the
 // registries, the scripts, the event handlers and the socket for its whole
 // life. Not connected at first; it logs in when the silence deadline has
@@ -43,17 +56,16 @@ class AdminSession {
   // Longest wait for a datagram between two polls.
   static constexpr int kPollIntervalMs = 10;
 
-  // `clock` must outlive the session. Lines go to standard output.
-  AdminSession(SessionSettings settings, Clock& clock);
-  // As above, with every line going to `console` instead.
-  AdminSession(SessionSettings settings, Clock& clock, std::unique_ptr<Console> console);
+  // `clock` must outlive the session.
+  AdminSession(SessionSettings settings, Clock& clock, SessionIo io = {});
   ~AdminSession();
   AdminSession(const AdminSession&) = delete;
   AdminSession& operator=(const AdminSession&) = delete;
 
-  // Start-up: loads "script.lua" from the working directory, fires
-  // "onStart", checks the settings, resolves the address and connects the
-  // socket. Returns false after printing its one "ERROR: " line.
+  // Start-up: loads the script (normally "script.lua" in the working
+  // directory), fires "onStart", checks the settings, then resolves the
+  // address and connects the socket unless a sink was given. Returns false
+  // after printing its one "ERROR: " line.
   bool start();
 
   // start(), then polls, waiting at most kPollIntervalMs for a datagram
@@ -67,11 +79,16 @@ class AdminSession {
   // while not).
   void poll();
 
+  // Handles one datagram as it arrives: renews the deadline and dispatches
+  // it; an empty one is ignored, an oversize one only counted. poll() calls
+  // this for every datagram the socket holds.
+  void receiveDatagram(const uint8_t* data, size_t length);
+
   // Sends the login, prints the connecting line, marks the session connected
   // and renews the deadline.
   void sendLogin();
 
-  // Sends one datagram on the socket; does nothing before start() made one.
+  // Sends one datagram to the sink; does nothing before start() made one.
   void send(const std::vector<uint8_t>& datagram);
 
   // The registries; never null while the session lives.
@@ -97,11 +114,13 @@ class AdminSession {
 
  private:
   bool connectSocket();
-  void handleDatagram(size_t length);
 
   SessionSettings settings_;
   Clock& clock_;
   std::unique_ptr<Console> console_;  // never null; before the scripts, which use it
+  DatagramSink* givenSink_;
+  DatagramSink* sink_ = nullptr;  // the socket or the given sink; null before start()
+  std::string scriptPath_;
   std::unique_ptr<ServerInfo> serverInfo_;
   std::unique_ptr<PlayerManager> players_;
   std::unique_ptr<VehicleManager> vehicles_;

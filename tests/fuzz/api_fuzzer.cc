@@ -22,6 +22,7 @@
 #include "session/admin_session.h"
 #include "session/current_session.h"
 #include "sim/server_messages.h"
+#include "support/manual_clock.h"
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include "session/admin_session.h"
 #include "session/current_session.h"
 #include "support/loopback_peer.h"
+#include "support/manual_clock.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "sim/server_messages.h"
+#include "support/manual_clock.h"
 
 namespace gsadmin::sim {
 namespace {
