@@ -60,13 +60,13 @@ void BM_FireEventLuaHandler(benchmark::State& state) {
   std::unique_ptr<testing::SessionHarness> harness =
       connectedSession(withPositionHandler(kManyHandlersScript));
   EventManager& events = harness->session().events();
-  for (auto _ : state) events.fireEvent("onPlayerPositionChange", 1);
+  for (auto _ : state) events.fireEvent(Event::kPlayerPositionChange, 1);
 }
 
 void BM_FireEventNoMatchingHandler(benchmark::State& state) {
   std::unique_ptr<testing::SessionHarness> harness = connectedSession(kManyHandlersScript);
   EventManager& events = harness->session().events();
-  for (auto _ : state) events.fireEvent("onPlayerPositionChange", 1);
+  for (auto _ : state) events.fireEvent(Event::kPlayerPositionChange, 1);
 }
 
 // Five repetitions each: on a shared machine single runs scatter widely, and

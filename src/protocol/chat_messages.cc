@@ -33,12 +33,12 @@ void handleAdminLine(AdminSession& session, const BodyReader& body) {
   if (body.length() >= kShortestConfirmation && body.hasPrefixAt(kTextOffset, "/msgr ")) {
     std::string text = body.textAt(kTextOffset + 6);
     session.console().line("PM SENT: " + printable(text));
-    session.events().fireEvent("onAdminMessage", std::string_view(text));
+    session.events().fireEvent(Event::kAdminMessage, std::string_view(text));
     return;
   }
   std::string text = body.textAt(kTextOffset);
   session.console().line("ADMIN: " + printable(text));
-  session.events().fireEvent("onAdminChat", std::string_view(text));
+  session.events().fireEvent(Event::kAdminChat, std::string_view(text));
 }
 
 }  // namespace
@@ -63,13 +63,13 @@ void handleChat(AdminSession& session, const BodyReader& body) {
     if (!parts.recipient.empty()) {
       session.console().line(senderName + " to " + printable(parts.recipient) + ": " +
                              printable(parts.message));
-      session.events().fireEvent("onPlayerMessage", senderId, std::string_view(rest));
+      session.events().fireEvent(Event::kPlayerMessage, senderId, std::string_view(rest));
       return;
     }
   }
   std::string text = body.textAt(kTextOffset);
   session.console().line(senderName + ": " + printable(text));
-  session.events().fireEvent("onPlayerChat", senderId, std::string_view(text));
+  session.events().fireEvent(Event::kPlayerChat, senderId, std::string_view(text));
 }
 
 }  // namespace gsadmin

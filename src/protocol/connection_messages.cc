@@ -82,13 +82,13 @@ void handleConnectionAccepted(AdminSession& session, const BodyReader& body) {
                          printable(info.name.value_or(std::string())) +
                          "' (Players: " + std::to_string(session.players()->count()) + "/" +
                          std::to_string(static_cast<int>(info.maxPlayers)) + ")");
-  session.events().fireEvent("onConnect");
+  session.events().fireEvent(Event::kConnect);
 }
 
 void handleDisconnect(AdminSession& session, const BodyReader& body) {
   uint8_t reason = body.byteAt(0);
   if (const char* line = disconnectLine(reason)) session.console().line(line);
-  session.events().fireEvent("onDisconnect", reason);  // handlers see the old state
+  session.events().fireEvent(Event::kDisconnect, reason);  // handlers see the old state
   session.setConnected(false);
 }
 

@@ -36,7 +36,7 @@ void handlePlayerLeft(AdminSession& session, const BodyReader& body) {
     session.console().line(name + " has left the game");
   }
   // The record stays registered while the handlers run, so they can query it.
-  session.events().fireEvent("onPlayerQuit", id, reason);
+  session.events().fireEvent(Event::kPlayerQuit, id, reason);
   if (Player* leaving = session.players()->find(id)) session.players()->remove(*leaving);
 }
 
@@ -45,7 +45,7 @@ void handlePlayerDetails(AdminSession& session, const BodyReader& body) {
   Player* player = session.players()->find(id);
   if (player == nullptr) return;
   player->info = body.textAt(1);
-  session.events().fireEvent("onPlayerJoin", id);
+  session.events().fireEvent(Event::kPlayerJoin, id);
 }
 
 }  // namespace gsadmin

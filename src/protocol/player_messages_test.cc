@@ -79,7 +79,7 @@ TEST(PlayerQuitTest, QuittingPlayerIsStillQueryableInsideTheHandler) {
       "addEventHandler('onPlayerQuit', 'bye')\n"
       "function bye(id) print('bye', getPlayerName(id)) end\n");
   EXPECT_EQ(f.deliver(playerLeft(0, 7)), "Bo has left the game\nonPlayerQuit 7 0\nbye\tBo\n");
-  f.harness.session().events().fireEvent("onPlayerQuit", 7, 0);
+  f.harness.session().events().fireEvent(Event::kPlayerQuit, 7, 0);
   EXPECT_EQ(f.harness.output(), "onPlayerQuit 7 0\ngetPlayerName: No such player.\nbye\n");
 }
 

@@ -22,13 +22,14 @@ void handleOnFoot(AdminSession& session, Player& player, float health) {
   if (!(health == player.health)) {
     float oldHealth = player.health;
     player.health = health;
-    events.fireHealthChange(player.id, truncateToInt32(health), truncateToInt32(oldHealth));
+    events.fireEvent(Event::kPlayerHealthChange, player.id, truncateToInt32(health),
+                     truncateToInt32(oldHealth));
   }
   if (player.vehicle != nullptr) {
     // The vehicle keeps its driver and passenger entries.
     int32_t vehicleId = player.vehicle->id;
     player.vehicle = nullptr;
-    events.fireEvent("onPlayerVehicleExit", player.id, vehicleId);
+    events.fireEvent(Event::kPlayerVehicleExit, player.id, vehicleId);
   }
 }
 
@@ -36,14 +37,14 @@ void handleDriver(AdminSession& session, Player& player, Vehicle& vehicle, float
                   const Position& position) {
   vehicle.health = health;
   vehicle.position = position;
-  session.events().fireEvent("onVehicleHealthChange", vehicle.id, truncateToInt32(health));
+  session.events().fireEvent(Event::kVehicleHealthChange, vehicle.id, truncateToInt32(health));
   vehicle.removePassenger(&player);  // a passenger who drives is no longer one
   vehicle.driver = &player;
   // The passengers ride along; a copy, since handlers run in between.
   std::vector<Player*> passengers = vehicle.passengers;
   for (Player* passenger : passengers) {
     passenger->position = position;
-    session.events().fireEvent("onPlayerPositionChange", passenger->id);
+    session.events().fireEvent(Event::kPlayerPositionChange, passenger->id);
   }
 }
 
@@ -63,7 +64,7 @@ void handlePositionUpdate(AdminSession& session, const BodyReader& body) {
   Player* player = session.players()->find(playerId);
   if (player == nullptr) return;
   if (moves) player->position = position;
-  session.events().fireEvent("onPlayerPositionChange", playerId);
+  session.events().fireEvent(Event::kPlayerPositionChange, playerId);
 
   if (state == kOnFoot) {
     handleOnFoot(session, *player, health);
@@ -84,7 +85,7 @@ void handlePositionUpdate(AdminSession& session, const BodyReader& body) {
 
   if (player->vehicle == vehicle) return;
   player->vehicle = vehicle;
-  session.events().fireEvent("onPlayerVehicleEnter", playerId, vehicle->id);
+  session.events().fireEvent(Event::kPlayerVehicleEnter, playerId, vehicle->id);
 }
 
 }  // namespace gsadmin

@@ -49,7 +49,7 @@ TEST(ScriptHostTest, RuntimeErrorInMainChunkIsSilentAndItsHandlersAreNeverCalled
   EXPECT_TRUE(harness.session().scripts().empty());
   // The handler stays registered but reaches no script.
   EXPECT_EQ(harness.session().events().size(), 1u);
-  harness.session().events().fireEvent("onStart");
+  harness.session().events().fireEvent(Event::kStart);
   EXPECT_EQ(harness.output(), "");
 }
 
@@ -81,12 +81,12 @@ TEST(ScriptHostTest, ApiIsPublishedBeforeTheMainChunkRuns) {
 
 TEST(ScriptHostTest, MainChunkResultsAndFailedCallsLeaveTheStackBalanced) {
   SessionHarness harness(
-      "addEventHandler('tick', 'fails')\n"
-      "addEventHandler('tick', 'undefinedFunction')\n"
+      "addEventHandler('onPlayerJoin', 'fails')\n"
+      "addEventHandler('onPlayerJoin', 'undefinedFunction')\n"
       "function fails() error({}) end\n"
       "return 1, 2, 3\n");
   EXPECT_EQ(lua_gettop(stateOf(harness)), 0);
-  for (int i = 0; i < 1000; ++i) harness.session().events().fireEvent("tick", i);
+  for (int i = 0; i < 1000; ++i) harness.session().events().fireEvent(Event::kPlayerJoin, i);
   EXPECT_EQ(lua_gettop(stateOf(harness)), 0);
 }
 
@@ -102,20 +102,20 @@ TEST(ScriptHostTest, FailingHandlerIsReportedAndTheNextStillRuns) {
 }
 
 TEST(ScriptHostTest, UndefinedHandlerFunctionIsAnErrorAtEveryFiring) {
-  SessionHarness harness("addEventHandler('ping', 'nowhere')\n");
+  SessionHarness harness("addEventHandler('onConnect', 'nowhere')\n");
   harness.output();
-  harness.session().events().fireEvent("ping");
-  harness.session().events().fireEvent("ping");
+  harness.session().events().fireEvent(Event::kConnect);
+  harness.session().events().fireEvent(Event::kConnect);
   EXPECT_EQ(harness.output(),
             "LUA: Error in function 'nowhere'\nLUA: Error in function 'nowhere'\n");
 }
 
 TEST(ScriptHostTest, FailingGlobalLookupIsAFailedCallNotACrash) {
   SessionHarness harness(
-      "addEventHandler('ping', 'missing')\n"
+      "addEventHandler('onPlayerVehicleEnter', 'missing')\n"
       "setmetatable(_G, {__index = function(t, k) error('no global ' .. k) end})\n");
   harness.output();
-  harness.session().events().fireEvent("ping", 1, 2);
+  harness.session().events().fireEvent(Event::kPlayerVehicleEnter, 1, 2);
   EXPECT_EQ(harness.output(), "LUA: Error in function 'missing'\n");
   EXPECT_EQ(lua_gettop(stateOf(harness)), 0);
 }
@@ -130,11 +130,11 @@ TEST(ScriptHostTest, ScriptMayReplaceAnApiFunction) {
 TEST(ScriptHostTest, GlobalsPersistBetweenCalls) {
   SessionHarness harness(
       "count = 0\n"
-      "addEventHandler('tick', 'onTick')\n"
+      "addEventHandler('onConnect', 'onTick')\n"
       "function onTick() count = count + 1 print(count) end\n");
   harness.output();
-  harness.session().events().fireEvent("tick");
-  harness.session().events().fireEvent("tick");
+  harness.session().events().fireEvent(Event::kConnect);
+  harness.session().events().fireEvent(Event::kConnect);
   EXPECT_EQ(harness.output(), "1\n2\n");
 }
 

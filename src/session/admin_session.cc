@@ -40,7 +40,7 @@ AdminSession::~AdminSession() = default;
 
 bool AdminSession::start() {
   scripts_->loadScripts(scriptPath_);
-  events_->fireEvent("onStart");
+  events_->fireEvent(Event::kStart);
   if (!settings_.serverIP) {
     console_->line("ERROR: IP not set!");
     return false;
@@ -98,7 +98,7 @@ void AdminSession::poll() {
   if (connected_) {
     if (now > deadline_) {
       console_->line("DISCONNECT: Connection timed out");
-      events_->fireEvent("onDisconnect", 2);  // handlers still see connected
+      events_->fireEvent(Event::kDisconnect, 2);  // handlers still see connected
       deadline_ = clock_.nowMs() + kSilenceMs;
       connected_ = false;
     }
