@@ -5,9 +5,9 @@
 #include <memory>
 
 #include "app/command_line.h"
+#include "context/current_session.h"
 #include "platform/clock.h"
 #include "session/admin_session.h"
-#include "session/current_session.h"
 
 namespace {
 

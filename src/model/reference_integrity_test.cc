@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-#include "gamedata/vehicle_rosters.h"
+#include "model/game_tables.h"
 #include "model/player_manager.h"
 #include "model/server_info.h"
 #include "model/vehicle_manager.h"
@@ -121,7 +121,7 @@ TEST_F(ReferenceIntegrityTest, RosterRebuildIsForgottenByEveryPlayer) {
   ServerInfo info;
   info.gameCode = 2;
   info.gameMode = 1;
-  buildVehicleRoster(info, &vehicles_);
+  buildVehicleRoster(info, vehicles_);
   EXPECT_EQ(alice_->vehicle, nullptr);
   EXPECT_EQ(bob_->vehicle, nullptr);
   expectNoDanglingPointers(players_, vehicles_);
@@ -133,7 +133,7 @@ TEST_F(ReferenceIntegrityTest, RosterRebuildIsForgottenByEveryPlayer) {
   alice_->vehicle = barracks;
   barracks->addPassenger(bob_);
   bob_->vehicle = barracks;
-  buildVehicleRoster(info, &vehicles_);
+  buildVehicleRoster(info, vehicles_);
   EXPECT_EQ(alice_->vehicle, nullptr);
   EXPECT_EQ(bob_->vehicle, nullptr);
   expectNoDanglingPointers(players_, vehicles_);

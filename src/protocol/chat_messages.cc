@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "console/printable.h"
+#include "context/session_context.h"
 #include "protocol/wire.h"
-#include "session/admin_session.h"
 
 namespace gsadmin {
 namespace {
@@ -29,7 +29,7 @@ PrivateMessage splitPrivateMessage(std::string_view text) {
   return {text.substr(start, end - start), text.substr(end + 1)};
 }
 
-void handleAdminLine(AdminSession& session, const BodyReader& body) {
+void handleAdminLine(SessionContext& session, const BodyReader& body) {
   if (body.length() >= kShortestConfirmation && body.hasPrefixAt(kTextOffset, "/msgr ")) {
     std::string text = body.textAt(kTextOffset + 6);
     session.console().line("PM SENT: " + printable(text));
@@ -43,14 +43,13 @@ void handleAdminLine(AdminSession& session, const BodyReader& body) {
 
 }  // namespace
 
-void handleChat(AdminSession& session, const BodyReader& body) {
+void handleChat(SessionContext& session, const BodyReader& body) {
   uint8_t status = body.byteAt(1);
   if (status == kAdminStatus) {
     handleAdminLine(session, body);
     return;
   }
-  PlayerManager* players = session.players();
-  Player* sender = players ? players->find(body.byteAt(0)) : nullptr;
+  Player* sender = session.players().find(body.byteAt(0));
   if (sender == nullptr) return;
   sender->status = status;
   uint8_t senderId = sender->id;

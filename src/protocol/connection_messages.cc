@@ -2,11 +2,10 @@
 
 #include "console/console.h"
 #include "console/printable.h"
-#include "gamedata/vehicle_rosters.h"
-#include "gamedata/weapon_tables.h"
+#include "context/session_context.h"
+#include "model/game_tables.h"
 #include "protocol/outbound.h"
 #include "protocol/wire.h"
-#include "session/admin_session.h"
 
 namespace gsadmin {
 namespace {
@@ -18,7 +17,7 @@ constexpr size_t kNameLimit = kAcceptedNameArea - 1;
 constexpr size_t kMotdLimit = kAcceptedMotdArea - 1;
 
 // Reads the player entries back to back from the end of the fixed part.
-void registerListedPlayers(AdminSession& session, const BodyReader& body, uint16_t gameCode) {
+void registerListedPlayers(SessionContext& session, const BodyReader& body, uint16_t gameCode) {
   size_t entry = kAcceptedFixedBody;
   while (entry < body.length()) {
     uint8_t id = body.byteAt(entry);
@@ -34,7 +33,7 @@ void registerListedPlayers(AdminSession& session, const BodyReader& body, uint16
           BodyReader(body.data() + nameStart, nameEnd - nameStart).textAt(0, kEntryPlayerNameLimit);
     }
     if (name.empty()) continue;
-    Player& player = session.players()->add(id, name);
+    Player& player = session.players().add(id, name);
     player.entryValue = entryValue;
     sendPlayerDetailsRequest(session, id);
   }
@@ -65,9 +64,9 @@ const char* disconnectLine(uint8_t reason) {
 
 }  // namespace
 
-void handleConnectionAccepted(AdminSession& session, const BodyReader& body) {
+void handleConnectionAccepted(SessionContext& session, const BodyReader& body) {
   session.setConnected(true);
-  ServerInfo& info = *session.serverInfo();
+  ServerInfo& info = session.serverInfo();
   info.gameCode = body.byteAt(kAcceptedGameCodeOffset);
   info.gameMode = body.byteAt(kAcceptedGameModeOffset);
   info.maxPlayers = body.byteAt(kAcceptedMaxPlayersOffset);
@@ -80,12 +79,12 @@ void handleConnectionAccepted(AdminSession& session, const BodyReader& body) {
 
   session.console().line("Successfully connected! '" +
                          printable(info.name.value_or(std::string())) +
-                         "' (Players: " + std::to_string(session.players()->count()) + "/" +
+                         "' (Players: " + std::to_string(session.players().count()) + "/" +
                          std::to_string(static_cast<int>(info.maxPlayers)) + ")");
   session.events().fireEvent(Event::kConnect);
 }
 
-void handleDisconnect(AdminSession& session, const BodyReader& body) {
+void handleDisconnect(SessionContext& session, const BodyReader& body) {
   uint8_t reason = body.byteAt(0);
   if (const char* line = disconnectLine(reason)) session.console().line(line);
   session.events().fireEvent(Event::kDisconnect, reason);  // handlers see the old state

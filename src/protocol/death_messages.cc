@@ -2,8 +2,8 @@
 
 #include "console/console.h"
 #include "console/printable.h"
+#include "context/session_context.h"
 #include "protocol/wire.h"
-#include "session/admin_session.h"
 
 namespace gsadmin {
 namespace {
@@ -18,12 +18,12 @@ void countUp(uint16_t& counter) {
 
 }  // namespace
 
-void handleDeath(AdminSession& session, const BodyReader& body) {
-  Player* victim = session.players()->find(body.byteAt(0));
+void handleDeath(SessionContext& session, const BodyReader& body) {
+  Player* victim = session.players().find(body.byteAt(0));
   if (victim == nullptr) return;
   uint8_t killerId = body.byteAt(1);
-  Player* killer = session.players()->find(killerId);
-  const Weapon* weapon = session.weapons()->find(body.byteAt(2));
+  Player* killer = session.players().find(killerId);
+  const Weapon* weapon = session.weapons().find(body.byteAt(2));
   std::string weaponName = weapon ? printable(weapon->name.value_or(std::string())) : "";
   std::string victimName = printable(victim->name);
 

@@ -1,5 +1,6 @@
 #include "protocol/dispatch.h"
 
+#include "context/session_context.h"
 #include "protocol/chat_messages.h"
 #include "protocol/connection_messages.h"
 #include "protocol/death_messages.h"
@@ -7,13 +8,12 @@
 #include "protocol/player_messages.h"
 #include "protocol/position_messages.h"
 #include "protocol/wire.h"
-#include "session/admin_session.h"
 
 namespace gsadmin {
 namespace {
 
 // The whole handling of a keep-alive request is the answer.
-void answerKeepAlive(AdminSession& session, const BodyReader&) {
+void answerKeepAlive(SessionContext& session, const BodyReader&) {
   session.send(buildKeepAliveAnswer());
 }
 
@@ -37,7 +37,7 @@ constexpr Route kRoutes[] = {
 
 }  // namespace
 
-void dispatchMessage(AdminSession& session, uint8_t id, const uint8_t* body, size_t length) {
+void dispatchMessage(SessionContext& session, uint8_t id, const uint8_t* body, size_t length) {
   for (const Route& route : kRoutes) {
     if (route.id == id) {
       route.handler(session, BodyReader(body, length));

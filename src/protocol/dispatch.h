@@ -8,15 +8,15 @@
 
 namespace gsadmin {
 
-class AdminSession;
+class SessionContext;
 
 // Handles one inbound message body. Runs on the session's thread, inside poll.
-using MessageHandler = void (*)(AdminSession& session, const BodyReader& body);
+using MessageHandler = void (*)(SessionContext& session, const BodyReader& body);
 
 // Routes one inbound message to the handler its id names; ids without one
 // are ignored. `body` is the datagram after its id byte and must remain live
 // for the call.
-void dispatchMessage(AdminSession& session, uint8_t id, const uint8_t* body, size_t length);
+void dispatchMessage(SessionContext& session, uint8_t id, const uint8_t* body, size_t length);
 
 }  // namespace gsadmin
 

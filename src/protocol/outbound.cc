@@ -1,6 +1,6 @@
 #include "protocol/outbound.h"
 
-#include "session/admin_session.h"
+#include "context/session_context.h"
 
 namespace gsadmin {
 
@@ -41,20 +41,8 @@ std::vector<uint8_t> buildBanRequest(uint8_t playerId) {
   return {kBanRequestId, playerId, 0x00};
 }
 
-void sendPlayerDetailsRequest(AdminSession& session, uint8_t playerId) {
+void sendPlayerDetailsRequest(SessionContext& session, uint8_t playerId) {
   session.send(buildPlayerDetailsRequest(playerId));
-}
-
-void sendChatFrame(AdminSession& session, std::string_view text) {
-  session.send(buildChatFrame(text));
-}
-
-void sendKickRequest(AdminSession& session, uint8_t playerId) {
-  session.send(buildKickRequest(playerId));
-}
-
-void sendBanRequest(AdminSession& session, uint8_t playerId) {
-  session.send(buildBanRequest(playerId));
 }
 
 }  // namespace gsadmin

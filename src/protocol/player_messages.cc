@@ -2,8 +2,8 @@
 
 #include "console/console.h"
 #include "console/printable.h"
+#include "context/session_context.h"
 #include "protocol/outbound.h"
-#include "session/admin_session.h"
 
 namespace gsadmin {
 namespace {
@@ -13,19 +13,19 @@ constexpr uint32_t kDetailsRequestDelayMs = 5;
 
 }  // namespace
 
-void handlePlayerJoined(AdminSession& session, const BodyReader& body) {
+void handlePlayerJoined(SessionContext& session, const BodyReader& body) {
   uint8_t id = body.byteAt(0);
-  Player& player = session.players()->add(id, body.textAt(1));
+  Player& player = session.players().add(id, body.textAt(1));
   session.console().line(printable(player.name) +
                          " has joined the game (ID: " + std::to_string(id) + ")");
   session.clock().sleepMs(kDetailsRequestDelayMs);
   sendPlayerDetailsRequest(session, id);
 }
 
-void handlePlayerLeft(AdminSession& session, const BodyReader& body) {
+void handlePlayerLeft(SessionContext& session, const BodyReader& body) {
   int8_t reason = body.signedByteAt(0);
   uint8_t id = body.byteAt(1);
-  Player* player = session.players()->find(id);
+  Player* player = session.players().find(id);
   if (player == nullptr) return;
   std::string name = printable(player->name);
   if (reason == 1) {
@@ -37,12 +37,12 @@ void handlePlayerLeft(AdminSession& session, const BodyReader& body) {
   }
   // The record stays registered while the handlers run, so they can query it.
   session.events().fireEvent(Event::kPlayerQuit, id, reason);
-  if (Player* leaving = session.players()->find(id)) session.players()->remove(*leaving);
+  if (Player* leaving = session.players().find(id)) session.players().remove(*leaving);
 }
 
-void handlePlayerDetails(AdminSession& session, const BodyReader& body) {
+void handlePlayerDetails(SessionContext& session, const BodyReader& body) {
   uint8_t id = body.byteAt(0);
-  Player* player = session.players()->find(id);
+  Player* player = session.players().find(id);
   if (player == nullptr) return;
   player->info = body.textAt(1);
   session.events().fireEvent(Event::kPlayerJoin, id);

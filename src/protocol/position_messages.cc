@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "base/numbers.h"
+#include "context/session_context.h"
 #include "protocol/wire.h"
-#include "session/admin_session.h"
 
 namespace gsadmin {
 namespace {
@@ -16,8 +16,8 @@ constexpr uint8_t kOnFoot = wire::kOnFootState;
 // Scripts cannot destroy players or vehicles, so the records named here stay
 // live across the events fired while handling one update.
 
-void handleOnFoot(AdminSession& session, Player& player, float health) {
-  EventManager& events = session.events();
+void handleOnFoot(SessionContext& session, Player& player, float health) {
+  EventSink& events = session.events();
   // NaN on either side counts as a change.
   if (!(health == player.health)) {
     float oldHealth = player.health;
@@ -33,7 +33,7 @@ void handleOnFoot(AdminSession& session, Player& player, float health) {
   }
 }
 
-void handleDriver(AdminSession& session, Player& player, Vehicle& vehicle, float health,
+void handleDriver(SessionContext& session, Player& player, Vehicle& vehicle, float health,
                   const Position& position) {
   vehicle.health = health;
   vehicle.position = position;
@@ -50,7 +50,7 @@ void handleDriver(AdminSession& session, Player& player, Vehicle& vehicle, float
 
 }  // namespace
 
-void handlePositionUpdate(AdminSession& session, const BodyReader& body) {
+void handlePositionUpdate(SessionContext& session, const BodyReader& body) {
   uint8_t playerId = body.byteAt(0);
   uint8_t state = body.byteAt(1);
   if (state > kLastPassengerState) return;
@@ -61,7 +61,7 @@ void handlePositionUpdate(AdminSession& session, const BodyReader& body) {
     position = {body.floatAt(wire::kPositionXOffset), body.floatAt(wire::kPositionYOffset),
                 body.floatAt(wire::kPositionZOffset)};
 
-  Player* player = session.players()->find(playerId);
+  Player* player = session.players().find(playerId);
   if (player == nullptr) return;
   if (moves) player->position = position;
   session.events().fireEvent(Event::kPlayerPositionChange, playerId);
@@ -71,10 +71,8 @@ void handlePositionUpdate(AdminSession& session, const BodyReader& body) {
     return;
   }
 
-  VehicleManager* vehicles = session.vehicles();
-  if (vehicles == nullptr) return;
   int32_t vehicleId = state <= kLastDriverState ? state : state - kLastDriverState;
-  Vehicle* vehicle = vehicles->find(vehicleId);
+  Vehicle* vehicle = session.vehicles().find(vehicleId);
   if (vehicle == nullptr) return;
 
   if (state <= kLastDriverState) {

@@ -4,21 +4,21 @@
 #include <string>
 
 #include "base/numbers.h"
+#include "context/current_session.h"
+#include "context/session_context.h"
 #include "model/player_manager.h"
 #include "model/vehicle_manager.h"
 #include "model/weapon_manager.h"
 #include "script/lua.h"
-#include "session/admin_session.h"
-#include "session/current_session.h"
 
 namespace gsadmin {
 
-AdminSession* ApiCall::session() const {
+SessionContext* ApiCall::session() const {
   return currentSession();
 }
 
 Console& ApiCall::console() const {
-  AdminSession* current = session();
+  SessionContext* current = session();
   return current ? current->console() : standardConsole();
 }
 
@@ -62,8 +62,8 @@ int ApiCall::refuse(const char* reason) const {
 }
 
 Player* ApiCall::findPlayer(int index) const {
-  AdminSession* current = session();
-  PlayerManager* players = current ? current->players() : nullptr;
+  SessionContext* current = session();
+  PlayerManager* players = current ? &current->players() : nullptr;
   if (players == nullptr) {
     refuse("PlayerManager missing.");
     return nullptr;
@@ -75,8 +75,8 @@ Player* ApiCall::findPlayer(int index) const {
 }
 
 Vehicle* ApiCall::findVehicle(int index) const {
-  AdminSession* current = session();
-  VehicleManager* vehicles = current ? current->vehicles() : nullptr;
+  SessionContext* current = session();
+  VehicleManager* vehicles = current ? &current->vehicles() : nullptr;
   if (vehicles == nullptr) {
     refuse("VehicleManager missing.");
     return nullptr;
@@ -112,8 +112,8 @@ const Weapon* ApiCall::weapon(int index) const {
     refuse("Invalid Parameters");
     return nullptr;
   }
-  AdminSession* current = session();
-  WeaponManager* weapons = current ? current->weapons() : nullptr;
+  SessionContext* current = session();
+  WeaponManager* weapons = current ? &current->weapons() : nullptr;
   if (weapons == nullptr) {
     refuse("WeaponManager missing.");
     return nullptr;

@@ -11,7 +11,7 @@ struct lua_State;
 
 namespace gsadmin {
 
-class AdminSession;
+class SessionContext;
 class Console;
 struct Player;
 struct Vehicle;
@@ -27,7 +27,7 @@ class ApiCall {
   lua_State* state() const { return L_; }
   const char* functionName() const { return name_; }
   // The session, or null when none is set.
-  AdminSession* session() const;
+  SessionContext* session() const;
   // The session's console; the standard console when no session is set.
   Console& console() const;
 

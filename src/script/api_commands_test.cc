@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "context/current_session.h"
 #include "script/api_test_script.h"
-#include "session/current_session.h"
 #include "sim/server_messages.h"
 
 namespace gsadmin {
@@ -34,8 +34,8 @@ Datagram chatFrame(const std::string& text) {
 class ApiCommandsTest : public ::testing::Test {
  protected:
   ApiCommandsTest() {
-    s.session().players()->add(5, "Bob");
-    s.session().players()->add(7, "Ann");
+    s.session().players().add(5, "Bob");
+    s.session().players().add(7, "Ann");
   }
 
   // Runs `chunk`, expects it to print `console`, and returns every datagram
@@ -114,10 +114,10 @@ TEST_F(ApiCommandsTest, SlapKickAndBanNameAKnownPlayer) {
   expectSent("banPlayer(261)", Datagram{0x0F, 0x05, 0x00});
   expectSent("kickPlayer('7')", Datagram{0x0E, 0x07, 0x00});
   // A name is sent as it is, never read as a format.
-  s.session().players()->add(9, "%s%n");
+  s.session().players().add(9, "%s%n");
   expectSent("slapPlayer(9)", chatFrame("/slap %s%n"));
   // Kicked and banned players stay until the server says they left.
-  EXPECT_NE(s.session().players()->find(5), nullptr);
+  EXPECT_NE(s.session().players().find(5), nullptr);
 }
 
 TEST_F(ApiCommandsTest, SlapKickAndBanRefuseInOrder) {

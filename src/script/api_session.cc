@@ -3,10 +3,10 @@
 #include <string_view>
 #include <vector>
 
+#include "context/session_context.h"
 #include "model/server_info.h"
 #include "script/api_args.h"
 #include "script/api_functions.h"
-#include "session/admin_session.h"
 
 namespace gsadmin::api {
 namespace {
@@ -31,7 +31,7 @@ std::vector<std::string_view> splitTokens(std::string_view text, std::string_vie
 // The session's settings, or null when no session is set; the session
 // getters then answer nil, false or 0.
 const SessionSettings* settingsOf(const ApiCall& call) {
-  AdminSession* session = call.session();
+  SessionContext* session = call.session();
   return session ? &session->settings() : nullptr;
 }
 
@@ -42,8 +42,8 @@ int pushSetting(const ApiCall& call, std::optional<std::string> SessionSettings:
 
 // The server record, or null after printing "No data.".
 const ServerInfo* serverInfo(const ApiCall& call) {
-  AdminSession* session = call.session();
-  const ServerInfo* info = session ? session->serverInfo() : nullptr;
+  SessionContext* session = call.session();
+  const ServerInfo* info = session ? &session->serverInfo() : nullptr;
   if (info == nullptr) call.refuse("No data.");
   return info;
 }
@@ -84,7 +84,7 @@ int getServerIP(lua_State* L) {
 
 int isConnected(lua_State* L) {
   ApiCall call(L, "isConnected");
-  AdminSession* session = call.session();
+  SessionContext* session = call.session();
   return call.pushBoolean(session != nullptr && session->connected());
 }
 

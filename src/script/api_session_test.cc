@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "context/current_session.h"
 #include "script/api_test_script.h"
-#include "session/current_session.h"
 #include "support/manual_clock.h"
 
 namespace gsadmin {
@@ -104,7 +104,7 @@ TEST(ApiSessionGettersTest, ConnectedFromTheLoginOnAndServerRecordAsStored) {
   EXPECT_EQ(s.run("show(isConnected())\n"), "true\n");
 
   // What a connection-accepted message stores.
-  ServerInfo& info = *s.session().serverInfo();
+  ServerInfo& info = s.session().serverInfo();
   info.setName("Night Server");
   info.setMotd("");
   info.gameCode = 2;

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "console/console.h"
+#include "context/current_session.h"
 #include "script/api.h"
 #include "script/lua.h"
 #include "session/admin_session.h"
-#include "session/current_session.h"
 #include "support/session_harness.h"
 #include "support/stdout_capture.h"
 

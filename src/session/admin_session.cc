@@ -26,14 +26,10 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
       console_(io.console ? std::move(io.console) : std::make_unique<StdioConsole>()),
       givenSink_(io.sink),
       scriptPath_(std::move(io.scriptPath)),
-      serverInfo_(std::make_unique<ServerInfo>()),
-      players_(std::make_unique<PlayerManager>()),
-      vehicles_(std::make_unique<VehicleManager>()),
-      weapons_(std::make_unique<WeaponManager>()),
       scripts_(std::make_unique<ScriptManager>(*console_)),
       events_(std::make_unique<EventManager>(*scripts_)),
       deadline_(clock.nowMs() + kSilenceMs) {
-  linkRegistries(*players_, *vehicles_);
+  linkRegistries(players_, vehicles_);
 }
 
 AdminSession::~AdminSession() = default;
@@ -131,6 +127,26 @@ void AdminSession::sendLogin() {
 
 void AdminSession::send(const std::vector<uint8_t>& datagram) {
   if (sink_) sink_->send(datagram.data(), datagram.size());
+}
+
+void AdminSession::addEventHandler(std::string_view eventName, std::string_view functionName) {
+  events_->addHandler(eventName, functionName);
+}
+
+void AdminSession::removeEventHandler(std::string_view eventName, std::string_view functionName) {
+  events_->removeHandler(eventName, functionName);
+}
+
+void AdminSession::sendChatFrame(std::string_view text) {
+  send(buildChatFrame(text));
+}
+
+void AdminSession::sendKickRequest(uint8_t playerId) {
+  send(buildKickRequest(playerId));
+}
+
+void AdminSession::sendBanRequest(uint8_t playerId) {
+  send(buildBanRequest(playerId));
 }
 
 }  // namespace gsadmin

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "console/console.h"
+#include "context/session_context.h"
+#include "context/session_settings.h"
 #include "model/player_manager.h"
 #include "model/server_info.h"
 #include "model/vehicle_manager.h"
@@ -24,14 +26,6 @@
 #include "script/script_manager.h"
 
 namespace gsadmin {
-
-// The four connection settings, fixed for the life of the session.
-struct SessionSettings {
-  std::optional<std::string> serverIP = std::string("127.0.0.1");
-  uint16_t serverPort = 4003;
-  std::optional<std::string> adminName = std::string("Admin");
-  std::optional<std::string> adminPassword = std::string("73519");
-};
 
 // What a session talks through; each default is the real thing.
 struct SessionIo {
@@ -49,7 +43,7 @@ struct SessionIo {
 // registries, the scripts, the event handlers and the socket for its whole
 // life. Not connected at first; it logs in when the silence deadline has
 // passed, and falls back to not connected on a refusal or 10 s of silence.
-class AdminSession {
+class AdminSession : public SessionContext {
  public:
   static constexpr uint64_t kSilenceMs = 10000;
   static constexpr size_t kMaxDatagram = 4096;
@@ -58,7 +52,7 @@ class AdminSession {
 
   // `clock` must outlive the session.
   AdminSession(SessionSettings settings, Clock& clock, SessionIo io = {});
-  ~AdminSession();
+  ~AdminSession() override;
   AdminSession(const AdminSession&) = delete;
   AdminSession& operator=(const AdminSession&) = delete;
 
@@ -88,24 +82,26 @@ class AdminSession {
   // and renews the deadline.
   void sendLogin();
 
-  // Sends one datagram to the sink; does nothing before start() made one.
-  void send(const std::vector<uint8_t>& datagram);
+  // SessionContext. send() does nothing before start() made a sink.
+  ServerInfo& serverInfo() override { return serverInfo_; }
+  PlayerManager& players() override { return players_; }
+  VehicleManager& vehicles() override { return vehicles_; }
+  WeaponManager& weapons() override { return weapons_; }
+  EventManager& events() override { return *events_; }
+  void addEventHandler(std::string_view eventName, std::string_view functionName) override;
+  void removeEventHandler(std::string_view eventName, std::string_view functionName) override;
+  Console& console() override { return *console_; }
+  Clock& clock() override { return clock_; }
+  void send(const std::vector<uint8_t>& datagram) override;
+  void sendChatFrame(std::string_view text) override;
+  void sendKickRequest(uint8_t playerId) override;
+  void sendBanRequest(uint8_t playerId) override;
+  const SessionSettings& settings() const override { return settings_; }
+  bool connected() const override { return connected_; }
+  void setConnected(bool connected) override { connected_ = connected; }
 
-  // The registries; never null while the session lives.
-  ServerInfo* serverInfo() { return serverInfo_.get(); }
-  PlayerManager* players() { return players_.get(); }
-  VehicleManager* vehicles() { return vehicles_.get(); }
-  WeaponManager* weapons() { return weapons_.get(); }
   ScriptManager& scripts() { return *scripts_; }
-  // Where every console line goes; lives as long as the session.
-  Console& console() { return *console_; }
-  EventManager& events() { return *events_; }
-
-  const SessionSettings& settings() const { return settings_; }
-  bool connected() const { return connected_; }
-  void setConnected(bool connected) { connected_ = connected; }
   uint64_t deadline() const { return deadline_; }
-  Clock& clock() { return clock_; }
   // Null until start() has connected.
   UdpSocket* socket() { return socket_.get(); }
 
@@ -121,10 +117,10 @@ class AdminSession {
   DatagramSink* givenSink_;
   DatagramSink* sink_ = nullptr;  // the socket or the given sink; null before start()
   std::string scriptPath_;
-  std::unique_ptr<ServerInfo> serverInfo_;
-  std::unique_ptr<PlayerManager> players_;
-  std::unique_ptr<VehicleManager> vehicles_;
-  std::unique_ptr<WeaponManager> weapons_;
+  ServerInfo serverInfo_;
+  PlayerManager players_;
+  VehicleManager vehicles_;
+  WeaponManager weapons_;
   std::unique_ptr<ScriptManager> scripts_;
   std::unique_ptr<EventManager> events_;
   std::unique_ptr<UdpSocket> socket_;

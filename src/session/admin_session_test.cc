@@ -7,7 +7,7 @@
 #include <csignal>
 #include <thread>
 
-#include "session/current_session.h"
+#include "context/current_session.h"
 #include "support/manual_clock.h"
 #include "support/session_harness.h"
 

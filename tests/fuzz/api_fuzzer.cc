@@ -15,12 +15,12 @@
 #include <cstring>
 #include <memory>
 
+#include "context/current_session.h"
 #include "platform/clock.h"
 #include "protocol/dispatch.h"
 #include "script/api.h"
 #include "script/lua.h"
 #include "session/admin_session.h"
-#include "session/current_session.h"
 #include "sim/server_messages.h"
 #include "support/manual_clock.h"
 

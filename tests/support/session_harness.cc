@@ -1,6 +1,6 @@
 #include "support/session_harness.h"
 
-#include "session/current_session.h"
+#include "context/current_session.h"
 
 namespace gsadmin::testing {
 
