@@ -9,6 +9,7 @@
 #include "model/player_manager.h"
 #include "model/vehicle_manager.h"
 #include "model/weapon_manager.h"
+#include "script/api.h"
 #include "script/lua.h"
 
 namespace gsadmin {
@@ -20,6 +21,17 @@ SessionContext* ApiCall::session() const {
 Console& ApiCall::console() const {
   SessionContext* current = session();
   return current ? current->console() : standardConsole();
+}
+
+const char* ApiCall::functionName() const {
+  const char* name = nullptr;
+  lua_Debug frame;
+  // Level 0 is the running C function; "f" pushes it.
+  if (lua_getstack(L_, 0, &frame) != 0 && lua_getinfo(L_, "f", &frame) != 0) {
+    name = apiFunctionNameOf(lua_tocfunction(L_, -1));
+    lua_pop(L_, 1);
+  }
+  return name ? name : "?";
 }
 
 int ApiCall::argumentCount() const {
@@ -57,7 +69,7 @@ std::optional<uint8_t> ApiCall::id(int index) const {
 }
 
 int ApiCall::refuse(const char* reason) const {
-  console().line(std::string(name_) + ": " + reason);
+  console().line(std::string(functionName()) + ": " + reason);
   return 0;
 }
 

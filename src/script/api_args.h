@@ -18,14 +18,16 @@ struct Vehicle;
 struct Weapon;
 
 // Argument conversion and diagnostics shared by every API function, so that
-// each function reads as its checks and its results. One object per call;
-// `functionName` must remain live while it is in use.
+// each function reads as its checks and its results. One object per call of
+// an API function, made inside it.
 class ApiCall {
  public:
-  ApiCall(lua_State* state, const char* functionName) : L_(state), name_(functionName) {}
+  explicit ApiCall(lua_State* state) : L_(state) {}
 
   lua_State* state() const { return L_; }
-  const char* functionName() const { return name_; }
+  // The API table's name of the running C function ("?" for none). Looked
+  // up only when a diagnostic needs it, so calls that succeed pay nothing.
+  const char* functionName() const;
   // The session, or null when none is set.
   SessionContext* session() const;
   // The session's console; the standard console when no session is set.
@@ -78,7 +80,6 @@ class ApiCall {
 
  private:
   lua_State* L_;
-  const char* name_;
 };
 
 }  // namespace gsadmin

@@ -12,8 +12,8 @@ namespace {
 // player was found in.
 using PlayerCommand = void (*)(SessionContext&, const Player&);
 
-int commandOnPlayer(lua_State* L, const char* name, PlayerCommand command) {
-  ApiCall call(L, name);
+int commandOnPlayer(lua_State* L, PlayerCommand command) {
+  ApiCall call(L);
   const Player* player = call.player(1);
   if (player != nullptr) command(*call.session(), *player);
   return 0;
@@ -22,7 +22,7 @@ int commandOnPlayer(lua_State* L, const char* name, PlayerCommand command) {
 }  // namespace
 
 int sendChat(lua_State* L) {
-  ApiCall call(L, "sendChat");
+  ApiCall call(L);
   if (call.argumentCount() < 1) return 0;
   if (!call.isString(1)) return call.refuse("Invalid Argument #1.");
   // The text goes out as it is; it is never used as a format.
@@ -31,7 +31,7 @@ int sendChat(lua_State* L) {
 }
 
 int sendMessage(lua_State* L) {
-  ApiCall call(L, "sendMessage");
+  ApiCall call(L);
   if (!call.isNumber(1)) return call.refuse("Invalid Argument #1.");
   if (!call.isString(2)) return call.refuse("Invalid Argument #2.");
   const Player* player = call.findPlayer(1);
@@ -42,21 +42,19 @@ int sendMessage(lua_State* L) {
 }
 
 int slapPlayer(lua_State* L) {
-  return commandOnPlayer(L, "slapPlayer", [](SessionContext& session, const Player& player) {
+  return commandOnPlayer(L, [](SessionContext& session, const Player& player) {
     session.sendChatFrame("/slap " + player.name);
   });
 }
 
 int kickPlayer(lua_State* L) {
-  return commandOnPlayer(L, "kickPlayer", [](SessionContext& session, const Player& player) {
-    session.sendKickRequest(player.id);
-  });
+  return commandOnPlayer(
+      L, [](SessionContext& session, const Player& player) { session.sendKickRequest(player.id); });
 }
 
 int banPlayer(lua_State* L) {
-  return commandOnPlayer(L, "banPlayer", [](SessionContext& session, const Player& player) {
-    session.sendBanRequest(player.id);
-  });
+  return commandOnPlayer(
+      L, [](SessionContext& session, const Player& player) { session.sendBanRequest(player.id); });
 }
 
 }  // namespace gsadmin::api

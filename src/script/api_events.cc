@@ -25,7 +25,7 @@ bool handlerArguments(const ApiCall& call, std::string& eventName, std::string& 
 }  // namespace
 
 int addEventHandler(lua_State* L) {
-  ApiCall call(L, "addEventHandler");
+  ApiCall call(L);
   std::string eventName, functionName;
   if (!handlerArguments(call, eventName, functionName)) return 0;
   if (SessionContext* session = call.session()) session->addEventHandler(eventName, functionName);
@@ -33,7 +33,7 @@ int addEventHandler(lua_State* L) {
 }
 
 int removeEventHandler(lua_State* L) {
-  ApiCall call(L, "removeEventHandler");
+  ApiCall call(L);
   std::string eventName, functionName;
   if (!handlerArguments(call, eventName, functionName)) return 0;
   if (SessionContext* session = call.session()) {

@@ -125,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     lua_settop(L, 0);
   }
-  session->events().fireEvent(Event::kStart);
+  session->events().fireEvent(gsadmin::Event::kStart);
   gsadmin::setCurrentSession(nullptr);
   return 0;
 }
