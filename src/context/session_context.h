@@ -8,10 +8,7 @@
 #include "console/console.h"
 #include "context/session_settings.h"
 #include "events/events.h"
-#include "model/player_manager.h"
-#include "model/server_info.h"
-#include "model/vehicle_manager.h"
-#include "model/weapon_manager.h"
+#include "model/world.h"
 #include "platform/clock.h"
 
 namespace gsadmin {

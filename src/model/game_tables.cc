@@ -14,12 +14,12 @@ void buildVehicleRoster(const ServerInfo& info, VehicleManager& vehicles) {
   if (roster == nullptr) return;
   int32_t id = 1;
   for (const RosterEntry& entry : roster->vehicles) {
-    Vehicle* vehicle = vehicles.add(id++, std::string(entry.name));
+    Vehicle& vehicle = vehicles.add(id++, std::string(entry.name));
     if (roster->hasSpawnpoints) {
-      vehicle->spawnpoint = Position{entry.x, entry.y, entry.z};
+      vehicle.spawnpoint = Position{entry.x, entry.y, entry.z};
       // Until its first driver update, a vehicle is taken to stand where it
       // spawns.
-      vehicle->position = vehicle->spawnpoint;
+      vehicle.position = vehicle.spawnpoint;
     }
   }
 }

@@ -28,9 +28,7 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
       scriptPath_(std::move(io.scriptPath)),
       scripts_(std::make_unique<ScriptManager>(*console_)),
       events_(std::make_unique<EventManager>(*scripts_)),
-      deadline_(clock.nowMs() + kSilenceMs) {
-  linkRegistries(players_, vehicles_);
-}
+      deadline_(clock.nowMs() + kSilenceMs) {}
 
 AdminSession::~AdminSession() = default;
 

@@ -15,10 +15,7 @@
 #include "console/console.h"
 #include "context/session_context.h"
 #include "context/session_settings.h"
-#include "model/player_manager.h"
-#include "model/server_info.h"
-#include "model/vehicle_manager.h"
-#include "model/weapon_manager.h"
+#include "model/world.h"
 #include "platform/clock.h"
 #include "platform/datagram_sink.h"
 #include "platform/udp_socket.h"
@@ -83,10 +80,10 @@ class AdminSession : public SessionContext {
   void sendLogin();
 
   // SessionContext. send() does nothing before start() made a sink.
-  ServerInfo& serverInfo() override { return serverInfo_; }
-  PlayerManager& players() override { return players_; }
-  VehicleManager& vehicles() override { return vehicles_; }
-  WeaponManager& weapons() override { return weapons_; }
+  ServerInfo& serverInfo() override { return world_.serverInfo(); }
+  PlayerManager& players() override { return world_.players(); }
+  VehicleManager& vehicles() override { return world_.vehicles(); }
+  WeaponManager& weapons() override { return world_.weapons(); }
   EventManager& events() override { return *events_; }
   void addEventHandler(std::string_view eventName, std::string_view functionName) override;
   void removeEventHandler(std::string_view eventName, std::string_view functionName) override;
@@ -117,10 +114,7 @@ class AdminSession : public SessionContext {
   DatagramSink* givenSink_;
   DatagramSink* sink_ = nullptr;  // the socket or the given sink; null before start()
   std::string scriptPath_;
-  ServerInfo serverInfo_;
-  PlayerManager players_;
-  VehicleManager vehicles_;
-  WeaponManager weapons_;
+  World world_;
   std::unique_ptr<ScriptManager> scripts_;
   std::unique_ptr<EventManager> events_;
   std::unique_ptr<UdpSocket> socket_;
