@@ -35,9 +35,9 @@ const SessionSettings* settingsOf(const ApiCall& call) {
   return session ? &session->settings() : nullptr;
 }
 
-int pushSetting(const ApiCall& call, std::optional<std::string> SessionSettings::*field) {
+int pushSetting(const ApiCall& call, std::string SessionSettings::*field) {
   const SessionSettings* settings = settingsOf(call);
-  return call.pushText(settings ? settings->*field : std::nullopt);
+  return call.pushText(settings ? std::optional<std::string>(settings->*field) : std::nullopt);
 }
 
 // The server record, or null after printing "No data.".

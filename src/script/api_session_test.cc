@@ -123,13 +123,13 @@ TEST(ApiSessionGettersTest, ReadTheSettingsAsTyped) {
   ManualClock clock;
   SessionSettings settings;
   settings.serverIP = std::string("localhost");
-  settings.adminName = std::nullopt;
+  settings.adminName = "";
   AdminSession session(settings, clock);
   setCurrentSession(&session);
   {
     BareApiState lua;
     EXPECT_EQ(lua.run("show(getServerIP(), getServerPort(), getAdminName(), getAdminPassword())\n"),
-              "localhost,4003,nil,73519\n");
+              "localhost,4003,,73519\n");
   }
   setCurrentSession(nullptr);
 }

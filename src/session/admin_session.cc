@@ -35,10 +35,6 @@ AdminSession::~AdminSession() = default;
 bool AdminSession::start() {
   scripts_->loadScripts(scriptPath_);
   events_->fireEvent(Event::kStart);
-  if (!settings_.serverIP) {
-    console_->line("ERROR: IP not set!");
-    return false;
-  }
   if (settings_.serverPort == 0) {
     console_->line("ERROR: Port not set!");
     return false;
@@ -55,7 +51,7 @@ bool AdminSession::start() {
 }
 
 bool AdminSession::connectSocket() {
-  std::optional<sockaddr_in> address = resolveIPv4(*settings_.serverIP, settings_.serverPort);
+  std::optional<sockaddr_in> address = resolveIPv4(settings_.serverIP, settings_.serverPort);
   if (!address) return false;
   socket_ = UdpSocket::connectTo(*address);
   if (!socket_) return false;
@@ -113,12 +109,10 @@ void AdminSession::receiveDatagram(const uint8_t* data, size_t length) {
 }
 
 void AdminSession::sendLogin() {
-  send(buildLogin(settings_.adminName.value_or(std::string()),
-                  settings_.adminPassword.value_or(std::string())));
-  console_->line("Connecting to " +
-                 std::string(untilNul(settings_.serverIP.value_or(std::string()))) + ":" +
+  send(buildLogin(settings_.adminName, settings_.adminPassword));
+  console_->line("Connecting to " + std::string(untilNul(settings_.serverIP)) + ":" +
                  std::to_string(settings_.serverPort) + " as " +
-                 std::string(untilNul(settings_.adminName.value_or(std::string()))) + "...");
+                 std::string(untilNul(settings_.adminName)) + "...");
   connected_ = true;
   deadline_ = clock_.nowMs() + kSilenceMs;
 }

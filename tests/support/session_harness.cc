@@ -15,7 +15,7 @@ SessionHarness::SessionHarness(const std::optional<std::string>& script,
   }
 
   SessionSettings settings;
-  settings.serverIP = std::string("127.0.0.1");
+  settings.serverIP = "127.0.0.1";
   settings.serverPort = port_;
   settings.adminName = adminName;
   settings.adminPassword = adminPassword;
