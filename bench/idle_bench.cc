@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "live_client.h"
+#include "platform/udp_socket.h"
 #include "support/proc_stats.h"
 
 namespace gsadmin::bench {
@@ -25,16 +26,15 @@ pid_t startBarePollLoop() {
   pid_t pid = fork();
   if (pid != 0) return pid;
   prctl(PR_SET_PDEATHSIG, SIGKILL);
-  int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+  std::unique_ptr<UdpSocket> socket = UdpSocket::bindTo(address);
+  if (!socket) _exit(1);
   uint8_t buffer[4097];
   for (;;) {
-    pollfd entry{fd, POLLIN, 0};
-    ::poll(&entry, 1, 10);
-    ::recv(fd, buffer, sizeof(buffer), MSG_DONTWAIT);
+    socket->waitReadable(10);
+    socket->receive(buffer, sizeof(buffer));
   }
 }
 

@@ -9,7 +9,7 @@
 
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
-#include "support/server_messages.h"
+#include "sim/server_messages.h"
 
 namespace gsadmin::bench {
 

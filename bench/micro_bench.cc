@@ -30,12 +30,9 @@ std::string withPositionHandler(const char* script) {
          "addEventHandler('onPlayerPositionChange', 'onPosition')\n";
 }
 
-// An in-process session connected (game 2, mode 1) with player 1 known.
-// The harness captures standard output, so what the benchmark library has
-// buffered is written out first.
+// An in-process session connected (game 2, mode 1) with player 1 known; its
+// console lines are kept in memory.
 std::unique_ptr<testing::SessionHarness> connectedSession(const std::string& script) {
-  std::cout.flush();
-  std::fflush(stdout);
   auto harness = std::make_unique<testing::SessionHarness>(script, "Admin", "pw");
   harness->connect(testing::ServerRecord(), {{1, "Bob", 0, true}});
   harness->deliver(testing::playerDetails(1, "details"));
@@ -63,13 +60,13 @@ void BM_FireEventLuaHandler(benchmark::State& state) {
   std::unique_ptr<testing::SessionHarness> harness =
       connectedSession(withPositionHandler(kManyHandlersScript));
   EventManager& events = harness->session().events();
-  for (auto _ : state) events.fireEvent("onPlayerPositionChange", 1);
+  for (auto _ : state) events.fireEvent(Event::kPlayerPositionChange, 1);
 }
 
 void BM_FireEventNoMatchingHandler(benchmark::State& state) {
   std::unique_ptr<testing::SessionHarness> harness = connectedSession(kManyHandlersScript);
   EventManager& events = harness->session().events();
-  for (auto _ : state) events.fireEvent("onPlayerPositionChange", 1);
+  for (auto _ : state) events.fireEvent(Event::kPlayerPositionChange, 1);
 }
 
 // Five repetitions each: on a shared machine single runs scatter widely, and

@@ -13,8 +13,8 @@
 
 #include "live_client.h"
 #include "platform/udp_socket.h"
+#include "sim/server_messages.h"
 #include "support/proc_stats.h"
-#include "support/server_messages.h"
 #include "support/session_harness.h"
 
 namespace gsadmin::bench {
@@ -64,10 +64,7 @@ class RawReceiver {
     socket_ = UdpSocket::connectTo(server);
     if (!socket_) return;
     socket_->setReceiveBufferSize(kQueueBytes);
-    sockaddr_in client{};
-    socklen_t size = sizeof(client);
-    getsockname(socket_->descriptor(), reinterpret_cast<sockaddr*>(&client), &size);
-    peer_.setClient(client);
+    peer_.setClient(socket_->localAddress());
   }
 
   bool ready() const { return socket_ != nullptr; }
@@ -80,7 +77,7 @@ class RawReceiver {
     uint8_t buffer[4097];
     Clock::time_point start = Clock::now();
     size_t received = 0;
-    while (::recv(socket_->descriptor(), buffer, sizeof(buffer), MSG_DONTWAIT | MSG_TRUNC) >= 0) {
+    while (socket_->receive(buffer, sizeof(buffer)).kind == ReceiveResult::Kind::kDatagram) {
       ++received;
     }
     Clock::time_point end = Clock::now();
@@ -130,7 +127,8 @@ DrainRates measureDrainRates(int rounds, int batchSize) {
   std::vector<Datagram> batch = positionBatch(batchSize);
   DrainRates result;
   RawReceiver raw;
-  testing::SessionHarness harness(std::string(kSwitchedHandlerScript), "Admin", "pw");
+  testing::SessionHarness harness(std::string(kSwitchedHandlerScript), "Admin", "pw",
+                                  testing::Transport::kLoopback);
   if (!raw.ready() || !harness.started()) return result;
   harness.connect(testing::ServerRecord(), {{kPlayer, "Bob", 0, true}});
   harness.deliver(testing::playerDetails(kPlayer, "details"));

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "session/admin_session.h"
+#include "context/session_settings.h"
 
 namespace gsadmin {
 

@@ -7,10 +7,10 @@
 
 #include "app/command_line.h"
 #include "app/options.h"
+#include "context/current_session.h"
 #include "platform/clock.h"
 #include "script/lua_limits.h"
 #include "session/admin_session.h"
-#include "session/current_session.h"
 
 namespace {
 

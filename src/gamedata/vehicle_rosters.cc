@@ -261,22 +261,4 @@ const Roster* rosterFor(uint16_t gameCode, uint16_t gameMode) {
   return nullptr;
 }
 
-void buildVehicleRoster(const ServerInfo& info, VehicleManager* vehicles) {
-  if (vehicles == nullptr) return;
-  vehicles->clear();
-  vehicles->add(0, std::string("Foot"));
-  const Roster* roster = rosterFor(info.gameCode, info.gameMode);
-  if (roster == nullptr) return;
-  int32_t id = 1;
-  for (const RosterEntry& entry : roster->vehicles) {
-    Vehicle* vehicle = vehicles->add(id++, std::string(entry.name));
-    if (roster->hasSpawnpoints) {
-      vehicle->spawnpoint = Position{entry.x, entry.y, entry.z};
-      // Until its first driver update, a vehicle is taken to stand where it
-      // spawns.
-      vehicle->position = vehicle->spawnpoint;
-    }
-  }
-}
-
 }  // namespace gsadmin

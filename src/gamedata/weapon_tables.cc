@@ -71,12 +71,4 @@ std::span<const WeaponEntry> weaponTableFor(uint16_t gameCode) {
   }
 }
 
-void buildWeaponTable(const ServerInfo& info, WeaponManager* weapons) {
-  if (weapons == nullptr) return;
-  weapons->clear();
-  for (const WeaponEntry& entry : weaponTableFor(info.gameCode)) {
-    weapons->add(entry.id, std::string(entry.name));
-  }
-}
-
 }  // namespace gsadmin

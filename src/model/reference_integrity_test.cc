@@ -1,15 +1,16 @@
 // A player's vehicle and a vehicle's driver and passengers are plain
 // pointers into the other registry; these tests check that destroying a
-// record through either manager never leaves one of them dangling.
+// record through either manager of a World never leaves one dangling.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "gamedata/vehicle_rosters.h"
+#include "model/game_tables.h"
 #include "model/player_manager.h"
 #include "model/server_info.h"
 #include "model/vehicle_manager.h"
+#include "model/world.h"
 
 namespace gsadmin {
 namespace {
@@ -45,9 +46,8 @@ void expectNoDanglingPointers(const PlayerManager& players, const VehicleManager
 class ReferenceIntegrityTest : public ::testing::Test {
  protected:
   ReferenceIntegrityTest() {
-    linkRegistries(players_, vehicles_);
-    car_ = vehicles_.add(1, "Taxi");
-    van_ = vehicles_.add(2, "Rumpo");
+    car_ = &vehicles_.add(1, "Taxi");
+    van_ = &vehicles_.add(2, "Rumpo");
     alice_ = &players_.add(1, "alice");
     bob_ = &players_.add(2, "bob");
 
@@ -61,8 +61,9 @@ class ReferenceIntegrityTest : public ::testing::Test {
     bob_->vehicle = car_;
   }
 
-  PlayerManager players_;
-  VehicleManager vehicles_;
+  World world_;
+  PlayerManager& players_ = world_.players();
+  VehicleManager& vehicles_ = world_.vehicles();
   Vehicle* car_ = nullptr;
   Vehicle* van_ = nullptr;
   Player* alice_ = nullptr;
@@ -92,7 +93,7 @@ TEST_F(ReferenceIntegrityTest, ReplacedPlayerLeavesEveryVehicle) {
 
 TEST_F(ReferenceIntegrityTest, ReplacedVehicleIsForgottenByItsPlayers) {
   van_->driver = bob_;
-  Vehicle* newCar = vehicles_.add(1, "Cheetah");
+  Vehicle* newCar = &vehicles_.add(1, "Cheetah");
   EXPECT_EQ(alice_->vehicle, nullptr);
   EXPECT_EQ(bob_->vehicle, nullptr);
   EXPECT_EQ(newCar->driver, nullptr);
@@ -121,7 +122,7 @@ TEST_F(ReferenceIntegrityTest, RosterRebuildIsForgottenByEveryPlayer) {
   ServerInfo info;
   info.gameCode = 2;
   info.gameMode = 1;
-  buildVehicleRoster(info, &vehicles_);
+  buildVehicleRoster(info, vehicles_);
   EXPECT_EQ(alice_->vehicle, nullptr);
   EXPECT_EQ(bob_->vehicle, nullptr);
   expectNoDanglingPointers(players_, vehicles_);
@@ -133,7 +134,7 @@ TEST_F(ReferenceIntegrityTest, RosterRebuildIsForgottenByEveryPlayer) {
   alice_->vehicle = barracks;
   barracks->addPassenger(bob_);
   bob_->vehicle = barracks;
-  buildVehicleRoster(info, &vehicles_);
+  buildVehicleRoster(info, vehicles_);
   EXPECT_EQ(alice_->vehicle, nullptr);
   EXPECT_EQ(bob_->vehicle, nullptr);
   expectNoDanglingPointers(players_, vehicles_);

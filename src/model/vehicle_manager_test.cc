@@ -15,7 +15,7 @@ std::vector<int32_t> idsOf(const VehicleManager& vehicles) {
 
 TEST(VehicleManagerTest, AddCreatesFreshRecord) {
   VehicleManager vehicles;
-  Vehicle* v = vehicles.add(3, "Taxi");
+  Vehicle* v = &vehicles.add(3, "Taxi");
   ASSERT_NE(v, nullptr);
   EXPECT_EQ(v->id, 3);
   EXPECT_EQ(v->name, "Taxi");
@@ -40,7 +40,7 @@ TEST(VehicleManagerTest, NameGivenAsNoneStaysAbsent) {
 TEST(VehicleManagerTest, AddSameIdReplacesMovesLastAndResets) {
   VehicleManager vehicles;
   Player rider(9, "rider");
-  Vehicle* old = vehicles.add(1, "Taxi");
+  Vehicle* old = &vehicles.add(1, "Taxi");
   vehicles.add(2, "Dodo");
   old->driver = &rider;
   old->addPassenger(&rider);
@@ -48,7 +48,7 @@ TEST(VehicleManagerTest, AddSameIdReplacesMovesLastAndResets) {
   old->position = {1.0f, 2.0f, 3.0f};
   old->spawnpoint = {4.0f, 5.0f, 6.0f};
 
-  Vehicle* fresh = vehicles.add(1, "Cheetah");
+  Vehicle* fresh = &vehicles.add(1, "Cheetah");
   EXPECT_EQ(vehicles.size(), 2u);
   EXPECT_EQ(idsOf(vehicles), (std::vector<int32_t>{2, 1}));
   EXPECT_EQ(vehicles.find(1), fresh);
@@ -64,8 +64,8 @@ TEST(VehicleManagerTest, FindComparesLowEightBitsOfKey) {
   VehicleManager vehicles;
   EXPECT_EQ(vehicles.find(0), nullptr);
 
-  Vehicle* five = vehicles.add(5, "five");
-  Vehicle* top = vehicles.add(255, "top");
+  Vehicle* five = &vehicles.add(5, "five");
+  Vehicle* top = &vehicles.add(255, "top");
   EXPECT_EQ(vehicles.find(261), five);
   EXPECT_EQ(vehicles.find(-1), top);
   EXPECT_EQ(vehicles.find(-251), five);
@@ -83,7 +83,7 @@ TEST(VehicleManagerTest, FindComparesLowEightBitsOfKey) {
 TEST(VehicleManagerTest, AddReplacesWhatFindReturns) {
   VehicleManager vehicles;
   vehicles.add(5, "five");
-  Vehicle* high = vehicles.add(261, "high");  // key 261 finds id 5
+  Vehicle* high = &vehicles.add(261, "high");  // key 261 finds id 5
   EXPECT_EQ(vehicles.size(), 1u);
   EXPECT_EQ(high->id, 261);
   EXPECT_EQ(vehicles.find(5), nullptr);

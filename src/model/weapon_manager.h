@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "model/registry.h"
 #include "model/weapon.h"
 
 namespace gsadmin {
@@ -26,12 +27,12 @@ class WeaponManager {
   // The first weapon with this id; a key outside 0 to 255 finds nothing.
   const Weapon* find(int32_t key) const;
 
-  void clear() { weapons_.clear(); }
-  size_t size() const { return weapons_.size(); }
-  const std::vector<std::unique_ptr<Weapon>>& all() const { return weapons_; }
+  void clear() { records_.clear(); }
+  size_t size() const { return records_.size(); }
+  const std::vector<std::unique_ptr<Weapon>>& all() const { return records_.all(); }
 
  private:
-  std::vector<std::unique_ptr<Weapon>> weapons_;
+  Registry<Weapon> records_;
 };
 
 }  // namespace gsadmin

@@ -23,19 +23,6 @@ class SystemClock : public Clock {
   void sleepMs(uint32_t milliseconds) override;
 };
 
-// A clock that moves only when told to; sleeping advances it at once.
-class ManualClock : public Clock {
- public:
-  explicit ManualClock(uint64_t startMs = 1000) : now_(startMs) {}
-  uint64_t nowMs() override { return now_; }
-  void sleepMs(uint32_t milliseconds) override { now_ += milliseconds; }
-  void advance(uint64_t milliseconds) { now_ += milliseconds; }
-  void set(uint64_t ms) { now_ = ms; }
-
- private:
-  uint64_t now_;
-};
-
 }  // namespace gsadmin
 
 #endif  // GSADMIN_PLATFORM_CLOCK_H_

@@ -1,10 +1,12 @@
 #include "platform/udp_socket.h"
 
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
+
+#include "platform/poller.h"
 
 namespace gsadmin {
 
@@ -18,17 +20,28 @@ std::unique_ptr<UdpSocket> UdpSocket::connectTo(const sockaddr_in& peer) {
   return socket;
 }
 
+std::unique_ptr<UdpSocket> UdpSocket::bindTo(const sockaddr_in& local, std::string* error) {
+  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) {
+    if (error) *error = std::string("cannot create a UDP socket: ") + std::strerror(errno);
+    return nullptr;
+  }
+  auto socket = std::make_unique<UdpSocket>(fd);
+  if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
+    if (error) *error = std::strerror(errno);
+    return nullptr;
+  }
+  return socket;
+}
+
 UdpSocket::~UdpSocket() {
   ::close(fd_);
 }
 
 bool UdpSocket::waitReadable(int timeoutMs) {
-  pollfd entry{fd_, POLLIN, 0};
-  int ready;
-  do {
-    ready = ::poll(&entry, 1, timeoutMs);
-  } while (ready < 0 && errno == EINTR);
-  return ready > 0 && (entry.revents & (POLLIN | POLLERR)) != 0;
+  Poller poller;
+  size_t index = poller.watch(fd_);
+  return poller.wait(timeoutMs) > 0 && poller.readable(index);
 }
 
 ReceiveResult UdpSocket::receive(uint8_t* buffer, size_t capacity) {
@@ -41,6 +54,31 @@ ReceiveResult UdpSocket::receive(uint8_t* buffer, size_t capacity) {
   if (n >= 0) return {ReceiveResult::Kind::kDatagram, static_cast<size_t>(n)};
   if (errno == EAGAIN || errno == EWOULDBLOCK) return {};
   return {ReceiveResult::Kind::kError, 0};
+}
+
+ReceiveResult UdpSocket::receiveFrom(uint8_t* buffer, size_t capacity, sockaddr_in* from) {
+  ssize_t n;
+  do {
+    socklen_t size = sizeof(*from);
+    n = ::recvfrom(fd_, buffer, capacity, MSG_DONTWAIT | MSG_TRUNC,
+                   reinterpret_cast<sockaddr*>(from), &size);
+  } while (n < 0 && errno == EINTR);
+  if (n >= 0) return {ReceiveResult::Kind::kDatagram, static_cast<size_t>(n)};
+  if (errno == EAGAIN || errno == EWOULDBLOCK) return {};
+  return {ReceiveResult::Kind::kError, 0};
+}
+
+bool UdpSocket::sendTo(const sockaddr_in& to, const uint8_t* data, size_t length) {
+  ssize_t n =
+      ::sendto(fd_, data, length, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(&to), sizeof(to));
+  return n == static_cast<ssize_t>(length);
+}
+
+sockaddr_in UdpSocket::localAddress() const {
+  sockaddr_in local{};
+  socklen_t size = sizeof(local);
+  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&local), &size);
+  return local;
 }
 
 void UdpSocket::send(const uint8_t* data, size_t length) {

@@ -6,6 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
+
+#include "platform/datagram_sink.h"
 
 namespace gsadmin {
 
@@ -22,16 +25,20 @@ struct ReceiveResult {
   size_t length = 0;
 };
 
-// One UDP socket connected to a single peer. Owns its descriptor and closes
-// it on destruction.
-class UdpSocket {
+// One IPv4 UDP socket: connected to a single peer (the client), or bound to
+// a local address and talking to many (the simulator, test peers). Owns its
+// descriptor and closes it on destruction.
+class UdpSocket : public DatagramSink {
  public:
   // Creates a datagram socket and connects it to `peer`. Null on failure.
   static std::unique_ptr<UdpSocket> connectTo(const sockaddr_in& peer);
+  // Creates a datagram socket bound to `local` (port 0: any free port).
+  // Null on failure, with the system's reason in *error when it is given.
+  static std::unique_ptr<UdpSocket> bindTo(const sockaddr_in& local, std::string* error = nullptr);
 
   // Takes ownership of an open datagram socket descriptor.
   explicit UdpSocket(int fd) : fd_(fd) {}
-  ~UdpSocket();
+  ~UdpSocket() override;
   UdpSocket(const UdpSocket&) = delete;
   UdpSocket& operator=(const UdpSocket&) = delete;
 
@@ -41,13 +48,22 @@ class UdpSocket {
   // Takes one waiting datagram into buffer[0, capacity) without blocking.
   ReceiveResult receive(uint8_t* buffer, size_t capacity);
 
+  // receive() on an unconnected socket: also reports the sender in *from.
+  ReceiveResult receiveFrom(uint8_t* buffer, size_t capacity, sockaddr_in* from);
+
   // Sends one datagram. The result is deliberately not reported: a lost
   // datagram is recovered by the session's deadline, never by a retry.
-  void send(const uint8_t* data, size_t length);
+  void send(const uint8_t* data, size_t length) override;
+  // Sends one datagram to `to`; true when the whole datagram was queued.
+  bool sendTo(const sockaddr_in& to, const uint8_t* data, size_t length);
 
   // Asks the kernel for a receive queue of `bytes` so that bursts are not
   // dropped; silently keeps the default where the system refuses.
   void setReceiveBufferSize(int bytes);
+
+  // The address the socket is bound to (after connect: the local end).
+  sockaddr_in localAddress() const;
+  uint16_t localPort() const { return ntohs(localAddress().sin_port); }
 
   int descriptor() const { return fd_; }
 

@@ -1,16 +1,16 @@
 #include "protocol/chat_messages.h"
 
-#include <cstdio>
 #include <string_view>
 
-#include "protocol/printable.h"
-#include "session/admin_session.h"
+#include "console/printable.h"
+#include "context/session_context.h"
+#include "protocol/wire.h"
 
 namespace gsadmin {
 namespace {
 
-constexpr uint8_t kAdminStatus = 3;
-constexpr size_t kTextOffset = 2;
+using wire::kAdminStatus;
+constexpr size_t kTextOffset = wire::kChatTextOffset;
 // A confirmation needs more than its prefix and a little text.
 constexpr size_t kShortestConfirmation = 11;
 
@@ -29,28 +29,27 @@ PrivateMessage splitPrivateMessage(std::string_view text) {
   return {text.substr(start, end - start), text.substr(end + 1)};
 }
 
-void handleAdminLine(AdminSession& session, const BodyReader& body) {
+void handleAdminLine(SessionContext& session, const BodyReader& body) {
   if (body.length() >= kShortestConfirmation && body.hasPrefixAt(kTextOffset, "/msgr ")) {
     std::string text = body.textAt(kTextOffset + 6);
-    std::printf("PM SENT: %s\n", printable(text).c_str());
-    session.events().fireEvent("onAdminMessage", std::string_view(text));
+    session.console().line("PM SENT: " + printable(text));
+    session.events().fireEvent(Event::kAdminMessage, std::string_view(text));
     return;
   }
   std::string text = body.textAt(kTextOffset);
-  std::printf("ADMIN: %s\n", printable(text).c_str());
-  session.events().fireEvent("onAdminChat", std::string_view(text));
+  session.console().line("ADMIN: " + printable(text));
+  session.events().fireEvent(Event::kAdminChat, std::string_view(text));
 }
 
 }  // namespace
 
-void handleChat(AdminSession& session, const BodyReader& body) {
+void handleChat(SessionContext& session, const BodyReader& body) {
   uint8_t status = body.byteAt(1);
   if (status == kAdminStatus) {
     handleAdminLine(session, body);
     return;
   }
-  PlayerManager* players = session.players();
-  Player* sender = players ? players->find(body.byteAt(0)) : nullptr;
+  Player* sender = session.players().find(body.byteAt(0));
   if (sender == nullptr) return;
   sender->status = status;
   uint8_t senderId = sender->id;
@@ -61,15 +60,15 @@ void handleChat(AdminSession& session, const BodyReader& body) {
     PrivateMessage parts = splitPrivateMessage(rest);
     // Without a recipient word the line is ordinary chat.
     if (!parts.recipient.empty()) {
-      std::printf("%s to %s: %s\n", senderName.c_str(), printable(parts.recipient).c_str(),
-                  printable(parts.message).c_str());
-      session.events().fireEvent("onPlayerMessage", senderId, std::string_view(rest));
+      session.console().line(senderName + " to " + printable(parts.recipient) + ": " +
+                             printable(parts.message));
+      session.events().fireEvent(Event::kPlayerMessage, senderId, std::string_view(rest));
       return;
     }
   }
   std::string text = body.textAt(kTextOffset);
-  std::printf("%s: %s\n", senderName.c_str(), printable(text).c_str());
-  session.events().fireEvent("onPlayerChat", senderId, std::string_view(text));
+  session.console().line(senderName + ": " + printable(text));
+  session.events().fireEvent(Event::kPlayerChat, senderId, std::string_view(text));
 }
 
 }  // namespace gsadmin

@@ -5,10 +5,10 @@
 
 namespace gsadmin {
 
-class AdminSession;
+class SessionContext;
 
 // Inbound id 3: chat, private messages and the admin channel.
-void handleChat(AdminSession& session, const BodyReader& body);
+void handleChat(SessionContext& session, const BodyReader& body);
 
 }  // namespace gsadmin
 

@@ -1,31 +1,24 @@
 #include "protocol/connection_messages.h"
 
-#include <cstdio>
-
-#include "gamedata/vehicle_rosters.h"
-#include "gamedata/weapon_tables.h"
+#include "console/console.h"
+#include "console/printable.h"
+#include "context/session_context.h"
+#include "model/game_tables.h"
 #include "protocol/outbound.h"
-#include "protocol/printable.h"
-#include "session/admin_session.h"
+#include "protocol/wire.h"
 
 namespace gsadmin {
 namespace {
 
-// Layout of the connection-accepted body.
-constexpr size_t kGameCodeOffset = 0;
-constexpr size_t kGameModeOffset = 1;
-constexpr size_t kMaxPlayersOffset = 4;
-constexpr size_t kNameOffset = 20;
-constexpr size_t kNameLimit = 49;  // of a 50-byte area
-constexpr size_t kMotdOffset = 70;
-constexpr size_t kMotdLimit = 254;  // of a 255-byte area
-constexpr size_t kPlayerListOffset = 325;
-constexpr size_t kPlayerNameLimit = 15;
-constexpr uint8_t kEntryTerminator = 0x07;
+using namespace wire;
+
+// The texts keep their last area byte for a NUL.
+constexpr size_t kNameLimit = kAcceptedNameArea - 1;
+constexpr size_t kMotdLimit = kAcceptedMotdArea - 1;
 
 // Reads the player entries back to back from the end of the fixed part.
-void registerListedPlayers(AdminSession& session, const BodyReader& body, uint16_t gameCode) {
-  size_t entry = kPlayerListOffset;
+void registerListedPlayers(SessionContext& session, const BodyReader& body, uint16_t gameCode) {
+  size_t entry = kAcceptedFixedBody;
   while (entry < body.length()) {
     uint8_t id = body.byteAt(entry);
     uint32_t entryValue = gameCode == 1 ? body.u32At(entry + 3) : 0;
@@ -36,10 +29,11 @@ void registerListedPlayers(AdminSession& session, const BodyReader& body, uint16
 
     std::string name;
     if (nameStart < nameEnd) {
-      name = BodyReader(body.data() + nameStart, nameEnd - nameStart).textAt(0, kPlayerNameLimit);
+      name =
+          BodyReader(body.data() + nameStart, nameEnd - nameStart).textAt(0, kEntryPlayerNameLimit);
     }
     if (name.empty()) continue;
-    Player& player = session.players()->add(id, name);
+    Player& player = session.players().add(id, name);
     player.entryValue = entryValue;
     sendPlayerDetailsRequest(session, id);
   }
@@ -48,21 +42,21 @@ void registerListedPlayers(AdminSession& session, const BodyReader& body, uint16
 const char* disconnectLine(uint8_t reason) {
   switch (reason) {
     case 0:
-      return "Disconnected: Nick already in use.\n";
+      return "Disconnected: Nick already in use.";
     case 1:
-      return "Disconnected: You are banned.\n";
+      return "Disconnected: You are banned.";
     case 2:
-      return "Disconnected: Connection timed out.\n";
+      return "Disconnected: Connection timed out.";
     case 4:
-      return "Disconnected: Incorrect password.\n";
+      return "Disconnected: Incorrect password.";
     case 5:
-      return "Disconnected: Server is being shut down.\n";
+      return "Disconnected: Server is being shut down.";
     case 6:
-      return "Disconnected: Incompatible version.\n";
+      return "Disconnected: Incompatible version.";
     case 10:
-      return "Disconnected: Bad nickname.\n";
+      return "Disconnected: Bad nickname.";
     case 11:
-      return "Disconnected: Razid+ is disabled on the server.\n";
+      return "Disconnected: Razid+ is disabled on the server.";
     default:
       return nullptr;
   }
@@ -70,29 +64,30 @@ const char* disconnectLine(uint8_t reason) {
 
 }  // namespace
 
-void handleConnectionAccepted(AdminSession& session, const BodyReader& body) {
+void handleConnectionAccepted(SessionContext& session, const BodyReader& body) {
   session.setConnected(true);
-  ServerInfo& info = *session.serverInfo();
-  info.gameCode = body.byteAt(kGameCodeOffset);
-  info.gameMode = body.byteAt(kGameModeOffset);
-  info.maxPlayers = body.byteAt(kMaxPlayersOffset);
-  info.setName(body.textAt(kNameOffset, kNameLimit));
-  info.setMotd(body.textAt(kMotdOffset, kMotdLimit));
+  ServerInfo& info = session.serverInfo();
+  info.gameCode = body.byteAt(kAcceptedGameCodeOffset);
+  info.gameMode = body.byteAt(kAcceptedGameModeOffset);
+  info.maxPlayers = body.byteAt(kAcceptedMaxPlayersOffset);
+  info.setName(body.textAt(kAcceptedNameOffset, kNameLimit));
+  info.setMotd(body.textAt(kAcceptedMotdOffset, kMotdLimit));
 
   buildWeaponTable(info, session.weapons());
   buildVehicleRoster(info, session.vehicles());
   registerListedPlayers(session, body, info.gameCode);
 
-  std::printf("Successfully connected! '%s' (Players: %d/%d)\n",
-              printable(info.name.value_or(std::string())).c_str(),
-              static_cast<int>(session.players()->count()), static_cast<int>(info.maxPlayers));
-  session.events().fireEvent("onConnect");
+  session.console().line("Successfully connected! '" +
+                         printable(info.name.value_or(std::string())) +
+                         "' (Players: " + std::to_string(session.players().count()) + "/" +
+                         std::to_string(static_cast<int>(info.maxPlayers)) + ")");
+  session.events().fireEvent(Event::kConnect);
 }
 
-void handleDisconnect(AdminSession& session, const BodyReader& body) {
+void handleDisconnect(SessionContext& session, const BodyReader& body) {
   uint8_t reason = body.byteAt(0);
-  if (const char* line = disconnectLine(reason)) std::fputs(line, stdout);
-  session.events().fireEvent("onDisconnect", reason);  // handlers see the old state
+  if (const char* line = disconnectLine(reason)) session.console().line(line);
+  session.events().fireEvent(Event::kDisconnect, reason);  // handlers see the old state
   session.setConnected(false);
 }
 

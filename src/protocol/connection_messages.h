@@ -5,12 +5,12 @@
 
 namespace gsadmin {
 
-class AdminSession;
+class SessionContext;
 
 // Inbound id 1: the server accepted the login.
-void handleConnectionAccepted(AdminSession& session, const BodyReader& body);
+void handleConnectionAccepted(SessionContext& session, const BodyReader& body);
 // Inbound id 6: the server refused the login or ended the connection.
-void handleDisconnect(AdminSession& session, const BodyReader& body);
+void handleDisconnect(SessionContext& session, const BodyReader& body);
 
 }  // namespace gsadmin
 

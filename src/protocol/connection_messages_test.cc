@@ -18,7 +18,7 @@ struct Connected {
     harness.deliver(datagram);
     return harness.output();
   }
-  PlayerManager& players() { return *harness.session().players(); }
+  PlayerManager& players() { return harness.session().players(); }
   SessionHarness harness;
 };
 
@@ -30,13 +30,13 @@ TEST(ConnectionAcceptedTest, FillsTheRecordRegistersPlayersAndFiresOnConnect) {
   record.maxPlayers = 16;
   EXPECT_EQ(c.accept(connectionAccepted(record, {{5, "Bob"}, {9, "Cy"}})),
             "Successfully connected! 'My Server' (Players: 2/16)\nonConnect\n");
-  const ServerInfo& info = *c.harness.session().serverInfo();
+  const ServerInfo& info = c.harness.session().serverInfo();
   EXPECT_EQ(info.name, "My Server");
   EXPECT_EQ(info.motd, "Be nice");
   EXPECT_EQ(info.gameCode, 2);
   EXPECT_EQ(info.gameMode, 1);
-  EXPECT_EQ(c.harness.session().vehicles()->size(), 81u);
-  EXPECT_EQ(c.harness.session().weapons()->size(), 39u);
+  EXPECT_EQ(c.harness.session().vehicles().size(), 81u);
+  EXPECT_EQ(c.harness.session().weapons().size(), 39u);
   ASSERT_NE(c.players().find(5), nullptr);
   EXPECT_EQ(c.players().find(5)->name, "Bob");
   EXPECT_EQ(c.players().find(5)->entryValue, 0u);
@@ -54,8 +54,8 @@ TEST(ConnectionAcceptedTest, GameCodeOneEntriesCarryAValue) {
   ASSERT_NE(c.players().find(5), nullptr);
   EXPECT_EQ(c.players().find(5)->name, "Bob");
   EXPECT_EQ(c.players().find(5)->entryValue, 0x11223344u);
-  EXPECT_EQ(c.harness.session().weapons()->size(), 17u);
-  EXPECT_EQ(c.harness.session().vehicles()->size(), 49u);
+  EXPECT_EQ(c.harness.session().weapons().size(), 17u);
+  EXPECT_EQ(c.harness.session().vehicles().size(), 49u);
 }
 
 TEST(ConnectionAcceptedTest, EntryBytesOneAndTwoAreNotRead) {
@@ -121,19 +121,19 @@ TEST(ConnectionAcceptedTest, ShortBodiesGiveZerosAndEmptyTexts) {
 
   Datagram upToMotd(full.begin(), full.begin() + 1 + 70);  // name complete, no MOTD
   c.accept(upToMotd);
-  EXPECT_EQ(c.harness.session().serverInfo()->name, "Test Server");
-  EXPECT_EQ(c.harness.session().serverInfo()->motd, "");
+  EXPECT_EQ(c.harness.session().serverInfo().name, "Test Server");
+  EXPECT_EQ(c.harness.session().serverInfo().motd, "");
 
   Datagram numbersOnly(full.begin(), full.begin() + 1 + 20);  // no name area
   EXPECT_EQ(c.accept(numbersOnly), "Successfully connected! '' (Players: 0/32)\nonConnect\n");
-  EXPECT_EQ(c.harness.session().serverInfo()->gameCode, 2);
+  EXPECT_EQ(c.harness.session().serverInfo().gameCode, 2);
 
   EXPECT_EQ(c.accept(Datagram{1}), "Successfully connected! '' (Players: 0/0)\nonConnect\n");
-  const ServerInfo& info = *c.harness.session().serverInfo();
+  const ServerInfo& info = c.harness.session().serverInfo();
   EXPECT_EQ(info.name, "");  // present but empty, no longer absent
   EXPECT_EQ(info.gameCode, 0);
-  EXPECT_EQ(c.harness.session().vehicles()->size(), 1u);  // "Foot" alone
-  EXPECT_EQ(c.harness.session().weapons()->size(), 0u);
+  EXPECT_EQ(c.harness.session().vehicles().size(), 1u);  // "Foot" alone
+  EXPECT_EQ(c.harness.session().weapons().size(), 0u);
 }
 
 TEST(ConnectionAcceptedTest, UnterminatedTextsAreCutToTheirAreas) {
@@ -147,8 +147,8 @@ TEST(ConnectionAcceptedTest, UnterminatedTextsAreCutToTheirAreas) {
   datagram.push_back(0x07);
   for (int byte : {9, 0, 0, int('Z'), 0x07}) datagram.push_back(byte);
   c.accept(datagram);
-  EXPECT_EQ(c.harness.session().serverInfo()->name, std::string(49, 'N'));
-  EXPECT_EQ(c.harness.session().serverInfo()->motd, std::string(254, 'M'));
+  EXPECT_EQ(c.harness.session().serverInfo().name, std::string(49, 'N'));
+  EXPECT_EQ(c.harness.session().serverInfo().motd, std::string(254, 'M'));
   ASSERT_NE(c.players().find(8), nullptr);
   EXPECT_EQ(c.players().find(8)->name, std::string(15, 'p'));
   // The long name's bytes were stepped over: the next entry is read whole.
@@ -164,8 +164,8 @@ TEST(ConnectionAcceptedTest, HighBytesStayUnsigned) {
   record.maxPlayers = 255;
   EXPECT_EQ(c.accept(connectionAccepted(record, {})),
             "Successfully connected! 'Test Server' (Players: 0/255)\nonConnect\n");
-  EXPECT_EQ(c.harness.session().serverInfo()->gameCode, 200);
-  EXPECT_EQ(c.harness.session().serverInfo()->gameMode, 129);
+  EXPECT_EQ(c.harness.session().serverInfo().gameCode, 200);
+  EXPECT_EQ(c.harness.session().serverInfo().gameMode, 129);
 }
 
 TEST(ConnectionAcceptedTest, SecondAcceptanceKeepsEarlierPlayersAndRebuildsTables) {
@@ -183,8 +183,8 @@ TEST(ConnectionAcceptedTest, SecondAcceptanceKeepsEarlierPlayersAndRebuildsTable
   EXPECT_EQ(c.players().find(1)->name, "New");
   EXPECT_EQ(c.players().find(2)->name, "Stays");
   EXPECT_EQ(c.players().find(2)->vehicle, nullptr);
-  EXPECT_EQ(c.harness.session().vehicles()->find(5)->health, 100.0f);
-  EXPECT_EQ(c.harness.session().weapons()->size(), 17u);
+  EXPECT_EQ(c.harness.session().vehicles().find(5)->health, 100.0f);
+  EXPECT_EQ(c.harness.session().weapons().size(), 17u);
 }
 
 TEST(ConnectionAcceptedTest, ServerNameWithControlBytesIsPrintedSafely) {
@@ -193,7 +193,7 @@ TEST(ConnectionAcceptedTest, ServerNameWithControlBytesIsPrintedSafely) {
   record.name = "Evil\x1b[31m\x07";
   EXPECT_EQ(c.accept(connectionAccepted(record, {})),
             "Successfully connected! 'Evil?[31m?' (Players: 0/32)\nonConnect\n");
-  EXPECT_EQ(c.harness.session().serverInfo()->name, "Evil\x1b[31m\x07");
+  EXPECT_EQ(c.harness.session().serverInfo().name, "Evil\x1b[31m\x07");
 }
 
 TEST(DisconnectTest, EveryReasonLineAndTheEvent) {
@@ -258,8 +258,8 @@ TEST(DisconnectTest, ModelSurvivesADisconnect) {
   c.accept(connectionAccepted(ServerRecord(), {{1, "Ann"}}));
   c.accept(disconnectReason(5));
   EXPECT_NE(c.players().find(1), nullptr);
-  EXPECT_EQ(c.harness.session().vehicles()->size(), 81u);
-  EXPECT_EQ(c.harness.session().serverInfo()->name, "Test Server");
+  EXPECT_EQ(c.harness.session().vehicles().size(), 81u);
+  EXPECT_EQ(c.harness.session().serverInfo().name, "Test Server");
 }
 
 }  // namespace

@@ -1,15 +1,15 @@
 #include "protocol/death_messages.h"
 
-#include <cstdio>
-
-#include "protocol/printable.h"
-#include "session/admin_session.h"
+#include "console/console.h"
+#include "console/printable.h"
+#include "context/session_context.h"
+#include "protocol/wire.h"
 
 namespace gsadmin {
 namespace {
 
-constexpr uint8_t kKillerAdmin = 100;
-constexpr uint8_t kNoKiller = 255;
+using wire::kKillerAdmin;
+using wire::kNoKiller;
 constexpr uint8_t kDrownedWeapon = 43;
 
 void countUp(uint16_t& counter) {
@@ -18,41 +18,40 @@ void countUp(uint16_t& counter) {
 
 }  // namespace
 
-void handleDeath(AdminSession& session, const BodyReader& body) {
-  Player* victim = session.players()->find(body.byteAt(0));
+void handleDeath(SessionContext& session, const BodyReader& body) {
+  Player* victim = session.players().find(body.byteAt(0));
   if (victim == nullptr) return;
   uint8_t killerId = body.byteAt(1);
-  Player* killer = session.players()->find(killerId);
-  const Weapon* weapon = session.weapons()->find(body.byteAt(2));
+  Player* killer = session.players().find(killerId);
+  const Weapon* weapon = session.weapons().find(body.byteAt(2));
   std::string weaponName = weapon ? printable(weapon->name.value_or(std::string())) : "";
   std::string victimName = printable(victim->name);
 
   countUp(victim->deaths);
   // The admin marker wins even over a player who has id 100.
   if (killerId == kKillerAdmin) {
-    std::printf("%s killed by Admin\n", victimName.c_str());
+    session.console().line(victimName + " killed by Admin");
   } else if (killerId == kNoKiller || killer == nullptr) {
     if (weapon && weapon->id == kDrownedWeapon) {
-      std::printf("%s drowned\n", victimName.c_str());
+      session.console().line(victimName + " drowned");
     } else if (weapon) {
-      std::printf("%s died (%s)\n", victimName.c_str(), weaponName.c_str());
+      session.console().line(victimName + " died (" + weaponName + ")");
     } else {
-      std::printf("%s died\n", victimName.c_str());
+      session.console().line(victimName + " died");
     }
   } else if (killer == victim) {
     if (weapon) {
-      std::printf("%s killed himself (%s)\n", victimName.c_str(), weaponName.c_str());
+      session.console().line(victimName + " killed himself (" + weaponName + ")");
     } else {
-      std::printf("%s killed himself\n", victimName.c_str());
+      session.console().line(victimName + " killed himself");
     }
   } else {
     countUp(killer->kills);
     std::string killerName = printable(killer->name);
     if (weapon) {
-      std::printf("%s killed %s (%s)\n", killerName.c_str(), victimName.c_str(),
-                  weaponName.c_str());
+      session.console().line(killerName + " killed " + victimName + " (" + weaponName + ")");
     } else {
-      std::printf("%s killed %s\n", killerName.c_str(), victimName.c_str());
+      session.console().line(killerName + " killed " + victimName);
     }
   }
 }

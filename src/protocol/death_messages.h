@@ -5,10 +5,10 @@
 
 namespace gsadmin {
 
-class AdminSession;
+class SessionContext;
 
 // Inbound id 11: a death report.
-void handleDeath(AdminSession& session, const BodyReader& body);
+void handleDeath(SessionContext& session, const BodyReader& body);
 
 }  // namespace gsadmin
 

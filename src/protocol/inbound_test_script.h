@@ -39,8 +39,8 @@ class InboundFixture {
     harness.deliver(datagram);
     return harness.output();
   }
-  Player* player(uint8_t id) { return harness.session().players()->find(id); }
-  Vehicle* vehicle(int32_t id) { return harness.session().vehicles()->find(id); }
+  Player* player(uint8_t id) { return harness.session().players().find(id); }
+  Vehicle* vehicle(int32_t id) { return harness.session().vehicles().find(id); }
 
   SessionHarness harness;
 };

@@ -1,14 +1,16 @@
 #include "protocol/outbound.h"
 
-#include "session/admin_session.h"
+#include "context/session_context.h"
 
 namespace gsadmin {
 
+using namespace wire;
+
 std::vector<uint8_t> buildLogin(std::string_view adminName, std::string_view adminPassword) {
-  std::vector<uint8_t> datagram = {kLoginId, 0x30, 0x02};
+  std::vector<uint8_t> datagram = {kLoginId, kLoginVersion, kLoginMarker};
   datagram.reserve(5 + adminName.size() + adminPassword.size());
   datagram.insert(datagram.end(), adminName.begin(), adminName.end());
-  datagram.push_back(0x7C);
+  datagram.push_back(kLoginSeparator);
   datagram.insert(datagram.end(), adminPassword.begin(), adminPassword.end());
   datagram.push_back(0x00);
   return datagram;
@@ -24,7 +26,7 @@ std::vector<uint8_t> buildPlayerDetailsRequest(uint8_t playerId) {
 
 std::vector<uint8_t> buildChatFrame(std::string_view text) {
   if (text.size() > kMaxChatText) text = text.substr(0, kMaxChatText);
-  std::vector<uint8_t> datagram = {kChatFrameId, 0x03};
+  std::vector<uint8_t> datagram = {kChatFrameId, kChatFrameChannel};
   datagram.reserve(3 + text.size());
   datagram.insert(datagram.end(), text.begin(), text.end());
   datagram.push_back(0x00);
@@ -39,20 +41,8 @@ std::vector<uint8_t> buildBanRequest(uint8_t playerId) {
   return {kBanRequestId, playerId, 0x00};
 }
 
-void sendPlayerDetailsRequest(AdminSession& session, uint8_t playerId) {
+void sendPlayerDetailsRequest(SessionContext& session, uint8_t playerId) {
   session.send(buildPlayerDetailsRequest(playerId));
-}
-
-void sendChatFrame(AdminSession& session, std::string_view text) {
-  session.send(buildChatFrame(text));
-}
-
-void sendKickRequest(AdminSession& session, uint8_t playerId) {
-  session.send(buildKickRequest(playerId));
-}
-
-void sendBanRequest(AdminSession& session, uint8_t playerId) {
-  session.send(buildBanRequest(playerId));
 }
 
 }  // namespace gsadmin

@@ -6,23 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "protocol/wire.h"
+
 namespace gsadmin {
 
-class AdminSession;
+class SessionContext;
 
-// Every message the client sends, byte for byte. The builders are pure; the
-// send functions build and send at once on the session's socket, and do
-// nothing when it has none yet. No send result is ever looked at.
-
-constexpr uint8_t kLoginId = 0x0D;
-constexpr uint8_t kKeepAliveAnswerId = 0x35;
-constexpr uint8_t kPlayerDetailsRequestId = 0x1D;
-constexpr uint8_t kChatFrameId = 0x03;
-constexpr uint8_t kKickRequestId = 0x0E;
-constexpr uint8_t kBanRequestId = 0x0F;
-
-// Longest text a chat frame carries; longer texts are cut to this many bytes.
-constexpr size_t kMaxChatText = 511;
+// Every message the client sends, byte for byte. The builders are pure. No
+// send result is ever looked at.
 
 // 0x0D, '0', 0x02, name, '|', password, 0x00: 5 + name + password bytes.
 std::vector<uint8_t> buildLogin(std::string_view adminName, std::string_view adminPassword);
@@ -37,10 +28,8 @@ std::vector<uint8_t> buildKickRequest(uint8_t playerId);
 // 0x0F, id, 0x00.
 std::vector<uint8_t> buildBanRequest(uint8_t playerId);
 
-void sendPlayerDetailsRequest(AdminSession& session, uint8_t playerId);
-void sendChatFrame(AdminSession& session, std::string_view text);
-void sendKickRequest(AdminSession& session, uint8_t playerId);
-void sendBanRequest(AdminSession& session, uint8_t playerId);
+// Builds and sends a details request through the session's sink.
+void sendPlayerDetailsRequest(SessionContext& session, uint8_t playerId);
 
 }  // namespace gsadmin
 

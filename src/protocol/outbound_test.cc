@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "support/server_messages.h"
+#include "sim/server_messages.h"
 
 namespace gsadmin {
 namespace {

@@ -1,10 +1,9 @@
 #include "protocol/player_messages.h"
 
-#include <cstdio>
-
+#include "console/console.h"
+#include "console/printable.h"
+#include "context/session_context.h"
 #include "protocol/outbound.h"
-#include "protocol/printable.h"
-#include "session/admin_session.h"
 
 namespace gsadmin {
 namespace {
@@ -14,39 +13,39 @@ constexpr uint32_t kDetailsRequestDelayMs = 5;
 
 }  // namespace
 
-void handlePlayerJoined(AdminSession& session, const BodyReader& body) {
+void handlePlayerJoined(SessionContext& session, const BodyReader& body) {
   uint8_t id = body.byteAt(0);
-  Player& player = session.players()->add(id, body.textAt(1));
-  std::printf("%s has joined the game (ID: %u)\n", printable(player.name).c_str(),
-              static_cast<unsigned>(id));
+  Player& player = session.players().add(id, body.textAt(1));
+  session.console().line(printable(player.name) +
+                         " has joined the game (ID: " + std::to_string(id) + ")");
   session.clock().sleepMs(kDetailsRequestDelayMs);
   sendPlayerDetailsRequest(session, id);
 }
 
-void handlePlayerLeft(AdminSession& session, const BodyReader& body) {
+void handlePlayerLeft(SessionContext& session, const BodyReader& body) {
   int8_t reason = body.signedByteAt(0);
   uint8_t id = body.byteAt(1);
-  Player* player = session.players()->find(id);
+  Player* player = session.players().find(id);
   if (player == nullptr) return;
   std::string name = printable(player->name);
   if (reason == 1) {
-    std::printf("%s has been kicked from the game\n", name.c_str());
+    session.console().line(name + " has been kicked from the game");
   } else if (reason == 2) {
-    std::printf("%s has timed out\n", name.c_str());
+    session.console().line(name + " has timed out");
   } else {
-    std::printf("%s has left the game\n", name.c_str());
+    session.console().line(name + " has left the game");
   }
   // The record stays registered while the handlers run, so they can query it.
-  session.events().fireEvent("onPlayerQuit", id, reason);
-  if (Player* leaving = session.players()->find(id)) session.players()->remove(*leaving);
+  session.events().fireEvent(Event::kPlayerQuit, id, reason);
+  if (Player* leaving = session.players().find(id)) session.players().remove(*leaving);
 }
 
-void handlePlayerDetails(AdminSession& session, const BodyReader& body) {
+void handlePlayerDetails(SessionContext& session, const BodyReader& body) {
   uint8_t id = body.byteAt(0);
-  Player* player = session.players()->find(id);
+  Player* player = session.players().find(id);
   if (player == nullptr) return;
   player->info = body.textAt(1);
-  session.events().fireEvent("onPlayerJoin", id);
+  session.events().fireEvent(Event::kPlayerJoin, id);
 }
 
 }  // namespace gsadmin

@@ -5,14 +5,14 @@
 
 namespace gsadmin {
 
-class AdminSession;
+class SessionContext;
 
 // Inbound id 8: a player joined.
-void handlePlayerJoined(AdminSession& session, const BodyReader& body);
+void handlePlayerJoined(SessionContext& session, const BodyReader& body);
 // Inbound id 9: a player left.
-void handlePlayerLeft(AdminSession& session, const BodyReader& body);
+void handlePlayerLeft(SessionContext& session, const BodyReader& body);
 // Inbound id 29: a player's details.
-void handlePlayerDetails(AdminSession& session, const BodyReader& body);
+void handlePlayerDetails(SessionContext& session, const BodyReader& body);
 
 }  // namespace gsadmin
 

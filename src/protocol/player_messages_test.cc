@@ -27,9 +27,9 @@ TEST(PlayerJoinTest, ReplacingJoinResetsThePlayerWithoutAQuit) {
   f.harness.deliver(
       {positionUpdate(4, 0, 50.0f, 1, 2, 3), positionUpdate(4, 5, 80.0f), deathReport(7, 4, 30)});
   f.harness.output();
-  size_t count = f.harness.session().players()->count();
+  size_t count = f.harness.session().players().count();
   EXPECT_EQ(f.deliver(playerJoined(4, "Ann2")), "Ann2 has joined the game (ID: 4)\n");
-  EXPECT_EQ(f.harness.session().players()->count(), count);
+  EXPECT_EQ(f.harness.session().players().count(), count);
   Player* ann = f.player(4);
   EXPECT_EQ(ann->name, "Ann2");
   EXPECT_EQ(ann->info, "Unknown");
@@ -37,7 +37,7 @@ TEST(PlayerJoinTest, ReplacingJoinResetsThePlayerWithoutAQuit) {
   EXPECT_EQ(ann->health, 100.0f);
   EXPECT_EQ(ann->vehicle, nullptr);
   EXPECT_EQ(ann->position.x, 0.0f);
-  EXPECT_EQ(f.harness.session().players()->all().back().get(), ann);
+  EXPECT_EQ(f.harness.session().players().all().back().get(), ann);
   EXPECT_EQ(f.vehicle(5)->driver, nullptr) << "the replaced record is gone from its vehicle";
 }
 
@@ -66,11 +66,11 @@ TEST(PlayerQuitTest, EachReasonLineThenTheEventThenRemoval) {
       {0x80, "Ann has left the game", -128}};
   for (const auto& [reason, line, pushed] : reasons) {
     InboundFixture f;
-    size_t count = f.harness.session().players()->count();
+    size_t count = f.harness.session().players().count();
     EXPECT_EQ(f.deliver(playerLeft(reason, 4)),
               std::string(line) + "\nonPlayerQuit 4 " + std::to_string(pushed) + "\n");
     EXPECT_EQ(f.player(4), nullptr);
-    EXPECT_EQ(f.harness.session().players()->count(), count - 1);
+    EXPECT_EQ(f.harness.session().players().count(), count - 1);
   }
 }
 
@@ -79,7 +79,7 @@ TEST(PlayerQuitTest, QuittingPlayerIsStillQueryableInsideTheHandler) {
       "addEventHandler('onPlayerQuit', 'bye')\n"
       "function bye(id) print('bye', getPlayerName(id)) end\n");
   EXPECT_EQ(f.deliver(playerLeft(0, 7)), "Bo has left the game\nonPlayerQuit 7 0\nbye\tBo\n");
-  f.harness.session().events().fireEvent("onPlayerQuit", 7, 0);
+  f.harness.session().events().fireEvent(Event::kPlayerQuit, 7, 0);
   EXPECT_EQ(f.harness.output(), "onPlayerQuit 7 0\ngetPlayerName: No such player.\nbye\n");
 }
 

@@ -2,75 +2,77 @@
 
 #include <vector>
 
-#include "script/api_args.h"
-#include "session/admin_session.h"
+#include "base/numbers.h"
+#include "context/session_context.h"
+#include "protocol/wire.h"
 
 namespace gsadmin {
 namespace {
 
-constexpr uint8_t kOnFoot = 0;
-constexpr uint8_t kLastDriverState = 100;
-constexpr uint8_t kLastPassengerState = 200;
+using wire::kLastDriverState;
+using wire::kLastPassengerState;
+constexpr uint8_t kOnFoot = wire::kOnFootState;
 
 // Scripts cannot destroy players or vehicles, so the records named here stay
 // live across the events fired while handling one update.
 
-void handleOnFoot(AdminSession& session, Player& player, float health) {
-  EventManager& events = session.events();
+void handleOnFoot(SessionContext& session, Player& player, float health) {
+  EventSink& events = session.events();
   // NaN on either side counts as a change.
   if (!(health == player.health)) {
     float oldHealth = player.health;
     player.health = health;
-    events.fireHealthChange(player.id, truncateToInt32(health), truncateToInt32(oldHealth));
+    events.fireEvent(Event::kPlayerHealthChange, player.id, truncateToInt32(health),
+                     truncateToInt32(oldHealth));
   }
   if (player.vehicle != nullptr) {
     // The vehicle keeps its driver and passenger entries.
     int32_t vehicleId = player.vehicle->id;
     player.vehicle = nullptr;
-    events.fireEvent("onPlayerVehicleExit", player.id, vehicleId);
+    events.fireEvent(Event::kPlayerVehicleExit, player.id, vehicleId);
   }
 }
 
-void handleDriver(AdminSession& session, Player& player, Vehicle& vehicle, float health,
+void handleDriver(SessionContext& session, Player& player, Vehicle& vehicle, float health,
                   const Position& position) {
   vehicle.health = health;
   vehicle.position = position;
-  session.events().fireEvent("onVehicleHealthChange", vehicle.id, truncateToInt32(health));
+  session.events().fireEvent(Event::kVehicleHealthChange, vehicle.id, truncateToInt32(health));
   vehicle.removePassenger(&player);  // a passenger who drives is no longer one
   vehicle.driver = &player;
   // The passengers ride along; a copy, since handlers run in between.
   std::vector<Player*> passengers = vehicle.passengers;
   for (Player* passenger : passengers) {
     passenger->position = position;
-    session.events().fireEvent("onPlayerPositionChange", passenger->id);
+    session.events().fireEvent(Event::kPlayerPositionChange, passenger->id);
   }
 }
 
 }  // namespace
 
-void handlePositionUpdate(AdminSession& session, const BodyReader& body) {
+void handlePositionUpdate(SessionContext& session, const BodyReader& body) {
   uint8_t playerId = body.byteAt(0);
   uint8_t state = body.byteAt(1);
   if (state > kLastPassengerState) return;
   bool moves = state <= kLastDriverState;  // passenger updates carry no floats
-  float health = moves ? body.floatAt(2) : 0.0f;
+  float health = moves ? body.floatAt(wire::kPositionHealthOffset) : 0.0f;
   Position position;
-  if (moves) position = {body.floatAt(7), body.floatAt(11), body.floatAt(15)};
+  if (moves)
+    position = {body.floatAt(wire::kPositionXOffset), body.floatAt(wire::kPositionYOffset),
+                body.floatAt(wire::kPositionZOffset)};
 
-  Player* player = session.players()->find(playerId);
+  Player* player = session.players().find(playerId);
   if (player == nullptr) return;
   if (moves) player->position = position;
-  session.events().fireEvent("onPlayerPositionChange", playerId);
+  session.events().fireEvent(Event::kPlayerPositionChange, playerId);
 
   if (state == kOnFoot) {
     handleOnFoot(session, *player, health);
     return;
   }
 
-  VehicleManager* vehicles = session.vehicles();
-  if (vehicles == nullptr) return;
   int32_t vehicleId = state <= kLastDriverState ? state : state - kLastDriverState;
-  Vehicle* vehicle = vehicles->find(vehicleId);
+  Vehicle* vehicle = session.vehicles().find(vehicleId);
   if (vehicle == nullptr) return;
 
   if (state <= kLastDriverState) {
@@ -81,7 +83,7 @@ void handlePositionUpdate(AdminSession& session, const BodyReader& body) {
 
   if (player->vehicle == vehicle) return;
   player->vehicle = vehicle;
-  session.events().fireEvent("onPlayerVehicleEnter", playerId, vehicle->id);
+  session.events().fireEvent(Event::kPlayerVehicleEnter, playerId, vehicle->id);
 }
 
 }  // namespace gsadmin

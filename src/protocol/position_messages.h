@@ -5,10 +5,10 @@
 
 namespace gsadmin {
 
-class AdminSession;
+class SessionContext;
 
 // Inbound id 10: position, health and vehicle of one player.
-void handlePositionUpdate(AdminSession& session, const BodyReader& body);
+void handlePositionUpdate(SessionContext& session, const BodyReader& body);
 
 }  // namespace gsadmin
 

@@ -6,60 +6,69 @@
 namespace gsadmin {
 namespace {
 
-struct ApiEntry {
-  const char* name;
-  lua_CFunction function;
-};
-
 // Published in this order.
-constexpr ApiEntry kApi[] = {
-    {"addEventHandler", api::addEventHandler},
-    {"removeEventHandler", api::removeEventHandler},
-    {"gettok", api::gettok},
-    {"sendChat", api::sendChat},
-    {"sendMessage", api::sendMessage},
-    {"getAdminName", api::getAdminName},
-    {"getAdminPassword", api::getAdminPassword},
-    {"isConnected", api::isConnected},
-    {"getServerIP", api::getServerIP},
-    {"getServerPort", api::getServerPort},
-    {"getServerName", api::getServerName},
-    {"getServerMOTD", api::getServerMOTD},
-    {"getServerGame", api::getServerGame},
-    {"getServerGameMode", api::getServerGameMode},
-    {"getServerMaxPlayers", api::getServerMaxPlayers},
-    {"getPlayerName", api::getPlayerName},
-    {"getPlayerKills", api::getPlayerKills},
-    {"getPlayerDeaths", api::getPlayerDeaths},
-    {"getPlayerHealth", api::getPlayerHealth},
-    {"getPlayerStatus", api::getPlayerStatus},
-    {"getPlayerVehicle", api::getPlayerVehicle},
-    {"getPlayerPosition", api::getPlayerPosition},
-    {"slapPlayer", api::slapPlayer},
-    {"kickPlayer", api::kickPlayer},
-    {"banPlayer", api::banPlayer},
-    {"getVehicleName", api::getVehicleName},
-    {"getVehicleHealth", api::getVehicleHealth},
-    {"getVehiclePosition", api::getVehiclePosition},
-    {"getVehicleSpawnpoint", api::getVehicleSpawnpoint},
-    {"getVehicleDriver", api::getVehicleDriver},
-    {"getVehicleIsPassenger", api::getVehicleIsPassenger},
-    {"getWeaponName", api::getWeaponName},
-    {"dbExec", api::dbExec},
-    {"dbQuery", api::dbQuery},
+constexpr ApiFunction kApi[] = {
+    {"addEventHandler", ApiFamily::kHandlers, api::addEventHandler},
+    {"removeEventHandler", ApiFamily::kHandlers, api::removeEventHandler},
+    {"gettok", ApiFamily::kText, api::gettok},
+    {"sendChat", ApiFamily::kChat, api::sendChat},
+    {"sendMessage", ApiFamily::kPlayer, api::sendMessage},
+    {"getAdminName", ApiFamily::kSettings, api::getAdminName},
+    {"getAdminPassword", ApiFamily::kSettings, api::getAdminPassword},
+    {"isConnected", ApiFamily::kSettings, api::isConnected},
+    {"getServerIP", ApiFamily::kSettings, api::getServerIP},
+    {"getServerPort", ApiFamily::kSettings, api::getServerPort},
+    {"getServerName", ApiFamily::kServer, api::getServerName},
+    {"getServerMOTD", ApiFamily::kServer, api::getServerMOTD},
+    {"getServerGame", ApiFamily::kServer, api::getServerGame},
+    {"getServerGameMode", ApiFamily::kServer, api::getServerGameMode},
+    {"getServerMaxPlayers", ApiFamily::kServer, api::getServerMaxPlayers},
+    {"getPlayerName", ApiFamily::kPlayer, api::getPlayerName},
+    {"getPlayerKills", ApiFamily::kPlayer, api::getPlayerKills},
+    {"getPlayerDeaths", ApiFamily::kPlayer, api::getPlayerDeaths},
+    {"getPlayerHealth", ApiFamily::kPlayer, api::getPlayerHealth},
+    {"getPlayerStatus", ApiFamily::kPlayer, api::getPlayerStatus},
+    {"getPlayerVehicle", ApiFamily::kPlayer, api::getPlayerVehicle},
+    {"getPlayerPosition", ApiFamily::kPlayer, api::getPlayerPosition},
+    {"slapPlayer", ApiFamily::kPlayer, api::slapPlayer},
+    {"kickPlayer", ApiFamily::kPlayer, api::kickPlayer},
+    {"banPlayer", ApiFamily::kPlayer, api::banPlayer},
+    {"getVehicleName", ApiFamily::kVehicle, api::getVehicleName},
+    {"getVehicleHealth", ApiFamily::kVehicle, api::getVehicleHealth},
+    {"getVehiclePosition", ApiFamily::kVehicle, api::getVehiclePosition},
+    {"getVehicleSpawnpoint", ApiFamily::kVehicle, api::getVehicleSpawnpoint},
+    {"getVehicleDriver", ApiFamily::kVehicle, api::getVehicleDriver},
+    {"getVehicleIsPassenger", ApiFamily::kVehicle, api::getVehicleIsPassenger},
+    {"getWeaponName", ApiFamily::kWeapon, api::getWeaponName},
+    {"dbExec", ApiFamily::kDatabase, api::dbExec},
+    {"dbQuery", ApiFamily::kDatabase, api::dbQuery},
 };
 
 }  // namespace
 
 void registerApi(lua_State* state) {
-  for (const ApiEntry& entry : kApi) {
-    lua_pushcclosure(state, entry.function, 0);
+  for (const ApiFunction& entry : kApi) {
+    lua_pushcclosure(state, entry.body, 0);
     lua_setfield(state, LUA_GLOBALSINDEX, entry.name);
   }
+  // Script output takes the same road as every other console line.
+  lua_pushcclosure(state, api::print, 0);
+  lua_setfield(state, LUA_GLOBALSINDEX, "print");
 }
 
 int apiFunctionCount() {
   return static_cast<int>(sizeof(kApi) / sizeof(kApi[0]));
+}
+
+std::span<const ApiFunction> apiFunctions() {
+  return kApi;
+}
+
+const char* apiFunctionNameOf(lua_CFunction body) {
+  for (const ApiFunction& entry : kApi) {
+    if (entry.body == body) return entry.name;
+  }
+  return nullptr;
 }
 
 const char* apiFunctionName(int index) {

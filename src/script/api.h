@@ -1,11 +1,42 @@
 #ifndef GSADMIN_SCRIPT_API_H_
 #define GSADMIN_SCRIPT_API_H_
 
+#include <span>
+
 struct lua_State;
+typedef int (*lua_CFunction)(lua_State* L);
 
 namespace gsadmin {
 
-// Publishes the 34 API functions as globals of `state`, in table order.
+// Which diagnostics a function gives when it refuses a call.
+enum class ApiFamily {
+  kHandlers,  // "Invalid argument #1." / "#2."
+  kText,      // gettok: "Invalid argument #1." to "#3."
+  kChat,      // sendChat: "Invalid Argument #1."
+  kSettings,  // never refuses
+  kServer,    // "No data."
+  kPlayer,    // "Invalid Argument #1.", "PlayerManager missing.", "No such player."
+  kVehicle,   // "Invalid Parameters", "VehicleManager missing.", "Invalid Vehicle."
+  kWeapon,    // "Invalid Parameters", "WeaponManager missing.", "Invalid Weapon."
+  kDatabase,  // "Invalid argument #N.", then the database's own message
+};
+
+// One function of the script API: its global name (the one place it is
+// written), its diagnostics and its body.
+struct ApiFunction {
+  const char* name;
+  ApiFamily family;
+  lua_CFunction body;
+};
+
+// The 34 functions, in publication order.
+std::span<const ApiFunction> apiFunctions();
+
+// The name of the API function whose body this is, or null.
+const char* apiFunctionNameOf(lua_CFunction body);
+
+// Publishes the 34 API functions as globals of `state`, in table order, and
+// replaces the base library's print with one that writes to the console.
 void registerApi(lua_State* state);
 
 // The number of functions registerApi publishes.

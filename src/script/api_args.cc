@@ -1,26 +1,37 @@
 #include "script/api_args.h"
 
 #include <cmath>
-#include <cstdio>
+#include <string>
 
+#include "base/numbers.h"
+#include "context/current_session.h"
+#include "context/session_context.h"
 #include "model/player_manager.h"
 #include "model/vehicle_manager.h"
 #include "model/weapon_manager.h"
+#include "script/api.h"
 #include "script/lua.h"
-#include "session/admin_session.h"
-#include "session/current_session.h"
 
 namespace gsadmin {
 
-int32_t truncateToInt32(double value) {
-  if (std::isnan(value)) return 0;
-  if (value >= 2147483647.0) return INT32_MAX;
-  if (value <= -2147483648.0) return INT32_MIN;
-  return static_cast<int32_t>(value);
+SessionContext* ApiCall::session() const {
+  return currentSession();
 }
 
-AdminSession* ApiCall::session() const {
-  return currentSession();
+Console& ApiCall::console() const {
+  SessionContext* current = session();
+  return current ? current->console() : standardConsole();
+}
+
+const char* ApiCall::functionName() const {
+  const char* name = nullptr;
+  lua_Debug frame;
+  // Level 0 is the running C function; "f" pushes it.
+  if (lua_getstack(L_, 0, &frame) != 0 && lua_getinfo(L_, "f", &frame) != 0) {
+    name = apiFunctionNameOf(lua_tocfunction(L_, -1));
+    lua_pop(L_, 1);
+  }
+  return name ? name : "?";
 }
 
 int ApiCall::argumentCount() const {
@@ -54,20 +65,17 @@ double ApiCall::number(int index) const {
 }
 
 std::optional<uint8_t> ApiCall::id(int index) const {
-  double value = lua_tonumber(L_, index);
-  if (std::isnan(value) || value <= -2147483649.0 || value >= 2147483648.0) return std::nullopt;
-  auto truncated = static_cast<int32_t>(value);
-  return static_cast<uint8_t>(static_cast<uint32_t>(truncated) & 0xFFu);
+  return lowByteOfInt32(lua_tonumber(L_, index));
 }
 
 int ApiCall::refuse(const char* reason) const {
-  std::printf("%s: %s\n", name_, reason);
+  console().line(std::string(functionName()) + ": " + reason);
   return 0;
 }
 
 Player* ApiCall::findPlayer(int index) const {
-  AdminSession* current = session();
-  PlayerManager* players = current ? current->players() : nullptr;
+  SessionContext* current = session();
+  PlayerManager* players = current ? &current->players() : nullptr;
   if (players == nullptr) {
     refuse("PlayerManager missing.");
     return nullptr;
@@ -79,8 +87,8 @@ Player* ApiCall::findPlayer(int index) const {
 }
 
 Vehicle* ApiCall::findVehicle(int index) const {
-  AdminSession* current = session();
-  VehicleManager* vehicles = current ? current->vehicles() : nullptr;
+  SessionContext* current = session();
+  VehicleManager* vehicles = current ? &current->vehicles() : nullptr;
   if (vehicles == nullptr) {
     refuse("VehicleManager missing.");
     return nullptr;
@@ -94,7 +102,7 @@ Vehicle* ApiCall::findVehicle(int index) const {
 Player* ApiCall::player(int index, const char* invalidArgumentLine) const {
   if (!isNumber(index)) {
     if (invalidArgumentLine != nullptr) {
-      std::printf("%s\n", invalidArgumentLine);
+      console().line(invalidArgumentLine);
     } else {
       refuse("Invalid Argument #1.");
     }
@@ -116,8 +124,8 @@ const Weapon* ApiCall::weapon(int index) const {
     refuse("Invalid Parameters");
     return nullptr;
   }
-  AdminSession* current = session();
-  WeaponManager* weapons = current ? current->weapons() : nullptr;
+  SessionContext* current = session();
+  WeaponManager* weapons = current ? &current->weapons() : nullptr;
   if (weapons == nullptr) {
     refuse("WeaponManager missing.");
     return nullptr;

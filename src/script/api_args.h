@@ -5,26 +5,33 @@
 #include <optional>
 #include <string>
 
+#include "base/numbers.h"
+
 struct lua_State;
 
 namespace gsadmin {
 
-class AdminSession;
+class SessionContext;
+class Console;
 struct Player;
 struct Vehicle;
 struct Weapon;
 
 // Argument conversion and diagnostics shared by every API function, so that
-// each function reads as its checks and its results. One object per call;
-// `functionName` must remain live while it is in use.
+// each function reads as its checks and its results. One object per call of
+// an API function, made inside it.
 class ApiCall {
  public:
-  ApiCall(lua_State* state, const char* functionName) : L_(state), name_(functionName) {}
+  explicit ApiCall(lua_State* state) : L_(state) {}
 
   lua_State* state() const { return L_; }
-  const char* functionName() const { return name_; }
+  // The API table's name of the running C function ("?" for none). Looked
+  // up only when a diagnostic needs it, so calls that succeed pay nothing.
+  const char* functionName() const;
   // The session, or null when none is set.
-  AdminSession* session() const;
+  SessionContext* session() const;
+  // The session's console; the standard console when no session is set.
+  Console& console() const;
 
   int argumentCount() const;
   // lua_isstring: a number counts as a string.
@@ -73,12 +80,7 @@ class ApiCall {
 
  private:
   lua_State* L_;
-  const char* name_;
 };
-
-// Float to integer, truncating toward zero: NaN gives 0 and values beyond
-// the 32-bit range saturate.
-int32_t truncateToInt32(double value);
 
 }  // namespace gsadmin
 

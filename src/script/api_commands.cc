@@ -1,20 +1,19 @@
 #include <string>
 
+#include "context/session_context.h"
 #include "model/player.h"
-#include "protocol/outbound.h"
 #include "script/api_args.h"
 #include "script/api_functions.h"
-#include "session/admin_session.h"
 
 namespace gsadmin::api {
 namespace {
 
 // What a command sends for the player it names. The session is the one the
 // player was found in.
-using PlayerCommand = void (*)(AdminSession&, const Player&);
+using PlayerCommand = void (*)(SessionContext&, const Player&);
 
-int commandOnPlayer(lua_State* L, const char* name, PlayerCommand command) {
-  ApiCall call(L, name);
+int commandOnPlayer(lua_State* L, PlayerCommand command) {
+  ApiCall call(L);
   const Player* player = call.player(1);
   if (player != nullptr) command(*call.session(), *player);
   return 0;
@@ -23,41 +22,39 @@ int commandOnPlayer(lua_State* L, const char* name, PlayerCommand command) {
 }  // namespace
 
 int sendChat(lua_State* L) {
-  ApiCall call(L, "sendChat");
+  ApiCall call(L);
   if (call.argumentCount() < 1) return 0;
   if (!call.isString(1)) return call.refuse("Invalid Argument #1.");
   // The text goes out as it is; it is never used as a format.
-  if (AdminSession* session = call.session()) sendChatFrame(*session, call.cText(1));
+  if (SessionContext* session = call.session()) session->sendChatFrame(call.cText(1));
   return 0;
 }
 
 int sendMessage(lua_State* L) {
-  ApiCall call(L, "sendMessage");
+  ApiCall call(L);
   if (!call.isNumber(1)) return call.refuse("Invalid Argument #1.");
   if (!call.isString(2)) return call.refuse("Invalid Argument #2.");
   const Player* player = call.findPlayer(1);
   if (player == nullptr) return 0;
   std::string text = "/msg #" + std::to_string(player->id) + " " + call.cText(2);
-  sendChatFrame(*call.session(), text);
+  call.session()->sendChatFrame(text);
   return 0;
 }
 
 int slapPlayer(lua_State* L) {
-  return commandOnPlayer(L, "slapPlayer", [](AdminSession& session, const Player& player) {
-    sendChatFrame(session, "/slap " + player.name);
+  return commandOnPlayer(L, [](SessionContext& session, const Player& player) {
+    session.sendChatFrame("/slap " + player.name);
   });
 }
 
 int kickPlayer(lua_State* L) {
-  return commandOnPlayer(L, "kickPlayer", [](AdminSession& session, const Player& player) {
-    sendKickRequest(session, player.id);
-  });
+  return commandOnPlayer(
+      L, [](SessionContext& session, const Player& player) { session.sendKickRequest(player.id); });
 }
 
 int banPlayer(lua_State* L) {
-  return commandOnPlayer(L, "banPlayer", [](AdminSession& session, const Player& player) {
-    sendBanRequest(session, player.id);
-  });
+  return commandOnPlayer(
+      L, [](SessionContext& session, const Player& player) { session.sendBanRequest(player.id); });
 }
 
 }  // namespace gsadmin::api

@@ -9,7 +9,7 @@
 #include "script/api_args.h"
 #include "script/api_functions.h"
 #include "script/lua.h"
-#include "session/admin_session.h"
+#include "context/session_context.h"
 #include "storage/database.h"
 
 namespace gsadmin::api {
@@ -114,7 +114,7 @@ std::optional<StatementResult> runStatement(const ApiCall& call) {
   }
   std::vector<DbValue> bindings;
   if (!readBindings(call, &bindings)) return std::nullopt;
-  AdminSession* session = call.session();
+  SessionContext* session = call.session();
   if (session == nullptr) {
     call.refuse("Database missing.");
     return std::nullopt;
@@ -132,14 +132,14 @@ std::optional<StatementResult> runStatement(const ApiCall& call) {
 }  // namespace
 
 int dbExec(lua_State* L) {
-  ApiCall call(L, "dbExec");
+  ApiCall call(L);
   std::optional<StatementResult> result = runStatement(call);
   if (!result) return 0;
   return call.pushNumber(static_cast<double>(result->changes));
 }
 
 int dbQuery(lua_State* L) {
-  ApiCall call(L, "dbQuery");
+  ApiCall call(L);
   std::optional<StatementResult> result = runStatement(call);
   if (!result) return 0;
   if (lua_cpcall(L, pushRows, &*result) != 0) {

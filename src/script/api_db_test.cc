@@ -17,11 +17,12 @@ using testing::BareApiState;
 
 TEST(ApiDbTest, NothingTouchesTheDiskBeforeTheFirstCall) {
   ApiScript s;
-  EXPECT_NE(access("script.db", F_OK), 0);
+  const std::string path = s.session().database().path();
+  EXPECT_NE(access(path.c_str(), F_OK), 0);
   EXPECT_FALSE(s.session().database().isOpen());
   EXPECT_EQ(s.run("show(dbExec('CREATE TABLE t (x)'))\n"), "0\n");
   struct stat info {};
-  ASSERT_EQ(stat("script.db", &info), 0);
+  ASSERT_EQ(stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 

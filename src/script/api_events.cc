@@ -1,7 +1,7 @@
+#include "context/session_context.h"
 #include "script/api_args.h"
 #include "script/api_functions.h"
 #include "script/event_manager.h"
-#include "session/admin_session.h"
 
 namespace gsadmin::api {
 namespace {
@@ -25,19 +25,19 @@ bool handlerArguments(const ApiCall& call, std::string& eventName, std::string& 
 }  // namespace
 
 int addEventHandler(lua_State* L) {
-  ApiCall call(L, "addEventHandler");
+  ApiCall call(L);
   std::string eventName, functionName;
   if (!handlerArguments(call, eventName, functionName)) return 0;
-  if (AdminSession* session = call.session()) session->events().addHandler(eventName, functionName);
+  if (SessionContext* session = call.session()) session->addEventHandler(eventName, functionName);
   return 0;
 }
 
 int removeEventHandler(lua_State* L) {
-  ApiCall call(L, "removeEventHandler");
+  ApiCall call(L);
   std::string eventName, functionName;
   if (!handlerArguments(call, eventName, functionName)) return 0;
-  if (AdminSession* session = call.session()) {
-    session->events().removeHandler(eventName, functionName);
+  if (SessionContext* session = call.session()) {
+    session->removeEventHandler(eventName, functionName);
   }
   return 0;
 }

@@ -41,6 +41,9 @@ int getVehicleDriver(lua_State* L);
 int getVehicleIsPassenger(lua_State* L);
 int getWeaponName(lua_State* L);
 
+// api_print.cc: replaces the base library's print, not one of the 32.
+int print(lua_State* L);
+
 // api_commands.cc
 int sendChat(lua_State* L);
 int sendMessage(lua_State* L);

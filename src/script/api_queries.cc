@@ -12,15 +12,14 @@ namespace {
 using PlayerResults = int (*)(const ApiCall&, const Player&);
 using VehicleResults = int (*)(const ApiCall&, const Vehicle&);
 
-int playerQuery(lua_State* L, const char* name, PlayerResults results,
-                const char* invalidArgumentLine = nullptr) {
-  ApiCall call(L, name);
+int playerQuery(lua_State* L, PlayerResults results, const char* invalidArgumentLine = nullptr) {
+  ApiCall call(L);
   const Player* player = call.player(1, invalidArgumentLine);
   return player ? results(call, *player) : 0;
 }
 
-int vehicleQuery(lua_State* L, const char* name, VehicleResults results) {
-  ApiCall call(L, name);
+int vehicleQuery(lua_State* L, VehicleResults results) {
+  ApiCall call(L);
   const Vehicle* vehicle = call.vehicle(1);
   return vehicle ? results(call, *vehicle) : 0;
 }
@@ -36,83 +35,79 @@ int pushThree(const ApiCall& call, double x, double y, double z) {
 }  // namespace
 
 int getPlayerName(lua_State* L) {
-  return playerQuery(L, "getPlayerName", [](const ApiCall& call, const Player& player) {
-    return call.pushText(player.name);
-  });
+  return playerQuery(
+      L, [](const ApiCall& call, const Player& player) { return call.pushText(player.name); });
 }
 
 int getPlayerKills(lua_State* L) {
-  return playerQuery(L, "getPlayerKills", [](const ApiCall& call, const Player& player) {
-    return call.pushNumber(player.kills);
-  });
+  return playerQuery(
+      L, [](const ApiCall& call, const Player& player) { return call.pushNumber(player.kills); });
 }
 
 int getPlayerDeaths(lua_State* L) {
   return playerQuery(
-      L, "getPlayerDeaths",
-      [](const ApiCall& call, const Player& player) { return call.pushNumber(player.deaths); },
+      L, [](const ApiCall& call, const Player& player) { return call.pushNumber(player.deaths); },
       "getPlayerDeath: Invalid Argument #1.");
 }
 
 int getPlayerHealth(lua_State* L) {
-  return playerQuery(L, "getPlayerHealth", [](const ApiCall& call, const Player& player) {
+  return playerQuery(L, [](const ApiCall& call, const Player& player) {
     return call.pushNumber(truncateToInt32(player.health));
   });
 }
 
 int getPlayerStatus(lua_State* L) {
-  return playerQuery(L, "getPlayerStatus", [](const ApiCall& call, const Player& player) {
+  return playerQuery(L, [](const ApiCall& call, const Player& player) {
     return call.pushNumber(static_cast<uint32_t>(player.status) & 0xFFu);
   });
 }
 
 int getPlayerVehicle(lua_State* L) {
-  return playerQuery(L, "getPlayerVehicle", [](const ApiCall& call, const Player& player) {
+  return playerQuery(L, [](const ApiCall& call, const Player& player) {
     return player.vehicle ? call.pushNumber(player.vehicle->id) : call.pushNil();
   });
 }
 
 int getPlayerPosition(lua_State* L) {
-  return playerQuery(L, "getPlayerPosition", [](const ApiCall& call, const Player& player) {
+  return playerQuery(L, [](const ApiCall& call, const Player& player) {
     const Position& at = player.position;
     return pushThree(call, truncateToInt32(at.x), truncateToInt32(at.y), truncateToInt32(at.z));
   });
 }
 
 int getVehicleName(lua_State* L) {
-  return vehicleQuery(L, "getVehicleName", [](const ApiCall& call, const Vehicle& vehicle) {
-    return call.pushText(vehicle.name);
-  });
+  return vehicleQuery(
+      L, [](const ApiCall& call, const Vehicle& vehicle) { return call.pushText(vehicle.name); });
 }
 
 int getVehicleHealth(lua_State* L) {
-  return vehicleQuery(L, "getVehicleHealth", [](const ApiCall& call, const Vehicle& vehicle) {
+  return vehicleQuery(L, [](const ApiCall& call, const Vehicle& vehicle) {
     return call.pushInteger(truncateToInt32(vehicle.health));
   });
 }
 
 int getVehiclePosition(lua_State* L) {
-  return vehicleQuery(L, "getVehiclePosition", [](const ApiCall& call, const Vehicle& vehicle) {
+  return vehicleQuery(L, [](const ApiCall& call, const Vehicle& vehicle) {
     const Position& at = vehicle.position;
     return pushThree(call, at.x, at.y, at.z);
   });
 }
 
 int getVehicleSpawnpoint(lua_State* L) {
-  return vehicleQuery(L, "getVehicleSpawnpoint", [](const ApiCall& call, const Vehicle& vehicle) {
+  return vehicleQuery(L, [](const ApiCall& call, const Vehicle& vehicle) {
     const Position& at = vehicle.spawnpoint;
     return pushThree(call, at.x, at.y, at.z);
   });
 }
 
 int getVehicleDriver(lua_State* L) {
-  return vehicleQuery(L, "getVehicleDriver", [](const ApiCall& call, const Vehicle& vehicle) {
+  return vehicleQuery(L, [](const ApiCall& call, const Vehicle& vehicle) {
     return vehicle.driver ? call.pushInteger(vehicle.driver->id) : call.pushNil();
   });
 }
 
 int getVehicleIsPassenger(lua_State* L) {
-  ApiCall call(L, "getVehicleIsPassenger");
+  ApiCall call(L);
   if (!call.isNumber(1) || !call.isNumber(2)) return call.refuse("Invalid Parameters");
   const Vehicle* vehicle = call.findVehicle(1);
   if (vehicle == nullptr) return 0;
@@ -122,7 +117,7 @@ int getVehicleIsPassenger(lua_State* L) {
 }
 
 int getWeaponName(lua_State* L) {
-  ApiCall call(L, "getWeaponName");
+  ApiCall call(L);
   const Weapon* weapon = call.weapon(1);
   return weapon ? call.pushText(weapon->name) : 0;
 }

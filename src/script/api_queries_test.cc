@@ -7,10 +7,9 @@
 #include <cstdio>
 #include <string>
 
-#include "gamedata/vehicle_rosters.h"
-#include "gamedata/weapon_tables.h"
+#include "context/current_session.h"
+#include "model/game_tables.h"
 #include "script/api_test_script.h"
-#include "session/current_session.h"
 
 namespace gsadmin {
 namespace {
@@ -36,7 +35,7 @@ std::string luaText(double value) {
 
 // The roster and weapons of game code 2, mode 1 (a roster with spawnpoints).
 void buildGame2(AdminSession& session) {
-  ServerInfo& info = *session.serverInfo();
+  ServerInfo& info = session.serverInfo();
   info.gameCode = 2;
   info.gameMode = 1;
   buildWeaponTable(info, session.weapons());
@@ -45,7 +44,7 @@ void buildGame2(AdminSession& session) {
 
 TEST(ApiPlayerQueriesTest, DiagnosticsInTheOrderOfTheChecks) {
   ApiScript s;
-  s.session().players()->add(5, "Bob");
+  s.session().players().add(5, "Bob");
   for (const char* name : kPlayerQueries) {
     std::string f = name;
     std::string invalid = f == "getPlayerDeaths" ? "getPlayerDeath" : f;
@@ -54,14 +53,12 @@ TEST(ApiPlayerQueriesTest, DiagnosticsInTheOrderOfTheChecks) {
                   invalid + ": Invalid Argument #1.\n\n");
     EXPECT_EQ(s.run("show(" + f + "(6))\n"), f + ": No such player.\n\n");
   }
-  setCurrentSession(nullptr);
-  EXPECT_EQ(s.run("show(getPlayerName({}))\nshow(getPlayerName(5))\n"),
+  EXPECT_EQ(s.runWithoutSession("show(getPlayerName({}))\nshow(getPlayerName(5))\n"),
             "getPlayerName: Invalid Argument #1.\n\ngetPlayerName: PlayerManager missing.\n\n");
   for (const char* name : kPlayerQueries) {
     std::string f = name;
-    EXPECT_EQ(s.run("show(" + f + "(5))\n"), f + ": PlayerManager missing.\n\n");
+    EXPECT_EQ(s.runWithoutSession("show(" + f + "(5))\n"), f + ": PlayerManager missing.\n\n");
   }
-  setCurrentSession(&s.session());
 }
 
 TEST(ApiPlayerQueriesTest, BeforeAnyPlayerIsKnownEveryQueryFindsNone) {
@@ -74,9 +71,9 @@ TEST(ApiPlayerQueriesTest, BeforeAnyPlayerIsKnownEveryQueryFindsNone) {
 
 TEST(ApiPlayerQueriesTest, IdsAreTruncatedAndTakenModulo256) {
   ApiScript s;
-  s.session().players()->add(0, "Zero");
-  s.session().players()->add(5, "Bob");
-  s.session().players()->add(255, "Max");
+  s.session().players().add(0, "Zero");
+  s.session().players().add(5, "Bob");
+  s.session().players().add(255, "Max");
   EXPECT_EQ(s.run("show(getPlayerName(5), getPlayerName(5.9), getPlayerName(261),"
                   " getPlayerName('5'), getPlayerName(' 5 '), getPlayerName('0x5'))\n"
                   "show(getPlayerName(-1), getPlayerName(-0.5), getPlayerName(2147483647),"
@@ -92,7 +89,7 @@ TEST(ApiPlayerQueriesTest, IdsAreTruncatedAndTakenModulo256) {
 
 TEST(ApiPlayerQueriesTest, ResultsOfAKnownPlayer) {
   ApiScript s;
-  Player& bob = s.session().players()->add(5, "Bob");
+  Player& bob = s.session().players().add(5, "Bob");
   EXPECT_EQ(s.run("show(getPlayerName(5), getPlayerKills(5), getPlayerDeaths(5),"
                   " getPlayerHealth(5), getPlayerStatus(5), getPlayerVehicle(5))\n"
                   "show(getPlayerPosition(5))\n"),
@@ -123,8 +120,8 @@ TEST(ApiPlayerQueriesTest, ResultsOfAKnownPlayer) {
 TEST(ApiPlayerQueriesTest, VehicleOfAPlayerIsLiveOrNil) {
   ApiScript s;
   buildGame2(s.session());
-  Player& bob = s.session().players()->add(5, "Bob");
-  bob.vehicle = s.session().vehicles()->find(3);
+  Player& bob = s.session().players().add(5, "Bob");
+  bob.vehicle = s.session().vehicles().find(3);
   EXPECT_EQ(s.run("show(getPlayerVehicle(5))\n"), "3\n");
   // A roster rebuild destroys the vehicle; the player no longer names it.
   buildGame2(s.session());
@@ -143,13 +140,12 @@ TEST(ApiVehicleQueriesTest, DiagnosticsInTheOrderOfTheChecks) {
   buildGame2(s.session());
   EXPECT_EQ(s.run("show(getVehicleName(200))\nshow(getVehicleName(0/0))\n"),
             "getVehicleName: Invalid Vehicle.\n\ngetVehicleName: Invalid Vehicle.\n\n");
-  setCurrentSession(nullptr);
-  EXPECT_EQ(s.run("show(getVehicleName(true))\n"), "getVehicleName: Invalid Parameters\n\n");
+  EXPECT_EQ(s.runWithoutSession("show(getVehicleName(true))\n"),
+            "getVehicleName: Invalid Parameters\n\n");
   for (const char* name : kVehicleQueries) {
     std::string f = name;
-    EXPECT_EQ(s.run("show(" + f + "(1))\n"), f + ": VehicleManager missing.\n\n");
+    EXPECT_EQ(s.runWithoutSession("show(" + f + "(1))\n"), f + ": VehicleManager missing.\n\n");
   }
-  setCurrentSession(&s.session());
 }
 
 TEST(ApiVehicleQueriesTest, ResultsOfARosterVehicle) {
@@ -160,9 +156,9 @@ TEST(ApiVehicleQueriesTest, ResultsOfARosterVehicle) {
             "Foot,Barracks,Barracks,Banshee,100,nil\n");
 
   // Positions as stored, fractions included; player positions truncate.
-  Vehicle& car = *s.session().vehicles()->find(1);
+  Vehicle& car = *s.session().vehicles().find(1);
   car.position = Position{-831.6f, -902.0f, 10.1f};
-  s.session().players()->add(5, "Bob").position = car.position;
+  s.session().players().add(5, "Bob").position = car.position;
   EXPECT_EQ(s.run("show(getVehiclePosition(1))\nshow(getPlayerPosition(5))\n"),
             luaText(-831.6f) + ",-902," + luaText(10.1f) + "\n-831,-902,10\n");
   EXPECT_EQ(s.run("show(getVehicleSpawnpoint(1))\n"), "-1743," + luaText(-211.8f) + ",14\n");
@@ -174,17 +170,17 @@ TEST(ApiVehicleQueriesTest, ResultsOfARosterVehicle) {
   car.health = NAN;
   EXPECT_EQ(s.run("show(getVehicleHealth(1))\n"), "0\n");
 
-  Player& ann = s.session().players()->add(7, "Ann");
+  Player& ann = s.session().players().add(7, "Ann");
   car.driver = &ann;
   EXPECT_EQ(s.run("show(getVehicleDriver(1))\n"), "7\n");
   // The driver quits: the vehicle no longer names the destroyed record.
-  s.session().players()->remove(ann);
+  s.session().players().remove(ann);
   EXPECT_EQ(s.run("show(getVehicleDriver(1))\n"), "nil\n");
 }
 
 TEST(ApiVehicleQueriesTest, RosterWithoutSpawnpointsGivesZeros) {
   ApiScript s;
-  ServerInfo& info = *s.session().serverInfo();
+  ServerInfo& info = s.session().serverInfo();
   info.gameCode = 1;
   info.gameMode = 1;
   buildVehicleRoster(info, s.session().vehicles());
@@ -207,9 +203,9 @@ TEST(ApiVehicleQueriesTest, IsPassengerChecksInOrderAndComparesRecords) {
   EXPECT_EQ(s.run("show(getVehicleIsPassenger(1, 5))\n"),
             "getVehicleIsPassenger: No such player.\n\n");
 
-  Player& bob = s.session().players()->add(5, "Bob");
-  s.session().players()->add(6, "Ann");
-  Vehicle& car = *s.session().vehicles()->find(1);
+  Player& bob = s.session().players().add(5, "Bob");
+  s.session().players().add(6, "Ann");
+  Vehicle& car = *s.session().vehicles().find(1);
   EXPECT_EQ(s.run("show(getVehicleIsPassenger(1, 5))\n"), "false\n");
   car.addPassenger(&bob);
   EXPECT_EQ(s.run("show(getVehicleIsPassenger(1, 5), getVehicleIsPassenger(257, 261.5),"
@@ -220,16 +216,14 @@ TEST(ApiVehicleQueriesTest, IsPassengerChecksInOrderAndComparesRecords) {
   car.driver = &bob;
   EXPECT_EQ(s.run("show(getVehicleIsPassenger(1, 5))\n"), "false\n");
 
-  setCurrentSession(nullptr);
-  EXPECT_EQ(s.run("show(getVehicleIsPassenger(1, 5))\n"),
+  EXPECT_EQ(s.runWithoutSession("show(getVehicleIsPassenger(1, 5))\n"),
             "getVehicleIsPassenger: VehicleManager missing.\n\n");
-  setCurrentSession(&s.session());
 }
 
 TEST(ApiWeaponQueriesTest, NamesOfTheServersGame) {
   ApiScript s;
   EXPECT_EQ(s.run("show(getWeaponName(0))\n"), "getWeaponName: Invalid Weapon.\n\n");
-  ServerInfo& info = *s.session().serverInfo();
+  ServerInfo& info = s.session().serverInfo();
   info.gameCode = 1;
   buildWeaponTable(info, s.session().weapons());
   EXPECT_EQ(s.run("show(getWeaponName(5), getWeaponName(261), getWeaponName(5.5),"
@@ -241,9 +235,8 @@ TEST(ApiWeaponQueriesTest, NamesOfTheServersGame) {
             "getWeaponName: Invalid Weapon.\n\n"
             "getWeaponName: Invalid Parameters\n\n"
             "getWeaponName: Invalid Parameters\n\n");
-  setCurrentSession(nullptr);
-  EXPECT_EQ(s.run("show(getWeaponName(5))\n"), "getWeaponName: WeaponManager missing.\n\n");
-  setCurrentSession(&s.session());
+  EXPECT_EQ(s.runWithoutSession("show(getWeaponName(5))\n"),
+            "getWeaponName: WeaponManager missing.\n\n");
 }
 
 TEST(ApiQueriesTest, NoQueryRaisesOrLeavesValuesBehindWithoutASession) {

@@ -3,10 +3,10 @@
 #include <string_view>
 #include <vector>
 
+#include "context/session_context.h"
 #include "model/server_info.h"
 #include "script/api_args.h"
 #include "script/api_functions.h"
-#include "session/admin_session.h"
 
 namespace gsadmin::api {
 namespace {
@@ -31,19 +31,19 @@ std::vector<std::string_view> splitTokens(std::string_view text, std::string_vie
 // The session's settings, or null when no session is set; the session
 // getters then answer nil, false or 0.
 const SessionSettings* settingsOf(const ApiCall& call) {
-  AdminSession* session = call.session();
+  SessionContext* session = call.session();
   return session ? &session->settings() : nullptr;
 }
 
-int pushSetting(const ApiCall& call, std::optional<std::string> SessionSettings::*field) {
+int pushSetting(const ApiCall& call, std::string SessionSettings::*field) {
   const SessionSettings* settings = settingsOf(call);
-  return call.pushText(settings ? settings->*field : std::nullopt);
+  return call.pushText(settings ? std::optional<std::string>(settings->*field) : std::nullopt);
 }
 
 // The server record, or null after printing "No data.".
 const ServerInfo* serverInfo(const ApiCall& call) {
-  AdminSession* session = call.session();
-  const ServerInfo* info = session ? session->serverInfo() : nullptr;
+  SessionContext* session = call.session();
+  const ServerInfo* info = session ? &session->serverInfo() : nullptr;
   if (info == nullptr) call.refuse("No data.");
   return info;
 }
@@ -51,7 +51,7 @@ const ServerInfo* serverInfo(const ApiCall& call) {
 }  // namespace
 
 int gettok(lua_State* L) {
-  ApiCall call(L, "gettok");
+  ApiCall call(L);
   if (call.argumentCount() < 2) return 0;
   if (!call.isString(1)) return call.refuse("Invalid argument #1.");
   if (!call.isNumber(2)) return call.refuse("Invalid argument #2.");
@@ -71,55 +71,55 @@ int gettok(lua_State* L) {
 }
 
 int getAdminName(lua_State* L) {
-  return pushSetting(ApiCall(L, "getAdminName"), &SessionSettings::adminName);
+  return pushSetting(ApiCall(L), &SessionSettings::adminName);
 }
 
 int getAdminPassword(lua_State* L) {
-  return pushSetting(ApiCall(L, "getAdminPassword"), &SessionSettings::adminPassword);
+  return pushSetting(ApiCall(L), &SessionSettings::adminPassword);
 }
 
 int getServerIP(lua_State* L) {
-  return pushSetting(ApiCall(L, "getServerIP"), &SessionSettings::serverIP);
+  return pushSetting(ApiCall(L), &SessionSettings::serverIP);
 }
 
 int isConnected(lua_State* L) {
-  ApiCall call(L, "isConnected");
-  AdminSession* session = call.session();
+  ApiCall call(L);
+  SessionContext* session = call.session();
   return call.pushBoolean(session != nullptr && session->connected());
 }
 
 int getServerPort(lua_State* L) {
-  ApiCall call(L, "getServerPort");
+  ApiCall call(L);
   const SessionSettings* settings = settingsOf(call);
   return call.pushNumber(settings ? settings->serverPort : 0);
 }
 
 int getServerName(lua_State* L) {
-  ApiCall call(L, "getServerName");
+  ApiCall call(L);
   const ServerInfo* info = serverInfo(call);
   return info ? call.pushText(info->name) : 0;
 }
 
 int getServerMOTD(lua_State* L) {
-  ApiCall call(L, "getServerMOTD");
+  ApiCall call(L);
   const ServerInfo* info = serverInfo(call);
   return info ? call.pushText(info->motd) : 0;
 }
 
 int getServerGame(lua_State* L) {
-  ApiCall call(L, "getServerGame");
+  ApiCall call(L);
   const ServerInfo* info = serverInfo(call);
   return info ? call.pushInteger(info->gameCode) : 0;
 }
 
 int getServerGameMode(lua_State* L) {
-  ApiCall call(L, "getServerGameMode");
+  ApiCall call(L);
   const ServerInfo* info = serverInfo(call);
   return info ? call.pushInteger(info->gameMode) : 0;
 }
 
 int getServerMaxPlayers(lua_State* L) {
-  ApiCall call(L, "getServerMaxPlayers");
+  ApiCall call(L);
   const ServerInfo* info = serverInfo(call);
   return info ? call.pushInteger(info->maxPlayers) : 0;
 }

@@ -4,8 +4,9 @@
 
 #include <string>
 
+#include "context/current_session.h"
 #include "script/api_test_script.h"
-#include "session/current_session.h"
+#include "support/manual_clock.h"
 
 namespace gsadmin {
 namespace {
@@ -103,7 +104,7 @@ TEST(ApiSessionGettersTest, ConnectedFromTheLoginOnAndServerRecordAsStored) {
   EXPECT_EQ(s.run("show(isConnected())\n"), "true\n");
 
   // What a connection-accepted message stores.
-  ServerInfo& info = *s.session().serverInfo();
+  ServerInfo& info = s.session().serverInfo();
   info.setName("Night Server");
   info.setMotd("");
   info.gameCode = 2;
@@ -122,13 +123,13 @@ TEST(ApiSessionGettersTest, ReadTheSettingsAsTyped) {
   ManualClock clock;
   SessionSettings settings;
   settings.serverIP = std::string("localhost");
-  settings.adminName = std::nullopt;
+  settings.adminName = "";
   AdminSession session(settings, clock);
   setCurrentSession(&session);
   {
     BareApiState lua;
     EXPECT_EQ(lua.run("show(getServerIP(), getServerPort(), getAdminName(), getAdminPassword())\n"),
-              "localhost,4003,nil,73519\n");
+              "localhost,4003,,73519\n");
   }
   setCurrentSession(nullptr);
 }

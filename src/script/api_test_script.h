@@ -3,10 +3,11 @@
 
 // Test helpers for calling the script API from Lua code, as a script does.
 
-#include <cstdio>
 #include <memory>
 #include <string>
 
+#include "console/console.h"
+#include "context/current_session.h"
 #include "script/api.h"
 #include "script/lua.h"
 #include "session/admin_session.h"
@@ -25,11 +26,11 @@ constexpr const char* kShowFunction =
     "end\n";
 
 // Runs `chunk` in `L` and returns nothing; a Lua error (which no API
-// function may raise) is printed as "LUA ERROR: <message>".
-inline void runChunk(lua_State* L, const std::string& chunk) {
+// function may raise) is written to `console` as "LUA ERROR: <message>".
+inline void runChunk(lua_State* L, const std::string& chunk, Console& console) {
   if (luaL_dostring(L, chunk.c_str()) != 0) {
     const char* message = lua_tostring(L, -1);
-    std::printf("LUA ERROR: %s\n", message ? message : "?");
+    console.line(std::string("LUA ERROR: ") + (message ? message : "?"));
   }
   lua_settop(L, 0);
 }
@@ -42,8 +43,20 @@ class ApiScript {
   // Runs `chunk` in the script's state; returns what was printed since the
   // previous call.
   std::string run(const std::string& chunk) {
-    runChunk(harness_.session().scripts().all().at(0)->state.get(), chunk);
+    runChunk(harness_.session().scripts().all().at(0)->state.get(), chunk,
+             harness_.session().console());
     return harness_.output();
+  }
+
+  // run() with no session current: the lines then go to standard output,
+  // which is captured for the call.
+  std::string runWithoutSession(const std::string& chunk) {
+    setCurrentSession(nullptr);
+    StdoutCapture capture;
+    runChunk(harness_.session().scripts().all().at(0)->state.get(), chunk, standardConsole());
+    std::string out = capture.take();
+    setCurrentSession(&harness_.session());
+    return out;
   }
 
   SessionHarness& harness() { return harness_; }
@@ -60,11 +73,11 @@ class BareApiState {
   BareApiState() : state_(luaL_newstate()), capture_(std::make_unique<StdoutCapture>()) {
     luaL_openlibs(state_.get());
     registerApi(state_.get());
-    runChunk(state_.get(), kShowFunction);
+    runChunk(state_.get(), kShowFunction, standardConsole());
   }
 
   std::string run(const std::string& chunk) {
-    runChunk(state_.get(), chunk);
+    runChunk(state_.get(), chunk, standardConsole());
     return capture_->take();
   }
 

@@ -1,6 +1,7 @@
 #include "script/event_manager.h"
 
 #include <algorithm>
+#include <cassert>
 
 #include "script/script_manager.h"
 
@@ -33,7 +34,7 @@ void EventManager::removeHandler(std::string_view eventName, std::string_view fu
   if (it != handlers_.end()) handlers_.erase(it);
 }
 
-void EventManager::fire(std::string_view eventName, std::span<const EventArgument> arguments) {
+void EventManager::fireNamed(std::string_view eventName, std::span<const EventArgument> arguments) {
   uint64_t lastCalled = 0;
   for (;;) {
     // Resume after the record called last, wherever it now stands.
@@ -58,34 +59,9 @@ void EventManager::fire(std::string_view eventName, std::span<const EventArgumen
   }
 }
 
-void EventManager::fireEvent(std::string_view eventName) {
-  fire(eventName, {});
-}
-
-void EventManager::fireEvent(std::string_view eventName, int32_t a) {
-  EventArgument arguments[] = {{false, a, {}}};
-  fire(eventName, arguments);
-}
-
-void EventManager::fireEvent(std::string_view eventName, int32_t a, int32_t b) {
-  EventArgument arguments[] = {{false, a, {}}, {false, b, {}}};
-  fire(eventName, arguments);
-}
-
-void EventManager::fireEvent(std::string_view eventName, std::string_view s) {
-  EventArgument arguments[] = {{true, 0, s}};
-  fire(eventName, arguments);
-}
-
-void EventManager::fireEvent(std::string_view eventName, int32_t a, std::string_view s) {
-  EventArgument arguments[] = {{false, a, {}}, {true, 0, s}};
-  fire(eventName, arguments);
-}
-
-void EventManager::fireHealthChange(int32_t playerId, int32_t newHealth, int32_t oldHealth) {
-  EventArgument arguments[] = {
-      {false, playerId, {}}, {false, newHealth, {}}, {false, oldHealth, {}}};
-  fire("onPlayerHealthChange", arguments);
+void EventManager::fire(Event event, std::span<const EventArgument> arguments) {
+  assert(matchesShape(event, arguments));
+  fireNamed(eventInfo(event).name, arguments);
 }
 
 }  // namespace gsadmin

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "events/events.h"
+
 namespace gsadmin {
 
 class ScriptManager;
@@ -22,13 +24,6 @@ struct EventHandler {
   uint64_t serial = 0;
 };
 
-// One argument of an event: an integer or a text.
-struct EventArgument {
-  bool isText = false;
-  int32_t integer = 0;
-  std::string_view text;
-};
-
 // The registered event handlers in registration order, and the firing of
 // events into the scripts. The ScriptManager must outlive this manager.
 //
@@ -37,7 +32,7 @@ struct EventArgument {
 // event being fired is reached in the same dispatch; a removed record is
 // never used again, and when the running handler removes itself the walk goes
 // on with the handlers that followed it.
-class EventManager {
+class EventManager : public EventSink {
  public:
   explicit EventManager(ScriptManager& scripts) : scripts_(scripts) {}
   EventManager(const EventManager&) = delete;
@@ -50,19 +45,15 @@ class EventManager {
   // Removes the first record with exactly these names, if any.
   void removeHandler(std::string_view eventName, std::string_view functionName);
 
-  void fireEvent(std::string_view eventName);
-  void fireEvent(std::string_view eventName, int32_t a);
-  void fireEvent(std::string_view eventName, int32_t a, int32_t b);
-  void fireEvent(std::string_view eventName, std::string_view s);
-  void fireEvent(std::string_view eventName, int32_t a, std::string_view s);
-  // Fires "onPlayerHealthChange" (player id, new health, old health).
-  void fireHealthChange(int32_t playerId, int32_t newHealth, int32_t oldHealth);
+  // Calls every handler registered under the event's name, in every script,
+  // with `arguments` (which must match the event's shape).
+  void fire(Event event, std::span<const EventArgument> arguments) override;
 
   size_t size() const { return handlers_.size(); }
   const std::vector<EventHandler>& all() const { return handlers_; }
 
  private:
-  void fire(std::string_view eventName, std::span<const EventArgument> arguments);
+  void fireNamed(std::string_view eventName, std::span<const EventArgument> arguments);
 
   ScriptManager& scripts_;
   std::vector<EventHandler> handlers_;  // ascending serial

@@ -11,10 +11,15 @@ namespace {
 
 using testing::SessionHarness;
 
+// The line that reports the harness's script loaded.
+std::string loaded(SessionHarness& harness) {
+  return "LUA: Script '" + harness.scriptPath() + "' loaded.\n";
+}
+
 // A script whose main chunk is `body`, with the loaded line consumed.
 struct Scripted {
   explicit Scripted(const std::string& body) : harness(body) {
-    EXPECT_EQ(harness.output(), "LUA: Script 'script.lua' loaded.\n");
+    EXPECT_EQ(harness.output(), loaded(harness));
   }
   EventManager& events() { return harness.session().events(); }
   std::string output() { return harness.output(); }
@@ -25,14 +30,15 @@ TEST(EventManagerTest, EveryFiringShapePushesItsArgumentsInOrder) {
   Scripted s(
       "function show(...) local t = {...} for i = 1, select('#', ...) do\n"
       "  t[i] = type(t[i]) .. ':' .. tostring(t[i]) end print(table.concat(t, ',')) end\n"
-      "for _, e in ipairs({'none', 'one', 'two', 'text', 'mixed', 'onPlayerHealthChange'}) do\n"
+      "for _, e in ipairs({'onConnect', 'onPlayerJoin', 'onPlayerVehicleEnter', 'onAdminChat',\n"
+      "                    'onPlayerChat', 'onPlayerHealthChange'}) do\n"
       "  addEventHandler(e, 'show') end\n");
-  s.events().fireEvent("none");
-  s.events().fireEvent("one", -7);
-  s.events().fireEvent("two", 1, 2147483647);
-  s.events().fireEvent("text", std::string_view("hi there"));
-  s.events().fireEvent("mixed", 5, std::string_view("a\x1b b"));
-  s.events().fireHealthChange(3, 99, 100);
+  s.events().fireEvent(Event::kConnect);
+  s.events().fireEvent(Event::kPlayerJoin, -7);
+  s.events().fireEvent(Event::kPlayerVehicleEnter, 1, 2147483647);
+  s.events().fireEvent(Event::kAdminChat, std::string_view("hi there"));
+  s.events().fireEvent(Event::kPlayerChat, 5, std::string_view("a\x1b b"));
+  s.events().fireEvent(Event::kPlayerHealthChange, 3, 99, 100);
   EXPECT_EQ(s.output(),
             "\n"
             "number:-7\n"
@@ -48,20 +54,20 @@ TEST(EventManagerTest, HandlersRunInRegistrationOrderEachToItsEnd) {
       "addEventHandler('onPlayerChat', 'g')\n"
       "function f(id, text) print('f start', id, text) print('f end') end\n"
       "function g(id, text) print('g', id, text) end\n");
-  s.events().fireEvent("onPlayerChat", 4, std::string_view("hello"));
+  s.events().fireEvent(Event::kPlayerChat, 4, std::string_view("hello"));
   EXPECT_EQ(s.output(), "f start\t4\thello\nf end\ng\t4\thello\n");
 }
 
 TEST(EventManagerTest, DuplicateRegistrationCallsTwiceAndOneRemovalRemovesOne) {
   Scripted s(
-      "addEventHandler('tick', 'f')\n"
-      "addEventHandler('tick', 'f')\n"
+      "addEventHandler('onConnect', 'f')\n"
+      "addEventHandler('onConnect', 'f')\n"
       "function f() print('f') end\n");
-  s.events().fireEvent("tick");
+  s.events().fireEvent(Event::kConnect);
   EXPECT_EQ(s.output(), "f\nf\n");
   EXPECT_EQ(s.events().size(), 2u);
-  s.events().removeHandler("tick", "f");
-  s.events().fireEvent("tick");
+  s.events().removeHandler("onConnect", "f");
+  s.events().fireEvent(Event::kConnect);
   EXPECT_EQ(s.output(), "f\n");
 }
 
@@ -70,7 +76,7 @@ TEST(EventManagerTest, NamesAreExact) {
       "addEventHandler('onstart', 'f')\n"
       "addEventHandler('onStart ', 'f')\n"
       "function f() print('called') end\n");
-  s.events().fireEvent("onStart");
+  s.events().fireEvent(Event::kStart);
   EXPECT_EQ(s.output(), "");
 }
 
@@ -92,55 +98,56 @@ TEST(EventManagerTest, RegistrationDiagnostics) {
             "addEventHandler: Invalid argument #1.\n"
             "removeEventHandler: Invalid argument #1.\n"
             "removeEventHandler: Invalid argument #2.\n"
-            "\n"
-            "LUA: Script 'script.lua' loaded.\n"
-            "LUA: Error in function '5'\n"
-            "LUA: Error in function 'f'\n");
+            "\n" +
+                loaded(harness) +
+                "LUA: Error in function '5'\n"
+                "LUA: Error in function 'f'\n");
   ASSERT_EQ(harness.session().events().size(), 2u);
   EXPECT_EQ(harness.session().events().all()[0].functionName, "5");
 }
 
 TEST(EventManagerTest, HandlerAddedDuringDispatchIsReachedInTheSameDispatch) {
   Scripted s(
-      "addEventHandler('tick', 'first')\n"
+      "addEventHandler('onConnect', 'first')\n"
       "function first() print('first') if not added then added = true\n"
-      "  addEventHandler('tick', 'second') end end\n"
+      "  addEventHandler('onConnect', 'second') end end\n"
       "function second() print('second') end\n");
-  s.events().fireEvent("tick");
+  s.events().fireEvent(Event::kConnect);
   EXPECT_EQ(s.output(), "first\nsecond\n");
-  s.events().fireEvent("tick");
+  s.events().fireEvent(Event::kConnect);
   EXPECT_EQ(s.output(), "first\nsecond\n");
 }
 
 TEST(EventManagerTest, HandlerRemovedDuringDispatchIsNotVisited) {
   Scripted s(
-      "addEventHandler('tick', 'a')\n"
-      "addEventHandler('tick', 'b')\n"
-      "addEventHandler('tick', 'c')\n"
-      "function a() print('a') removeEventHandler('tick', 'b') end\n"
+      "addEventHandler('onConnect', 'a')\n"
+      "addEventHandler('onConnect', 'b')\n"
+      "addEventHandler('onConnect', 'c')\n"
+      "function a() print('a') removeEventHandler('onConnect', 'b') end\n"
       "function b() print('b') end\n"
       "function c() print('c') end\n");
-  s.events().fireEvent("tick");
+  s.events().fireEvent(Event::kConnect);
   EXPECT_EQ(s.output(), "a\nc\n");
 }
 
 TEST(EventManagerTest, HandlerRemovingItselfLetsTheFollowingOnesRun) {
   Scripted s(
-      "addEventHandler('tick', 'once')\n"
-      "addEventHandler('tick', 'after')\n"
-      "function once() removeEventHandler('tick', 'once') print('once') end\n"
+      "addEventHandler('onConnect', 'once')\n"
+      "addEventHandler('onConnect', 'after')\n"
+      "function once() removeEventHandler('onConnect', 'once') print('once') end\n"
       "function after() print('after') end\n");
-  s.events().fireEvent("tick");
+  s.events().fireEvent(Event::kConnect);
   EXPECT_EQ(s.output(), "once\nafter\n");
-  s.events().fireEvent("tick");
+  s.events().fireEvent(Event::kConnect);
   EXPECT_EQ(s.output(), "after\n");
 }
 
 TEST(EventManagerTest, HandlerRemovingEverythingEndsTheDispatchSafely) {
   Scripted s(
-      "for i = 1, 5 do addEventHandler('tick', 'wipe') end\n"
-      "function wipe() print('wipe') for i = 1, 5 do removeEventHandler('tick', 'wipe') end end\n");
-  s.events().fireEvent("tick");
+      "for i = 1, 5 do addEventHandler('onConnect', 'wipe') end\n"
+      "function wipe() print('wipe') for i = 1, 5 do removeEventHandler('onConnect', 'wipe') end "
+      "end\n");
+  s.events().fireEvent(Event::kConnect);
   EXPECT_EQ(s.output(), "wipe\n");
   EXPECT_EQ(s.events().size(), 0u);
 }
@@ -148,8 +155,8 @@ TEST(EventManagerTest, HandlerRemovingEverythingEndsTheDispatchSafely) {
 TEST(EventManagerTest, WithoutAScriptFiringHasNoVisibleEffect) {
   SessionHarness harness(std::nullopt);
   harness.output();
-  harness.session().events().addHandler("tick", "f");
-  harness.session().events().fireEvent("tick", 1);
+  harness.session().events().addHandler("onPlayerJoin", "f");
+  harness.session().events().fireEvent(Event::kPlayerJoin, 1);
   EXPECT_EQ(harness.output(), "");
 }
 

@@ -5,7 +5,8 @@
 #include <ctime>
 #include <string>
 
-#include "platform/error_output.h"
+#include "console/console.h"
+#include "console/printable.h"
 #include "script/lua.h"
 
 namespace gsadmin {
@@ -33,7 +34,7 @@ void raiseHere(lua_State* L, const char* message) {
 
 int reportPanic(lua_State* L) {
   const char* message = lua_type(L, -1) == LUA_TSTRING ? lua_tostring(L, -1) : "error object";
-  printErrorDetail(std::string("LUA: unprotected error: ") + message);
+  standardConsole().errorLine(printable(std::string("LUA: unprotected error: ") + message));
   return 0;  // Lua then aborts the process
 }
 

@@ -37,7 +37,7 @@ class LimitsTest : public ::testing::Test {
 
   testing::TempDir dir_;
   testing::StdoutCapture capture_;
-  ScriptManager scripts_;
+  ScriptManager scripts_{standardConsole()};
 };
 
 TEST_F(LimitsTest, BudgetStopsOneCallAndTheNextCallGetsAFreshOne) {

@@ -2,8 +2,9 @@
 
 #include <cstdio>
 #include <span>
+#include <string>
 
-#include "platform/error_output.h"
+#include "console/printable.h"
 #include "script/api.h"
 #include "script/lua.h"
 
@@ -90,20 +91,20 @@ std::string errorMessage(lua_State* L) {
 // Reports a failed protected call's message on standard error and drops it.
 // After running out of memory the garbage is collected at once, so the
 // memory comes back before the next event rather than at the next cycle.
-void reportFailure(Script& script, int status) {
+void reportFailure(Script& script, int status, Console& console) {
   lua_State* L = script.state.get();
-  printErrorDetail(errorMessage(L));
+  console.errorLine(printable(errorMessage(L)));
   lua_settop(L, 0);
   if (status == LUA_ERRMEM) script.limiter->collectGarbage(L);
 }
 
-bool loadScript(Script& script, const ScriptLimits& limits) {
+bool loadScript(Script& script, const ScriptLimits& limits, Console& console) {
   script.limiter = std::make_unique<LuaLimiter>(limits);
   script.state.reset(script.limiter->newState());
   lua_State* L = script.state.get();
   if (L == nullptr) {
-    std::printf("LUA: Unable to load script '%s'\n", script.fileName.c_str());
-    printErrorDetail("not enough memory");
+    console.line("LUA: Unable to load script '" + std::string(untilNul(script.fileName)) + "'");
+    console.errorLine("not enough memory");
     return false;
   }
   LoadRequest request{script.fileName.c_str()};
@@ -112,13 +113,13 @@ bool loadScript(Script& script, const ScriptLimits& limits) {
   script.limiter->endCall();
   if (status == 0) {
     lua_settop(L, 0);
-    std::printf("LUA: Script '%s' loaded.\n", script.fileName.c_str());
+    console.line("LUA: Script '" + std::string(untilNul(script.fileName)) + "' loaded.");
     return true;
   }
   if (!request.loaded) {
-    std::printf("LUA: Unable to load script '%s'\n", script.fileName.c_str());
+    console.line("LUA: Unable to load script '" + std::string(untilNul(script.fileName)) + "'");
   }
-  reportFailure(script, status);
+  reportFailure(script, status, console);
   return false;
 }
 
@@ -133,7 +134,7 @@ Script* ScriptManager::loadScripts(const std::string& fileName) {
   script->fileName = fileName;
   // The API functions of the main chunk look at the list, so the script
   // joins it only once the chunk has run.
-  if (!loadScript(*script, limits_)) return nullptr;
+  if (!loadScript(*script, limits_, console_)) return nullptr;
   scripts_.push_back(std::move(script));
   return scripts_.back().get();
 }
@@ -169,8 +170,8 @@ void ScriptManager::callFunction(int argumentCount) {
     int status = lua_pcall(L, 1, 0, 0);
     script->limiter->endCall();
     if (status != 0) {
-      std::printf("LUA: Error in function '%s'\n", name.c_str());
-      reportFailure(*script, status);
+      console_.line("LUA: Error in function '" + std::string(untilNul(name)) + "'");
+      reportFailure(*script, status, console_);
     }
     script->pendingFunctionName.reset();
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "script/lua_limits.h"
+#include "console/console.h"
 
 struct lua_State;
 
@@ -45,7 +46,8 @@ class ScriptManager {
  public:
   static constexpr const char* kScriptFileName = "script.lua";
 
-  ScriptManager() = default;
+  // Lines ("LUA: ...") go to `console`, which must outlive the manager.
+  explicit ScriptManager(Console& console) : console_(console) {}
   ScriptManager(const ScriptManager&) = delete;
   ScriptManager& operator=(const ScriptManager&) = delete;
 
@@ -86,6 +88,7 @@ class ScriptManager {
   const std::vector<std::unique_ptr<Script>>& all() const { return scripts_; }
 
  private:
+  Console& console_;
   std::vector<std::unique_ptr<Script>> scripts_;
   ScriptLimits limits_;
   std::vector<ScriptArgument> pendingArguments_;

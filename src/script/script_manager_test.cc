@@ -12,26 +12,31 @@ namespace {
 
 using testing::SessionHarness;
 
+// The line that reports the harness's script loaded.
+std::string loaded(SessionHarness& harness) {
+  return "LUA: Script '" + harness.scriptPath() + "' loaded.\n";
+}
+
 lua_State* stateOf(SessionHarness& harness) {
   return harness.session().scripts().all().at(0)->state.get();
 }
 
 TEST(ScriptHostTest, MissingScriptPrintsExactlyOneLine) {
   SessionHarness harness(std::nullopt);
-  EXPECT_EQ(harness.output(), "LUA: Unable to load script 'script.lua'\n");
+  EXPECT_EQ(harness.output(), "LUA: Unable to load script '" + harness.scriptPath() + "'\n");
   EXPECT_TRUE(harness.session().scripts().empty());
   EXPECT_TRUE(harness.started());  // the client runs on without a script
 }
 
 TEST(ScriptHostTest, EmptyScriptLoads) {
   SessionHarness harness("");
-  EXPECT_EQ(harness.output(), "LUA: Script 'script.lua' loaded.\n");
+  EXPECT_EQ(harness.output(), loaded(harness));
   EXPECT_EQ(harness.session().scripts().size(), 1u);
 }
 
 TEST(ScriptHostTest, SyntaxErrorIsUnableToLoad) {
   SessionHarness harness("function broken(\n");
-  EXPECT_EQ(harness.output(), "LUA: Unable to load script 'script.lua'\n");
+  EXPECT_EQ(harness.output(), "LUA: Unable to load script '" + harness.scriptPath() + "'\n");
   EXPECT_TRUE(harness.session().scripts().empty());
 }
 
@@ -44,7 +49,7 @@ TEST(ScriptHostTest, RuntimeErrorInMainChunkIsSilentAndItsHandlersAreNeverCalled
   EXPECT_TRUE(harness.session().scripts().empty());
   // The handler stays registered but reaches no script.
   EXPECT_EQ(harness.session().events().size(), 1u);
-  harness.session().events().fireEvent("onStart");
+  harness.session().events().fireEvent(Event::kStart);
   EXPECT_EQ(harness.output(), "");
 }
 
@@ -54,8 +59,8 @@ TEST(ScriptHostTest, OnlyBaseTableStringAndMathAreOpen) {
       "print(type(io), type(os), type(package), type(debug), type(require))\n");
   EXPECT_EQ(harness.output(),
             "function\tfunction\tfunction\tfunction\n"
-            "nil\tnil\tnil\tnil\tnil\n"
-            "LUA: Script 'script.lua' loaded.\n");
+            "nil\tnil\tnil\tnil\tnil\n" +
+                loaded(harness));
 }
 
 TEST(ScriptHostTest, ApiIsPublishedBeforeTheMainChunkRuns) {
@@ -71,17 +76,17 @@ TEST(ScriptHostTest, ApiIsPublishedBeforeTheMainChunkRuns) {
       "local n = 0\n"
       "for _, name in ipairs(names) do if type(_G[name]) == 'function' then n = n + 1 end end\n"
       "print(n)\n");
-  EXPECT_EQ(harness.output(), "34\nLUA: Script 'script.lua' loaded.\n");
+  EXPECT_EQ(harness.output(), "34\n" + loaded(harness));
 }
 
 TEST(ScriptHostTest, MainChunkResultsAndFailedCallsLeaveTheStackBalanced) {
   SessionHarness harness(
-      "addEventHandler('tick', 'fails')\n"
-      "addEventHandler('tick', 'undefinedFunction')\n"
+      "addEventHandler('onPlayerJoin', 'fails')\n"
+      "addEventHandler('onPlayerJoin', 'undefinedFunction')\n"
       "function fails() error({}) end\n"
       "return 1, 2, 3\n");
   EXPECT_EQ(lua_gettop(stateOf(harness)), 0);
-  for (int i = 0; i < 1000; ++i) harness.session().events().fireEvent("tick", i);
+  for (int i = 0; i < 1000; ++i) harness.session().events().fireEvent(Event::kPlayerJoin, i);
   EXPECT_EQ(lua_gettop(stateOf(harness)), 0);
 }
 
@@ -91,27 +96,26 @@ TEST(ScriptHostTest, FailingHandlerIsReportedAndTheNextStillRuns) {
       "addEventHandler('onStart', 'good')\n"
       "function bad() error('oops') end\n"
       "function good() print('good ran') end\n");
-  EXPECT_EQ(harness.output(),
-            "LUA: Script 'script.lua' loaded.\n"
-            "LUA: Error in function 'bad'\n"
-            "good ran\n");
+  EXPECT_EQ(harness.output(), loaded(harness) +
+                                  "LUA: Error in function 'bad'\n"
+                                  "good ran\n");
 }
 
 TEST(ScriptHostTest, UndefinedHandlerFunctionIsAnErrorAtEveryFiring) {
-  SessionHarness harness("addEventHandler('ping', 'nowhere')\n");
+  SessionHarness harness("addEventHandler('onConnect', 'nowhere')\n");
   harness.output();
-  harness.session().events().fireEvent("ping");
-  harness.session().events().fireEvent("ping");
+  harness.session().events().fireEvent(Event::kConnect);
+  harness.session().events().fireEvent(Event::kConnect);
   EXPECT_EQ(harness.output(),
             "LUA: Error in function 'nowhere'\nLUA: Error in function 'nowhere'\n");
 }
 
 TEST(ScriptHostTest, FailingGlobalLookupIsAFailedCallNotACrash) {
   SessionHarness harness(
-      "addEventHandler('ping', 'missing')\n"
+      "addEventHandler('onPlayerVehicleEnter', 'missing')\n"
       "setmetatable(_G, {__index = function(t, k) error('no global ' .. k) end})\n");
   harness.output();
-  harness.session().events().fireEvent("ping", 1, 2);
+  harness.session().events().fireEvent(Event::kPlayerVehicleEnter, 1, 2);
   EXPECT_EQ(harness.output(), "LUA: Error in function 'missing'\n");
   EXPECT_EQ(lua_gettop(stateOf(harness)), 0);
 }
@@ -120,17 +124,17 @@ TEST(ScriptHostTest, ScriptMayReplaceAnApiFunction) {
   SessionHarness harness(
       "function getPlayerName(id) return 'custom ' .. id end\n"
       "print(getPlayerName(3))\n");
-  EXPECT_EQ(harness.output(), "custom 3\nLUA: Script 'script.lua' loaded.\n");
+  EXPECT_EQ(harness.output(), "custom 3\n" + loaded(harness));
 }
 
 TEST(ScriptHostTest, GlobalsPersistBetweenCalls) {
   SessionHarness harness(
       "count = 0\n"
-      "addEventHandler('tick', 'onTick')\n"
+      "addEventHandler('onConnect', 'onTick')\n"
       "function onTick() count = count + 1 print(count) end\n");
   harness.output();
-  harness.session().events().fireEvent("tick");
-  harness.session().events().fireEvent("tick");
+  harness.session().events().fireEvent(Event::kConnect);
+  harness.session().events().fireEvent(Event::kConnect);
   EXPECT_EQ(harness.output(), "1\n2\n");
 }
 

@@ -1,7 +1,8 @@
 #include "session/admin_session.h"
 
-#include <cstdio>
+#include <string>
 
+#include "platform/poller.h"
 #include "platform/resolve.h"
 #include "protocol/dispatch.h"
 #include "protocol/outbound.h"
@@ -19,36 +20,31 @@ constexpr int kReceiveQueueBytes = 16 * 1024 * 1024;
 
 }  // namespace
 
-AdminSession::AdminSession(SessionSettings settings, Clock& clock)
+AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
     : settings_(std::move(settings)),
       clock_(clock),
-      serverInfo_(std::make_unique<ServerInfo>()),
-      players_(std::make_unique<PlayerManager>()),
-      vehicles_(std::make_unique<VehicleManager>()),
-      weapons_(std::make_unique<WeaponManager>()),
-      scripts_(std::make_unique<ScriptManager>()),
+      console_(io.console ? std::move(io.console) : std::make_unique<StdioConsole>()),
+      givenSink_(io.sink),
+      scriptPath_(std::move(io.scriptPath)),
+      scripts_(std::make_unique<ScriptManager>(*console_)),
       events_(std::make_unique<EventManager>(*scripts_)),
       database_(std::make_unique<Database>(
-          settings_.databasePath.value_or(databasePathForScript(ScriptManager::kScriptFileName)))),
-      deadline_(clock.nowMs() + kSilenceMs) {
-  linkRegistries(*players_, *vehicles_);
-}
+          settings_.databasePath.value_or(databasePathForScript(scriptPath_)))),
+      deadline_(clock.nowMs() + kSilenceMs) {}
 
 AdminSession::~AdminSession() = default;
 
 bool AdminSession::start() {
-  scripts_->loadScripts();
-  events_->fireEvent("onStart");
-  if (!settings_.serverIP) {
-    std::printf("ERROR: IP not set!\n");
-    return false;
-  }
+  scripts_->loadScripts(scriptPath_);
+  events_->fireEvent(Event::kStart);
   if (settings_.serverPort == 0) {
-    std::printf("ERROR: Port not set!\n");
+    console_->line("ERROR: Port not set!");
     return false;
   }
-  if (!connectSocket()) {
-    std::printf("ERROR: socket creation failed\n");
+  if (givenSink_ != nullptr) {
+    sink_ = givenSink_;  // in place of the socket, at the moment it would open
+  } else if (!connectSocket()) {
+    console_->line("ERROR: socket creation failed");
     return false;
   }
   connected_ = false;
@@ -57,19 +53,22 @@ bool AdminSession::start() {
 }
 
 bool AdminSession::connectSocket() {
-  std::optional<sockaddr_in> address = resolveIPv4(*settings_.serverIP, settings_.serverPort);
+  std::optional<sockaddr_in> address = resolveIPv4(settings_.serverIP, settings_.serverPort);
   if (!address) return false;
   socket_ = UdpSocket::connectTo(*address);
   if (!socket_) return false;
   socket_->setReceiveBufferSize(kReceiveQueueBytes);
+  sink_ = socket_.get();
   return true;
 }
 
 bool AdminSession::run(const volatile std::sig_atomic_t* stop) {
   bool started = start();
+  Poller poller;
+  if (started && socket_) poller.watch(socket_->descriptor());
   while (started && (stop == nullptr || !*stop)) {
     poll();
-    socket_->waitReadable(kPollIntervalMs);
+    poller.wait(kPollIntervalMs);
   }
   rollBackDatabaseTransaction();
   return started;
@@ -77,7 +76,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop) {
 
 void AdminSession::rollBackDatabaseTransaction() {
   if (database_->rollBackOpenTransaction()) {
-    std::printf("LUA: Open database transaction rolled back.\n");
+    console_->line("LUA: Open database transaction rolled back.");
   }
 }
 
@@ -86,18 +85,19 @@ void AdminSession::poll() {
     for (int i = 0; i < kMaxDatagramsPerPoll; ++i) {
       ReceiveResult received = socket_->receive(receiveBuffer_.data(), receiveBuffer_.size());
       if (received.kind == ReceiveResult::Kind::kNothing) break;
-      if (received.kind == ReceiveResult::Kind::kDatagram && received.length == 0) continue;
-      // Any datagram, even one not handled, and any receive error is activity.
-      deadline_ = clock_.nowMs() + kSilenceMs;
-      if (received.kind == ReceiveResult::Kind::kDatagram) handleDatagram(received.length);
+      if (received.kind == ReceiveResult::Kind::kError) {
+        deadline_ = clock_.nowMs() + kSilenceMs;  // a receive error is activity too
+        continue;
+      }
+      receiveDatagram(receiveBuffer_.data(), received.length);
     }
   }
 
   uint64_t now = clock_.nowMs();
   if (connected_) {
     if (now > deadline_) {
-      std::printf("DISCONNECT: Connection timed out\n");
-      events_->fireEvent("onDisconnect", 2);  // handlers still see connected
+      console_->line("DISCONNECT: Connection timed out");
+      events_->fireEvent(Event::kDisconnect, 2);  // handlers still see connected
       deadline_ = clock_.nowMs() + kSilenceMs;
       connected_ = false;
     }
@@ -106,27 +106,48 @@ void AdminSession::poll() {
   if (now > deadline_) sendLogin();
 }
 
-void AdminSession::handleDatagram(size_t length) {
+void AdminSession::receiveDatagram(const uint8_t* data, size_t length) {
+  if (length == 0) return;
+  // Any datagram, even one not handled, is activity.
+  deadline_ = clock_.nowMs() + kSilenceMs;
   if (length > kMaxDatagram) {
     ++oversizeDatagrams_;
     return;
   }
-  uint8_t id = receiveBuffer_[0];
-  dispatchMessage(*this, id, receiveBuffer_.data() + 1, length - 1);
+  dispatchMessage(*this, data[0], data + 1, length - 1);
 }
 
 void AdminSession::sendLogin() {
-  send(buildLogin(settings_.adminName.value_or(std::string()),
-                  settings_.adminPassword.value_or(std::string())));
-  std::printf("Connecting to %s:%u as %s...\n", settings_.serverIP.value_or(std::string()).c_str(),
-              static_cast<unsigned>(settings_.serverPort),
-              settings_.adminName.value_or(std::string()).c_str());
+  send(buildLogin(settings_.adminName, settings_.adminPassword));
+  console_->line("Connecting to " + std::string(untilNul(settings_.serverIP)) + ":" +
+                 std::to_string(settings_.serverPort) + " as " +
+                 std::string(untilNul(settings_.adminName)) + "...");
   connected_ = true;
   deadline_ = clock_.nowMs() + kSilenceMs;
 }
 
 void AdminSession::send(const std::vector<uint8_t>& datagram) {
-  if (socket_) socket_->send(datagram.data(), datagram.size());
+  if (sink_) sink_->send(datagram.data(), datagram.size());
+}
+
+void AdminSession::addEventHandler(std::string_view eventName, std::string_view functionName) {
+  events_->addHandler(eventName, functionName);
+}
+
+void AdminSession::removeEventHandler(std::string_view eventName, std::string_view functionName) {
+  events_->removeHandler(eventName, functionName);
+}
+
+void AdminSession::sendChatFrame(std::string_view text) {
+  send(buildChatFrame(text));
+}
+
+void AdminSession::sendKickRequest(uint8_t playerId) {
+  send(buildKickRequest(playerId));
+}
+
+void AdminSession::sendBanRequest(uint8_t playerId) {
+  send(buildBanRequest(playerId));
 }
 
 }  // namespace gsadmin

@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "model/player_manager.h"
-#include "model/server_info.h"
-#include "model/vehicle_manager.h"
-#include "model/weapon_manager.h"
+#include "console/console.h"
+#include "context/session_context.h"
+#include "context/session_settings.h"
+#include "model/world.h"
 #include "platform/clock.h"
+#include "platform/datagram_sink.h"
 #include "platform/udp_socket.h"
 #include "script/event_manager.h"
 #include "script/script_manager.h"
@@ -24,22 +25,23 @@
 
 namespace gsadmin {
 
-// The connection settings and the scripts' database file, fixed for the
-// life of the session.
-struct SessionSettings {
-  std::optional<std::string> serverIP = std::string("127.0.0.1");
-  uint16_t serverPort = 4003;
-  std::optional<std::string> adminName = std::string("Admin");
-  std::optional<std::string> adminPassword = std::string("73519");
-  // The scripts' database; absent: beside the script ("script.db").
-  std::optional<std::string> databasePath = std::nullopt;
+// What a session talks through; each default is the real thing.
+struct SessionIo {
+  // Where every line goes; null: standard output and standard error.
+  std::unique_ptr<Console> console;
+  // Where datagrams go. Null: the UDP socket start() opens, whose datagrams
+  // poll() receives. Otherwise start() opens no socket, the sink must outlive
+  // the session, and datagrams arrive only through receiveDatagram().
+  DatagramSink* sink = nullptr;
+  // The script start() loads; relative paths from the working directory.
+  std::string scriptPath = "script.lua";
 };
 
 // The client's one session with one game server. Owns the server record, the
 // registries, the scripts, the event handlers and the socket for its whole
 // life. Not connected at first; it logs in when the silence deadline has
 // passed, and falls back to not connected on a refusal or 10 s of silence.
-class AdminSession {
+class AdminSession : public SessionContext {
  public:
   static constexpr uint64_t kSilenceMs = 10000;
   static constexpr size_t kMaxDatagram = 4096;
@@ -47,14 +49,15 @@ class AdminSession {
   static constexpr int kPollIntervalMs = 10;
 
   // `clock` must outlive the session.
-  AdminSession(SessionSettings settings, Clock& clock);
-  ~AdminSession();
+  AdminSession(SessionSettings settings, Clock& clock, SessionIo io = {});
+  ~AdminSession() override;
   AdminSession(const AdminSession&) = delete;
   AdminSession& operator=(const AdminSession&) = delete;
 
-  // Start-up: loads "script.lua" from the working directory, fires
-  // "onStart", checks the settings, resolves the address and connects the
-  // socket. Returns false after printing its one "ERROR: " line.
+  // Start-up: loads the script (normally "script.lua" in the working
+  // directory), fires "onStart", checks the settings, then resolves the
+  // address and connects the socket unless a sink was given. Returns false
+  // after printing its one "ERROR: " line.
   bool start();
 
   // start(), then polls, waiting at most kPollIntervalMs for a datagram
@@ -69,33 +72,43 @@ class AdminSession {
   // while not).
   void poll();
 
+  // Handles one datagram as it arrives: renews the deadline and dispatches
+  // it; an empty one is ignored, an oversize one only counted. poll() calls
+  // this for every datagram the socket holds.
+  void receiveDatagram(const uint8_t* data, size_t length);
+
   // Sends the login, prints the connecting line, marks the session connected
   // and renews the deadline.
   void sendLogin();
 
-  // Sends one datagram on the socket; does nothing before start() made one.
-  void send(const std::vector<uint8_t>& datagram);
+  // SessionContext. send() does nothing before start() made a sink.
+  ServerInfo& serverInfo() override { return world_.serverInfo(); }
+  PlayerManager& players() override { return world_.players(); }
+  VehicleManager& vehicles() override { return world_.vehicles(); }
+  WeaponManager& weapons() override { return world_.weapons(); }
+  EventManager& events() override { return *events_; }
+  void addEventHandler(std::string_view eventName, std::string_view functionName) override;
+  void removeEventHandler(std::string_view eventName, std::string_view functionName) override;
+  Console& console() override { return *console_; }
+  Clock& clock() override { return clock_; }
+  void send(const std::vector<uint8_t>& datagram) override;
+  void sendChatFrame(std::string_view text) override;
+  void sendKickRequest(uint8_t playerId) override;
+  void sendBanRequest(uint8_t playerId) override;
+  const SessionSettings& settings() const override { return settings_; }
+  bool connected() const override { return connected_; }
+  void setConnected(bool connected) override { connected_ = connected; }
 
-  // The registries; never null while the session lives.
-  ServerInfo* serverInfo() { return serverInfo_.get(); }
-  PlayerManager* players() { return players_.get(); }
-  VehicleManager* vehicles() { return vehicles_.get(); }
-  WeaponManager* weapons() { return weapons_.get(); }
   ScriptManager& scripts() { return *scripts_; }
-  EventManager& events() { return *events_; }
   // Opened by its first statement, kept for the session's whole life.
-  Database& database() { return *database_; }
+  Database& database() override { return *database_; }
 
   // Rolls back a database transaction a script left open, printing
   // "LUA: Open database transaction rolled back." when there was one. For
   // the end of the session and for a script reload.
   void rollBackDatabaseTransaction();
 
-  const SessionSettings& settings() const { return settings_; }
-  bool connected() const { return connected_; }
-  void setConnected(bool connected) { connected_ = connected; }
   uint64_t deadline() const { return deadline_; }
-  Clock& clock() { return clock_; }
   // Null until start() has connected.
   UdpSocket* socket() { return socket_.get(); }
 
@@ -104,14 +117,14 @@ class AdminSession {
 
  private:
   bool connectSocket();
-  void handleDatagram(size_t length);
 
   SessionSettings settings_;
   Clock& clock_;
-  std::unique_ptr<ServerInfo> serverInfo_;
-  std::unique_ptr<PlayerManager> players_;
-  std::unique_ptr<VehicleManager> vehicles_;
-  std::unique_ptr<WeaponManager> weapons_;
+  std::unique_ptr<Console> console_;  // never null; before the scripts, which use it
+  DatagramSink* givenSink_;
+  DatagramSink* sink_ = nullptr;  // the socket or the given sink; null before start()
+  std::string scriptPath_;
+  World world_;
   std::unique_ptr<ScriptManager> scripts_;
   std::unique_ptr<EventManager> events_;
   std::unique_ptr<Database> database_;

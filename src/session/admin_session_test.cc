@@ -1,10 +1,14 @@
-// The poll loop against a real loopback peer, with time driven by hand.
+// The poll loop with time driven by hand; a few cases on a real socket.
 
 #include "session/admin_session.h"
 
 #include <gtest/gtest.h>
 
-#include "session/current_session.h"
+#include <csignal>
+#include <thread>
+
+#include "context/current_session.h"
+#include "support/manual_clock.h"
 #include "support/session_harness.h"
 
 namespace gsadmin {
@@ -14,8 +18,7 @@ using testing::Datagram;
 using testing::SessionHarness;
 
 std::string connectingLine(SessionHarness& harness, const std::string& name = "Admin") {
-  return "Connecting to 127.0.0.1:" + std::to_string(harness.peer().port()) + " as " + name +
-         "...\n";
+  return "Connecting to 127.0.0.1:" + std::to_string(harness.port()) + " as " + name + "...\n";
 }
 
 bool isLogin(const Datagram& datagram) {
@@ -94,7 +97,8 @@ TEST(AdminSessionTest, TimeoutFiresOnDisconnectWhileStillConnected) {
 TEST(AdminSessionTest, EveryWaitingDatagramIsDispatchedInOrder) {
   SessionHarness harness(
       "addEventHandler('onAdminChat', 'chat')\n"
-      "function chat(text) print(text) end\n");
+      "function chat(text) print(text) end\n",
+      "Admin", "73519", testing::Transport::kLoopback);
   harness.login();
   harness.output();
   std::vector<Datagram> burst;
@@ -121,7 +125,8 @@ TEST(AdminSessionTest, IgnoredAndUnknownIdsStillRenewTheDeadline) {
 }
 
 TEST(AdminSessionTest, OversizeDatagramIsNotDispatchedButRenewsTheDeadline) {
-  SessionHarness harness;
+  // The socket reports a datagram's real length even past the buffer.
+  SessionHarness harness(std::nullopt, "Admin", "73519", testing::Transport::kLoopback);
   harness.login();
   Datagram oversize(AdminSession::kMaxDatagram + 1, 0);
   oversize[0] = 4;  // a keep-alive request would be answered
@@ -154,25 +159,52 @@ TEST(AdminSessionTest, KeepAliveOfAnyLengthGetsOneAnswer) {
 TEST(AdminSessionTest, StartReportsMissingSettings) {
   testing::TempDir dir;
   ManualClock clock;
-  {
-    SessionSettings settings{.serverIP = std::nullopt};
-    AdminSession session(settings, clock);
+  struct Case {
+    SessionSettings settings;
+    const char* line;
+  };
+  const Case cases[] = {
+      {{.serverPort = 0}, "ERROR: Port not set!\n"},
+  };
+  for (const Case& c : cases) {
+    SessionIo io;
+    auto console = std::make_unique<testing::RecordingConsole>();
+    testing::RecordingConsole& lines = *console;
+    io.console = std::move(console);
+    io.scriptPath = dir.path() + "/script.lua";
+    AdminSession session(c.settings, clock, std::move(io));
     setCurrentSession(&session);
-    testing::StdoutCapture capture;
     EXPECT_FALSE(session.start());
-    EXPECT_NE(capture.take().find("ERROR: IP not set!\n"), std::string::npos);
-    setCurrentSession(nullptr);
-  }
-  {
-    SessionSettings settings{.serverPort = 0};
-    AdminSession session(settings, clock);
-    setCurrentSession(&session);
-    testing::StdoutCapture capture;
-    EXPECT_FALSE(session.start());
-    EXPECT_NE(capture.take().find("ERROR: Port not set!\n"), std::string::npos);
+    EXPECT_NE(lines.takeOutput().find(c.line), std::string::npos);
     EXPECT_EQ(session.socket(), nullptr);
     setCurrentSession(nullptr);
   }
+}
+
+// The real loop: a socket, the wait between polls and the stop flag.
+TEST(AdminSessionTest, RunLogsInOverTheSocketAndStopsWhenAsked) {
+  testing::TempDir dir;
+  testing::LoopbackPeer peer;
+  SystemClock clock;
+  SessionIo io;
+  auto console = std::make_unique<testing::RecordingConsole>();
+  testing::RecordingConsole& lines = *console;
+  io.console = std::move(console);
+  io.scriptPath = dir.path() + "/script.lua";
+  SessionSettings settings{.serverPort = peer.port(), .adminName = std::string("Boss")};
+  AdminSession session(settings, clock, std::move(io));
+  volatile std::sig_atomic_t stop = 0;
+  bool ran = false;
+  std::thread loop([&] { ran = session.run(&stop); });
+  std::optional<Datagram> login = peer.receive(5000);
+  stop = 1;
+  loop.join();
+  EXPECT_TRUE(ran);
+  ASSERT_TRUE(login.has_value());
+  EXPECT_EQ((*login)[0], 0x0D);
+  EXPECT_NE(lines.takeOutput().find("Connecting to 127.0.0.1:" + std::to_string(peer.port()) +
+                                    " as Boss...\n"),
+            std::string::npos);
 }
 
 }  // namespace

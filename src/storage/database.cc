@@ -261,12 +261,9 @@ bool Database::rollBackOpenTransaction() {
 }
 
 std::string databasePathForScript(const std::string& scriptPath) {
-  const std::string suffix = ".lua";
-  if (scriptPath.size() > suffix.size() &&
-      scriptPath.compare(scriptPath.size() - suffix.size(), suffix.size(), suffix) == 0) {
-    return scriptPath.substr(0, scriptPath.size() - suffix.size()) + ".db";
-  }
-  return scriptPath + ".db";
+  size_t slash = scriptPath.rfind('/');
+  if (slash == std::string::npos) return "script.db";
+  return scriptPath.substr(0, slash + 1) + "script.db";
 }
 
 }  // namespace gsadmin

@@ -87,8 +87,8 @@ class Database {
   std::vector<std::unique_ptr<CachedStatement>> cache_;
 };
 
-// The database beside a script: its path with ".lua" replaced by ".db"
-// ("script.lua" -> "script.db"), or ".db" appended to any other name.
+// The database beside a script: "script.db" in the script's directory,
+// whatever the script is called.
 std::string databasePathForScript(const std::string& scriptPath);
 
 }  // namespace gsadmin

@@ -197,9 +197,9 @@ TEST(DatabaseTest, SqlCannotWriteOtherFiles) {
 
 TEST(DatabaseTest, PathBesideTheScript) {
   EXPECT_EQ(databasePathForScript("script.lua"), "script.db");
-  EXPECT_EQ(databasePathForScript("/srv/bots/stats.lua"), "/srv/bots/stats.db");
-  EXPECT_EQ(databasePathForScript("bot"), "bot.db");
-  EXPECT_EQ(databasePathForScript(".lua"), ".lua.db");
+  EXPECT_EQ(databasePathForScript("/srv/bots/stats.lua"), "/srv/bots/script.db");
+  EXPECT_EQ(databasePathForScript("bots/stats.lua"), "bots/script.db");
+  EXPECT_EQ(databasePathForScript("/script.lua"), "/script.db");
 }
 
 }  // namespace

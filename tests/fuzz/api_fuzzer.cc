@@ -15,13 +15,14 @@
 #include <cstring>
 #include <memory>
 
+#include "context/current_session.h"
 #include "platform/clock.h"
 #include "protocol/dispatch.h"
 #include "script/api.h"
 #include "script/lua.h"
 #include "session/admin_session.h"
-#include "session/current_session.h"
-#include "support/server_messages.h"
+#include "sim/server_messages.h"
+#include "support/manual_clock.h"
 
 namespace {
 
@@ -124,7 +125,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     lua_settop(L, 0);
   }
-  session->events().fireEvent("onStart");
+  session->events().fireEvent(gsadmin::Event::kStart);
   gsadmin::setCurrentSession(nullptr);
   return 0;
 }

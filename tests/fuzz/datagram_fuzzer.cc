@@ -13,11 +13,12 @@
 #include <memory>
 #include <string>
 
+#include "context/current_session.h"
 #include "fuzz/probe_script.h"
 #include "platform/clock.h"
 #include "session/admin_session.h"
-#include "session/current_session.h"
 #include "support/loopback_peer.h"
+#include "support/manual_clock.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "support/server_messages.h"
+#include "sim/server_messages.h"
 
 namespace {
 

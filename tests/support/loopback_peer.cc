@@ -1,54 +1,37 @@
 #include "support/loopback_peer.h"
 
 #include <arpa/inet.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
 namespace gsadmin::testing {
 
 LoopbackPeer::LoopbackPeer(uint16_t port, OnBindFailure onFailure) {
-  fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (fd_ < 0 || ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+  std::string error;
+  socket_ = UdpSocket::bindTo(address, &error);
+  if (!socket_) {
     if (onFailure == OnBindFailure::kStayUnbound) return;
-    std::perror("LoopbackPeer: bind");
+    std::fprintf(stderr, "LoopbackPeer: bind: %s\n", error.c_str());
     std::abort();
   }
-  int queue = 16 * 1024 * 1024;
-  if (::setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &queue, sizeof(queue)) != 0) {
-    ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &queue, sizeof(queue));
-  }
-  socklen_t size = sizeof(address);
-  ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size);
-  port_ = ntohs(address.sin_port);
+  socket_->setReceiveBufferSize(16 * 1024 * 1024);
+  port_ = socket_->localPort();
 }
 
-LoopbackPeer::~LoopbackPeer() {
-  if (fd_ >= 0) ::close(fd_);
-}
+LoopbackPeer::~LoopbackPeer() = default;
 
 std::optional<Datagram> LoopbackPeer::receive(int timeoutMs) {
-  pollfd entry{fd_, POLLIN, 0};
-  int ready;
-  do {
-    ready = ::poll(&entry, 1, timeoutMs);
-  } while (ready < 0 && errno == EINTR);
-  if (ready <= 0) return std::nullopt;
+  if (!socket_->waitReadable(timeoutMs)) return std::nullopt;
   Datagram datagram(65536);
   sockaddr_in from{};
-  socklen_t size = sizeof(from);
-  ssize_t n = ::recvfrom(fd_, datagram.data(), datagram.size(), MSG_DONTWAIT,
-                         reinterpret_cast<sockaddr*>(&from), &size);
-  if (n < 0) return std::nullopt;
-  datagram.resize(static_cast<size_t>(n));
+  ReceiveResult received = socket_->receiveFrom(datagram.data(), datagram.size(), &from);
+  if (received.kind != ReceiveResult::Kind::kDatagram) return std::nullopt;
+  datagram.resize(received.length);
   client_ = from;
   return datagram;
 }
@@ -61,9 +44,7 @@ std::vector<Datagram> LoopbackPeer::drain() {
 
 bool LoopbackPeer::send(const Datagram& datagram) {
   if (!client_) return false;
-  ssize_t n = ::sendto(fd_, datagram.data(), datagram.size(), 0,
-                       reinterpret_cast<const sockaddr*>(&*client_), sizeof(*client_));
-  return n == static_cast<ssize_t>(datagram.size());
+  return socket_->sendTo(*client_, datagram.data(), datagram.size());
 }
 
 }  // namespace gsadmin::testing

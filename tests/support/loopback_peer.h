@@ -4,8 +4,11 @@
 #include <netinet/in.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
+
+#include "platform/udp_socket.h"
 
 namespace gsadmin::testing {
 
@@ -28,7 +31,7 @@ class LoopbackPeer {
 
   bool bound() const { return port_ != 0; }
   uint16_t port() const { return port_; }
-  int descriptor() const { return fd_; }
+  int descriptor() const { return socket_->descriptor(); }
 
   // The next datagram from any client, or nothing after `timeoutMs`.
   std::optional<Datagram> receive(int timeoutMs = 2000);
@@ -42,7 +45,7 @@ class LoopbackPeer {
   const std::optional<sockaddr_in>& client() const { return client_; }
 
  private:
-  int fd_ = -1;
+  std::unique_ptr<UdpSocket> socket_;
   uint16_t port_ = 0;
   std::optional<sockaddr_in> client_;
 };

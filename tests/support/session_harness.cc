@@ -1,62 +1,72 @@
 #include "support/session_harness.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <climits>
-#include <cstdlib>
-
-#include "session/current_session.h"
+#include "context/current_session.h"
 
 namespace gsadmin::testing {
 
 SessionHarness::SessionHarness(const std::optional<std::string>& script,
-                               const std::string& adminName, const std::string& adminPassword) {
+                               const std::string& adminName, const std::string& adminPassword,
+                               Transport transport) {
   if (script) dir_.write("script.lua", *script);
-  char cwd[PATH_MAX];
-  if (getcwd(cwd, sizeof(cwd)) != nullptr) previousDir_ = cwd;
-  if (chdir(dir_.path().c_str()) != 0) std::abort();
+  scriptPath_ = dir_.path() + "/script.lua";
+  if (transport == Transport::kLoopback) {
+    peer_ = std::make_unique<LoopbackPeer>();
+    port_ = peer_->port();
+  }
 
-  capture_ = std::make_unique<StdoutCapture>();
   SessionSettings settings;
-  settings.serverIP = std::string("127.0.0.1");
-  settings.serverPort = peer_.port();
+  settings.serverIP = "127.0.0.1";
+  settings.serverPort = port_;
   settings.adminName = adminName;
   settings.adminPassword = adminPassword;
-  session_ = std::make_unique<AdminSession>(settings, clock_);
+  SessionIo io;
+  auto console = std::make_unique<RecordingConsole>();
+  console_ = console.get();
+  io.console = std::move(console);
+  if (transport == Transport::kInMemory) io.sink = &sink_;
+  io.scriptPath = scriptPath_;
+  session_ = std::make_unique<AdminSession>(settings, clock_, std::move(io));
   setCurrentSession(session_.get());
   started_ = session_->start();
 
   // Let the peer send before the client has said anything.
-  if (started_ && session_->socket() != nullptr) {
-    sockaddr_in client{};
-    socklen_t size = sizeof(client);
-    getsockname(session_->socket()->descriptor(), reinterpret_cast<sockaddr*>(&client), &size);
-    peer_.setClient(client);
+  if (started_ && peer_ && session_->socket() != nullptr) {
+    peer_->setClient(session_->socket()->localAddress());
   }
 }
 
 SessionHarness::~SessionHarness() {
   setCurrentSession(nullptr);
   session_.reset();
-  capture_.reset();
-  if (!previousDir_.empty() && chdir(previousDir_.c_str()) != 0) std::abort();
+}
+
+std::vector<Datagram> SessionHarness::sent() {
+  return peer_ ? peer_->drain() : sink_.take();
 }
 
 void SessionHarness::deliver(const Datagram& datagram) {
-  peer_.send(datagram);
-  session_->poll();
+  deliver(std::vector<Datagram>{datagram});
 }
 
 void SessionHarness::deliver(const std::vector<Datagram>& datagrams) {
-  for (const Datagram& datagram : datagrams) peer_.send(datagram);
+  for (const Datagram& datagram : datagrams) {
+    if (peer_) {
+      peer_->send(datagram);
+    } else {
+      session_->receiveDatagram(datagram.data(), datagram.size());
+    }
+  }
   session_->poll();
 }
 
 void SessionHarness::login() {
   clock_.advance(1);
   session_->poll();
-  peer_.receive(1000);
+  if (peer_) {
+    peer_->receive(1000);
+  } else {
+    sink_.take();
+  }
 }
 
 void SessionHarness::connect(const ServerRecord& record, const std::vector<ListedPlayer>& players) {

@@ -6,47 +6,61 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
 #include "session/admin_session.h"
+#include "sim/server_messages.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
-#include "support/server_messages.h"
-#include "support/stdout_capture.h"
+#include "support/manual_clock.h"
+#include "support/recording_console.h"
 
 namespace gsadmin::testing {
 
-// An in-process session with a hand-driven clock, talking over a real
-// loopback socket to a LoopbackPeer. The constructor writes `script` (if
-// any) as script.lua into a temporary working directory, captures standard
-// output, makes the session current and runs start(). Everything is undone
-// on destruction (working directory, current session, standard output).
+// How a harness's session meets its server.
+enum class Transport {
+  kInMemory,  // datagrams are handed to the session and recorded from it
+  kLoopback,  // a real socket talks to a LoopbackPeer on 127.0.0.1
+};
+
+// An in-process session with a hand-driven clock and a recording console.
+// The constructor writes `script` (if any) as script.lua into a temporary
+// directory, points the session at it, makes the session current and runs
+// start(). Everything is undone on destruction.
 class SessionHarness {
  public:
   explicit SessionHarness(const std::optional<std::string>& script = std::nullopt,
                           const std::string& adminName = "Admin",
-                          const std::string& adminPassword = "73519");
+                          const std::string& adminPassword = "73519",
+                          Transport transport = Transport::kInMemory);
   ~SessionHarness();
   SessionHarness(const SessionHarness&) = delete;
   SessionHarness& operator=(const SessionHarness&) = delete;
 
   AdminSession& session() { return *session_; }
-  LoopbackPeer& peer() { return peer_; }
+  // Only with Transport::kLoopback.
+  LoopbackPeer& peer() { return *peer_; }
   ManualClock& clock() { return clock_; }
   bool started() const { return started_; }
+  // The server port in the settings (the peer's, under kLoopback).
+  uint16_t port() const { return port_; }
+  // The script path the session loads, as its lines name it.
+  const std::string& scriptPath() const { return scriptPath_; }
 
   // Console output since the previous call.
-  std::string output() { return capture_->take(); }
-  // Everything the client sent and the peer has not read yet.
-  std::vector<Datagram> sent() { return peer_.drain(); }
+  std::string output() { return console_->takeOutput(); }
+  // Diagnostics on standard error since the previous call.
+  std::string errors() { return console_->takeErrors(); }
+  // Everything the client sent and was not read yet.
+  std::vector<Datagram> sent();
 
-  // Sends the datagrams from the peer, then polls once.
+  // Hands the datagrams to the session (or sends them from the peer), then
+  // polls once.
   void deliver(const Datagram& datagram);
   void deliver(const std::vector<Datagram>& datagrams);
 
-  // Moves time on by 1 ms and polls, which sends the login; the peer reads it.
+  // Moves time on by 1 ms and polls, which sends the login; it is read.
   void login();
   // login(), then the server's acceptance with these players; the details
-  // requests stay unread at the peer. Console output is left unread too.
+  // requests stay unread. Console output is left unread too.
   void connect(const ServerRecord& record = ServerRecord(),
                const std::vector<ListedPlayer>& players = {});
   // Sends a join and the details reply for it, so the player is known.
@@ -54,10 +68,12 @@ class SessionHarness {
 
  private:
   ManualClock clock_;
-  LoopbackPeer peer_;
+  std::unique_ptr<LoopbackPeer> peer_;
+  RecordingSink sink_;
+  RecordingConsole* console_ = nullptr;  // owned by the session
   TempDir dir_;
-  std::string previousDir_;
-  std::unique_ptr<StdoutCapture> capture_;
+  std::string scriptPath_;
+  uint16_t port_ = 4003;
   std::unique_ptr<AdminSession> session_;
   bool started_ = false;
 };

@@ -2,8 +2,11 @@
 #define GSADMIN_TESTS_SUPPORT_UDP_CLIENT_H_
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <vector>
+
+#include "platform/udp_socket.h"
 
 namespace gsadmin::testing {
 
@@ -27,7 +30,7 @@ class UdpClient {
   std::optional<Datagram> receiveId(uint8_t id, int timeoutMs = 2000);
 
  private:
-  int fd_ = -1;
+  std::unique_ptr<UdpSocket> socket_;
 };
 
 }  // namespace gsadmin::testing

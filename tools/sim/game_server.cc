@@ -1,45 +1,20 @@
 #include "game_server.h"
 
 #include <algorithm>
-#include <charconv>
 
 #include "gamedata/vehicle_rosters.h"
-#include "protocol/printable.h"
+#include "protocol/wire.h"
 #include "scenario_check.h"
-#include "support/server_messages.h"
+#include "sim/server_messages.h"
 
 namespace gsadmin::sim {
 namespace {
 
-namespace wire = gsadmin::testing;
+namespace build = gsadmin::testing;
 
-// What the admin client sends.
-constexpr uint8_t kLoginId = 0x0D;
-constexpr uint8_t kChatFrameId = 0x03;
-constexpr uint8_t kKickId = 0x0E;
-constexpr uint8_t kBanId = 0x0F;
-constexpr uint8_t kDetailsRequestId = 0x1D;
-constexpr uint8_t kKeepAliveAnswerId = 0x35;
-
-// Disconnect reasons the server gives.
-constexpr uint8_t kWrongPassword = 4;
-constexpr uint8_t kBadNickname = 10;
-
-// Quit reason of a kick or ban; killer byte of the admin.
-constexpr uint8_t kKicked = 1;
-constexpr uint8_t kAdminKillerId = 100;
-constexpr uint8_t kNoKillerId = 255;
-
-// The client accepts texts up to 511 bytes in a chat frame.
-constexpr size_t kMaxChatFrame = 3 + 511;
-
-// Bytes from `start` up to the first NUL or the end.
-std::string textAt(const uint8_t* data, size_t length, size_t start) {
-  std::string text;
-  for (size_t i = start; i < length && data[i] != 0; ++i)
-    text.push_back(static_cast<char>(data[i]));
-  return text;
-}
+// Killer bytes of the admin and of nobody.
+constexpr uint8_t kAdminKillerId = gsadmin::wire::kKillerAdmin;
+constexpr uint8_t kNoKillerId = gsadmin::wire::kNoKiller;
 
 const char* quitLabel(uint8_t reason) {
   switch (reason) {
@@ -50,10 +25,6 @@ const char* quitLabel(uint8_t reason) {
     default:
       return "left";
   }
-}
-
-std::string seconds(uint64_t ms) {
-  return formatNumber(static_cast<float>(ms) / 1000.0f) + " s";
 }
 
 }  // namespace
@@ -67,233 +38,6 @@ GameServer::GameServer(ServerSetup setup, Clock& clock, DatagramSink& sink, SimL
       const RosterEntry& entry = roster->vehicles[static_cast<size_t>(id - 1)];
       vehicles_[static_cast<size_t>(id)].position = Point{entry.x, entry.y, entry.z};
     }
-  }
-}
-
-// ---- The admin's side ----
-
-void GameServer::handleDatagram(const Endpoint& from, const uint8_t* data, size_t length) {
-  if (length == 0) return;
-  if (data[0] == kLoginId) {
-    handleLogin(from, data, length);
-    return;
-  }
-  if (!admin_ || !(*admin_ == from)) {
-    log_.line("datagram " + wire::hexDump({data[0]}) + " from " + from.toString() +
-              ", which is not logged in: ignored");
-    return;
-  }
-  lastHeardMs_ = clock_.nowMs();
-  switch (data[0]) {
-    case kChatFrameId:
-      handleChatFrame(data, length);
-      return;
-    case kKickId:
-      handleKickOrBan(data, length, /*ban=*/false);
-      return;
-    case kBanId:
-      handleKickOrBan(data, length, /*ban=*/true);
-      return;
-    case kDetailsRequestId:
-      handleDetailsRequest(data, length);
-      return;
-    case kKeepAliveAnswerId:
-      handleKeepAliveAnswer(data, length);
-      return;
-    default: {
-      Datagram head(data, data + std::min<size_t>(length, 8));
-      log_.line("unexpected datagram of " + std::to_string(length) +
-                " bytes from the admin: " + wire::hexDump(head) + (length > 8 ? " ..." : ""));
-      return;
-    }
-  }
-}
-
-void GameServer::handleLogin(const Endpoint& from, const uint8_t* data, size_t length) {
-  // 0x0D, '0', 0x02, name, '|', password, 0x00.
-  size_t bar = 3;
-  while (bar < length && data[bar] != '|') ++bar;
-  if (length < 5 || data[1] != '0' || data[2] != 0x02 || bar >= length || data[length - 1] != 0) {
-    log_.line("malformed login of " + std::to_string(length) + " bytes from " + from.toString() +
-              ": ignored");
-    return;
-  }
-  std::string name(reinterpret_cast<const char*>(data + 3), bar - 3);
-  std::string password = textAt(data, length, bar + 1);
-  std::string who = "login as " + printable(name) + " from " + from.toString();
-  Endpoint replyTo = from;
-  if (password != setup_.password) {
-    log_.line(who + ": wrong password, refused (reason 4)");
-    sink_.sendTo(replyTo, wire::disconnectReason(kWrongPassword));
-    return;
-  }
-  if (name.empty()) {
-    log_.line(who + ": empty name, refused (reason 10)");
-    sink_.sendTo(replyTo, wire::disconnectReason(kBadNickname));
-    return;
-  }
-  if (admin_ && !(*admin_ == from))
-    log_.line("the admin at " + admin_->toString() + " is replaced");
-  admin_ = from;
-  ++acceptedLogins_;
-  uint64_t now = clock_.nowMs();
-  lastHeardMs_ = now;
-  nextKeepAliveMs_ = now + kKeepAliveIntervalMs;
-  unansweredSinceMs_.reset();
-  silenceReported_ = false;
-
-  wire::ServerRecord record;
-  record.gameCode = setup_.game;
-  record.gameMode = setup_.mode;
-  record.maxPlayers = setup_.maxPlayers;
-  record.name = setup_.name;
-  record.motd = setup_.motd;
-  std::vector<wire::ListedPlayer> listed;
-  for (const SimPlayer& player : players_) {
-    wire::ListedPlayer entry;
-    entry.id = player.id;
-    entry.name = player.name;
-    listed.push_back(entry);
-  }
-  log_.line(who + ": accepted, " + std::to_string(players_.size()) + " players listed");
-  send(wire::connectionAccepted(record, listed));
-}
-
-void GameServer::handleChatFrame(const uint8_t* data, size_t length) {
-  // 0x03, 0x03, text, 0x00.
-  if (length < 3 || data[1] != 0x03 || data[length - 1] != 0 || length > kMaxChatFrame) {
-    log_.line("malformed chat frame of " + std::to_string(length) + " bytes from the admin");
-  }
-  std::string text = textAt(data, length, 2);
-  if (!text.empty() && text[0] == '/') {
-    handleAdminCommand(text);
-    return;
-  }
-  log_.line("admin chat: " + printable(text));
-  send(wire::chatLine(0, 3, text));
-}
-
-void GameServer::handleAdminCommand(const std::string& text) {
-  size_t space = text.find(' ');
-  std::string command = text.substr(0, space);
-  std::string rest = space == std::string::npos ? std::string() : text.substr(space + 1);
-  if (command == "/slap") {
-    handleSlap(rest);
-    return;
-  }
-  if (command == "/msg") {
-    // "/msg #id text" or "/msg name text".
-    size_t gap = rest.find(' ');
-    std::string to = rest.substr(0, gap);
-    std::string message = gap == std::string::npos ? std::string() : rest.substr(gap + 1);
-    SimPlayer* player = nullptr;
-    if (to.size() > 1 && to[0] == '#') {
-      int id = -1;
-      auto [ptr, ec] = std::from_chars(to.data() + 1, to.data() + to.size(), id);
-      if (ec == std::errc() && ptr == to.data() + to.size() && id >= 0 && id <= 255) {
-        player = findById(static_cast<uint8_t>(id));
-      }
-    } else {
-      player = findByName(to);
-    }
-    if (player == nullptr) {
-      log_.line("admin message to " + printable(to) + ": no such player");
-      send(wire::chatLine(0, 3, "No such player: " + to));
-      return;
-    }
-    log_.line("admin message to " + player->name + " (id " + std::to_string(player->id) +
-              "): " + printable(message));
-    // The confirmation always exceeds the 10 bytes the client looks for:
-    // the name is never empty.
-    send(wire::chatLine(0, 3, "/msgr " + player->name + ": " + message));
-    return;
-  }
-  log_.line("admin command " + printable(command) + ": unknown");
-  send(wire::chatLine(0, 3, "Unknown command: " + command));
-}
-
-void GameServer::handleSlap(const std::string& name) {
-  SimPlayer* player = findByName(name);
-  if (player == nullptr) {
-    log_.line("admin slaps " + printable(name) + ": no such player");
-    send(wire::chatLine(0, 3, "No such player: " + name));
-    return;
-  }
-  float health = std::max(0.0f, player->health - kSlapDamage);
-  log_.line("admin slaps " + player->name + ": health " + formatNumber(health));
-  send(wire::chatLine(0, 3, player->name + " was slapped"));
-  if (health <= 0.0f) {
-    death(player->name, std::string(kAdminKiller), 0);
-    return;
-  }
-  player->health = health;
-  leaveVehicle(*player);
-  sendFootUpdate(*player);
-}
-
-void GameServer::handleKickOrBan(const uint8_t* data, size_t length, bool ban) {
-  // 0x0E or 0x0F, id, 0x00.
-  const char* verb = ban ? "bans" : "kicks";
-  if (length != 3 || data[2] != 0) {
-    log_.line(std::string("malformed ") + (ban ? "ban" : "kick") + " request of " +
-              std::to_string(length) + " bytes from the admin");
-    if (length < 2) return;
-  }
-  SimPlayer* player = findById(data[1]);
-  if (player == nullptr) {
-    log_.line(std::string("admin ") + verb + " id " + std::to_string(data[1]) + ": no such player");
-    return;
-  }
-  std::string name = player->name;
-  log_.line(std::string("admin ") + verb + " " + name + " (id " + std::to_string(data[1]) + ")");
-  if (ban && !isBanned(name)) banned_.push_back(name);
-  quit(name, kKicked);
-}
-
-void GameServer::handleDetailsRequest(const uint8_t* data, size_t length) {
-  if (length != 2) {
-    log_.line("malformed details request of " + std::to_string(length) + " bytes from the admin");
-    if (length < 2) return;
-  }
-  SimPlayer* player = findById(data[1]);
-  if (player == nullptr) {
-    log_.line("details request for id " + std::to_string(data[1]) + ": no such player");
-    return;
-  }
-  log_.line("details of " + player->name + " (id " + std::to_string(player->id) + ") sent");
-  send(wire::playerDetails(player->id,
-                           player->name + " ping 40 ms, health " + formatNumber(player->health)));
-}
-
-void GameServer::handleKeepAliveAnswer(const uint8_t* data, size_t length) {
-  if (length != 2 || data[1] != 0) {
-    log_.line("malformed keep-alive answer of " + std::to_string(length) + " bytes");
-  }
-  unansweredSinceMs_.reset();
-  if (silenceReported_) {
-    silenceReported_ = false;
-    log_.line("the admin client answers keep-alives again");
-  }
-}
-
-void GameServer::tick() {
-  if (!admin_) return;
-  uint64_t now = clock_.nowMs();
-  if (now - lastHeardMs_ >= kAdminGoneMs) {
-    log_.line("the admin client has been silent for " + seconds(now - lastHeardMs_) +
-              ": taken to be gone; waiting for a new login");
-    admin_.reset();
-    return;
-  }
-  if (now >= nextKeepAliveMs_) {
-    send(wire::keepAliveRequest());
-    if (!unansweredSinceMs_) unansweredSinceMs_ = now;
-    nextKeepAliveMs_ = now + kKeepAliveIntervalMs;
-  }
-  if (unansweredSinceMs_ && !silenceReported_ && now - *unansweredSinceMs_ >= kKeepAliveAnswerMs) {
-    silenceReported_ = true;
-    log_.line("the admin client stopped answering keep-alives (no answer for " +
-              seconds(now - *unansweredSinceMs_) + ")");
   }
 }
 
@@ -314,7 +58,7 @@ Refusal GameServer::join(const std::string& name, std::optional<uint8_t> id) {
   players_.push_back(player);
   std::string note = id && *id != *given ? " (id " + std::to_string(*id) + " was taken)" : "";
   log_.line(name + " joins (id " + std::to_string(*given) + ")" + note);
-  send(wire::playerJoined(*given, name));
+  send(build::playerJoined(*given, name));
   return std::nullopt;
 }
 
@@ -326,7 +70,7 @@ Refusal GameServer::quit(const std::string& name, uint8_t reason) {
   leaveVehicle(*it);
   players_.erase(it);
   log_.line(name + " quits (" + quitLabel(reason) + ")");
-  send(wire::playerLeft(reason, id));
+  send(build::playerLeft(reason, id));
   return std::nullopt;
 }
 
@@ -334,7 +78,7 @@ Refusal GameServer::chat(const std::string& name, const std::string& text) {
   SimPlayer* player = findByName(name);
   if (player == nullptr) return name + " is not on the server";
   log_.line(name + " says: " + text);
-  send(wire::chatLine(player->id, 0, text));
+  send(build::chatLine(player->id, 0, text));
   return std::nullopt;
 }
 
@@ -343,13 +87,13 @@ Refusal GameServer::privateMessage(const std::string& name, const std::string& r
   SimPlayer* player = findByName(name);
   if (player == nullptr) return name + " is not on the server";
   log_.line(name + " to " + recipient + ": " + text);
-  send(wire::chatLine(player->id, 0, "/msg " + recipient + " " + text));
+  send(build::chatLine(player->id, 0, "/msg " + recipient + " " + text));
   return std::nullopt;
 }
 
 void GameServer::adminChannelLine(const std::string& text) {
   log_.line("admin channel: " + text);
-  send(wire::chatLine(0, 3, text));
+  send(build::chatLine(0, 3, text));
 }
 
 Refusal GameServer::walk(const std::string& name, std::optional<float> health,
@@ -391,7 +135,7 @@ Refusal GameServer::drive(const std::string& name, int vehicle, std::optional<fl
   log_.line(name + " drives " + vehicleLabel(vehicle) + ", health " + formatNumber(car.health) +
             " at " + pointLabel(car.position));
   Point p = car.position;
-  send(wire::positionUpdate(player->id, static_cast<uint8_t>(vehicle), car.health, p.x, p.y, p.z));
+  send(build::positionUpdate(player->id, static_cast<uint8_t>(vehicle), car.health, p.x, p.y, p.z));
   return std::nullopt;
 }
 
@@ -407,8 +151,8 @@ Refusal GameServer::ride(const std::string& name, int vehicle) {
   player->position = car.position;
   log_.line(name + " rides in " + vehicleLabel(vehicle));
   Point p = car.position;
-  send(wire::positionUpdate(player->id, static_cast<uint8_t>(100 + vehicle), player->health, p.x,
-                            p.y, p.z));
+  send(build::positionUpdate(player->id, static_cast<uint8_t>(100 + vehicle), player->health, p.x,
+                             p.y, p.z));
   return std::nullopt;
 }
 
@@ -434,7 +178,7 @@ Refusal GameServer::death(const std::string& victimName, std::optional<std::stri
   leaveVehicle(*victim);
   victim->health = 0.0f;
   sendFootUpdate(*victim);
-  send(wire::deathReport(victim->id, killerId, weapon));
+  send(build::deathReport(victim->id, killerId, weapon));
   victim->health = 100.0f;
   sendFootUpdate(*victim);
   return std::nullopt;
@@ -446,7 +190,7 @@ void GameServer::disconnectAdmin(uint8_t reason) {
     return;
   }
   log_.line("the server disconnects the admin (reason " + std::to_string(reason) + ")");
-  send(wire::disconnectReason(reason));
+  send(build::disconnectReason(reason));
   admin_.reset();
 }
 
@@ -468,7 +212,7 @@ void GameServer::send(const Datagram& datagram) {
 
 void GameServer::sendFootUpdate(const SimPlayer& player) {
   const Point& p = player.position;
-  send(wire::positionUpdate(player.id, 0, player.health, p.x, p.y, p.z));
+  send(build::positionUpdate(player.id, 0, player.health, p.x, p.y, p.z));
 }
 
 void GameServer::leaveVehicle(SimPlayer& player) {

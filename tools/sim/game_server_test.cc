@@ -7,7 +7,8 @@
 
 #include <algorithm>
 
-#include "support/server_messages.h"
+#include "sim/server_messages.h"
+#include "support/manual_clock.h"
 
 namespace gsadmin::sim {
 namespace {

@@ -72,6 +72,20 @@ std::optional<Scenario> loadScenario(const SimOptions& options, uint8_t* game, u
   return scenario;
 }
 
+// The server's settings: the scenario's, over the defaults.
+ServerSetup serverSetup(const SimOptions& options, const Scenario& scenario, uint8_t game,
+                        uint8_t mode) {
+  ServerSetup setup;
+  setup.game = game;
+  setup.mode = mode;
+  const ScenarioSettings& settings = scenario.settings;
+  if (settings.serverName) setup.name = *settings.serverName;
+  if (settings.motd) setup.motd = *settings.motd;
+  if (settings.maxPlayers) setup.maxPlayers = *settings.maxPlayers;
+  setup.password = options.password;
+  return setup;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -96,14 +110,7 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
 
-  ServerSetup setup;
-  setup.game = game;
-  setup.mode = mode;
-  const ScenarioSettings& settings = scenario->settings;
-  if (settings.serverName) setup.name = *settings.serverName;
-  if (settings.motd) setup.motd = *settings.motd;
-  if (settings.maxPlayers) setup.maxPlayers = *settings.maxPlayers;
-  setup.password = options->password;
+  ServerSetup setup = serverSetup(*options, *scenario, game, mode);
 
   std::unique_ptr<ServerSocket> socket =
       ServerSocket::bind(options->bindAddress, options->port, &error);

@@ -21,6 +21,43 @@ std::optional<int> parseInt(const std::string& text, int min, int max) {
   return value;
 }
 
+// Sets the option `flag` (one that takes a value) from `value`; false, with
+// the reason in *error, when the value is not acceptable.
+bool applyValue(const std::string& flag, const std::string& value, SimOptions& options,
+                std::string* error) {
+  if (flag == "--port") {
+    std::optional<int> port = parseInt(value, 0, 65535);
+    if (!port) {
+      *error = "--port needs a number from 0 to 65535, not '" + value + "'";
+      return false;
+    }
+    options.port = static_cast<uint16_t>(*port);
+  } else if (flag == "--password") {
+    options.password = value;
+  } else if (flag == "--scenario") {
+    options.scenarioPath = value;
+  } else if (flag == "--bind") {
+    options.bindAddress = value;
+  } else if (flag == "--game" || flag == "--mode") {
+    std::optional<int> number = parseInt(value, 0, 255);
+    if (!number) {
+      *error = flag + " needs a number from 0 to 255, not '" + value + "'";
+      return false;
+    }
+    (flag == "--game" ? options.game : options.mode) = static_cast<uint8_t>(*number);
+  } else {  // --speed
+    char* end = nullptr;
+    double speed = std::strtod(value.c_str(), &end);
+    if (value.empty() || end != value.c_str() + value.size() || !std::isfinite(speed) ||
+        speed < kMinSpeed || speed > kMaxSpeed) {
+      *error = "--speed needs a factor from 0.01 to 1000, not '" + value + "'";
+      return false;
+    }
+    options.speed = speed;
+  }
+  return true;
+}
+
 }  // namespace
 
 const char* usageText() {
@@ -78,36 +115,7 @@ std::optional<SimOptions> parseOptions(int argc, const char* const* argv, std::s
       return std::nullopt;
     }
 
-    if (flag == "--port") {
-      std::optional<int> port = parseInt(value, 0, 65535);
-      if (!port) {
-        *error = "--port needs a number from 0 to 65535, not '" + value + "'";
-        return std::nullopt;
-      }
-      options.port = static_cast<uint16_t>(*port);
-    } else if (flag == "--password") {
-      options.password = value;
-    } else if (flag == "--scenario") {
-      options.scenarioPath = value;
-    } else if (flag == "--bind") {
-      options.bindAddress = value;
-    } else if (flag == "--game" || flag == "--mode") {
-      std::optional<int> number = parseInt(value, 0, 255);
-      if (!number) {
-        *error = flag + " needs a number from 0 to 255, not '" + value + "'";
-        return std::nullopt;
-      }
-      (flag == "--game" ? options.game : options.mode) = static_cast<uint8_t>(*number);
-    } else {  // --speed
-      char* end = nullptr;
-      double speed = std::strtod(value.c_str(), &end);
-      if (value.empty() || end != value.c_str() + value.size() || !std::isfinite(speed) ||
-          speed < kMinSpeed || speed > kMaxSpeed) {
-        *error = "--speed needs a factor from 0.01 to 1000, not '" + value + "'";
-        return std::nullopt;
-      }
-      options.speed = speed;
-    }
+    if (!applyValue(flag, value, options, error)) return std::nullopt;
   }
   return options;
 }

@@ -34,35 +34,38 @@ std::string checkError(std::string_view text, uint8_t game = 2, uint8_t mode = 1
   return error;
 }
 
+// Every setting and every verb once.
+constexpr const char* kEveryVerb =
+    "# a comment\n"
+    "server-name  My  Server \n"
+    "motd Be nice\n"
+    "game 2\n"
+    "mode 1\n"
+    "max-players 8\n"
+    "online Alice\n"
+    "online Bob 7\n"
+    "\n"
+    "0 join Carol\n"
+    "1.5 join Dave 9\n"
+    "+0.5 chat Carol  hello   there \n"
+    "2 msg Carol #7 see you\n"
+    "2 msg Dave Bob\n"
+    "3 admin server restarts soon\n"
+    "4 walk Alice\n"
+    "4 walk Alice at 1 -2.5 3 health 80\n"
+    "5 drive Bob 5 health 950.5\n"
+    "5 ride Alice 5\n"
+    "6 kill Bob Carol Rocket Launcher\n"
+    "6 kill admin Dave 0\n"
+    "7 die Alice 43\n"
+    "7 drown Bob\n"
+    "8 quit Carol kicked\n"
+    "8 quit Dave\n"
+    "9 disconnect 5\n"
+    "12 end\n";
+
 TEST(ScenarioParseTest, SettingsAndEveryVerb) {
-  Scenario s = parseOk(
-      "# a comment\n"
-      "server-name  My  Server \n"
-      "motd Be nice\n"
-      "game 2\n"
-      "mode 1\n"
-      "max-players 8\n"
-      "online Alice\n"
-      "online Bob 7\n"
-      "\n"
-      "0 join Carol\n"
-      "1.5 join Dave 9\n"
-      "+0.5 chat Carol  hello   there \n"
-      "2 msg Carol #7 see you\n"
-      "2 msg Dave Bob\n"
-      "3 admin server restarts soon\n"
-      "4 walk Alice\n"
-      "4 walk Alice at 1 -2.5 3 health 80\n"
-      "5 drive Bob 5 health 950.5\n"
-      "5 ride Alice 5\n"
-      "6 kill Bob Carol Rocket Launcher\n"
-      "6 kill admin Dave 0\n"
-      "7 die Alice 43\n"
-      "7 drown Bob\n"
-      "8 quit Carol kicked\n"
-      "8 quit Dave\n"
-      "9 disconnect 5\n"
-      "12 end\n");
+  Scenario s = parseOk(kEveryVerb);
   EXPECT_EQ(s.settings.serverName, "My  Server");
   EXPECT_EQ(s.settings.motd, "Be nice");
   EXPECT_EQ(s.settings.game, 2);

@@ -2,12 +2,8 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 
 namespace gsadmin::sim {
 
@@ -21,44 +17,29 @@ std::unique_ptr<ServerSocket> ServerSocket::bind(const std::string& address, uin
     *error = "cannot bind " + where + ": not an IPv4 address";
     return nullptr;
   }
-  int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) {
-    *error = std::string("cannot create a UDP socket: ") + std::strerror(errno);
+  std::string reason;
+  std::unique_ptr<UdpSocket> socket = UdpSocket::bindTo(local, &reason);
+  if (!socket) {
+    *error =
+        reason.rfind("cannot create", 0) == 0 ? reason : "cannot bind " + where + ": " + reason;
     return nullptr;
   }
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof(local)) != 0) {
-    *error = "cannot bind " + where + ": " + std::strerror(errno);
-    ::close(fd);
-    return nullptr;
-  }
-  socklen_t size = sizeof(local);
-  ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &size);
-  return std::make_unique<ServerSocket>(fd, ntohs(local.sin_port));
-}
-
-ServerSocket::~ServerSocket() {
-  ::close(fd_);
-}
-
-bool ServerSocket::waitReadable(int timeoutMs) {
-  pollfd entry{fd_, POLLIN, 0};
-  return ::poll(&entry, 1, timeoutMs) > 0 && (entry.revents & POLLIN) != 0;
+  return std::make_unique<ServerSocket>(std::move(socket));
 }
 
 std::optional<size_t> ServerSocket::receive(uint8_t* buffer, size_t capacity, Endpoint* from) {
   for (;;) {
     sockaddr_in sender{};
-    socklen_t size = sizeof(sender);
-    ssize_t n = ::recvfrom(fd_, buffer, capacity, MSG_DONTWAIT,
-                           reinterpret_cast<sockaddr*>(&sender), &size);
-    if (n < 0) {
+    ReceiveResult received = socket_->receiveFrom(buffer, capacity, &sender);
+    if (received.kind == ReceiveResult::Kind::kError) {
       // An ICMP error left by an earlier send to a closed port: skip it.
-      if (errno == ECONNREFUSED || errno == EINTR) continue;
+      if (errno == ECONNREFUSED) continue;
       return std::nullopt;
     }
+    if (received.kind == ReceiveResult::Kind::kNothing) return std::nullopt;
     from->address = ntohl(sender.sin_addr.s_addr);
     from->port = ntohs(sender.sin_port);
-    return static_cast<size_t>(n);
+    return received.length < capacity ? received.length : capacity;
   }
 }
 
@@ -67,8 +48,7 @@ void ServerSocket::sendTo(const Endpoint& to, const Datagram& datagram) {
   peer.sin_family = AF_INET;
   peer.sin_port = htons(to.port);
   peer.sin_addr.s_addr = htonl(to.address);
-  ::sendto(fd_, datagram.data(), datagram.size(), 0, reinterpret_cast<const sockaddr*>(&peer),
-           sizeof(peer));
+  socket_->sendTo(peer, datagram.data(), datagram.size());
 }
 
 }  // namespace gsadmin::sim

@@ -8,27 +8,26 @@
 #include <string>
 
 #include "endpoint.h"
+#include "platform/udp_socket.h"
 
 namespace gsadmin::sim {
 
-// The simulator's UDP socket, bound to the admin port. Owns its descriptor.
+// The simulator's UDP socket, bound to the admin port, speaking in
+// endpoints. Owns the socket.
 class ServerSocket : public DatagramSink {
  public:
   // Binds `address` (dotted IPv4) and `port` (0: any free port). Null, with
   // a one-line reason in *error, when that fails.
   static std::unique_ptr<ServerSocket> bind(const std::string& address, uint16_t port,
                                             std::string* error);
-  // Takes ownership of a bound datagram socket.
-  ServerSocket(int fd, uint16_t port) : fd_(fd), port_(port) {}
-  ~ServerSocket() override;
-  ServerSocket(const ServerSocket&) = delete;
-  ServerSocket& operator=(const ServerSocket&) = delete;
+  explicit ServerSocket(std::unique_ptr<UdpSocket> socket)
+      : socket_(std::move(socket)), port_(socket_->localPort()) {}
 
   // The port actually bound.
   uint16_t port() const { return port_; }
 
   // Waits at most `timeoutMs` for a datagram; true when one is waiting.
-  bool waitReadable(int timeoutMs);
+  bool waitReadable(int timeoutMs) { return socket_->waitReadable(timeoutMs); }
 
   // Takes one waiting datagram into buffer[0, capacity) without blocking and
   // returns its length (bytes beyond the capacity are dropped), setting
@@ -39,7 +38,7 @@ class ServerSocket : public DatagramSink {
   void sendTo(const Endpoint& to, const Datagram& datagram) override;
 
  private:
-  int fd_;
+  std::unique_ptr<UdpSocket> socket_;
   uint16_t port_;
 };
 

@@ -6,7 +6,7 @@
 
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
-#include "support/server_messages.h"
+#include "sim/server_messages.h"
 #include "support/udp_client.h"
 
 namespace gsadmin::testing {

@@ -1,30 +1,31 @@
-#ifndef GSADMIN_TESTS_SUPPORT_SERVER_MESSAGES_H_
-#define GSADMIN_TESTS_SUPPORT_SERVER_MESSAGES_H_
+#ifndef GSADMIN_TOOLS_SIM_SERVER_MESSAGES_H_
+#define GSADMIN_TOOLS_SIM_SERVER_MESSAGES_H_
 
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "protocol/wire.h"
+
 namespace gsadmin::testing {
 
 using Datagram = std::vector<uint8_t>;
 
 // Builders of the datagrams a game server sends to the admin client, byte
-// for byte as the client reads them. Shared by the tests and the simulator.
+// for byte as the client reads them. The simulator sends them; the tests and benchmarks use them
+// too.
 
-constexpr uint8_t kConnectionAcceptedId = 1;
-constexpr uint8_t kChatId = 3;
-constexpr uint8_t kKeepAliveRequestId = 4;
-constexpr uint8_t kDisconnectId = 6;
-constexpr uint8_t kPlayerJoinedId = 8;
-constexpr uint8_t kPlayerLeftId = 9;
-constexpr uint8_t kPositionUpdateId = 10;
-constexpr uint8_t kDeathId = 11;
-constexpr uint8_t kPlayerDetailsId = 29;
-
-// Bytes of the fixed part of a connection-accepted body.
-constexpr size_t kAcceptedFixedBody = 325;
+using wire::kAcceptedFixedBody;
+using wire::kChatId;
+using wire::kConnectionAcceptedId;
+using wire::kDeathId;
+using wire::kDisconnectId;
+using wire::kKeepAliveRequestId;
+using wire::kPlayerDetailsId;
+using wire::kPlayerJoinedId;
+using wire::kPlayerLeftId;
+using wire::kPositionUpdateId;
 
 struct ServerRecord {
   uint8_t gameCode = 2;
@@ -68,4 +69,4 @@ std::string hexDump(const Datagram& datagram);
 
 }  // namespace gsadmin::testing
 
-#endif  // GSADMIN_TESTS_SUPPORT_SERVER_MESSAGES_H_
+#endif  // GSADMIN_TOOLS_SIM_SERVER_MESSAGES_H_

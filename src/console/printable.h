@@ -1,5 +1,5 @@
-#ifndef GSADMIN_PROTOCOL_PRINTABLE_H_
-#define GSADMIN_PROTOCOL_PRINTABLE_H_
+#ifndef GSADMIN_CONSOLE_PRINTABLE_H_
+#define GSADMIN_CONSOLE_PRINTABLE_H_
 
 #include <string>
 #include <string_view>
@@ -17,4 +17,4 @@ std::string printable(std::string_view text);
 
 }  // namespace gsadmin
 
-#endif  // GSADMIN_PROTOCOL_PRINTABLE_H_
+#endif  // GSADMIN_CONSOLE_PRINTABLE_H_

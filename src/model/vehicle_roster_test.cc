@@ -1,9 +1,10 @@
-#include "gamedata/vehicle_rosters.h"
-
 #include <gtest/gtest.h>
 
 #include <map>
 #include <string>
+
+#include "gamedata/vehicle_rosters.h"
+#include "model/game_tables.h"
 
 namespace gsadmin {
 namespace {
@@ -12,7 +13,7 @@ void build(VehicleManager& vehicles, uint16_t gameCode, uint16_t gameMode) {
   ServerInfo info;
   info.gameCode = gameCode;
   info.gameMode = gameMode;
-  buildVehicleRoster(info, &vehicles);
+  buildVehicleRoster(info, vehicles);
 }
 
 // Ids 0..last in order, "Foot" first, every vehicle fresh.
@@ -168,13 +169,6 @@ TEST(VehicleRostersTest, RebuildKeepsOnlyLatestRoster) {
 
   build(vehicles, 1, 1);
   expectFreshRoster(vehicles, 48);
-}
-
-TEST(VehicleRostersTest, NullManagerIsNoOp) {
-  ServerInfo info;
-  info.gameCode = 2;
-  info.gameMode = 1;
-  buildVehicleRoster(info, nullptr);
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
-#include "gamedata/weapon_tables.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "gamedata/weapon_tables.h"
+#include "model/game_tables.h"
 
 namespace gsadmin {
 namespace {
@@ -14,7 +15,7 @@ using Table = std::vector<std::pair<int, std::string>>;
 Table built(uint16_t gameCode, WeaponManager& weapons) {
   ServerInfo info;
   info.gameCode = gameCode;
-  buildWeaponTable(info, &weapons);
+  buildWeaponTable(info, weapons);
   Table table;
   for (const auto& weapon : weapons.all()) table.emplace_back(weapon->id, weapon->name.value());
   return table;
@@ -104,12 +105,6 @@ TEST(WeaponTablesTest, RebuildKeepsOnlyLatestTable) {
   EXPECT_EQ(weapons.find(43), nullptr);  // game 2's "Drowned" is gone
   EXPECT_EQ(built(1, weapons), kGame1);  // no duplicates
   EXPECT_EQ(built(2, weapons), kGame2);
-}
-
-TEST(WeaponTablesTest, NullManagerIsNoOp) {
-  ServerInfo info;
-  info.gameCode = 1;
-  buildWeaponTable(info, nullptr);
 }
 
 }  // namespace

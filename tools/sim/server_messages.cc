@@ -1,4 +1,4 @@
-#include "support/server_messages.h"
+#include "sim/server_messages.h"
 
 #include <cstdio>
 #include <cstring>
@@ -37,15 +37,15 @@ Datagram connectionAccepted(const ServerRecord& record, const std::vector<Listed
   datagram[1] = record.gameCode;
   datagram[2] = record.gameMode;
   datagram[5] = record.maxPlayers;
-  putArea(datagram, 1 + 20, 50, record.name);
-  putArea(datagram, 1 + 70, 255, record.motd);
+  putArea(datagram, 1 + wire::kAcceptedNameOffset, wire::kAcceptedNameArea, record.name);
+  putArea(datagram, 1 + wire::kAcceptedMotdOffset, wire::kAcceptedMotdArea, record.motd);
   for (const ListedPlayer& player : players) {
     datagram.push_back(player.id);
     datagram.push_back(0);
     datagram.push_back(0);
     if (record.gameCode == 1) appendU32(datagram, player.entryValue);
     appendText(datagram, player.name);
-    if (player.terminated) datagram.push_back(0x07);
+    if (player.terminated) datagram.push_back(wire::kEntryTerminator);
   }
   return datagram;
 }

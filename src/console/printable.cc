@@ -1,4 +1,4 @@
-#include "protocol/printable.h"
+#include "console/printable.h"
 
 #include <cstddef>
 

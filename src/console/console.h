@@ -1,0 +1,48 @@
+#ifndef GSADMIN_CONSOLE_CONSOLE_H_
+#define GSADMIN_CONSOLE_CONSOLE_H_
+
+#include <cstdio>
+#include <string_view>
+
+namespace gsadmin {
+
+// Every line the client shows goes through one Console: server events,
+// script output and diagnostics. Callers pass a whole line without its
+// newline; network text must already have gone through printable(). The
+// session owns the real console; tests record lines in memory. A console
+// that later keeps an input prompt or stamps times changes only here.
+class Console {
+ public:
+  virtual ~Console() = default;
+
+  // One line on standard output: `text`, then "\n", then a flush.
+  virtual void line(std::string_view text) = 0;
+
+  // One diagnostic line on standard error.
+  virtual void errorLine(std::string_view text) = 0;
+};
+
+// The console of the process: standard output and standard error. Writes
+// the bytes as given, embedded NULs included.
+class StdioConsole : public Console {
+ public:
+  StdioConsole(std::FILE* out = stdout, std::FILE* err = stderr) : out_(out), err_(err) {}
+
+  void line(std::string_view text) override;
+  void errorLine(std::string_view text) override;
+
+ private:
+  std::FILE* out_;
+  std::FILE* err_;
+};
+
+// The process-wide standard console, for code that runs with no session
+// (a script loaded on its own); the session owns its own StdioConsole.
+Console& standardConsole();
+
+// `text` up to its first NUL: what a C string of it would print.
+std::string_view untilNul(std::string_view text);
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_CONSOLE_CONSOLE_H_

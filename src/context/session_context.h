@@ -1,0 +1,56 @@
+#ifndef GSADMIN_CONTEXT_SESSION_CONTEXT_H_
+#define GSADMIN_CONTEXT_SESSION_CONTEXT_H_
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "console/console.h"
+#include "context/session_settings.h"
+#include "events/events.h"
+#include "model/world.h"
+#include "platform/clock.h"
+
+namespace gsadmin {
+
+class Database;
+
+// What message handlers and script API functions may reach of the session:
+// the model, the events, the console, the way out and the connection state.
+// The session implements it; every reference stays valid for the session's
+// life.
+class SessionContext {
+ public:
+  virtual ~SessionContext() = default;
+
+  virtual ServerInfo& serverInfo() = 0;
+  virtual PlayerManager& players() = 0;
+  virtual VehicleManager& vehicles() = 0;
+  virtual WeaponManager& weapons() = 0;
+
+  virtual EventSink& events() = 0;
+  // Registers or drops a script's handler (any names, as scripts give them).
+  virtual void addEventHandler(std::string_view eventName, std::string_view functionName) = 0;
+  virtual void removeEventHandler(std::string_view eventName, std::string_view functionName) = 0;
+
+  virtual Console& console() = 0;
+  virtual Clock& clock() = 0;
+
+  // Sends one datagram; nothing leaves before the session has started.
+  virtual void send(const std::vector<uint8_t>& datagram) = 0;
+  // The admin commands, built and sent as send() does.
+  virtual void sendChatFrame(std::string_view text) = 0;
+  virtual void sendKickRequest(uint8_t playerId) = 0;
+  virtual void sendBanRequest(uint8_t playerId) = 0;
+
+  // The scripts' database, opened by its first statement.
+  virtual Database& database() = 0;
+
+  virtual const SessionSettings& settings() const = 0;
+  virtual bool connected() const = 0;
+  virtual void setConnected(bool connected) = 0;
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_CONTEXT_SESSION_CONTEXT_H_

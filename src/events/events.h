@@ -1,0 +1,99 @@
+#ifndef GSADMIN_EVENTS_EVENTS_H_
+#define GSADMIN_EVENTS_EVENTS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+namespace gsadmin {
+
+// Every event the client fires into scripts. Firing names an enumerator, so
+// a misspelt event does not compile; the table below gives each its name
+// and argument shape, and a test holds the docs and annotations to it.
+enum class Event {
+  kStart,
+  kConnect,
+  kDisconnect,
+  kPlayerJoin,
+  kPlayerQuit,
+  kPlayerPositionChange,
+  kPlayerHealthChange,
+  kPlayerVehicleEnter,
+  kPlayerVehicleExit,
+  kVehicleHealthChange,
+  kAdminChat,
+  kAdminMessage,
+  kPlayerChat,
+  kPlayerMessage,
+};
+
+struct EventInfo {
+  Event event;
+  std::string_view name;
+  // One letter per argument, in order: 'i' an integer, 's' a text.
+  std::string_view shape;
+};
+
+// In enumerator order.
+inline constexpr EventInfo kEventTable[] = {
+    {Event::kStart, "onStart", ""},
+    {Event::kConnect, "onConnect", ""},
+    {Event::kDisconnect, "onDisconnect", "i"},                      // reason
+    {Event::kPlayerJoin, "onPlayerJoin", "i"},                      // player
+    {Event::kPlayerQuit, "onPlayerQuit", "ii"},                     // player, reason
+    {Event::kPlayerPositionChange, "onPlayerPositionChange", "i"},  // player
+    {Event::kPlayerHealthChange, "onPlayerHealthChange", "iii"},    // player, new, old
+    {Event::kPlayerVehicleEnter, "onPlayerVehicleEnter", "ii"},     // player, vehicle
+    {Event::kPlayerVehicleExit, "onPlayerVehicleExit", "ii"},       // player, vehicle
+    {Event::kVehicleHealthChange, "onVehicleHealthChange", "ii"},   // vehicle, health
+    {Event::kAdminChat, "onAdminChat", "s"},                        // text
+    {Event::kAdminMessage, "onAdminMessage", "s"},                  // text
+    {Event::kPlayerChat, "onPlayerChat", "is"},                     // player, text
+    {Event::kPlayerMessage, "onPlayerMessage", "is"},               // player, text
+};
+
+constexpr bool eventTableInOrder() {
+  for (size_t i = 0; i < std::size(kEventTable); ++i) {
+    if (static_cast<size_t>(kEventTable[i].event) != i) return false;
+  }
+  return true;
+}
+static_assert(eventTableInOrder(), "kEventTable must follow the order of Event");
+
+constexpr const EventInfo& eventInfo(Event event) {
+  return kEventTable[static_cast<size_t>(event)];
+}
+
+// One argument of an event: an integer or a text. A text must stay live
+// for the firing.
+struct EventArgument {
+  bool isText = false;
+  int32_t integer = 0;
+  std::string_view text;
+};
+
+// True when `arguments` have the event's shape.
+bool matchesShape(Event event, std::span<const EventArgument> arguments);
+
+// Where events go: the script layer's EventManager, or a recorder.
+class EventSink {
+ public:
+  virtual ~EventSink() = default;
+
+  // The one firing path: calls the handlers of `event` with `arguments`,
+  // which must match its shape.
+  virtual void fire(Event event, std::span<const EventArgument> arguments) = 0;
+
+  // Shorthands for the shapes in the table.
+  void fireEvent(Event event) { fire(event, {}); }
+  void fireEvent(Event event, int32_t a);
+  void fireEvent(Event event, int32_t a, int32_t b);
+  void fireEvent(Event event, int32_t a, int32_t b, int32_t c);
+  void fireEvent(Event event, std::string_view s);
+  void fireEvent(Event event, int32_t a, std::string_view s);
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_EVENTS_EVENTS_H_

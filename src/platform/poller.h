@@ -1,0 +1,33 @@
+#ifndef GSADMIN_PLATFORM_POLLER_H_
+#define GSADMIN_PLATFORM_POLLER_H_
+
+#include <poll.h>
+
+#include <cstddef>
+#include <vector>
+
+namespace gsadmin {
+
+// The one place the client's loop blocks: waits on several descriptors at
+// once with a timeout. Does not own the descriptors.
+class Poller {
+ public:
+  // Adds `fd` to the set and returns its index for readable().
+  size_t watch(int fd);
+
+  // Waits at most `timeoutMs` (0: just tests) until a watched descriptor is
+  // readable or has an error pending; an interrupted wait waits again.
+  // Returns the number of such descriptors, 0 on timeout or failure.
+  int wait(int timeoutMs);
+
+  // After wait(): whether the descriptor at `index` was readable (or had an
+  // error, which the next receive reports).
+  bool readable(size_t index) const;
+
+ private:
+  std::vector<pollfd> entries_;
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_PLATFORM_POLLER_H_
