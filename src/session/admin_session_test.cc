@@ -164,7 +164,12 @@ TEST(AdminSessionTest, StartReportsMissingSettings) {
     const char* line;
   };
   const Case cases[] = {
-      {{.serverPort = 0}, "ERROR: Port not set!\n"},
+      {[] {
+         SessionSettings settings;
+         settings.serverPort = 0;
+         return settings;
+       }(),
+       "ERROR: Port not set!\n"},
   };
   for (const Case& c : cases) {
     SessionIo io;
@@ -191,7 +196,9 @@ TEST(AdminSessionTest, RunLogsInOverTheSocketAndStopsWhenAsked) {
   testing::RecordingConsole& lines = *console;
   io.console = std::move(console);
   io.scriptPath = dir.path() + "/script.lua";
-  SessionSettings settings{.serverPort = peer.port(), .adminName = std::string("Boss")};
+  SessionSettings settings;
+  settings.serverPort = peer.port();
+  settings.adminName = "Boss";
   AdminSession session(settings, clock, std::move(io));
   volatile std::sig_atomic_t stop = 0;
   bool ran = false;
