@@ -198,6 +198,9 @@ TEST(AdminSessionTest, RunLogsInOverTheSocketAndStopsWhenAsked) {
   std::thread loop([&] { ran = session.run(&stop); });
   std::optional<Datagram> login = peer.receive(5000);
   stop = 1;
+  // The loop sleeps until there is work; a datagram (id 0, never handled)
+  // wakes it to see the flag.
+  peer.send(Datagram{0x00});
   loop.join();
   EXPECT_TRUE(ran);
   ASSERT_TRUE(login.has_value());
