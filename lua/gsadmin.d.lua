@@ -23,7 +23,7 @@
 ---| "onAdminMessage"          # (text) confirmation of the admin's private message
 ---| "onPlayerChat"            # (playerId, text) public chat
 ---| "onPlayerMessage"         # (playerId, text) private message: "RECIPIENT MESSAGE"
----| "onPlayerDeath"           # (victimId, killerId, weaponId) after the line; killer: victim for suicide, -1 none, -2 admin
+---| "onPlayerDeath"           # (victimId, killerId, weaponId) killer: victim = suicide, -1 none, -2 admin
 ---| "onScriptStop"            # () before a reload (SIGHUP) and at the end on SIGINT/SIGTERM
 
 ---A player id, 0 to 255. Numbers are truncated and taken modulo 256; numeric strings work too.
