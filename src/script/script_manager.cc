@@ -59,8 +59,16 @@ void openOsClock(lua_State* L) {
     lua_getfield(L, -2, name);
     lua_setfield(L, -2, name);
   }
+  lua_pushvalue(L, -1);
   lua_setfield(L, LUA_GLOBALSINDEX, "os");
-  lua_pop(L, 1);
+  // The registry's copy of the full library goes too, so that nothing can
+  // reach it later.
+  lua_getfield(L, LUA_REGISTRYINDEX, "_LOADED");
+  if (lua_istable(L, -1)) {
+    lua_pushvalue(L, -2);
+    lua_setfield(L, -2, "os");
+  }
+  lua_pop(L, 3);
 }
 
 // math.random draws from the C library's generator, shared by every state

@@ -137,8 +137,8 @@ class AdminSession : public SessionContext {
   bool connectSocket();
   void checkDeadline();
   void runDueTimers();
-  // The first half of a reload and of the end: the script's last event and
-  // what must not outlive it.
+  // The first half of a reload: the script's last event, then everything of
+  // it that must not outlive it.
   void stopScript();
 
   SessionSettings settings_;
