@@ -54,6 +54,8 @@ IdleResult measureIdleCost(int seconds) {
   std::optional<double> before = testing::cpuSeconds(pid);
   std::optional<double> onCpuBefore = testing::onCpuSeconds(pid);
   std::optional<double> bareBefore = testing::onCpuSeconds(bare);
+  std::optional<uint64_t> switchesBefore = testing::contextSwitches(pid);
+  uint64_t keepAlivesBefore = client.keepAlivesSent();
   Clock::time_point start = Clock::now();
   Clock::time_point end = start + std::chrono::seconds(seconds);
   bool answered = true;
@@ -65,9 +67,11 @@ IdleResult measureIdleCost(int seconds) {
   std::optional<double> after = testing::cpuSeconds(pid);
   std::optional<double> onCpuAfter = testing::onCpuSeconds(pid);
   std::optional<double> bareAfter = testing::onCpuSeconds(bare);
+  std::optional<uint64_t> switchesAfter = testing::contextSwitches(pid);
   kill(bare, SIGKILL);
   waitpid(bare, nullptr, 0);
-  if (!before || !after || !onCpuBefore || !onCpuAfter || !bareBefore || !bareAfter) {
+  if (!before || !after || !onCpuBefore || !onCpuAfter || !bareBefore || !bareAfter ||
+      !switchesBefore || !switchesAfter) {
     return result;
   }
 
@@ -76,6 +80,8 @@ IdleResult measureIdleCost(int seconds) {
   result.percentOfCore = 100.0 * result.cpuSeconds / result.seconds;
   result.onCpuSeconds = *onCpuAfter - *onCpuBefore;
   result.bareLoopOnCpuSeconds = *bareAfter - *bareBefore;
+  result.wakeups = *switchesAfter - *switchesBefore;
+  result.keepAlives = client.keepAlivesSent() - keepAlivesBefore;
   result.stayedConnected = answered && client.logins() == 1;
   result.complete = true;
   return result;

@@ -62,12 +62,18 @@ bool LiveClient::sync(int timeoutMs) {
 
 std::optional<uint64_t> LiveClient::handledCount(int timeoutMs) {
   peer_.send(testing::chatLine(0, 3, "!count"));
+  std::optional<std::string> count = nextChat("handled=", timeoutMs);
+  if (!count) return std::nullopt;
+  return std::strtoull(count->c_str(), nullptr, 10);
+}
+
+std::optional<std::string> LiveClient::nextChat(const std::string& prefix, int timeoutMs) {
   auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     while (!chats_.empty()) {
       std::string text = chats_.front();
       chats_.pop_front();
-      if (text.rfind("handled=", 0) == 0) return std::strtoull(text.c_str() + 8, nullptr, 10);
+      if (text.rfind(prefix, 0) == 0) return text.substr(prefix.size());
     }
     if (std::chrono::steady_clock::now() >= end) return std::nullopt;
     take(peer_.receive(100));

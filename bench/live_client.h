@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "sim/server_messages.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
-#include "sim/server_messages.h"
 
 namespace gsadmin::bench {
 
@@ -45,6 +45,13 @@ class LiveClient {
   // Sends "!count" on the admin channel; the count the script reports, or
   // nothing after `timeoutMs`.
   std::optional<uint64_t> handledCount(int timeoutMs = 5000);
+
+  // The next chat line the client sends that begins with `prefix`, without
+  // the prefix; earlier chat lines are dropped. Nothing after `timeoutMs`.
+  std::optional<std::string> nextChat(const std::string& prefix, int timeoutMs = 5000);
+
+  // Keep-alive requests sent by sync() so far.
+  uint64_t keepAlivesSent() const { return keepAlivesSent_; }
 
   // Reads and books whatever the client has sent, without waiting.
   void drain();

@@ -1,6 +1,6 @@
 ---@meta gsadmin
 -- Editor annotations for the gsadmin script API (script.lua). Nothing here
--- runs: the client publishes these 34 functions itself. Point your Lua
+-- runs: the client publishes these 39 functions itself. Point your Lua
 -- language server at this file (workspace.library) for completion and
 -- checks. The full reference is docs/scripting.md.
 --
@@ -23,6 +23,8 @@
 ---| "onAdminMessage"          # (text) confirmation of the admin's private message
 ---| "onPlayerChat"            # (playerId, text) public chat
 ---| "onPlayerMessage"         # (playerId, text) private message: "RECIPIENT MESSAGE"
+---| "onPlayerDeath"           # (victimId, killerId, weaponId) killer: victim = suicide, -1 none, -2 admin
+---| "onScriptStop"            # () before a reload (SIGHUP) and at the end on SIGINT/SIGTERM
 
 ---A player id, 0 to 255. Numbers are truncated and taken modulo 256; numeric strings work too.
 ---@alias gsadmin.PlayerId integer
@@ -172,6 +174,14 @@ function getPlayerVehicle(playerId) end
 ---@return integer|nil z
 function getPlayerPosition(playerId) end
 
+---The ids of the registered players, in registration order (a new table).
+---@return gsadmin.PlayerId[]
+function getPlayers() end
+
+---How many players are registered.
+---@return integer
+function getPlayerCount() end
+
 -- Vehicles ----------------------------------------------------------------
 
 ---The vehicle's name. Prints "getVehicleName: Invalid Parameters" or
@@ -223,6 +233,29 @@ function getVehicleIsPassenger(vehicleId, playerId) end
 ---@param weaponId gsadmin.WeaponId
 ---@return string|nil
 function getWeaponName(weaponId) end
+
+-- Time and timers --------------------------------------------------------
+
+---Calls the global function named `functionName` with the timer's id every
+---`intervalMs` milliseconds (at least 1), `times` times (default 1; 0: until
+---killed), from the client's loop. Prints "setTimer: Invalid argument #1.",
+---"#2." or "#3." for a bad argument, "setTimer: Too many timers." beyond
+---100000 timers.
+---@param functionName string
+---@param intervalMs number
+---@param times? integer
+---@return integer|nil id
+function setTimer(functionName, intervalMs, times) end
+
+---Stops a timer; true if one had that id, false if none. A timer may kill
+---itself. Prints "killTimer: Invalid argument #1." for a non-number.
+---@param id integer
+---@return boolean|nil
+function killTimer(id) end
+
+---Milliseconds since the client started; never goes back.
+---@return integer
+function getTickCount() end
 
 -- Storing data ------------------------------------------------------------
 

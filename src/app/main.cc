@@ -1,5 +1,7 @@
 // gsadmin: console remote administration for a game server.
 
+#include <signal.h>
+
 #include <csignal>
 #include <cstdio>
 #include <memory>
@@ -14,10 +16,37 @@
 
 namespace {
 
+// Counts the requests, so that a second one stops the script's last handler.
 volatile std::sig_atomic_t g_stopRequested = 0;
+volatile std::sig_atomic_t g_reloadRequested = 0;
 
 void requestStop(int) {
-  g_stopRequested = 1;
+  g_stopRequested = g_stopRequested + 1;
+}
+
+void requestReload(int) {
+  g_reloadRequested = 1;
+}
+
+// Without SA_RESTART, so that the loop's wait returns at once. The three
+// signals block each other, so a handler is never interrupted.
+void onSignal(int signal, void (*handler)(int)) {
+  struct sigaction action {};
+  action.sa_handler = handler;
+  sigemptyset(&action.sa_mask);
+  sigaddset(&action.sa_mask, SIGINT);
+  sigaddset(&action.sa_mask, SIGTERM);
+  sigaddset(&action.sa_mask, SIGHUP);
+  sigaction(signal, &action, nullptr);
+}
+
+// An interrupt or a service manager's stop ends the loop cleanly, with
+// status 0 and the script's state closed; it also stops a script handler or
+// main chunk that is running. A hang-up reloads the script.
+void installSignalHandlers() {
+  onSignal(SIGINT, requestStop);
+  onSignal(SIGTERM, requestStop);
+  onSignal(SIGHUP, requestReload);
 }
 
 }  // namespace
@@ -67,12 +96,8 @@ int main(int argc, char** argv) {
   limits.memoryBytes = static_cast<size_t>(options.scriptMemoryMiB) * 1024 * 1024;
   limits.stopRequested = &g_stopRequested;
   session->scripts().setLimits(limits);
-  // An interrupt or a service manager's stop ends the loop cleanly, with
-  // status 0 and the script's state closed; it also stops a script handler
-  // or main chunk that is running.
-  std::signal(SIGINT, requestStop);
-  std::signal(SIGTERM, requestStop);
-  if (session->run(&g_stopRequested)) {
+  installSignalHandlers();
+  if (session->run(&g_stopRequested, &g_reloadRequested)) {
     gsadmin::setCurrentSession(nullptr);
     return 0;
   }

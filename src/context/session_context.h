@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/timer_queue.h"
 #include "console/console.h"
 #include "context/session_settings.h"
 #include "events/events.h"
@@ -35,6 +36,10 @@ class SessionContext {
 
   virtual Console& console() = 0;
   virtual Clock& clock() = 0;
+  // Milliseconds since the session was made, on clock().
+  virtual uint64_t uptimeMs() = 0;
+  // The scripts' timers; the session's loop calls them when due.
+  virtual TimerQueue& timers() = 0;
 
   // Sends one datagram; nothing leaves before the session has started.
   virtual void send(const std::vector<uint8_t>& datagram) = 0;

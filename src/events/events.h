@@ -26,6 +26,8 @@ enum class Event {
   kAdminMessage,
   kPlayerChat,
   kPlayerMessage,
+  kPlayerDeath,
+  kScriptStop,
 };
 
 struct EventInfo {
@@ -51,6 +53,8 @@ inline constexpr EventInfo kEventTable[] = {
     {Event::kAdminMessage, "onAdminMessage", "s"},                  // text
     {Event::kPlayerChat, "onPlayerChat", "is"},                     // player, text
     {Event::kPlayerMessage, "onPlayerMessage", "is"},               // player, text
+    {Event::kPlayerDeath, "onPlayerDeath", "iii"},                  // victim, killer, weapon
+    {Event::kScriptStop, "onScriptStop", ""},
 };
 
 constexpr bool eventTableInOrder() {

@@ -1,6 +1,9 @@
 #include "platform/poller.h"
 
+#include <signal.h>
+
 #include <cerrno>
+#include <ctime>
 
 namespace gsadmin {
 
@@ -15,6 +18,25 @@ int Poller::wait(int timeoutMs) {
   do {
     ready = ::poll(entries_.data(), entries_.size(), timeoutMs);
   } while (ready < 0 && errno == EINTR);
+  return ready > 0 ? ready : 0;
+}
+
+int Poller::waitUnless(int timeoutMs,
+                       std::initializer_list<const volatile std::sig_atomic_t*> flags) {
+  for (pollfd& entry : entries_) entry.revents = 0;
+  sigset_t all, previous;
+  sigfillset(&all);
+  sigprocmask(SIG_BLOCK, &all, &previous);
+  bool raised = false;
+  for (const volatile std::sig_atomic_t* flag : flags) raised = raised || (flag && *flag);
+  int ready = 0;
+  if (!raised) {
+    timespec timeout{timeoutMs / 1000, static_cast<long>(timeoutMs % 1000) * 1000000L};
+    // Waits with the caller's mask, so a pending signal interrupts it.
+    ready =
+        ::ppoll(entries_.data(), entries_.size(), timeoutMs < 0 ? nullptr : &timeout, &previous);
+  }
+  sigprocmask(SIG_SETMASK, &previous, nullptr);
   return ready > 0 ? ready : 0;
 }
 

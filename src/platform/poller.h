@@ -3,7 +3,9 @@
 
 #include <poll.h>
 
+#include <csignal>
 #include <cstddef>
+#include <initializer_list>
 #include <vector>
 
 namespace gsadmin {
@@ -19,6 +21,13 @@ class Poller {
   // readable or has an error pending; an interrupted wait waits again.
   // Returns the number of such descriptors, 0 on timeout or failure.
   int wait(int timeoutMs);
+
+  // As wait(), but returns 0 at once when any of `flags` is non-zero, and
+  // when a signal arrives during the wait. Signals are blocked between the
+  // look at the flags and the wait, so a flag that a signal handler sets
+  // after the look still ends the wait. A negative timeout waits without
+  // limit.
+  int waitUnless(int timeoutMs, std::initializer_list<const volatile std::sig_atomic_t*> flags);
 
   // After wait(): whether the descriptor at `index` was readable (or had an
   // error, which the next receive reports).

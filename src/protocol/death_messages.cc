@@ -11,6 +11,9 @@ namespace {
 using wire::kKillerAdmin;
 using wire::kNoKiller;
 constexpr uint8_t kDrownedWeapon = 43;
+// What "onPlayerDeath" passes as the killer when it is not a player.
+constexpr int32_t kNoKillingPlayer = -1;
+constexpr int32_t kAdminKiller = -2;
 
 void countUp(uint16_t& counter) {
   counter = static_cast<uint16_t>(counter + 1);
@@ -28,8 +31,10 @@ void handleDeath(SessionContext& session, const BodyReader& body) {
   std::string victimName = printable(victim->name);
 
   countUp(victim->deaths);
+  int32_t killerArgument = kNoKillingPlayer;
   // The admin marker wins even over a player who has id 100.
   if (killerId == kKillerAdmin) {
+    killerArgument = kAdminKiller;
     session.console().line(victimName + " killed by Admin");
   } else if (killerId == kNoKiller || killer == nullptr) {
     if (weapon && weapon->id == kDrownedWeapon) {
@@ -40,12 +45,14 @@ void handleDeath(SessionContext& session, const BodyReader& body) {
       session.console().line(victimName + " died");
     }
   } else if (killer == victim) {
+    killerArgument = killerId;
     if (weapon) {
       session.console().line(victimName + " killed himself (" + weaponName + ")");
     } else {
       session.console().line(victimName + " killed himself");
     }
   } else {
+    killerArgument = killerId;
     countUp(killer->kills);
     std::string killerName = printable(killer->name);
     if (weapon) {
@@ -54,6 +61,8 @@ void handleDeath(SessionContext& session, const BodyReader& body) {
       session.console().line(killerName + " killed " + victimName);
     }
   }
+  // After the counters and the line, so that handlers see both.
+  session.events().fireEvent(Event::kPlayerDeath, body.byteAt(0), killerArgument, body.byteAt(2));
 }
 
 }  // namespace gsadmin

@@ -81,5 +81,28 @@ TEST(DeathTest, NamesArePrintedSafely) {
   EXPECT_EQ(f.deliver(deathReport(9, 4, 30)), "Ann killed ?[1mX (Rocket Launcher)\n");
 }
 
+// "onPlayerDeath" after the line, with the counters already changed, for
+// each kind of killer: a player, the victim, nobody, an unknown id, the admin.
+TEST(DeathTest, OnPlayerDeathFollowsTheLineForEachKillerKind) {
+  InboundFixture f(
+      "function died(victim, killer, weapon)\n"
+      "  print(table.concat({'death', victim, killer, weapon, getPlayerDeaths(victim)}, ' '))\n"
+      "end\n"
+      "addEventHandler('onPlayerDeath', 'died')\n");
+  struct Case {
+    Datagram report;
+    const char* output;
+  };
+  const Case cases[] = {
+      {deathReport(4, 7, 30), "Bo killed Ann (Rocket Launcher)\ndeath 4 7 30 1\n"},
+      {deathReport(4, 4, 12), "Ann killed himself (Grenade)\ndeath 4 4 12 2\n"},
+      {deathReport(4, 255, 43), "Ann drowned\ndeath 4 -1 43 3\n"},
+      {deathReport(4, 9, 13), "Ann died\ndeath 4 -1 13 4\n"},
+      {deathReport(4, 100, 30), "Ann killed by Admin\ndeath 4 -2 30 5\n"},
+      {deathReport(9, 7, 30), ""},  // unknown victim: no line, no event
+  };
+  for (const Case& c : cases) EXPECT_EQ(f.deliver(c.report), c.output);
+}
+
 }  // namespace
 }  // namespace gsadmin::testing

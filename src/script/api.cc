@@ -42,6 +42,11 @@ constexpr ApiFunction kApi[] = {
     {"getWeaponName", ApiFamily::kWeapon, api::getWeaponName},
     {"dbExec", ApiFamily::kDatabase, api::dbExec},
     {"dbQuery", ApiFamily::kDatabase, api::dbQuery},
+    {"setTimer", ApiFamily::kTimers, api::setTimer},
+    {"killTimer", ApiFamily::kTimers, api::killTimer},
+    {"getTickCount", ApiFamily::kSettings, api::getTickCount},
+    {"getPlayers", ApiFamily::kSettings, api::getPlayers},
+    {"getPlayerCount", ApiFamily::kSettings, api::getPlayerCount},
 };
 
 }  // namespace

@@ -60,6 +60,10 @@ std::string ApiCall::cText(int index) const {
   return whole;
 }
 
+bool ApiCall::isNil(int index) const {
+  return lua_isnoneornil(L_, index);
+}
+
 double ApiCall::number(int index) const {
   return lua_tonumber(L_, index);
 }

@@ -38,6 +38,8 @@ class ApiCall {
   bool isString(int index) const;
   // lua_isnumber: a numeric string counts as a number.
   bool isNumber(int index) const;
+  // nil, or no argument at `index`.
+  bool isNil(int index) const;
   // The argument's string form (a number becomes its text); empty when it
   // has none.
   std::string text(int index) const;

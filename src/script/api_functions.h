@@ -40,6 +40,13 @@ int getVehicleSpawnpoint(lua_State* L);
 int getVehicleDriver(lua_State* L);
 int getVehicleIsPassenger(lua_State* L);
 int getWeaponName(lua_State* L);
+int getPlayers(lua_State* L);
+int getPlayerCount(lua_State* L);
+
+// api_time.cc
+int setTimer(lua_State* L);
+int killTimer(lua_State* L);
+int getTickCount(lua_State* L);
 
 // api_print.cc: replaces the base library's print, not one of the 32.
 int print(lua_State* L);

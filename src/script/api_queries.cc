@@ -1,8 +1,11 @@
+#include "context/session_context.h"
 #include "model/player.h"
+#include "model/player_manager.h"
 #include "model/vehicle.h"
 #include "model/weapon.h"
 #include "script/api_args.h"
 #include "script/api_functions.h"
+#include "script/lua.h"
 
 namespace gsadmin::api {
 namespace {
@@ -120,6 +123,29 @@ int getWeaponName(lua_State* L) {
   ApiCall call(L);
   const Weapon* weapon = call.weapon(1);
   return weapon ? call.pushText(weapon->name) : 0;
+}
+
+}  // namespace gsadmin::api
+
+namespace gsadmin::api {
+
+int getPlayers(lua_State* L) {
+  ApiCall call(L);
+  SessionContext* session = call.session();
+  const auto* players = session ? &session->players().all() : nullptr;
+  int count = players ? static_cast<int>(players->size()) : 0;
+  lua_createtable(L, count, 0);
+  for (int i = 0; i < count; ++i) {
+    lua_pushinteger(L, (*players)[static_cast<size_t>(i)]->id);
+    lua_rawseti(L, -2, i + 1);
+  }
+  return 1;
+}
+
+int getPlayerCount(lua_State* L) {
+  ApiCall call(L);
+  SessionContext* session = call.session();
+  return call.pushInteger(session ? static_cast<int64_t>(session->players().count()) : 0);
 }
 
 }  // namespace gsadmin::api

@@ -45,6 +45,9 @@ class EventManager : public EventSink {
   // Removes the first record with exactly these names, if any.
   void removeHandler(std::string_view eventName, std::string_view functionName);
 
+  // Removes every record. A dispatch under way calls no further handler.
+  void clear() { handlers_.clear(); }
+
   // Calls every handler registered under the event's name, in every script,
   // with `arguments` (which must match the event's shape).
   void fire(Event event, std::span<const EventArgument> arguments) override;

@@ -52,6 +52,10 @@ void LuaLimiter::beginCall() {
   deadlineMs_ = limits_.budgetMs == 0 ? 0 : now() + limits_.budgetMs;
 }
 
+void LuaLimiter::tolerateStopsSoFar() {
+  if (limits_.stopRequested != nullptr) stopsTolerated_ = *limits_.stopRequested;
+}
+
 namespace {
 
 int fullCollection(lua_State* L) {
@@ -96,7 +100,7 @@ void LuaLimiter::hook(lua_State* L, lua_Debug*) {
   lua_getallocf(L, &self);
   auto* limiter = static_cast<LuaLimiter*>(self);
   const volatile std::sig_atomic_t* stop = limiter->limits_.stopRequested;
-  if (stop != nullptr && *stop) raiseHere(L, "interrupted");
+  if (stop != nullptr && *stop > limiter->stopsTolerated_) raiseHere(L, "interrupted");
   if (limiter->deadlineMs_ != 0 && limiter->now() > limiter->deadlineMs_) {
     char message[64];
     std::snprintf(message, sizeof message, "ran longer than its budget of %llu ms",

@@ -16,9 +16,10 @@ struct ScriptLimits {
   uint64_t budgetMs = 5000;
   // Bytes the script's Lua state may hold at once.
   size_t memoryBytes = size_t{512} * 1024 * 1024;
-  // When set and non-zero, every running script code is stopped. Read from
-  // the instruction hook; it may be set by a signal handler and must outlive
-  // every state made with these limits.
+  // When set and non-zero (above the count tolerated, see
+  // LuaLimiter::tolerateStopsSoFar), every running script code is stopped.
+  // Read from the instruction hook; it may be set by a signal handler and
+  // must outlive every state made with these limits.
   const volatile std::sig_atomic_t* stopRequested = nullptr;
   // Milliseconds on a monotonic clock; null means a cheap system clock.
   // Tests put a hand-driven clock here.
@@ -48,6 +49,11 @@ class LuaLimiter {
   // Ends it: no budget applies until the next beginCall.
   void endCall() { deadlineMs_ = 0; }
 
+  // Lets code run despite the stop requests made so far (so that a script
+  // can save its work at the end); a further request stops it again. The
+  // handler that sets stopRequested must then count the requests.
+  void tolerateStopsSoFar();
+
   // A full collection of `L` (a state of this limiter) in a protected call,
   // so that a raising finaliser cannot escape. The ceiling is lifted for it:
   // after running out of memory even the protected call would not fit.
@@ -64,6 +70,7 @@ class LuaLimiter {
   size_t bytesInUse_ = 0;
   bool ceilingLifted_ = false;
   uint64_t deadlineMs_ = 0;  // 0: no call under a budget
+  std::sig_atomic_t stopsTolerated_ = 0;
 };
 
 }  // namespace gsadmin

@@ -1,6 +1,9 @@
 #include "script/script_manager.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <mutex>
 #include <span>
 #include <string>
 
@@ -43,6 +46,42 @@ int callPending(lua_State* L) {
 // collector must clear after every event.
 const char kTrampolineKey = 0;
 
+// The os library's clock functions, and nothing that reaches files,
+// programs or the environment.
+constexpr const char* kOsFunctionsKept[] = {"time", "date", "clock", "difftime"};
+
+// [] -> [] replaces the global os with a table of the functions kept.
+void openOsClock(lua_State* L) {
+  lua_pushcfunction(L, luaopen_os);
+  lua_call(L, 0, 1);  // the full library, also left in the global os
+  lua_createtable(L, 0, 4);
+  for (const char* name : kOsFunctionsKept) {
+    lua_getfield(L, -2, name);
+    lua_setfield(L, -2, name);
+  }
+  lua_pushvalue(L, -1);
+  lua_setfield(L, LUA_GLOBALSINDEX, "os");
+  // The registry's copy of the full library goes too, so that nothing can
+  // reach it later.
+  lua_getfield(L, LUA_REGISTRYINDEX, "_LOADED");
+  if (lua_istable(L, -1)) {
+    lua_pushvalue(L, -2);
+    lua_setfield(L, -2, "os");
+  }
+  lua_pop(L, 3);
+}
+
+// math.random draws from the C library's generator, shared by every state
+// of the process; it is seeded once, from the clock.
+void seedRandomOnce() {
+  static std::once_flag seeded;
+  std::call_once(seeded, [] {
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    std::srand(static_cast<unsigned>(ts.tv_sec) ^ static_cast<unsigned>(ts.tv_nsec));
+  });
+}
+
 struct LoadRequest {
   const char* fileName;
   bool loaded = false;  // the file loaded; a later error is the main chunk's
@@ -61,6 +100,7 @@ int openAndRun(lua_State* L) {
   lua_call(L, 0, 0);
   lua_pushcfunction(L, luaopen_math);
   lua_call(L, 0, 0);
+  openOsClock(L);
   registerApi(L);
   lua_pushlightuserdata(L, const_cast<char*>(&kTrampolineKey));
   lua_pushcfunction(L, callPending);
@@ -130,6 +170,7 @@ void LuaStateCloser::operator()(lua_State* state) const {
 }
 
 Script* ScriptManager::loadScripts(const std::string& fileName) {
+  seedRandomOnce();
   auto script = std::make_unique<Script>();
   script->fileName = fileName;
   // The API functions of the main chunk look at the list, so the script
@@ -137,6 +178,10 @@ Script* ScriptManager::loadScripts(const std::string& fileName) {
   if (!loadScript(*script, limits_, console_)) return nullptr;
   scripts_.push_back(std::move(script));
   return scripts_.back().get();
+}
+
+void ScriptManager::tolerateStopRequested() {
+  for (auto& script : scripts_) script->limiter->tolerateStopsSoFar();
 }
 
 void ScriptManager::fetchFunction(std::string_view name) {

@@ -56,7 +56,8 @@ class ScriptManager {
   void setLimits(const ScriptLimits& limits) { limits_ = limits; }
 
   // Loads `fileName` (relative to the working directory) into a fresh state
-  // with the base, table, string and math libraries and the API, and runs its
+  // with the base, table, string and math libraries, the clock functions of
+  // os (time, date, clock, difftime) and the API, and runs its
   // main chunk, all inside one protected call under the limits. Prints "LUA:
   // Unable to load script ..." when the file cannot be loaded, nothing on
   // standard output when the main chunk fails, and "LUA: Script ... loaded."
@@ -82,6 +83,13 @@ class ScriptManager {
   // the Lua message on standard error, and leaves the stack as it was.
   // `argumentCount` must equal the number of arguments pushed.
   void callFunction(int argumentCount);
+
+  // Closes every script's state and empties the list.
+  void unloadScripts() { scripts_.clear(); }
+
+  // Lets the loaded scripts run despite the stop requests made so far; see
+  // LuaLimiter::tolerateStopsSoFar.
+  void tolerateStopRequested();
 
   bool empty() const { return scripts_.empty(); }
   size_t size() const { return scripts_.size(); }

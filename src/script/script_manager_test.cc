@@ -53,13 +53,22 @@ TEST(ScriptHostTest, RuntimeErrorInMainChunkIsSilentAndItsHandlersAreNeverCalled
   EXPECT_EQ(harness.output(), "");
 }
 
-TEST(ScriptHostTest, OnlyBaseTableStringAndMathAreOpen) {
+TEST(ScriptHostTest, OnlyBaseTableStringMathAndTheClockOfOsAreOpen) {
   SessionHarness harness(
       "print(type(print), type(table.insert), type(string.format), type(math.floor))\n"
-      "print(type(io), type(os), type(package), type(debug), type(require))\n");
+      "print(type(io), type(package), type(debug), type(require))\n"
+      "local kept = {}\n"
+      "for name, value in pairs(os) do kept[#kept + 1] = name .. ':' .. type(value) end\n"
+      "table.sort(kept)\n"
+      "print(table.concat(kept, ' '))\n"
+      "print(type(os.time()), os.difftime(10, 4), os.date('!%Y-%m-%d', 86400))\n"
+      "print(type(os.clock()), os.date('!*t', 0).year)\n");
   EXPECT_EQ(harness.output(),
             "function\tfunction\tfunction\tfunction\n"
-            "nil\tnil\tnil\tnil\tnil\n" +
+            "nil\tnil\tnil\tnil\n"
+            "clock:function date:function difftime:function time:function\n"
+            "number\t6\t1970-01-02\n"
+            "number\t1970\n" +
                 loaded(harness));
 }
 
@@ -72,11 +81,12 @@ TEST(ScriptHostTest, ApiIsPublishedBeforeTheMainChunkRuns) {
       "  'getPlayerDeaths', 'getPlayerHealth', 'getPlayerStatus', 'getPlayerVehicle',\n"
       "  'getPlayerPosition', 'slapPlayer', 'kickPlayer', 'banPlayer', 'getVehicleName',\n"
       "  'getVehicleHealth', 'getVehiclePosition', 'getVehicleSpawnpoint', 'getVehicleDriver',\n"
-      "  'getVehicleIsPassenger', 'getWeaponName', 'dbExec', 'dbQuery'}\n"
+      "  'getVehicleIsPassenger', 'getWeaponName', 'dbExec', 'dbQuery', 'setTimer',\n"
+      "  'killTimer', 'getTickCount', 'getPlayers', 'getPlayerCount'}\n"
       "local n = 0\n"
       "for _, name in ipairs(names) do if type(_G[name]) == 'function' then n = n + 1 end end\n"
       "print(n)\n");
-  EXPECT_EQ(harness.output(), "34\n" + loaded(harness));
+  EXPECT_EQ(harness.output(), "39\n" + loaded(harness));
 }
 
 TEST(ScriptHostTest, MainChunkResultsAndFailedCallsLeaveTheStackBalanced) {

@@ -1,5 +1,7 @@
 #include "session/admin_session.h"
 
+#include <algorithm>
+#include <climits>
 #include <string>
 
 #include "platform/poller.h"
@@ -30,7 +32,8 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
       events_(std::make_unique<EventManager>(*scripts_)),
       database_(std::make_unique<Database>(
           settings_.databasePath.value_or(databasePathForScript(scriptPath_)))),
-      deadline_(clock.nowMs() + kSilenceMs) {}
+      startMs_(clock.nowMs()),
+      deadline_(startMs_ + kSilenceMs) {}
 
 AdminSession::~AdminSession() = default;
 
@@ -62,16 +65,51 @@ bool AdminSession::connectSocket() {
   return true;
 }
 
-bool AdminSession::run(const volatile std::sig_atomic_t* stop) {
+bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig_atomic_t* reload) {
   bool started = start();
   Poller poller;
   if (started && socket_) poller.watch(socket_->descriptor());
   while (started && (stop == nullptr || !*stop)) {
+    if (reload != nullptr && *reload) {
+      *reload = 0;
+      reloadScript();
+    }
     poll();
-    poller.wait(kPollIntervalMs);
+    uint64_t waitMs = std::min<uint64_t>(msUntilWork(), INT_MAX);
+    poller.waitUnless(static_cast<int>(waitMs), {stop, reload});
+  }
+  if (started) {
+    scripts_->tolerateStopRequested();
+    events_->fireEvent(Event::kScriptStop);
   }
   rollBackDatabaseTransaction();
   return started;
+}
+
+uint64_t AdminSession::msUntilWork() {
+  uint64_t now = clock_.nowMs();
+  // The deadline passes at the first reading later than it.
+  uint64_t wakeAt = deadline_ + 1;
+  if (std::optional<uint64_t> due = timers_.nextDueMs()) wakeAt = std::min(wakeAt, *due);
+  return wakeAt > now ? wakeAt - now : 0;
+}
+
+void AdminSession::stopScript() {
+  events_->fireEvent(Event::kScriptStop);
+  rollBackDatabaseTransaction();
+  events_->clear();
+  timers_.clear();
+  scripts_->unloadScripts();
+}
+
+bool AdminSession::reloadScript() {
+  stopScript();
+  Script* loaded = scripts_->loadScripts(scriptPath_);
+  if (loaded != nullptr) {
+    console_->line("LUA: Script '" + std::string(untilNul(loaded->fileName)) + "' reloaded.");
+  }
+  events_->fireEvent(Event::kStart);
+  return loaded != nullptr;
 }
 
 void AdminSession::rollBackDatabaseTransaction() {
@@ -93,6 +131,11 @@ void AdminSession::poll() {
     }
   }
 
+  checkDeadline();
+  runDueTimers();
+}
+
+void AdminSession::checkDeadline() {
   uint64_t now = clock_.nowMs();
   if (connected_) {
     if (now > deadline_) {
@@ -104,6 +147,14 @@ void AdminSession::poll() {
     return;
   }
   if (now > deadline_) sendLogin();
+}
+
+void AdminSession::runDueTimers() {
+  timers_.runDue(clock_.nowMs(), [this](int64_t id, const std::string& functionName) {
+    scripts_->fetchFunction(functionName);
+    scripts_->pushInteger(static_cast<int32_t>(id));
+    scripts_->callFunction(1);
+  });
 }
 
 void AdminSession::receiveDatagram(const uint8_t* data, size_t length) {

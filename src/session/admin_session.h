@@ -45,8 +45,6 @@ class AdminSession : public SessionContext {
  public:
   static constexpr uint64_t kSilenceMs = 10000;
   static constexpr size_t kMaxDatagram = 4096;
-  // Longest wait for a datagram between two polls.
-  static constexpr int kPollIntervalMs = 10;
 
   // `clock` must outlive the session.
   AdminSession(SessionSettings settings, Clock& clock, SessionIo io = {});
@@ -60,17 +58,35 @@ class AdminSession : public SessionContext {
   // after printing its one "ERROR: " line.
   bool start();
 
-  // start(), then polls, waiting at most kPollIntervalMs for a datagram
-  // between polls, until *stop becomes true (never, when stop is null).
-  // Either way ends with rollBackDatabaseTransaction(). Returns false when
-  // start() failed, true when stopped. *stop must remain
-  // live while run() runs; it may be set from a signal handler.
-  bool run(const volatile std::sig_atomic_t* stop = nullptr);
+  // start(), then polls until *stop becomes non-zero (never, when stop is
+  // null). Between polls it sleeps until a datagram arrives, the deadline
+  // passes or a timer is due, whichever comes first. When *reload is
+  // non-zero it clears it and calls reloadScript(). When stopped, fires
+  // "onScriptStop" (the script may finish it despite the stop request; a
+  // further request stops it). Either way ends with
+  // rollBackDatabaseTransaction(). Returns false when start() failed, true
+  // when stopped. The flags must remain live while run() runs; signal
+  // handlers may set them.
+  bool run(const volatile std::sig_atomic_t* stop = nullptr,
+           volatile std::sig_atomic_t* reload = nullptr);
 
   // One step of the loop: receives and dispatches every waiting datagram in
-  // arrival order, then checks the deadline (timeout while connected, login
-  // while not).
+  // arrival order, checks the deadline (timeout while connected, login
+  // while not), then calls the timers that are due.
   void poll();
+
+  // Milliseconds from now until poll() has work other than datagrams: the
+  // deadline passing or a timer due. 0 when it has already.
+  uint64_t msUntilWork();
+
+  // Replaces the running script with a fresh load of the same file: fires
+  // "onScriptStop", rolls back an open database transaction, drops every
+  // event handler and timer, closes the script's state, then loads the
+  // file as start() does, prints "LUA: Script '<file>' reloaded." when it
+  // loaded, and fires "onStart". The world model and the connection are
+  // untouched. Returns whether the new script loaded; when it did not, the
+  // client goes on without one. Called from the loop, never from a handler.
+  bool reloadScript();
 
   // Handles one datagram as it arrives: renews the deadline and dispatches
   // it; an empty one is ignored, an oversize one only counted. poll() calls
@@ -91,6 +107,8 @@ class AdminSession : public SessionContext {
   void removeEventHandler(std::string_view eventName, std::string_view functionName) override;
   Console& console() override { return *console_; }
   Clock& clock() override { return clock_; }
+  uint64_t uptimeMs() override { return clock_.nowMs() - startMs_; }
+  TimerQueue& timers() override { return timers_; }
   void send(const std::vector<uint8_t>& datagram) override;
   void sendChatFrame(std::string_view text) override;
   void sendKickRequest(uint8_t playerId) override;
@@ -117,6 +135,11 @@ class AdminSession : public SessionContext {
 
  private:
   bool connectSocket();
+  void checkDeadline();
+  void runDueTimers();
+  // The first half of a reload: the script's last event, then everything of
+  // it that must not outlive it.
+  void stopScript();
 
   SessionSettings settings_;
   Clock& clock_;
@@ -129,6 +152,8 @@ class AdminSession : public SessionContext {
   std::unique_ptr<EventManager> events_;
   std::unique_ptr<Database> database_;
   std::unique_ptr<UdpSocket> socket_;
+  TimerQueue timers_;
+  uint64_t startMs_;
   uint64_t deadline_;
   bool connected_ = false;
   uint64_t oversizeDatagrams_ = 0;

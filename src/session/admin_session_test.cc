@@ -54,6 +54,26 @@ TEST(AdminSessionTest, DeadlinePassesOnlyAtAStrictlyLaterTick) {
   EXPECT_EQ(harness.output(), "DISCONNECT: Connection timed out\n");
 }
 
+// The loop sleeps exactly until the deadline passes or the next timer is
+// due; sleeping that long and polling then finds the work done.
+TEST(AdminSessionTest, SleepsUntilTheDeadlineOrTheNextTimer) {
+  SessionHarness harness("function t() print('tick') end\n");
+  harness.login();
+  harness.output();
+  AdminSession& session = harness.session();
+  EXPECT_EQ(session.msUntilWork(), AdminSession::kSilenceMs + 1);
+  session.timers().add("t", 2500, 2, harness.clock().nowMs());
+  for (const char* expected : {"tick\n", "tick\n", "DISCONNECT: Connection timed out\n"}) {
+    harness.clock().advance(session.msUntilWork() - 1);
+    session.poll();
+    EXPECT_EQ(harness.output(), "");  // a millisecond early: nothing to do
+    harness.clock().advance(1);
+    session.poll();
+    EXPECT_EQ(harness.output(), expected);
+  }
+  EXPECT_EQ(session.msUntilWork(), AdminSession::kSilenceMs + 1);  // until the next login
+}
+
 TEST(AdminSessionTest, SilentPeerGetsOneLoginEveryTwentySeconds) {
   SessionHarness harness;
   harness.output();
@@ -205,6 +225,9 @@ TEST(AdminSessionTest, RunLogsInOverTheSocketAndStopsWhenAsked) {
   std::thread loop([&] { ran = session.run(&stop); });
   std::optional<Datagram> login = peer.receive(5000);
   stop = 1;
+  // The loop sleeps until there is work; a datagram (id 0, never handled)
+  // wakes it to see the flag.
+  peer.send(Datagram{0x00});
   loop.join();
   EXPECT_TRUE(ran);
   ASSERT_TRUE(login.has_value());

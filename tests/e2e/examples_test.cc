@@ -47,8 +47,10 @@ uint16_t listeningPort(ClientProcess& process) {
 // second match finds the first one's database).
 class Match {
  public:
+  // `scriptText`, when given, runs in place of the example's own text.
   Match(const std::vector<std::string>& simFlags, const std::string& script,
-        const std::optional<std::string>& directory = std::nullopt) {
+        const std::optional<std::string>& directory = std::nullopt,
+        const std::optional<std::string>& scriptText = std::nullopt) {
     std::vector<std::string> args = {"--port", "0"};
     args.insert(args.end(), simFlags.begin(), simFlags.end());
     sim_ = std::make_unique<ClientProcess>(args, std::nullopt, GSADMIN_SIM_PATH);
@@ -56,7 +58,8 @@ class Match {
     EXPECT_NE(port, 0) << sim_->output();
     client_ = std::make_unique<ClientProcess>(
         std::vector<std::string>{"127.0.0.1", std::to_string(port), "Admin", "73519"},
-        readFile(kSourceDir + "/examples/" + script), ClientProcess::defaultBinary(), std::nullopt,
+        scriptText.value_or(readFile(kSourceDir + "/examples/" + script)),
+        ClientProcess::defaultBinary(), std::nullopt,
         directory);
   }
 
@@ -168,6 +171,34 @@ TEST(ExamplesTest, BansAreEnforcedOnJoinAndOutliveTheClient) {
   ASSERT_NE(firstKick, std::string::npos) << sim;
   EXPECT_NE(sim.rfind("admin chat: Troll is banned: again", firstKick), std::string::npos) << sim;
   EXPECT_EQ(count(sim, "admin chat: Troll will be kicked on joining: spamming"), 1) << sim;
+}
+
+TEST(ExamplesTest, AnnouncerRotatesItsMessagesWhilePlayersAreOn) {
+  std::string script = readFile(kSourceDir + "/examples/announcer.lua");
+  const std::string interval = "local INTERVAL_MS = 3 * 60 * 1000";
+  ASSERT_NE(script.find(interval), std::string::npos);
+  script.replace(script.find(interval), interval.size(), "local INTERVAL_MS = 250");
+  Match match(onceWith("announcer.txt"), "announcer.lua", std::nullopt, script);
+  match.playToEnd();
+  const std::string& sim = match.simLog();
+  EXPECT_GE(count(sim, "admin chat: Welcome to the server! Be nice, play fair."), 1) << sim;
+  EXPECT_GE(count(sim, "admin chat: 2 players online. Server time is "), 1) << sim;
+  EXPECT_GE(count(sim, "admin chat: Found a cheater? Tell an admin with /msg."), 1) << sim;
+  EXPECT_EQ(count(match.console(), "LUA: Error"), 0) << match.console();
+}
+
+TEST(ExamplesTest, KillFeedAnnouncesAndAnswersFromDeathEvents) {
+  Match match(onceWith("kill_feed.txt"), "kill_feed.lua");
+  match.playToEnd();
+  const std::string& sim = match.simLog();
+  EXPECT_EQ(count(sim, "admin chat: First blood"), 1) << sim;
+  EXPECT_EQ(count(sim, "admin chat: First blood: Ann (M4)"), 1) << sim;
+  EXPECT_EQ(count(sim, "admin chat: Ann is on a killing spree (3 in a row)"), 1) << sim;
+  EXPECT_EQ(count(sim, "killing spree"), 1) << sim;
+  EXPECT_EQ(count(sim, "admin message to Ann (id 0): kills 3, deaths 2, best streak 3"), 1)
+      << sim;
+  EXPECT_EQ(count(sim, "admin chat: Top: 1. Ann 3, 2. Bo 1, 3. Cy 0"), 1) << sim;
+  EXPECT_EQ(count(match.console(), "LUA: Error"), 0) << match.console();
 }
 
 TEST(ExamplesTest, DemoScriptGreetsAnswersAndReportsVehicles) {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -42,6 +43,24 @@ std::optional<double> cpuSeconds(pid_t pid) {
   long ticks = sysconf(_SC_CLK_TCK);
   if (ticks <= 0) return std::nullopt;
   return static_cast<double>(utime + stime) / static_cast<double>(ticks);
+}
+
+std::optional<uint64_t> contextSwitches(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  uint64_t total = 0;
+  int found = 0;
+  while (std::getline(status, line)) {
+    for (const char* key : {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"}) {
+      std::string prefix(key);
+      if (line.rfind(prefix, 0) == 0) {
+        total += std::strtoull(line.c_str() + prefix.size(), nullptr, 10);
+        ++found;
+      }
+    }
+  }
+  if (found != 2) return std::nullopt;
+  return total;
 }
 
 std::optional<double> onCpuSeconds(pid_t pid) {

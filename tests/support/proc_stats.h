@@ -23,6 +23,11 @@ std::optional<double> cpuSeconds(pid_t pid);
 // at clock ticks, so short bursts are counted exactly.
 std::optional<double> onCpuSeconds(pid_t pid);
 
+// Times the process was switched off a CPU, voluntarily (it waited) or
+// not (/proc/<pid>/status); for a one-thread process that sleeps in one
+// place, each voluntary switch is one wait, so the count is its wakeups.
+std::optional<uint64_t> contextSwitches(pid_t pid);
+
 // Datagrams the kernel dropped for the IPv4 UDP socket bound to
 // 127.0.0.1:port because its receive queue was full.
 std::optional<uint64_t> udpDrops(uint16_t localPort);

@@ -1,0 +1,39 @@
+-- Rotating announcements: every few minutes the next message of the list
+-- goes to the public chat, but only while someone is there to read it.
+-- "{players}" and "{time}" in a message are filled in when it is sent.
+-- A player who says "!next" hears the next message at once.
+
+local INTERVAL_MS = 3 * 60 * 1000
+
+local messages = {
+  "Welcome to the server! Be nice, play fair.",
+  "{players} players online. Server time is {time}.",
+  "Found a cheater? Tell an admin with /msg.",
+}
+
+local nextMessage = 1
+
+local function fill(text)
+  text = string.gsub(text, "{players}", tostring(getPlayerCount()))
+  return (string.gsub(text, "{time}", os.date("%H:%M")))
+end
+
+local function announce()
+  sendChat(fill(messages[nextMessage]))
+  nextMessage = nextMessage % #messages + 1
+end
+
+function announceIfAnyone()
+  if isConnected() and getPlayerCount() > 0 then
+    announce()
+  end
+end
+
+function announceOnRequest(_, text)
+  if text == "!next" then
+    announce()
+  end
+end
+
+addEventHandler("onPlayerChat", "announceOnRequest")
+setTimer("announceIfAnyone", INTERVAL_MS, 0)

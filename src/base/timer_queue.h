@@ -1,0 +1,70 @@
+#ifndef GSADMIN_BASE_TIMER_QUEUE_H_
+#define GSADMIN_BASE_TIMER_QUEUE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace gsadmin {
+
+// The scripts' timers: each names a global function to call every
+// `intervalMs`, a given number of times or until killed. The queue knows
+// nothing of Lua or of clocks; its owner passes the time in and makes the
+// calls. Ids start at 1 and are never reused by one queue.
+class TimerQueue {
+ public:
+  // More timers than this at once are refused, so that a runaway script
+  // cannot exhaust the process's memory outside its own ceiling.
+  static constexpr size_t kMaxTimers = 100000;
+
+  // Schedules a timer first due at nowMs + intervalMs (intervalMs >= 1).
+  // `times` 0 means until killed. Returns its id, or empty when the queue
+  // is full.
+  std::optional<int64_t> add(std::string functionName, uint64_t intervalMs, uint64_t times,
+                             uint64_t nowMs);
+
+  // Stops the timer; true when there was one with that id. A timer killed
+  // while its own call runs is not called again; one killed while due but
+  // not yet called is not called at all.
+  bool kill(int64_t id);
+
+  // Drops every timer; ids go on counting.
+  void clear() { timers_.clear(); }
+
+  // When the earliest timer is due, or empty when there is none.
+  std::optional<uint64_t> nextDueMs() const;
+
+  // Calls `call(id, functionName)` once for every timer due at `nowMs`, in
+  // order of due time (then of id). Each is rescheduled before its call,
+  // whether the call fails or not, to its next slot after `nowMs` (missed
+  // slots are skipped, not caught up). A timer whose last time it was stays
+  // killable during the call and is removed after it. Timers added during
+  // the calls are first due after `nowMs`. The name is a copy the call may
+  // keep.
+  void runDue(uint64_t nowMs, const std::function<void(int64_t, const std::string&)>& call);
+
+  size_t size() const { return timers_.size(); }
+
+ private:
+  struct Timer {
+    int64_t id;
+    std::string functionName;
+    uint64_t intervalMs;
+    uint64_t remaining;  // calls left; 0: until killed
+    uint64_t dueMs;
+    bool finished;  // its last call is under way
+  };
+
+  Timer* earliestDue(uint64_t nowMs);
+  Timer* find(int64_t id);
+
+  std::vector<Timer> timers_;
+  int64_t nextId_ = 1;
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_BASE_TIMER_QUEUE_H_
