@@ -68,7 +68,7 @@ local function showSeen(name)
   end
 end
 
-function statsCommand(id, text)
+function statsCommand(_, text)
   if text == "!top" then
     record()
     showTop()
