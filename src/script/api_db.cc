@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "context/session_context.h"
 #include "script/api_args.h"
 #include "script/api_functions.h"
 #include "script/lua.h"
-#include "context/session_context.h"
 #include "storage/database.h"
 
 namespace gsadmin::api {

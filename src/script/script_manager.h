@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "script/lua_limits.h"
 #include "console/console.h"
+#include "script/lua_limits.h"
 
 struct lua_State;
 

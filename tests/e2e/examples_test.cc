@@ -59,8 +59,7 @@ class Match {
     client_ = std::make_unique<ClientProcess>(
         std::vector<std::string>{"127.0.0.1", std::to_string(port), "Admin", "73519"},
         scriptText.value_or(readFile(kSourceDir + "/examples/" + script)),
-        ClientProcess::defaultBinary(), std::nullopt,
-        directory);
+        ClientProcess::defaultBinary(), std::nullopt, directory);
   }
 
   // Plays a --once scenario to its end; then both outputs are complete.
@@ -195,8 +194,7 @@ TEST(ExamplesTest, KillFeedAnnouncesAndAnswersFromDeathEvents) {
   EXPECT_EQ(count(sim, "admin chat: First blood: Ann (M4)"), 1) << sim;
   EXPECT_EQ(count(sim, "admin chat: Ann is on a killing spree (3 in a row)"), 1) << sim;
   EXPECT_EQ(count(sim, "killing spree"), 1) << sim;
-  EXPECT_EQ(count(sim, "admin message to Ann (id 0): kills 3, deaths 2, best streak 3"), 1)
-      << sim;
+  EXPECT_EQ(count(sim, "admin message to Ann (id 0): kills 3, deaths 2, best streak 3"), 1) << sim;
   EXPECT_EQ(count(sim, "admin chat: Top: 1. Ann 3, 2. Bo 1, 3. Cy 0"), 1) << sim;
   EXPECT_EQ(count(match.console(), "LUA: Error"), 0) << match.console();
 }

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include "sim/server_messages.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
-#include "sim/server_messages.h"
 
 namespace gsadmin::testing {
 namespace {

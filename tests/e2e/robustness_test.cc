@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "sim/server_messages.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
-#include "sim/server_messages.h"
 
 namespace gsadmin::testing {
 namespace {

@@ -8,9 +8,9 @@
 #include <sstream>
 #include <string>
 
+#include "sim/server_messages.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
-#include "sim/server_messages.h"
 
 namespace gsadmin::testing {
 namespace {
@@ -77,8 +77,8 @@ TEST(StartupTest, FewerThanFourArgumentsUseAllDefaults) {
     EXPECT_EQ(*line, "Connecting to 127.0.0.1:4003 as Admin...");
     std::optional<Datagram> login = defaultServer.receive();
     ASSERT_TRUE(login) << count;
-    EXPECT_EQ(*login, (Datagram{0x0D, 0x30, 0x02, 'A', 'd', 'm', 'i', 'n', 0x7C, '7', '3', '5',
-                                '1', '9', 0x00}))
+    EXPECT_EQ(*login, (Datagram{0x0D, 0x30, 0x02, 'A', 'd', 'm', 'i', 'n', 0x7C, '7', '3', '5', '1',
+                                '9', 0x00}))
         << count;
   }
 }

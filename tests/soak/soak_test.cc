@@ -18,11 +18,11 @@
 #include <vector>
 
 #include "gamedata/vehicle_rosters.h"
+#include "sim/server_messages.h"
 #include "soak/expected_events.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
 #include "support/proc_stats.h"
-#include "sim/server_messages.h"
 
 namespace gsadmin::testing {
 namespace {

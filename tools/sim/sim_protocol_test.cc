@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "sim/server_messages.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
-#include "sim/server_messages.h"
 #include "support/udp_client.h"
 
 namespace gsadmin::testing {
