@@ -26,7 +26,7 @@ local events = {
   "onStart", "onConnect", "onDisconnect", "onPlayerJoin", "onPlayerQuit",
   "onPlayerPositionChange", "onPlayerHealthChange", "onPlayerVehicleEnter",
   "onPlayerVehicleExit", "onVehicleHealthChange", "onAdminChat", "onAdminMessage",
-  "onPlayerChat", "onPlayerMessage",
+  "onPlayerChat", "onPlayerMessage", "onConsoleCommand",
 }
 
 local function fieldsOf(names)

@@ -23,6 +23,7 @@
 ---| "onAdminMessage"          # (text) confirmation of the admin's private message
 ---| "onPlayerChat"            # (playerId, text) public chat
 ---| "onPlayerMessage"         # (playerId, text) private message: "RECIPIENT MESSAGE"
+---| "onConsoleCommand"        # (word, rest) the operator typed ".word rest", not a built-in command
 
 ---A player id, 0 to 255. Numbers are truncated and taken modulo 256; numeric strings work too.
 ---@alias gsadmin.PlayerId integer

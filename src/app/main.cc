@@ -1,12 +1,19 @@
 // gsadmin: console remote administration for a game server.
 
+#include <unistd.h>
+
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
 #include "app/command_line.h"
 #include "app/options.h"
+#include "app/password_file.h"
+#include "console/history_file.h"
+#include "console/line_reader.h"
+#include "console/terminal_input.h"
 #include "context/current_session.h"
 #include "platform/clock.h"
 #include "script/lua_limits.h"
@@ -15,9 +22,34 @@
 namespace {
 
 volatile std::sig_atomic_t g_stopRequested = 0;
+volatile std::sig_atomic_t g_terminalResized = 0;
 
 void requestStop(int) {
   g_stopRequested = 1;
+}
+
+void noteResize(int) {
+  g_terminalResized = 1;
+}
+
+// The operator's input: the line editor on a terminal, else a plain reader
+// of the pipe or file on standard input; none with --no-input. Typed lines
+// holding the password never reach the history.
+std::unique_ptr<gsadmin::InputSource> openInput(const gsadmin::Options& options,
+                                                const std::string& password) {
+  if (options.noInput) return nullptr;
+  gsadmin::TerminalInputOptions terminal;
+  terminal.historyPath =
+      gsadmin::defaultHistoryPath(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
+  terminal.mayRemember = [password](const std::string& line) {
+    return password.empty() || line.find(password) == std::string::npos;
+  };
+  std::string refusal;
+  if (std::unique_ptr<gsadmin::TerminalInput> input =
+          gsadmin::TerminalInput::open(std::move(terminal), &refusal)) {
+    return input;
+  }
+  return std::make_unique<gsadmin::LineReader>(STDIN_FILENO);
 }
 
 }  // namespace
@@ -58,9 +90,31 @@ int main(int argc, char** argv) {
     std::printf("ERROR: Insufficent arguements.\nSyntax: <IP> <port> <username> <password>.\n");
     return 0;
   }
+  if (options.passwordFile) {
+    std::string error;
+    std::optional<std::string> password = gsadmin::readPasswordFile(*options.passwordFile, &error);
+    if (!password) {
+      std::fprintf(stderr, "gsadmin: --password-file: %s\n", error.c_str());
+      return 2;
+    }
+    settings->adminPassword = std::move(*password);
+  }
+  if (options.databasePath) settings->databasePath = options.databasePath;
+
+  // Declared before the session, so that it outlives the console that
+  // prints above its prompt.
+  std::unique_ptr<gsadmin::InputSource> input = openInput(options, settings->adminPassword);
+  auto* terminal = dynamic_cast<gsadmin::TerminalInput*>(input.get());
+  auto console = std::make_unique<gsadmin::StdioConsole>();
+  console->setTimestamps(options.timestamps);
+  console->setTerminal(terminal);
+  gsadmin::SessionIo io;
+  io.console = std::move(console);
+  if (options.scriptPath) io.scriptPath = *options.scriptPath;
 
   gsadmin::SystemClock clock;
-  auto session = std::make_unique<gsadmin::AdminSession>(std::move(*settings), clock);
+  auto session =
+      std::make_unique<gsadmin::AdminSession>(std::move(*settings), clock, std::move(io));
   gsadmin::setCurrentSession(session.get());
   gsadmin::ScriptLimits limits;
   limits.budgetMs = options.scriptBudgetMs;
@@ -72,7 +126,17 @@ int main(int argc, char** argv) {
   // or main chunk that is running.
   std::signal(SIGINT, requestStop);
   std::signal(SIGTERM, requestStop);
-  if (session->run(&g_stopRequested)) {
+  std::signal(SIGWINCH, noteResize);
+  gsadmin::ConsoleInput consoleInput;
+  consoleInput.source = input.get();
+  consoleInput.waitForServer = terminal == nullptr;
+  consoleInput.endWithInput = options.exitOnEof;
+  consoleInput.resized = &g_terminalResized;
+  bool started = session->run(&g_stopRequested, consoleInput);
+  // The terminal is itself again (and the history saved) before the last
+  // lines, which then print plainly.
+  if (terminal) terminal->close();
+  if (started) {
     gsadmin::setCurrentSession(nullptr);
     return 0;
   }

@@ -26,6 +26,7 @@ enum class Event {
   kAdminMessage,
   kPlayerChat,
   kPlayerMessage,
+  kConsoleCommand,
 };
 
 struct EventInfo {
@@ -51,6 +52,7 @@ inline constexpr EventInfo kEventTable[] = {
     {Event::kAdminMessage, "onAdminMessage", "s"},                  // text
     {Event::kPlayerChat, "onPlayerChat", "is"},                     // player, text
     {Event::kPlayerMessage, "onPlayerMessage", "is"},               // player, text
+    {Event::kConsoleCommand, "onConsoleCommand", "ss"},             // word, rest
 };
 
 constexpr bool eventTableInOrder() {
@@ -92,6 +94,7 @@ class EventSink {
   void fireEvent(Event event, int32_t a, int32_t b, int32_t c);
   void fireEvent(Event event, std::string_view s);
   void fireEvent(Event event, int32_t a, std::string_view s);
+  void fireEvent(Event event, std::string_view s, std::string_view t);
 };
 
 }  // namespace gsadmin

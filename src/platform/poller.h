@@ -20,8 +20,8 @@ class Poller {
   // Returns the number of such descriptors, 0 on timeout or failure.
   int wait(int timeoutMs);
 
-  // After wait(): whether the descriptor at `index` was readable (or had an
-  // error, which the next receive reports).
+  // After wait(): whether the descriptor at `index` was readable, or had an
+  // error or hang-up that the next read reports (an ended pipe reads 0).
   bool readable(size_t index) const;
 
  private:

@@ -6,6 +6,7 @@
 #include "platform/resolve.h"
 #include "protocol/dispatch.h"
 #include "protocol/outbound.h"
+#include "session/console_commands.h"
 
 namespace gsadmin {
 namespace {
@@ -30,7 +31,8 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
       events_(std::make_unique<EventManager>(*scripts_)),
       database_(std::make_unique<Database>(
           settings_.databasePath.value_or(databasePathForScript(scriptPath_)))),
-      deadline_(clock.nowMs() + kSilenceMs) {}
+      deadline_(clock.nowMs() + kSilenceMs),
+      commands_(std::make_unique<ConsoleCommands>(*this)) {}
 
 AdminSession::~AdminSession() = default;
 
@@ -62,13 +64,18 @@ bool AdminSession::connectSocket() {
   return true;
 }
 
-bool AdminSession::run(const volatile std::sig_atomic_t* stop) {
+bool AdminSession::run(const volatile std::sig_atomic_t* stop, ConsoleInput input) {
   bool started = start();
-  Poller poller;
-  if (started && socket_) poller.watch(socket_->descriptor());
-  while (started && (stop == nullptr || !*stop)) {
+  while (started && (stop == nullptr || !*stop) && !quitRequested()) {
     poll();
+    if (input.source && input.endWithInput && input.source->atEnd()) break;
+    Poller poller;
+    if (socket_) poller.watch(socket_->descriptor());
+    bool reading = input.source && !input.source->atEnd() &&
+                   (!input.waitForServer || serverInfo().name.has_value());
+    size_t inputIndex = reading ? poller.watch(input.source->fd()) : 0;
     poller.wait(kPollIntervalMs);
+    if (input.source) serveInput(input, reading && poller.readable(inputIndex));
   }
   rollBackDatabaseTransaction();
   return started;
@@ -110,6 +117,7 @@ void AdminSession::receiveDatagram(const uint8_t* data, size_t length) {
   if (length == 0) return;
   // Any datagram, even one not handled, is activity.
   deadline_ = clock_.nowMs() + kSilenceMs;
+  lastDatagramMs_ = clock_.nowMs();
   if (length > kMaxDatagram) {
     ++oversizeDatagrams_;
     return;
@@ -148,6 +156,32 @@ void AdminSession::sendKickRequest(uint8_t playerId) {
 
 void AdminSession::sendBanRequest(uint8_t playerId) {
   send(buildBanRequest(playerId));
+}
+
+void AdminSession::handleTypedLine(std::string_view line) {
+  commands_->handle(line);
+}
+
+bool AdminSession::quitRequested() const {
+  return commands_->quitRequested();
+}
+
+void AdminSession::serveInput(ConsoleInput& input, bool readable) {
+  if (input.resized && *input.resized) {
+    *input.resized = 0;
+    input.source->terminalResized();
+  }
+  std::vector<std::string> words = ConsoleCommands::commandWords();
+  for (const auto& player : world_.players().all()) words.push_back(player->name);
+  if (words != completionWords_) {
+    completionWords_ = words;
+    input.source->setCompletionWords(std::move(words));
+  }
+  if (!readable) return;
+  for (const std::string& line : input.source->readAvailable()) {
+    handleTypedLine(line);
+    if (quitRequested()) return;
+  }
 }
 
 }  // namespace gsadmin

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/input_source.h"
 #include "context/session_context.h"
 #include "context/session_settings.h"
 #include "model/world.h"
@@ -35,6 +36,21 @@ struct SessionIo {
   DatagramSink* sink = nullptr;
   // The script start() loads; relative paths from the working directory.
   std::string scriptPath = "script.lua";
+};
+
+class ConsoleCommands;
+
+// The operator's typed lines, read in the session's loop.
+struct ConsoleInput {
+  InputSource* source = nullptr;  // none: nothing is read; must outlive run()
+  // Piped commands name players, so they wait until a server has accepted
+  // the login once and the players are known.
+  bool waitForServer = false;
+  // run() ends (as stopped) once the input has ended and its lines are
+  // handled; every datagram they made has been sent by then.
+  bool endWithInput = false;
+  // Set by a SIGWINCH handler; the loop tells the source and clears it.
+  volatile std::sig_atomic_t* resized = nullptr;
 };
 
 // The client's one session with one game server. Owns the server record, the
@@ -65,7 +81,15 @@ class AdminSession : public SessionContext {
   // Either way ends with rollBackDatabaseTransaction(). Returns false when
   // start() failed, true when stopped. *stop must remain
   // live while run() runs; it may be set from a signal handler.
-  bool run(const volatile std::sig_atomic_t* stop = nullptr);
+  // While it polls, the lines of `input` are handled as handleTypedLine()
+  // does, and ".quit" stops the loop too.
+  bool run(const volatile std::sig_atomic_t* stop = nullptr, ConsoleInput input = {});
+
+  // One line the operator typed: chat for the server or a local command
+  // (see ConsoleCommands).
+  void handleTypedLine(std::string_view line);
+  // True once the operator typed ".quit".
+  bool quitRequested() const;
 
   // One step of the loop: receives and dispatches every waiting datagram in
   // arrival order, then checks the deadline (timeout while connected, login
@@ -109,6 +133,8 @@ class AdminSession : public SessionContext {
   void rollBackDatabaseTransaction();
 
   uint64_t deadline() const { return deadline_; }
+  // When the last datagram arrived; none before the first.
+  std::optional<uint64_t> lastDatagramMs() const { return lastDatagramMs_; }
   // Null until start() has connected.
   UdpSocket* socket() { return socket_.get(); }
 
@@ -117,6 +143,9 @@ class AdminSession : public SessionContext {
 
  private:
   bool connectSocket();
+  // One pass over the operator's input after a wait: completion words,
+  // window size, and the lines that are readable now.
+  void serveInput(ConsoleInput& input, bool readable);
 
   SessionSettings settings_;
   Clock& clock_;
@@ -132,6 +161,9 @@ class AdminSession : public SessionContext {
   uint64_t deadline_;
   bool connected_ = false;
   uint64_t oversizeDatagrams_ = 0;
+  std::optional<uint64_t> lastDatagramMs_;
+  std::unique_ptr<ConsoleCommands> commands_;
+  std::vector<std::string> completionWords_;  // as last given to the input
   // One byte more than the largest datagram handled, so that a longer one is
   // told apart even where the kernel cannot report its full length.
   std::array<uint8_t, kMaxDatagram + 1> receiveBuffer_{};

@@ -37,7 +37,8 @@ end
 for _, event in ipairs({'onStart', 'onConnect', 'onDisconnect', 'onPlayerJoin',
     'onPlayerQuit', 'onPlayerPositionChange', 'onPlayerHealthChange',
     'onVehicleHealthChange', 'onPlayerVehicleEnter', 'onPlayerVehicleExit',
-    'onAdminChat', 'onAdminMessage', 'onPlayerChat', 'onPlayerMessage'}) do
+    'onAdminChat', 'onAdminMessage', 'onPlayerChat', 'onPlayerMessage',
+    'onConsoleCommand'}) do
   addEventHandler(event, 'onAny')
 end
 )lua";
