@@ -52,6 +52,56 @@ std::unique_ptr<gsadmin::InputSource> openInput(const gsadmin::Options& options,
   return std::make_unique<gsadmin::LineReader>(STDIN_FILENO);
 }
 
+// Runs the session until it stops, with the operator's input and the
+// console the options ask for. The process's exit status.
+int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings) {
+  // Declared before the session, so that it outlives the console that
+  // prints above its prompt.
+  std::unique_ptr<gsadmin::InputSource> input = openInput(options, settings.adminPassword);
+  auto* terminal = dynamic_cast<gsadmin::TerminalInput*>(input.get());
+  auto console = std::make_unique<gsadmin::StdioConsole>();
+  console->setTimestamps(options.timestamps);
+  console->setTerminal(terminal);
+  gsadmin::SessionIo io;
+  io.console = std::move(console);
+  if (options.scriptPath) io.scriptPath = *options.scriptPath;
+
+  gsadmin::SystemClock clock;
+  auto session = std::make_unique<gsadmin::AdminSession>(std::move(settings), clock, std::move(io));
+  gsadmin::setCurrentSession(session.get());
+  gsadmin::ScriptLimits limits;
+  limits.budgetMs = options.scriptBudgetMs;
+  limits.memoryBytes = static_cast<size_t>(options.scriptMemoryMiB) * 1024 * 1024;
+  limits.stopRequested = &g_stopRequested;
+  session->scripts().setLimits(limits);
+  // An interrupt or a service manager's stop ends the loop cleanly, with
+  // status 0 and the script's state closed; it also stops a script handler
+  // or main chunk that is running.
+  std::signal(SIGINT, requestStop);
+  std::signal(SIGTERM, requestStop);
+  std::signal(SIGWINCH, noteResize);
+  gsadmin::ConsoleInput consoleInput;
+  consoleInput.source = input.get();
+  consoleInput.waitForServer = terminal == nullptr;
+  consoleInput.endWithInput = options.exitOnEof;
+  consoleInput.resized = &g_terminalResized;
+  bool started = session->run(&g_stopRequested, consoleInput);
+  // The terminal is itself again (and the history saved) before the last
+  // lines, which then print plainly.
+  if (terminal) terminal->close();
+  if (started) {
+    gsadmin::setCurrentSession(nullptr);
+    return 0;
+  }
+
+  std::printf("Exiting Admin");
+  std::fflush(stdout);
+  clock.sleepMs(2000);
+  gsadmin::setCurrentSession(nullptr);
+  session.reset();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,51 +150,5 @@ int main(int argc, char** argv) {
     settings->adminPassword = std::move(*password);
   }
   if (options.databasePath) settings->databasePath = options.databasePath;
-
-  // Declared before the session, so that it outlives the console that
-  // prints above its prompt.
-  std::unique_ptr<gsadmin::InputSource> input = openInput(options, settings->adminPassword);
-  auto* terminal = dynamic_cast<gsadmin::TerminalInput*>(input.get());
-  auto console = std::make_unique<gsadmin::StdioConsole>();
-  console->setTimestamps(options.timestamps);
-  console->setTerminal(terminal);
-  gsadmin::SessionIo io;
-  io.console = std::move(console);
-  if (options.scriptPath) io.scriptPath = *options.scriptPath;
-
-  gsadmin::SystemClock clock;
-  auto session =
-      std::make_unique<gsadmin::AdminSession>(std::move(*settings), clock, std::move(io));
-  gsadmin::setCurrentSession(session.get());
-  gsadmin::ScriptLimits limits;
-  limits.budgetMs = options.scriptBudgetMs;
-  limits.memoryBytes = static_cast<size_t>(options.scriptMemoryMiB) * 1024 * 1024;
-  limits.stopRequested = &g_stopRequested;
-  session->scripts().setLimits(limits);
-  // An interrupt or a service manager's stop ends the loop cleanly, with
-  // status 0 and the script's state closed; it also stops a script handler
-  // or main chunk that is running.
-  std::signal(SIGINT, requestStop);
-  std::signal(SIGTERM, requestStop);
-  std::signal(SIGWINCH, noteResize);
-  gsadmin::ConsoleInput consoleInput;
-  consoleInput.source = input.get();
-  consoleInput.waitForServer = terminal == nullptr;
-  consoleInput.endWithInput = options.exitOnEof;
-  consoleInput.resized = &g_terminalResized;
-  bool started = session->run(&g_stopRequested, consoleInput);
-  // The terminal is itself again (and the history saved) before the last
-  // lines, which then print plainly.
-  if (terminal) terminal->close();
-  if (started) {
-    gsadmin::setCurrentSession(nullptr);
-    return 0;
-  }
-
-  std::printf("Exiting Admin");
-  std::fflush(stdout);
-  clock.sleepMs(2000);
-  gsadmin::setCurrentSession(nullptr);
-  session.reset();
-  return 0;
+  return runClient(options, std::move(*settings));
 }

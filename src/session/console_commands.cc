@@ -30,6 +30,19 @@ const HelpRow kHelp[] = {
     {".quit", "ends gsadmin"},
 };
 
+// `text` (spaces around it allowed) as a player id of the wire, 0 to 255.
+std::optional<int> idText(std::string_view text) {
+  size_t first = text.find_first_not_of(" \t");
+  size_t last = text.find_last_not_of(" \t");
+  if (first == std::string_view::npos || last - first >= 3) return std::nullopt;
+  int value = 0;
+  for (char c : text.substr(first, last - first + 1)) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value <= 255 ? std::optional<int>(value) : std::nullopt;
+}
+
 ScriptArgument integerArgument(int value) {
   return {false, value, {}};
 }
@@ -118,6 +131,9 @@ std::optional<int> ConsoleCommands::namedPlayer(const std::string& word, std::st
   PlayerMatch match = matchPlayer(typed, entries);
   if (match.kind == PlayerMatch::Kind::kOne) return match.players.front().id;
   if (match.kind == PlayerMatch::Kind::kNone) {
+    // An id the model does not hold goes to the API function, which says so
+    // in its own words.
+    if (std::optional<int> id = idText(typed)) return id;
     if (typed.find_first_not_of(" \t") == std::string_view::npos) {
       refuse("." + word + " needs a player");
     } else {
