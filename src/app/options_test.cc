@@ -85,7 +85,9 @@ TEST(OptionsTest, BadOptionsGiveOneLine) {
 TEST(OptionsTest, UsageListsEveryOptionWithItsDefault) {
   std::string usage = usageText();
   for (const char* text : {"--script-budget=MS", "(default 5000)", "--script-memory=MIB",
-                           "(default 512)", "--help", "--version", "<IP> <port>"}) {
+                           "(default 512)", "--help", "--version", "<IP> <port>",
+                           "--script=PATH", "--db=PATH", "--password-file=PATH", "--timestamps",
+                           "--no-input", "--exit-on-eof"}) {
     EXPECT_NE(usage.find(text), std::string::npos) << text;
   }
 }
