@@ -1,6 +1,5 @@
 #include "script/api_invoker.h"
 
-#include "script/api.h"
 #include "script/lua.h"
 
 namespace gsadmin {
@@ -30,12 +29,7 @@ int invoke(lua_State* L) {
 
 }  // namespace
 
-bool ApiInvoker::call(std::string_view name, std::span<const ScriptArgument> arguments) {
-  lua_CFunction body = nullptr;
-  for (const ApiFunction& function : apiFunctions()) {
-    if (name == function.name) body = function.body;
-  }
-  if (body == nullptr) return false;
+bool ApiInvoker::call(lua_CFunction body, std::span<const ScriptArgument> arguments) {
   if (!state_) state_.reset(luaL_newstate());
   lua_State* L = state_.get();
   if (L == nullptr) return false;

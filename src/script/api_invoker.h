@@ -2,8 +2,8 @@
 #define GSADMIN_SCRIPT_API_INVOKER_H_
 
 #include <span>
-#include <string_view>
 
+#include "script/api.h"
 #include "script/script_manager.h"
 
 namespace gsadmin {
@@ -19,10 +19,10 @@ class ApiInvoker {
   ApiInvoker(const ApiInvoker&) = delete;
   ApiInvoker& operator=(const ApiInvoker&) = delete;
 
-  // Calls the API function named `name` with `arguments`, inside a
-  // protected call, and drops its results. False when there is no such
-  // function or the state could not be made or ran out of memory.
-  bool call(std::string_view name, std::span<const ScriptArgument> arguments);
+  // Calls `body`, one of the API functions (script/api_functions.h), with
+  // `arguments`, inside a protected call, and drops its results. False when
+  // the state could not be made or ran out of memory.
+  bool call(lua_CFunction body, std::span<const ScriptArgument> arguments);
 
  private:
   LuaStatePtr state_;  // made by the first call

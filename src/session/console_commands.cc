@@ -4,6 +4,7 @@
 
 #include "console/local_command.h"
 #include "console/printable.h"
+#include "script/api_functions.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
@@ -67,7 +68,7 @@ void ConsoleCommands::handle(std::string_view line) {
   if (!command) {
     if (line.empty()) return;
     ScriptArgument text[] = {textArgument(std::string(line))};
-    api_.call("sendChat", text);
+    api_.call(api::sendChat, text);
     return;
   }
   runCommand(command->word, command->rest);
@@ -79,9 +80,9 @@ void ConsoleCommands::runCommand(const std::string& word, const std::string& res
   if (word == "vehicles") return showVehicles();
   if (word == "server") return showServer();
   if (word == "msg") return sendPrivateMessage(rest);
-  if (word == "slap") return onPlayer(word, rest, "slapPlayer");
-  if (word == "kick") return onPlayer(word, rest, "kickPlayer");
-  if (word == "ban") return onPlayer(word, rest, "banPlayer");
+  if (word == "slap") return onPlayer(word, rest, api::slapPlayer);
+  if (word == "kick") return onPlayer(word, rest, api::kickPlayer);
+  if (word == "ban") return onPlayer(word, rest, api::banPlayer);
   if (word == "reload") return reload();
   if (word == "lua") return runLua(rest);
   if (word == "quit") return quit();
@@ -104,11 +105,11 @@ void ConsoleCommands::showHelp() {
 }
 
 void ConsoleCommands::onPlayer(const std::string& word, const std::string& rest,
-                               const char* apiName) {
+                               lua_CFunction apiFunction) {
   std::optional<int> id = namedPlayer(word, rest);
   if (!id) return;
   ScriptArgument player[] = {integerArgument(*id)};
-  api_.call(apiName, player);
+  api_.call(apiFunction, player);
 }
 
 void ConsoleCommands::sendPrivateMessage(const std::string& rest) {
@@ -120,7 +121,7 @@ void ConsoleCommands::sendPrivateMessage(const std::string& rest) {
   std::optional<int> id = namedPlayer("msg", std::string_view(rest).substr(0, space));
   if (!id) return;
   ScriptArgument arguments[] = {integerArgument(*id), textArgument(rest.substr(space + 1))};
-  api_.call("sendMessage", arguments);
+  api_.call(api::sendMessage, arguments);
 }
 
 std::optional<int> ConsoleCommands::namedPlayer(const std::string& word, std::string_view typed) {

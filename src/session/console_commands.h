@@ -39,8 +39,8 @@ class ConsoleCommands {
   void showPlayers();
   void showVehicles();
   void showServer();
-  // ".slap", ".kick", ".ban": the API function `apiName` on the named player.
-  void onPlayer(const std::string& word, const std::string& rest, const char* apiName);
+  // ".slap", ".kick", ".ban": `apiFunction` on the named player.
+  void onPlayer(const std::string& word, const std::string& rest, lua_CFunction apiFunction);
   void sendPrivateMessage(const std::string& rest);
   void runLua(const std::string& rest);
   void reload();
