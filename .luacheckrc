@@ -27,6 +27,7 @@ local events = {
   "onPlayerPositionChange", "onPlayerHealthChange", "onPlayerVehicleEnter",
   "onPlayerVehicleExit", "onVehicleHealthChange", "onAdminChat", "onAdminMessage",
   "onPlayerChat", "onPlayerMessage", "onPlayerDeath", "onScriptStop",
+  "onConsoleCommand",
 }
 
 local function fieldsOf(names)

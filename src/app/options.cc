@@ -6,9 +6,9 @@
 namespace gsadmin {
 namespace {
 
-enum class ValueKind { kNone, kNumber };
+enum class ValueKind { kNone, kNumber, kText };
 
-// One row per option. A number option names what its value is in
+// One row per option. An option with a value names what it is in
 // `valueWords` (for the error line) and `valueName` (for the usage).
 struct OptionRow {
   const char* name;  // without the leading "--"
@@ -16,6 +16,7 @@ struct OptionRow {
   bool Options::*flag;
   uint64_t Options::*number;
   uint64_t maximum;
+  std::optional<std::string> Options::*text;
   const char* valueName;
   const char* valueWords;
   const char* defaultText;
@@ -23,13 +24,25 @@ struct OptionRow {
 };
 
 const OptionRow kOptions[] = {
-    {"script-budget", ValueKind::kNumber, nullptr, &Options::scriptBudgetMs, 2147483647u, "MS",
-     "a number of milliseconds", "5000", "time limit of one script call, 0: none"},
-    {"script-memory", ValueKind::kNumber, nullptr, &Options::scriptMemoryMiB, 1048576u, "MIB",
-     "a number of mebibytes", "512", "memory limit of the script, 0: none"},
-    {"help", ValueKind::kNone, &Options::help, nullptr, 0, nullptr, nullptr, nullptr,
+    {"script", ValueKind::kText, nullptr, nullptr, 0, &Options::scriptPath, "PATH", "a file name",
+     "script.lua", "the script to load"},
+    {"db", ValueKind::kText, nullptr, nullptr, 0, &Options::databasePath, "PATH", "a file name",
+     "script.db beside the script", "the scripts' database"},
+    {"password-file", ValueKind::kText, nullptr, nullptr, 0, &Options::passwordFile, "PATH",
+     "a file name", nullptr, "read the admin password from the file's first line"},
+    {"timestamps", ValueKind::kNone, &Options::timestamps, nullptr, 0, nullptr, nullptr, nullptr,
+     nullptr, "start every console line with the local time"},
+    {"no-input", ValueKind::kNone, &Options::noInput, nullptr, 0, nullptr, nullptr, nullptr,
+     nullptr, "never read standard input"},
+    {"exit-on-eof", ValueKind::kNone, &Options::exitOnEof, nullptr, 0, nullptr, nullptr, nullptr,
+     nullptr, "end once standard input is done"},
+    {"script-budget", ValueKind::kNumber, nullptr, &Options::scriptBudgetMs, 2147483647u, nullptr,
+     "MS", "a number of milliseconds", "5000", "time limit of one script call, 0: none"},
+    {"script-memory", ValueKind::kNumber, nullptr, &Options::scriptMemoryMiB, 1048576u, nullptr,
+     "MIB", "a number of mebibytes", "512", "memory limit of the script, 0: none"},
+    {"help", ValueKind::kNone, &Options::help, nullptr, 0, nullptr, nullptr, nullptr, nullptr,
      "print this text and exit"},
-    {"version", ValueKind::kNone, &Options::version, nullptr, 0, nullptr, nullptr, nullptr,
+    {"version", ValueKind::kNone, &Options::version, nullptr, 0, nullptr, nullptr, nullptr, nullptr,
      "print the version and exit"},
 };
 
@@ -89,6 +102,14 @@ ParsedOptions parseOptions(int argc, char** argv) {
       continue;
     }
     if (value == nullptr && i + 1 < argc) value = argv[++i];
+    if (row->kind == ValueKind::kText) {
+      if (value == nullptr || *value == '\0') {
+        parsed.error = "gsadmin: --" + std::string(name) + " needs " + row->valueWords;
+        return parsed;
+      }
+      parsed.options.*(row->text) = std::string(value);
+      continue;
+    }
     if (!parseNumber(value, row->maximum, parsed.options.*(row->number))) {
       parsed.error = "gsadmin: --" + std::string(name) + " needs " + row->valueWords;
       return parsed;

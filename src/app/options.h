@@ -2,6 +2,7 @@
 #define GSADMIN_APP_OPTIONS_H_
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,12 @@ struct Options {
   bool version = false;
   uint64_t scriptBudgetMs = 5000;
   uint64_t scriptMemoryMiB = 512;
+  std::optional<std::string> scriptPath;    // --script
+  std::optional<std::string> databasePath;  // --db
+  std::optional<std::string> passwordFile;  // --password-file
+  bool timestamps = false;
+  bool noInput = false;
+  bool exitOnEof = false;
   // Indexes into argv of the positional arguments (argv[0] excluded).
   std::vector<int> positional;
 };

@@ -42,6 +42,23 @@ TEST(OptionsTest, OptionsAnywhereBothValueFormsAndPositionalsInOrder) {
   EXPECT_TRUE(parse({"--version"}).options.version);
 }
 
+TEST(OptionsTest, ConsoleOptions) {
+  ParsedOptions none = parse({"h", "1", "n", "p"});
+  EXPECT_FALSE(none.options.scriptPath || none.options.databasePath || none.options.passwordFile);
+  EXPECT_FALSE(none.options.timestamps || none.options.noInput || none.options.exitOnEof);
+
+  ParsedOptions all = parse({"--script=bots/a.lua", "h", "--db", "x.db", "--password-file", "pw",
+                             "--timestamps", "--no-input", "--exit-on-eof", "1"});
+  EXPECT_EQ(all.error, "");
+  EXPECT_EQ(all.options.scriptPath, "bots/a.lua");
+  EXPECT_EQ(all.options.databasePath, "x.db");
+  EXPECT_EQ(all.options.passwordFile, "pw");
+  EXPECT_TRUE(all.options.timestamps && all.options.noInput && all.options.exitOnEof);
+  EXPECT_EQ(all.options.positional, (std::vector<int>{2, 10}));
+  // A value that looks like an option is still the value.
+  EXPECT_EQ(parse({"--script", "--odd.lua"}).options.scriptPath, "--odd.lua");
+}
+
 TEST(OptionsTest, BadOptionsGiveOneLine) {
   const struct {
     std::vector<std::string> args;
@@ -56,6 +73,11 @@ TEST(OptionsTest, BadOptionsGiveOneLine) {
       {{"--script-budget=99999999999"}, "gsadmin: --script-budget needs a number of milliseconds"},
       {{"--script-memory=lots"}, "gsadmin: --script-memory needs a number of mebibytes"},
       {{"--help=yes"}, "gsadmin: --help takes no value"},
+      {{"--no-input=1"}, "gsadmin: --no-input takes no value"},
+      {{"--script"}, "gsadmin: --script needs a file name"},
+      {{"--script="}, "gsadmin: --script needs a file name"},
+      {{"--db="}, "gsadmin: --db needs a file name"},
+      {{"--password-file"}, "gsadmin: --password-file needs a file name"},
   };
   for (const auto& c : cases) EXPECT_EQ(parse(c.args).error, c.error) << c.args[0];
 }
@@ -63,7 +85,9 @@ TEST(OptionsTest, BadOptionsGiveOneLine) {
 TEST(OptionsTest, UsageListsEveryOptionWithItsDefault) {
   std::string usage = usageText();
   for (const char* text : {"--script-budget=MS", "(default 5000)", "--script-memory=MIB",
-                           "(default 512)", "--help", "--version", "<IP> <port>"}) {
+                           "(default 512)", "--help", "--version", "<IP> <port>",
+                           "--script=PATH", "--db=PATH", "--password-file=PATH", "--timestamps",
+                           "--no-input", "--exit-on-eof"}) {
     EXPECT_NE(usage.find(text), std::string::npos) << text;
   }
 }

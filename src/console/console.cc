@@ -1,5 +1,13 @@
 #include "console/console.h"
 
+#include <unistd.h>
+
+#include <ctime>
+#include <string>
+
+#include "console/terminal_input.h"
+#include "console/timestamp.h"
+
 namespace gsadmin {
 namespace {
 
@@ -12,11 +20,26 @@ void writeLine(std::FILE* stream, std::string_view text) {
 }  // namespace
 
 void StdioConsole::line(std::string_view text) {
-  writeLine(out_, text);
+  write(out_, text);
 }
 
 void StdioConsole::errorLine(std::string_view text) {
-  writeLine(err_, text);
+  write(err_, text);
+}
+
+void StdioConsole::write(std::FILE* stream, std::string_view text) {
+  std::string stamped;
+  if (timestamps_) {
+    stamped = localTimestampPrefix(std::time(nullptr));
+    stamped.append(text);
+    text = stamped;
+  }
+  bool toTerminal = terminal_ != nullptr && (stream == out_ || isatty(fileno(stream)) != 0);
+  if (toTerminal) {
+    terminal_->printAbove(text);
+  } else {
+    writeLine(stream, text);
+  }
 }
 
 Console& standardConsole() {

@@ -6,6 +6,8 @@
 
 namespace gsadmin {
 
+class TerminalInput;
+
 // Every line the client shows goes through one Console: server events,
 // script output and diagnostics. Callers pass a whole line without its
 // newline; network text must already have gone through printable(). The
@@ -31,9 +33,23 @@ class StdioConsole : public Console {
   void line(std::string_view text) override;
   void errorLine(std::string_view text) override;
 
+  // From now on every line, on either stream, starts with the local time:
+  // "[2026-12-07 14:03:22] ".
+  void setTimestamps(bool on) { timestamps_ = on; }
+
+  // While `terminal` is set, lines for the terminal go through its
+  // printAbove(), which keeps the prompt and the half-typed line below them
+  // (error lines too, when standard error is that terminal as well). The
+  // terminal must outlive this console or be unset first; null unsets.
+  void setTerminal(TerminalInput* terminal) { terminal_ = terminal; }
+
  private:
+  void write(std::FILE* stream, std::string_view text);
+
   std::FILE* out_;
   std::FILE* err_;
+  bool timestamps_ = false;
+  TerminalInput* terminal_ = nullptr;
 };
 
 // The process-wide standard console, for code that runs with no session

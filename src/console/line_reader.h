@@ -5,13 +5,15 @@
 #include <string_view>
 #include <vector>
 
+#include "console/input_source.h"
+
 namespace gsadmin {
 
 // Lines from a descriptor that is not a terminal (a pipe, a file): no prompt,
 // no echo. The caller's loop waits for fd() to be readable and then calls
 // readAvailable(), which reads once and so never blocks. The descriptor is
 // borrowed; it stays open.
-class LineReader {
+class LineReader : public InputSource {
  public:
   // Longer lines are handed over in pieces of this size rather than held
   // without bound.
@@ -19,20 +21,20 @@ class LineReader {
 
   explicit LineReader(int fd) : fd_(fd) {}
 
-  int fd() const { return fd_; }
+  int fd() const override { return fd_; }
 
   // Call when fd() is readable. Reads what is there and returns the lines it
   // completes, oldest first, without "\n" or "\r\n". At the end of input (or
   // on a read error, such as a closed descriptor) a last line without a
   // newline is returned too, and atEnd() becomes true; after that nothing
   // is read.
-  std::vector<std::string> readAvailable();
+  std::vector<std::string> readAvailable() override;
 
   // Splits `bytes` as if they had just been read; `endOfInput` as at the end.
   // The reading half of readAvailable(), for callers with bytes in hand.
   std::vector<std::string> accept(std::string_view bytes, bool endOfInput);
 
-  bool atEnd() const { return atEnd_; }
+  bool atEnd() const override { return atEnd_; }
 
  private:
   int fd_;

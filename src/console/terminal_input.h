@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "console/input_source.h"
+
 namespace gsadmin {
 
 struct TerminalInputOptions {
@@ -31,29 +33,29 @@ struct TerminalInputOptions {
 //
 // The editing library keeps global state, so at most one TerminalInput exists
 // at a time; open() refuses a second.
-class TerminalInput {
+class TerminalInput : public InputSource {
  public:
   // Puts the terminal in editing mode and shows the prompt. Fails (with a
   // one-line reason in *error) when standard input is not a terminal or
   // another TerminalInput is open. A history file that cannot be read is not
   // an error: history starts empty and *error is left alone.
   static std::unique_ptr<TerminalInput> open(TerminalInputOptions options, std::string* error);
-  ~TerminalInput();  // same as close()
+  ~TerminalInput() override;  // same as close()
   TerminalInput(const TerminalInput&) = delete;
   TerminalInput& operator=(const TerminalInput&) = delete;
 
   // The descriptor to wait on for readability: standard input.
-  int fd() const;
+  int fd() const override;
 
   // Call when fd() is readable. Feeds every byte available now to the editor
   // and returns the lines finished by them, oldest first, without their
   // newline. Never waits for more input.
-  std::vector<std::string> readAvailable();
+  std::vector<std::string> readAvailable() override;
 
   // True once the operator ended input (Ctrl-D on an empty line) or the
   // terminal went away; the prompt is gone then and readAvailable() returns
   // nothing.
-  bool atEnd() const { return atEnd_; }
+  bool atEnd() const override { return atEnd_; }
 
   // Prints `line` (a newline is added) above the prompt and redraws the
   // prompt with the half-typed line and cursor as they were.
@@ -61,11 +63,11 @@ class TerminalInput {
 
   // Call after SIGWINCH: the editor learns the terminal's new size. The
   // editor installs no signal handlers of its own.
-  void terminalResized();
+  void terminalResized() override;
 
   // The words Tab completes: local commands, player names. Replaces the
   // previous list; matching ignores ASCII case.
-  void setCompletionWords(std::vector<std::string> words);
+  void setCompletionWords(std::vector<std::string> words) override;
 
   // Writes the history file now (also done by close()). False, with a reason
   // in *error, when it cannot be written; there is nothing to do without a

@@ -36,4 +36,9 @@ void EventSink::fireEvent(Event event, int32_t a, std::string_view s) {
   fire(event, arguments);
 }
 
+void EventSink::fireEvent(Event event, std::string_view s, std::string_view t) {
+  EventArgument arguments[] = {{true, 0, s}, {true, 0, t}};
+  fire(event, arguments);
+}
+
 }  // namespace gsadmin

@@ -28,6 +28,7 @@ enum class Event {
   kPlayerMessage,
   kPlayerDeath,
   kScriptStop,
+  kConsoleCommand,
 };
 
 struct EventInfo {
@@ -55,6 +56,7 @@ inline constexpr EventInfo kEventTable[] = {
     {Event::kPlayerMessage, "onPlayerMessage", "is"},               // player, text
     {Event::kPlayerDeath, "onPlayerDeath", "iii"},                  // victim, killer, weapon
     {Event::kScriptStop, "onScriptStop", ""},
+    {Event::kConsoleCommand, "onConsoleCommand", "ss"},             // word, rest
 };
 
 constexpr bool eventTableInOrder() {
@@ -96,6 +98,7 @@ class EventSink {
   void fireEvent(Event event, int32_t a, int32_t b, int32_t c);
   void fireEvent(Event event, std::string_view s);
   void fireEvent(Event event, int32_t a, std::string_view s);
+  void fireEvent(Event event, std::string_view s, std::string_view t);
 };
 
 }  // namespace gsadmin

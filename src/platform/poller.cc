@@ -41,7 +41,7 @@ int Poller::waitUnless(int timeoutMs,
 }
 
 bool Poller::readable(size_t index) const {
-  return index < entries_.size() && (entries_[index].revents & (POLLIN | POLLERR)) != 0;
+  return index < entries_.size() && (entries_[index].revents & (POLLIN | POLLERR | POLLHUP | POLLNVAL)) != 0;
 }
 
 }  // namespace gsadmin

@@ -29,8 +29,8 @@ class Poller {
   // limit.
   int waitUnless(int timeoutMs, std::initializer_list<const volatile std::sig_atomic_t*> flags);
 
-  // After wait(): whether the descriptor at `index` was readable (or had an
-  // error, which the next receive reports).
+  // After wait(): whether the descriptor at `index` was readable, or had an
+  // error or hang-up that the next read reports (an ended pipe reads 0).
   bool readable(size_t index) const;
 
  private:

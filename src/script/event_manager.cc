@@ -64,4 +64,11 @@ void EventManager::fire(Event event, std::span<const EventArgument> arguments) {
   fireNamed(eventInfo(event).name, arguments);
 }
 
+bool EventManager::hasHandler(std::string_view eventName) const {
+  for (const EventHandler& handler : handlers_) {
+    if (handler.eventName == eventName) return true;
+  }
+  return false;
+}
+
 }  // namespace gsadmin

@@ -44,6 +44,8 @@ class EventManager : public EventSink {
   const EventHandler* findHandler(std::string_view eventName, std::string_view functionName) const;
   // Removes the first record with exactly these names, if any.
   void removeHandler(std::string_view eventName, std::string_view functionName);
+  // True when some handler is registered for `eventName`.
+  bool hasHandler(std::string_view eventName) const;
 
   // Removes every record. A dispatch under way calls no further handler.
   void clear() { handlers_.clear(); }

@@ -163,7 +163,56 @@ bool loadScript(Script& script, const ScriptLimits& limits, Console& console) {
   return false;
 }
 
+struct ChunkRequest {
+  std::string_view code;
+  std::vector<std::string>* results;
+};
+
+// Runs inside the protected call: [ChunkRequest*] -> compiles and runs the
+// chunk, then converts each result with the script's own tostring.
+int runChunkProtected(lua_State* L) {
+  auto* request = static_cast<ChunkRequest*>(lua_touserdata(L, 1));
+  lua_settop(L, 0);
+  if (luaL_loadbuffer(L, request->code.data(), request->code.size(), "=console") != 0) {
+    lua_error(L);
+  }
+  lua_call(L, 0, LUA_MULTRET);
+  int count = lua_gettop(L);
+  for (int i = 1; i <= count; ++i) {
+    lua_getglobal(L, "tostring");
+    lua_pushvalue(L, i);
+    lua_call(L, 1, 1);
+    size_t length = 0;
+    const char* text = lua_tolstring(L, -1, &length);
+    request->results->emplace_back(text ? std::string(text, length) : "?");
+    lua_pop(L, 1);
+  }
+  return 0;
+}
+
 }  // namespace
+
+bool ScriptManager::runChunk(std::string_view code, std::vector<std::string>* results,
+                             std::string* error) {
+  if (scripts_.empty()) {
+    *error = "no script is loaded";
+    return false;
+  }
+  Script& script = *scripts_.front();
+  lua_State* L = script.state.get();
+  ChunkRequest request{code, results};
+  script.limiter->beginCall();
+  int status = lua_cpcall(L, runChunkProtected, &request);
+  script.limiter->endCall();
+  if (status == 0) {
+    lua_settop(L, 0);
+    return true;
+  }
+  *error = errorMessage(L);
+  lua_settop(L, 0);
+  if (status == LUA_ERRMEM) script.limiter->collectGarbage(L);
+  return false;
+}
 
 void LuaStateCloser::operator()(lua_State* state) const {
   if (state != nullptr) lua_close(state);

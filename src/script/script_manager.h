@@ -91,6 +91,12 @@ class ScriptManager {
   // LuaLimiter::tolerateStopsSoFar.
   void tolerateStopRequested();
 
+  // Runs `code` as a chunk in the first loaded script's state, inside one
+  // protected call under its limits, and puts what the chunk returns into
+  // *results, each converted as tostring() does. False, with the Lua message
+  // (or "no script is loaded") in *error, when it does not compile or fails.
+  bool runChunk(std::string_view code, std::vector<std::string>* results, std::string* error);
+
   bool empty() const { return scripts_.empty(); }
   size_t size() const { return scripts_.size(); }
   const std::vector<std::unique_ptr<Script>>& all() const { return scripts_; }

@@ -8,6 +8,7 @@
 #include "platform/resolve.h"
 #include "protocol/dispatch.h"
 #include "protocol/outbound.h"
+#include "session/console_commands.h"
 
 namespace gsadmin {
 namespace {
@@ -33,7 +34,8 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
       database_(std::make_unique<Database>(
           settings_.databasePath.value_or(databasePathForScript(scriptPath_)))),
       startMs_(clock.nowMs()),
-      deadline_(startMs_ + kSilenceMs) {}
+      deadline_(startMs_ + kSilenceMs),
+      commands_(std::make_unique<ConsoleCommands>(*this)) {}
 
 AdminSession::~AdminSession() = default;
 
@@ -65,18 +67,24 @@ bool AdminSession::connectSocket() {
   return true;
 }
 
-bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig_atomic_t* reload) {
+bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig_atomic_t* reload,
+                       ConsoleInput input) {
   bool started = start();
-  Poller poller;
-  if (started && socket_) poller.watch(socket_->descriptor());
-  while (started && (stop == nullptr || !*stop)) {
+  while (started && (stop == nullptr || !*stop) && !quitRequested()) {
     if (reload != nullptr && *reload) {
       *reload = 0;
       reloadScript();
     }
     poll();
+    if (input.source && input.endWithInput && input.source->atEnd()) break;
+    Poller poller;
+    if (socket_) poller.watch(socket_->descriptor());
+    bool reading = input.source && !input.source->atEnd() &&
+                   (!input.waitForServer || serverInfo().name.has_value());
+    size_t inputIndex = reading ? poller.watch(input.source->fd()) : 0;
     uint64_t waitMs = std::min<uint64_t>(msUntilWork(), INT_MAX);
     poller.waitUnless(static_cast<int>(waitMs), {stop, reload});
+    if (input.source) serveInput(input, reading && poller.readable(inputIndex));
   }
   if (started) {
     scripts_->tolerateStopRequested();
@@ -161,6 +169,7 @@ void AdminSession::receiveDatagram(const uint8_t* data, size_t length) {
   if (length == 0) return;
   // Any datagram, even one not handled, is activity.
   deadline_ = clock_.nowMs() + kSilenceMs;
+  lastDatagramMs_ = clock_.nowMs();
   if (length > kMaxDatagram) {
     ++oversizeDatagrams_;
     return;
@@ -199,6 +208,32 @@ void AdminSession::sendKickRequest(uint8_t playerId) {
 
 void AdminSession::sendBanRequest(uint8_t playerId) {
   send(buildBanRequest(playerId));
+}
+
+void AdminSession::handleTypedLine(std::string_view line) {
+  commands_->handle(line);
+}
+
+bool AdminSession::quitRequested() const {
+  return commands_->quitRequested();
+}
+
+void AdminSession::serveInput(ConsoleInput& input, bool readable) {
+  if (input.resized && *input.resized) {
+    *input.resized = 0;
+    input.source->terminalResized();
+  }
+  std::vector<std::string> words = ConsoleCommands::commandWords();
+  for (const auto& player : world_.players().all()) words.push_back(player->name);
+  if (words != completionWords_) {
+    completionWords_ = words;
+    input.source->setCompletionWords(std::move(words));
+  }
+  if (!readable) return;
+  for (const std::string& line : input.source->readAvailable()) {
+    handleTypedLine(line);
+    if (quitRequested()) return;
+  }
 }
 
 }  // namespace gsadmin

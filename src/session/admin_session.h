@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "console/console.h"
+#include "console/input_source.h"
 #include "context/session_context.h"
 #include "context/session_settings.h"
 #include "model/world.h"
@@ -37,6 +38,21 @@ struct SessionIo {
   std::string scriptPath = "script.lua";
 };
 
+class ConsoleCommands;
+
+// The operator's typed lines, read in the session's loop.
+struct ConsoleInput {
+  InputSource* source = nullptr;  // none: nothing is read; must outlive run()
+  // Piped commands name players, so they wait until a server has accepted
+  // the login once and the players are known.
+  bool waitForServer = false;
+  // run() ends (as stopped) once the input has ended and its lines are
+  // handled; every datagram they made has been sent by then.
+  bool endWithInput = false;
+  // Set by a SIGWINCH handler; the loop tells the source and clears it.
+  volatile std::sig_atomic_t* resized = nullptr;
+};
+
 // The client's one session with one game server. Owns the server record, the
 // registries, the scripts, the event handlers and the socket for its whole
 // life. Not connected at first; it logs in when the silence deadline has
@@ -59,16 +75,23 @@ class AdminSession : public SessionContext {
   bool start();
 
   // start(), then polls until *stop becomes non-zero (never, when stop is
-  // null). Between polls it sleeps until a datagram arrives, the deadline
-  // passes or a timer is due, whichever comes first. When *reload is
-  // non-zero it clears it and calls reloadScript(). When stopped, fires
-  // "onScriptStop" (the script may finish it despite the stop request; a
-  // further request stops it). Either way ends with
-  // rollBackDatabaseTransaction(). Returns false when start() failed, true
-  // when stopped. The flags must remain live while run() runs; signal
-  // handlers may set them.
+  // null) or the operator types ".quit". Between polls it sleeps until a
+  // datagram or a line of `input` arrives, the deadline passes or a timer is
+  // due, whichever comes first. When *reload is non-zero it clears it and
+  // calls reloadScript(). The lines of `input` are handled as
+  // handleTypedLine() does. When stopped, fires "onScriptStop" (the script
+  // may finish it despite the stop request; a further request stops it).
+  // Either way ends with rollBackDatabaseTransaction(). Returns false when
+  // start() failed, true when stopped. The flags must remain live while
+  // run() runs; signal handlers may set them.
   bool run(const volatile std::sig_atomic_t* stop = nullptr,
-           volatile std::sig_atomic_t* reload = nullptr);
+           volatile std::sig_atomic_t* reload = nullptr, ConsoleInput input = {});
+
+  // One line the operator typed: chat for the server or a local command
+  // (see ConsoleCommands).
+  void handleTypedLine(std::string_view line);
+  // True once the operator typed ".quit".
+  bool quitRequested() const;
 
   // One step of the loop: receives and dispatches every waiting datagram in
   // arrival order, checks the deadline (timeout while connected, login
@@ -127,6 +150,8 @@ class AdminSession : public SessionContext {
   void rollBackDatabaseTransaction();
 
   uint64_t deadline() const { return deadline_; }
+  // When the last datagram arrived; none before the first.
+  std::optional<uint64_t> lastDatagramMs() const { return lastDatagramMs_; }
   // Null until start() has connected.
   UdpSocket* socket() { return socket_.get(); }
 
@@ -140,6 +165,9 @@ class AdminSession : public SessionContext {
   // The first half of a reload: the script's last event, then everything of
   // it that must not outlive it.
   void stopScript();
+  // One pass over the operator's input after a wait: completion words,
+  // window size, and the lines that are readable now.
+  void serveInput(ConsoleInput& input, bool readable);
 
   SessionSettings settings_;
   Clock& clock_;
@@ -157,6 +185,9 @@ class AdminSession : public SessionContext {
   uint64_t deadline_;
   bool connected_ = false;
   uint64_t oversizeDatagrams_ = 0;
+  std::optional<uint64_t> lastDatagramMs_;
+  std::unique_ptr<ConsoleCommands> commands_;
+  std::vector<std::string> completionWords_;  // as last given to the input
   // One byte more than the largest datagram handled, so that a longer one is
   // told apart even where the kernel cannot report its full length.
   std::array<uint8_t, kMaxDatagram + 1> receiveBuffer_{};

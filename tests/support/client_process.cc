@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -49,7 +50,7 @@ std::string ClientProcess::defaultBinary() {
 ClientProcess::ClientProcess(const std::vector<std::string>& args,
                              const std::optional<std::string>& script, const std::string& program,
                              const std::optional<std::string>& outputFile,
-                             const std::optional<std::string>& directory)
+                             const std::optional<std::string>& directory, Input input)
     : directory_(directory.value_or(dir_.path())) {
   if (script) std::ofstream(directory_ + "/script.lua", std::ios::binary) << *script;
   int fds[2];
@@ -68,8 +69,17 @@ ClientProcess::ClientProcess(const std::vector<std::string>& args,
     errFd = open(errorPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (errFd < 0) std::abort();
   }
+  // Never the test runner's own input: a client would read the terminal.
+  int inFds[2] = {-1, -1};
+  if (input == Input::kPipe) {
+    if (pipe2(inFds, O_CLOEXEC) != 0) std::abort();
+  } else {
+    inFds[0] = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (inFds[0] < 0) std::abort();
+  }
   pid_ = fork();
   if (pid_ == 0) {
+    dup2(inFds[0], STDIN_FILENO);
     dup2(fds[1], STDOUT_FILENO);
     dup2(errFd, STDERR_FILENO);
     if (chdir(directory_.c_str()) != 0) _exit(127);
@@ -82,7 +92,9 @@ ClientProcess::ClientProcess(const std::vector<std::string>& args,
   }
   close(fds[1]);
   if (errFd != fds[1]) close(errFd);
+  close(inFds[0]);
   outFd_ = fds[0];
+  inFd_ = inFds[1];
 }
 
 std::string ClientProcess::errorPath() const {
@@ -100,6 +112,23 @@ ClientProcess::~ClientProcess() {
     waitExit(5000);
   }
   if (outFd_ >= 0) close(outFd_);
+  closeInput();
+}
+
+void ClientProcess::writeInput(const std::string& text) {
+  // A program that has ended must fail the test, not kill it.
+  std::signal(SIGPIPE, SIG_IGN);
+  size_t written = 0;
+  while (inFd_ >= 0 && written < text.size()) {
+    ssize_t n = write(inFd_, text.data() + written, text.size() - written);
+    if (n <= 0) break;
+    written += static_cast<size_t>(n);
+  }
+}
+
+void ClientProcess::closeInput() {
+  if (inFd_ >= 0) close(inFd_);
+  inFd_ = -1;
 }
 
 void ClientProcess::closeOutput() {

@@ -31,17 +31,22 @@ class TempDir {
 // its standard output.
 class ClientProcess {
  public:
+  // The program's standard input: /dev/null, or a pipe the test writes to.
+  enum class Input { kDevNull, kPipe };
+
   // Starts `program` with `args`; when `script` is given it is written to
   // script.lua in the working directory first. When `outputFile` is given,
   // standard output and error go to that file (created or truncated; e.g.
   // /dev/null) instead of a pipe, so a long run never blocks on a full pipe;
   // the line readers below then see no output. When `directory` is given
   // the process runs there instead (the caller owns it), so that a second
-  // run finds what the first left.
+  // run finds what the first left. Standard input is /dev/null unless
+  // `input` asks for a pipe.
   ClientProcess(const std::vector<std::string>& args, const std::optional<std::string>& script,
                 const std::string& program = defaultBinary(),
                 const std::optional<std::string>& outputFile = std::nullopt,
-                const std::optional<std::string>& directory = std::nullopt);
+                const std::optional<std::string>& directory = std::nullopt,
+                Input input = Input::kDevNull);
   ~ClientProcess();  // kills the process if it still runs
   ClientProcess(const ClientProcess&) = delete;
   ClientProcess& operator=(const ClientProcess&) = delete;
@@ -72,6 +77,11 @@ class ClientProcess {
   // would: the process's later writes to standard output fail.
   void closeOutput();
 
+  // With Input::kPipe: writes `text` to the program's standard input, or
+  // closes it (the program sees the end of its input).
+  void writeInput(const std::string& text);
+  void closeInput();
+
  private:
   bool readMore(int timeoutMs);
   std::string errorPath() const;
@@ -80,6 +90,7 @@ class ClientProcess {
   std::string directory_;  // dir_ or the caller's
   pid_t pid_ = -1;
   int outFd_ = -1;
+  int inFd_ = -1;  // writing end of the input pipe
   bool exited_ = false;
   int status_ = -1;
   std::string pending_;  // read but not yet returned as a line

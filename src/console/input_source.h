@@ -1,0 +1,31 @@
+#ifndef GSADMIN_CONSOLE_INPUT_SOURCE_H_
+#define GSADMIN_CONSOLE_INPUT_SOURCE_H_
+
+#include <string>
+#include <vector>
+
+namespace gsadmin {
+
+// Where the operator's typed lines come from: the terminal's line editor or
+// a plain reader of a pipe or file. The session's loop waits for fd() to be
+// readable (only while !atEnd()) and then calls readAvailable().
+class InputSource {
+ public:
+  virtual ~InputSource() = default;
+
+  virtual int fd() const = 0;
+  // Returns the lines finished by the input available now, oldest first,
+  // without their newline. Never waits for more.
+  virtual std::vector<std::string> readAvailable() = 0;
+  // True once the input has ended; nothing more will be read.
+  virtual bool atEnd() const = 0;
+
+  // For a line editor: the words Tab completes, and a changed window size.
+  // Plain readers ignore both.
+  virtual void setCompletionWords(std::vector<std::string> /*words*/) {}
+  virtual void terminalResized() {}
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_CONSOLE_INPUT_SOURCE_H_

@@ -1,0 +1,190 @@
+#include "session/console_commands.h"
+
+#include <algorithm>
+
+#include "console/local_command.h"
+#include "console/printable.h"
+#include "script/api_functions.h"
+#include "session/admin_session.h"
+
+namespace gsadmin {
+namespace {
+
+const char kHelpHint[] = "; .help lists the commands";
+
+struct HelpRow {
+  const char* usage;
+  const char* what;
+};
+
+const HelpRow kHelp[] = {
+    {".help", "this list"},
+    {".players", "the players: id, name, kills, deaths, health, status, vehicle"},
+    {".vehicles", "the vehicles in use: id, name, health, driver, passengers"},
+    {".server", "the server and the state of the connection"},
+    {".msg PLAYER TEXT", "a private message to the player"},
+    {".slap PLAYER", "slaps the player"},
+    {".kick PLAYER", "kicks the player"},
+    {".ban PLAYER", "bans the player"},
+    {".reload", "reloads the script"},
+    {".lua CODE", "runs CODE in the script's state and prints what it returns"},
+    {".quit", "ends gsadmin"},
+};
+
+// `text` (spaces around it allowed) as a player id of the wire, 0 to 255.
+std::optional<int> idText(std::string_view text) {
+  size_t first = text.find_first_not_of(" \t");
+  size_t last = text.find_last_not_of(" \t");
+  if (first == std::string_view::npos || last - first >= 3) return std::nullopt;
+  int value = 0;
+  for (char c : text.substr(first, last - first + 1)) {
+    if (c < '0' || c > '9') return std::nullopt;
+    value = value * 10 + (c - '0');
+  }
+  return value <= 255 ? std::optional<int>(value) : std::nullopt;
+}
+
+ScriptArgument integerArgument(int value) {
+  return {false, value, {}};
+}
+
+ScriptArgument textArgument(std::string text) {
+  return {true, 0, std::move(text)};
+}
+
+}  // namespace
+
+std::vector<std::string> ConsoleCommands::commandWords() {
+  std::vector<std::string> words;
+  for (const HelpRow& row : kHelp) {
+    std::string_view usage = row.usage;
+    words.emplace_back(usage.substr(0, usage.find(' ')));
+  }
+  return words;
+}
+
+void ConsoleCommands::handle(std::string_view line) {
+  std::optional<LocalCommand> command = splitLocalCommand(line);
+  if (!command) {
+    if (line.empty()) return;
+    ScriptArgument text[] = {textArgument(std::string(line))};
+    api_.call(api::sendChat, text);
+    return;
+  }
+  runCommand(command->word, command->rest);
+}
+
+void ConsoleCommands::runCommand(const std::string& word, const std::string& rest) {
+  if (word == "help") return showHelp();
+  if (word == "players") return showPlayers();
+  if (word == "vehicles") return showVehicles();
+  if (word == "server") return showServer();
+  if (word == "msg") return sendPrivateMessage(rest);
+  if (word == "slap") return onPlayer(word, rest, api::slapPlayer);
+  if (word == "kick") return onPlayer(word, rest, api::kickPlayer);
+  if (word == "ban") return onPlayer(word, rest, api::banPlayer);
+  if (word == "reload") return reload();
+  if (word == "lua") return runLua(rest);
+  if (word == "quit") return quit();
+  const EventInfo& event = eventInfo(Event::kConsoleCommand);
+  if (!word.empty() && session_.events().hasHandler(event.name)) {
+    session_.events().fireEvent(Event::kConsoleCommand, word, rest);
+    return;
+  }
+  refuse("unknown command '." + printable(word) + "'");
+}
+
+void ConsoleCommands::showHelp() {
+  say("Lines that do not start with '.' go to the server as chat (its / commands too).");
+  for (const HelpRow& row : kHelp) {
+    std::string usage = row.usage;
+    usage.resize(std::max<size_t>(usage.size() + 2, 19), ' ');
+    say(usage + row.what);
+  }
+  say("PLAYER is an id or the start of a name. Scripts may add commands (onConsoleCommand).");
+}
+
+void ConsoleCommands::onPlayer(const std::string& word, const std::string& rest,
+                               lua_CFunction apiFunction) {
+  std::optional<int> id = namedPlayer(word, rest);
+  if (!id) return;
+  ScriptArgument player[] = {integerArgument(*id)};
+  api_.call(apiFunction, player);
+}
+
+void ConsoleCommands::sendPrivateMessage(const std::string& rest) {
+  size_t space = rest.find(' ');
+  if (rest.empty() || space == std::string::npos || space + 1 == rest.size()) {
+    refuse(".msg needs a player and a text");
+    return;
+  }
+  std::optional<int> id = namedPlayer("msg", std::string_view(rest).substr(0, space));
+  if (!id) return;
+  ScriptArgument arguments[] = {integerArgument(*id), textArgument(rest.substr(space + 1))};
+  api_.call(api::sendMessage, arguments);
+}
+
+std::optional<int> ConsoleCommands::namedPlayer(const std::string& word, std::string_view typed) {
+  std::vector<PlayerEntry> entries;
+  for (const auto& player : session_.players().all()) {
+    entries.push_back({player->id, player->name});
+  }
+  PlayerMatch match = matchPlayer(typed, entries);
+  if (match.kind == PlayerMatch::Kind::kOne) return match.players.front().id;
+  if (match.kind == PlayerMatch::Kind::kNone) {
+    // An id the model does not hold goes to the API function, which says so
+    // in its own words.
+    if (std::optional<int> id = idText(typed)) return id;
+    if (typed.find_first_not_of(" \t") == std::string_view::npos) {
+      refuse("." + word + " needs a player");
+    } else {
+      refuse("no player matches '" + printable(typed) + "'");
+    }
+    return std::nullopt;
+  }
+  std::string list;
+  for (const PlayerEntry& player : match.players) {
+    list += (list.empty() ? "" : ", ") + std::to_string(player.id) + " " + printable(player.name);
+  }
+  say("'" + printable(typed) + "' matches " + std::to_string(match.players.size()) +
+      " players: " + list);
+  return std::nullopt;
+}
+
+void ConsoleCommands::runLua(const std::string& rest) {
+  if (rest.find_first_not_of(" \t") == std::string::npos) {
+    refuse(".lua needs Lua code");
+    return;
+  }
+  std::vector<std::string> results;
+  std::string error;
+  if (!session_.scripts().runChunk(rest, &results, &error)) {
+    say("error: " + printable(error));
+    return;
+  }
+  if (results.empty()) return;
+  std::string joined;
+  for (const std::string& result : results) {
+    joined += (joined.empty() ? "" : "\t") + printable(result);
+  }
+  say(joined);
+}
+
+void ConsoleCommands::reload() {
+  session_.reloadScript();
+}
+
+void ConsoleCommands::quit() {
+  // The loop ends, and fires "onScriptStop" as on a signal.
+  quitRequested_ = true;
+}
+
+void ConsoleCommands::say(std::string_view text) {
+  session_.console().line("* " + std::string(text));
+}
+
+void ConsoleCommands::refuse(const std::string& why) {
+  say(why + kHelpHint);
+}
+
+}  // namespace gsadmin

@@ -1,0 +1,60 @@
+#ifndef GSADMIN_SESSION_CONSOLE_COMMANDS_H_
+#define GSADMIN_SESSION_CONSOLE_COMMANDS_H_
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "script/api_invoker.h"
+
+namespace gsadmin {
+
+class AdminSession;
+struct Player;
+
+// What the operator types at the console. A line that does not start with
+// '.' goes to the server as chat, exactly as the script API's sendChat sends
+// it; an empty line sends nothing. A line ".word rest" is a local command;
+// a word that is not built in fires "onConsoleCommand" when a script handles
+// it. The commands' own feedback goes to the console as ordinary lines that
+// start with "* ", so it cannot be mistaken for a server event; the player
+// commands go through the API functions and so print their diagnostics.
+// The session must outlive this object.
+class ConsoleCommands {
+ public:
+  explicit ConsoleCommands(AdminSession& session) : session_(session) {}
+
+  void handle(std::string_view line);
+
+  // True once ".quit" was typed: the session's loop ends.
+  bool quitRequested() const { return quitRequested_; }
+
+  // The built-in commands with their dots, for completion and ".help".
+  static std::vector<std::string> commandWords();
+
+ private:
+  void runCommand(const std::string& word, const std::string& rest);
+  void showHelp();
+  void showPlayers();
+  void showVehicles();
+  void showServer();
+  // ".slap", ".kick", ".ban": `apiFunction` on the named player.
+  void onPlayer(const std::string& word, const std::string& rest, lua_CFunction apiFunction);
+  void sendPrivateMessage(const std::string& rest);
+  void runLua(const std::string& rest);
+  void reload();
+  void quit();
+  // The player `typed` names, or none after printing why.
+  std::optional<int> namedPlayer(const std::string& word, std::string_view typed);
+  void say(std::string_view text);
+  void refuse(const std::string& why);
+
+  AdminSession& session_;
+  ApiInvoker api_;
+  bool quitRequested_ = false;
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_SESSION_CONSOLE_COMMANDS_H_

@@ -1,0 +1,158 @@
+// The operator's typed lines on an in-memory session: what each prints and
+// what it sends.
+
+#include "session/console_commands.h"
+
+#include <gtest/gtest.h>
+
+#include "protocol/outbound.h"
+#include "support/session_harness.h"
+
+namespace gsadmin {
+namespace {
+
+using testing::Datagram;
+using testing::SessionHarness;
+
+// Registers a handler for onConsoleCommand that echoes its arguments, so
+// that the script's own print shows them.
+const char kScript[] = R"(
+function onConsoleCommand(word, rest)
+  print("script got [" .. word .. "] [" .. rest .. "] " .. type(word) .. " " .. type(rest))
+end
+addEventHandler("onConsoleCommand", "onConsoleCommand")
+answer = 42
+)";
+
+// A connected session with Alice (1), Bob (3) and Bobby (5).
+class ConsoleCommandsTest : public ::testing::Test {
+ protected:
+  explicit ConsoleCommandsTest(const char* script = kScript) : harness_(std::string(script)) {
+    harness_.connect();
+    harness_.addPlayer(1, "Alice");
+    harness_.addPlayer(3, "Bob");
+    harness_.addPlayer(5, "Bobby");
+    harness_.sent();
+    harness_.output();
+  }
+
+  // What typing `line` printed and sent.
+  std::pair<std::string, std::vector<Datagram>> type(const std::string& line) {
+    harness_.session().handleTypedLine(line);
+    return {harness_.output(), harness_.sent()};
+  }
+
+  SessionHarness harness_;
+};
+
+TEST_F(ConsoleCommandsTest, LinesPrintAndSendWhatTheySay) {
+  const std::string hint = "; .help lists the commands\n";
+  const struct {
+    std::string line;
+    std::string output;
+    std::vector<Datagram> sent;
+  } cases[] = {
+      // Chat, exactly as sendChat sends it: server commands too.
+      {"hello all", "", {buildChatFrame("hello all")}},
+      {"/msg #3 hi", "", {buildChatFrame("/msg #3 hi")}},
+      {" .not a command", "", {buildChatFrame(" .not a command")}},
+      {"", "", {}},
+      // Players by id, whole name or unique prefix, ignoring case.
+      {".kick 3", "", {buildKickRequest(3)}},
+      {".kick bob", "", {buildKickRequest(3)}},
+      {".kick BOBB", "", {buildKickRequest(5)}},
+      {".ban al", "", {buildBanRequest(1)}},
+      {".slap alice", "", {buildChatFrame("/slap Alice")}},
+      {".msg bobby see you later", "", {buildChatFrame("/msg #5 see you later")}},
+      {".kick bo", "* 'bo' matches 2 players: 3 Bob, 5 Bobby\n", {}},
+      {".kick b", "* 'b' matches 2 players: 3 Bob, 5 Bobby\n", {}},
+      {".slap zed", "* no player matches 'zed'" + hint, {}},
+      {".kick", "* .kick needs a player" + hint, {}},
+      {".ban   ", "* .ban needs a player" + hint, {}},
+      {".msg bob", "* .msg needs a player and a text" + hint, {}},
+      {".msg", "* .msg needs a player and a text" + hint, {}},
+      // An id the model does not hold goes to the API, which says so.
+      {".kick 9", "kickPlayer: No such player.\n", {}},
+      {".msg 9 hi", "sendMessage: No such player.\n", {}},
+      {".kick 256", "* no player matches '256'" + hint, {}},
+      // Unknown words without a handler of their own.
+      {".", "* unknown command '.'" + hint, {}},
+      // The script's own commands.
+      {".greet Bob the brave", "script got [greet] [Bob the brave] string string\n", {}},
+      {".greet", "script got [greet] [] string string\n", {}},
+      // Lua in the script's state.
+      {".lua return answer, 'x', nil, true", "* 42\tx\tnil\ttrue\n", {}},
+      {".lua answer = answer + 1", "", {}},
+      {".lua return answer", "* 43\n", {}},
+      {".lua sendChat('from lua')", "", {buildChatFrame("from lua")}},
+      {".lua kickPlayer(77)", "kickPlayer: No such player.\n", {}},
+      {".lua return (", "* error: console:1: unexpected symbol near '<eof>'\n", {}},
+      {".lua error('boom')", "* error: console:1: boom\n", {}},
+      {".lua", "* .lua needs Lua code" + hint, {}},
+  };
+  for (const auto& c : cases) {
+    auto [output, sent] = type(c.line);
+    EXPECT_EQ(output, c.output) << c.line;
+    EXPECT_EQ(sent, c.sent) << c.line;
+  }
+  EXPECT_FALSE(harness_.session().quitRequested());
+  EXPECT_EQ(type(".quit").first, "");
+  EXPECT_TRUE(harness_.session().quitRequested());
+}
+
+TEST_F(ConsoleCommandsTest, TablesOfPlayersVehiclesAndServer) {
+  // Bob drives vehicle 1 (the health is the vehicle's), Bobby rides in it.
+  harness_.deliver(testing::positionUpdate(3, 1, 55.4f));
+  harness_.deliver(testing::positionUpdate(5, 101, 80.0f));
+  harness_.output();
+  const Vehicle* vehicle = harness_.session().vehicles().find(1);
+  ASSERT_NE(vehicle, nullptr);
+  std::string name = vehicle->name.value_or("#1");
+  name.resize(16, ' ');
+
+  EXPECT_EQ(type(".players").first,
+            "* ID  NAME             KILLS DEATHS HEALTH STATUS VEHICLE\n"
+            "* 1   Alice            0     0      100    1      -\n"
+            "* 3   Bob              0     0      100    1      " +
+                vehicle->name.value_or("#1") +
+                "\n"
+                "* 5   Bobby            0     0      100    1      " +
+                vehicle->name.value_or("#1") + "\n");
+  EXPECT_EQ(type(".vehicles").first,
+            "* ID  NAME             HEALTH DRIVER           PASSENGERS\n"
+            "* 1   " +
+                name + " 55     Bob              Bobby\n");
+
+  harness_.clock().advance(2500);
+  std::string server = type(".server").first;
+  EXPECT_NE(server.find("* address:  127.0.0.1:4003\n"), std::string::npos) << server;
+  EXPECT_NE(server.find("* name:     Test Server\n"), std::string::npos) << server;
+  EXPECT_NE(server.find("* motd:     Welcome\n"), std::string::npos) << server;
+  EXPECT_NE(server.find("* players:  3/32\n"), std::string::npos) << server;
+  EXPECT_NE(server.find("* state:    connected\n"), std::string::npos) << server;
+  EXPECT_NE(server.find("* last datagram: 2.5 s ago\n"), std::string::npos) << server;
+
+  std::string help = type(".help").first;
+  for (const std::string& word : ConsoleCommands::commandWords()) {
+    EXPECT_NE(help.find("\n* " + word), std::string::npos) << word;
+  }
+}
+
+TEST(ConsoleCommandsWithoutScriptTest, UnknownWordsAndLuaSayWhy) {
+  SessionHarness harness;
+  harness.output();
+  harness.session().handleTypedLine(".greet x");
+  harness.session().handleTypedLine(".\x1b[2J");
+  harness.session().handleTypedLine(".lua return 1");
+  harness.session().handleTypedLine(".players");
+  harness.session().handleTypedLine(".vehicles");
+  EXPECT_EQ(harness.output(),
+            "* unknown command '.greet'; .help lists the commands\n"
+            "* unknown command '.?[2J'; .help lists the commands\n"
+            "* error: no script is loaded\n"
+            "* no players\n"
+            "* no vehicle has a driver or passengers\n");
+}
+
+}  // namespace
+}  // namespace gsadmin

@@ -1,0 +1,146 @@
+// The operator's console through the real binary: lines piped in, the
+// options that shape the console, and a real pseudo-terminal.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <regex>
+
+#include "protocol/outbound.h"
+#include "sim/server_messages.h"
+#include "support/client_process.h"
+#include "support/loopback_peer.h"
+
+namespace gsadmin::testing {
+namespace {
+
+bool isDetailsRequest(const Datagram& datagram) {
+  return !datagram.empty() && datagram[0] == 0x1D;
+}
+
+// Receives the login and accepts it with `players`; true when a login came.
+bool acceptLogin(LoopbackPeer& peer, const std::vector<ListedPlayer>& players) {
+  std::optional<Datagram> login = peer.receive(5000);
+  if (!login || (*login)[0] != 0x0D) return false;
+  return peer.send(connectionAccepted(ServerRecord(), players));
+}
+
+// The next datagram that is not a details request.
+std::optional<Datagram> nextCommand(LoopbackPeer& peer) {
+  for (;;) {
+    std::optional<Datagram> datagram = peer.receive(5000);
+    if (!datagram || !isDetailsRequest(*datagram)) return datagram;
+  }
+}
+
+TEST(ConsoleEndToEndTest, PipedLinesWaitForTheServerThenRunAndEndWithTheInput) {
+  LoopbackPeer peer;
+  ClientProcess client({"--exit-on-eof", "127.0.0.1", std::to_string(peer.port()), "Admin", "pw"},
+                       std::nullopt, ClientProcess::defaultBinary(), std::nullopt, std::nullopt,
+                       ClientProcess::Input::kPipe);
+  // Written before the login: they name players the server has not listed yet.
+  client.writeInput("hello all\n\n.kick bob\n.slap BOBBY\n.kick bo\n.msg 9 hi\n.nope\n");
+  ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}, {5, "Bobby"}}));
+  EXPECT_EQ(nextCommand(peer), buildChatFrame("hello all"));
+  EXPECT_EQ(nextCommand(peer), buildKickRequest(3));
+  EXPECT_EQ(nextCommand(peer), buildChatFrame("/slap Bobby"));
+  EXPECT_EQ(client.waitForLine("* "), "* 'bo' matches 2 players: 3 Bob, 5 Bobby");
+  EXPECT_EQ(client.nextLine(), "sendMessage: No such player.");
+  EXPECT_EQ(client.nextLine(), "* unknown command '.nope'; .help lists the commands");
+  EXPECT_EQ(client.waitExit(300), -1) << "still reading";
+
+  client.writeInput("last words");  // no newline: the end of input ends it
+  client.closeInput();
+  EXPECT_EQ(client.waitExit(5000), 0);
+  EXPECT_EQ(nextCommand(peer), buildChatFrame("last words"));
+  EXPECT_TRUE(peer.drain().empty());
+}
+
+TEST(ConsoleEndToEndTest, EmptyInputChangesNothingAndNoInputReadsNothing) {
+  LoopbackPeer peer;
+  // Standard input is /dev/null here, as for every other test of the binary.
+  ClientProcess quiet({"127.0.0.1", std::to_string(peer.port()), "Admin", "pw"}, std::nullopt);
+  ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}}));
+  EXPECT_EQ(quiet.waitForLine("Successfully"),
+            "Successfully connected! 'Test Server' (Players: 1/32)");
+  peer.send(chatLine(3, 0, "hi"));
+  EXPECT_EQ(quiet.nextLine(), "Bob: hi");
+  EXPECT_EQ(quiet.waitExit(300), -1) << "the end of input does not end the client";
+  quiet.kill(SIGTERM);
+  EXPECT_EQ(quiet.waitExit(), 0);
+  EXPECT_EQ(quiet.output().find("* "), std::string::npos) << quiet.output();
+  EXPECT_EQ(quiet.output().find('\x1b'), std::string::npos) << quiet.output();
+
+  LoopbackPeer peer2;
+  ClientProcess deaf(
+      {"--no-input", "--exit-on-eof", "127.0.0.1", std::to_string(peer2.port()), "Admin", "pw"},
+      std::nullopt, ClientProcess::defaultBinary(), std::nullopt, std::nullopt,
+      ClientProcess::Input::kPipe);
+  ASSERT_TRUE(acceptLogin(peer2, {}));
+  deaf.writeInput("hello\n.quit\n");
+  deaf.closeInput();
+  EXPECT_EQ(deaf.waitExit(500), -1) << "--no-input never reads, so it never ends";
+  EXPECT_FALSE(nextCommand(peer2).has_value());
+}
+
+TEST(ConsoleEndToEndTest, PasswordFileReplacesThePasswordOrIsRefused) {
+  LoopbackPeer peer;
+  TempDir dir;
+  dir.write("private", "fromfile\nignored\n");
+  dir.write("shared", "fromfile\n");
+  ASSERT_EQ(chmod((dir.path() + "/private").c_str(), 0600), 0);
+  ASSERT_EQ(chmod((dir.path() + "/shared").c_str(), 0644), 0);
+  const std::string port = std::to_string(peer.port());
+
+  for (const std::string file : {"shared", "missing"}) {
+    ClientProcess refused(
+        {"--password-file=" + dir.path() + "/" + file, "127.0.0.1", port, "Admin", "argv"},
+        std::nullopt);
+    EXPECT_EQ(refused.waitExit(), 2) << file;
+    std::string error = refused.errorOutput();
+    EXPECT_EQ(error.rfind("gsadmin: --password-file: ", 0), 0u) << error;
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+    EXPECT_FALSE(peer.receive(200).has_value()) << "no login without the password";
+  }
+
+  ClientProcess client({"--no-input", "--password-file", dir.path() + "/private", "127.0.0.1", port,
+                        "Admin", "argv"},
+                       std::nullopt);
+  std::optional<Datagram> login = peer.receive(5000);
+  ASSERT_TRUE(login);
+  std::string text(login->begin(), login->end());
+  EXPECT_NE(text.find("Admin|fromfile"), std::string::npos);
+  EXPECT_EQ(text.find("argv"), std::string::npos);
+}
+
+TEST(ConsoleEndToEndTest, TimestampsScriptAndDatabasePaths) {
+  LoopbackPeer peer;
+  TempDir dir;
+  std::filesystem::create_directory(dir.path() + "/bots");
+  dir.write("bots/a.lua", "dbExec('CREATE TABLE t (x)') print('a.lua ran')\n");
+  ClientProcess client({"--timestamps", "--no-input", "--script=bots/a.lua", "127.0.0.1",
+                        std::to_string(peer.port()), "Admin", "pw"},
+                       std::nullopt, ClientProcess::defaultBinary(), std::nullopt, dir.path());
+  std::optional<std::string> ran = client.waitForLine("a.lua ran");
+  ASSERT_TRUE(ran);
+  EXPECT_TRUE(
+      std::regex_match(*ran, std::regex(R"(\[\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\] a\.lua ran)")))
+      << *ran;
+  std::optional<std::string> connecting = client.waitForLine("Connecting to");
+  ASSERT_TRUE(connecting);
+  EXPECT_EQ(connecting->substr(21),
+            " Connecting to 127.0.0.1:" + std::to_string(peer.port()) + " as Admin...");
+  EXPECT_TRUE(std::filesystem::exists(dir.path() + "/bots/script.db"));
+  EXPECT_FALSE(std::filesystem::exists(dir.path() + "/script.db"));
+
+  ClientProcess elsewhere({"--no-input", "--script=bots/a.lua", "--db=" + dir.path() + "/x.db",
+                           "127.0.0.1", std::to_string(peer.port()), "Admin", "pw"},
+                          std::nullopt, ClientProcess::defaultBinary(), std::nullopt, dir.path());
+  ASSERT_TRUE(elsewhere.waitForLine("a.lua ran"));
+  EXPECT_TRUE(std::filesystem::exists(dir.path() + "/x.db"));
+}
+
+}  // namespace
+}  // namespace gsadmin::testing
