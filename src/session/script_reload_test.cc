@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
 #include <string>
 
@@ -77,4 +78,19 @@ TEST(ScriptReloadTest, AFailedLoadLeavesTheClientRunningWithoutAScript) {
 }
 
 }  // namespace
+TEST(ScriptReloadTest, TheConsoleReloadsAndQuitsAsTheSignalsDo) {
+  SessionHarness h(kFirstScript);
+  h.connect();
+  h.output();
+  h.session().handleTypedLine(".reload");
+  const std::string name = "LUA: Script '" + h.scriptPath() + "' ";
+  EXPECT_EQ(h.output(), "first: stopping\n" + name + "loaded.\n" + name + "reloaded.\n");
+
+  // .quit ends the loop, which says goodbye to the script as on SIGTERM.
+  volatile std::sig_atomic_t stop = 0;
+  h.session().handleTypedLine(".quit");
+  EXPECT_TRUE(h.session().run(&stop));
+  EXPECT_NE(h.output().find("first: stopping\n"), std::string::npos);
+}
+
 }  // namespace gsadmin::testing
