@@ -48,10 +48,6 @@ lua_State* LuaLimiter::newState() {
   return L;
 }
 
-void LuaLimiter::beginCall() {
-  deadlineMs_ = limits_.budgetMs == 0 ? 0 : now() + limits_.budgetMs;
-}
-
 void LuaLimiter::tolerateStopsSoFar() {
   if (limits_.stopRequested != nullptr) stopsTolerated_ = *limits_.stopRequested;
 }
@@ -101,7 +97,10 @@ void LuaLimiter::hook(lua_State* L, lua_Debug*) {
   auto* limiter = static_cast<LuaLimiter*>(self);
   const volatile std::sig_atomic_t* stop = limiter->limits_.stopRequested;
   if (stop != nullptr && *stop > limiter->stopsTolerated_) raiseHere(L, "interrupted");
-  if (limiter->deadlineMs_ != 0 && limiter->now() > limiter->deadlineMs_) {
+  if (limiter->deadlinePending_) {
+    limiter->deadlinePending_ = false;
+    limiter->deadlineMs_ = limiter->now() + limiter->limits_.budgetMs;
+  } else if (limiter->deadlineMs_ != 0 && limiter->now() > limiter->deadlineMs_) {
     char message[64];
     std::snprintf(message, sizeof message, "ran longer than its budget of %llu ms",
                   static_cast<unsigned long long>(limiter->limits_.budgetMs));

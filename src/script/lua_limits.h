@@ -44,10 +44,18 @@ class LuaLimiter {
   // state fits. The limiter must outlive the state.
   lua_State* newState();
 
-  // Starts the time budget of one call; the hook measures from here.
-  void beginCall();
+  // Starts the time budget of one call. The hook reads the clock for the
+  // first time when it first runs (after a few thousand instructions), so a
+  // short call never reads it at all.
+  void beginCall() {
+    deadlinePending_ = limits_.budgetMs != 0;
+    deadlineMs_ = 0;
+  }
   // Ends it: no budget applies until the next beginCall.
-  void endCall() { deadlineMs_ = 0; }
+  void endCall() {
+    deadlinePending_ = false;
+    deadlineMs_ = 0;
+  }
 
   // Lets code run despite the stop requests made so far (so that a script
   // can save its work at the end); a further request stops it again. The
@@ -69,7 +77,8 @@ class LuaLimiter {
   ScriptLimits limits_;
   size_t bytesInUse_ = 0;
   bool ceilingLifted_ = false;
-  uint64_t deadlineMs_ = 0;  // 0: no call under a budget
+  bool deadlinePending_ = false;  // in a call whose deadline the hook sets
+  uint64_t deadlineMs_ = 0;       // 0: no call under a budget
   std::sig_atomic_t stopsTolerated_ = 0;
 };
 

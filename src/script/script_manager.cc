@@ -234,27 +234,36 @@ void ScriptManager::tolerateStopRequested() {
 }
 
 void ScriptManager::fetchFunction(std::string_view name) {
-  for (auto& script : scripts_) script->pendingFunctionName = std::string(name);
-  pendingArguments_.clear();
+  for (auto& script : scripts_) script->pendingFunctionName.assign(name.data(), name.size());
+  pendingCount_ = 0;
+}
+
+ScriptArgument& ScriptManager::nextArgument() {
+  // The slots are reused from event to event, texts keeping their storage.
+  if (pendingCount_ == pendingArguments_.size()) pendingArguments_.emplace_back();
+  return pendingArguments_[pendingCount_++];
 }
 
 void ScriptManager::pushInteger(int32_t value) {
-  pendingArguments_.push_back({false, value, {}});
+  ScriptArgument& argument = nextArgument();
+  argument.isText = false;
+  argument.integer = value;
 }
 
 void ScriptManager::pushString(std::string_view text) {
-  pendingArguments_.push_back({true, 0, std::string(text)});
+  ScriptArgument& argument = nextArgument();
+  argument.isText = true;
+  argument.text.assign(text.data(), text.size());
 }
 
 void ScriptManager::callFunction(int argumentCount) {
-  std::span<const ScriptArgument> arguments(pendingArguments_);
+  std::span<const ScriptArgument> arguments(pendingArguments_.data(), pendingCount_);
   if (argumentCount >= 0 && static_cast<size_t>(argumentCount) < arguments.size()) {
     arguments = arguments.first(static_cast<size_t>(argumentCount));
   }
   for (auto& script : scripts_) {
     lua_State* L = script->state.get();
-    static const std::string kNoName;
-    const std::string& name = script->pendingFunctionName ? *script->pendingFunctionName : kNoName;
+    const std::string& name = script->pendingFunctionName;
     PendingCall call{&name, arguments};
     // Neither push allocates: the trampoline is found, not made.
     lua_pushlightuserdata(L, const_cast<char*>(&kTrampolineKey));
@@ -267,9 +276,8 @@ void ScriptManager::callFunction(int argumentCount) {
       console_.line("LUA: Error in function '" + std::string(untilNul(name)) + "'");
       reportFailure(*script, status, console_);
     }
-    script->pendingFunctionName.reset();
   }
-  pendingArguments_.clear();
+  pendingCount_ = 0;
 }
 
 }  // namespace gsadmin

@@ -28,8 +28,9 @@ struct Script {
   LuaStatePtr state;
   std::string fileName;
   // Name of the global fetched for the call under way; printed when the call
-  // fails. Set by fetchFunction, cleared by callFunction.
-  std::optional<std::string> pendingFunctionName;
+  // fails. Set by fetchFunction; kept between calls so that its storage is
+  // reused rather than allocated for every event.
+  std::string pendingFunctionName;
 };
 
 // An argument of a pending call, held by value until the call is made.
@@ -102,10 +103,13 @@ class ScriptManager {
   const std::vector<std::unique_ptr<Script>>& all() const { return scripts_; }
 
  private:
+  ScriptArgument& nextArgument();
   Console& console_;
   std::vector<std::unique_ptr<Script>> scripts_;
   ScriptLimits limits_;
+  // The arguments pushed since the last fetch: the first pendingCount_.
   std::vector<ScriptArgument> pendingArguments_;
+  size_t pendingCount_ = 0;
 };
 
 }  // namespace gsadmin
