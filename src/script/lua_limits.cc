@@ -45,7 +45,28 @@ lua_State* LuaLimiter::newState() {
   if (L == nullptr) return nullptr;
   lua_atpanic(L, reportPanic);
   lua_sethook(L, hook, LUA_MASKCOUNT, kHookInterval);
+  state_ = L;
   return L;
+}
+
+void LuaLimiter::restoreHook() {
+  tripped_ = false;
+  if (state_ != nullptr) lua_sethook(state_, hook, LUA_MASKCOUNT, kHookInterval);
+}
+
+const char* LuaLimiter::stopReason() {
+  if (limits_.stopRequested != nullptr && *limits_.stopRequested > stopsTolerated_) {
+    return "interrupted";
+  }
+  if (deadlinePending_) {
+    deadlinePending_ = false;
+    deadlineMs_ = now() + limits_.budgetMs;
+  } else if (deadlineMs_ != 0 && now() > deadlineMs_) {
+    std::snprintf(budgetMessage_, sizeof budgetMessage_, "ran longer than its budget of %llu ms",
+                  static_cast<unsigned long long>(limits_.budgetMs));
+    return budgetMessage_;
+  }
+  return nullptr;
 }
 
 void LuaLimiter::tolerateStopsSoFar() {
@@ -95,17 +116,13 @@ void LuaLimiter::hook(lua_State* L, lua_Debug*) {
   void* self = nullptr;
   lua_getallocf(L, &self);
   auto* limiter = static_cast<LuaLimiter*>(self);
-  const volatile std::sig_atomic_t* stop = limiter->limits_.stopRequested;
-  if (stop != nullptr && *stop > limiter->stopsTolerated_) raiseHere(L, "interrupted");
-  if (limiter->deadlinePending_) {
-    limiter->deadlinePending_ = false;
-    limiter->deadlineMs_ = limiter->now() + limiter->limits_.budgetMs;
-  } else if (limiter->deadlineMs_ != 0 && limiter->now() > limiter->deadlineMs_) {
-    char message[64];
-    std::snprintf(message, sizeof message, "ran longer than its budget of %llu ms",
-                  static_cast<unsigned long long>(limiter->limits_.budgetMs));
-    raiseHere(L, message);
-  }
+  const char* reason = limiter->stopReason();
+  if (reason == nullptr) return;
+  // From now until the call ends, every instruction raises again, so a
+  // script that catches the error with pcall cannot go on running.
+  limiter->tripped_ = true;
+  lua_sethook(L, hook, LUA_MASKCOUNT, 1);
+  raiseHere(L, reason);
 }
 
 }  // namespace gsadmin

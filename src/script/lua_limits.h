@@ -55,7 +55,13 @@ class LuaLimiter {
   void endCall() {
     deadlinePending_ = false;
     deadlineMs_ = 0;
+    if (tripped_) restoreHook();
   }
+
+  // Why the running call must stop now ("interrupted", or the budget's
+  // message), or null. For long work outside Lua (a database statement)
+  // that must stop as the hook would stop Lua code.
+  const char* stopReason();
 
   // Lets code run despite the stop requests made so far (so that a script
   // can save its work at the end); a further request stops it again. The
@@ -73,6 +79,8 @@ class LuaLimiter {
   static void* allocate(void* self, void* block, size_t oldSize, size_t newSize);
   static void hook(lua_State* L, lua_Debug* ar);
   uint64_t now() const;
+  // Back to the usual hook interval after a stop raised in every instruction.
+  void restoreHook();
 
   ScriptLimits limits_;
   size_t bytesInUse_ = 0;
@@ -80,6 +88,9 @@ class LuaLimiter {
   bool deadlinePending_ = false;  // in a call whose deadline the hook sets
   uint64_t deadlineMs_ = 0;       // 0: no call under a budget
   std::sig_atomic_t stopsTolerated_ = 0;
+  lua_State* state_ = nullptr;  // made by newState, owned by the script
+  bool tripped_ = false;        // a stop was raised; the hook runs at every instruction
+  char budgetMessage_[64] = {};
 };
 
 }  // namespace gsadmin

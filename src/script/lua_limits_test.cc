@@ -76,6 +76,22 @@ TEST_F(LimitsTest, StopFlagStopsTheMainChunkAndEveryLaterCall) {
   EXPECT_EQ(capture_.take(), "LUA: Error in function 'spin'\n");
 }
 
+TEST_F(LimitsTest, CatchingTheStopWithPcallDoesNotKeepTheCallRunning) {
+  ScriptLimits limits;
+  limits.budgetMs = 50;
+  limits.nowMs = tickingClock;
+  ASSERT_TRUE(
+      load("function spin() while true do end end\n"
+           "function retry(n) while true do pcall(spin) end end\n"
+           "function count(n) local i = 0 while i < n do i = i + 1 end print('counted ' .. i) end",
+           limits));
+  capture_.take();
+  call("retry", 0);
+  // The next call runs at the usual pace again, with a budget of its own.
+  call("count", 100000);
+  EXPECT_EQ(capture_.take(), "LUA: Error in function 'retry'\ncounted 100000\n");
+}
+
 TEST_F(LimitsTest, MemoryCeilingFailsTheCallAndTheMemoryComesBack) {
   ScriptLimits limits;
   limits.memoryBytes = 4 * 1024 * 1024;
