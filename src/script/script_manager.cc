@@ -229,6 +229,13 @@ Script* ScriptManager::loadScripts(const std::string& fileName) {
   return scripts_.back().get();
 }
 
+const char* ScriptManager::stopReason() {
+  for (auto& script : scripts_) {
+    if (const char* reason = script->limiter->stopReason()) return reason;
+  }
+  return nullptr;
+}
+
 void ScriptManager::tolerateStopRequested() {
   for (auto& script : scripts_) script->limiter->tolerateStopsSoFar();
 }

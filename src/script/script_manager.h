@@ -92,6 +92,10 @@ class ScriptManager {
   // LuaLimiter::tolerateStopsSoFar.
   void tolerateStopRequested();
 
+  // Why the script code running now must stop (a stop request, or its call's
+  // time budget used up), or null: for long work done for it outside Lua.
+  const char* stopReason();
+
   // Runs `code` as a chunk in the first loaded script's state, inside one
   // protected call under its limits, and puts what the chunk returns into
   // *results, each converted as tostring() does. False, with the Lua message

@@ -35,7 +35,10 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
           settings_.databasePath.value_or(databasePathForScript(scriptPath_)))),
       startMs_(clock.nowMs()),
       deadline_(startMs_ + kSilenceMs),
-      commands_(std::make_unique<ConsoleCommands>(*this)) {}
+      commands_(std::make_unique<ConsoleCommands>(*this)) {
+  // A statement a script runs stops when the script's own code would.
+  database_->setInterruptCheck([this]() { return scripts_->stopReason(); });
+}
 
 AdminSession::~AdminSession() = default;
 
@@ -104,10 +107,12 @@ uint64_t AdminSession::msUntilWork() {
 
 void AdminSession::stopScript() {
   events_->fireEvent(Event::kScriptStop);
-  rollBackDatabaseTransaction();
+  // The state is closed first: its finalisers may still register handlers,
+  // set timers or open a transaction, none of which may outlive it.
+  scripts_->unloadScripts();
   events_->clear();
   timers_.clear();
-  scripts_->unloadScripts();
+  rollBackDatabaseTransaction();
 }
 
 bool AdminSession::reloadScript() {

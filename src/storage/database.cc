@@ -11,6 +11,9 @@
 
 namespace gsadmin {
 
+// SQLite virtual-machine steps between two looks at the interrupt check.
+constexpr int kProgressInterval = 10000;
+
 struct Database::CachedStatement {
   CachedStatement(std::string text, sqlite3_stmt* prepared)
       : sql(std::move(text)), statement(prepared) {}
@@ -109,35 +112,41 @@ Database::~Database() {
 std::optional<std::string> Database::open() {
   if (std::optional<std::string> error = createPrivateFile(path_)) return error;
   // The file exists now, so SQLite is not asked to create it.
-  if (sqlite3_open_v2(path_.c_str(), &connection_, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+  sqlite3* opened = nullptr;
+  int openResult = sqlite3_open_v2(path_.c_str(), &opened, SQLITE_OPEN_READWRITE, nullptr);
+  connection_.reset(opened);
+  if (openResult != SQLITE_OK) {
     std::string error = lastError();
     close();
     return error;
   }
-  sqlite3_busy_timeout(connection_, kBusyTimeoutMs);
-  // Scripts cannot open files, and SQL must not become a way to: no ATTACH
-  // (VACUUM INTO attaches too).
-  sqlite3_limit(connection_, SQLITE_LIMIT_ATTACHED, 0);
+  sqlite3_busy_timeout(connection_.get(), kBusyTimeoutMs);
+  // SQL must not become a way for a script to create or open other files: no
+  // ATTACH (VACUUM INTO attaches too).
+  sqlite3_limit(connection_.get(), SQLITE_LIMIT_ATTACHED, 0);
   // A read-only file cannot switch to WAL; it is still readable as it is.
-  int walResult = sqlite3_exec(connection_, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+  int walResult =
+      sqlite3_exec(connection_.get(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
   if (walResult != SQLITE_OK && (walResult & 0xFF) != SQLITE_READONLY) {
     std::string error = lastError();
     close();
     return error;
   }
   // With WAL, NORMAL keeps every commit across a killed process.
-  sqlite3_exec(connection_, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  sqlite3_exec(connection_.get(), "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+  // A long statement stops as Lua code would: on a stop request or when the
+  // call's time budget is used up.
+  sqlite3_progress_handler(connection_.get(), kProgressInterval, checkInterrupt, this);
   return std::nullopt;
 }
 
 void Database::close() {
   cache_.clear();  // statements first: a connection with statements stays open
-  if (connection_ != nullptr) sqlite3_close(connection_);
-  connection_ = nullptr;
+  connection_.reset();
 }
 
 std::string Database::lastError() const {
-  return oneLine(connection_ ? sqlite3_errmsg(connection_) : "out of memory");
+  return oneLine(connection_ ? sqlite3_errmsg(connection_.get()) : "out of memory");
 }
 
 sqlite3_stmt* Database::prepare(std::string_view sql, std::string* error) {
@@ -155,7 +164,7 @@ sqlite3_stmt* Database::prepare(std::string_view sql, std::string* error) {
   }
   sqlite3_stmt* statement = nullptr;
   const char* tail = nullptr;
-  if (sqlite3_prepare_v2(connection_, sql.data(), static_cast<int>(sql.size()), &statement,
+  if (sqlite3_prepare_v2(connection_.get(), sql.data(), static_cast<int>(sql.size()), &statement,
                          &tail) != SQLITE_OK) {
     *error = lastError();
     return nullptr;
@@ -165,7 +174,7 @@ sqlite3_stmt* Database::prepare(std::string_view sql, std::string* error) {
   // Anything after the first statement must prepare to nothing.
   int tailLength = static_cast<int>(sql.data() + sql.size() - tail);
   sqlite3_stmt* second = nullptr;
-  int tailResult = sqlite3_prepare_v2(connection_, tail, tailLength, &second, nullptr);
+  int tailResult = sqlite3_prepare_v2(connection_.get(), tail, tailLength, &second, nullptr);
   if (tailResult != SQLITE_OK || second != nullptr) {
     *error = tailResult != SQLITE_OK ? lastError() : "only one statement may be run per call";
     sqlite3_finalize(second);
@@ -227,8 +236,9 @@ StatementResult Database::run(std::string_view sql, const std::vector<DbValue>& 
   }
 
   result.error = bind(statement, bindings);
+  interruptReason_ = nullptr;
   if (!result.error) {
-    int64_t totalBefore = sqlite3_total_changes64(connection_);
+    int64_t totalBefore = sqlite3_total_changes64(connection_.get());
     int step = sqlite3_step(statement);
     // Read after the first step, which prepares the statement again when
     // the schema changed since it was cached.
@@ -237,16 +247,26 @@ StatementResult Database::run(std::string_view sql, const std::vector<DbValue>& 
       const char* name = sqlite3_column_name(statement, c);
       result.columns.emplace_back(name ? name : "");
     }
+    size_t resultBytes = 0;
     for (; step == SQLITE_ROW; step = sqlite3_step(statement)) {
-      for (int c = 0; c < columns; ++c) result.values.push_back(readColumn(statement, c));
+      for (int c = 0; c < columns; ++c) {
+        result.values.push_back(readColumn(statement, c));
+        resultBytes += sizeof(DbValue) + result.values.back().bytes.size();
+      }
+      if (resultBytes > kMaxResultBytes) break;
     }
-    if (step != SQLITE_DONE) {
-      result.error = lastError();
+    if (step == SQLITE_ROW) {
+      result.error = "result too large";
       result.values.clear();
-    } else if (sqlite3_total_changes64(connection_) != totalBefore) {
+    } else if (step != SQLITE_DONE) {
+      result.error = (step & 0xFF) == SQLITE_INTERRUPT && interruptReason_ != nullptr
+                         ? std::string(interruptReason_)
+                         : lastError();
+      result.values.clear();
+    } else if (sqlite3_total_changes64(connection_.get()) != totalBefore) {
       // Only a statement that changed rows reports them; sqlite3_changes
       // still holds an earlier statement's count after a CREATE or SELECT.
-      result.changes = sqlite3_changes64(connection_);
+      result.changes = sqlite3_changes64(connection_.get());
     }
   }
   sqlite3_reset(statement);
@@ -255,9 +275,20 @@ StatementResult Database::run(std::string_view sql, const std::vector<DbValue>& 
 }
 
 bool Database::rollBackOpenTransaction() {
-  if (connection_ == nullptr || sqlite3_get_autocommit(connection_) != 0) return false;
-  sqlite3_exec(connection_, "ROLLBACK", nullptr, nullptr, nullptr);
+  if (connection_ == nullptr || sqlite3_get_autocommit(connection_.get()) != 0) return false;
+  sqlite3_exec(connection_.get(), "ROLLBACK", nullptr, nullptr, nullptr);
   return true;
+}
+
+void Database::ConnectionCloser::operator()(sqlite3* connection) const {
+  sqlite3_close(connection);
+}
+
+int Database::checkInterrupt(void* self) {
+  auto* database = static_cast<Database*>(self);
+  if (!database->interruptCheck_) return 0;
+  database->interruptReason_ = database->interruptCheck_();
+  return database->interruptReason_ != nullptr ? 1 : 0;
 }
 
 std::string databasePathForScript(const std::string& scriptPath) {

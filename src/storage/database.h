@@ -2,6 +2,7 @@
 #define GSADMIN_STORAGE_DATABASE_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -71,6 +72,15 @@ class Database {
   const std::string& path() const { return path_; }
   bool isOpen() const { return connection_ != nullptr; }
 
+  // What a long statement asks now and then: a reason to stop it (the
+  // script's stop request or its used-up time budget), or null to go on.
+  using InterruptCheck = std::function<const char*()>;
+  void setInterruptCheck(InterruptCheck check) { interruptCheck_ = std::move(check); }
+
+  // The most a statement may return, counting its values and their bytes:
+  // rows are held outside the script's memory ceiling until handed over.
+  static constexpr size_t kMaxResultBytes = 256u * 1024 * 1024;
+
  private:
   struct CachedStatement;
 
@@ -82,7 +92,14 @@ class Database {
   std::string lastError() const;
 
   std::string path_;
-  sqlite3* connection_ = nullptr;
+  struct ConnectionCloser {
+    void operator()(sqlite3* connection) const;
+  };
+  static int checkInterrupt(void* self);
+
+  std::unique_ptr<sqlite3, ConnectionCloser> connection_;
+  InterruptCheck interruptCheck_;
+  const char* interruptReason_ = nullptr;  // why the last statement was stopped
   // Most recently used first.
   std::vector<std::unique_ptr<CachedStatement>> cache_;
 };

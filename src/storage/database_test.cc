@@ -195,6 +195,22 @@ TEST(DatabaseTest, SqlCannotWriteOtherFiles) {
   EXPECT_EQ(modeOf(dir.path() + "/copy.db"), -1);
 }
 
+TEST(DatabaseTest, AnEndlessStatementStopsWhenTheCheckSaysSo) {
+  TempDir dir;
+  Database db(dir.path() + "/script.db");
+  int checks = 0;
+  db.setInterruptCheck([&checks]() -> const char* { return ++checks > 3 ? "interrupted" : nullptr; });
+  const std::string endless =
+      "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c";
+  StatementResult stopped = db.run(endless, {});
+  EXPECT_EQ(stopped.error.value_or(""), "interrupted");
+  // The next statement runs as usual once the check lets it.
+  checks = -1000000;
+  StatementResult next = db.run("SELECT 1 + 1", {});
+  ASSERT_FALSE(next.error) << *next.error;
+  EXPECT_EQ(next.values.at(0).integerValue, 2);
+}
+
 TEST(DatabaseTest, PathBesideTheScript) {
   EXPECT_EQ(databasePathForScript("script.lua"), "script.db");
   EXPECT_EQ(databasePathForScript("/srv/bots/stats.lua"), "/srv/bots/script.db");
