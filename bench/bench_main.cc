@@ -78,9 +78,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
   return options;
 }
 
-std::string number(const char* format, double value) {
-  char text[64];
-  std::snprintf(text, sizeof(text), format, value);
+// `value` with `precision` decimals, then `suffix`.
+std::string number(double value, int precision, const char* suffix = "") {
+  char text[96];
+  std::snprintf(text, sizeof(text), "%.*f%s", precision, value, suffix);
   return text;
 }
 
@@ -89,7 +90,7 @@ std::string count(uint64_t value) {
 }
 
 std::string rate(double perSecond) {
-  return number("%.0f/s", perSecond);
+  return number(perSecond, 0, "/s");
 }
 
 void addThroughputRows(const DrainRates& drain, const SustainedRun& sustained,
@@ -98,7 +99,7 @@ void addThroughputRows(const DrainRates& drain, const SustainedRun& sustained,
   rows.push_back({"(a) raw recv loop, same socket setup (machine limit)", rate(drain.rawPerSecond),
                   "", std::nullopt});
   rows.push_back({"(a) position updates, no Lua handler",
-                  rate(drain.noHandlerPerSecond) + number(" (%.2f of raw)", ratio),
+                  rate(drain.noHandlerPerSecond) + " (" + number(ratio, 2, " of raw)"),
                   ">= 0.50 of raw", drain.complete && ratio >= 0.5});
   rows.push_back({"(a) position updates, Lua handler", rate(drain.luaHandlerPerSecond),
                   ">= 100000/s", drain.complete && drain.luaHandlerPerSecond >= 100000});
@@ -106,13 +107,13 @@ void addThroughputRows(const DrainRates& drain, const SustainedRun& sustained,
                   count(drain.handled) + " of " + count(drain.sent) + ", " + count(drain.drops),
                   "no loss", drain.complete && drain.handled == drain.sent && drain.drops == 0});
   rows.push_back(
-      {"(a) real binary, " + number("%.0f", sustained.rate) + "/s for " +
-           number("%.0f", kSustainedSeconds) + " s: handled, drops",
+      {"(a) real binary, " + number(sustained.rate, 0) + "/s for " + number(kSustainedSeconds, 0) +
+           " s: handled, drops",
        count(sustained.handled) + " of " + count(sustained.sent) + ", " + count(sustained.drops),
        "no loss",
        sustained.complete && sustained.handled == sustained.sent && sustained.drops == 0});
   double busy = sustained.seconds > 0 ? 100.0 * sustained.clientCpuSeconds / sustained.seconds : 0;
-  rows.push_back({"(a) real binary, CPU used during that stream", number("%.0f%% of a core", busy),
+  rows.push_back({"(a) real binary, CPU used during that stream", number(busy, 0, "% of a core"),
                   "", std::nullopt});
 }
 
@@ -124,10 +125,10 @@ void addStorageRows(const StorageRates& storage, std::vector<ResultRow>& rows) {
 }
 
 void addLatencyRows(const LatencyResult& latency, std::vector<ResultRow>& rows) {
-  rows.push_back({"(b) chat datagram to console line, median", number("%.0f us", latency.medianUs),
+  rows.push_back({"(b) chat datagram to console line, median", number(latency.medianUs, 0, " us"),
                   "< 1000 us", latency.complete && latency.medianUs < 1000});
   rows.push_back({"(b) same, 99th percentile / max",
-                  number("%.0f us", latency.p99Us) + " / " + number("%.0f us", latency.maxUs), "",
+                  number(latency.p99Us, 0, " us") + " / " + number(latency.maxUs, 0, " us"), "",
                   std::nullopt});
   rows.push_back({"(b) lines seen",
                   std::to_string(latency.seen) + " of " + std::to_string(latency.lines), "all",
@@ -136,31 +137,31 @@ void addLatencyRows(const LatencyResult& latency, std::vector<ResultRow>& rows) 
 
 void addIdleRow(const IdleResult& idle, std::vector<ResultRow>& rows) {
   rows.push_back(
-      {"(c) idle CPU while connected, " + number("%.0f", idle.seconds) + " s",
-       number("%.3f s", idle.cpuSeconds) + number(" = %.3f%% of a core", idle.percentOfCore),
+      {"(c) idle CPU while connected, " + number(idle.seconds, 0) + " s",
+       number(idle.cpuSeconds, 3, " s") + " = " + number(idle.percentOfCore, 3, "% of a core"),
        "< 0.05% of a core", idle.complete && idle.stayedConnected && idle.percentOfCore < 0.05});
   double seconds = idle.seconds > 0 ? idle.seconds : 1;
   double beyond = idle.wakeups > idle.keepAlives
                       ? static_cast<double>(idle.wakeups - idle.keepAlives) / seconds
                       : 0;
   rows.push_back({"(c) wakeups beyond keep-alives (1 per 5 s)",
-                  number("%.2f/s", beyond) + " (" + count(idle.wakeups) + " in all)", "< 1/s",
+                  number(beyond, 2, "/s") + " (" + count(idle.wakeups) + " in all)", "< 1/s",
                   idle.complete && beyond < 1.0});
   rows.push_back({"(c) same, exact on-CPU time (schedstat)",
-                  number("%.3f s", idle.onCpuSeconds) +
-                      number(" = %.3f%% of a core", 100.0 * idle.onCpuSeconds / seconds),
+                  number(idle.onCpuSeconds, 3, " s") + " = " +
+                      number(100.0 * idle.onCpuSeconds / seconds, 3, "% of a core"),
                   "", std::nullopt});
   rows.push_back({"(c) bare poll(10 ms) + recv loop beside it, on-CPU",
-                  number("%.3f s", idle.bareLoopOnCpuSeconds) +
-                      number(" = %.2f%% of a core", 100.0 * idle.bareLoopOnCpuSeconds / seconds),
+                  number(idle.bareLoopOnCpuSeconds, 3, " s") + " = " +
+                      number(100.0 * idle.bareLoopOnCpuSeconds / seconds, 2, "% of a core"),
                   "", std::nullopt});
 }
 
 void addTimerRows(const TimerAccuracy& timers, std::vector<ResultRow>& rows) {
-  rows.push_back({"(c) timer lateness, median", number("%.0f ms", timers.medianLateMs), "<= 2 ms",
+  rows.push_back({"(c) timer lateness, median", number(timers.medianLateMs, 0, " ms"), "<= 2 ms",
                   timers.complete && timers.medianLateMs <= 2});
   rows.push_back({"(c) timer lateness, 99th percentile / max",
-                  number("%.0f ms", timers.p99LateMs) + " / " + number("%.0f ms", timers.maxLateMs),
+                  number(timers.p99LateMs, 0, " ms") + " / " + number(timers.maxLateMs, 0, " ms"),
                   "<= 10 ms", timers.complete && timers.p99LateMs <= 10});
   rows.push_back({"(c) timer calls seen", count(timers.fired) + " of " + count(timers.expected),
                   "all", timers.complete});
@@ -168,14 +169,14 @@ void addTimerRows(const TimerAccuracy& timers, std::vector<ResultRow>& rows) {
 
 void addMicroRows(const std::vector<MicroResult>& micro, std::vector<ResultRow>& rows) {
   for (const MicroResult& result : micro) {
-    rows.push_back({"(d) " + result.name, number("%.0f ns", result.nanoseconds), "", std::nullopt});
+    rows.push_back({"(d) " + result.name, number(result.nanoseconds, 0, " ns"), "", std::nullopt});
   }
 }
 
 void addMemoryRows(const MemoryResult& memory, std::vector<ResultRow>& rows) {
   rows.push_back(
-      {"(e) VmRSS, connected, no players", number("%.0f KiB", memory.emptyKiB), "", std::nullopt});
-  rows.push_back({"(e) VmRSS, full server (256 players)", number("%.0f KiB", memory.fullKiB),
+      {"(e) VmRSS, connected, no players", number(memory.emptyKiB, 0, " KiB"), "", std::nullopt});
+  rows.push_back({"(e) VmRSS, full server (256 players)", number(memory.fullKiB, 0, " KiB"),
                   "< 8192 KiB", memory.complete && memory.fullKiB < 8192});
 }
 

@@ -24,7 +24,7 @@
 ---| "onPlayerChat"            # (playerId, text) public chat
 ---| "onPlayerMessage"         # (playerId, text) private message: "RECIPIENT MESSAGE"
 ---| "onPlayerDeath"           # (victimId, killerId, weaponId) killer: victim = suicide, -1 none, -2 admin
----| "onScriptStop"            # () before a reload (SIGHUP) and at the end on SIGINT/SIGTERM
+---| "onScriptStop"            # () before a reload (SIGHUP, .reload) and at the end (SIGINT, SIGTERM, .quit)
 ---| "onConsoleCommand"        # (word, rest) the operator typed ".word rest", not a built-in command
 
 ---A player id, 0 to 255. Numbers are truncated and taken modulo 256; numeric strings work too.

@@ -3,6 +3,9 @@
 #include <cstring>
 #include <string_view>
 
+#include "context/session_settings.h"
+#include "script/script_manager.h"
+
 namespace gsadmin {
 namespace {
 
@@ -19,30 +22,32 @@ struct OptionRow {
   std::optional<std::string> Options::*text;
   const char* valueName;
   const char* valueWords;
-  const char* defaultText;
+  std::string defaultText;  // empty: no default shown
   const char* help;
 };
 
 const OptionRow kOptions[] = {
     {"script", ValueKind::kText, nullptr, nullptr, 0, &Options::scriptPath, "PATH", "a file name",
-     "script.lua", "the script to load"},
+     ScriptManager::kScriptFileName, "the script to load"},
     {"db", ValueKind::kText, nullptr, nullptr, 0, &Options::databasePath, "PATH", "a file name",
      "script.db beside the script", "the scripts' database"},
     {"password-file", ValueKind::kText, nullptr, nullptr, 0, &Options::passwordFile, "PATH",
-     "a file name", nullptr, "read the admin password from the file's first line"},
+     "a file name", "", "read the admin password from the file's first line"},
     {"timestamps", ValueKind::kNone, &Options::timestamps, nullptr, 0, nullptr, nullptr, nullptr,
-     nullptr, "start every console line with the local time"},
-    {"no-input", ValueKind::kNone, &Options::noInput, nullptr, 0, nullptr, nullptr, nullptr,
-     nullptr, "never read standard input"},
+     "", "start every console line with the local time"},
+    {"no-input", ValueKind::kNone, &Options::noInput, nullptr, 0, nullptr, nullptr, nullptr, "",
+     "never read standard input"},
     {"exit-on-eof", ValueKind::kNone, &Options::exitOnEof, nullptr, 0, nullptr, nullptr, nullptr,
-     nullptr, "end once standard input is done"},
+     "", "end once standard input is done"},
     {"script-budget", ValueKind::kNumber, nullptr, &Options::scriptBudgetMs, 2147483647u, nullptr,
-     "MS", "a number of milliseconds", "5000", "time limit of one script call, 0: none"},
+     "MS", "a number of milliseconds", std::to_string(Options{}.scriptBudgetMs),
+     "time limit of one script call, 0: none"},
     {"script-memory", ValueKind::kNumber, nullptr, &Options::scriptMemoryMiB, 1048576u, nullptr,
-     "MIB", "a number of mebibytes", "512", "memory limit of the script, 0: none"},
-    {"help", ValueKind::kNone, &Options::help, nullptr, 0, nullptr, nullptr, nullptr, nullptr,
+     "MIB", "a number of mebibytes", std::to_string(Options{}.scriptMemoryMiB),
+     "memory limit of the script, 0: none"},
+    {"help", ValueKind::kNone, &Options::help, nullptr, 0, nullptr, nullptr, nullptr, "",
      "print this text and exit"},
-    {"version", ValueKind::kNone, &Options::version, nullptr, 0, nullptr, nullptr, nullptr, nullptr,
+    {"version", ValueKind::kNone, &Options::version, nullptr, 0, nullptr, nullptr, nullptr, "",
      "print the version and exit"},
 };
 
@@ -123,19 +128,20 @@ std::string bannerLine() {
 }
 
 std::string usageText() {
-  std::string text =
-      "Usage: gsadmin [options] [--] [<IP> <port> <username> <password>]\n"
-      "With fewer than four arguments all four defaults are used (127.0.0.1, port 4003,\n"
-      "admin Admin and the built-in password); arguments after the fourth are ignored.\n"
-      "\n"
-      "Options (--name=value or --name value):\n";
+  const SessionSettings defaults;
+  std::string text = "Usage: gsadmin [options] [--] [<IP> <port> <username> <password>]\n";
+  text += "With fewer than four arguments all four defaults are used (" + defaults.serverIP +
+          ", port " + std::to_string(defaults.serverPort) + ",\n";
+  text += "admin " + defaults.adminName +
+          " and the built-in password); arguments after the fourth are ignored.\n";
+  text += "\nOptions (--name=value or --name value):\n";
   for (const OptionRow& row : kOptions) {
     std::string left = std::string("  --") + row.name;
     if (row.valueName != nullptr) left += std::string("=") + row.valueName;
     text += left;
     text += std::string(left.size() < 24 ? 24 - left.size() : 2, ' ');
     text += row.help;
-    if (row.defaultText != nullptr) text += std::string(" (default ") + row.defaultText + ")";
+    if (!row.defaultText.empty()) text += " (default " + row.defaultText + ")";
     text += '\n';
   }
   text += "  --                    end of options: all that follows is positional\n";

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "script/lua_limits.h"
+
 namespace gsadmin {
 
 // What the options on the command line asked for, and the arguments that
@@ -13,8 +15,9 @@ namespace gsadmin {
 struct Options {
   bool help = false;
   bool version = false;
-  uint64_t scriptBudgetMs = 5000;
-  uint64_t scriptMemoryMiB = 512;
+  // The script's default limits, in the options' units.
+  uint64_t scriptBudgetMs = ScriptLimits{}.budgetMs;
+  uint64_t scriptMemoryMiB = ScriptLimits{}.memoryBytes / (1024 * 1024);
   std::optional<std::string> scriptPath;    // --script
   std::optional<std::string> databasePath;  // --db
   std::optional<std::string> passwordFile;  // --password-file

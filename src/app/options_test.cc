@@ -84,10 +84,11 @@ TEST(OptionsTest, BadOptionsGiveOneLine) {
 
 TEST(OptionsTest, UsageListsEveryOptionWithItsDefault) {
   std::string usage = usageText();
-  for (const char* text : {"--script-budget=MS", "(default 5000)", "--script-memory=MIB",
-                           "(default 512)", "--help", "--version", "<IP> <port>",
-                           "--script=PATH", "--db=PATH", "--password-file=PATH", "--timestamps",
-                           "--no-input", "--exit-on-eof"}) {
+  for (const char* text :
+       {"--script-budget=MS", "(default 5000)", "--script-memory=MIB", "(default 512)", "--help",
+        "--version", "<IP> <port>", "--script=PATH", "--db=PATH", "--password-file=PATH",
+        "--timestamps", "--no-input", "--exit-on-eof", "(default script.lua)",
+        "(127.0.0.1, port 4003,\nadmin Admin and the built-in password)"}) {
     EXPECT_NE(usage.find(text), std::string::npos) << text;
   }
 }

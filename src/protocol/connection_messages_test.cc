@@ -130,7 +130,7 @@ TEST(ConnectionAcceptedTest, ShortBodiesGiveZerosAndEmptyTexts) {
 
   EXPECT_EQ(c.accept(Datagram{1}), "Successfully connected! '' (Players: 0/0)\nonConnect\n");
   const ServerInfo& info = c.harness.session().serverInfo();
-  EXPECT_EQ(info.name, "");  // present but empty, no longer absent
+  EXPECT_EQ(info.name, "");  // present though empty, not absent
   EXPECT_EQ(info.gameCode, 0);
   EXPECT_EQ(c.harness.session().vehicles().size(), 1u);  // "Foot" alone
   EXPECT_EQ(c.harness.session().weapons().size(), 0u);

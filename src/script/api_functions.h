@@ -48,7 +48,7 @@ int setTimer(lua_State* L);
 int killTimer(lua_State* L);
 int getTickCount(lua_State* L);
 
-// api_print.cc: replaces the base library's print, not one of the 32.
+// api_print.cc: replaces the base library's print; not in the API table.
 int print(lua_State* L);
 
 // api_commands.cc

@@ -51,7 +51,11 @@ std::vector<std::string> query(sqlite3* db, const char* sql) {
 
 TEST(StorageTest, KilledDuringWritesKeepsEveryCommittedRow) {
   LoopbackPeer peer;  // never reached: the script writes before the client connects
-  ClientProcess client({"127.0.0.1", std::to_string(peer.port()), "Admin", "pw"}, kWriterScript);
+  // The writer never returns from the main chunk: no time limit, so only the
+  // kill below ends it, however slow the build.
+  ClientProcess client(
+      {"--script-budget=0", "127.0.0.1", std::to_string(peer.port()), "Admin", "pw"},
+      kWriterScript);
   ASSERT_TRUE(client.waitForLine("committed 2000", 20000)) << client.output();
   client.kill(SIGKILL);
   EXPECT_EQ(client.waitExit(), -1);

@@ -77,8 +77,11 @@ ClientProcess::ClientProcess(const std::vector<std::string>& args,
     inFds[0] = open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (inFds[0] < 0) std::abort();
   }
+  // The child leads a process group of its own, so that killing the group
+  // also ends whatever it started (a script's simulator and client).
   pid_ = fork();
   if (pid_ == 0) {
+    setpgid(0, 0);
     dup2(inFds[0], STDIN_FILENO);
     dup2(fds[1], STDOUT_FILENO);
     dup2(errFd, STDERR_FILENO);
@@ -90,6 +93,8 @@ ClientProcess::ClientProcess(const std::vector<std::string>& args,
     execv(program.c_str(), argv.data());
     _exit(127);
   }
+  if (pid_ < 0) std::abort();
+  setpgid(pid_, pid_);  // also here, so the group exists before any kill below
   close(fds[1]);
   if (errFd != fds[1]) close(errFd);
   close(inFds[0]);
@@ -108,7 +113,7 @@ std::string ClientProcess::errorOutput() const {
 
 ClientProcess::~ClientProcess() {
   if (!exited_ && pid_ > 0) {
-    ::kill(pid_, SIGKILL);
+    ::kill(-pid_, SIGKILL);
     waitExit(5000);
   }
   if (outFd_ >= 0) close(outFd_);

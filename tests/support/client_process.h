@@ -47,7 +47,9 @@ class ClientProcess {
                 const std::optional<std::string>& outputFile = std::nullopt,
                 const std::optional<std::string>& directory = std::nullopt,
                 Input input = Input::kDevNull);
-  ~ClientProcess();  // kills the process if it still runs
+  // Kills the process and everything it started in its process group, if it
+  // still runs.
+  ~ClientProcess();
   ClientProcess(const ClientProcess&) = delete;
   ClientProcess& operator=(const ClientProcess&) = delete;
 
@@ -72,6 +74,8 @@ class ClientProcess {
   // Waits for the process to end; its exit status, or -1 on timeout or when
   // it was killed by a signal.
   int waitExit(int timeoutMs = 5000);
+  // Sends `signal` to the process alone, so a test sees how the process
+  // itself handles it; the destructor kills the whole group.
   void kill(int signal);
   // Closes the reading end of the output pipe, as a reader that went away
   // would: the process's later writes to standard output fail.

@@ -1,5 +1,6 @@
 #include "support/stdout_capture.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -10,10 +11,10 @@ namespace gsadmin::testing {
 StdoutCapture::StdoutCapture() {
   std::fflush(stdout);
   char path[] = "/tmp/gsadmin-stdout-XXXXXX";
-  fileFd_ = mkstemp(path);
+  fileFd_ = mkostemp(path, O_CLOEXEC);
   if (fileFd_ < 0) std::abort();
   unlink(path);
-  savedFd_ = dup(STDOUT_FILENO);
+  savedFd_ = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0);
   dup2(fileFd_, STDOUT_FILENO);
 }
 

@@ -1,5 +1,6 @@
 #include "support/terminal_process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <signal.h>
@@ -26,8 +27,8 @@ int millisecondsLeft(Clock::time_point deadline) {
 TerminalProcess::TerminalProcess(const std::string& program, const std::vector<std::string>& args,
                                  const std::string& home) {
   int pipeFds[2];
-  if (pipe(pipeFds) != 0) {
-    std::perror("pipe");
+  if (pipe2(pipeFds, O_CLOEXEC) != 0) {
+    std::perror("pipe2");
     std::abort();
   }
   winsize size{};
@@ -39,9 +40,13 @@ TerminalProcess::TerminalProcess(const std::string& program, const std::vector<s
     std::abort();
   }
   if (pid_ == 0) {
-    dup2(pipeFds[0], 3);
-    if (pipeFds[0] != 3) close(pipeFds[0]);
-    close(pipeFds[1]);
+    // dup2 clears close-on-exec on its copy, but does nothing when the read
+    // end already is descriptor 3.
+    if (pipeFds[0] == 3) {
+      fcntl(3, F_SETFD, 0);
+    } else {
+      dup2(pipeFds[0], 3);
+    }
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_STATE_HOME", (home + "/state").c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
@@ -56,6 +61,7 @@ TerminalProcess::TerminalProcess(const std::string& program, const std::vector<s
     execv(program.c_str(), argv.data());
     _exit(127);
   }
+  fcntl(master_, F_SETFD, FD_CLOEXEC);
   close(pipeFds[0]);
   control_ = pipeFds[1];
 }
@@ -63,7 +69,9 @@ TerminalProcess::TerminalProcess(const std::string& program, const std::vector<s
 TerminalProcess::~TerminalProcess() {
   if (control_ >= 0) close(control_);
   if (!exited_ && pid_ > 0) {
-    kill(pid_, SIGKILL);
+    // forkpty made the program a session and process group leader: the
+    // group also holds whatever it started.
+    kill(-pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
   if (master_ >= 0) close(master_);
