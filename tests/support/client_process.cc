@@ -14,6 +14,7 @@
 #include <iterator>
 
 #include "platform/clock.h"
+#include "support/child_setup.h"
 
 namespace gsadmin::testing {
 namespace {
@@ -86,12 +87,8 @@ ClientProcess::ClientProcess(const std::vector<std::string>& args,
     dup2(fds[1], STDOUT_FILENO);
     dup2(errFd, STDERR_FILENO);
     if (chdir(directory_.c_str()) != 0) _exit(127);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
+    useTemporaryHome(dir_.path());
+    runProgram(program, args);
   }
   if (pid_ < 0) std::abort();
   setpgid(pid_, pid_);  // also here, so the group exists before any kill below

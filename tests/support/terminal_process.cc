@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "support/child_setup.h"
+
 namespace gsadmin::testing {
 namespace {
 
@@ -47,19 +49,11 @@ TerminalProcess::TerminalProcess(const std::string& program, const std::vector<s
     } else {
       dup2(pipeFds[0], 3);
     }
-    setenv("HOME", home.c_str(), 1);
-    setenv("XDG_STATE_HOME", (home + "/state").c_str(), 1);
-    setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
-    setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+    useTemporaryHome(home);
     setenv("TERM", "xterm", 1);
     unsetenv("INPUTRC");
     unsetenv("EDITRC");
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    execv(program.c_str(), argv.data());
-    _exit(127);
+    runProgram(program, args);
   }
   fcntl(master_, F_SETFD, FD_CLOEXEC);
   close(pipeFds[0]);
