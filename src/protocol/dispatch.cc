@@ -1,5 +1,7 @@
 #include "protocol/dispatch.h"
 
+#include <array>
+
 #include "context/session_context.h"
 #include "protocol/chat_messages.h"
 #include "protocol/connection_messages.h"
@@ -35,15 +37,20 @@ constexpr Route kRoutes[] = {
     {wire::kPlayerDetailsId, handlePlayerDetails},
 };
 
+// The rows spread over every byte value, so that a datagram finds its
+// handler in one step rather than by a walk over the rows.
+constexpr std::array<MessageHandler, 256> handlersById() {
+  std::array<MessageHandler, 256> table{};
+  for (const Route& route : kRoutes) table[route.id] = route.handler;
+  return table;
+}
+
+constexpr std::array<MessageHandler, 256> kHandlersById = handlersById();
+
 }  // namespace
 
 void dispatchMessage(SessionContext& session, uint8_t id, const uint8_t* body, size_t length) {
-  for (const Route& route : kRoutes) {
-    if (route.id == id) {
-      route.handler(session, BodyReader(body, length));
-      return;
-    }
-  }
+  if (MessageHandler handler = kHandlersById[id]) handler(session, BodyReader(body, length));
 }
 
 }  // namespace gsadmin
