@@ -39,7 +39,7 @@ bool writeAll(int fd, const std::string& text) {
 }  // namespace
 
 std::optional<std::string> defaultHistoryPath(const char* xdgStateHome, const char* home) {
-  // The base directory specification ignores relative values.
+  // A relative XDG_STATE_HOME is ignored, as every XDG directory variable is.
   if (xdgStateHome != nullptr && xdgStateHome[0] == '/') {
     return std::string(xdgStateHome) + "/gsadmin/history";
   }

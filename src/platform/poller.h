@@ -16,6 +16,8 @@ class Poller {
  public:
   // Adds `fd` to the set and returns its index for readable().
   size_t watch(int fd);
+  // Forgets every descriptor, keeping the storage for the next set.
+  void clear() { entries_.clear(); }
 
   // Waits at most `timeoutMs` (0: just tests) until a watched descriptor is
   // readable or has an error pending; an interrupted wait waits again.

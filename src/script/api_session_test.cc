@@ -123,13 +123,14 @@ TEST(ApiSessionGettersTest, ReadTheSettingsAsTyped) {
   ManualClock clock;
   SessionSettings settings;
   settings.serverIP = std::string("localhost");
+  settings.serverPort = 4100;  // never started: nothing is sent anywhere
   settings.adminName = "";
   AdminSession session(settings, clock);
   setCurrentSession(&session);
   {
     BareApiState lua;
     EXPECT_EQ(lua.run("show(getServerIP(), getServerPort(), getAdminName(), getAdminPassword())\n"),
-              "localhost,4003,,73519\n");
+              "localhost,4100,,73519\n");
   }
   setCurrentSession(nullptr);
 }

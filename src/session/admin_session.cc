@@ -73,6 +73,7 @@ bool AdminSession::connectSocket() {
 bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig_atomic_t* reload,
                        ConsoleInput input) {
   bool started = start();
+  Poller poller;
   while (started && (stop == nullptr || !*stop) && !quitRequested()) {
     if (reload != nullptr && *reload) {
       *reload = 0;
@@ -80,7 +81,9 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
     }
     poll();
     if (input.source && input.endWithInput && input.source->atEnd()) break;
-    Poller poller;
+    // The set is made again each time: standard input joins it only while
+    // it is read.
+    poller.clear();
     if (socket_) poller.watch(socket_->descriptor());
     bool reading = input.source && !input.source->atEnd() &&
                    (!input.waitForServer || serverInfo().name.has_value());

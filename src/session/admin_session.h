@@ -35,7 +35,7 @@ struct SessionIo {
   // the session, and datagrams arrive only through receiveDatagram().
   DatagramSink* sink = nullptr;
   // The script start() loads; relative paths from the working directory.
-  std::string scriptPath = "script.lua";
+  std::string scriptPath = ScriptManager::kScriptFileName;
 };
 
 class ConsoleCommands;

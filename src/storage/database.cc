@@ -293,8 +293,9 @@ int Database::checkInterrupt(void* self) {
 
 std::string databasePathForScript(const std::string& scriptPath) {
   size_t slash = scriptPath.rfind('/');
-  if (slash == std::string::npos) return "script.db";
-  return scriptPath.substr(0, slash + 1) + "script.db";
+  constexpr const char* kFileName = "script.db";
+  if (slash == std::string::npos) return kFileName;
+  return scriptPath.substr(0, slash + 1) + kFileName;
 }
 
 }  // namespace gsadmin
