@@ -14,7 +14,8 @@ struct MicroResult {
 
 // Runs the registered micro-benchmarks (dispatch of a position update with
 // and without a Lua handler, EventManager::fireEvent with and without a
-// matching handler), honouring the --benchmark_* flags that
+// matching handler, one round of TimerQueue::kMaxTimers timers due at
+// once), honouring the --benchmark_* flags that
 // benchmark::Initialize took from the command line. Prints Google
 // Benchmark's own table and returns the results.
 std::vector<MicroResult> runMicroBenchmarks();

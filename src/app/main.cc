@@ -81,6 +81,20 @@ std::unique_ptr<gsadmin::InputSource> openInput(const gsadmin::Options& options,
   return std::make_unique<gsadmin::LineReader>(STDIN_FILENO);
 }
 
+// One-shot use that gave up logging in ends with a status of its own, so
+// that a calling script can tell a dead server from a wrong password.
+int exitStatusOf(gsadmin::SessionEnd end) {
+  switch (end) {
+    case gsadmin::SessionEnd::kNotConnectedInTime:
+      return 3;
+    case gsadmin::SessionEnd::kLoginRefused:
+      return 4;
+    case gsadmin::SessionEnd::kStopped:
+      break;
+  }
+  return 0;
+}
+
 // Runs the session until it stops, with the operator's input and the
 // console the options ask for. The process's exit status.
 int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings) {
@@ -108,6 +122,7 @@ int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings
   consoleInput.source = input.get();
   consoleInput.waitForServer = terminal == nullptr;
   consoleInput.endWithInput = options.exitOnEof;
+  if (options.exitOnEof) consoleInput.connectTimeoutMs = options.connectTimeoutSeconds * 1000;
   consoleInput.resized = &g_terminalResized;
   bool started = session->run(&g_stopRequested, &g_reloadRequested, consoleInput);
   // The terminal is itself again (and the history saved) before the last
@@ -115,7 +130,7 @@ int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings
   if (terminal) terminal->close();
   if (started) {
     gsadmin::setCurrentSession(nullptr);
-    return 0;
+    return exitStatusOf(session->endReason());
   }
 
   std::printf("Exiting Admin");
@@ -164,7 +179,6 @@ int main(int argc, char** argv) {
     std::printf("ERROR: Insufficent arguements.\nSyntax: <IP> <port> <username> <password>.\n");
     return 0;
   }
-
 
   if (options.passwordFile) {
     std::string error;

@@ -24,6 +24,8 @@ struct Options {
   bool timestamps = false;
   bool noInput = false;
   bool exitOnEof = false;
+  // With exitOnEof: seconds to wait for the server to accept the login.
+  uint64_t connectTimeoutSeconds = 10;
   // Indexes into argv of the positional arguments (argv[0] excluded).
   std::vector<int> positional;
 };

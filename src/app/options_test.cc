@@ -55,6 +55,9 @@ TEST(OptionsTest, ConsoleOptions) {
   EXPECT_EQ(all.options.passwordFile, "pw");
   EXPECT_TRUE(all.options.timestamps && all.options.noInput && all.options.exitOnEof);
   EXPECT_EQ(all.options.positional, (std::vector<int>{2, 10}));
+  EXPECT_EQ(none.options.connectTimeoutSeconds, 10u);
+  EXPECT_EQ(parse({"--connect-timeout=0"}).options.connectTimeoutSeconds, 0u);
+  EXPECT_EQ(parse({"--connect-timeout", "3"}).options.connectTimeoutSeconds, 3u);
   // A value that looks like an option is still the value.
   EXPECT_EQ(parse({"--script", "--odd.lua"}).options.scriptPath, "--odd.lua");
 }
@@ -78,6 +81,8 @@ TEST(OptionsTest, BadOptionsGiveOneLine) {
       {{"--script="}, "gsadmin: --script needs a file name"},
       {{"--db="}, "gsadmin: --db needs a file name"},
       {{"--password-file"}, "gsadmin: --password-file needs a file name"},
+      {{"--connect-timeout=1.5"}, "gsadmin: --connect-timeout needs a number of seconds"},
+      {{"--connect-timeout=86401"}, "gsadmin: --connect-timeout needs a number of seconds"},
   };
   for (const auto& c : cases) EXPECT_EQ(parse(c.args).error, c.error) << c.args[0];
 }
@@ -88,6 +93,7 @@ TEST(OptionsTest, UsageListsEveryOptionWithItsDefault) {
        {"--script-budget=MS", "(default 5000)", "--script-memory=MIB", "(default 512)", "--help",
         "--version", "<IP> <port>", "--script=PATH", "--db=PATH", "--password-file=PATH",
         "--timestamps", "--no-input", "--exit-on-eof", "(default script.lua)",
+        "--connect-timeout=SECONDS", "(default 10)",
         "(127.0.0.1, port 4003,\nadmin Admin and the built-in password)"}) {
     EXPECT_NE(usage.find(text), std::string::npos) << text;
   }

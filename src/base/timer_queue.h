@@ -4,16 +4,19 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
-#include <vector>
+#include <utility>
 
 namespace gsadmin {
 
 // The scripts' timers: each names a global function to call every
 // `intervalMs`, a given number of times or until killed. The queue knows
 // nothing of Lua or of clocks; its owner passes the time in and makes the
-// calls. Ids start at 1 and are never reused by one queue.
+// calls. Ids start at 1 and are never reused by one queue. Adding, killing
+// and finding the next due timer take O(log n) for n timers.
 class TimerQueue {
  public:
   // More timers than this at once are refused, so that a runaway script
@@ -32,7 +35,10 @@ class TimerQueue {
   bool kill(int64_t id);
 
   // Drops every timer; ids go on counting.
-  void clear() { timers_.clear(); }
+  void clear() {
+    timers_.clear();
+    schedule_.clear();
+  }
 
   // When the earliest timer is due, or empty when there is none.
   std::optional<uint64_t> nextDueMs() const;
@@ -43,8 +49,11 @@ class TimerQueue {
   // slots are skipped, not caught up). A timer whose last time it was stays
   // killable during the call and is removed after it. Timers added during
   // the calls are first due after `nowMs`. The name is a copy the call may
-  // keep.
-  void runDue(uint64_t nowMs, const std::function<void(int64_t, const std::string&)>& call);
+  // keep. When `stopped` is given and returns true before a call, the run
+  // ends there: the timers not yet called stay due, in their order, for the
+  // next run.
+  void runDue(uint64_t nowMs, const std::function<void(int64_t, const std::string&)>& call,
+              const std::function<bool()>& stopped = nullptr);
 
   size_t size() const { return timers_.size(); }
 
@@ -58,10 +67,14 @@ class TimerQueue {
     bool finished;  // its last call is under way
   };
 
-  Timer* earliestDue(uint64_t nowMs);
-  Timer* find(int64_t id);
+  // Moves `timer` (just taken off the schedule) to its next slot after
+  // nowMs, or marks its last call as under way.
+  void reschedule(Timer& timer, uint64_t nowMs);
 
-  std::vector<Timer> timers_;
+  std::map<int64_t, Timer> timers_;  // by id
+  // (dueMs, id) of every timer whose last call is not under way: the
+  // earliest is first, and ties go by id.
+  std::set<std::pair<uint64_t, int64_t>> schedule_;
   int64_t nextId_ = 1;
 };
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -88,6 +89,37 @@ TEST(TimerQueueTest, TimersAddedDuringARunWaitForTheirOwnTime) {
   // Ids are not reused after a clear.
   queue.clear();
   EXPECT_EQ(queue.add("again", 1, 1, 0), 3);
+}
+
+TEST(TimerQueueTest, AStopEndsTheRunAndLeavesTheRestDueInOrder) {
+  TimerQueue queue;
+  for (int i = 0; i < 5; ++i) queue.add("t", 10, 0, 0);
+  int calls = 0;
+  auto stopAfterTwo = [&]() { return calls == 2; };
+  queue.runDue(10, [&](int64_t, const std::string&) { ++calls; }, stopAfterTwo);
+  EXPECT_EQ(calls, 2);
+  EXPECT_EQ(queue.nextDueMs(), 10u);
+  EXPECT_EQ(run(queue, 12), (Calls{"t#3", "t#4", "t#5"}));
+  EXPECT_EQ(run(queue, 20), (Calls{"t#1", "t#2", "t#3", "t#4", "t#5"}));
+}
+
+TEST(TimerQueueTest, ManyTimersDueTogetherRunByDueTimeThenId) {
+  TimerQueue queue;
+  // Ids 1..1000 alternate between intervals 20 and 10; all are due at 20.
+  for (int i = 0; i < 1000; ++i) queue.add("t", i % 2 == 0 ? 20 : 10, 0, 0);
+  std::vector<int64_t> order;
+  queue.runDue(10, [&](int64_t id, const std::string&) { order.push_back(id); });
+  ASSERT_EQ(order.size(), 500u);
+  EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+  order.clear();
+  queue.runDue(20, [&](int64_t id, const std::string&) {
+    order.push_back(id);
+    if (id % 4 == 1) queue.kill(id + 2);  // not yet called: not called at all
+  });
+  ASSERT_EQ(order.size(), 750u);
+  EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
+  EXPECT_EQ(queue.size(), 750u);
+  EXPECT_EQ(queue.nextDueMs(), 30u);
 }
 
 TEST(TimerQueueTest, RefusesTimersBeyondItsCapacity) {

@@ -48,9 +48,10 @@ std::optional<LocalCommand> splitLocalCommand(std::string_view line) {
 PlayerMatch matchPlayer(std::string_view typed, const std::vector<PlayerEntry>& players) {
   typed = trimSpaces(typed);
   if (typed.empty()) return {};
+  const PlayerEntry* byId = nullptr;
   if (std::optional<int> id = parseId(typed)) {
     for (const PlayerEntry& player : players) {
-      if (player.id == *id) return fromCandidates({player});
+      if (player.id == *id) byId = &player;
     }
   }
   std::vector<PlayerEntry> whole;
@@ -60,9 +61,22 @@ PlayerMatch matchPlayer(std::string_view typed, const std::vector<PlayerEntry>& 
     prefixed.push_back(player);
     if (player.name.size() == typed.size()) whole.push_back(player);
   }
+  if (byId != nullptr) {
+    std::vector<PlayerEntry> others;
+    for (const PlayerEntry& player : whole) {
+      if (player.id != byId->id) others.push_back(player);
+    }
+    if (others.empty()) return fromCandidates({*byId});
+    PlayerMatch match = fromCandidates(std::move(others));
+    match.kind = PlayerMatch::Kind::kIdAndName;
+    match.players.insert(match.players.begin(), *byId);
+    return match;
+  }
   // "Bob" names Bob even while Bobby plays.
   if (!whole.empty()) return fromCandidates(std::move(whole));
-  return fromCandidates(std::move(prefixed));
+  PlayerMatch match = fromCandidates(std::move(prefixed));
+  match.startOfName = match.kind == PlayerMatch::Kind::kOne;
+  return match;
 }
 
 }  // namespace gsadmin

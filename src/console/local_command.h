@@ -24,15 +24,24 @@ struct PlayerEntry {
 };
 
 struct PlayerMatch {
-  enum class Kind { kNone, kOne, kAmbiguous };
+  enum class Kind {
+    kNone,
+    kOne,
+    kAmbiguous,  // several names equal it, or none does and several start with it
+    kIdAndName,  // the id of one player and the whole name of another
+  };
   Kind kind = Kind::kNone;
-  // kOne: the player; kAmbiguous: every candidate, by id; kNone: empty.
+  // kOne: only the start of the player's name was typed.
+  bool startOfName = false;
+  // kOne: the player; kAmbiguous: every candidate, by id; kIdAndName: the
+  // player of the id, then those of the name; kNone: empty.
   std::vector<PlayerEntry> players;
 };
 
-// The player `typed` names among `players`: first a player whose decimal id
-// it is, then one whose whole name it is, then the only one whose name
-// starts with it; names compare ignoring ASCII case. Surrounding spaces are
+// The player `typed` names among `players`: the player whose decimal id it
+// is or whose whole name it is, else the only one whose name starts with it
+// (startOfName set); names compare ignoring ASCII case. A text that is one
+// player's id and another's name names neither. Surrounding spaces are
 // ignored; an empty argument names nobody.
 PlayerMatch matchPlayer(std::string_view typed, const std::vector<PlayerEntry>& players);
 

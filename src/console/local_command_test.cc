@@ -40,9 +40,10 @@ std::string describe(const PlayerMatch& match) {
     case PlayerMatch::Kind::kNone:
       return "none";
     case PlayerMatch::Kind::kOne:
-      return "one " + std::to_string(match.players.at(0).id);
-    case PlayerMatch::Kind::kAmbiguous: {
-      std::string text = "ambiguous";
+      return (match.startOfName ? "start of " : "one ") + std::to_string(match.players.at(0).id);
+    case PlayerMatch::Kind::kAmbiguous:
+    case PlayerMatch::Kind::kIdAndName: {
+      std::string text = match.kind == PlayerMatch::Kind::kAmbiguous ? "ambiguous" : "id and name";
       for (const PlayerEntry& p : match.players) text += " " + std::to_string(p.id);
       return text;
     }
@@ -51,8 +52,9 @@ std::string describe(const PlayerMatch& match) {
 }
 
 TEST(LocalCommandTest, MatchesPlayerByIdWholeNameOrUniquePrefix) {
-  const std::vector<PlayerEntry> players = {{7, "Bobby"},  {3, "Bob"}, {12, "alice"},
-                                            {5, "Alfred"}, {9, "42"},  {20, "Zed"}};
+  const std::vector<PlayerEntry> players = {{7, "Bobby"}, {3, "Bob"},  {12, "alice"}, {5, "Alfred"},
+                                            {9, "42"},    {20, "Zed"}, {30, "5"},     {31, "123"},
+                                            {40, "Ann"},  {41, "ANN"}};
   struct Case {
     const char* typed;
     const char* expected;
@@ -63,11 +65,16 @@ TEST(LocalCommandTest, MatchesPlayerByIdWholeNameOrUniquePrefix) {
       {"42", "one 9"},  // no id 42: a name made of digits still matches
       {"99", "none"},
       {"bob", "one 3"},  // a whole name wins over longer names it starts
-      {"BOBB", "one 7"},
-      {"ali", "one 12"},
+      {"BOBB", "start of 7"},
+      {"ali", "start of 12"},
       {"al", "ambiguous 5 12"},
+      {"5", "id and name 5 30"},  // player 5, and player 30 named "5"
+      {"12", "one 12"},           // an id wins over a name it only starts
+      {"1", "start of 31"},
+      {"ann", "ambiguous 40 41"},
+      {"an", "ambiguous 40 41"},
       {"b", "ambiguous 3 7"},
-      {"z", "one 20"},
+      {"z", "start of 20"},
       {"x", "none"},
       {"", "none"},
       {"   ", "none"},

@@ -73,6 +73,8 @@ bool AdminSession::connectSocket() {
 bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig_atomic_t* reload,
                        ConsoleInput input) {
   bool started = start();
+  stop_ = stop;
+  oneShot_.start(input.connectTimeoutMs, clock_.nowMs());
   Poller poller;
   while (started && (stop == nullptr || !*stop) && !quitRequested()) {
     if (reload != nullptr && *reload) {
@@ -80,7 +82,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
       reloadScript();
     }
     poll();
-    if (input.source && input.endWithInput && input.source->atEnd()) break;
+    if (oneShotOver(input)) break;
     // The set is made again each time: standard input joins it only while
     // it is read.
     poller.clear();
@@ -89,6 +91,9 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
                    (!input.waitForServer || serverInfo().name.has_value());
     size_t inputIndex = reading ? poller.watch(input.source->fd()) : 0;
     uint64_t waitMs = std::min<uint64_t>(msUntilWork(), INT_MAX);
+    if (std::optional<uint64_t> change = oneShot_.msUntilChange(clock_.nowMs())) {
+      waitMs = std::min(waitMs, *change);
+    }
     poller.waitUnless(static_cast<int>(waitMs), {stop, reload});
     if (input.source) serveInput(input, reading && poller.readable(inputIndex));
   }
@@ -97,7 +102,25 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
     events_->fireEvent(Event::kScriptStop);
   }
   rollBackDatabaseTransaction();
+  stop_ = nullptr;
   return started;
+}
+
+bool AdminSession::oneShotOver(const ConsoleInput& input) {
+  uint64_t now = clock_.nowMs();
+  if (std::optional<SessionEnd> failure = oneShot_.loginFailure(now)) {
+    endReason_ = *failure;
+    if (*failure == SessionEnd::kLoginRefused) {
+      console_->line("ERROR: Login refused by the server");
+    } else {
+      console_->line("ERROR: Not connected to " + std::string(untilNul(settings_.serverIP)) + ":" +
+                     std::to_string(settings_.serverPort) + " within " +
+                     std::to_string(oneShot_.connectTimeoutMs() / 1000) + " s");
+    }
+    return true;
+  }
+  return input.source && input.endWithInput && input.source->atEnd() &&
+         oneShot_.commandsAnswered(now);
 }
 
 uint64_t AdminSession::msUntilWork() {
@@ -166,11 +189,16 @@ void AdminSession::checkDeadline() {
 }
 
 void AdminSession::runDueTimers() {
-  timers_.runDue(clock_.nowMs(), [this](int64_t id, const std::string& functionName) {
-    scripts_->fetchFunction(functionName);
-    scripts_->pushInteger(static_cast<int32_t>(id));
-    scripts_->callFunction(1);
-  });
+  // A stop request ends the round between two calls: with many timers due
+  // at once the rest would keep a stopping client busy.
+  timers_.runDue(
+      clock_.nowMs(),
+      [this](int64_t id, const std::string& functionName) {
+        scripts_->fetchFunction(functionName);
+        scripts_->pushInteger(static_cast<int32_t>(id));
+        scripts_->callFunction(1);
+      },
+      [this]() { return stop_ != nullptr && *stop_ != 0; });
 }
 
 void AdminSession::receiveDatagram(const uint8_t* data, size_t length) {
@@ -183,6 +211,7 @@ void AdminSession::receiveDatagram(const uint8_t* data, size_t length) {
     return;
   }
   dispatchMessage(*this, data[0], data + 1, length - 1);
+  oneShot_.datagramReceived(data[0]);
 }
 
 void AdminSession::sendLogin() {
@@ -195,7 +224,9 @@ void AdminSession::sendLogin() {
 }
 
 void AdminSession::send(const std::vector<uint8_t>& datagram) {
-  if (sink_) sink_->send(datagram.data(), datagram.size());
+  if (!sink_) return;
+  sink_->send(datagram.data(), datagram.size());
+  ++sentDatagrams_;
 }
 
 void AdminSession::addEventHandler(std::string_view eventName, std::string_view functionName) {
@@ -219,7 +250,9 @@ void AdminSession::sendBanRequest(uint8_t playerId) {
 }
 
 void AdminSession::handleTypedLine(std::string_view line) {
+  uint64_t sentBefore = sentDatagrams_;
   commands_->handle(line);
+  if (sentDatagrams_ != sentBefore) oneShot_.commandSent(clock_.nowMs());
 }
 
 bool AdminSession::quitRequested() const {

@@ -22,6 +22,7 @@
 #include "platform/udp_socket.h"
 #include "script/event_manager.h"
 #include "script/script_manager.h"
+#include "session/one_shot_watch.h"
 #include "storage/database.h"
 
 namespace gsadmin {
@@ -46,9 +47,14 @@ struct ConsoleInput {
   // Piped commands name players, so they wait until a server has accepted
   // the login once and the players are known.
   bool waitForServer = false;
-  // run() ends (as stopped) once the input has ended and its lines are
-  // handled; every datagram they made has been sent by then.
+  // run() ends (as stopped) once the input has ended, its lines are handled
+  // and the server has answered the datagrams they sent, or
+  // OneShotWatch::kAnswerWaitMs after the last of them.
   bool endWithInput = false;
+  // run() gives up when no server has accepted the login this many
+  // milliseconds after start-up, or when the server refuses it first
+  // (endReason() says which); 0: it keeps trying.
+  uint64_t connectTimeoutMs = 0;
   // Set by a SIGWINCH handler; the loop tells the source and clears it.
   volatile std::sig_atomic_t* resized = nullptr;
 };
@@ -82,8 +88,9 @@ class AdminSession : public SessionContext {
   // handleTypedLine() does. When stopped, fires "onScriptStop" (the script
   // may finish it despite the stop request; a further request stops it).
   // Either way ends with rollBackDatabaseTransaction(). Returns false when
-  // start() failed, true when stopped. The flags must remain live while
-  // run() runs; signal handlers may set them.
+  // start() failed, true when stopped or given up (see endReason()). A stop
+  // request also ends a round of due timers between two calls. The flags
+  // must remain live while run() runs; signal handlers may set them.
   bool run(const volatile std::sig_atomic_t* stop = nullptr,
            volatile std::sig_atomic_t* reload = nullptr, ConsoleInput input = {});
 
@@ -92,6 +99,8 @@ class AdminSession : public SessionContext {
   void handleTypedLine(std::string_view line);
   // True once the operator typed ".quit".
   bool quitRequested() const;
+  // Why run() ended; kStopped before it has.
+  SessionEnd endReason() const { return endReason_; }
 
   // One step of the loop: receives and dispatches every waiting datagram in
   // arrival order, checks the deadline (timeout while connected, login
@@ -160,6 +169,9 @@ class AdminSession : public SessionContext {
 
  private:
   bool connectSocket();
+  // After a poll: whether a run with `input` is over, printing the "ERROR: "
+  // line of a login given up.
+  bool oneShotOver(const ConsoleInput& input);
   void checkDeadline();
   void runDueTimers();
   // The first half of a reload: the script's last event, then everything of
@@ -186,6 +198,10 @@ class AdminSession : public SessionContext {
   bool connected_ = false;
   uint64_t oversizeDatagrams_ = 0;
   std::optional<uint64_t> lastDatagramMs_;
+  uint64_t sentDatagrams_ = 0;
+  OneShotWatch oneShot_;
+  SessionEnd endReason_ = SessionEnd::kStopped;
+  const volatile std::sig_atomic_t* stop_ = nullptr;  // run()'s, while it runs
   std::unique_ptr<ConsoleCommands> commands_;
   std::vector<std::string> completionWords_;  // as last given to the input
   // One byte more than the largest datagram handled, so that a longer one is

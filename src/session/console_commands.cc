@@ -44,6 +44,15 @@ std::optional<int> idText(std::string_view text) {
   return value <= 255 ? std::optional<int>(value) : std::nullopt;
 }
 
+// "3 Bob, 5 Bobby".
+std::string playerList(const std::vector<PlayerEntry>& players) {
+  std::string list;
+  for (const PlayerEntry& player : players) {
+    list += (list.empty() ? "" : ", ") + std::to_string(player.id) + " " + printable(player.name);
+  }
+  return list;
+}
+
 ScriptArgument integerArgument(int value) {
   return {false, value, {}};
 }
@@ -80,9 +89,9 @@ void ConsoleCommands::runCommand(const std::string& word, const std::string& res
   if (word == "vehicles") return showVehicles();
   if (word == "server") return showServer();
   if (word == "msg") return sendPrivateMessage(rest);
-  if (word == "slap") return onPlayer(word, rest, api::slapPlayer);
-  if (word == "kick") return onPlayer(word, rest, api::kickPlayer);
-  if (word == "ban") return onPlayer(word, rest, api::banPlayer);
+  if (word == "slap") return punish(word, rest, api::slapPlayer);
+  if (word == "kick") return punish(word, rest, api::kickPlayer);
+  if (word == "ban") return punish(word, rest, api::banPlayer);
   if (word == "reload") return reload();
   if (word == "lua") return runLua(rest);
   if (word == "quit") return quit();
@@ -101,12 +110,13 @@ void ConsoleCommands::showHelp() {
     usage.resize(std::max<size_t>(usage.size() + 2, 19), ' ');
     say(usage + row.what);
   }
-  say("PLAYER is an id or the start of a name. Scripts may add commands (onConsoleCommand).");
+  say("PLAYER is an id or a whole name (any case); .msg also takes the start of only one name.");
+  say("Scripts may add commands (onConsoleCommand).");
 }
 
-void ConsoleCommands::onPlayer(const std::string& word, const std::string& rest,
-                               lua_CFunction apiFunction) {
-  std::optional<int> id = namedPlayer(word, rest);
+void ConsoleCommands::punish(const std::string& word, const std::string& rest,
+                             lua_CFunction apiFunction) {
+  std::optional<int> id = namedPlayer(word, rest, Targeting::kPunishing);
   if (!id) return;
   ScriptArgument player[] = {integerArgument(*id)};
   api_.call(apiFunction, player);
@@ -118,36 +128,50 @@ void ConsoleCommands::sendPrivateMessage(const std::string& rest) {
     refuse(".msg needs a player and a text");
     return;
   }
-  std::optional<int> id = namedPlayer("msg", std::string_view(rest).substr(0, space));
+  std::optional<int> id =
+      namedPlayer("msg", std::string_view(rest).substr(0, space), Targeting::kStartOfName);
   if (!id) return;
   ScriptArgument arguments[] = {integerArgument(*id), textArgument(rest.substr(space + 1))};
   api_.call(api::sendMessage, arguments);
 }
 
-std::optional<int> ConsoleCommands::namedPlayer(const std::string& word, std::string_view typed) {
+std::optional<int> ConsoleCommands::namedPlayer(const std::string& word, std::string_view typed,
+                                                Targeting targeting) {
   std::vector<PlayerEntry> entries;
   for (const auto& player : session_.players().all()) {
     entries.push_back({player->id, player->name});
   }
   PlayerMatch match = matchPlayer(typed, entries);
-  if (match.kind == PlayerMatch::Kind::kOne) return match.players.front().id;
-  if (match.kind == PlayerMatch::Kind::kNone) {
-    // An id the model does not hold goes to the API function, which says so
-    // in its own words.
-    if (std::optional<int> id = idText(typed)) return id;
-    if (typed.find_first_not_of(" \t") == std::string_view::npos) {
-      refuse("." + word + " needs a player");
-    } else {
-      refuse("no player matches '" + printable(typed) + "'");
+  std::string quoted = "'" + printable(typed) + "'";
+  switch (match.kind) {
+    case PlayerMatch::Kind::kOne: {
+      const PlayerEntry& player = match.players.front();
+      if (!match.startOfName || targeting == Targeting::kStartOfName) return player.id;
+      say(quoted + " only starts the name of " + std::to_string(player.id) + " " +
+          printable(player.name) + "; ." + word + " takes an id or a whole name");
+      return std::nullopt;
     }
-    return std::nullopt;
+    case PlayerMatch::Kind::kNone:
+      // An id the model does not hold goes to the API function, which says
+      // so in its own words.
+      if (std::optional<int> id = idText(typed)) return id;
+      if (typed.find_first_not_of(" \t") == std::string_view::npos) {
+        refuse("." + word + " needs a player");
+      } else {
+        refuse("no player matches " + quoted);
+      }
+      return std::nullopt;
+    case PlayerMatch::Kind::kAmbiguous:
+      say(quoted + " matches " + std::to_string(match.players.size()) +
+          " players: " + playerList(match.players));
+      return std::nullopt;
+    case PlayerMatch::Kind::kIdAndName: {
+      std::vector<PlayerEntry> named(match.players.begin() + 1, match.players.end());
+      say(quoted + " is both the id of " + playerList({match.players.front()}) +
+          " and the name of " + playerList(named));
+      return std::nullopt;
+    }
   }
-  std::string list;
-  for (const PlayerEntry& player : match.players) {
-    list += (list.empty() ? "" : ", ") + std::to_string(player.id) + " " + printable(player.name);
-  }
-  say("'" + printable(typed) + "' matches " + std::to_string(match.players.size()) +
-      " players: " + list);
   return std::nullopt;
 }
 

@@ -39,14 +39,22 @@ class ConsoleCommands {
   void showPlayers();
   void showVehicles();
   void showServer();
+  // How much of a player's name a command takes.
+  enum class Targeting {
+    kStartOfName,  // a start of a name that only one name starts with will do
+    kPunishing,    // an id or the whole name: a slip must not hit another player
+  };
   // ".slap", ".kick", ".ban": `apiFunction` on the named player.
-  void onPlayer(const std::string& word, const std::string& rest, lua_CFunction apiFunction);
+  void punish(const std::string& word, const std::string& rest, lua_CFunction apiFunction);
   void sendPrivateMessage(const std::string& rest);
   void runLua(const std::string& rest);
   void reload();
   void quit();
-  // The player `typed` names, or none after printing why.
-  std::optional<int> namedPlayer(const std::string& word, std::string_view typed);
+  // The id of the player `typed` names for the command `word`, or none
+  // after printing the one line that says why not. An id no player has is
+  // returned as it is, for the API function to refuse in its own words.
+  std::optional<int> namedPlayer(const std::string& word, std::string_view typed,
+                                 Targeting targeting);
   void say(std::string_view text);
   void refuse(const std::string& why);
 

@@ -57,13 +57,16 @@ TEST_F(ConsoleCommandsTest, LinesPrintAndSendWhatTheySay) {
       {"/msg #3 hi", "", {buildChatFrame("/msg #3 hi")}},
       {" .not a command", "", {buildChatFrame(" .not a command")}},
       {"", "", {}},
-      // Players by id, whole name or unique prefix, ignoring case.
+      // Players by id or whole name, ignoring case; .msg also by unique prefix.
       {".kick 3", "", {buildKickRequest(3)}},
       {".kick bob", "", {buildKickRequest(3)}},
-      {".kick BOBB", "", {buildKickRequest(5)}},
-      {".ban al", "", {buildBanRequest(1)}},
+      {".kick BOBB",
+       "* 'BOBB' only starts the name of 5 Bobby; .kick takes an id or a whole name\n",
+       {}},
+      {".ban al", "* 'al' only starts the name of 1 Alice; .ban takes an id or a whole name\n", {}},
       {".slap alice", "", {buildChatFrame("/slap Alice")}},
       {".msg bobby see you later", "", {buildChatFrame("/msg #5 see you later")}},
+      {".msg al hi", "", {buildChatFrame("/msg #1 hi")}},
       {".kick bo", "* 'bo' matches 2 players: 3 Bob, 5 Bobby\n", {}},
       {".kick b", "* 'b' matches 2 players: 3 Bob, 5 Bobby\n", {}},
       {".slap zed", "* no player matches 'zed'" + hint, {}},
@@ -98,6 +101,37 @@ TEST_F(ConsoleCommandsTest, LinesPrintAndSendWhatTheySay) {
   EXPECT_FALSE(harness_.session().quitRequested());
   EXPECT_EQ(type(".quit").first, "");
   EXPECT_TRUE(harness_.session().quitRequested());
+}
+
+// Punishing commands never guess: once Bob has left, "Bob" only starts
+// Bobby's name, and a name made of digits is no id.
+TEST_F(ConsoleCommandsTest, PunishingCommandsNeedAnIdOrAWholeName) {
+  harness_.deliver(testing::playerLeft(0, 3));
+  harness_.addPlayer(9, "5");
+  harness_.sent();
+  harness_.output();
+  const struct {
+    std::string line;
+    std::string output;
+    std::vector<Datagram> sent;
+  } cases[] = {
+      {".slap Bob",
+       "* 'Bob' only starts the name of 5 Bobby; .slap takes an id or a whole name\n",
+       {}},
+      {".ban BOB",
+       "* 'BOB' only starts the name of 5 Bobby; .ban takes an id or a whole name\n",
+       {}},
+      {".kick 5", "* '5' is both the id of 5 Bobby and the name of 9 5\n", {}},
+      {".msg 5 hi", "* '5' is both the id of 5 Bobby and the name of 9 5\n", {}},
+      {".msg Bob hi", "", {buildChatFrame("/msg #5 hi")}},
+      {".kick 9", "", {buildKickRequest(9)}},
+      {".ban bobby", "", {buildBanRequest(5)}},
+  };
+  for (const auto& c : cases) {
+    auto [output, sent] = type(c.line);
+    EXPECT_EQ(output, c.output) << c.line;
+    EXPECT_EQ(sent, c.sent) << c.line;
+  }
 }
 
 TEST_F(ConsoleCommandsTest, TablesOfPlayersVehiclesAndServer) {

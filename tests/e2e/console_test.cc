@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <regex>
 
 #include "protocol/outbound.h"
@@ -55,6 +56,67 @@ TEST(ConsoleEndToEndTest, PipedLinesWaitForTheServerThenRunAndEndWithTheInput) {
   client.closeInput();
   EXPECT_EQ(client.waitExit(5000), 0);
   EXPECT_EQ(nextCommand(peer), buildChatFrame("last words"));
+  EXPECT_TRUE(peer.drain().empty());
+}
+
+// One-shot use (--exit-on-eof) with a piped command.
+std::unique_ptr<ClientProcess> oneShot(const LoopbackPeer& peer, const std::string& command,
+                                       std::vector<std::string> options = {}) {
+  options.insert(options.end(),
+                 {"--exit-on-eof", "127.0.0.1", std::to_string(peer.port()), "Admin", "pw"});
+  auto client =
+      std::make_unique<ClientProcess>(options, std::nullopt, ClientProcess::defaultBinary(),
+                                      std::nullopt, std::nullopt, ClientProcess::Input::kPipe);
+  client->writeInput(command);
+  client->closeInput();
+  return client;
+}
+
+TEST(ConsoleEndToEndTest, OneShotUseGivesUpOnASilentServerOrARefusedLogin) {
+  LoopbackPeer silent;
+  std::unique_ptr<ClientProcess> waiting = oneShot(silent, ".kick 3\n", {"--connect-timeout=1"});
+  EXPECT_EQ(waiting->waitExit(8000), 3);
+  EXPECT_EQ(waiting->waitForLine("ERROR: "),
+            "ERROR: Not connected to 127.0.0.1:" + std::to_string(silent.port()) + " within 1 s");
+  std::optional<Datagram> login = silent.receive(1000);
+  ASSERT_TRUE(login);
+  EXPECT_EQ((*login)[0], 0x0D);
+  EXPECT_TRUE(silent.drain().empty()) << "no command without a login";
+
+  LoopbackPeer refusing;
+  std::unique_ptr<ClientProcess> refused = oneShot(refusing, ".kick 3\n");
+  ASSERT_TRUE(refusing.receive(5000));
+  refusing.send(disconnectReason(4));
+  EXPECT_EQ(refused->waitExit(5000), 4);
+  EXPECT_EQ(refused->waitForLine("Disconnected"), "Disconnected: Incorrect password.");
+  EXPECT_EQ(refused->nextLine(), "ERROR: Login refused by the server");
+  EXPECT_TRUE(refusing.drain().empty());
+}
+
+TEST(ConsoleEndToEndTest, OneShotUseEndsOnceTheServerHasAnswered) {
+  LoopbackPeer peer;
+  std::unique_ptr<ClientProcess> client = oneShot(peer, ".kick bob\n");
+  ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}}));
+  EXPECT_EQ(nextCommand(peer), buildKickRequest(3));
+  EXPECT_EQ(client->waitExit(300), -1) << "ended before the server answered";
+  peer.send(playerLeft(1, 3));  // kicked
+  EXPECT_EQ(client->waitExit(5000), 0);
+  EXPECT_TRUE(client->waitForLine("Bob has been kicked")) << client->output();
+}
+
+TEST(ConsoleEndToEndTest, PunishingCommandsTakeNoStartOfANameAndNoIdThatIsAlsoAName) {
+  LoopbackPeer peer;
+  std::unique_ptr<ClientProcess> client =
+      oneShot(peer, ".slap Bob\n.ban BOB\n.kick 5\n.msg Bob hi\n");
+  ASSERT_TRUE(acceptLogin(peer, {{6, "Bobby"}, {5, "Tom"}, {9, "5"}}));
+  EXPECT_EQ(nextCommand(peer), buildChatFrame("/msg #6 hi"));
+  peer.send(chatLine(0, 3, "/msg #6 hi"));
+  EXPECT_EQ(client->waitExit(5000), 0);
+  EXPECT_EQ(client->waitForLine("* "),
+            "* 'Bob' only starts the name of 6 Bobby; .slap takes an id or a whole name");
+  EXPECT_EQ(client->nextLine(),
+            "* 'BOB' only starts the name of 6 Bobby; .ban takes an id or a whole name");
+  EXPECT_EQ(client->nextLine(), "* '5' is both the id of 5 Tom and the name of 9 5");
   EXPECT_TRUE(peer.drain().empty());
 }
 

@@ -62,5 +62,26 @@ TEST(ScriptSignalsTest, HangUpReloadsAndTerminateSaysGoodbye) {
   EXPECT_EQ(output.find("LUA: Error"), std::string::npos) << output;
 }
 
+// The most timers a script may hold, all due at once, every 50 ms.
+const char kManyTimers[] = R"lua(
+ticks = 0
+function tick(id)
+  ticks = ticks + 1
+  if ticks == 1 then print('ticking') end
+end
+for i = 1, 100000 do setTimer('tick', 50, 0) end
+)lua";
+
+TEST(ScriptSignalsTest, TerminateIsAnsweredWhileManyTimersAreDue) {
+  LoopbackPeer peer;
+  ClientProcess client({"--no-input", "127.0.0.1", std::to_string(peer.port()), "Admin", "pw"},
+                       kManyTimers);
+  ASSERT_TRUE(client.waitForLine("ticking", 10000)) << client.output();
+  client.kill(SIGTERM);
+  // Generous: a round of these timers took many seconds when each due timer
+  // was found by a walk over all of them.
+  EXPECT_EQ(client.waitExit(3000), 0);
+}
+
 }  // namespace
 }  // namespace gsadmin::testing
