@@ -99,6 +99,10 @@ int main(int argc, char** argv) {
     std::fputs(usageText(), stdout);
     return kExitOk;
   }
+  if (options->version) {
+    std::printf("%s\n", bannerLine().c_str());
+    return kExitOk;
+  }
 
   uint8_t game = 2;
   uint8_t mode = 1;
