@@ -183,7 +183,8 @@ std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& opt
     *status = 0;
     return std::nullopt;
   }
-  if (!warning.empty()) std::fprintf(stderr, "%s\n", warning.c_str());
+  // With --server the positional port is not used, so it earns no warning.
+  if (!warning.empty() && !options.server) std::fprintf(stderr, "%s\n", warning.c_str());
   if (options.server) {
     std::optional<gsadmin::ServerAddress> server = gsadmin::parseServerAddress(*options.server);
     settings->serverIP = server->host;  // checked when the option was taken

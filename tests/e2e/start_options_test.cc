@@ -46,7 +46,8 @@ TEST(StartOptionsTest, PasswordFileServerAndNameSetTheLogin) {
   } cases[] = {
       {{"--password-file", file, "127.0.0.1", port, "Warden"}, "Warden", "from-file"},
       {{"--password-file=" + file, "127.0.0.1", port, "Warden", "ignored"}, "Warden", "from-file"},
-      {{server, "--name=Chief", "no-such-host.invalid", "1", "Other", "pw"}, "Chief", "pw"},
+      // The positional port is not used, so its odd form earns no warning.
+      {{server, "--name=Chief", "no-such-host.invalid", "1x", "Other", "pw"}, "Chief", "pw"},
       {{server}, "Admin", "73519"},
       {{server, "--name", "Boss", "--password-file", file}, "Boss", "from-file"},
   };
@@ -56,6 +57,7 @@ TEST(StartOptionsTest, PasswordFileServerAndNameSetTheLogin) {
               "Connecting to 127.0.0.1:" + port + " as " + c.name + "...")
         << c.args[0];
     EXPECT_EQ(peer.receive(), loginOf(c.name, c.password)) << c.args[0];
+    EXPECT_EQ(client.errorOutput().find("warning"), std::string::npos) << client.errorOutput();
   }
 }
 
