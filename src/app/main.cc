@@ -7,11 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/config_file.h"
 #include "app/options.h"
 #include "app/password_file.h"
+#include "app/standard_streams.h"
 #include "console/history_file.h"
 #include "console/line_reader.h"
 #include "console/terminal_input.h"
@@ -133,62 +138,107 @@ int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings
     return exitStatusOf(session->endReason());
   }
 
+  // Standard output is as it always was, pause included; the status and
+  // standard error tell a service manager or a script that the start failed.
   std::printf("Exiting Admin");
   std::fflush(stdout);
   clock.sleepMs(2000);
   gsadmin::setCurrentSession(nullptr);
   session.reset();
-  return 0;
+  return 1;
+}
+
+// The options of the command line over those of the --config file, if one
+// is given; the exit status when the start ends here.
+std::optional<int> takeOptions(int argc, char** argv, gsadmin::ParsedOptions& parsed) {
+  parsed = gsadmin::parseOptions(argc, argv);
+  if (!parsed.error.empty()) {
+    std::fprintf(stderr, "%s\n%s", parsed.error.c_str(), gsadmin::usageText().c_str());
+    return 2;
+  }
+  if (parsed.options.help) {
+    std::printf("%s", gsadmin::usageText().c_str());
+    return 0;
+  }
+  if (parsed.options.version) {
+    std::printf("%s\n", gsadmin::bannerLine().c_str());
+    return 0;
+  }
+  if (!parsed.options.configPath) return std::nullopt;
+  gsadmin::Options fromFile;
+  std::string error = gsadmin::readConfigFile(*parsed.options.configPath, fromFile);
+  if (!error.empty()) {
+    std::fprintf(stderr, "gsadmin: --config: %s\n", error.c_str());
+    return 2;
+  }
+  // The same arguments again, now over the file's settings: they parsed once.
+  parsed = gsadmin::parseOptions(argc, argv, std::move(fromFile));
+  return std::nullopt;
+}
+
+// The settings of the positional arguments, --server and --name over them,
+// and the password from --password-file. Nothing, with *status set, when
+// the start ends here.
+std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& options, char** argv,
+                                                     int* status) {
+  // The positional arguments as an argv of their own, pointing into the real
+  // one, so that hiding the password still overwrites it.
+  std::vector<char*> positional{argv[0]};
+  for (int index : options.positional) positional.push_back(argv[index]);
+  int positionalCount = static_cast<int>(positional.size());
+  std::string warning;
+  std::optional<gsadmin::SessionSettings> settings =
+      gsadmin::parseCommandLine(positionalCount, positional.data(),
+                                options.passwordFile ? gsadmin::PositionalForm::kWithoutPassword
+                                                     : gsadmin::PositionalForm::kWithPassword,
+                                &warning);
+  gsadmin::hidePasswordArgument(positionalCount, positional.data());
+  if (!settings) {
+    std::printf("ERROR: Insufficent arguements.\nSyntax: <IP> <port> <username> <password>.\n");
+    *status = 0;
+    return std::nullopt;
+  }
+  // With --server the positional port is not used, so it earns no warning.
+  if (!warning.empty() && !options.server) std::fprintf(stderr, "%s\n", warning.c_str());
+  if (options.server) {
+    std::optional<gsadmin::ServerAddress> server = gsadmin::parseServerAddress(*options.server);
+    settings->serverIP = server->host;  // checked when the option was taken
+    settings->serverPort = server->port;
+  }
+  if (options.adminName) settings->adminName = *options.adminName;
+  if (options.passwordFile) {
+    std::string error;
+    std::optional<std::string> password = gsadmin::readPasswordFile(*options.passwordFile, &error);
+    if (!password) {
+      std::fprintf(stderr, "gsadmin: --password-file: %s\n", error.c_str());
+      *status = 2;
+      return std::nullopt;
+    }
+    settings->adminPassword = std::move(*password);
+  }
+  return settings;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before anything opens a descriptor that could take 0, 1 or 2.
+  gsadmin::openClosedStandardStreams();
   // Every line reaches a pipe or a log file at once.
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   // A reader that closed standard output must not end the session: writes
   // then fail silently.
   std::signal(SIGPIPE, SIG_IGN);
 
-  gsadmin::ParsedOptions parsed = gsadmin::parseOptions(argc, argv);
-  if (!parsed.error.empty()) {
-    std::fprintf(stderr, "%s\n%s", parsed.error.c_str(), gsadmin::usageText().c_str());
-    return 2;
-  }
+  gsadmin::ParsedOptions parsed;
+  if (std::optional<int> status = takeOptions(argc, argv, parsed)) return *status;
   const gsadmin::Options& options = parsed.options;
-  if (options.help) {
-    std::printf("%s", gsadmin::usageText().c_str());
-    return 0;
-  }
-  if (options.version) {
-    std::printf("%s\n", gsadmin::bannerLine().c_str());
-    return 0;
-  }
 
   std::printf("%s\n\n", gsadmin::bannerLine().c_str());
 
-  // The positional arguments as an argv of their own, pointing into the real
-  // one, so that hiding the password still overwrites it.
-  std::vector<char*> positional{argv[0]};
-  for (int index : options.positional) positional.push_back(argv[index]);
-  int positionalCount = static_cast<int>(positional.size());
-  std::optional<gsadmin::SessionSettings> settings =
-      gsadmin::parseCommandLine(positionalCount, positional.data());
-  gsadmin::hidePasswordArgument(positionalCount, positional.data());
-  if (!settings) {
-    std::printf("ERROR: Insufficent arguements.\nSyntax: <IP> <port> <username> <password>.\n");
-    return 0;
-  }
-
-  if (options.passwordFile) {
-    std::string error;
-    std::optional<std::string> password = gsadmin::readPasswordFile(*options.passwordFile, &error);
-    if (!password) {
-      std::fprintf(stderr, "gsadmin: --password-file: %s\n", error.c_str());
-      return 2;
-    }
-    settings->adminPassword = std::move(*password);
-  }
+  int status = 0;
+  std::optional<gsadmin::SessionSettings> settings = takeSettings(options, argv, &status);
+  if (!settings) return status;
   if (options.databasePath) settings->databasePath = options.databasePath;
   return runClient(options, std::move(*settings));
 }

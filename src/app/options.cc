@@ -2,7 +2,9 @@
 
 #include <cstring>
 #include <string_view>
+#include <utility>
 
+#include "app/command_line.h"
 #include "context/session_settings.h"
 #include "script/script_manager.h"
 
@@ -24,7 +26,13 @@ struct OptionRow {
   const char* valueWords;
   std::string defaultText;  // empty: no default shown
   const char* help;
+  // A text value's own check; null: any non-empty text.
+  bool (*accepts)(std::string_view value) = nullptr;
 };
+
+bool isServerAddress(std::string_view value) {
+  return parseServerAddress(value).has_value();
+}
 
 const OptionRow kOptions[] = {
     {"script", ValueKind::kText, nullptr, nullptr, 0, &Options::scriptPath, "PATH", "a file name",
@@ -33,6 +41,13 @@ const OptionRow kOptions[] = {
      "script.db beside the script", "the scripts' database"},
     {"password-file", ValueKind::kText, nullptr, nullptr, 0, &Options::passwordFile, "PATH",
      "a file name", "", "read the admin password from the file's first line"},
+    {"server", ValueKind::kText, nullptr, nullptr, 0, &Options::server, "HOST:PORT",
+     "HOST:PORT with a port from 1 to 65535", "", "the server and its admin port, over <IP> <port>",
+     isServerAddress},
+    {"name", ValueKind::kText, nullptr, nullptr, 0, &Options::adminName, "NAME", "a name", "",
+     "the admin name, over <username>"},
+    {"config", ValueKind::kText, nullptr, nullptr, 0, &Options::configPath, "FILE", "a file name",
+     "", "read options from FILE; the command line wins"},
     {"timestamps", ValueKind::kNone, &Options::timestamps, nullptr, 0, nullptr, nullptr, nullptr,
      "", "start every console line with the local time"},
     {"no-input", ValueKind::kNone, &Options::noInput, nullptr, 0, nullptr, nullptr, nullptr, "",
@@ -76,8 +91,43 @@ bool parseNumber(const char* text, uint64_t maximum, uint64_t& value) {
 
 }  // namespace
 
-ParsedOptions parseOptions(int argc, char** argv) {
+bool isOption(std::string_view name) {
+  return findOption(name) != nullptr;
+}
+
+bool isFlagOption(std::string_view name) {
+  const OptionRow* row = findOption(name);
+  return row != nullptr && row->kind == ValueKind::kNone;
+}
+
+std::string setOption(std::string_view name, std::optional<std::string_view> value, bool flagWords,
+                      Options& options) {
+  const OptionRow& row = *findOption(name);
+  if (row.kind == ValueKind::kNone) {
+    if (!value || (flagWords && *value == "true")) {
+      options.*(row.flag) = true;
+    } else if (flagWords && *value == "false") {
+      options.*(row.flag) = false;
+    } else {
+      return flagWords ? "takes true or false" : "takes no value";
+    }
+    return "";
+  }
+  std::string needs = std::string("needs ") + row.valueWords;
+  if (!value) return needs;
+  if (row.kind == ValueKind::kText) {
+    if (value->empty() || (row.accepts != nullptr && !row.accepts(*value))) return needs;
+    options.*(row.text) = std::string(*value);
+    return "";
+  }
+  if (!parseNumber(std::string(*value).c_str(), row.maximum, options.*(row.number))) return needs;
+  return "";
+}
+
+ParsedOptions parseOptions(int argc, char** argv, Options base) {
   ParsedOptions parsed;
+  parsed.options = std::move(base);
+  parsed.options.positional.clear();
   bool optionsEnded = false;
   for (int i = 1; i < argc; ++i) {
     std::string_view argument = argv[i];
@@ -90,36 +140,20 @@ ParsedOptions parseOptions(int argc, char** argv) {
       continue;
     }
     std::string_view name = argument.substr(2);
-    const char* value = nullptr;
+    std::optional<std::string_view> value;
     size_t equals = name.find('=');
     if (equals != std::string_view::npos) {
-      value = argv[i] + 2 + equals + 1;
+      value = name.substr(equals + 1);
       name = name.substr(0, equals);
     }
-    const OptionRow* row = findOption(name);
-    if (row == nullptr) {
+    if (!isOption(name)) {
       parsed.error = "gsadmin: unknown option '--" + std::string(name) + "'";
       return parsed;
     }
-    if (row->kind == ValueKind::kNone) {
-      if (value != nullptr) {
-        parsed.error = "gsadmin: --" + std::string(name) + " takes no value";
-        return parsed;
-      }
-      parsed.options.*(row->flag) = true;
-      continue;
-    }
-    if (value == nullptr && i + 1 < argc) value = argv[++i];
-    if (row->kind == ValueKind::kText) {
-      if (value == nullptr || *value == '\0') {
-        parsed.error = "gsadmin: --" + std::string(name) + " needs " + row->valueWords;
-        return parsed;
-      }
-      parsed.options.*(row->text) = std::string(value);
-      continue;
-    }
-    if (!parseNumber(value, row->maximum, parsed.options.*(row->number))) {
-      parsed.error = "gsadmin: --" + std::string(name) + " needs " + row->valueWords;
+    if (!value && !isFlagOption(name) && i + 1 < argc) value = argv[++i];
+    std::string refusal = setOption(name, value, false, parsed.options);
+    if (!refusal.empty()) {
+      parsed.error = "gsadmin: --" + std::string(name) + " " + refusal;
       return parsed;
     }
   }
@@ -137,7 +171,9 @@ std::string usageText() {
           ", port " + std::to_string(defaults.serverPort) + ",\n";
   text += "admin " + defaults.adminName +
           " and the built-in password); arguments after the fourth are ignored.\n";
-  text += "\nOptions (--name=value or --name value):\n";
+  text += "With --password-file the arguments are <IP> <port> <username>, and with fewer\n";
+  text += "than three all defaults are used. --server and --name win over the arguments.\n";
+  text += "\nOptions (--option=value or --option value):\n";
   for (const OptionRow& row : kOptions) {
     std::string left = std::string("  --") + row.name;
     if (row.valueName != nullptr) left += std::string("=") + row.valueName;

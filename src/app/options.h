@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "script/lua_limits.h"
@@ -21,6 +22,9 @@ struct Options {
   std::optional<std::string> scriptPath;    // --script
   std::optional<std::string> databasePath;  // --db
   std::optional<std::string> passwordFile;  // --password-file
+  std::optional<std::string> server;        // --server, HOST:PORT as checked
+  std::optional<std::string> adminName;     // --name
+  std::optional<std::string> configPath;    // --config
   bool timestamps = false;
   bool noInput = false;
   bool exitOnEof = false;
@@ -36,11 +40,23 @@ struct ParsedOptions {
   std::string error;  // empty on success; no line break
 };
 
-// Takes the options out of argv[1..argc-1]. An argument that begins with
-// "--" is an option, wherever it stands; "--" alone ends the options, and
-// everything after it is positional. An option's value follows '=' or is
-// the next argument. Anything else (also "-1") is positional.
-ParsedOptions parseOptions(int argc, char** argv);
+// Takes the options out of argv[1..argc-1], over `base` (the defaults, or
+// what a configuration file set). An argument that begins with "--" is an
+// option, wherever it stands; "--" alone ends the options, and everything
+// after it is positional. An option's value follows '=' or is the next
+// argument. Anything else (also "-1") is positional.
+ParsedOptions parseOptions(int argc, char** argv, Options base = {});
+
+// Whether `name` (without "--") is an option, and whether it is a flag.
+bool isOption(std::string_view name);
+bool isFlagOption(std::string_view name);
+
+// Sets the option `name` (known, without "--") in `options` from `value`,
+// absent when none was given. A flag takes no value or, with
+// `flagWords`, "true" or "false". Empty on success; otherwise the words that
+// follow the option's name in its error line, e.g. "needs a file name".
+std::string setOption(std::string_view name, std::optional<std::string_view> value, bool flagWords,
+                      Options& options);
 
 // "gsadmin <version> - remote admin console for game servers", no line break.
 std::string bannerLine();

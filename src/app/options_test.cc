@@ -83,8 +83,49 @@ TEST(OptionsTest, BadOptionsGiveOneLine) {
       {{"--password-file"}, "gsadmin: --password-file needs a file name"},
       {{"--connect-timeout=1.5"}, "gsadmin: --connect-timeout needs a number of seconds"},
       {{"--connect-timeout=86401"}, "gsadmin: --connect-timeout needs a number of seconds"},
+      {{"--server=host"}, "gsadmin: --server needs HOST:PORT with a port from 1 to 65535"},
+      {{"--server", "host:0"}, "gsadmin: --server needs HOST:PORT with a port from 1 to 65535"},
+      {{"--server=host:4003x"}, "gsadmin: --server needs HOST:PORT with a port from 1 to 65535"},
+      {{"--server=:4003"}, "gsadmin: --server needs HOST:PORT with a port from 1 to 65535"},
+      {{"--name"}, "gsadmin: --name needs a name"},
+      {{"--config="}, "gsadmin: --config needs a file name"},
   };
   for (const auto& c : cases) EXPECT_EQ(parse(c.args).error, c.error) << c.args[0];
+}
+
+TEST(OptionsTest, ConnectionOptionsAndABaseTheCommandLineGoesOver) {
+  ParsedOptions parsed =
+      parse({"--server", "game.example:4003", "--name=Warden", "--config=a.conf"});
+  EXPECT_EQ(parsed.error, "");
+  EXPECT_EQ(parsed.options.server, "game.example:4003");
+  EXPECT_EQ(parsed.options.adminName, "Warden");
+  EXPECT_EQ(parsed.options.configPath, "a.conf");
+
+  Options base;
+  base.adminName = "FromFile";
+  base.timestamps = true;
+  base.positional = {7};
+  std::vector<std::string> args = {"gsadmin", "--name=FromCommandLine", "h"};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  parsed = parseOptions(3, argv.data(), base);
+  EXPECT_EQ(parsed.options.adminName, "FromCommandLine");
+  EXPECT_TRUE(parsed.options.timestamps);
+  EXPECT_EQ(parsed.options.positional, std::vector<int>{2});
+}
+
+TEST(OptionsTest, FlagWordsAreForConfigurationFilesOnly) {
+  Options options;
+  EXPECT_EQ(setOption("timestamps", "true", true, options), "");
+  EXPECT_TRUE(options.timestamps);
+  EXPECT_EQ(setOption("timestamps", "false", true, options), "");
+  EXPECT_FALSE(options.timestamps);
+  EXPECT_EQ(setOption("timestamps", std::nullopt, true, options), "");
+  EXPECT_TRUE(options.timestamps);
+  EXPECT_EQ(setOption("timestamps", "yes", true, options), "takes true or false");
+  EXPECT_EQ(setOption("timestamps", "true", false, options), "takes no value");
+  EXPECT_TRUE(isOption("server") && !isFlagOption("server") && isFlagOption("no-input"));
+  EXPECT_FALSE(isOption("nope"));
 }
 
 TEST(OptionsTest, UsageListsEveryOptionWithItsDefault) {
@@ -92,8 +133,9 @@ TEST(OptionsTest, UsageListsEveryOptionWithItsDefault) {
   for (const char* text :
        {"--script-budget=MS", "(default 5000)", "--script-memory=MIB", "(default 512)", "--help",
         "--version", "<IP> <port>", "--script=PATH", "--db=PATH", "--password-file=PATH",
-        "--timestamps", "--no-input", "--exit-on-eof", "(default script.lua)",
-        "--connect-timeout=SECONDS", "(default 10)",
+        "--timestamps", "--no-input", "--exit-on-eof", "(default script.lua)", "--server=HOST:PORT",
+        "--name=NAME", "--config=FILE", "<IP> <port> <username>,", "--connect-timeout=SECONDS",
+        "(default 10)",
         "(127.0.0.1, port 4003,\nadmin Admin and the built-in password)"}) {
     EXPECT_NE(usage.find(text), std::string::npos) << text;
   }

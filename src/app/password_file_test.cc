@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 
@@ -26,6 +27,11 @@ TEST(PasswordFileTest, FirstLineOfAPrivateFile) {
       {"s3cret\n", 0604, std::nullopt, "readable by group or others"},
       {"\nlater\n", 0600, std::nullopt, "no password on its first line"},
       {"", 0600, std::nullopt, "no password on its first line"},
+      // The longest password is kept whole; a longer one is refused, not cut.
+      {std::string(4096, 'p') + "\r\nmore", 0600, std::string(4096, 'p'), ""},
+      {std::string(4096, 'p'), 0600, std::string(4096, 'p'), ""},
+      {std::string(4097, 'p') + "\n", 0600, std::nullopt, "first line longer than 4096 bytes"},
+      {std::string(9000, 'p'), 0600, std::nullopt, "first line longer than 4096 bytes"},
   };
   int index = 0;
   for (const auto& c : cases) {
@@ -44,6 +50,10 @@ TEST(PasswordFileTest, FirstLineOfAPrivateFile) {
   EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
   EXPECT_EQ(readPasswordFile(dir.path(), &error), std::nullopt);
   EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+  // A link is not followed, even to a private file.
+  ASSERT_EQ(symlink((dir.path() + "/pw0").c_str(), (dir.path() + "/link").c_str()), 0);
+  EXPECT_EQ(readPasswordFile(dir.path() + "/link", &error), std::nullopt);
+  EXPECT_NE(error.find("is a symbolic link"), std::string::npos) << error;
 }
 
 }  // namespace

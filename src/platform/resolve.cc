@@ -3,16 +3,19 @@
 #include <netdb.h>
 #include <sys/socket.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace gsadmin {
 
-std::optional<sockaddr_in> resolveIPv4(const std::string& host, uint16_t port) {
+std::optional<sockaddr_in> resolveIPv4(const std::string& host, uint16_t port, std::string* error) {
   addrinfo hints{};
   hints.ai_family = AF_INET;
   hints.ai_socktype = SOCK_DGRAM;
   addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0 || found == nullptr) {
+  int failure = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+  if (failure != 0 || found == nullptr) {
+    if (error) *error = failure == EAI_SYSTEM ? std::strerror(errno) : gai_strerror(failure);
     return std::nullopt;
   }
   std::optional<sockaddr_in> result;
@@ -27,6 +30,7 @@ std::optional<sockaddr_in> resolveIPv4(const std::string& host, uint16_t port) {
     }
   }
   freeaddrinfo(found);
+  if (!result && error) *error = "no IPv4 address";
   return result;
 }
 

@@ -10,8 +10,10 @@
 namespace gsadmin {
 
 // Resolves a host name or dotted IPv4 address to an IPv4 socket address with
-// the given port. IPv4 only, no reverse lookup. Empty result on failure.
-std::optional<sockaddr_in> resolveIPv4(const std::string& host, uint16_t port);
+// the given port. IPv4 only, no reverse lookup. Empty result on failure,
+// with the resolver's reason in *error when it is given.
+std::optional<sockaddr_in> resolveIPv4(const std::string& host, uint16_t port,
+                                       std::string* error = nullptr);
 
 }  // namespace gsadmin
 

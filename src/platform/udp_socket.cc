@@ -10,11 +10,15 @@
 
 namespace gsadmin {
 
-std::unique_ptr<UdpSocket> UdpSocket::connectTo(const sockaddr_in& peer) {
+std::unique_ptr<UdpSocket> UdpSocket::connectTo(const sockaddr_in& peer, std::string* error) {
   int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return nullptr;
+  if (fd < 0) {
+    if (error) *error = std::string("cannot create a UDP socket: ") + std::strerror(errno);
+    return nullptr;
+  }
   auto socket = std::make_unique<UdpSocket>(fd);
   if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer), sizeof(peer)) != 0) {
+    if (error) *error = std::string("cannot connect: ") + std::strerror(errno);
     return nullptr;
   }
   return socket;

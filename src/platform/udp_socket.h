@@ -30,8 +30,10 @@ struct ReceiveResult {
 // descriptor and closes it on destruction.
 class UdpSocket : public DatagramSink {
  public:
-  // Creates a datagram socket and connects it to `peer`. Null on failure.
-  static std::unique_ptr<UdpSocket> connectTo(const sockaddr_in& peer);
+  // Creates a datagram socket and connects it to `peer`. Null on failure,
+  // with the system's reason in *error when it is given.
+  static std::unique_ptr<UdpSocket> connectTo(const sockaddr_in& peer,
+                                              std::string* error = nullptr);
   // Creates a datagram socket bound to `local` (port 0: any free port).
   // Null on failure, with the system's reason in *error when it is given.
   static std::unique_ptr<UdpSocket> bindTo(const sockaddr_in& local, std::string* error = nullptr);

@@ -4,6 +4,7 @@
 #include <climits>
 #include <string>
 
+#include "console/printable.h"
 #include "platform/poller.h"
 #include "platform/resolve.h"
 #include "protocol/dispatch.h"
@@ -61,10 +62,20 @@ bool AdminSession::start() {
 }
 
 bool AdminSession::connectSocket() {
-  std::optional<sockaddr_in> address = resolveIPv4(settings_.serverIP, settings_.serverPort);
-  if (!address) return false;
-  socket_ = UdpSocket::connectTo(*address);
-  if (!socket_) return false;
+  // The stdout line stays as it always was; standard error says what failed.
+  std::string where = printable(settings_.serverIP) + ":" + std::to_string(settings_.serverPort);
+  std::string reason;
+  std::optional<sockaddr_in> address =
+      resolveIPv4(settings_.serverIP, settings_.serverPort, &reason);
+  if (!address) {
+    console_->errorLine("gsadmin: " + where + ": cannot resolve the address: " + reason);
+    return false;
+  }
+  socket_ = UdpSocket::connectTo(*address, &reason);
+  if (!socket_) {
+    console_->errorLine("gsadmin: " + where + ": " + reason);
+    return false;
+  }
   socket_->setReceiveBufferSize(kReceiveQueueBytes);
   sink_ = socket_.get();
   return true;

@@ -77,7 +77,8 @@ class AdminSession : public SessionContext {
   // Start-up: loads the script (normally "script.lua" in the working
   // directory), fires "onStart", checks the settings, then resolves the
   // address and connects the socket unless a sink was given. Returns false
-  // after printing its one "ERROR: " line.
+  // after printing its one "ERROR: " line; a failed resolution or socket
+  // also gets a line on standard error naming the address and the reason.
   bool start();
 
   // start(), then polls until *stop becomes non-zero (never, when stop is

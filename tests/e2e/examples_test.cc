@@ -14,6 +14,7 @@
 #include <string>
 
 #include "support/client_process.h"
+#include "support/terminal_process.h"
 
 namespace gsadmin::testing {
 namespace {
@@ -251,6 +252,43 @@ TEST(ExamplesTest, DemoScriptRunsBothAndLeavesNothingBehind) {
   EXPECT_EQ(errno, ESRCH);
   EXPECT_EQ(count(demo.output(), "LUA: Error"), 0) << demo.output();
   EXPECT_NE(readFile(logDir.path() + "/sim.log").find("accepted"), std::string::npos);
+}
+
+bool screenHas(const ScreenModel& screen, const std::string& text) {
+  for (const std::string& row : screen.rows()) {
+    if (row.find(text) != std::string::npos) return true;
+  }
+  return false;
+}
+
+// make demo on a terminal: the client's console is the terminal, and Ctrl-C
+// ends the client, the simulator and the script with status 0.
+TEST(ExamplesTest, DemoOnATerminalHasAConsoleAndCtrlCEndsItCleanly) {
+  std::string binary = ClientProcess::defaultBinary();
+  TempDir home;
+  setenv("GSADMIN_BUILD_DIR", binary.substr(0, binary.rfind('/')).c_str(), 1);
+  setenv("GSADMIN_DEMO_PORT", "0", 1);
+  setenv("GSADMIN_DEMO_LOG", (home.path() + "/sim.log").c_str(), 1);
+  TerminalProcess demo(kSourceDir + "/scripts/demo", {}, home.path());
+  for (const char* name : {"GSADMIN_BUILD_DIR", "GSADMIN_DEMO_PORT", "GSADMIN_DEMO_LOG"}) {
+    unsetenv(name);
+  }
+  auto shows = [](const char* text) {
+    return [text](const ScreenModel& screen) { return screenHas(screen, text); };
+  };
+  ASSERT_TRUE(demo.waitFor(shows("Successfully connected!"), 8000)) << demo.dump();
+  pid_t sim = 0;
+  for (const std::string& row : demo.screen().rows()) {
+    size_t at = row.find("demo: simulator (pid ");
+    if (at != std::string::npos) sim = std::atoi(row.c_str() + at + 21);
+  }
+  ASSERT_GT(sim, 0) << demo.dump();
+  demo.type(".players\r");
+  EXPECT_TRUE(demo.waitFor(shows("* ID  NAME"))) << demo.dump();
+
+  demo.type("\x03");  // the terminal's Ctrl-C
+  EXPECT_EQ(demo.waitExit(5000), 0) << demo.dump();
+  EXPECT_NE(::kill(sim, 0), 0) << "the simulator is still running";
 }
 
 }  // namespace

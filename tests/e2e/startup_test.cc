@@ -46,7 +46,7 @@ TEST(StartupTest, UsageForPortsThatConvertToZero) {
   }
 }
 
-TEST(StartupTest, PortTextsConvertLikeAtoiCutTo16Bits) {
+TEST(StartupTest, PortTextsConvertLikeAtoiCutTo16BitsWithAWarning) {
   // Every text names the peer's own port, so each login goes to the peer.
   LoopbackPeer peer;
   const int port = peer.port();
@@ -58,7 +58,15 @@ TEST(StartupTest, PortTextsConvertLikeAtoiCutTo16Bits) {
     ASSERT_TRUE(line) << text;
     EXPECT_EQ(*line, "Connecting to 127.0.0.1:" + std::to_string(port) + " as Admin...");
     EXPECT_TRUE(peer.receive()) << text;
+    std::string error = client.errorOutput();
+    EXPECT_EQ(error.substr(0, error.find('\n')),
+              "gsadmin: warning: port '" + text + "' is not a number from 1 to 65535; using port " +
+                  std::to_string(port));
   }
+  // A plain port is no cause for a warning.
+  ClientProcess plain(argsFor(peer), std::nullopt);
+  ASSERT_TRUE(plain.waitForLine("Connecting to"));
+  EXPECT_EQ(plain.errorOutput().find("warning"), std::string::npos) << plain.errorOutput();
 }
 
 // The defaults name 127.0.0.1:4003, where a real server or a demo may be
@@ -91,17 +99,42 @@ TEST(StartupTest, ArgumentsAfterTheFourthAreIgnored) {
   EXPECT_TRUE(client.waitForLine("as Chief..."));
 }
 
-TEST(StartupTest, UnresolvableHostFailsWithSocketErrorAndExitsZero) {
+// The name never resolves (.invalid is reserved), so nothing is sent.
+TEST(StartupTest, UnresolvableHostFailsWithSocketErrorAndExitsOne) {
   ClientProcess client({"no-such-host.invalid", "4003", "Admin", "pw"}, std::nullopt);
   EXPECT_TRUE(client.waitForLine("ERROR: socket creation failed"));
   // The goodbye is flushed before the two-second pause, not at exit.
   client.readToEnd(1000);
   EXPECT_NE(client.output().find("Exiting Admin"), std::string::npos);
   EXPECT_EQ(client.waitExit(0), -1) << "still pausing";
-  EXPECT_EQ(client.waitExit(8000), 0);
+  EXPECT_EQ(client.waitExit(8000), 1);
   client.readToEnd();
   const std::string& out = client.output();
   EXPECT_EQ(out.substr(out.size() - 13), "Exiting Admin");
+  // Standard error says what failed, and for which address.
+  EXPECT_NE(
+      client.errorOutput().find("gsadmin: no-such-host.invalid:4003: cannot resolve the address: "),
+      std::string::npos)
+      << client.errorOutput();
+}
+
+// With descriptor 0 closed at start, the socket must not take it: the
+// console would read the server's datagrams as typed lines.
+TEST(StartupTest, ClosedStandardInputLeavesTheSocketToTheSession) {
+  LoopbackPeer peer;
+  ClientProcess client(argsFor(peer), std::nullopt, ClientProcess::defaultBinary(), std::nullopt,
+                       std::nullopt, ClientProcess::Input::kClosed);
+  std::optional<Datagram> login = peer.receive();
+  ASSERT_TRUE(login);
+  ASSERT_EQ((*login)[0], 0x0D);
+  ASSERT_TRUE(peer.send(connectionAccepted(ServerRecord(), {})));
+  ASSERT_TRUE(client.waitForLine("Successfully connected!"));
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_TRUE(peer.send(keepAliveRequest()));
+    EXPECT_EQ(peer.receive(), (Datagram{0x35, 0x00})) << i;
+  }
+  EXPECT_FALSE(peer.receive(300)) << "only the answers, nothing sent back as chat";
+  EXPECT_EQ(client.waitExit(0), -1) << "still running";
 }
 
 TEST(StartupTest, KeepAliveIsAnsweredWithExactlyTwoBytes) {

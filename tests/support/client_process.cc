@@ -74,7 +74,7 @@ ClientProcess::ClientProcess(const std::vector<std::string>& args,
   int inFds[2] = {-1, -1};
   if (input == Input::kPipe) {
     if (pipe2(inFds, O_CLOEXEC) != 0) std::abort();
-  } else {
+  } else if (input == Input::kDevNull) {
     inFds[0] = open("/dev/null", O_RDONLY | O_CLOEXEC);
     if (inFds[0] < 0) std::abort();
   }
@@ -83,7 +83,11 @@ ClientProcess::ClientProcess(const std::vector<std::string>& args,
   pid_ = fork();
   if (pid_ == 0) {
     setpgid(0, 0);
-    dup2(inFds[0], STDIN_FILENO);
+    if (inFds[0] >= 0) {
+      dup2(inFds[0], STDIN_FILENO);
+    } else {
+      close(STDIN_FILENO);
+    }
     dup2(fds[1], STDOUT_FILENO);
     dup2(errFd, STDERR_FILENO);
     if (chdir(directory_.c_str()) != 0) _exit(127);
@@ -94,7 +98,7 @@ ClientProcess::ClientProcess(const std::vector<std::string>& args,
   setpgid(pid_, pid_);  // also here, so the group exists before any kill below
   close(fds[1]);
   if (errFd != fds[1]) close(errFd);
-  close(inFds[0]);
+  if (inFds[0] >= 0) close(inFds[0]);
   outFd_ = fds[0];
   inFd_ = inFds[1];
 }

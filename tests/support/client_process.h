@@ -31,8 +31,9 @@ class TempDir {
 // its standard output.
 class ClientProcess {
  public:
-  // The program's standard input: /dev/null, or a pipe the test writes to.
-  enum class Input { kDevNull, kPipe };
+  // The program's standard input: /dev/null, a pipe the test writes to, or
+  // none at all (descriptor 0 closed).
+  enum class Input { kDevNull, kPipe, kClosed };
 
   // Starts `program` with `args`; when `script` is given it is written to
   // script.lua in the working directory first. When `outputFile` is given,

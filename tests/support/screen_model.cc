@@ -35,7 +35,10 @@ void ScreenModel::feed(std::string_view bytes) {
 void ScreenModel::put(char c) {
   switch (c) {
     case '\x1b':
-      escape_ = "\x1b";
+      // put() runs only outside an escape, so escape_ is empty here. One
+      // byte appended, not a C string assigned: g++ 12 at -O2 warned
+      // (-Wrestrict) about the overlap check of the assignment's copy.
+      escape_.push_back(c);
       return;
     case '\r':
       column_ = 0;

@@ -11,6 +11,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
 
 #include "support/child_setup.h"
 
@@ -22,6 +27,26 @@ using Clock = std::chrono::steady_clock;
 int millisecondsLeft(Clock::time_point deadline) {
   auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
   return static_cast<int>(std::max<int64_t>(0, left.count()));
+}
+
+// Kills every process of the session `session`, whatever its process group:
+// a program with job control puts its foreground jobs in groups of their own.
+void killSession(pid_t session) {
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", ignored)) {
+    std::string name = entry.path().filename();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    // "pid (name) state ppid pgrp session ...": the name may hold anything.
+    size_t close = text.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream fields(text.substr(close + 1));
+    char state = 0;
+    long parent = 0, group = 0, owner = 0;
+    if (!(fields >> state >> parent >> group >> owner) || owner != session) continue;
+    kill(static_cast<pid_t>(std::atol(name.c_str())), SIGKILL);
+  }
 }
 
 }  // namespace
@@ -68,6 +93,7 @@ TerminalProcess::~TerminalProcess() {
     kill(-pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
+  if (pid_ > 0) killSession(pid_);
   if (master_ >= 0) close(master_);
 }
 

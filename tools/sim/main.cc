@@ -95,8 +95,8 @@ int main(int argc, char** argv) {
     fail(error);
     return kExitUsage;
   }
-  if (options->help) {
-    std::fputs(usageText(), stdout);
+  if (options->help || options->version) {
+    std::printf("%s", options->help ? usageText() : (bannerLine() + "\n").c_str());
     return kExitOk;
   }
 

@@ -58,11 +58,26 @@ bool applyValue(const std::string& flag, const std::string& value, SimOptions& o
   return true;
 }
 
+// The switch a flag without a value sets; null for any other flag.
+bool* flagNamed(const std::string& flag, SimOptions& options) {
+  if (flag == "--once") return &options.once;
+  if (flag == "--check") return &options.check;
+  if (flag == "--help" || flag == "-h") return &options.help;
+  if (flag == "--version") return &options.version;
+  return nullptr;
+}
+
 }  // namespace
+
+std::string bannerLine() {
+  return std::string("gsadmin-sim ") + GSADMIN_VERSION +
+         " - loopback game server for gsadmin scripts";
+}
 
 const char* usageText() {
   return "usage: gsadmin-sim [--port N] [--password TEXT] [--scenario FILE] [--game N]\n"
          "                   [--mode N] [--speed FACTOR] [--once] [--bind ADDRESS] [--check]\n"
+         "       gsadmin-sim --help | --version\n"
          "\n"
          "A loopback game server for testing gsadmin scripts. It plays the built-in\n"
          "demo match, or the scenario FILE, from the moment the client's login is\n"
@@ -77,6 +92,7 @@ const char* usageText() {
          "  --once           end after one round instead of looping\n"
          "  --bind ADDRESS   IPv4 address to listen on (default 127.0.0.1)\n"
          "  --check          check the scenario and exit\n"
+         "  --version        print the version and exit\n"
          "\n"
          "Exit status: 0 done, 1 network failure, 2 bad command line, 3 bad scenario.\n";
 }
@@ -92,13 +108,12 @@ std::optional<SimOptions> parseOptions(int argc, const char* const* argv, std::s
     }
     bool takesValue = flag == "--port" || flag == "--password" || flag == "--scenario" ||
                       flag == "--game" || flag == "--mode" || flag == "--speed" || flag == "--bind";
-    if (flag == "--once" || flag == "--check" || flag == "--help" || flag == "-h") {
+    if (bool* on = flagNamed(flag, options)) {
       if (inlineValue) {
         *error = flag + " takes no value";
         return std::nullopt;
       }
-      bool& on = flag == "--once" ? options.once : flag == "--check" ? options.check : options.help;
-      on = true;
+      *on = true;
       continue;
     }
     if (!takesValue) {

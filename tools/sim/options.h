@@ -19,6 +19,7 @@ struct SimOptions {
   bool once = false;   // end after one round instead of looping
   bool check = false;  // only check the scenario, then exit
   bool help = false;
+  bool version = false;
 };
 
 // Exit statuses.
@@ -33,6 +34,10 @@ std::optional<SimOptions> parseOptions(int argc, const char* const* argv, std::s
 
 // The --help text.
 const char* usageText();
+
+// "gsadmin-sim <version> - loopback game server for gsadmin scripts", no
+// line break: what --version prints.
+std::string bannerLine();
 
 }  // namespace gsadmin::sim
 

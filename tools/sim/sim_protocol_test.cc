@@ -178,6 +178,12 @@ TEST(SimProtocolTest, ClearErrorsAndExitStatuses) {
   ClientProcess missing({"--scenario", dir.path() + "/none.txt"}, std::nullopt, GSADMIN_SIM_PATH);
   EXPECT_EQ(missing.waitExit(), 3);
 
+  ClientProcess version({"--version"}, std::nullopt, GSADMIN_SIM_PATH);
+  EXPECT_EQ(version.waitExit(), 0);
+  version.readToEnd();
+  EXPECT_EQ(version.output(),
+            "gsadmin-sim " GSADMIN_VERSION " - loopback game server for gsadmin scripts\n");
+
   ClientProcess flag({"--sped", "2"}, std::nullopt, GSADMIN_SIM_PATH);
   EXPECT_EQ(flag.waitExit(), 2);
   flag.readToEnd();
