@@ -40,7 +40,11 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
   database_->setInterruptCheck([this]() { return scripts_->stopReason(); });
 }
 
-AdminSession::~AdminSession() = default;
+AdminSession::~AdminSession() {
+  // The scripts' last finalisers may still use the session: close their
+  // states while all of it is there.
+  scripts_->unloadScripts();
+}
 
 bool AdminSession::start() {
   scripts_->loadScripts(scriptPath_);
@@ -95,6 +99,8 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
   if (started) {
     scripts_->tolerateStopRequested();
     events_->fireEvent(Event::kScriptStop);
+    // Its finalisers run now, under the budget, and may still write.
+    scripts_->unloadScripts();
   }
   rollBackDatabaseTransaction();
   return started;
