@@ -204,8 +204,8 @@ void AdminSession::send(const std::vector<uint8_t>& datagram) {
   if (sink_) sink_->send(datagram.data(), datagram.size());
 }
 
-void AdminSession::addEventHandler(std::string_view eventName, std::string_view functionName) {
-  events_->addHandler(eventName, functionName);
+bool AdminSession::addEventHandler(std::string_view eventName, std::string_view functionName) {
+  return events_->addHandler(eventName, functionName) != nullptr;
 }
 
 void AdminSession::removeEventHandler(std::string_view eventName, std::string_view functionName) {
