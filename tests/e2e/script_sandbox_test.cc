@@ -1,6 +1,6 @@
 // The real binary keeps a script's code within reach of its time budget and
-// of the stop signals: looping finalisers during a call, at a reload and at
-// the exit, and SQL run by the main chunk.
+// of the stop signals (looping finalisers during a call, at a reload and at
+// the exit, and SQL run by the main chunk), and loads source text only.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "script/lua.h"
 #include "sim/server_messages.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
@@ -87,6 +88,26 @@ TEST(ScriptSandboxTest, SqlOfTheMainChunkStopsAtTheBudgetAndAtASignal) {
     unlimited.kill(signal);
     EXPECT_EQ(unlimited.waitExit(5000), 0);
   }
+}
+
+int appendTo(lua_State*, const void* data, size_t size, void* out) {
+  static_cast<std::string*>(out)->append(static_cast<const char*>(data), size);
+  return 0;
+}
+
+TEST(ScriptSandboxTest, APrecompiledScriptIsUnableToLoad) {
+  lua_State* L = luaL_newstate();
+  std::string bytes;
+  ASSERT_EQ(luaL_loadstring(L, "print('script: compiled ran')"), 0);
+  lua_dump(L, appendTo, &bytes);
+  lua_close(L);
+  LoopbackPeer peer;
+  ClientProcess client(argsFor(peer, {}), bytes);
+  EXPECT_EQ(client.waitForLine("LUA:"), "LUA: Unable to load script 'script.lua'");
+  client.kill(SIGTERM);
+  EXPECT_EQ(client.waitExit(), 0);
+  EXPECT_EQ(client.output().find("compiled ran"), std::string::npos);
+  EXPECT_NE(client.errorOutput().find("attempt to load a binary chunk"), std::string::npos);
 }
 
 }  // namespace
