@@ -165,8 +165,10 @@ Script* ScriptManager::loadScripts(const std::string& fileName) {
   if (!opened) return nullptr;
   console_.line("LUA: Script '" + std::string(untilNul(script->fileName)) + "' loaded.");
   if (consoleScript_) {
+    running_ = consoleScript_->limiter.get();
     closeScript(*consoleScript_, console_);
     consoleScript_.reset();
+    running_ = nullptr;
   }
   scripts_.push_back(std::move(script));
   return scripts_.back().get();
