@@ -88,7 +88,7 @@ class ScriptManager {
   // or without one in a console state of its own (set up as a script's,
   // under the same limits, kept until a script loads), inside one protected
   // call, and puts what the chunk returns into *results, each converted as
-  // tostring() does; a table becomes its fields (see formatChunkResult in
+  // tostring() does; a table becomes its fields (see runConsoleChunk in
   // script_chunk.h). False, with the Lua message in *error, when it does not
   // compile or fails, or the console state cannot be made.
   bool runChunk(std::string_view code, std::vector<std::string>* results, std::string* error);
