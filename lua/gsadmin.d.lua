@@ -37,13 +37,17 @@
 -- Event handlers --------------------------------------------------------
 
 ---Calls the global function named `functionName` whenever `eventName` fires.
----Prints "addEventHandler: Invalid argument #1." or "#2." for a non-string name.
+---Prints "addEventHandler: Invalid argument #1." or "#2." for a non-string
+---name or one longer than 256 bytes, "addEventHandler: Too many handlers."
+---beyond 100000 handlers. A name no event has is kept, with a line on
+---standard error.
 ---@param eventName gsadmin.Event|string
 ---@param functionName string the name of a global function, not the function
 function addEventHandler(eventName, functionName) end
 
 ---Removes the first handler registered with exactly these names.
----Prints "removeEventHandler: Invalid argument #1." or "#2." for a non-string name.
+---Prints "removeEventHandler: Invalid argument #1." or "#2." for a non-string
+---name or one longer than 256 bytes.
 ---@param eventName gsadmin.Event|string
 ---@param functionName string
 function removeEventHandler(eventName, functionName) end
@@ -240,8 +244,8 @@ function getWeaponName(weaponId) end
 ---Calls the global function named `functionName` with the timer's id every
 ---`intervalMs` milliseconds (at least 1), `times` times (default 1; 0: until
 ---killed), from the client's loop. Prints "setTimer: Invalid argument #1.",
----"#2." or "#3." for a bad argument, "setTimer: Too many timers." beyond
----100000 timers.
+---"#2." or "#3." for a bad argument (a function name longer than 256 bytes
+---is one), "setTimer: Too many timers." beyond 100000 timers.
 ---@param functionName string
 ---@param intervalMs number
 ---@param times? integer

@@ -30,8 +30,9 @@ class SessionContext {
   virtual WeaponManager& weapons() = 0;
 
   virtual EventSink& events() = 0;
-  // Registers or drops a script's handler (any names, as scripts give them).
-  virtual void addEventHandler(std::string_view eventName, std::string_view functionName) = 0;
+  // Registers or drops a script's handler (names as scripts give them).
+  // Registering is false when the registry is full.
+  virtual bool addEventHandler(std::string_view eventName, std::string_view functionName) = 0;
   virtual void removeEventHandler(std::string_view eventName, std::string_view functionName) = 0;
 
   virtual Console& console() = 0;

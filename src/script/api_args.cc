@@ -53,11 +53,15 @@ std::string ApiCall::text(int index) const {
   return data ? std::string(data, length) : std::string();
 }
 
-std::string ApiCall::cText(int index) const {
-  std::string whole = text(index);
-  size_t end = whole.find('\0');
-  if (end != std::string::npos) whole.resize(end);
-  return whole;
+std::string_view ApiCall::textView(int index) const {
+  size_t length = 0;
+  const char* data = lua_tolstring(L_, index, &length);
+  return data ? std::string_view(data, length) : std::string_view();
+}
+
+std::string_view ApiCall::cTextView(int index) const {
+  std::string_view whole = textView(index);
+  return whole.substr(0, whole.find('\0'));
 }
 
 bool ApiCall::isNil(int index) const {
@@ -141,11 +145,15 @@ const Weapon* ApiCall::weapon(int index) const {
 }
 
 int ApiCall::pushText(const std::optional<std::string>& text) const {
-  if (text) {
-    lua_pushlstring(L_, text->data(), text->size());
-  } else {
-    lua_pushnil(L_);
-  }
+  return text ? pushText(std::string_view(*text)) : pushNil();
+}
+
+int ApiCall::pushText(const std::string& text) const {
+  return pushText(std::string_view(text));
+}
+
+int ApiCall::pushText(std::string_view text) const {
+  lua_pushlstring(L_, text.data(), text.size());
   return 1;
 }
 

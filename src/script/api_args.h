@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/numbers.h"
 
@@ -40,12 +41,22 @@ class ApiCall {
   bool isNumber(int index) const;
   // nil, or no argument at `index`.
   bool isNil(int index) const;
+  // The longest name (of an event, a handler function or a timer function)
+  // the API keeps, in bytes: names are held outside the script's memory
+  // ceiling.
+  static constexpr size_t kMaxNameBytes = 256;
+
   // The argument's string form (a number becomes its text); empty when it
   // has none.
   std::string text(int index) const;
-  // text(), ending at its first NUL byte: the texts the API hands on (chat
-  // frames, tokens) are NUL-terminated, so nothing after one can matter.
-  std::string cText(int index) const;
+  // The same, without a copy: it points into the Lua string, which stays
+  // on the stack until the function returns. Converting a number may raise
+  // (out of memory), so take every view before making any C++ object.
+  std::string_view textView(int index) const;
+  // textView(), ending at its first NUL byte: the texts the API hands on
+  // (chat frames, tokens) are NUL-terminated, so nothing after one can
+  // matter.
+  std::string_view cTextView(int index) const;
   double number(int index) const;
 
   // The id a numeric argument names: the number truncated toward zero to a
@@ -73,8 +84,12 @@ class ApiCall {
   Player* findPlayer(int index) const;
   Vehicle* findVehicle(int index) const;
 
-  // Result pushes; each returns the number of values pushed.
+  // Result pushes; each returns the number of values pushed. Pushing a
+  // text allocates and may raise: no C++ object may be alive in the
+  // caller's frames then.
   int pushText(const std::optional<std::string>& text) const;  // absent: nil
+  int pushText(const std::string& text) const;
+  int pushText(std::string_view text) const;
   int pushNumber(double value) const;
   int pushInteger(int64_t value) const;
   int pushBoolean(bool value) const;

@@ -26,7 +26,8 @@ int sendChat(lua_State* L) {
   if (call.argumentCount() < 1) return 0;
   if (!call.isString(1)) return call.refuse("Invalid Argument #1.");
   // The text goes out as it is; it is never used as a format.
-  if (SessionContext* session = call.session()) session->sendChatFrame(call.cText(1));
+  std::string_view text = call.cTextView(1);
+  if (SessionContext* session = call.session()) session->sendChatFrame(text);
   return 0;
 }
 
@@ -36,7 +37,9 @@ int sendMessage(lua_State* L) {
   if (!call.isString(2)) return call.refuse("Invalid Argument #2.");
   const Player* player = call.findPlayer(1);
   if (player == nullptr) return 0;
-  std::string text = "/msg #" + std::to_string(player->id) + " " + call.cText(2);
+  // Converted before the C++ text is built: converting may raise.
+  std::string_view body = call.cTextView(2);
+  std::string text = "/msg #" + std::to_string(player->id) + " " + std::string(body);
   call.session()->sendChatFrame(text);
   return 0;
 }

@@ -140,9 +140,14 @@ int dbExec(lua_State* L) {
 
 int dbQuery(lua_State* L) {
   ApiCall call(L);
-  std::optional<StatementResult> result = runStatement(call);
-  if (!result) return 0;
-  if (lua_cpcall(L, pushRows, &*result) != 0) {
+  int status = 0;
+  {
+    // The rows die before the Lua calls below, which may raise.
+    std::optional<StatementResult> result = runStatement(call);
+    if (!result) return 0;
+    status = lua_cpcall(L, pushRows, &*result);
+  }
+  if (status != 0) {
     lua_pop(L, 1);  // the error message
     return call.refuse("not enough memory for the rows");
   }

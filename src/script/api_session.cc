@@ -1,7 +1,8 @@
 #include <cmath>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "context/session_context.h"
 #include "model/server_info.h"
@@ -11,21 +12,24 @@
 namespace gsadmin::api {
 namespace {
 
-// The tokens of `text` in order: every character of `separators` ends a
-// token, runs of separators count as one, and no token is empty. An empty
-// separator set makes the whole text one token. No limit on either count.
-std::vector<std::string_view> splitTokens(std::string_view text, std::string_view separators) {
-  std::vector<std::string_view> tokens;
+// The tokens of `text`: every character of `separators` ends a token, runs
+// of separators count as one, and no token is empty. An empty separator set
+// makes the whole text one token. No limit on either count. Returns how
+// many there are and sets *wanted to the one at `entry` (0-based), if any;
+// nothing is allocated.
+size_t findToken(std::string_view text, std::string_view separators, size_t entry,
+                 std::optional<std::string_view>* wanted) {
+  size_t count = 0;
   size_t at = 0;
   while (at < text.size()) {
     size_t start = text.find_first_not_of(separators, at);
     if (start == std::string_view::npos) break;
     size_t end = text.find_first_of(separators, start);
     if (end == std::string_view::npos) end = text.size();
-    tokens.push_back(text.substr(start, end - start));
+    if (count++ == entry) *wanted = text.substr(start, end - start);
     at = end;
   }
-  return tokens;
+  return count;
 }
 
 // The session's settings, or null when no session is set; the session
@@ -37,7 +41,7 @@ const SessionSettings* settingsOf(const ApiCall& call) {
 
 int pushSetting(const ApiCall& call, std::string SessionSettings::*field) {
   const SessionSettings* settings = settingsOf(call);
-  return call.pushText(settings ? std::optional<std::string>(settings->*field) : std::nullopt);
+  return settings ? call.pushText(settings->*field) : call.pushNil();
 }
 
 // The server record, or null after printing "No data.".
@@ -57,17 +61,17 @@ int gettok(lua_State* L) {
   if (!call.isNumber(2)) return call.refuse("Invalid argument #2.");
   if (!call.isString(3)) return call.refuse("Invalid argument #3.");
 
-  std::string text = call.cText(1);
-  std::string separators = call.cText(3);
-  std::vector<std::string_view> tokens = splitTokens(text, separators);
-  // A text without tokens still has its one (empty) entry.
-  double count = tokens.empty() ? 1.0 : static_cast<double>(tokens.size());
+  // Views into the arguments, taken before anything else (converting a
+  // number may raise): nothing here owns memory that a raise would leak.
+  std::string_view text = call.cTextView(1);
+  std::string_view separators = call.cTextView(3);
   double index = call.number(2);
-  if (std::isnan(index) || index < 0 || index > count) return call.pushNil();
-  // 0 <= index <= count here, so the truncation is defined.
-  auto entry = static_cast<size_t>(index);
-  if (entry >= tokens.size()) return call.pushNil();
-  return call.pushText(std::string(tokens[entry]));
+  if (std::isnan(index) || index < 0) return call.pushNil();
+  // 0 <= index here; an index past the tokens finds none.
+  size_t entry = index < 1e18 ? static_cast<size_t>(index) : SIZE_MAX;
+  std::optional<std::string_view> token;
+  findToken(text, separators, entry, &token);
+  return token ? call.pushText(*token) : call.pushNil();
 }
 
 int getAdminName(lua_State* L) {

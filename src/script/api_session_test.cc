@@ -1,12 +1,16 @@
 // The session getters, the server getters and gettok, called from Lua.
 
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <string>
 
 #include "context/current_session.h"
 #include "script/api_test_script.h"
+#include "script/script_manager.h"
+#include "support/client_process.h"
 #include "support/manual_clock.h"
+#include "support/stdout_capture.h"
 
 namespace gsadmin {
 namespace {
@@ -84,6 +88,41 @@ TEST(ApiGettokTest, TextAndSeparatorsEndAtTheirFirstNulByte) {
                   "show(gettok('a,b', 0, '\\0,'))\n"
                   "show(gettok('\\0a', 0, ' '))\n"),
             "a\nnil\na,b\nnil\n");
+}
+
+// Pushing gettok's token past the memory ceiling raises out of the C
+// function, each time: nothing the function made may be left behind.
+TEST(ApiGettokTest, ATokenThatDoesNotFitLeaksNothing) {
+  testing::TempDir dir;
+  dir.write("script.lua",
+            "text = 'b' .. string.rep('a', 1000000)\n"
+            "collectgarbage()\n"
+            "collectgarbage()\n"
+            "pad = {}\n"  // fills the state to within 600 KB of its ceiling
+            "while collectgarbage('count') < 8 * 1024 - 600 do\n"
+            "  pad[#pad + 1] = string.rep('c', 1000) .. #pad\n"
+            "end\n"
+            "function split(n)\n"
+            "  local failed = 0\n"
+            "  for i = 1, n do\n"
+            "    if not pcall(gettok, text, 0, 'b') then failed = failed + 1 end\n"
+            "  end\n"
+            "  print('failed ' .. failed)\n"
+            "end\n");
+  testing::StdoutCapture capture;
+  ScriptManager scripts(standardConsole());
+  ScriptLimits limits;
+  limits.memoryBytes = 8 * 1024 * 1024;
+  scripts.setLimits(limits);
+  ASSERT_NE(scripts.loadScripts(dir.path() + "/script.lua"), nullptr);
+  size_t before = mallinfo2().uordblks;
+  scripts.fetchFunction("split");
+  scripts.pushInteger(40);
+  scripts.callFunction(1);
+  size_t after = mallinfo2().uordblks;
+  EXPECT_NE(capture.take().find("failed 40\n"), std::string::npos);
+  // Each leak would be the megabyte of the text's copy.
+  EXPECT_LT(after, before + 8 * 1024 * 1024);
 }
 
 TEST(ApiSessionGettersTest, BeforeAnyConnection) {

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 #include "base/timer_queue.h"
 #include "context/session_context.h"
@@ -40,15 +41,17 @@ std::optional<uint64_t> timesArgument(const ApiCall& call, int index) {
 
 int setTimer(lua_State* L) {
   ApiCall call(L);
-  if (!call.isString(1)) return call.refuse("Invalid argument #1.");
+  if (!call.isString(1) || call.textView(1).size() > ApiCall::kMaxNameBytes) {
+    return call.refuse("Invalid argument #1.");
+  }
   std::optional<uint64_t> intervalMs = intervalArgument(call, 2);
   if (!intervalMs) return call.refuse("Invalid argument #2.");
   std::optional<uint64_t> times = timesArgument(call, 3);
   if (!times) return call.refuse("Invalid argument #3.");
   SessionContext* session = call.session();
   if (session == nullptr) return 0;
-  std::optional<int64_t> id =
-      session->timers().add(call.text(1), *intervalMs, *times, session->clock().nowMs());
+  std::optional<int64_t> id = session->timers().add(std::string(call.textView(1)), *intervalMs,
+                                                    *times, session->clock().nowMs());
   if (!id) return call.refuse("Too many timers.");
   return call.pushInteger(*id);
 }

@@ -7,10 +7,11 @@
 
 namespace gsadmin {
 
-const EventHandler& EventManager::addHandler(std::string_view eventName,
+const EventHandler* EventManager::addHandler(std::string_view eventName,
                                              std::string_view functionName) {
+  if (handlers_.size() >= kMaxHandlers) return nullptr;
   handlers_.push_back({std::string(eventName), std::string(functionName), nextSerial_++});
-  return handlers_.back();
+  return &handlers_.back();
 }
 
 namespace {

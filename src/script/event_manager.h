@@ -38,8 +38,13 @@ class EventManager : public EventSink {
   EventManager(const EventManager&) = delete;
   EventManager& operator=(const EventManager&) = delete;
 
+  // More handlers than this at once are refused, so that a runaway script
+  // cannot exhaust the process's memory outside its own ceiling.
+  static constexpr size_t kMaxHandlers = 100000;
+
   // Appends a new record; equal pairs may be registered more than once.
-  const EventHandler& addHandler(std::string_view eventName, std::string_view functionName);
+  // Null, with nothing added, when kMaxHandlers are registered.
+  const EventHandler* addHandler(std::string_view eventName, std::string_view functionName);
   // The first record with exactly these names, or null.
   const EventHandler* findHandler(std::string_view eventName, std::string_view functionName) const;
   // Removes the first record with exactly these names, if any.

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "script/api_test_script.h"
 #include "support/session_harness.h"
 
 namespace gsadmin {
@@ -104,6 +105,50 @@ TEST(EventManagerTest, RegistrationDiagnostics) {
                 "LUA: Error in function 'f'\n");
   ASSERT_EQ(harness.session().events().size(), 2u);
   EXPECT_EQ(harness.session().events().all()[0].functionName, "5");
+}
+
+// Names are kept outside the script's memory ceiling, so they are capped:
+// 256 bytes pass, 257 are refused in the function's own words, as is a
+// handler past the registry's size.
+TEST(EventManagerTest, NamesAndHandlersAreBounded) {
+  testing::ApiScript s;
+  struct Case {
+    const char* call;
+    const char* output;
+  };
+  const Case cases[] = {
+      {"addEventHandler(('e'):rep(257), 'f')", "addEventHandler: Invalid argument #1.\n"},
+      {"addEventHandler('onStart', ('f'):rep(257))", "addEventHandler: Invalid argument #2.\n"},
+      {"removeEventHandler(('e'):rep(257), 'f')", "removeEventHandler: Invalid argument #1.\n"},
+      {"removeEventHandler('onStart', ('f'):rep(257))",
+       "removeEventHandler: Invalid argument #2.\n"},
+      {"show(setTimer(('f'):rep(257), 10))", "setTimer: Invalid argument #1.\n\n"},
+      {"addEventHandler('onStart', ('f'):rep(256))", ""},
+      {"show(setTimer(('f'):rep(256), 10))", "1\n"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(s.run(c.call), c.output) << c.call;
+  EventManager& events = s.session().events();
+  ASSERT_EQ(events.size(), 1u);
+  EXPECT_EQ(events.all()[0].functionName.size(), 256u);
+  EXPECT_EQ(s.run("for i = 2, " + std::to_string(EventManager::kMaxHandlers) +
+                  " do addEventHandler('onStart', 'f') end\n"
+                  "addEventHandler('onStart', 'f')"),
+            "addEventHandler: Too many handlers.\n");
+  EXPECT_EQ(events.size(), EventManager::kMaxHandlers);
+}
+
+// A name no event has is kept (a script may rely on it), with a word on
+// standard error.
+TEST(EventManagerTest, AnUnknownEventNameIsKeptWithAWarning) {
+  SessionHarness harness(
+      "addEventHandler('onPlayerJoined', 'f')\n"
+      "addEventHandler('onPlayerJoin', 'f')\n"
+      "addEventHandler('on\\27[2J', 'f')\n");
+  EXPECT_EQ(harness.output(), loaded(harness));
+  EXPECT_EQ(harness.errors(),
+            "addEventHandler: no event is named 'onPlayerJoined'\n"
+            "addEventHandler: no event is named 'on?[2J'\n");
+  EXPECT_EQ(harness.session().events().size(), 3u);
 }
 
 TEST(EventManagerTest, HandlerAddedDuringDispatchIsReachedInTheSameDispatch) {

@@ -49,6 +49,12 @@ lua_State* LuaLimiter::newState() {
   return L;
 }
 
+LuaLimiter& LuaLimiter::of(lua_State* L) {
+  void* self = nullptr;
+  lua_getallocf(L, &self);
+  return *static_cast<LuaLimiter*>(self);
+}
+
 void LuaLimiter::restoreHook() {
   tripped_ = false;
   if (state_ != nullptr) lua_sethook(state_, hook, LUA_MASKCOUNT, kHookInterval);
@@ -113,9 +119,7 @@ void* LuaLimiter::allocate(void* self, void* block, size_t oldSize, size_t newSi
 }
 
 void LuaLimiter::hook(lua_State* L, lua_Debug*) {
-  void* self = nullptr;
-  lua_getallocf(L, &self);
-  auto* limiter = static_cast<LuaLimiter*>(self);
+  LuaLimiter* limiter = &of(L);
   const char* reason = limiter->stopReason();
   if (reason == nullptr) return;
   // From now until the call ends, every instruction raises again, so a

@@ -48,6 +48,7 @@ class LuaLimiter {
   // first time when it first runs (after a few thousand instructions), so a
   // short call never reads it at all.
   void beginCall() {
+    ceilingLifted_ = false;
     deadlinePending_ = limits_.budgetMs != 0;
     deadlineMs_ = 0;
   }
@@ -75,6 +76,21 @@ class LuaLimiter {
 
   size_t bytesInUse() const { return bytesInUse_; }
 
+  // The limiter of `L`, a state made by newState.
+  static LuaLimiter& of(lua_State* L);
+
+  // The running call was stopped, by its budget or a stop request.
+  bool stopped() const { return tripped_; }
+
+  // Lets the allocator grow past the ceiling until lowered again, for the
+  // few bytes of host bookkeeping that must not fail. beginCall lowers it.
+  void liftCeiling(bool lifted) { ceilingLifted_ = lifted; }
+
+  // Script finalisers wait in the state's queue (see lua_finalisers.h).
+  // Kept here so that the host's look after every call costs one test.
+  bool finalisersQueued() const { return finalisersQueued_; }
+  void setFinalisersQueued(bool queued) { finalisersQueued_ = queued; }
+
  private:
   static void* allocate(void* self, void* block, size_t oldSize, size_t newSize);
   static void hook(lua_State* L, lua_Debug* ar);
@@ -90,6 +106,7 @@ class LuaLimiter {
   std::sig_atomic_t stopsTolerated_ = 0;
   lua_State* state_ = nullptr;  // made by newState, owned by the script
   bool tripped_ = false;        // a stop was raised; the hook runs at every instruction
+  bool finalisersQueued_ = false;
   char budgetMessage_[64] = {};
 };
 

@@ -10,28 +10,11 @@
 
 #include "console/console.h"
 #include "script/lua_limits.h"
+#include "script/script_state.h"
 
 struct lua_State;
 
 namespace gsadmin {
-
-// Closes a Lua state when its owner lets go of it.
-struct LuaStateCloser {
-  void operator()(lua_State* state) const;
-};
-using LuaStatePtr = std::unique_ptr<lua_State, LuaStateCloser>;
-
-// One loaded script file with its own Lua state.
-struct Script {
-  // Declared before the state, so it outlives it.
-  std::unique_ptr<LuaLimiter> limiter;
-  LuaStatePtr state;
-  std::string fileName;
-  // Name of the global fetched for the call under way; printed when the call
-  // fails. Set by fetchFunction; kept between calls so that its storage is
-  // reused rather than allocated for every event.
-  std::string pendingFunctionName;
-};
 
 // An argument of a pending call, held by value until the call is made.
 struct ScriptArgument {
@@ -49,6 +32,8 @@ class ScriptManager {
 
   // Lines ("LUA: ...") go to `console`, which must outlive the manager.
   explicit ScriptManager(Console& console) : console_(console) {}
+  // Closes every state as unloadScripts does.
+  ~ScriptManager();
   ScriptManager(const ScriptManager&) = delete;
   ScriptManager& operator=(const ScriptManager&) = delete;
 
@@ -57,14 +42,15 @@ class ScriptManager {
   void setLimits(const ScriptLimits& limits) { limits_ = limits; }
 
   // Loads `fileName` (relative to the working directory) into a fresh state
-  // with the base, table, string and math libraries, the clock functions of
-  // os (time, date, clock, difftime) and the API, and runs its
-  // main chunk, all inside one protected call under the limits. Prints "LUA:
+  // set up by openSandbox (script_state.h), and runs its main chunk, all
+  // inside one protected call under the limits; a precompiled file is
+  // refused. Finalisers the chunk left queued run after it. Prints "LUA:
   // Unable to load script ..." when the file cannot be loaded, nothing on
   // standard output when the main chunk fails, and "LUA: Script ... loaded."
   // on success; a failure's Lua message goes to standard error. Returns the
   // loaded script (owned by this manager), or null; a failed script's state
-  // is closed at once.
+  // is closed at once (closeScript). A loaded script ends the console state
+  // of runChunk.
   Script* loadScripts(const std::string& fileName = kScriptFileName);
 
   // Starts a call of the global named `name`: records it as every script's
@@ -78,28 +64,33 @@ class ScriptManager {
 
   // In every script, inside one protected call under the script's limits:
   // looks the pending global up, pushes the arguments and calls it,
-  // expecting no results. Whatever the script does meanwhile (a finaliser
-  // that raises, registers handlers or runs out of memory) is only a failed
-  // call: it prints "LUA: Error in function '<name>'" on standard output and
-  // the Lua message on standard error, and leaves the stack as it was.
-  // `argumentCount` must equal the number of arguments pushed.
+  // expecting no results. Whatever the script does meanwhile (raising,
+  // running out of memory) is only a failed call: it prints "LUA: Error in
+  // function '<name>'" on standard output and the Lua message on standard
+  // error, and leaves the stack as it was. Finalisers queued meanwhile run
+  // after the call (runQueuedFinalisers). `argumentCount` must equal the
+  // number of arguments pushed.
   void callFunction(int argumentCount);
 
-  // Closes every script's state and empties the list.
-  void unloadScripts() { scripts_.clear(); }
+  // Closes every script's state (closeScript) and empties the list.
+  void unloadScripts();
 
   // Lets the loaded scripts run despite the stop requests made so far; see
   // LuaLimiter::tolerateStopsSoFar.
   void tolerateStopRequested();
 
-  // Why the script code running now must stop (a stop request, or its call's
+  // Why the script code running now (a main chunk being loaded, a handler,
+  // a console chunk, a finaliser) must stop (a stop request, or its call's
   // time budget used up), or null: for long work done for it outside Lua.
   const char* stopReason();
 
-  // Runs `code` as a chunk in the first loaded script's state, inside one
-  // protected call under its limits, and puts what the chunk returns into
-  // *results, each converted as tostring() does. False, with the Lua message
-  // (or "no script is loaded") in *error, when it does not compile or fails.
+  // Runs `code` (text only) as a chunk in the first loaded script's state,
+  // or without one in a console state of its own (set up as a script's,
+  // under the same limits, kept until a script loads), inside one protected
+  // call, and puts what the chunk returns into *results, each converted as
+  // tostring() does; a table becomes its fields (see runConsoleChunk in
+  // script_chunk.h). False, with the Lua message in *error, when it does not
+  // compile or fails, or the console state cannot be made.
   bool runChunk(std::string_view code, std::vector<std::string>* results, std::string* error);
 
   bool empty() const { return scripts_.empty(); }
@@ -108,8 +99,14 @@ class ScriptManager {
 
  private:
   ScriptArgument& nextArgument();
+  // The console state of runChunk, made when first needed; null when it
+  // cannot be made.
+  Script* consoleScript();
   Console& console_;
   std::vector<std::unique_ptr<Script>> scripts_;
+  std::unique_ptr<Script> consoleScript_;
+  // The limiter of the script whose code runs now, for stopReason.
+  LuaLimiter* running_ = nullptr;
   ScriptLimits limits_;
   // The arguments pushed since the last fetch: the first pendingCount_.
   std::vector<ScriptArgument> pendingArguments_;

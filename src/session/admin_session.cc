@@ -41,7 +41,11 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
   database_->setInterruptCheck([this]() { return scripts_->stopReason(); });
 }
 
-AdminSession::~AdminSession() = default;
+AdminSession::~AdminSession() {
+  // The scripts' last finalisers may still use the session: close their
+  // states while all of it is there.
+  scripts_->unloadScripts();
+}
 
 bool AdminSession::start() {
   scripts_->loadScripts(scriptPath_);
@@ -111,6 +115,8 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
   if (started) {
     scripts_->tolerateStopRequested();
     events_->fireEvent(Event::kScriptStop);
+    // Its finalisers run now, under the budget, and may still write.
+    scripts_->unloadScripts();
   }
   rollBackDatabaseTransaction();
   stop_ = nullptr;
@@ -240,8 +246,8 @@ void AdminSession::send(const std::vector<uint8_t>& datagram) {
   ++sentDatagrams_;
 }
 
-void AdminSession::addEventHandler(std::string_view eventName, std::string_view functionName) {
-  events_->addHandler(eventName, functionName);
+bool AdminSession::addEventHandler(std::string_view eventName, std::string_view functionName) {
+  return events_->addHandler(eventName, functionName) != nullptr;
 }
 
 void AdminSession::removeEventHandler(std::string_view eventName, std::string_view functionName) {

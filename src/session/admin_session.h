@@ -136,7 +136,7 @@ class AdminSession : public SessionContext {
   VehicleManager& vehicles() override { return world_.vehicles(); }
   WeaponManager& weapons() override { return world_.weapons(); }
   EventManager& events() override { return *events_; }
-  void addEventHandler(std::string_view eventName, std::string_view functionName) override;
+  bool addEventHandler(std::string_view eventName, std::string_view functionName) override;
   void removeEventHandler(std::string_view eventName, std::string_view functionName) override;
   Console& console() override { return *console_; }
   Clock& clock() override { return clock_; }

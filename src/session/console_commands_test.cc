@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "protocol/outbound.h"
 #include "support/session_harness.h"
 
@@ -173,20 +175,51 @@ TEST_F(ConsoleCommandsTest, TablesOfPlayersVehiclesAndServer) {
   }
 }
 
-TEST(ConsoleCommandsWithoutScriptTest, UnknownWordsAndLuaSayWhy) {
+TEST(ConsoleCommandsWithoutScriptTest, UnknownWordsSayWhy) {
   SessionHarness harness;
   harness.output();
   harness.session().handleTypedLine(".greet x");
   harness.session().handleTypedLine(".\x1b[2J");
-  harness.session().handleTypedLine(".lua return 1");
   harness.session().handleTypedLine(".players");
   harness.session().handleTypedLine(".vehicles");
   EXPECT_EQ(harness.output(),
             "* unknown command '.greet'; .help lists the commands\n"
             "* unknown command '.?[2J'; .help lists the commands\n"
-            "* error: no script is loaded\n"
             "* no players\n"
             "* no vehicle has a driver or passengers\n");
+}
+
+// Without a script, .lua runs in a console state of its own, set up as a
+// script's, which lasts until a script loads.
+TEST(ConsoleCommandsWithoutScriptTest, LuaRunsInAConsoleStateUntilAScriptLoads) {
+  SessionHarness harness;
+  harness.output();
+  ScriptLimits limits;
+  limits.budgetMs = 100;
+  harness.session().scripts().setLimits(limits);
+  const std::pair<const char*, const char*> lines[] = {
+      {".lua x = 41", ""},
+      {".lua return x + 1, type(getPlayerName), type(io), string.dump",
+       "* 42\tfunction\tnil\tnil\n"},
+      {".lua return {b = 2, a = 'x', 'one', 10, [2.5] = true}, {}",
+       "* {1=one, 2=10, 2.5=true, a=x, b=2}\t{}\n"},
+      {".lua getPlayerName('x')", "getPlayerName: Invalid Argument #1.\n"},
+      {".lua while true do end", ""},  // stopped by the budget, see below
+  };
+  for (const auto& [line, output] : lines) {
+    harness.session().handleTypedLine(line);
+    std::string printed = harness.output();
+    if (std::string_view(line).find("while") != std::string_view::npos) {
+      EXPECT_EQ(printed.find("* error: console:1: ran longer than its budget"), 0u) << printed;
+    } else {
+      EXPECT_EQ(printed, output) << line;
+    }
+  }
+  std::ofstream(harness.scriptPath()) << "y = 1";
+  ASSERT_TRUE(harness.session().reloadScript());
+  harness.output();
+  harness.session().handleTypedLine(".lua return x, y");
+  EXPECT_EQ(harness.output(), "* nil\t1\n");
 }
 
 }  // namespace
