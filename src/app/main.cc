@@ -19,6 +19,7 @@
 #include "platform/clock.h"
 #include "script/lua_limits.h"
 #include "session/admin_session.h"
+#include "storage/database_path.h"
 
 namespace {
 
@@ -165,7 +166,6 @@ int main(int argc, char** argv) {
     return 0;
   }
 
-
   if (options.passwordFile) {
     std::string error;
     std::optional<std::string> password = gsadmin::readPasswordFile(*options.passwordFile, &error);
@@ -175,6 +175,12 @@ int main(int argc, char** argv) {
     }
     settings->adminPassword = std::move(*password);
   }
-  if (options.databasePath) settings->databasePath = options.databasePath;
+  if (options.databasePath) {
+    if (std::optional<std::string> refusal = gsadmin::checkDatabasePath(*options.databasePath)) {
+      std::fprintf(stderr, "gsadmin: --db: %s\n", refusal->c_str());
+      return 2;
+    }
+    settings->databasePath = options.databasePath;
+  }
   return runClient(options, std::move(*settings));
 }
