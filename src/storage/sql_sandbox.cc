@@ -39,56 +39,73 @@ int authorize(void*, int action, const char* first, const char* second, const ch
   }
 }
 
-// The byte length of the UTF-8 character at `text`, as SQLite steps over it.
-size_t characterLength(const unsigned char* text) {
-  size_t length = 1;
-  if (text[0] >= 0xC0) {
-    while ((text[length] & 0xC0) == 0x80) ++length;
+// The characters of trim's character set, in order, as SQLite splits them:
+// a byte from 0xC0 up with the continuation bytes (0x80 to 0xBF) after it.
+struct TrimSet {
+  std::vector<std::pair<const unsigned char*, size_t>> characters;
+  bool oneByte[256] = {};  // the characters of one byte
+};
+
+// False when the set holds more than kTrimCharacters characters.
+bool readTrimSet(const unsigned char* text, TrimSet* set) {
+  while (*text != 0) {
+    if (set->characters.size() == SqlLimits::kTrimCharacters) return false;
+    size_t length = 1;
+    if (text[0] >= 0xC0) {
+      while ((text[length] & 0xC0) == 0x80) ++length;
+    }
+    if (length == 1) set->oneByte[text[0]] = true;
+    set->characters.emplace_back(text, length);
+    text += length;
   }
-  return length;
+  return true;
 }
 
-// trim, ltrim and rtrim with a character set, as SQLite's own (the same
-// loop, so the same result), refusing a set of more than kTrimCharacters
-// characters. User data: 1 trims the start, 2 the end, 3 both.
+// The length of the set's first character (in the set's order) that
+// `text` starts with, or 0. Only one-byte characters start below 0xC0.
+size_t matchAtStart(const TrimSet& set, const unsigned char* text, size_t length) {
+  if (text[0] < 0xC0) return set.oneByte[text[0]] ? 1 : 0;
+  for (const auto& [character, size] : set.characters) {
+    if (size <= length && std::memcmp(text, character, size) == 0) return size;
+  }
+  return 0;
+}
+
+// The same at the end of `text`. Only one-byte characters end outside 0x80
+// to 0xBF.
+size_t matchAtEnd(const TrimSet& set, const unsigned char* text, size_t length) {
+  unsigned char last = text[length - 1];
+  if (last < 0x80 || last >= 0xC0) return set.oneByte[last] ? 1 : 0;
+  for (const auto& [character, size] : set.characters) {
+    if (size <= length && std::memcmp(text + length - size, character, size) == 0) return size;
+  }
+  return 0;
+}
+
+// trim, ltrim and rtrim with a character set, with SQLite's own results
+// (the first matching character of the set is taken off, again and again),
+// refusing a set of more than kTrimCharacters characters: SQLite's own take
+// time in the set's length times the text's. User data: 1 trims the start,
+// 2 the end, 3 both.
 void boundedTrim(sqlite3_context* context, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return;
   const unsigned char* text = sqlite3_value_text(argv[0]);
   if (text == nullptr) return;
   size_t length = static_cast<size_t>(sqlite3_value_bytes(argv[0]));
-  const unsigned char* set = sqlite3_value_text(argv[1]);
-  if (set == nullptr) return;
-  std::vector<std::pair<const unsigned char*, size_t>> characters;
-  for (const unsigned char* at = set; *at != 0; at += characters.back().second) {
-    if (characters.size() == SqlLimits::kTrimCharacters) {
-      sqlite3_result_error(context, "character set of trim too long", -1);
-      return;
-    }
-    characters.emplace_back(at, characterLength(at));
+  const unsigned char* setText = sqlite3_value_text(argv[1]);
+  if (setText == nullptr) return;
+  TrimSet set;
+  if (!readTrimSet(setText, &set)) {
+    sqlite3_result_error(context, "character set of trim too long", -1);
+    return;
   }
-  auto matchesAt = [&characters](const unsigned char* at, size_t room) -> size_t {
-    for (const auto& [character, size] : characters) {
-      if (size <= room && std::memcmp(at, character, size) == 0) return size;
-    }
-    return 0;
-  };
   auto ends = reinterpret_cast<std::intptr_t>(sqlite3_user_data(context));
-  while ((ends & 1) != 0 && length > 0) {
-    size_t size = matchesAt(text, length);
-    if (size == 0) break;
+  size_t size = 0;
+  while ((ends & 1) != 0 && length > 0 && (size = matchAtStart(set, text, length)) != 0) {
     text += size;
     length -= size;
   }
-  while ((ends & 2) != 0 && length > 0) {
-    size_t size = 0;
-    for (const auto& [character, characterSize] : characters) {
-      if (characterSize <= length &&
-          std::memcmp(text + length - characterSize, character, characterSize) == 0) {
-        size = characterSize;
-        break;
-      }
-    }
-    if (size == 0) break;
+  while ((ends & 2) != 0 && length > 0 && (size = matchAtEnd(set, text, length)) != 0) {
     length -= size;
   }
   sqlite3_result_text64(context, reinterpret_cast<const char*>(text), length, SQLITE_TRANSIENT,

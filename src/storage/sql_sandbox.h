@@ -21,7 +21,7 @@ struct SqlLimits {
   static constexpr int kSqlBytes = 1024 * 1024;
   // Characters of the set trim, ltrim and rtrim take as their second
   // argument: their time grows with it times the text's length.
-  static constexpr size_t kTrimCharacters = 256;
+  static constexpr size_t kTrimCharacters = 64;
 };
 
 // Confines `connection` to its own database file: the defensive flag on
