@@ -176,5 +176,21 @@ TEST(StorageTest, HugeValuesAndLongCallsAreRefusedAtOnce) {
       << out;
 }
 
+// The slowest single call the limits allow takes far longer than 1 ms (a
+// tenth of a second or more), and could be stopped only once it returned:
+// it once reported success.
+TEST(StorageTest, ACallThatEndsPastTheBudgetReportsTheBudget) {
+  LoopbackPeer peer;
+  ClientProcess client(
+      {"--script-budget=1", "127.0.0.1", std::to_string(peer.port()), "Admin", "pw"},
+      "function slow()\n"
+      "  dbQuery(\"SELECT instr(printf('%.*c', 262143, 'a'), printf('%.*c', 131071, 'a') || "
+      "'b')\")\n"
+      "end\n"
+      "addEventHandler('onStart', 'slow')\n");
+  EXPECT_TRUE(client.waitForLine("dbQuery: ran longer than its budget of 1 ms", 20000))
+      << client.output();
+}
+
 }  // namespace
 }  // namespace gsadmin::testing
