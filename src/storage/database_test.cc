@@ -215,7 +215,10 @@ TEST(DatabaseTest, SqlCannotReachCodeOrTheSchemaOrMoveItsFiles) {
       {"PRAGMA writable_schema = ON", "(no error)"},  // the defensive flag outranks it
       {"UPDATE sqlite_master SET sql = 'x'", "table sqlite_master may not be modified"},
       {"PRAGMA writable_schema = OFF", "(no error)"},
-      {"VACUUM", "(no error)"},  // its private temporary database stays allowed
+      {"ATTACH '' AS scratch", "(no error)"},  // a private temporary database
+      {"DETACH scratch", "(no error)"},
+      {"VACUUM", "(no error)"},  // which attaches one too
+      {"VACUUM INTO " + elsewhere, "authorization denied"},
   };
   for (const auto& c : cases) EXPECT_EQ(errorOf(db.run(c.sql, {})), c.error) << c.sql;
   EXPECT_EQ(db.run("PRAGMA integrity_check", {}).values.at(0).bytes, "ok");
