@@ -24,6 +24,7 @@
 #include "platform/clock.h"
 #include "script/lua_limits.h"
 #include "session/admin_session.h"
+#include "storage/database_path.h"
 
 namespace {
 
@@ -239,6 +240,12 @@ int main(int argc, char** argv) {
   int status = 0;
   std::optional<gsadmin::SessionSettings> settings = takeSettings(options, argv, &status);
   if (!settings) return status;
-  if (options.databasePath) settings->databasePath = options.databasePath;
+  if (options.databasePath) {
+    if (std::optional<std::string> refusal = gsadmin::checkDatabasePath(*options.databasePath)) {
+      std::fprintf(stderr, "gsadmin: --db: %s\n", refusal->c_str());
+      return 2;
+    }
+    settings->databasePath = options.databasePath;
+  }
   return runClient(options, std::move(*settings));
 }

@@ -6,13 +6,20 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <cstring>
+
+#include "storage/database_path.h"
+#include "storage/sql_sandbox.h"
+#include "storage/sql_text.h"
 
 namespace gsadmin {
 
 // SQLite virtual-machine steps between two looks at the interrupt check.
-constexpr int kProgressInterval = 10000;
+// SQLite looks only at loop jumps, and a row of a simple scan takes four or
+// five steps: this is a look every row or two, each of whose function calls
+// may take up to about half a second at the limits of SqlLimits. A look
+// costs a coarse clock read; its cost did not show in a measurement.
+constexpr int kProgressInterval = 10;
 
 struct Database::CachedStatement {
   CachedStatement(std::string text, sqlite3_stmt* prepared)
@@ -26,6 +33,8 @@ struct Database::CachedStatement {
 };
 
 namespace {
+
+constexpr const char* kOneStatement = "only one statement may be run per call";
 
 // SQLite's messages may quote a token of the SQL that spans lines or holds
 // control bytes; the caller prints one line, control bytes shown as '?'.
@@ -50,6 +59,14 @@ std::optional<std::string> createPrivateFile(const std::string& path) {
   }
   if (errno == EEXIST) return std::nullopt;
   return "cannot create " + path + ": " + std::strerror(errno);
+}
+
+// The bytes of a text or blob column, read without copying (a zeroblob is
+// not even made); 0 for other types.
+size_t storedBytes(sqlite3_stmt* statement, int column) {
+  int type = sqlite3_column_type(statement, column);
+  if (type != SQLITE_TEXT && type != SQLITE_BLOB) return 0;
+  return static_cast<size_t>(sqlite3_column_bytes(statement, column));
 }
 
 DbValue readColumn(sqlite3_stmt* statement, int column) {
@@ -103,7 +120,8 @@ DbValue DbValue::blob(std::string value) {
   return v;
 }
 
-Database::Database(std::string path) : path_(std::move(path)) {}
+Database::Database(std::string path, size_t maxResultBytes)
+    : path_(std::move(path)), maxResultBytes_(maxResultBytes) {}
 
 Database::~Database() {
   close();
@@ -111,6 +129,7 @@ Database::~Database() {
 
 std::optional<std::string> Database::open() {
   if (std::optional<std::string> error = createPrivateFile(path_)) return error;
+  if (std::optional<std::string> error = checkDatabasePath(path_)) return error;
   // The file exists now, so SQLite is not asked to create it.
   sqlite3* opened = nullptr;
   int openResult = sqlite3_open_v2(path_.c_str(), &opened, SQLITE_OPEN_READWRITE, nullptr);
@@ -120,10 +139,13 @@ std::optional<std::string> Database::open() {
     close();
     return error;
   }
+  // SQL must not become a way for a script to create or open other files,
+  // to run code of its choosing, or to run one call for ever.
+  if (!sandboxConnection(connection_.get())) {
+    close();
+    return "cannot restrict the database connection";
+  }
   sqlite3_busy_timeout(connection_.get(), kBusyTimeoutMs);
-  // SQL must not become a way for a script to create or open other files: no
-  // ATTACH (VACUUM INTO attaches too).
-  sqlite3_limit(connection_.get(), SQLITE_LIMIT_ATTACHED, 0);
   // A read-only file cannot switch to WAL; it is still readable as it is.
   int walResult =
       sqlite3_exec(connection_.get(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
@@ -158,8 +180,13 @@ sqlite3_stmt* Database::prepare(std::string_view sql, std::string* error) {
       return cache_[0]->statement;
     }
   }
-  if (sql.size() > INT_MAX) {
+  if (sql.size() > static_cast<size_t>(SqlLimits::kSqlBytes)) {
     *error = "statement too long";
+    return nullptr;
+  }
+  // Refused before anything is prepared: preparing may already act.
+  if (holdsSecondStatement(sql)) {
+    *error = kOneStatement;
     return nullptr;
   }
   sqlite3_stmt* statement = nullptr;
@@ -169,18 +196,14 @@ sqlite3_stmt* Database::prepare(std::string_view sql, std::string* error) {
     *error = lastError();
     return nullptr;
   }
-  if (statement == nullptr) return nullptr;  // only whitespace and comments
-
-  // Anything after the first statement must prepare to nothing.
-  int tailLength = static_cast<int>(sql.data() + sql.size() - tail);
-  sqlite3_stmt* second = nullptr;
-  int tailResult = sqlite3_prepare_v2(connection_.get(), tail, tailLength, &second, nullptr);
-  if (tailResult != SQLITE_OK || second != nullptr) {
-    *error = tailResult != SQLITE_OK ? lastError() : "only one statement may be run per call";
-    sqlite3_finalize(second);
+  // What follows a statement whose body holds ';' (a trigger's) is read
+  // here, never prepared.
+  if (!holdsNoStatement(sql.substr(static_cast<size_t>(tail - sql.data())))) {
     sqlite3_finalize(statement);
+    *error = kOneStatement;
     return nullptr;
   }
+  if (statement == nullptr) return nullptr;  // only whitespace and comments
 
   cache_.insert(cache_.begin(), std::make_unique<CachedStatement>(std::string(sql), statement));
   if (cache_.size() > kCachedStatements) cache_.pop_back();
@@ -234,44 +257,56 @@ StatementResult Database::run(std::string_view sql, const std::vector<DbValue>& 
     if (!prepareError.empty()) result.error = prepareError;
     return result;
   }
-
   result.error = bind(statement, bindings);
-  interruptReason_ = nullptr;
+  // A call whose budget is used up starts nothing more. This first look
+  // also starts the budget's clock when the script's code has not yet.
   if (!result.error) {
-    int64_t totalBefore = sqlite3_total_changes64(connection_.get());
-    int step = sqlite3_step(statement);
-    // Read after the first step, which prepares the statement again when
-    // the schema changed since it was cached.
-    int columns = sqlite3_column_count(statement);
-    for (int c = 0; c < columns; ++c) {
-      const char* name = sqlite3_column_name(statement, c);
-      result.columns.emplace_back(name ? name : "");
-    }
-    size_t resultBytes = 0;
-    for (; step == SQLITE_ROW; step = sqlite3_step(statement)) {
-      for (int c = 0; c < columns; ++c) {
-        result.values.push_back(readColumn(statement, c));
-        resultBytes += sizeof(DbValue) + result.values.back().bytes.size();
-      }
-      if (resultBytes > kMaxResultBytes) break;
-    }
-    if (step == SQLITE_ROW) {
-      result.error = "result too large";
-      result.values.clear();
-    } else if (step != SQLITE_DONE) {
-      result.error = (step & 0xFF) == SQLITE_INTERRUPT && interruptReason_ != nullptr
-                         ? std::string(interruptReason_)
-                         : lastError();
-      result.values.clear();
-    } else if (sqlite3_total_changes64(connection_.get()) != totalBefore) {
-      // Only a statement that changed rows reports them; sqlite3_changes
-      // still holds an earlier statement's count after a CREATE or SELECT.
-      result.changes = sqlite3_changes64(connection_.get());
-    }
+    if (const char* reason = stopReason()) result.error = reason;
   }
+  if (!result.error) execute(statement, &result);
   sqlite3_reset(statement);
   sqlite3_clear_bindings(statement);
   return result;
+}
+
+void Database::execute(sqlite3_stmt* statement, StatementResult* result) {
+  interruptReason_ = nullptr;
+  int64_t totalBefore = sqlite3_total_changes64(connection_.get());
+  int step = sqlite3_step(statement);
+  // Read after the first step, which prepares the statement again when
+  // the schema changed since it was cached.
+  int columns = sqlite3_column_count(statement);
+  for (int c = 0; c < columns; ++c) {
+    const char* name = sqlite3_column_name(statement, c);
+    result->columns.emplace_back(name ? name : "");
+  }
+  size_t resultBytes = 0;
+  for (; step == SQLITE_ROW; step = sqlite3_step(statement)) {
+    // Each value is counted before it is copied, so that the copies never
+    // pass the cap by more than one value.
+    for (int c = 0; c < columns && resultBytes <= maxResultBytes_; ++c) {
+      resultBytes += sizeof(DbValue) + storedBytes(statement, c);
+      if (resultBytes <= maxResultBytes_) result->values.push_back(readColumn(statement, c));
+    }
+    if (resultBytes > maxResultBytes_) break;
+  }
+  // One long function call is seen only once it returns: a statement that
+  // ends after the budget was used up reports that, not success.
+  const char* lateReason = step == SQLITE_DONE ? stopReason() : nullptr;
+  if (step == SQLITE_ROW) {
+    result->error = "result too large";
+  } else if (lateReason != nullptr) {
+    result->error = lateReason;
+  } else if (step != SQLITE_DONE) {
+    result->error = (step & 0xFF) == SQLITE_INTERRUPT && interruptReason_ != nullptr
+                        ? std::string(interruptReason_)
+                        : lastError();
+  } else if (sqlite3_total_changes64(connection_.get()) != totalBefore) {
+    // Only a statement that changed rows reports them; sqlite3_changes
+    // still holds an earlier statement's count after a CREATE or SELECT.
+    result->changes = sqlite3_changes64(connection_.get());
+  }
+  if (result->error) result->values.clear();
 }
 
 bool Database::rollBackOpenTransaction() {
@@ -284,10 +319,13 @@ void Database::ConnectionCloser::operator()(sqlite3* connection) const {
   sqlite3_close(connection);
 }
 
+const char* Database::stopReason() {
+  return interruptCheck_ ? interruptCheck_() : nullptr;
+}
+
 int Database::checkInterrupt(void* self) {
   auto* database = static_cast<Database*>(self);
-  if (!database->interruptCheck_) return 0;
-  database->interruptReason_ = database->interruptCheck_();
+  database->interruptReason_ = database->stopReason();
   return database->interruptReason_ != nullptr ? 1 : 0;
 }
 

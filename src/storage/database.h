@@ -53,16 +53,25 @@ class Database {
   // Prepared statements kept for reuse, by their SQL text.
   static constexpr size_t kCachedStatements = 32;
 
-  // `path` is opened (and created, mode 0600) by the first run().
-  explicit Database(std::string path);
+  // The most a statement may return, counting its values and their bytes:
+  // rows are held outside the script's memory ceiling until handed over.
+  static constexpr size_t kMaxResultBytes = 256u * 1024 * 1024;
+
+  // `path` is opened (and created, mode 0600) by the first run(); it must
+  // name a regular file (see checkDatabasePath). A statement returning more
+  // than `maxResultBytes` fails with "result too large".
+  explicit Database(std::string path, size_t maxResultBytes = kMaxResultBytes);
   ~Database();  // finalizes every statement and closes the connection
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
   // Runs the one statement in `sql` with `bindings` bound to its
-  // placeholders in order. Text after the first statement that is more than
-  // whitespace and comments is refused without running anything, so one
-  // call can never run two statements. Empty SQL runs nothing.
+  // placeholders in order, under the limits of SqlLimits. Text after the
+  // first statement that is more than whitespace, ';' and comments is
+  // refused without preparing or running anything, so one call can never
+  // run two statements. Empty SQL runs nothing. A statement is not started
+  // once the interrupt check asks to stop, is stopped when it asks during
+  // the run, and fails with its reason when it asks as the statement ends.
   StatementResult run(std::string_view sql, const std::vector<DbValue>& bindings);
 
   // Rolls back a transaction left open; true when one was. Touches nothing
@@ -72,14 +81,11 @@ class Database {
   const std::string& path() const { return path_; }
   bool isOpen() const { return connection_ != nullptr; }
 
-  // What a long statement asks now and then: a reason to stop it (the
-  // script's stop request or its used-up time budget), or null to go on.
+  // What a long statement asks now and then (before it starts, between rows,
+  // and when it ends): a reason to stop it (the script's stop request or its
+  // used-up time budget), or null to go on.
   using InterruptCheck = std::function<const char*()>;
   void setInterruptCheck(InterruptCheck check) { interruptCheck_ = std::move(check); }
-
-  // The most a statement may return, counting its values and their bytes:
-  // rows are held outside the script's memory ceiling until handed over.
-  static constexpr size_t kMaxResultBytes = 256u * 1024 * 1024;
 
  private:
   struct CachedStatement;
@@ -89,9 +95,13 @@ class Database {
   // The prepared statement for `sql` (cached), or an error.
   sqlite3_stmt* prepare(std::string_view sql, std::string* error);
   std::optional<std::string> bind(sqlite3_stmt* statement, const std::vector<DbValue>& bindings);
+  // Steps `statement` to its end, filling `result`.
+  void execute(sqlite3_stmt* statement, StatementResult* result);
+  const char* stopReason();
   std::string lastError() const;
 
   std::string path_;
+  size_t maxResultBytes_;
   struct ConnectionCloser {
     void operator()(sqlite3* connection) const;
   };

@@ -12,6 +12,7 @@
 #include <fstream>
 #include <string>
 
+#include "storage/sql_sandbox.h"
 #include "support/client_process.h"
 
 namespace gsadmin {
@@ -188,18 +189,158 @@ TEST(DatabaseTest, SqlCannotWriteOtherFiles) {
   TempDir dir;
   Database db(dir.path() + "/own.db");
   EXPECT_EQ(errorOf(db.run("ATTACH ? AS other", {DbValue::text(dir.path() + "/other.db")})),
-            "too many attached databases - max 0");
+            "not authorized");
   EXPECT_TRUE(db.run("VACUUM INTO ?", {DbValue::text(dir.path() + "/copy.db")}).error);
   EXPECT_TRUE(db.run("SELECT load_extension('x')", {}).error);
   EXPECT_EQ(modeOf(dir.path() + "/other.db"), -1);
   EXPECT_EQ(modeOf(dir.path() + "/copy.db"), -1);
 }
 
+TEST(DatabaseTest, SqlCannotReachCodeOrTheSchemaOrMoveItsFiles) {
+  TempDir dir;
+  Database db(dir.path() + "/own.db");
+  ASSERT_FALSE(db.run("CREATE TABLE t (x)", {}).error);
+  const std::string elsewhere = "'" + dir.path() + "/elsewhere'";
+  const struct {
+    std::string sql;
+    std::string error;
+  } cases[] = {
+      {"SELECT fts3_tokenizer('simple')", "not authorized to use function: fts3_tokenizer"},
+      {"SELECT FTS3_TOKENIZER('evil', x'4141414141414141')",
+       "not authorized to use function: FTS3_TOKENIZER"},
+      {"SELECT load_extension('x')", "not authorized to use function: load_extension"},
+      {"PRAGMA temp_store_directory = " + elsewhere, "not authorized"},
+      {"PRAGMA main.data_store_directory = " + elsewhere, "not authorized"},
+      {"ATTACH ':memory:' AS m", "not authorized"},
+      {"PRAGMA writable_schema = ON", "(no error)"},  // the defensive flag outranks it
+      {"UPDATE sqlite_master SET sql = 'x'", "table sqlite_master may not be modified"},
+      {"PRAGMA writable_schema = OFF", "(no error)"},
+      {"ATTACH '' AS scratch", "(no error)"},  // a private temporary database
+      {"DETACH scratch", "(no error)"},
+      {"VACUUM", "(no error)"},  // which attaches one too
+      {"VACUUM INTO " + elsewhere, "authorization denied"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(errorOf(db.run(c.sql, {})), c.error) << c.sql;
+  EXPECT_EQ(db.run("PRAGMA integrity_check", {}).values.at(0).bytes, "ok");
+}
+
+TEST(DatabaseTest, ARefusedSecondStatementIsNeverPrepared) {
+  TempDir dir;
+  Database db(dir.path() + "/own.db");
+  ASSERT_FALSE(db.run("CREATE TABLE t (x)", {}).error);
+  // A flag PRAGMA acts while it is prepared: not even that may happen.
+  for (const char* sql :
+       {"SELECT 1; PRAGMA query_only = ON", "PRAGMA query_only = ON; SELECT 1",
+        "CREATE TRIGGER r AFTER INSERT ON t BEGIN SELECT 1; END; PRAGMA query_only = ON"}) {
+    EXPECT_EQ(errorOf(db.run(sql, {})), "only one statement may be run per call") << sql;
+    EXPECT_EQ(db.run("INSERT INTO t VALUES (1)", {}).changes, 1) << sql;
+  }
+  EXPECT_EQ(db.run("SELECT count(*) FROM sqlite_master WHERE type = 'trigger'", {})
+                .values.at(0)
+                .integerValue,
+            0);
+}
+
+// The value of a one-row, one-column query, or its error.
+std::string valueOf(Database& db, const std::string& sql) {
+  StatementResult result = db.run(sql, {});
+  if (result.error) return *result.error;
+  const DbValue& value = result.values.at(0);
+  return value.type == DbValue::Type::kInteger ? std::to_string(value.integerValue) : value.bytes;
+}
+
+TEST(DatabaseTest, OneFunctionCallCannotRunForLong) {
+  TempDir dir;
+  Database db(dir.path() + "/own.db");
+  const std::string tooLong = std::to_string(SqlLimits::kValueBytes + 1);
+  const std::string pattern = std::to_string(SqlLimits::kPatternBytes);
+  const struct {
+    std::string sql;
+    std::string outcome;
+  } cases[] = {
+      {"SELECT instr(hex(zeroblob(1500000)), hex(zeroblob(750000)) || 'b')",
+       "string or blob too big"},
+      // SQLite's printf gives NULL for a text past the limit.
+      {"SELECT quote(instr(printf('%.*c', 3000000, 'a'), printf('%.*c', 1500000, 'a') || 'b'))",
+       "NULL"},
+      {"SELECT length(zeroblob(" + tooLong + "))", "string or blob too big"},
+      {"SELECT 'a' LIKE '%' || printf('%.*c', " + pattern + ", 'a')",
+       "LIKE or GLOB pattern too complex"},
+      {"SELECT 'a' GLOB '*' || printf('%.*c', " + pattern + ", 'a')",
+       "LIKE or GLOB pattern too complex"},
+      {"SELECT length(trim('abc', printf('%.*c', " +
+           std::to_string(SqlLimits::kTrimCharacters + 1) + ", 'x')))",
+       "character set of trim too long"},
+      // A long statement as such still runs.
+      {"SELECT length(printf('%.*c', 200000, 'a'))", "200000"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(valueOf(db, c.sql), c.outcome) << c.sql;
+  EXPECT_EQ(
+      errorOf(db.run("SELECT ?", {DbValue::blob(std::string(SqlLimits::kValueBytes + 1, 'x'))})),
+      "string or blob too big");
+}
+
+TEST(DatabaseTest, TrimWithACharacterSetGivesSqlitesOwnResults) {
+  TempDir dir;
+  Database db(dir.path() + "/own.db");
+  sqlite3* plain = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &plain), SQLITE_OK);
+  for (const char* sql :
+       {"SELECT trim('xxhixx', 'x')", "SELECT ltrim('xyhiyx', 'yx')", "SELECT rtrim('xyhiyx', 'y')",
+        "SELECT trim('\xc3\xa9h\xc3\xa9', '\xc3\xa9')", "SELECT trim('aa', '')",
+        "SELECT quote(trim(NULL, 'a'))", "SELECT quote(trim('a', NULL))",
+        "SELECT trim(x'616263', 'ac')", "SELECT trim(12321, 1)", "SELECT trim('ééaéé', 'é')",
+        // Lone lead bytes and continuation bytes, as SQLite splits them.
+        "SELECT hex(trim(x'c3c3a9c3a9c341c3a9', x'c341c3a9'))",
+        "SELECT hex(ltrim(x'a9a9c3a942', x'a9c3a9'))",
+        "SELECT hex(rtrim(x'42c3a9a9c3', x'c3a9c3'))", "SELECT hex(rtrim(x'41c3a9', x'a9c3a9'))",
+        "SELECT hex(trim(x'41', x'41c3'))"}) {
+    sqlite3_stmt* statement = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(plain, sql, -1, &statement, nullptr), SQLITE_OK) << sql;
+    ASSERT_EQ(sqlite3_step(statement), SQLITE_ROW);
+    const unsigned char* expected = sqlite3_column_text(statement, 0);
+    EXPECT_EQ(valueOf(db, sql), expected ? reinterpret_cast<const char*>(expected) : "") << sql;
+    sqlite3_finalize(statement);
+  }
+  sqlite3_close(plain);
+}
+
+TEST(DatabaseTest, AStatementEndingPastTheBudgetReportsIt) {
+  TempDir dir;
+  Database db(dir.path() + "/own.db");
+  ASSERT_FALSE(db.run("CREATE TABLE t (x)", {}).error);
+  const char* reason = "ran longer than its budget of 2000 ms";
+  // Used up before the statement: it does not start.
+  db.setInterruptCheck([reason]() { return reason; });
+  EXPECT_EQ(errorOf(db.run("INSERT INTO t VALUES (1)", {})), reason);
+  // Used up while one long call ran (no look between rows): the statement
+  // ends with the budget's error, not success.
+  int looks = 0;
+  db.setInterruptCheck([&looks, reason]() { return ++looks > 1 ? reason : nullptr; });
+  EXPECT_EQ(errorOf(db.run("SELECT 1", {})), reason);
+  db.setInterruptCheck(nullptr);
+  EXPECT_EQ(valueOf(db, "SELECT count(*) FROM t"), "0");
+}
+
+TEST(DatabaseTest, TheResultCapIsCheckedBeforeEachValueIsCopied) {
+  TempDir dir;
+  constexpr size_t kCap = 1024 * 1024;
+  Database db(dir.path() + "/own.db", kCap);
+  const std::string rows =
+      "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c LIMIT ?) "
+      "SELECT zeroblob(200000) AS a, zeroblob(200000) AS b FROM c";
+  EXPECT_EQ(db.run(rows, {DbValue::integer(2)}).values.size(), 4u);
+  StatementResult tooLarge = db.run(rows, {DbValue::integer(3)});
+  EXPECT_EQ(errorOf(tooLarge), "result too large");
+  EXPECT_TRUE(tooLarge.values.empty());
+}
+
 TEST(DatabaseTest, AnEndlessStatementStopsWhenTheCheckSaysSo) {
   TempDir dir;
   Database db(dir.path() + "/script.db");
   int checks = 0;
-  db.setInterruptCheck([&checks]() -> const char* { return ++checks > 3 ? "interrupted" : nullptr; });
+  db.setInterruptCheck(
+      [&checks]() -> const char* { return ++checks > 3 ? "interrupted" : nullptr; });
   const std::string endless =
       "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT count(*) FROM c";
   StatementResult stopped = db.run(endless, {});

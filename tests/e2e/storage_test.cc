@@ -5,7 +5,9 @@
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <set>
 #include <string>
@@ -128,6 +130,66 @@ TEST(StorageTest, AScriptWithoutDatabaseCallsCreatesNoFile) {
   EXPECT_EQ(client.output().find("rolled back"), std::string::npos);
   struct stat info {};
   EXPECT_NE(stat((client.directory() + "/script.db").c_str(), &info), 0);
+}
+
+TEST(StorageTest, ADbPathThatIsNoRegularFileIsRefusedAtStart) {
+  LoopbackPeer peer;
+  TempDir dir;
+  dir.write("real.db", "");
+  ASSERT_EQ(symlink((dir.path() + "/real.db").c_str(), (dir.path() + "/link.db").c_str()), 0);
+  ASSERT_EQ(mkfifo((dir.path() + "/fifo.db").c_str(), 0600), 0);
+  for (const std::string name : {"link.db", "fifo.db", ".", "missing/x.db"}) {
+    const std::string path = dir.path() + "/" + name;
+    ClientProcess refused({"--db=" + path, "127.0.0.1", std::to_string(peer.port()), "Admin", "pw"},
+                          "dbExec('CREATE TABLE t (x)')\n");
+    EXPECT_EQ(refused.waitExit(), 2) << name;
+    std::string error = refused.errorOutput();
+    EXPECT_EQ(error.rfind("gsadmin: --db: " + path, 0), 0u) << error;
+    EXPECT_EQ(std::count(error.begin(), error.end(), '\n'), 1) << error;
+  }
+  EXPECT_FALSE(peer.receive(200).has_value()) << "no login with a refused database";
+  EXPECT_EQ(access((dir.path() + "/fifo.db-journal").c_str(), F_OK), -1);
+  EXPECT_EQ(access((dir.path() + "/link.db-wal").c_str(), F_OK), -1);
+}
+
+// Single calls that took seconds to minutes and gigabytes are refused at
+// once, and the client goes on: under a 3 GB address space the rows of
+// three 900 MB zeroblobs once ended it with std::bad_alloc.
+TEST(StorageTest, HugeValuesAndLongCallsAreRefusedAtOnce) {
+  LoopbackPeer peer;
+  ClientProcess client(
+      {"-c", "ulimit -v 3000000 && exec \"$0\" \"$@\"", ClientProcess::defaultBinary(),
+       "--script-budget=2000", "127.0.0.1", std::to_string(peer.port()), "Admin", "pw"},
+      "print(dbQuery('SELECT zeroblob(900000000) AS a, zeroblob(900000000) AS b, "
+      "zeroblob(900000000) AS c'))\n"
+      "print(dbQuery(\"SELECT instr(hex(zeroblob(3000000)), hex(zeroblob(1500000)) || 'b') AS "
+      "i\"))\n"
+      "print(dbQuery(\"SELECT 'x' LIKE printf('%.*c', 100000, '%') || 'y' AS m\"))\n"
+      "print('survived')\n",
+      "/bin/sh");
+  ASSERT_TRUE(client.waitForLine("survived", 10000)) << client.output();
+  const std::string& out = client.output();
+  EXPECT_NE(out.find("dbQuery: string or blob too big\n\n"
+                     "dbQuery: string or blob too big\n\n"
+                     "dbQuery: LIKE or GLOB pattern too complex\n\n"),
+            std::string::npos)
+      << out;
+}
+
+// The slowest single call the limits allow takes far longer than 1 ms (a
+// tenth of a second or more), and could be stopped only once it returned:
+// it once reported success.
+TEST(StorageTest, ACallThatEndsPastTheBudgetReportsTheBudget) {
+  LoopbackPeer peer;
+  ClientProcess client(
+      {"--script-budget=1", "127.0.0.1", std::to_string(peer.port()), "Admin", "pw"},
+      "function slow()\n"
+      "  dbQuery(\"SELECT instr(printf('%.*c', 262143, 'a'), printf('%.*c', 131071, 'a') || "
+      "'b')\")\n"
+      "end\n"
+      "addEventHandler('onStart', 'slow')\n");
+  EXPECT_TRUE(client.waitForLine("dbQuery: ran longer than its budget of 1 ms", 20000))
+      << client.output();
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
-// Writes the fuzzers' seed corpora, made by the server datagram builders:
-//   gsadmin_fuzz_seeds <datagram corpus dir> <api corpus dir>
+// Writes the fuzzers' seed corpora, made by the server datagram builders
+// and from SQL a script might run:
+//   gsadmin_fuzz_seeds <datagram corpus dir> <api corpus dir> <db corpus dir>
 
 #include <cstdio>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -35,11 +37,60 @@ void write(const std::string& dir, const std::string& name, const Bytes& bytes) 
   std::fclose(file);
 }
 
+// One db fuzzer input: calls separated by 0x1E, each its SQL and values
+// separated by NUL.
+Bytes calls(std::initializer_list<std::string> texts) {
+  Bytes input;
+  for (const std::string& text : texts) {
+    if (!input.empty()) input.push_back(0x1E);
+    input.insert(input.end(), text.begin(), text.end());
+  }
+  return input;
+}
+
+void writeDbSeeds(const std::string& dir) {
+  using namespace std::string_literals;
+  write(dir, "table",
+        calls({"CREATE TABLE t (k INTEGER PRIMARY KEY, v TEXT, b BLOB)",
+               "INSERT INTO t (v, b) VALUES (?, ?)\0name\0x'00ff'"s,
+               "INSERT INTO t VALUES (?, ?, ?)\0"
+               "7\0nil\0true"s,
+               "UPDATE t SET v = v || ? WHERE k > ?\0!\0"
+               "0"s,
+               "SELECT * FROM t ORDER BY v", "SELECT count(*), group_concat(v) FROM t",
+               "DELETE FROM t WHERE k = ?\0"
+               "7"s}));
+  write(dir, "transaction",
+        calls({"CREATE TABLE t (x)", "BEGIN", "INSERT INTO t VALUES (1.5)", "SAVEPOINT s",
+               "ROLLBACK TO s", "COMMIT", "VACUUM"}));
+  write(dir, "endless",
+        calls({"WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM c) "
+               "SELECT count(*) FROM c"}));
+  write(dir, "long-calls",
+        calls({"SELECT instr(printf('%.*c', 20000, 'a'), printf('%.*c', 10000, 'a') || 'b')",
+               "SELECT printf('%.*c', 20000, 'a') LIKE '%' || printf('%.*c', 500, 'a') || 'b'",
+               "SELECT trim(printf('%.*c', 20000, 'a'), printf('%.*c', 63, 'b') || 'a')",
+               "SELECT zeroblob(?)\0"
+               "900000000"s}));
+  write(dir, "refused",
+        calls({"SELECT 1; PRAGMA query_only = ON", "SELECT fts3_tokenizer('simple')",
+               "PRAGMA temp_store_directory = '/tmp'", "ATTACH 'x.db' AS x",
+               "PRAGMA writable_schema = ON", "UPDATE sqlite_master SET sql = ''"}));
+  write(dir, "features",
+        calls({"CREATE VIRTUAL TABLE f USING fts5(body)",
+               "INSERT INTO f VALUES (?)\0the quick brown fox"s,
+               "SELECT * FROM f WHERE f MATCH ?\0quick"s,
+               "SELECT json_extract(?, '$.a[1]')\0{\"a\":[1,2]}"s,
+               "CREATE TRIGGER r AFTER INSERT ON f BEGIN SELECT 1; END",
+               "SELECT * FROM pragma_table_info('f')"}));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s <datagram corpus dir> <api corpus dir>\n", argv[0]);
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: %s <datagram corpus dir> <api corpus dir> <db corpus dir>\n",
+                 argv[0]);
     return 2;
   }
   std::string datagrams = argv[1];
@@ -90,5 +141,6 @@ int main(int argc, char** argv) {
   write(api, "commands", {3,   1,  4, 2, 'h', 'i', 4, 2, 3, 1,  4, 3, 'y', 'o',
                           '!', 22, 1, 3, 2,   23,  1, 5, 0, 24, 1, 4, 1,   '2'});
   write(api, "handlers", {0, 2, 4, 4, 't', 'i', 'c', 'k', 4, 1, 'f', 1, 2, 6, 4, 1, 'f'});
+  writeDbSeeds(argv[3]);
   return 0;
 }
