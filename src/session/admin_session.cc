@@ -80,6 +80,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
       reloadScript();
     }
     poll();
+    if (input.source && input.source->endRequested()) break;
     if (input.source && input.endWithInput && input.source->atEnd()) break;
     // The set is made again each time: standard input joins it only while
     // it is read.
@@ -238,8 +239,12 @@ void AdminSession::serveInput(ConsoleInput& input, bool readable) {
     input.source->setCompletionWords(std::move(words));
   }
   if (!readable) return;
-  for (const std::string& line : input.source->readAvailable()) {
-    handleTypedLine(line);
+  for (const InputLine& line : input.source->readAvailable()) {
+    if (!line.refusal.empty()) {
+      console_->line("* " + line.refusal);
+      continue;
+    }
+    handleTypedLine(line.text);
     if (quitRequested()) return;
   }
 }
