@@ -34,6 +34,10 @@ class InputSource {
   // Plain readers ignore both.
   virtual void setCompletionWords(std::vector<std::string> /*words*/) {}
   virtual void terminalResized() {}
+  // For a line editor: true while the loop only waits for input, when Ctrl-C
+  // is a key of the editor's; false while the loop works (a script may run),
+  // when Ctrl-C is the terminal's SIGINT as it is without an editor.
+  virtual void setWaiting(bool /*waiting*/) {}
 };
 
 }  // namespace gsadmin

@@ -48,15 +48,16 @@ void writeOut(const std::string& bytes) {
   std::fflush(stdout);
 }
 
-// Keys arrive one by one, unechoed; Ctrl-C arrives as a key too, so it can
-// clear a line. Ctrl-Z and Ctrl-\\ still signal; output is processed as before.
-termios editingMode(termios mode) {
+// Keys arrive one by one, unechoed; while `ctrlCIsAKey`, Ctrl-C arrives as
+// a key too, so it can clear a line. Ctrl-Z and Ctrl-\\ still signal; output
+// is processed as before.
+termios editingMode(termios mode, bool ctrlCIsAKey) {
   mode.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INPCK | ISTRIP | IXON);
   mode.c_cflag |= CS8;
   mode.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN);
   mode.c_cc[VMIN] = 1;
   mode.c_cc[VTIME] = 0;
-  mode.c_cc[VINTR] = _POSIX_VDISABLE;
+  if (ctrlCIsAKey) mode.c_cc[VINTR] = _POSIX_VDISABLE;
   return mode;
 }
 
@@ -74,7 +75,7 @@ std::unique_ptr<TerminalInput> TerminalInput::open(TerminalInputOptions options,
     return nullptr;
   }
   input->loadHistory();
-  termios editing = editingMode(input->saved_);
+  termios editing = editingMode(input->saved_, false);
   if (tcsetattr(STDIN_FILENO, TCSADRAIN, &editing) != 0) {
     *error = "cannot set the terminal's settings";
     return nullptr;
@@ -147,8 +148,9 @@ void TerminalInput::handle(LineEditor::Result result, std::vector<InputLine>* li
       break;
     case LineEditor::Result::kCompletions: {
       std::string list;
-      for (const std::string& word : editor_.completions())
+      for (const std::string& word : editor_.completions()) {
         list += (list.empty() ? "" : "  ") + word;
+      }
       printAbove(list);
       break;
     }
@@ -201,6 +203,13 @@ int TerminalInput::draw(const std::string& text, size_t cursor) {
   writeOut(out);
   cursorRow_ = at / width;
   return at % width;
+}
+
+void TerminalInput::setWaiting(bool waiting) {
+  if (!open_ || atEnd_ || waiting == waiting_) return;
+  waiting_ = waiting;
+  termios mode = editingMode(saved_, waiting);
+  tcsetattr(STDIN_FILENO, TCSANOW, &mode);
 }
 
 void TerminalInput::terminalResized() {

@@ -66,6 +66,12 @@ class TerminalInput : public InputSource {
   // prompt with the half-typed line and cursor as they were.
   void printAbove(std::string_view line);
 
+  // Whether Ctrl-C reaches the editor as a key (true) or makes the terminal
+  // send SIGINT (false, as after open()). A caller that may run long work
+  // between reads sets it only around its wait for input, so that Ctrl-C
+  // still interrupts that work.
+  void setWaiting(bool waiting) override;
+
   // Call after SIGWINCH: the prompt is drawn again for the new width.
   void terminalResized() override;
 
@@ -106,6 +112,7 @@ class TerminalInput : public InputSource {
   termios saved_{};    // the terminal's settings before open()
   int cursorRow_ = 0;  // rows the cursor is below the prompt's first row, as drawn
   bool open_ = false;
+  bool waiting_ = false;  // Ctrl-C is a key, not SIGINT
   bool atEnd_ = false;
   bool endRequested_ = false;
 };

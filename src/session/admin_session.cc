@@ -90,7 +90,10 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
                    (!input.waitForServer || serverInfo().name.has_value());
     size_t inputIndex = reading ? poller.watch(input.source->fd()) : 0;
     uint64_t waitMs = std::min<uint64_t>(msUntilWork(), INT_MAX);
+    // Only while it waits may Ctrl-C be the editor's key rather than SIGINT.
+    if (reading) input.source->setWaiting(true);
     poller.waitUnless(static_cast<int>(waitMs), {stop, reload});
+    if (reading) input.source->setWaiting(false);
     if (input.source) serveInput(input, reading && poller.readable(inputIndex));
   }
   if (started) {

@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   input->setCompletionWords({".help", ".kick", ".quit", "Bob", "Bobby", "alice"});
+  input->setWaiting(true);  // nothing here runs long: Ctrl-C is always a key
 
   std::string control;
   while (!input->atEnd()) {

@@ -49,13 +49,15 @@ std::string readFile(const std::string& path) {
 // script and database paths are inside `home`, so it writes nowhere else.
 class TerminalClient {
  public:
+  // `script`, when given, becomes script.lua; `options` go before the others.
   TerminalClient(LoopbackPeer& peer, const std::string& home, const std::string& password,
-                 const std::string& script = "")
+                 const std::string& script = "", std::vector<std::string> options = {})
       : peer_(peer),
         script_(writeScript(home, script)),
         terminal_(ClientProcess::defaultBinary(),
-                  {"--script=" + home + "/script.lua", "--db=" + home + "/script.db", "127.0.0.1",
-                   std::to_string(peer.port()), "Admin", password},
+                  withArguments(std::move(options),
+                                {"--script=" + home + "/script.lua", "--db=" + home + "/script.db",
+                                 "127.0.0.1", std::to_string(peer.port()), "Admin", password}),
                   home) {}
 
   // Waits for the login, accepts it and waits for the prompt under the
@@ -80,6 +82,12 @@ class TerminalClient {
   TerminalProcess& terminal() { return terminal_; }
 
  private:
+  static std::vector<std::string> withArguments(std::vector<std::string> options,
+                                                const std::vector<std::string>& arguments) {
+    options.insert(options.end(), arguments.begin(), arguments.end());
+    return options;
+  }
+
   // Writes script.lua in `home` when there is one; the client starts without.
   static bool writeScript(const std::string& home, const std::string& script) {
     if (script.empty()) return false;
@@ -153,6 +161,7 @@ TEST(ConsoleTerminalTest, LinesHoldingThePasswordNeverReachTheHistory) {
   // Ctrl-C clears the recalled line; on the empty line it ends the client
   // as SIGINT does, history saved. The file shows the password line was
   // never remembered.
+  ASSERT_TRUE(client.terminal().waitForCtrlCAsKey());
   client.terminal().type("\x03");
   EXPECT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
     return cursorRowText(s) == ">";
@@ -174,6 +183,8 @@ TEST(ConsoleTerminalTest, CtrlCClearsTheLineAndCtrlDEndsAsQuitDoes) {
   ASSERT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
     return cursorRowText(s) == "> /slap Bob";
   })) << client.terminal().dump();
+  // Once the client waits for input again, Ctrl-C is its key, not SIGINT.
+  ASSERT_TRUE(client.terminal().waitForCtrlCAsKey());
   client.terminal().type("\x03");
   EXPECT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
     return cursorRowText(s) == ">";
@@ -182,6 +193,24 @@ TEST(ConsoleTerminalTest, CtrlCClearsTheLineAndCtrlDEndsAsQuitDoes) {
   EXPECT_EQ(client.nextCommand(), buildChatFrame("hi"));
 
   client.terminal().type("\x04");
+  EXPECT_EQ(client.terminal().waitExit(), 0) << client.terminal().dump();
+  EXPECT_TRUE(client.terminal().waitForRow("script stopped")) << client.terminal().dump();
+}
+
+TEST(ConsoleTerminalTest, CtrlCStillStopsAScriptThatRunsWithoutLimit) {
+  LoopbackPeer peer;
+  TempDir home;
+  TerminalClient client(peer, home.path(), "pw",
+                        "function bye() print('script stopped') end\n"
+                        "addEventHandler('onScriptStop', 'bye')\n",
+                        {"--script-budget=0"});
+  client.connect();
+  client.terminal().type(".lua while true do end\r");
+  // The prompt is drawn again before the line runs.
+  ASSERT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
+    return promptBelow(s, "> .lua while true do end", ">");
+  })) << client.terminal().dump();
+  client.terminal().type("\x03");
   EXPECT_EQ(client.terminal().waitExit(), 0) << client.terminal().dump();
   EXPECT_TRUE(client.terminal().waitForRow("script stopped")) << client.terminal().dump();
 }
