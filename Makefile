@@ -72,7 +72,8 @@ sanitize:
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --output-on-failure -j $(JOBS) --timeout 600 -LE soak
 
-# Each fuzzer runs FUZZ_SECONDS on a corpus seeded by the datagram builders.
+# Each fuzzer runs FUZZ_SECONDS on a corpus seeded by the datagram builders
+# (the console fuzzer's by typical operator input).
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 60
 # The fuzzers work in a directory of their own, so their paths are absolute.
@@ -82,12 +83,16 @@ fuzz:
 	cmake -S . -B $(FUZZ_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DGSADMIN_FUZZ=ON -DGSADMIN_TESTS=OFF
 	cmake --build $(FUZZ_DIR) -j $(BUILD_JOBS)
-	mkdir -p $(FUZZ_OUT)/corpus/datagram $(FUZZ_OUT)/corpus/api $(FUZZ_OUT)/artifacts
-	$(FUZZ_DIR)/tests/fuzz/gsadmin_fuzz_seeds $(FUZZ_OUT)/corpus/datagram $(FUZZ_OUT)/corpus/api
+	mkdir -p $(FUZZ_OUT)/corpus/datagram $(FUZZ_OUT)/corpus/api $(FUZZ_OUT)/corpus/console \
+	  $(FUZZ_OUT)/artifacts
+	$(FUZZ_DIR)/tests/fuzz/gsadmin_fuzz_seeds $(FUZZ_OUT)/corpus/datagram $(FUZZ_OUT)/corpus/api \
+	  $(FUZZ_OUT)/corpus/console
 	$(FUZZ_DIR)/tests/fuzz/gsadmin_datagram_fuzzer -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_OUT)/artifacts/datagram- -print_final_stats=1 $(FUZZ_OUT)/corpus/datagram
 	$(FUZZ_DIR)/tests/fuzz/gsadmin_api_fuzzer -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_OUT)/artifacts/api- -print_final_stats=1 $(FUZZ_OUT)/corpus/api
+	$(FUZZ_DIR)/tests/fuzz/gsadmin_console_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	  -artifact_prefix=$(FUZZ_OUT)/artifacts/console- -print_final_stats=1 $(FUZZ_OUT)/corpus/console
 
 # Throughput, latency, idle cost, dispatch cost and memory against their
 # targets, in a Release build of its own; the table goes to bench/results.md.

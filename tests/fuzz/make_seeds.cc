@@ -1,5 +1,5 @@
 // Writes the fuzzers' seed corpora, made by the server datagram builders:
-//   gsadmin_fuzz_seeds <datagram corpus dir> <api corpus dir>
+//   gsadmin_fuzz_seeds <datagram corpus dir> <api corpus dir> [<console corpus dir>]
 
 #include <cstdio>
 #include <string>
@@ -35,11 +35,40 @@ void write(const std::string& dir, const std::string& name, const Bytes& bytes) 
   std::fclose(file);
 }
 
+Bytes text(char mode, const std::string& bytes) {
+  Bytes input{static_cast<uint8_t>(mode)};
+  input.insert(input.end(), bytes.begin(), bytes.end());
+  return input;
+}
+
+// The console fuzzer's input: a mode byte (odd: typed on a terminal; even:
+// piped, in reads of mode / 2 + 1 bytes), then what the operator sent.
+void writeConsoleSeeds(const std::string& dir) {
+  const std::string commands =
+      "hello all\n.help\n.players\n.vehicles\n.server\n.msg Ann hi\n.slap bo\n"
+      ".kick 1\n.ban x\n.lua return getPlayerCount()\n.greet x\n.reload\n\n.nope\n.quit\n";
+  write(dir, "piped-commands", text(0x7E, commands));
+  write(dir, "piped-small-reads", text(0x02, "a\r\nb\r\n.lua return 1\r\n"));
+  // 0xFF N C: (N + 1) * 512 copies of C, past the piped line limit.
+  write(dir, "piped-overlong",
+        text(0x20,
+             ".note \xFF\x7F"
+             "0/slap Bob\n.players\n"));
+  write(dir, "typed-commands", text(0x01, commands));
+  write(dir, "typed-editing",
+        text(0x01,
+             ".k\t\x01\x1b[C\x1b[D\x7f\x1b[3~\x15.sl\tb\t\t\r\x1b[A\x1b[B\x12\r"
+             "abc def\x17\x0b\x03\x1bOHx\x1b[F\r\x04"));
+  write(dir, "typed-overlong", text(0x01, "\xFF\x08x/slap Bob\r.players\r"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: %s <datagram corpus dir> <api corpus dir>\n", argv[0]);
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr,
+                 "usage: %s <datagram corpus dir> <api corpus dir> [<console corpus dir>]\n",
+                 argv[0]);
     return 2;
   }
   std::string datagrams = argv[1];
@@ -90,5 +119,6 @@ int main(int argc, char** argv) {
   write(api, "commands", {3,   1,  4, 2, 'h', 'i', 4, 2, 3, 1,  4, 3, 'y', 'o',
                           '!', 22, 1, 3, 2,   23,  1, 5, 0, 24, 1, 4, 1,   '2'});
   write(api, "handlers", {0, 2, 4, 4, 't', 'i', 'c', 'k', 4, 1, 'f', 1, 2, 6, 4, 1, 'f'});
+  if (argc == 4) writeConsoleSeeds(argv[3]);
   return 0;
 }
