@@ -84,15 +84,17 @@ fuzz:
 	  -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DGSADMIN_FUZZ=ON -DGSADMIN_TESTS=OFF
 	cmake --build $(FUZZ_DIR) -j $(BUILD_JOBS)
 	mkdir -p $(FUZZ_OUT)/corpus/datagram $(FUZZ_OUT)/corpus/api $(FUZZ_OUT)/corpus/db \
-	  $(FUZZ_OUT)/artifacts
+	  $(FUZZ_OUT)/corpus/console $(FUZZ_OUT)/artifacts
 	$(FUZZ_DIR)/tests/fuzz/gsadmin_fuzz_seeds $(FUZZ_OUT)/corpus/datagram $(FUZZ_OUT)/corpus/api \
-	  $(FUZZ_OUT)/corpus/db
+	  $(FUZZ_OUT)/corpus/db $(FUZZ_OUT)/corpus/console
 	$(FUZZ_DIR)/tests/fuzz/gsadmin_datagram_fuzzer -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_OUT)/artifacts/datagram- -print_final_stats=1 $(FUZZ_OUT)/corpus/datagram
 	$(FUZZ_DIR)/tests/fuzz/gsadmin_api_fuzzer -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_OUT)/artifacts/api- -print_final_stats=1 $(FUZZ_OUT)/corpus/api
 	$(FUZZ_DIR)/tests/fuzz/gsadmin_db_fuzzer -max_total_time=$(FUZZ_SECONDS) \
 	  -artifact_prefix=$(FUZZ_OUT)/artifacts/db- -print_final_stats=1 $(FUZZ_OUT)/corpus/db
+	$(FUZZ_DIR)/tests/fuzz/gsadmin_console_fuzzer -max_total_time=$(FUZZ_SECONDS) \
+	  -artifact_prefix=$(FUZZ_OUT)/artifacts/console- -print_final_stats=1 $(FUZZ_OUT)/corpus/console
 
 # Throughput, latency, idle cost, dispatch cost and memory against their
 # targets, in a Release build of its own; the table goes to bench/results.md.

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstring>
 #include <deque>
-#include <fstream>
+#include <string>
+
+#include "console/line_reader.h"
 
 namespace gsadmin {
 namespace {
@@ -36,6 +38,19 @@ bool writeAll(int fd, const std::string& text) {
   return true;
 }
 
+// Creates a new file named after `path` in its directory, never opening
+// one that exists or a link: another client saving at the same time, or a
+// link planted there, makes it try the next name. Its descriptor, or -1
+// with errno set; *name is the name used last.
+int createTemporaryBeside(const std::string& path, std::string* name) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *name = path + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(attempt);
+    int fd = ::open(name->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
 }  // namespace
 
 std::optional<std::string> defaultHistoryPath(const char* xdgStateHome, const char* home) {
@@ -49,28 +64,51 @@ std::optional<std::string> defaultHistoryPath(const char* xdgStateHome, const ch
   return std::nullopt;
 }
 
-std::vector<std::string> loadHistoryFile(const std::string& path, size_t limit) {
-  std::deque<std::string> kept;
-  std::ifstream in(path, std::ios::binary);
-  std::string line;
-  while (limit > 0 && std::getline(in, line)) {
-    if (line.empty()) continue;
-    kept.push_back(std::move(line));
-    if (kept.size() > limit) kept.pop_front();
+bool loadHistoryFile(const std::string& path, size_t limit, std::vector<std::string>* lines,
+                     std::string* error) {
+  lines->clear();
+  // Non-blocking: opening a FIFO for reading would otherwise wait for a writer.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT) return true;
+  if (fd < 0) {
+    *error = "cannot read " + path + ": " + std::strerror(errno);
+    return false;
   }
-  return {kept.begin(), kept.end()};
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    *error = path + " is not a regular file";
+    return false;
+  }
+  std::deque<std::string> kept;
+  LineReader reader(fd);
+  while (!reader.atEnd()) {
+    for (InputLine& line : reader.readAvailable()) {
+      if (line.text.empty() || limit == 0) continue;
+      kept.push_back(std::move(line.text));
+      if (kept.size() > limit) kept.pop_front();
+    }
+  }
+  ::close(fd);
+  lines->assign(kept.begin(), kept.end());
+  return true;
 }
 
 bool saveHistoryFile(const std::string& path, const std::vector<std::string>& lines,
                      std::string* error) {
   if (!makeParentDirectories(path, error)) return false;
+  struct stat info {};
+  if (lstat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    *error = "not replacing " + path + ": not a regular file";
+    return false;
+  }
   std::string text;
   for (const std::string& line : lines) text += line + "\n";
 
   // Written beside the old file and renamed over it, so a crash never leaves
   // half a history; created 0600 so no other user ever sees its contents.
-  std::string temporary = path + ".tmp";
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  std::string temporary;
+  int fd = createTemporaryBeside(path, &temporary);
   if (fd < 0) {
     *error = "cannot write " + temporary + ": " + std::strerror(errno);
     return false;

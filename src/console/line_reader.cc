@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 
 namespace gsadmin {
 namespace {
@@ -13,7 +14,7 @@ void dropCarriageReturn(std::string* line) {
 
 }  // namespace
 
-std::vector<std::string> LineReader::readAvailable() {
+std::vector<InputLine> LineReader::readAvailable() {
   if (atEnd_) return {};
   char buffer[16 * 1024];
   ssize_t n = read(fd_, buffer, sizeof buffer);
@@ -22,26 +23,32 @@ std::vector<std::string> LineReader::readAvailable() {
   return accept(std::string_view(buffer, static_cast<size_t>(n)), false);
 }
 
-std::vector<std::string> LineReader::accept(std::string_view bytes, bool endOfInput) {
-  std::vector<std::string> lines;
+std::vector<InputLine> LineReader::accept(std::string_view bytes, bool endOfInput) {
+  std::vector<InputLine> lines;
   if (atEnd_) return lines;
   for (char c : bytes) {
     if (c == '\n') {
       dropCarriageReturn(&partial_);
-      lines.push_back(std::move(partial_));
+      if (!discarding_) lines.push_back({std::move(partial_), {}});
       partial_.clear();
+      discarding_ = false;
+      continue;
+    }
+    if (discarding_) continue;
+    if (partial_.size() >= kMaxLineBytes) {
+      // Its tail must never run as a line of its own.
+      partial_.clear();
+      discarding_ = true;
+      lines.push_back(
+          {{}, "line too long (over " + std::to_string(kMaxLineBytes) + " bytes): ignored"});
       continue;
     }
     partial_.push_back(c);
-    if (partial_.size() >= kMaxLineBytes) {
-      lines.push_back(std::move(partial_));
-      partial_.clear();
-    }
   }
   if (endOfInput) {
     atEnd_ = true;
     dropCarriageReturn(&partial_);
-    if (!partial_.empty()) lines.push_back(std::move(partial_));
+    if (!partial_.empty()) lines.push_back({std::move(partial_), {}});
     partial_.clear();
   }
   return lines;

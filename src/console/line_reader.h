@@ -15,8 +15,8 @@ namespace gsadmin {
 // borrowed; it stays open.
 class LineReader : public InputSource {
  public:
-  // Longer lines are handed over in pieces of this size rather than held
-  // without bound.
+  // A longer line is refused whole: one refusal in its place, and reading
+  // goes on after its newline.
   static constexpr size_t kMaxLineBytes = 64 * 1024;
 
   explicit LineReader(int fd) : fd_(fd) {}
@@ -28,17 +28,18 @@ class LineReader : public InputSource {
   // on a read error, such as a closed descriptor) a last line without a
   // newline is returned too, and atEnd() becomes true; after that nothing
   // is read.
-  std::vector<std::string> readAvailable() override;
+  std::vector<InputLine> readAvailable() override;
 
   // Splits `bytes` as if they had just been read; `endOfInput` as at the end.
   // The reading half of readAvailable(), for callers with bytes in hand.
-  std::vector<std::string> accept(std::string_view bytes, bool endOfInput);
+  std::vector<InputLine> accept(std::string_view bytes, bool endOfInput);
 
   bool atEnd() const override { return atEnd_; }
 
  private:
   int fd_;
-  std::string partial_;  // bytes after the last newline
+  std::string partial_;      // bytes after the last newline
+  bool discarding_ = false;  // the line being read is too long: dropped up to its newline
   bool atEnd_ = false;
 };
 

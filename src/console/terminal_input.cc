@@ -1,26 +1,22 @@
 #include "console/terminal_input.h"
 
-#include <editline/readline.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
-#include "console/completion.h"
 #include "console/history_file.h"
 
 namespace gsadmin {
 namespace {
 
-// The editing library calls back through plain functions, so they find the
-// open instance here. Set by open(), cleared by close().
-TerminalInput* current = nullptr;
-
-// Enough for any paste without letting a flood of input starve the loop.
-constexpr int kMaxBytesPerRead = 4096;
+// A paste of the longest line in one call, without letting a flood of input
+// starve the loop.
+constexpr size_t kMaxReadsPerCall = 2;
+constexpr size_t kReadBytes = LineEditor::kMaxLineBytes + 1;
 
 enum class InputState { kNothing, kReadable, kGone };
 
@@ -33,180 +29,208 @@ InputState inputState() {
   return InputState::kNothing;
 }
 
-// Candidates for the completion being made, handed out one by one.
-std::vector<std::string> pendingCompletions;
-size_t nextCompletion = 0;
-
-char* completionGenerator(const char* /*text*/, int state) {
-  if (state == 0) nextCompletion = 0;
-  if (nextCompletion >= pendingCompletions.size()) return nullptr;
-  // The library frees what it is given with free().
-  return strdup(pendingCompletions[nextCompletion++].c_str());
+// Columns `text` takes: one per character, not per UTF-8 byte.
+int columnsOf(std::string_view text) {
+  int columns = 0;
+  for (char c : text) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return columns;
 }
 
-// The editor's own Ctrl-R (incremental search) reads the keys of the search
-// itself, blocking the caller's loop until the search ends. Ctrl-R here
-// searches back from the text typed so far in one keystroke, so input never
-// blocks.
-void bindHistorySearch() {
-  char command[] = "bind ^R ed-search-prev-history";
-  rl_parse_and_bind(command);
+// The terminal's width; without one, lines are taken never to wrap.
+int terminalColumns() {
+  winsize size{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0) return size.ws_col;
+  return INT_MAX / 4;
+}
+
+void writeOut(const std::string& bytes) {
+  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
+  std::fflush(stdout);
+}
+
+// Keys arrive one by one, unechoed; while `ctrlCIsAKey`, Ctrl-C arrives as
+// a key too, so it can clear a line. Ctrl-Z and Ctrl-\\ still signal; output
+// is processed as before.
+termios editingMode(termios mode, bool ctrlCIsAKey) {
+  mode.c_iflag &= ~static_cast<tcflag_t>(BRKINT | ICRNL | INPCK | ISTRIP | IXON);
+  mode.c_cflag |= CS8;
+  mode.c_lflag &= ~static_cast<tcflag_t>(ECHO | ICANON | IEXTEN);
+  mode.c_cc[VMIN] = 1;
+  mode.c_cc[VTIME] = 0;
+  if (ctrlCIsAKey) mode.c_cc[VINTR] = _POSIX_VDISABLE;
+  return mode;
 }
 
 }  // namespace
 
 std::unique_ptr<TerminalInput> TerminalInput::open(TerminalInputOptions options,
                                                    std::string* error) {
-  if (current != nullptr) {
-    *error = "the terminal is already in use by another line editor";
-    return nullptr;
-  }
   if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
     *error = "standard input and output are not a terminal";
     return nullptr;
   }
   auto input = std::make_unique<TerminalInput>(OpenKey{}, std::move(options));
-  current = input.get();
-
-  rl_instream = stdin;
-  rl_outstream = stdout;
-  // Signals stay with the caller's loop; the library must not install handlers.
-  rl_catch_signals = 0;
-  rl_attempted_completion_function = &TerminalInput::onComplete;
-  using_history();
-  stifle_history(static_cast<int>(input->options_.historyLimit));
-  if (input->options_.historyPath) {
-    for (std::string& line :
-         loadHistoryFile(*input->options_.historyPath, input->options_.historyLimit)) {
-      input->rememberLine(line);
-    }
+  if (tcgetattr(STDIN_FILENO, &input->saved_) != 0) {
+    *error = "cannot read the terminal's settings";
+    return nullptr;
   }
-  std::fflush(stdout);
-  rl_callback_handler_install(input->options_.prompt.c_str(), &TerminalInput::onLine);
-  bindHistorySearch();
+  input->loadHistory();
+  termios editing = editingMode(input->saved_, false);
+  if (tcsetattr(STDIN_FILENO, TCSADRAIN, &editing) != 0) {
+    *error = "cannot set the terminal's settings";
+    return nullptr;
+  }
   input->open_ = true;
+  input->redraw();
   return input;
 }
 
 TerminalInput::TerminalInput(OpenKey, TerminalInputOptions options)
-    : options_(std::move(options)) {}
+    : options_(std::move(options)), editor_(options_.historyLimit) {}
 
 TerminalInput::~TerminalInput() {
   close();
+}
+
+void TerminalInput::loadHistory() {
+  if (!options_.historyPath) return;
+  std::vector<std::string> lines;
+  std::string error;
+  if (!loadHistoryFile(*options_.historyPath, options_.historyLimit, &lines, &error)) {
+    // Printed before the prompt exists; nothing will be saved over it.
+    std::fprintf(stderr, "history: %s; history is not read or kept\n", error.c_str());
+    options_.historyPath.reset();
+    return;
+  }
+  for (const std::string& line : lines) rememberLine(line);
 }
 
 int TerminalInput::fd() const {
   return STDIN_FILENO;
 }
 
-std::vector<std::string> TerminalInput::readAvailable() {
-  finished_.clear();
-  for (int n = 0; open_ && !atEnd_ && n < kMaxBytesPerRead; ++n) {
+std::vector<InputLine> TerminalInput::readAvailable() {
+  std::vector<InputLine> lines;
+  for (size_t reads = 0; open_ && !atEnd_ && reads < kMaxReadsPerCall; ++reads) {
     InputState state = inputState();
     if (state == InputState::kGone) atEnd_ = true;
     if (state != InputState::kReadable) break;
-    size_t before = finished_.size();
-    rl_callback_read_char();
-    if (finished_.size() != before && !atEnd_) {
-      // Without a fresh install the editor shows no prompt until the next
-      // key and keeps the finished text in its buffer, where a redraw from
-      // printAbove() would show it again.
-      rl_callback_handler_remove();
-      rl_callback_handler_install(options_.prompt.c_str(), &TerminalInput::onLine);
-    }
+    char buffer[kReadBytes];
+    ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) break;
+    if (n <= 0) atEnd_ = true;  // the terminal went away
+    for (ssize_t i = 0; i < n && !atEnd_; ++i) handle(editor_.feed(buffer[i]), &lines);
   }
-  return std::move(finished_);
+  if (open_ && !atEnd_) redraw();
+  return lines;
 }
 
-void TerminalInput::onLine(char* line) {
-  TerminalInput* self = current;
-  if (self == nullptr) {
-    std::free(line);
-    return;
+void TerminalInput::handle(LineEditor::Result result, std::vector<InputLine>* lines) {
+  switch (result) {
+    case LineEditor::Result::kLineDone: {
+      // The finished line stays on the screen; the next prompt goes below it.
+      std::string line = editor_.takeLine();
+      if (draw(line, line.size()) > 0) writeOut("\n");
+      cursorRow_ = 0;
+      rememberLine(line);
+      lines->push_back({std::move(line), {}});
+      break;
+    }
+    case LineEditor::Result::kTooLong:
+      lines->push_back({{},
+                        "line too long (over " + std::to_string(LineEditor::kMaxLineBytes) +
+                            " bytes): ignored"});
+      break;
+    case LineEditor::Result::kEnd:
+      erasePrompt();
+      atEnd_ = true;
+      endRequested_ = true;
+      break;
+    case LineEditor::Result::kCompletions: {
+      std::string list;
+      for (const std::string& word : editor_.completions()) {
+        list += (list.empty() ? "" : "  ") + word;
+      }
+      printAbove(list);
+      break;
+    }
+    case LineEditor::Result::kClearScreen:
+      writeOut("\033[H\033[2J");
+      cursorRow_ = 0;
+      break;
+    case LineEditor::Result::kEditing:
+    case LineEditor::Result::kCancelled:
+      break;  // drawn once the bytes at hand are all handled
   }
-  if (line == nullptr) {
-    // Ctrl-D on an empty line, or the terminal hung up. The prompt's row is
-    // cleared so that later output starts on a clean row.
-    self->atEnd_ = true;
-    std::fputs("\r\033[K", stdout);
-    std::fflush(stdout);
-    return;
-  }
-  std::string text(line);
-  std::free(line);
-  self->rememberLine(text);
-  self->finished_.push_back(std::move(text));
 }
 
 void TerminalInput::rememberLine(const std::string& line) {
-  if (line.empty()) return;
   if (options_.mayRemember && !options_.mayRemember(line)) return;
-  // Repeating the last line adds nothing worth stepping through.
-  if (!history_.empty() && history_.back() == line) return;
-  history_.push_back(line);
-  if (history_.size() > options_.historyLimit) history_.erase(history_.begin());
-  add_history(line.c_str());
+  editor_.addHistory(line);
 }
 
 void TerminalInput::printAbove(std::string_view line) {
-  if (open_ && !atEnd_) {
-    // Up to the prompt's first row, clear from there down, print, and let
-    // the editor draw the prompt and the typed text afresh below.
-    int rowsUp = cursorRowInInput();
-    std::fputc('\r', stdout);
-    if (rowsUp > 0) std::fprintf(stdout, "\033[%dA", rowsUp);
-    std::fputs("\033[J", stdout);
-  }
-  std::fwrite(line.data(), 1, line.size(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
-  if (open_ && !atEnd_) rl_forced_update_display();
+  if (open_ && !atEnd_) erasePrompt();
+  std::string text(line);
+  text.push_back('\n');
+  writeOut(text);
+  if (open_ && !atEnd_) redraw();
 }
 
-int TerminalInput::cursorRowInInput() const {
-  winsize size{};
-  int columns = 0;
-  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0) columns = size.ws_col;
-  if (columns <= 0) return 0;  // width unknown: assume no wrapping
-  // Columns before the cursor: one per character, not per UTF-8 byte.
-  int width = 0;
-  for (char c : options_.prompt) width += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  for (int i = 0; rl_line_buffer != nullptr && i < rl_point && rl_line_buffer[i] != '\0'; ++i) {
-    width += (static_cast<unsigned char>(rl_line_buffer[i]) & 0xC0) != 0x80;
-  }
-  return width / columns;
+void TerminalInput::erasePrompt() {
+  std::string out = "\r";
+  if (cursorRow_ > 0) out += "\033[" + std::to_string(cursorRow_) + "A";
+  out += "\033[J";
+  writeOut(out);
+  cursorRow_ = 0;
+}
+
+int TerminalInput::draw(const std::string& text, size_t cursor) {
+  int width = terminalColumns();
+  int promptColumns = columnsOf(options_.prompt);
+  int end = promptColumns + columnsOf(text);
+  int at = promptColumns + columnsOf(std::string_view(text).substr(0, cursor));
+  std::string out = "\r";
+  if (cursorRow_ > 0) out += "\033[" + std::to_string(cursorRow_) + "A";
+  out += "\033[J" + options_.prompt + text;
+  // At the last column the terminal holds the cursor there until the next
+  // character; a newline puts it at the start of the next row for certain.
+  if (end > 0 && end % width == 0) out += "\n";
+  int rowsUp = end / width - at / width;
+  if (rowsUp > 0) out += "\033[" + std::to_string(rowsUp) + "A";
+  out += "\r";
+  if (at % width > 0) out += "\033[" + std::to_string(at % width) + "C";
+  writeOut(out);
+  cursorRow_ = at / width;
+  return at % width;
+}
+
+void TerminalInput::setWaiting(bool waiting) {
+  if (!open_ || atEnd_ || waiting == waiting_) return;
+  waiting_ = waiting;
+  termios mode = editingMode(saved_, waiting);
+  tcsetattr(STDIN_FILENO, TCSANOW, &mode);
 }
 
 void TerminalInput::terminalResized() {
-  if (open_ && !atEnd_) rl_resize_terminal();
+  if (open_ && !atEnd_) redraw();
 }
 
 void TerminalInput::setCompletionWords(std::vector<std::string> words) {
-  completionWords_ = std::move(words);
-}
-
-char** TerminalInput::onComplete(const char* text, int /*start*/, int /*end*/) {
-  // No fallback to file names: only the caller's words make sense here.
-  rl_attempted_completion_over = 1;
-  if (current == nullptr) return nullptr;
-  pendingCompletions = completionsFor(text, current->completionWords_);
-  return rl_completion_matches(text, completionGenerator);
+  editor_.setCompletionWords(std::move(words));
 }
 
 bool TerminalInput::saveHistory(std::string* error) {
   if (!options_.historyPath) return true;
-  return saveHistoryFile(*options_.historyPath, history_, error);
+  return saveHistoryFile(*options_.historyPath, editor_.history(), error);
 }
 
 void TerminalInput::close() {
   if (!open_) return;
   open_ = false;
-  rl_callback_handler_remove();
   // No prompt is left behind for the lines printed after this.
-  if (!atEnd_) std::fputs("\r\033[K", stdout);
-  std::fflush(stdout);
-  clear_history();
-  current = nullptr;
+  if (!atEnd_) erasePrompt();
+  tcsetattr(STDIN_FILENO, TCSADRAIN, &saved_);
   std::string error;
   if (!saveHistory(&error)) std::fprintf(stderr, "history: %s\n", error.c_str());
 }

@@ -1,6 +1,8 @@
 #ifndef GSADMIN_CONSOLE_TERMINAL_INPUT_H_
 #define GSADMIN_CONSOLE_TERMINAL_INPUT_H_
 
+#include <termios.h>
+
 #include <functional>
 #include <memory>
 #include <optional>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "console/input_source.h"
+#include "console/line_editor.h"
 
 namespace gsadmin {
 
@@ -26,19 +29,18 @@ struct TerminalInputOptions {
 
 // Line editing on the terminal of standard input and output: a prompt, cursor
 // keys, history (up/down; Ctrl-R recalls the last line containing the text
-// typed so far, again for older ones) and Tab completion. It never blocks: the
-// caller's loop waits for fd() to be readable and then calls readAvailable().
-// While it is open, every other line for the terminal must go through
-// printAbove(), which keeps the prompt and the half-typed line below it.
-//
-// The editing library keeps global state, so at most one TerminalInput exists
-// at a time; open() refuses a second.
+// typed so far, again for older ones) and Tab completion; see LineEditor for
+// the keys. It never blocks: the caller's loop waits for fd() to be readable
+// and then calls readAvailable(). While it is open, every other line for the
+// terminal must go through printAbove(), which keeps the prompt and the
+// half-typed line below it. One TerminalInput per terminal at a time.
 class TerminalInput : public InputSource {
  public:
   // Puts the terminal in editing mode and shows the prompt. Fails (with a
-  // one-line reason in *error) when standard input is not a terminal or
-  // another TerminalInput is open. A history file that cannot be read is not
-  // an error: history starts empty and *error is left alone.
+  // one-line reason in *error) when standard input or output is not a
+  // terminal. A history file that cannot be read is not an error: a line on
+  // standard error says the history is not kept, and it is then kept in
+  // memory only.
   static std::unique_ptr<TerminalInput> open(TerminalInputOptions options, std::string* error);
   ~TerminalInput() override;  // same as close()
   TerminalInput(const TerminalInput&) = delete;
@@ -47,22 +49,30 @@ class TerminalInput : public InputSource {
   // The descriptor to wait on for readability: standard input.
   int fd() const override;
 
-  // Call when fd() is readable. Feeds every byte available now to the editor
+  // Call when fd() is readable. Feeds the bytes available now to the editor
   // and returns the lines finished by them, oldest first, without their
-  // newline. Never waits for more input.
-  std::vector<std::string> readAvailable() override;
+  // newline; a line longer than LineEditor::kMaxLineBytes comes back as a
+  // refusal instead. Never waits for more input.
+  std::vector<InputLine> readAvailable() override;
 
-  // True once the operator ended input (Ctrl-D on an empty line) or the
-  // terminal went away; the prompt is gone then and readAvailable() returns
-  // nothing.
+  // True once the operator ended input (Ctrl-D, or Ctrl-C, on an empty line)
+  // or the terminal went away; the prompt is gone then and readAvailable()
+  // returns nothing.
   bool atEnd() const override { return atEnd_; }
+  // True when it was the operator's key that ended input.
+  bool endRequested() const override { return endRequested_; }
 
   // Prints `line` (a newline is added) above the prompt and redraws the
   // prompt with the half-typed line and cursor as they were.
   void printAbove(std::string_view line);
 
-  // Call after SIGWINCH: the editor learns the terminal's new size. The
-  // editor installs no signal handlers of its own.
+  // Whether Ctrl-C reaches the editor as a key (true) or makes the terminal
+  // send SIGINT (false, as after open()). A caller that may run long work
+  // between reads sets it only around its wait for input, so that Ctrl-C
+  // still interrupts that work.
+  void setWaiting(bool waiting) override;
+
+  // Call after SIGWINCH: the prompt is drawn again for the new width.
   void terminalResized() override;
 
   // The words Tab completes: local commands, player names. Replaces the
@@ -86,19 +96,25 @@ class TerminalInput : public InputSource {
   TerminalInput(OpenKey, TerminalInputOptions options);
 
  private:
-  static void onLine(char* line);
-  static char** onComplete(const char* text, int start, int end);
+  void loadHistory();
+  // Acts on what one byte did to the line; finished lines go to *lines.
+  void handle(LineEditor::Result result, std::vector<InputLine>* lines);
   void rememberLine(const std::string& line);
-  // How many rows the cursor is below the prompt's first row, as the typed
-  // text wraps at the terminal's width.
-  int cursorRowInInput() const;
+  // Draws the prompt and `text` from the prompt's first row, with the
+  // cursor after `cursor` bytes of it. Returns the cursor's column.
+  int draw(const std::string& text, size_t cursor);
+  void redraw() { draw(editor_.text(), editor_.cursor()); }
+  // Back to the prompt's first row, which is cleared from there down.
+  void erasePrompt();
 
   TerminalInputOptions options_;
-  std::vector<std::string> history_;  // oldest first, at most historyLimit
-  std::vector<std::string> completionWords_;
-  std::vector<std::string> finished_;  // lines finished in readAvailable()
+  LineEditor editor_;
+  termios saved_{};    // the terminal's settings before open()
+  int cursorRow_ = 0;  // rows the cursor is below the prompt's first row, as drawn
   bool open_ = false;
+  bool waiting_ = false;  // Ctrl-C is a key, not SIGINT
   bool atEnd_ = false;
+  bool endRequested_ = false;
 };
 
 }  // namespace gsadmin

@@ -97,6 +97,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
       reloadScript();
     }
     poll();
+    if (input.source && input.source->endRequested()) break;
     if (oneShotOver(input)) break;
     // The set is made again each time: standard input joins it only while
     // it is read.
@@ -109,7 +110,10 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
     if (std::optional<uint64_t> change = oneShot_.msUntilChange(clock_.nowMs())) {
       waitMs = std::min(waitMs, *change);
     }
+    // Only while it waits may Ctrl-C be the editor's key rather than SIGINT.
+    if (reading) input.source->setWaiting(true);
     poller.waitUnless(static_cast<int>(waitMs), {stop, reload});
+    if (reading) input.source->setWaiting(false);
     if (input.source) serveInput(input, reading && poller.readable(inputIndex));
   }
   if (started) {
@@ -288,8 +292,12 @@ void AdminSession::serveInput(ConsoleInput& input, bool readable) {
     input.source->setCompletionWords(std::move(words));
   }
   if (!readable) return;
-  for (const std::string& line : input.source->readAvailable()) {
-    handleTypedLine(line);
+  for (const InputLine& line : input.source->readAvailable()) {
+    if (!line.refusal.empty()) {
+      console_->line("* " + line.refusal);
+      continue;
+    }
+    handleTypedLine(line.text);
     if (quitRequested()) return;
   }
 }

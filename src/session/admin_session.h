@@ -82,12 +82,13 @@ class AdminSession : public SessionContext {
   bool start();
 
   // start(), then polls until *stop becomes non-zero (never, when stop is
-  // null) or the operator types ".quit". Between polls it sleeps until a
+  // null), the operator types ".quit" or the input asks to end
+  // (InputSource::endRequested()). Between polls it sleeps until a
   // datagram or a line of `input` arrives, the deadline passes or a timer is
   // due, whichever comes first. When *reload is non-zero it clears it and
   // calls reloadScript(). The lines of `input` are handled as
-  // handleTypedLine() does. When stopped, fires "onScriptStop" (the script
-  // may finish it despite the stop request; a further request stops it).
+  // handleTypedLine() does; a line it refused gets one "* " line. When stopped, fires
+  // "onScriptStop" (the script may finish it despite the stop request; a further request stops it).
   // Either way ends with rollBackDatabaseTransaction(). Returns false when
   // start() failed, true when stopped or given up (see endReason()). A stop
   // request also ends a round of due timers between two calls. The flags

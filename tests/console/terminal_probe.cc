@@ -1,8 +1,8 @@
 // A small program for the terminal tests: line editing on its terminal, and
 // an asynchronous line printed above the prompt for every line written to
 // descriptor 3. Typed lines are echoed as "typed: LINE"; lines containing the
-// first argument are kept out of the history. Ends at Ctrl-D or at the end of
-// descriptor 3.
+// first argument are kept out of the history; refused lines show as
+// "refused: REASON". Ends at Ctrl-D or at the end of descriptor 3.
 
 #include <poll.h>
 #include <unistd.h>
@@ -29,13 +29,17 @@ int main(int argc, char** argv) {
     return 1;
   }
   input->setCompletionWords({".help", ".kick", ".quit", "Bob", "Bobby", "alice"});
+  input->setWaiting(true);  // nothing here runs long: Ctrl-C is always a key
 
   std::string control;
   while (!input->atEnd()) {
     pollfd fds[2] = {{input->fd(), POLLIN, 0}, {3, POLLIN, 0}};
     if (poll(fds, 2, -1) < 0) continue;
     if (fds[0].revents != 0) {
-      for (const std::string& line : input->readAvailable()) input->printAbove("typed: " + line);
+      for (const gsadmin::InputLine& line : input->readAvailable()) {
+        input->printAbove(line.refusal.empty() ? "typed: " + line.text
+                                               : "refused: " + line.refusal);
+      }
     }
     if (fds[1].revents != 0) {
       char buffer[256];

@@ -1,10 +1,14 @@
 // The console on a real pseudo-terminal, through the real binary and a
-// loopback server: the prompt stays below incoming lines, and history
-// survives a restart without ever holding the password.
+// loopback server: the prompt stays below incoming lines, history survives a
+// restart without ever holding the password, the keys that end a line or the
+// client, and what is refused: a paste over the length limit, a history
+// that is not a regular file.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -45,11 +49,15 @@ std::string readFile(const std::string& path) {
 // script and database paths are inside `home`, so it writes nowhere else.
 class TerminalClient {
  public:
-  TerminalClient(LoopbackPeer& peer, const std::string& home, const std::string& password)
+  // `script`, when given, becomes script.lua; `options` go before the others.
+  TerminalClient(LoopbackPeer& peer, const std::string& home, const std::string& password,
+                 const std::string& script = "", std::vector<std::string> options = {})
       : peer_(peer),
+        script_(writeScript(home, script)),
         terminal_(ClientProcess::defaultBinary(),
-                  {"--script=" + home + "/script.lua", "--db=" + home + "/script.db", "127.0.0.1",
-                   std::to_string(peer.port()), "Admin", password},
+                  withArguments(std::move(options),
+                                {"--script=" + home + "/script.lua", "--db=" + home + "/script.db",
+                                 "127.0.0.1", std::to_string(peer.port()), "Admin", password}),
                   home) {}
 
   // Waits for the login, accepts it and waits for the prompt under the
@@ -74,7 +82,21 @@ class TerminalClient {
   TerminalProcess& terminal() { return terminal_; }
 
  private:
+  static std::vector<std::string> withArguments(std::vector<std::string> options,
+                                                const std::vector<std::string>& arguments) {
+    options.insert(options.end(), arguments.begin(), arguments.end());
+    return options;
+  }
+
+  // Writes script.lua in `home` when there is one; the client starts without.
+  static bool writeScript(const std::string& home, const std::string& script) {
+    if (script.empty()) return false;
+    std::ofstream(home + "/script.lua") << script;
+    return true;
+  }
+
   LoopbackPeer& peer_;
+  bool script_;
   TerminalProcess terminal_;
 };
 
@@ -117,9 +139,8 @@ TEST(ConsoleTerminalTest, PromptStaysBelowIncomingLinesAndHistoryOutlivesTheRun)
   })) << again.terminal().dump();
   again.terminal().type("\r");
   EXPECT_EQ(again.nextCommand(), buildChatFrame("hello"));
-  again.terminal().type("\x04");  // Ctrl-D on an empty line: input ends, the client goes on
   again.terminal().type(".quit\r");
-  EXPECT_EQ(again.terminal().waitExit(500), -1) << again.terminal().dump();
+  EXPECT_EQ(again.terminal().waitExit(), 0) << again.terminal().dump();
 }
 
 TEST(ConsoleTerminalTest, LinesHoldingThePasswordNeverReachTheHistory) {
@@ -137,12 +158,102 @@ TEST(ConsoleTerminalTest, LinesHoldingThePasswordNeverReachTheHistory) {
   EXPECT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
     return cursorRowText(s) == "> after";
   })) << client.terminal().dump();
-  // Ctrl-C ends the client as SIGINT does, history saved; the file shows the
-  // password line was never remembered.
+  // Ctrl-C clears the recalled line; on the empty line it ends the client
+  // as SIGINT does, history saved. The file shows the password line was
+  // never remembered.
+  ASSERT_TRUE(client.terminal().waitForCtrlCAsKey());
+  client.terminal().type("\x03");
+  EXPECT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
+    return cursorRowText(s) == ">";
+  })) << client.terminal().dump();
   client.terminal().type("\x03");
   EXPECT_EQ(client.terminal().waitExit(), 0) << client.terminal().dump();
   std::string history = readFile(home.path() + "/state/gsadmin/history");
   EXPECT_EQ(history, "after\n");
+}
+
+TEST(ConsoleTerminalTest, CtrlCClearsTheLineAndCtrlDEndsAsQuitDoes) {
+  LoopbackPeer peer;
+  TempDir home;
+  TerminalClient client(peer, home.path(), "pw",
+                        "function bye() print('script stopped') end\n"
+                        "addEventHandler('onScriptStop', 'bye')\n");
+  client.connect();
+  client.terminal().type("/slap Bob");
+  ASSERT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
+    return cursorRowText(s) == "> /slap Bob";
+  })) << client.terminal().dump();
+  // Once the client waits for input again, Ctrl-C is its key, not SIGINT.
+  ASSERT_TRUE(client.terminal().waitForCtrlCAsKey());
+  client.terminal().type("\x03");
+  EXPECT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
+    return cursorRowText(s) == ">";
+  })) << client.terminal().dump();
+  client.terminal().type("hi\r");
+  EXPECT_EQ(client.nextCommand(), buildChatFrame("hi"));
+
+  client.terminal().type("\x04");
+  EXPECT_EQ(client.terminal().waitExit(), 0) << client.terminal().dump();
+  EXPECT_TRUE(client.terminal().waitForRow("script stopped")) << client.terminal().dump();
+}
+
+TEST(ConsoleTerminalTest, CtrlCStillStopsAScriptThatRunsWithoutLimit) {
+  LoopbackPeer peer;
+  TempDir home;
+  TerminalClient client(peer, home.path(), "pw",
+                        "function bye() print('script stopped') end\n"
+                        "addEventHandler('onScriptStop', 'bye')\n",
+                        {"--script-budget=0"});
+  client.connect();
+  client.terminal().type(".lua while true do end\r");
+  // The prompt is drawn again before the line runs.
+  ASSERT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
+    return promptBelow(s, "> .lua while true do end", ">");
+  })) << client.terminal().dump();
+  client.terminal().type("\x03");
+  EXPECT_EQ(client.terminal().waitExit(), 0) << client.terminal().dump();
+  EXPECT_TRUE(client.terminal().waitForRow("script stopped")) << client.terminal().dump();
+}
+
+TEST(ConsoleTerminalTest, ALongPasteIsRefusedWholeAndThePromptGoesOn) {
+  LoopbackPeer peer;
+  TempDir home;
+  TerminalClient client(peer, home.path(), "pw");
+  client.connect();
+  // Longer than the limit, with a command where a cut would leave a tail.
+  client.terminal().type(std::string(4096, 'x') + "/slap Bob" + std::string(4000, 'y') + "\r");
+  EXPECT_TRUE(client.terminal().waitFor(
+      [](const ScreenModel& s) {
+        return promptBelow(s, "* line too long (over 4096 bytes): ignored", ">");
+      },
+      10000))
+      << client.terminal().dump();
+  client.terminal().type("after\r");
+  EXPECT_EQ(client.nextCommand(), buildChatFrame("after"));
+  client.terminal().type(".quit\r");
+  EXPECT_EQ(client.terminal().waitExit(), 0) << client.terminal().dump();
+}
+
+TEST(ConsoleTerminalTest, AFifoAtTheHistoryPathIsNeitherReadNorReplaced) {
+  LoopbackPeer peer;
+  TempDir home;
+  std::string path = home.path() + "/state/gsadmin/history";
+  std::filesystem::create_directories(home.path() + "/state/gsadmin");
+  ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+  TerminalClient client(peer, home.path(), "pw");
+  client.connect();
+  // The line is wider than the terminal: its rows are read as one.
+  std::string said = "history: " + path + " is not a regular file; history is not read or kept";
+  EXPECT_TRUE(client.terminal().waitFor([&](const ScreenModel& s) {
+    std::string all;
+    for (const std::string& row : s.rows()) all += row;
+    return all.find(said) != std::string::npos;
+  })) << client.terminal().dump();
+  client.terminal().type(".players\r.quit\r");
+  EXPECT_EQ(client.terminal().waitExit(), 0) << client.terminal().dump();
+  struct stat info {};
+  ASSERT_EQ(lstat(path.c_str(), &info), 0);
+  EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <memory>
 #include <regex>
 
+#include "console/line_reader.h"
 #include "protocol/outbound.h"
 #include "sim/server_messages.h"
 #include "support/client_process.h"
@@ -202,6 +203,22 @@ TEST(ConsoleEndToEndTest, TimestampsScriptAndDatabasePaths) {
                           std::nullopt, ClientProcess::defaultBinary(), std::nullopt, dir.path());
   ASSERT_TRUE(elsewhere.waitForLine("a.lua ran"));
   EXPECT_TRUE(std::filesystem::exists(dir.path() + "/x.db"));
+}
+
+TEST(ConsoleEndToEndTest, AnOverlongPipedLineIsRefusedWholeAndItsTailNeverRuns) {
+  LoopbackPeer peer;
+  ClientProcess client({"--exit-on-eof", "127.0.0.1", std::to_string(peer.port()), "Admin", "pw"},
+                       std::nullopt, ClientProcess::defaultBinary(), std::nullopt, std::nullopt,
+                       ClientProcess::Input::kPipe);
+  ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}}));
+  // Cut at the limit, the line would leave "/slap Bob" as a line of its own.
+  std::string note = ".note " + std::string(LineReader::kMaxLineBytes - 6, '0') + "/slap Bob";
+  client.writeInput(note + "\nafter\n");
+  EXPECT_EQ(client.waitForLine("* "), "* line too long (over 65536 bytes): ignored");
+  EXPECT_EQ(nextCommand(peer), buildChatFrame("after"));
+  client.closeInput();
+  EXPECT_EQ(client.waitExit(5000), 0);
+  EXPECT_TRUE(peer.drain().empty());
 }
 
 }  // namespace

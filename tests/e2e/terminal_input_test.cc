@@ -175,5 +175,33 @@ TEST(TerminalInputTest, KeepsHistoryAcrossRunsWithoutSecretLines) {
   EXPECT_EQ(probe.waitExit(), 0);
 }
 
+TEST(TerminalInputTest, LongLinesRedrawBelowPrintedLinesAndOverlongOnesAreRefused) {
+  TempDir home;
+  TerminalProcess probe(GSADMIN_TERMINAL_PROBE_PATH, {}, home.path());
+  waitForPrompt(probe);
+  // The prompt and 4000 characters fill 50 rows of 80 columns and two more.
+  std::string longLine(4000, 'a');
+  longLine.back() = 'z';
+  probe.type(longLine);
+  ASSERT_TRUE(probe.waitFor([](const ScreenModel& s) { return cursorRow(s).text == "az"; }, 10000))
+      << probe.dump();
+  probe.control("during");
+  EXPECT_TRUE(probe.waitFor([](const ScreenModel& s) {
+    std::vector<std::string> rows = s.rows();
+    size_t row = static_cast<size_t>(s.cursorRow());
+    return row >= 51 && rows[row - 51] == "event: during" &&
+           rows[row - 50].rfind("> aaa", 0) == 0 && rows[row] == "az" && s.cursorColumn() == 2;
+  })) << probe.dump();
+  probe.type("\r");
+  EXPECT_TRUE(probe.waitForRow("typed: " + longLine.substr(0, 73))) << probe.dump();
+
+  probe.type(std::string(5000, 'b') + "\rok\r");
+  EXPECT_TRUE(probe.waitForRow("refused: line too long (over 4096 bytes): ignored"))
+      << probe.dump();
+  EXPECT_TRUE(probe.waitForRow("typed: ok")) << probe.dump();
+  probe.type(kCtrlD);
+  EXPECT_EQ(probe.waitExit(), 0);
+}
+
 }  // namespace
 }  // namespace gsadmin

@@ -1,6 +1,6 @@
-// Writes the fuzzers' seed corpora, made by the server datagram builders
-// and from SQL a script might run:
-//   gsadmin_fuzz_seeds <datagram corpus dir> <api corpus dir> <db corpus dir>
+// Writes the fuzzers' seed corpora, made by the server datagram builders,
+// from SQL a script might run and from typical operator input:
+//   gsadmin_fuzz_seeds <datagram dir> <api dir> <db dir> <console dir>
 
 #include <cstdio>
 #include <initializer_list>
@@ -83,13 +83,39 @@ void writeDbSeeds(const std::string& dir) {
                "SELECT json_extract(?, '$.a[1]')\0{\"a\":[1,2]}"s,
                "CREATE TRIGGER r AFTER INSERT ON f BEGIN SELECT 1; END",
                "SELECT * FROM pragma_table_info('f')"}));
+
+Bytes text(char mode, const std::string& bytes) {
+  Bytes input{static_cast<uint8_t>(mode)};
+  input.insert(input.end(), bytes.begin(), bytes.end());
+  return input;
+}
+
+// The console fuzzer's input: a mode byte (odd: typed on a terminal; even:
+// piped, in reads of mode / 2 + 1 bytes), then what the operator sent.
+void writeConsoleSeeds(const std::string& dir) {
+  const std::string commands =
+      "hello all\n.help\n.players\n.vehicles\n.server\n.msg Ann hi\n.slap bo\n"
+      ".kick 1\n.ban x\n.lua return getPlayerCount()\n.greet x\n.reload\n\n.nope\n.quit\n";
+  write(dir, "piped-commands", text(0x7E, commands));
+  write(dir, "piped-small-reads", text(0x02, "a\r\nb\r\n.lua return 1\r\n"));
+  // 0xFF N C: (N + 1) * 512 copies of C, past the piped line limit.
+  write(dir, "piped-overlong",
+        text(0x20,
+             ".note \xFF\x7F"
+             "0/slap Bob\n.players\n"));
+  write(dir, "typed-commands", text(0x01, commands));
+  write(dir, "typed-editing",
+        text(0x01,
+             ".k\t\x01\x1b[C\x1b[D\x7f\x1b[3~\x15.sl\tb\t\t\r\x1b[A\x1b[B\x12\r"
+             "abc def\x17\x0b\x03\x1bOHx\x1b[F\r\x04"));
+  write(dir, "typed-overlong", text(0x01, "\xFF\x08x/slap Bob\r.players\r"));
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 4) {
-    std::fprintf(stderr, "usage: %s <datagram corpus dir> <api corpus dir> <db corpus dir>\n",
+  if (argc != 5) {
+    std::fprintf(stderr, "usage: %s <datagram dir> <api dir> <db dir> <console dir>\n",
                  argv[0]);
     return 2;
   }
@@ -142,5 +168,6 @@ int main(int argc, char** argv) {
                           '!', 22, 1, 3, 2,   23,  1, 5, 0, 24, 1, 4, 1,   '2'});
   write(api, "handlers", {0, 2, 4, 4, 't', 'i', 'c', 'k', 4, 1, 'f', 1, 2, 6, 4, 1, 'f'});
   writeDbSeeds(argv[3]);
+  writeConsoleSeeds(argv[4]);
   return 0;
 }

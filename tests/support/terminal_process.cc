@@ -5,6 +5,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -137,6 +138,17 @@ bool TerminalProcess::waitForRow(const std::string& row, int timeoutMs) {
         return std::find(rows.begin(), rows.end(), row) != rows.end();
       },
       timeoutMs);
+}
+
+bool TerminalProcess::waitForCtrlCAsKey(int timeoutMs) {
+  auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    // The master side reports the settings the program gave its terminal.
+    termios settings{};
+    if (tcgetattr(master_, &settings) == 0 && settings.c_cc[VINTR] == _POSIX_VDISABLE) return true;
+    if (millisecondsLeft(deadline) == 0) return false;
+    if (!readMore(10)) usleep(1000);
+  }
 }
 
 std::string TerminalProcess::dump() const {

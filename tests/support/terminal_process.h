@@ -33,6 +33,11 @@ class TerminalProcess {
   // Reads output until some row equals `row`.
   bool waitForRow(const std::string& row, int timeoutMs = 5000);
 
+  // Reads output until the program's terminal delivers Ctrl-C as a key
+  // rather than as SIGINT (a line editor's setting while it waits for input);
+  // returns whether it did within timeoutMs.
+  bool waitForCtrlCAsKey(int timeoutMs = 5000);
+
   const ScreenModel& screen() const { return screen_; }
   // The screen's rows joined by newlines, for failure messages.
   std::string dump() const;

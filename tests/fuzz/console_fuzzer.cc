@@ -1,0 +1,124 @@
+// Feeds arbitrary operator input through the console's line handling, as
+// typed on a terminal or piped, and every line it yields through the
+// session's typed-line handling (local commands, .lua chunks, chat).
+//
+// Input: a mode byte, then the operator's bytes. Mode bit 0 picks the line
+// editor (keys, escape sequences, history, Tab) over the piped reader; for
+// the piped reader bits 1-7 are the size of each read (1 to 128 bytes). In
+// the operator's bytes, 0xFF N C stands for (N + 1) * 512 copies of C, so
+// that lines past either length limit are reachable. Every line must be
+// handled without a crash, and no refused line may reach the session.
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "console/input_source.h"
+#include "console/line_editor.h"
+#include "console/line_reader.h"
+#include "fuzz/probe_script.h"
+#include "script/lua_limits.h"
+#include "script/script_manager.h"
+#include "session/console_commands.h"
+#include "support/session_harness.h"
+
+namespace {
+
+// Bounds a .lua chunk that never ends, so one input cannot stall the run.
+constexpr uint64_t kScriptBudgetMs = 20;
+
+std::string expand(const uint8_t* data, size_t size) {
+  std::string bytes;
+  for (size_t at = 0; at < size; ++at) {
+    if (data[at] == 0xFF && at + 2 < size) {
+      bytes.append((data[at + 1] + 1u) * 512u, static_cast<char>(data[at + 2]));
+      at += 2;
+    } else {
+      bytes.push_back(static_cast<char>(data[at]));
+    }
+  }
+  return bytes;
+}
+
+std::vector<gsadmin::InputLine> piped(const std::string& bytes, size_t readSize) {
+  gsadmin::LineReader reader(-1);
+  std::vector<gsadmin::InputLine> lines;
+  for (size_t at = 0; at < bytes.size(); at += readSize) {
+    for (gsadmin::InputLine& line :
+         reader.accept(std::string_view(bytes).substr(at, readSize), false)) {
+      lines.push_back(std::move(line));
+    }
+  }
+  for (gsadmin::InputLine& line : reader.accept({}, true)) lines.push_back(std::move(line));
+  for (const gsadmin::InputLine& line : lines) {
+    if (line.text.size() > gsadmin::LineReader::kMaxLineBytes) std::abort();
+  }
+  return lines;
+}
+
+std::vector<gsadmin::InputLine> typed(const std::string& bytes) {
+  gsadmin::LineEditor editor;
+  std::vector<std::string> words = gsadmin::ConsoleCommands::commandWords();
+  words.push_back("Ann");
+  editor.setCompletionWords(words);
+  std::vector<gsadmin::InputLine> lines;
+  for (char byte : bytes) {
+    switch (editor.feed(byte)) {
+      case gsadmin::LineEditor::Result::kLineDone: {
+        std::string line = editor.takeLine();
+        if (line.size() > gsadmin::LineEditor::kMaxLineBytes) std::abort();
+        editor.addHistory(line);
+        lines.push_back({std::move(line), {}});
+        break;
+      }
+      case gsadmin::LineEditor::Result::kTooLong:
+        lines.push_back({{}, "too long"});
+        break;
+      case gsadmin::LineEditor::Result::kEnd:
+        return lines;
+      default:
+        break;
+    }
+    if (editor.text().size() > gsadmin::LineEditor::kMaxLineBytes) std::abort();
+    if (editor.cursor() > editor.text().size()) std::abort();
+  }
+  return lines;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  // The session's lines go to its recording console; anything printed
+  // outside it is not what is being tested.
+  if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  std::string bytes = expand(data + 1, size - 1);
+  std::vector<gsadmin::InputLine> lines =
+      (data[0] & 1) != 0 ? typed(bytes) : piped(bytes, (data[0] >> 1) + 1u);
+
+  gsadmin::testing::SessionHarness harness(gsadmin::fuzz::kProbeScript);
+  gsadmin::ScriptLimits limits;
+  limits.budgetMs = kScriptBudgetMs;
+  harness.session().scripts().setLimits(limits);
+  harness.session().reloadScript();  // under the limits just set
+  harness.connect(gsadmin::testing::ServerRecord(), {{1, "Ann"}, {2, "Bo"}});
+  for (const gsadmin::InputLine& line : lines) {
+    if (!line.refusal.empty()) {
+      if (!line.text.empty()) std::abort();
+      continue;
+    }
+    harness.session().handleTypedLine(line.text);
+    if (harness.session().quitRequested()) break;
+    harness.sent();
+    harness.output();
+  }
+  return 0;
+}
