@@ -27,7 +27,7 @@ const HelpRow kHelp[] = {
     {".kick PLAYER", "kicks the player"},
     {".ban PLAYER", "bans the player"},
     {".reload", "reloads the script"},
-    {".lua CODE", "runs CODE in the script's state and prints what it returns"},
+    {".lua CODE", "runs CODE in the script's state (or the console's) and prints the result"},
     {".quit", "ends gsadmin"},
 };
 
