@@ -118,7 +118,8 @@ void ConsoleCommands::sendPrivateMessage(const std::string& rest) {
   }
   std::optional<int> id =
       namedPlayer("msg", std::string_view(rest).substr(0, space), Targeting::kStartOfName);
-  if (id) admin::sendMessage(session_, static_cast<uint8_t>(*id), rest.substr(space + 1));
+  std::string_view text = std::string_view(rest).substr(space + 1);
+  if (id) admin::sendMessage(session_, static_cast<uint8_t>(*id), text);
 }
 
 std::optional<int> ConsoleCommands::namedPlayer(const std::string& word, std::string_view typed,
