@@ -1,18 +1,20 @@
 #include "script/api.h"
 
+#include "context/admin_actions.h"
 #include "script/api_functions.h"
 #include "script/lua.h"
 
 namespace gsadmin {
 namespace {
 
-// Published in this order.
+// Published in this order. The admin commands take the names of the
+// actions they call, whose lines carry the same names.
 constexpr ApiFunction kApi[] = {
     {"addEventHandler", ApiFamily::kHandlers, api::addEventHandler},
     {"removeEventHandler", ApiFamily::kHandlers, api::removeEventHandler},
     {"gettok", ApiFamily::kText, api::gettok},
-    {"sendChat", ApiFamily::kChat, api::sendChat},
-    {"sendMessage", ApiFamily::kPlayer, api::sendMessage},
+    {admin::kSendChat, ApiFamily::kChat, api::sendChat},
+    {admin::kSendMessage, ApiFamily::kPlayer, api::sendMessage},
     {"getAdminName", ApiFamily::kSettings, api::getAdminName},
     {"getAdminPassword", ApiFamily::kSettings, api::getAdminPassword},
     {"isConnected", ApiFamily::kSettings, api::isConnected},
@@ -30,9 +32,9 @@ constexpr ApiFunction kApi[] = {
     {"getPlayerStatus", ApiFamily::kPlayer, api::getPlayerStatus},
     {"getPlayerVehicle", ApiFamily::kPlayer, api::getPlayerVehicle},
     {"getPlayerPosition", ApiFamily::kPlayer, api::getPlayerPosition},
-    {"slapPlayer", ApiFamily::kPlayer, api::slapPlayer},
-    {"kickPlayer", ApiFamily::kPlayer, api::kickPlayer},
-    {"banPlayer", ApiFamily::kPlayer, api::banPlayer},
+    {admin::kSlapPlayer, ApiFamily::kPlayer, api::slapPlayer},
+    {admin::kKickPlayer, ApiFamily::kPlayer, api::kickPlayer},
+    {admin::kBanPlayer, ApiFamily::kPlayer, api::banPlayer},
     {"getVehicleName", ApiFamily::kVehicle, api::getVehicleName},
     {"getVehicleHealth", ApiFamily::kVehicle, api::getVehicleHealth},
     {"getVehiclePosition", ApiFamily::kVehicle, api::getVehiclePosition},

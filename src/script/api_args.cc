@@ -81,15 +81,17 @@ int ApiCall::refuse(const char* reason) const {
   return 0;
 }
 
-Player* ApiCall::findPlayer(int index) const {
+SessionContext* ApiCall::playerSession() const {
   SessionContext* current = session();
-  PlayerManager* players = current ? &current->players() : nullptr;
-  if (players == nullptr) {
-    refuse("PlayerManager missing.");
-    return nullptr;
-  }
+  if (current == nullptr) refuse("PlayerManager missing.");
+  return current;
+}
+
+Player* ApiCall::findPlayer(int index) const {
+  SessionContext* current = playerSession();
+  if (current == nullptr) return nullptr;
   std::optional<uint8_t> playerId = id(index);
-  Player* found = playerId ? players->find(*playerId) : nullptr;
+  Player* found = playerId ? current->players().find(*playerId) : nullptr;
   if (found == nullptr) refuse("No such player.");
   return found;
 }

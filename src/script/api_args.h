@@ -31,6 +31,9 @@ class ApiCall {
   const char* functionName() const;
   // The session, or null when none is set.
   SessionContext* session() const;
+  // The same, for the player family: null after printing "PlayerManager
+  // missing." when no session is set.
+  SessionContext* playerSession() const;
   // The session's console; the standard console when no session is set.
   Console& console() const;
 

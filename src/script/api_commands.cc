@@ -1,63 +1,58 @@
-#include <string>
+#include <optional>
+#include <string_view>
 
+#include "context/admin_actions.h"
 #include "context/session_context.h"
-#include "model/player.h"
 #include "script/api_args.h"
 #include "script/api_functions.h"
 
 namespace gsadmin::api {
 namespace {
 
-// What a command sends for the player it names. The session is the one the
-// player was found in.
-using PlayerCommand = void (*)(SessionContext&, const Player&);
-
-int commandOnPlayer(lua_State* L, PlayerCommand command) {
+// slapPlayer, kickPlayer and banPlayer: [player id] -> no value.
+int actOnPlayer(lua_State* L, admin::PlayerAction action) {
   ApiCall call(L);
-  const Player* player = call.player(1);
-  if (player != nullptr) command(*call.session(), *player);
+  if (!call.isNumber(1)) return call.refuse("Invalid Argument #1.");
+  SessionContext* session = call.playerSession();
+  if (session != nullptr) action(*session, call.id(1));
   return 0;
 }
 
 }  // namespace
 
+// [text] -> no value.
 int sendChat(lua_State* L) {
   ApiCall call(L);
   if (call.argumentCount() < 1) return 0;
   if (!call.isString(1)) return call.refuse("Invalid Argument #1.");
-  // The text goes out as it is; it is never used as a format.
-  std::string_view text = call.cTextView(1);
-  if (SessionContext* session = call.session()) session->sendChatFrame(text);
+  // Converting a number may raise: the view is taken before the action
+  // makes any C++ object, and no Lua call follows it.
+  std::string_view text = call.textView(1);
+  if (SessionContext* session = call.session()) admin::sendChat(*session, text);
   return 0;
 }
 
+// [player id, text] -> no value.
 int sendMessage(lua_State* L) {
   ApiCall call(L);
   if (!call.isNumber(1)) return call.refuse("Invalid Argument #1.");
   if (!call.isString(2)) return call.refuse("Invalid Argument #2.");
-  const Player* player = call.findPlayer(1);
-  if (player == nullptr) return 0;
-  // Converted before the C++ text is built: converting may raise.
-  std::string_view body = call.cTextView(2);
-  std::string text = "/msg #" + std::to_string(player->id) + " " + std::string(body);
-  call.session()->sendChatFrame(text);
+  std::string_view text = call.textView(2);  // as in sendChat
+  SessionContext* session = call.playerSession();
+  if (session != nullptr) admin::sendMessage(*session, call.id(1), text);
   return 0;
 }
 
 int slapPlayer(lua_State* L) {
-  return commandOnPlayer(L, [](SessionContext& session, const Player& player) {
-    session.sendChatFrame("/slap " + player.name);
-  });
+  return actOnPlayer(L, admin::slapPlayer);
 }
 
 int kickPlayer(lua_State* L) {
-  return commandOnPlayer(
-      L, [](SessionContext& session, const Player& player) { session.sendKickRequest(player.id); });
+  return actOnPlayer(L, admin::kickPlayer);
 }
 
 int banPlayer(lua_State* L) {
-  return commandOnPlayer(
-      L, [](SessionContext& session, const Player& player) { session.sendBanRequest(player.id); });
+  return actOnPlayer(L, admin::banPlayer);
 }
 
 }  // namespace gsadmin::api

@@ -4,7 +4,6 @@
 
 #include "console/local_command.h"
 #include "console/printable.h"
-#include "script/api_functions.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
@@ -53,14 +52,6 @@ std::string playerList(const std::vector<PlayerEntry>& players) {
   return list;
 }
 
-ScriptArgument integerArgument(int value) {
-  return {false, value, {}};
-}
-
-ScriptArgument textArgument(std::string text) {
-  return {true, 0, std::move(text)};
-}
-
 }  // namespace
 
 std::vector<std::string> ConsoleCommands::commandWords() {
@@ -76,8 +67,7 @@ void ConsoleCommands::handle(std::string_view line) {
   std::optional<LocalCommand> command = splitLocalCommand(line);
   if (!command) {
     if (line.empty()) return;
-    ScriptArgument text[] = {textArgument(std::string(line))};
-    api_.call(api::sendChat, text);
+    admin::sendChat(session_, line);
     return;
   }
   runCommand(command->word, command->rest);
@@ -89,9 +79,9 @@ void ConsoleCommands::runCommand(const std::string& word, const std::string& res
   if (word == "vehicles") return showVehicles();
   if (word == "server") return showServer();
   if (word == "msg") return sendPrivateMessage(rest);
-  if (word == "slap") return punish(word, rest, api::slapPlayer);
-  if (word == "kick") return punish(word, rest, api::kickPlayer);
-  if (word == "ban") return punish(word, rest, api::banPlayer);
+  if (word == "slap") return punish(word, rest, admin::slapPlayer);
+  if (word == "kick") return punish(word, rest, admin::kickPlayer);
+  if (word == "ban") return punish(word, rest, admin::banPlayer);
   if (word == "reload") return reload();
   if (word == "lua") return runLua(rest);
   if (word == "quit") return quit();
@@ -115,11 +105,9 @@ void ConsoleCommands::showHelp() {
 }
 
 void ConsoleCommands::punish(const std::string& word, const std::string& rest,
-                             lua_CFunction apiFunction) {
+                             admin::PlayerAction action) {
   std::optional<int> id = namedPlayer(word, rest, Targeting::kPunishing);
-  if (!id) return;
-  ScriptArgument player[] = {integerArgument(*id)};
-  api_.call(apiFunction, player);
+  if (id) action(session_, static_cast<uint8_t>(*id));
 }
 
 void ConsoleCommands::sendPrivateMessage(const std::string& rest) {
@@ -130,9 +118,8 @@ void ConsoleCommands::sendPrivateMessage(const std::string& rest) {
   }
   std::optional<int> id =
       namedPlayer("msg", std::string_view(rest).substr(0, space), Targeting::kStartOfName);
-  if (!id) return;
-  ScriptArgument arguments[] = {integerArgument(*id), textArgument(rest.substr(space + 1))};
-  api_.call(api::sendMessage, arguments);
+  std::string_view text = std::string_view(rest).substr(space + 1);
+  if (id) admin::sendMessage(session_, static_cast<uint8_t>(*id), text);
 }
 
 std::optional<int> ConsoleCommands::namedPlayer(const std::string& word, std::string_view typed,
@@ -152,8 +139,8 @@ std::optional<int> ConsoleCommands::namedPlayer(const std::string& word, std::st
       return std::nullopt;
     }
     case PlayerMatch::Kind::kNone:
-      // An id the model does not hold goes to the API function, which says
-      // so in its own words.
+      // An id the model does not hold goes to the action, which says so in
+      // its own words.
       if (std::optional<int> id = idText(typed)) return id;
       if (typed.find_first_not_of(" \t") == std::string_view::npos) {
         refuse("." + word + " needs a player");

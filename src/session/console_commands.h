@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "script/api_invoker.h"
+#include "context/admin_actions.h"
 
 namespace gsadmin {
 
@@ -18,8 +18,9 @@ struct Player;
 // it; an empty line sends nothing. A line ".word rest" is a local command;
 // a word that is not built in fires "onConsoleCommand" when a script handles
 // it. The commands' own feedback goes to the console as ordinary lines that
-// start with "* ", so it cannot be mistaken for a server event; the player
-// commands go through the API functions and so print their diagnostics.
+// start with "* ", so it cannot be mistaken for a server event. Chat and the
+// player commands are the admin actions the API functions call, so they send
+// the same datagrams and print the same diagnostics.
 // The session must outlive this object.
 class ConsoleCommands {
  public:
@@ -44,22 +45,21 @@ class ConsoleCommands {
     kStartOfName,  // a start of a name that only one name starts with will do
     kPunishing,    // an id or the whole name: a slip must not hit another player
   };
-  // ".slap", ".kick", ".ban": `apiFunction` on the named player.
-  void punish(const std::string& word, const std::string& rest, lua_CFunction apiFunction);
+  // ".slap", ".kick", ".ban": `action` on the named player.
+  void punish(const std::string& word, const std::string& rest, admin::PlayerAction action);
   void sendPrivateMessage(const std::string& rest);
   void runLua(const std::string& rest);
   void reload();
   void quit();
   // The id of the player `typed` names for the command `word`, or none
   // after printing the one line that says why not. An id no player has is
-  // returned as it is, for the API function to refuse in its own words.
+  // returned as it is, for the action to refuse in its own words.
   std::optional<int> namedPlayer(const std::string& word, std::string_view typed,
                                  Targeting targeting);
   void say(std::string_view text);
   void refuse(const std::string& why);
 
   AdminSession& session_;
-  ApiInvoker api_;
   bool quitRequested_ = false;
 };
 
