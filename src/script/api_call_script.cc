@@ -135,6 +135,8 @@ bool runInCallee(ScriptManager& manager, Script& callee, ScriptCall* request, co
   int status = lua_cpcall(request->callee, callInCallee, request);
   callee.limiter->endCall();
   manager.leaveScript(previous);
+  // A copy cut short leaves keys on the caller's stack.
+  lua_settop(request->caller, kFirstArgument - 1 + request->argumentCount);
   if (status != 0) {
     if (request->phase == CallPhase::kCalling) {
       call.console().line("LUA: Error in function '" +

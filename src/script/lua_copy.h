@@ -33,8 +33,10 @@ struct LuaCopy {
 // kMaxCopyDepth or holding itself, or more than the values left.
 //
 // Runs inside a protected call of copy->to, where it raises when out of
-// memory. It never raises in, allocates in or runs code of copy->from,
-// which must not run meanwhile and must have kCopySourceSlots free slots.
+// memory; copy->from's stack may then hold values above its old top, which
+// the caller drops. It never raises in, allocates in or runs code of
+// copy->from, which must not run meanwhile and must have kCopySourceSlots
+// free slots.
 bool pushCopy(LuaCopy* copy, int index);
 
 }  // namespace gsadmin
