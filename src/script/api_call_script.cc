@@ -121,9 +121,10 @@ int copyOut(lua_State* L) {
   return 0;
 }
 
-int refuseAt(const ApiCall& call, const char* format, int position) {
+// Refuses with "Invalid <what> #<position>.".
+int refuseAt(const ApiCall& call, const char* what, int position) {
   char reason[48];
-  std::snprintf(reason, sizeof reason, format, position);
+  std::snprintf(reason, sizeof reason, "Invalid %s #%d.", what, position);
   return call.refuse(reason);
 }
 
@@ -148,7 +149,7 @@ bool runInCallee(ScriptManager& manager, Script& callee, ScriptCall* request, co
     return false;
   }
   if (request->refused != 0) {
-    refuseAt(call, "Invalid argument #%d.", request->refused);
+    refuseAt(call, "argument", request->refused);
     return false;
   }
   return true;
@@ -173,7 +174,7 @@ int pushResults(ScriptCall* request, int status, const ApiCall& call) {
     lua_pop(L, 1);  // the message
     return call.refuse("Not enough memory.");
   }
-  if (request->refused != 0) return refuseAt(call, "Invalid result #%d.", request->refused);
+  if (request->refused != 0) return refuseAt(call, "result", request->refused);
   pushStoredResults(L);  // [..., copies]
   dropStoredResults(L);
   int table = lua_gettop(L);
