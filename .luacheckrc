@@ -1,8 +1,8 @@
 -- luacheck settings for gsadmin scripts: `luacheck examples lua` (make lint).
 -- A script sees the Lua 5.1 base, table, string and math libraries, a few
--- clock functions of os, and the client's API; anything else (io, the rest
--- of os, require, package, debug) is absent at run time, so using it is
--- flagged here.
+-- clock functions of os, and the client's API (whose require loads only
+-- lib/ modules beside the script); anything else (io, the rest of os,
+-- package, debug) is absent at run time, so using it is flagged here.
 
 -- The client's API, as published to every script (docs/scripting.md).
 local api = {
@@ -19,6 +19,8 @@ local api = {
   -- Timers, player lists and the database.
   "setTimer", "killTimer", "getTickCount", "getPlayers", "getPlayerCount",
   "dbExec", "dbQuery",
+  -- Sharing between scripts.
+  "getSetting", "require", "callScript",
 }
 
 -- Event names: scripts commonly name their handlers after the event.

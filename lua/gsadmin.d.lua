@@ -1,6 +1,6 @@
 ---@meta gsadmin
 -- Editor annotations for the gsadmin script API (script.lua). Nothing here
--- runs: the client publishes these 39 functions itself. Point your Lua
+-- runs: the client publishes these 42 functions itself. Point your Lua
 -- language server at this file (workspace.library) for completion and
 -- checks. The full reference is docs/scripting.md.
 --
@@ -286,3 +286,42 @@ function dbExec(sql, ...) end
 ---@param ... gsadmin.DbValue
 ---@return table<string, number|string>[]|nil rows
 function dbQuery(sql, ...) end
+
+-- Sharing between scripts -------------------------------------------------
+
+---A value that callScript copies between scripts: tables of these nest at
+---most 16 deep; functions, userdata and coroutines are refused.
+---@alias gsadmin.Shared nil|boolean|number|string|table
+
+---The value of `key` in the settings file beside the script (script.conf for
+---script.lua; lines "key = value", '#' comments), read when the script loads:
+---a number when it reads as one, else a string; `default` (nil when none) for
+---a key the file lacks. Prints "getSetting: Invalid argument #1." for a key
+---that is not a string.
+---@generic T
+---@param key string
+---@param default? T
+---@return string|number|T|nil
+function getSetting(key, default) end
+
+---Loads lib/NAME.lua from the script's own directory (a '.' in NAME stands for
+---a '/'), once per script, and returns its result (true when it returns
+---nothing). Prints "require: Invalid argument #1.", "require: No such module
+---'NAME'.", "require: Error loading module 'NAME'." or "require: Loop loading
+---module 'NAME'." and returns nothing on failure.
+---@param name string letters, digits, '_' and '.'
+---@return any
+function require(name) end
+
+---Calls the global function `functionName` of the loaded script `script`
+---("stats" for stats.lua) with copies of the arguments, under that script's
+---limits, and returns copies of its results. Prints "callScript: Invalid
+---argument #N.", "callScript: No such script.", "callScript: Script is
+---busy." (the caller, or a script up the chain of calls), "callScript: Invalid
+---result #N." or "callScript: Not enough memory.", or "LUA: Error in function
+---'NAME'" when the function fails, and returns nothing then.
+---@param script string
+---@param functionName string
+---@param ... gsadmin.Shared
+---@return gsadmin.Shared ...
+function callScript(script, functionName, ...) end

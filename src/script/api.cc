@@ -49,6 +49,9 @@ constexpr ApiFunction kApi[] = {
     {"getTickCount", ApiFamily::kSettings, api::getTickCount},
     {"getPlayers", ApiFamily::kSettings, api::getPlayers},
     {"getPlayerCount", ApiFamily::kSettings, api::getPlayerCount},
+    {"getSetting", ApiFamily::kSharing, api::getSetting},
+    {"require", ApiFamily::kSharing, api::require},
+    {"callScript", ApiFamily::kSharing, api::callScript},
 };
 
 }  // namespace

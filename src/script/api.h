@@ -20,6 +20,7 @@ enum class ApiFamily {
   kWeapon,    // "Invalid Parameters", "WeaponManager missing.", "Invalid Weapon."
   kDatabase,  // "Invalid argument #N.", then the database's own message
   kTimers,    // "Invalid argument #N.", "Too many timers."
+  kSharing,   // "Invalid argument #N.", then each function's own lines
 };
 
 // One function of the script API: its global name (the one place it is
@@ -30,13 +31,13 @@ struct ApiFunction {
   lua_CFunction body;
 };
 
-// The 39 functions, in publication order.
+// The 42 functions, in publication order.
 std::span<const ApiFunction> apiFunctions();
 
 // The name of the API function whose body this is, or null.
 const char* apiFunctionNameOf(lua_CFunction body);
 
-// Publishes the 39 API functions as globals of `state`, in table order, and
+// Publishes the 42 API functions as globals of `state`, in table order, and
 // replaces the base library's print with one that writes to the console.
 void registerApi(lua_State* state);
 

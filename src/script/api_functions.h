@@ -62,6 +62,13 @@ int banPlayer(lua_State* L);
 int dbExec(lua_State* L);
 int dbQuery(lua_State* L);
 
+// api_sharing.cc
+int getSetting(lua_State* L);
+int require(lua_State* L);
+
+// api_call_script.cc
+int callScript(lua_State* L);
+
 }  // namespace gsadmin::api
 
 #endif  // GSADMIN_SCRIPT_API_FUNCTIONS_H_

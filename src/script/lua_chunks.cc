@@ -85,8 +85,10 @@ const char* readFile(lua_State*, void* data, size_t* size) {
 
 // The file opened for reading when it is a regular file; null with errno
 // set otherwise. Opening does not block on a FIFO.
-FILE* openRegularFile(const char* fileName) {
-  int fd = open(fileName, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+FILE* openRegularFile(const char* fileName, LinkPolicy links) {
+  int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
+  if (links == LinkPolicy::kRefuse) flags |= O_NOFOLLOW;
+  int fd = open(fileName, flags);
   if (fd < 0) return nullptr;
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -181,12 +183,12 @@ int loadTextBuffer(lua_State* L, const char* text, size_t size, const char* chun
   return loadTextChunk(L, readBuffer, &buffer, chunkName);
 }
 
-int loadTextFile(lua_State* L, const char* fileName) {
+int loadTextFile(lua_State* L, const char* fileName, LinkPolicy links) {
   // Everything that may raise happens before the file is open or after it
   // is closed; lua_load itself runs protected.
   lua_pushfstring(L, "@%s", fileName);  // [name]
   FileReader reader{};
-  reader.file = openRegularFile(fileName);
+  reader.file = openRegularFile(fileName, links);
   if (reader.file == nullptr) {
     const char* why = std::strerror(errno);
     lua_pushfstring(L, "cannot open %s: %s", fileName, why);

@@ -48,16 +48,22 @@ class LuaLimiter {
   // first time when it first runs (after a few thousand instructions), so a
   // short call never reads it at all.
   void beginCall() {
+    inCall_ = true;
     ceilingLifted_ = false;
     deadlinePending_ = limits_.budgetMs != 0;
     deadlineMs_ = 0;
   }
   // Ends it: no budget applies until the next beginCall.
   void endCall() {
+    inCall_ = false;
     deadlinePending_ = false;
     deadlineMs_ = 0;
     if (tripped_) restoreHook();
   }
+
+  // Between beginCall and endCall: code of this limiter's state is running
+  // (or waiting on a call it made), so the state must not be entered.
+  bool inCall() const { return inCall_; }
 
   // Why the running call must stop now ("interrupted", or the budget's
   // message), or null. For long work outside Lua (a database statement)
@@ -101,6 +107,7 @@ class LuaLimiter {
   ScriptLimits limits_;
   size_t bytesInUse_ = 0;
   bool ceilingLifted_ = false;
+  bool inCall_ = false;
   bool deadlinePending_ = false;  // in a call whose deadline the hook sets
   uint64_t deadlineMs_ = 0;       // 0: no call under a budget
   std::sig_atomic_t stopsTolerated_ = 0;

@@ -58,6 +58,7 @@ void seedRandomOnce() {
 }
 
 struct LoadRequest {
+  Script* script;
   const char* fileName;  // null: set the state up and load nothing
   bool loaded = false;   // the file loaded; a later error is the main chunk's
 };
@@ -68,6 +69,7 @@ int openAndRun(lua_State* L) {
   auto* request = static_cast<LoadRequest*>(lua_touserdata(L, 1));
   lua_settop(L, 0);
   openSandbox(L);
+  setScriptOf(L, request->script);
   lua_pushlightuserdata(L, const_cast<char*>(&kTrampolineKey));
   lua_pushcfunction(L, callPending);
   lua_rawset(L, LUA_REGISTRYINDEX);
@@ -95,7 +97,7 @@ bool openScript(Script& script, const ScriptLimits& limits, const char* fileName
     console.errorLine("not enough memory");
     return false;
   }
-  LoadRequest request{fileName};
+  LoadRequest request{&script, fileName};
   script.limiter->beginCall();
   int status = lua_cpcall(L, openAndRun, &request);
   script.limiter->endCall();
@@ -122,6 +124,7 @@ Script* ScriptManager::consoleScript() {
   if (!consoleScript_) {
     auto script = std::make_unique<Script>();
     script->fileName = "console";
+    script->manager = this;
     bool opened = openScript(*script, limits_, nullptr, console_, &running_);
     running_ = nullptr;
     if (!opened) return nullptr;
@@ -158,6 +161,9 @@ Script* ScriptManager::loadScripts(const std::string& fileName) {
   seedRandomOnce();
   auto script = std::make_unique<Script>();
   script->fileName = fileName;
+  script->manager = this;
+  // Read before the main chunk runs, which may ask for them.
+  script->settings = loadScriptSettings(fileName, console_);
   // The API functions of the main chunk look at the list, so the script
   // joins it only once the chunk has run; until then running_ names it.
   bool opened = openScript(*script, limits_, fileName.c_str(), console_, &running_);
@@ -186,6 +192,24 @@ void ScriptManager::unloadScripts() {
   }
   running_ = nullptr;
   scripts_.clear();
+}
+
+Script* ScriptManager::find(std::string_view name) const {
+  constexpr std::string_view kSuffix = ".lua";
+  for (const auto& script : scripts_) {
+    std::string_view fileName = script->fileName;
+    fileName.remove_prefix(fileName.rfind('/') + 1);  // npos + 1 is 0
+    if (fileName.ends_with(kSuffix)) fileName.remove_suffix(kSuffix.size());
+    // A closed state (while the scripts are unloaded) cannot be called.
+    if (fileName == name && script->state) return script.get();
+  }
+  return nullptr;
+}
+
+LuaLimiter* ScriptManager::enterScript(Script& script) {
+  LuaLimiter* previous = running_;
+  running_ = script.limiter.get();
+  return previous;
 }
 
 const char* ScriptManager::stopReason() {

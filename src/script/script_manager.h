@@ -93,6 +93,16 @@ class ScriptManager {
   // compile or fails, or the console state cannot be made.
   bool runChunk(std::string_view code, std::vector<std::string>* results, std::string* error);
 
+  // The loaded script named `name`: its file name without directory and
+  // without ".lua" ("stats" for "bots/stats.lua"); null when none is.
+  Script* find(std::string_view name) const;
+
+  // For an API function that runs another script's code on behalf of the
+  // running one (callScript): makes `script` the running one for
+  // stopReason and returns the one to give back to leaveScript after.
+  LuaLimiter* enterScript(Script& script);
+  void leaveScript(LuaLimiter* previous) { running_ = previous; }
+
   bool empty() const { return scripts_.empty(); }
   size_t size() const { return scripts_.size(); }
   const std::vector<std::unique_ptr<Script>>& all() const { return scripts_; }

@@ -17,6 +17,9 @@ constexpr int kMaxFinalisersPerRun = 10000;
 // with finalisers of their own, and those get this many more chances.
 constexpr int kCloseRounds = 4;
 
+// Registry key of the Script a state belongs to.
+const char kScriptKey = 0;
+
 // The os library's clock functions, and nothing that reaches files,
 // programs or the environment.
 constexpr const char* kOsFunctionsKept[] = {"time", "date", "clock", "difftime"};
@@ -71,6 +74,21 @@ void openSandbox(lua_State* L) {
   openTextOnlyLoading(L);
   openFinalisers(L);
   registerApi(L);
+}
+
+void setScriptOf(lua_State* L, Script* script) {
+  lua_pushlightuserdata(L, const_cast<char*>(&kScriptKey));
+  lua_pushlightuserdata(L, script);
+  lua_rawset(L, LUA_REGISTRYINDEX);
+}
+
+Script* scriptOf(lua_State* L) {
+  // Light userdata in and out of the registry: nothing is allocated.
+  lua_pushlightuserdata(L, const_cast<char*>(&kScriptKey));
+  lua_rawget(L, LUA_REGISTRYINDEX);
+  auto* script = static_cast<Script*>(lua_touserdata(L, -1));
+  lua_pop(L, 1);
+  return script;
 }
 
 std::string errorMessage(lua_State* L) {

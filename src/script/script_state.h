@@ -6,10 +6,13 @@
 
 #include "console/console.h"
 #include "script/lua_limits.h"
+#include "script/script_settings.h"
 
 struct lua_State;
 
 namespace gsadmin {
+
+class ScriptManager;
 
 // Closes a Lua state when its owner lets go of it.
 struct LuaStateCloser {
@@ -28,7 +31,20 @@ struct Script {
   // fails. Set by fetchFunction; kept between calls so that its storage is
   // reused rather than allocated for every event.
   std::string pendingFunctionName;
+  // Read from the file beside the script when it loads (getSetting).
+  ScriptSettings settings;
+  // The manager that holds the script, for the API functions that reach
+  // other scripts; null for a state no manager holds.
+  ScriptManager* manager = nullptr;
 };
+
+// Runs inside the protected setup of a fresh state: [] -> [] records
+// `script` as the Script of `L` (and of its coroutines) for scriptOf.
+void setScriptOf(lua_State* L, Script* script);
+
+// The Script whose state `L` is, or null when none was recorded. Neither
+// allocates nor raises.
+Script* scriptOf(lua_State* L);
 
 // Runs inside the protected setup of a fresh state: [] -> [] opens the
 // base, table, string and math libraries and the clock functions of os,
