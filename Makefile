@@ -32,8 +32,10 @@ programs: configure
 	cmake --build $(BUILD_DIR) -j $(BUILD_JOBS) --target $(PROGRAMS)
 
 # Installs GoogleTest when missing and configures again so that the tests
-# are built whatever an earlier configure found.
+# are built whatever an earlier configure found. A wrong include fails first,
+# before anything is built.
 test:
+	./scripts/check-layering
 	@GSADMIN_WITH_TESTS=1 ./scripts/install-deps
 	$(CONFIGURE) -DGSADMIN_TESTS=ON
 	cmake --build $(BUILD_DIR) -j $(BUILD_JOBS)

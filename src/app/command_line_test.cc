@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "base/defaults.h"
+
 namespace gsadmin {
 namespace {
 
@@ -25,10 +27,10 @@ TEST(CommandLineTest, FewerThanFourArgumentsGiveAllDefaults) {
   char* argv[] = {program, ip, port, name, nullptr};
   std::optional<SessionSettings> settings = parseCommandLine(4, argv);
   ASSERT_TRUE(settings);
-  EXPECT_EQ(settings->serverIP, "127.0.0.1");
-  EXPECT_EQ(settings->serverPort, 4003);
-  EXPECT_EQ(settings->adminName, "Admin");
-  EXPECT_EQ(settings->adminPassword, "73519");
+  EXPECT_EQ(settings->serverIP, defaults::kServerAddress);
+  EXPECT_EQ(settings->serverPort, defaults::kAdminPort);
+  EXPECT_EQ(settings->adminName, defaults::kAdminName);
+  EXPECT_EQ(settings->adminPassword, defaults::kAdminPassword);
 }
 
 TEST(CommandLineTest, FourArgumentsAreTakenAndThePasswordHidden) {
@@ -77,11 +79,11 @@ TEST(CommandLineTest, WithThePasswordFromAFileThreeArgumentsAreEnough) {
   EXPECT_EQ(settings->serverIP, "10.0.0.1");
   EXPECT_EQ(settings->serverPort, 5000);
   EXPECT_EQ(settings->adminName, "Warden");
-  EXPECT_EQ(settings->adminPassword, "73519");  // until the file replaces it
+  EXPECT_EQ(settings->adminPassword, defaults::kAdminPassword);  // until the file replaces it
   // Fewer still: the defaults, as without a file.
   settings = parseCommandLine(3, argv, PositionalForm::kWithoutPassword);
   ASSERT_TRUE(settings);
-  EXPECT_EQ(settings->serverIP, "127.0.0.1");
+  EXPECT_EQ(settings->serverIP, defaults::kServerAddress);
 }
 
 TEST(CommandLineTest, APortNotWrittenPlainlyIsUsedWithAWarning) {

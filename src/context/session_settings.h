@@ -5,15 +5,17 @@
 #include <optional>
 #include <string>
 
+#include "base/defaults.h"
+
 namespace gsadmin {
 
 // The connection settings and the scripts' database file, fixed for the
 // life of the session.
 struct SessionSettings {
-  std::string serverIP = "127.0.0.1";
-  uint16_t serverPort = 4003;
-  std::string adminName = "Admin";
-  std::string adminPassword = "73519";
+  std::string serverIP = defaults::kServerAddress;
+  uint16_t serverPort = defaults::kAdminPort;
+  std::string adminName = defaults::kAdminName;
+  std::string adminPassword = defaults::kAdminPassword;
   // The scripts' database; absent: "script.db" beside the script.
   std::optional<std::string> databasePath;
 };

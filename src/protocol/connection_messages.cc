@@ -12,10 +12,6 @@ namespace {
 
 using namespace wire;
 
-// The texts keep their last area byte for a NUL.
-constexpr size_t kNameLimit = kAcceptedNameArea - 1;
-constexpr size_t kMotdLimit = kAcceptedMotdArea - 1;
-
 // Reads the player entries back to back from the end of the fixed part.
 void registerListedPlayers(SessionContext& session, const BodyReader& body, uint16_t gameCode) {
   size_t entry = kAcceptedFixedBody;
@@ -41,21 +37,21 @@ void registerListedPlayers(SessionContext& session, const BodyReader& body, uint
 
 const char* disconnectLine(uint8_t reason) {
   switch (reason) {
-    case 0:
+    case kDisconnectNickInUse:
       return "Disconnected: Nick already in use.";
-    case 1:
+    case kDisconnectBanned:
       return "Disconnected: You are banned.";
-    case 2:
+    case kDisconnectTimedOut:
       return "Disconnected: Connection timed out.";
-    case 4:
+    case kDisconnectWrongPassword:
       return "Disconnected: Incorrect password.";
-    case 5:
+    case kDisconnectShuttingDown:
       return "Disconnected: Server is being shut down.";
-    case 6:
+    case kDisconnectIncompatibleVersion:
       return "Disconnected: Incompatible version.";
-    case 10:
+    case kDisconnectBadNickname:
       return "Disconnected: Bad nickname.";
-    case 11:
+    case kDisconnectAddOnDisabled:
       return "Disconnected: Razid+ is disabled on the server.";
     default:
       return nullptr;
@@ -70,8 +66,8 @@ void handleConnectionAccepted(SessionContext& session, const BodyReader& body) {
   info.gameCode = body.byteAt(kAcceptedGameCodeOffset);
   info.gameMode = body.byteAt(kAcceptedGameModeOffset);
   info.maxPlayers = body.byteAt(kAcceptedMaxPlayersOffset);
-  info.setName(body.textAt(kAcceptedNameOffset, kNameLimit));
-  info.setMotd(body.textAt(kAcceptedMotdOffset, kMotdLimit));
+  info.setName(body.textAt(kAcceptedNameOffset, kMaxServerName));
+  info.setMotd(body.textAt(kAcceptedMotdOffset, kMaxMotd));
 
   buildWeaponTable(info, session.weapons());
   buildVehicleRoster(info, session.vehicles());

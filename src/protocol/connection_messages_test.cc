@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/inbound_test_script.h"
+#include "protocol/wire.h"
 
 namespace gsadmin::testing {
 namespace {
@@ -198,14 +199,14 @@ TEST(ConnectionAcceptedTest, ServerNameWithControlBytesIsPrintedSafely) {
 
 TEST(DisconnectTest, EveryReasonLineAndTheEvent) {
   const std::pair<uint8_t, const char*> reasons[] = {
-      {0, "Disconnected: Nick already in use.\n"},
-      {1, "Disconnected: You are banned.\n"},
-      {2, "Disconnected: Connection timed out.\n"},
-      {4, "Disconnected: Incorrect password.\n"},
-      {5, "Disconnected: Server is being shut down.\n"},
-      {6, "Disconnected: Incompatible version.\n"},
-      {10, "Disconnected: Bad nickname.\n"},
-      {11, "Disconnected: Razid+ is disabled on the server.\n"},
+      {wire::kDisconnectNickInUse, "Disconnected: Nick already in use.\n"},
+      {wire::kDisconnectBanned, "Disconnected: You are banned.\n"},
+      {wire::kDisconnectTimedOut, "Disconnected: Connection timed out.\n"},
+      {wire::kDisconnectWrongPassword, "Disconnected: Incorrect password.\n"},
+      {wire::kDisconnectShuttingDown, "Disconnected: Server is being shut down.\n"},
+      {wire::kDisconnectIncompatibleVersion, "Disconnected: Incompatible version.\n"},
+      {wire::kDisconnectBadNickname, "Disconnected: Bad nickname.\n"},
+      {wire::kDisconnectAddOnDisabled, "Disconnected: Razid+ is disabled on the server.\n"},
       {3, ""},
       {7, ""},
       {9, ""},
@@ -231,18 +232,18 @@ TEST(DisconnectTest, HandlersSeeTheSessionStillConnected) {
       "function gone(r) print('inside', isConnected()) end\n");
   harness.login();
   harness.output();
-  harness.deliver(disconnectReason(4));
+  harness.deliver(disconnectReason(wire::kDisconnectWrongPassword));
   EXPECT_EQ(harness.output(), "Disconnected: Incorrect password.\ninside\ttrue\n");
   EXPECT_FALSE(harness.session().connected());
   // Already not connected: the line and event again, still not connected.
-  harness.deliver(disconnectReason(4));
+  harness.deliver(disconnectReason(wire::kDisconnectWrongPassword));
   EXPECT_EQ(harness.output(), "Disconnected: Incorrect password.\ninside\tfalse\n");
 }
 
 TEST(DisconnectTest, NextLoginFollowsTenSecondsAfterTheRefusal) {
   Connected c;
   c.harness.clock().advance(3000);
-  c.accept(disconnectReason(4));
+  c.accept(disconnectReason(wire::kDisconnectWrongPassword));
   c.harness.clock().advance(AdminSession::kSilenceMs);
   c.harness.session().poll();
   EXPECT_TRUE(c.harness.sent().empty());
@@ -256,7 +257,7 @@ TEST(DisconnectTest, NextLoginFollowsTenSecondsAfterTheRefusal) {
 TEST(DisconnectTest, ModelSurvivesADisconnect) {
   Connected c;
   c.accept(connectionAccepted(ServerRecord(), {{1, "Ann"}}));
-  c.accept(disconnectReason(5));
+  c.accept(disconnectReason(wire::kDisconnectShuttingDown));
   EXPECT_NE(c.players().find(1), nullptr);
   EXPECT_EQ(c.harness.session().vehicles().size(), 81u);
   EXPECT_EQ(c.harness.session().serverInfo().name, "Test Server");

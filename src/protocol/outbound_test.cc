@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "protocol/wire.h"
 #include "sim/server_messages.h"
 
 namespace gsadmin {
@@ -46,11 +47,11 @@ TEST(OutboundTest, ChatFrames) {
 }
 
 TEST(OutboundTest, ChatFrameTextIsCutAt511Bytes) {
-  std::string exact(511, 'x');
+  std::string exact(wire::kMaxChatText, 'x');
   EXPECT_EQ(buildChatFrame(exact), withText({0x03, 0x03}, exact, {0x00}));
   std::string longer = exact + "yz";
   EXPECT_EQ(buildChatFrame(longer), withText({0x03, 0x03}, exact, {0x00}));
-  EXPECT_EQ(buildChatFrame(std::string(100000, 'q')).size(), 514u);
+  EXPECT_EQ(buildChatFrame(std::string(100000, 'q')).size(), wire::kMaxChatText + 3);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "console/printable.h"
 #include "context/session_context.h"
 #include "protocol/outbound.h"
+#include "protocol/wire.h"
 
 namespace gsadmin {
 namespace {
@@ -28,9 +29,9 @@ void handlePlayerLeft(SessionContext& session, const BodyReader& body) {
   Player* player = session.players().find(id);
   if (player == nullptr) return;
   std::string name = printable(player->name);
-  if (reason == 1) {
+  if (reason == wire::kQuitKicked) {
     session.console().line(name + " has been kicked from the game");
-  } else if (reason == 2) {
+  } else if (reason == wire::kQuitTimedOut) {
     session.console().line(name + " has timed out");
   } else {
     session.console().line(name + " has left the game");

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "protocol/inbound_test_script.h"
+#include "protocol/wire.h"
 
 namespace gsadmin::testing {
 namespace {
@@ -58,9 +59,9 @@ TEST(PlayerJoinTest, ControlBytesInNamesArePrintedAsQuestionMarks) {
 
 TEST(PlayerQuitTest, EachReasonLineThenTheEventThenRemoval) {
   const std::tuple<uint8_t, const char*, int> reasons[] = {
-      {1, "Ann has been kicked from the game", 1},
-      {2, "Ann has timed out", 2},
-      {0, "Ann has left the game", 0},
+      {wire::kQuitKicked, "Ann has been kicked from the game", 1},
+      {wire::kQuitTimedOut, "Ann has timed out", 2},
+      {wire::kQuitLeft, "Ann has left the game", 0},
       {7, "Ann has left the game", 7},
       {0xFF, "Ann has left the game", -1},
       {0x80, "Ann has left the game", -128}};

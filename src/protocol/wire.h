@@ -42,14 +42,33 @@ constexpr size_t kAcceptedGameCodeOffset = 0;
 constexpr size_t kAcceptedGameModeOffset = 1;
 constexpr size_t kAcceptedMaxPlayersOffset = 4;
 constexpr size_t kAcceptedNameOffset = 20;
-constexpr size_t kAcceptedNameArea = 50;  // the client reads at most 49 bytes
+constexpr size_t kAcceptedNameArea = 50;
 constexpr size_t kAcceptedMotdOffset = 70;
-constexpr size_t kAcceptedMotdArea = 255;  // the client reads at most 254 bytes
+constexpr size_t kAcceptedMotdArea = 255;
+// The longest server name and message of the day the client reads.
+constexpr size_t kMaxServerName = kAcceptedNameArea - 1;
+constexpr size_t kMaxMotd = kAcceptedMotdArea - 1;
 // The fixed part; the player entries follow back to back.
 constexpr size_t kAcceptedFixedBody = 325;
 // Entry: id, two unread bytes, [u32 value under game code 1], name, 0x07.
 constexpr uint8_t kEntryTerminator = 0x07;
+// The longest player name the client reads from an entry.
 constexpr size_t kEntryPlayerNameLimit = 15;
+
+// ---- Disconnect body: the reason code. ----
+constexpr uint8_t kDisconnectNickInUse = 0;
+constexpr uint8_t kDisconnectBanned = 1;
+constexpr uint8_t kDisconnectTimedOut = 2;
+constexpr uint8_t kDisconnectWrongPassword = 4;
+constexpr uint8_t kDisconnectShuttingDown = 5;
+constexpr uint8_t kDisconnectIncompatibleVersion = 6;
+constexpr uint8_t kDisconnectBadNickname = 10;
+constexpr uint8_t kDisconnectAddOnDisabled = 11;
+
+// ---- Player-left body: reason, id. Other reasons read as leaving. ----
+constexpr uint8_t kQuitLeft = 0;
+constexpr uint8_t kQuitKicked = 1;
+constexpr uint8_t kQuitTimedOut = 2;
 
 // ---- Chat body: sender, status, text, NUL. ----
 constexpr uint8_t kAdminStatus = 3;

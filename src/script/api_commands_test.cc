@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "context/current_session.h"
+#include "protocol/wire.h"
 #include "script/api_test_script.h"
 #include "sim/server_messages.h"
 
@@ -74,7 +75,7 @@ TEST_F(ApiCommandsTest, SendChatSendsTheTextByteForByte) {
   expectSent("sendChat('\\1\\255 x')", chatFrame("\x01\xff x"));
   // The frame carries a NUL-terminated text, which ends at the first NUL.
   expectSent("sendChat('a\\0b')", chatFrame("a"));
-  expectSent("sendChat(string.rep('a', 600))", chatFrame(std::string(511, 'a')));
+  expectSent("sendChat(string.rep('a', 600))", chatFrame(std::string(wire::kMaxChatText, 'a')));
 }
 
 TEST_F(ApiCommandsTest, SendChatWithoutATextSendsNothing) {
@@ -94,7 +95,7 @@ TEST_F(ApiCommandsTest, SendMessageAddressesThePlayerById) {
   expectSent("sendMessage(5, '%s%s')", chatFrame("/msg #5 %s%s"));
   // Cut after formatting.
   expectSent("sendMessage(7, string.rep('b', 600))",
-             chatFrame("/msg #7 " + std::string(511 - 8, 'b')));
+             chatFrame("/msg #7 " + std::string(wire::kMaxChatText - 8, 'b')));
 }
 
 TEST_F(ApiCommandsTest, SendMessageChecksInOrderAndSendsNothingOnRefusal) {

@@ -9,6 +9,7 @@
 #include "platform/resolve.h"
 #include "protocol/dispatch.h"
 #include "protocol/outbound.h"
+#include "protocol/wire.h"
 #include "session/console_commands.h"
 
 namespace gsadmin {
@@ -200,7 +201,8 @@ void AdminSession::checkDeadline() {
   if (connected_) {
     if (now > deadline_) {
       console_->line("DISCONNECT: Connection timed out");
-      events_->fireEvent(Event::kDisconnect, 2);  // handlers still see connected
+      events_->fireEvent(Event::kDisconnect,
+                         wire::kDisconnectTimedOut);  // handlers still see connected
       deadline_ = clock_.nowMs() + kSilenceMs;
       connected_ = false;
     }

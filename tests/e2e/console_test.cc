@@ -87,7 +87,7 @@ TEST(ConsoleEndToEndTest, OneShotUseGivesUpOnASilentServerOrARefusedLogin) {
   LoopbackPeer refusing;
   std::unique_ptr<ClientProcess> refused = oneShot(refusing, ".kick 3\n");
   ASSERT_TRUE(refusing.receive(5000));
-  refusing.send(disconnectReason(4));
+  refusing.send(disconnectReason(wire::kDisconnectWrongPassword));
   EXPECT_EQ(refused->waitExit(5000), 4);
   EXPECT_EQ(refused->waitForLine("Disconnected"), "Disconnected: Incorrect password.");
   EXPECT_EQ(refused->nextLine(), "ERROR: Login refused by the server");
@@ -100,7 +100,7 @@ TEST(ConsoleEndToEndTest, OneShotUseEndsOnceTheServerHasAnswered) {
   ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}}));
   EXPECT_EQ(nextCommand(peer), buildKickRequest(3));
   EXPECT_EQ(client->waitExit(300), -1) << "ended before the server answered";
-  peer.send(playerLeft(1, 3));  // kicked
+  peer.send(playerLeft(wire::kQuitKicked, 3));  // kicked
   EXPECT_EQ(client->waitExit(5000), 0);
   EXPECT_TRUE(client->waitForLine("Bob has been kicked")) << client->output();
 }

@@ -43,10 +43,10 @@ TEST(InboundEndToEndTest, MatchThroughTheRealBinary) {
   EXPECT_EQ(client.nextLine(), "script: chat 10");
   peer.send(deathReport(3, 8, 26));
   EXPECT_EQ(client.nextLine(), "Es?[31mc? killed Ann (M4)");
-  peer.send(playerLeft(1, 3));
+  peer.send(playerLeft(wire::kQuitKicked, 3));
   EXPECT_EQ(client.nextLine(), "Ann has been kicked from the game");
   EXPECT_EQ(client.nextLine(), "script: quit Ann 1");
-  peer.send(disconnectReason(5));
+  peer.send(disconnectReason(wire::kDisconnectShuttingDown));
   EXPECT_EQ(client.nextLine(), "Disconnected: Server is being shut down.");
 }
 
@@ -88,7 +88,7 @@ TEST(InboundEndToEndTest, RideMessagesAndRefusalThroughTheRealBinary) {
   EXPECT_EQ(client.nextLine(), "PM SENT: Bo: ok");
   EXPECT_EQ(client.nextLine(), "script: onAdminMessage Bo: ok");
 
-  peer.send(disconnectReason(4));
+  peer.send(disconnectReason(wire::kDisconnectWrongPassword));
   EXPECT_EQ(client.nextLine(), "Disconnected: Incorrect password.");
   EXPECT_EQ(client.nextLine(), "script: gone 4 true");
 }

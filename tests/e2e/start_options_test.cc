@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/defaults.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
 
@@ -48,7 +49,7 @@ TEST(StartOptionsTest, PasswordFileServerAndNameSetTheLogin) {
       {{"--password-file=" + file, "127.0.0.1", port, "Warden", "ignored"}, "Warden", "from-file"},
       // The positional port is not used, so its odd form earns no warning.
       {{server, "--name=Chief", "no-such-host.invalid", "1x", "Other", "pw"}, "Chief", "pw"},
-      {{server}, "Admin", "73519"},
+      {{server}, defaults::kAdminName, defaults::kAdminPassword},
       {{server, "--name", "Boss", "--password-file", file}, "Boss", "from-file"},
   };
   for (const auto& c : cases) {
@@ -106,7 +107,7 @@ TEST(StartOptionsTest, ConfigFileSetsOptionsAndTheCommandLineWins) {
   EXPECT_NE(line->find("] Connecting to 127.0.0.1:" + port + " as FromCommandLine..."),
             std::string::npos)
       << *line;
-  EXPECT_EQ(peer.receive(), loginOf("FromCommandLine", "73519"));
+  EXPECT_EQ(peer.receive(), loginOf("FromCommandLine", defaults::kAdminPassword));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "base/defaults.h"
 #include "sim/server_messages.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
@@ -72,7 +73,11 @@ TEST(StartupTest, PortTextsConvertLikeAtoiCutTo16BitsWithAWarning) {
 // The defaults name 127.0.0.1:4003, where a real server or a demo may be
 // listening: the test holds that port itself, so the logins come to it.
 TEST(StartupTest, FewerThanFourArgumentsUseAllDefaults) {
-  LoopbackPeer defaultServer(4003, LoopbackPeer::OnBindFailure::kStayUnbound);
+  const std::string name = defaults::kAdminName, password = defaults::kAdminPassword;
+  Datagram expectedLogin = {0x0D, 0x30, 0x02};
+  for (char c : name + "|" + password) expectedLogin.push_back(static_cast<uint8_t>(c));
+  expectedLogin.push_back(0x00);
+  LoopbackPeer defaultServer(defaults::kAdminPort, LoopbackPeer::OnBindFailure::kStayUnbound);
   if (!defaultServer.bound()) {
     GTEST_SKIP() << "127.0.0.1:4003 is in use; trying the defaults would log in to it";
   }
@@ -82,12 +87,11 @@ TEST(StartupTest, FewerThanFourArgumentsUseAllDefaults) {
     ClientProcess client(args, std::nullopt);
     std::optional<std::string> line = client.waitForLine("Connecting to");
     ASSERT_TRUE(line) << count;
-    EXPECT_EQ(*line, "Connecting to 127.0.0.1:4003 as Admin...");
+    EXPECT_EQ(*line, "Connecting to " + std::string(defaults::kServerAddress) + ":" +
+                         std::to_string(defaults::kAdminPort) + " as " + name + "...");
     std::optional<Datagram> login = defaultServer.receive();
     ASSERT_TRUE(login) << count;
-    EXPECT_EQ(*login, (Datagram{0x0D, 0x30, 0x02, 'A', 'd', 'm', 'i', 'n', 0x7C, '7', '3', '5', '1',
-                                '9', 0x00}))
-        << count;
+    EXPECT_EQ(*login, expectedLogin) << count;
   }
 }
 

@@ -83,6 +83,7 @@ void writeDbSeeds(const std::string& dir) {
                "SELECT json_extract(?, '$.a[1]')\0{\"a\":[1,2]}"s,
                "CREATE TRIGGER r AFTER INSERT ON f BEGIN SELECT 1; END",
                "SELECT * FROM pragma_table_info('f')"}));
+}
 
 Bytes text(char mode, const std::string& bytes) {
   Bytes input{static_cast<uint8_t>(mode)};

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "base/defaults.h"
 #include "session/admin_session.h"
 #include "sim/server_messages.h"
 #include "support/client_process.h"
@@ -28,8 +29,8 @@ enum class Transport {
 class SessionHarness {
  public:
   explicit SessionHarness(const std::optional<std::string>& script = std::nullopt,
-                          const std::string& adminName = "Admin",
-                          const std::string& adminPassword = "73519",
+                          const std::string& adminName = defaults::kAdminName,
+                          const std::string& adminPassword = defaults::kAdminPassword,
                           Transport transport = Transport::kInMemory);
   ~SessionHarness();
   SessionHarness(const SessionHarness&) = delete;
@@ -73,7 +74,7 @@ class SessionHarness {
   RecordingConsole* console_ = nullptr;  // owned by the session
   TempDir dir_;
   std::string scriptPath_;
-  uint16_t port_ = 4003;
+  uint16_t port_ = defaults::kAdminPort;
   std::unique_ptr<AdminSession> session_;
   bool started_ = false;
 };

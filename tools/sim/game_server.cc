@@ -18,9 +18,9 @@ constexpr uint8_t kNoKillerId = gsadmin::wire::kNoKiller;
 
 const char* quitLabel(uint8_t reason) {
   switch (reason) {
-    case 1:
+    case gsadmin::wire::kQuitKicked:
       return "kicked";
-    case 2:
+    case gsadmin::wire::kQuitTimedOut:
       return "timed out";
     default:
       return "left";

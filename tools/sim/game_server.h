@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/defaults.h"
 #include "endpoint.h"
 #include "platform/clock.h"
 #include "scenario.h"
@@ -22,7 +23,7 @@ struct ServerSetup {
   uint8_t game = 2;
   uint8_t mode = 1;
   uint8_t maxPlayers = 32;
-  std::string password = "73519";
+  std::string password = defaults::kAdminPassword;
 };
 
 // Why the world refused a scenario line at this moment ("Bob is not on the

@@ -21,14 +21,11 @@ using gsadmin::wire::kLoginId;
 using gsadmin::wire::kPlayerDetailsRequestId;
 namespace build = gsadmin::testing;
 
-// Disconnect reasons the server gives.
-constexpr uint8_t kWrongPassword = 4;
-constexpr uint8_t kBadNickname = 10;
+using gsadmin::wire::kDisconnectBadNickname;
+using gsadmin::wire::kDisconnectWrongPassword;
+using gsadmin::wire::kQuitKicked;
 
-// Quit reason of a kick or ban.
-constexpr uint8_t kKicked = 1;
-
-// The client accepts texts up to 511 bytes in a chat frame.
+// The client sends texts up to kMaxChatText bytes in a chat frame.
 constexpr size_t kMaxChatFrame = 3 + gsadmin::wire::kMaxChatText;
 
 // Bytes from `start` up to the first NUL or the end.
@@ -98,12 +95,12 @@ void GameServer::handleLogin(const Endpoint& from, const uint8_t* data, size_t l
   Endpoint replyTo = from;
   if (password != setup_.password) {
     log_.line(who + ": wrong password, refused (reason 4)");
-    sink_.sendTo(replyTo, build::disconnectReason(kWrongPassword));
+    sink_.sendTo(replyTo, build::disconnectReason(kDisconnectWrongPassword));
     return;
   }
   if (name.empty()) {
     log_.line(who + ": empty name, refused (reason 10)");
-    sink_.sendTo(replyTo, build::disconnectReason(kBadNickname));
+    sink_.sendTo(replyTo, build::disconnectReason(kDisconnectBadNickname));
     return;
   }
   if (admin_ && !(*admin_ == from))
@@ -222,7 +219,7 @@ void GameServer::handleKickOrBan(const uint8_t* data, size_t length, bool ban) {
   std::string name = player->name;
   log_.line(std::string("admin ") + verb + " " + name + " (id " + std::to_string(data[1]) + ")");
   if (ban && !isBanned(name)) banned_.push_back(name);
-  quit(name, kKicked);
+  quit(name, kQuitKicked);
 }
 
 void GameServer::handleDetailsRequest(const uint8_t* data, size_t length) {

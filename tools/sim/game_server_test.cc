@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "base/defaults.h"
 #include "sim/server_messages.h"
 #include "support/manual_clock.h"
 
@@ -48,7 +49,7 @@ class GameServerTest : public ::testing::Test {
     server_.handleDatagram(from, datagram.data(), datagram.size());
   }
   void logIn() {
-    deliver(login("Admin", "73519"));
+    deliver(login(defaults::kAdminName, defaults::kAdminPassword));
     sink_.take();
   }
   void advance(uint64_t ms) {
@@ -118,14 +119,15 @@ TEST_F(GameServerTest, SilentAdminIsGoneAfterThirtySeconds) {
 
 TEST_F(GameServerTest, LoginRefusalsGoToTheSender) {
   Endpoint other{0x7F000001, 40001};
-  deliver(login("Admin", "wrong"), other);
+  deliver(login(defaults::kAdminName, "wrong"), other);
   ASSERT_EQ(sink_.sent.size(), 1u);
   EXPECT_EQ(sink_.sent[0].first, other);
-  EXPECT_EQ(sink_.sent[0].second, wire::disconnectReason(4));
+  EXPECT_EQ(sink_.sent[0].second, wire::disconnectReason(gsadmin::wire::kDisconnectWrongPassword));
   EXPECT_FALSE(server_.adminLoggedIn());
   sink_.take();
-  deliver(login("", "73519"));
-  EXPECT_EQ(sink_.take(), std::vector<Datagram>{wire::disconnectReason(10)});
+  deliver(login("", defaults::kAdminPassword));
+  EXPECT_EQ(sink_.take(),
+            std::vector<Datagram>{wire::disconnectReason(gsadmin::wire::kDisconnectBadNickname)});
   deliver({0x0D, '0', 0x02, 'A'});
   EXPECT_TRUE(sink_.take().empty());
   EXPECT_TRUE(logged("malformed login of 4 bytes"));
@@ -179,7 +181,7 @@ TEST(GameServerIdsTest, IdsSkipTheAdminMarkerAndHonourRequests) {
   for (int i = 0; i < 100; ++i) server.join("p" + std::to_string(i), std::nullopt);
   server.join("next", std::nullopt);
   server.join("asks", static_cast<uint8_t>(7));
-  Datagram hello = login("Admin", "73519");
+  Datagram hello = login(defaults::kAdminName, defaults::kAdminPassword);
   server.handleDatagram(kAdmin, hello.data(), hello.size());
   sink.take();
   Datagram request = {0x1D, 101};

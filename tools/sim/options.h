@@ -5,13 +5,15 @@
 #include <optional>
 #include <string>
 
+#include "base/defaults.h"
+
 namespace gsadmin::sim {
 
 // The simulator's command line.
 struct SimOptions {
-  std::string bindAddress = "127.0.0.1";
-  uint16_t port = 4003;  // 0: any free port, printed at start
-  std::string password = "73519";
+  std::string bindAddress = defaults::kServerAddress;
+  uint16_t port = defaults::kAdminPort;  // 0: any free port, printed at start
+  std::string password = defaults::kAdminPassword;
   std::optional<std::string> scenarioPath;  // none: the built-in demo
   std::optional<uint8_t> game;              // over the scenario's own
   std::optional<uint8_t> mode;

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "protocol/wire.h"
+
 namespace gsadmin::sim {
 namespace {
 
@@ -145,7 +147,7 @@ class Parser {
       std::optional<std::string>& field = isName ? settings.serverName : settings.motd;
       if (field) return fail(std::string(word) + " is set twice");
       std::string_view text = cursor.rest();
-      size_t limit = isName ? kMaxServerName : kMaxMotd;
+      size_t limit = isName ? gsadmin::wire::kMaxServerName : gsadmin::wire::kMaxMotd;
       if (text.size() > limit) {
         return fail(std::string(word) + " is longer than " + std::to_string(limit) + " bytes");
       }
@@ -308,9 +310,9 @@ class Parser {
                 bool allowAdmin = false) {
     std::string_view word = cursor.word();
     if (word.empty()) return fail(std::string(what) + " needs a player name");
-    if (word.size() > kMaxPlayerName) {
+    if (word.size() > gsadmin::wire::kEntryPlayerNameLimit) {
       return fail("player name '" + std::string(word) + "' is longer than " +
-                  std::to_string(kMaxPlayerName) + " bytes");
+                  std::to_string(gsadmin::wire::kEntryPlayerNameLimit) + " bytes");
     }
     if (hasControlByte(word)) return fail("player name holds a control character");
     if (!allowAdmin && word == kAdminKiller) {
@@ -343,11 +345,11 @@ class Parser {
   bool readQuitReason(LineCursor& cursor, uint8_t* reason) {
     std::string_view word = cursor.word();
     if (word.empty() || word == "left") {
-      *reason = 0;
+      *reason = gsadmin::wire::kQuitLeft;
     } else if (word == "kicked") {
-      *reason = 1;
+      *reason = gsadmin::wire::kQuitKicked;
     } else if (word == "timeout") {
-      *reason = 2;
+      *reason = gsadmin::wire::kQuitTimedOut;
     } else if (std::optional<int> code = parseInt(word, 0, 255)) {
       *reason = static_cast<uint8_t>(*code);
     } else {

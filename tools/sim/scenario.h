@@ -87,11 +87,6 @@ struct Scenario {
   uint64_t lengthMs() const;
 };
 
-// Longest texts the wire formats carry with their terminator.
-inline constexpr size_t kMaxServerName = 49;
-inline constexpr size_t kMaxMotd = 254;
-inline constexpr size_t kMaxPlayerName = 15;
-
 // Parses a scenario text. On the first malformed line returns nothing and
 // sets *error to "<source>:<line>: <what is wrong>".
 std::optional<Scenario> parseScenario(std::string_view text, const std::string& source,

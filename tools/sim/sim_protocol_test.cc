@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "base/defaults.h"
+#include "options.h"
 #include "sim/server_messages.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
@@ -63,7 +65,7 @@ TEST(SimProtocolTest, LoginAcceptedWithServerRecordAndPlayerList) {
   Simulator sim(kTwoPlayers);
   ASSERT_NE(sim.port(), 0);
   UdpClient admin(sim.port());
-  admin.send(login("Boss", "73519"));
+  admin.send(login("Boss", defaults::kAdminPassword));
   std::optional<Datagram> accepted = admin.receive();
   ASSERT_TRUE(accepted);
   ServerRecord record;
@@ -80,12 +82,12 @@ TEST(SimProtocolTest, LoginAcceptedWithServerRecordAndPlayerList) {
 TEST(SimProtocolTest, WrongPasswordIsRefusedWithReasonFour) {
   Simulator sim(kTwoPlayers, {"--password", "s3cret"});
   UdpClient admin(sim.port());
-  admin.send(login("Admin", "73519"));
-  EXPECT_EQ(admin.receive(), disconnectReason(4));
+  admin.send(login(defaults::kAdminName, defaults::kAdminPassword));
+  EXPECT_EQ(admin.receive(), disconnectReason(wire::kDisconnectWrongPassword));
   EXPECT_TRUE(sim.logs(": wrong password, refused (reason 4)"));
   admin.send({0x03, 0x03, 'x', 0});
   EXPECT_TRUE(sim.logs("which is not logged in: ignored"));
-  admin.send(login("Admin", "s3cret"));
+  admin.send(login(defaults::kAdminName, "s3cret"));
   std::optional<Datagram> accepted = admin.receive();
   ASSERT_TRUE(accepted);
   EXPECT_EQ((*accepted)[0], kConnectionAcceptedId);
@@ -94,7 +96,7 @@ TEST(SimProtocolTest, WrongPasswordIsRefusedWithReasonFour) {
 TEST(SimProtocolTest, DetailsRequestsAreAnsweredForKnownIds) {
   Simulator sim(kTwoPlayers);
   UdpClient admin(sim.port());
-  admin.send(login("Admin", "73519"));
+  admin.send(login(defaults::kAdminName, defaults::kAdminPassword));
   ASSERT_TRUE(admin.receiveId(kConnectionAcceptedId));
   admin.send({0x1D, 5});
   EXPECT_EQ(admin.receiveId(kPlayerDetailsId), playerDetails(5, "Bo ping 40 ms, health 100.0"));
@@ -105,7 +107,7 @@ TEST(SimProtocolTest, DetailsRequestsAreAnsweredForKnownIds) {
 TEST(SimProtocolTest, KeepAliveRequestsComeWhileLoggedIn) {
   Simulator sim(kTwoPlayers);
   UdpClient admin(sim.port());
-  admin.send(login("Admin", "73519"));
+  admin.send(login(defaults::kAdminName, defaults::kAdminPassword));
   ASSERT_TRUE(admin.receiveId(kConnectionAcceptedId));
   EXPECT_EQ(admin.receiveId(kKeepAliveRequestId, 4500), keepAliveRequest());
   admin.send({0x35, 0x00});
@@ -114,7 +116,7 @@ TEST(SimProtocolTest, KeepAliveRequestsComeWhileLoggedIn) {
 TEST(SimProtocolTest, ChatMessageSlapAndKickAsAServerAnswersThem) {
   Simulator sim(kTwoPlayers);
   UdpClient admin(sim.port());
-  admin.send(login("Admin", "73519"));
+  admin.send(login(defaults::kAdminName, defaults::kAdminPassword));
   ASSERT_TRUE(admin.receiveId(kConnectionAcceptedId));
 
   admin.send(chatFrame("hello all"));
@@ -133,7 +135,7 @@ TEST(SimProtocolTest, ChatMessageSlapAndKickAsAServerAnswersThem) {
   EXPECT_TRUE(sim.logs("admin slaps Bo: health 90.0"));
 
   admin.send({0x0E, 5, 0x00});
-  EXPECT_EQ(admin.receiveId(kPlayerLeftId), playerLeft(1, 5));
+  EXPECT_EQ(admin.receiveId(kPlayerLeftId), playerLeft(wire::kQuitKicked, 5));
   EXPECT_TRUE(sim.logs("admin kicks Bo (id 5)"));
   admin.send({0x0E, 5, 0x00});
   EXPECT_TRUE(sim.logs("admin kicks id 5: no such player"));
@@ -143,10 +145,10 @@ TEST(SimProtocolTest, BannedPlayerQuitsAndIsKeptOut) {
   Simulator sim("online Ann\nonline Bo\n2 quit Ann\n3 join Ann\n4 chat Bo done\n",
                 {"--speed", "2"});
   UdpClient admin(sim.port());
-  admin.send(login("Admin", "73519"));
+  admin.send(login(defaults::kAdminName, defaults::kAdminPassword));
   ASSERT_TRUE(admin.receiveId(kConnectionAcceptedId));
   admin.send({0x0F, 0, 0x00});
-  EXPECT_EQ(admin.receiveId(kPlayerLeftId), playerLeft(1, 0));
+  EXPECT_EQ(admin.receiveId(kPlayerLeftId), playerLeft(wire::kQuitKicked, 0));
   EXPECT_TRUE(sim.logs("admin bans Ann (id 0)"));
   EXPECT_TRUE(sim.logs("s.txt:3: quit skipped: Ann is not on the server"));
   EXPECT_TRUE(sim.logs("s.txt:4: join skipped: Ann is banned: join refused"));
@@ -158,12 +160,27 @@ TEST(SimProtocolTest, ScenarioStartsAtTheLoginAndOnceEndsIt) {
   Simulator sim("online Ann\n0.5 chat Ann hi\n", {"--once", "--speed", "5"});
   UdpClient admin(sim.port());
   EXPECT_EQ(sim.process().waitExit(400), -1) << "nothing plays before a login";
-  admin.send(login("Admin", "73519"));
+  admin.send(login(defaults::kAdminName, defaults::kAdminPassword));
   ASSERT_TRUE(admin.receiveId(kConnectionAcceptedId));
   EXPECT_EQ(admin.receiveId(kChatId), chatLine(0, 0, "hi"));
   EXPECT_EQ(sim.process().waitExit(3000), 0);
   sim.process().readToEnd();
   EXPECT_NE(sim.process().output().find("scenario done"), std::string::npos);
+}
+
+// The simulator and the client meet out of the box: the options start at the
+// shared defaults, and the usage text names them.
+TEST(SimProtocolTest, OptionsAndUsageFollowTheSharedDefaults) {
+  sim::SimOptions options;
+  EXPECT_EQ(options.bindAddress, defaults::kServerAddress);
+  EXPECT_EQ(options.port, defaults::kAdminPort);
+  EXPECT_EQ(options.password, defaults::kAdminPassword);
+  std::string usage = sim::usageText();
+  for (const std::string& named : {"(default " + std::to_string(defaults::kAdminPort) + ";",
+                                   "(default " + std::string(defaults::kAdminPassword) + ")",
+                                   "(default " + std::string(defaults::kServerAddress) + ")"}) {
+    EXPECT_NE(usage.find(named), std::string::npos) << named;
+  }
 }
 
 TEST(SimProtocolTest, ClearErrorsAndExitStatuses) {
