@@ -47,6 +47,7 @@ constexpr ApiFunction kApi[] = {
     {"getTickCount", ApiFamily::kSettings, api::getTickCount},
     {"getPlayers", ApiFamily::kSettings, api::getPlayers},
     {"getPlayerCount", ApiFamily::kSettings, api::getPlayerCount},
+    {"addConsoleCommand", ApiFamily::kHandlers, api::addConsoleCommand},
 };
 
 }  // namespace

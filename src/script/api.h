@@ -30,7 +30,7 @@ struct ApiFunction {
   lua_CFunction body;
 };
 
-// The 39 functions, in publication order.
+// The 40 functions, in publication order.
 std::span<const ApiFunction> apiFunctions();
 
 // The name of the API function whose body this is, or null.

@@ -6,6 +6,7 @@ namespace gsadmin {
 namespace {
 
 struct InvokeRequest {
+  SessionContext* session;
   lua_CFunction body;
   std::span<const ScriptArgument> arguments;
 };
@@ -15,6 +16,7 @@ struct InvokeRequest {
 int invoke(lua_State* L) {
   const auto* request = static_cast<const InvokeRequest*>(lua_touserdata(L, 1));
   lua_settop(L, 0);
+  bindState(L, request->session, nullptr);
   lua_pushcfunction(L, request->body);
   for (const ScriptArgument& argument : request->arguments) {
     if (argument.isText) {
@@ -33,7 +35,7 @@ bool ApiInvoker::call(lua_CFunction body, std::span<const ScriptArgument> argume
   if (!state_) state_.reset(luaL_newstate());
   lua_State* L = state_.get();
   if (L == nullptr) return false;
-  InvokeRequest request{body, arguments};
+  InvokeRequest request{session_, body, arguments};
   int status = lua_cpcall(L, invoke, &request);
   lua_settop(L, 0);
   return status == 0;

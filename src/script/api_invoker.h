@@ -11,11 +11,11 @@ namespace gsadmin {
 // Calls functions of the script API from C++ exactly as a script would, so
 // that the operator's console goes through the same checks, diagnostics and
 // datagrams. The calls run in a small private Lua state (no libraries, no
-// script), owned by the invoker for its whole life; the functions reach the
-// current session as they always do.
+// script), owned by the invoker for its whole life, bound to `session`
+// (which must outlive the invoker) as a script's state is.
 class ApiInvoker {
  public:
-  ApiInvoker() = default;
+  explicit ApiInvoker(SessionContext* session) : session_(session) {}
   ApiInvoker(const ApiInvoker&) = delete;
   ApiInvoker& operator=(const ApiInvoker&) = delete;
 
@@ -25,6 +25,7 @@ class ApiInvoker {
   bool call(lua_CFunction body, std::span<const ScriptArgument> arguments);
 
  private:
+  SessionContext* session_;
   LuaStatePtr state_;  // made by the first call
 };
 

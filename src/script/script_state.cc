@@ -58,6 +58,43 @@ void drainQueue(Script& script, Console& console) {
 
 }  // namespace
 
+namespace {
+
+// Registry keys: their addresses are unique light userdata.
+const char kSessionKey = 0;
+const char kScriptKey = 0;
+
+// [] -> [] registry[key] = pointer.
+void setPointer(lua_State* L, const char* key, void* pointer) {
+  lua_pushlightuserdata(L, const_cast<char*>(key));  // [key]
+  lua_pushlightuserdata(L, pointer);                 // [key pointer]
+  lua_rawset(L, LUA_REGISTRYINDEX);                  // []
+}
+
+// [] -> [] registry[key], as a pointer.
+void* getPointer(lua_State* L, const char* key) {
+  lua_pushlightuserdata(L, const_cast<char*>(key));  // [key]
+  lua_rawget(L, LUA_REGISTRYINDEX);                  // [pointer]
+  void* pointer = lua_touserdata(L, -1);
+  lua_pop(L, 1);  // []
+  return pointer;
+}
+
+}  // namespace
+
+void bindState(lua_State* L, SessionContext* session, Script* script) {
+  setPointer(L, &kSessionKey, session);
+  setPointer(L, &kScriptKey, script);
+}
+
+SessionContext* sessionOf(lua_State* L) {
+  return static_cast<SessionContext*>(getPointer(L, &kSessionKey));
+}
+
+Script* scriptOf(lua_State* L) {
+  return static_cast<Script*>(getPointer(L, &kScriptKey));
+}
+
 void LuaStateCloser::operator()(lua_State* state) const {
   if (state != nullptr) lua_close(state);
 }
@@ -89,7 +126,8 @@ std::string errorMessage(lua_State* L) {
 
 void reportFailure(Script& script, int status, Console& console) {
   lua_State* L = script.state.get();
-  console.errorLine(printable(errorMessage(L)));
+  script.lastError = printable(errorMessage(L));
+  console.errorLine(script.errorPrefix + script.lastError);
   lua_settop(L, 0);
   if (status == LUA_ERRMEM) script.limiter->collectGarbage(L);
 }

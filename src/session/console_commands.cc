@@ -26,8 +26,11 @@ const HelpRow kHelp[] = {
     {".slap PLAYER", "slaps the player"},
     {".kick PLAYER", "kicks the player"},
     {".ban PLAYER", "bans the player"},
-    {".reload", "reloads the script"},
-    {".lua CODE", "runs CODE in the script's state (or the console's) and prints the result"},
+    {".scripts", "the scripts: name, state, handlers, timers, memory, last error"},
+    {".reload [NAME]", "reloads every script, or the script NAME"},
+    {".load PATH", "loads one more script (or a directory's)"},
+    {".unload NAME", "stops the script NAME"},
+    {".lua [@NAME] CODE", "runs CODE in the first script's state (or NAME's, or the console's)"},
     {".quit", "ends gsadmin"},
 };
 
@@ -63,6 +66,8 @@ ScriptArgument textArgument(std::string text) {
 
 }  // namespace
 
+ConsoleCommands::ConsoleCommands(AdminSession& session) : session_(session), api_(&session) {}
+
 std::vector<std::string> ConsoleCommands::commandWords() {
   std::vector<std::string> words;
   for (const HelpRow& row : kHelp) {
@@ -92,9 +97,13 @@ void ConsoleCommands::runCommand(const std::string& word, const std::string& res
   if (word == "slap") return punish(word, rest, api::slapPlayer);
   if (word == "kick") return punish(word, rest, api::kickPlayer);
   if (word == "ban") return punish(word, rest, api::banPlayer);
-  if (word == "reload") return reload();
+  if (word == "scripts") return showScripts();
+  if (word == "reload") return reload(rest);
+  if (word == "load") return load(rest);
+  if (word == "unload") return unload(rest);
   if (word == "lua") return runLua(rest);
   if (word == "quit") return quit();
+  if (runScriptCommand(word, rest)) return;
   const EventInfo& event = eventInfo(Event::kConsoleCommand);
   if (!word.empty() && session_.events().hasHandler(event.name)) {
     session_.events().fireEvent(Event::kConsoleCommand, word, rest);
@@ -111,7 +120,8 @@ void ConsoleCommands::showHelp() {
     say(usage + row.what);
   }
   say("PLAYER is an id or a whole name (any case); .msg also takes the start of only one name.");
-  say("Scripts may add commands (onConsoleCommand).");
+  showScriptCommandHelp();
+  say("Scripts may add commands (addConsoleCommand, onConsoleCommand).");
 }
 
 void ConsoleCommands::punish(const std::string& word, const std::string& rest,
@@ -176,13 +186,22 @@ std::optional<int> ConsoleCommands::namedPlayer(const std::string& word, std::st
 }
 
 void ConsoleCommands::runLua(const std::string& rest) {
-  if (rest.find_first_not_of(" \t") == std::string::npos) {
+  std::string_view code = rest;
+  Script* script = nullptr;
+  if (code.starts_with('@')) {
+    size_t space = code.find(' ');
+    script =
+        loadedScript("lua", code.substr(1, space == std::string_view::npos ? space : space - 1));
+    if (script == nullptr) return;
+    code = space == std::string_view::npos ? std::string_view() : code.substr(space + 1);
+  }
+  if (code.find_first_not_of(" \t") == std::string::npos) {
     refuse(".lua needs Lua code");
     return;
   }
   std::vector<std::string> results;
   std::string error;
-  if (!session_.scripts().runChunk(rest, &results, &error)) {
+  if (!session_.scripts().runChunk(code, &results, &error, script)) {
     say("error: " + printable(error));
     return;
   }
@@ -192,10 +211,6 @@ void ConsoleCommands::runLua(const std::string& rest) {
     joined += (joined.empty() ? "" : "\t") + printable(result);
   }
   say(joined);
-}
-
-void ConsoleCommands::reload() {
-  session_.reloadScript();
 }
 
 void ConsoleCommands::quit() {
