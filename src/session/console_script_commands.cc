@@ -117,7 +117,7 @@ Script* ConsoleCommands::loadedScript(const std::string& command, std::string_vi
   }
   Script* script = session_.scripts().find(name);
   if (script == nullptr || (command != "reload" && !script->loaded())) {
-    refuse("no script named " + quoted(name) + " is loaded; .scripts lists them");
+    refuse("no script named " + quoted(name) + " is loaded");
     return nullptr;
   }
   return script;
