@@ -62,6 +62,7 @@ AdminSession::~AdminSession() {
 
 bool AdminSession::start() {
   scripts_->loadAll(scriptPaths_);
+  dropFailed();
   events_->fireEvent(Event::kStart);
   if (settings_.serverPort == 0) {
     console_->line("ERROR: Port not set!");
@@ -189,6 +190,7 @@ size_t AdminSession::reloadScript() {
     console_->line("LUA: Script '" + std::string(untilNul(script->name)) + "' reloaded.");
     ++loaded;
   }
+  dropFailed();
   events_->fireEvent(Event::kStart);
   return loaded;
 }
@@ -206,9 +208,18 @@ void AdminSession::unloadScript(Script& script) {
   rollBackDatabaseTransaction();
 }
 
+void AdminSession::dropFailed() {
+  for (const auto& script : scripts_->all()) {
+    if (script->status == ScriptStatus::kFailed) dropOwned(*script);
+  }
+}
+
 bool AdminSession::reloadScript(Script& script) {
   unloadScript(script);
-  if (scripts_->reload(script) == nullptr) return false;
+  if (scripts_->reload(script) == nullptr) {
+    dropOwned(script);
+    return false;
+  }
   console_->line("LUA: Script '" + std::string(untilNul(script.name)) + "' reloaded.");
   events_->fireIn(script, Event::kStart);
   return true;
@@ -231,6 +242,7 @@ size_t AdminSession::loadScript(const std::string& path) {
       ++loaded;
     }
   }
+  dropFailed();
   return loaded;
 }
 
