@@ -209,15 +209,18 @@ void AdminSession::unloadScript(Script& script) {
 }
 
 void AdminSession::dropFailed() {
+  // Its handlers stay, as they always have, and are never called.
   for (const auto& script : scripts_->all()) {
-    if (script->status == ScriptStatus::kFailed) dropOwned(*script);
+    if (script->status != ScriptStatus::kFailed) continue;
+    timers_.clearOwned(script->id);
+    commands_->removeScriptCommands(script->id);
   }
 }
 
 bool AdminSession::reloadScript(Script& script) {
   unloadScript(script);
   if (scripts_->reload(script) == nullptr) {
-    dropOwned(script);
+    dropFailed();
     return false;
   }
   console_->line("LUA: Script '" + std::string(untilNul(script.name)) + "' reloaded.");

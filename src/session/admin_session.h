@@ -198,8 +198,8 @@ class AdminSession : public SessionContext {
   void stopScripts();
   // Drops what `script` registered, once its state is closed.
   void dropOwned(const Script& script);
-  // dropOwned for every script whose load failed: what its main chunk
-  // registered before failing is never called.
+  // Drops the timers and console commands of every script whose load
+  // failed; its handlers stay in the list but are never called.
   void dropFailed();
   // One pass over the operator's input after a wait: completion words,
   // window size, and the lines that are readable now.
