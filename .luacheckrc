@@ -19,6 +19,8 @@ local api = {
   -- Timers, player lists and the database.
   "setTimer", "killTimer", "getTickCount", "getPlayers", "getPlayerCount",
   "dbExec", "dbQuery",
+  -- The console.
+  "addConsoleCommand",
 }
 
 -- Event names: scripts commonly name their handlers after the event.

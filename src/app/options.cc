@@ -65,7 +65,7 @@ const OptionRow kOptions[] = {
      "time limit of one script call, 0: none"},
     {"script-memory", ValueKind::kNumber, nullptr, &Options::scriptMemoryMiB, 1048576u, nullptr,
      "MIB", "a number of mebibytes", std::to_string(Options{}.scriptMemoryMiB),
-     "memory limit of the script, 0: none"},
+     "memory limit of each script, 0: none"},
     {"help", ValueKind::kNone, &Options::help, nullptr, 0, nullptr, nullptr, nullptr, "",
      "print this text and exit"},
     {"version", ValueKind::kNone, &Options::version, nullptr, 0, nullptr, nullptr, nullptr, "",
