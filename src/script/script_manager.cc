@@ -170,17 +170,30 @@ void ScriptManager::loadAll(const std::vector<std::string>& paths) {
     if (!expand(path, &sources)) console_.line("LUA: Unable to load script '" + path + "'");
   }
   // Every script is known before the first loads, so that the error lines
-  // of each carry their names from the start.
-  for (const ScriptSource& source : sources) {
-    if (find(source.name) == nullptr && scripts_.size() < kMaxScripts) {
-      auto script = std::make_unique<Script>();
-      script->name = source.name;
-      script->path = source.path;
-      scripts_.push_back(std::move(script));
+  // of each carry their names from the start. A name is given once: later
+  // sources of the same name are refused rather than loaded in its place.
+  std::vector<bool> repeated(sources.size(), false);
+  for (size_t i = 0; i < sources.size(); ++i) {
+    for (size_t j = 0; j < i && !repeated[i]; ++j) repeated[i] = sources[j].name == sources[i].name;
+    if (Script* known = find(sources[i].name)) {
+      repeated[i] = repeated[i] || known->loaded();
+      continue;
     }
+    if (scripts_.size() >= kMaxScripts) continue;
+    scripts_.push_back(std::make_unique<Script>());
+    scripts_.back()->name = sources[i].name;
+    scripts_.back()->path = sources[i].path;
   }
   refreshPrefixes();
-  for (const ScriptSource& source : sources) load(source);
+  for (size_t i = 0; i < sources.size(); ++i) {
+    if (!repeated[i]) {
+      load(sources[i]);
+      continue;
+    }
+    std::string name(untilNul(sources[i].name));
+    console_.line("LUA: Unable to load script '" + name + "'");
+    console_.errorLine(name + ": another script has this name");
+  }
 }
 
 Script* ScriptManager::load(const ScriptSource& source, bool quiet) {

@@ -126,6 +126,15 @@ TEST(MultiScriptTest, ErrorDetailsNameTheirScriptOnlyBesideAnother) {
   EXPECT_NE(two.script(0).lastError.find("oops"), std::string::npos);
 }
 
+TEST(MultiScriptTest, ANameIsLoadedOnce) {
+  TwoScripts s({{"same.lua", "print('once')\n"}, {"same.lua", "print('once')\n"}});
+  std::string name = s.script(0).name;
+  EXPECT_EQ(s.output(), "once\nLUA: Script '" + name + "' loaded.\nLUA: Unable to load script '" +
+                            name + "'\n");
+  EXPECT_EQ(s.errors(), name + ": another script has this name\n");
+  EXPECT_EQ(s.session().scripts().all().size(), 1u);
+}
+
 TEST(MultiScriptTest, AddConsoleCommandRefusesBadArguments) {
   TwoScripts s(Sources{{"c.lua",
                         "addConsoleCommand('a b', 'f', '')\n"
