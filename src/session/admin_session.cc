@@ -294,12 +294,12 @@ void AdminSession::runDueTimers() {
       [this](int64_t id, const std::string& functionName) {
         scripts_->fetchFunction(functionName);
         scripts_->pushInteger(static_cast<int32_t>(id));
-        Script* owner = scripts_->findById(timers_.ownerOf(id).value_or(0));
-        if (owner != nullptr) {
-          scripts_->callFunctionIn(*owner, 1);
-        } else {
+        uint64_t owner = timers_.ownerOf(id).value_or(0);
+        if (owner == 0) {
           scripts_->callFunction(1);  // a timer of the host's own
-        }
+        } else if (Script* script = scripts_->findById(owner)) {
+          scripts_->callFunctionIn(*script, 1);
+        }  // else the console state's, gone with it: nothing to call
       },
       [this]() { return stop_ != nullptr && *stop_ != 0; });
 }
