@@ -21,6 +21,8 @@ local api = {
   "dbExec", "dbQuery",
   -- Sharing between scripts.
   "getSetting", "require", "callScript",
+  -- The console.
+  "addConsoleCommand",
 }
 
 -- Event names: scripts commonly name their handlers after the event.

@@ -1,6 +1,6 @@
 ---@meta gsadmin
 -- Editor annotations for the gsadmin script API (script.lua). Nothing here
--- runs: the client publishes these 42 functions itself. Point your Lua
+-- runs: the client publishes these 43 functions itself. Point your Lua
 -- language server at this file (workspace.library) for completion and
 -- checks. The full reference is docs/scripting.md.
 --
@@ -51,6 +51,21 @@ function addEventHandler(eventName, functionName) end
 ---@param eventName gsadmin.Event|string
 ---@param functionName string
 function removeEventHandler(eventName, functionName) end
+
+---Gives the operator the console command ".word": typing ".word rest" calls
+---the global function named `functionName` with `rest` (a string, empty when
+---nothing follows). `help` is shown beside it in ".help", under the script's
+---name. The same script may add a word again (new function and help).
+---Prints "addConsoleCommand: Invalid argument #1." for a word that is not
+---1 to 32 letters, digits, '_' or '-', "#2." for a non-string function name
+---or one longer than 256 bytes, "#3." for a help that is neither nil nor a
+---string of at most 200 bytes, "addConsoleCommand: .WORD is a built-in
+---command.", "addConsoleCommand: .WORD is taken by script 'NAME'." and
+---"addConsoleCommand: Too many commands.".
+---@param word string
+---@param functionName string the name of a global function, not the function
+---@param help? string
+function addConsoleCommand(word, functionName, help) end
 
 -- Text --------------------------------------------------------------------
 
@@ -314,7 +329,7 @@ function getSetting(key, default) end
 function require(name) end
 
 ---Calls the global function `functionName` of the loaded script `script`
----("stats" for stats.lua) with copies of the arguments, under that script's
+---(as its "loaded" line names it; "stats" also finds stats.lua) with copies of the arguments, under that script's
 ---limits, and returns copies of its results. Prints "callScript: Invalid
 ---argument #N.", "callScript: No such script.", "callScript: Script is
 ---busy." (the caller, or a script up the chain of calls), "callScript: Invalid

@@ -20,7 +20,6 @@
 #include "console/history_file.h"
 #include "console/line_reader.h"
 #include "console/terminal_input.h"
-#include "context/current_session.h"
 #include "platform/clock.h"
 #include "script/lua_limits.h"
 #include "session/admin_session.h"
@@ -113,11 +112,10 @@ int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings
   console->setTerminal(terminal);
   gsadmin::SessionIo io;
   io.console = std::move(console);
-  if (options.scriptPath) io.scriptPath = *options.scriptPath;
+  if (!options.scriptPaths.empty()) io.scriptPaths = options.scriptPaths;
 
   gsadmin::SystemClock clock;
   auto session = std::make_unique<gsadmin::AdminSession>(std::move(settings), clock, std::move(io));
-  gsadmin::setCurrentSession(session.get());
   gsadmin::ScriptLimits limits;
   limits.budgetMs = options.scriptBudgetMs;
   limits.memoryBytes = static_cast<size_t>(options.scriptMemoryMiB) * 1024 * 1024;
@@ -134,17 +132,13 @@ int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings
   // The terminal is itself again (and the history saved) before the last
   // lines, which then print plainly.
   if (terminal) terminal->close();
-  if (started) {
-    gsadmin::setCurrentSession(nullptr);
-    return exitStatusOf(session->endReason());
-  }
+  if (started) return exitStatusOf(session->endReason());
 
   // Standard output is as it always was, pause included; the status and
   // standard error tell a service manager or a script that the start failed.
   std::printf("Exiting Admin");
   std::fflush(stdout);
   clock.sleepMs(2000);
-  gsadmin::setCurrentSession(nullptr);
   session.reset();
   return 1;
 }

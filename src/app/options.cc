@@ -11,7 +11,7 @@
 namespace gsadmin {
 namespace {
 
-enum class ValueKind { kNone, kNumber, kText };
+enum class ValueKind { kNone, kNumber, kText, kTextList };
 
 // One row per option. An option with a value names what it is in
 // `valueWords` (for the error line) and `valueName` (for the usage).
@@ -28,6 +28,8 @@ struct OptionRow {
   const char* help;
   // A text value's own check; null: any non-empty text.
   bool (*accepts)(std::string_view value) = nullptr;
+  // kTextList: where each value is appended.
+  std::vector<std::string> Options::*list = nullptr;
 };
 
 bool isServerAddress(std::string_view value) {
@@ -35,8 +37,9 @@ bool isServerAddress(std::string_view value) {
 }
 
 const OptionRow kOptions[] = {
-    {"script", ValueKind::kText, nullptr, nullptr, 0, &Options::scriptPath, "PATH", "a file name",
-     ScriptManager::kScriptFileName, "the script to load"},
+    {"script", ValueKind::kTextList, nullptr, nullptr, 0, nullptr, "PATH",
+     "a file or directory name", ScriptManager::kScriptFileName,
+     "a script, or a directory's *.lua; may be given again", nullptr, &Options::scriptPaths},
     {"db", ValueKind::kText, nullptr, nullptr, 0, &Options::databasePath, "PATH", "a file name",
      "script.db beside the script", "the scripts' database"},
     {"password-file", ValueKind::kText, nullptr, nullptr, 0, &Options::passwordFile, "PATH",
@@ -62,7 +65,7 @@ const OptionRow kOptions[] = {
      "time limit of one script call, 0: none"},
     {"script-memory", ValueKind::kNumber, nullptr, &Options::scriptMemoryMiB, 1048576u, nullptr,
      "MIB", "a number of mebibytes", std::to_string(Options{}.scriptMemoryMiB),
-     "memory limit of the script, 0: none"},
+     "memory limit of each script, 0: none"},
     {"help", ValueKind::kNone, &Options::help, nullptr, 0, nullptr, nullptr, nullptr, "",
      "print this text and exit"},
     {"version", ValueKind::kNone, &Options::version, nullptr, 0, nullptr, nullptr, nullptr, "",
@@ -115,6 +118,11 @@ std::string setOption(std::string_view name, std::optional<std::string_view> val
   }
   std::string needs = std::string("needs ") + row.valueWords;
   if (!value) return needs;
+  if (row.kind == ValueKind::kTextList) {
+    if (value->empty()) return needs;
+    (options.*(row.list)).emplace_back(*value);
+    return "";
+  }
   if (row.kind == ValueKind::kText) {
     if (value->empty() || (row.accepts != nullptr && !row.accepts(*value))) return needs;
     options.*(row.text) = std::string(*value);
@@ -129,6 +137,9 @@ ParsedOptions parseOptions(int argc, char** argv, Options base) {
   parsed.options = std::move(base);
   parsed.options.positional.clear();
   bool optionsEnded = false;
+  // A list the command line gives replaces the one of the base, as every
+  // other option does.
+  bool scriptsGiven = false;
   for (int i = 1; i < argc; ++i) {
     std::string_view argument = argv[i];
     if (optionsEnded || argument.substr(0, 2) != "--") {
@@ -151,6 +162,10 @@ ParsedOptions parseOptions(int argc, char** argv, Options base) {
       return parsed;
     }
     if (!value && !isFlagOption(name) && i + 1 < argc) value = argv[++i];
+    if (name == "script" && !scriptsGiven) {
+      parsed.options.scriptPaths.clear();
+      scriptsGiven = true;
+    }
     std::string refusal = setOption(name, value, false, parsed.options);
     if (!refusal.empty()) {
       parsed.error = "gsadmin: --" + std::string(name) + " " + refusal;

@@ -19,7 +19,7 @@ struct Options {
   // The script's default limits, in the options' units.
   uint64_t scriptBudgetMs = ScriptLimits{}.budgetMs;
   uint64_t scriptMemoryMiB = ScriptLimits{}.memoryBytes / (1024 * 1024);
-  std::optional<std::string> scriptPath;    // --script
+  std::vector<std::string> scriptPaths;     // --script, each in order
   std::optional<std::string> databasePath;  // --db
   std::optional<std::string> passwordFile;  // --password-file
   std::optional<std::string> server;        // --server, HOST:PORT as checked

@@ -44,13 +44,14 @@ TEST(OptionsTest, OptionsAnywhereBothValueFormsAndPositionalsInOrder) {
 
 TEST(OptionsTest, ConsoleOptions) {
   ParsedOptions none = parse({"h", "1", "n", "p"});
-  EXPECT_FALSE(none.options.scriptPath || none.options.databasePath || none.options.passwordFile);
+  EXPECT_TRUE(none.options.scriptPaths.empty());
+  EXPECT_FALSE(none.options.databasePath || none.options.passwordFile);
   EXPECT_FALSE(none.options.timestamps || none.options.noInput || none.options.exitOnEof);
 
   ParsedOptions all = parse({"--script=bots/a.lua", "h", "--db", "x.db", "--password-file", "pw",
                              "--timestamps", "--no-input", "--exit-on-eof", "1"});
   EXPECT_EQ(all.error, "");
-  EXPECT_EQ(all.options.scriptPath, "bots/a.lua");
+  EXPECT_EQ(all.options.scriptPaths, (std::vector<std::string>{"bots/a.lua"}));
   EXPECT_EQ(all.options.databasePath, "x.db");
   EXPECT_EQ(all.options.passwordFile, "pw");
   EXPECT_TRUE(all.options.timestamps && all.options.noInput && all.options.exitOnEof);
@@ -59,7 +60,15 @@ TEST(OptionsTest, ConsoleOptions) {
   EXPECT_EQ(parse({"--connect-timeout=0"}).options.connectTimeoutSeconds, 0u);
   EXPECT_EQ(parse({"--connect-timeout", "3"}).options.connectTimeoutSeconds, 3u);
   // A value that looks like an option is still the value.
-  EXPECT_EQ(parse({"--script", "--odd.lua"}).options.scriptPath, "--odd.lua");
+  EXPECT_EQ(parse({"--script", "--odd.lua"}).options.scriptPaths,
+            (std::vector<std::string>{"--odd.lua"}));
+  // --script may be given again; each path is kept, in order.
+  EXPECT_EQ(parse({"--script=a.lua", "--script", "bots", "--script=c.lua"}).options.scriptPaths,
+            (std::vector<std::string>{"a.lua", "bots", "c.lua"}));
+  Options fromConfig;
+  fromConfig.scriptPaths = {"config.lua"};
+  EXPECT_EQ(parseOptions(0, nullptr, fromConfig).options.scriptPaths,
+            (std::vector<std::string>{"config.lua"}));
 }
 
 TEST(OptionsTest, BadOptionsGiveOneLine) {
@@ -77,8 +86,8 @@ TEST(OptionsTest, BadOptionsGiveOneLine) {
       {{"--script-memory=lots"}, "gsadmin: --script-memory needs a number of mebibytes"},
       {{"--help=yes"}, "gsadmin: --help takes no value"},
       {{"--no-input=1"}, "gsadmin: --no-input takes no value"},
-      {{"--script"}, "gsadmin: --script needs a file name"},
-      {{"--script="}, "gsadmin: --script needs a file name"},
+      {{"--script"}, "gsadmin: --script needs a file or directory name"},
+      {{"--script="}, "gsadmin: --script needs a file or directory name"},
       {{"--db="}, "gsadmin: --db needs a file name"},
       {{"--password-file"}, "gsadmin: --password-file needs a file name"},
       {{"--connect-timeout=1.5"}, "gsadmin: --connect-timeout needs a number of seconds"},
@@ -130,13 +139,27 @@ TEST(OptionsTest, FlagWordsAreForConfigurationFilesOnly) {
 
 TEST(OptionsTest, UsageListsEveryOptionWithItsDefault) {
   std::string usage = usageText();
-  for (const char* text :
-       {"--script-budget=MS", "(default 5000)", "--script-memory=MIB", "(default 512)", "--help",
-        "--version", "<IP> <port>", "--script=PATH", "--db=PATH", "--password-file=PATH",
-        "--timestamps", "--no-input", "--exit-on-eof", "(default script.lua)", "--server=HOST:PORT",
-        "--name=NAME", "--config=FILE", "<IP> <port> <username>,", "--connect-timeout=SECONDS",
-        "(default 10)",
-        "(127.0.0.1, port 4003,\nadmin Admin and the built-in password)"}) {
+  for (const char* text : {"--script-budget=MS",
+                           "(default 5000)",
+                           "--script-memory=MIB",
+                           "(default 512)",
+                           "--help",
+                           "--version",
+                           "<IP> <port>",
+                           "--script=PATH",
+                           "--db=PATH",
+                           "--password-file=PATH",
+                           "--timestamps",
+                           "--no-input",
+                           "--exit-on-eof",
+                           "(default script.lua)",
+                           "--server=HOST:PORT",
+                           "--name=NAME",
+                           "--config=FILE",
+                           "<IP> <port> <username>,",
+                           "--connect-timeout=SECONDS",
+                           "(default 10)",
+                           "(127.0.0.1, port 4003,\nadmin Admin and the built-in password)"}) {
     EXPECT_NE(usage.find(text), std::string::npos) << text;
   }
 }

@@ -2,6 +2,7 @@
 
 #include <limits>
 #include <utility>
+#include <vector>
 
 namespace gsadmin {
 namespace {
@@ -15,12 +16,12 @@ uint64_t saturatingAdd(uint64_t a, uint64_t b) {
 }  // namespace
 
 std::optional<int64_t> TimerQueue::add(std::string functionName, uint64_t intervalMs,
-                                       uint64_t times, uint64_t nowMs) {
+                                       uint64_t times, uint64_t nowMs, uint64_t owner) {
   if (timers_.size() >= kMaxTimers) return std::nullopt;
   if (intervalMs == 0) intervalMs = 1;
   int64_t id = nextId_++;
   uint64_t dueMs = saturatingAdd(nowMs, intervalMs);
-  timers_.emplace(id, Timer{id, std::move(functionName), intervalMs, times, dueMs, false});
+  timers_.emplace(id, Timer{id, std::move(functionName), intervalMs, times, dueMs, false, owner});
   schedule_.emplace(dueMs, id);
   return id;
 }
@@ -31,6 +32,31 @@ bool TimerQueue::kill(int64_t id) {
   if (!it->second.finished) schedule_.erase({it->second.dueMs, id});
   timers_.erase(it);
   return true;
+}
+
+bool TimerQueue::killOwned(uint64_t owner, int64_t id) {
+  std::optional<uint64_t> actual = ownerOf(id);
+  return actual && *actual == owner && kill(id);
+}
+
+void TimerQueue::clearOwned(uint64_t owner) {
+  std::vector<int64_t> ids;
+  for (const auto& [id, timer] : timers_) {
+    if (timer.owner == owner) ids.push_back(id);
+  }
+  for (int64_t id : ids) kill(id);
+}
+
+std::optional<uint64_t> TimerQueue::ownerOf(int64_t id) const {
+  auto it = timers_.find(id);
+  if (it == timers_.end()) return std::nullopt;
+  return it->second.owner;
+}
+
+size_t TimerQueue::countOwned(uint64_t owner) const {
+  size_t count = 0;
+  for (const auto& entry : timers_) count += entry.second.owner == owner ? 1 : 0;
+  return count;
 }
 
 std::optional<uint64_t> TimerQueue::nextDueMs() const {

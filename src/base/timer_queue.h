@@ -25,14 +25,22 @@ class TimerQueue {
 
   // Schedules a timer first due at nowMs + intervalMs (intervalMs >= 1).
   // `times` 0 means until killed. Returns its id, or empty when the queue
-  // is full.
+  // is full. `owner` tags it for killOwned, clearOwned and ownerOf.
   std::optional<int64_t> add(std::string functionName, uint64_t intervalMs, uint64_t times,
-                             uint64_t nowMs);
+                             uint64_t nowMs, uint64_t owner = 0);
 
   // Stops the timer; true when there was one with that id. A timer killed
   // while its own call runs is not called again; one killed while due but
   // not yet called is not called at all.
   bool kill(int64_t id);
+  // kill(), only when the timer is `owner`'s.
+  bool killOwned(uint64_t owner, int64_t id);
+  // Kills every timer of `owner`.
+  void clearOwned(uint64_t owner);
+  // The owner of the timer `id` (also during its call), or empty.
+  std::optional<uint64_t> ownerOf(int64_t id) const;
+  // The number of timers of `owner`.
+  size_t countOwned(uint64_t owner) const;
 
   // Drops every timer; ids go on counting.
   void clear() {
@@ -65,6 +73,7 @@ class TimerQueue {
     uint64_t remaining;  // calls left; 0: until killed
     uint64_t dueMs;
     bool finished;  // its last call is under way
+    uint64_t owner;
   };
 
   // Moves `timer` (just taken off the schedule) to its next slot after

@@ -2,6 +2,7 @@
 #define GSADMIN_CONTEXT_SESSION_CONTEXT_H_
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -30,10 +31,18 @@ class SessionContext {
   virtual WeaponManager& weapons() = 0;
 
   virtual EventSink& events() = 0;
-  // Registers or drops a script's handler (names as scripts give them).
-  // Registering is false when the registry is full.
-  virtual bool addEventHandler(std::string_view eventName, std::string_view functionName) = 0;
-  virtual void removeEventHandler(std::string_view eventName, std::string_view functionName) = 0;
+  // Registers or drops a handler of the script whose id is `owner` (names
+  // as scripts give them). Registering is false when the registry is full.
+  virtual bool addEventHandler(uint64_t owner, std::string_view eventName,
+                               std::string_view functionName) = 0;
+  virtual void removeEventHandler(uint64_t owner, std::string_view eventName,
+                                  std::string_view functionName) = 0;
+  // Gives the script whose id is `owner` the console command ".word",
+  // which calls its global `functionName` with the rest of the line and is
+  // listed with `help`. Empty when done; otherwise the reason it was
+  // refused (a built-in word, or one of another script).
+  virtual std::string addConsoleCommand(uint64_t owner, std::string_view word,
+                                        std::string_view functionName, std::string_view help) = 0;
 
   virtual Console& console() = 0;
   virtual Clock& clock() = 0;

@@ -52,6 +52,7 @@ constexpr ApiFunction kApi[] = {
     {"getSetting", ApiFamily::kSharing, api::getSetting},
     {"require", ApiFamily::kSharing, api::require},
     {"callScript", ApiFamily::kSharing, api::callScript},
+    {"addConsoleCommand", ApiFamily::kHandlers, api::addConsoleCommand},
 };
 
 }  // namespace

@@ -31,13 +31,13 @@ struct ApiFunction {
   lua_CFunction body;
 };
 
-// The 42 functions, in publication order.
+// The 43 functions, in publication order.
 std::span<const ApiFunction> apiFunctions();
 
 // The name of the API function whose body this is, or null.
 const char* apiFunctionNameOf(lua_CFunction body);
 
-// Publishes the 42 API functions as globals of `state`, in table order, and
+// Publishes the 43 API functions as globals of `state`, in table order, and
 // replaces the base library's print with one that writes to the console.
 void registerApi(lua_State* state);
 

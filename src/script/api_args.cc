@@ -4,18 +4,23 @@
 #include <string>
 
 #include "base/numbers.h"
-#include "context/current_session.h"
 #include "context/session_context.h"
 #include "model/player_manager.h"
 #include "model/vehicle_manager.h"
 #include "model/weapon_manager.h"
 #include "script/api.h"
 #include "script/lua.h"
+#include "script/script_state.h"
 
 namespace gsadmin {
 
 SessionContext* ApiCall::session() const {
-  return currentSession();
+  return sessionOf(L_);
+}
+
+uint64_t ApiCall::scriptId() const {
+  Script* script = scriptOf(L_);
+  return script ? script->id : 0;
 }
 
 Console& ApiCall::console() const {

@@ -29,11 +29,13 @@ class ApiCall {
   // The API table's name of the running C function ("?" for none). Looked
   // up only when a diagnostic needs it, so calls that succeed pay nothing.
   const char* functionName() const;
-  // The session, or null when none is set.
+  // The session the calling state is bound to (bindState), or null.
   SessionContext* session() const;
   // The same, for the player family: null after printing "PlayerManager
   // missing." when no session is set.
   SessionContext* playerSession() const;
+  // The id of the script the calling state belongs to; 0 when none.
+  uint64_t scriptId() const;
   // The session's console; the standard console when no session is set.
   Console& console() const;
 

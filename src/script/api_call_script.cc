@@ -196,7 +196,7 @@ int callScript(lua_State* L) {
   Script* caller = scriptOf(L);
   ScriptManager* manager = caller != nullptr ? caller->manager : nullptr;
   Script* callee = manager != nullptr ? manager->find(call.textView(1)) : nullptr;
-  if (callee == nullptr) return call.refuse("No such script.");
+  if (callee == nullptr || !callee->loaded()) return call.refuse("No such script.");
   // The caller itself, or a script further up a chain of calls, is running
   // code: entering its state again would break that code.
   if (callee->state.get() == L || callee->limiter->inCall()) return call.refuse("Script is busy.");

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-#include "context/current_session.h"
 #include "protocol/wire.h"
 #include "script/api_test_script.h"
 #include "sim/server_messages.h"

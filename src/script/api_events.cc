@@ -51,7 +51,9 @@ int addEventHandler(lua_State* L) {
   if (!handlerArguments(call, &eventName, &functionName)) return 0;
   SessionContext* session = call.session();
   if (session == nullptr) return 0;
-  if (!session->addEventHandler(eventName, functionName)) return call.refuse("Too many handlers.");
+  if (!session->addEventHandler(call.scriptId(), eventName, functionName)) {
+    return call.refuse("Too many handlers.");
+  }
   // Kept all the same (a script may fire nothing else with it, or rely on
   // it), but a misspelt event is worth a word.
   if (!isEventName(eventName)) {
@@ -66,7 +68,7 @@ int removeEventHandler(lua_State* L) {
   std::string_view eventName, functionName;
   if (!handlerArguments(call, &eventName, &functionName)) return 0;
   if (SessionContext* session = call.session()) {
-    session->removeEventHandler(eventName, functionName);
+    session->removeEventHandler(call.scriptId(), eventName, functionName);
   }
   return 0;
 }

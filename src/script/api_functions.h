@@ -12,6 +12,9 @@ namespace gsadmin::api {
 int addEventHandler(lua_State* L);
 int removeEventHandler(lua_State* L);
 
+// api_console.cc
+int addConsoleCommand(lua_State* L);
+
 // api_session.cc
 int gettok(lua_State* L);
 int getAdminName(lua_State* L);

@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <string>
 
-#include "context/current_session.h"
 #include "model/game_tables.h"
 #include "script/api_test_script.h"
 
@@ -240,7 +239,6 @@ TEST(ApiWeaponQueriesTest, NamesOfTheServersGame) {
 }
 
 TEST(ApiQueriesTest, NoQueryRaisesOrLeavesValuesBehindWithoutASession) {
-  setCurrentSession(nullptr);
   BareApiState lua;
   std::string out = lua.run(
       "local names = {'getPlayerName', 'getPlayerKills', 'getPlayerDeaths', 'getPlayerHealth',\n"

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "context/current_session.h"
 #include "script/api_test_script.h"
 #include "script/script_manager.h"
 #include "support/client_process.h"
@@ -165,17 +164,14 @@ TEST(ApiSessionGettersTest, ReadTheSettingsAsTyped) {
   settings.serverPort = 4100;  // never started: nothing is sent anywhere
   settings.adminName = "";
   AdminSession session(settings, clock);
-  setCurrentSession(&session);
   {
-    BareApiState lua;
+    BareApiState lua(&session);
     EXPECT_EQ(lua.run("show(getServerIP(), getServerPort(), getAdminName(), getAdminPassword())\n"),
               "localhost,4100,,73519\n");
   }
-  setCurrentSession(nullptr);
 }
 
 TEST(ApiSessionGettersTest, WithoutASessionNothingFails) {
-  setCurrentSession(nullptr);
   BareApiState lua;
   EXPECT_EQ(lua.run("show(getAdminName(), getAdminPassword(), getServerIP(), isConnected(),"
                     " getServerPort())\n"),

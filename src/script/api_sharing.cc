@@ -117,7 +117,7 @@ int require(lua_State* L) {
   if (lua_touserdata(L, 3) == &kLoadingMark) return refuseModule(call, "Loop loading module", name);
   if (!lua_isnil(L, 3)) return 1;
   lua_pop(L, 1);
-  pushModulePath(L, script->fileName);  // [name, modules, path]
+  pushModulePath(L, script->path);  // [name, modules, path]
   int status = loadTextFile(L, lua_tostring(L, 3), LinkPolicy::kRefuse);
   if (status != 0) {  // [name, modules, path, message]
     reportMessage(call);

@@ -38,9 +38,21 @@ class SharingTest : public ::testing::Test {
   const std::string dir() { return directoryOf(harness_.scriptPath()); }
   ScriptManager& scripts() { return harness_.session().scripts(); }
 
+  // Loads the script NAME.lua of the harness's directory under the name NAME.
   Script* load(const std::string& name, const std::string& code) {
-    writeFile(dir() + name + ".lua", std::string(kShowFunction) + code);
-    return scripts().loadScripts(dir() + name + ".lua");
+    writeFile(dir() + name + ".lua", std::string(kShowFunction) + withNames(code));
+    return scripts().load(ScriptSource{dir() + name + ".lua", name});
+  }
+
+  // `code` with 'script' standing for the harness's script, whose name is
+  // its path.
+  std::string withNames(std::string code) {
+    const std::string self = "'" + scripts().all().at(0)->name + "'";
+    for (size_t at = code.find("'script'"); at != std::string::npos;
+         at = code.find("'script'", at + self.size())) {
+      code.replace(at, 8, self);
+    }
+    return code;
   }
 
   // Runs `chunk` in `script` as a handler runs (inside its call), and
@@ -49,7 +61,7 @@ class SharingTest : public ::testing::Test {
     Script& target = *scripts().all().at(script);
     lua_State* L = target.state.get();
     target.limiter->beginCall();
-    if (luaL_dostring(L, chunk.c_str()) != 0) {
+    if (luaL_dostring(L, withNames(chunk).c_str()) != 0) {
       harness_.session().console().line(std::string("LUA ERROR: ") + lua_tostring(L, -1));
     }
     target.limiter->endCall();
@@ -65,17 +77,19 @@ TEST_F(SharingTest, GetSettingReadsTheFileBesideTheScriptWhenItLoads) {
             "nil,dflt,3\n");
   writeFile(dir() + "stats.conf", "# stats\nname = Ann\nlimit = 25\nbad line\n");
   load("stats", "show(getSetting('name'), getSetting('limit') + 1, getSetting('x', false))\n");
-  EXPECT_EQ(harness_.output(), "Ann,26,false\nLUA: Script '" + dir() + "stats.lua' loaded.\n");
+  EXPECT_EQ(harness_.output(), "Ann,26,false\nLUA: Script 'stats' loaded.\n");
   EXPECT_EQ(harness_.errors(), dir() + "stats.conf:4: expected key = value\n");
   EXPECT_EQ(run("show(getSetting())", 1), "getSetting: Invalid argument #1.\n\n");
   EXPECT_EQ(run("show(getSetting({}, 1))", 1), "getSetting: Invalid argument #1.\n\n");
 
-  // A script loaded again reads the file again; the first keeps its own.
+  // A script loaded again reads the file again.
   writeFile(dir() + "stats.conf", "name = Bob\n");
-  load("stats", "");
+  writeFile(dir() + "stats.lua", kShowFunction);
+  Script& stats = *scripts().find("stats");
+  scripts().stop(stats);
+  ASSERT_NE(scripts().reload(stats), nullptr);
   harness_.output();
-  EXPECT_EQ(run("show(getSetting('name'), getSetting('limit'))", 2), "Bob,nil\n");
-  EXPECT_EQ(run("show(getSetting('name'))", 1), "Ann\n");
+  EXPECT_EQ(run("show(getSetting('name'), getSetting('limit'))", 1), "Bob,nil\n");
 }
 
 TEST_F(SharingTest, RequireLoadsEachModuleOnceFromTheScriptsLibDirectory) {
@@ -144,6 +158,13 @@ TEST_F(SharingTest, CallScriptCopiesArgumentsAndResults) {
   EXPECT_EQ(run("show(callScript('script', 'echo', 1))"), "callScript: Script is busy.\n\n");
   EXPECT_EQ(run("show(callScript('b', 'back'))"), "callScript: Script is busy.\n\n");
   EXPECT_EQ(run("show(callScript('script', 'echo', 1))", 1), "1\n");
+}
+
+TEST_F(SharingTest, CallScriptFindsAScriptOfADirectoryWithoutItsSuffix) {
+  writeFile(dir() + "stats.lua", "function top() return 'Ann' end\n");
+  ASSERT_NE(scripts().load(ScriptSource{dir() + "stats.lua", "stats.lua"}), nullptr);
+  harness_.output();
+  EXPECT_EQ(run("show(callScript('stats.lua', 'top'), callScript('stats', 'top'))"), "Ann,Ann\n");
 }
 
 TEST_F(SharingTest, CallScriptRefusesWhatItCannotCopyOrCall) {

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "console/console.h"
-#include "context/current_session.h"
 #include "script/api.h"
 #include "script/lua.h"
 #include "session/admin_session.h"
@@ -51,11 +50,12 @@ class ApiScript {
   // run() with no session current: the lines then go to standard output,
   // which is captured for the call.
   std::string runWithoutSession(const std::string& chunk) {
-    setCurrentSession(nullptr);
+    Script& script = *harness_.session().scripts().all().at(0);
+    bindState(script.state.get(), nullptr, &script);
     StdoutCapture capture;
-    runChunk(harness_.session().scripts().all().at(0)->state.get(), chunk, standardConsole());
+    runChunk(script.state.get(), chunk, standardConsole());
     std::string out = capture.take();
-    setCurrentSession(&harness_.session());
+    bindState(script.state.get(), &harness_.session(), &script);
     return out;
   }
 
@@ -70,7 +70,10 @@ class ApiScript {
 // for sessions a harness cannot make: none at all, or one never started.
 class BareApiState {
  public:
-  BareApiState() : state_(luaL_newstate()), capture_(std::make_unique<StdoutCapture>()) {
+  // The API functions act on `session` (null: none).
+  explicit BareApiState(SessionContext* session = nullptr)
+      : state_(luaL_newstate()), capture_(std::make_unique<StdoutCapture>()) {
+    bindState(state_.get(), session, nullptr);
     luaL_openlibs(state_.get());
     registerApi(state_.get());
     runChunk(state_.get(), kShowFunction, standardConsole());

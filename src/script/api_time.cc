@@ -50,8 +50,9 @@ int setTimer(lua_State* L) {
   if (!times) return call.refuse("Invalid argument #3.");
   SessionContext* session = call.session();
   if (session == nullptr) return 0;
-  std::optional<int64_t> id = session->timers().add(std::string(call.textView(1)), *intervalMs,
-                                                    *times, session->clock().nowMs());
+  std::optional<int64_t> id =
+      session->timers().add(std::string(call.textView(1)), *intervalMs, *times,
+                            session->clock().nowMs(), call.scriptId());
   if (!id) return call.refuse("Too many timers.");
   return call.pushInteger(*id);
 }
@@ -63,8 +64,9 @@ int killTimer(lua_State* L) {
   SessionContext* session = call.session();
   // Ids are whole numbers from 1 up; anything else names no timer.
   bool isId = value >= 1 && value <= 9007199254740992.0 && std::floor(value) == value;
-  return call.pushBoolean(session != nullptr && isId &&
-                          session->timers().kill(static_cast<int64_t>(value)));
+  return call.pushBoolean(
+      session != nullptr && isId &&
+      session->timers().killOwned(call.scriptId(), static_cast<int64_t>(value)));
 }
 
 int getTickCount(lua_State* L) {

@@ -14,11 +14,17 @@ namespace gsadmin {
 
 class ScriptManager;
 
+struct Script;
+
 // A pair of an event name and the name of the global function to call in
-// every loaded script when that event fires. Names compare byte for byte.
+// the script that registered it when that event fires. Names compare byte
+// for byte.
 struct EventHandler {
   std::string eventName;
   std::string functionName;
+  // The id of the script it belongs to (Script::id); kEveryScript: a
+  // handler the host registered, called in every loaded script.
+  uint64_t owner = 0;
   // Order of registration; lets a dispatch find its place again after the
   // list changed under it.
   uint64_t serial = 0;
@@ -27,13 +33,17 @@ struct EventHandler {
 // The registered event handlers in registration order, and the firing of
 // events into the scripts. The ScriptManager must outlive this manager.
 //
-// A dispatch walks the handlers in order and reads its next record only
-// after the current call has returned: a handler added meanwhile for the
+// An event reaches the loaded scripts in load order, and within a script
+// its handlers in registration order. A dispatch into one script walks the
+// handlers in order and reads its next record only after the current call
+// has returned: a handler added meanwhile for the
 // event being fired is reached in the same dispatch; a removed record is
 // never used again, and when the running handler removes itself the walk goes
 // on with the handlers that followed it.
 class EventManager : public EventSink {
  public:
+  static constexpr uint64_t kEveryScript = 0;
+
   explicit EventManager(ScriptManager& scripts) : scripts_(scripts) {}
   EventManager(const EventManager&) = delete;
   EventManager& operator=(const EventManager&) = delete;
@@ -42,28 +52,38 @@ class EventManager : public EventSink {
   // cannot exhaust the process's memory outside its own ceiling.
   static constexpr size_t kMaxHandlers = 100000;
 
-  // Appends a new record; equal pairs may be registered more than once.
-  // Null, with nothing added, when kMaxHandlers are registered.
-  const EventHandler* addHandler(std::string_view eventName, std::string_view functionName);
-  // The first record with exactly these names, or null.
-  const EventHandler* findHandler(std::string_view eventName, std::string_view functionName) const;
-  // Removes the first record with exactly these names, if any.
-  void removeHandler(std::string_view eventName, std::string_view functionName);
+  // Appends a new record of `owner`; equal pairs may be registered more
+  // than once. Null, with nothing added, when kMaxHandlers are registered.
+  const EventHandler* addHandler(std::string_view eventName, std::string_view functionName,
+                                 uint64_t owner = kEveryScript);
+  // The first record of `owner` with exactly these names, or null.
+  const EventHandler* findHandler(std::string_view eventName, std::string_view functionName,
+                                  uint64_t owner = kEveryScript) const;
+  // Removes the first record of `owner` with exactly these names, if any.
+  void removeHandler(std::string_view eventName, std::string_view functionName,
+                     uint64_t owner = kEveryScript);
+  // Removes every record of `owner`.
+  void removeOwned(uint64_t owner);
+  // The number of records of `owner`.
+  size_t countOwned(uint64_t owner) const;
   // True when some handler is registered for `eventName`.
   bool hasHandler(std::string_view eventName) const;
 
   // Removes every record. A dispatch under way calls no further handler.
   void clear() { handlers_.clear(); }
 
-  // Calls every handler registered under the event's name, in every script,
-  // with `arguments` (which must match the event's shape).
+  // Calls every handler registered under the event's name, in every loaded
+  // script, with `arguments` (which must match the event's shape).
   void fire(Event event, std::span<const EventArgument> arguments) override;
+  // The same in `script` alone.
+  void fireIn(Script& script, Event event, std::span<const EventArgument> arguments = {});
 
   size_t size() const { return handlers_.size(); }
   const std::vector<EventHandler>& all() const { return handlers_; }
 
  private:
-  void fireNamed(std::string_view eventName, std::span<const EventArgument> arguments);
+  void fireNamed(Script& script, std::string_view eventName,
+                 std::span<const EventArgument> arguments);
 
   ScriptManager& scripts_;
   std::vector<EventHandler> handlers_;  // ascending serial

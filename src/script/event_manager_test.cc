@@ -67,7 +67,7 @@ TEST(EventManagerTest, DuplicateRegistrationCallsTwiceAndOneRemovalRemovesOne) {
   s.events().fireEvent(Event::kConnect);
   EXPECT_EQ(s.output(), "f\nf\n");
   EXPECT_EQ(s.events().size(), 2u);
-  s.events().removeHandler("onConnect", "f");
+  s.events().removeHandler("onConnect", "f", s.harness.session().scripts().all().at(0)->id);
   s.events().fireEvent(Event::kConnect);
   EXPECT_EQ(s.output(), "f\n");
 }

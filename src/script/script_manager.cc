@@ -58,9 +58,10 @@ void seedRandomOnce() {
 }
 
 struct LoadRequest {
-  Script* script;
   const char* fileName;  // null: set the state up and load nothing
-  bool loaded = false;   // the file loaded; a later error is the main chunk's
+  SessionContext* session;
+  Script* script;
+  bool loaded = false;  // the file loaded; a later error is the main chunk's
 };
 
 // Runs inside the protected call: [LoadRequest*] -> sets the state up,
@@ -68,8 +69,8 @@ struct LoadRequest {
 int openAndRun(lua_State* L) {
   auto* request = static_cast<LoadRequest*>(lua_touserdata(L, 1));
   lua_settop(L, 0);
+  bindState(L, request->session, request->script);
   openSandbox(L);
-  setScriptOf(L, request->script);
   lua_pushlightuserdata(L, const_cast<char*>(&kTrampolineKey));
   lua_pushcfunction(L, callPending);
   lua_rawset(L, LUA_REGISTRYINDEX);
@@ -85,19 +86,20 @@ int openAndRun(lua_State* L) {
 // its main chunk run. False, after the lines of the failure, when it could
 // not be made or the chunk failed; the state is then closed. *running names
 // the script's limiter from the moment it exists.
-bool openScript(Script& script, const ScriptLimits& limits, const char* fileName, Console& console,
-                LuaLimiter** running) {
+bool openScript(Script& script, const ScriptLimits& limits, const char* fileName,
+                SessionContext* session, Console& console, LuaLimiter** running) {
   script.limiter = std::make_unique<LuaLimiter>(limits);
   *running = script.limiter.get();
   script.state.reset(script.limiter->newState());
   lua_State* L = script.state.get();
-  std::string shownName(untilNul(script.fileName));
+  std::string shownName(untilNul(script.name));
   if (L == nullptr) {
     if (fileName != nullptr) console.line("LUA: Unable to load script '" + shownName + "'");
-    console.errorLine("not enough memory");
+    script.lastError = "not enough memory";
+    console.errorLine(script.errorPrefix + script.lastError);
     return false;
   }
-  LoadRequest request{&script, fileName};
+  LoadRequest request{fileName, session, &script};
   script.limiter->beginCall();
   int status = lua_cpcall(L, openAndRun, &request);
   script.limiter->endCall();
@@ -123,9 +125,10 @@ ScriptManager::~ScriptManager() {
 Script* ScriptManager::consoleScript() {
   if (!consoleScript_) {
     auto script = std::make_unique<Script>();
-    script->fileName = "console";
+    script->name = "console";
+    script->id = nextId_++;
     script->manager = this;
-    bool opened = openScript(*script, limits_, nullptr, console_, &running_);
+    bool opened = openScript(*script, limits_, nullptr, session_, console_, &running_);
     running_ = nullptr;
     if (!opened) return nullptr;
     consoleScript_ = std::move(script);
@@ -134,8 +137,9 @@ Script* ScriptManager::consoleScript() {
 }
 
 bool ScriptManager::runChunk(std::string_view code, std::vector<std::string>* results,
-                             std::string* error) {
-  Script* script = scripts_.empty() ? consoleScript() : scripts_.front().get();
+                             std::string* error, Script* script) {
+  if (script == nullptr) script = firstLoaded();
+  if (script == nullptr) script = consoleScript();
   if (script == nullptr) {
     *error = "not enough memory";
     return false;
@@ -158,50 +162,115 @@ bool ScriptManager::runChunk(std::string_view code, std::vector<std::string>* re
 }
 
 Script* ScriptManager::loadScripts(const std::string& fileName) {
+  return load({fileName, fileName});
+}
+
+void ScriptManager::loadAll(const std::vector<std::string>& paths) {
+  std::vector<ScriptSource> sources;
+  for (const std::string& path : paths) {
+    if (!expand(path, &sources)) console_.line("LUA: Unable to load script '" + path + "'");
+  }
+  // Every script is known before the first loads, so that the error lines
+  // of each carry their names from the start. A name is given once: later
+  // sources of the same name are refused rather than loaded in its place.
+  std::vector<bool> repeated(sources.size(), false);
+  for (size_t i = 0; i < sources.size(); ++i) {
+    for (size_t j = 0; j < i && !repeated[i]; ++j) repeated[i] = sources[j].name == sources[i].name;
+    if (Script* known = find(sources[i].name)) {
+      repeated[i] = repeated[i] || known->loaded();
+      continue;
+    }
+    if (scripts_.size() >= kMaxScripts) continue;
+    scripts_.push_back(std::make_unique<Script>());
+    scripts_.back()->name = sources[i].name;
+    scripts_.back()->path = sources[i].path;
+  }
+  refreshPrefixes();
+  for (size_t i = 0; i < sources.size(); ++i) {
+    if (!repeated[i]) {
+      load(sources[i]);
+      continue;
+    }
+    std::string name(untilNul(sources[i].name));
+    console_.line("LUA: Unable to load script '" + name + "'");
+    console_.errorLine(name + ": another script has this name");
+  }
+}
+
+Script* ScriptManager::load(const ScriptSource& source, bool quiet) {
+  Script* script = find(source.name);
+  if (script != nullptr && script->loaded()) return nullptr;
+  if (script == nullptr) {
+    if (scripts_.size() >= kMaxScripts) {
+      console_.line("LUA: Unable to load script '" + std::string(untilNul(source.name)) + "'");
+      return nullptr;
+    }
+    scripts_.push_back(std::make_unique<Script>());
+    script = scripts_.back().get();
+    script->name = source.name;
+  }
+  script->path = source.path;
+  refreshPrefixes();
+  return open(*script, quiet);
+}
+
+Script* ScriptManager::reload(Script& script, bool quiet) {
+  if (script.loaded()) stop(script);
+  return open(script, quiet);
+}
+
+Script* ScriptManager::open(Script& script, bool quiet) {
   seedRandomOnce();
-  auto script = std::make_unique<Script>();
-  script->fileName = fileName;
-  script->manager = this;
+  script.status = ScriptStatus::kStopped;
+  script.id = nextId_++;
+  script.lastError.clear();
+  script.manager = this;
   // Read before the main chunk runs, which may ask for them.
-  script->settings = loadScriptSettings(fileName, console_);
-  // The API functions of the main chunk look at the list, so the script
-  // joins it only once the chunk has run; until then running_ names it.
-  bool opened = openScript(*script, limits_, fileName.c_str(), console_, &running_);
+  script.settings = loadScriptSettings(script.path, console_);
+  // The script counts as loaded only once its main chunk has run, so events
+  // do not reach it before; until then running_ names it.
+  bool opened = openScript(script, limits_, script.path.c_str(), session_, console_, &running_);
   running_ = nullptr;
-  if (!opened) return nullptr;
-  console_.line("LUA: Script '" + std::string(untilNul(script->fileName)) + "' loaded.");
+  if (!opened) {
+    script.status = ScriptStatus::kFailed;
+    return nullptr;
+  }
+  script.status = ScriptStatus::kLoaded;
+  if (!quiet) console_.line("LUA: Script '" + std::string(untilNul(script.name)) + "' loaded.");
   if (consoleScript_) {
     running_ = consoleScript_->limiter.get();
     closeScript(*consoleScript_, console_);
     consoleScript_.reset();
     running_ = nullptr;
   }
-  scripts_.push_back(std::move(script));
-  return scripts_.back().get();
+  return &script;
 }
 
-void ScriptManager::unloadScripts() {
-  for (auto& script : scripts_) {
-    running_ = script->limiter.get();
-    closeScript(*script, console_);
-  }
-  if (consoleScript_) {
-    running_ = consoleScript_->limiter.get();
-    closeScript(*consoleScript_, console_);
-    consoleScript_.reset();
-  }
+void ScriptManager::stop(Script& script) {
+  running_ = script.limiter ? script.limiter.get() : nullptr;
+  closeScript(script, console_);
   running_ = nullptr;
-  scripts_.clear();
+  script.status = ScriptStatus::kStopped;
 }
 
-Script* ScriptManager::find(std::string_view name) const {
-  constexpr std::string_view kSuffix = ".lua";
-  for (const auto& script : scripts_) {
-    std::string_view fileName = script->fileName;
-    fileName.remove_prefix(fileName.rfind('/') + 1);  // npos + 1 is 0
-    if (fileName.ends_with(kSuffix)) fileName.remove_suffix(kSuffix.size());
-    // A closed state (while the scripts are unloaded) cannot be called.
-    if (fileName == name && script->state) return script.get();
+void ScriptManager::refreshPrefixes() {
+  bool several = scripts_.size() >= 2;
+  for (auto& script : scripts_) {
+    script->errorPrefix = several ? std::string(untilNul(script->name)) + ": " : std::string();
+  }
+}
+
+Script* ScriptManager::find(std::string_view name) {
+  for (auto& script : scripts_) {
+    if (script->name == name) return script.get();
+  }
+  // "stats" for the script named "stats.lua", as the file loaded from a
+  // directory is named.
+  for (auto& script : scripts_) {
+    std::string_view other = script->name;
+    if (other.size() == name.size() + 4 && other.starts_with(name) && other.ends_with(".lua")) {
+      return script.get();
+    }
   }
   return nullptr;
 }
@@ -212,21 +281,56 @@ LuaLimiter* ScriptManager::enterScript(Script& script) {
   return previous;
 }
 
+Script* ScriptManager::findById(uint64_t id) {
+  for (auto& script : scripts_) {
+    if (id != 0 && script->id == id) return script.get();
+  }
+  return nullptr;
+}
+
+Script* ScriptManager::firstLoaded() {
+  for (auto& script : scripts_) {
+    if (script->loaded()) return script.get();
+  }
+  return nullptr;
+}
+
+size_t ScriptManager::loadedCount() const {
+  size_t count = 0;
+  for (const auto& script : scripts_) count += script->loaded() ? 1 : 0;
+  return count;
+}
+
+void ScriptManager::unloadScripts() {
+  for (auto& script : scripts_) {
+    if (script->state) stop(*script);
+  }
+  if (consoleScript_) {
+    running_ = consoleScript_->limiter.get();
+    closeScript(*consoleScript_, console_);
+    consoleScript_.reset();
+  }
+  running_ = nullptr;
+}
+
 const char* ScriptManager::stopReason() {
   if (running_ != nullptr) return running_->stopReason();
   for (auto& script : scripts_) {
+    if (!script->loaded()) continue;
     if (const char* reason = script->limiter->stopReason()) return reason;
   }
   return nullptr;
 }
 
 void ScriptManager::tolerateStopRequested() {
-  for (auto& script : scripts_) script->limiter->tolerateStopsSoFar();
+  for (auto& script : scripts_) {
+    if (script->limiter) script->limiter->tolerateStopsSoFar();
+  }
   if (consoleScript_) consoleScript_->limiter->tolerateStopsSoFar();
 }
 
 void ScriptManager::fetchFunction(std::string_view name) {
-  for (auto& script : scripts_) script->pendingFunctionName.assign(name.data(), name.size());
+  pendingName_.assign(name.data(), name.size());
   pendingCount_ = 0;
 }
 
@@ -248,30 +352,32 @@ void ScriptManager::pushString(std::string_view text) {
   argument.text.assign(text.data(), text.size());
 }
 
-void ScriptManager::callFunction(int argumentCount) {
+void ScriptManager::callFunctionIn(Script& script, int argumentCount) {
+  if (!script.loaded()) return;
   std::span<const ScriptArgument> arguments(pendingArguments_.data(), pendingCount_);
   if (argumentCount >= 0 && static_cast<size_t>(argumentCount) < arguments.size()) {
     arguments = arguments.first(static_cast<size_t>(argumentCount));
   }
-  for (auto& script : scripts_) {
-    lua_State* L = script->state.get();
-    const std::string& name = script->pendingFunctionName;
-    PendingCall call{&name, arguments};
-    // Neither push allocates: the trampoline is found, not made.
-    lua_pushlightuserdata(L, const_cast<char*>(&kTrampolineKey));
-    lua_rawget(L, LUA_REGISTRYINDEX);
-    lua_pushlightuserdata(L, &call);
-    running_ = script->limiter.get();
-    script->limiter->beginCall();
-    int status = lua_pcall(L, 1, 0, 0);
-    script->limiter->endCall();
-    if (status != 0) {
-      console_.line("LUA: Error in function '" + std::string(untilNul(name)) + "'");
-      reportFailure(*script, status, console_);
-    }
-    if (script->limiter->finalisersQueued()) runQueuedFinalisers(*script, console_);
-    running_ = nullptr;
+  lua_State* L = script.state.get();
+  PendingCall call{&pendingName_, arguments};
+  // Neither push allocates: the trampoline is found, not made.
+  lua_pushlightuserdata(L, const_cast<char*>(&kTrampolineKey));
+  lua_rawget(L, LUA_REGISTRYINDEX);
+  lua_pushlightuserdata(L, &call);
+  running_ = script.limiter.get();
+  script.limiter->beginCall();
+  int status = lua_pcall(L, 1, 0, 0);
+  script.limiter->endCall();
+  if (status != 0) {
+    console_.line("LUA: Error in function '" + std::string(untilNul(pendingName_)) + "'");
+    reportFailure(script, status, console_);
   }
+  if (script.limiter->finalisersQueued()) runQueuedFinalisers(script, console_);
+  running_ = nullptr;
+}
+
+void ScriptManager::callFunction(int argumentCount) {
+  for (size_t i = 0; i < scripts_.size(); ++i) callFunctionIn(*scripts_[i], argumentCount);
   pendingCount_ = 0;
 }
 

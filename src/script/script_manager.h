@@ -23,15 +23,28 @@ struct ScriptArgument {
   std::string text;
 };
 
-// The loaded scripts, in load order. Owns them and their states for its own
-// lifetime. Every primitive acts on each script in turn. The client loads
-// one file, so in practice the list holds that script or nothing.
+// A script to load: its file and the name lines give it.
+struct ScriptSource {
+  std::string path;
+  std::string name;
+};
+
+// The scripts, in load order, each with its own state and limits: those
+// loaded, and those that failed or were stopped (kept so that they can be
+// listed and loaded again). Owns them and their states for its own
+// lifetime. Every primitive acts on loaded scripts only.
 class ScriptManager {
  public:
   static constexpr const char* kScriptFileName = "script.lua";
+  // More scripts than this are refused, as are longer paths.
+  static constexpr size_t kMaxScripts = 256;
+  static constexpr size_t kMaxPathBytes = 4096;
 
   // Lines ("LUA: ...") go to `console`, which must outlive the manager.
-  explicit ScriptManager(Console& console) : console_(console) {}
+  // The API functions of every state reach `session` (null: none), which
+  // must outlive the manager too.
+  explicit ScriptManager(Console& console, SessionContext* session = nullptr)
+      : console_(console), session_(session) {}
   // Closes every state as unloadScripts does.
   ~ScriptManager();
   ScriptManager(const ScriptManager&) = delete;
@@ -41,38 +54,78 @@ class ScriptManager {
   // keep theirs.
   void setLimits(const ScriptLimits& limits) { limits_ = limits; }
 
-  // Loads `fileName` (relative to the working directory) into a fresh state
-  // set up by openSandbox (script_state.h), and runs its main chunk, all
-  // inside one protected call under the limits; a precompiled file is
-  // refused. Finalisers the chunk left queued run after it. Prints "LUA:
-  // Unable to load script ..." when the file cannot be loaded, nothing on
-  // standard output when the main chunk fails, and "LUA: Script ... loaded."
-  // on success; a failure's Lua message goes to standard error. Returns the
-  // loaded script (owned by this manager), or null; a failed script's state
-  // is closed at once (closeScript). A loaded script ends the console state
-  // of runChunk.
-  Script* loadScripts(const std::string& fileName = kScriptFileName);
+  // What `path` names: the file itself, named as given, or every "*.lua"
+  // directly inside the directory it names, in byte order of the names,
+  // each named by its file name. False, with nothing added, when it is a
+  // directory that cannot be read.
+  static bool expand(const std::string& path, std::vector<ScriptSource>* sources);
 
-  // Starts a call of the global named `name`: records it as every script's
-  // pending function name and forgets earlier arguments. Nothing touches a
-  // Lua state until callFunction, so the caller's text may go away at once.
+  // Loads every source in order (see load). A directory that cannot be
+  // read prints "LUA: Unable to load script '<path>'".
+  void loadAll(const std::vector<std::string>& paths);
+
+  // Loads `source` into a fresh state set up by openSandbox (script_state.h)
+  // and bound to the session and the script (bindState), and runs its main
+  // chunk, all inside one protected call under the limits; a precompiled
+  // file is refused. Finalisers the chunk left queued run after it. Prints
+  // "LUA: Unable to load script '<name>'" when the file cannot be loaded,
+  // nothing on standard output when the main chunk fails, and "LUA: Script
+  // '<name>' loaded." on success (`quiet`: no success line); a failure's
+  // Lua message goes to standard error. A script of the same name that is
+  // not loaded is loaded again in its place; one that is loaded is left
+  // alone (null is returned). Returns the loaded script (owned by this
+  // manager), or null; a failed script's state is closed at once
+  // (closeScript) and it is kept as failed. A loaded script ends the
+  // console state of runChunk.
+  Script* load(const ScriptSource& source, bool quiet = false);
+  // load() of the file named as given: how the client loads script.lua.
+  Script* loadScripts(const std::string& fileName = kScriptFileName);
+  // Loads a script that is not loaded (failed or stopped) again from its
+  // path, in its place in the list, with a new id. Null when it failed.
+  Script* reload(Script& script, bool quiet = false);
+
+  // Closes the script's state (closeScript) and marks it stopped; its
+  // handlers and timers are its owner's to drop.
+  void stop(Script& script);
+
+  // The script (in any status) named `name`, or else named `name` followed
+  // by ".lua"; null when none is. For API functions and commands that
+  // address another script.
+  Script* find(std::string_view name);
+  // For an API function that runs another script's code on behalf of the
+  // running one (callScript): makes `script` the running one for
+  // stopReason and returns the one to give back to leaveScript after.
+  LuaLimiter* enterScript(Script& script);
+  void leaveScript(LuaLimiter* previous) { running_ = previous; }
+
+  // The script whose id is `id`, or null (0 is no script's).
+  Script* findById(uint64_t id);
+  // The first loaded script, or null.
+  Script* firstLoaded();
+
+  // Starts a call of the global named `name` and forgets earlier
+  // arguments. Nothing touches a Lua state until the call, so the caller's
+  // text may go away at once.
   void fetchFunction(std::string_view name);
 
   // Adds one argument of the pending call; a text is copied.
   void pushInteger(int32_t value);
   void pushString(std::string_view text);
 
-  // In every script, inside one protected call under the script's limits:
-  // looks the pending global up, pushes the arguments and calls it,
-  // expecting no results. Whatever the script does meanwhile (raising,
-  // running out of memory) is only a failed call: it prints "LUA: Error in
-  // function '<name>'" on standard output and the Lua message on standard
-  // error, and leaves the stack as it was. Finalisers queued meanwhile run
-  // after the call (runQueuedFinalisers). `argumentCount` must equal the
-  // number of arguments pushed.
+  // In `script` (when loaded), inside one protected call under the
+  // script's limits: looks the pending global up, pushes the arguments and
+  // calls it, expecting no results. Whatever the script does meanwhile
+  // (raising, running out of memory) is only a failed call: it prints
+  // "LUA: Error in function '<name>'" on standard output and the Lua
+  // message on standard error, and leaves the stack as it was. Finalisers
+  // queued meanwhile run after the call (runQueuedFinalisers).
+  // `argumentCount` must equal the number of arguments pushed. The pending
+  // call stays, for the next script.
+  void callFunctionIn(Script& script, int argumentCount);
+  // callFunctionIn every loaded script in turn, then forgets the call.
   void callFunction(int argumentCount);
 
-  // Closes every script's state (closeScript) and empties the list.
+  // Closes every script's state (closeScript) and marks them stopped.
   void unloadScripts();
 
   // Lets the loaded scripts run despite the stop requests made so far; see
@@ -84,40 +137,45 @@ class ScriptManager {
   // time budget used up), or null: for long work done for it outside Lua.
   const char* stopReason();
 
-  // Runs `code` (text only) as a chunk in the first loaded script's state,
-  // or without one in a console state of its own (set up as a script's,
-  // under the same limits, kept until a script loads), inside one protected
-  // call, and puts what the chunk returns into *results, each converted as
-  // tostring() does; a table becomes its fields (see runConsoleChunk in
-  // script_chunk.h). False, with the Lua message in *error, when it does not
-  // compile or fails, or the console state cannot be made.
-  bool runChunk(std::string_view code, std::vector<std::string>* results, std::string* error);
+  // Runs `code` (text only) as a chunk in `script`'s state (loaded), or
+  // with null in the first loaded script's, or without one in a console
+  // state of its own (set up as a script's, under the same limits, kept
+  // until a script loads), inside one protected call, and puts what the
+  // chunk returns into *results, each converted as tostring() does; a table
+  // becomes its fields (see runConsoleChunk in script_chunk.h). False, with
+  // the Lua message in *error, when it does not compile or fails, or the
+  // console state cannot be made.
+  bool runChunk(std::string_view code, std::vector<std::string>* results, std::string* error,
+                Script* script = nullptr);
 
-  // The loaded script named `name`: its file name without directory and
-  // without ".lua" ("stats" for "bots/stats.lua"); null when none is.
-  Script* find(std::string_view name) const;
-
-  // For an API function that runs another script's code on behalf of the
-  // running one (callScript): makes `script` the running one for
-  // stopReason and returns the one to give back to leaveScript after.
-  LuaLimiter* enterScript(Script& script);
-  void leaveScript(LuaLimiter* previous) { running_ = previous; }
-
-  bool empty() const { return scripts_.empty(); }
-  size_t size() const { return scripts_.size(); }
+  // No script is loaded.
+  bool empty() const { return loadedCount() == 0; }
+  // The number of loaded scripts.
+  size_t size() const { return loadedCount(); }
+  size_t loadedCount() const;
+  // Every script, loaded or not, in load order.
   const std::vector<std::unique_ptr<Script>>& all() const { return scripts_; }
 
  private:
   ScriptArgument& nextArgument();
+  // Opens `script`'s state and runs its file; see load.
+  Script* open(Script& script, bool quiet);
+  // Gives every script its error prefix for the number of scripts known.
+  void refreshPrefixes();
   // The console state of runChunk, made when first needed; null when it
   // cannot be made.
   Script* consoleScript();
   Console& console_;
+  SessionContext* session_;
   std::vector<std::unique_ptr<Script>> scripts_;
   std::unique_ptr<Script> consoleScript_;
   // The limiter of the script whose code runs now, for stopReason.
   LuaLimiter* running_ = nullptr;
   ScriptLimits limits_;
+  uint64_t nextId_ = 1;
+  // The global of the pending call; its storage is reused from event to
+  // event.
+  std::string pendingName_;
   // The arguments pushed since the last fetch: the first pendingCount_.
   std::vector<ScriptArgument> pendingArguments_;
   size_t pendingCount_ = 0;

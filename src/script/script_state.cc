@@ -17,9 +17,6 @@ constexpr int kMaxFinalisersPerRun = 10000;
 // with finalisers of their own, and those get this many more chances.
 constexpr int kCloseRounds = 4;
 
-// Registry key of the Script a state belongs to.
-const char kScriptKey = 0;
-
 // The os library's clock functions, and nothing that reaches files,
 // programs or the environment.
 constexpr const char* kOsFunctionsKept[] = {"time", "date", "clock", "difftime"};
@@ -61,6 +58,43 @@ void drainQueue(Script& script, Console& console) {
 
 }  // namespace
 
+namespace {
+
+// Registry keys: their addresses are unique light userdata.
+const char kSessionKey = 0;
+const char kScriptKey = 0;
+
+// [] -> [] registry[key] = pointer.
+void setPointer(lua_State* L, const char* key, void* pointer) {
+  lua_pushlightuserdata(L, const_cast<char*>(key));  // [key]
+  lua_pushlightuserdata(L, pointer);                 // [key pointer]
+  lua_rawset(L, LUA_REGISTRYINDEX);                  // []
+}
+
+// [] -> [] registry[key], as a pointer.
+void* getPointer(lua_State* L, const char* key) {
+  lua_pushlightuserdata(L, const_cast<char*>(key));  // [key]
+  lua_rawget(L, LUA_REGISTRYINDEX);                  // [pointer]
+  void* pointer = lua_touserdata(L, -1);
+  lua_pop(L, 1);  // []
+  return pointer;
+}
+
+}  // namespace
+
+void bindState(lua_State* L, SessionContext* session, Script* script) {
+  setPointer(L, &kSessionKey, session);
+  setPointer(L, &kScriptKey, script);
+}
+
+SessionContext* sessionOf(lua_State* L) {
+  return static_cast<SessionContext*>(getPointer(L, &kSessionKey));
+}
+
+Script* scriptOf(lua_State* L) {
+  return static_cast<Script*>(getPointer(L, &kScriptKey));
+}
+
 void LuaStateCloser::operator()(lua_State* state) const {
   if (state != nullptr) lua_close(state);
 }
@@ -74,21 +108,6 @@ void openSandbox(lua_State* L) {
   openTextOnlyLoading(L);
   openFinalisers(L);
   registerApi(L);
-}
-
-void setScriptOf(lua_State* L, Script* script) {
-  lua_pushlightuserdata(L, const_cast<char*>(&kScriptKey));
-  lua_pushlightuserdata(L, script);
-  lua_rawset(L, LUA_REGISTRYINDEX);
-}
-
-Script* scriptOf(lua_State* L) {
-  // Light userdata in and out of the registry: nothing is allocated.
-  lua_pushlightuserdata(L, const_cast<char*>(&kScriptKey));
-  lua_rawget(L, LUA_REGISTRYINDEX);
-  auto* script = static_cast<Script*>(lua_touserdata(L, -1));
-  lua_pop(L, 1);
-  return script;
 }
 
 std::string errorMessage(lua_State* L) {
@@ -107,7 +126,8 @@ std::string errorMessage(lua_State* L) {
 
 void reportFailure(Script& script, int status, Console& console) {
   lua_State* L = script.state.get();
-  console.errorLine(printable(errorMessage(L)));
+  script.lastError = printable(errorMessage(L));
+  console.errorLine(script.errorPrefix + script.lastError);
   lua_settop(L, 0);
   if (status == LUA_ERRMEM) script.limiter->collectGarbage(L);
 }

@@ -1,6 +1,7 @@
 #ifndef GSADMIN_SCRIPT_SCRIPT_STATE_H_
 #define GSADMIN_SCRIPT_SCRIPT_STATE_H_
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,7 @@ struct lua_State;
 namespace gsadmin {
 
 class ScriptManager;
+class SessionContext;
 
 // Closes a Lua state when its owner lets go of it.
 struct LuaStateCloser {
@@ -20,30 +22,50 @@ struct LuaStateCloser {
 };
 using LuaStatePtr = std::unique_ptr<lua_State, LuaStateCloser>;
 
+enum class ScriptStatus {
+  kLoaded,   // its state is open and its handlers are called
+  kFailed,   // the file did not load or its main chunk failed
+  kStopped,  // unloaded by the operator, or being (re)loaded
+};
+
 // One script (a loaded file, or the operator's console state) with its own
-// Lua state.
+// Lua state, handlers, timers and limits.
 struct Script {
   // Declared before the state, so it outlives it.
   std::unique_ptr<LuaLimiter> limiter;
-  LuaStatePtr state;
-  std::string fileName;
-  // Name of the global fetched for the call under way; printed when the call
-  // fails. Set by fetchFunction; kept between calls so that its storage is
-  // reused rather than allocated for every event.
-  std::string pendingFunctionName;
+  LuaStatePtr state;  // null unless loaded (or loading)
+  // The name lines give it: the path as given, or the file's name inside
+  // a directory. Unique among a manager's scripts.
+  std::string name;
+  // The file, relative to the working directory or absolute.
+  std::string path;
+  // Tags the handlers, timers and console commands it registered; never 0,
+  // never reused by one manager, new for every load.
+  uint64_t id = 0;
+  ScriptStatus status = ScriptStatus::kStopped;
+  // The last error's message (printable), empty when none.
+  std::string lastError;
+  // "NAME: " when the manager knows several scripts, put before each
+  // error's detail line on standard error; empty otherwise.
+  std::string errorPrefix;
   // Read from the file beside the script when it loads (getSetting).
   ScriptSettings settings;
   // The manager that holds the script, for the API functions that reach
   // other scripts; null for a state no manager holds.
   ScriptManager* manager = nullptr;
+
+  bool loaded() const { return status == ScriptStatus::kLoaded && state != nullptr; }
 };
 
-// Runs inside the protected setup of a fresh state: [] -> [] records
-// `script` as the Script of `L` (and of its coroutines) for scriptOf.
-void setScriptOf(lua_State* L, Script* script);
+// [] -> [] binds `L` to the session its API functions act on (null: none)
+// and to the script it belongs to (null: none). Raises when out of memory
+// the first time: call it inside a protected call; rebinding a bound state
+// does not allocate.
+void bindState(lua_State* L, SessionContext* session, Script* script);
 
-// The Script whose state `L` is, or null when none was recorded. Neither
-// allocates nor raises.
+// What bindState bound `L` to; null when it was not bound. Neither
+// allocates nor raises, and each needs one free stack slot.
+SessionContext* sessionOf(lua_State* L);
 Script* scriptOf(lua_State* L);
 
 // Runs inside the protected setup of a fresh state: [] -> [] opens the

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <filesystem>
 #include <string>
+#include <system_error>
 
 #include "console/printable.h"
 #include "platform/poller.h"
@@ -23,6 +25,17 @@ constexpr int kMaxDatagramsPerPoll = 1024;
 // the kernel rather than dropped.
 constexpr int kReceiveQueueBytes = 16 * 1024 * 1024;
 
+// The database beside the first script: inside it when it is a directory.
+std::string databasePathFor(const std::vector<std::string>& scriptPaths) {
+  if (scriptPaths.empty()) return databasePathForScript(ScriptManager::kScriptFileName);
+  const std::string& first = scriptPaths.front();
+  std::error_code error;
+  if (!first.empty() && first.back() != '/' && std::filesystem::is_directory(first, error)) {
+    return databasePathForScript(first + "/");
+  }
+  return databasePathForScript(first);
+}
+
 }  // namespace
 
 AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
@@ -30,11 +43,11 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
       clock_(clock),
       console_(io.console ? std::move(io.console) : std::make_unique<StdioConsole>()),
       givenSink_(io.sink),
-      scriptPath_(std::move(io.scriptPath)),
-      scripts_(std::make_unique<ScriptManager>(*console_)),
+      scriptPaths_(std::move(io.scriptPaths)),
+      scripts_(std::make_unique<ScriptManager>(*console_, this)),
       events_(std::make_unique<EventManager>(*scripts_)),
       database_(std::make_unique<Database>(
-          settings_.databasePath.value_or(databasePathForScript(scriptPath_)))),
+          settings_.databasePath.value_or(databasePathFor(scriptPaths_)))),
       startMs_(clock.nowMs()),
       deadline_(startMs_ + kSilenceMs),
       commands_(std::make_unique<ConsoleCommands>(*this)) {
@@ -49,7 +62,8 @@ AdminSession::~AdminSession() {
 }
 
 bool AdminSession::start() {
-  scripts_->loadScripts(scriptPath_);
+  scripts_->loadAll(scriptPaths_);
+  dropFailed();
   events_->fireEvent(Event::kStart);
   if (settings_.serverPort == 0) {
     console_->line("ERROR: Port not set!");
@@ -153,24 +167,87 @@ uint64_t AdminSession::msUntilWork() {
   return wakeAt > now ? wakeAt - now : 0;
 }
 
-void AdminSession::stopScript() {
+void AdminSession::stopScripts() {
   events_->fireEvent(Event::kScriptStop);
-  // The state is closed first: its finalisers may still register handlers,
-  // set timers or open a transaction, none of which may outlive it.
+  // The states are closed first: their finalisers may still register
+  // handlers, set timers or open a transaction, none of which may outlive
+  // them.
   scripts_->unloadScripts();
   events_->clear();
   timers_.clear();
+  commands_->removeScriptCommands();
   rollBackDatabaseTransaction();
 }
 
-bool AdminSession::reloadScript() {
-  stopScript();
-  Script* loaded = scripts_->loadScripts(scriptPath_);
-  if (loaded != nullptr) {
-    console_->line("LUA: Script '" + std::string(untilNul(loaded->fileName)) + "' reloaded.");
+size_t AdminSession::reloadScript() {
+  std::vector<Script*> chosen;
+  for (const auto& script : scripts_->all()) {
+    if (script->status != ScriptStatus::kStopped) chosen.push_back(script.get());
   }
+  stopScripts();
+  size_t loaded = 0;
+  for (Script* script : chosen) {
+    if (scripts_->reload(*script) == nullptr) continue;
+    console_->line("LUA: Script '" + std::string(untilNul(script->name)) + "' reloaded.");
+    ++loaded;
+  }
+  dropFailed();
   events_->fireEvent(Event::kStart);
-  return loaded != nullptr;
+  return loaded;
+}
+
+void AdminSession::dropOwned(const Script& script) {
+  events_->removeOwned(script.id);
+  timers_.clearOwned(script.id);
+  commands_->removeScriptCommands(script.id);
+}
+
+void AdminSession::unloadScript(Script& script) {
+  events_->fireIn(script, Event::kScriptStop);
+  scripts_->stop(script);
+  dropOwned(script);
+  rollBackDatabaseTransaction();
+}
+
+void AdminSession::dropFailed() {
+  // Its handlers stay, as they always have, and are never called.
+  for (const auto& script : scripts_->all()) {
+    if (script->status != ScriptStatus::kFailed) continue;
+    timers_.clearOwned(script->id);
+    commands_->removeScriptCommands(script->id);
+  }
+}
+
+bool AdminSession::reloadScript(Script& script) {
+  unloadScript(script);
+  if (scripts_->reload(script) == nullptr) {
+    dropFailed();
+    return false;
+  }
+  console_->line("LUA: Script '" + std::string(untilNul(script.name)) + "' reloaded.");
+  events_->fireIn(script, Event::kStart);
+  return true;
+}
+
+size_t AdminSession::loadScript(const std::string& path) {
+  std::vector<ScriptSource> sources;
+  if (!ScriptManager::expand(path, &sources)) {
+    console_->line("LUA: Unable to load script '" + std::string(untilNul(path)) + "'");
+    return 0;
+  }
+  size_t loaded = 0;
+  for (const ScriptSource& source : sources) {
+    if (Script* known = scripts_->find(source.name); known != nullptr && known->loaded()) {
+      console_->line("LUA: Script '" + std::string(untilNul(source.name)) + "' is loaded already.");
+      continue;
+    }
+    if (Script* script = scripts_->load(source)) {
+      events_->fireIn(*script, Event::kStart);
+      ++loaded;
+    }
+  }
+  dropFailed();
+  return loaded;
 }
 
 void AdminSession::rollBackDatabaseTransaction() {
@@ -219,7 +296,12 @@ void AdminSession::runDueTimers() {
       [this](int64_t id, const std::string& functionName) {
         scripts_->fetchFunction(functionName);
         scripts_->pushInteger(static_cast<int32_t>(id));
-        scripts_->callFunction(1);
+        uint64_t owner = timers_.ownerOf(id).value_or(0);
+        if (owner == 0) {
+          scripts_->callFunction(1);  // a timer of the host's own
+        } else if (Script* script = scripts_->findById(owner)) {
+          scripts_->callFunctionIn(*script, 1);
+        }  // else the console state's, gone with it: nothing to call
       },
       [this]() { return stop_ != nullptr && *stop_ != 0; });
 }
@@ -252,12 +334,19 @@ void AdminSession::send(const std::vector<uint8_t>& datagram) {
   ++sentDatagrams_;
 }
 
-bool AdminSession::addEventHandler(std::string_view eventName, std::string_view functionName) {
-  return events_->addHandler(eventName, functionName) != nullptr;
+bool AdminSession::addEventHandler(uint64_t owner, std::string_view eventName,
+                                   std::string_view functionName) {
+  return events_->addHandler(eventName, functionName, owner) != nullptr;
 }
 
-void AdminSession::removeEventHandler(std::string_view eventName, std::string_view functionName) {
-  events_->removeHandler(eventName, functionName);
+void AdminSession::removeEventHandler(uint64_t owner, std::string_view eventName,
+                                      std::string_view functionName) {
+  events_->removeHandler(eventName, functionName, owner);
+}
+
+std::string AdminSession::addConsoleCommand(uint64_t owner, std::string_view word,
+                                            std::string_view functionName, std::string_view help) {
+  return commands_->addScriptCommand(owner, word, functionName, help);
 }
 
 void AdminSession::sendChatFrame(std::string_view text) {
@@ -287,7 +376,7 @@ void AdminSession::serveInput(ConsoleInput& input, bool readable) {
     *input.resized = 0;
     input.source->terminalResized();
   }
-  std::vector<std::string> words = ConsoleCommands::commandWords();
+  std::vector<std::string> words = commands_->allCommandWords();
   for (const auto& player : world_.players().all()) words.push_back(player->name);
   if (words != completionWords_) {
     completionWords_ = words;

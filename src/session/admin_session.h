@@ -35,8 +35,10 @@ struct SessionIo {
   // poll() receives. Otherwise start() opens no socket, the sink must outlive
   // the session, and datagrams arrive only through receiveDatagram().
   DatagramSink* sink = nullptr;
-  // The script start() loads; relative paths from the working directory.
-  std::string scriptPath = ScriptManager::kScriptFileName;
+  // The scripts start() loads, in order: files, or directories whose
+  // "*.lua" files are loaded (see ScriptManager::expand); relative paths
+  // from the working directory. The first names the database's directory.
+  std::vector<std::string> scriptPaths = {ScriptManager::kScriptFileName};
 };
 
 class ConsoleCommands;
@@ -113,14 +115,25 @@ class AdminSession : public SessionContext {
   // deadline passing or a timer due. 0 when it has already.
   uint64_t msUntilWork();
 
-  // Replaces the running script with a fresh load of the same file: fires
-  // "onScriptStop", rolls back an open database transaction, drops every
-  // event handler and timer, closes the script's state, then loads the
-  // file as start() does, prints "LUA: Script '<file>' reloaded." when it
-  // loaded, and fires "onStart". The world model and the connection are
-  // untouched. Returns whether the new script loaded; when it did not, the
-  // client goes on without one. Called from the loop, never from a handler.
-  bool reloadScript();
+  // Replaces every script that is not stopped with a fresh load of its
+  // file: fires "onScriptStop", closes the states, drops every event
+  // handler, timer and script console command, rolls back an open database
+  // transaction, then loads each file as start() does, prints "LUA: Script
+  // '<name>' reloaded." for each that loaded, and fires "onStart". The
+  // world model and the connection are untouched. Returns the number of
+  // scripts that loaded. Called from the loop, never from a handler.
+  size_t reloadScript();
+  // The same for `script` alone (a stopped one too); the others are
+  // untouched. Returns whether it loaded.
+  bool reloadScript(Script& script);
+  // Stops `script`: fires its "onScriptStop", closes its state and drops
+  // its handlers, timers and console commands, and rolls back an open
+  // database transaction.
+  void unloadScript(Script& script);
+  // Loads the scripts `path` names (see ScriptManager::expand) beside
+  // those loaded, firing "onStart" in each that loaded. Returns how many
+  // loaded.
+  size_t loadScript(const std::string& path);
 
   // Handles one datagram as it arrives: renews the deadline and dispatches
   // it; an empty one is ignored, an oversize one only counted. poll() calls
@@ -137,8 +150,12 @@ class AdminSession : public SessionContext {
   VehicleManager& vehicles() override { return world_.vehicles(); }
   WeaponManager& weapons() override { return world_.weapons(); }
   EventManager& events() override { return *events_; }
-  bool addEventHandler(std::string_view eventName, std::string_view functionName) override;
-  void removeEventHandler(std::string_view eventName, std::string_view functionName) override;
+  bool addEventHandler(uint64_t owner, std::string_view eventName,
+                       std::string_view functionName) override;
+  void removeEventHandler(uint64_t owner, std::string_view eventName,
+                          std::string_view functionName) override;
+  std::string addConsoleCommand(uint64_t owner, std::string_view word,
+                                std::string_view functionName, std::string_view help) override;
   Console& console() override { return *console_; }
   Clock& clock() override { return clock_; }
   uint64_t uptimeMs() override { return clock_.nowMs() - startMs_; }
@@ -176,9 +193,14 @@ class AdminSession : public SessionContext {
   bool oneShotOver(const ConsoleInput& input);
   void checkDeadline();
   void runDueTimers();
-  // The first half of a reload: the script's last event, then everything of
-  // it that must not outlive it.
-  void stopScript();
+  // The first half of a reload: the scripts' last event, then everything
+  // of them that must not outlive them.
+  void stopScripts();
+  // Drops what `script` registered, once its state is closed.
+  void dropOwned(const Script& script);
+  // Drops the timers and console commands of every script whose load
+  // failed; its handlers stay in the list but are never called.
+  void dropFailed();
   // One pass over the operator's input after a wait: completion words,
   // window size, and the lines that are readable now.
   void serveInput(ConsoleInput& input, bool readable);
@@ -188,7 +210,7 @@ class AdminSession : public SessionContext {
   std::unique_ptr<Console> console_;  // never null; before the scripts, which use it
   DatagramSink* givenSink_;
   DatagramSink* sink_ = nullptr;  // the socket or the given sink; null before start()
-  std::string scriptPath_;
+  std::vector<std::string> scriptPaths_;
   World world_;
   std::unique_ptr<ScriptManager> scripts_;
   std::unique_ptr<EventManager> events_;

@@ -7,7 +7,6 @@
 #include <csignal>
 #include <thread>
 
-#include "context/current_session.h"
 #include "support/manual_clock.h"
 #include "support/session_harness.h"
 
@@ -196,13 +195,11 @@ TEST(AdminSessionTest, StartReportsMissingSettings) {
     auto console = std::make_unique<testing::RecordingConsole>();
     testing::RecordingConsole& lines = *console;
     io.console = std::move(console);
-    io.scriptPath = dir.path() + "/script.lua";
+    io.scriptPaths = {dir.path() + "/script.lua"};
     AdminSession session(c.settings, clock, std::move(io));
-    setCurrentSession(&session);
     EXPECT_FALSE(session.start());
     EXPECT_NE(lines.takeOutput().find(c.line), std::string::npos);
     EXPECT_EQ(session.socket(), nullptr);
-    setCurrentSession(nullptr);
   }
 }
 
@@ -215,7 +212,7 @@ TEST(AdminSessionTest, RunLogsInOverTheSocketAndStopsWhenAsked) {
   auto console = std::make_unique<testing::RecordingConsole>();
   testing::RecordingConsole& lines = *console;
   io.console = std::move(console);
-  io.scriptPath = dir.path() + "/script.lua";
+  io.scriptPaths = {dir.path() + "/script.lua"};
   SessionSettings settings;
   settings.serverPort = peer.port();
   settings.adminName = "Boss";

@@ -25,8 +25,11 @@ const HelpRow kHelp[] = {
     {".slap PLAYER", "slaps the player"},
     {".kick PLAYER", "kicks the player"},
     {".ban PLAYER", "bans the player"},
-    {".reload", "reloads the script"},
-    {".lua CODE", "runs CODE in the script's state (or the console's) and prints the result"},
+    {".scripts", "the scripts: name, state, handlers, timers, memory, last error"},
+    {".reload [NAME]", "reloads every script, or the script NAME"},
+    {".load PATH", "loads one more script (or a directory's)"},
+    {".unload NAME", "stops the script NAME"},
+    {".lua [@NAME] CODE", "runs CODE in the first script's state (or NAME's, or the console's)"},
     {".quit", "ends gsadmin"},
 };
 
@@ -53,6 +56,8 @@ std::string playerList(const std::vector<PlayerEntry>& players) {
 }
 
 }  // namespace
+
+ConsoleCommands::ConsoleCommands(AdminSession& session) : session_(session) {}
 
 std::vector<std::string> ConsoleCommands::commandWords() {
   std::vector<std::string> words;
@@ -82,9 +87,13 @@ void ConsoleCommands::runCommand(const std::string& word, const std::string& res
   if (word == "slap") return punish(word, rest, admin::slapPlayer);
   if (word == "kick") return punish(word, rest, admin::kickPlayer);
   if (word == "ban") return punish(word, rest, admin::banPlayer);
-  if (word == "reload") return reload();
+  if (word == "scripts") return showScripts();
+  if (word == "reload") return reload(rest);
+  if (word == "load") return load(rest);
+  if (word == "unload") return unload(rest);
   if (word == "lua") return runLua(rest);
   if (word == "quit") return quit();
+  if (runScriptCommand(word, rest)) return;
   const EventInfo& event = eventInfo(Event::kConsoleCommand);
   if (!word.empty() && session_.events().hasHandler(event.name)) {
     session_.events().fireEvent(Event::kConsoleCommand, word, rest);
@@ -101,7 +110,8 @@ void ConsoleCommands::showHelp() {
     say(usage + row.what);
   }
   say("PLAYER is an id or a whole name (any case); .msg also takes the start of only one name.");
-  say("Scripts may add commands (onConsoleCommand).");
+  showScriptCommandHelp();
+  say("Scripts may add commands (addConsoleCommand, onConsoleCommand).");
 }
 
 void ConsoleCommands::punish(const std::string& word, const std::string& rest,
@@ -163,13 +173,22 @@ std::optional<int> ConsoleCommands::namedPlayer(const std::string& word, std::st
 }
 
 void ConsoleCommands::runLua(const std::string& rest) {
-  if (rest.find_first_not_of(" \t") == std::string::npos) {
+  std::string_view code = rest;
+  Script* script = nullptr;
+  if (code.starts_with('@')) {
+    size_t space = code.find(' ');
+    script =
+        loadedScript("lua", code.substr(1, space == std::string_view::npos ? space : space - 1));
+    if (script == nullptr) return;
+    code = space == std::string_view::npos ? std::string_view() : code.substr(space + 1);
+  }
+  if (code.find_first_not_of(" \t") == std::string::npos) {
     refuse(".lua needs Lua code");
     return;
   }
   std::vector<std::string> results;
   std::string error;
-  if (!session_.scripts().runChunk(rest, &results, &error)) {
+  if (!session_.scripts().runChunk(code, &results, &error, script)) {
     say("error: " + printable(error));
     return;
   }
@@ -179,10 +198,6 @@ void ConsoleCommands::runLua(const std::string& rest) {
     joined += (joined.empty() ? "" : "\t") + printable(result);
   }
   say(joined);
-}
-
-void ConsoleCommands::reload() {
-  session_.reloadScript();
 }
 
 void ConsoleCommands::quit() {

@@ -1,6 +1,7 @@
 #ifndef GSADMIN_SESSION_CONSOLE_COMMANDS_H_
 #define GSADMIN_SESSION_CONSOLE_COMMANDS_H_
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,6 +13,15 @@ namespace gsadmin {
 
 class AdminSession;
 struct Player;
+struct Script;
+
+// A console command a script added (addConsoleCommand).
+struct ScriptCommand {
+  uint64_t owner;            // the script's id
+  std::string word;          // without the dot
+  std::string functionName;  // the script's global to call
+  std::string help;
+};
 
 // What the operator types at the console. A line that does not start with
 // '.' goes to the server as chat, exactly as the script API's sendChat sends
@@ -24,7 +34,10 @@ struct Player;
 // The session must outlive this object.
 class ConsoleCommands {
  public:
-  explicit ConsoleCommands(AdminSession& session) : session_(session) {}
+  explicit ConsoleCommands(AdminSession& session);
+
+  // At most this many script commands at once.
+  static constexpr size_t kMaxScriptCommands = 1000;
 
   void handle(std::string_view line);
 
@@ -33,6 +46,17 @@ class ConsoleCommands {
 
   // The built-in commands with their dots, for completion and ".help".
   static std::vector<std::string> commandWords();
+  // commandWords() and the scripts' commands, with their dots.
+  std::vector<std::string> allCommandWords() const;
+
+  // Gives the script `owner` the command ".word" (see
+  // SessionContext::addConsoleCommand); the same script may give it again,
+  // with a new function and help. Empty when done, else why not.
+  std::string addScriptCommand(uint64_t owner, std::string_view word, std::string_view functionName,
+                               std::string_view help);
+  // Drops the commands of the script `owner`, or of every script.
+  void removeScriptCommands(uint64_t owner);
+  void removeScriptCommands() { scriptCommands_.clear(); }
 
  private:
   void runCommand(const std::string& word, const std::string& rest);
@@ -49,7 +73,15 @@ class ConsoleCommands {
   void punish(const std::string& word, const std::string& rest, admin::PlayerAction action);
   void sendPrivateMessage(const std::string& rest);
   void runLua(const std::string& rest);
-  void reload();
+  // The script commands: console_script_commands.cc.
+  bool runScriptCommand(const std::string& word, const std::string& rest);
+  void showScriptCommandHelp();
+  void showScripts();
+  void reload(const std::string& rest);
+  void load(const std::string& rest);
+  void unload(const std::string& rest);
+  // The loaded script `name` names, or null after a refusal line.
+  Script* loadedScript(const std::string& command, std::string_view name);
   void quit();
   // The id of the player `typed` names for the command `word`, or none
   // after printing the one line that says why not. An id no player has is
@@ -60,6 +92,7 @@ class ConsoleCommands {
   void refuse(const std::string& why);
 
   AdminSession& session_;
+  std::vector<ScriptCommand> scriptCommands_;
   bool quitRequested_ = false;
 };
 

@@ -84,7 +84,8 @@ TEST(ScriptReloadTest, TheConsoleReloadsAndQuitsAsTheSignalsDo) {
   h.output();
   h.session().handleTypedLine(".reload");
   const std::string name = "LUA: Script '" + h.scriptPath() + "' ";
-  EXPECT_EQ(h.output(), "first: stopping\n" + name + "loaded.\n" + name + "reloaded.\n");
+  EXPECT_EQ(h.output(), "first: stopping\n" + name + "loaded.\n" + name +
+                            "reloaded.\n* reloaded 1 of 1 script\n");
 
   // .quit ends the loop, which says goodbye to the script as on SIGTERM.
   volatile std::sig_atomic_t stop = 0;

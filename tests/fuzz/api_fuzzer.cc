@@ -15,7 +15,6 @@
 #include <cstring>
 #include <memory>
 
-#include "context/current_session.h"
 #include "platform/clock.h"
 #include "protocol/dispatch.h"
 #include "script/api.h"
@@ -108,7 +107,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   gsadmin::ManualClock clock;
   auto session = std::make_unique<gsadmin::AdminSession>(gsadmin::SessionSettings(), clock);
-  gsadmin::setCurrentSession(session.get());
   if (session->scripts().loadScripts() == nullptr) std::abort();
   lua_State* L = session->scripts().all()[0]->state.get();
   populate(*session);
@@ -126,6 +124,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     lua_settop(L, 0);
   }
   session->events().fireEvent(gsadmin::Event::kStart);
-  gsadmin::setCurrentSession(nullptr);
   return 0;
 }

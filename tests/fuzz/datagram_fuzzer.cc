@@ -13,7 +13,6 @@
 #include <memory>
 #include <string>
 
-#include "context/current_session.h"
 #include "fuzz/probe_script.h"
 #include "platform/clock.h"
 #include "session/admin_session.h"
@@ -45,7 +44,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   gsadmin::SessionSettings settings;
   settings.serverPort = g_peer->port();
   auto session = std::make_unique<gsadmin::AdminSession>(settings, clock);
-  gsadmin::setCurrentSession(session.get());
   if (!session->start()) std::abort();
 
   sockaddr_in client{};
@@ -67,7 +65,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     session->poll();
     g_peer->drain();
   }
-  gsadmin::setCurrentSession(nullptr);
   session.reset();
   g_peer->drain();
   return 0;

@@ -18,7 +18,6 @@
 #include <memory>
 #include <string_view>
 
-#include "context/current_session.h"
 #include "script/script_manager.h"
 #include "session/admin_session.h"
 #include "support/manual_clock.h"
@@ -107,7 +106,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   io.console = std::make_unique<gsadmin::testing::RecordingConsole>();
   auto session =
       std::make_unique<gsadmin::AdminSession>(gsadmin::SessionSettings(), clock, std::move(io));
-  gsadmin::setCurrentSession(session.get());
   gsadmin::ScriptLimits limits;
   limits.budgetMs = kBudgetMs;
   limits.memoryBytes = size_t{256} * 1024 * 1024;
@@ -120,7 +118,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     runCall(session->scripts(), input.substr(0, end));
     input.remove_prefix(end == std::string_view::npos ? input.size() : end + 1);
   }
-  gsadmin::setCurrentSession(nullptr);
   session.reset();
   removeDatabase();
   return 0;

@@ -1,7 +1,5 @@
 #include "support/session_harness.h"
 
-#include "context/current_session.h"
-
 namespace gsadmin::testing {
 
 SessionHarness::SessionHarness(const std::optional<std::string>& script,
@@ -24,9 +22,8 @@ SessionHarness::SessionHarness(const std::optional<std::string>& script,
   console_ = console.get();
   io.console = std::move(console);
   if (transport == Transport::kInMemory) io.sink = &sink_;
-  io.scriptPath = scriptPath_;
+  io.scriptPaths = {scriptPath_};
   session_ = std::make_unique<AdminSession>(settings, clock_, std::move(io));
-  setCurrentSession(session_.get());
   started_ = session_->start();
 
   // Let the peer send before the client has said anything.
@@ -36,7 +33,6 @@ SessionHarness::SessionHarness(const std::optional<std::string>& script,
 }
 
 SessionHarness::~SessionHarness() {
-  setCurrentSession(nullptr);
   session_.reset();
 }
 

@@ -24,8 +24,7 @@ enum class Transport {
 
 // An in-process session with a hand-driven clock and a recording console.
 // The constructor writes `script` (if any) as script.lua into a temporary
-// directory, points the session at it, makes the session current and runs
-// start(). Everything is undone on destruction.
+// directory, points the session at it and runs start(). Everything is undone on destruction.
 class SessionHarness {
  public:
   explicit SessionHarness(const std::optional<std::string>& script = std::nullopt,
