@@ -6,7 +6,8 @@
 
 local MAX_MESSAGES = 100  -- the highest N a "message.N" setting may have
 
-local INTERVAL_MS = math.max(100, math.floor(getSetting("interval", 180) * 1000))
+local INTERVAL_S = tonumber(getSetting("interval", 180)) or 180
+local INTERVAL_MS = math.max(100, math.floor(INTERVAL_S * 1000))
 
 -- message.1, message.2, ... up to the first one missing; these without any.
 local messages = {}

@@ -7,7 +7,7 @@
 local MAX_SPREE = 50  -- the longest streak a "spree.N" setting may name
 local DEFAULT_SPREES = { [3] = "is on a killing spree", [5] = "is unstoppable",
                          [10] = "is godlike" }
-local TOP_COUNT = getSetting("topCount", 3)
+local TOP_COUNT = tonumber(getSetting("topCount", 3)) or 3
 
 local SPREES = {}  -- streak -> text
 for streak = 1, MAX_SPREE do

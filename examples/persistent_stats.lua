@@ -8,7 +8,7 @@
 -- the last look whenever a health changes (a respawn follows every death),
 -- when a player leaves and before answering a command.
 
-local TOP_COUNT = getSetting("topCount", 3)
+local TOP_COUNT = tonumber(getSetting("topCount", 3)) or 3
 
 -- The table is named after the script, as scripts loaded together share
 -- one database.
