@@ -279,6 +279,14 @@ TEST(ExamplesTest, AllExamplesTogetherFromTheirDirectory) {
   }
   EXPECT_EQ(count(log, "admin chat: Welcome, "), 6) << log;
   const std::string& console = client.output();
+  for (const char* name : {"announcer", "bad_words", "bans", "kill_feed", "persistent_stats",
+                           "script", "team_kill", "welcome_back"}) {
+    std::string loaded = std::string("LUA: Script '") + name + ".lua' loaded.";
+    EXPECT_EQ(count(console, loaded), 1) << loaded << "\n" << console;
+  }
+  // Lua errors and bad settings lines name their file on standard error.
+  EXPECT_EQ(count(client.errorOutput(), ".lua:"), 0) << client.errorOutput();
+  EXPECT_EQ(count(client.errorOutput(), ".conf:"), 0) << client.errorOutput();
   for (const char* refusal : {"LUA: Error", "LUA: Unable", "callScript:", "dbExec:", "dbQuery:",
                               "getSetting:", ": Invalid", ": No such"}) {
     EXPECT_EQ(count(console, refusal), 0) << refusal << "\n" << console;
