@@ -1,15 +1,30 @@
 -- Rotating announcements: every few minutes the next message of the list
 -- goes to the public chat, but only while someone is there to read it.
 -- "{players}" and "{time}" in a message are filled in when it is sent.
--- A player who says "!next" hears the next message at once.
+-- A player who says "!next" hears the next message at once. The interval
+-- and the messages are in announcer.conf.
 
-local INTERVAL_MS = 3 * 60 * 1000
+local MAX_MESSAGES = 100  -- the highest N a "message.N" setting may have
 
-local messages = {
-  "Welcome to the server! Be nice, play fair.",
-  "{players} players online. Server time is {time}.",
-  "Found a cheater? Tell an admin with /msg.",
-}
+local INTERVAL_S = tonumber(getSetting("interval", 180)) or 180
+local INTERVAL_MS = math.max(100, math.floor(INTERVAL_S * 1000))
+
+-- message.1, message.2, ... up to the first one missing; these without any.
+local messages = {}
+for n = 1, MAX_MESSAGES do
+  local text = getSetting("message." .. n)
+  if text == nil or text == "" then
+    break
+  end
+  messages[n] = tostring(text)
+end
+if #messages == 0 then
+  messages = {
+    "Welcome to the server! Be nice, play fair.",
+    "{players} players online. Server time is {time}.",
+    "Found a cheater? Tell an admin with /msg.",
+  }
+end
 
 local nextMessage = 1
 

@@ -1,7 +1,18 @@
 -- A bad-word filter: a player's first rude line, in public or in a private
--- message, gets a private warning; the second gets the player kicked.
+-- message, gets a private warning; the second gets the player kicked. The
+-- words and both texts are in bad_words.conf.
 
-local badWords = { "noob", "idiot", "cheater" }
+local WARNING = getSetting("warning", "Please keep it clean, or you will be kicked.")
+local KICKED = getSetting("kicked", "{name} was kicked for bad language.")
+
+-- The words, lowercase, from a comma-separated list.
+local badWords = {}
+for word in string.gmatch(string.lower(getSetting("words", "noob, idiot, cheater")), "[^,]+") do
+  word = string.match(word, "^%s*(.-)%s*$")
+  if word ~= "" then
+    table.insert(badWords, word)
+  end
+end
 local warned = {}  -- player id -> true once warned
 
 local function isRude(text)
@@ -19,11 +30,12 @@ function checkLanguage(id, text)
     return
   end
   if warned[id] then
-    sendChat(getPlayerName(id) .. " was kicked for bad language.")
+    local name = getPlayerName(id)
+    sendChat((string.gsub(KICKED, "{name}", function() return name end)))
     kickPlayer(id)
   else
     warned[id] = true
-    sendMessage(id, "Please keep it clean, or you will be kicked.")
+    sendMessage(id, WARNING)
   end
 end
 

@@ -4,7 +4,12 @@
 --   !ban NAME [REASON]   bans NAME, and kicks NAME if on the server
 --   !unban NAME          lifts the ban
 -- The server's own ban is not used, so that "!unban" can always undo a ban.
+-- The reason given when none is, is in bans.conf.
 
+local DEFAULT_REASON = getSetting("defaultReason", "no reason given")
+
+-- The table is named after the script, as scripts loaded together share
+-- one database.
 dbExec([[CREATE TABLE IF NOT EXISTS bans (
   name TEXT PRIMARY KEY,
   reason TEXT NOT NULL,
@@ -54,7 +59,7 @@ function bansCommand(text)
     return
   end
   if command == "!ban" then
-    local reason = string.match(text, "^!ban +[^ ]+ +(.+)$") or "no reason given"
+    local reason = string.match(text, "^!ban +[^ ]+ +(.+)$") or DEFAULT_REASON
     ban(name, reason)
   elseif command == "!unban" then
     unban(name)

@@ -1,9 +1,21 @@
 -- A kill feed with stats for this run of the client: first blood, killing
--- sprees, and "!stats" (privately) and "!top" (to everyone) on request.
+-- sprees, and "!streak" (privately) and "!top" (to everyone) on request.
 -- Works from "onPlayerDeath": killer is a player id, the victim's own id
--- for a suicide, -1 for no killer and -2 for the admin.
+-- for a suicide, -1 for no killer and -2 for the admin. The spree texts and
+-- the length of "!top" are in kill_feed.conf.
 
-local SPREES = { [3] = "is on a killing spree", [5] = "is unstoppable", [10] = "is godlike" }
+local MAX_SPREE = 50  -- the longest streak a "spree.N" setting may name
+local DEFAULT_SPREES = { [3] = "is on a killing spree", [5] = "is unstoppable",
+                         [10] = "is godlike" }
+local TOP_COUNT = tonumber(getSetting("topCount", 3)) or 3
+
+local SPREES = {}  -- streak -> text
+for streak = 1, MAX_SPREE do
+  local text = getSetting("spree." .. streak, DEFAULT_SPREES[streak])
+  if text ~= nil and text ~= "" then
+    SPREES[streak] = text
+  end
+end
 
 local stats = {}  -- player id -> { kills, deaths, streak, best }
 local firstBlood = false
@@ -49,14 +61,14 @@ local function top()
     return a < b
   end)
   local parts = {}
-  for i = 1, math.min(3, #ids) do
+  for i = 1, math.min(TOP_COUNT, #ids) do
     parts[i] = i .. ". " .. getPlayerName(ids[i]) .. " " .. of(ids[i]).kills
   end
   return "Top: " .. table.concat(parts, ", ")
 end
 
 function commands(id, text)
-  if text == "!stats" then
+  if text == "!streak" then
     local s = of(id)
     sendMessage(id, "kills " .. s.kills .. ", deaths " .. s.deaths .. ", best streak " .. s.best)
   elseif text == "!top" then

@@ -1,13 +1,18 @@
 -- Statistics that outlive the client: kills, deaths and when each player was
 -- last seen, kept by name in the script's database (script.db beside the
--- script). In chat, "!top" shows the leaderboard and "!seen NAME" when NAME
--- was last on the server, across restarts of the client.
+-- script). In chat, "!alltime" shows the leaderboard and "!seen NAME" when
+-- NAME was last on the server, across restarts of the client. The length of
+-- the leaderboard is in persistent_stats.conf.
 --
 -- Deaths fire no event, so the counts the client keeps are compared with
 -- the last look whenever a health changes (a respawn follows every death),
 -- when a player leaves and before answering a command.
 
-dbExec([[CREATE TABLE IF NOT EXISTS stats (
+local TOP_COUNT = tonumber(getSetting("topCount", 3)) or 3
+
+-- The table is named after the script, as scripts loaded together share
+-- one database.
+dbExec([[CREATE TABLE IF NOT EXISTS persistent_stats (
   name TEXT PRIMARY KEY,
   kills INTEGER NOT NULL DEFAULT 0,
   deaths INTEGER NOT NULL DEFAULT 0,
@@ -16,7 +21,7 @@ dbExec([[CREATE TABLE IF NOT EXISTS stats (
 local counted = {}  -- player id -> { kills = ..., deaths = ... } at the last look
 
 local function touch(name)
-  dbExec([[INSERT INTO stats (name, last_seen) VALUES (?, datetime('now'))
+  dbExec([[INSERT INTO persistent_stats (name, last_seen) VALUES (?, datetime('now'))
            ON CONFLICT (name) DO UPDATE SET last_seen = excluded.last_seen]], name)
 end
 
@@ -25,7 +30,7 @@ local function record()
   for id, seen in pairs(counted) do
     local kills, deaths = getPlayerKills(id), getPlayerDeaths(id)
     if kills and (kills ~= seen.kills or deaths ~= seen.deaths) then
-      dbExec("UPDATE stats SET kills = kills + ?, deaths = deaths + ? WHERE name = ?",
+      dbExec("UPDATE persistent_stats SET kills = kills + ?, deaths = deaths + ? WHERE name = ?",
              kills - seen.kills, deaths - seen.deaths, getPlayerName(id))
       seen.kills, seen.deaths = kills, deaths
     end
@@ -48,8 +53,8 @@ function statsHealth()
 end
 
 local function showTop()
-  local rows = dbQuery([[SELECT name, kills, deaths FROM stats
-                         ORDER BY kills DESC, deaths, name LIMIT 3]])
+  local rows = dbQuery([[SELECT name, kills, deaths FROM persistent_stats
+                         ORDER BY kills DESC, deaths, name LIMIT ?]], TOP_COUNT)
   if rows == nil or #rows == 0 then
     sendChat("No statistics yet.")
     return
@@ -60,7 +65,7 @@ local function showTop()
 end
 
 local function showSeen(name)
-  local rows = dbQuery("SELECT last_seen FROM stats WHERE name = ?", name)
+  local rows = dbQuery("SELECT last_seen FROM persistent_stats WHERE name = ?", name)
   if rows and rows[1] then
     sendChat(name .. " was last seen " .. rows[1].last_seen .. " UTC.")
   else
@@ -69,7 +74,7 @@ local function showSeen(name)
 end
 
 function statsCommand(_, text)
-  if text == "!top" then
+  if text == "!alltime" then
     record()
     showTop()
   elseif string.sub(text, 1, 6) == "!seen " then

@@ -1,11 +1,22 @@
 -- The demo script (make demo): greets players, answers chat commands and
--- reports vehicle entries and exits on the console.
+-- reports vehicle entries and exits on the console. Its greeting and the
+-- "!help" line are in script.conf.
+
+local GREETING = getSetting("greeting", "Welcome, {name}! Say !help for commands.")
+local HELP = getSetting("help", "Commands: !stats !players !server !help")
 
 local online = {}    -- player id -> name, for !players
 local commands = {}  -- "!word" -> function(player id, rest of the line)
 
+-- The words "!help" names are answered somewhere (by this script or by
+-- another loaded beside it), so only other words are unknown.
+local listed = {}
+for word in string.gmatch(HELP, "!(%S+)") do
+  listed[string.lower(word)] = true
+end
+
 function commands.help(id)
-  sendMessage(id, "Commands: !stats !players !server !help")
+  sendMessage(id, HELP)
 end
 
 function commands.stats(id)
@@ -36,7 +47,9 @@ end
 function onPlayerJoin(id)
   local name = getPlayerName(id)
   online[id] = name
-  sendChat("Welcome, " .. name .. "! Say !help for commands.")
+  if GREETING ~= "" then
+    sendChat((string.gsub(GREETING, "{name}", function() return name end)))
+  end
 end
 
 function onPlayerQuit(id)
@@ -48,10 +61,10 @@ function onPlayerChat(id, text)
   if word == nil or string.sub(word, 1, 1) ~= "!" then
     return
   end
-  local command = commands[string.lower(string.sub(word, 2))]
-  if command then
-    command(id)
-  else
+  local key = string.lower(string.sub(word, 2))
+  if commands[key] then
+    commands[key](id)
+  elseif not listed[key] then
     sendMessage(id, "Unknown command " .. word .. "; try !help")
   end
 end

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -43,24 +44,39 @@ uint16_t listeningPort(ClientProcess& process) {
   return static_cast<uint16_t>(std::atoi(line->c_str() + line->find("127.0.0.1:") + 10));
 }
 
+// The simulator on a free port, started with `flags`.
+std::unique_ptr<ClientProcess> startSimulator(const std::vector<std::string>& flags,
+                                              uint16_t& port) {
+  std::vector<std::string> args = {"--port", "0"};
+  args.insert(args.end(), flags.begin(), flags.end());
+  auto sim = std::make_unique<ClientProcess>(args, std::nullopt, GSADMIN_SIM_PATH);
+  port = listeningPort(*sim);
+  EXPECT_NE(port, 0) << sim->output();
+  return sim;
+}
+
 // The simulator on a free port playing `flags`' scenario, and the client
-// running examples/<script> against it, in `directory` when given (so a
-// second match finds the first one's database).
+// running examples/<script> against it, with the example's settings file
+// beside it, in `directory` when given (so a second match finds the first
+// one's database).
 class Match {
  public:
-  // `scriptText`, when given, runs in place of the example's own text.
+  // `scriptText`, when given, runs in place of the example's own text;
+  // `moreSettings` are lines after the example's own settings.
   Match(const std::vector<std::string>& simFlags, const std::string& script,
         const std::optional<std::string>& directory = std::nullopt,
-        const std::optional<std::string>& scriptText = std::nullopt) {
-    std::vector<std::string> args = {"--port", "0"};
-    args.insert(args.end(), simFlags.begin(), simFlags.end());
-    sim_ = std::make_unique<ClientProcess>(args, std::nullopt, GSADMIN_SIM_PATH);
-    uint16_t port = listeningPort(*sim_);
-    EXPECT_NE(port, 0) << sim_->output();
+        const std::optional<std::string>& scriptText = std::nullopt,
+        const std::string& moreSettings = "") {
+    uint16_t port = 0;
+    sim_ = startSimulator(simFlags, port);
+    std::string where = directory.value_or(dir_.path());
+    std::string settings = kSourceDir + "/examples/" + script;
+    settings.replace(settings.size() - 4, 4, ".conf");
+    std::ofstream(where + "/script.conf", std::ios::binary) << readFile(settings) << moreSettings;
     client_ = std::make_unique<ClientProcess>(
         std::vector<std::string>{"127.0.0.1", std::to_string(port), "Admin", "73519"},
         scriptText.value_or(readFile(kSourceDir + "/examples/" + script)),
-        ClientProcess::defaultBinary(), std::nullopt, directory);
+        ClientProcess::defaultBinary(), std::nullopt, where);
   }
 
   // Plays a --once scenario to its end; then both outputs are complete.
@@ -75,6 +91,7 @@ class Match {
   ClientProcess& client() { return *client_; }
 
  private:
+  TempDir dir_;  // where the client runs unless told
   std::unique_ptr<ClientProcess> sim_;
   std::unique_ptr<ClientProcess> client_;
 };
@@ -174,11 +191,8 @@ TEST(ExamplesTest, BansAreEnforcedOnJoinAndOutliveTheClient) {
 }
 
 TEST(ExamplesTest, AnnouncerRotatesItsMessagesWhilePlayersAreOn) {
-  std::string script = readFile(kSourceDir + "/examples/announcer.lua");
-  const std::string interval = "local INTERVAL_MS = 3 * 60 * 1000";
-  ASSERT_NE(script.find(interval), std::string::npos);
-  script.replace(script.find(interval), interval.size(), "local INTERVAL_MS = 250");
-  Match match(onceWith("announcer.txt"), "announcer.lua", std::nullopt, script);
+  Match match(onceWith("announcer.txt"), "announcer.lua", std::nullopt, std::nullopt,
+              "interval = 0.25\n");
   match.playToEnd();
   const std::string& sim = match.simLog();
   EXPECT_GE(count(sim, "admin chat: Welcome to the server! Be nice, play fair."), 1) << sim;
@@ -198,6 +212,85 @@ TEST(ExamplesTest, KillFeedAnnouncesAndAnswersFromDeathEvents) {
   EXPECT_EQ(count(sim, "admin message to Ann (id 0): kills 3, deaths 2, best streak 3"), 1) << sim;
   EXPECT_EQ(count(sim, "admin chat: Top: 1. Ann 3, 2. Bo 1, 3. Cy 0"), 1) << sim;
   EXPECT_EQ(count(match.console(), "LUA: Error"), 0) << match.console();
+}
+
+// A copy of the examples directory's scripts and settings in `dir`, so that
+// the run leaves its database there and not in the source tree.
+void copyExamples(const std::string& dir) {
+  namespace fs = std::filesystem;
+  for (const fs::directory_entry& entry : fs::directory_iterator(kSourceDir + "/examples")) {
+    std::string extension = entry.path().extension().string();
+    if (entry.is_regular_file() && (extension == ".lua" || extension == ".conf")) {
+      fs::copy_file(entry.path(), dir + "/" + entry.path().filename().string());
+    }
+  }
+}
+
+// Every example at once, loaded from a copy of the examples directory, in
+// one match of examples/all.txt: each does its part, none answers another's
+// command or greets a player a second time. Skipped while the client loads
+// one script file only and refuses a directory.
+TEST(ExamplesTest, AllExamplesTogetherFromTheirDirectory) {
+  TempDir dir;
+  copyExamples(dir.path());
+  // welcome_back.lua greets when both run: the demo script's greeting goes.
+  std::ofstream(dir.path() + "/script.conf", std::ios::app) << "greeting =\n";
+  uint16_t port = 0;
+  std::unique_ptr<ClientProcess> sim = startSimulator(onceWith("all.txt"), port);
+  ClientProcess client(
+      {"--script=" + dir.path(), "127.0.0.1", std::to_string(port), "Admin", "73519"}, std::nullopt,
+      ClientProcess::defaultBinary(), std::nullopt, dir.path());
+  for (std::optional<std::string> line = client.nextLine(8000);
+       !line || line->find("Successfully connected!") == std::string::npos;
+       line = client.nextLine(8000)) {
+    ASSERT_TRUE(line) << client.output();
+    if (line->find("LUA: Unable to load script '" + dir.path() + "'") != std::string::npos) {
+      GTEST_SKIP() << "this client loads no directory of scripts: " << *line;
+    }
+  }
+  EXPECT_EQ(sim->waitExit(30000), 0);
+  sim->readToEnd();
+  client.readToEnd(300);
+  const std::string& log = sim->output();
+  for (const char* line : {
+           "admin chat: Welcome back, Cy! Visit number 2.",                 // welcome_back
+           "admin message to Ann (id 0): Commands: !help",                  // script
+           "admin message to Ann (id 0): Kills: 0, deaths: 0",              // script
+           "admin message to Ann (id 0): Unknown command !bogus",           // script
+           "admin chat: First blood: Ann (M4)",                             // kill_feed
+           "admin message to Bo (id 1): kills 0, deaths 1, best streak 0",  // kill_feed
+           "admin chat: Top: 1. Ann 1",                                     // kill_feed
+           "admin chat: 1. Ann: 1 kills, 0 deaths",                         // persistent_stats
+           "admin chat: Ann was last seen 20",                              // persistent_stats
+           "admin chat: Welcome to the server! Be nice, play fair.",        // announcer
+           "admin message to [RED]Dee (id 2): Do not shoot your own team",  // team_kill
+           "admin chat: Troll will be kicked on joining: spamming",         // bans
+           "admin chat: Troll is banned: spamming",                         // bans
+           "admin kicks Troll",                                             // bans
+           "admin message to Bo (id 1): Please keep it clean",              // bad_words
+           "admin chat: Bo was kicked for bad language.",                   // bad_words
+           "admin kicks Bo (id 1)",                                         // bad_words
+       }) {
+    EXPECT_EQ(count(log, line), 1) << line << "\n" << log;
+  }
+  EXPECT_EQ(count(log, "Unknown command"), 1) << log;
+  for (const char* name : {"Ann", "Bo", "Cy", "[RED]Dee", "[RED]Eve", "Troll"}) {
+    EXPECT_EQ(count(log, std::string("admin chat: Welcome, ") + name + "!"), 1) << name << log;
+  }
+  EXPECT_EQ(count(log, "admin chat: Welcome, "), 6) << log;
+  const std::string& console = client.output();
+  for (const char* name : {"announcer", "bad_words", "bans", "kill_feed", "persistent_stats",
+                           "script", "team_kill", "welcome_back"}) {
+    std::string loaded = std::string("LUA: Script '") + name + ".lua' loaded.";
+    EXPECT_EQ(count(console, loaded), 1) << loaded << "\n" << console;
+  }
+  // Lua errors and bad settings lines name their file on standard error.
+  EXPECT_EQ(count(client.errorOutput(), ".lua:"), 0) << client.errorOutput();
+  EXPECT_EQ(count(client.errorOutput(), ".conf:"), 0) << client.errorOutput();
+  for (const char* refusal : {"LUA: Error", "LUA: Unable", "callScript:", "dbExec:", "dbQuery:",
+                              "getSetting:", ": Invalid", ": No such"}) {
+    EXPECT_EQ(count(console, refusal), 0) << refusal << "\n" << console;
+  }
 }
 
 TEST(ExamplesTest, DemoScriptGreetsAnswersAndReportsVehicles) {
