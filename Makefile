@@ -42,7 +42,7 @@ test:
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 300
 
 # The simulator on 127.0.0.1:4003 and the client against it with
-# examples/script.lua, the client on the terminal with its console; Ctrl-C
+# the scripts of examples/, the client on the terminal with its console; Ctrl-C
 # ends both, with status 0 (scripts/demo gives the client the Ctrl-C alone).
 demo: programs
 	GSADMIN_BUILD_DIR=$(BUILD_DIR) ./scripts/demo

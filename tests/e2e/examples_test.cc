@@ -228,13 +228,10 @@ void copyExamples(const std::string& dir) {
 
 // Every example at once, loaded from a copy of the examples directory, in
 // one match of examples/all.txt: each does its part, none answers another's
-// command or greets a player a second time. Skipped while the client loads
-// one script file only and refuses a directory.
+// command or greets a player a second time.
 TEST(ExamplesTest, AllExamplesTogetherFromTheirDirectory) {
   TempDir dir;
   copyExamples(dir.path());
-  // welcome_back.lua greets when both run: the demo script's greeting goes.
-  std::ofstream(dir.path() + "/script.conf", std::ios::app) << "greeting =\n";
   uint16_t port = 0;
   std::unique_ptr<ClientProcess> sim = startSimulator(onceWith("all.txt"), port);
   ClientProcess client(
@@ -244,9 +241,6 @@ TEST(ExamplesTest, AllExamplesTogetherFromTheirDirectory) {
        !line || line->find("Successfully connected!") == std::string::npos;
        line = client.nextLine(8000)) {
     ASSERT_TRUE(line) << client.output();
-    if (line->find("LUA: Unable to load script '" + dir.path() + "'") != std::string::npos) {
-      GTEST_SKIP() << "this client loads no directory of scripts: " << *line;
-    }
   }
   EXPECT_EQ(sim->waitExit(30000), 0);
   sim->readToEnd();
@@ -294,7 +288,8 @@ TEST(ExamplesTest, AllExamplesTogetherFromTheirDirectory) {
 }
 
 TEST(ExamplesTest, DemoScriptGreetsAnswersAndReportsVehicles) {
-  Match match({"--speed", "4"}, "script.lua");
+  Match match({"--speed", "4"}, "script.lua", std::nullopt, std::nullopt,
+              "greeting = Welcome, {name}! Say !help for commands.\n");
   ClientProcess& client = match.client();
   // In the order the demo plays them.
   for (const char* line :
