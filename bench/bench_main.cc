@@ -167,10 +167,26 @@ void addTimerRows(const TimerAccuracy& timers, std::vector<ResultRow>& rows) {
                   "all", timers.complete});
 }
 
+double nanosecondsOf(const std::vector<MicroResult>& micro, const std::string& name) {
+  for (const MicroResult& result : micro) {
+    if (result.name == name) return result.nanoseconds;
+  }
+  return 0;
+}
+
 void addMicroRows(const std::vector<MicroResult>& micro, std::vector<ResultRow>& rows) {
   for (const MicroResult& result : micro) {
     rows.push_back({"(d) " + result.name, number(result.nanoseconds, 0, " ns"), "", std::nullopt});
   }
+  double one = nanosecondsOf(micro, "BM_FireEventLuaHandler");
+  double ten = nanosecondsOf(micro, "BM_FireEventTenScriptsLuaHandler");
+  if (one > 0 && ten > 0) {
+    rows.push_back({"(d) ten scripts' handlers / one script's, per event",
+                    number(ten / one, 2, "x"), "<= 11.00x", ten <= one * 11});
+  }
+  double idleKiB = idleScriptLuaKiB();
+  rows.push_back({"(e) Lua memory of a loaded idle script", number(idleKiB, 0, " KiB"),
+                  "<= 256 KiB", idleKiB > 0 && idleKiB <= 256});
 }
 
 void addMemoryRows(const MemoryResult& memory, std::vector<ResultRow>& rows) {
@@ -206,9 +222,11 @@ const char kNotes[] =
     "  (whole milliseconds, so within 1 ms of the truth), connected and idle.\n"
     "- (d) Google Benchmark, in process: `dispatchMessage` of one position update,\n"
     "  and `EventManager::fireEvent` alone, with eleven other handlers registered;\n"
-    "  medians of five repetitions.\n"
+    "  the same with ten such scripts loaded side by side; medians of five\n"
+    "  repetitions.\n"
     "- (e) VmRSS of the real binary after an acceptance listing ids 0 to 255, their\n"
-    "  details replies and one round of position updates.\n";
+    "  details replies and one round of position updates. The idle script's row is\n"
+    "  the Lua memory of one loaded script with its handlers and nothing running.\n";
 
 }  // namespace
 }  // namespace gsadmin::bench

@@ -3,12 +3,14 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
+#include <fstream>
 #include <iostream>
 #include <memory>
 
 #include "base/timer_queue.h"
 #include "live_client.h"
 #include "protocol/dispatch.h"
+#include "script/script_manager.h"
 #include "support/session_harness.h"
 
 namespace gsadmin::bench {
@@ -64,6 +66,25 @@ void BM_FireEventLuaHandler(benchmark::State& state) {
   for (auto _ : state) events.fireEvent(Event::kPlayerPositionChange, 1);
 }
 
+// The same event with ten scripts loaded side by side, each with the
+// handler: the cost of one event is at most ten times one script's plus 10%.
+void BM_FireEventTenScriptsLuaHandler(benchmark::State& state) {
+  const std::string script = withPositionHandler(kManyHandlersScript);
+  std::unique_ptr<testing::SessionHarness> harness = connectedSession(script);
+  std::string directory = harness->scriptPath();
+  directory.erase(directory.rfind('/') + 1);
+  for (int i = 1; i < 10; ++i) {
+    std::string name = "more" + std::to_string(i) + ".lua";
+    std::ofstream(directory + name) << script;
+    if (harness->session().scripts().load(ScriptSource{directory + name, name}) == nullptr) {
+      state.SkipWithError("a script did not load");
+      return;
+    }
+  }
+  EventManager& events = harness->session().events();
+  for (auto _ : state) events.fireEvent(Event::kPlayerPositionChange, 1);
+}
+
 void BM_FireEventNoMatchingHandler(benchmark::State& state) {
   std::unique_ptr<testing::SessionHarness> harness = connectedSession(kManyHandlersScript);
   EventManager& events = harness->session().events();
@@ -89,6 +110,7 @@ void BM_TimerRoundOfMaxTimers(benchmark::State& state) {
 BENCHMARK(BM_DispatchPositionUpdateLuaHandler)->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_DispatchPositionUpdateNoHandler)->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_FireEventLuaHandler)->Repetitions(5)->ReportAggregatesOnly();
+BENCHMARK(BM_FireEventTenScriptsLuaHandler)->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_FireEventNoMatchingHandler)->Repetitions(5)->ReportAggregatesOnly();
 BENCHMARK(BM_TimerRoundOfMaxTimers)->Repetitions(5)->ReportAggregatesOnly();
 
@@ -111,6 +133,14 @@ class KeepingReporter : public benchmark::ConsoleReporter {
 };
 
 }  // namespace
+
+double idleScriptLuaKiB() {
+  std::unique_ptr<testing::SessionHarness> harness =
+      connectedSession(withPositionHandler(kManyHandlersScript));
+  const Script* script = harness->session().scripts().firstLoaded();
+  if (script == nullptr) return 0;
+  return static_cast<double>(script->limiter->bytesInUse()) / 1024.0;
+}
 
 std::vector<MicroResult> runMicroBenchmarks() {
   KeepingReporter reporter;

@@ -14,11 +14,14 @@ struct MicroResult {
 
 // Runs the registered micro-benchmarks (dispatch of a position update with
 // and without a Lua handler, EventManager::fireEvent with and without a
-// matching handler, one round of TimerQueue::kMaxTimers timers due at
-// once), honouring the --benchmark_* flags that
-// benchmark::Initialize took from the command line. Prints Google
-// Benchmark's own table and returns the results.
+// matching handler and with ten scripts each with one, one round of TimerQueue::kMaxTimers timers
+// due at once), honouring the --benchmark_* flags that benchmark::Initialize took from the command
+// line. Prints Google Benchmark's own table and returns the results.
 std::vector<MicroResult> runMicroBenchmarks();
+
+// Lua memory of one loaded script whose main chunk only defines a handler,
+// in KiB: what each idle script adds.
+double idleScriptLuaKiB();
 
 }  // namespace gsadmin::bench
 

@@ -10,7 +10,15 @@ namespace gsadmin {
 const EventHandler* EventManager::addHandler(std::string_view eventName,
                                              std::string_view functionName, uint64_t owner) {
   if (handlers_.size() >= kMaxHandlers) return nullptr;
-  handlers_.push_back({std::string(eventName), std::string(functionName), owner, nextSerial_++});
+  uint64_t serial = nextSerial_++;
+  handlers_.push_back({std::string(eventName), std::string(functionName), owner, serial});
+  for (auto& [entryOwner, range] : serials_) {
+    if (entryOwner == owner) {
+      range.last = serial;
+      return &handlers_.back();
+    }
+  }
+  serials_.push_back({owner, SerialRange{serial, serial}});
   return &handlers_.back();
 }
 
@@ -41,6 +49,27 @@ void EventManager::removeHandler(std::string_view eventName, std::string_view fu
 
 void EventManager::removeOwned(uint64_t owner) {
   std::erase_if(handlers_, [owner](const EventHandler& handler) { return handler.owner == owner; });
+  std::erase_if(serials_, [owner](const auto& entry) { return entry.first == owner; });
+}
+
+const EventManager::SerialRange* EventManager::findRange(uint64_t owner) const {
+  for (const auto& [entryOwner, range] : serials_) {
+    if (entryOwner == owner) return &range;
+  }
+  return nullptr;
+}
+
+bool EventManager::rangeFor(uint64_t owner, SerialRange* range) const {
+  const SerialRange* own = findRange(owner);
+  const SerialRange* every = owner == kEveryScript ? nullptr : findRange(kEveryScript);
+  if (own == nullptr && every == nullptr) return false;
+  if (own == nullptr || every == nullptr) {
+    *range = own != nullptr ? *own : *every;
+    return true;
+  }
+  range->first = std::min(own->first, every->first);
+  range->last = std::max(own->last, every->last);
+  return true;
 }
 
 size_t EventManager::countOwned(uint64_t owner) const {
@@ -49,20 +78,36 @@ size_t EventManager::countOwned(uint64_t owner) const {
                     [owner](const EventHandler& handler) { return handler.owner == owner; }));
 }
 
+const EventHandler* EventManager::nextHandler(uint64_t owner, std::string_view eventName,
+                                              uint64_t after) const {
+  auto bySerial = [](uint64_t serial, const EventHandler& handler) {
+    return serial < handler.serial;
+  };
+  // One owner, and it is this one: every record is its own, as with one
+  // script, and only the names need comparing.
+  if (serials_.size() == 1 && serials_.front().first == owner) {
+    auto it = std::upper_bound(handlers_.begin(), handlers_.end(), after, bySerial);
+    while (it != handlers_.end() && it->eventName != eventName) ++it;
+    return it == handlers_.end() ? nullptr : &*it;
+  }
+  SerialRange range;
+  if (!rangeFor(owner, &range)) return nullptr;
+  auto it = std::upper_bound(handlers_.begin(), handlers_.end(), std::max(after, range.first - 1),
+                             bySerial);
+  while (it != handlers_.end() && it->serial <= range.last &&
+         ((it->owner != owner && it->owner != kEveryScript) || it->eventName != eventName)) {
+    ++it;
+  }
+  return it == handlers_.end() || it->serial > range.last ? nullptr : &*it;
+}
+
 void EventManager::fireNamed(Script& script, std::string_view eventName,
                              std::span<const EventArgument> arguments) {
-  uint64_t owner = script.id;
   uint64_t lastCalled = 0;
   for (;;) {
-    // Resume after the record called last, wherever it now stands.
-    auto it = std::upper_bound(
-        handlers_.begin(), handlers_.end(), lastCalled,
-        [](uint64_t serial, const EventHandler& handler) { return serial < handler.serial; });
-    while (it != handlers_.end() &&
-           (it->eventName != eventName || (it->owner != owner && it->owner != kEveryScript))) {
-      ++it;
-    }
-    if (it == handlers_.end() || !script.loaded()) return;
+    // Looked up again after each call, which may add or remove records.
+    const EventHandler* it = nextHandler(script.id, eventName, lastCalled);
+    if (it == nullptr || !script.loaded()) return;
     lastCalled = it->serial;
 
     // The name and the arguments are copied before any Lua runs: a finaliser
@@ -82,12 +127,16 @@ void EventManager::fireNamed(Script& script, std::string_view eventName,
 
 void EventManager::fire(Event event, std::span<const EventArgument> arguments) {
   assert(matchesShape(event, arguments));
+  // Nothing to walk when no script has a handler: most events of a busy
+  // server have none.
+  if (handlers_.empty()) return;
+  std::string_view name = eventInfo(event).name;
   const std::vector<std::unique_ptr<Script>>& scripts = scripts_.all();
   // By index: the list is not expected to change during a dispatch, and
   // this stays safe if it grows.
   for (size_t i = 0; i < scripts.size(); ++i) {
     Script& script = *scripts[i];
-    if (script.loaded()) fireNamed(script, eventInfo(event).name, arguments);
+    if (script.loaded()) fireNamed(script, name, arguments);
   }
 }
 

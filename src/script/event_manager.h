@@ -70,7 +70,10 @@ class EventManager : public EventSink {
   bool hasHandler(std::string_view eventName) const;
 
   // Removes every record. A dispatch under way calls no further handler.
-  void clear() { handlers_.clear(); }
+  void clear() {
+    handlers_.clear();
+    serials_.clear();
+  }
 
   // Calls every handler registered under the event's name, in every loaded
   // script, with `arguments` (which must match the event's shape).
@@ -82,11 +85,28 @@ class EventManager : public EventSink {
   const std::vector<EventHandler>& all() const { return handlers_; }
 
  private:
+  // The serials between which an owner's records lie (some may be gone).
+  struct SerialRange {
+    uint64_t first;
+    uint64_t last;
+  };
+
   void fireNamed(Script& script, std::string_view eventName,
                  std::span<const EventArgument> arguments);
+  // Where the records `owner`'s dispatch may call lie: its own and those
+  // for every script. False when there are none.
+  bool rangeFor(uint64_t owner, SerialRange* range) const;
+  const SerialRange* findRange(uint64_t owner) const;
+  // The first record after serial `after` that `owner`'s dispatch of
+  // `eventName` calls, or null. Valid until the list changes.
+  const EventHandler* nextHandler(uint64_t owner, std::string_view eventName, uint64_t after) const;
 
   ScriptManager& scripts_;
   std::vector<EventHandler> handlers_;  // ascending serial
+  // By owner, so that a dispatch into one of several scripts walks only
+  // the part of the list where that script's records lie. One entry a
+  // script: a short list is searched faster than a map.
+  std::vector<std::pair<uint64_t, SerialRange>> serials_;
   uint64_t nextSerial_ = 1;
 };
 

@@ -107,6 +107,25 @@ TEST(MultiScriptTest, EventsReachScriptsInLoadOrderAndEachOnlyItsOwnHandlers) {
   EXPECT_TRUE(s.script(1).loaded());
 }
 
+// A script's handlers registered before and after another's are all its
+// own, in their order, and only its own.
+TEST(MultiScriptTest, HandlersRegisteredBetweenAnothersStayInOrder) {
+  TwoScripts s({{"first.lua",
+                 "addEventHandler('onConnect', 'f')\n"
+                 "function f() print('first f') end\n"
+                 "function h() print('first h') end\n"},
+                {"second.lua",
+                 "addEventHandler('onConnect', 'g')\n"
+                 "function g() print('second g') end\n"
+                 "function h() print('second h') end\n"}});
+  s.output();
+  s.session().handleTypedLine(".lua @" + s.script(0).name + " addEventHandler('onConnect', 'h')");
+  s.session().handleTypedLine(".lua @" + s.script(1).name + " addEventHandler('onConnect', 'h')");
+  s.output();
+  s.session().events().fireEvent(Event::kConnect);
+  EXPECT_EQ(s.output(), "first f\nfirst h\nsecond g\nsecond h\n");
+}
+
 TEST(MultiScriptTest, ErrorDetailsNameTheirScriptOnlyBesideAnother) {
   TwoScripts one(Sources{{"only.lua",
                           "function bad() error('oops') end\n"

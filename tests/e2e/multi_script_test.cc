@@ -43,7 +43,7 @@ TEST(MultiScriptTest, AFailingALoopingAndAHungryScriptLeaveAHealthyOneAlone) {
             "function spin() while true do end end\n");
   dir.write("bots/c_hungry.lua",
             "addEventHandler('onPlayerChat', 'eat')\n"
-            "function eat() local t = {} for i = 1, 1e9 do t[i] = string.rep('x', 512) .. i end "
+            "function eat() local t = {} for i = 1, 1e9 do t[i] = string.rep('x', 65536) .. i end "
             "end\n");
   dir.write("bots/d_healthy.lua",
             "addEventHandler('onPlayerChat', 'heard')\n"
