@@ -5,22 +5,21 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
+
+#include "support/text_file.h"
 
 namespace gsadmin {
 namespace {
 
 std::string readSource(const std::string& relativePath) {
-  std::ifstream file(std::string(GSADMIN_SOURCE_DIR) + "/" + relativePath);
-  EXPECT_TRUE(file.good()) << relativePath;
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
+  std::optional<std::string> text =
+      testing::readTextFile(std::string(GSADMIN_SOURCE_DIR) + "/" + relativePath);
+  EXPECT_TRUE(text) << relativePath;
+  return text.value_or("");
 }
 
 // Event name -> number of arguments, for every match of `pattern`, whose

@@ -4,24 +4,22 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 
 #include "events/events.h"
 #include "script/api.h"
+#include "support/text_file.h"
 
 namespace gsadmin {
 namespace {
 
 std::string readSource(const std::string& relativePath) {
-  std::ifstream file(std::string(GSADMIN_SOURCE_DIR) + "/" + relativePath);
-  EXPECT_TRUE(file.good()) << relativePath;
-  std::stringstream text;
-  text << file.rdbuf();
-  return text.str();
+  std::optional<std::string> text =
+      testing::readTextFile(std::string(GSADMIN_SOURCE_DIR) + "/" + relativePath);
+  EXPECT_TRUE(text) << relativePath;
+  return text.value_or("");
 }
 
 // The first group of every match of `pattern` in `text`.

@@ -10,13 +10,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "protocol/outbound.h"
 #include "sim/server_messages.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
 #include "support/terminal_process.h"
+#include "support/text_file.h"
 
 namespace gsadmin::testing {
 namespace {
@@ -39,10 +39,7 @@ bool promptBelow(const ScreenModel& screen, const std::string& above, const std:
 }
 
 std::string readFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return readTextFile(path).value_or("");
 }
 
 // gsadmin on a terminal against `peer`, logged in with Bob listed. Its

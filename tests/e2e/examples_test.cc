@@ -11,11 +11,11 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "support/client_process.h"
 #include "support/terminal_process.h"
+#include "support/text_file.h"
 
 namespace gsadmin::testing {
 namespace {
@@ -23,10 +23,7 @@ namespace {
 const std::string kSourceDir = GSADMIN_SOURCE_DIR;
 
 std::string readFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
+  return readTextFile(path).value_or("");
 }
 
 int count(const std::string& text, const std::string& needle) {

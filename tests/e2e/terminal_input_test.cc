@@ -5,11 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <sstream>
 
 #include "support/client_process.h"
 #include "support/terminal_process.h"
+#include "support/text_file.h"
 
 namespace gsadmin {
 namespace {
@@ -52,10 +51,7 @@ void waitForPrompt(TerminalProcess& probe) {
 }
 
 std::string readFile(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+  return testing::readTextFile(path).value_or("");
 }
 
 TEST(TerminalInputTest, PrintsAboveThePromptAndKeepsTheHalfTypedLine) {
