@@ -11,6 +11,13 @@ bool matchesShape(Event event, std::span<const EventArgument> arguments) {
   return true;
 }
 
+std::optional<Event> eventNamed(std::string_view name) {
+  for (const EventInfo& info : kEventTable) {
+    if (info.name == name) return info.event;
+  }
+  return std::nullopt;
+}
+
 void EventSink::fireEvent(Event event, int32_t a) {
   EventArgument arguments[] = {{false, a, {}}};
   fire(event, arguments);

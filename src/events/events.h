@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -56,7 +57,7 @@ inline constexpr EventInfo kEventTable[] = {
     {Event::kPlayerMessage, "onPlayerMessage", "is"},               // player, text
     {Event::kPlayerDeath, "onPlayerDeath", "iii"},                  // victim, killer, weapon
     {Event::kScriptStop, "onScriptStop", ""},
-    {Event::kConsoleCommand, "onConsoleCommand", "ss"},             // word, rest
+    {Event::kConsoleCommand, "onConsoleCommand", "ss"},  // word, rest
 };
 
 constexpr bool eventTableInOrder() {
@@ -70,6 +71,9 @@ static_assert(eventTableInOrder(), "kEventTable must follow the order of Event")
 constexpr const EventInfo& eventInfo(Event event) {
   return kEventTable[static_cast<size_t>(event)];
 }
+
+// The event called `name` (byte for byte), or none.
+std::optional<Event> eventNamed(std::string_view name);
 
 // One argument of an event: an integer or a text. A text must stay live
 // for the firing.

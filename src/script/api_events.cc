@@ -36,13 +36,6 @@ bool handlerArguments(const ApiCall& call, std::string_view* eventName,
   return true;
 }
 
-bool isEventName(std::string_view name) {
-  for (const EventInfo& event : kEventTable) {
-    if (event.name == name) return true;
-  }
-  return false;
-}
-
 }  // namespace
 
 int addEventHandler(lua_State* L) {
@@ -56,7 +49,7 @@ int addEventHandler(lua_State* L) {
   }
   // Kept all the same (a script may fire nothing else with it, or rely on
   // it), but a misspelt event is worth a word.
-  if (!isEventName(eventName)) {
+  if (!eventNamed(eventName)) {
     call.console().errorLine("addEventHandler: no event is named '" +
                              printable(std::string(eventName)) + "'");
   }

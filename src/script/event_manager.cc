@@ -11,7 +11,13 @@ const EventHandler* EventManager::addHandler(std::string_view eventName,
                                              std::string_view functionName, uint64_t owner) {
   if (handlers_.size() >= kMaxHandlers) return nullptr;
   uint64_t serial = nextSerial_++;
-  handlers_.push_back({std::string(eventName), std::string(functionName), owner, serial});
+  ++changes_;
+  handlers_.push_back(
+      {std::string(eventName), std::string(functionName), owner, serial, eventNamed(eventName)});
+  if (owner == kEveryScript) {
+    everyScript_ = SerialRange{everyScript_ ? everyScript_->first : serial, serial};
+    return &handlers_.back();
+  }
   for (auto& [entryOwner, range] : serials_) {
     if (entryOwner == owner) {
       range.last = serial;
@@ -44,15 +50,20 @@ void EventManager::removeHandler(std::string_view eventName, std::string_view fu
                                  uint64_t owner) {
   auto it =
       std::find_if(handlers_.begin(), handlers_.end(), matching(eventName, functionName, owner));
-  if (it != handlers_.end()) handlers_.erase(it);
+  if (it == handlers_.end()) return;
+  handlers_.erase(it);
+  ++changes_;
 }
 
 void EventManager::removeOwned(uint64_t owner) {
   std::erase_if(handlers_, [owner](const EventHandler& handler) { return handler.owner == owner; });
   std::erase_if(serials_, [owner](const auto& entry) { return entry.first == owner; });
+  if (owner == kEveryScript) everyScript_.reset();
+  ++changes_;
 }
 
 const EventManager::SerialRange* EventManager::findRange(uint64_t owner) const {
+  if (owner == kEveryScript) return everyScript_ ? &*everyScript_ : nullptr;
   for (const auto& [entryOwner, range] : serials_) {
     if (entryOwner == owner) return &range;
   }
@@ -78,35 +89,45 @@ size_t EventManager::countOwned(uint64_t owner) const {
                     [owner](const EventHandler& handler) { return handler.owner == owner; }));
 }
 
-const EventHandler* EventManager::nextHandler(uint64_t owner, std::string_view eventName,
-                                              uint64_t after) const {
+bool EventManager::walkFor(uint64_t owner, Walk* walk) const {
+  walk->owner = owner;
+  // One owner, and it is this one: every record is its own, as with one
+  // script, and only the events need comparing.
+  walk->wholeList = serials_.size() == 1 && serials_.front().first == owner;
+  return walk->wholeList || rangeFor(owner, &walk->range);
+}
+
+const EventHandler* EventManager::nextHandler(const Walk& walk, Event event, uint64_t after) const {
   auto bySerial = [](uint64_t serial, const EventHandler& handler) {
     return serial < handler.serial;
   };
-  // One owner, and it is this one: every record is its own, as with one
-  // script, and only the names need comparing.
-  if (serials_.size() == 1 && serials_.front().first == owner) {
+  if (walk.wholeList) {
     auto it = std::upper_bound(handlers_.begin(), handlers_.end(), after, bySerial);
-    while (it != handlers_.end() && it->eventName != eventName) ++it;
+    while (it != handlers_.end() && it->event != event) ++it;
     return it == handlers_.end() ? nullptr : &*it;
   }
-  SerialRange range;
-  if (!rangeFor(owner, &range)) return nullptr;
+  const SerialRange& range = walk.range;
   auto it = std::upper_bound(handlers_.begin(), handlers_.end(), std::max(after, range.first - 1),
                              bySerial);
   while (it != handlers_.end() && it->serial <= range.last &&
-         ((it->owner != owner && it->owner != kEveryScript) || it->eventName != eventName)) {
+         ((it->owner != walk.owner && it->owner != kEveryScript) || it->event != event)) {
     ++it;
   }
   return it == handlers_.end() || it->serial > range.last ? nullptr : &*it;
 }
 
-void EventManager::fireNamed(Script& script, std::string_view eventName,
+void EventManager::fireNamed(Script& script, Event event,
                              std::span<const EventArgument> arguments) {
   uint64_t lastCalled = 0;
+  Walk walk;
+  uint64_t seen = changes_ + 1;  // not changes_: the first pass looks
   for (;;) {
-    // Looked up again after each call, which may add or remove records.
-    const EventHandler* it = nextHandler(script.id, eventName, lastCalled);
+    // Looked for again only after a call changed the records.
+    if (seen != changes_) {
+      seen = changes_;
+      if (!walkFor(script.id, &walk)) return;
+    }
+    const EventHandler* it = nextHandler(walk, event, lastCalled);
     if (it == nullptr || !script.loaded()) return;
     lastCalled = it->serial;
 
@@ -130,19 +151,18 @@ void EventManager::fire(Event event, std::span<const EventArgument> arguments) {
   // Nothing to walk when no script has a handler: most events of a busy
   // server have none.
   if (handlers_.empty()) return;
-  std::string_view name = eventInfo(event).name;
   const std::vector<std::unique_ptr<Script>>& scripts = scripts_.all();
   // By index: the list is not expected to change during a dispatch, and
   // this stays safe if it grows.
   for (size_t i = 0; i < scripts.size(); ++i) {
     Script& script = *scripts[i];
-    if (script.loaded()) fireNamed(script, name, arguments);
+    if (script.loaded()) fireNamed(script, event, arguments);
   }
 }
 
 void EventManager::fireIn(Script& script, Event event, std::span<const EventArgument> arguments) {
   assert(matchesShape(event, arguments));
-  if (script.loaded()) fireNamed(script, eventInfo(event).name, arguments);
+  if (script.loaded()) fireNamed(script, event, arguments);
 }
 
 bool EventManager::hasHandler(std::string_view eventName) const {

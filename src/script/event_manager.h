@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -28,6 +29,9 @@ struct EventHandler {
   // Order of registration; lets a dispatch find its place again after the
   // list changed under it.
   uint64_t serial = 0;
+  // The event eventName names, so that a dispatch compares a number; none
+  // for a name that is no event's, which nothing fires.
+  std::optional<Event> event;
 };
 
 // The registered event handlers in registration order, and the firing of
@@ -73,6 +77,8 @@ class EventManager : public EventSink {
   void clear() {
     handlers_.clear();
     serials_.clear();
+    everyScript_.reset();
+    ++changes_;
   }
 
   // Calls every handler registered under the event's name, in every loaded
@@ -91,15 +97,23 @@ class EventManager : public EventSink {
     uint64_t last;
   };
 
-  void fireNamed(Script& script, std::string_view eventName,
-                 std::span<const EventArgument> arguments);
+  void fireNamed(Script& script, Event event, std::span<const EventArgument> arguments);
   // Where the records `owner`'s dispatch may call lie: its own and those
   // for every script. False when there are none.
   bool rangeFor(uint64_t owner, SerialRange* range) const;
   const SerialRange* findRange(uint64_t owner) const;
-  // The first record after serial `after` that `owner`'s dispatch of
-  // `eventName` calls, or null. Valid until the list changes.
-  const EventHandler* nextHandler(uint64_t owner, std::string_view eventName, uint64_t after) const;
+  // Where one script's dispatch looks: the whole list when every record is
+  // that script's, else the range of rangeFor.
+  struct Walk {
+    uint64_t owner = 0;
+    bool wholeList = false;
+    SerialRange range{0, 0};
+  };
+  // False when nothing is `owner`'s to call.
+  bool walkFor(uint64_t owner, Walk* walk) const;
+  // The first record after serial `after` that the dispatch of `event`
+  // along `walk` calls, or null. Valid until the list changes.
+  const EventHandler* nextHandler(const Walk& walk, Event event, uint64_t after) const;
 
   ScriptManager& scripts_;
   std::vector<EventHandler> handlers_;  // ascending serial
@@ -107,7 +121,13 @@ class EventManager : public EventSink {
   // the part of the list where that script's records lie. One entry a
   // script: a short list is searched faster than a map.
   std::vector<std::pair<uint64_t, SerialRange>> serials_;
+  // The same for the records of every script, kept apart so that a
+  // dispatch need not search for them.
+  std::optional<SerialRange> everyScript_;
   uint64_t nextSerial_ = 1;
+  // Counts the changes of the list, so that a dispatch looks for its walk
+  // again only after a call changed it.
+  uint64_t changes_ = 0;
 };
 
 }  // namespace gsadmin
