@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/defaults.h"
+
 namespace gsadmin {
 namespace {
 
@@ -94,8 +96,8 @@ TEST(OptionsTest, BadOptionsGiveOneLine) {
       {{"--connect-timeout=86401"}, "gsadmin: --connect-timeout needs a number of seconds"},
       {{"--server=host"}, "gsadmin: --server needs HOST:PORT with a port from 1 to 65535"},
       {{"--server", "host:0"}, "gsadmin: --server needs HOST:PORT with a port from 1 to 65535"},
-      {{"--server=host:4003x"}, "gsadmin: --server needs HOST:PORT with a port from 1 to 65535"},
-      {{"--server=:4003"}, "gsadmin: --server needs HOST:PORT with a port from 1 to 65535"},
+      {{"--server=host:7777x"}, "gsadmin: --server needs HOST:PORT with a port from 1 to 65535"},
+      {{"--server=:7777"}, "gsadmin: --server needs HOST:PORT with a port from 1 to 65535"},
       {{"--name"}, "gsadmin: --name needs a name"},
       {{"--config="}, "gsadmin: --config needs a file name"},
   };
@@ -104,9 +106,9 @@ TEST(OptionsTest, BadOptionsGiveOneLine) {
 
 TEST(OptionsTest, ConnectionOptionsAndABaseTheCommandLineGoesOver) {
   ParsedOptions parsed =
-      parse({"--server", "game.example:4003", "--name=Warden", "--config=a.conf"});
+      parse({"--server", "game.example:7777", "--name=Warden", "--config=a.conf"});
   EXPECT_EQ(parsed.error, "");
-  EXPECT_EQ(parsed.options.server, "game.example:4003");
+  EXPECT_EQ(parsed.options.server, "game.example:7777");
   EXPECT_EQ(parsed.options.adminName, "Warden");
   EXPECT_EQ(parsed.options.configPath, "a.conf");
 
@@ -158,10 +160,13 @@ TEST(OptionsTest, UsageListsEveryOptionWithItsDefault) {
                            "--config=FILE",
                            "<IP> <port> <username>,",
                            "--connect-timeout=SECONDS",
-                           "(default 10)",
-                           "(127.0.0.1, port 4003,\nadmin Admin and the built-in password)"}) {
+                           "(default 10)"}) {
     EXPECT_NE(usage.find(text), std::string::npos) << text;
   }
+  const std::string defaultsLine = std::string("(") + defaults::kServerAddress + ", port " +
+                                   std::to_string(defaults::kAdminPort) + ",\nadmin " +
+                                   defaults::kAdminName + " and the built-in password)";
+  EXPECT_NE(usage.find(defaultsLine), std::string::npos) << defaultsLine;
 }
 
 }  // namespace

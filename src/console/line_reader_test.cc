@@ -18,6 +18,15 @@ Lines texts(const std::vector<InputLine>& lines) {
   return result;
 }
 
+// What `reader` makes of `chunks`, read one after the other, input not ended.
+Lines feed(LineReader& reader, const std::vector<std::string>& chunks) {
+  Lines got;
+  for (const std::string& chunk : chunks) {
+    for (std::string& line : texts(reader.accept(chunk, false))) got.push_back(line);
+  }
+  return got;
+}
+
 TEST(LineReaderTest, SplitsChunksIntoLinesWithoutLosingAny) {
   struct Case {
     const char* name;
@@ -38,10 +47,7 @@ TEST(LineReaderTest, SplitsChunksIntoLinesWithoutLosingAny) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     LineReader reader(-1);
-    Lines got;
-    for (const std::string& chunk : c.chunks) {
-      for (std::string& line : texts(reader.accept(chunk, false))) got.push_back(line);
-    }
+    Lines got = feed(reader, c.chunks);
     EXPECT_FALSE(reader.atEnd());
     for (std::string& line : texts(reader.accept({}, true))) got.push_back(line);
     EXPECT_TRUE(reader.atEnd());
@@ -71,10 +77,7 @@ TEST(LineReaderTest, RefusesAnOverlongLineWholeAndGoesOnAfterItsNewline) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     LineReader reader(-1);
-    Lines got;
-    for (const std::string& chunk : c.chunks) {
-      for (std::string& line : texts(reader.accept(chunk, false))) got.push_back(line);
-    }
+    Lines got = feed(reader, c.chunks);
     for (std::string& line : texts(reader.accept({}, true))) got.push_back(line);
     EXPECT_EQ(got, c.expected);
   }

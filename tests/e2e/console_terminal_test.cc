@@ -29,6 +29,11 @@ std::string cursorRowText(const ScreenModel& screen) {
   return row < rows.size() ? rows[row] : "";
 }
 
+// Whether the row under the cursor comes to read `text` in time.
+bool cursorRowBecomes(TerminalProcess& terminal, const std::string& text) {
+  return terminal.waitFor([&text](const ScreenModel& s) { return cursorRowText(s) == text; });
+}
+
 // True once the cursor sits at the end of `text`, just below `above` (rows
 // lose their trailing spaces, so an empty prompt is ">").
 bool promptBelow(const ScreenModel& screen, const std::string& above, const std::string& text) {
@@ -104,9 +109,7 @@ TEST(ConsoleTerminalTest, PromptStaysBelowIncomingLinesAndHistoryOutlivesTheRun)
     TerminalClient client(peer, home.path(), "pw");
     client.connect();
     client.terminal().type("hel");
-    ASSERT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
-      return cursorRowText(s) == "> hel";
-    })) << client.terminal().dump();
+    ASSERT_TRUE(cursorRowBecomes(client.terminal(), "> hel")) << client.terminal().dump();
 
     peer.send(chatLine(3, 0, "hi admin"));
     EXPECT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
@@ -127,13 +130,9 @@ TEST(ConsoleTerminalTest, PromptStaysBelowIncomingLinesAndHistoryOutlivesTheRun)
   TerminalClient again(peer, home.path(), "pw");
   again.connect();
   again.terminal().type(std::string(kUp) + kUp);
-  EXPECT_TRUE(again.terminal().waitFor([](const ScreenModel& s) {
-    return cursorRowText(s) == "> .players";
-  })) << again.terminal().dump();
+  EXPECT_TRUE(cursorRowBecomes(again.terminal(), "> .players")) << again.terminal().dump();
   again.terminal().type(kUp);
-  EXPECT_TRUE(again.terminal().waitFor([](const ScreenModel& s) {
-    return cursorRowText(s) == "> hello";
-  })) << again.terminal().dump();
+  EXPECT_TRUE(cursorRowBecomes(again.terminal(), "> hello")) << again.terminal().dump();
   again.terminal().type("\r");
   EXPECT_EQ(again.nextCommand(), buildChatFrame("hello"));
   again.terminal().type(".quit\r");
@@ -152,17 +151,13 @@ TEST(ConsoleTerminalTest, LinesHoldingThePasswordNeverReachTheHistory) {
   // One key only: Ctrl-C follows once the editor has drawn what it recalled,
   // not while it may still be reading a second key.
   client.terminal().type(kUp);
-  EXPECT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
-    return cursorRowText(s) == "> after";
-  })) << client.terminal().dump();
+  EXPECT_TRUE(cursorRowBecomes(client.terminal(), "> after")) << client.terminal().dump();
   // Ctrl-C clears the recalled line; on the empty line it ends the client
   // as SIGINT does, history saved. The file shows the password line was
   // never remembered.
   ASSERT_TRUE(client.terminal().waitForCtrlCAsKey());
   client.terminal().type("\x03");
-  EXPECT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
-    return cursorRowText(s) == ">";
-  })) << client.terminal().dump();
+  EXPECT_TRUE(cursorRowBecomes(client.terminal(), ">")) << client.terminal().dump();
   client.terminal().type("\x03");
   EXPECT_EQ(client.terminal().waitExit(), 0) << client.terminal().dump();
   std::string history = readFile(home.path() + "/state/gsadmin/history");
@@ -177,15 +172,11 @@ TEST(ConsoleTerminalTest, CtrlCClearsTheLineAndCtrlDEndsAsQuitDoes) {
                         "addEventHandler('onScriptStop', 'bye')\n");
   client.connect();
   client.terminal().type("/slap Bob");
-  ASSERT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
-    return cursorRowText(s) == "> /slap Bob";
-  })) << client.terminal().dump();
+  ASSERT_TRUE(cursorRowBecomes(client.terminal(), "> /slap Bob")) << client.terminal().dump();
   // Once the client waits for input again, Ctrl-C is its key, not SIGINT.
   ASSERT_TRUE(client.terminal().waitForCtrlCAsKey());
   client.terminal().type("\x03");
-  EXPECT_TRUE(client.terminal().waitFor([](const ScreenModel& s) {
-    return cursorRowText(s) == ">";
-  })) << client.terminal().dump();
+  EXPECT_TRUE(cursorRowBecomes(client.terminal(), ">")) << client.terminal().dump();
   client.terminal().type("hi\r");
   EXPECT_EQ(client.nextCommand(), buildChatFrame("hi"));
 
