@@ -17,6 +17,7 @@
 #include "app/options.h"
 #include "app/password_file.h"
 #include "app/standard_streams.h"
+#include "base/durations.h"
 #include "console/history_file.h"
 #include "console/line_reader.h"
 #include "console/terminal_input.h"
@@ -174,6 +175,23 @@ std::optional<int> takeOptions(int argc, char** argv, gsadmin::ParsedOptions& pa
 // The settings of the positional arguments, --server and --name over them,
 // and the password from --password-file. Nothing, with *status set, when
 // the start ends here.
+// The moderation options, checked when they were taken.
+gsadmin::ModerationSettings moderationSettings(const gsadmin::Options& options) {
+  gsadmin::ModerationSettings moderation;
+  moderation.enabled = !options.noModeration;
+  moderation.trustNames = options.trustNames;
+  moderation.historyDays = static_cast<int64_t>(options.historyDays);
+  moderation.warnKick = static_cast<int64_t>(options.warnKick);
+  moderation.warnBan = static_cast<int64_t>(options.warnBan);
+  if (options.warnBanTime) {
+    moderation.warnBanSeconds = gsadmin::parseDuration(*options.warnBanTime).value_or(0);
+  }
+  if (options.warnExpiry) {
+    moderation.warnExpirySeconds = gsadmin::parseDuration(*options.warnExpiry).value_or(0);
+  }
+  return moderation;
+}
+
 std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& options, char** argv,
                                                      int* status) {
   // The positional arguments as an argv of their own, pointing into the real
@@ -201,6 +219,7 @@ std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& opt
     settings->serverPort = server->port;
   }
   if (options.adminName) settings->adminName = *options.adminName;
+  settings->moderation = moderationSettings(options);
   if (options.passwordFile) {
     std::string error;
     std::optional<std::string> password = gsadmin::readPasswordFile(*options.passwordFile, &error);

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "app/command_line.h"
+#include "base/durations.h"
 #include "context/session_settings.h"
 #include "script/script_manager.h"
 
@@ -36,6 +37,12 @@ bool isServerAddress(std::string_view value) {
   return parseServerAddress(value).has_value();
 }
 
+bool isDuration(std::string_view value) {
+  return parseDuration(value).has_value();
+}
+
+const char kDurationWords[] = "a duration such as 30m, 12h, 7d or 1d12h (at most 10 years)";
+
 const OptionRow kOptions[] = {
     {"script", ValueKind::kTextList, nullptr, nullptr, 0, nullptr, "PATH",
      "a file or directory name", ScriptManager::kScriptFileName,
@@ -66,6 +73,23 @@ const OptionRow kOptions[] = {
     {"script-memory", ValueKind::kNumber, nullptr, &Options::scriptMemoryMiB, 1048576u, nullptr,
      "MIB", "a number of mebibytes", std::to_string(Options{}.scriptMemoryMiB),
      "memory limit of each script, 0: none"},
+    {"no-moderation", ValueKind::kNone, &Options::noModeration, nullptr, 0, nullptr, nullptr,
+     nullptr, "", "record nothing, enforce nothing: no history, bans or admins in game"},
+    {"history-days", ValueKind::kNumber, nullptr, &Options::historyDays, 36500u, nullptr, "N",
+     "a number of days", std::to_string(Options{}.historyDays),
+     "delete chat and visits older than N days, 0: keep them"},
+    {"warn-kick", ValueKind::kNumber, nullptr, &Options::warnKick, 1000u, nullptr, "N",
+     "a number of warnings", std::to_string(Options{}.warnKick),
+     "kick at N active warnings, 0: never"},
+    {"warn-ban", ValueKind::kNumber, nullptr, &Options::warnBan, 1000u, nullptr, "N",
+     "a number of warnings", std::to_string(Options{}.warnBan),
+     "ban at N active warnings, 0: never"},
+    {"warn-ban-time", ValueKind::kText, nullptr, nullptr, 0, &Options::warnBanTime, "DURATION",
+     kDurationWords, "1d", "how long --warn-ban bans", isDuration},
+    {"warn-expiry", ValueKind::kText, nullptr, nullptr, 0, &Options::warnExpiry, "DURATION",
+     kDurationWords, "7d", "how long a warning counts", isDuration},
+    {"trust-names", ValueKind::kNone, &Options::trustNames, nullptr, 0, nullptr, nullptr, nullptr,
+     "", "let .admin add bind an admin to a name alone (risky)"},
     {"help", ValueKind::kNone, &Options::help, nullptr, 0, nullptr, nullptr, nullptr, "",
      "print this text and exit"},
     {"version", ValueKind::kNone, &Options::version, nullptr, 0, nullptr, nullptr, nullptr, "",

@@ -30,6 +30,14 @@ struct Options {
   bool exitOnEof = false;
   // With exitOnEof: seconds to wait for the server to accept the login.
   uint64_t connectTimeoutSeconds = 10;
+  // The built-in moderation (see ModerationSettings).
+  bool noModeration = false;
+  bool trustNames = false;
+  uint64_t historyDays = 90;
+  uint64_t warnKick = 3;
+  uint64_t warnBan = 5;
+  std::optional<std::string> warnBanTime;  // a duration, as checked
+  std::optional<std::string> warnExpiry;   // a duration, as checked
   // Indexes into argv of the positional arguments (argv[0] excluded).
   std::vector<int> positional;
 };

@@ -16,6 +16,7 @@
 namespace gsadmin {
 
 class Database;
+class Moderation;
 
 // What message handlers and script API functions may reach of the session:
 // the model, the events, the console, the way out and the connection state.
@@ -60,6 +61,9 @@ class SessionContext {
 
   // The scripts' database, opened by its first statement.
   virtual Database& database() = 0;
+  // The built-in moderation (player history, sanctions, admins in game);
+  // null when it is off. The message handlers tell it what happens.
+  virtual Moderation* moderation() = 0;
 
   virtual const SessionSettings& settings() const = 0;
   virtual bool connected() const = 0;

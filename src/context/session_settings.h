@@ -9,6 +9,24 @@
 
 namespace gsadmin {
 
+// What the built-in moderation keeps and enforces.
+struct ModerationSettings {
+  // Off: nothing recorded, nothing enforced, and the database stays closed
+  // until a script uses it.
+  bool enabled = true;
+  // Chat and sessions older than this are deleted once a day; 0 keeps them.
+  int64_t historyDays = 90;
+  // This many active warnings kick; warnBan ban for warnBanSeconds.
+  int64_t warnKick = 3;
+  int64_t warnBan = 5;
+  int64_t warnBanSeconds = 24 * 3600;
+  // A warning stops counting this long after it was given.
+  int64_t warnExpirySeconds = 7 * 24 * 3600;
+  // Lets ".admin add" bind an admin to a name alone where the server's
+  // details carry nothing to tell players apart.
+  bool trustNames = false;
+};
+
 // The connection settings and the scripts' database file, fixed for the
 // life of the session.
 struct SessionSettings {
@@ -18,6 +36,7 @@ struct SessionSettings {
   std::string adminPassword = defaults::kAdminPassword;
   // The scripts' database; absent: "script.db" beside the script.
   std::optional<std::string> databasePath;
+  ModerationSettings moderation;
 };
 
 }  // namespace gsadmin

@@ -18,4 +18,8 @@ void SystemClock::sleepMs(uint32_t milliseconds) {
   }
 }
 
+int64_t SystemClock::wallSeconds() {
+  return static_cast<int64_t>(std::time(nullptr));
+}
+
 }  // namespace gsadmin

@@ -14,6 +14,8 @@ class Clock {
   // Milliseconds since an arbitrary fixed point; never decreases.
   virtual uint64_t nowMs() = 0;
   virtual void sleepMs(uint32_t milliseconds) = 0;
+  // Seconds since the epoch, for records that outlive the process.
+  virtual int64_t wallSeconds() = 0;
 };
 
 // The real clock: CLOCK_MONOTONIC and nanosleep.
@@ -21,6 +23,7 @@ class SystemClock : public Clock {
  public:
   uint64_t nowMs() override;
   void sleepMs(uint32_t milliseconds) override;
+  int64_t wallSeconds() override;
 };
 
 }  // namespace gsadmin

@@ -4,6 +4,7 @@
 
 #include "console/printable.h"
 #include "context/session_context.h"
+#include "moderation/moderation.h"
 #include "protocol/wire.h"
 
 namespace gsadmin {
@@ -62,12 +63,16 @@ void handleChat(SessionContext& session, const BodyReader& body) {
     if (!parts.recipient.empty()) {
       session.console().line(senderName + " to " + printable(parts.recipient) + ": " +
                              printable(parts.message));
+      if (Moderation* moderation = session.moderation()) {
+        moderation->chatReceived(*sender, parts.recipient, parts.message);
+      }
       session.events().fireEvent(Event::kPlayerMessage, senderId, std::string_view(rest));
       return;
     }
   }
   std::string text = body.textAt(kTextOffset);
   session.console().line(senderName + ": " + printable(text));
+  if (Moderation* moderation = session.moderation()) moderation->chatReceived(*sender, {}, text);
   session.events().fireEvent(Event::kPlayerChat, senderId, std::string_view(text));
 }
 

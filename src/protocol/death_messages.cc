@@ -3,6 +3,7 @@
 #include "console/console.h"
 #include "console/printable.h"
 #include "context/session_context.h"
+#include "moderation/moderation.h"
 #include "protocol/wire.h"
 
 namespace gsadmin {
@@ -62,7 +63,12 @@ void handleDeath(SessionContext& session, const BodyReader& body) {
     }
   }
   // After the counters and the line, so that handlers see both.
+  std::optional<uint8_t> killingPlayer;
+  if (killerId != kKillerAdmin && killer != nullptr) killingPlayer = killerId;
+  uint8_t victimId = victim->id;
   session.events().fireEvent(Event::kPlayerDeath, body.byteAt(0), killerArgument, body.byteAt(2));
+  if (Moderation* moderation = session.moderation())
+    moderation->playerDied(victimId, killingPlayer);
 }
 
 }  // namespace gsadmin

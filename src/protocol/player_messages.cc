@@ -3,6 +3,7 @@
 #include "console/console.h"
 #include "console/printable.h"
 #include "context/session_context.h"
+#include "moderation/moderation.h"
 #include "protocol/outbound.h"
 #include "protocol/wire.h"
 
@@ -19,6 +20,7 @@ void handlePlayerJoined(SessionContext& session, const BodyReader& body) {
   Player& player = session.players().add(id, body.textAt(1));
   session.console().line(printable(player.name) +
                          " has joined the game (ID: " + std::to_string(id) + ")");
+  if (Moderation* moderation = session.moderation()) moderation->playerJoined(player);
   session.clock().sleepMs(kDetailsRequestDelayMs);
   sendPlayerDetailsRequest(session, id);
 }
@@ -38,7 +40,10 @@ void handlePlayerLeft(SessionContext& session, const BodyReader& body) {
   }
   // The record stays registered while the handlers run, so they can query it.
   session.events().fireEvent(Event::kPlayerQuit, id, reason);
-  if (Player* leaving = session.players().find(id)) session.players().remove(*leaving);
+  if (Player* leaving = session.players().find(id)) {
+    if (Moderation* moderation = session.moderation()) moderation->playerLeaving(*leaving);
+    session.players().remove(*leaving);
+  }
 }
 
 void handlePlayerDetails(SessionContext& session, const BodyReader& body) {
@@ -46,6 +51,7 @@ void handlePlayerDetails(SessionContext& session, const BodyReader& body) {
   Player* player = session.players().find(id);
   if (player == nullptr) return;
   player->info = body.textAt(1);
+  if (Moderation* moderation = session.moderation()) moderation->playerDetails(*player);
   session.events().fireEvent(Event::kPlayerJoin, id);
 }
 

@@ -53,15 +53,29 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
       commands_(std::make_unique<ConsoleCommands>(*this)) {
   // A statement a script runs stops when the script's own code would.
   database_->setInterruptCheck([this]() { return scripts_->stopReason(); });
+  if (settings_.moderation.enabled) {
+    moderation_ = std::make_unique<Moderation>(*this, settings_.moderation);
+  }
 }
 
 AdminSession::~AdminSession() {
   // The scripts' last finalisers may still use the session: close their
   // states while all of it is there.
   scripts_->unloadScripts();
+  if (moderation_) moderation_->close();
+}
+
+void AdminSession::openModeration() {
+  if (!moderation_) return;
+  std::string error = moderation_->open();
+  if (error.empty()) return;
+  console_->errorLine("gsadmin: moderation is off: " + database_->path() + ": " + printable(error));
+  moderation_.reset();
 }
 
 bool AdminSession::start() {
+  // Before the scripts, which may read the moderation tables at once.
+  openModeration();
   scripts_->loadAll(scriptPaths_);
   dropFailed();
   events_->fireEvent(Event::kStart);
@@ -138,6 +152,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
     scripts_->unloadScripts();
   }
   rollBackDatabaseTransaction();
+  if (moderation_) moderation_->close();
   stop_ = nullptr;
   return started;
 }
@@ -271,6 +286,7 @@ void AdminSession::poll() {
 
   checkDeadline();
   runDueTimers();
+  if (moderation_) moderation_->tick();
 }
 
 void AdminSession::checkDeadline() {

@@ -17,6 +17,7 @@
 #include "context/session_context.h"
 #include "context/session_settings.h"
 #include "model/world.h"
+#include "moderation/moderation.h"
 #include "platform/clock.h"
 #include "platform/datagram_sink.h"
 #include "platform/udp_socket.h"
@@ -171,6 +172,9 @@ class AdminSession : public SessionContext {
   ScriptManager& scripts() { return *scripts_; }
   // Opened by its first statement, kept for the session's whole life.
   Database& database() override { return *database_; }
+  // Made with the session unless the settings turn it off; opened by
+  // start(), and dropped when it cannot open.
+  Moderation* moderation() override { return moderation_.get(); }
 
   // Rolls back a database transaction a script left open, printing
   // "LUA: Open database transaction rolled back." when there was one. For
@@ -188,6 +192,8 @@ class AdminSession : public SessionContext {
 
  private:
   bool connectSocket();
+  // Opens the moderation; when it cannot, says why and goes on without.
+  void openModeration();
   // After a poll: whether a run with `input` is over, printing the "ERROR: "
   // line of a login given up.
   bool oneShotOver(const ConsoleInput& input);
@@ -215,6 +221,7 @@ class AdminSession : public SessionContext {
   std::unique_ptr<ScriptManager> scripts_;
   std::unique_ptr<EventManager> events_;
   std::unique_ptr<Database> database_;
+  std::unique_ptr<Moderation> moderation_;  // null when off
   std::unique_ptr<UdpSocket> socket_;
   TimerQueue timers_;
   uint64_t startMs_;

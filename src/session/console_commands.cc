@@ -4,6 +4,7 @@
 
 #include "console/local_command.h"
 #include "console/printable.h"
+#include "moderation/moderation_commands.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
@@ -23,8 +24,8 @@ const HelpRow kHelp[] = {
     {".server", "the server and the state of the connection"},
     {".msg PLAYER TEXT", "a private message to the player"},
     {".slap PLAYER", "slaps the player"},
-    {".kick PLAYER", "kicks the player"},
-    {".ban PLAYER", "bans the player"},
+    {".kick PLAYER [REASON]", "kicks the player"},
+    {".ban PLAYER [REASON]", "bans the player (the server's own ban)"},
     {".scripts", "the scripts: name, state, handlers, timers, memory, last error"},
     {".reload [NAME]", "reloads every script, or the script NAME"},
     {".load PATH", "loads one more script (or a directory's)"},
@@ -65,6 +66,10 @@ std::vector<std::string> ConsoleCommands::commandWords() {
     std::string_view usage = row.usage;
     words.emplace_back(usage.substr(0, usage.find(' ')));
   }
+  for (const CommandHelp& row : ModerationCommands::consoleHelp()) {
+    std::string_view usage = row.usage;
+    words.emplace_back(usage.substr(0, usage.find(' ')));
+  }
   return words;
 }
 
@@ -85,8 +90,12 @@ void ConsoleCommands::runCommand(const std::string& word, const std::string& res
   if (word == "server") return showServer();
   if (word == "msg") return sendPrivateMessage(rest);
   if (word == "slap") return punish(word, rest, admin::slapPlayer);
-  if (word == "kick") return punish(word, rest, admin::kickPlayer);
-  if (word == "ban") return punish(word, rest, admin::banPlayer);
+  // With moderation on, a kick or a ban takes a reason and is recorded.
+  if (word == "kick" && !session_.moderation()) return punish(word, rest, admin::kickPlayer);
+  if (word == "ban" && !session_.moderation()) return punish(word, rest, admin::banPlayer);
+  if (word == "kick" || word == "ban" || ModerationCommands::isConsoleWord(word)) {
+    return runModeration(word, rest);
+  }
   if (word == "scripts") return showScripts();
   if (word == "reload") return reload(rest);
   if (word == "load") return load(rest);
@@ -104,14 +113,24 @@ void ConsoleCommands::runCommand(const std::string& word, const std::string& res
 
 void ConsoleCommands::showHelp() {
   say("Lines that do not start with '.' go to the server as chat (its / commands too).");
-  for (const HelpRow& row : kHelp) {
-    std::string usage = row.usage;
-    usage.resize(std::max<size_t>(usage.size() + 2, 19), ' ');
-    say(usage + row.what);
-  }
+  for (const HelpRow& row : kHelp) sayHelpRow(row.usage, row.what);
+  for (const CommandHelp& row : ModerationCommands::consoleHelp()) sayHelpRow(row.usage, row.what);
   say("PLAYER is an id or a whole name (any case); .msg also takes the start of only one name.");
   showScriptCommandHelp();
   say("Scripts may add commands (addConsoleCommand, onConsoleCommand).");
+}
+
+void ConsoleCommands::sayHelpRow(std::string usage, std::string_view what) {
+  usage.resize(std::max<size_t>(usage.size() + 2, 19), ' ');
+  say(usage + std::string(what));
+}
+
+void ConsoleCommands::runModeration(const std::string& word, const std::string& rest) {
+  if (Moderation* moderation = session_.moderation()) {
+    moderation->commands().runTyped(word, rest);
+  } else {
+    refuse("." + word + ": moderation is off (--no-moderation)");
+  }
 }
 
 void ConsoleCommands::punish(const std::string& word, const std::string& rest,

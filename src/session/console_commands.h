@@ -61,6 +61,9 @@ class ConsoleCommands {
  private:
   void runCommand(const std::string& word, const std::string& rest);
   void showHelp();
+  void sayHelpRow(std::string usage, std::string_view what);
+  // The moderation's commands (see ModerationCommands).
+  void runModeration(const std::string& word, const std::string& rest);
   void showPlayers();
   void showVehicles();
   void showServer();

@@ -309,6 +309,10 @@ void Database::execute(sqlite3_stmt* statement, StatementResult* result) {
   if (result->error) result->values.clear();
 }
 
+bool Database::inTransaction() const {
+  return connection_ != nullptr && sqlite3_get_autocommit(connection_.get()) == 0;
+}
+
 bool Database::rollBackOpenTransaction() {
   if (connection_ == nullptr || sqlite3_get_autocommit(connection_.get()) != 0) return false;
   sqlite3_exec(connection_.get(), "ROLLBACK", nullptr, nullptr, nullptr);

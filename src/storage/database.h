@@ -78,6 +78,9 @@ class Database {
   // when the database was never opened.
   bool rollBackOpenTransaction();
 
+  // True while a transaction is open (a script's BEGIN not yet ended).
+  bool inTransaction() const;
+
   const std::string& path() const { return path_; }
   bool isOpen() const { return connection_ != nullptr; }
 

@@ -119,9 +119,9 @@ TEST(StorageTest, InterruptRollsBackAnOpenTransactionWithALine) {
   sqlite3_close(db);
 }
 
-TEST(StorageTest, AScriptWithoutDatabaseCallsCreatesNoFile) {
+TEST(StorageTest, AScriptWithoutDatabaseCallsCreatesNoFileWithoutModeration) {
   LoopbackPeer peer;
-  ClientProcess client({"127.0.0.1", std::to_string(peer.port()), "Admin", "pw"},
+  ClientProcess client({"127.0.0.1", std::to_string(peer.port()), "Admin", "pw", "--no-moderation"},
                        "print('no storage here')\n");
   ASSERT_TRUE(client.waitForLine("Connecting to")) << client.output();
   client.kill(SIGTERM);

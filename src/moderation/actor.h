@@ -1,0 +1,32 @@
+#ifndef GSADMIN_MODERATION_ACTOR_H_
+#define GSADMIN_MODERATION_ACTOR_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace gsadmin {
+
+// The rights of an admin in game, each level with those below it.
+inline constexpr int kModeratorLevel = 1;  // !warn, !kick, !tempban up to a day
+inline constexpr int kAdminLevel = 2;      // also !ban, !unban, any duration
+inline constexpr int kSeniorLevel = 3;     // also !admin
+// The operator at the console and the scripts: every right.
+inline constexpr int kOperatorLevel = 4;
+
+// Who carries out a moderation action: named in its "* " line, in its
+// record and in the audit.
+struct Actor {
+  enum class Kind { kConsole, kPlayer, kScript };
+  Kind kind = Kind::kConsole;
+  // The operator's admin name, the in-game admin's player name, or the
+  // script's name.
+  std::string name;
+  int level = kOperatorLevel;
+  // kPlayer: the admin's player id, which replies are sent to.
+  std::optional<uint8_t> playerId;
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_MODERATION_ACTOR_H_

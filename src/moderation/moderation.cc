@@ -1,0 +1,107 @@
+#include "moderation/moderation.h"
+
+#include "console/printable.h"
+#include "context/session_context.h"
+#include "moderation/moderation_commands.h"
+
+namespace gsadmin {
+namespace {
+
+constexpr int64_t kDaySeconds = 24 * 3600;
+
+}  // namespace
+
+Moderation::Moderation(SessionContext& session, ModerationSettings settings)
+    : session_(session),
+      settings_(settings),
+      store_(session.database()),
+      history_(store_),
+      sanctions_(store_),
+      admins_(store_),
+      commands_(std::make_unique<ModerationCommands>(*this)) {}
+
+Moderation::~Moderation() = default;
+
+std::string Moderation::open() {
+  std::string error = store_.open();
+  if (error.empty()) error = sanctions_.load(now());
+  if (error.empty()) error = admins_.load();
+  open_ = error.empty();
+  return error;
+}
+
+int64_t Moderation::now() {
+  return session_.clock().wallSeconds();
+}
+
+void Moderation::playerJoined(const Player& player) {
+  // A join for an id already held replaces that player without a quit.
+  presence_[player.id] = Presence{};
+  presence_[player.id].name = player.name;
+  enforceBan(player, false);
+}
+
+void Moderation::playerDetails(const Player& player) {
+  Presence& presence = presence_[player.id];
+  if (!presence.visiting || presence.name != player.name) {
+    if (presence.visiting) history_.visitEnded(presence.name, presence.joined, now());
+    presence = Presence{true, now(), player.name, presence.kickedAsBanned};
+    history_.visitStarted(player.name, player.info, presence.joined);
+  }
+  enforceBan(player, true);
+}
+
+void Moderation::playerLeaving(const Player& player) {
+  Presence& presence = presence_[player.id];
+  if (presence.visiting) history_.visitEnded(presence.name, presence.joined, now());
+  presence = Presence{};
+}
+
+void Moderation::playerDied(uint8_t victimId, std::optional<uint8_t> killerId) {
+  const Player* victim = session_.players().find(victimId);
+  if (victim == nullptr) return;
+  std::optional<std::string_view> killer;
+  if (killerId && *killerId != victimId) {
+    if (const Player* found = session_.players().find(*killerId)) killer = found->name;
+  }
+  history_.deathRecorded(victim->name, killer, now());
+}
+
+void Moderation::chatReceived(const Player& sender, std::optional<std::string_view> recipient,
+                              std::string_view text) {
+  history_.chatRecorded(sender.name, recipient, text, now());
+  if (text.starts_with('!')) commands_->runInGame(sender, text);
+}
+
+void Moderation::tick() {
+  reportStoreError(store_.flush());
+  int64_t moment = now();
+  if (settings_.historyDays > 0 && moment >= nextExpiry_) {
+    history_.expire(settings_.historyDays, moment);
+    nextExpiry_ = moment + kDaySeconds;
+  }
+}
+
+void Moderation::close() {
+  int64_t moment = now();
+  for (Presence& presence : presence_) {
+    if (presence.visiting) history_.visitEnded(presence.name, presence.joined, moment);
+    presence = Presence{};
+  }
+  reportStoreError(store_.flush());
+}
+
+int Moderation::levelOf(const Player& player) const {
+  return admins_.levelOf(player.name, player.info);
+}
+
+void Moderation::reportStoreError(const std::optional<std::string>& error) {
+  if (error) session_.console().line("* moderation: cannot record: " + printable(*error));
+  if (store_.dropped() != droppedReported_) {
+    session_.console().line("* moderation: " + std::to_string(store_.dropped() - droppedReported_) +
+                            " records dropped: the database is held by a script's transaction");
+    droppedReported_ = store_.dropped();
+  }
+}
+
+}  // namespace gsadmin

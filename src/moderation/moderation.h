@@ -1,0 +1,132 @@
+#ifndef GSADMIN_MODERATION_MODERATION_H_
+#define GSADMIN_MODERATION_MODERATION_H_
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "context/session_settings.h"
+#include "moderation/actor.h"
+#include "moderation/admins.h"
+#include "moderation/player_history.h"
+#include "moderation/record_store.h"
+#include "moderation/sanctions.h"
+
+namespace gsadmin {
+
+class ModerationCommands;
+class SessionContext;
+struct Player;
+
+// The built-in moderation of one session: it records players, chat and
+// sanctions in the client's database, enforces bans at every join, carries
+// out the moderation actions for the console, the admins in game and the
+// scripts alike, and answers in-game commands. Plain C++ over the store; it
+// sends, prints and fires through the session, which must outlive it.
+class Moderation {
+ public:
+  Moderation(SessionContext& session, ModerationSettings settings);
+  ~Moderation();
+  Moderation(const Moderation&) = delete;
+  Moderation& operator=(const Moderation&) = delete;
+
+  // Opens the database, creates the tables that are missing and reads the
+  // active bans and the admins. Empty on success; otherwise the reason,
+  // and the session goes on without moderation.
+  std::string open();
+
+  // What the message handlers report, in the order things happen.
+  // A player-joined message: a banned name is told why and kicked at once.
+  void playerJoined(const Player& player);
+  // A details reply: the first of a presence starts a visit; a player
+  // whose name or an alias of it is banned is told why and kicked.
+  void playerDetails(const Player& player);
+  // A player-left message, before the player leaves the model.
+  void playerLeaving(const Player& player);
+  // A death report; `killerId` absent when no player killed the victim.
+  void playerDied(uint8_t victimId, std::optional<uint8_t> killerId);
+  // A player's line: public chat, or a private message to `recipient`.
+  // Recorded; a line that starts with '!' is an in-game command.
+  void chatReceived(const Player& sender, std::optional<std::string_view> recipient,
+                    std::string_view text);
+
+  // Once a pass of the loop: writes what was recorded and, once a day,
+  // deletes the history that has expired.
+  void tick();
+  // At the end of the session: ends the visits of the players still on
+  // and writes everything.
+  void close();
+
+  // The actions. Each one carries out its datagrams, prints one "* " line
+  // naming the actor, records the sanction and an audit line, and fires
+  // "onPlayerSanctioned". Empty when done; otherwise the reason it was
+  // refused (one line, nothing done, nothing printed): the caller says it
+  // in its own way. `playerId` must name a player on the server.
+  std::string warn(const Actor& actor, uint8_t playerId, std::string_view reason);
+  std::string kick(const Actor& actor, uint8_t playerId, std::string_view reason);
+  // A ban of `seconds` (1 to kMaxDurationSeconds), kept by the client.
+  std::string tempban(const Actor& actor, uint8_t playerId, int64_t seconds,
+                      std::string_view reason);
+  // The server's own ban, recorded and also kept by the client.
+  std::string ban(const Actor& actor, uint8_t playerId, std::string_view reason);
+  // Lifts the client's bans on `name` and its aliases; the number lifted.
+  // Fires "onPlayerSanctioned" only when one was.
+  size_t unban(const Actor& actor, std::string_view name);
+  std::string note(const Actor& actor, std::string_view name, std::string_view text);
+  // Makes the player on the server an admin of `level`, bound to the name
+  // and details text the server gave.
+  std::string addAdmin(const Actor& actor, uint8_t playerId, int level);
+  std::string removeAdmin(const Actor& actor, std::string_view name);
+
+  // The level of the admin in game the player is, or 0.
+  int levelOf(const Player& player) const;
+
+  PlayerHistory& history() { return history_; }
+  Sanctions& sanctions() { return sanctions_; }
+  Admins& admins() { return admins_; }
+  ModerationCommands& commands() { return *commands_; }
+  SessionContext& session() { return session_; }
+  const ModerationSettings& settings() const { return settings_; }
+  // Seconds since the epoch, on the session's clock.
+  int64_t now();
+
+ private:
+  // What moderation knows of a player while on the server.
+  struct Presence {
+    bool visiting = false;  // a visit was started (first details reply)
+    int64_t joined = 0;
+    std::string name;
+    bool kickedAsBanned = false;  // told and kicked once already
+  };
+
+  // moderation_enforcement.cc: the ban that holds for the player's name or
+  // one of its aliases; when there is one, the player is told and kicked.
+  void enforceBan(const Player& player, bool withAliases);
+  // moderation_actions.cc: the "* " line, the event and the audit of an
+  // action on `name`.
+  void announce(const Actor& actor, std::string_view name, std::string_view kind, int64_t seconds,
+                std::string_view reason, const std::string& line);
+  // Kicks or bans after a warning when the active warnings reach a
+  // threshold.
+  void applyWarningThresholds(const Actor& actor, uint8_t playerId);
+  void reportStoreError(const std::optional<std::string>& error);
+
+  SessionContext& session_;
+  ModerationSettings settings_;
+  RecordStore store_;
+  PlayerHistory history_;
+  Sanctions sanctions_;
+  Admins admins_;
+  std::unique_ptr<ModerationCommands> commands_;
+  std::array<Presence, 256> presence_{};
+  bool open_ = false;
+  int64_t nextExpiry_ = 0;
+  uint64_t droppedReported_ = 0;
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_MODERATION_MODERATION_H_

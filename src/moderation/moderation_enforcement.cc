@@ -1,0 +1,7 @@
+#include "moderation/moderation.h"
+
+namespace gsadmin {
+
+void Moderation::enforceBan(const Player&, bool) {}
+
+}  // namespace gsadmin

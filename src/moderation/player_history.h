@@ -1,0 +1,59 @@
+#ifndef GSADMIN_MODERATION_PLAYER_HISTORY_H_
+#define GSADMIN_MODERATION_PLAYER_HISTORY_H_
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "moderation/record_store.h"
+#include "moderation/records.h"
+
+namespace gsadmin {
+
+// Who played, when, how long and how well, and what they said: the
+// gs_players, gs_sessions and gs_chat tables. Recording only queues
+// writes (RecordStore); the queries see everything recorded before them.
+// The store must outlive the history.
+class PlayerHistory {
+ public:
+  explicit PlayerHistory(RecordStore& store) : store_(store) {}
+
+  // A player's visit: the first details reply of a presence (`now` in
+  // seconds since the epoch). Creates or updates the player's record
+  // (name, details, last seen, one more visit) and opens a session.
+  void visitStarted(std::string_view name, std::string_view details, int64_t now);
+  // The end of that visit: closes the session and adds its length to the
+  // time played.
+  void visitEnded(std::string_view name, int64_t joined, int64_t now);
+  // One death: the victim's deaths and the killer's kills, where there is
+  // a killer other than the victim.
+  void deathRecorded(std::string_view victim, std::optional<std::string_view> killer, int64_t now);
+  // One line of chat; `recipient` set for a private message.
+  void chatRecorded(std::string_view name, std::optional<std::string_view> recipient,
+                    std::string_view text, int64_t now);
+
+  // Deletes chat and sessions older than `days` days before `now`; 0
+  // keeps everything.
+  void expire(int64_t days, int64_t now);
+
+  // The record of `name` (any case) with its aliases, or none when the
+  // name was never seen.
+  std::optional<PlayerRecord> find(std::string_view name);
+  // The names seen with `details`, none when it does not identify players
+  // (see detailsIdentify).
+  std::vector<std::string> namesWithDetails(std::string_view details);
+  // The last `count` chat lines of `name` (any case), oldest first.
+  std::vector<ChatRecord> lastChat(std::string_view name, size_t count);
+  // Up to `count` players whose name contains `text` (any case), most
+  // recently seen first.
+  std::vector<PlayerRecord> search(std::string_view text, size_t count);
+
+ private:
+  RecordStore& store_;
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_MODERATION_PLAYER_HISTORY_H_
