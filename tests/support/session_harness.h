@@ -24,13 +24,15 @@ enum class Transport {
 
 // An in-process session with a hand-driven clock and a recording console.
 // The constructor writes `script` (if any) as script.lua into a temporary
-// directory, points the session at it and runs start(). Everything is undone on destruction.
+// directory, points the session at it and runs start(), with `moderation`
+// (on by default, as in the client). Everything is undone on destruction.
 class SessionHarness {
  public:
   explicit SessionHarness(const std::optional<std::string>& script = std::nullopt,
                           const std::string& adminName = defaults::kAdminName,
                           const std::string& adminPassword = defaults::kAdminPassword,
-                          Transport transport = Transport::kInMemory);
+                          Transport transport = Transport::kInMemory,
+                          const ModerationSettings& moderation = ModerationSettings());
   ~SessionHarness();
   SessionHarness(const SessionHarness&) = delete;
   SessionHarness& operator=(const SessionHarness&) = delete;
