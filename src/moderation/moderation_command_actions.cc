@@ -20,28 +20,21 @@ void ModerationCommands::warn(const Request& request, std::string_view rest) {
   Split split = splitPlayer(rest);
   std::optional<uint8_t> id = targetOnline(request, split.name);
   if (!id) return;
-  if (split.rest.empty()) return refuse(request, "a reason is needed");
-  std::string refusal = mayActOn(request, *id);
-  if (refusal.empty()) refusal = moderation_.warn(request.actor, *id, split.rest);
-  report(request, refusal);
+  report(request, moderation_.warn(request.actor, *id, split.rest));
 }
 
 void ModerationCommands::kick(const Request& request, std::string_view rest) {
   Split split = splitPlayer(rest);
   std::optional<uint8_t> id = targetOnline(request, split.name);
   if (!id) return;
-  std::string refusal = mayActOn(request, *id);
-  if (refusal.empty()) refusal = moderation_.kick(request.actor, *id, split.rest);
-  report(request, refusal);
+  report(request, moderation_.kick(request.actor, *id, split.rest));
 }
 
 void ModerationCommands::ban(const Request& request, std::string_view rest) {
   Split split = splitPlayer(rest);
   std::optional<uint8_t> id = targetOnline(request, split.name);
   if (!id) return;
-  std::string refusal = mayActOn(request, *id);
-  if (refusal.empty()) refusal = moderation_.ban(request.actor, *id, split.rest);
-  report(request, refusal);
+  report(request, moderation_.ban(request.actor, *id, split.rest));
 }
 
 void ModerationCommands::tempban(const Request& request, std::string_view rest) {
@@ -60,17 +53,17 @@ void ModerationCommands::tempban(const Request& request, std::string_view rest) 
   if (request.actor.level <= kModeratorLevel && *seconds > kModeratorBanSeconds) {
     return refuse(request, "you may not ban for more than " + formatDuration(kModeratorBanSeconds));
   }
-  std::string refusal = mayActOn(request, *id);
-  if (refusal.empty()) refusal = moderation_.tempban(request.actor, *id, *seconds, duration.rest);
-  report(request, refusal);
+  report(request, moderation_.tempban(request.actor, *id, *seconds, duration.rest));
 }
 
 void ModerationCommands::unban(const Request& request, std::string_view rest) {
   std::string name(trimmed(rest));
   if (name.empty()) return refuse(request, "a name is needed");
-  if (moderation_.unban(request.actor, name) > 0) return report(request, "");
-  refuse(request, "no ban of the client's holds " + printable(name) +
-                      "; a ban of the server's own must be lifted on the server");
+  size_t lifted = moderation_.unban(request.actor, name);
+  // The console has the action's line, which says it even of none.
+  if (request.actor.kind == Actor::Kind::kPlayer) {
+    answer(request, request.command + ": lifted " + std::to_string(lifted) + " ban(s) on " + name);
+  }
 }
 
 void ModerationCommands::note(const Request& request, std::string_view rest) {

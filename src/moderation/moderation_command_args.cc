@@ -22,13 +22,8 @@ std::optional<uint8_t> ModerationCommands::targetOnline(const Request& request,
                                                         std::string_view typed) {
   PlayerManager& players = moderation_.session().players();
   PlayerTarget target = targetPlayer(players, typed, request.command, true);
-  if (target.id) {
-    if (players.find(static_cast<uint8_t>(*target.id)) != nullptr) {
-      return static_cast<uint8_t>(*target.id);
-    }
-    refuse(request, "no player has id " + std::to_string(*target.id));
-    return std::nullopt;
-  }
+  // An id no player holds is the action's to refuse.
+  if (target.id) return static_cast<uint8_t>(*target.id);
   if (request.actor.kind == Actor::Kind::kPlayer) {
     refuse(request, target.refusal.empty() ? "a player is needed" : target.refusal);
   } else if (target.refusal.empty()) {
@@ -38,12 +33,6 @@ std::optional<uint8_t> ModerationCommands::targetOnline(const Request& request,
     answer(request, target.refusal + (target.namedNobody ? kHelpHint : ""));
   }
   return std::nullopt;
-}
-
-std::string ModerationCommands::mayActOn(const Request& request, uint8_t playerId) {
-  const Player* player = moderation_.session().players().find(playerId);
-  if (request.actor.kind != Actor::Kind::kPlayer || player == nullptr) return "";
-  return moderation_.levelOf(*player) > request.actor.level ? "you may not" : "";
 }
 
 ModerationCommands::Split ModerationCommands::splitPlayer(std::string_view text) const {

@@ -79,13 +79,11 @@ class ModerationCommands {
   static Split splitAt(std::string_view text, size_t size);
 
   // moderation_command_args.cc: the arguments.
-  // The id of the player on the server `typed` names (id or whole name),
-  // or none after the refusal was answered: at the console the lines of
-  // its other punishing commands, in game "!word: REASON".
+  // The id `typed` names (a player's id or whole name, or digits the
+  // action refuses when no player has that id), or none after the refusal
+  // was answered: at the console the lines of its other punishing
+  // commands, in game "!word: REASON".
   std::optional<uint8_t> targetOnline(const Request& request, std::string_view typed);
-  // "you may not" when the actor in game may not act on the player (an
-  // admin of a higher level); empty when it may.
-  std::string mayActOn(const Request& request, uint8_t playerId);
   // PLAYER first: the longest start ending at a blank that names a player
   // on the server exactly, else the first word.
   Split splitPlayer(std::string_view text) const;

@@ -133,8 +133,7 @@ TEST_F(ModerationCommandsTest, ListingsSayWhenThereIsNothing) {
       {".seen Nobody Here", "* nothing is known of Nobody Here\n", {}},
       {".history Nobody 5", "* nothing is known of Nobody\n", {}},
       {".unban Zed",
-       "* .unban: no ban of the client's holds Zed; a ban of the server's own must be lifted on "
-       "the server\n",
+       "* Admin lifted 0 ban(s) on Zed; a ban of the server's own must be lifted on the server\n",
        {}},
   });
 }
