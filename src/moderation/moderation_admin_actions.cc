@@ -16,7 +16,7 @@ constexpr char kAuditAdminRemove[] = "admin remove";
 // Why `name` cannot be acted on, or empty.
 std::string nameRefusal(std::string_view name) {
   if (name.empty()) return "a name is needed";
-  if (name.size() > Sanctions::kMaxTextBytes) return "the name is too long";
+  if (name.size() > Sanctions::kMaxReasonBytes) return "the name is too long";
   return "";
 }
 

@@ -9,7 +9,7 @@ std::string keptReason(std::string_view reason) {
   size_t first = reason.find_first_not_of(" \t");
   if (first == std::string_view::npos) return "";
   size_t last = reason.find_last_not_of(" \t");
-  return boundedText(reason.substr(first, last - first + 1), Sanctions::kMaxTextBytes);
+  return boundedText(reason.substr(first, last - first + 1), Sanctions::kMaxReasonBytes);
 }
 
 std::string shownReason(const std::string& reason) {

@@ -12,7 +12,7 @@ namespace gsadmin {
 inline constexpr char kNoReasonGiven[] = "no reason given";
 
 // A reason as it is kept and shown: without surrounding blanks, cut to
-// Sanctions::kMaxTextBytes. Empty when none was given.
+// Sanctions::kMaxReasonBytes. Empty when none was given.
 std::string keptReason(std::string_view reason);
 
 // `reason`, or kNoReasonGiven when it is empty.

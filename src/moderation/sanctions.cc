@@ -65,15 +65,6 @@ DbValue countValue(size_t count) {
 
 }  // namespace
 
-std::string boundedText(std::string_view text, size_t maxBytes) {
-  if (text.size() <= maxBytes) return std::string(text);
-  size_t end = maxBytes;
-  // Back over continuation bytes (10xxxxxx) to the start of the character
-  // the cut would split.
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  return std::string(text.substr(0, end));
-}
-
 std::string Sanctions::load(int64_t now) {
   StatementResult result =
       store_.query("SELECT " SANCTION_COLUMNS
@@ -94,16 +85,17 @@ void Sanctions::record(std::string_view name, std::string_view kind, int64_t sec
                        std::optional<int64_t> until, std::string_view reason,
                        std::string_view actor, int64_t now) {
   std::string key = nameKey(name);
-  std::string kept = boundedText(reason, kMaxTextBytes);
+  std::string shown = boundedText(name, kMaxNameBytes);
+  std::string kept = boundedText(reason, kMaxReasonBytes);
   store_.queue(
       "INSERT INTO gs_sanctions (time, name_key, name, kind, seconds, until, reason, actor)"
       " VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
-      {DbValue::integer(now), DbValue::text(key), DbValue::text(std::string(name)),
+      {DbValue::integer(now), DbValue::text(key), DbValue::text(shown),
        DbValue::text(std::string(kind)), DbValue::integer(seconds), optionalValue(until),
        DbValue::text(kept), DbValue::text(std::string(actor))});
   if (!isBan(kind)) return;
   prune(now);
-  bans_[key].push_back(SanctionRecord{0, now, std::string(name), std::string(kind), seconds, until,
+  bans_[key].push_back(SanctionRecord{0, now, std::move(shown), std::string(kind), seconds, until,
                                       std::move(kept), std::string(actor), std::nullopt});
 }
 
@@ -168,10 +160,10 @@ std::vector<SanctionRecord> Sanctions::sanctionsOf(std::string_view name, size_t
 
 void Sanctions::addNote(std::string_view name, std::string_view actor, std::string_view text,
                         int64_t now) {
-  store_.queue(
-      "INSERT INTO gs_notes (time, name_key, name, actor, text) VALUES (?, ?, ?, ?, ?)",
-      {DbValue::integer(now), DbValue::text(nameKey(name)), DbValue::text(std::string(name)),
-       DbValue::text(std::string(actor)), DbValue::text(boundedText(text, kMaxTextBytes))});
+  store_.queue("INSERT INTO gs_notes (time, name_key, name, actor, text) VALUES (?, ?, ?, ?, ?)",
+               {DbValue::integer(now), DbValue::text(nameKey(name)),
+                DbValue::text(boundedText(name, kMaxNameBytes)), DbValue::text(std::string(actor)),
+                DbValue::text(boundedText(text, kMaxReasonBytes))});
 }
 
 std::vector<NoteRecord> Sanctions::notesOf(std::string_view name, size_t count) {
@@ -192,7 +184,7 @@ void Sanctions::audit(std::string_view actor, std::string_view action, std::stri
   store_.queue(
       "INSERT INTO gs_audit (time, actor, action, target, detail) VALUES (?, ?, ?, ?, ?)",
       {DbValue::integer(now), DbValue::text(std::string(actor)), DbValue::text(std::string(action)),
-       DbValue::text(std::string(target)), DbValue::text(boundedText(detail, kMaxTextBytes))});
+       DbValue::text(std::string(target)), DbValue::text(boundedText(detail, kMaxReasonBytes))});
 }
 
 std::vector<AuditRecord> Sanctions::lastAudit(size_t count) {

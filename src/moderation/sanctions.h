@@ -21,8 +21,9 @@ namespace gsadmin {
 class Sanctions {
  public:
   // Reasons and notes are kept up to this many bytes (cut at a character's
-  // boundary): they come from players and scripts.
-  static constexpr size_t kMaxTextBytes = 256;
+  // boundary): they come from players and scripts. Names are cut as
+  // record_store.h says.
+  static constexpr size_t kMaxReasonBytes = 256;
 
   explicit Sanctions(RecordStore& store) : store_(store) {}
 
@@ -70,9 +71,6 @@ class Sanctions {
   std::unordered_map<std::string, std::vector<SanctionRecord>> bans_;
   int64_t nextPrune_ = 0;
 };
-
-// `text` cut to at most `maxBytes` without splitting a UTF-8 sequence.
-std::string boundedText(std::string_view text, size_t maxBytes);
 
 }  // namespace gsadmin
 

@@ -44,8 +44,7 @@ class SanctionsTest : public ::testing::Test {
 };
 
 TEST_F(SanctionsTest, BansHoldInAnyCaseAndSurviveARestartUntilTheyEnd) {
-  sanctions().record("Troll", kSanctionTempban, 2 * kHour, kNow + 2 * kHour, "spam", "Admin",
-                     kNow);
+  sanctions().record("Troll", kSanctionTempban, 2 * kHour, kNow + 2 * kHour, "spam", "Admin", kNow);
   sanctions().record("Cheater", kSanctionBan, 0, std::nullopt, "aimbot", "Admin", kNow);
   sanctions().record("Bo", kSanctionKick, 0, std::nullopt, "", "Admin", kNow);
   sanctions().record("Short", kSanctionTempban, 60, kNow + 60, "", "Admin", kNow);
@@ -60,7 +59,8 @@ TEST_F(SanctionsTest, BansHoldInAnyCaseAndSurviveARestartUntilTheyEnd) {
     EXPECT_FALSE(sanctions().activeBan("Troll", kNow + 2 * kHour)) << "ends at its until";
     EXPECT_FALSE(sanctions().activeBan("Bo", kNow)) << "a kick is no ban";
     EXPECT_FALSE(sanctions().activeBan("Troll2", kNow));
-    std::optional<SanctionRecord> permanent = sanctions().activeBan("cheater", kNow + 3650 * 24 * kHour);
+    std::optional<SanctionRecord> permanent =
+        sanctions().activeBan("cheater", kNow + 3650 * 24 * kHour);
     ASSERT_TRUE(permanent);
     EXPECT_FALSE(permanent->until);
     reopen(kNow + 120);  // "Short" has ended by the restart
