@@ -160,5 +160,153 @@ TEST_F(ModerationCommandsTest, PlayersWithoutALevelMayNotAndAreOtherwiseLeftAlon
   EXPECT_EQ(harness_.sent(), std::vector<Datagram>{message(3, "!kick" + mayNot)});
 }
 
+TEST_F(ModerationCommandsTest, ListingsShowWhatWasRecorded) {
+  harness_.deliver(testing::chatLine(3, 1, "hello all"));
+  harness_.deliver(testing::chatLine(3, 1, "/msg Alice hi there"));
+  harness_.clock().advance(60000);
+  type(".warn Bob spam");
+  type(".tempban Bob Smith 2h flood");
+  type(".admin add Bob 2");
+  harness_.output();
+  expectTyped({
+      // NAME may hold blanks: the longest start that names a recorded player.
+      {".note bob smith is a regular", "* Admin noted on bob smith: is a regular\n", {}},
+      {".bans", "* Bob Smith, until 2026-12-08 14:01 UTC (2h left), by Admin: flood\n", {}},
+      {".seen BOB",
+       "* Bob: last seen 2026-12-08 12:00 UTC (1m ago), online now as 3\n"
+       "* visits 1, time played 0s, kills 0, deaths 0, first seen 2026-12-08 12:00 UTC\n",
+       {}},
+      {".history bob 1",
+       "* Bob: 1 sanction, 0 notes, the last 1 chat line\n"
+       "* 2026-12-08 12:01 UTC warn by Admin: spam\n"
+       "* 2026-12-08 12:00 UTC to Alice: hi there\n",
+       {}},
+      {".history Bob Smith",
+       "* Bob Smith: 1 sanction, 1 note, the last 0 chat lines\n"
+       "* 2026-12-08 12:01 UTC tempban 2h by Admin: flood\n"
+       "* 2026-12-08 12:01 UTC note by Admin: is a regular\n",
+       {}},
+      {".audit 2",
+       "* 2026-12-08 12:01 UTC Admin note bob smith: is a regular\n"
+       "* 2026-12-08 12:01 UTC Admin admin add Bob: 2\n",
+       {}},
+      {".admins",
+       "* Bob: level 2 (admin), details 'key-bob', added by Admin on 2026-12-08 12:01 UTC\n",
+       {}},
+  });
+}
+
+// Alice is a moderator, Bobby an admin; each acts within the level.
+TEST_F(ModerationCommandsTest, AdminsInGameActWithinTheirLevel) {
+  expectTyped({
+      {".admin add Alice 1", "* Admin made Alice an admin of level 1\n", {}},
+      {".admin add bobby 2", "* Admin made Bobby an admin of level 2\n", {}},
+  });
+  const std::string added = ", added by Admin on 2026-12-08 12:00 UTC";
+  expectSaid(1, {
+                    {"!help",
+                     "",
+                     {message(1, "!help: this list"), message(1, "!warn PLAYER REASON"),
+                      message(1, "!kick PLAYER [REASON]"),
+                      message(1, "!tempban PLAYER DURATION [REASON] (30m, 2h, 7d, 1d12h)"),
+                      message(1, "!seen NAME"), message(1, "!admins")}},
+                    {"!admins",
+                     "",
+                     {message(1, "Alice: level 1 (moderator)" + added),
+                      message(1, "Bobby: level 2 (admin)" + added)}},
+                    {"!kick", "", {message(1, "!kick: a player is needed")}},
+                    {"!kick bo",
+                     "",
+                     {message(1, "!kick: 'bo' matches 3 players: 3 Bob, 5 Bobby, 7 Bob Smith")}},
+                    {"!kick BOBB",
+                     "",
+                     {message(1,
+                              "!kick: 'BOBB' only starts the name of 5 Bobby; !kick takes an "
+                              "id or a whole name")}},
+                    {"!kick 9", "", {message(1, "!kick: no player has id 9")}},
+                    {"!warn bob", "", {message(1, "!warn: a reason is needed")}},
+                    // A moderator: a day at most, no ban, no admins, no higher admin.
+                    {"!tempban Bob 1d1s spam",
+                     "",
+                     {message(1, "!tempban: you may not ban for more than 1d")}},
+                    {"!ban Bob", "", {message(1, "!ban: you may not")}},
+                    {"!unban Bob", "", {message(1, "!unban: you may not")}},
+                    {"!admin add Bob 1", "", {message(1, "!admin: you may not")}},
+                    {"!kick Bobby", "", {message(1, "!kick: you may not")}},
+                    {"!warn Bob Smith spam in chat",
+                     "* Alice warned Bob Smith (1 active): spam in chat\n",
+                     {message(7, "Warning 1 of 5: spam in chat"), message(1, "!warn: done")}},
+                    {"!tempban bob 1d spam",
+                     "* Alice banned Bob for 1d, until 2026-12-09 12:00 UTC: spam\n",
+                     {message(3, "You are banned until 2026-12-09 12:00 UTC (1d left): spam"),
+                      buildKickRequest(3), message(1, "!tempban: done")}},
+                });
+  // An admin, in a private message to the client.
+  harness_.deliver(testing::chatLine(5, 1, "/msg Admin !ban Bob Smith cheating"));
+  EXPECT_EQ(harness_.output(),
+            "Bobby to Admin: !ban Bob Smith cheating\n* Bobby banned Bob Smith: cheating\n");
+  EXPECT_EQ(harness_.sent(), (std::vector<Datagram>{buildBanRequest(7), message(5, "!ban: done")}));
+  expectSaid(5, {
+                    {"!unban BOB",
+                     "* Bobby lifted 1 ban(s) on BOB; a ban of the server's own must be lifted on "
+                     "the server\n",
+                     {message(5, "!unban: lifted 1 ban(s) on BOB")}},
+                    {"!tempban Alice 2w",
+                     "* Bobby banned Alice for 14d, until 2026-12-22 12:00 UTC\n",
+                     {message(1,
+                              "You are banned until 2026-12-22 12:00 UTC (14d left): no "
+                              "reason given"),
+                      buildKickRequest(1), message(5, "!tempban: done")}},
+                });
+}
+
+// An admin is bound to the name and the details the server gave: another
+// player of that name is nobody.
+TEST_F(ModerationCommandsTest, AnImpostorWithAnAdminsNameMayNot) {
+  type(".admin add Alice 3");
+  harness_.deliver(testing::playerLeft(0, 1));
+  join(9, "ALICE", "key-mallory");
+  harness_.output();
+  harness_.sent();
+  expectSaid(9, {
+                    {"!kick Bob", "", {message(9, "!kick: you may not")}},
+                    {"!admin add ALICE 3", "", {message(9, "!admin: you may not")}},
+                    {"!admins", "", {}},
+                });
+  // The admin, back with the details of before, may.
+  harness_.deliver(testing::playerLeft(0, 9));
+  join(1, "Alice", "key-alice");
+  harness_.output();
+  harness_.sent();
+  EXPECT_EQ(say(1, "!kick Bob").second,
+            (std::vector<Datagram>{message(3, "Kicked: no reason given"), buildKickRequest(3),
+                                   message(1, "!kick: done")}));
+}
+
+TEST_F(ModerationCommandsTest, AdminsNeedDetailsThatTellPlayersApart) {
+  join(11, "Nemo", "Unknown");
+  harness_.output();
+  harness_.sent();
+  expectTyped({{".admin add Nemo 1",
+                "* .admin: the server gives no details to tell this player from another of the "
+                "same name; --trust-names allows it\n",
+                {}}});
+}
+
+// An answer in game longer than a chat frame holds is cut, whole
+// characters only.
+TEST_F(ModerationCommandsTest, LongAnswersInGameAreCutToAFrame) {
+  type(".admin add Alice 1");
+  std::string name = "\xC3\xA9" + std::string(600, 'x');
+  std::string answer = "nothing is known of " + name;
+  auto [output, sent] = say(1, "!seen " + name);
+  ASSERT_EQ(sent.size(), 1u);
+  // The chat line itself arrives cut to 511 bytes.
+  std::string expected = std::string("nothing is known of ") + "\xC3\xA9" +
+                         std::string(wire::kMaxChatText - 6 - 2, 'x');
+  expected.resize(ModerationCommands::kMaxAnswer);
+  EXPECT_EQ(sent[0], message(1, expected));
+}
+
 }  // namespace
 }  // namespace gsadmin
