@@ -44,8 +44,9 @@ class PlayerHistory {
   void chatRecorded(std::string_view name, std::optional<std::string_view> recipient,
                     std::string_view text, int64_t now);
 
-  // Deletes chat and the sessions that ended more than `days` days before
-  // `now`; 0 keeps everything. Players, sanctions, notes, admins and the
+  // Deletes the chat of more than `days` days before `now`, and the
+  // sessions that ended before then or, never closed (a client that
+  // stopped without closing them), began before then; 0 keeps everything. Players, sanctions, notes, admins and the
   // audit are kept.
   void expire(int64_t days, int64_t now);
 

@@ -36,9 +36,9 @@ answer = 42
 // A connected session with Alice (1), Bob (3) and Bobby (5).
 class ConsoleCommandsTest : public ::testing::Test {
  protected:
-  explicit ConsoleCommandsTest(const ModerationSettings& moderation = ModerationSettings())
+  explicit ConsoleCommandsTest(const testing::SettingsTweak& tweak = nullptr)
       : harness_(std::string(kScript), defaults::kAdminName, defaults::kAdminPassword,
-                 testing::Transport::kInMemory, moderation) {
+                 testing::Transport::kInMemory, tweak) {
     harness_.connect();
     harness_.addPlayer(1, "Alice");
     harness_.addPlayer(3, "Bob");
@@ -192,12 +192,9 @@ TEST_F(ConsoleCommandsTest, TablesOfPlayersVehiclesAndServer) {
 // the moderation's words are the scripts' to take.
 class ConsoleCommandsWithoutModerationTest : public ConsoleCommandsTest {
  protected:
-  static ModerationSettings off() {
-    ModerationSettings settings;
-    settings.enabled = false;
-    return settings;
-  }
-  ConsoleCommandsWithoutModerationTest() : ConsoleCommandsTest(off()) {}
+  ConsoleCommandsWithoutModerationTest()
+      : ConsoleCommandsTest(
+            [](SessionSettings& settings) { settings.moderation.enabled = false; }) {}
 };
 
 TEST_F(ConsoleCommandsWithoutModerationTest, KickAndBanAreAsTheyWere) {
