@@ -383,7 +383,8 @@ function unbanName(name) end
 
 ---The ban in force on `name` (any case), or nil: `until` (seconds since the
 ---epoch; nil for a permanent ban), `reason` ("" when none was given),
----`actor` and `since`. Refuses a name as unbanName does.
+---`actor` and `since`. `until` is a Lua keyword: read it as ban["until"].
+---Refuses a name as unbanName does.
 ---@param name string
 ---@return {until: number|nil, reason: string, actor: string, since: number}|nil
 function getBan(name) end
