@@ -235,6 +235,14 @@ const char kNotes[] =
     "  details replies and one round of position updates. The idle script's row is\n"
     "  the Lua memory of one loaded script with its handlers and nothing running.\n";
 
+// --ban-check-only: the rows printed, no file written.
+int printBanCheckRows() {
+  std::vector<ResultRow> rows;
+  addBanCheckRows(measureBanCheck(kBans, kBanCheckJoins), kBans, rows);
+  std::printf("%s", formatTable(rows).c_str());
+  return 0;
+}
+
 }  // namespace
 }  // namespace gsadmin::bench
 
@@ -251,12 +259,7 @@ int main(int argc, char** argv) {
     std::printf("%s", formatTable(rows).c_str());
     return 0;
   }
-  if (options->banCheckOnly) {
-    std::vector<ResultRow> rows;
-    addBanCheckRows(measureBanCheck(kBans, kBanCheckJoins), kBans, rows);
-    std::printf("%s", formatTable(rows).c_str());
-    return 0;
-  }
+  if (options->banCheckOnly) return printBanCheckRows();
   if (options->storageOnly) {
     std::vector<ResultRow> rows;
     addStorageRows(measureStorageRates(kStorageRounds, kStorageRows, kStorageQueries), rows);
