@@ -26,7 +26,7 @@
 ---| "onPlayerDeath"           # (victimId, killerId, weaponId) killer: victim = suicide, -1 none, -2 admin
 ---| "onScriptStop"            # () before a reload (SIGHUP, .reload) and at the end (SIGINT, SIGTERM, .quit)
 ---| "onConsoleCommand"        # (word, rest) the operator typed ".word rest", not a built-in command
----| "onPlayerSanctioned"      # (name, kind, seconds, reason, actor) a warn, kick, tempban, ban or unban was carried out
+---| "onPlayerSanctioned"      # (name, kind, seconds, reason, actor) after a warn, kick, tempban, ban or unban
 
 ---A player id, 0 to 255. Numbers are truncated and taken modulo 256; numeric strings work too.
 ---@alias gsadmin.PlayerId integer
@@ -383,7 +383,8 @@ function unbanName(name) end
 
 ---The ban in force on `name` (any case), or nil: `until` (seconds since the
 ---epoch; nil for a permanent ban), `reason` ("" when none was given),
----`actor` and `since`. Refuses a name as unbanName does.
+---`actor` and `since`. `until` is a Lua keyword: read it as ban["until"].
+---Refuses a name as unbanName does.
 ---@param name string
 ---@return {until: number|nil, reason: string, actor: string, since: number}|nil
 function getBan(name) end

@@ -1,6 +1,8 @@
 // The sanctions on a player on the server: warn, kick, tempban and ban, as
 // the console, the admins in game and the scripts carry them out.
 
+#include <algorithm>
+
 #include "base/durations.h"
 #include "console/printable.h"
 #include "context/admin_actions.h"
