@@ -72,6 +72,34 @@ std::string answer(ClientProcess& client, const std::string& command, const std:
   return lines;
 }
 
+// What the client, restarted, says of the match: every record was kept.
+void expectRecordsKept(ClientProcess& client) {
+  std::string bans = answer(client, ".bans", "Troll");
+  EXPECT_TRUE(
+      std::regex_search(bans, std::regex(R"(\* Troll, until .* UTC \(1h5\dm(\d+s)? left\), )"
+                                         R"(by Ann: griefing\n)")))
+      << bans;
+  std::string seen = answer(client, ".seen troll", "visits");
+  EXPECT_TRUE(std::regex_search(seen, std::regex(R"(\* Troll: last seen .* ago\), not online\n)")))
+      << seen;
+  // Kicked at the join, before the details that start a visit.
+  EXPECT_NE(seen.find("* visits 1, "), std::string::npos) << seen;
+  std::string history = answer(client, ".history Bob", "hello again");
+  EXPECT_NE(history.find("* Bob: 1 sanction, 0 notes, the last 2 chat lines\n"), std::string::npos)
+      << history;
+  EXPECT_NE(history.find(" UTC warn by Ann: spamming\n"), std::string::npos) << history;
+  EXPECT_NE(history.find(" UTC said: hi all\n"), std::string::npos) << history;
+  std::string audit = answer(client, ".audit 3", "admin add");
+  EXPECT_TRUE(std::regex_search(audit, std::regex(R"(UTC Ann tempban Troll: griefing\n)"
+                                                  R"(.* UTC Ann warn Bob: spamming\n)"
+                                                  R"(.* UTC Admin admin add Ann: 2\n)")))
+      << audit;
+  std::string admins = answer(client, ".admins", "Ann");
+  EXPECT_NE(admins.find("* Ann: level 2 (admin), details 'k-ann', added by Admin on "),
+            std::string::npos)
+      << admins;
+}
+
 TEST(ModerationEndToEndTest, RecordsAndBansOutliveARestartAndNamesAloneGrantNothing) {
   TempDir dir;
   dir.write("scenario.txt", kScenario);
@@ -113,31 +141,7 @@ TEST(ModerationEndToEndTest, RecordsAndBansOutliveARestartAndNamesAloneGrantNoth
   EXPECT_EQ(count(log, ": !kick: you may not"), 1) << log;
   EXPECT_EQ(count(before, "* Ann kicked"), 0) << before;
 
-  // Every record survived the restart.
-  std::string bans = answer(*client, ".bans", "Troll");
-  EXPECT_TRUE(
-      std::regex_search(bans, std::regex(R"(\* Troll, until .* UTC \(1h5\dm(\d+s)? left\), )"
-                                         R"(by Ann: griefing\n)")))
-      << bans;
-  std::string seen = answer(*client, ".seen troll", "visits");
-  EXPECT_TRUE(std::regex_search(seen, std::regex(R"(\* Troll: last seen .* ago\), not online\n)")))
-      << seen;
-  // Kicked at the join, before the details that start a visit.
-  EXPECT_NE(seen.find("* visits 1, "), std::string::npos) << seen;
-  std::string history = answer(*client, ".history Bob", "hello again");
-  EXPECT_NE(history.find("* Bob: 1 sanction, 0 notes, the last 2 chat lines\n"), std::string::npos)
-      << history;
-  EXPECT_NE(history.find(" UTC warn by Ann: spamming\n"), std::string::npos) << history;
-  EXPECT_NE(history.find(" UTC said: hi all\n"), std::string::npos) << history;
-  std::string audit = answer(*client, ".audit 3", "admin add");
-  EXPECT_TRUE(std::regex_search(audit, std::regex(R"(UTC Ann tempban Troll: griefing\n)"
-                                                  R"(.* UTC Ann warn Bob: spamming\n)"
-                                                  R"(.* UTC Admin admin add Ann: 2\n)")))
-      << audit;
-  std::string admins = answer(*client, ".admins", "Ann");
-  EXPECT_NE(admins.find("* Ann: level 2 (admin), details 'k-ann', added by Admin on "),
-            std::string::npos)
-      << admins;
+  expectRecordsKept(*client);
   client->closeInput();
   client->kill(SIGTERM);
   EXPECT_EQ(client->waitExit(), 0);
