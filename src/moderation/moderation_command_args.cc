@@ -37,9 +37,13 @@ std::optional<uint8_t> ModerationCommands::targetOnline(const Request& request,
 
 ModerationCommands::Split ModerationCommands::splitPlayer(std::string_view text) const {
   PlayerManager& players = moderation_.session().players();
+  // No longer start can be an id or a whole name: a long line costs no more.
+  size_t longest = 3;
+  for (const auto& player : players.all()) longest = std::max(longest, player->name.size());
   text = trimmed(text);
   for (size_t end = text.size(); end > 0;) {
-    if (exactPlayer(players, text.substr(0, end))) return splitAt(text, end);
+    std::string_view start = trimmed(text.substr(0, end));
+    if (start.size() <= longest && exactPlayer(players, start)) return splitAt(text, end);
     end = text.rfind(' ', end - 1);
     if (end == std::string_view::npos) break;
   }
@@ -49,7 +53,11 @@ ModerationCommands::Split ModerationCommands::splitPlayer(std::string_view text)
 ModerationCommands::Split ModerationCommands::splitRecordedName(std::string_view text) {
   text = trimmed(text);
   for (size_t end = text.size(); end > 0;) {
-    if (moderation_.history().find(text.substr(0, end))) return splitAt(text, end);
+    // Names are kept up to kMaxNameBytes: a longer start is none of them.
+    std::string_view start = trimmed(text.substr(0, end));
+    if (start.size() <= kMaxNameBytes && moderation_.history().find(start)) {
+      return splitAt(text, end);
+    }
     end = text.rfind(' ', end - 1);
     if (end == std::string_view::npos) break;
   }

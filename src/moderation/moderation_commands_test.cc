@@ -92,6 +92,10 @@ TEST_F(ModerationCommandsTest, ArgumentsAreCheckedBeforeAnythingIsDone) {
       {".warn zed spam", "* no player matches 'zed'" + std::string(kHint), {}},
       {".warn 9 spam", "* .warn: no player has id 9\n", {}},
       {".kick 256", "* no player matches '256'" + std::string(kHint), {}},
+      // A long line of many words costs no more than its names can.
+      {".warn " + std::string(30000, 'x') + " " + std::string(30000, ' ') + "x",
+       "* no player matches '" + std::string(30000, 'x') + "'" + kHint,
+       {}},
       // The longest start that names a player is the player.
       {".warn Bob", "* .warn: a reason is needed\n", {}},
       {".warn bob smith", "* .warn: a reason is needed\n", {}},
