@@ -285,6 +285,17 @@ TEST_F(ModerationCommandsTest, AnImpostorWithAnAdminsNameMayNot) {
   EXPECT_EQ(say(1, "!kick Bob").second,
             (std::vector<Datagram>{message(3, "Kicked: no reason given"), buildKickRequest(3),
                                    message(1, "!kick: done")}));
+  // A senior makes and removes admins.
+  expectSaid(1, {
+                    {"!admin add Bob Smith 1",
+                     "* Alice made Bob Smith an admin of level 1\n",
+                     {message(1, "!admin: done")}},
+                    {"!admin remove bob smith",
+                     "* Alice removed the admin Bob Smith\n",
+                     {message(1, "!admin: done")}},
+                    {"!admin remove Zed", "", {message(1, "!admin: Zed is no admin")}},
+                    {"!admin", "", {message(1, "!admin: add PLAYER LEVEL, or remove NAME")}},
+                });
 }
 
 TEST_F(ModerationCommandsTest, AdminsNeedDetailsThatTellPlayersApart) {
