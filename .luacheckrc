@@ -23,6 +23,8 @@ local api = {
   "getSetting", "require", "callScript",
   -- The console.
   "addConsoleCommand",
+  -- Moderation.
+  "getPlayerInfo", "warnPlayer", "tempbanPlayer", "unbanName", "getBan", "getWarnings",
 }
 
 -- Event names: scripts commonly name their handlers after the event.
@@ -31,7 +33,7 @@ local events = {
   "onPlayerPositionChange", "onPlayerHealthChange", "onPlayerVehicleEnter",
   "onPlayerVehicleExit", "onVehicleHealthChange", "onAdminChat", "onAdminMessage",
   "onPlayerChat", "onPlayerMessage", "onPlayerDeath", "onScriptStop",
-  "onConsoleCommand",
+  "onConsoleCommand", "onPlayerSanctioned",
 }
 
 local function fieldsOf(names)

@@ -5,7 +5,8 @@
 // Flags: --idle-seconds=N (default 60), --results=PATH (default
 // bench/results.md in the source tree), --micro-only (just the
 // micro-benchmarks, no table; for profiling), --storage-only (just the
-// database rows, printed, no file written), --idle-only (just the idle and
+// database rows, printed, no file written), --ban-check-only (just the
+// rows of the ban check at join, printed, no file written), --idle-only (just the idle and
 // timer rows, printed, no file written), plus Google Benchmark's own
 // --benchmark_* flags for the micro-benchmarks.
 
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "ban_check_bench.h"
 #include "idle_bench.h"
 #include "latency_bench.h"
 #include "memory_bench.h"
@@ -41,11 +43,14 @@ constexpr int kStorageRows = 50000;
 constexpr int kTimerIntervalMs = 20;
 constexpr int kTimerCalls = 500;
 constexpr int kStorageQueries = 100000;
+constexpr int kBans = 100000;
+constexpr int kBanCheckJoins = 10000;
 
 struct Options {
   int idleSeconds = 60;
   bool microOnly = false;
   bool storageOnly = false;
+  bool banCheckOnly = false;
   bool idleOnly = false;
   std::string resultsPath = GSADMIN_BENCH_RESULTS;
 };
@@ -64,6 +69,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.microOnly = true;
     } else if (arg == "--storage-only") {
       options.storageOnly = true;
+    } else if (arg == "--ban-check-only") {
+      options.banCheckOnly = true;
     } else if (arg == "--idle-only") {
       options.idleOnly = true;
     } else if (arg.rfind("--results=", 0) == 0) {
@@ -228,6 +235,14 @@ const char kNotes[] =
     "  details replies and one round of position updates. The idle script's row is\n"
     "  the Lua memory of one loaded script with its handlers and nothing running.\n";
 
+// --ban-check-only: the rows printed, no file written.
+int printBanCheckRows() {
+  std::vector<ResultRow> rows;
+  addBanCheckRows(measureBanCheck(kBans, kBanCheckJoins), kBans, rows);
+  std::printf("%s", formatTable(rows).c_str());
+  return 0;
+}
+
 }  // namespace
 }  // namespace gsadmin::bench
 
@@ -244,6 +259,7 @@ int main(int argc, char** argv) {
     std::printf("%s", formatTable(rows).c_str());
     return 0;
   }
+  if (options->banCheckOnly) return printBanCheckRows();
   if (options->storageOnly) {
     std::vector<ResultRow> rows;
     addStorageRows(measureStorageRates(kStorageRounds, kStorageRows, kStorageQueries), rows);
@@ -259,6 +275,7 @@ int main(int argc, char** argv) {
   DrainRates drain = measureDrainRates(kDrainRounds, kDrainBatch);
   SustainedRun sustained = measureSustained(kSustainedRate, kSustainedSeconds);
   StorageRates storage = measureStorageRates(kStorageRounds, kStorageRows, kStorageQueries);
+  BanCheckResult banCheck = measureBanCheck(kBans, kBanCheckJoins);
   std::printf("(b) latency\n(e) memory\n");
   std::fflush(stdout);
   LatencyResult latency = measureChatLatency(kLatencyLines, kLatencyIntervalUs);
@@ -271,6 +288,7 @@ int main(int argc, char** argv) {
   std::vector<ResultRow> rows;
   addThroughputRows(drain, sustained, rows);
   addStorageRows(storage, rows);
+  addBanCheckRows(banCheck, kBans, rows);
   addLatencyRows(latency, rows);
   addIdleRow(idle, rows);
   addTimerRows(timers, rows);

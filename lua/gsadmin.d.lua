@@ -1,6 +1,6 @@
 ---@meta gsadmin
 -- Editor annotations for the gsadmin script API (script.lua). Nothing here
--- runs: the client publishes these 43 functions itself. Point your Lua
+-- runs: the client publishes these 49 functions itself. Point your Lua
 -- language server at this file (workspace.library) for completion and
 -- checks. The full reference is docs/scripting.md.
 --
@@ -26,6 +26,7 @@
 ---| "onPlayerDeath"           # (victimId, killerId, weaponId) killer: victim = suicide, -1 none, -2 admin
 ---| "onScriptStop"            # () before a reload (SIGHUP, .reload) and at the end (SIGINT, SIGTERM, .quit)
 ---| "onConsoleCommand"        # (word, rest) the operator typed ".word rest", not a built-in command
+---| "onPlayerSanctioned"      # (name, kind, seconds, reason, actor) after a warn, kick, tempban, ban or unban
 
 ---A player id, 0 to 255. Numbers are truncated and taken modulo 256; numeric strings work too.
 ---@alias gsadmin.PlayerId integer
@@ -155,6 +156,13 @@ function getServerMaxPlayers() end
 ---@param playerId gsadmin.PlayerId
 ---@return string|nil
 function getPlayerName(playerId) end
+
+---The player's details text, as the server last gave it ("Unknown" until the
+---details arrive). Works with moderation off too. Prints "getPlayerInfo:
+---Invalid Argument #1." or "getPlayerInfo: No such player.".
+---@param playerId gsadmin.PlayerId
+---@return string|nil
+function getPlayerInfo(playerId) end
 
 ---The player's kills, 0 to 65535. Prints "getPlayerKills: Invalid Argument #1." or
 ---"getPlayerKills: No such player.".
@@ -340,3 +348,50 @@ function require(name) end
 ---@param ... gsadmin.Shared
 ---@return gsadmin.Shared ...
 function callScript(script, functionName, ...) end
+
+-- Moderation ----------------------------------------------------------------
+-- The client's built-in moderation (docs/moderation.md); the actor of a
+-- script's action is the script's name. With --no-moderation each prints
+-- "NAME: moderation is off (--no-moderation)" and returns nothing.
+
+---Records a warning, tells the player "Warning N of M: REASON" and kicks or
+---bans at the thresholds of --warn-kick and --warn-ban. Returns true. Prints
+---"warnPlayer: Invalid Argument #1." or "#2.", "warnPlayer: no player has
+---id N", "warnPlayer: a reason is needed".
+---@param playerId gsadmin.PlayerId
+---@param reason string
+---@return true|nil
+function warnPlayer(playerId, reason) end
+
+---Bans the player for `seconds` (1 to ten years; fractions dropped): the
+---player is told why and kicked, now and at every join until the ban ends.
+---Returns true. Prints "tempbanPlayer: Invalid Argument #1.", "#2." or "#3.",
+---"tempbanPlayer: no player has id N", "tempbanPlayer: a ban lasts from 1s to 3650d".
+---@param playerId gsadmin.PlayerId
+---@param seconds number
+---@param reason? string
+---@return true|nil
+function tempbanPlayer(playerId, seconds, reason) end
+
+---Lifts the client's bans on `name` (any case) and its aliases; returns how
+---many were lifted (0 when none). A ban of the server's own stays. Prints
+---"unbanName: Invalid Argument #1.", "unbanName: a name is needed" or
+---"unbanName: the name is too long" (over 256 bytes).
+---@param name string
+---@return integer|nil
+function unbanName(name) end
+
+---The ban in force on `name` (any case), or nil: `until` (seconds since the
+---epoch; nil for a permanent ban), `reason` ("" when none was given),
+---`actor` and `since`. `until` is a Lua keyword: read it as ban["until"].
+---Refuses a name as unbanName does.
+---@param name string
+---@return {until: number|nil, reason: string, actor: string, since: number}|nil
+function getBan(name) end
+
+---The warnings of `name` (any case) that have not expired, oldest first:
+---`time`, `reason`, `actor` and `expires` (nil when warnings never expire).
+---Refuses a name as unbanName does.
+---@param name string
+---@return {time: number, reason: string, actor: string, expires: number|nil}[]|nil
+function getWarnings(name) end

@@ -8,6 +8,9 @@
 
 namespace gsadmin {
 
+// What a refusal of a typed command ends with, pointing at the list.
+inline constexpr char kHelpHint[] = "; .help lists the commands";
+
 // A typed line that starts with '.': ".word rest".
 struct LocalCommand {
   std::string word;  // between the dot and the first space; may be empty

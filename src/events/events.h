@@ -30,6 +30,7 @@ enum class Event {
   kPlayerDeath,
   kScriptStop,
   kConsoleCommand,
+  kPlayerSanctioned,
 };
 
 struct EventInfo {
@@ -58,6 +59,8 @@ inline constexpr EventInfo kEventTable[] = {
     {Event::kPlayerDeath, "onPlayerDeath", "iii"},                  // victim, killer, weapon
     {Event::kScriptStop, "onScriptStop", ""},
     {Event::kConsoleCommand, "onConsoleCommand", "ss"},  // word, rest
+    // name, kind, seconds, reason, actor
+    {Event::kPlayerSanctioned, "onPlayerSanctioned", "ssiss"},
 };
 
 constexpr bool eventTableInOrder() {

@@ -21,11 +21,13 @@ class Admins {
  public:
   explicit Admins(RecordStore& store) : store_(store) {}
 
-  // Reads the admins into memory. Empty, or the database's error.
+  // Reads the admins into memory, in place of those held. Empty, or the
+  // database's error (nothing changed then).
   std::string load();
 
   // Adds or replaces the admin `name` (any case) with `details` and
-  // `level`.
+  // `level`, at once in memory and at the next flush in gs_admins. The
+  // texts are cut as record_store.h says.
   void add(std::string_view name, std::string_view details, int level, std::string_view addedBy,
            int64_t now);
   // False when `name` was no admin.

@@ -112,6 +112,9 @@ class Moderation {
   // Kicks or bans after a warning when the active warnings reach a
   // threshold.
   void applyWarningThresholds(const Actor& actor, uint8_t playerId);
+  // The player with `playerId` when `actor` may act on them; otherwise
+  // null, with the refusal in *refusal.
+  const Player* actionTarget(const Actor& actor, uint8_t playerId, std::string* refusal);
   void reportStoreError(const std::optional<std::string>& error);
 
   SessionContext& session_;

@@ -1,9 +1,15 @@
 #ifndef GSADMIN_MODERATION_MODERATION_COMMANDS_H_
 #define GSADMIN_MODERATION_MODERATION_COMMANDS_H_
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "moderation/actor.h"
 
 namespace gsadmin {
 
@@ -25,15 +31,20 @@ struct CommandHelp {
 // hits another player. The moderation must outlive this object.
 class ModerationCommands {
  public:
+  // The longest private message sent to an admin in game: a chat frame's
+  // text (511 bytes) less "/msg #255 ". Longer answers are cut.
+  static constexpr size_t kMaxAnswer = 501;
+
   explicit ModerationCommands(Moderation& moderation) : moderation_(moderation) {}
 
   // The console's rows, in the order ".help" lists them; each usage starts
-  // with ".word".
+  // with ".word". ".kick" and ".ban" are the console's own rows.
   static std::span<const CommandHelp> consoleHelp();
   // True when ".word" (`word` without the dot) is one of consoleHelp().
   static bool isConsoleWord(std::string_view word);
 
-  // ".word rest" from the operator, whose actor name is the admin name.
+  // ".word rest" from the operator, whose actor name is the admin name:
+  // one of consoleHelp(), "kick" or "ban".
   void runTyped(const std::string& word, const std::string& rest);
   // A chat line of `sender` that starts with '!'. A word that is no
   // in-game command is left alone (a script may answer it); a known one
@@ -42,6 +53,74 @@ class ModerationCommands {
   void runInGame(const Player& sender, std::string_view text);
 
  private:
+  // One command being carried out: who acts and how the command was typed.
+  struct Request {
+    Actor actor;
+    std::string command;  // ".warn" or "!warn"
+  };
+  // "PLAYER REST" or "NAME REST" split in two, both without surrounding blanks.
+  struct Split {
+    std::string name;
+    std::string rest;
+  };
+
+  // Answers: a "* " line on the console, a private message in game (cut to
+  // kMaxAnswer); passed through printable() first.
+  void answer(const Request& request, std::string_view line);
+  void answer(const Request& request, const std::vector<std::string>& lines);
+  // "* .word: REASON" or "!word: REASON".
+  void refuse(const Request& request, std::string_view reason);
+  // Every word of either place: the in-game words only once their level
+  // was checked.
+  void runWord(const Request& request, std::string_view word, std::string_view rest);
+  static std::string_view trimmed(std::string_view text);
+  // `text` cut after its first `size` bytes (all of it when more), both
+  // parts trimmed.
+  static Split splitAt(std::string_view text, size_t size);
+
+  // moderation_command_args.cc: the arguments.
+  // The id `typed` names (a player's id or whole name, or digits the
+  // action refuses when no player has that id), or none after the refusal
+  // was answered: at the console the lines of its other punishing
+  // commands, in game "!word: REASON".
+  std::optional<uint8_t> targetOnline(const Request& request, std::string_view typed);
+  // PLAYER first: the longest start ending at a blank that names a player
+  // on the server exactly, else the first word.
+  Split splitPlayer(std::string_view text) const;
+  // NAME first: the longest start ending at a blank that names a recorded
+  // player, else the first word.
+  Split splitRecordedName(std::string_view text);
+  // A count argument: `fallback` when empty, else a number from 1 to
+  // `most`; none after answering why not.
+  std::optional<size_t> count(const Request& request, std::string_view text, size_t fallback,
+                              size_t most);
+
+  // moderation_command_actions.cc: the actions, each answering its
+  // refusal, or in game "done" (the console has the action's own line).
+  void warn(const Request& request, std::string_view rest);
+  void kick(const Request& request, std::string_view rest);
+  void tempban(const Request& request, std::string_view rest);
+  void ban(const Request& request, std::string_view rest);
+  void unban(const Request& request, std::string_view rest);
+  void note(const Request& request, std::string_view rest);
+  void admin(const Request& request, std::string_view rest);
+  void addAdmin(const Request& request, std::string_view rest);
+  void report(const Request& request, const std::string& refusal);
+
+  // moderation_command_lists.cc: the listings, as lines without "* ".
+  std::vector<std::string> bans();
+  void showSeen(const Request& request, std::string_view rest);
+  std::vector<std::string> seen(std::string_view name);
+  void showHistory(const Request& request, std::string_view rest);
+  std::vector<std::string> history(std::string_view name, size_t chatLines);
+  void showAudit(const Request& request, std::string_view rest);
+  std::vector<std::string> audit(size_t count);
+  // `withDetails` at the console only: in game they stay unsaid.
+  std::vector<std::string> admins(bool withDetails);
+
+  // moderation_command_game.cc: the in-game words an admin of `level` may use.
+  static std::vector<std::string> gameHelp(int level);
+
   Moderation& moderation_;
 };
 

@@ -1,24 +1,192 @@
 #include "moderation/player_history.h"
 
-namespace gsadmin {
+#include <algorithm>
 
-void PlayerHistory::visitStarted(std::string_view, std::string_view, int64_t) {}
-void PlayerHistory::visitEnded(std::string_view, int64_t, int64_t) {}
-void PlayerHistory::deathRecorded(std::string_view, std::optional<std::string_view>, int64_t) {}
-void PlayerHistory::chatRecorded(std::string_view, std::optional<std::string_view>,
-                                 std::string_view, int64_t) {}
-void PlayerHistory::expire(int64_t, int64_t) {}
-std::optional<PlayerRecord> PlayerHistory::find(std::string_view) {
-  return std::nullopt;
+namespace gsadmin {
+namespace {
+
+constexpr int64_t kDaySeconds = 24 * 3600;
+
+DbValue text(std::string_view value, size_t maxBytes) {
+  return DbValue::text(boundedText(value, maxBytes));
 }
-std::vector<std::string> PlayerHistory::namesWithDetails(std::string_view) {
-  return {};
+
+DbValue key(std::string_view name) {
+  return DbValue::text(nameKey(name));
 }
-std::vector<ChatRecord> PlayerHistory::lastChat(std::string_view, size_t) {
-  return {};
+
+DbValue integer(int64_t value) {
+  return DbValue::integer(value);
 }
-std::vector<PlayerRecord> PlayerHistory::search(std::string_view, size_t) {
-  return {};
+
+DbValue limit(size_t count, size_t most) {
+  return DbValue::integer(static_cast<int64_t>(std::min(count, most)));
+}
+
+// Row r of a result, read column by column.
+class RowReader {
+ public:
+  RowReader(const StatementResult& result, size_t row)
+      : values_(result.values), at_(row * result.columns.size()) {}
+  std::string text() { return values_[at_++].bytes; }
+  int64_t integer() { return values_[at_++].integerValue; }
+  std::optional<std::string> optionalText() {
+    const DbValue& value = values_[at_++];
+    if (value.type == DbValue::Type::kNull) return std::nullopt;
+    return value.bytes;
+  }
+
+ private:
+  const std::vector<DbValue>& values_;
+  size_t at_;
+};
+
+std::vector<std::string> firstColumn(const StatementResult& result) {
+  std::vector<std::string> names;
+  for (size_t row = 0; row < result.rowCount(); ++row)
+    names.push_back(RowReader(result, row).text());
+  return names;
+}
+
+// Both select the columns of gs_players that PlayerRecord holds, in its
+// order.
+constexpr char kFindPlayer[] =
+    "SELECT name, details, first_seen, last_seen, visits, seconds_played, kills, deaths"
+    " FROM gs_players WHERE name_key = ?";
+constexpr char kSearchPlayers[] =
+    "SELECT name, details, first_seen, last_seen, visits, seconds_played, kills, deaths"
+    " FROM gs_players WHERE name_key LIKE ? ESCAPE '\\' ORDER BY last_seen DESC, name_key"
+    " LIMIT ?";
+
+std::vector<PlayerRecord> readPlayers(const StatementResult& result) {
+  std::vector<PlayerRecord> players;
+  for (size_t row = 0; row < result.rowCount(); ++row) {
+    RowReader reader(result, row);
+    PlayerRecord player;
+    player.name = reader.text();
+    player.details = reader.text();
+    player.firstSeen = reader.integer();
+    player.lastSeen = reader.integer();
+    player.visits = reader.integer();
+    player.secondsPlayed = reader.integer();
+    player.kills = reader.integer();
+    player.deaths = reader.integer();
+    players.push_back(std::move(player));
+  }
+  return players;
+}
+
+// `text` as a LIKE pattern that matches it anywhere, '\' escaping.
+std::string containsPattern(std::string_view text) {
+  std::string pattern = "%";
+  for (char c : text) {
+    if (c == '%' || c == '_' || c == '\\') pattern += '\\';
+    pattern += c;
+  }
+  return pattern + "%";
+}
+
+}  // namespace
+
+void PlayerHistory::visitStarted(std::string_view name, std::string_view details, int64_t now) {
+  store_.queue(
+      "INSERT INTO gs_players (name_key, name, details, first_seen, last_seen, visits)"
+      " VALUES (?, ?, ?, ?, ?, 1) ON CONFLICT (name_key) DO UPDATE SET name = excluded.name,"
+      " details = excluded.details, last_seen = excluded.last_seen, visits = gs_players.visits + 1",
+      {key(name), text(name, kMaxNameBytes), text(details, kMaxDetailsBytes), integer(now),
+       integer(now)});
+  store_.queue("INSERT INTO gs_sessions (name_key, name, joined) VALUES (?, ?, ?)",
+               {key(name), text(name, kMaxNameBytes), integer(now)});
+}
+
+void PlayerHistory::visitEnded(std::string_view name, int64_t joined, int64_t now) {
+  store_.queue(
+      "UPDATE gs_sessions SET left_at = ? WHERE name_key = ? AND joined = ? AND left_at IS NULL",
+      {integer(now), key(name), integer(joined)});
+  store_.queue(
+      "UPDATE gs_players SET seconds_played = seconds_played + ?, last_seen = ? WHERE name_key = ?",
+      {integer(std::max<int64_t>(now - joined, 0)), integer(now), key(name)});
+}
+
+void PlayerHistory::deathRecorded(std::string_view victim, std::optional<std::string_view> killer,
+                                  int64_t now) {
+  // Inserts too: a death may come before the details reply that starts
+  // the visit.
+  store_.queue(
+      "INSERT INTO gs_players (name_key, name, first_seen, last_seen, deaths)"
+      " VALUES (?, ?, ?, ?, 1) ON CONFLICT (name_key) DO UPDATE SET deaths = gs_players.deaths + 1",
+      {key(victim), text(victim, kMaxNameBytes), integer(now), integer(now)});
+  if (!killer || nameKey(*killer) == nameKey(victim)) return;
+  store_.queue(
+      "INSERT INTO gs_players (name_key, name, first_seen, last_seen, kills)"
+      " VALUES (?, ?, ?, ?, 1) ON CONFLICT (name_key) DO UPDATE SET kills = gs_players.kills + 1",
+      {key(*killer), text(*killer, kMaxNameBytes), integer(now), integer(now)});
+}
+
+void PlayerHistory::chatRecorded(std::string_view name, std::optional<std::string_view> recipient,
+                                 std::string_view line, int64_t now) {
+  store_.queue(
+      "INSERT INTO gs_chat (time, name_key, name, recipient, text) VALUES (?, ?, ?, ?, ?)",
+      {integer(now), key(name), text(name, kMaxNameBytes),
+       recipient ? text(*recipient, kMaxNameBytes) : DbValue::null(), text(line, kMaxTextBytes)});
+}
+
+void PlayerHistory::expire(int64_t days, int64_t now) {
+  // Nothing can be older than a span reaching back past the epoch.
+  if (days <= 0 || days > now / kDaySeconds) return;
+  int64_t cutoff = now - days * kDaySeconds;
+  store_.queue("DELETE FROM gs_chat WHERE time < ?", {integer(cutoff)});
+  // joined never follows left_at, so the index on joined serves both.
+  store_.queue("DELETE FROM gs_sessions WHERE joined < ? AND (left_at IS NULL OR left_at < ?)",
+               {integer(cutoff), integer(cutoff)});
+}
+
+std::optional<PlayerRecord> PlayerHistory::find(std::string_view name) {
+  StatementResult found = store_.query(kFindPlayer, {key(name)});
+  std::vector<PlayerRecord> players = readPlayers(found);
+  if (players.empty()) return std::nullopt;
+  PlayerRecord& player = players.front();
+  if (detailsIdentify(player.details)) {
+    StatementResult aliases = store_.query(
+        "SELECT name FROM gs_players WHERE details = ? AND name_key <> ? ORDER BY name_key"
+        " LIMIT ?",
+        {DbValue::text(player.details), key(name), limit(kMaxAliases, kMaxAliases)});
+    player.aliases = firstColumn(aliases);
+  }
+  return std::move(player);
+}
+
+std::vector<std::string> PlayerHistory::namesWithDetails(std::string_view details) {
+  if (!detailsIdentify(details)) return {};
+  StatementResult names =
+      store_.query("SELECT name FROM gs_players WHERE details = ? ORDER BY name_key LIMIT ?",
+                   {text(details, kMaxDetailsBytes), limit(kMaxAliases + 1, kMaxAliases + 1)});
+  return firstColumn(names);
+}
+
+std::vector<ChatRecord> PlayerHistory::lastChat(std::string_view name, size_t count) {
+  StatementResult lines = store_.query(
+      "SELECT time, name, recipient, text FROM gs_chat WHERE name_key = ?"
+      " ORDER BY id DESC LIMIT ?",
+      {key(name), limit(count, kMaxChatLines)});
+  std::vector<ChatRecord> chat(lines.rowCount());
+  // Newest first from the index; handed out oldest first.
+  for (size_t row = 0; row < chat.size(); ++row) {
+    RowReader reader(lines, row);
+    ChatRecord& record = chat[chat.size() - 1 - row];
+    record.time = reader.integer();
+    record.name = reader.text();
+    record.recipient = reader.optionalText();
+    record.text = reader.text();
+  }
+  return chat;
+}
+
+std::vector<PlayerRecord> PlayerHistory::search(std::string_view part, size_t count) {
+  StatementResult found = store_.query(
+      kSearchPlayers,
+      {DbValue::text(containsPattern(nameKey(part))), limit(count, kMaxSearchResults)});
+  return readPlayers(found);
 }
 
 }  // namespace gsadmin

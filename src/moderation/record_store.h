@@ -2,6 +2,7 @@
 #define GSADMIN_MODERATION_RECORD_STORE_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,13 +22,16 @@ class RecordStore {
  public:
   // At most this many writes wait; more are dropped and counted.
   static constexpr size_t kMaxQueued = 100000;
+  // A write that fails this many flushes in a row is dropped.
+  static constexpr int kWriteAttempts = 2;
 
   explicit RecordStore(Database& database) : database_(database) {}
   RecordStore(const RecordStore&) = delete;
   RecordStore& operator=(const RecordStore&) = delete;
 
   // Opens the database and creates the tables and indexes that are
-  // missing. Empty on success; otherwise the database's error.
+  // missing. Tables of a newer version than this client knows are left
+  // untouched and refused. Empty on success; otherwise the reason.
   std::string open();
 
   // Queues one statement for the next flush(). `sql` must be a literal
@@ -36,13 +40,17 @@ class RecordStore {
   bool queue(const char* sql, std::vector<DbValue> bindings);
 
   // Writes the queued statements in order, in one transaction, unless a
-  // script's transaction is open: then they wait for a later flush. A
-  // statement that fails is dropped and the others are written; the first
-  // failure's error is returned (one line), absent when all went in.
+  // script's transaction is open: then they wait for a later flush. When a
+  // statement fails, the transaction is rolled back and the writes wait for
+  // the next flush; the failing one is dropped once it has failed
+  // kWriteAttempts times. Returns the error (one line) of this flush or of
+  // one that query() made; an error repeated by consecutive flushes is
+  // returned once. Absent when there is nothing new to report.
   std::optional<std::string> flush();
 
   // Runs one read (or an immediate write) after flush(), so that it sees
-  // every record queued before it.
+  // every record queued before it; while a script's transaction is open
+  // the queued records are not written yet and it does not see them.
   StatementResult query(const char* sql, const std::vector<DbValue>& bindings);
 
   size_t queued() const { return queue_.size(); }
@@ -55,15 +63,35 @@ class RecordStore {
   struct Write {
     const char* sql;
     std::vector<DbValue> bindings;
+    int failures = 0;
   };
+
+  // Writes the queue when no script's transaction is open; the error.
+  std::optional<std::string> write();
+  // Runs the queue in the open transaction and commits it.
+  std::optional<std::string> writeQueue();
+  // `error`, unless it is the one reported last.
+  std::optional<std::string> report(std::optional<std::string> error);
 
   Database& database_;
   std::vector<Write> queue_;
   uint64_t dropped_ = 0;
+  std::optional<std::string> pendingError_;  // met by query()'s flush
+  std::string lastReported_;
 };
 
+// The most bytes kept of a name, a details text and a line of text; longer
+// ones are cut (at a character boundary) before they are stored or looked
+// up, so the tables stay bounded whatever a server or a script sends.
+inline constexpr size_t kMaxNameBytes = 64;
+inline constexpr size_t kMaxDetailsBytes = 256;
+inline constexpr size_t kMaxTextBytes = 1024;
+
+// `text` cut to at most `maxBytes`, never inside a UTF-8 sequence.
+std::string boundedText(std::string_view text, size_t maxBytes);
+
 // The name a record is kept under: ASCII letters in lower case, so that
-// "Bob" and "bOB" are one player, one ban, one admin.
+// "Bob" and "bOB" are one player, one ban, one admin; cut to kMaxNameBytes.
 std::string nameKey(std::string_view name);
 
 // Whether a details text tells players apart: not "" and not "Unknown".

@@ -1,36 +1,212 @@
 #include "moderation/sanctions.h"
 
-namespace gsadmin {
+#include <algorithm>
 
-std::string Sanctions::load(int64_t) {
+namespace gsadmin {
+namespace {
+
+constexpr int64_t kPruneIntervalSeconds = 60;
+
+// The columns every sanction query selects, in this order.
+#define SANCTION_COLUMNS "id, time, name, kind, seconds, until, reason, actor, lifted"
+
+int64_t integerAt(const DbValue& value) {
+  return value.type == DbValue::Type::kInteger ? value.integerValue : 0;
+}
+
+std::optional<int64_t> optionalAt(const DbValue& value) {
+  if (value.type != DbValue::Type::kInteger) return std::nullopt;
+  return value.integerValue;
+}
+
+// The rows of a query of SANCTION_COLUMNS.
+std::vector<SanctionRecord> sanctionRows(const StatementResult& result) {
+  std::vector<SanctionRecord> rows;
+  if (result.error || result.columns.size() != 9) return rows;
+  for (size_t row = 0; row < result.rowCount(); ++row) {
+    const DbValue* v = &result.values[row * 9];
+    rows.push_back(SanctionRecord{integerAt(v[0]), integerAt(v[1]), v[2].bytes, v[3].bytes,
+                                  integerAt(v[4]), optionalAt(v[5]), v[6].bytes, v[7].bytes,
+                                  optionalAt(v[8])});
+  }
+  return rows;
+}
+
+bool isBan(std::string_view kind) {
+  return kind == kSanctionTempban || kind == kSanctionBan;
+}
+
+bool holdsAt(const SanctionRecord& ban, int64_t now) {
+  return !ban.lifted && (!ban.until || *ban.until > now);
+}
+
+// True when `a` ends later than `b` (a permanent ban never ends).
+bool endsLater(const SanctionRecord& a, const SanctionRecord& b) {
+  if (!a.until) return b.until.has_value();
+  return b.until && *a.until > *b.until;
+}
+
+// The ban of `bans` that holds longest at `now`, or null.
+const SanctionRecord* longestHolding(const std::vector<SanctionRecord>& bans, int64_t now) {
+  const SanctionRecord* longest = nullptr;
+  for (const SanctionRecord& ban : bans) {
+    if (holdsAt(ban, now) && (longest == nullptr || endsLater(ban, *longest))) longest = &ban;
+  }
+  return longest;
+}
+
+DbValue optionalValue(std::optional<int64_t> value) {
+  return value ? DbValue::integer(*value) : DbValue::null();
+}
+
+DbValue countValue(size_t count) {
+  return DbValue::integer(static_cast<int64_t>(std::min<size_t>(count, INT32_MAX)));
+}
+
+}  // namespace
+
+std::string Sanctions::load(int64_t now) {
+  StatementResult result =
+      store_.query("SELECT " SANCTION_COLUMNS
+                   " FROM gs_sanctions WHERE kind IN ('tempban', 'ban') AND lifted IS NULL"
+                   " AND (until IS NULL OR until > ?)",
+                   {DbValue::integer(now)});
+  if (result.error) return *result.error;
+  bans_.clear();
+  for (SanctionRecord& ban : sanctionRows(result)) {
+    std::string key = nameKey(ban.name);
+    bans_[key].push_back(std::move(ban));
+  }
+  nextPrune_ = now + kPruneIntervalSeconds;
   return "";
 }
-void Sanctions::record(std::string_view, std::string_view, int64_t, std::optional<int64_t>,
-                       std::string_view, std::string_view, int64_t) {}
-size_t Sanctions::lift(const std::vector<std::string>&, std::string_view, std::string_view,
-                       int64_t) {
-  return 0;
+
+void Sanctions::record(std::string_view name, std::string_view kind, int64_t seconds,
+                       std::optional<int64_t> until, std::string_view reason,
+                       std::string_view actor, int64_t now) {
+  std::string key = nameKey(name);
+  std::string shown = boundedText(name, kMaxNameBytes);
+  std::string kept = boundedText(reason, kMaxReasonBytes);
+  store_.queue(
+      "INSERT INTO gs_sanctions (time, name_key, name, kind, seconds, until, reason, actor)"
+      " VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+      {DbValue::integer(now), DbValue::text(key), DbValue::text(shown),
+       DbValue::text(std::string(kind)), DbValue::integer(seconds), optionalValue(until),
+       DbValue::text(kept), DbValue::text(std::string(actor))});
+  if (!isBan(kind)) return;
+  prune(now);
+  bans_[key].push_back(SanctionRecord{0, now, std::move(shown), std::string(kind), seconds, until,
+                                      std::move(kept), std::string(actor), std::nullopt});
 }
-std::optional<SanctionRecord> Sanctions::activeBan(std::string_view, int64_t) const {
-  return std::nullopt;
+
+size_t Sanctions::lift(const std::vector<std::string>& names, std::string_view reason,
+                       std::string_view actor, int64_t now) {
+  size_t lifted = 0;
+  for (const std::string& name : names) {
+    auto found = bans_.find(nameKey(name));
+    if (found == bans_.end()) continue;
+    size_t holding = static_cast<size_t>(
+        std::count_if(found->second.begin(), found->second.end(),
+                      [now](const SanctionRecord& ban) { return holdsAt(ban, now); }));
+    if (holding > 0) {
+      store_.queue(
+          "UPDATE gs_sanctions SET lifted = ? WHERE name_key = ? AND kind IN ('tempban', 'ban')"
+          " AND lifted IS NULL AND (until IS NULL OR until > ?)",
+          {DbValue::integer(now), DbValue::text(found->first), DbValue::integer(now)});
+    }
+    lifted += holding;
+    bans_.erase(found);
+  }
+  if (lifted > 0 && !names.empty()) {
+    record(names.front(), kSanctionUnban, 0, std::nullopt, reason, actor, now);
+  }
+  return lifted;
 }
-std::vector<SanctionRecord> Sanctions::activeBans(int64_t) const {
-  return {};
+
+std::optional<SanctionRecord> Sanctions::activeBan(std::string_view name, int64_t now) const {
+  auto found = bans_.find(nameKey(name));
+  if (found == bans_.end()) return std::nullopt;
+  const SanctionRecord* ban = longestHolding(found->second, now);
+  if (ban == nullptr) return std::nullopt;
+  return *ban;
 }
-std::vector<SanctionRecord> Sanctions::activeWarnings(std::string_view, int64_t) {
-  return {};
+
+std::vector<SanctionRecord> Sanctions::activeBans(int64_t now) const {
+  std::vector<SanctionRecord> bans;
+  for (const auto& [key, list] : bans_) {
+    if (const SanctionRecord* ban = longestHolding(list, now)) bans.push_back(*ban);
+  }
+  std::sort(bans.begin(), bans.end(), [](const SanctionRecord& a, const SanctionRecord& b) {
+    if (endsLater(b, a)) return true;
+    if (endsLater(a, b)) return false;
+    return nameKey(a.name) < nameKey(b.name);
+  });
+  return bans;
 }
-std::vector<SanctionRecord> Sanctions::sanctionsOf(std::string_view, size_t) {
-  return {};
+
+std::vector<SanctionRecord> Sanctions::activeWarnings(std::string_view name, int64_t now) {
+  return sanctionRows(store_.query("SELECT " SANCTION_COLUMNS
+                                   " FROM gs_sanctions WHERE name_key = ? AND kind = 'warn'"
+                                   " AND lifted IS NULL AND (until IS NULL OR until > ?)"
+                                   " ORDER BY id",
+                                   {DbValue::text(nameKey(name)), DbValue::integer(now)}));
 }
-void Sanctions::addNote(std::string_view, std::string_view, std::string_view, int64_t) {}
-std::vector<NoteRecord> Sanctions::notesOf(std::string_view, size_t) {
-  return {};
+
+std::vector<SanctionRecord> Sanctions::sanctionsOf(std::string_view name, size_t count) {
+  return sanctionRows(store_.query("SELECT " SANCTION_COLUMNS
+                                   " FROM gs_sanctions WHERE name_key = ? ORDER BY id DESC LIMIT ?",
+                                   {DbValue::text(nameKey(name)), countValue(count)}));
 }
-void Sanctions::audit(std::string_view, std::string_view, std::string_view, std::string_view,
-                      int64_t) {}
-std::vector<AuditRecord> Sanctions::lastAudit(size_t) {
-  return {};
+
+void Sanctions::addNote(std::string_view name, std::string_view actor, std::string_view text,
+                        int64_t now) {
+  store_.queue("INSERT INTO gs_notes (time, name_key, name, actor, text) VALUES (?, ?, ?, ?, ?)",
+               {DbValue::integer(now), DbValue::text(nameKey(name)),
+                DbValue::text(boundedText(name, kMaxNameBytes)), DbValue::text(std::string(actor)),
+                DbValue::text(boundedText(text, kMaxReasonBytes))});
+}
+
+std::vector<NoteRecord> Sanctions::notesOf(std::string_view name, size_t count) {
+  StatementResult result = store_.query(
+      "SELECT time, name, actor, text FROM gs_notes WHERE name_key = ? ORDER BY id DESC LIMIT ?",
+      {DbValue::text(nameKey(name)), countValue(count)});
+  std::vector<NoteRecord> notes;
+  if (result.error || result.columns.size() != 4) return notes;
+  for (size_t row = 0; row < result.rowCount(); ++row) {
+    const DbValue* v = &result.values[row * 4];
+    notes.push_back(NoteRecord{integerAt(v[0]), v[1].bytes, v[2].bytes, v[3].bytes});
+  }
+  return notes;
+}
+
+void Sanctions::audit(std::string_view actor, std::string_view action, std::string_view target,
+                      std::string_view detail, int64_t now) {
+  store_.queue(
+      "INSERT INTO gs_audit (time, actor, action, target, detail) VALUES (?, ?, ?, ?, ?)",
+      {DbValue::integer(now), DbValue::text(std::string(actor)), DbValue::text(std::string(action)),
+       DbValue::text(std::string(target)), DbValue::text(boundedText(detail, kMaxReasonBytes))});
+}
+
+std::vector<AuditRecord> Sanctions::lastAudit(size_t count) {
+  StatementResult result = store_.query(
+      "SELECT time, actor, action, target, detail FROM gs_audit ORDER BY id DESC LIMIT ?",
+      {countValue(count)});
+  std::vector<AuditRecord> lines;
+  if (result.error || result.columns.size() != 5) return lines;
+  for (size_t row = 0; row < result.rowCount(); ++row) {
+    const DbValue* v = &result.values[row * 5];
+    lines.push_back(AuditRecord{integerAt(v[0]), v[1].bytes, v[2].bytes, v[3].bytes, v[4].bytes});
+  }
+  return lines;
+}
+
+void Sanctions::prune(int64_t now) {
+  if (now < nextPrune_) return;
+  nextPrune_ = now + kPruneIntervalSeconds;
+  for (auto it = bans_.begin(); it != bans_.end();) {
+    std::erase_if(it->second, [now](const SanctionRecord& ban) { return !holdsAt(ban, now); });
+    it = it->second.empty() ? bans_.erase(it) : std::next(it);
+  }
 }
 
 }  // namespace gsadmin

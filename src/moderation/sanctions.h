@@ -20,6 +20,11 @@ namespace gsadmin {
 // outlive this object.
 class Sanctions {
  public:
+  // Reasons and notes are kept up to this many bytes (cut at a character's
+  // boundary): they come from players and scripts. Names are cut as
+  // record_store.h says.
+  static constexpr size_t kMaxReasonBytes = 256;
+
   explicit Sanctions(RecordStore& store) : store_(store) {}
 
   // Reads the active bans into memory. Empty, or the database's error.
@@ -32,7 +37,8 @@ class Sanctions {
               std::optional<int64_t> until, std::string_view reason, std::string_view actor,
               int64_t now);
   // Lifts every active ban on each of `names` (any case), records one
-  // "unban" for the first, and returns how many bans were lifted.
+  // "unban" for the first, and returns how many bans were lifted. Records
+  // nothing when none was.
   size_t lift(const std::vector<std::string>& names, std::string_view reason,
               std::string_view actor, int64_t now);
 
@@ -56,9 +62,14 @@ class Sanctions {
   std::vector<AuditRecord> lastAudit(size_t count);
 
  private:
+  // Drops the bans that ended before `now`, at most once a minute.
+  void prune(int64_t now);
+
   RecordStore& store_;
-  // The active bans by name key.
-  std::unordered_map<std::string, SanctionRecord> bans_;
+  // The active bans by name key: every one, so that lift() counts them all
+  // and a shorter ban still holds once a longer one is lifted.
+  std::unordered_map<std::string, std::vector<SanctionRecord>> bans_;
+  int64_t nextPrune_ = 0;
 };
 
 }  // namespace gsadmin

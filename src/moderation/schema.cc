@@ -16,6 +16,7 @@ const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS gs_sessions ("
     " id INTEGER PRIMARY KEY, name_key TEXT NOT NULL, name TEXT NOT NULL,"
     " joined INTEGER NOT NULL, left_at INTEGER)",
+    "CREATE INDEX IF NOT EXISTS gs_sessions_name ON gs_sessions (name_key, joined)",
     "CREATE INDEX IF NOT EXISTS gs_sessions_joined ON gs_sessions (joined)",
     // recipient is NULL for public chat.
     "CREATE TABLE IF NOT EXISTS gs_chat ("

@@ -10,7 +10,8 @@ namespace gsadmin {
 inline constexpr int kModerationSchemaVersion = 1;
 
 // The statements that create the moderation tables and their indexes when
-// they are missing, in order. The tables are documented for scripts to
+// they are missing, in order; the first creates gs_schema, which is read
+// before the others run. The tables are documented for scripts to
 // read (docs/moderation.md); their names start with "gs_" so that they
 // never meet a script's own.
 std::span<const char* const> moderationSchema();

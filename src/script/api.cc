@@ -53,6 +53,12 @@ constexpr ApiFunction kApi[] = {
     {"require", ApiFamily::kSharing, api::require},
     {"callScript", ApiFamily::kSharing, api::callScript},
     {"addConsoleCommand", ApiFamily::kHandlers, api::addConsoleCommand},
+    {"getPlayerInfo", ApiFamily::kPlayer, api::getPlayerInfo},
+    {"warnPlayer", ApiFamily::kModeration, api::warnPlayer},
+    {"tempbanPlayer", ApiFamily::kModeration, api::tempbanPlayer},
+    {"unbanName", ApiFamily::kModeration, api::unbanName},
+    {"getBan", ApiFamily::kModeration, api::getBan},
+    {"getWarnings", ApiFamily::kModeration, api::getWarnings},
 };
 
 }  // namespace

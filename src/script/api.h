@@ -10,17 +10,18 @@ namespace gsadmin {
 
 // Which diagnostics a function gives when it refuses a call.
 enum class ApiFamily {
-  kHandlers,  // "Invalid argument #1." / "#2."
-  kText,      // gettok: "Invalid argument #1." to "#3."
-  kChat,      // sendChat: "Invalid Argument #1."
-  kSettings,  // never refuses (also the clock and the player list)
-  kServer,    // "No data."
-  kPlayer,    // "Invalid Argument #1.", "PlayerManager missing.", "No such player."
-  kVehicle,   // "Invalid Parameters", "VehicleManager missing.", "Invalid Vehicle."
-  kWeapon,    // "Invalid Parameters", "WeaponManager missing.", "Invalid Weapon."
-  kDatabase,  // "Invalid argument #N.", then the database's own message
-  kTimers,    // "Invalid argument #N.", "Too many timers."
-  kSharing,   // "Invalid argument #N.", then each function's own lines
+  kHandlers,    // "Invalid argument #1." / "#2."
+  kText,        // gettok: "Invalid argument #1." to "#3."
+  kChat,        // sendChat: "Invalid Argument #1."
+  kSettings,    // never refuses (also the clock and the player list)
+  kServer,      // "No data."
+  kPlayer,      // "Invalid Argument #1.", "PlayerManager missing.", "No such player."
+  kVehicle,     // "Invalid Parameters", "VehicleManager missing.", "Invalid Vehicle."
+  kWeapon,      // "Invalid Parameters", "WeaponManager missing.", "Invalid Weapon."
+  kDatabase,    // "Invalid argument #N.", then the database's own message
+  kTimers,      // "Invalid argument #N.", "Too many timers."
+  kSharing,     // "Invalid argument #N.", then each function's own lines
+  kModeration,  // "Invalid Argument #N.", then the moderation's reasons
 };
 
 // One function of the script API: its global name (the one place it is
@@ -31,13 +32,13 @@ struct ApiFunction {
   lua_CFunction body;
 };
 
-// The 43 functions, in publication order.
+// The 49 functions, in publication order.
 std::span<const ApiFunction> apiFunctions();
 
 // The name of the API function whose body this is, or null.
 const char* apiFunctionNameOf(lua_CFunction body);
 
-// Publishes the 43 API functions as globals of `state`, in table order, and
+// Publishes the 49 API functions as globals of `state`, in table order, and
 // replaces the base library's print with one that writes to the console.
 void registerApi(lua_State* state);
 

@@ -72,6 +72,14 @@ int require(lua_State* L);
 // api_call_script.cc
 int callScript(lua_State* L);
 
+// api_moderation.cc
+int getPlayerInfo(lua_State* L);
+int warnPlayer(lua_State* L);
+int tempbanPlayer(lua_State* L);
+int unbanName(lua_State* L);
+int getBan(lua_State* L);
+int getWarnings(lua_State* L);
+
 }  // namespace gsadmin::api
 
 #endif  // GSADMIN_SCRIPT_API_FUNCTIONS_H_

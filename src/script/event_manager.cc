@@ -151,6 +151,10 @@ void EventManager::fire(Event event, std::span<const EventArgument> arguments) {
   // Nothing to walk when no script has a handler: most events of a busy
   // server have none.
   if (handlers_.empty()) return;
+  if (scripts_.scriptRunning()) {
+    fireNested(event, arguments);
+    return;
+  }
   const std::vector<std::unique_ptr<Script>>& scripts = scripts_.all();
   // By index: the list is not expected to change during a dispatch, and
   // this stays safe if it grows.
@@ -158,6 +162,18 @@ void EventManager::fire(Event event, std::span<const EventArgument> arguments) {
     Script& script = *scripts[i];
     if (script.loaded()) fireNamed(script, event, arguments);
   }
+}
+
+void EventManager::fireNested(Event event, std::span<const EventArgument> arguments) {
+  ScriptManager::CallState saved = scripts_.saveCallState();
+  const std::vector<std::unique_ptr<Script>>& scripts = scripts_.all();
+  for (size_t i = 0; i < scripts.size(); ++i) {
+    Script& script = *scripts[i];
+    // A script in a call (the one that acted, or one up its chain of
+    // calls) is not entered again: that would break the code it runs.
+    if (script.loaded() && !script.limiter->inCall()) fireNamed(script, event, arguments);
+  }
+  scripts_.restoreCallState(std::move(saved));
 }
 
 void EventManager::fireIn(Script& script, Event event, std::span<const EventArgument> arguments) {

@@ -82,7 +82,9 @@ class EventManager : public EventSink {
   }
 
   // Calls every handler registered under the event's name, in every loaded
-  // script, with `arguments` (which must match the event's shape).
+  // script, with `arguments` (which must match the event's shape). Fired
+  // while script code runs (by an API function), it leaves out the scripts
+  // in a call, the acting one among them, which are not entered again.
   void fire(Event event, std::span<const EventArgument> arguments) override;
   // The same in `script` alone.
   void fireIn(Script& script, Event event, std::span<const EventArgument> arguments = {});
@@ -98,6 +100,9 @@ class EventManager : public EventSink {
   };
 
   void fireNamed(Script& script, Event event, std::span<const EventArgument> arguments);
+  // fire() while script code runs: an API function acted and the event
+  // tells the scripts; those in a call are left out.
+  void fireNested(Event event, std::span<const EventArgument> arguments);
   // Where the records `owner`'s dispatch may call lie: its own and those
   // for every script. False when there are none.
   bool rangeFor(uint64_t owner, SerialRange* range) const;

@@ -97,6 +97,30 @@ class ScriptManager {
   // stopReason and returns the one to give back to leaveScript after.
   LuaLimiter* enterScript(Script& script);
   void leaveScript(LuaLimiter* previous) { running_ = previous; }
+  // True while script code runs (a handler, a main chunk, a timer...), so
+  // that an event fired by an API function it called is fired nested.
+  bool scriptRunning() const { return running_ != nullptr; }
+
+  // The pending call and the running script, kept aside by an event fired
+  // while a script runs and put back after it, so that the call under way
+  // (a host timer's, which goes on to the next script) finds them intact.
+  struct CallState {
+    std::string name;
+    std::vector<ScriptArgument> arguments;
+    LuaLimiter* running = nullptr;
+  };
+  CallState saveCallState() const {
+    return {pendingName_,
+            {pendingArguments_.begin(),
+             pendingArguments_.begin() + static_cast<std::ptrdiff_t>(pendingCount_)},
+            running_};
+  }
+  void restoreCallState(CallState state) {
+    pendingName_ = std::move(state.name);
+    pendingCount_ = state.arguments.size();
+    pendingArguments_ = std::move(state.arguments);
+    running_ = state.running;
+  }
 
   // The script whose id is `id`, or null (0 is no script's).
   Script* findById(uint64_t id);

@@ -4,13 +4,12 @@
 
 #include "console/local_command.h"
 #include "console/printable.h"
+#include "context/player_target.h"
 #include "moderation/moderation_commands.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
 namespace {
-
-const char kHelpHint[] = "; .help lists the commands";
 
 struct HelpRow {
   const char* usage;
@@ -34,41 +33,35 @@ const HelpRow kHelp[] = {
     {".quit", "ends gsadmin"},
 };
 
-// `text` (spaces around it allowed) as a player id of the wire, 0 to 255.
-std::optional<int> idText(std::string_view text) {
-  size_t first = text.find_first_not_of(" \t");
-  size_t last = text.find_last_not_of(" \t");
-  if (first == std::string_view::npos || last - first >= 3) return std::nullopt;
-  int value = 0;
-  for (char c : text.substr(first, last - first + 1)) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + (c - '0');
-  }
-  return value <= 255 ? std::optional<int>(value) : std::nullopt;
+// The rows as they read under --no-moderation, where .kick and .ban take no
+// reason and the moderation's commands are not there.
+const HelpRow kPlainRows[] = {
+    {".kick PLAYER", "kicks the player"},
+    {".ban PLAYER", "bans the player"},
+};
+
+std::string_view wordOf(std::string_view usage) {
+  return usage.substr(0, usage.find(' '));
 }
 
-// "3 Bob, 5 Bobby".
-std::string playerList(const std::vector<PlayerEntry>& players) {
-  std::string list;
-  for (const PlayerEntry& player : players) {
-    list += (list.empty() ? "" : ", ") + std::to_string(player.id) + " " + printable(player.name);
+HelpRow helpRow(const HelpRow& row, bool moderation) {
+  for (const HelpRow& plain : kPlainRows) {
+    if (!moderation && wordOf(plain.usage) == wordOf(row.usage)) return plain;
   }
-  return list;
+  return row;
 }
 
 }  // namespace
 
 ConsoleCommands::ConsoleCommands(AdminSession& session) : session_(session) {}
 
-std::vector<std::string> ConsoleCommands::commandWords() {
+std::vector<std::string> ConsoleCommands::commandWords(bool moderation) {
   std::vector<std::string> words;
-  for (const HelpRow& row : kHelp) {
-    std::string_view usage = row.usage;
-    words.emplace_back(usage.substr(0, usage.find(' ')));
-  }
+  for (const HelpRow& row : kHelp) words.emplace_back(wordOf(row.usage));
+  if (!moderation) return words;
   for (const CommandHelp& row : ModerationCommands::consoleHelp()) {
-    std::string_view usage = row.usage;
-    words.emplace_back(usage.substr(0, usage.find(' ')));
+    std::string word(wordOf(row.usage));
+    if (std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
   }
   return words;
 }
@@ -91,11 +84,13 @@ void ConsoleCommands::runCommand(const std::string& word, const std::string& res
   if (word == "msg") return sendPrivateMessage(rest);
   if (word == "slap") return punish(word, rest, admin::slapPlayer);
   // With moderation on, a kick or a ban takes a reason and is recorded.
-  if (word == "kick" && !session_.moderation()) return punish(word, rest, admin::kickPlayer);
-  if (word == "ban" && !session_.moderation()) return punish(word, rest, admin::banPlayer);
-  if (word == "kick" || word == "ban" || ModerationCommands::isConsoleWord(word)) {
-    return runModeration(word, rest);
+  if (Moderation* moderation = session_.moderation()) {
+    if (word == "kick" || word == "ban" || ModerationCommands::isConsoleWord(word)) {
+      return moderation->commands().runTyped(word, rest);
+    }
   }
+  if (word == "kick") return punish(word, rest, admin::kickPlayer);
+  if (word == "ban") return punish(word, rest, admin::banPlayer);
   if (word == "scripts") return showScripts();
   if (word == "reload") return reload(rest);
   if (word == "load") return load(rest);
@@ -112,10 +107,22 @@ void ConsoleCommands::runCommand(const std::string& word, const std::string& res
 }
 
 void ConsoleCommands::showHelp() {
+  bool moderation = session_.moderation() != nullptr;
   say("Lines that do not start with '.' go to the server as chat (its / commands too).");
-  for (const HelpRow& row : kHelp) sayHelpRow(row.usage, row.what);
-  for (const CommandHelp& row : ModerationCommands::consoleHelp()) sayHelpRow(row.usage, row.what);
+  for (const HelpRow& row : kHelp) {
+    HelpRow shown = helpRow(row, moderation);
+    sayHelpRow(shown.usage, shown.what);
+    // The moderation's commands follow the console's own punishing ones.
+    if (!moderation || wordOf(row.usage) != ".ban") continue;
+    for (const CommandHelp& more : ModerationCommands::consoleHelp()) {
+      sayHelpRow(more.usage, more.what);
+    }
+  }
   say("PLAYER is an id or a whole name (any case); .msg also takes the start of only one name.");
+  if (moderation) {
+    say("NAME is a player's name, on the server or not. DURATION is numbers with units (s, m, "
+        "h, d, w): 30m, 2h, 7d, 1d12h; at most 10 years.");
+  }
   showScriptCommandHelp();
   say("Scripts may add commands (addConsoleCommand, onConsoleCommand).");
 }
@@ -123,14 +130,6 @@ void ConsoleCommands::showHelp() {
 void ConsoleCommands::sayHelpRow(std::string usage, std::string_view what) {
   usage.resize(std::max<size_t>(usage.size() + 2, 19), ' ');
   say(usage + std::string(what));
-}
-
-void ConsoleCommands::runModeration(const std::string& word, const std::string& rest) {
-  if (Moderation* moderation = session_.moderation()) {
-    moderation->commands().runTyped(word, rest);
-  } else {
-    refuse("." + word + ": moderation is off (--no-moderation)");
-  }
 }
 
 void ConsoleCommands::punish(const std::string& word, const std::string& rest,
@@ -153,40 +152,15 @@ void ConsoleCommands::sendPrivateMessage(const std::string& rest) {
 
 std::optional<int> ConsoleCommands::namedPlayer(const std::string& word, std::string_view typed,
                                                 Targeting targeting) {
-  std::vector<PlayerEntry> entries;
-  for (const auto& player : session_.players().all()) {
-    entries.push_back({player->id, player->name});
-  }
-  PlayerMatch match = matchPlayer(typed, entries);
-  std::string quoted = "'" + printable(typed) + "'";
-  switch (match.kind) {
-    case PlayerMatch::Kind::kOne: {
-      const PlayerEntry& player = match.players.front();
-      if (!match.startOfName || targeting == Targeting::kStartOfName) return player.id;
-      say(quoted + " only starts the name of " + std::to_string(player.id) + " " +
-          printable(player.name) + "; ." + word + " takes an id or a whole name");
-      return std::nullopt;
-    }
-    case PlayerMatch::Kind::kNone:
-      // An id the model does not hold goes to the action, which says so in
-      // its own words.
-      if (std::optional<int> id = idText(typed)) return id;
-      if (typed.find_first_not_of(" \t") == std::string_view::npos) {
-        refuse("." + word + " needs a player");
-      } else {
-        refuse("no player matches " + quoted);
-      }
-      return std::nullopt;
-    case PlayerMatch::Kind::kAmbiguous:
-      say(quoted + " matches " + std::to_string(match.players.size()) +
-          " players: " + playerList(match.players));
-      return std::nullopt;
-    case PlayerMatch::Kind::kIdAndName: {
-      std::vector<PlayerEntry> named(match.players.begin() + 1, match.players.end());
-      say(quoted + " is both the id of " + playerList({match.players.front()}) +
-          " and the name of " + playerList(named));
-      return std::nullopt;
-    }
+  PlayerTarget target =
+      targetPlayer(session_.players(), typed, "." + word, targeting == Targeting::kPunishing);
+  if (target.id) return target.id;
+  if (target.refusal.empty()) {
+    refuse("." + word + " needs a player");
+  } else if (target.namedNobody) {
+    refuse(target.refusal);
+  } else {
+    say(target.refusal);
   }
   return std::nullopt;
 }

@@ -44,8 +44,9 @@ class ConsoleCommands {
   // True once ".quit" was typed: the session's loop ends.
   bool quitRequested() const { return quitRequested_; }
 
-  // The built-in commands with their dots, for completion and ".help".
-  static std::vector<std::string> commandWords();
+  // The built-in commands with their dots, for completion and ".help";
+  // with `moderation`, the moderation's commands too.
+  static std::vector<std::string> commandWords(bool moderation = true);
   // commandWords() and the scripts' commands, with their dots.
   std::vector<std::string> allCommandWords() const;
 
@@ -62,8 +63,6 @@ class ConsoleCommands {
   void runCommand(const std::string& word, const std::string& rest);
   void showHelp();
   void sayHelpRow(std::string usage, std::string_view what);
-  // The moderation's commands (see ModerationCommands).
-  void runModeration(const std::string& word, const std::string& rest);
   void showPlayers();
   void showVehicles();
   void showServer();

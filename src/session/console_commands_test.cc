@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 
 #include "protocol/outbound.h"
@@ -15,6 +17,11 @@ namespace {
 
 using testing::Datagram;
 using testing::SessionHarness;
+
+// The private message a kick sends before it.
+Datagram kicked(int id, const std::string& reason) {
+  return buildChatFrame("/msg #" + std::to_string(id) + " Kicked: " + reason);
+}
 
 // Registers a handler for onConsoleCommand that echoes its arguments, so
 // that the script's own print shows them.
@@ -29,7 +36,9 @@ answer = 42
 // A connected session with Alice (1), Bob (3) and Bobby (5).
 class ConsoleCommandsTest : public ::testing::Test {
  protected:
-  explicit ConsoleCommandsTest(const char* script = kScript) : harness_(std::string(script)) {
+  explicit ConsoleCommandsTest(const testing::SettingsTweak& tweak = nullptr)
+      : harness_(std::string(kScript), defaults::kAdminName, defaults::kAdminPassword,
+                 testing::Transport::kInMemory, tweak) {
     harness_.connect();
     harness_.addPlayer(1, "Alice");
     harness_.addPlayer(3, "Bob");
@@ -60,8 +69,11 @@ TEST_F(ConsoleCommandsTest, LinesPrintAndSendWhatTheySay) {
       {" .not a command", "", {buildChatFrame(" .not a command")}},
       {"", "", {}},
       // Players by id or whole name, ignoring case; .msg also by unique prefix.
-      {".kick 3", "", {buildKickRequest(3)}},
-      {".kick bob", "", {buildKickRequest(3)}},
+      // A kick tells the player why, then kicks, and says so.
+      {".kick 3", "* Admin kicked Bob\n", {kicked(3, "no reason given"), buildKickRequest(3)}},
+      {".kick bob  for spam ",
+       "* Admin kicked Bob: for spam\n",
+       {kicked(3, "for spam"), buildKickRequest(3)}},
       {".kick BOBB",
        "* 'BOBB' only starts the name of 5 Bobby; .kick takes an id or a whole name\n",
        {}},
@@ -76,8 +88,8 @@ TEST_F(ConsoleCommandsTest, LinesPrintAndSendWhatTheySay) {
       {".ban   ", "* .ban needs a player" + hint, {}},
       {".msg bob", "* .msg needs a player and a text" + hint, {}},
       {".msg", "* .msg needs a player and a text" + hint, {}},
-      // An id the model does not hold goes to the API, which says so.
-      {".kick 9", "kickPlayer: No such player.\n", {}},
+      // An id the model does not hold: the action says so.
+      {".kick 9", "* .kick: no player has id 9\n", {}},
       {".msg 9 hi", "sendMessage: No such player.\n", {}},
       {".kick 256", "* no player matches '256'" + hint, {}},
       // Unknown words without a handler of their own.
@@ -126,8 +138,8 @@ TEST_F(ConsoleCommandsTest, PunishingCommandsNeedAnIdOrAWholeName) {
       {".kick 5", "* '5' is both the id of 5 Bobby and the name of 9 5\n", {}},
       {".msg 5 hi", "* '5' is both the id of 5 Bobby and the name of 9 5\n", {}},
       {".msg Bob hi", "", {buildChatFrame("/msg #5 hi")}},
-      {".kick 9", "", {buildKickRequest(9)}},
-      {".ban bobby", "", {buildBanRequest(5)}},
+      {".kick 9", "* Admin kicked 5\n", {kicked(9, "no reason given"), buildKickRequest(9)}},
+      {".ban bobby", "* Admin banned Bobby\n", {buildBanRequest(5)}},
   };
   for (const auto& c : cases) {
     auto [output, sent] = type(c.line);
@@ -173,6 +185,56 @@ TEST_F(ConsoleCommandsTest, TablesOfPlayersVehiclesAndServer) {
   for (const std::string& word : ConsoleCommands::commandWords()) {
     EXPECT_NE(help.find("\n* " + word), std::string::npos) << word;
   }
+}
+
+// Under --no-moderation the console is as it was before the moderation:
+// .kick and .ban send at once, take no reason and are not recorded, and
+// the moderation's words are the scripts' to take.
+class ConsoleCommandsWithoutModerationTest : public ConsoleCommandsTest {
+ protected:
+  ConsoleCommandsWithoutModerationTest()
+      : ConsoleCommandsTest(
+            [](SessionSettings& settings) { settings.moderation.enabled = false; }) {}
+};
+
+TEST_F(ConsoleCommandsWithoutModerationTest, KickAndBanAreAsTheyWere) {
+  const struct {
+    std::string line;
+    std::string output;
+    std::vector<Datagram> sent;
+  } cases[] = {
+      {".kick 3", "", {buildKickRequest(3)}},
+      {".kick bob", "", {buildKickRequest(3)}},
+      {".ban bobby", "", {buildBanRequest(5)}},
+      {".kick 9", "kickPlayer: No such player.\n", {}},
+      {".kick BOBB",
+       "* 'BOBB' only starts the name of 5 Bobby; .kick takes an id or a whole name\n",
+       {}},
+      {".warn Bob spam", "script got [warn] [Bob spam] string string\n", {}},
+      {".bans", "script got [bans] [] string string\n", {}},
+  };
+  for (const auto& c : cases) {
+    auto [output, sent] = type(c.line);
+    EXPECT_EQ(output, c.output) << c.line;
+    EXPECT_EQ(sent, c.sent) << c.line;
+  }
+  // Players' "!" lines are only chat.
+  harness_.deliver(testing::chatLine(3, 1, "!kick Bobby"));
+  EXPECT_EQ(harness_.output(), "Bob: !kick Bobby\n");
+  EXPECT_TRUE(harness_.sent().empty());
+  EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(harness_.scriptPath()).parent_path() /
+                                       "script.db"));
+
+  std::string help = type(".help").first;
+  EXPECT_NE(help.find("\n* .kick PLAYER       kicks the player\n"
+                      "* .ban PLAYER        bans the player\n"
+                      "* .scripts           "),
+            std::string::npos)
+      << help;
+  EXPECT_EQ(help.find(".warn"), std::string::npos) << help;
+  EXPECT_EQ(help.find("DURATION"), std::string::npos) << help;
+  std::vector<std::string> words = ConsoleCommands::commandWords(false);
+  EXPECT_EQ(std::find(words.begin(), words.end(), ".warn"), words.end());
 }
 
 TEST(ConsoleCommandsWithoutScriptTest, UnknownWordsSayWhy) {

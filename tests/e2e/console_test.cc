@@ -43,12 +43,15 @@ TEST(ConsoleEndToEndTest, PipedLinesWaitForTheServerThenRunAndEndWithTheInput) {
                        std::nullopt, ClientProcess::defaultBinary(), std::nullopt, std::nullopt,
                        ClientProcess::Input::kPipe);
   // Written before the login: they name players the server has not listed yet.
-  client.writeInput("hello all\n\n.kick bob\n.slap BOBBY\n.kick bo\n.msg 9 hi\n.nope\n");
+  client.writeInput("hello all\n\n.kick bob  spamming \n.slap BOBBY\n.kick bo\n.msg 9 hi\n.nope\n");
   ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}, {5, "Bobby"}}));
   EXPECT_EQ(nextCommand(peer), buildChatFrame("hello all"));
+  // A kick tells the player why first, and says so on the console.
+  EXPECT_EQ(nextCommand(peer), buildChatFrame("/msg #3 Kicked: spamming"));
   EXPECT_EQ(nextCommand(peer), buildKickRequest(3));
   EXPECT_EQ(nextCommand(peer), buildChatFrame("/slap Bobby"));
-  EXPECT_EQ(client.waitForLine("* "), "* 'bo' matches 2 players: 3 Bob, 5 Bobby");
+  EXPECT_EQ(client.waitForLine("* "), "* Admin kicked Bob: spamming");
+  EXPECT_EQ(client.nextLine(), "* 'bo' matches 2 players: 3 Bob, 5 Bobby");
   EXPECT_EQ(client.nextLine(), "sendMessage: No such player.");
   EXPECT_EQ(client.nextLine(), "* unknown command '.nope'; .help lists the commands");
   EXPECT_EQ(client.waitExit(300), -1) << "still reading";
@@ -98,6 +101,7 @@ TEST(ConsoleEndToEndTest, OneShotUseEndsOnceTheServerHasAnswered) {
   LoopbackPeer peer;
   std::unique_ptr<ClientProcess> client = oneShot(peer, ".kick bob\n");
   ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}}));
+  EXPECT_EQ(nextCommand(peer), buildChatFrame("/msg #3 Kicked: no reason given"));
   EXPECT_EQ(nextCommand(peer), buildKickRequest(3));
   EXPECT_EQ(client->waitExit(300), -1) << "ended before the server answered";
   peer.send(playerLeft(wire::kQuitKicked, 3));  // kicked
@@ -119,6 +123,24 @@ TEST(ConsoleEndToEndTest, PunishingCommandsTakeNoStartOfANameAndNoIdThatIsAlsoAN
             "* 'BOB' only starts the name of 6 Bobby; .ban takes an id or a whole name");
   EXPECT_EQ(client->nextLine(), "* '5' is both the id of 5 Tom and the name of 9 5");
   EXPECT_TRUE(peer.drain().empty());
+}
+
+// Under --no-moderation the console is as it was: .kick sends the kick
+// alone and prints nothing, the moderation's words are unknown, and no
+// database is made.
+TEST(ConsoleEndToEndTest, WithoutModerationKickAndBanAreAsTheyWere) {
+  LoopbackPeer peer;
+  std::unique_ptr<ClientProcess> client =
+      oneShot(peer, ".kick bob spamming\n.ban 5\n.warn 5 x\n", {"--no-moderation"});
+  ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}, {5, "Bobby"}}));
+  EXPECT_EQ(client->waitForLine("* "),
+            "* no player matches 'bob spamming'; .help lists the commands");
+  EXPECT_EQ(nextCommand(peer), buildBanRequest(5));
+  EXPECT_EQ(client->nextLine(), "* unknown command '.warn'; .help lists the commands");
+  peer.send(playerLeft(wire::kQuitKicked, 5));
+  EXPECT_EQ(client->waitExit(5000), 0);
+  EXPECT_TRUE(peer.drain().empty());
+  EXPECT_FALSE(std::filesystem::exists(client->directory() + "/script.db"));
 }
 
 TEST(ConsoleEndToEndTest, EmptyInputChangesNothingAndNoInputReadsNothing) {

@@ -38,7 +38,7 @@ for _, event in ipairs({'onStart', 'onConnect', 'onDisconnect', 'onPlayerJoin',
     'onPlayerQuit', 'onPlayerPositionChange', 'onPlayerHealthChange',
     'onVehicleHealthChange', 'onPlayerVehicleEnter', 'onPlayerVehicleExit',
     'onAdminChat', 'onAdminMessage', 'onPlayerChat', 'onPlayerMessage',
-    'onPlayerDeath', 'onScriptStop', 'onConsoleCommand'}) do
+    'onPlayerDeath', 'onScriptStop', 'onConsoleCommand', 'onPlayerSanctioned'}) do
   addEventHandler(event, 'onAny')
 end
 )lua";

@@ -4,7 +4,7 @@ namespace gsadmin::testing {
 
 SessionHarness::SessionHarness(const std::optional<std::string>& script,
                                const std::string& adminName, const std::string& adminPassword,
-                               Transport transport) {
+                               Transport transport, const SettingsTweak& tweak) {
   if (script) dir_.write("script.lua", *script);
   scriptPath_ = dir_.path() + "/script.lua";
   if (transport == Transport::kLoopback) {
@@ -17,6 +17,7 @@ SessionHarness::SessionHarness(const std::optional<std::string>& script,
   settings.serverPort = port_;
   settings.adminName = adminName;
   settings.adminPassword = adminPassword;
+  if (tweak) tweak(settings);
   SessionIo io;
   auto console = std::make_unique<RecordingConsole>();
   console_ = console.get();

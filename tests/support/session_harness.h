@@ -1,6 +1,7 @@
 #ifndef GSADMIN_TESTS_SUPPORT_SESSION_HARNESS_H_
 #define GSADMIN_TESTS_SUPPORT_SESSION_HARNESS_H_
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -22,6 +23,10 @@ enum class Transport {
   kLoopback,  // a real socket talks to a LoopbackPeer on 127.0.0.1
 };
 
+// Changes the settings a harness's session is made with (the moderation's,
+// say) after the harness has set its own.
+using SettingsTweak = std::function<void(SessionSettings&)>;
+
 // An in-process session with a hand-driven clock and a recording console.
 // The constructor writes `script` (if any) as script.lua into a temporary
 // directory, points the session at it and runs start(). Everything is undone on destruction.
@@ -30,7 +35,8 @@ class SessionHarness {
   explicit SessionHarness(const std::optional<std::string>& script = std::nullopt,
                           const std::string& adminName = defaults::kAdminName,
                           const std::string& adminPassword = defaults::kAdminPassword,
-                          Transport transport = Transport::kInMemory);
+                          Transport transport = Transport::kInMemory,
+                          const SettingsTweak& tweak = nullptr);
   ~SessionHarness();
   SessionHarness(const SessionHarness&) = delete;
   SessionHarness& operator=(const SessionHarness&) = delete;
@@ -44,6 +50,8 @@ class SessionHarness {
   uint16_t port() const { return port_; }
   // The script path the session loads, as its lines name it.
   const std::string& scriptPath() const { return scriptPath_; }
+  // The temporary directory the script and its database are in.
+  const std::string& directory() const { return dir_.path(); }
 
   // Console output since the previous call.
   std::string output() { return console_->takeOutput(); }

@@ -43,7 +43,8 @@ GameServer::GameServer(ServerSetup setup, Clock& clock, DatagramSink& sink, SimL
 
 // ---- The world ----
 
-Refusal GameServer::join(const std::string& name, std::optional<uint8_t> id) {
+Refusal GameServer::join(const std::string& name, std::optional<uint8_t> id,
+                         const std::optional<std::string>& key) {
   if (isBanned(name)) return name + " is banned: join refused";
   if (findByName(name) != nullptr) return name + " is already on the server";
   if (players_.size() >= setup_.maxPlayers) {
@@ -55,6 +56,7 @@ Refusal GameServer::join(const std::string& name, std::optional<uint8_t> id) {
   SimPlayer player;
   player.id = *given;
   player.name = name;
+  player.key = key;
   players_.push_back(player);
   std::string note = id && *id != *given ? " (id " + std::to_string(*id) + " was taken)" : "";
   log_.line(name + " joins (id " + std::to_string(*given) + ")" + note);

@@ -65,7 +65,10 @@ class GameServer {
 
   // The world, driven by the scenario. Each sends what a game server sends
   // when this happens.
-  Refusal join(const std::string& name, std::optional<uint8_t> id);
+  // With a `key`, the details the server gives for the player are that
+  // text alone.
+  Refusal join(const std::string& name, std::optional<uint8_t> id,
+               const std::optional<std::string>& key = std::nullopt);
   Refusal quit(const std::string& name, uint8_t reason);
   Refusal chat(const std::string& name, const std::string& text);
   Refusal privateMessage(const std::string& name, const std::string& recipient,
@@ -99,6 +102,7 @@ class GameServer {
     Point position;
     int vehicle = 0;  // 0: on foot
     bool passenger = false;
+    std::optional<std::string> key;  // the details text, when given
   };
   struct SimVehicle {
     float health = 1000.0f;

@@ -233,8 +233,9 @@ void GameServer::handleDetailsRequest(const uint8_t* data, size_t length) {
     return;
   }
   log_.line("details of " + player->name + " (id " + std::to_string(player->id) + ") sent");
-  send(build::playerDetails(player->id,
-                            player->name + " ping 40 ms, health " + formatNumber(player->health)));
+  send(build::playerDetails(player->id, player->key ? *player->key
+                                                    : player->name + " ping 40 ms, health " +
+                                                          formatNumber(player->health)));
 }
 
 void GameServer::handleKeepAliveAnswer(const uint8_t* data, size_t length) {

@@ -171,6 +171,18 @@ TEST_F(GameServerTest, VehiclesStartAtSpawnpointAndCarryPassengers) {
   EXPECT_TRUE(logged("Bo on foot, health 100.0 at (10.0, 20.0, 30.0), out of Cheetah (5)"));
 }
 
+// Two players may share a key; the details of each are the key alone.
+TEST_F(GameServerTest, DetailsAreThePlayersKeyWhenGiven) {
+  server_.join("Ann", std::nullopt, "key-1");
+  server_.join("Bo", std::nullopt, "key-1");
+  server_.join("Cy", std::nullopt);
+  logIn();
+  for (uint8_t id : {0, 1, 2}) deliver({0x1D, id});
+  EXPECT_EQ(sink_.take(),
+            (std::vector<Datagram>{wire::playerDetails(0, "key-1"), wire::playerDetails(1, "key-1"),
+                                   wire::playerDetails(2, "Cy ping 40 ms, health 100.0")}));
+}
+
 TEST(GameServerIdsTest, IdsSkipTheAdminMarkerAndHonourRequests) {
   ManualClock clock;
   RecordingSink sink;

@@ -174,9 +174,9 @@ class Parser {
       OnlinePlayer player;
       player.line = lineNumber_;
       if (!readName(cursor, "online", &player.name)) return false;
-      if (!readOptionalId(cursor, &player.id)) return false;
+      if (!readIdAndKey(cursor, word, &player.id, &player.key)) return false;
       settings.online.push_back(player);
-      return noMore(cursor, word);
+      return true;
     }
     return fail("expected a time or a setting, not '" + std::string(word) + "'");
   }
@@ -221,8 +221,7 @@ class Parser {
     switch (action.verb) {
       case Verb::kJoin:
         if (!readName(cursor, verb, &action.player)) return false;
-        if (!readOptionalId(cursor, &action.id)) return false;
-        break;
+        return readIdAndKey(cursor, verb, &action.id, &action.key);
       case Verb::kQuit:
         if (!readName(cursor, verb, &action.player)) return false;
         if (!readQuitReason(cursor, &action.reason)) return false;
@@ -322,13 +321,30 @@ class Parser {
     return true;
   }
 
-  bool readOptionalId(LineCursor& cursor, std::optional<uint8_t>* id) {
+  // "[ID] [key KEY]" to the end of the line: a name may be "key", an id
+  // never is.
+  bool readIdAndKey(LineCursor& cursor, std::string_view what, std::optional<uint8_t>* id,
+                    std::optional<std::string>* key) {
     std::string_view word = cursor.word();
-    if (word.empty()) return true;
-    std::optional<int> value = parseInt(word, 0, 255);
-    if (!value) return fail("bad player id '" + std::string(word) + "' (0 to 255)");
-    *id = static_cast<uint8_t>(*value);
-    return true;
+    if (!word.empty() && word != kKeyWord) {
+      std::optional<int> value = parseInt(word, 0, 255);
+      if (!value) return fail("bad player id '" + std::string(word) + "' (0 to 255)");
+      *id = static_cast<uint8_t>(*value);
+      word = cursor.word();
+    }
+    if (word != kKeyWord) {
+      if (word.empty()) return true;
+      return fail("unexpected '" + std::string(word) + "' after " + std::string(what));
+    }
+    std::string_view text = cursor.word();
+    if (text.empty()) return fail("key needs a word after it");
+    if (text.size() > kMaxKeyBytes) {
+      return fail("key '" + std::string(text) + "' is longer than " + std::to_string(kMaxKeyBytes) +
+                  " bytes");
+    }
+    if (hasControlByte(text)) return fail("key holds a control character");
+    *key = std::string(text);
+    return noMore(cursor, what);
   }
 
   bool readVehicle(LineCursor& cursor, std::string_view verb, int* vehicle) {

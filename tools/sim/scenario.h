@@ -21,7 +21,7 @@ struct Point {
 };
 
 enum class Verb {
-  kJoin,        // join NAME [ID]
+  kJoin,        // join NAME [ID] [key KEY]
   kQuit,        // quit NAME [left|kicked|timeout|CODE]
   kChat,        // chat NAME TEXT
   kMessage,     // msg NAME RECIPIENT [TEXT]
@@ -42,22 +42,28 @@ const char* verbName(Verb verb);
 // The killer word that means the admin rather than a player.
 inline constexpr std::string_view kAdminKiller = "admin";
 
+// "key KEY" after a joining player's name and id: the server's details
+// text for the player is then KEY alone, one word of at most kMaxKeyBytes.
+inline constexpr std::string_view kKeyWord = "key";
+inline constexpr size_t kMaxKeyBytes = 63;
+
 // One timed line.
 struct Action {
   int line = 0;         // 1-based line number in the source
   uint64_t timeMs = 0;  // scenario time, counted from the accepted login
   Verb verb = Verb::kEnd;
-  std::string player;           // the player the line is about; the victim of a death
-  std::string killer;           // kill: a player name, or kAdminKiller
-  std::string recipient;        // msg: the recipient word as the player typed it
-  std::string text;             // chat, msg, admin: the text
-  std::string weapon;           // kill, die: the weapon as written (number or name)
-  std::optional<uint8_t> id;    // join: the id asked for
-  int vehicle = 0;              // drive, ride: 1 to 100
-  std::optional<float> health;  // walk, drive
-  std::optional<Point> at;      // walk, drive
-  uint8_t reason = 0;           // quit, disconnect
-  uint8_t weaponId = 0;         // kill, die, drown: set by checkScenario()
+  std::string player;              // the player the line is about; the victim of a death
+  std::string killer;              // kill: a player name, or kAdminKiller
+  std::string recipient;           // msg: the recipient word as the player typed it
+  std::string text;                // chat, msg, admin: the text
+  std::string weapon;              // kill, die: the weapon as written (number or name)
+  std::optional<uint8_t> id;       // join: the id asked for
+  std::optional<std::string> key;  // join: the details text, when given
+  int vehicle = 0;                 // drive, ride: 1 to 100
+  std::optional<float> health;     // walk, drive
+  std::optional<Point> at;         // walk, drive
+  uint8_t reason = 0;              // quit, disconnect
+  uint8_t weaponId = 0;            // kill, die, drown: set by checkScenario()
 };
 
 // A player on the server before the admin logs in.
@@ -65,6 +71,7 @@ struct OnlinePlayer {
   int line = 0;
   std::string name;
   std::optional<uint8_t> id;
+  std::optional<std::string> key;  // the details text, when given
 };
 
 struct ScenarioSettings {

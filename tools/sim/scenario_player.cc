@@ -9,7 +9,7 @@ ScenarioPlayer::ScenarioPlayer(const Scenario& scenario, GameServer& server, Sim
                                double speed, bool loop)
     : scenario_(scenario), server_(server), log_(log), speed_(speed), loop_(loop) {
   for (const OnlinePlayer& player : scenario_.settings.online) {
-    if (Refusal refusal = server_.join(player.name, player.id)) {
+    if (Refusal refusal = server_.join(player.name, player.id, player.key)) {
       log_.line(scenario_.source + ":" + std::to_string(player.line) + ": skipped: " + *refusal);
     }
   }
@@ -61,7 +61,7 @@ void ScenarioPlayer::restoreOnlineList() {
   }
   for (const OnlinePlayer& player : online) {
     if (!server_.isOnline(player.name) && !server_.isBanned(player.name)) {
-      server_.join(player.name, player.id);
+      server_.join(player.name, player.id, player.key);
     }
   }
 }
@@ -70,7 +70,7 @@ void ScenarioPlayer::perform(const Action& action) {
   Refusal refusal;
   switch (action.verb) {
     case Verb::kJoin:
-      refusal = server_.join(action.player, action.id);
+      refusal = server_.join(action.player, action.id, action.key);
       break;
     case Verb::kQuit:
       refusal = server_.quit(action.player, action.reason);

@@ -108,6 +108,39 @@ TEST(ScenarioParseTest, SettingsAndEveryVerb) {
   EXPECT_EQ(s.lengthMs(), 12000u);
 }
 
+// "key KEY" may follow the name or the id; a name may itself be "key".
+TEST(ScenarioParseTest, JoinsAndOnlinePlayersTakeAKey) {
+  Scenario s = parseOk(
+      "online Ann key k-1\nonline Bo 7 key k-1\nonline key\nonline key key key\n"
+      "1 join Cy 9 key " +
+      std::string(kMaxKeyBytes, 'x') + "\n2 join Dan key 12\n3 join Eve\n");
+  const std::vector<OnlinePlayer>& online = s.settings.online;
+  ASSERT_EQ(online.size(), 4u);
+  EXPECT_EQ(online[0].key, "k-1");
+  EXPECT_FALSE(online[0].id);
+  EXPECT_EQ(online[1].id, 7);
+  EXPECT_EQ(online[1].key, "k-1");
+  EXPECT_EQ(online[2].name, "key");
+  EXPECT_FALSE(online[2].key);
+  EXPECT_EQ(online[3].key, "key");
+  ASSERT_EQ(s.actions.size(), 3u);
+  EXPECT_EQ(s.actions[0].id, 9);
+  EXPECT_EQ(s.actions[0].key, std::string(kMaxKeyBytes, 'x'));
+  EXPECT_EQ(s.actions[1].key, "12") << "a key may look like a number";
+  EXPECT_FALSE(s.actions[1].id);
+  EXPECT_FALSE(s.actions[2].key);
+
+  EXPECT_EQ(parseError("online Ann key"), "s.txt:1: key needs a word after it");
+  EXPECT_EQ(parseError("1 join Ann 3 key"), "s.txt:1: key needs a word after it");
+  EXPECT_EQ(parseError("1 join Ann key a b"), "s.txt:1: unexpected 'b' after join");
+  EXPECT_EQ(parseError("online Ann key a 3"), "s.txt:1: unexpected '3' after online");
+  EXPECT_EQ(parseError("1 join Ann 3 kee x"), "s.txt:1: unexpected 'kee' after join");
+  EXPECT_EQ(parseError("1 join Ann KEY x"), "s.txt:1: bad player id 'KEY' (0 to 255)");
+  EXPECT_EQ(parseError("1 join Ann key " + std::string(kMaxKeyBytes + 1, 'x')),
+            "s.txt:1: key '" + std::string(kMaxKeyBytes + 1, 'x') + "' is longer than 63 bytes");
+  EXPECT_EQ(parseError("online Ann key a\x01"), "s.txt:1: key holds a control character");
+}
+
 TEST(ScenarioParseTest, CrlfLinesEmptyFilesAndLengthWithoutEnd) {
   Scenario s = parseOk("online Bob\r\n3 chat Bob hi\r\n");
   ASSERT_EQ(s.actions.size(), 1u);

@@ -1,0 +1,86 @@
+// The actions on names rather than on a player on the server: lifting
+// bans, notes, and the admins in game.
+
+#include "console/printable.h"
+#include "context/session_context.h"
+#include "moderation/moderation.h"
+#include "moderation/moderation_texts.h"
+
+namespace gsadmin {
+namespace {
+
+constexpr char kAuditNote[] = "note";
+constexpr char kAuditAdminAdd[] = "admin add";
+constexpr char kAuditAdminRemove[] = "admin remove";
+
+// Why `name` cannot be acted on, or empty.
+std::string nameRefusal(std::string_view name) {
+  if (name.empty()) return "a name is needed";
+  if (name.size() > Sanctions::kMaxReasonBytes) return "the name is too long";
+  return "";
+}
+
+}  // namespace
+
+size_t Moderation::unban(const Actor& actor, std::string_view name) {
+  if (!nameRefusal(name).empty()) return 0;
+  std::vector<std::string> names{std::string(name)};
+  if (std::optional<PlayerRecord> record = history_.find(name)) {
+    names.insert(names.end(), record->aliases.begin(), record->aliases.end());
+  }
+  size_t lifted = sanctions_.lift(names, "", actor.name, now());
+  std::string line = "* " + printable(actor.name) + " lifted " + std::to_string(lifted) +
+                     " ban(s) on " + printable(name) +
+                     "; a ban of the server's own must be lifted on the server";
+  if (lifted == 0) {
+    session_.console().line(line);
+    return 0;
+  }
+  announce(actor, name, kSanctionUnban, 0, "", line);
+  return lifted;
+}
+
+std::string Moderation::note(const Actor& actor, std::string_view name, std::string_view text) {
+  if (std::string refusal = nameRefusal(name); !refusal.empty()) return refusal;
+  std::string kept = keptReason(text);
+  if (kept.empty()) return "a note needs a text";
+  int64_t moment = now();
+  sanctions_.addNote(name, actor.name, kept, moment);
+  sanctions_.audit(actor.name, kAuditNote, name, kept, moment);
+  session_.console().line("* " + printable(actor.name) + " noted on " + printable(name) + ": " +
+                          printable(kept));
+  return "";
+}
+
+std::string Moderation::addAdmin(const Actor& actor, uint8_t playerId, int level) {
+  std::string refusal;
+  const Player* player = actionTarget(actor, playerId, &refusal);
+  if (player == nullptr) return refusal;
+  if (level < kModeratorLevel || level > kSeniorLevel) return "the level must be 1, 2 or 3";
+  if (level > actor.level) return "you may not";
+  if (!detailsIdentify(player->info) && !settings_.trustNames) {
+    return "the server gives no details to tell this player from another of the same name; "
+           "--trust-names allows it";
+  }
+  std::string name = player->name;
+  int64_t moment = now();
+  admins_.add(name, player->info, level, actor.name, moment);
+  sanctions_.audit(actor.name, kAuditAdminAdd, name, std::to_string(level), moment);
+  session_.console().line("* " + printable(actor.name) + " made " + printable(name) +
+                          " an admin of level " + std::to_string(level));
+  return "";
+}
+
+std::string Moderation::removeAdmin(const Actor& actor, std::string_view name) {
+  if (std::string refusal = nameRefusal(name); !refusal.empty()) return refusal;
+  std::optional<AdminRecord> admin = admins_.find(name);
+  if (!admin) return printable(name) + " is no admin";
+  if (admin->level > actor.level) return "you may not";
+  admins_.remove(name);
+  sanctions_.audit(actor.name, kAuditAdminRemove, admin->name, std::to_string(admin->level), now());
+  session_.console().line("* " + printable(actor.name) + " removed the admin " +
+                          printable(admin->name));
+  return "";
+}
+
+}  // namespace gsadmin

@@ -1,0 +1,327 @@
+// The moderation commands on an in-memory session: what the operator's
+// lines and the players' "!" lines print, send and answer.
+
+#include "moderation/moderation_commands.h"
+
+#include <gtest/gtest.h>
+
+#include "protocol/outbound.h"
+#include "protocol/wire.h"
+#include "support/session_harness.h"
+
+namespace gsadmin {
+namespace {
+
+using testing::Datagram;
+using testing::SessionHarness;
+
+static_assert(ModerationCommands::kMaxAnswer + std::string_view("/msg #255 ").size() ==
+                  wire::kMaxChatText,
+              "an answer in game fills a chat frame's text and no more");
+
+const char kHint[] = "; .help lists the commands\n";
+const char kDurations[] = "such as 30m, 2h, 7d or 1d12h (at most 10 years)";
+
+Datagram message(int id, const std::string& text) {
+  return buildChatFrame("/msg #" + std::to_string(id) + " " + text);
+}
+
+// A connected session with Alice (1), Bob (3), Bobby (5) and "Bob Smith"
+// (7), each with details of their own.
+class ModerationCommandsTest : public ::testing::Test {
+ protected:
+  ModerationCommandsTest() {
+    harness_.connect();
+    join(1, "Alice", "key-alice");
+    join(3, "Bob", "key-bob");
+    join(5, "Bobby", "key-bobby");
+    join(7, "Bob Smith", "key-smith");
+    harness_.sent();
+    harness_.output();
+  }
+
+  void join(uint8_t id, const std::string& name, const std::string& details) {
+    harness_.deliver(testing::playerJoined(id, name));
+    harness_.deliver(testing::playerDetails(id, details));
+  }
+
+  // What typing `line` printed and sent.
+  std::pair<std::string, std::vector<Datagram>> type(const std::string& line) {
+    harness_.session().handleTypedLine(line);
+    return {harness_.output(), harness_.sent()};
+  }
+  // What the player `id` saying `text` in public chat printed (after its
+  // own chat line) and sent.
+  std::pair<std::string, std::vector<Datagram>> say(uint8_t id, const std::string& text) {
+    harness_.deliver(testing::chatLine(id, 1, text));
+    std::string output = harness_.output();
+    return {output.substr(output.find('\n') + 1), harness_.sent()};
+  }
+
+  struct Case {
+    std::string line;
+    std::string output;
+    std::vector<Datagram> sent;
+  };
+  void expectTyped(const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+      auto [output, sent] = type(c.line);
+      EXPECT_EQ(output, c.output) << c.line;
+      EXPECT_EQ(sent, c.sent) << c.line;
+    }
+  }
+  void expectSaid(uint8_t id, const std::vector<Case>& cases) {
+    for (const Case& c : cases) {
+      auto [output, sent] = say(id, c.line);
+      EXPECT_EQ(output, c.output) << c.line;
+      EXPECT_EQ(sent, c.sent) << c.line;
+    }
+  }
+
+  SessionHarness harness_;
+};
+
+TEST_F(ModerationCommandsTest, ArgumentsAreCheckedBeforeAnythingIsDone) {
+  const std::string refuseTarget = "only starts the name of 5 Bobby; .warn takes an id or a whole";
+  expectTyped({
+      // PLAYER: the console's own diagnostics, byte for byte.
+      {".warn", "* .warn needs a player" + std::string(kHint), {}},
+      {".warn   ", "* .warn needs a player" + std::string(kHint), {}},
+      {".warn BOBB spam", "* 'BOBB' " + refuseTarget + " name\n", {}},
+      {".warn bo spam", "* 'bo' matches 3 players: 3 Bob, 5 Bobby, 7 Bob Smith\n", {}},
+      {".warn zed spam", "* no player matches 'zed'" + std::string(kHint), {}},
+      {".warn 9 spam", "* .warn: no player has id 9\n", {}},
+      {".kick 256", "* no player matches '256'" + std::string(kHint), {}},
+      // A long line of many words costs no more than its names can.
+      {".warn " + std::string(30000, 'x') + " " + std::string(30000, ' ') + "x",
+       "* no player matches '" + std::string(30000, 'x') + "'" + kHint,
+       {}},
+      // The longest start that names a player is the player.
+      {".warn Bob", "* .warn: a reason is needed\n", {}},
+      {".warn bob smith", "* .warn: a reason is needed\n", {}},
+      {".tempban Bob Smith",
+       "* .tempban: a duration is needed, " + std::string(kDurations) + "\n",
+       {}},
+      {".tempban bob 3x spam",
+       "* .tempban: '3x' is not a duration " + std::string(kDurations) + "\n",
+       {}},
+      {".tempban 3 11y",
+       "* .tempban: '11y' is not a duration " + std::string(kDurations) + "\n",
+       {}},
+      {".tempban 3 522w",
+       "* .tempban: '522w' is not a duration " + std::string(kDurations) + "\n",
+       {}},
+      // Names, counts and the admin words.
+      {".unban", "* .unban: a name is needed\n", {}},
+      {".note", "* .note: a name and a text are needed\n", {}},
+      {".note Zed", "* .note: a name and a text are needed\n", {}},
+      {".seen  ", "* .seen: a name is needed\n", {}},
+      {".history", "* .history: a name is needed\n", {}},
+      {".history Zed x", "* .history: N is a number from 1 to 100\n", {}},
+      {".history Zed 101", "* .history: N is a number from 1 to 100\n", {}},
+      {".audit 0", "* .audit: N is a number from 1 to 200\n", {}},
+      {".audit 99999999999999999999", "* .audit: N is a number from 1 to 200\n", {}},
+      {".admin", "* .admin: add PLAYER LEVEL, or remove NAME\n", {}},
+      {".admin promote Bob", "* .admin: add PLAYER LEVEL, or remove NAME\n", {}},
+      {".admin remove ", "* .admin: a name is needed\n", {}},
+      {".admin add Bob", "* .admin: LEVEL is 1 (moderator), 2 (admin) or 3 (senior)\n", {}},
+      {".admin add Bob Smith 4", "* .admin: LEVEL is 1 (moderator), 2 (admin) or 3 (senior)\n", {}},
+      {".admin add bo 1", "* 'bo' matches 3 players: 3 Bob, 5 Bobby, 7 Bob Smith\n", {}},
+  });
+}
+
+TEST_F(ModerationCommandsTest, ListingsSayWhenThereIsNothing) {
+  expectTyped({
+      {".bans", "* no active bans\n", {}},
+      {".admins", "* no admins in game\n", {}},
+      {".seen Nobody Here", "* nothing is known of Nobody Here\n", {}},
+      {".history Nobody 5", "* nothing is known of Nobody\n", {}},
+      {".unban Zed",
+       "* Admin lifted 0 ban(s) on Zed; a ban of the server's own must be lifted on the server\n",
+       {}},
+  });
+}
+
+TEST_F(ModerationCommandsTest, PlayersWithoutALevelMayNotAndAreOtherwiseLeftAlone) {
+  const std::string mayNot = ": you may not";
+  expectSaid(3, {
+                    {"!kick Bobby", "", {message(3, "!kick" + mayNot)}},
+                    {"!WARN Bobby spam", "", {message(3, "!warn" + mayNot)}},
+                    {"!tempban Bobby 1d", "", {message(3, "!tempban" + mayNot)}},
+                    {"!ban Bobby", "", {message(3, "!ban" + mayNot)}},
+                    {"!unban Zed", "", {message(3, "!unban" + mayNot)}},
+                    {"!admin add Bob 3", "", {message(3, "!admin" + mayNot)}},
+                    // Scripts answer these for everyone.
+                    {"!help", "", {}},
+                    {"!seen Alice", "", {}},
+                    {"!admins", "", {}},
+                    {"!", "", {}},
+                    {"!bans", "", {}},
+                    {"!note Alice hi", "", {}},
+                });
+  // In a private message too.
+  harness_.deliver(testing::chatLine(3, 1, "/msg Admin !kick Bobby"));
+  EXPECT_EQ(harness_.sent(), std::vector<Datagram>{message(3, "!kick" + mayNot)});
+}
+
+TEST_F(ModerationCommandsTest, ListingsShowWhatWasRecorded) {
+  harness_.deliver(testing::chatLine(3, 1, "hello all"));
+  harness_.deliver(testing::chatLine(3, 1, "/msg Alice hi there"));
+  harness_.clock().advance(60000);
+  type(".warn Bob spam");
+  type(".tempban Bob Smith 2h flood");
+  type(".admin add Bob 2");
+  harness_.output();
+  expectTyped({
+      // NAME may hold blanks: the longest start that names a recorded player.
+      {".note bob smith is a regular", "* Admin noted on bob smith: is a regular\n", {}},
+      {".bans", "* Bob Smith, until 2026-12-08 14:01 UTC (2h left), by Admin: flood\n", {}},
+      {".seen BOB",
+       "* Bob: last seen 2026-12-08 12:00 UTC (1m ago), online now as 3\n"
+       "* visits 1, time played 0s, kills 0, deaths 0, first seen 2026-12-08 12:00 UTC\n",
+       {}},
+      {".history bob 1",
+       "* Bob: 1 sanction, 0 notes, the last 1 chat line\n"
+       "* 2026-12-08 12:01 UTC warn by Admin: spam\n"
+       "* 2026-12-08 12:00 UTC to Alice: hi there\n",
+       {}},
+      {".history Bob Smith",
+       "* Bob Smith: 1 sanction, 1 note, the last 0 chat lines\n"
+       "* 2026-12-08 12:01 UTC tempban 2h by Admin: flood\n"
+       "* 2026-12-08 12:01 UTC note by Admin: is a regular\n",
+       {}},
+      {".audit 2",
+       "* 2026-12-08 12:01 UTC Admin note bob smith: is a regular\n"
+       "* 2026-12-08 12:01 UTC Admin admin add Bob: 2\n",
+       {}},
+      {".admins",
+       "* Bob: level 2 (admin), details 'key-bob', added by Admin on 2026-12-08 12:01 UTC\n",
+       {}},
+  });
+}
+
+// Alice is a moderator, Bobby an admin; each acts within the level.
+TEST_F(ModerationCommandsTest, AdminsInGameActWithinTheirLevel) {
+  expectTyped({
+      {".admin add Alice 1", "* Admin made Alice an admin of level 1\n", {}},
+      {".admin add bobby 2", "* Admin made Bobby an admin of level 2\n", {}},
+  });
+  const std::string added = ", added by Admin on 2026-12-08 12:00 UTC";
+  expectSaid(1, {
+                    {"!help",
+                     "",
+                     {message(1, "!help: this list"), message(1, "!warn PLAYER REASON"),
+                      message(1, "!kick PLAYER [REASON]"),
+                      message(1, "!tempban PLAYER DURATION [REASON] (30m, 2h, 7d, 1d12h)"),
+                      message(1, "!seen NAME"), message(1, "!admins")}},
+                    {"!admins",
+                     "",
+                     {message(1, "Alice: level 1 (moderator)" + added),
+                      message(1, "Bobby: level 2 (admin)" + added)}},
+                    {"!kick", "", {message(1, "!kick: a player is needed")}},
+                    {"!kick bo",
+                     "",
+                     {message(1, "!kick: 'bo' matches 3 players: 3 Bob, 5 Bobby, 7 Bob Smith")}},
+                    {"!kick BOBB",
+                     "",
+                     {message(1,
+                              "!kick: 'BOBB' only starts the name of 5 Bobby; !kick takes an "
+                              "id or a whole name")}},
+                    {"!kick 9", "", {message(1, "!kick: no player has id 9")}},
+                    {"!warn bob", "", {message(1, "!warn: a reason is needed")}},
+                    // A moderator: a day at most, no ban, no admins, no higher admin.
+                    {"!tempban Bob 1d1s spam",
+                     "",
+                     {message(1, "!tempban: you may not ban for more than 1d")}},
+                    {"!ban Bob", "", {message(1, "!ban: you may not")}},
+                    {"!unban Bob", "", {message(1, "!unban: you may not")}},
+                    {"!admin add Bob 1", "", {message(1, "!admin: you may not")}},
+                    {"!kick Bobby", "", {message(1, "!kick: you may not")}},
+                    {"!warn Bob Smith spam in chat",
+                     "* Alice warned Bob Smith (1 active): spam in chat\n",
+                     {message(7, "Warning 1 of 5: spam in chat"), message(1, "!warn: done")}},
+                    {"!tempban bob 1d spam",
+                     "* Alice banned Bob for 1d, until 2026-12-09 12:00 UTC: spam\n",
+                     {message(3, "You are banned until 2026-12-09 12:00 UTC (1d left): spam"),
+                      buildKickRequest(3), message(1, "!tempban: done")}},
+                });
+  // An admin, in a private message to the client.
+  harness_.deliver(testing::chatLine(5, 1, "/msg Admin !ban Bob Smith cheating"));
+  EXPECT_EQ(harness_.output(),
+            "Bobby to Admin: !ban Bob Smith cheating\n* Bobby banned Bob Smith: cheating\n");
+  EXPECT_EQ(harness_.sent(), (std::vector<Datagram>{buildBanRequest(7), message(5, "!ban: done")}));
+  expectSaid(5, {
+                    {"!unban BOB",
+                     "* Bobby lifted 1 ban(s) on BOB; a ban of the server's own must be lifted on "
+                     "the server\n",
+                     {message(5, "!unban: lifted 1 ban(s) on BOB")}},
+                    {"!tempban Alice 2w",
+                     "* Bobby banned Alice for 14d, until 2026-12-22 12:00 UTC\n",
+                     {message(1,
+                              "You are banned until 2026-12-22 12:00 UTC (14d left): no "
+                              "reason given"),
+                      buildKickRequest(1), message(5, "!tempban: done")}},
+                });
+}
+
+// An admin is bound to the name and the details the server gave: another
+// player of that name is nobody.
+TEST_F(ModerationCommandsTest, AnImpostorWithAnAdminsNameMayNot) {
+  type(".admin add Alice 3");
+  harness_.deliver(testing::playerLeft(0, 1));
+  join(9, "ALICE", "key-mallory");
+  harness_.output();
+  harness_.sent();
+  expectSaid(9, {
+                    {"!kick Bob", "", {message(9, "!kick: you may not")}},
+                    {"!admin add ALICE 3", "", {message(9, "!admin: you may not")}},
+                    {"!admins", "", {}},
+                });
+  // The admin, back with the details of before, may.
+  harness_.deliver(testing::playerLeft(0, 9));
+  join(1, "Alice", "key-alice");
+  harness_.output();
+  harness_.sent();
+  EXPECT_EQ(say(1, "!kick Bob").second,
+            (std::vector<Datagram>{message(3, "Kicked: no reason given"), buildKickRequest(3),
+                                   message(1, "!kick: done")}));
+  // A senior makes and removes admins.
+  expectSaid(1, {
+                    {"!admin add Bob Smith 1",
+                     "* Alice made Bob Smith an admin of level 1\n",
+                     {message(1, "!admin: done")}},
+                    {"!admin remove bob smith",
+                     "* Alice removed the admin Bob Smith\n",
+                     {message(1, "!admin: done")}},
+                    {"!admin remove Zed", "", {message(1, "!admin: Zed is no admin")}},
+                    {"!admin", "", {message(1, "!admin: add PLAYER LEVEL, or remove NAME")}},
+                });
+}
+
+TEST_F(ModerationCommandsTest, AdminsNeedDetailsThatTellPlayersApart) {
+  join(11, "Nemo", "Unknown");
+  harness_.output();
+  harness_.sent();
+  expectTyped({{".admin add Nemo 1",
+                "* .admin: the server gives no details to tell this player from another of the "
+                "same name; --trust-names allows it\n",
+                {}}});
+}
+
+// An answer in game longer than a chat frame holds is cut, whole
+// characters only.
+TEST_F(ModerationCommandsTest, LongAnswersInGameAreCutToAFrame) {
+  type(".admin add Alice 1");
+  std::string name = "\xC3\xA9" + std::string(600, 'x');
+  std::string answer = "nothing is known of " + name;
+  auto [output, sent] = say(1, "!seen " + name);
+  ASSERT_EQ(sent.size(), 1u);
+  // The chat line itself arrives cut to 511 bytes.
+  std::string expected = std::string("nothing is known of ") + "\xC3\xA9" +
+                         std::string(wire::kMaxChatText - 6 - 2, 'x');
+  expected.resize(ModerationCommands::kMaxAnswer);
+  EXPECT_EQ(sent[0], message(1, expected));
+}
+
+}  // namespace
+}  // namespace gsadmin

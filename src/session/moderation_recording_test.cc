@@ -1,0 +1,96 @@
+// What the moderation records of a session, fed the server's datagrams with
+// the clock driven by hand: joins with details, chat, private messages,
+// deaths and quits, each at its time in the client's database.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "support/session_harness.h"
+
+namespace gsadmin {
+namespace {
+
+using testing::SessionHarness;
+
+// The values of one row, as text, joined by '|'; NULL as "-".
+std::string row(Database& database, const char* sql) {
+  StatementResult result = database.run(sql, {});
+  if (result.error) return "error: " + *result.error;
+  std::string text;
+  for (const DbValue& value : result.values) {
+    if (!text.empty()) text += "|";
+    if (value.type == DbValue::Type::kNull) {
+      text += "-";
+    } else if (value.type == DbValue::Type::kInteger) {
+      text += std::to_string(value.integerValue);
+    } else {
+      text += value.bytes;
+    }
+  }
+  return text;
+}
+
+// Bob joins 9 s after the login, chats 20 s later, sends a private message,
+// is killed by Ann and leaves a minute after he came.
+void playAVisit(SessionHarness& harness) {
+  harness.connect();
+  harness.clock().advance(9000);
+  harness.deliver(testing::playerJoined(3, "Bob"));
+  harness.deliver(testing::playerDetails(3, "key-bob"));
+  harness.addPlayer(4, "Ann");
+  harness.clock().advance(20000);
+  harness.deliver(testing::chatLine(3, 0, "hello all"));
+  harness.clock().advance(1000);
+  harness.deliver(testing::chatLine(3, 0, "/msg Ann psst"));
+  harness.clock().advance(1000);
+  harness.deliver(testing::deathReport(3, 4, 30));
+  harness.clock().advance(38000);
+  harness.deliver(testing::playerLeft(0, 3));
+}
+
+TEST(ModerationRecordingTest, AVisitLandsInTheTablesAtItsTimes) {
+  SessionHarness harness;
+  playAVisit(harness);
+  // The clock starts at 1 s past its epoch; the login took 1 ms.
+  const int64_t joined = ManualClock::kEpochSeconds + 10;
+  Database& database = harness.session().database();
+  std::string bob = std::to_string(joined) + "|" + std::to_string(joined + 60);
+  EXPECT_EQ(row(database,
+                "SELECT name, details, first_seen, last_seen, visits, seconds_played, kills,"
+                " deaths FROM gs_players WHERE name_key = 'bob'"),
+            "Bob|key-bob|" + bob + "|1|60|0|1");
+  EXPECT_EQ(row(database, "SELECT kills, deaths, visits FROM gs_players WHERE name_key = 'ann'"),
+            "1|0|1");
+  EXPECT_EQ(row(database, "SELECT name, joined, left_at FROM gs_sessions WHERE name_key = 'bob'"),
+            "Bob|" + bob);
+  EXPECT_EQ(row(database, "SELECT name, joined, left_at FROM gs_sessions WHERE name_key = 'ann'"),
+            "Ann|" + std::to_string(joined) + "|-");
+  EXPECT_EQ(row(database, "SELECT time, name, recipient, text FROM gs_chat ORDER BY id"),
+            std::to_string(joined + 20) + "|Bob|-|hello all|" + std::to_string(joined + 21) +
+                "|Bob|Ann|psst");
+
+  // Ann's visit ends with the session.
+  harness.clock().advance(5000);
+  ASSERT_NE(harness.session().moderation(), nullptr);
+  harness.session().moderation()->close();
+  EXPECT_EQ(row(database,
+                "SELECT left_at, seconds_played FROM gs_sessions, gs_players"
+                " WHERE gs_players.name_key = 'ann' AND gs_sessions.name_key = 'ann'"),
+            std::to_string(joined + 65) + "|65");
+}
+
+TEST(ModerationRecordingTest, NothingIsRecordedWithModerationOff) {
+  SessionHarness harness(std::nullopt, defaults::kAdminName, defaults::kAdminPassword,
+                         testing::Transport::kInMemory,
+                         [](SessionSettings& settings) { settings.moderation.enabled = false; });
+  EXPECT_EQ(harness.session().moderation(), nullptr);
+  playAVisit(harness);
+  EXPECT_NE(harness.output().find("Bob has left the game"), std::string::npos);
+  EXPECT_NE(access((harness.directory() + "/script.db").c_str(), F_OK), 0)
+      << "the database is not even made";
+}
+
+}  // namespace
+}  // namespace gsadmin
