@@ -160,6 +160,12 @@ std::vector<ResultRow> moderationRows() {
   return rows;
 }
 
+// For the runs of one part: the table on standard output, no file.
+int printTable(const std::vector<ResultRow>& rows) {
+  std::printf("%s", formatTable(rows).c_str());
+  return 0;
+}
+
 void addLatencyRows(const LatencyResult& latency, std::vector<ResultRow>& rows) {
   rows.push_back({"(b) chat datagram to console line, median", number(latency.medianUs, 0, " us"),
                   "< 1000 us", latency.complete && latency.medianUs < 1000});
@@ -289,10 +295,7 @@ int main(int argc, char** argv) {
     std::printf("%s", formatTable(rows).c_str());
     return 0;
   }
-  if (options->moderationOnly) {
-    std::printf("%s", formatTable(moderationRows()).c_str());
-    return 0;
-  }
+  if (options->moderationOnly) return printTable(moderationRows());
   if (options->storageOnly) {
     std::vector<ResultRow> rows;
     addStorageRows(measureStorageRates(kStorageRounds, kStorageRows, kStorageQueries), rows);
