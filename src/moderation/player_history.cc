@@ -19,6 +19,7 @@ DbValue integer(int64_t value) {
   return DbValue::integer(value);
 }
 
+// A LIMIT of `count`, at most `most`.
 DbValue limit(size_t count, size_t most) {
   return DbValue::integer(static_cast<int64_t>(std::min(count, most)));
 }
@@ -150,7 +151,7 @@ std::optional<PlayerRecord> PlayerHistory::find(std::string_view name) {
     StatementResult aliases = store_.query(
         "SELECT name FROM gs_players WHERE details = ? AND name_key <> ? ORDER BY name_key"
         " LIMIT ?",
-        {DbValue::text(player.details), key(name), limit(kMaxAliases, kMaxAliases)});
+        {DbValue::text(player.details), key(name), DbValue::integer(kMaxAliases)});
     player.aliases = firstColumn(aliases);
   }
   return std::move(player);
@@ -160,7 +161,7 @@ std::vector<std::string> PlayerHistory::namesWithDetails(std::string_view detail
   if (!detailsIdentify(details)) return {};
   StatementResult names =
       store_.query("SELECT name FROM gs_players WHERE details = ? ORDER BY name_key LIMIT ?",
-                   {text(details, kMaxDetailsBytes), limit(kMaxAliases + 1, kMaxAliases + 1)});
+                   {text(details, kMaxDetailsBytes), DbValue::integer(kMaxAliases + 1)});
   return firstColumn(names);
 }
 
