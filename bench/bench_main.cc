@@ -307,16 +307,14 @@ int main(int argc, char** argv) {
     std::vector<ResultRow> rows;
     addIdleRow(measureIdleCost(options->idleSeconds), rows);
     addTimerRows(measureTimerAccuracy(kTimerIntervalMs, kTimerCalls), rows);
-    std::printf("%s", formatTable(rows).c_str());
-    return 0;
+    return printTable(rows);
   }
   if (options->banCheckOnly) return printBanCheckRows();
   if (options->moderationOnly) return printTable(moderationRows());
   if (options->storageOnly) {
     std::vector<ResultRow> rows;
     addStorageRows(measureStorageRates(kStorageRounds, kStorageRows, kStorageQueries), rows);
-    std::printf("%s", formatTable(rows).c_str());
-    return 0;
+    return printTable(rows);
   }
   std::printf("(d) micro-benchmarks\n");
   std::fflush(stdout);

@@ -381,12 +381,12 @@ function tempbanPlayer(playerId, seconds, reason) end
 ---@return integer|nil
 function unbanName(name) end
 
----The ban in force on `name` (any case), or nil: `until` (seconds since the
+---The ban in force on `name` (any case), or nil: `expires` (seconds since the
 ---epoch; nil for a permanent ban), `reason` ("" when none was given),
----`actor` and `since`. `until` is a Lua keyword: read it as ban["until"].
+---`actor` and `since`.
 ---Refuses a name as unbanName does.
 ---@param name string
----@return {until: number|nil, reason: string, actor: string, since: number}|nil
+---@return {expires: number|nil, reason: string, actor: string, since: number}|nil
 function getBan(name) end
 
 ---The warnings of `name` (any case) that have not expired, oldest first:

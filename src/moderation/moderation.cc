@@ -36,7 +36,7 @@ int64_t Moderation::now() {
 
 void Moderation::playerJoined(const Player& player) {
   // A join for an id already held replaces that player without a quit.
-  presence_[player.id] = Presence{};
+  endVisit(presence_[player.id]);
   presence_[player.id].name = player.name;
   enforceBan(player, false);
 }
@@ -52,7 +52,17 @@ void Moderation::playerDetails(const Player& player) {
 }
 
 void Moderation::playerLeaving(const Player& player) {
-  Presence& presence = presence_[player.id];
+  endVisit(presence_[player.id]);
+}
+
+void Moderation::playersListed() {
+  for (size_t id = 0; id < presence_.size(); ++id) {
+    const Player* player = session_.players().find(static_cast<uint8_t>(id));
+    if (player == nullptr || player->name != presence_[id].name) endVisit(presence_[id]);
+  }
+}
+
+void Moderation::endVisit(Presence& presence) {
   if (presence.visiting) history_.visitEnded(presence.name, presence.joined, now());
   presence = Presence{};
 }
@@ -83,11 +93,7 @@ void Moderation::tick() {
 }
 
 void Moderation::close() {
-  int64_t moment = now();
-  for (Presence& presence : presence_) {
-    if (presence.visiting) history_.visitEnded(presence.name, presence.joined, moment);
-    presence = Presence{};
-  }
+  for (Presence& presence : presence_) endVisit(presence);
   reportStoreError(store_.flush());
 }
 
@@ -99,7 +105,7 @@ void Moderation::reportStoreError(const std::optional<std::string>& error) {
   if (error) session_.console().line("* moderation: cannot record: " + printable(*error));
   if (store_.dropped() != droppedReported_) {
     session_.console().line("* moderation: " + std::to_string(store_.dropped() - droppedReported_) +
-                            " records dropped: the database is held by a script's transaction");
+                            " records dropped: the database took none for too long");
     droppedReported_ = store_.dropped();
   }
 }

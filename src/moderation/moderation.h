@@ -46,6 +46,9 @@ class Moderation {
   void playerDetails(const Player& player);
   // A player-left message, before the player leaves the model.
   void playerLeaving(const Player& player);
+  // A login's list of players has replaced the model: the visits of those
+  // who left meanwhile end now.
+  void playersListed();
   // A death report; `killerId` absent when no player killed the victim.
   void playerDied(uint8_t victimId, std::optional<uint8_t> killerId);
   // A player's line: public chat, or a private message to `recipient`.
@@ -102,6 +105,8 @@ class Moderation {
     bool kickedAsBanned = false;  // told and kicked once already
   };
 
+  // Ends the visit, if one was started, and forgets the presence.
+  void endVisit(Presence& presence);
   // moderation_enforcement.cc: the ban that holds for the player's name or
   // one of its aliases; when there is one, the player is told and kicked.
   void enforceBan(const Player& player, bool withAliases);

@@ -46,8 +46,8 @@ class PlayerHistory {
 
   // Deletes the chat of more than `days` days before `now`, and the
   // sessions that ended before then or, never closed (a client that
-  // stopped without closing them), began before then; 0 keeps everything. Players, sanctions, notes, admins and the
-  // audit are kept.
+  // stopped without closing them), began before then; 0 keeps everything. Players, sanctions,
+  // notes, admins and the audit are kept.
   void expire(int64_t days, int64_t now);
 
   // The record of `name` (any case) with its aliases (at most

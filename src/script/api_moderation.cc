@@ -73,13 +73,13 @@ void setText(lua_State* L, const char* key, const std::string& value) {
   lua_setfield(L, -2, key);
 }
 
-// Run by lua_cpcall with a SanctionRecord: leaves {until, reason, actor,
+// Run by lua_cpcall with a SanctionRecord: leaves {expires, reason, actor,
 // since} at kResultKey.
 int pushBan(lua_State* L) {
   const auto* ban = static_cast<const SanctionRecord*>(lua_touserdata(L, 1));
   lua_settop(L, 0);
   lua_createtable(L, 0, 4);  // Stack: the ban.
-  if (ban->until) setNumber(L, "until", *ban->until);
+  if (ban->until) setNumber(L, "expires", *ban->until);
   setText(L, "reason", ban->reason);
   setText(L, "actor", ban->actor);
   setNumber(L, "since", ban->time);
@@ -175,7 +175,7 @@ int unbanName(lua_State* L) {
   return call.pushInteger(static_cast<int64_t>(lifted));
 }
 
-// [name] -> {until, reason, actor, since}, or nil.
+// [name] -> {expires, reason, actor, since}, or nil.
 int getBan(lua_State* L) {
   ApiCall call(L);
   std::optional<std::string_view> name = nameArgument(call, 1);

@@ -61,7 +61,7 @@ TEST_F(ApiModerationTest, WarnTempbanAndTheRecordsTheyLeave) {
   EXPECT_EQ(line.substr(line.size() - 9), "UTC\ntrue\n") << "no reason, none shown";
   EXPECT_TRUE(kicked(s.harness().sent(), 7));
   EXPECT_EQ(s.run("local b = getBan('ANN')\n"
-                  "show(b['until'] - b.since, b.reason, b.actor == '" +
+                  "show(b.expires - b.since, b.reason, b.actor == '" +
                   actor + "')"),
             "3600,,true\n");
   EXPECT_EQ(s.run("show(unbanName('ann'))"),
