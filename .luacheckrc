@@ -23,6 +23,8 @@ local api = {
   "getSetting", "require", "callScript",
   -- The console.
   "addConsoleCommand",
+  -- Requests and JSON.
+  "httpRequest", "jsonEncode", "jsonDecode",
 }
 
 -- Event names: scripts commonly name their handlers after the event.
@@ -69,6 +71,8 @@ stds.gsadmin = {
 for _, name in ipairs(api) do
   table.insert(stds.gsadmin.read_globals, name)
 end
+-- The value jsonDecode gives for JSON's null.
+table.insert(stds.gsadmin.read_globals, "jsonNull")
 
 std = "gsadmin"
 -- Handlers are global functions, registered by name, so scripts define

@@ -53,6 +53,10 @@ constexpr ApiFunction kApi[] = {
     {"require", ApiFamily::kSharing, api::require},
     {"callScript", ApiFamily::kSharing, api::callScript},
     {"addConsoleCommand", ApiFamily::kHandlers, api::addConsoleCommand},
+    // Requests and JSON.
+    {"httpRequest", ApiFamily::kRequests, api::httpRequest},
+    {"jsonEncode", ApiFamily::kEncode, api::jsonEncode},
+    {"jsonDecode", ApiFamily::kRequests, api::jsonDecode},
 };
 
 }  // namespace
@@ -65,6 +69,9 @@ void registerApi(lua_State* state) {
   // Script output takes the same road as every other console line.
   lua_pushcclosure(state, api::print, 0);
   lua_setfield(state, LUA_GLOBALSINDEX, "print");
+  api::pushJsonNull(state);
+  lua_setfield(state, LUA_GLOBALSINDEX, "jsonNull");
+  api::prepareJson(state);
 }
 
 int apiFunctionCount() {

@@ -72,6 +72,19 @@ int require(lua_State* L);
 // api_call_script.cc
 int callScript(lua_State* L);
 
+// api_requests.cc
+int httpRequest(lua_State* L);
+
+// api_json.cc
+int jsonEncode(lua_State* L);
+int jsonDecode(lua_State* L);
+// Pushes jsonNull, the value that stands for JSON's null; published as a
+// global beside the table's functions.
+void pushJsonNull(lua_State* L);
+// Makes the registry entry the two functions pass values through, so that
+// using it never allocates; registerApi calls it.
+void prepareJson(lua_State* L);
+
 }  // namespace gsadmin::api
 
 #endif  // GSADMIN_SCRIPT_API_FUNCTIONS_H_

@@ -31,7 +31,15 @@ int callPending(lua_State* L) {
   lua_pushlstring(L, call->functionName->data(), call->functionName->size());
   lua_gettable(L, LUA_GLOBALSINDEX);
   for (const ScriptArgument& argument : call->arguments) {
-    if (argument.isText) {
+    if (argument.isFields) {
+      // [..., table]: each field set with the table on top.
+      lua_createtable(L, 0, static_cast<int>(argument.fields.size()));
+      for (const auto& [name, value] : argument.fields) {
+        lua_pushlstring(L, name.data(), name.size());
+        lua_pushlstring(L, value.data(), value.size());
+        lua_rawset(L, -3);
+      }
+    } else if (argument.isText) {
       lua_pushlstring(L, argument.text.data(), argument.text.size());
     } else {
       lua_pushinteger(L, argument.integer);
@@ -343,13 +351,22 @@ ScriptArgument& ScriptManager::nextArgument() {
 void ScriptManager::pushInteger(int32_t value) {
   ScriptArgument& argument = nextArgument();
   argument.isText = false;
+  argument.isFields = false;
   argument.integer = value;
 }
 
 void ScriptManager::pushString(std::string_view text) {
   ScriptArgument& argument = nextArgument();
   argument.isText = true;
+  argument.isFields = false;
   argument.text.assign(text.data(), text.size());
+}
+
+void ScriptManager::pushFields(std::vector<std::pair<std::string, std::string>> fields) {
+  ScriptArgument& argument = nextArgument();
+  argument.isText = false;
+  argument.isFields = true;
+  argument.fields = std::move(fields);
 }
 
 void ScriptManager::callFunctionIn(Script& script, int argumentCount) {

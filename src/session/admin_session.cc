@@ -48,6 +48,7 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
       events_(std::make_unique<EventManager>(*scripts_)),
       database_(std::make_unique<Database>(
           settings_.databasePath.value_or(databasePathFor(scriptPaths_)))),
+      http_(std::make_unique<HttpClient>(settings_.http, clock)),
       startMs_(clock.nowMs()),
       deadline_(startMs_ + kSilenceMs),
       commands_(std::make_unique<ConsoleCommands>(*this)) {
@@ -132,6 +133,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
     // it is read.
     poller.clear();
     if (socket_) poller.watch(socket_->descriptor());
+    http_->watchOn(poller);
     bool reading = input.source && !input.source->atEnd() &&
                    (!input.waitForServer || serverInfo().name.has_value());
     size_t inputIndex = reading ? poller.watch(input.source->fd()) : 0;
@@ -151,6 +153,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
     // Its finalisers run now, under the budget, and may still write.
     scripts_->unloadScripts();
   }
+  http_->cancelAll();
   rollBackDatabaseTransaction();
   if (moderation_) moderation_->close();
   stop_ = nullptr;
@@ -179,6 +182,8 @@ uint64_t AdminSession::msUntilWork() {
   // The deadline passes at the first reading later than it.
   uint64_t wakeAt = deadline_ + 1;
   if (std::optional<uint64_t> due = timers_.nextDueMs()) wakeAt = std::min(wakeAt, *due);
+  if (std::optional<uint64_t> requests = http_->msUntilWork())
+    wakeAt = std::min(wakeAt, now + *requests);
   return wakeAt > now ? wakeAt - now : 0;
 }
 
@@ -190,6 +195,7 @@ void AdminSession::stopScripts() {
   scripts_->unloadScripts();
   events_->clear();
   timers_.clear();
+  http_->cancelAll();
   commands_->removeScriptCommands();
   rollBackDatabaseTransaction();
 }
@@ -214,6 +220,7 @@ size_t AdminSession::reloadScript() {
 void AdminSession::dropOwned(const Script& script) {
   events_->removeOwned(script.id);
   timers_.clearOwned(script.id);
+  http_->cancelOwned(script.id);
   commands_->removeScriptCommands(script.id);
 }
 
@@ -229,6 +236,7 @@ void AdminSession::dropFailed() {
   for (const auto& script : scripts_->all()) {
     if (script->status != ScriptStatus::kFailed) continue;
     timers_.clearOwned(script->id);
+    http_->cancelOwned(script->id);
     commands_->removeScriptCommands(script->id);
   }
 }
@@ -286,6 +294,7 @@ void AdminSession::poll() {
 
   checkDeadline();
   runDueTimers();
+  serveRequests();
   if (moderation_) moderation_->tick();
 }
 
