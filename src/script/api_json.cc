@@ -236,7 +236,7 @@ std::string parseArgument(lua_State* L, Json* document) {
   const char* text = lua_tolstring(L, 1, &length);  // checked a string
   bool tooDeep = false;
   auto depthCheck = [&tooDeep](int depth, Json::parse_event_t, Json&) {
-    if (depth > kMaxDepth) tooDeep = true;
+    if (depth >= kMaxDepth) tooDeep = true;  // depth counts from 0
     return !tooDeep;
   };
   try {
