@@ -232,11 +232,13 @@ void HttpClient::collectDone(std::vector<HttpResult>* done) {
     auto* transfer = reinterpret_cast<HttpTransfer*>(data);
     CURLcode code = message->data.result;  // read before the handle goes
     if (transfer == nullptr) continue;
-    if (code != CURLE_OK) {
+    if (code == CURLE_OPERATION_TIMEDOUT) {
+      finish(*transfer, 0, timedOutText(), done);  // libcurl's clock came first
+    } else if (code != CURLE_OK) {
       finish(*transfer, 0, transfer->failureText(code), done);
-      continue;
+    } else {
+      followRedirect(*transfer, done);
     }
-    if (followRedirect(*transfer, done)) continue;
   }
 }
 
@@ -284,8 +286,12 @@ void HttpClient::expireOverdue(std::vector<HttpResult>* done) {
     if (transfer->deadlineMs <= now) overdue.push_back(transfer.get());
   }
   for (HttpTransfer* transfer : overdue) {
-    finish(*transfer, 0, "timed out after " + std::to_string(settings_.timeoutMs) + " ms", done);
+    finish(*transfer, 0, timedOutText(), done);
   }
+}
+
+std::string HttpClient::timedOutText() const {
+  return "timed out after " + std::to_string(settings_.timeoutMs) + " ms";
 }
 
 void HttpClient::finish(HttpTransfer& transfer, int status, std::string body,

@@ -116,6 +116,7 @@ class HttpClient {
   bool followRedirect(HttpTransfer& transfer, std::vector<HttpResult>* done);
   void finish(HttpTransfer& transfer, int status, std::string body, std::vector<HttpResult>* done);
   void remove(HttpTransfer& transfer);
+  std::string timedOutText() const;
 
   static int onSocket(void* easy, int socket, int what, void* self, void* socketData);
   static int onTimer(void* multi, long timeoutMs, void* self);
