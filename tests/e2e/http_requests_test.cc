@@ -4,12 +4,18 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <chrono>
+#include <fstream>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "sim/server_messages.h"
 #include "support/client_process.h"
 #include "support/http_test_server.h"
 #include "support/loopback_peer.h"
+#include "support/text_file.h"
 
 namespace gsadmin::testing {
 namespace {
@@ -129,6 +135,74 @@ TEST(HttpRequestsEndToEndTest, ReloadCancelsTheScriptsRequestsAndExitDoesNotWait
   EXPECT_EQ(count(client.output(), "LUA: Script 'script.lua' reloaded."), 4) << client.output();
   EXPECT_EQ(client.output().find("in all"), std::string::npos) << client.output();
   EXPECT_EQ(client.output().find("ended "), std::string::npos) << client.output();
+}
+
+// What a webhook received, read from the test while the server's threads
+// write it.
+class Posts {
+ public:
+  void add(const std::string& body) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    bodies_.push_back(body);
+  }
+  // Waits up to five seconds for `n` posts; all there are by then.
+  std::vector<std::string> waitFor(size_t n) {
+    for (int i = 0; i < 500; ++i) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (bodies_.size() >= n) return bodies_;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    return bodies_;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::vector<std::string> bodies_;
+};
+
+TEST(HttpRequestsEndToEndTest, TeamChatExamplePostsReportsAndLossesUnderItsCap) {
+  HttpTestServer server;
+  Posts posts;
+  server.server().Post("/hooks/1",
+                       [&posts](const httplib::Request& request, httplib::Response& response) {
+                         posts.add(request.get_header_value("Content-Type") + " " + request.body);
+                         response.status = 204;
+                       });
+  ASSERT_TRUE(server.start());
+  TempDir dir;
+  std::string source = GSADMIN_SOURCE_DIR;
+  std::ofstream(dir.path() + "/script.conf")
+      << readTextFile(source + "/examples/team_chat.conf").value_or("")
+      << "webhook = " << server.url("/hooks/1") << "\nperMinute = 3\nprefix = [EU1]\n";
+  LoopbackPeer peer;
+  ClientProcess client(clientArgs({"--allow-url=" + server.url("/hooks/")}, peer),
+                       readTextFile(source + "/examples/team_chat.lua").value_or(""),
+                       ClientProcess::defaultBinary(), std::nullopt, dir.path());
+  ASSERT_TRUE(acceptLogin(peer));
+  ASSERT_TRUE(client.waitForLine("Successfully connected!"));
+  peer.send(chatLine(3, 0, "!report Eve cheats @everyone"));
+  ASSERT_EQ(posts.waitFor(1).size(), 1u);
+  peer.send(chatLine(3, 0, "!report caf\xc3\xa9 \xff"));
+  ASSERT_EQ(posts.waitFor(2).size(), 2u);
+  peer.send(disconnectReason(5));
+  std::vector<std::string> received = posts.waitFor(3);
+  peer.send(chatLine(3, 0, "!report over the cap"));
+  ASSERT_TRUE(client.waitForLine("Bob: !report over the cap"));
+  received = posts.waitFor(4);
+  ASSERT_EQ(received.size(), 3u);
+  EXPECT_EQ(received[0],
+            "application/json {\"content\":\"[EU1] Report from Bob: Eve cheats "
+            "@\xe2\x80\x8b"
+            "everyone\"}");
+  EXPECT_EQ(received[1], "application/json {\"content\":\"[EU1] Report from Bob: caf\xc3\xa9 ?\"}");
+  EXPECT_EQ(received[2],
+            "application/json {\"content\":\"[EU1] Lost the connection to the game server "
+            "(reason 5).\"}");
+  EXPECT_EQ(client.output().find("team_chat:"), std::string::npos) << client.output();
+  EXPECT_EQ(client.output().find("httpRequest:"), std::string::npos) << client.output();
 }
 
 }  // namespace
