@@ -153,6 +153,16 @@ void addRequestsRows(const LatencyResult& without, const LatencyResult& with,
                   "all", with.seen == with.lines});
 }
 
+// --requests-only: both latency runs, printed.
+int printRequestsRows() {
+  std::vector<ResultRow> rows;
+  LatencyResult without = measureChatLatency(kLatencyLines, kLatencyIntervalUs);
+  addLatencyRows(without, rows);
+  addRequestsRows(without, measureChatLatencyWithRequests(kLatencyLines, kLatencyIntervalUs), rows);
+  std::printf("%s", formatTable(rows).c_str());
+  return 0;
+}
+
 void addIdleRow(const IdleResult& idle, std::vector<ResultRow>& rows) {
   rows.push_back(
       {"(c) idle CPU while connected, " + number(idle.seconds, 0) + " s",
@@ -264,15 +274,7 @@ int main(int argc, char** argv) {
     std::printf("%s", formatTable(rows).c_str());
     return 0;
   }
-  if (options->requestsOnly) {
-    std::vector<ResultRow> rows;
-    LatencyResult without = measureChatLatency(kLatencyLines, kLatencyIntervalUs);
-    addLatencyRows(without, rows);
-    addRequestsRows(without, measureChatLatencyWithRequests(kLatencyLines, kLatencyIntervalUs),
-                    rows);
-    std::printf("%s", formatTable(rows).c_str());
-    return 0;
-  }
+  if (options->requestsOnly) return printRequestsRows();
   if (options->storageOnly) {
     std::vector<ResultRow> rows;
     addStorageRows(measureStorageRates(kStorageRounds, kStorageRows, kStorageQueries), rows);

@@ -178,13 +178,11 @@ void HttpClient::watchOn(Poller& poller) const {
   for (const auto& [socket, what] : sockets_) poller.watchFor(socket, pollEvents(what));
 }
 
-std::optional<uint64_t> HttpClient::msUntilWork() {
+std::optional<uint64_t> HttpClient::nextWorkMs() const {
   if (transfers_.empty()) return std::nullopt;
-  uint64_t wakeAt = UINT64_MAX;
-  if (timerDueMs_) wakeAt = *timerDueMs_;
+  uint64_t wakeAt = timerDueMs_.value_or(UINT64_MAX);
   for (const auto& transfer : transfers_) wakeAt = std::min(wakeAt, transfer->deadlineMs);
-  uint64_t now = clock_.nowMs();
-  return wakeAt > now ? wakeAt - now : 0;
+  return wakeAt;
 }
 
 std::vector<HttpResult> HttpClient::drive() {

@@ -58,7 +58,7 @@ struct HttpTransfer;
 
 // Asynchronous HTTP requests over libcurl's multi interface, for a loop
 // that waits in one place: the loop adds the client's sockets to its wait
-// (watchOn), sleeps no longer than msUntilWork(), then calls drive(). No
+// (watchOn), sleeps no later than nextWorkMs(), then calls drive(). No
 // call blocks on the network. Redirects are followed by the client itself,
 // each checked against the allowed prefixes. Loop thread only.
 class HttpClient {
@@ -95,9 +95,10 @@ class HttpClient {
 
   // Adds the sockets the transfers wait on to `poller`.
   void watchOn(Poller& poller) const;
-  // Milliseconds until drive() has work besides what the sockets bring;
-  // none when nothing is in flight.
-  std::optional<uint64_t> msUntilWork();
+  // When (on the clock) drive() has work besides what the sockets bring:
+  // libcurl's timer or a request's time-out; none when nothing is in
+  // flight.
+  std::optional<uint64_t> nextWorkMs() const;
   // Moves every transfer on as far as it goes without waiting: reads and
   // writes what the sockets allow, runs libcurl's due timers, follows
   // redirects and ends what timed out. Returns the requests that ended.

@@ -342,31 +342,25 @@ void ScriptManager::fetchFunction(std::string_view name) {
   pendingCount_ = 0;
 }
 
-ScriptArgument& ScriptManager::nextArgument() {
+ScriptArgument& ScriptManager::nextArgument(bool isText, bool isFields) {
   // The slots are reused from event to event, texts keeping their storage.
   if (pendingCount_ == pendingArguments_.size()) pendingArguments_.emplace_back();
-  return pendingArguments_[pendingCount_++];
+  ScriptArgument& argument = pendingArguments_[pendingCount_++];
+  argument.isText = isText;
+  argument.isFields = isFields;
+  return argument;
 }
 
 void ScriptManager::pushInteger(int32_t value) {
-  ScriptArgument& argument = nextArgument();
-  argument.isText = false;
-  argument.isFields = false;
-  argument.integer = value;
+  nextArgument(false, false).integer = value;
 }
 
 void ScriptManager::pushString(std::string_view text) {
-  ScriptArgument& argument = nextArgument();
-  argument.isText = true;
-  argument.isFields = false;
-  argument.text.assign(text.data(), text.size());
+  nextArgument(true, false).text.assign(text.data(), text.size());
 }
 
 void ScriptManager::pushFields(std::vector<std::pair<std::string, std::string>> fields) {
-  ScriptArgument& argument = nextArgument();
-  argument.isText = false;
-  argument.isFields = true;
-  argument.fields = std::move(fields);
+  nextArgument(false, true).fields = std::move(fields);
 }
 
 void ScriptManager::callFunctionIn(Script& script, int argumentCount) {

@@ -163,7 +163,8 @@ class ScriptManager {
   const std::vector<std::unique_ptr<Script>>& all() const { return scripts_; }
 
  private:
-  ScriptArgument& nextArgument();
+  // The next slot of the pending call, of the kind given.
+  ScriptArgument& nextArgument(bool isText, bool isFields);
   // Opens `script`'s state and runs its file; see load.
   Script* open(Script& script, bool quiet);
   // Gives every script its error prefix for the number of scripts known.

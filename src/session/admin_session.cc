@@ -48,7 +48,6 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
       events_(std::make_unique<EventManager>(*scripts_)),
       database_(std::make_unique<Database>(
           settings_.databasePath.value_or(databasePathFor(scriptPaths_)))),
-      http_(std::make_unique<HttpClient>(settings_.http, clock)),
       startMs_(clock.nowMs()),
       deadline_(startMs_ + kSilenceMs),
       commands_(std::make_unique<ConsoleCommands>(*this)) {
@@ -153,7 +152,6 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
     // Its finalisers run now, under the budget, and may still write.
     scripts_->unloadScripts();
   }
-  http_->cancelAll();
   rollBackDatabaseTransaction();
   if (moderation_) moderation_->close();
   stop_ = nullptr;
@@ -182,8 +180,7 @@ uint64_t AdminSession::msUntilWork() {
   // The deadline passes at the first reading later than it.
   uint64_t wakeAt = deadline_ + 1;
   if (std::optional<uint64_t> due = timers_.nextDueMs()) wakeAt = std::min(wakeAt, *due);
-  if (std::optional<uint64_t> requests = http_->msUntilWork())
-    wakeAt = std::min(wakeAt, now + *requests);
+  if (std::optional<uint64_t> due = http_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   return wakeAt > now ? wakeAt - now : 0;
 }
 
@@ -311,24 +308,6 @@ void AdminSession::checkDeadline() {
     return;
   }
   if (now > deadline_) sendLogin();
-}
-
-void AdminSession::runDueTimers() {
-  // A stop request ends the round between two calls: with many timers due
-  // at once the rest would keep a stopping client busy.
-  timers_.runDue(
-      clock_.nowMs(),
-      [this](int64_t id, const std::string& functionName) {
-        scripts_->fetchFunction(functionName);
-        scripts_->pushInteger(static_cast<int32_t>(id));
-        uint64_t owner = timers_.ownerOf(id).value_or(0);
-        if (owner == 0) {
-          scripts_->callFunction(1);  // a timer of the host's own
-        } else if (Script* script = scripts_->findById(owner)) {
-          scripts_->callFunctionIn(*script, 1);
-        }  // else the console state's, gone with it: nothing to call
-      },
-      [this]() { return stop_ != nullptr && *stop_ != 0; });
 }
 
 void AdminSession::receiveDatagram(const uint8_t* data, size_t length) {

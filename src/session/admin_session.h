@@ -205,7 +205,7 @@ class AdminSession : public SessionContext {
   void runDueTimers();
   // Moves the scripts' HTTP requests on and calls the handler of each one
   // that ended, in its script when that is still loaded
-  // (session_requests.cc).
+  // (session_script_calls.cc).
   void serveRequests();
   // The first half of a reload: the scripts' last event, then everything
   // of them that must not outlive them.
@@ -231,7 +231,8 @@ class AdminSession : public SessionContext {
   std::unique_ptr<Database> database_;
   std::unique_ptr<Moderation> moderation_;  // null when off
   std::unique_ptr<UdpSocket> socket_;
-  std::unique_ptr<HttpClient> http_;
+  // Its requests in flight at the end are cancelled with it.
+  std::unique_ptr<HttpClient> http_ = std::make_unique<HttpClient>(settings_.http, clock_);
   TimerQueue timers_;
   uint64_t startMs_;
   uint64_t deadline_;
