@@ -379,8 +379,9 @@ function httpRequest(method, url, body, headers, handlerName) end
 function jsonEncode(value) end
 
 ---The value of the JSON `text`: objects as tables, arrays as sequences, null as
----jsonNull; nested at most 64 deep. Prints "jsonDecode: Invalid argument #1."
----or "jsonDecode: <the parser's reason>" and returns nothing when refused.
+---jsonNull; nested at most 64 deep, texts at most 16 MiB. Prints "jsonDecode:
+---Invalid argument #1." or "jsonDecode: <reason>" and returns nothing when
+---refused.
 ---@param text string
 ---@return any
 function jsonDecode(text) end

@@ -29,6 +29,9 @@ const char kNullSentinel = 0;
 const char kSlotKey = 0;
 
 constexpr int kMaxDepth = 64;
+// A decoded document is built outside the script's memory ceiling, at
+// several times the text's size: longer texts are refused.
+constexpr size_t kMaxDecodeBytes = 16 * 1024 * 1024;
 
 using Json = nlohmann::json;
 
@@ -234,6 +237,7 @@ std::string parseMessage(const char* what) {
 std::string parseArgument(lua_State* L, Json* document) {
   size_t length = 0;
   const char* text = lua_tolstring(L, 1, &length);  // checked a string
+  if (length > kMaxDecodeBytes) return "text over 16777216 bytes";
   bool tooDeep = false;
   auto depthCheck = [&tooDeep](int depth, Json::parse_event_t, Json&) {
     if (depth >= kMaxDepth) tooDeep = true;  // depth counts from 0

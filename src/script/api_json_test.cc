@@ -58,6 +58,7 @@ TEST(ApiJsonTest, RefusesInOneLineAndReturnsNothing) {
       {"local t = {} t.t = t show(jsonEncode(t))", "jsonEncode: nesting deeper than 64\n\n"},
       {"show(jsonDecode({}))", "jsonDecode: Invalid argument #1.\n\n"},
       {"show(jsonDecode(12))", "jsonDecode: Invalid argument #1.\n\n"},
+      {"show(jsonDecode(string.rep(' ', 16777217)))", "jsonDecode: text over 16777216 bytes\n\n"},
       {"show(jsonDecode('{x'))",
        "jsonDecode: parse error at line 1, column 2: syntax error while parsing object key - "
        "invalid literal; last read: '{x'; expected string literal\n\n"},
