@@ -76,6 +76,32 @@ TEST(HttpRequestsEndToEndTest, AnswerReachesTheHandlerAndRefusalsAreOneLine) {
             "httpRequest: no URL is allowed; start the client with --allow-url=PREFIX");
 }
 
+TEST(HttpRequestsEndToEndTest, TlsIsRefusedWithoutTheCaFileAndAcceptedWithIt) {
+  TempDir certificates;
+  ASSERT_TRUE(makeSelfSignedCertificate(certificates.path()));
+  HttpTestServer server(certificates.path() + "/cert.pem", certificates.path() + "/key.pem");
+  server.server().Get("/x", [](const httplib::Request&, httplib::Response& response) {
+    response.set_content("secret", "text/plain");
+  });
+  ASSERT_TRUE(server.start());
+  std::string script =
+      "function done(id, status, body) print('done ' .. status .. ' ' .. body) end\n"
+      "httpRequest('GET', '" +
+      server.url("/x") + "', nil, nil, 'done')\n";
+  LoopbackPeer peer;
+  ClientProcess refused(clientArgs({"--allow-url=" + server.url("/")}, peer), script);
+  std::optional<std::string> line = refused.waitForLine("done ");
+  ASSERT_TRUE(line);
+  EXPECT_EQ(line->rfind("done 0 ", 0), 0u) << *line;
+  EXPECT_NE(line->find("certificate"), std::string::npos) << *line;
+
+  ClientProcess accepted(clientArgs({"--allow-url=" + server.url("/"),
+                                     "--ca-file=" + certificates.path() + "/cert.pem"},
+                                    peer),
+                         script);
+  EXPECT_EQ(accepted.waitForLine("done "), "done 200 secret");
+}
+
 // Sixteen requests to a server that never answers, then chat: every line is
 // printed as it comes, and the requests end with status 0 at the time-out.
 const char kSilentScript[] = R"lua(
