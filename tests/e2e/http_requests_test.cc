@@ -100,6 +100,11 @@ TEST(HttpRequestsEndToEndTest, TlsIsRefusedWithoutTheCaFileAndAcceptedWithIt) {
                                     peer),
                          script);
   EXPECT_EQ(accepted.waitForLine("done "), "done 200 secret");
+  for (ClientProcess* client : {&refused, &accepted}) {
+    client->kill(SIGTERM);
+    EXPECT_EQ(client->waitExit(5000), 0);
+    EXPECT_EQ(client->errorOutput().find("Sanitizer"), std::string::npos) << client->errorOutput();
+  }
 }
 
 // Sixteen requests to a server that never answers, then chat: every line is
@@ -161,6 +166,8 @@ TEST(HttpRequestsEndToEndTest, ReloadCancelsTheScriptsRequestsAndExitDoesNotWait
   EXPECT_EQ(count(client.output(), "LUA: Script 'script.lua' reloaded."), 4) << client.output();
   EXPECT_EQ(client.output().find("in all"), std::string::npos) << client.output();
   EXPECT_EQ(client.output().find("ended "), std::string::npos) << client.output();
+  // A sanitizer build reports leaks and errors here, and exits non-zero.
+  EXPECT_EQ(client.errorOutput().find("Sanitizer"), std::string::npos) << client.errorOutput();
 }
 
 // What a webhook received, read from the test while the server's threads
