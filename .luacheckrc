@@ -25,6 +25,8 @@ local api = {
   "addConsoleCommand",
   -- Moderation.
   "getPlayerInfo", "warnPlayer", "tempbanPlayer", "unbanName", "getBan", "getWarnings",
+  -- Requests and JSON.
+  "httpRequest", "jsonEncode", "jsonDecode",
 }
 
 -- Event names: scripts commonly name their handlers after the event.
@@ -71,6 +73,8 @@ stds.gsadmin = {
 for _, name in ipairs(api) do
   table.insert(stds.gsadmin.read_globals, name)
 end
+-- The value jsonDecode gives for JSON's null.
+table.insert(stds.gsadmin.read_globals, "jsonNull")
 
 std = "gsadmin"
 -- Handlers are global functions, registered by name, so scripts define

@@ -8,7 +8,9 @@
 // database rows, printed, no file written), --ban-check-only (just the
 // rows of the ban check at join, printed, no file written), --idle-only (just the idle and
 // timer rows, printed, no file written), --moderation-only (just the
-// moderation rows, printed, no file written), plus Google Benchmark's own
+// moderation rows, printed, no file written), --requests-only (the chat latency
+// without and with 64 HTTP requests in flight, printed, no file written), plus Google
+// Benchmark's own
 // --benchmark_* flags for the micro-benchmarks.
 
 #include <benchmark/benchmark.h>
@@ -61,6 +63,7 @@ struct Options {
   bool banCheckOnly = false;
   bool idleOnly = false;
   bool moderationOnly = false;
+  bool requestsOnly = false;
   std::string resultsPath = GSADMIN_BENCH_RESULTS;
 };
 
@@ -84,6 +87,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.idleOnly = true;
     } else if (arg == "--moderation-only") {
       options.moderationOnly = true;
+    } else if (arg == "--requests-only") {
+      options.requestsOnly = true;
     } else if (arg.rfind("--results=", 0) == 0) {
       options.resultsPath = arg.substr(10);
     } else {
@@ -184,6 +189,29 @@ void addLatencyRows(const LatencyResult& latency, std::vector<ResultRow>& rows) 
                   latency.seen == latency.lines});
 }
 
+// The chat latency with 64 HTTP requests in flight beside `without` them.
+void addRequestsRows(const LatencyResult& without, const LatencyResult& with,
+                     std::vector<ResultRow>& rows) {
+  double added = with.p99Us - without.p99Us;
+  rows.push_back({"(b) chat line p99, 64 requests in flight / none",
+                  number(with.p99Us, 0, " us") + " / " + number(without.p99Us, 0, " us"),
+                  "within 5000 us", with.complete && without.complete && added <= 5000});
+  rows.push_back({"(b) same, median / lines seen",
+                  number(with.medianUs, 0, " us") + " / " + std::to_string(with.seen) + " of " +
+                      std::to_string(with.lines),
+                  "all", with.seen == with.lines});
+}
+
+// --requests-only: both latency runs, printed.
+int printRequestsRows() {
+  std::vector<ResultRow> rows;
+  LatencyResult without = measureChatLatency(kLatencyLines, kLatencyIntervalUs);
+  addLatencyRows(without, rows);
+  addRequestsRows(without, measureChatLatencyWithRequests(kLatencyLines, kLatencyIntervalUs), rows);
+  std::printf("%s", formatTable(rows).c_str());
+  return 0;
+}
+
 void addIdleRow(const IdleResult& idle, std::vector<ResultRow>& rows) {
   rows.push_back(
       {"(c) idle CPU while connected, " + number(idle.seconds, 0) + " s",
@@ -261,6 +289,8 @@ const char kNotes[] =
     "  on a database file in a temporary directory (WAL, synchronous=NORMAL).\n"
     "- (b) 1000 chat lines, one per millisecond, from the peer to the real binary;\n"
     "  time until the console line is read from its standard output (a pipe).\n"
+    "  Then the same run with 64 HTTP requests in flight all along: four scripts\n"
+    "  start sixteen each to a loopback server that accepts and never answers.\n"
     "- (c) utime + stime of the real binary while connected, with a keep-alive\n"
     "  request every 5 s and nothing else; beside it the exact on-CPU time from\n"
     "  /proc/<pid>/schedstat, and that of a bare loop of poll (10 ms) and recv run\n"
@@ -294,6 +324,24 @@ int printBanCheckRows() {
   return 0;
 }
 
+// The run of one of the --*-only flags, or none when no such flag was given.
+std::optional<int> runOnePart(const Options& options) {
+  std::vector<ResultRow> rows;
+  if (options.idleOnly) {
+    addIdleRow(measureIdleCost(options.idleSeconds), rows);
+    addTimerRows(measureTimerAccuracy(kTimerIntervalMs, kTimerCalls), rows);
+    return printTable(rows);
+  }
+  if (options.banCheckOnly) return printBanCheckRows();
+  if (options.moderationOnly) return printTable(moderationRows());
+  if (options.requestsOnly) return printRequestsRows();
+  if (options.storageOnly) {
+    addStorageRows(measureStorageRates(kStorageRounds, kStorageRows, kStorageQueries), rows);
+    return printTable(rows);
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 }  // namespace gsadmin::bench
 
@@ -303,19 +351,7 @@ int main(int argc, char** argv) {
   std::optional<Options> options = parseOptions(argc, argv);
   if (!options) return 2;
 
-  if (options->idleOnly) {
-    std::vector<ResultRow> rows;
-    addIdleRow(measureIdleCost(options->idleSeconds), rows);
-    addTimerRows(measureTimerAccuracy(kTimerIntervalMs, kTimerCalls), rows);
-    return printTable(rows);
-  }
-  if (options->banCheckOnly) return printBanCheckRows();
-  if (options->moderationOnly) return printTable(moderationRows());
-  if (options->storageOnly) {
-    std::vector<ResultRow> rows;
-    addStorageRows(measureStorageRates(kStorageRounds, kStorageRows, kStorageQueries), rows);
-    return printTable(rows);
-  }
+  if (std::optional<int> status = runOnePart(*options)) return *status;
   std::printf("(d) micro-benchmarks\n");
   std::fflush(stdout);
   std::vector<MicroResult> micro = runMicroBenchmarks();
@@ -329,6 +365,7 @@ int main(int argc, char** argv) {
   std::printf("(b) latency\n(e) memory\n");
   std::fflush(stdout);
   LatencyResult latency = measureChatLatency(kLatencyLines, kLatencyIntervalUs);
+  LatencyResult withRequests = measureChatLatencyWithRequests(kLatencyLines, kLatencyIntervalUs);
   MemoryResult memory = measureFullServerMemory();
   std::printf("(c) idle cost, %d s\n", options->idleSeconds);
   std::fflush(stdout);
@@ -343,6 +380,7 @@ int main(int argc, char** argv) {
   addStorageRows(storage, rows);
   addBanCheckRows(banCheck, kBans, rows);
   addLatencyRows(latency, rows);
+  addRequestsRows(latency, withRequests, rows);
   addIdleRow(idle, rows);
   addTimerRows(timers, rows);
   addMicroRows(micro, rows);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "live_client.h"
+#include "support/http_test_server.h"
 
 namespace gsadmin::bench {
 namespace {
@@ -19,12 +20,37 @@ double percentile(const std::vector<double>& sorted, double fraction) {
   return sorted[std::min(index, sorted.size() - 1)];
 }
 
+// Sixteen requests to URL that never end within the run.
+const char kRequestsScript[] =
+    "function over(id, status, body) print('request ended: ' .. body) end\n"
+    "for i = 1, 16 do httpRequest('GET', URL, nil, nil, 'over') end\n";
+
+LatencyResult measureOn(LiveClient& client, int lines, int intervalUs);
+
 }  // namespace
 
 LatencyResult measureChatLatency(int lines, int intervalUs) {
+  LiveClient client(std::string(kCountingScript), true);
+  return measureOn(client, lines, intervalUs);
+}
+
+LatencyResult measureChatLatencyWithRequests(int lines, int intervalUs) {
+  testing::SilentServer silent;
+  testing::TempDir dir;
+  std::vector<std::string> options = {"--allow-url=" + silent.url("/")};
+  for (const char* name : {"a.lua", "b.lua", "c.lua", "d.lua"}) {
+    dir.write(name, "URL = '" + silent.url("/hook") + "'\n" + kRequestsScript);
+    options.push_back(std::string("--script=") + name);
+  }
+  LiveClient client(std::nullopt, true, options, dir.path());
+  return measureOn(client, lines, intervalUs);
+}
+
+namespace {
+
+LatencyResult measureOn(LiveClient& client, int lines, int intervalUs) {
   LatencyResult result;
   result.lines = lines;
-  LiveClient client(std::string(kCountingScript), true);
   if (!client.connect({{1, "Bob", 0, true}})) return result;
   if (!client.process().waitForLine("Successfully connected")) return result;
 
@@ -49,4 +75,5 @@ LatencyResult measureChatLatency(int lines, int intervalUs) {
   return result;
 }
 
+}  // namespace
 }  // namespace gsadmin::bench

@@ -17,6 +17,10 @@ struct LatencyResult {
   bool complete = false;
 };
 LatencyResult measureChatLatency(int lines, int intervalUs);
+// The same with 64 HTTP requests in flight all along: four scripts start
+// sixteen each (the most allowed) to a loopback server that accepts
+// connections and never answers, within the default 10 s time-out.
+LatencyResult measureChatLatencyWithRequests(int lines, int intervalUs);
 
 }  // namespace gsadmin::bench
 

@@ -18,8 +18,11 @@ const char kCountingScript[] =
 
 namespace {
 
-std::vector<std::string> argumentsFor(const testing::LoopbackPeer& peer) {
-  return {"127.0.0.1", std::to_string(peer.port()), "Admin", "pw"};
+std::vector<std::string> argumentsFor(const testing::LoopbackPeer& peer,
+                                      std::vector<std::string> options) {
+  for (std::string word : {"127.0.0.1", "", "Admin", "pw"}) options.push_back(word);
+  options[options.size() - 3] = std::to_string(peer.port());
+  return options;
 }
 
 std::optional<std::string> outputFor(bool readOutput) {
@@ -29,9 +32,11 @@ std::optional<std::string> outputFor(bool readOutput) {
 
 }  // namespace
 
-LiveClient::LiveClient(const std::optional<std::string>& script, bool readOutput)
-    : process_(argumentsFor(peer_), script, testing::ClientProcess::defaultBinary(),
-               outputFor(readOutput)) {}
+LiveClient::LiveClient(const std::optional<std::string>& script, bool readOutput,
+                       const std::vector<std::string>& options,
+                       const std::optional<std::string>& directory)
+    : process_(argumentsFor(peer_, options), script, testing::ClientProcess::defaultBinary(),
+               outputFor(readOutput), directory) {}
 
 uint16_t LiveClient::clientPort() const {
   return peer_.client() ? ntohs(peer_.client()->sin_port) : 0;

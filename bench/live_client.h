@@ -24,8 +24,12 @@ extern const char kCountingScript[];
 // server. Owns both for its lifetime.
 class LiveClient {
  public:
-  // `readOutput` false sends the client's output to /dev/null.
-  LiveClient(const std::optional<std::string>& script, bool readOutput);
+  // `readOutput` false sends the client's output to /dev/null. `options`
+  // go before the address; `directory`, when given, is where the client
+  // runs (the caller owns it).
+  LiveClient(const std::optional<std::string>& script, bool readOutput,
+             const std::vector<std::string>& options = {},
+             const std::optional<std::string>& directory = std::nullopt);
 
   testing::LoopbackPeer& peer() { return peer_; }
   testing::ClientProcess& process() { return process_; }

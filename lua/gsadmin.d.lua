@@ -1,6 +1,6 @@
 ---@meta gsadmin
 -- Editor annotations for the gsadmin script API (script.lua). Nothing here
--- runs: the client publishes these 49 functions itself. Point your Lua
+-- runs: the client publishes these 52 functions itself. Point your Lua
 -- language server at this file (workspace.library) for completion and
 -- checks. The full reference is docs/scripting.md.
 --
@@ -395,3 +395,47 @@ function getBan(name) end
 ---@param name string
 ---@return {time: number, reason: string, actor: string, expires: number|nil}[]|nil
 function getWarnings(name) end
+-- Requests and JSON --------------------------------------------------------
+
+---The value jsonDecode gives for JSON's null, and that jsonEncode writes as
+---null: a light userdata, the same in every script. Compare with `v == jsonNull`.
+---@type lightuserdata
+jsonNull = nil
+
+---Called when a request of httpRequest ends: `status` 0 when it failed (and
+---`body` one line saying why: timed out, redirect outside the allowed URLs,
+---response body over 1 MiB, DNS, TLS...); headers' names in lower case.
+---@alias gsadmin.HttpHandler fun(id: integer, status: integer, body: string, headers: table<string, string>)
+
+---Starts an HTTP request to a URL under a `--allow-url` prefix and returns its
+---id at once; the script's global `handlerName` (a gsadmin.HttpHandler) is
+---called from the loop when it ends. Redirects are followed only within the
+---prefixes; at most 16 requests in flight per script, 64 in all; bodies at
+---most 1 MiB each way; `--http-timeout` (10 s) bounds each. A reload or stop
+---of the script cancels its requests. Prints "httpRequest: Invalid argument
+---#N." or "httpRequest: <reason>" (no URL allowed, URL not allowed: URL, too
+---many requests in flight...) and returns nothing when refused.
+---@param method "GET"|"POST"|"PUT"|"PATCH"|"DELETE"
+---@param url string
+---@param body string|nil
+---@param headers table<string, string>|nil
+---@param handlerName string
+---@return integer|nil id
+function httpRequest(method, url, body, headers, handlerName) end
+
+---The JSON text of `value`: nil, booleans, numbers, strings (UTF-8) and tables
+---nested at most 64 deep; a table with keys exactly 1..n is an array, any
+---other (the empty one too) an object; jsonNull is null. Prints "jsonEncode:
+---<reason>" and returns nothing for NaN, infinities, functions, other keys,
+---invalid UTF-8 or deeper nesting.
+---@param value any
+---@return string|nil
+function jsonEncode(value) end
+
+---The value of the JSON `text`: objects as tables, arrays as sequences, null as
+---jsonNull; nested at most 64 deep, texts at most 16 MiB. Prints "jsonDecode:
+---Invalid argument #1." or "jsonDecode: <reason>" and returns nothing when
+---refused.
+---@param text string
+---@return any
+function jsonDecode(text) end

@@ -220,6 +220,9 @@ std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& opt
   }
   if (options.adminName) settings->adminName = *options.adminName;
   settings->moderation = moderationSettings(options);
+  settings->http.allowedPrefixes = options.allowUrls;
+  settings->http.timeoutMs = options.httpTimeoutSeconds * 1000;
+  settings->http.caFile = options.caFile;
   if (options.passwordFile) {
     std::string error;
     std::optional<std::string> password = gsadmin::readPasswordFile(*options.passwordFile, &error);

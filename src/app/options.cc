@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "base/durations.h"
 #include "context/session_settings.h"
+#include "requests/url_allow_list.h"
 #include "script/script_manager.h"
 
 namespace gsadmin {
@@ -31,6 +32,8 @@ struct OptionRow {
   bool (*accepts)(std::string_view value) = nullptr;
   // kTextList: where each value is appended.
   std::vector<std::string> Options::*list = nullptr;
+  // kNumber: the smallest value taken.
+  uint64_t minimum = 0;
 };
 
 bool isServerAddress(std::string_view value) {
@@ -39,6 +42,10 @@ bool isServerAddress(std::string_view value) {
 
 bool isDuration(std::string_view value) {
   return parseDuration(value).has_value();
+}
+
+bool isUrlPrefix(std::string_view value) {
+  return UrlAllowList().add(value).empty();
 }
 
 const char kDurationWords[] = "a duration such as 30m, 12h, 7d or 1d12h (at most 10 years)";
@@ -90,6 +97,15 @@ const OptionRow kOptions[] = {
      kDurationWords, "7d", "how long a warning counts", isDuration},
     {"trust-names", ValueKind::kNone, &Options::trustNames, nullptr, 0, nullptr, nullptr, nullptr,
      "", "let .admin add bind an admin to a name alone (risky)"},
+    {"allow-url", ValueKind::kTextList, nullptr, nullptr, 0, nullptr, "PREFIX",
+     "an http:// or https:// URL without user@", "",
+     "let scripts' requests reach URLs under PREFIX; may be given again", isUrlPrefix,
+     &Options::allowUrls},
+    {"http-timeout", ValueKind::kNumber, nullptr, &Options::httpTimeoutSeconds, 3600u, nullptr,
+     "SECONDS", "a number of seconds from 1 to 3600", std::to_string(Options{}.httpTimeoutSeconds),
+     "time limit of one script's HTTP request", nullptr, nullptr, 1},
+    {"ca-file", ValueKind::kText, nullptr, nullptr, 0, &Options::caFile, "FILE", "a file name",
+     "the system's store", "verify HTTPS servers against the certificates in FILE"},
     {"help", ValueKind::kNone, &Options::help, nullptr, 0, nullptr, nullptr, nullptr, "",
      "print this text and exit"},
     {"version", ValueKind::kNone, &Options::version, nullptr, 0, nullptr, nullptr, nullptr, "",
@@ -143,7 +159,7 @@ std::string setOption(std::string_view name, std::optional<std::string_view> val
   std::string needs = std::string("needs ") + row.valueWords;
   if (!value) return needs;
   if (row.kind == ValueKind::kTextList) {
-    if (value->empty()) return needs;
+    if (value->empty() || (row.accepts != nullptr && !row.accepts(*value))) return needs;
     (options.*(row.list)).emplace_back(*value);
     return "";
   }
@@ -152,7 +168,11 @@ std::string setOption(std::string_view name, std::optional<std::string_view> val
     options.*(row.text) = std::string(*value);
     return "";
   }
-  if (!parseNumber(std::string(*value).c_str(), row.maximum, options.*(row.number))) return needs;
+  uint64_t number = 0;
+  if (!parseNumber(std::string(*value).c_str(), row.maximum, number) || number < row.minimum) {
+    return needs;
+  }
+  options.*(row.number) = number;
   return "";
 }
 

@@ -44,6 +44,29 @@ TEST(OptionsTest, OptionsAnywhereBothValueFormsAndPositionalsInOrder) {
   EXPECT_TRUE(parse({"--version"}).options.version);
 }
 
+TEST(OptionsTest, RequestOptionsTakeCheckedPrefixesAndATimeout) {
+  ParsedOptions none = parse({});
+  EXPECT_TRUE(none.options.allowUrls.empty());
+  EXPECT_EQ(none.options.httpTimeoutSeconds, 10u);
+  EXPECT_FALSE(none.options.caFile);
+  ParsedOptions all = parse({"--allow-url=https://chat.example/hooks/", "--allow-url",
+                             "http://127.0.0.1:8080/", "--http-timeout=3", "--ca-file=ca.pem"});
+  EXPECT_EQ(all.error, "");
+  EXPECT_EQ(all.options.allowUrls,
+            (std::vector<std::string>{"https://chat.example/hooks/", "http://127.0.0.1:8080/"}));
+  EXPECT_EQ(all.options.httpTimeoutSeconds, 3u);
+  EXPECT_EQ(all.options.caFile, "ca.pem");
+  const std::string needsUrl = " needs an http:// or https:// URL without user@";
+  for (const char* bad : {"--allow-url=ftp://h/", "--allow-url=http://u@h/", "--allow-url="}) {
+    EXPECT_EQ(parse({bad}).error, "gsadmin: --allow-url" + needsUrl) << bad;
+  }
+  for (const char* bad : {"--http-timeout=0", "--http-timeout=3601"}) {
+    EXPECT_EQ(parse({bad}).error,
+              "gsadmin: --http-timeout needs a number of seconds from 1 to 3600")
+        << bad;
+  }
+}
+
 TEST(OptionsTest, ConsoleOptions) {
   ParsedOptions none = parse({"h", "1", "n", "p"});
   EXPECT_TRUE(none.options.scriptPaths.empty());

@@ -12,6 +12,7 @@
 #include "events/events.h"
 #include "model/world.h"
 #include "platform/clock.h"
+#include "requests/http_client.h"
 
 namespace gsadmin {
 
@@ -64,6 +65,9 @@ class SessionContext {
   // The built-in moderation (player history, sanctions, admins in game);
   // null when it is off. The message handlers tell it what happens.
   virtual Moderation* moderation() = 0;
+  // The scripts' HTTP requests; the session's loop drives them and calls
+  // each one's handler when it ends.
+  virtual HttpClient& http() = 0;
 
   virtual const SessionSettings& settings() const = 0;
   virtual bool connected() const = 0;

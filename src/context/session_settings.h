@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/defaults.h"
+#include "requests/http_client.h"
 
 namespace gsadmin {
 
@@ -37,6 +38,8 @@ struct SessionSettings {
   // The scripts' database; absent: "script.db" beside the script.
   std::optional<std::string> databasePath;
   ModerationSettings moderation;
+  // What the scripts' HTTP requests may reach, and how long they take.
+  HttpSettings http;
 };
 
 }  // namespace gsadmin

@@ -7,8 +7,8 @@
 
 namespace gsadmin {
 
-size_t Poller::watch(int fd) {
-  entries_.push_back({fd, POLLIN, 0});
+size_t Poller::watchFor(int fd, short events) {
+  entries_.push_back({fd, events, 0});
   return entries_.size() - 1;
 }
 
@@ -41,7 +41,12 @@ int Poller::waitUnless(int timeoutMs,
 }
 
 bool Poller::readable(size_t index) const {
-  return index < entries_.size() && (entries_[index].revents & (POLLIN | POLLERR | POLLHUP | POLLNVAL)) != 0;
+  return index < entries_.size() &&
+         (entries_[index].revents & (POLLIN | POLLERR | POLLHUP | POLLNVAL)) != 0;
+}
+
+short Poller::returned(size_t index) const {
+  return index < entries_.size() ? entries_[index].revents : 0;
 }
 
 }  // namespace gsadmin

@@ -15,7 +15,9 @@ namespace gsadmin {
 class Poller {
  public:
   // Adds `fd` to the set and returns its index for readable().
-  size_t watch(int fd);
+  size_t watch(int fd) { return watchFor(fd, POLLIN); }
+  // The same for the conditions in `events` (POLLIN, POLLOUT or both).
+  size_t watchFor(int fd, short events);
   // Forgets every descriptor, keeping the storage for the next set.
   void clear() { entries_.clear(); }
 
@@ -34,6 +36,9 @@ class Poller {
   // After wait(): whether the descriptor at `index` was readable, or had an
   // error or hang-up that the next read reports (an ended pipe reads 0).
   bool readable(size_t index) const;
+  // After wait(): the conditions the descriptor at `index` had (revents).
+  short returned(size_t index) const;
+  bool empty() const { return entries_.empty(); }
 
  private:
   std::vector<pollfd> entries_;

@@ -59,6 +59,10 @@ constexpr ApiFunction kApi[] = {
     {"unbanName", ApiFamily::kModeration, api::unbanName},
     {"getBan", ApiFamily::kModeration, api::getBan},
     {"getWarnings", ApiFamily::kModeration, api::getWarnings},
+    // Requests and JSON.
+    {"httpRequest", ApiFamily::kRequests, api::httpRequest},
+    {"jsonEncode", ApiFamily::kEncode, api::jsonEncode},
+    {"jsonDecode", ApiFamily::kRequests, api::jsonDecode},
 };
 
 }  // namespace
@@ -71,6 +75,9 @@ void registerApi(lua_State* state) {
   // Script output takes the same road as every other console line.
   lua_pushcclosure(state, api::print, 0);
   lua_setfield(state, LUA_GLOBALSINDEX, "print");
+  api::pushJsonNull(state);
+  lua_setfield(state, LUA_GLOBALSINDEX, "jsonNull");
+  api::prepareJson(state);
 }
 
 int apiFunctionCount() {

@@ -22,6 +22,8 @@ enum class ApiFamily {
   kTimers,      // "Invalid argument #N.", "Too many timers."
   kSharing,     // "Invalid argument #N.", then each function's own lines
   kModeration,  // "Invalid Argument #N.", then the moderation's reasons
+  kRequests,    // "Invalid argument #N.", then each function's own lines
+  kEncode,      // takes any value; refuses only what JSON cannot hold
 };
 
 // One function of the script API: its global name (the one place it is
@@ -32,14 +34,15 @@ struct ApiFunction {
   lua_CFunction body;
 };
 
-// The 49 functions, in publication order.
+// The 52 functions, in publication order.
 std::span<const ApiFunction> apiFunctions();
 
 // The name of the API function whose body this is, or null.
 const char* apiFunctionNameOf(lua_CFunction body);
 
-// Publishes the 49 API functions as globals of `state`, in table order, and
-// replaces the base library's print with one that writes to the console.
+// Publishes the 52 API functions as globals of `state`, in table order,
+// replaces the base library's print with one that writes to the console,
+// and sets the global jsonNull (see jsonDecode).
 void registerApi(lua_State* state);
 
 // The number of functions registerApi publishes.

@@ -79,6 +79,18 @@ int tempbanPlayer(lua_State* L);
 int unbanName(lua_State* L);
 int getBan(lua_State* L);
 int getWarnings(lua_State* L);
+// api_requests.cc
+int httpRequest(lua_State* L);
+
+// api_json.cc
+int jsonEncode(lua_State* L);
+int jsonDecode(lua_State* L);
+// Pushes jsonNull, the value that stands for JSON's null; published as a
+// global beside the table's functions.
+void pushJsonNull(lua_State* L);
+// Makes the registry entry the two functions pass values through, so that
+// using it never allocates; registerApi calls it.
+void prepareJson(lua_State* L);
 
 }  // namespace gsadmin::api
 

@@ -31,7 +31,15 @@ int callPending(lua_State* L) {
   lua_pushlstring(L, call->functionName->data(), call->functionName->size());
   lua_gettable(L, LUA_GLOBALSINDEX);
   for (const ScriptArgument& argument : call->arguments) {
-    if (argument.isText) {
+    if (argument.isFields) {
+      // [..., table]: each field set with the table on top.
+      lua_createtable(L, 0, static_cast<int>(argument.fields.size()));
+      for (const auto& [name, value] : argument.fields) {
+        lua_pushlstring(L, name.data(), name.size());
+        lua_pushlstring(L, value.data(), value.size());
+        lua_rawset(L, -3);
+      }
+    } else if (argument.isText) {
       lua_pushlstring(L, argument.text.data(), argument.text.size());
     } else {
       lua_pushinteger(L, argument.integer);
@@ -334,22 +342,25 @@ void ScriptManager::fetchFunction(std::string_view name) {
   pendingCount_ = 0;
 }
 
-ScriptArgument& ScriptManager::nextArgument() {
+ScriptArgument& ScriptManager::nextArgument(bool isText, bool isFields) {
   // The slots are reused from event to event, texts keeping their storage.
   if (pendingCount_ == pendingArguments_.size()) pendingArguments_.emplace_back();
-  return pendingArguments_[pendingCount_++];
+  ScriptArgument& argument = pendingArguments_[pendingCount_++];
+  argument.isText = isText;
+  argument.isFields = isFields;
+  return argument;
 }
 
 void ScriptManager::pushInteger(int32_t value) {
-  ScriptArgument& argument = nextArgument();
-  argument.isText = false;
-  argument.integer = value;
+  nextArgument(false, false).integer = value;
 }
 
 void ScriptManager::pushString(std::string_view text) {
-  ScriptArgument& argument = nextArgument();
-  argument.isText = true;
-  argument.text.assign(text.data(), text.size());
+  nextArgument(true, false).text.assign(text.data(), text.size());
+}
+
+void ScriptManager::pushFields(std::vector<std::pair<std::string, std::string>> fields) {
+  nextArgument(false, true).fields = std::move(fields);
 }
 
 void ScriptManager::callFunctionIn(Script& script, int argumentCount) {

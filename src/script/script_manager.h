@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "console/console.h"
@@ -19,8 +20,10 @@ namespace gsadmin {
 // An argument of a pending call, held by value until the call is made.
 struct ScriptArgument {
   bool isText = false;
+  bool isFields = false;  // a table of text fields
   int32_t integer = 0;
   std::string text;
+  std::vector<std::pair<std::string, std::string>> fields;
 };
 
 // A script to load: its file and the name lines give it.
@@ -135,6 +138,9 @@ class ScriptManager {
   // Adds one argument of the pending call; a text is copied.
   void pushInteger(int32_t value);
   void pushString(std::string_view text);
+  // A table whose fields are the pairs' names and texts (a later pair of a
+  // name wins); the pairs are moved in.
+  void pushFields(std::vector<std::pair<std::string, std::string>> fields);
 
   // In `script` (when loaded), inside one protected call under the
   // script's limits: looks the pending global up, pushes the arguments and
@@ -181,7 +187,8 @@ class ScriptManager {
   const std::vector<std::unique_ptr<Script>>& all() const { return scripts_; }
 
  private:
-  ScriptArgument& nextArgument();
+  // The next slot of the pending call, of the kind given.
+  ScriptArgument& nextArgument(bool isText, bool isFields);
   // Opens `script`'s state and runs its file; see load.
   Script* open(Script& script, bool quiet);
   // Gives every script its error prefix for the number of scripts known.

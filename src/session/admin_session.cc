@@ -132,6 +132,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
     // it is read.
     poller.clear();
     if (socket_) poller.watch(socket_->descriptor());
+    http_->watchOn(poller);
     bool reading = input.source && !input.source->atEnd() &&
                    (!input.waitForServer || serverInfo().name.has_value());
     size_t inputIndex = reading ? poller.watch(input.source->fd()) : 0;
@@ -179,6 +180,7 @@ uint64_t AdminSession::msUntilWork() {
   // The deadline passes at the first reading later than it.
   uint64_t wakeAt = deadline_ + 1;
   if (std::optional<uint64_t> due = timers_.nextDueMs()) wakeAt = std::min(wakeAt, *due);
+  if (std::optional<uint64_t> due = http_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   return wakeAt > now ? wakeAt - now : 0;
 }
 
@@ -203,6 +205,7 @@ void AdminSession::poll() {
 
   checkDeadline();
   runDueTimers();
+  serveRequests();
   if (moderation_) moderation_->tick();
 }
 
@@ -219,24 +222,6 @@ void AdminSession::checkDeadline() {
     return;
   }
   if (now > deadline_) sendLogin();
-}
-
-void AdminSession::runDueTimers() {
-  // A stop request ends the round between two calls: with many timers due
-  // at once the rest would keep a stopping client busy.
-  timers_.runDue(
-      clock_.nowMs(),
-      [this](int64_t id, const std::string& functionName) {
-        scripts_->fetchFunction(functionName);
-        scripts_->pushInteger(static_cast<int32_t>(id));
-        uint64_t owner = timers_.ownerOf(id).value_or(0);
-        if (owner == 0) {
-          scripts_->callFunction(1);  // a timer of the host's own
-        } else if (Script* script = scripts_->findById(owner)) {
-          scripts_->callFunctionIn(*script, 1);
-        }  // else the console state's, gone with it: nothing to call
-      },
-      [this]() { return stop_ != nullptr && *stop_ != 0; });
 }
 
 void AdminSession::receiveDatagram(const uint8_t* data, size_t length) {

@@ -21,6 +21,7 @@
 #include "platform/clock.h"
 #include "platform/datagram_sink.h"
 #include "platform/udp_socket.h"
+#include "requests/http_client.h"
 #include "script/event_manager.h"
 #include "script/script_manager.h"
 #include "session/one_shot_watch.h"
@@ -109,11 +110,13 @@ class AdminSession : public SessionContext {
 
   // One step of the loop: receives and dispatches every waiting datagram in
   // arrival order, checks the deadline (timeout while connected, login
-  // while not), then calls the timers that are due.
+  // while not), calls the timers that are due, then moves the scripts'
+  // HTTP requests on and calls the handlers of those that ended.
   void poll();
 
   // Milliseconds from now until poll() has work other than datagrams: the
-  // deadline passing or a timer due. 0 when it has already.
+  // deadline passing, a timer due or a request to move on (beside what
+  // its sockets bring). 0 when it has already.
   uint64_t msUntilWork();
 
   // Replaces every script that is not stopped with a fresh load of its
@@ -175,6 +178,7 @@ class AdminSession : public SessionContext {
   // Made with the session unless the settings turn it off; opened by
   // start(), and dropped when it cannot open.
   Moderation* moderation() override { return moderation_.get(); }
+  HttpClient& http() override { return *http_; }
 
   // Rolls back a database transaction a script left open, printing
   // "LUA: Open database transaction rolled back." when there was one. For
@@ -199,6 +203,10 @@ class AdminSession : public SessionContext {
   bool oneShotOver(const ConsoleInput& input);
   void checkDeadline();
   void runDueTimers();
+  // Moves the scripts' HTTP requests on and calls the handler of each one
+  // that ended, in its script when that is still loaded
+  // (session_script_calls.cc).
+  void serveRequests();
   // The first half of a reload: the scripts' last event, then everything
   // of them that must not outlive them.
   void stopScripts();
@@ -223,6 +231,8 @@ class AdminSession : public SessionContext {
   std::unique_ptr<Database> database_;
   std::unique_ptr<Moderation> moderation_;  // null when off
   std::unique_ptr<UdpSocket> socket_;
+  // Its requests in flight at the end are cancelled with it.
+  std::unique_ptr<HttpClient> http_ = std::make_unique<HttpClient>(settings_.http, clock_);
   TimerQueue timers_;
   uint64_t startMs_;
   uint64_t deadline_;

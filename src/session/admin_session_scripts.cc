@@ -17,6 +17,7 @@ void AdminSession::stopScripts() {
   scripts_->unloadScripts();
   events_->clear();
   timers_.clear();
+  http_->cancelAll();
   commands_->removeScriptCommands();
   rollBackDatabaseTransaction();
 }
@@ -41,6 +42,7 @@ size_t AdminSession::reloadScript() {
 void AdminSession::dropOwned(const Script& script) {
   events_->removeOwned(script.id);
   timers_.clearOwned(script.id);
+  http_->cancelOwned(script.id);
   commands_->removeScriptCommands(script.id);
 }
 
@@ -56,6 +58,7 @@ void AdminSession::dropFailed() {
   for (const auto& script : scripts_->all()) {
     if (script->status != ScriptStatus::kFailed) continue;
     timers_.clearOwned(script->id);
+    http_->cancelOwned(script->id);
     commands_->removeScriptCommands(script->id);
   }
 }

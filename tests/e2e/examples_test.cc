@@ -283,7 +283,7 @@ TEST(ExamplesTest, AllExamplesTogetherFromTheirDirectory) {
   EXPECT_EQ(count(log, "admin chat: Welcome, "), 6) << log;
   const std::string& console = client.output();
   for (const char* name : {"announcer", "bad_words", "kill_feed", "persistent_stats",
-                           "sanction_notice", "script", "team_kill", "welcome_back"}) {
+                           "sanction_notice", "script", "team_chat", "team_kill", "welcome_back"}) {
     std::string loaded = std::string("LUA: Script '") + name + ".lua' loaded.";
     EXPECT_EQ(count(console, loaded), 1) << loaded << "\n" << console;
   }

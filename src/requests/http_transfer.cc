@@ -1,0 +1,146 @@
+#include "requests/http_transfer.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace gsadmin {
+namespace {
+
+// [response bytes] -> appended to the body; a body over the cap ends the
+// transfer (a short count makes libcurl stop with a write error).
+size_t onBody(char* data, size_t size, size_t count, void* user) {
+  auto* transfer = static_cast<HttpTransfer*>(user);
+  size_t length = size * count;
+  if (transfer->responseBody.size() + length > HttpClient::kMaxBodyBytes) {
+    transfer->cutShort =
+        "response body over " + std::to_string(HttpClient::kMaxBodyBytes) + " bytes";
+    return 0;
+  }
+  transfer->responseBody.append(data, length);
+  return length;
+}
+
+std::string trimmed(std::string_view text) {
+  size_t start = text.find_first_not_of(" \t\r\n");
+  if (start == std::string_view::npos) return "";
+  size_t end = text.find_last_not_of(" \t\r\n");
+  return std::string(text.substr(start, end - start + 1));
+}
+
+// One header line of the response. A status line starts a new response
+// (after a "100 Continue"), so only the last one's headers are kept.
+size_t onHeader(char* data, size_t size, size_t count, void* user) {
+  auto* transfer = static_cast<HttpTransfer*>(user);
+  size_t length = size * count;
+  transfer->responseHeaderBytes += length;
+  if (transfer->responseHeaderBytes > HttpClient::kMaxResponseHeaderBytes) {
+    transfer->cutShort =
+        "response headers over " + std::to_string(HttpClient::kMaxResponseHeaderBytes) + " bytes";
+    return 0;
+  }
+  std::string_view line(data, length);
+  if (line.substr(0, 5) == "HTTP/") {
+    transfer->responseHeaders.clear();
+    return length;
+  }
+  size_t colon = line.find(':');
+  if (colon == std::string_view::npos || colon == 0) return length;
+  std::string name = trimmed(line.substr(0, colon));
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string value = trimmed(line.substr(colon + 1));
+  auto known = std::find_if(transfer->responseHeaders.begin(), transfer->responseHeaders.end(),
+                            [&](const HttpHeader& header) { return header.name == name; });
+  if (known != transfer->responseHeaders.end()) {
+    known->value += ", " + value;
+  } else {
+    transfer->responseHeaders.push_back({std::move(name), std::move(value)});
+  }
+  return length;
+}
+
+// The method, and the body where there is one. A body-less POST, PUT or
+// PATCH still sends an empty body, so the length header says 0.
+void setMethod(CURL* easy, const HttpTransfer& transfer) {
+  bool sendsBody = transfer.body.has_value() || transfer.method == "POST" ||
+                   transfer.method == "PUT" || transfer.method == "PATCH";
+  if (sendsBody) {
+    const char* data = transfer.body ? transfer.body->c_str() : "";
+    size_t length = transfer.body ? transfer.body->size() : 0;
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(length));
+    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, data);
+  }
+  if (transfer.method == "GET" && !sendsBody) {
+    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+  } else if (transfer.method != "POST") {
+    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, transfer.method.c_str());
+  }
+}
+
+}  // namespace
+
+bool HttpTransfer::open(const HttpSettings& settings, uint64_t timeoutMs) {
+  close();
+  responseBody.clear();
+  responseHeaders.clear();
+  responseHeaderBytes = 0;
+  cutShort.clear();
+  errorText.assign(CURL_ERROR_SIZE, '\0');
+  CURL* handle = curl_easy_init();
+  if (handle == nullptr) return false;
+  easy = handle;
+  std::string target = url.text();
+  curl_easy_setopt(handle, CURLOPT_URL, target.c_str());  // copied by libcurl
+  curl_easy_setopt(handle, CURLOPT_PRIVATE, this);
+  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);  // each redirect is checked first
+  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<uint64_t>(timeoutMs, 1)));
+  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (settings.caFile) curl_easy_setopt(handle, CURLOPT_CAINFO, settings.caFile->c_str());
+  curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText.data());
+  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
+  curl_easy_setopt(handle, CURLOPT_WRITEDATA, this);
+  curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
+  curl_easy_setopt(handle, CURLOPT_HEADERDATA, this);
+  curl_easy_setopt(handle, CURLOPT_USERAGENT, "gsadmin");
+  setMethod(handle, *this);
+  // "Expect: 100-continue" would hold a larger body back for a second.
+  curl_slist* list = curl_slist_append(nullptr, "Expect:");
+  for (const HttpHeader& header : headers) {
+    if (list == nullptr) break;
+    std::string line = header.name + (header.value.empty() ? ";" : ": " + header.value);
+    curl_slist* longer = curl_slist_append(list, line.c_str());
+    if (longer == nullptr) {
+      curl_slist_free_all(list);
+      list = nullptr;
+    } else {
+      list = longer;
+    }
+  }
+  if (list == nullptr) return false;
+  headerList = list;
+  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, list);
+  return true;
+}
+
+void HttpTransfer::close() {
+  if (easy != nullptr) curl_easy_cleanup(static_cast<CURL*>(easy));
+  if (headerList != nullptr) curl_slist_free_all(static_cast<curl_slist*>(headerList));
+  easy = nullptr;
+  headerList = nullptr;
+}
+
+std::string HttpTransfer::failureText(int curlCode) const {
+  if (!cutShort.empty()) return cutShort;
+  std::string detail(errorText.c_str());
+  if (detail.empty()) detail = curl_easy_strerror(static_cast<CURLcode>(curlCode));
+  for (char& c : detail) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  return detail;
+}
+
+}  // namespace gsadmin

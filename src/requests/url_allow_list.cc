@@ -1,0 +1,25 @@
+#include "requests/url_allow_list.h"
+
+namespace gsadmin {
+
+std::string UrlAllowList::add(std::string_view prefix) {
+  std::string error;
+  std::optional<Url> url = parseUrl(prefix, &error);
+  if (!url) return error;
+  prefixes_.push_back(std::move(*url));
+  return "";
+}
+
+bool UrlAllowList::allows(const Url& url) const {
+  for (const Url& prefix : prefixes_) {
+    if (url.scheme != prefix.scheme || url.host != prefix.host || url.port != prefix.port) continue;
+    const std::string& start = prefix.target;
+    if (url.target.compare(0, start.size(), start) != 0) continue;
+    if (url.target.size() == start.size() || start.back() == '/') return true;
+    char next = url.target[start.size()];
+    if (next == '/' || next == '?') return true;
+  }
+  return false;
+}
+
+}  // namespace gsadmin
