@@ -55,13 +55,6 @@ void Moderation::playerLeaving(const Player& player) {
   endVisit(presence_[player.id]);
 }
 
-void Moderation::playersListed() {
-  for (size_t id = 0; id < presence_.size(); ++id) {
-    const Player* player = session_.players().find(static_cast<uint8_t>(id));
-    if (player == nullptr || player->name != presence_[id].name) endVisit(presence_[id]);
-  }
-}
-
 void Moderation::endVisit(Presence& presence) {
   if (presence.visiting) history_.visitEnded(presence.name, presence.joined, now());
   presence = Presence{};

@@ -46,9 +46,6 @@ class Moderation {
   void playerDetails(const Player& player);
   // A player-left message, before the player leaves the model.
   void playerLeaving(const Player& player);
-  // A login's list of players has replaced the model: the visits of those
-  // who left meanwhile end now.
-  void playersListed();
   // A death report; `killerId` absent when no player killed the victim.
   void playerDied(uint8_t victimId, std::optional<uint8_t> killerId);
   // A player's line: public chat, or a private message to `recipient`.

@@ -4,7 +4,6 @@
 #include "console/printable.h"
 #include "context/session_context.h"
 #include "model/game_tables.h"
-#include "moderation/moderation.h"
 #include "protocol/outbound.h"
 #include "protocol/wire.h"
 
@@ -73,7 +72,6 @@ void handleConnectionAccepted(SessionContext& session, const BodyReader& body) {
   buildWeaponTable(info, session.weapons());
   buildVehicleRoster(info, session.vehicles());
   registerListedPlayers(session, body, info.gameCode);
-  if (Moderation* moderation = session.moderation()) moderation->playersListed();
 
   session.console().line("Successfully connected! '" +
                          printable(info.name.value_or(std::string())) +

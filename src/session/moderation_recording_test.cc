@@ -81,6 +81,26 @@ TEST(ModerationRecordingTest, AVisitLandsInTheTablesAtItsTimes) {
             std::to_string(joined + 65) + "|65");
 }
 
+TEST(ModerationRecordingTest, AReplacedPlayerEndsHisVisitAndALoginStartsNoSecond) {
+  SessionHarness harness;
+  harness.connect(testing::ServerRecord(), {{4, "Ann"}, {7, "Bo"}});
+  harness.deliver(testing::playerDetails(4, "key-ann"));
+  harness.deliver(testing::playerDetails(7, "key-bo"));
+  harness.clock().advance(30000);
+  // A join for Bo's id replaces him without a quit.
+  harness.deliver(testing::playerJoined(7, "Cy"));
+  harness.deliver(testing::playerDetails(7, "key-cy"));
+  harness.clock().advance(20000);
+  // Logged in again, Ann listed again: her visit goes on.
+  harness.connect(testing::ServerRecord(), {{4, "Ann"}});
+  harness.deliver(testing::playerDetails(4, "key-ann"));
+  Database& database = harness.session().database();
+  EXPECT_EQ(
+      row(database, "SELECT name_key, seconds_played, visits FROM gs_players ORDER BY name_key"),
+      "ann|0|1|bo|30|1|cy|0|1");
+  EXPECT_EQ(row(database, "SELECT count(*) FROM gs_sessions WHERE left_at IS NULL"), "2");
+}
+
 TEST(ModerationRecordingTest, NothingIsRecordedWithModerationOff) {
   SessionHarness harness(std::nullopt, defaults::kAdminName, defaults::kAdminPassword,
                          testing::Transport::kInMemory,
