@@ -38,6 +38,13 @@ struct Options {
   uint64_t warnBan = 5;
   std::optional<std::string> warnBanTime;  // a duration, as checked
   std::optional<std::string> warnExpiry;   // a duration, as checked
+  // The web panel and the metrics (see PanelSettings); addresses as checked.
+  std::optional<std::string> httpAddress;     // --http
+  std::optional<std::string> httpCert;        // --http-cert
+  std::optional<std::string> httpKey;         // --http-key
+  std::optional<std::string> httpUsers;       // --http-users
+  std::optional<std::string> metricsAddress;  // --metrics
+  bool hashPassword = false;                  // --hash-password
   // Indexes into argv of the positional arguments (argv[0] excluded).
   std::vector<int> positional;
 };
