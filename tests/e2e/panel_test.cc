@@ -2,9 +2,14 @@
 // on loopback, the players, an action, the console stream, HTTPS, and the
 // options that keep the panel off.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <nlohmann/json.hpp>
@@ -151,6 +156,74 @@ TEST_F(PanelEndToEndTest, LogInReadThePlayersKickOneAndSeeTheConsoleLine) {
 
   EXPECT_EQ(http.Post("/api/logout", headersOf(*alice), "", "text/plain")->status, 200);
   EXPECT_EQ(http.Get("/api/players", headersOf(*alice))->status, 401) << "logged out";
+}
+
+// A raw connection to the panel; -1 when it cannot connect.
+int connectTo(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Everything the server sends until it closes the connection or
+// `timeoutMs` passes; `closed` tells which.
+std::string readUntilClosed(int fd, int timeoutMs, bool* closed) {
+  std::string text;
+  *closed = false;
+  pollfd entry{fd, POLLIN, 0};
+  while (poll(&entry, 1, timeoutMs) > 0) {
+    char buffer[4096];
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) {
+      *closed = true;
+      break;
+    }
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  return text;
+}
+
+TEST_F(PanelEndToEndTest, HugeOrSlowRequestsAndStrangePathsAreRefused) {
+  startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_)});
+  int port = portOf(*client_, "Panel");
+  ASSERT_NE(port, 0);
+  httplib::Client http("127.0.0.1", port);
+  std::string body = R"({"name":"alice","password":")" + std::string(70000, 'x') + "\"}";
+  httplib::Result huge = http.Post("/api/login", body, "application/json");
+  EXPECT_TRUE(!huge || huge->status == 413) << "a body over 64 KiB";
+  for (const char* path : {"/../etc/passwd", "/%2e%2e/%2e%2e/etc/passwd", "/api/../../x"}) {
+    httplib::Result result = http.Get(path);
+    ASSERT_TRUE(result) << path;
+    EXPECT_TRUE(result->status == 404 || result->status == 400) << path << " " << result->status;
+    EXPECT_EQ(result->body.find("root:"), std::string::npos) << path;
+  }
+
+  int big = connectTo(port);
+  std::string header =
+      "GET /api/session HTTP/1.1\r\nX-Big: " + std::string(20000, 'a') + "\r\n\r\n";
+  ASSERT_EQ(write(big, header.data(), header.size()), static_cast<ssize_t>(header.size()));
+  bool closed = false;
+  std::string answer = readUntilClosed(big, 20000, &closed);
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(answer.find("200 OK"), std::string::npos) << answer;
+  close(big);
+
+  // Half a request, then silence: the server gives up on it.
+  int slow = connectTo(port);
+  std::string half = "GET /api/session HTTP/1.1\r\nHost: x\r\n";
+  ASSERT_EQ(write(slow, half.data(), half.size()), static_cast<ssize_t>(half.size()));
+  readUntilClosed(slow, 20000, &closed);
+  EXPECT_TRUE(closed) << "the read timeout closes it";
+  close(slow);
+  // Meanwhile and after, the panel answers.
+  EXPECT_EQ(http.Get("/api/session")->status, 401);
 }
 
 TEST_F(PanelEndToEndTest, WrongPasswordsThenTheThrottle) {
