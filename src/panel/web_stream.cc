@@ -14,8 +14,8 @@ constexpr std::chrono::milliseconds kKeepAliveInterval{15000};
 // One stream's position: the last line and snapshot it has sent.
 struct StreamState {
   uint64_t lastLine = 0;
-  uint64_t lastSerial = 0;
-  bool started = false;
+  // The snapshot whose players were sent last; null before the first.
+  std::shared_ptr<const Snapshot> lastSent;
 };
 
 std::string eventText(const char* name, const nlohmann::json& data,
@@ -33,12 +33,13 @@ std::string pendingEvents(WebContext& context, StreamState& state) {
     text += eventText("console", consoleJson(entry), entry.seq);
     state.lastLine = entry.seq;
   }
+  // Snapshots published for the counters alone send nothing here.
   std::shared_ptr<const Snapshot> snapshot = context.board.latest();
-  if (snapshot->serial != state.lastSerial || !state.started) {
+  if (!state.lastSent ||
+      (snapshot != state.lastSent && snapshot->players != state.lastSent->players)) {
     text += eventText("players", playersJson(*snapshot));
-    state.lastSerial = snapshot->serial;
   }
-  state.started = true;
+  state.lastSent = snapshot;
   return text;
 }
 

@@ -117,6 +117,13 @@ TEST_F(PanelEndToEndTest, LogInReadThePlayersKickOneAndSeeTheConsoleLine) {
   http.set_read_timeout(10, 0);
 
   EXPECT_EQ(http.Get("/api/players")->status, 401) << "no session";
+  // The page and its files need no session; they are embedded in the binary.
+  httplib::Result page = http.Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_NE(page->body.find("<script src=\"/app.js\""), std::string::npos);
+  EXPECT_EQ(page->get_header_value("Content-Security-Policy"),
+            "default-src 'self'; frame-ancestors 'none'");
+  for (const char* path : {"/app.js", "/app.css"}) EXPECT_EQ(http.Get(path)->status, 200) << path;
   std::optional<WebUser> alice = logIn(http, "alice", "secret");
   ASSERT_TRUE(alice);
   json players;
