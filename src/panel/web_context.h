@@ -7,6 +7,7 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <semaphore>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +53,9 @@ struct WebContext {
   std::string decoyHash;
   WebSessions sessions;
   LoginThrottle throttle;
+  // Hashings at once: each takes 19 MiB, so a burst of logins from many
+  // addresses waits here rather than taking the memory of every thread.
+  std::counting_semaphore<4> hashing{4};
   bool tls = false;
   std::atomic<int> openStreams{0};
 };

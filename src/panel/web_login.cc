@@ -27,19 +27,21 @@ bool credentialsOf(const httplib::Request& request, std::string* name, std::stri
 
 // The account `name` names when `password` is its own. Every try costs
 // one hashing, whether the name exists or not.
-const PanelAccount* accountFor(const WebContext& context, const std::string& name,
+const PanelAccount* accountFor(WebContext& context, const std::string& name,
                                const std::string& password) {
   const PanelAccount* found = nullptr;
   for (const PanelAccount& account : context.accounts) {
     if (account.name == name) found = &account;
   }
+  context.hashing.acquire();
   bool matches = verifyPassword(found ? found->hash : context.decoyHash, password);
+  context.hashing.release();
   return found && matches ? found : nullptr;
 }
 
 std::string sessionCookie(const WebContext& context, const std::string& token) {
-  std::string cookie = std::string(kSessionCookie) + "=" + token +
-                       "; Path=/; HttpOnly; SameSite=Strict; Max-Age=43200";
+  std::string cookie =
+      std::string(kSessionCookie) + "=" + token + "; Path=/; HttpOnly; SameSite=Strict";
   if (context.tls) cookie += "; Secure";
   return cookie;
 }

@@ -45,7 +45,8 @@ maxlength="1024"></label><button>Send</button></form></section>
 </html>
 )";
 
-constexpr char kAppCss[] = R"(body { font-family: sans-serif; margin: 0; background: #f6f6f4; color: #222; }
+constexpr char kAppCss[] =
+    R"(body { font-family: sans-serif; margin: 0; background: #f6f6f4; color: #222; }
 header { display: flex; gap: 1em; align-items: center; padding: .5em 1em; background: #24303c;
   color: #fff; }
 header h1 { font-size: 1.2em; margin: 0; flex: 1; }

@@ -13,6 +13,7 @@ constexpr std::chrono::milliseconds kKeepAliveInterval{15000};
 
 // One stream's position: the last line and snapshot it has sent.
 struct StreamState {
+  std::string token;  // the login's cookie: the stream ends with the login
   uint64_t lastLine = 0;
   // The snapshot whose players were sent last; null before the first.
   std::shared_ptr<const Snapshot> lastSent;
@@ -46,7 +47,7 @@ std::string pendingEvents(WebContext& context, StreamState& state) {
 // Called by the server again and again while it returns true: waits for
 // something new and writes it. Never touches the loop.
 bool writeStream(WebContext& context, StreamState& state, httplib::DataSink& sink) {
-  if (context.signal.stopped()) {
+  if (context.signal.stopped() || !context.sessions.find(state.token)) {
     sink.done();
     return true;
   }
@@ -69,13 +70,15 @@ bool writeStream(WebContext& context, StreamState& state, httplib::DataSink& sin
 void addStreamRoute(httplib::Server& server, WebContext& context) {
   server.Get("/api/events",
              [&context](const httplib::Request& request, httplib::Response& response) {
-               if (!requireLogin(context, request, response, false)) return;
+               std::optional<WebLogin> login = requireLogin(context, request, response, false);
+               if (!login) return;
                if (++context.openStreams > kMaxStreams) {
                  --context.openStreams;
                  sendError(response, 503, "too many open streams");
                  return;
                }
                auto state = std::make_shared<StreamState>();
+               state->token = login->token;
                uint64_t last = context.ring.lastSeq();
                state->lastLine = last > kBacklogLines ? last - kBacklogLines : 0;
                response.set_header("Cache-Control", "no-store");
