@@ -149,6 +149,17 @@ TEST_F(PanelEndToEndTest, LogInReadThePlayersKickOneAndSeeTheConsoleLine) {
   EXPECT_TRUE(client_->waitForLine("* alice (panel): kick Bob"));
   EXPECT_TRUE(streamShows(http, *alice, "\"text\":\"* alice (panel): kick Bob\""));
 
+  // A join reaches an open stream as a new snapshot of the players.
+  std::atomic<bool> joinSeen{false};
+  std::thread reader([&]() {
+    httplib::Client stream("127.0.0.1", port);
+    stream.set_read_timeout(20, 0);
+    joinSeen = streamShows(stream, *alice, "\"name\":\"Dave\"");
+  });
+  ASSERT_TRUE(peer_.send(playerJoined(9, "Dave")));
+  reader.join();
+  EXPECT_TRUE(joinSeen);
+
   std::optional<WebUser> mia = logIn(http, "mia", "secret");
   ASSERT_TRUE(mia);
   httplib::Result refused = http.Post("/api/actions", headersOf(*mia),
@@ -158,7 +169,7 @@ TEST_F(PanelEndToEndTest, LogInReadThePlayersKickOneAndSeeTheConsoleLine) {
 
   httplib::Client metrics("127.0.0.1", metricsPort);
   std::string text = metrics.Get("/metrics")->body;
-  EXPECT_NE(text.find("\ngsadmin_players_online 2\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\ngsadmin_players_online 3\n"), std::string::npos) << text;
   EXPECT_NE(text.find("\ngsadmin_connected 1\n"), std::string::npos) << text;
 
   EXPECT_EQ(http.Post("/api/logout", headersOf(*alice), "", "text/plain")->status, 200);
@@ -231,6 +242,40 @@ TEST_F(PanelEndToEndTest, HugeOrSlowRequestsAndStrangePathsAreRefused) {
   close(slow);
   // Meanwhile and after, the panel answers.
   EXPECT_EQ(http.Get("/api/session")->status, 401);
+}
+
+TEST_F(PanelEndToEndTest, FiftyStreamsAtOnceAndTheRestStillAnswers) {
+  startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_)});
+  int port = portOf(*client_, "Panel");
+  ASSERT_NE(port, 0);
+  httplib::Client http("127.0.0.1", port);
+  std::optional<WebUser> alice = logIn(http, "alice", "secret");
+  ASSERT_TRUE(alice);
+  constexpr int kStreams = 50;
+  std::atomic<int> open{0};
+  std::atomic<bool> done{false};
+  std::vector<std::thread> readers;
+  for (int i = 0; i < kStreams; ++i) {
+    readers.emplace_back([&]() {
+      httplib::Client stream("127.0.0.1", port);
+      bool counted = false;
+      stream.Get("/api/events", headersOf(*alice, false), [&](const char*, size_t) {
+        if (!counted) ++open;
+        counted = true;
+        return !done;
+      });
+    });
+  }
+  for (int i = 0; i < 1000 && open < kStreams; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(open, kStreams);
+  EXPECT_EQ(http.Get("/api/events", headersOf(*alice, false))->status, 503) << "one too many";
+  EXPECT_EQ(http.Get("/api/server", headersOf(*alice, false))->status, 200);
+  done = true;
+  // A console line wakes every stream, whose readers then hang up.
+  ASSERT_TRUE(acceptLogin(peer_, {}));
+  for (std::thread& reader : readers) reader.join();
 }
 
 TEST_F(PanelEndToEndTest, WrongPasswordsThenTheThrottle) {
