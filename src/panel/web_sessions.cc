@@ -37,8 +37,10 @@ bool sameSecret(std::string_view a, std::string_view b) {
 std::optional<WebLogin> WebSessions::create(const std::string& name, int level) {
   WebLogin login{randomToken(), randomToken(), name, level};
   if (login.token.empty() || login.csrf.empty()) return std::nullopt;
-  uint64_t now = clock_.nowMs();
+  // The clock is read under the lock, so that no thread's moment is older
+  // than one another thread already stored.
   std::lock_guard<std::mutex> lock(mutex_);
+  uint64_t now = clock_.nowMs();
   dropExpired(now);
   if (logins_.size() >= kMaxLogins) {
     auto oldest = logins_.begin();
@@ -52,8 +54,8 @@ std::optional<WebLogin> WebSessions::create(const std::string& name, int level) 
 }
 
 std::optional<WebLogin> WebSessions::find(std::string_view token) {
-  uint64_t now = clock_.nowMs();
   std::lock_guard<std::mutex> lock(mutex_);
+  uint64_t now = clock_.nowMs();
   auto it = logins_.find(std::string(token));
   if (it == logins_.end()) return std::nullopt;
   if (now - it->second.lastUsedMs >= kIdleMs) {
@@ -82,16 +84,16 @@ std::deque<uint64_t>& LoginThrottle::recent(const std::string& address, uint64_t
 }
 
 bool LoginThrottle::allowed(const std::string& address) {
-  uint64_t now = clock_.nowMs();
   std::lock_guard<std::mutex> lock(mutex_);
+  uint64_t now = clock_.nowMs();
   auto it = failures_.find(address);
   if (it == failures_.end()) return true;
   return recent(address, now).size() < kMaxFailures;
 }
 
 void LoginThrottle::failed(const std::string& address) {
-  uint64_t now = clock_.nowMs();
   std::lock_guard<std::mutex> lock(mutex_);
+  uint64_t now = clock_.nowMs();
   if (failures_.size() >= kMaxAddresses) {
     for (auto it = failures_.begin(); it != failures_.end();) {
       it = it->second.empty() || now - it->second.back() >= kWindowMs ? failures_.erase(it)

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+#include <vector>
+
 #include "support/manual_clock.h"
 
 namespace gsadmin {
@@ -33,6 +37,25 @@ TEST(WebSessionsTest, RandomTokensExpireAfterTwelveHoursIdle) {
   std::optional<WebLogin> other = sessions.create("bob", 1);
   sessions.remove(other->token);
   EXPECT_FALSE(sessions.find(other->token)) << "logged out";
+}
+
+TEST(WebSessionsTest, ALoginUsedByManyThreadsAtOnceStays) {
+  // Each thread's moment must never be older than one another stored, or
+  // the idle time would wrap round and end a login in use.
+  SystemClock clock;
+  WebSessions sessions(clock);
+  std::string token = sessions.create("alice", 4)->token;
+  std::atomic<int> lost{0};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 8; ++t) {
+    threads.emplace_back([&]() {
+      for (int i = 0; i < 20000 && lost == 0; ++i) {
+        if (!sessions.find(token)) ++lost;
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(lost, 0);
 }
 
 TEST(WebSessionsTest, FiveFailedLoginsAMinutePerAddress) {
