@@ -21,6 +21,7 @@
 #include "sim/server_messages.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
+#include "support/terminal_process.h"
 
 namespace gsadmin::testing {
 namespace {
@@ -336,6 +337,24 @@ TEST_F(PanelEndToEndTest, ServesHttpsWithACertificate) {
   httplib::Client plain("127.0.0.1", port);
   httplib::Result refused = plain.Get("/api/session");
   EXPECT_TRUE(!refused || refused->status != 200) << "no plain HTTP on the HTTPS port";
+}
+
+TEST_F(PanelEndToEndTest, HashPasswordAsksTwiceWithoutEchoOnATerminal) {
+  TerminalProcess terminal(ClientProcess::defaultBinary(), {"--hash-password"}, dir_.path());
+  ASSERT_TRUE(terminal.waitForRow("Password:")) << terminal.dump();
+  terminal.type("pa55word\r");
+  ASSERT_TRUE(terminal.waitForRow("Again:")) << terminal.dump();
+  terminal.type("pa55word\r");
+  std::string hash;
+  ASSERT_EQ(terminal.waitExit(), 0);
+  // The hash is longer than a row of the terminal: it wraps.
+  std::vector<std::string> rows = terminal.screen().rows();
+  for (size_t i = 0; i < rows.size(); ++i) {
+    if (!rows[i].starts_with("$argon2id$")) continue;
+    for (size_t j = i; j < rows.size() && !rows[j].empty(); ++j) hash += rows[j];
+  }
+  EXPECT_EQ(terminal.dump().find("pa55word"), std::string::npos) << "echoed";
+  EXPECT_TRUE(verifyPassword(hash, "pa55word")) << hash;
 }
 
 TEST_F(PanelEndToEndTest, OptionsThatKeepThePanelOff) {
