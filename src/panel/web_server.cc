@@ -1,9 +1,11 @@
 #include "panel/web_server.h"
 
+#include <pthread.h>
 #include <sys/socket.h>
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstring>
 
 namespace gsadmin {
@@ -54,10 +56,17 @@ std::optional<uint16_t> WebServer::listen(const ListenAddress& address, std::str
     *error = "cannot listen on " + urlOf(address, tls_) + ": " + std::strerror(errno);
     return std::nullopt;
   }
+  // The server's threads (this one and the pool it starts) block every
+  // signal: a stop or reload must reach the loop's thread, whose wait it
+  // interrupts, not a thread that would only set the flag.
+  sigset_t all, previous;
+  sigfillset(&all);
+  pthread_sigmask(SIG_BLOCK, &all, &previous);
   thread_ = std::thread([this]() {
     server_->listen_after_bind();
     finished_ = true;
   });
+  pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   return static_cast<uint16_t>(port);
 }
 

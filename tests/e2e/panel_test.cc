@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <thread>
@@ -312,6 +314,33 @@ TEST_F(PanelEndToEndTest, StopsPromptlyWithAStreamOpen) {
   client_->kill(SIGTERM);
   EXPECT_EQ(client_->waitExit(20000), 0);
   reader.join();
+}
+
+// The signal mask of each of the process's threads but the main one.
+std::vector<uint64_t> otherThreadsBlocked(pid_t pid) {
+  std::vector<uint64_t> masks;
+  std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  for (const auto& entry : std::filesystem::directory_iterator(tasks)) {
+    if (entry.path().filename() == std::to_string(pid)) continue;
+    std::ifstream status(entry.path() / "status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.starts_with("SigBlk:")) masks.push_back(std::stoull(line.substr(7), nullptr, 16));
+    }
+  }
+  return masks;
+}
+
+TEST_F(PanelEndToEndTest, OnlyTheLoopsThreadTakesSignals) {
+  startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_), "--metrics=127.0.0.1:0"});
+  ASSERT_NE(portOf(*client_, "Metrics"), 0);
+  std::vector<uint64_t> masks = otherThreadsBlocked(client_->pid());
+  ASSERT_FALSE(masks.empty()) << "the servers run threads";
+  for (uint64_t mask : masks) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGWINCH}) {
+      EXPECT_NE(mask & (uint64_t{1} << (signal - 1)), 0u) << "signal " << signal;
+    }
+  }
 }
 
 TEST_F(PanelEndToEndTest, ServesHttpsWithACertificate) {
