@@ -6,6 +6,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 namespace gsadmin {
@@ -53,8 +54,19 @@ bool verifyPassword(const std::string& encoded, std::string_view password) {
 }
 
 bool isPasswordHash(std::string_view text) {
-  // Bounded, so that a users file cannot ask for absurd parameters' text.
-  return text.starts_with("$argon2id$") && text.size() <= 256;
+  constexpr std::string_view kPrefix = "$argon2id$v=19$m=";
+  if (!text.starts_with(kPrefix) || text.size() > 256) return false;
+  // The costs a login will pay: at most 256 MiB, 16 passes and 4 lanes, so
+  // that a mistaken line cannot make every login take the host's memory.
+  unsigned long memory = 0, passes = 0, lanes = 0;
+  int used = 0;
+  std::string costs(text.substr(kPrefix.size() - 2));
+  if (std::sscanf(costs.c_str(), "m=%lu,t=%lu,p=%lu$%n", &memory, &passes, &lanes, &used) != 3 ||
+      used == 0) {
+    return false;
+  }
+  return memory >= 8 && memory <= 256 * 1024 && passes >= 1 && passes <= 16 && lanes >= 1 &&
+         lanes <= 4;
 }
 
 }  // namespace gsadmin

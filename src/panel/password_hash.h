@@ -23,7 +23,8 @@ std::optional<std::string> hashPassword(std::string_view password);
 // empty or too long password. Takes as long as one hashing.
 bool verifyPassword(const std::string& encoded, std::string_view password);
 
-// Whether `text` looks like an encoded Argon2id hash (for the users file).
+// Whether `text` looks like an encoded Argon2id hash whose costs are within
+// bounds (at most 256 MiB, 16 passes, 4 lanes), for the users file.
 bool isPasswordHash(std::string_view text);
 
 }  // namespace gsadmin

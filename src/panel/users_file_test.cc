@@ -84,6 +84,11 @@ TEST(PasswordHashTest, HashesWithASaltAndVerifiesOnlyTheSamePassword) {
   EXPECT_FALSE(verifyPassword(*hash, ""));
   EXPECT_FALSE(verifyPassword("$argon2id$garbage", "correct horse"));
   EXPECT_FALSE(verifyPassword("plain", "plain"));
+  EXPECT_FALSE(isPasswordHash("$argon2id$v=19$m=4194304,t=2,p=1$c2FsdA$aGFzaA")) << "4 GiB";
+  EXPECT_FALSE(isPasswordHash("$argon2id$v=19$m=19456,t=99,p=1$c2FsdA$aGFzaA"));
+  EXPECT_FALSE(isPasswordHash("$argon2id$v=19$m=19456,t=2$c2FsdA$aGFzaA"));
+  EXPECT_FALSE(isPasswordHash("$argon2i$v=19$m=19456,t=2,p=1$c2FsdA$aGFzaA"));
+  EXPECT_TRUE(isPasswordHash("$argon2id$v=19$m=262144,t=16,p=4$c2FsdA$aGFzaA"));
   EXPECT_FALSE(hashPassword(""));
   EXPECT_FALSE(hashPassword(std::string(kMaxPanelPasswordBytes + 1, 'p')));
 }
