@@ -31,17 +31,19 @@ std::optional<std::string> readLine(int fd) {
 
 // A line typed at the terminal `fd` without echo, after `prompt` on `err`.
 std::optional<std::string> readHidden(int fd, std::FILE* err, const char* prompt) {
-  std::fputs(prompt, err);
-  std::fflush(err);
+  // Echo goes off before the prompt shows, so that nothing typed after it
+  // is echoed; TCSANOW keeps what was typed ahead, which TCSAFLUSH drops.
   termios saved{};
   bool hidden = tcgetattr(fd, &saved) == 0;
   if (hidden) {
     termios quiet = saved;
     quiet.c_lflag &= static_cast<tcflag_t>(~ECHO);
-    tcsetattr(fd, TCSAFLUSH, &quiet);
+    tcsetattr(fd, TCSANOW, &quiet);
   }
+  std::fputs(prompt, err);
+  std::fflush(err);
   std::optional<std::string> line = readLine(fd);
-  if (hidden) tcsetattr(fd, TCSAFLUSH, &saved);
+  if (hidden) tcsetattr(fd, TCSANOW, &saved);
   std::fputs("\n", err);
   return line;
 }
