@@ -62,7 +62,7 @@ void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
 
 std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const ListenAddress& address,
                                               bool panel) {
-  const char* what = panel ? "panel" : "metrics";
+  const char* what = panel ? "the panel is" : "the metrics are";
   std::string error;
   std::unique_ptr<WebServer> server =
       panel ? WebServer::create(settings_.certFile, settings_.keyFile, &error)
@@ -86,7 +86,7 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
       return server;
     }
   }
-  session.console().errorLine(std::string("gsadmin: ") + what + " is off: " + error);
+  session.console().errorLine(std::string("gsadmin: ") + what + " off: " + error);
   return nullptr;
 }
 

@@ -2,8 +2,12 @@
 // on loopback, the players, an action, the console stream, HTTPS, and the
 // options that keep the panel off.
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <nlohmann/json.hpp>
@@ -170,6 +174,24 @@ TEST_F(PanelEndToEndTest, OptionsThatKeepThePanelOff) {
   EXPECT_EQ(errors.substr(0, errors.find('\n')),
             "gsadmin: the panel is off: no --http-users file names its accounts");
   EXPECT_EQ(client_->output().find("Panel: "), std::string::npos);
+
+  // A port someone holds: one line, and the client goes on.
+  int holder = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ASSERT_EQ(bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  ASSERT_EQ(listen(holder, 1), 0);
+  ASSERT_EQ(getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length), 0);
+  std::string held = "127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+  startClient({"--metrics=" + held});
+  ASSERT_TRUE(client_->waitForLine("Connecting to"));
+  errors = client_->errorOutput();
+  EXPECT_EQ(
+      errors.substr(0, errors.find('\n')),
+      "gsadmin: the metrics are off: cannot listen on http://" + held + ": Address already in use");
+  close(holder);
 
   const struct {
     std::vector<std::string> options;
