@@ -8,6 +8,11 @@
 namespace gsadmin {
 namespace {
 
+// The panel's threads: room for every stream (kMaxStreams) and some more for
+// other requests. A scraper or two is all the metrics serve.
+constexpr size_t kPanelWorkers = kMaxStreams + 14;
+constexpr size_t kMetricsWorkers = 4;
+
 // Headers of every answer: nothing may frame, sniff or load from elsewhere.
 httplib::Headers safetyHeaders() {
   return {{"X-Content-Type-Options", "nosniff"},
@@ -65,8 +70,8 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
   const char* what = panel ? "the panel is" : "the metrics are";
   std::string error;
   std::unique_ptr<WebServer> server =
-      panel ? WebServer::create(settings_.certFile, settings_.keyFile, &error)
-            : WebServer::create(std::nullopt, std::nullopt, &error);
+      panel ? WebServer::create(settings_.certFile, settings_.keyFile, kPanelWorkers, &error)
+            : WebServer::create(std::nullopt, std::nullopt, kMetricsWorkers, &error);
   if (server) {
     addFallbacks(server->routes());
     if (panel) {

@@ -12,7 +12,7 @@ namespace gsadmin {
 
 std::unique_ptr<WebServer> WebServer::create(const std::optional<std::string>& certFile,
                                              const std::optional<std::string>& keyFile,
-                                             std::string* error) {
+                                             size_t workers, std::string* error) {
   std::unique_ptr<httplib::Server> server;
   bool tls = certFile && keyFile;
   if (tls) {
@@ -31,7 +31,7 @@ std::unique_ptr<WebServer> WebServer::create(const std::optional<std::string>& c
   server->set_keep_alive_timeout(kKeepAliveSeconds);
   server->set_keep_alive_max_count(kKeepAliveRequests);
   // The library's interface hands over a raw pointer, which it owns.
-  server->new_task_queue = [] { return new httplib::ThreadPool(kWorkers); };
+  server->new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
   return std::make_unique<WebServer>(std::move(server), tls);
 }
 

@@ -16,20 +16,20 @@ namespace gsadmin {
 // One HTTP or HTTPS server on a thread of its own, with the limits every
 // server of the client keeps: request bodies of at most kMaxBodyBytes,
 // reads and writes that give up after kIoTimeoutSeconds, idle connections
-// closed after kKeepAliveSeconds, and a pool of kWorkers threads.
+// closed after kKeepAliveSeconds, and a pool of `workers` threads.
 class WebServer {
  public:
   static constexpr size_t kMaxBodyBytes = 64 * 1024;
   static constexpr time_t kIoTimeoutSeconds = 5;
   static constexpr time_t kKeepAliveSeconds = 5;
   static constexpr size_t kKeepAliveRequests = 100;
-  static constexpr size_t kWorkers = 64;
 
   // A plain server, or an HTTPS one with the PEM files `certFile` and
-  // `keyFile`. Nothing, with the reason in *error, when they do not load.
+  // `keyFile`, serving on `workers` threads. Nothing, with the reason in
+  // *error, when the files do not load.
   static std::unique_ptr<WebServer> create(const std::optional<std::string>& certFile,
                                            const std::optional<std::string>& keyFile,
-                                           std::string* error);
+                                           size_t workers, std::string* error);
   // Use create().
   WebServer(std::unique_ptr<httplib::Server> server, bool tls);
   ~WebServer();
