@@ -14,6 +14,7 @@
 
 #include "app/command_line.h"
 #include "app/config_file.h"
+#include "app/hash_password_command.h"
 #include "app/options.h"
 #include "app/password_file.h"
 #include "app/standard_streams.h"
@@ -21,6 +22,9 @@
 #include "console/history_file.h"
 #include "console/line_reader.h"
 #include "console/terminal_input.h"
+#include "panel/listen_address.h"
+#include "panel/panel.h"
+#include "panel/users_file.h"
 #include "platform/clock.h"
 #include "script/lua_limits.h"
 #include "session/admin_session.h"
@@ -103,7 +107,8 @@ int exitStatusOf(gsadmin::SessionEnd end) {
 
 // Runs the session until it stops, with the operator's input and the
 // console the options ask for. The process's exit status.
-int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings) {
+int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings,
+              std::unique_ptr<gsadmin::Panel> panel) {
   // Declared before the session, so that it outlives the console that
   // prints above its prompt.
   std::unique_ptr<gsadmin::InputSource> input = openInput(options, settings.adminPassword);
@@ -112,7 +117,8 @@ int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings
   console->setTimestamps(options.timestamps);
   console->setTerminal(terminal);
   gsadmin::SessionIo io;
-  io.console = std::move(console);
+  io.console = panel ? panel->wrapConsole(std::move(console)) : std::move(console);
+  io.panel = std::move(panel);
   if (!options.scriptPaths.empty()) io.scriptPaths = options.scriptPaths;
 
   gsadmin::SystemClock clock;
@@ -160,6 +166,7 @@ std::optional<int> takeOptions(int argc, char** argv, gsadmin::ParsedOptions& pa
     std::printf("%s\n", gsadmin::bannerLine().c_str());
     return 0;
   }
+  if (parsed.options.hashPassword) return gsadmin::runHashPassword(STDIN_FILENO, stdout, stderr);
   if (!parsed.options.configPath) return std::nullopt;
   gsadmin::Options fromFile;
   std::string error = gsadmin::readConfigFile(*parsed.options.configPath, fromFile);
@@ -236,6 +243,44 @@ std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& opt
   return settings;
 }
 
+// The panel settings of the options. Nothing, with *status set, when the
+// start ends here; a panel without accounts is left off with one line.
+std::optional<gsadmin::PanelSettings> panelSettings(const gsadmin::Options& options, int* status) {
+  gsadmin::PanelSettings panel;
+  *status = 2;
+  if (options.httpCert.has_value() != options.httpKey.has_value()) {
+    std::fprintf(stderr, "gsadmin: --http-cert and --http-key go together\n");
+    return std::nullopt;
+  }
+  if (options.httpAddress) {
+    panel.http = gsadmin::parseListenAddress(*options.httpAddress);  // checked when taken
+    if (!gsadmin::isLoopback(*panel.http) && !options.httpCert) {
+      std::fprintf(stderr,
+                   "gsadmin: --http: an address other than loopback serves HTTPS only: give "
+                   "--http-cert and --http-key\n");
+      return std::nullopt;
+    }
+    panel.certFile = options.httpCert;
+    panel.keyFile = options.httpKey;
+  }
+  if (panel.http && options.httpUsers) {
+    std::string error;
+    std::optional<std::vector<gsadmin::PanelAccount>> accounts =
+        gsadmin::readUsersFile(*options.httpUsers, &error);
+    if (!accounts) {
+      std::fprintf(stderr, "gsadmin: --http-users: %s\n", error.c_str());
+      return std::nullopt;
+    }
+    panel.accounts = std::move(*accounts);
+  } else if (panel.http) {
+    std::fprintf(stderr, "gsadmin: the panel is off: no --http-users file names its accounts\n");
+    panel.http.reset();
+  }
+  if (options.metricsAddress) panel.metrics = gsadmin::parseListenAddress(*options.metricsAddress);
+  *status = 0;
+  return panel;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -263,5 +308,9 @@ int main(int argc, char** argv) {
     }
     settings->databasePath = options.databasePath;
   }
-  return runClient(options, std::move(*settings));
+  std::optional<gsadmin::PanelSettings> panel = panelSettings(options, &status);
+  if (!panel) return status;
+  std::unique_ptr<gsadmin::Panel> web;
+  if (panel->http || panel->metrics) web = std::make_unique<gsadmin::Panel>(std::move(*panel));
+  return runClient(options, std::move(*settings), std::move(web));
 }

@@ -8,6 +8,7 @@
 #include "base/durations.h"
 #include "context/session_settings.h"
 #include "requests/url_allow_list.h"
+#include "panel/listen_address.h"
 #include "script/script_manager.h"
 
 namespace gsadmin {
@@ -47,6 +48,12 @@ bool isDuration(std::string_view value) {
 bool isUrlPrefix(std::string_view value) {
   return UrlAllowList().add(value).empty();
 }
+
+bool isListenAddress(std::string_view value) {
+  return parseListenAddress(value).has_value();
+}
+
+const char kListenWords[] = "ADDR:PORT with an IP address (IPv6 in brackets) and a port";
 
 const char kDurationWords[] = "a duration such as 30m, 12h, 7d or 1d12h (at most 10 years)";
 
@@ -106,6 +113,18 @@ const OptionRow kOptions[] = {
      "time limit of one script's HTTP request", nullptr, nullptr, 1},
     {"ca-file", ValueKind::kText, nullptr, nullptr, 0, &Options::caFile, "FILE", "a file name",
      "the system's store", "verify HTTPS servers against the certificates in FILE"},
+    {"http", ValueKind::kText, nullptr, nullptr, 0, &Options::httpAddress, "ADDR:PORT",
+     kListenWords, "", "serve the web panel; HTTPS only off loopback", isListenAddress},
+    {"http-cert", ValueKind::kText, nullptr, nullptr, 0, &Options::httpCert, "FILE", "a file name",
+     "", "the panel's TLS certificate (PEM)"},
+    {"http-key", ValueKind::kText, nullptr, nullptr, 0, &Options::httpKey, "FILE", "a file name",
+     "", "the panel's TLS private key (PEM)"},
+    {"http-users", ValueKind::kText, nullptr, nullptr, 0, &Options::httpUsers, "FILE",
+     "a file name", "", "the panel's accounts: NAME LEVEL HASH a line"},
+    {"metrics", ValueKind::kText, nullptr, nullptr, 0, &Options::metricsAddress, "ADDR:PORT",
+     kListenWords, "", "serve Prometheus metrics, unauthenticated, at ADDR:PORT", isListenAddress},
+    {"hash-password", ValueKind::kNone, &Options::hashPassword, nullptr, 0, nullptr, nullptr,
+     nullptr, "", "read a password, print its hash for --http-users, exit"},
     {"help", ValueKind::kNone, &Options::help, nullptr, 0, nullptr, nullptr, nullptr, "",
      "print this text and exit"},
     {"version", ValueKind::kNone, &Options::version, nullptr, 0, nullptr, nullptr, nullptr, "",

@@ -42,6 +42,13 @@ struct Options {
   std::vector<std::string> allowUrls;  // --allow-url, each as given
   uint64_t httpTimeoutSeconds = 10;
   std::optional<std::string> caFile;  // --ca-file
+  // The web panel and the metrics (see PanelSettings); addresses as checked.
+  std::optional<std::string> httpAddress;     // --http
+  std::optional<std::string> httpCert;        // --http-cert
+  std::optional<std::string> httpKey;         // --http-key
+  std::optional<std::string> httpUsers;       // --http-users
+  std::optional<std::string> metricsAddress;  // --metrics
+  bool hashPassword = false;                  // --hash-password
   // Indexes into argv of the positional arguments (argv[0] excluded).
   std::vector<int> positional;
 };

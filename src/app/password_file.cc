@@ -1,11 +1,6 @@
 #include "app/password_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
+#include "platform/private_file.h"
 
 namespace gsadmin {
 namespace {
@@ -13,48 +8,14 @@ namespace {
 // A password is one short line; a longer first line is refused, not cut.
 constexpr size_t kMaxPasswordBytes = 4096;
 
-// Up to `capacity` bytes from the start of `fd`.
-std::string readStart(int fd, size_t capacity) {
-  std::string content(capacity, '\0');
-  size_t filled = 0;
-  while (filled < content.size()) {
-    ssize_t n = read(fd, content.data() + filled, content.size() - filled);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    filled += static_cast<size_t>(n);
-  }
-  content.resize(filled);
-  return content;
-}
-
 }  // namespace
 
 std::optional<std::string> readPasswordFile(const std::string& path, std::string* error) {
-  // Non-blocking, so that a FIFO is refused below instead of waiting for a
-  // writer forever; a link is refused by the open itself.
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    *error = errno == ELOOP ? path + " is a symbolic link"
-                            : "cannot open " + path + ": " + std::strerror(errno);
-    return std::nullopt;
-  }
-  // The mode of the file actually opened, not of whatever the path names later.
-  struct stat status {};
-  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    close(fd);
-    *error = path + " is not a regular file";
-    return std::nullopt;
-  }
-  if ((status.st_mode & (S_IRGRP | S_IROTH)) != 0) {
-    close(fd);
-    *error = path + " is readable by group or others; make it private (chmod 600)";
-    return std::nullopt;
-  }
   // Room for the longest password and its "\r\n", so a longer line shows.
-  std::string content = readStart(fd, kMaxPasswordBytes + 2);
-  close(fd);
-  size_t newline = content.find('\n');
-  std::string password = content.substr(0, newline);
+  std::optional<std::string> content = readPrivateFile(path, kMaxPasswordBytes + 2, error);
+  if (!content) return std::nullopt;
+  size_t newline = content->find('\n');
+  std::string password = content->substr(0, newline);
   if (!password.empty() && password.back() == '\r') password.pop_back();
   if (password.size() > kMaxPasswordBytes) {
     *error = path + " has a first line longer than " + std::to_string(kMaxPasswordBytes) + " bytes";

@@ -148,6 +148,7 @@ void EventManager::fireNamed(Script& script, Event event,
 
 void EventManager::fire(Event event, std::span<const EventArgument> arguments) {
   assert(matchesShape(event, arguments));
+  ++fired_[static_cast<size_t>(event)];
   // Nothing to walk when no script has a handler: most events of a busy
   // server have none.
   if (handlers_.empty()) return;

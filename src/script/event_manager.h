@@ -1,6 +1,7 @@
 #ifndef GSADMIN_SCRIPT_EVENT_MANAGER_H_
 #define GSADMIN_SCRIPT_EVENT_MANAGER_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -91,6 +92,8 @@ class EventManager : public EventSink {
 
   size_t size() const { return handlers_.size(); }
   const std::vector<EventHandler>& all() const { return handlers_; }
+  // How often each event was fired through fire(), by Event, for the metrics.
+  const std::array<uint64_t, std::size(kEventTable)>& firedCounts() const { return fired_; }
 
  private:
   // The serials between which an owner's records lie (some may be gone).
@@ -133,6 +136,7 @@ class EventManager : public EventSink {
   // Counts the changes of the list, so that a dispatch looks for its walk
   // again only after a call changed it.
   uint64_t changes_ = 0;
+  std::array<uint64_t, std::size(kEventTable)> fired_{};
 };
 
 }  // namespace gsadmin

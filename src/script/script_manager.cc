@@ -380,6 +380,7 @@ void ScriptManager::callFunctionIn(Script& script, int argumentCount) {
   int status = lua_pcall(L, 1, 0, 0);
   script.limiter->endCall();
   if (status != 0) {
+    ++errorCount_;
     console_.line("LUA: Error in function '" + std::string(untilNul(pendingName_)) + "'");
     reportFailure(script, status, console_);
   }

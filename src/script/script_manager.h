@@ -154,6 +154,8 @@ class ScriptManager {
   void callFunctionIn(Script& script, int argumentCount);
   // callFunctionIn every loaded script in turn, then forgets the call.
   void callFunction(int argumentCount);
+  // How many calls of callFunctionIn() raised an error, for the metrics.
+  uint64_t errorCount() const { return errorCount_; }
 
   // Closes every script's state (closeScript) and marks them stopped.
   void unloadScripts();
@@ -204,6 +206,7 @@ class ScriptManager {
   LuaLimiter* running_ = nullptr;
   ScriptLimits limits_;
   uint64_t nextId_ = 1;
+  uint64_t errorCount_ = 0;
   // The global of the pending call; its storage is reused from event to
   // event.
   std::string pendingName_;

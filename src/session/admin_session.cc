@@ -1,6 +1,7 @@
 #include "session/admin_session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <filesystem>
 #include <string>
@@ -50,7 +51,8 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
           settings_.databasePath.value_or(databasePathFor(scriptPaths_)))),
       startMs_(clock.nowMs()),
       deadline_(startMs_ + kSilenceMs),
-      commands_(std::make_unique<ConsoleCommands>(*this)) {
+      commands_(std::make_unique<ConsoleCommands>(*this)),
+      panel_(std::move(io.panel)) {
   // A statement a script runs stops when the script's own code would.
   database_->setInterruptCheck([this]() { return scripts_->stopReason(); });
   if (settings_.moderation.enabled) {
@@ -59,6 +61,8 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
 }
 
 AdminSession::~AdminSession() {
+  // Its threads must not wait on a loop that is gone.
+  if (panel_) panel_->stop();
   // The scripts' last finalisers may still use the session: close their
   // states while all of it is there.
   scripts_->unloadScripts();
@@ -76,6 +80,7 @@ void AdminSession::openModeration() {
 bool AdminSession::start() {
   // Before the scripts, which may read the moderation tables at once.
   openModeration();
+  if (panel_) panel_->start(*this, [this](const std::string& line) { handleTypedLine(line); });
   scripts_->loadAll(scriptPaths_);
   dropFailed();
   events_->fireEvent(Event::kStart);
@@ -126,6 +131,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
       reloadScript();
     }
     poll();
+    servePanel();
     if (input.source && input.source->endRequested()) break;
     if (oneShotOver(input)) break;
     // The set is made again each time: standard input joins it only while
@@ -133,6 +139,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
     poller.clear();
     if (socket_) poller.watch(socket_->descriptor());
     http_->watchOn(poller);
+    if (panel_ && panel_->wakeFd() >= 0) poller.watch(panel_->wakeFd());
     bool reading = input.source && !input.source->atEnd() &&
                    (!input.waitForServer || serverInfo().name.has_value());
     size_t inputIndex = reading ? poller.watch(input.source->fd()) : 0;
@@ -146,6 +153,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
     if (reading) input.source->setWaiting(false);
     if (input.source) serveInput(input, reading && poller.readable(inputIndex));
   }
+  if (panel_) panel_->stop();
   if (started) {
     scripts_->tolerateStopRequested();
     events_->fireEvent(Event::kScriptStop);
@@ -181,6 +189,8 @@ uint64_t AdminSession::msUntilWork() {
   uint64_t wakeAt = deadline_ + 1;
   if (std::optional<uint64_t> due = timers_.nextDueMs()) wakeAt = std::min(wakeAt, *due);
   if (std::optional<uint64_t> due = http_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
+  std::optional<uint64_t> panelDue = panel_ ? panel_->msUntilWork(now) : std::nullopt;
+  if (panelDue) wakeAt = std::min(wakeAt, now + *panelDue);
   return wakeAt > now ? wakeAt - now : 0;
 }
 
@@ -233,7 +243,13 @@ void AdminSession::receiveDatagram(const uint8_t* data, size_t length) {
     ++oversizeDatagrams_;
     return;
   }
+  ++counters_.datagramsByType[data[0]];
+  // Real time, not the session's clock: the metrics measure the handlers.
+  auto began = std::chrono::steady_clock::now();
   dispatchMessage(*this, data[0], data + 1, length - 1);
+  auto took = std::chrono::steady_clock::now() - began;
+  counters_.countHandler(
+      static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
   oneShot_.datagramReceived(data[0]);
 }
 

@@ -18,6 +18,8 @@
 #include "context/session_settings.h"
 #include "model/world.h"
 #include "moderation/moderation.h"
+#include "panel/panel.h"
+#include "panel/snapshot.h"
 #include "platform/clock.h"
 #include "platform/datagram_sink.h"
 #include "platform/udp_socket.h"
@@ -41,6 +43,10 @@ struct SessionIo {
   // "*.lua" files are loaded (see ScriptManager::expand); relative paths
   // from the working directory. The first names the database's directory.
   std::vector<std::string> scriptPaths = {ScriptManager::kScriptFileName};
+  // The web panel and metrics, not yet started; null: none. start()
+  // starts it and the loop drives it; its console wrapper should already
+  // wrap `console`.
+  std::unique_ptr<Panel> panel;
 };
 
 class ConsoleCommands;
@@ -194,6 +200,14 @@ class AdminSession : public SessionContext {
   // Number of datagrams that were longer than kMaxDatagram and not handled.
   uint64_t oversizeDatagrams() const { return oversizeDatagrams_; }
 
+  // The snapshot of the model and the counters now, as the panel publishes it.
+  Snapshot snapshot();
+  // Null without one.
+  Panel* panel() { return panel_.get(); }
+  // One pass of the panel's work: what the HTTP threads handed over, then
+  // the snapshot. The loop calls it after each poll; tests may too.
+  void servePanel();
+
  private:
   bool connectSocket();
   // Opens the moderation; when it cannot, says why and goes on without.
@@ -238,12 +252,15 @@ class AdminSession : public SessionContext {
   uint64_t deadline_;
   bool connected_ = false;
   uint64_t oversizeDatagrams_ = 0;
+  LoopCounters counters_;
   std::optional<uint64_t> lastDatagramMs_;
   uint64_t sentDatagrams_ = 0;
   OneShotWatch oneShot_;
   SessionEnd endReason_ = SessionEnd::kStopped;
   const volatile std::sig_atomic_t* stop_ = nullptr;  // run()'s, while it runs
   std::unique_ptr<ConsoleCommands> commands_;
+  // Last of the members that use the session, so it stops first.
+  std::unique_ptr<Panel> panel_;
   std::vector<std::string> completionWords_;  // as last given to the input
   // One byte more than the largest datagram handled, so that a longer one is
   // told apart even where the kernel cannot report its full length.

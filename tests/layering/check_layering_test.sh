@@ -43,7 +43,7 @@ src/model/world.cc|  #include "session/loop.h"|model/ must not include session/
 src/model/world.cc|#  include "context/session_context.h"|model/ must not include context/
 src/model/world.cc|#include "session/loop.h"  // why not|model/ must not include session/
 src/model/world.cc|#include "../session/loop.h"|a path out of its folder
-src/model/world.cc|#include "panel/view.h"|no place in the layering
+src/model/world.cc|#include "gadgets/view.h"|no place in the layering
 src/session/loop.cc|#include "app/options.h"|session/ must not include app/
 tools/sim/endpoint.cc|#include "protocol/dispatch.h"|may not include protocol/dispatch.h
 tools/sim/endpoint.cc|	#include "script/lua.h" /* host */|may not include script/lua.h

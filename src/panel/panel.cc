@@ -1,0 +1,125 @@
+#include "panel/panel.h"
+
+#include "context/session_context.h"
+#include "panel/password_hash.h"
+#include "panel/web_context.h"
+#include "panel/web_server.h"
+
+namespace gsadmin {
+namespace {
+
+// The panel's threads: room for every stream (kMaxStreams) and some more for
+// other requests. A scraper or two is all the metrics serve.
+constexpr size_t kPanelWorkers = kMaxStreams + 14;
+constexpr size_t kMetricsWorkers = 4;
+
+// Headers of every answer: nothing may frame, sniff or load from elsewhere.
+httplib::Headers safetyHeaders() {
+  return {{"X-Content-Type-Options", "nosniff"},
+          {"X-Frame-Options", "DENY"},
+          {"Referrer-Policy", "no-referrer"},
+          {"Content-Security-Policy", "default-src 'self'; frame-ancestors 'none'"}};
+}
+
+void addFallbacks(httplib::Server& server) {
+  server.set_default_headers(safetyHeaders());
+  server.set_error_handler([](const httplib::Request&, httplib::Response& response) {
+    if (response.body.empty()) {
+      sendError(response, response.status, response.status == 404 ? "not found" : "refused");
+    }
+  });
+  server.set_exception_handler(
+      [](const httplib::Request&, httplib::Response& response, std::exception_ptr) {
+        sendError(response, 500, "internal error");
+      });
+}
+
+}  // namespace
+
+Panel::Panel(PanelSettings settings)
+    : settings_(std::move(settings)),
+      signal_(std::make_shared<ChangeSignal>()),
+      ring_(std::make_shared<ConsoleRing>(signal_)),
+      board_(signal_),
+      publisher_(board_) {}
+
+Panel::~Panel() {
+  stop();
+}
+
+std::unique_ptr<Console> Panel::wrapConsole(std::unique_ptr<Console> inner) {
+  return std::make_unique<RingConsole>(std::move(inner), ring_);
+}
+
+void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
+  context_ =
+      std::make_unique<WebContext>(session.clock(), board_, *ring_, *signal_, queue_, session);
+  context_->runTypedLine = std::move(runTypedLine);
+  context_->accounts = settings_.accounts;
+  context_->decoyHash = hashPassword("decoy").value_or("");
+  if (settings_.http) {
+    web_ = startServer(session, *settings_.http, true);
+  }
+  if (settings_.metrics) {
+    metrics_ = startServer(session, *settings_.metrics, false);
+  }
+}
+
+std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const ListenAddress& address,
+                                              bool panel) {
+  const char* what = panel ? "the panel is" : "the metrics are";
+  std::string error;
+  std::unique_ptr<WebServer> server =
+      panel ? WebServer::create(settings_.certFile, settings_.keyFile, kPanelWorkers, &error)
+            : WebServer::create(std::nullopt, std::nullopt, kMetricsWorkers, &error);
+  if (server) {
+    addFallbacks(server->routes());
+    if (panel) {
+      context_->tls = server->tls();
+      addLoginRoutes(server->routes(), *context_);
+      addReadRoutes(server->routes(), *context_);
+      addActionRoute(server->routes(), *context_);
+      addStreamRoute(server->routes(), *context_);
+      addPageRoutes(server->routes(), *context_);
+    } else {
+      addMetricsRoute(server->routes(), *context_);
+    }
+    if (std::optional<uint16_t> port = server->listen(address, &error)) {
+      ListenAddress bound{address.host, *port};
+      session.console().line(std::string(panel ? "Panel: " : "Metrics: ") +
+                             urlOf(bound, server->tls()) + (panel ? "/" : "/metrics"));
+      return server;
+    }
+  }
+  session.console().errorLine(std::string("gsadmin: ") + what + " off: " + error);
+  return nullptr;
+}
+
+int Panel::wakeFd() const {
+  return (web_ || metrics_) ? queue_.fd() : -1;
+}
+
+void Panel::runPending() {
+  queue_.runPending();
+}
+
+void Panel::offer(Snapshot snapshot) {
+  if (running()) publisher_.offer(std::move(snapshot));
+}
+
+std::optional<uint64_t> Panel::msUntilWork(uint64_t nowMs) const {
+  return publisher_.msUntilDue(nowMs);
+}
+
+void Panel::stop() {
+  signal_->stop();
+  if (web_) web_->stop();
+  if (metrics_) metrics_->stop();
+  queue_.close();
+}
+
+bool Panel::running() const {
+  return web_ != nullptr || metrics_ != nullptr;
+}
+
+}  // namespace gsadmin

@@ -1,0 +1,90 @@
+#ifndef GSADMIN_PANEL_PANEL_H_
+#define GSADMIN_PANEL_PANEL_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "console/console.h"
+#include "panel/change_signal.h"
+#include "panel/console_ring.h"
+#include "panel/listen_address.h"
+#include "panel/loop_queue.h"
+#include "panel/snapshot.h"
+#include "panel/users_file.h"
+
+namespace gsadmin {
+
+class SessionContext;
+class WebServer;
+struct WebContext;
+
+// What the options asked of the panel and the metrics.
+struct PanelSettings {
+  std::optional<ListenAddress> http;  // none: no panel
+  std::optional<std::string> certFile;
+  std::optional<std::string> keyFile;  // with certFile: HTTPS
+  std::vector<PanelAccount> accounts;
+  std::optional<ListenAddress> metrics;  // none: no metrics
+};
+
+// The web panel and the metrics endpoint of one session. The session owns
+// it and drives it from its loop; the HTTP servers run on threads of their
+// own and reach the session only through the loop queue and the snapshots.
+class Panel {
+ public:
+  // Runs an operator's typed line (chat or a dot-command) on the loop.
+  using TypedLineRunner = std::function<void(const std::string& line)>;
+
+  explicit Panel(PanelSettings settings);
+  ~Panel();
+  Panel(const Panel&) = delete;
+  Panel& operator=(const Panel&) = delete;
+
+  // Wraps the session's console so that the panel's streams see every
+  // line. Call before the session is made.
+  std::unique_ptr<Console> wrapConsole(std::unique_ptr<Console> inner);
+
+  // Binds the servers and starts their threads; prints one line with the
+  // address of each. A server that cannot start is said in one line of
+  // standard error and left off; the client goes on. `session` must
+  // outlive the panel (or stop()); `runTypedLine` is called on the loop.
+  void start(SessionContext& session, TypedLineRunner runTypedLine);
+  // The eventfd the loop's wait watches; -1 when nothing runs.
+  int wakeFd() const;
+  // On the loop after each pass: runs the work the HTTP threads handed
+  // over; then offers the snapshot of the model for publication (see
+  // SnapshotPublisher).
+  void runPending();
+  void offer(Snapshot snapshot);
+  // Whether a server runs; the loop need not build snapshots otherwise.
+  bool running() const;
+  // Milliseconds until afterPass() has a held-back snapshot to publish.
+  std::optional<uint64_t> msUntilWork(uint64_t nowMs) const;
+  // Ends the streams, stops the servers and joins their threads; the work
+  // still queued is refused. Called at the end of the loop; idempotent.
+  void stop();
+
+ private:
+  // The panel's or the metrics' server, bound and serving; null when it
+  // could not start (said on standard error).
+  std::unique_ptr<WebServer> startServer(SessionContext& session, const ListenAddress& address,
+                                         bool panel);
+
+  PanelSettings settings_;
+  std::shared_ptr<ChangeSignal> signal_;
+  std::shared_ptr<ConsoleRing> ring_;
+  SnapshotBoard board_;
+  SnapshotPublisher publisher_;
+  LoopQueue queue_;
+  std::unique_ptr<WebContext> context_;  // made by start()
+  std::unique_ptr<WebServer> web_;
+  std::unique_ptr<WebServer> metrics_;
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_PANEL_PANEL_H_

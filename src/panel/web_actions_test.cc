@@ -1,0 +1,104 @@
+#include "panel/web_actions.h"
+
+#include <gtest/gtest.h>
+
+#include "moderation/actor.h"
+#include "protocol/outbound.h"
+#include "support/session_harness.h"
+
+namespace gsadmin {
+namespace {
+
+using nlohmann::json;
+
+TEST(WebActionsTest, ParsesEachKindAndRefusesWhatIsMissingOrMalformed) {
+  const struct {
+    std::string body;
+    std::string error;  // empty: accepted
+    int level;          // the level it needs, when accepted
+  } cases[] = {
+      {R"({"action":"kick","player":3,"reason":"spam"})", "", kModeratorLevel},
+      {R"({"action":"warn","player":3})", "", kModeratorLevel},
+      {R"({"action":"message","player":3,"text":"hi"})", "", kModeratorLevel},
+      {R"({"action":"slap","player":0})", "", kModeratorLevel},
+      {R"({"action":"tempban","player":3,"duration":"1d"})", "", kModeratorLevel},
+      {R"({"action":"tempban","player":3,"duration":86401})", "", kAdminLevel},
+      {R"({"action":"ban","player":3})", "", kAdminLevel},
+      {R"({"action":"unban","name":"Bob"})", "", kAdminLevel},
+      {R"({"action":"chat","text":"hello"})", "", kModeratorLevel},
+      {R"({"action":"command","line":".kick Bob"})", "", kOperatorLevel},
+      {R"([1,2])", "an action needs \"action\"", 0},
+      {R"({"action":"nuke"})", "no action is named 'nuke'", 0},
+      {R"({"action":"kick"})", "kick needs \"player\", a player's id", 0},
+      {R"({"action":"kick","player":256})", "kick needs \"player\", a player's id", 0},
+      {R"({"action":"kick","player":"3"})", "kick needs \"player\", a player's id", 0},
+      {R"({"action":"tempban","player":3})", "tempban needs \"duration\"", 0},
+      {R"({"action":"tempban","player":3,"duration":"soon"})", "tempban needs \"duration\"", 0},
+      {R"({"action":"tempban","player":3,"duration":0})", "tempban needs \"duration\"", 0},
+      {R"({"action":"message","player":3})", "message needs a text", 0},
+      {R"({"action":"chat","text":"two\nlines"})", "texts are single lines", 0},
+      {R"({"action":"unban"})", "unban needs \"name\"", 0},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    std::optional<WebAction> action = parseWebAction(json::parse(c.body), &error);
+    if (c.error.empty()) {
+      ASSERT_TRUE(action) << c.body << ": " << error;
+      EXPECT_EQ(actionLevel(*action), c.level) << c.body;
+    } else {
+      EXPECT_FALSE(action) << c.body;
+      EXPECT_EQ(error.substr(0, c.error.size()), c.error) << c.body;
+    }
+  }
+  std::string error;
+  std::string longText(1025, 'x');
+  EXPECT_FALSE(parseWebAction(json{{"action", "chat"}, {"text", longText}}, &error));
+}
+
+WebAction actionOf(const std::string& body) {
+  std::string error;
+  return *parseWebAction(json::parse(body), &error);
+}
+
+TEST(WebActionsTest, RunsOnTheSessionAsTheAccountWithinItsLevel) {
+  testing::SessionHarness h;
+  h.connect();
+  h.addPlayer(3, "Bob");
+  h.sent();
+  h.output();
+  std::vector<std::string> typed;
+  auto runTyped = [&typed](const std::string& line) { typed.push_back(line); };
+  WebLogin moderator{"t", "c", "mia", kModeratorLevel};
+  WebLogin op{"t", "c", "oscar", kOperatorLevel};
+
+  EXPECT_EQ(carryOutWebAction(h.session(), moderator, actionOf(R"({"action":"ban","player":3})"),
+                              runTyped),
+            "your level may not ban");
+  EXPECT_EQ(carryOutWebAction(h.session(), moderator,
+                              actionOf(R"({"action":"command","line":".quit"})"), runTyped),
+            "your level may not command");
+  EXPECT_EQ(carryOutWebAction(h.session(), moderator, actionOf(R"({"action":"slap","player":9})"),
+                              runTyped),
+            "no player has the id 9");
+  EXPECT_TRUE(h.sent().empty());
+  EXPECT_TRUE(typed.empty());
+
+  EXPECT_EQ(carryOutWebAction(h.session(), moderator,
+                              actionOf(R"({"action":"message","player":3,"text":"hi"})"), runTyped),
+            "");
+  EXPECT_EQ(h.sent(), std::vector<testing::Datagram>{buildChatFrame("/msg #3 hi")});
+  EXPECT_EQ(h.output(), "* mia (panel): message Bob: hi\n");
+  EXPECT_EQ(carryOutWebAction(h.session(), moderator,
+                              actionOf(R"({"action":"chat","text":"hello all"})"), runTyped),
+            "");
+  EXPECT_EQ(h.sent(), std::vector<testing::Datagram>{buildChatFrame("hello all")});
+  EXPECT_EQ(h.output(), "* mia (panel): chat: hello all\n");
+  EXPECT_EQ(carryOutWebAction(h.session(), op,
+                              actionOf(R"({"action":"command","line":".players"})"), runTyped),
+            "");
+  EXPECT_EQ(typed, std::vector<std::string>{".players"});
+  EXPECT_EQ(h.output(), "* oscar (panel): .players\n");
+}
+
+}  // namespace
+}  // namespace gsadmin

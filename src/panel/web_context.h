@@ -1,0 +1,98 @@
+#ifndef GSADMIN_PANEL_WEB_CONTEXT_H_
+#define GSADMIN_PANEL_WEB_CONTEXT_H_
+
+#include <httplib.h>
+
+#include <atomic>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <semaphore>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "panel/change_signal.h"
+#include "panel/console_ring.h"
+#include "panel/loop_queue.h"
+#include "panel/snapshot.h"
+#include "panel/users_file.h"
+#include "panel/web_sessions.h"
+#include "platform/clock.h"
+
+namespace gsadmin {
+
+class SessionContext;
+
+// What the panel's routes share. Owned by the panel, which stops the
+// servers before it goes. HTTP threads read the board and the ring and
+// hand everything else to the loop through the queue; `session` is used
+// only inside work the loop runs.
+struct WebContext {
+  WebContext(Clock& clock, SnapshotBoard& board, ConsoleRing& ring, ChangeSignal& signal,
+             LoopQueue& queue, SessionContext& session)
+      : clock(clock),
+        board(board),
+        ring(ring),
+        signal(signal),
+        queue(queue),
+        session(session),
+        sessions(clock),
+        throttle(clock) {}
+
+  Clock& clock;
+  SnapshotBoard& board;
+  ConsoleRing& ring;
+  ChangeSignal& signal;
+  LoopQueue& queue;
+  SessionContext& session;
+  std::function<void(const std::string& line)> runTypedLine;
+  std::vector<PanelAccount> accounts;
+  // Checked for names that have no account, so that a wrong name takes as
+  // long as a wrong password.
+  std::string decoyHash;
+  WebSessions sessions;
+  LoginThrottle throttle;
+  // Hashings at once: each takes 19 MiB, so a burst of logins from many
+  // addresses waits here rather than taking the memory of every thread.
+  std::counting_semaphore<4> hashing{4};
+  bool tls = false;
+  std::atomic<int> openStreams{0};
+};
+
+// How long an HTTP thread waits for the loop to carry out its work.
+inline constexpr std::chrono::milliseconds kLoopAnswerTimeout{5000};
+// Streams beyond this are refused, so that some of the server's threads
+// always remain for other requests.
+inline constexpr int kMaxStreams = 50;
+inline constexpr char kSessionCookie[] = "gsadmin_session";
+inline constexpr char kCsrfHeader[] = "X-CSRF-Token";
+
+void sendJson(httplib::Response& response, int status, const nlohmann::json& value);
+// {"error": message} with `status`.
+void sendError(httplib::Response& response, int status, std::string_view message);
+// The value of the cookie `name` in the request, or nothing.
+std::optional<std::string> cookieOf(const httplib::Request& request, std::string_view name);
+
+// The login whose cookie the request carries, renewed. Without one, answers
+// 401 and returns nothing. A request that `changesState` must also carry
+// the login's CSRF token in the X-CSRF-Token header, else 403.
+std::optional<WebLogin> requireLogin(WebContext& context, const httplib::Request& request,
+                                     httplib::Response& response, bool changesState);
+
+// /api/login, /api/logout and /api/session.
+void addLoginRoutes(httplib::Server& server, WebContext& context);
+// /api/server, /api/players, /api/bans, /api/audit.
+void addReadRoutes(httplib::Server& server, WebContext& context);
+// POST /api/actions.
+void addActionRoute(httplib::Server& server, WebContext& context);
+// /api/events: Server-Sent Events.
+void addStreamRoute(httplib::Server& server, WebContext& context);
+// /metrics, without a login.
+void addMetricsRoute(httplib::Server& server, WebContext& context);
+// The page and its files.
+void addPageRoutes(httplib::Server& server, WebContext& context);
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_PANEL_WEB_CONTEXT_H_

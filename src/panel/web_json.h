@@ -1,0 +1,33 @@
+#ifndef GSADMIN_PANEL_WEB_JSON_H_
+#define GSADMIN_PANEL_WEB_JSON_H_
+
+#include <cstdint>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "moderation/records.h"
+#include "panel/console_ring.h"
+#include "panel/snapshot.h"
+
+namespace gsadmin {
+
+// The panel's JSON documents. Texts from the network or the scripts may
+// hold any bytes: dump() replaces invalid UTF-8 rather than failing.
+
+// `value` as compact JSON text.
+std::string dump(const nlohmann::json& value);
+
+// /api/server: the server of `snapshot`, with the time since the last
+// datagram reckoned at `nowMs` on the loop's clock.
+nlohmann::json serverJson(const Snapshot& snapshot, uint64_t nowMs);
+// /api/players: an array of the players by id.
+nlohmann::json playersJson(const Snapshot& snapshot);
+nlohmann::json consoleJson(const ConsoleEntry& entry);
+// /api/bans and /api/audit.
+nlohmann::json bansJson(const std::vector<SanctionRecord>& bans);
+nlohmann::json auditJson(const std::vector<AuditRecord>& lines);
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_PANEL_WEB_JSON_H_

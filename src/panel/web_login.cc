@@ -1,0 +1,141 @@
+#include "panel/password_hash.h"
+#include "panel/web_context.h"
+#include "panel/web_json.h"
+
+namespace gsadmin {
+namespace {
+
+using nlohmann::json;
+
+// Name and password of a JSON or a form body.
+bool credentialsOf(const httplib::Request& request, std::string* name, std::string* password) {
+  if (request.get_header_value("Content-Type").starts_with("application/json")) {
+    json body = json::parse(request.body, nullptr, false);
+    if (!body.is_object() || !body.contains("name") || !body.contains("password") ||
+        !body["name"].is_string() || !body["password"].is_string()) {
+      return false;
+    }
+    *name = body["name"].get<std::string>();
+    *password = body["password"].get<std::string>();
+    return true;
+  }
+  if (!request.has_param("name") || !request.has_param("password")) return false;
+  *name = request.get_param_value("name");
+  *password = request.get_param_value("password");
+  return true;
+}
+
+// The account `name` names when `password` is its own. Every try costs
+// one hashing, whether the name exists or not.
+const PanelAccount* accountFor(WebContext& context, const std::string& name,
+                               const std::string& password) {
+  const PanelAccount* found = nullptr;
+  for (const PanelAccount& account : context.accounts) {
+    if (account.name == name) found = &account;
+  }
+  context.hashing.acquire();
+  bool matches = verifyPassword(found ? found->hash : context.decoyHash, password);
+  context.hashing.release();
+  return found && matches ? found : nullptr;
+}
+
+std::string sessionCookie(const WebContext& context, const std::string& token) {
+  std::string cookie =
+      std::string(kSessionCookie) + "=" + token + "; Path=/; HttpOnly; SameSite=Strict";
+  if (context.tls) cookie += "; Secure";
+  return cookie;
+}
+
+json loginJson(const WebLogin& login) {
+  return {{"name", login.name}, {"level", login.level}, {"csrf", login.csrf}};
+}
+
+void logIn(WebContext& context, const httplib::Request& request, httplib::Response& response) {
+  if (!context.throttle.allowed(request.remote_addr)) {
+    sendError(response, 429, "too many failed logins; try again in a minute");
+    return;
+  }
+  std::string name, password;
+  if (!credentialsOf(request, &name, &password)) {
+    sendError(response, 400, "a login needs a name and a password");
+    return;
+  }
+  const PanelAccount* account = accountFor(context, name, password);
+  if (account == nullptr) {
+    context.throttle.failed(request.remote_addr);
+    sendError(response, 401, "wrong name or password");
+    return;
+  }
+  std::optional<WebLogin> login = context.sessions.create(account->name, account->level);
+  if (!login) {
+    sendError(response, 500, "no randomness for a session");
+    return;
+  }
+  response.set_header("Set-Cookie", sessionCookie(context, login->token));
+  sendJson(response, 200, loginJson(*login));
+}
+
+}  // namespace
+
+void sendJson(httplib::Response& response, int status, const json& value) {
+  response.status = status;
+  response.set_header("Cache-Control", "no-store");
+  response.set_content(dump(value), "application/json");
+}
+
+void sendError(httplib::Response& response, int status, std::string_view message) {
+  sendJson(response, status, {{"error", std::string(message)}});
+}
+
+std::optional<std::string> cookieOf(const httplib::Request& request, std::string_view name) {
+  std::string header = request.get_header_value("Cookie");
+  std::string_view rest = header;
+  while (!rest.empty()) {
+    size_t end = rest.find(';');
+    std::string_view pair = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    while (!pair.empty() && pair.front() == ' ') pair.remove_prefix(1);
+    if (pair.size() > name.size() && pair.starts_with(name) && pair[name.size()] == '=') {
+      return std::string(pair.substr(name.size() + 1));
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<WebLogin> requireLogin(WebContext& context, const httplib::Request& request,
+                                     httplib::Response& response, bool changesState) {
+  std::optional<std::string> token = cookieOf(request, kSessionCookie);
+  std::optional<WebLogin> login = token ? context.sessions.find(*token) : std::nullopt;
+  if (!login) {
+    sendError(response, 401, "log in first");
+    return std::nullopt;
+  }
+  if (changesState && !sameSecret(request.get_header_value(kCsrfHeader), login->csrf)) {
+    sendError(response, 403, "missing or wrong CSRF token");
+    return std::nullopt;
+  }
+  return login;
+}
+
+void addLoginRoutes(httplib::Server& server, WebContext& context) {
+  server.Post("/api/login",
+              [&context](const httplib::Request& request, httplib::Response& response) {
+                logIn(context, request, response);
+              });
+  server.Post(
+      "/api/logout", [&context](const httplib::Request& request, httplib::Response& response) {
+        std::optional<WebLogin> login = requireLogin(context, request, response, true);
+        if (!login) return;
+        context.sessions.remove(login->token);
+        response.set_header("Set-Cookie", std::string(kSessionCookie) +
+                                              "=; Path=/; HttpOnly; SameSite=Strict; Max-Age=0");
+        sendJson(response, 200, {{"ok", true}});
+      });
+  server.Get("/api/session",
+             [&context](const httplib::Request& request, httplib::Response& response) {
+               std::optional<WebLogin> login = requireLogin(context, request, response, false);
+               if (login) sendJson(response, 200, loginJson(*login));
+             });
+}
+
+}  // namespace gsadmin

@@ -1,0 +1,55 @@
+#include "platform/private_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace gsadmin {
+namespace {
+
+// Up to `capacity` bytes from the start of `fd`.
+std::string readStart(int fd, size_t capacity) {
+  std::string content(capacity, '\0');
+  size_t filled = 0;
+  while (filled < content.size()) {
+    ssize_t n = read(fd, content.data() + filled, content.size() - filled);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    filled += static_cast<size_t>(n);
+  }
+  content.resize(filled);
+  return content;
+}
+
+}  // namespace
+
+std::optional<std::string> readPrivateFile(const std::string& path, size_t capacity,
+                                           std::string* error) {
+  // Non-blocking, so that a FIFO is refused below instead of waiting for a
+  // writer forever; a link is refused by the open itself.
+  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) {
+    *error = errno == ELOOP ? path + " is a symbolic link"
+                            : "cannot open " + path + ": " + std::strerror(errno);
+    return std::nullopt;
+  }
+  struct stat status {};
+  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    close(fd);
+    *error = path + " is not a regular file";
+    return std::nullopt;
+  }
+  if ((status.st_mode & (S_IRGRP | S_IROTH)) != 0) {
+    close(fd);
+    *error = path + " is readable by group or others; make it private (chmod 600)";
+    return std::nullopt;
+  }
+  std::string content = readStart(fd, capacity);
+  close(fd);
+  return content;
+}
+
+}  // namespace gsadmin

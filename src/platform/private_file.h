@@ -1,0 +1,21 @@
+#ifndef GSADMIN_PLATFORM_PRIVATE_FILE_H_
+#define GSADMIN_PLATFORM_PRIVATE_FILE_H_
+
+#include <cstddef>
+#include <optional>
+#include <string>
+
+namespace gsadmin {
+
+// Up to `capacity` bytes from the start of a file that holds secrets (a
+// password, password hashes). Refused, with a one-line reason in *error,
+// when the file cannot be opened, is a symbolic link or not a regular file
+// (a FIFO would block the start), or is readable by group or others (it
+// would leak what it holds). The mode checked is that of the file actually
+// opened.
+std::optional<std::string> readPrivateFile(const std::string& path, size_t capacity,
+                                           std::string* error);
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_PLATFORM_PRIVATE_FILE_H_

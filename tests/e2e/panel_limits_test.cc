@@ -1,0 +1,177 @@
+// The web panel's limits through the real binary: huge and slow requests,
+// many streams, stopping with a stream open, and signals.
+
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <thread>
+
+#include "support/panel_client.h"
+
+namespace gsadmin::testing {
+namespace {
+
+using nlohmann::json;
+
+// A raw connection to the panel; -1 when it cannot connect.
+int connectTo(int port) {
+  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Everything the server sends until it closes the connection or
+// `timeoutMs` passes; `closed` tells which.
+std::string readUntilClosed(int fd, int timeoutMs, bool* closed) {
+  std::string text;
+  *closed = false;
+  pollfd entry{fd, POLLIN, 0};
+  while (poll(&entry, 1, timeoutMs) > 0) {
+    char buffer[4096];
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) {
+      *closed = true;
+      break;
+    }
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  return text;
+}
+
+TEST_F(PanelEndToEndTest, HugeOrSlowRequestsAndStrangePathsAreRefused) {
+  startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_)});
+  int port = portOf(*client_, "Panel");
+  ASSERT_NE(port, 0);
+  httplib::Client http("127.0.0.1", port);
+  std::string body = R"({"name":"alice","password":")" + std::string(70000, 'x') + "\"}";
+  httplib::Result huge = http.Post("/api/login", body, "application/json");
+  EXPECT_TRUE(!huge || huge->status == 413) << "a body over 64 KiB";
+  for (const char* path : {"/../etc/passwd", "/%2e%2e/%2e%2e/etc/passwd", "/api/../../x"}) {
+    httplib::Result result = http.Get(path);
+    ASSERT_TRUE(result) << path;
+    EXPECT_TRUE(result->status == 404 || result->status == 400) << path << " " << result->status;
+    EXPECT_EQ(result->body.find("root:"), std::string::npos) << path;
+  }
+
+  int big = connectTo(port);
+  std::string header =
+      "GET /api/session HTTP/1.1\r\nX-Big: " + std::string(20000, 'a') + "\r\n\r\n";
+  ASSERT_EQ(write(big, header.data(), header.size()), static_cast<ssize_t>(header.size()));
+  bool closed = false;
+  std::string answer = readUntilClosed(big, 20000, &closed);
+  EXPECT_TRUE(closed);
+  EXPECT_EQ(answer.find("200 OK"), std::string::npos) << answer;
+  close(big);
+
+  // Half a request, then silence: the server gives up on it.
+  int slow = connectTo(port);
+  std::string half = "GET /api/session HTTP/1.1\r\nHost: x\r\n";
+  ASSERT_EQ(write(slow, half.data(), half.size()), static_cast<ssize_t>(half.size()));
+  readUntilClosed(slow, 20000, &closed);
+  EXPECT_TRUE(closed) << "the read timeout closes it";
+  close(slow);
+  // Meanwhile and after, the panel answers.
+  EXPECT_EQ(http.Get("/api/session")->status, 401);
+}
+
+TEST_F(PanelEndToEndTest, FiftyStreamsAtOnceAndTheRestStillAnswers) {
+  startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_)});
+  int port = portOf(*client_, "Panel");
+  ASSERT_NE(port, 0);
+  httplib::Client http("127.0.0.1", port);
+  std::optional<WebUser> alice = logIn(http, "alice", "secret");
+  ASSERT_TRUE(alice);
+  constexpr int kStreams = 50;
+  std::atomic<int> open{0};
+  std::atomic<bool> done{false};
+  std::vector<std::thread> readers;
+  for (int i = 0; i < kStreams; ++i) {
+    readers.emplace_back([&]() {
+      httplib::Client stream("127.0.0.1", port);
+      bool counted = false;
+      stream.Get("/api/events", headersOf(*alice, false), [&](const char*, size_t) {
+        if (!counted) ++open;
+        counted = true;
+        return !done;
+      });
+    });
+  }
+  for (int i = 0; i < 1000 && open < kStreams; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(open, kStreams);
+  EXPECT_EQ(http.Get("/api/events", headersOf(*alice, false))->status, 503) << "one too many";
+  EXPECT_EQ(http.Get("/api/server", headersOf(*alice, false))->status, 200);
+  done = true;
+  // A console line wakes every stream, whose readers then hang up.
+  ASSERT_TRUE(acceptLogin(peer_, {}));
+  for (std::thread& reader : readers) reader.join();
+}
+
+TEST_F(PanelEndToEndTest, StopsPromptlyWithAStreamOpen) {
+  startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_)});
+  int port = portOf(*client_, "Panel");
+  ASSERT_NE(port, 0);
+  httplib::Client http("127.0.0.1", port);
+  std::optional<WebUser> alice = logIn(http, "alice", "secret");
+  ASSERT_TRUE(alice);
+  std::atomic<bool> streaming{false};
+  std::thread reader([&]() {
+    httplib::Client stream("127.0.0.1", port);
+    stream.Get("/api/events", headersOf(*alice, false), [&](const char*, size_t) {
+      streaming = true;
+      return true;
+    });
+  });
+  while (!streaming) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  client_->kill(SIGTERM);
+  EXPECT_EQ(client_->waitExit(20000), 0);
+  reader.join();
+}
+
+// The signal mask of each of the process's threads but the main one.
+std::vector<uint64_t> otherThreadsBlocked(pid_t pid) {
+  std::vector<uint64_t> masks;
+  std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  for (const auto& entry : std::filesystem::directory_iterator(tasks)) {
+    if (entry.path().filename() == std::to_string(pid)) continue;
+    std::ifstream status(entry.path() / "status");
+    std::string line;
+    while (std::getline(status, line)) {
+      if (line.starts_with("SigBlk:")) masks.push_back(std::stoull(line.substr(7), nullptr, 16));
+    }
+  }
+  return masks;
+}
+
+TEST_F(PanelEndToEndTest, OnlyTheLoopsThreadTakesSignals) {
+  startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_), "--metrics=127.0.0.1:0"});
+  ASSERT_NE(portOf(*client_, "Metrics"), 0);
+  std::vector<uint64_t> masks = otherThreadsBlocked(client_->pid());
+  ASSERT_FALSE(masks.empty()) << "the servers run threads";
+  for (uint64_t mask : masks) {
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGWINCH}) {
+      EXPECT_NE(mask & (uint64_t{1} << (signal - 1)), 0u) << "signal " << signal;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace gsadmin::testing
