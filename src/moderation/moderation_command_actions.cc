@@ -16,25 +16,24 @@ const char kDurationExamples[] = "such as 30m, 2h, 7d or 1d12h (at most 10 years
 
 }  // namespace
 
-void ModerationCommands::warn(const Request& request, std::string_view rest) {
+void ModerationCommands::actWithReason(const Request& request, std::string_view rest,
+                                       ReasonAction action) {
   Split split = splitPlayer(rest);
   std::optional<uint8_t> id = targetOnline(request, split.name);
   if (!id) return;
-  report(request, moderation_.warn(request.actor, *id, split.rest));
+  report(request, (moderation_.*action)(request.actor, *id, split.rest));
+}
+
+void ModerationCommands::warn(const Request& request, std::string_view rest) {
+  actWithReason(request, rest, &Moderation::warn);
 }
 
 void ModerationCommands::kick(const Request& request, std::string_view rest) {
-  Split split = splitPlayer(rest);
-  std::optional<uint8_t> id = targetOnline(request, split.name);
-  if (!id) return;
-  report(request, moderation_.kick(request.actor, *id, split.rest));
+  actWithReason(request, rest, &Moderation::kick);
 }
 
 void ModerationCommands::ban(const Request& request, std::string_view rest) {
-  Split split = splitPlayer(rest);
-  std::optional<uint8_t> id = targetOnline(request, split.name);
-  if (!id) return;
-  report(request, moderation_.ban(request.actor, *id, split.rest));
+  actWithReason(request, rest, &Moderation::ban);
 }
 
 void ModerationCommands::tempban(const Request& request, std::string_view rest) {

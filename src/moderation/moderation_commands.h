@@ -97,6 +97,10 @@ class ModerationCommands {
 
   // moderation_command_actions.cc: the actions, each answering its
   // refusal, or in game "done" (the console has the action's own line).
+  // An action on PLAYER that takes the rest of the line as its reason.
+  using ReasonAction = std::string (Moderation::*)(const Actor& actor, uint8_t playerId,
+                                                   std::string_view reason);
+  void actWithReason(const Request& request, std::string_view rest, ReasonAction action);
   void warn(const Request& request, std::string_view rest);
   void kick(const Request& request, std::string_view rest);
   void tempban(const Request& request, std::string_view rest);
