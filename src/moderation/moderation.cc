@@ -26,7 +26,6 @@ std::string Moderation::open() {
   std::string error = store_.open();
   if (error.empty()) error = sanctions_.load(now());
   if (error.empty()) error = admins_.load();
-  open_ = error.empty();
   return error;
 }
 

@@ -127,7 +127,6 @@ class Moderation {
   Admins admins_;
   std::unique_ptr<ModerationCommands> commands_;
   std::array<Presence, 256> presence_{};
-  bool open_ = false;
   int64_t nextExpiry_ = 0;
   uint64_t droppedReported_ = 0;
 };

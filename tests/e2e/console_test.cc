@@ -12,30 +12,12 @@
 #include "console/line_reader.h"
 #include "protocol/outbound.h"
 #include "sim/server_messages.h"
+#include "support/admin_login.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
 
 namespace gsadmin::testing {
 namespace {
-
-bool isDetailsRequest(const Datagram& datagram) {
-  return !datagram.empty() && datagram[0] == 0x1D;
-}
-
-// Receives the login and accepts it with `players`; true when a login came.
-bool acceptLogin(LoopbackPeer& peer, const std::vector<ListedPlayer>& players) {
-  std::optional<Datagram> login = peer.receive(5000);
-  if (!login || (*login)[0] != 0x0D) return false;
-  return peer.send(connectionAccepted(ServerRecord(), players));
-}
-
-// The next datagram that is not a details request.
-std::optional<Datagram> nextCommand(LoopbackPeer& peer) {
-  for (;;) {
-    std::optional<Datagram> datagram = peer.receive(5000);
-    if (!datagram || !isDetailsRequest(*datagram)) return datagram;
-  }
-}
 
 TEST(ConsoleEndToEndTest, PipedLinesWaitForTheServerThenRunAndEndWithTheInput) {
   LoopbackPeer peer;

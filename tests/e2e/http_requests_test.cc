@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim/server_messages.h"
+#include "support/admin_login.h"
 #include "support/client_process.h"
 #include "support/http_test_server.h"
 #include "support/loopback_peer.h"
@@ -26,13 +27,6 @@ int count(const std::string& text, const std::string& needle) {
     ++found;
   }
   return found;
-}
-
-// Receives the login and accepts it listing Bob (3).
-bool acceptLogin(LoopbackPeer& peer) {
-  std::optional<Datagram> login = peer.receive(5000);
-  if (!login || (*login)[0] != 0x0D) return false;
-  return peer.send(connectionAccepted(ServerRecord(), {{3, "Bob"}}));
 }
 
 std::vector<std::string> clientArgs(const std::vector<std::string>& options,
@@ -129,7 +123,7 @@ TEST(HttpRequestsEndToEndTest, SilentServerTimesOutWhileEveryDatagramIsHandled) 
   EXPECT_EQ(client.waitForLine("httpRequest:"),
             "httpRequest: too many requests in flight (16 per script)");
   EXPECT_EQ(client.nextLine(), "refused nil");
-  ASSERT_TRUE(acceptLogin(peer));
+  ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}}));
   ASSERT_TRUE(client.waitForLine("Successfully connected!"));
   for (int i = 0; i < 5; ++i) {
     peer.send(chatLine(3, 0, "line " + std::to_string(i)));
@@ -214,7 +208,7 @@ TEST(HttpRequestsEndToEndTest, TeamChatExamplePostsReportsAndLossesUnderItsCap) 
   ClientProcess client(clientArgs({"--allow-url=" + server.url("/hooks/")}, peer),
                        readTextFile(source + "/examples/team_chat.lua").value_or(""),
                        ClientProcess::defaultBinary(), std::nullopt, dir.path());
-  ASSERT_TRUE(acceptLogin(peer));
+  ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}}));
   ASSERT_TRUE(client.waitForLine("Successfully connected!"));
   peer.send(chatLine(3, 0, "!report Eve cheats @everyone"));
   ASSERT_EQ(posts.waitFor(1).size(), 1u);

@@ -10,18 +10,12 @@
 #include <vector>
 
 #include "sim/server_messages.h"
+#include "support/admin_login.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
 
 namespace gsadmin::testing {
 namespace {
-
-// Receives the login and accepts it with `players`; true when a login came.
-bool acceptLogin(LoopbackPeer& peer, const std::vector<ListedPlayer>& players) {
-  std::optional<Datagram> login = peer.receive(5000);
-  if (!login || (*login)[0] != 0x0D) return false;
-  return peer.send(connectionAccepted(ServerRecord(), players));
-}
 
 // Reads the banner and the blank line after it.
 void skipBanner(ClientProcess& client) {

@@ -27,19 +27,6 @@ int portOf(ClientProcess& client, const std::string& what) {
   return std::stoi(match[1]);
 }
 
-bool acceptLogin(LoopbackPeer& peer, const std::vector<ListedPlayer>& players) {
-  std::optional<Datagram> login = peer.receive(5000);
-  if (!login || (*login)[0] != 0x0D) return false;
-  return peer.send(connectionAccepted(ServerRecord(), players));
-}
-
-std::optional<Datagram> nextCommand(LoopbackPeer& peer) {
-  for (;;) {
-    std::optional<Datagram> datagram = peer.receive(5000);
-    if (!datagram || (*datagram)[0] != 0x1D) return datagram;  // details requests skipped
-  }
-}
-
 std::optional<WebUser> logIn(httplib::Client& http, const std::string& name,
                              const std::string& password, int* status) {
   json body = {{"name", name}, {"password", password}};

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "sim/server_messages.h"
+#include "support/admin_login.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
 
@@ -23,11 +24,6 @@ std::string writeUsers(const TempDir& dir, mode_t mode = 0600);
 // The port of the client's "Panel: ..." or "Metrics: ..." line (`what`);
 // 0 when none came.
 int portOf(ClientProcess& client, const std::string& what);
-
-// Receives the client's login and accepts it with `players`.
-bool acceptLogin(LoopbackPeer& peer, const std::vector<ListedPlayer>& players);
-// The next datagram that is not a details request.
-std::optional<Datagram> nextCommand(LoopbackPeer& peer);
 
 // A logged-in client of the panel: its cookie and CSRF token.
 struct WebUser {
