@@ -89,6 +89,7 @@ function showPage() {
     if (link.getAttribute('href') === '#' + page) link.setAttribute('aria-current', 'page');
     else link.removeAttribute('aria-current');
   }
+  if (page === 'console') $('console').scrollTop = $('console').scrollHeight;
   if (page === 'charts') loadCharts();
   if (page === 'history' && rest.length) showPlayer(decodeURIComponent(rest.join('/')));
   if (page === 'bans') loadBans();
@@ -177,7 +178,6 @@ function drawChart(id, series, label, color) {
     return;
   }
   const xs = series.values.map((_, i) => series.start + i * series.step);
-  const data = [xs, series.values];
   const total = series.values.reduce((a, b) => a + b, 0);
   const most = Math.max(...series.values);
   summary.textContent = '(most ' + most + (id === 'chart-players' ? '' : ', total ' + total) + ')';
@@ -186,17 +186,18 @@ function drawChart(id, series, label, color) {
     return;
   }
   const width = Math.max(300, Math.min(box.clientWidth || 800, 1100));
-  if (charts[id]) {
-    charts[id].setSize({ width, height: 200 });
-    charts[id].setData(data);
-    return;
-  }
+  const end = series.start + series.values.length * series.step;
+  if (charts[id]) charts[id].destroy();
   box.replaceChildren();
   charts[id] = new uPlot({
     width, height: 200,
-    scales: { x: { time: true }, y: { range: (u, min, max) => [0, Math.max(1, max)] } },
-    series: [{}, { label, stroke: color, fill: color + '26', width: 2 }],
-  }, data, box);
+    scales: { x: { time: true, range: () => [series.start, end] },
+      y: { range: (u, min, max) => [0, Math.max(1, max)] } },
+    // Each value counts a whole step: drawn as a step from its start to the
+    // next one's, the last one to the end of the range.
+    series: [{}, { label, stroke: color, fill: color + '26', width: 2,
+      paths: uPlot.paths.stepped({ align: 1 }), points: { show: false } }],
+  }, [xs.concat([end]), series.values.concat([series.values[series.values.length - 1]])], box);
 }
 
 async function loadCharts() {
@@ -323,7 +324,7 @@ $('audit-refresh').addEventListener('click', loadAudit);
 
 // ---- Session ----------------------------------------------------------
 
-let events = null, serverTimer = null;
+let events = null, serverTimer = null, chartsTimer = null;
 
 function show(loggedIn, name) {
   $('login').hidden = loggedIn;
@@ -344,6 +345,7 @@ async function start(session) {
   };
   refresh();
   serverTimer = setInterval(refresh, 5000);
+  chartsTimer = setInterval(() => { if (!$('page-charts').hidden) loadCharts(); }, 60000);
   events = new EventSource('/api/events');
   events.addEventListener('console', (e) => addConsoleLine(JSON.parse(e.data)));
   events.addEventListener('players', (e) => renderPlayers(JSON.parse(e.data)));
@@ -352,6 +354,7 @@ async function start(session) {
 function stop() {
   if (events) events.close();
   if (serverTimer) clearInterval(serverTimer);
+  if (chartsTimer) clearInterval(chartsTimer);
   $('console').replaceChildren();
   show(false, '');
 }
