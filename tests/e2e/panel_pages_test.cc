@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <memory>
 #include <nlohmann/json.hpp>
-#include <thread>
 
 #include "protocol/outbound.h"
 #include "support/panel_client.h"
@@ -29,24 +29,34 @@ int act(httplib::Client& http, const WebUser& user, const json& body, bool withC
   return result ? result->status : -1;
 }
 
-TEST_F(PanelEndToEndTest, TypedKickInTheAuditThenHistoryBansAndCharts) {
-  startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_)}, true);
-  int port = portOf(*client_, "Panel");
-  ASSERT_NE(port, 0) << client_->output() << client_->errorOutput();
-  ASSERT_TRUE(acceptLogin(peer_, {{3, "Bob"}, {5, "Carol"}}));
-  ASSERT_TRUE(peer_.send(playerDetails(3, "key-bob")));
-  ASSERT_TRUE(peer_.send(chatLine(3, 1, "hello there")));
-  ASSERT_TRUE(client_->waitForLine("hello there"));
-  httplib::Client http("127.0.0.1", port);
-  http.set_read_timeout(10, 0);
-  std::optional<WebUser> alice = logIn(http, "alice", "secret");
-  std::optional<WebUser> mia = logIn(http, "mia", "secret");
-  ASSERT_TRUE(alice && mia);
+// The client with the moderation on, Bob (3, who said "hello there") and
+// Carol (5) on the server, and alice (level 4) and mia (level 1) logged in.
+class PanelPagesTest : public PanelEndToEndTest {
+ protected:
+  void SetUp() override {
+    startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_)}, true);
+    int port = portOf(*client_, "Panel");
+    ASSERT_NE(port, 0) << client_->output() << client_->errorOutput();
+    ASSERT_TRUE(acceptLogin(peer_, {{3, "Bob"}, {5, "Carol"}}));
+    ASSERT_TRUE(peer_.send(playerDetails(3, "key-bob")));
+    ASSERT_TRUE(peer_.send(chatLine(3, 1, "hello there")));
+    ASSERT_TRUE(client_->waitForLine("hello there"));
+    http_ = std::make_unique<httplib::Client>("127.0.0.1", port);
+    http_->set_read_timeout(10, 0);
+    alice_ = logIn(*http_, "alice", "secret");
+    mia_ = logIn(*http_, "mia", "secret");
+    ASSERT_TRUE(alice_ && mia_);
+  }
 
-  // A typed .kick is alice's, in its line and in the audit.
-  EXPECT_EQ(act(http, *alice, {{"action", "command"}, {"line", ".kick Bob spam"}}), 200);
+  std::unique_ptr<httplib::Client> http_;
+  std::optional<WebUser> alice_, mia_;
+};
+
+TEST_F(PanelPagesTest, ATypedKickIsTheAccountsInTheAuditAndTheHistory) {
+  httplib::Client& http = *http_;
+  EXPECT_EQ(act(http, *alice_, {{"action", "command"}, {"line", ".kick Bob spam"}}), 200);
   EXPECT_TRUE(client_->waitForLine("* alice kicked Bob: spam")) << client_->output();
-  auto [status, audit] = get(http, *alice, "/api/audit");
+  auto [status, audit] = get(http, *alice_, "/api/audit");
   ASSERT_EQ(status, 200);
   ASSERT_GE(audit.size(), 2u) << audit;
   EXPECT_EQ(audit[0], (json{{"time", audit[0]["time"]},
@@ -57,13 +67,13 @@ TEST_F(PanelEndToEndTest, TypedKickInTheAuditThenHistoryBansAndCharts) {
   EXPECT_EQ(audit[1]["actor"], "alice");
   EXPECT_EQ(audit[1]["detail"], ".kick Bob spam");
 
-  // The history: found by a part of the name, with the kick and the chat.
-  auto [found, players] = get(http, *mia, "/api/players/search?q=bo");
+  // Found by a part of the name, with the kick and the chat.
+  auto [found, players] = get(http, *mia_, "/api/players/search?q=bo");
   EXPECT_EQ(found, 200);
   ASSERT_EQ(players.size(), 1u) << players;
   EXPECT_EQ(players[0]["name"], "Bob");
   EXPECT_EQ(players[0]["visits"], 1);
-  auto [known, bob] = get(http, *mia, "/api/history?name=bob");
+  auto [known, bob] = get(http, *mia_, "/api/history?name=bob");
   ASSERT_EQ(known, 200) << bob;
   EXPECT_EQ(bob["player"]["name"], "Bob");
   EXPECT_EQ(bob["online"], 3);
@@ -73,24 +83,27 @@ TEST_F(PanelEndToEndTest, TypedKickInTheAuditThenHistoryBansAndCharts) {
   ASSERT_EQ(bob["chat"].size(), 1u);
   EXPECT_EQ(bob["chat"][0]["text"], "hello there");
   EXPECT_EQ(bob["chat"][0]["recipient"], nullptr);
-  EXPECT_EQ(get(http, *mia, "/api/history?name=nobody").first, 404);
-  EXPECT_EQ(get(http, *mia, "/api/history?name=bob&lines=0").first, 400);
-  EXPECT_EQ(get(http, *mia, "/api/history").first, 400);
+  EXPECT_EQ(get(http, *mia_, "/api/history?name=nobody").first, 404);
+  EXPECT_EQ(get(http, *mia_, "/api/history?name=bob&lines=0").first, 400);
+  EXPECT_EQ(get(http, *mia_, "/api/history").first, 400);
+}
 
-  // Bans: a tempban listed, an unban refused without CSRF and below level 2.
-  EXPECT_EQ(act(http, *alice, {{"action", "tempban"}, {"player", 5}, {"duration", "1h"}}), 200);
-  json bans = get(http, *mia, "/api/bans").second;
+TEST_F(PanelPagesTest, BansWithUnbanAndTheCharts) {
+  httplib::Client& http = *http_;
+  // A tempban listed; an unban refused without CSRF and below level 2.
+  EXPECT_EQ(act(http, *alice_, {{"action", "tempban"}, {"player", 5}, {"duration", "1h"}}), 200);
+  json bans = get(http, *mia_, "/api/bans").second;
   ASSERT_EQ(bans.size(), 1u) << bans;
   EXPECT_EQ(bans[0]["name"], "Carol");
   json unban = {{"action", "unban"}, {"name", "Carol"}};
-  EXPECT_EQ(act(http, *alice, unban, false), 403) << "no CSRF token";
-  EXPECT_EQ(act(http, *mia, unban), 409) << "level 1";
-  EXPECT_EQ(get(http, *mia, "/api/bans").second.size(), 1u);
-  EXPECT_EQ(act(http, *alice, unban), 200);
-  EXPECT_EQ(get(http, *mia, "/api/bans").second, json::array());
+  EXPECT_EQ(act(http, *alice_, unban, false), 403) << "no CSRF token";
+  EXPECT_EQ(act(http, *mia_, unban), 409) << "level 1";
+  EXPECT_EQ(get(http, *mia_, "/api/bans").second.size(), 1u);
+  EXPECT_EQ(act(http, *alice_, unban), 200);
+  EXPECT_EQ(get(http, *mia_, "/api/bans").second, json::array());
 
-  // Charts: Bob's visit is open and he is still listed; his line was chat.
-  auto [charted, charts] = get(http, *mia, "/api/charts?range=day");
+  // Bob's visit is open and he is on the server; his line was chat.
+  auto [charted, charts] = get(http, *mia_, "/api/charts?range=day");
   ASSERT_EQ(charted, 200) << charts;
   EXPECT_EQ(charts["players"]["values"].size(), 144u);
   EXPECT_EQ(charts["players"]["values"].back(), 1);
@@ -101,8 +114,8 @@ TEST_F(PanelEndToEndTest, TypedKickInTheAuditThenHistoryBansAndCharts) {
   EXPECT_EQ(charts["chat"]["step"], 60);
   size_t kills = charts["kills"]["values"].size();
   EXPECT_TRUE(kills == 0 || kills == 1440) << kills;
-  EXPECT_EQ(get(http, *mia, "/api/charts").second["chat"]["values"].size(), 60u);
-  EXPECT_EQ(get(http, *mia, "/api/charts?range=week").first, 400);
+  EXPECT_EQ(get(http, *mia_, "/api/charts").second["chat"]["values"].size(), 60u);
+  EXPECT_EQ(get(http, *mia_, "/api/charts?range=week").first, 400);
 }
 
 TEST_F(PanelEndToEndTest, RoutesWithoutASessionOrModerationAndThePagesFiles) {
