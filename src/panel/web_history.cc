@@ -27,7 +27,9 @@ bool nameParameter(const httplib::Request& request, httplib::Response& response,
   bool clean = std::none_of(value->begin(), value->end(),
                             [](char c) { return static_cast<unsigned char>(c) < 0x20; });
   if (!clean || value->size() > kMaxNameBytes) {
-    sendError(response, 400, std::string(key) + " is a name of at most 64 bytes on one line");
+    sendError(response, 400,
+              std::string(key) + " is a name of at most " + std::to_string(kMaxNameBytes) +
+                  " bytes on one line");
     return false;
   }
   return true;
