@@ -1,0 +1,89 @@
+"""The web panel in a real browser: headless Chromium, driven through its
+WebDriver, against the real client logged in to the simulator.
+
+    panel_browser_test.py --gsadmin PATH --sim PATH
+
+Logs in, watches the players arrive, kicks one from its row, finds the
+console line and the audit entry, logs out; a wrong password is refused and
+the sixth failed login within a minute is held off. With GSADMIN_SCREENSHOTS
+set to a directory it also saves a picture of each view there.
+
+Exit status: 0 passed, 1 failed, 77 skipped (no Chromium, chromedriver or
+Selenium here)."""
+
+import argparse
+import os
+import shutil
+import signal
+import sys
+import traceback
+
+import processes
+
+SKIP = 77
+
+
+def find_browser():
+    """(chromium, chromedriver, selenium's webdriver module), or the reason
+    one of them is missing."""
+    chromium = shutil.which("chromium") or shutil.which("chromium-browser")
+    driver = shutil.which("chromedriver")
+    if not chromium or not driver:
+        return "chromium or chromedriver is not installed"
+    try:
+        from selenium import webdriver  # pylint: disable=import-outside-toplevel
+    except ImportError:
+        return "python3-selenium is not installed"
+    return chromium, driver, webdriver
+
+
+def end_on_signal(number, _frame):
+    """A TERM (ctest's timeout) unwinds the test, so everything it started ends."""
+    raise SystemExit(128 + number)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--gsadmin", required=True)
+    parser.add_argument("--sim", required=True)
+    args = parser.parse_args()
+    # The programs run in the temporary directory.
+    gsadmin, sim = os.path.abspath(args.gsadmin), os.path.abspath(args.sim)
+    found = find_browser()
+    if isinstance(found, str):
+        print("SKIP: " + found)
+        return SKIP
+    signal.signal(signal.SIGTERM, end_on_signal)
+    signal.signal(signal.SIGHUP, end_on_signal)
+
+    # Imported here: the module needs selenium, which may be missing.
+    import panel_pages  # pylint: disable=import-outside-toplevel
+
+    home = processes.TempHome()
+    started = []
+    browser = None
+    try:
+        sim, sim_port = processes.start_simulator(sim, home)
+        started.append(sim)
+        client, url = processes.start_client(gsadmin, home, sim_port)
+        started.append(client)
+        browser = panel_pages.open_browser(found, home)
+        pages = panel_pages.PanelPages(browser, url, os.environ.get("GSADMIN_SCREENSHOTS"))
+        pages.run_all(processes.PASSWORD)
+        print("panel in the browser: passed")
+        return 0
+    except Exception:  # pylint: disable=broad-except
+        traceback.print_exc()
+        for program in started:
+            print(f"--- {program.log} (last lines)\n{program.output()[-3000:]}")
+        return 1
+    finally:
+        if browser is not None:
+            browser.quit()
+        for program in reversed(started):
+            program.stop()
+        home.remove()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
