@@ -17,10 +17,12 @@ inline constexpr int kOperatorLevel = 4;
 // Who carries out a moderation action: named in its "* " line, in its
 // record and in the audit.
 struct Actor {
-  enum class Kind { kConsole, kPlayer, kScript };
+  // kPanel: an account of the web panel, whose answers go to the console
+  // as the operator's do (the panel shows the console).
+  enum class Kind { kConsole, kPlayer, kScript, kPanel };
   Kind kind = Kind::kConsole;
-  // The operator's admin name, the in-game admin's player name, or the
-  // script's name.
+  // The operator's admin name, the in-game admin's player name, the
+  // script's name or the panel account's name.
   std::string name;
   int level = kOperatorLevel;
   // kPlayer: the admin's player id, which replies are sent to.

@@ -49,9 +49,8 @@ bool ModerationCommands::isConsoleWord(std::string_view word) {
   });
 }
 
-void ModerationCommands::runTyped(const std::string& word, const std::string& rest) {
-  Actor actor;
-  actor.name = moderation_.session().settings().adminName;
+void ModerationCommands::runTyped(const Actor& actor, const std::string& word,
+                                  const std::string& rest) {
   runWord(Request{actor, "." + word}, word, rest);
 }
 

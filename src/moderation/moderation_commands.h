@@ -43,9 +43,10 @@ class ModerationCommands {
   // True when ".word" (`word` without the dot) is one of consoleHelp().
   static bool isConsoleWord(std::string_view word);
 
-  // ".word rest" from the operator, whose actor name is the admin name:
-  // one of consoleHelp(), "kick" or "ban".
-  void runTyped(const std::string& word, const std::string& rest);
+  // ".word rest" typed by `actor` (the operator at the console, named by
+  // the admin name, or a panel account): one of consoleHelp(), "kick" or
+  // "ban". Answers are "* " lines on the console.
+  void runTyped(const Actor& actor, const std::string& word, const std::string& rest);
   // A chat line of `sender` that starts with '!'. A word that is no
   // in-game command is left alone (a script may answer it); a known one
   // from a player without its level gets the one private message

@@ -78,6 +78,8 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
       context_->tls = server->tls();
       addLoginRoutes(server->routes(), *context_);
       addReadRoutes(server->routes(), *context_);
+      addHistoryRoutes(server->routes(), *context_);
+      addChartRoutes(server->routes(), *context_);
       addActionRoute(server->routes(), *context_);
       addStreamRoute(server->routes(), *context_);
       addPageRoutes(server->routes(), *context_);

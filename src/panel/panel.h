@@ -14,6 +14,7 @@
 #include "panel/listen_address.h"
 #include "panel/loop_queue.h"
 #include "panel/snapshot.h"
+#include "panel/typed_line.h"
 #include "panel/users_file.h"
 
 namespace gsadmin {
@@ -36,9 +37,6 @@ struct PanelSettings {
 // own and reach the session only through the loop queue and the snapshots.
 class Panel {
  public:
-  // Runs an operator's typed line (chat or a dot-command) on the loop.
-  using TypedLineRunner = std::function<void(const std::string& line)>;
-
   explicit Panel(PanelSettings settings);
   ~Panel();
   Panel(const Panel&) = delete;

@@ -71,7 +71,7 @@ void announce(SessionContext& session, const WebLogin& login, const std::string&
 std::string onPlayer(SessionContext& session, const WebLogin& login, const WebAction& action,
                      const Player& player) {
   Moderation* moderation = session.moderation();
-  Actor actor{Actor::Kind::kConsole, login.name, login.level, std::nullopt};
+  Actor actor = panelActor(login);
   if (action.kind == "message") {
     admin::sendMessage(session, player.id, action.text);
     announce(session, login, "message " + player.name + ": " + action.text);
@@ -146,9 +146,12 @@ int actionLevel(const WebAction& action) {
   return kModeratorLevel;
 }
 
+Actor panelActor(const WebLogin& login) {
+  return Actor{Actor::Kind::kPanel, login.name, login.level, std::nullopt};
+}
+
 std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
-                              const WebAction& action,
-                              const std::function<void(const std::string&)>& runTypedLine) {
+                              const WebAction& action, const TypedLineRunner& runTypedLine) {
   if (login.level < actionLevel(action)) return "your level may not " + action.kind;
   if (action.player) {
     const Player* player = session.players().find(*action.player);
@@ -158,8 +161,8 @@ std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
   Moderation* moderation = session.moderation();
   if (action.kind == "unban") {
     if (moderation == nullptr) return "the moderation is off";
-    Actor actor{Actor::Kind::kConsole, login.name, login.level, std::nullopt};
-    if (moderation->unban(actor, action.name) == 0) return "no ban holds for " + action.name;
+    if (moderation->unban(panelActor(login), action.name) == 0)
+      return "no ban holds for " + action.name;
     return "";
   }
   announce(session, login, (action.kind == "chat" ? "chat: " : "") + action.text);
@@ -169,7 +172,7 @@ std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
   if (action.kind == "chat") {
     admin::sendChat(session, action.text);
   } else {
-    runTypedLine(action.text);
+    runTypedLine(action.text, panelActor(login));
   }
   return "";
 }

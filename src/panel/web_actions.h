@@ -7,6 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "moderation/actor.h"
+#include "panel/typed_line.h"
 #include "panel/web_sessions.h"
 
 namespace gsadmin {
@@ -33,13 +35,16 @@ std::optional<WebAction> parseWebAction(const nlohmann::json& body, std::string*
 // unban and longer tempbans 2; command (any console line) 4.
 int actionLevel(const WebAction& action);
 
+// The actor a panel account acts as: its name and level.
+Actor panelActor(const WebLogin& login);
+
 // Carries out `action` for `login` on the loop: the moderation's action
 // when the moderation is on, else the plain admin action with a "* " line
-// naming the account. A console line goes to `runTypedLine`. Empty when
-// done; otherwise the reason it was refused.
+// naming the account. A console line goes to `runTypedLine` with the
+// account's actor, so that the moderation's commands in it are the
+// account's. Empty when done; otherwise the reason it was refused.
 std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
-                              const WebAction& action,
-                              const std::function<void(const std::string&)>& runTypedLine);
+                              const WebAction& action, const TypedLineRunner& runTypedLine);
 
 }  // namespace gsadmin
 

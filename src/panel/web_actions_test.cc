@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "moderation/actor.h"
+#include "moderation/moderation.h"
 #include "protocol/outbound.h"
 #include "support/session_harness.h"
 
@@ -67,7 +68,9 @@ TEST(WebActionsTest, RunsOnTheSessionAsTheAccountWithinItsLevel) {
   h.sent();
   h.output();
   std::vector<std::string> typed;
-  auto runTyped = [&typed](const std::string& line) { typed.push_back(line); };
+  auto runTyped = [&typed](const std::string& line, const Actor& actor) {
+    typed.push_back(line + " as " + actor.name);
+  };
   WebLogin moderator{"t", "c", "mia", kModeratorLevel};
   WebLogin op{"t", "c", "oscar", kOperatorLevel};
 
@@ -96,8 +99,39 @@ TEST(WebActionsTest, RunsOnTheSessionAsTheAccountWithinItsLevel) {
   EXPECT_EQ(carryOutWebAction(h.session(), op,
                               actionOf(R"({"action":"command","line":".players"})"), runTyped),
             "");
-  EXPECT_EQ(typed, std::vector<std::string>{".players"});
+  EXPECT_EQ(typed, std::vector<std::string>{".players as oscar"});
   EXPECT_EQ(h.output(), "* oscar (panel): .players\n");
+}
+
+TEST(WebActionsTest, ATypedModerationCommandIsTheAccountsInItsLineAndTheAudit) {
+  testing::SessionHarness h;
+  h.connect();
+  h.addPlayer(3, "Bob");
+  h.sent();
+  h.output();
+  auto runTyped = [&h](const std::string& line, const Actor& actor) {
+    h.session().handleTypedLine(line, actor);
+  };
+  WebLogin op{"t", "c", "oscar", kOperatorLevel};
+
+  EXPECT_EQ(
+      carryOutWebAction(h.session(), op,
+                        actionOf(R"({"action":"command","line":".kick Bob spam"})"), runTyped),
+      "");
+  EXPECT_EQ(h.output(), "* oscar (panel): .kick Bob spam\n* oscar kicked Bob: spam\n");
+  EXPECT_EQ(h.sent().back(), buildKickRequest(3));
+  std::vector<AuditRecord> audit = h.session().moderation()->sanctions().lastAudit(2);
+  ASSERT_EQ(audit.size(), 2u);
+  EXPECT_EQ(audit[0].actor + " " + audit[0].action + " " + audit[0].target + ": " + audit[0].detail,
+            "oscar kick Bob: spam");
+  EXPECT_EQ(audit[1].actor + " " + audit[1].action + ": " + audit[1].detail,
+            "oscar command: .kick Bob spam");
+
+  // The operator's own line is still the console's, under the admin name.
+  h.addPlayer(5, "Carol");
+  h.output();
+  h.session().handleTypedLine(".kick Carol");
+  EXPECT_EQ(h.output(), "* " + h.session().settings().adminName + " kicked Carol\n");
 }
 
 }  // namespace

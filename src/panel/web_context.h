@@ -16,6 +16,7 @@
 #include "panel/console_ring.h"
 #include "panel/loop_queue.h"
 #include "panel/snapshot.h"
+#include "panel/typed_line.h"
 #include "panel/users_file.h"
 #include "panel/web_sessions.h"
 #include "platform/clock.h"
@@ -46,7 +47,7 @@ struct WebContext {
   ChangeSignal& signal;
   LoopQueue& queue;
   SessionContext& session;
-  std::function<void(const std::string& line)> runTypedLine;
+  TypedLineRunner runTypedLine;
   std::vector<PanelAccount> accounts;
   // Checked for names that have no account, so that a wrong name takes as
   // long as a wrong password.
@@ -80,10 +81,28 @@ std::optional<std::string> cookieOf(const httplib::Request& request, std::string
 std::optional<WebLogin> requireLogin(WebContext& context, const httplib::Request& request,
                                      httplib::Response& response, bool changesState);
 
+// What work on the loop answers a request with: JSON text and its status.
+struct LoopAnswer {
+  int status = 200;
+  std::string body;
+};
+// Answers with what `work` returns on the loop, or 503 when the loop did
+// not answer in time. `work` must not refer to the request or the
+// response: after a timeout it may still run once they are gone.
+void answerFromLoop(WebContext& context, httplib::Response& response,
+                    std::function<LoopAnswer()> work);
+// The answer of the routes that read the moderation's records while the
+// moderation is off.
+LoopAnswer moderationOff();
+
 // /api/login, /api/logout and /api/session.
 void addLoginRoutes(httplib::Server& server, WebContext& context);
 // /api/server, /api/players, /api/bans, /api/audit.
 void addReadRoutes(httplib::Server& server, WebContext& context);
+// /api/players/search and /api/history.
+void addHistoryRoutes(httplib::Server& server, WebContext& context);
+// /api/charts.
+void addChartRoutes(httplib::Server& server, WebContext& context);
 // POST /api/actions.
 void addActionRoute(httplib::Server& server, WebContext& context);
 // /api/events: Server-Sent Events.

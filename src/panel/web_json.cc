@@ -4,6 +4,38 @@ namespace gsadmin {
 
 using nlohmann::json;
 
+namespace {
+
+template <typename T>
+json orNull(const std::optional<T>& value) {
+  return value ? json(*value) : json(nullptr);
+}
+
+// A player's record without its aliases.
+json recordJson(const PlayerRecord& player) {
+  return {{"name", player.name},
+          {"firstSeen", player.firstSeen},
+          {"lastSeen", player.lastSeen},
+          {"visits", player.visits},
+          {"secondsPlayed", player.secondsPlayed},
+          {"kills", player.kills},
+          {"deaths", player.deaths}};
+}
+
+json sanctionJson(const SanctionRecord& sanction) {
+  return {{"id", sanction.id},
+          {"time", sanction.time},
+          {"name", sanction.name},
+          {"kind", sanction.kind},
+          {"seconds", sanction.seconds},
+          {"until", orNull(sanction.until)},
+          {"reason", sanction.reason},
+          {"actor", sanction.actor},
+          {"lifted", orNull(sanction.lifted)}};
+}
+
+}  // namespace
+
 std::string dump(const json& value) {
   return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
@@ -75,6 +107,35 @@ json auditJson(const std::vector<AuditRecord>& lines) {
                       {"detail", line.detail}});
   }
   return result;
+}
+
+json playerSearchJson(const std::vector<PlayerRecord>& players) {
+  json result = json::array();
+  for (const PlayerRecord& player : players) result.push_back(recordJson(player));
+  return result;
+}
+
+json historyJson(const PlayerHistoryView& view) {
+  json sanctions = json::array(), notes = json::array(), chat = json::array();
+  for (const SanctionRecord& sanction : view.sanctions) sanctions.push_back(sanctionJson(sanction));
+  for (const NoteRecord& note : view.notes) {
+    notes.push_back({{"time", note.time}, {"actor", note.actor}, {"text", note.text}});
+  }
+  for (const ChatRecord& line : view.chat) {
+    chat.push_back(
+        {{"time", line.time}, {"recipient", orNull(line.recipient)}, {"text", line.text}});
+  }
+  return {{"name", view.name},
+          {"player", view.record ? recordJson(*view.record) : json(nullptr)},
+          {"online", orNull(view.online)},
+          {"aliases", view.record ? json(view.record->aliases) : json::array()},
+          {"sanctions", sanctions},
+          {"notes", notes},
+          {"chat", chat}};
+}
+
+json seriesJson(const ChartSeries& series) {
+  return {{"start", series.start}, {"step", series.step}, {"values", series.values}};
 }
 
 }  // namespace gsadmin

@@ -3,10 +3,12 @@
 
 #include <cstdint>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "moderation/records.h"
+#include "panel/chart_data.h"
 #include "panel/console_ring.h"
 #include "panel/snapshot.h"
 
@@ -27,6 +29,23 @@ nlohmann::json consoleJson(const ConsoleEntry& entry);
 // /api/bans and /api/audit.
 nlohmann::json bansJson(const std::vector<SanctionRecord>& bans);
 nlohmann::json auditJson(const std::vector<AuditRecord>& lines);
+
+// /api/players/search: the players found, without their aliases.
+nlohmann::json playerSearchJson(const std::vector<PlayerRecord>& players);
+
+// What /api/history tells of one name: what ".seen" and ".history" show.
+struct PlayerHistoryView {
+  std::string name;                    // as asked
+  std::optional<PlayerRecord> record;  // none: never seen on the server
+  std::optional<int> online;           // the player's id when on the server now
+  std::vector<SanctionRecord> sanctions;
+  std::vector<NoteRecord> notes;
+  std::vector<ChatRecord> chat;
+};
+nlohmann::json historyJson(const PlayerHistoryView& view);
+
+// {"start": S, "step": SECONDS, "values": [...]}.
+nlohmann::json seriesJson(const ChartSeries& series);
 
 }  // namespace gsadmin
 

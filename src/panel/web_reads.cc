@@ -8,23 +8,31 @@ namespace {
 
 constexpr size_t kAuditLines = 200;
 
-// Answers with what `work` returns on the loop: its JSON text, or 503
-// when the loop did not answer in time or the moderation is off.
+}  // namespace
+
 void answerFromLoop(WebContext& context, httplib::Response& response,
-                    std::function<std::string()> work) {
-  std::optional<std::string> body = context.queue.call(std::move(work), kLoopAnswerTimeout);
-  if (!body) {
+                    std::function<LoopAnswer()> work) {
+  // The loop writes the answer before the call returns; after a timeout
+  // the work may still run, into an answer nobody reads any more.
+  auto answer = std::make_shared<LoopAnswer>();
+  std::optional<std::string> done = context.queue.call(
+      [answer, work = std::move(work)]() {
+        *answer = work();
+        return std::string();
+      },
+      kLoopAnswerTimeout);
+  if (!done) {
     sendError(response, 503, "the client did not answer in time");
-  } else if (body->empty()) {
-    sendError(response, 503, "the moderation is off");
-  } else {
-    response.status = 200;
-    response.set_header("Cache-Control", "no-store");
-    response.set_content(*body, "application/json");
+    return;
   }
+  response.status = answer->status;
+  response.set_header("Cache-Control", "no-store");
+  response.set_content(answer->body, "application/json");
 }
 
-}  // namespace
+LoopAnswer moderationOff() {
+  return {503, dump({{"error", "the moderation is off"}})};
+}
 
 void addReadRoutes(httplib::Server& server, WebContext& context) {
   server.Get("/api/server",
@@ -39,19 +47,19 @@ void addReadRoutes(httplib::Server& server, WebContext& context) {
              });
   server.Get("/api/bans", [&context](const httplib::Request& request, httplib::Response& response) {
     if (!requireLogin(context, request, response, false)) return;
-    answerFromLoop(context, response, [&context]() -> std::string {
+    answerFromLoop(context, response, [&context]() -> LoopAnswer {
       Moderation* moderation = context.session.moderation();
-      if (moderation == nullptr) return "";
-      return dump(bansJson(moderation->sanctions().activeBans(moderation->now())));
+      if (moderation == nullptr) return moderationOff();
+      return {200, dump(bansJson(moderation->sanctions().activeBans(moderation->now())))};
     });
   });
   server.Get("/api/audit",
              [&context](const httplib::Request& request, httplib::Response& response) {
                if (!requireLogin(context, request, response, false)) return;
-               answerFromLoop(context, response, [&context]() -> std::string {
+               answerFromLoop(context, response, [&context]() -> LoopAnswer {
                  Moderation* moderation = context.session.moderation();
-                 if (moderation == nullptr) return "";
-                 return dump(auditJson(moderation->sanctions().lastAudit(kAuditLines)));
+                 if (moderation == nullptr) return moderationOff();
+                 return {200, dump(auditJson(moderation->sanctions().lastAudit(kAuditLines)))};
                });
              });
 }

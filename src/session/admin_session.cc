@@ -80,7 +80,11 @@ void AdminSession::openModeration() {
 bool AdminSession::start() {
   // Before the scripts, which may read the moderation tables at once.
   openModeration();
-  if (panel_) panel_->start(*this, [this](const std::string& line) { handleTypedLine(line); });
+  if (panel_) {
+    panel_->start(*this, [this](const std::string& line, const Actor& actor) {
+      handleTypedLine(line, actor);
+    });
+  }
   scripts_->loadAll(scriptPaths_);
   dropFailed();
   events_->fireEvent(Event::kStart);
@@ -296,8 +300,12 @@ void AdminSession::sendBanRequest(uint8_t playerId) {
 }
 
 void AdminSession::handleTypedLine(std::string_view line) {
+  handleTypedLine(line, commands_->operatorActor());
+}
+
+void AdminSession::handleTypedLine(std::string_view line, const Actor& actor) {
   uint64_t sentBefore = sentDatagrams_;
-  commands_->handle(line);
+  commands_->handle(line, actor);
   if (sentDatagrams_ != sentBefore) oneShot_.commandSent(clock_.nowMs());
 }
 

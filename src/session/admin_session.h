@@ -109,6 +109,9 @@ class AdminSession : public SessionContext {
   // One line the operator typed: chat for the server or a local command
   // (see ConsoleCommands).
   void handleTypedLine(std::string_view line);
+  // One line typed by `actor`, a panel account: its moderation commands are
+  // carried out and recorded as that account.
+  void handleTypedLine(std::string_view line, const Actor& actor);
   // True once the operator typed ".quit".
   bool quitRequested() const;
   // Why run() ended; kStopped before it has.

@@ -66,17 +66,24 @@ std::vector<std::string> ConsoleCommands::commandWords(bool moderation) {
   return words;
 }
 
-void ConsoleCommands::handle(std::string_view line) {
+void ConsoleCommands::handle(std::string_view line, const Actor& actor) {
   std::optional<LocalCommand> command = splitLocalCommand(line);
   if (!command) {
     if (line.empty()) return;
     admin::sendChat(session_, line);
     return;
   }
-  runCommand(command->word, command->rest);
+  runCommand(command->word, command->rest, actor);
 }
 
-void ConsoleCommands::runCommand(const std::string& word, const std::string& rest) {
+Actor ConsoleCommands::operatorActor() const {
+  Actor actor;
+  actor.name = session_.settings().adminName;
+  return actor;
+}
+
+void ConsoleCommands::runCommand(const std::string& word, const std::string& rest,
+                                 const Actor& actor) {
   if (word == "help") return showHelp();
   if (word == "players") return showPlayers();
   if (word == "vehicles") return showVehicles();
@@ -86,7 +93,7 @@ void ConsoleCommands::runCommand(const std::string& word, const std::string& res
   // With moderation on, a kick or a ban takes a reason and is recorded.
   if (Moderation* moderation = session_.moderation()) {
     if (word == "kick" || word == "ban" || ModerationCommands::isConsoleWord(word)) {
-      return moderation->commands().runTyped(word, rest);
+      return moderation->commands().runTyped(actor, word, rest);
     }
   }
   if (word == "kick") return punish(word, rest, admin::kickPlayer);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "context/admin_actions.h"
+#include "moderation/actor.h"
 
 namespace gsadmin {
 
@@ -39,7 +40,12 @@ class ConsoleCommands {
   // At most this many script commands at once.
   static constexpr size_t kMaxScriptCommands = 1000;
 
-  void handle(std::string_view line);
+  // A line typed by `actor`: operatorActor() at the console, or a panel
+  // account. The moderation's commands are carried out and recorded as
+  // that actor; the other commands as the operator's.
+  void handle(std::string_view line, const Actor& actor);
+  // The operator at the console: the admin name, every right.
+  Actor operatorActor() const;
 
   // True once ".quit" was typed: the session's loop ends.
   bool quitRequested() const { return quitRequested_; }
@@ -60,7 +66,7 @@ class ConsoleCommands {
   void removeScriptCommands() { scriptCommands_.clear(); }
 
  private:
-  void runCommand(const std::string& word, const std::string& rest);
+  void runCommand(const std::string& word, const std::string& rest, const Actor& actor);
   void showHelp();
   void sayHelpRow(std::string usage, std::string_view what);
   void showPlayers();

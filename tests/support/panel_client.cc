@@ -56,9 +56,10 @@ bool streamShows(httplib::Client& http, const WebUser& user, const std::string& 
   return found;
 }
 
-void PanelEndToEndTest::startClient(std::vector<std::string> options) {
-  options.insert(options.end(), {"--no-moderation", "--no-input", "127.0.0.1",
-                                 std::to_string(peer_.port()), "Admin", "pw"});
+void PanelEndToEndTest::startClient(std::vector<std::string> options, bool moderation) {
+  if (!moderation) options.push_back("--no-moderation");
+  options.insert(options.end(),
+                 {"--no-input", "127.0.0.1", std::to_string(peer_.port()), "Admin", "pw"});
   client_ = std::make_unique<ClientProcess>(options, std::nullopt);
 }
 

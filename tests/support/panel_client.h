@@ -39,11 +39,12 @@ httplib::Headers headersOf(const WebUser& user, bool withCsrf = true);
 // Reads the event stream until `needle` shows; false when it never did.
 bool streamShows(httplib::Client& http, const WebUser& user, const std::string& needle);
 
-// The real client against a LoopbackPeer, with the moderation off (its
-// actions are tested with it), input off and `options` before the rest.
+// The real client against a LoopbackPeer, with input off and `options`
+// before the rest; the moderation is off (its plain actions are tested with
+// it) unless `moderation`.
 class PanelEndToEndTest : public ::testing::Test {
  protected:
-  void startClient(std::vector<std::string> options);
+  void startClient(std::vector<std::string> options, bool moderation = false);
 
   TempDir dir_;
   LoopbackPeer peer_;

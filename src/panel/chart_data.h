@@ -1,0 +1,43 @@
+#ifndef GSADMIN_PANEL_CHART_DATA_H_
+#define GSADMIN_PANEL_CHART_DATA_H_
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "storage/database.h"
+
+namespace gsadmin {
+
+// Counts in steps of equal length: values[i] is the count of the step that
+// begins at start + i * step (seconds since the epoch). The last step holds
+// the moment asked for. No values: nothing is recorded of its kind (the
+// table is missing or cannot be read).
+struct ChartSeries {
+  int64_t start = 0;
+  int64_t step = 0;
+  std::vector<int64_t> values;
+};
+
+// The charts of the panel, read from the moderation's tables of the
+// client's database. On the loop: the database is the session's.
+
+// The players on the server in each of `steps` steps of `stepSeconds` up
+// to `now`: the names whose visits (gs_sessions) overlap the step. A visit
+// not yet closed lasts until now when it is the latest of a player online
+// now (`onlineKeys`, names as nameKey() gives them); any other was left
+// open by a client that stopped, and counts in its first step only.
+ChartSeries playersOnline(Database& database, int64_t now, int64_t stepSeconds, size_t steps,
+                          const std::set<std::string>& onlineKeys);
+
+// What the chart counts per minute.
+enum class PerMinute { kChatLines, kKills };
+
+// Chat lines (gs_chat) or kills (gs_kills) in each of the last `minutes`
+// minutes up to `now`.
+ChartSeries perMinute(Database& database, PerMinute what, int64_t now, size_t minutes);
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_PANEL_CHART_DATA_H_

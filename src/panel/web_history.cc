@@ -1,0 +1,101 @@
+// What the panel's history page reads: players found by name and what is
+// known of one, as ".seen" and ".history" show it.
+
+#include <algorithm>
+
+#include "context/session_context.h"
+#include "model/player.h"
+#include "moderation/moderation.h"
+#include "panel/web_context.h"
+#include "panel/web_json.h"
+
+namespace gsadmin {
+namespace {
+
+constexpr size_t kSearchResults = 50;
+// As ".history" lists: at most this many sanctions and notes, and the last
+// `lines` chat lines (kChatLines unless asked, at most kMaxChatLines).
+constexpr size_t kMaxListed = 100;
+constexpr size_t kChatLines = 10;
+constexpr size_t kMaxChatLines = 100;
+
+// The query parameter `key` when it is at most kMaxNameBytes long and has
+// no control characters; false with a 400 answered otherwise.
+bool nameParameter(const httplib::Request& request, httplib::Response& response, const char* key,
+                   std::string* value) {
+  *value = request.get_param_value(key);
+  bool clean = std::none_of(value->begin(), value->end(),
+                            [](char c) { return static_cast<unsigned char>(c) < 0x20; });
+  if (!clean || value->size() > kMaxNameBytes) {
+    sendError(response, 400, std::string(key) + " is a name of at most 64 bytes on one line");
+    return false;
+  }
+  return true;
+}
+
+// The number of chat lines asked for with "lines"; none after a 400.
+std::optional<size_t> chatLines(const httplib::Request& request, httplib::Response& response) {
+  if (!request.has_param("lines")) return kChatLines;
+  std::string text = request.get_param_value("lines");
+  size_t lines = 0;
+  bool digits = !text.empty() && text.size() <= 3 &&
+                std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  if (digits) lines = std::stoul(text);
+  if (lines < 1 || lines > kMaxChatLines) {
+    sendError(response, 400, "lines is a number from 1 to 100");
+    return std::nullopt;
+  }
+  return lines;
+}
+
+// On the loop.
+LoopAnswer history(SessionContext& session, const std::string& name, size_t lines) {
+  Moderation* moderation = session.moderation();
+  if (moderation == nullptr) return moderationOff();
+  PlayerHistoryView view;
+  view.name = name;
+  view.record = moderation->history().find(name);
+  view.sanctions = moderation->sanctions().sanctionsOf(name, kMaxListed);
+  view.notes = moderation->sanctions().notesOf(name, kMaxListed);
+  view.chat = moderation->history().lastChat(name, lines);
+  if (!view.record && view.sanctions.empty() && view.notes.empty() && view.chat.empty()) {
+    return {404, dump({{"error", "nothing is known of " + name}})};
+  }
+  for (const auto& player : session.players().all()) {
+    if (nameKey(player->name) == nameKey(name)) view.online = player->id;
+  }
+  return {200, dump(historyJson(view))};
+}
+
+}  // namespace
+
+void addHistoryRoutes(httplib::Server& server, WebContext& context) {
+  server.Get("/api/players/search", [&context](const httplib::Request& request,
+                                               httplib::Response& response) {
+    if (!requireLogin(context, request, response, false)) return;
+    std::string text;
+    if (!nameParameter(request, response, "q", &text)) return;
+    answerFromLoop(context, response, [&context, text]() -> LoopAnswer {
+      Moderation* moderation = context.session.moderation();
+      if (moderation == nullptr) return moderationOff();
+      return {200, dump(playerSearchJson(moderation->history().search(text, kSearchResults)))};
+    });
+  });
+  server.Get("/api/history",
+             [&context](const httplib::Request& request, httplib::Response& response) {
+               if (!requireLogin(context, request, response, false)) return;
+               std::string name;
+               if (!nameParameter(request, response, "name", &name)) return;
+               if (name.empty()) {
+                 sendError(response, 400, "history needs a name");
+                 return;
+               }
+               std::optional<size_t> lines = chatLines(request, response);
+               if (!lines) return;
+               answerFromLoop(context, response, [&context, name, lines = *lines]() {
+                 return history(context.session, name, lines);
+               });
+             });
+}
+
+}  // namespace gsadmin
