@@ -3,10 +3,12 @@ WebDriver, against the real client logged in to the simulator.
 
     panel_browser_test.py --gsadmin PATH --sim PATH
 
-Logs in, watches the players arrive, kicks one from its row, finds the
-console line and the audit entry, logs out; a wrong password is refused and
-the sixth failed login within a minute is held off. With GSADMIN_SCREENSHOTS
-set to a directory it also saves a picture of each view there.
+Logs in, watches the players arrive, kicks one and bans another for a day
+from their rows, finds the console lines and the audit entries, lifts the
+ban from the bans page, opens a player's history and the charts, logs out; a
+wrong password is refused and the sixth failed login within a minute is held
+off. With GSADMIN_SCREENSHOTS set to a directory it also saves a picture of
+each page there (login, players, console, audit, bans, history, charts).
 
 Exit status: 0 passed, 1 failed, 77 skipped (no Chromium, chromedriver or
 Selenium here)."""
