@@ -39,6 +39,13 @@ def find_browser():
     return chromium, driver, webdriver
 
 
+def end_group(group):
+    try:
+        os.killpg(group, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+
+
 def end_on_signal(number, _frame):
     """A TERM (ctest's timeout) unwinds the test, so everything it started ends."""
     raise SystemExit(128 + number)
@@ -81,7 +88,13 @@ def main():
         return 1
     finally:
         if browser is not None:
-            browser.quit()
+            # Chromium runs in chromedriver's process group: whatever of it
+            # outlives the quit ends with the group.
+            group = browser.service.process.pid
+            try:
+                browser.quit()
+            finally:
+                end_group(group)
         for program in reversed(started):
             program.stop()
         home.remove()

@@ -8,6 +8,8 @@ from selenium.webdriver.common.by import By
 from selenium.webdriver.support import expected_conditions as seen
 from selenium.webdriver.support.ui import WebDriverWait
 
+import processes
+
 # One size for every run, so that the pictures stay alike.
 WINDOW = (1100, 760)
 WAIT_SECONDS = 10
@@ -31,7 +33,7 @@ def open_browser(found, home):
         options.add_argument("--no-sandbox")
     service = webdriver.chrome.service.Service(
         driver_path, log_path=home.file("chromedriver.log"), env=home.env,
-        popen_kw={"start_new_session": True})
+        popen_kw={"preexec_fn": processes.die_with_parent})
     return webdriver.Chrome(service=service, options=options)
 
 

@@ -2,6 +2,7 @@
 started in a temporary directory that holds its home, its files and its log,
 and ended whatever happens to the test."""
 
+import ctypes
 import os
 import re
 import shutil
@@ -30,6 +31,14 @@ online Carol
 6 kill Alice Carol M4
 8 chat Dave gg
 """ + "".join(f"{10 + 3 * i} chat Carol line {i}\n" for i in range(40)) + "130 end\n"
+
+
+def die_with_parent():
+    """For a child before it runs its program: killed when the test dies, so
+    that not even a test killed outright (a time-out's SIGKILL) leaves it."""
+    os.setsid()
+    PR_SET_PDEATHSIG = 1  # pylint: disable=invalid-name
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
 
 
 class TempHome:
@@ -68,7 +77,7 @@ class Program:
             # A session of its own, so that ending it ends whatever it started.
             self.process = subprocess.Popen(argv, cwd=home.path, env=home.env,
                                             stdin=subprocess.DEVNULL, stdout=out,
-                                            stderr=subprocess.STDOUT, start_new_session=True)
+                                            stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
 
     def output(self):
         with open(self.log, encoding="utf-8", errors="replace") as log:
