@@ -16,9 +16,9 @@ WAIT_SECONDS = 10
 FAILED_LOGINS_ALLOWED = 5
 
 
-def open_browser(found, home):
-    """Headless Chromium with its profile, cache and log inside `home`."""
-    chromium, driver_path, webdriver = found
+def open_browser(chromium, driver_path, webdriver, home):
+    """Headless Chromium with its profile, cache and log inside `home`;
+    `webdriver` is selenium's module."""
     options = webdriver.ChromeOptions()
     options.binary_location = chromium
     for argument in ("--headless=new", "--disable-gpu", "--no-first-run",
