@@ -20,7 +20,11 @@ import signal
 import sys
 import traceback
 
-import processes
+# No bytecode caches beside the sources: the test writes only in its
+# temporary directory.
+sys.dont_write_bytecode = True
+
+import processes  # pylint: disable=wrong-import-position
 
 SKIP = 77
 
