@@ -42,15 +42,15 @@ def die_with_parent():
 
 
 class TempHome:
-    """A temporary directory that is HOME and every XDG base directory of
-    the programs started in it."""
+    """A temporary directory that is HOME, every XDG base directory and
+    TMPDIR of the programs started in it."""
 
     def __init__(self):
         self.path = tempfile.mkdtemp(prefix="gsadmin-browser-")
         self.env = dict(os.environ)
         self.env["HOME"] = self.path
         for name in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME",
-                     "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"):
+                     "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "TMPDIR"):
             self.env[name] = self.file(name.lower())
             os.makedirs(self.env[name], mode=0o700, exist_ok=True)
 
