@@ -23,8 +23,8 @@ bool waitOn(int fd, short events, std::chrono::milliseconds timeout, Deadline de
   SteadyClock::time_point end = SteadyClock::now() + timeout;
   if (deadline) end = std::min(end, *deadline);
   for (;;) {
-    auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(end - SteadyClock::now()).count();
+    // Rounded up, so that a wait given up is one whose end has come.
+    auto left = std::chrono::ceil<std::chrono::milliseconds>(end - SteadyClock::now()).count();
     if (left <= 0) return false;
     pollfd entry{fd, events, 0};
     int ready = poll(&entry, 1, static_cast<int>(std::min<int64_t>(left, INT_MAX)));
