@@ -10,7 +10,7 @@ CONFIGURE = cmake -S . -B $(BUILD_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDe
 PROGRAMS = gsadmin gsadmin-sim
 
 .PHONY: all deps configure build programs test demo lint package package-check \
-        sanitize fuzz bench clean
+        sanitize fuzz bench screenshots clean
 
 all: build
 
@@ -110,6 +110,15 @@ bench:
 	cmake --build $(BENCH_DIR) -j $(BUILD_JOBS) --target gsadmin gsadmin_bench
 	$(BENCH_DIR)/bench/gsadmin_bench --idle-seconds=$(BENCH_IDLE_SECONDS) \
 	  --results=$(CURDIR)/bench/results.md
+
+# The web panel's pictures in docs/panel/, taken by its browser test (headless
+# Chromium at a fixed window size) against the client and the simulator.
+# Debian's interpreter, whose packages hold Selenium.
+PYTHON ?= $(shell test -x /usr/bin/python3 && echo /usr/bin/python3 || echo python3)
+screenshots: programs
+	@GSADMIN_WITH_TESTS=1 ./scripts/install-deps
+	GSADMIN_SCREENSHOTS=$(CURDIR)/docs/panel $(PYTHON) tests/browser/panel_browser_test.py \
+	  --gsadmin $(BUILD_DIR)/gsadmin --sim $(BUILD_DIR)/gsadmin-sim
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(BENCH_DIR)

@@ -2,16 +2,7 @@
 // the client, each beside its target; the table is printed and written as
 // Markdown.
 //
-// Flags: --idle-seconds=N (default 60), --results=PATH (default
-// bench/results.md in the source tree), --micro-only (just the
-// micro-benchmarks, no table; for profiling), --storage-only (just the
-// database rows, printed, no file written), --ban-check-only (just the
-// rows of the ban check at join, printed, no file written), --idle-only (just the idle and
-// timer rows, printed, no file written), --moderation-only (just the
-// moderation rows, printed, no file written), --requests-only (the chat latency
-// without and with 64 HTTP requests in flight, printed, no file written), plus Google
-// Benchmark's own
-// --benchmark_* flags for the micro-benchmarks.
+// Flags: see bench_options.h.
 
 #include <benchmark/benchmark.h>
 
@@ -23,11 +14,13 @@
 #include <vector>
 
 #include "ban_check_bench.h"
+#include "bench_options.h"
 #include "idle_bench.h"
 #include "latency_bench.h"
 #include "memory_bench.h"
 #include "micro_bench.h"
 #include "moderation_bench.h"
+#include "panel_bench.h"
 #include "results_table.h"
 #include "storage_bench.h"
 #include "throughput_bench.h"
@@ -55,50 +48,15 @@ constexpr int kChatFlushEvery = 1000;
 constexpr int64_t kHistoryPlayers = 100000;
 constexpr int64_t kHistoryChatRows = 1000000;
 constexpr size_t kHistoryLookups = 1000;
+constexpr int kPanelStreams = 20;
+constexpr int kPanelLines = 300;
+constexpr int kPanelIntervalMs = 10;
+constexpr int kPanelRounds = 41;
 
-struct Options {
-  int idleSeconds = 60;
-  bool microOnly = false;
-  bool storageOnly = false;
-  bool banCheckOnly = false;
-  bool idleOnly = false;
-  bool moderationOnly = false;
-  bool requestsOnly = false;
-  std::string resultsPath = GSADMIN_BENCH_RESULTS;
-};
-
-std::optional<Options> parseOptions(int argc, char** argv) {
-  Options options;
-  for (int i = 1; i < argc; ++i) {
-    std::string arg = argv[i];
-    if (arg.rfind("--idle-seconds=", 0) == 0) {
-      options.idleSeconds = std::atoi(arg.c_str() + 15);
-      if (options.idleSeconds < 1) {
-        std::fprintf(stderr, "gsadmin_bench: --idle-seconds needs a positive number\n");
-        return std::nullopt;
-      }
-    } else if (arg == "--micro-only") {
-      options.microOnly = true;
-    } else if (arg == "--storage-only") {
-      options.storageOnly = true;
-    } else if (arg == "--ban-check-only") {
-      options.banCheckOnly = true;
-    } else if (arg == "--idle-only") {
-      options.idleOnly = true;
-    } else if (arg == "--moderation-only") {
-      options.moderationOnly = true;
-    } else if (arg == "--requests-only") {
-      options.requestsOnly = true;
-    } else if (arg.rfind("--results=", 0) == 0) {
-      options.resultsPath = arg.substr(10);
-    } else {
-      std::fprintf(stderr, "gsadmin_bench: unknown flag %s\n", arg.c_str());
-      return std::nullopt;
-    }
-  }
-  // The in-process measurements change the working directory.
-  options.resultsPath = std::filesystem::absolute(options.resultsPath).string();
-  return options;
+// The web panel's rows: the event streams' latency and the loop's cost.
+void addPanelRows(std::vector<ResultRow>& rows) {
+  addPanelRows(measureStreamLatency(kPanelStreams, kPanelLines, kPanelIntervalMs),
+               measurePanelOverhead(kPanelStreams, kPanelRounds, kDrainBatch), rows);
 }
 
 // `value` with `precision` decimals, then `suffix`.
@@ -335,6 +293,10 @@ std::optional<int> runOnePart(const Options& options) {
   if (options.banCheckOnly) return printBanCheckRows();
   if (options.moderationOnly) return printTable(moderationRows());
   if (options.requestsOnly) return printRequestsRows();
+  if (options.panelOnly) {
+    addPanelRows(rows);
+    return printTable(rows);
+  }
   if (options.storageOnly) {
     addStorageRows(measureStorageRates(kStorageRounds, kStorageRows, kStorageQueries), rows);
     return printTable(rows);
@@ -374,6 +336,10 @@ int main(int argc, char** argv) {
   std::printf("(f) moderation\n");
   std::fflush(stdout);
   std::vector<ResultRow> moderation = moderationRows();
+  std::printf("(g) web panel\n");
+  std::fflush(stdout);
+  std::vector<ResultRow> panel;
+  addPanelRows(panel);
 
   std::vector<ResultRow> rows;
   addThroughputRows(drain, sustained, rows);
@@ -386,10 +352,12 @@ int main(int argc, char** argv) {
   addMicroRows(micro, rows);
   addMemoryRows(memory, rows);
   rows.insert(rows.end(), moderation.begin(), moderation.end());
+  rows.insert(rows.end(), panel.begin(), panel.end());
 
   std::string table = formatTable(rows);
   std::printf("\n%s", table.c_str());
-  if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows, kNotes)) {
+  if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows,
+                    std::string(kNotes) + kPanelNotes)) {
     std::fprintf(stderr, "gsadmin_bench: cannot write %s\n", options->resultsPath.c_str());
     return 1;
   }

@@ -8,6 +8,8 @@
 #include <csignal>
 #include <cstring>
 
+#include "panel/bounded_server.h"
+
 namespace gsadmin {
 
 std::unique_ptr<WebServer> WebServer::create(const std::optional<std::string>& certFile,
@@ -16,14 +18,15 @@ std::unique_ptr<WebServer> WebServer::create(const std::optional<std::string>& c
   std::unique_ptr<httplib::Server> server;
   bool tls = certFile && keyFile;
   if (tls) {
-    auto secure = std::make_unique<httplib::SSLServer>(certFile->c_str(), keyFile->c_str());
+    auto secure =
+        std::make_unique<BoundedSslServer>(certFile->c_str(), keyFile->c_str(), kRequestLimit);
     if (!secure->is_valid()) {
       *error = "cannot load the certificate " + *certFile + " with the key " + *keyFile;
       return nullptr;
     }
     server = std::move(secure);
   } else {
-    server = std::make_unique<httplib::Server>();
+    server = std::make_unique<BoundedServer>(kRequestLimit);
   }
   server->set_payload_max_length(kMaxBodyBytes);
   server->set_read_timeout(kIoTimeoutSeconds, 0);

@@ -4,6 +4,7 @@
 #include <httplib.h>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -15,12 +16,15 @@ namespace gsadmin {
 
 // One HTTP or HTTPS server on a thread of its own, with the limits every
 // server of the client keeps: request bodies of at most kMaxBodyBytes,
-// reads and writes that give up after kIoTimeoutSeconds, idle connections
-// closed after kKeepAliveSeconds, and a pool of `workers` threads.
+// reads and writes that give up after kIoTimeoutSeconds, a request (or a
+// TLS handshake) that must arrive in full within kRequestLimit however its
+// bytes trickle in, idle connections closed after kKeepAliveSeconds, and a
+// pool of `workers` threads.
 class WebServer {
  public:
   static constexpr size_t kMaxBodyBytes = 64 * 1024;
   static constexpr time_t kIoTimeoutSeconds = 5;
+  static constexpr std::chrono::milliseconds kRequestLimit{10000};
   static constexpr time_t kKeepAliveSeconds = 5;
   static constexpr size_t kKeepAliveRequests = 100;
 

@@ -11,9 +11,14 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <memory>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <thread>
 
 #include "support/panel_client.h"
@@ -89,6 +94,114 @@ TEST_F(PanelEndToEndTest, HugeOrSlowRequestsAndStrangePathsAreRefused) {
   close(slow);
   // Meanwhile and after, the panel answers.
   EXPECT_EQ(http.Get("/api/session")->status, 401);
+}
+
+// Sends `chunks` one each `gapMs` (and then nothing) until the server
+// closes the connection or `limitMs` passes; when it closed, in
+// milliseconds from the first chunk, or nothing.
+std::optional<int64_t> trickleUntilClosed(int fd, const std::vector<std::string>& chunks, int gapMs,
+                                          int64_t limitMs) {
+  auto start = std::chrono::steady_clock::now();
+  auto elapsedMs = [&start]() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() -
+                                                                 start)
+        .count();
+  };
+  for (size_t i = 0; elapsedMs() < limitMs; ++i) {
+    bool closed = false;
+    if (i < chunks.size()) {
+      const std::string& chunk = chunks[i];
+      closed = send(fd, chunk.data(), chunk.size(), MSG_NOSIGNAL) != ssize_t(chunk.size());
+    }
+    if (!closed) readUntilClosed(fd, gapMs, &closed);
+    if (closed) return elapsedMs();
+  }
+  return std::nullopt;
+}
+
+// `text` a byte at a time.
+std::vector<std::string> bytesOf(const std::string& text) {
+  std::vector<std::string> bytes;
+  for (char c : text) bytes.emplace_back(1, c);
+  return bytes;
+}
+
+// A PEM certificate and key in `dir` made by the openssl command; false
+// when there is no such command.
+bool makeCertificate(const TempDir& dir, std::string* cert, std::string* key) {
+  *cert = dir.path() + "/cert.pem";
+  *key = dir.path() + "/key.pem";
+  std::string command =
+      "openssl req -x509 -newkey rsa:2048 -nodes -days 1 -subj /CN=localhost -keyout " + *key +
+      " -out " + *cert + " >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
+// A normal request's status on the panel at `port`; -1 for no answer.
+int sessionStatus(int port, bool tls) {
+  std::unique_ptr<httplib::ClientImpl> http;
+  if (tls) {
+    auto https = std::make_unique<httplib::SSLClient>("127.0.0.1", port);
+    https->enable_server_certificate_verification(false);
+    http = std::move(https);
+  } else {
+    http = std::make_unique<httplib::ClientImpl>("127.0.0.1", port);
+  }
+  httplib::Result result = http->Get("/api/session");
+  return result ? result->status : -1;
+}
+
+TEST_F(PanelEndToEndTest, ATricklingClientIsCutOffAndTheNextRequestAnswers) {
+  std::string cert, key;
+  if (!makeCertificate(dir_, &cert, &key)) GTEST_SKIP() << "no openssl command";
+  std::string users = "--http-users=" + writeUsers(dir_);
+  startClient({"--http=127.0.0.1:0", users});
+  ClientProcess tlsClient(
+      {"--http=127.0.0.1:0", users, "--http-cert=" + cert, "--http-key=" + key, "--no-moderation",
+       "--no-input", "127.0.0.1", std::to_string(peer_.port()), "Admin", "pw"},
+      std::nullopt);
+  int ports[2] = {portOf(*client_, "Panel"), portOf(tlsClient, "Panel")};
+  ASSERT_NE(ports[0], 0);
+  ASSERT_NE(ports[1], 0);
+  // Each chunk comes well within the read timeout (5 s), so only a bound on
+  // the whole request (10 s) ends these: headers a byte at a time; whole
+  // header lines every 3 s, where the limit falls between two lines and the
+  // client goes on with what would be a new request; and a TLS handshake
+  // whose first record never completes. All at once, to save the time.
+  struct Case {
+    const char* name;
+    bool tls;
+    std::vector<std::string> chunks;
+    int gapMs;
+  };
+  const Case cases[] = {
+      {"header bytes", false,
+       bytesOf("GET /api/session HTTP/1.1\r\nHost: x\r\nX-Slow: " + std::string(64, 'a')), 1000},
+      {"header lines",
+       false,
+       {"GET /api/session HTTP/1.1\r\n", "A: 1\r\n", "B: 2\r\n", "C: 3\r\n", "D: 4\r\n", "E: 5\r\n",
+        "F: 6\r\n", "G: 7\r\n", "H: 8\r\n", "I: 9\r\n"},
+       3000},
+      {"TLS handshake", true,
+       bytesOf(std::string("\x16\x03\x01\x02\x00", 5) + std::string(64, '\x01')), 1000}};
+  std::vector<std::future<std::optional<int64_t>>> closings;
+  for (const Case& c : cases) {
+    closings.push_back(std::async(std::launch::async, [&c, &ports]() {
+      int slow = connectTo(ports[c.tls]);
+      std::optional<int64_t> closedMs = trickleUntilClosed(slow, c.chunks, c.gapMs, 30000);
+      close(slow);
+      return closedMs;
+    }));
+  }
+  for (size_t i = 0; i < closings.size(); ++i) {
+    SCOPED_TRACE(cases[i].name);
+    std::optional<int64_t> closedMs = closings[i].get();
+    ASSERT_TRUE(closedMs) << "still open after 30 s";
+    EXPECT_GE(*closedMs, 9000) << "before the bound";
+    EXPECT_LT(*closedMs, 15000) << "long after the bound";
+  }
+  EXPECT_EQ(sessionStatus(ports[0], false), 401);
+  EXPECT_EQ(sessionStatus(ports[1], true), 401);
 }
 
 TEST_F(PanelEndToEndTest, FiftyStreamsAtOnceAndTheRestStillAnswers) {

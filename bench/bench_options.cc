@@ -1,0 +1,45 @@
+#include "bench_options.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace gsadmin::bench {
+
+std::optional<Options> parseOptions(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg.rfind("--idle-seconds=", 0) == 0) {
+      options.idleSeconds = std::atoi(arg.c_str() + 15);
+      if (options.idleSeconds < 1) {
+        std::fprintf(stderr, "gsadmin_bench: --idle-seconds needs a positive number\n");
+        return std::nullopt;
+      }
+    } else if (arg == "--micro-only") {
+      options.microOnly = true;
+    } else if (arg == "--storage-only") {
+      options.storageOnly = true;
+    } else if (arg == "--ban-check-only") {
+      options.banCheckOnly = true;
+    } else if (arg == "--idle-only") {
+      options.idleOnly = true;
+    } else if (arg == "--moderation-only") {
+      options.moderationOnly = true;
+    } else if (arg == "--requests-only") {
+      options.requestsOnly = true;
+    } else if (arg == "--panel-only") {
+      options.panelOnly = true;
+    } else if (arg.rfind("--results=", 0) == 0) {
+      options.resultsPath = arg.substr(10);
+    } else {
+      std::fprintf(stderr, "gsadmin_bench: unknown flag %s\n", arg.c_str());
+      return std::nullopt;
+    }
+  }
+  // The in-process measurements change the working directory.
+  options.resultsPath = std::filesystem::absolute(options.resultsPath).string();
+  return options;
+}
+
+}  // namespace gsadmin::bench

@@ -1,0 +1,36 @@
+#ifndef GSADMIN_BENCH_BENCH_OPTIONS_H_
+#define GSADMIN_BENCH_BENCH_OPTIONS_H_
+
+#include <optional>
+#include <string>
+
+namespace gsadmin::bench {
+
+// The flags of gsadmin_bench: --idle-seconds=N (default 60), --results=PATH
+// (default bench/results.md in the source tree), --micro-only (just the
+// micro-benchmarks, no table; for profiling), and, each printing its rows
+// alone with no file written: --storage-only (the database rows),
+// --ban-check-only (the ban check at join), --idle-only (the idle and timer
+// rows), --moderation-only (the moderation rows), --requests-only (the chat
+// latency without and with 64 HTTP requests in flight), --panel-only (the
+// web panel's event streams and its cost to the loop). Google Benchmark's
+// own --benchmark_* flags go to the micro-benchmarks.
+struct Options {
+  int idleSeconds = 60;
+  bool microOnly = false;
+  bool storageOnly = false;
+  bool banCheckOnly = false;
+  bool idleOnly = false;
+  bool moderationOnly = false;
+  bool requestsOnly = false;
+  bool panelOnly = false;
+  std::string resultsPath = GSADMIN_BENCH_RESULTS;
+};
+
+// The options of the command line; nothing, with a line on standard error,
+// for a flag it does not know.
+std::optional<Options> parseOptions(int argc, char** argv);
+
+}  // namespace gsadmin::bench
+
+#endif  // GSADMIN_BENCH_BENCH_OPTIONS_H_

@@ -1,0 +1,289 @@
+#include "panel_bench.h"
+
+#include <httplib.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "live_client.h"
+#include "support/panel_client.h"
+#include "support/proc_stats.h"
+
+namespace gsadmin::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr uint8_t kPlayer = 1;
+constexpr char kPingPrefix[] = "\"text\":\"Bob: ping ";
+
+double percentile(const std::vector<double>& sorted, double fraction) {
+  if (sorted.empty()) return 0;
+  auto index = static_cast<size_t>(fraction * static_cast<double>(sorted.size() - 1) + 0.5);
+  return sorted[std::min(index, sorted.size() - 1)];
+}
+
+double median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+// A real client serving the panel on a port of its choosing, with the
+// accounts of testing::writeUsers, logged in to its peer with Bob listed.
+struct PanelClient {
+  testing::TempDir dir;
+  std::unique_ptr<LiveClient> client;
+  int port = 0;
+  std::optional<testing::WebUser> user;
+
+  bool start(const std::optional<std::string>& script) {
+    client = std::make_unique<LiveClient>(
+        script, true,
+        std::vector<std::string>{"--http=127.0.0.1:0", "--http-users=" + testing::writeUsers(dir)});
+    port = testing::portOf(client->process(), "Panel");
+    if (port == 0 || !client->connect({{kPlayer, "Bob", 0, true}})) return false;
+    httplib::Client http("127.0.0.1", port);
+    user = testing::logIn(http, "alice", "secret");
+    return user.has_value();
+  }
+};
+
+// Event streams of one login, each read on a thread of its own; each notes
+// when it first saw the console line "Bob: ping N" for N below `lines`.
+class StreamReaders {
+ public:
+  StreamReaders(int port, const testing::WebUser& user, int streams, int lines)
+      : seen_(static_cast<size_t>(streams),
+              std::vector<std::optional<Clock::time_point>>(static_cast<size_t>(lines))) {
+    for (int i = 0; i < streams; ++i) {
+      threads_.emplace_back([this, port, user, i]() { read(port, user, seen_[i]); });
+    }
+  }
+  ~StreamReaders() { join(); }
+
+  // Whether every stream has had its first bytes within `timeoutMs`.
+  bool waitOpen(int timeoutMs) {
+    auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (open_ < static_cast<int>(threads_.size()) && Clock::now() < end) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return open_ == static_cast<int>(threads_.size());
+  }
+
+  // Ends the streams: each reader hangs up at the next event `wake` causes.
+  void stop(const std::function<void()>& wake) {
+    done_ = true;
+    wake();
+    join();
+  }
+
+  // When stream `stream` saw line `line`; nothing if it never did.
+  std::optional<Clock::time_point> seen(size_t stream, size_t line) const {
+    return seen_[stream][line];
+  }
+
+ private:
+  void read(int port, const testing::WebUser& user,
+            std::vector<std::optional<Clock::time_point>>& seen) {
+    httplib::Client http("127.0.0.1", port);
+    std::string pending;
+    bool counted = false;
+    http.Get("/api/events", testing::headersOf(user, false), [&](const char* data, size_t size) {
+      Clock::time_point now = Clock::now();
+      if (!counted) ++open_;
+      counted = true;
+      pending.append(data, size);
+      size_t start = 0;
+      while ((start = pending.find(kPingPrefix, start)) != std::string::npos) {
+        start += sizeof(kPingPrefix) - 1;
+        size_t line = std::strtoull(pending.c_str() + start, nullptr, 10);
+        if (line < seen.size() && !seen[line]) seen[line] = now;
+      }
+      // Keeps only a tail that may hold the start of a cut marker.
+      if (pending.size() > 64) pending.erase(0, pending.size() - 64);
+      return !done_;
+    });
+  }
+
+  void join() {
+    for (std::thread& thread : threads_) {
+      if (thread.joinable()) thread.join();
+    }
+  }
+
+  std::vector<std::vector<std::optional<Clock::time_point>>> seen_;
+  std::vector<std::thread> threads_;
+  std::atomic<int> open_{0};
+  std::atomic<bool> done_{false};
+};
+
+}  // namespace
+
+StreamLatency measureStreamLatency(int streams, int lines, int intervalMs) {
+  StreamLatency result;
+  result.streams = streams;
+  result.lines = lines;
+  PanelClient panel;
+  if (!panel.start(std::nullopt)) return result;
+  StreamReaders readers(panel.port, *panel.user, streams, lines);
+  if (!readers.waitOpen(10000)) return result;
+
+  std::vector<Clock::time_point> sent;
+  for (int i = 0; i < lines; ++i) {
+    sent.push_back(Clock::now());
+    panel.client->peer().send(testing::chatLine(kPlayer, 0, "ping " + std::to_string(i)));
+    std::this_thread::sleep_until(sent.back() + std::chrono::milliseconds(intervalMs));
+  }
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  readers.stop([&]() { panel.client->peer().send(testing::chatLine(kPlayer, 0, "bye")); });
+
+  std::vector<double> latencies;
+  for (size_t stream = 0; stream < static_cast<size_t>(streams); ++stream) {
+    for (size_t line = 0; line < sent.size(); ++line) {
+      if (std::optional<Clock::time_point> seen = readers.seen(stream, line)) {
+        latencies.push_back(std::chrono::duration<double, std::milli>(*seen - sent[line]).count());
+      }
+    }
+  }
+  std::sort(latencies.begin(), latencies.end());
+  result.samples = static_cast<int64_t>(latencies.size());
+  result.medianMs = percentile(latencies, 0.5);
+  result.p99Ms = percentile(latencies, 0.99);
+  result.maxMs = latencies.empty() ? 0 : latencies.back();
+  result.complete = result.samples == static_cast<int64_t>(streams) * lines;
+  return result;
+}
+
+namespace {
+
+// One round of one client: updates per second of wall-clock time, and per
+// second its loop's thread spent on a CPU; zeros when it did not answer.
+struct DrainRound {
+  double wallRate = 0;
+  double loopCpuRate = 0;
+};
+
+// Stops the client, queues `batch` for it, lets it go on and times it until
+// it has answered a keep-alive sent after them.
+DrainRound drainRound(LiveClient& client, const std::vector<testing::Datagram>& batch) {
+  pid_t pid = client.process().pid();
+  client.process().kill(SIGSTOP);
+  for (const testing::Datagram& datagram : batch) client.peer().send(datagram);
+  // The loop runs on the process's first thread, whose schedstat this is.
+  std::optional<double> cpuBefore = testing::onCpuSeconds(pid);
+  Clock::time_point start = Clock::now();
+  client.process().kill(SIGCONT);
+  if (!client.sync() || !cpuBefore) return {};
+  double wall = std::chrono::duration<double>(Clock::now() - start).count();
+  double cpu = testing::onCpuSeconds(pid).value_or(0) - *cpuBefore;
+  auto count = static_cast<double>(batch.size());
+  return {count / wall, cpu > 0 ? count / cpu : 0};
+}
+
+std::vector<testing::Datagram> positionBatch(int batch) {
+  std::vector<testing::Datagram> datagrams;
+  for (int i = 0; i < batch; ++i) {
+    float x = static_cast<float>(i % 1000);
+    datagrams.push_back(testing::positionUpdate(kPlayer, 0, 100.0f, x, -x, 10.0f));
+  }
+  return datagrams;
+}
+
+}  // namespace
+
+PanelOverhead measurePanelOverhead(int streams, int rounds, int batch) {
+  PanelOverhead result;
+  PanelClient panel;
+  LiveClient plain(std::string(kCountingScript), false);
+  if (!panel.start(std::string(kCountingScript)) || !plain.connect({{kPlayer, "Bob", 0, true}})) {
+    return result;
+  }
+  StreamReaders readers(panel.port, *panel.user, streams, 0);
+  if (!readers.waitOpen(10000)) return result;
+
+  std::vector<testing::Datagram> updates = positionBatch(batch);
+  std::vector<double> with, without, ratios, withCpu, withoutCpu, cpuRatios;
+  bool answered = true;
+  for (int round = 0; round < rounds; ++round) {
+    DrainRound one = drainRound(*panel.client, updates);
+    DrainRound other = drainRound(plain, updates);
+    answered = answered && one.loopCpuRate > 0 && other.loopCpuRate > 0;
+    if (!answered) break;
+    with.push_back(one.wallRate);
+    without.push_back(other.wallRate);
+    ratios.push_back(one.wallRate / other.wallRate);
+    withCpu.push_back(one.loopCpuRate);
+    withoutCpu.push_back(other.loopCpuRate);
+    cpuRatios.push_back(one.loopCpuRate / other.loopCpuRate);
+  }
+  std::optional<uint64_t> handledWith = panel.client->handledCount();
+  std::optional<uint64_t> handledWithout = plain.handledCount();
+  readers.stop([&]() { panel.client->peer().send(testing::chatLine(kPlayer, 0, "bye")); });
+
+  result.withPerSecond = median(with);
+  result.withoutPerSecond = median(without);
+  result.ratio = median(ratios);
+  result.withPerCpuSecond = median(withCpu);
+  result.withoutPerCpuSecond = median(withoutCpu);
+  result.cpuRatio = median(cpuRatios);
+  result.sent = static_cast<uint64_t>(rounds) * updates.size();
+  result.handledWith = handledWith.value_or(0);
+  result.handledWithout = handledWithout.value_or(0);
+  result.complete = answered && handledWith && handledWithout;
+  return result;
+}
+
+void addPanelRows(const StreamLatency& latency, const PanelOverhead& overhead,
+                  std::vector<ResultRow>& rows) {
+  char text[128];
+  std::string streams = std::to_string(latency.streams) + " streams";
+  std::snprintf(text, sizeof text, "%.1f ms", latency.p99Ms);
+  rows.push_back({"(g) chat datagram to an open event stream, " + streams + ", p99", text,
+                  "< 50 ms", latency.complete && latency.p99Ms < 50});
+  std::snprintf(text, sizeof text, "%.1f ms / %.1f ms, %lld of %lld", latency.medianMs,
+                latency.maxMs, static_cast<long long>(latency.samples),
+                static_cast<long long>(latency.streams) * latency.lines);
+  rows.push_back(
+      {"(g) same, median / max, lines seen on all streams", text, "all", latency.complete});
+  std::snprintf(text, sizeof text, "%.0f/s / %.0f/s (%.2f)", overhead.withPerCpuSecond,
+                overhead.withoutPerCpuSecond, overhead.cpuRatio);
+  rows.push_back({"(g) Lua handler under a flood, per loop CPU second: " + streams + " / no panel",
+                  text, ">= 0.95", overhead.complete && overhead.cpuRatio >= 0.95});
+  std::snprintf(text, sizeof text, "%.0f/s / %.0f/s (%.2f)", overhead.withPerSecond,
+                overhead.withoutPerSecond, overhead.ratio);
+  rows.push_back(
+      {"(g) same, per wall-clock second (shows the machine's load)", text, "", std::nullopt});
+  std::snprintf(text, sizeof text, "%llu and %llu of %llu",
+                static_cast<unsigned long long>(overhead.handledWith),
+                static_cast<unsigned long long>(overhead.handledWithout),
+                static_cast<unsigned long long>(overhead.sent));
+  bool noLoss = overhead.handledWith == overhead.sent && overhead.handledWithout == overhead.sent;
+  rows.push_back(
+      {"(g) same, handled with / without the panel", text, "no loss", overhead.complete && noLoss});
+}
+
+const char kPanelNotes[] =
+    "- (g) The web panel of the real binary (--http on loopback), logged in as one\n"
+    "  account whose event streams are read on threads of their own. Latency: 300\n"
+    "  chat lines, one each 10 ms, from the peer; for each line and each of 20 open\n"
+    "  streams the time until the stream delivers its console event. Throughput:\n"
+    "  two binaries side by side with the counting script of (a), one serving the\n"
+    "  panel with 20 streams open (so every move publishes the players to them, at\n"
+    "  most 10 times a second) and one without --http; each round stops a client\n"
+    "  (SIGSTOP), queues 10 000 position updates for it, lets it go on (SIGCONT)\n"
+    "  and times it until it answers a keep-alive sent after them: by the clock,\n"
+    "  and by the on-CPU time of the loop's thread (/proc/<pid>/schedstat), which\n"
+    "  other programs on the machine do not inflate. Rounds alternate between the\n"
+    "  two; medians of 41, each ratio the median of the rounds' ratios.\n";
+
+}  // namespace gsadmin::bench

@@ -1,0 +1,107 @@
+"""The web panel in a real browser: headless Chromium, driven through its
+WebDriver, against the real client logged in to the simulator.
+
+    panel_browser_test.py --gsadmin PATH --sim PATH
+
+Logs in, watches the players arrive, kicks one and bans another for a day
+from their rows, finds the console lines and the audit entries, lifts the
+ban from the bans page, opens a player's history and the charts, logs out; a
+wrong password is refused and the sixth failed login within a minute is held
+off. With GSADMIN_SCREENSHOTS set to a directory it also saves a picture of
+each page there (login, players, console, audit, bans, history, charts).
+
+Exit status: 0 passed, 1 failed (or no Selenium), 77 skipped (no Chromium
+or chromedriver here)."""
+
+import argparse
+import os
+import shutil
+import signal
+import sys
+import traceback
+
+# No bytecode caches beside the sources: the test writes only in its
+# temporary directory.
+sys.dont_write_bytecode = True
+
+import processes  # pylint: disable=wrong-import-position
+
+SKIP = 77
+
+
+def find_browser():
+    """(chromium, chromedriver), or nothing when one of them is missing."""
+    chromium = shutil.which("chromium") or shutil.which("chromium-browser")
+    driver = shutil.which("chromedriver")
+    return (chromium, driver) if chromium and driver else None
+
+
+def end_group(group):
+    try:
+        os.killpg(group, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+
+
+def end_on_signal(number, _frame):
+    """A TERM (ctest's timeout) unwinds the test, so everything it started ends."""
+    raise SystemExit(128 + number)
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--gsadmin", required=True)
+    parser.add_argument("--sim", required=True)
+    args = parser.parse_args()
+    # The programs run in the temporary directory.
+    gsadmin, sim = os.path.abspath(args.gsadmin), os.path.abspath(args.sim)
+    found = find_browser()
+    if found is None:
+        print("SKIP: chromium or chromedriver is not installed")
+        return SKIP
+    try:
+        from selenium import webdriver  # pylint: disable=import-outside-toplevel
+    except ImportError:
+        print("panel_browser_test: python3-selenium is not installed "
+              "(GSADMIN_WITH_TESTS=1 scripts/install-deps installs it)")
+        return 1
+    signal.signal(signal.SIGTERM, end_on_signal)
+    signal.signal(signal.SIGHUP, end_on_signal)
+
+    # Imported here: the module needs selenium, which may be missing.
+    import panel_pages  # pylint: disable=import-outside-toplevel
+
+    home = processes.TempHome()
+    started = []
+    browser = None
+    try:
+        sim, sim_port = processes.start_simulator(sim, home)
+        started.append(sim)
+        client, url = processes.start_client(gsadmin, home, sim_port)
+        started.append(client)
+        browser = panel_pages.open_browser(*found, webdriver, home)
+        pages = panel_pages.PanelPages(browser, url, os.environ.get("GSADMIN_SCREENSHOTS"))
+        pages.run_all(processes.PASSWORD)
+        print("panel in the browser: passed")
+        return 0
+    except Exception:  # pylint: disable=broad-except
+        traceback.print_exc()
+        for program in started:
+            print(f"--- {program.log} (last lines)\n{program.output()[-3000:]}")
+        return 1
+    finally:
+        if browser is not None:
+            # Chromium runs in chromedriver's process group: whatever of it
+            # outlives the quit ends with the group.
+            group = browser.service.process.pid
+            try:
+                browser.quit()
+            finally:
+                end_group(group)
+        for program in reversed(started):
+            program.stop()
+        home.remove()
+
+
+if __name__ == "__main__":
+    sys.exit(main())

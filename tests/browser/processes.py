@@ -1,0 +1,139 @@
+"""The programs the browser test drives: the simulator and the client, each
+started in a temporary directory that holds its home, its files and its log,
+and ended whatever happens to the test."""
+
+import ctypes
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+PASSWORD = "secret"
+
+# A match that keeps four players on the server and a line of chat coming,
+# long enough for the whole test; it loops if the test runs longer.
+SCENARIO = """server-name Browser Test Arena
+motd Be nice
+game 2
+mode 1
+max-players 16
+online Alice
+online Bob
+online Carol
+1 join Dave
+2 chat Alice hello panel
+3 walk Alice health 90 at 10 20 5
+4 chat Carol anyone here?
+5 walk Dave health 75 at -40 12 3
+6 kill Alice Carol M4
+8 chat Dave gg
+""" + "".join(f"{10 + 3 * i} chat Carol line {i}\n" for i in range(40)) + "130 end\n"
+
+
+def die_with_parent():
+    """For a child before it runs its program: killed when the test dies, so
+    that not even a test killed outright (a time-out's SIGKILL) leaves it."""
+    os.setsid()
+    PR_SET_PDEATHSIG = 1  # pylint: disable=invalid-name
+    ctypes.CDLL(None, use_errno=True).prctl(PR_SET_PDEATHSIG, signal.SIGKILL)
+
+
+class TempHome:
+    """A temporary directory that is HOME, every XDG base directory and
+    TMPDIR of the programs started in it."""
+
+    def __init__(self):
+        self.path = tempfile.mkdtemp(prefix="gsadmin-browser-")
+        self.env = dict(os.environ)
+        self.env["HOME"] = self.path
+        for name in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_STATE_HOME",
+                     "XDG_CACHE_HOME", "XDG_RUNTIME_DIR", "TMPDIR"):
+            self.env[name] = self.file(name.lower())
+            os.makedirs(self.env[name], mode=0o700, exist_ok=True)
+
+    def file(self, name):
+        return os.path.join(self.path, name)
+
+    def write(self, name, text, mode=0o600):
+        with open(self.file(name), "w", encoding="utf-8") as out:
+            out.write(text)
+        os.chmod(self.file(name), mode)
+        return self.file(name)
+
+    def remove(self):
+        shutil.rmtree(self.path, ignore_errors=True)
+
+
+class Program:
+    """One child process with its output going to a log file."""
+
+    def __init__(self, home, name, argv):
+        self.home = home
+        self.log = home.file(name + ".log")
+        with open(self.log, "wb") as out:
+            # A session of its own, so that ending it ends whatever it started.
+            self.process = subprocess.Popen(argv, cwd=home.path, env=home.env,
+                                            stdin=subprocess.DEVNULL, stdout=out,
+                                            stderr=subprocess.STDOUT, preexec_fn=die_with_parent)
+
+    def output(self):
+        with open(self.log, encoding="utf-8", errors="replace") as log:
+            return log.read()
+
+    def wait_for(self, pattern, timeout=10):
+        """The first match of the regular expression `pattern` in the output;
+        raises when none came within `timeout` seconds."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            match = re.search(pattern, self.output())
+            if match:
+                return match
+            if self.process.poll() is not None:
+                break
+            time.sleep(0.05)
+        raise AssertionError(f"no {pattern!r} in the output of {self.process.args[0]}:\n"
+                             + self.output()[-2000:])
+
+    def stop(self):
+        if self.process.poll() is None:
+            os.killpg(self.process.pid, signal.SIGTERM)
+            try:
+                self.process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.process.pid, signal.SIGKILL)
+                self.process.wait()
+
+
+def hash_password(gsadmin, home, password):
+    """The users-file hash of `password`, made by the client itself."""
+    result = subprocess.run([gsadmin, "--hash-password"], input=password + "\n", text=True,
+                            capture_output=True, cwd=home.path, env=home.env, timeout=30,
+                            check=True)
+    return result.stdout.strip()
+
+
+def start_simulator(sim, home):
+    """The simulator on a port it chose, playing SCENARIO; (program, port)."""
+    home.write("match.txt", SCENARIO)
+    program = Program(home, "sim", [sim, "--port", "0", "--scenario", "match.txt"])
+    port = int(program.wait_for(r"listening on 127\.0\.0\.1:(\d+)").group(1))
+    return program, port
+
+
+def start_client(gsadmin, home, sim_port):
+    """The client against the simulator with the panel on a port it chose,
+    accounts alice (level 4) and mia (level 1); (program, panel URL)."""
+    hashed = hash_password(gsadmin, home, PASSWORD)
+    home.write("users", f"alice 4 {hashed}\nmia 1 {hashed}\n")
+    home.write("panel.lua", "-- nothing: the panel is under test\n")
+    # Paths relative to the directory it runs in, so the console shows no
+    # temporary name.
+    program = Program(home, "client", [
+        gsadmin, "--no-input", "--http=127.0.0.1:0", "--http-users=users", "--script=panel.lua",
+        "127.0.0.1", str(sim_port), "Admin", "73519"])
+    url = program.wait_for(r"Panel: (http://127\.0\.0\.1:\d+/)").group(1)
+    program.wait_for(r"Successfully connected")
+    return program, url
