@@ -92,6 +92,8 @@ TEST_P(ScriptDatabaseTest, TheSameCallsGiveTheSameResults) {
        "dbExec: UNIQUE constraint failed: v.k\n\n",
        "dbExec: duplicate key value violates unique constraint \"v_pkey\"\n\n"},
       {"show(#dbQuery('SELECT * FROM v;  -- all of them\\n'))", "3\n"},
+      // A text bound where nothing says its type reads back as text.
+      {"local r = dbQuery('SELECT ? AS v', 'x')\nshow(r and r[1].v)", "x\n"},
       {"show(dbExec(''))\nshow(#dbQuery('-- nothing'))", "0\n0\n"},
   };
   for (const auto& c : cases) {
