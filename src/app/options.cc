@@ -7,8 +7,8 @@
 #include "app/command_line.h"
 #include "base/durations.h"
 #include "context/session_settings.h"
-#include "requests/url_allow_list.h"
 #include "panel/listen_address.h"
+#include "requests/url_allow_list.h"
 #include "script/script_manager.h"
 
 namespace gsadmin {
@@ -62,7 +62,9 @@ const OptionRow kOptions[] = {
      "a file or directory name", ScriptManager::kScriptFileName,
      "a script, or a directory's *.lua; may be given again", nullptr, &Options::scriptPaths},
     {"db", ValueKind::kText, nullptr, nullptr, 0, &Options::databasePath, "PATH", "a file name",
-     "script.db beside the script", "the scripts' database"},
+     "script.db beside the script", "the database: a SQLite file, or a postgresql:// URI"},
+    {"db-password-file", ValueKind::kText, nullptr, nullptr, 0, &Options::databasePasswordFile,
+     "PATH", "a file name", "", "read the database server's password from the file's first line"},
     {"password-file", ValueKind::kText, nullptr, nullptr, 0, &Options::passwordFile, "PATH",
      "a file name", "", "read the admin password from the file's first line"},
     {"server", ValueKind::kText, nullptr, nullptr, 0, &Options::server, "HOST:PORT",

@@ -47,8 +47,8 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
       scriptPaths_(std::move(io.scriptPaths)),
       scripts_(std::make_unique<ScriptManager>(*console_, this)),
       events_(std::make_unique<EventManager>(*scripts_)),
-      database_(std::make_unique<Database>(
-          settings_.databasePath.value_or(databasePathFor(scriptPaths_)))),
+      database_(makeDatabase(settings_.databasePath.value_or(databasePathFor(scriptPaths_)),
+                             settings_.databasePassword)),
       startMs_(clock.nowMs()),
       deadline_(startMs_ + kSilenceMs),
       commands_(std::make_unique<ConsoleCommands>(*this)),
@@ -73,11 +73,13 @@ void AdminSession::openModeration() {
   if (!moderation_) return;
   std::string error = moderation_->open();
   if (error.empty()) return;
-  console_->errorLine("gsadmin: moderation is off: " + database_->path() + ": " + printable(error));
+  console_->errorLine("gsadmin: moderation is off: " + database_->description() + ": " +
+                      printable(error));
   moderation_.reset();
 }
 
 bool AdminSession::start() {
+  connectDatabase();
   // Before the scripts, which may read the moderation tables at once.
   openModeration();
   if (panel_) {
@@ -143,6 +145,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
     poller.clear();
     if (socket_) poller.watch(socket_->descriptor());
     http_->watchOn(poller);
+    database_->watchOn(poller);
     if (panel_ && panel_->wakeFd() >= 0) poller.watch(panel_->wakeFd());
     bool reading = input.source && !input.source->atEnd() &&
                    (!input.waitForServer || serverInfo().name.has_value());
@@ -193,6 +196,7 @@ uint64_t AdminSession::msUntilWork() {
   uint64_t wakeAt = deadline_ + 1;
   if (std::optional<uint64_t> due = timers_.nextDueMs()) wakeAt = std::min(wakeAt, *due);
   if (std::optional<uint64_t> due = http_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
+  if (std::optional<uint64_t> due = database_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   std::optional<uint64_t> panelDue = panel_ ? panel_->msUntilWork(now) : std::nullopt;
   if (panelDue) wakeAt = std::min(wakeAt, now + *panelDue);
   return wakeAt > now ? wakeAt - now : 0;
@@ -205,6 +209,8 @@ void AdminSession::rollBackDatabaseTransaction() {
 }
 
 void AdminSession::poll() {
+  // First, so that a ban another client made holds for the joins read now.
+  serviceDatabase();
   if (socket_) {
     for (int i = 0; i < kMaxDatagramsPerPoll; ++i) {
       ReceiveResult received = socket_->receive(receiveBuffer_.data(), receiveBuffer_.size());
