@@ -7,6 +7,7 @@
 #include <map>
 
 #include "moderation/schema.h"
+#include "storage/sqlite_database.h"
 #include "support/client_process.h"
 
 namespace gsadmin {
@@ -46,7 +47,7 @@ class ChartDataTest : public ::testing::Test {
   }
 
   testing::TempDir dir_;
-  Database database_;
+  SqliteDatabase database_;
 };
 
 TEST_F(ChartDataTest, PlayersOnlineCountEachNameOnceInEveryStepItsVisitsOverlap) {
@@ -98,7 +99,7 @@ TEST_F(ChartDataTest, ChatAndKillsPerMinuteAndNoKillsWithoutTheirTable) {
 
 TEST(ChartDataWithoutTablesTest, ADatabaseWithoutTheTablesHasNoValues) {
   testing::TempDir dir;
-  Database database(dir.path() + "/empty.db");
+  SqliteDatabase database(dir.path() + "/empty.db");
   EXPECT_TRUE(playersOnline(database, kNow, 600, 144, {}).values.empty());
   EXPECT_TRUE(perMinute(database, PerMinute::kChatLines, kNow, 60).values.empty());
 }
