@@ -196,6 +196,7 @@ uint64_t AdminSession::msUntilWork() {
   uint64_t wakeAt = deadline_ + 1;
   if (std::optional<uint64_t> due = timers_.nextDueMs()) wakeAt = std::min(wakeAt, *due);
   if (std::optional<uint64_t> due = http_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
+  if (snapshotDueMs_) wakeAt = std::min(wakeAt, *snapshotDueMs_);
   if (std::optional<uint64_t> due = database_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   std::optional<uint64_t> panelDue = panel_ ? panel_->msUntilWork(now) : std::nullopt;
   if (panelDue) wakeAt = std::min(wakeAt, now + *panelDue);

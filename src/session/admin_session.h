@@ -217,8 +217,13 @@ class AdminSession : public SessionContext {
   // Null without one.
   Panel* panel() { return panel_.get(); }
   // One pass of the panel's work: what the HTTP threads handed over, then
-  // the snapshot. The loop calls it after each poll; tests may too.
+  // the snapshot, at most one every kSnapshotIntervalMs (a pass that skips
+  // it makes the loop wake for it later). The loop calls it after each
+  // poll; tests may too.
   void servePanel();
+  // A snapshot copies the whole model: under a flood of datagrams the loop
+  // passes far more often than any stream could show.
+  static constexpr uint64_t kSnapshotIntervalMs = 10;
 
  private:
   bool connectSocket();
@@ -272,6 +277,8 @@ class AdminSession : public SessionContext {
   uint64_t oversizeDatagrams_ = 0;
   LoopCounters counters_;
   std::optional<uint64_t> lastDatagramMs_;
+  std::optional<uint64_t> lastSnapshotMs_;
+  std::optional<uint64_t> snapshotDueMs_;  // when a skipped snapshot is taken
   uint64_t sentDatagrams_ = 0;
   OneShotWatch oneShot_;
   SessionEnd endReason_ = SessionEnd::kStopped;

@@ -18,6 +18,13 @@ Snapshot AdminSession::snapshot() {
 void AdminSession::servePanel() {
   if (!panel_ || !panel_->running()) return;
   panel_->runPending();
+  uint64_t now = clock_.nowMs();
+  if (lastSnapshotMs_ && now < *lastSnapshotMs_ + kSnapshotIntervalMs) {
+    snapshotDueMs_ = *lastSnapshotMs_ + kSnapshotIntervalMs;
+    return;
+  }
+  lastSnapshotMs_ = now;
+  snapshotDueMs_.reset();
   panel_->offer(snapshot());
 }
 
