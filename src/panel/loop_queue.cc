@@ -66,12 +66,16 @@ std::optional<std::string> LoopQueue::call(std::function<std::string()> work,
   uint64_t one = 1;
   while (write(fd_, &one, sizeof one) < 0 && errno == EINTR) {
   }
+  posted_.store(true);
   std::unique_lock<std::mutex> lock(call->mutex);
   call->done.wait_for(lock, timeout, [&call]() { return call->finished; });
   return call->finished ? std::move(call->result) : std::nullopt;
 }
 
 size_t LoopQueue::runPending() {
+  // Taken before the eventfd is read: a post whose flag comes later leaves
+  // it set, and the next pass looks again.
+  if (!posted_.exchange(false)) return 0;
   uint64_t count = 0;
   if (fd_ >= 0) {
     while (read(fd_, &count, sizeof count) < 0 && errno == EINTR) {

@@ -1,6 +1,7 @@
 #ifndef GSADMIN_PANEL_LOOP_QUEUE_H_
 #define GSADMIN_PANEL_LOOP_QUEUE_H_
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <deque>
@@ -53,6 +54,9 @@ class LoopQueue {
   std::deque<std::function<void()>> pending_;
   bool closed_ = false;
   int fd_ = -1;
+  // Set after each post's wake-up, so that a pass of the loop with nothing
+  // handed over costs neither a read of the eventfd nor a lock.
+  std::atomic<bool> posted_{false};
 };
 
 }  // namespace gsadmin
