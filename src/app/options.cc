@@ -7,8 +7,8 @@
 #include "app/command_line.h"
 #include "base/durations.h"
 #include "context/session_settings.h"
-#include "requests/url_allow_list.h"
 #include "panel/listen_address.h"
+#include "requests/url_allow_list.h"
 #include "script/script_manager.h"
 
 namespace gsadmin {
@@ -51,6 +51,15 @@ bool isUrlPrefix(std::string_view value) {
 
 bool isListenAddress(std::string_view value) {
   return parseListenAddress(value).has_value();
+}
+
+// At most 64 bytes, none of them control characters: it is shown in lines.
+bool isServerName(std::string_view value) {
+  if (value.size() > 64) return false;
+  for (char c : value) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+  }
+  return true;
 }
 
 const char kListenWords[] = "ADDR:PORT with an IP address (IPv6 in brackets) and a port";
@@ -102,6 +111,9 @@ const OptionRow kOptions[] = {
      kDurationWords, "1d", "how long --warn-ban bans", isDuration},
     {"warn-expiry", ValueKind::kText, nullptr, nullptr, 0, &Options::warnExpiry, "DURATION",
      kDurationWords, "7d", "how long a warning counts", isDuration},
+    {"server-name", ValueKind::kText, nullptr, nullptr, 0, &Options::serverName, "NAME",
+     "a name of at most 64 bytes without control characters", "ADDRESS:PORT",
+     "this server's name in the records, shared by several clients", isServerName},
     {"trust-names", ValueKind::kNone, &Options::trustNames, nullptr, 0, nullptr, nullptr, nullptr,
      "", "let .admin add bind an admin to a name alone (risky)"},
     {"allow-url", ValueKind::kTextList, nullptr, nullptr, 0, nullptr, "PREFIX",
