@@ -9,6 +9,7 @@
 #include "moderation/player_history.h"
 #include "moderation/record_store.h"
 #include "sim/server_messages.h"
+#include "storage/sqlite_database.h"
 #include "support/client_process.h"
 #include "support/session_harness.h"
 
@@ -45,7 +46,7 @@ std::string playerName(int64_t index) {
 // A database of its own in a temporary directory, its tables made.
 struct ModerationDatabase {
   testing::TempDir dir;
-  Database database{dir.path() + "/script.db"};
+  SqliteDatabase database{dir.path() + "/script.db"};
   RecordStore store{database};
   bool ready = store.open().empty();
 };

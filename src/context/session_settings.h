@@ -38,8 +38,11 @@ struct SessionSettings {
   uint16_t serverPort = defaults::kAdminPort;
   std::string adminName = defaults::kAdminName;
   std::string adminPassword = defaults::kAdminPassword;
-  // The scripts' database; absent: "script.db" beside the script.
+  // The scripts' database: a file path or a PostgreSQL URI; absent:
+  // "script.db" beside the script.
   std::optional<std::string> databasePath;
+  // The PostgreSQL server's password, read from a file; never in the URI.
+  std::optional<std::string> databasePassword;
   ModerationSettings moderation;
   // What the scripts' HTTP requests may reach, and how long they take.
   HttpSettings http;

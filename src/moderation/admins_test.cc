@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "moderation/actor.h"
+#include "storage/sqlite_database.h"
 #include "support/client_process.h"
 
 namespace gsadmin {
@@ -22,7 +23,7 @@ class AdminsTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  Database database_{dir_.path() + "/script.db"};
+  SqliteDatabase database_{dir_.path() + "/script.db"};
   RecordStore store_{database_};
   Admins admins_{store_};
 };
@@ -83,7 +84,7 @@ TEST_F(AdminsTest, AdminsSurviveAReloadFromTheTable) {
   ASSERT_FALSE(store_.flush());
 
   // A new start on the same file.
-  Database database(database_.path());
+  SqliteDatabase database(database_.description());
   RecordStore store(database);
   ASSERT_EQ(store.open(), "");
   Admins reloaded(store);

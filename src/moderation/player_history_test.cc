@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "storage/sqlite_database.h"
 #include "support/client_process.h"
 
 namespace gsadmin {
@@ -29,7 +30,7 @@ class PlayerHistoryTest : public ::testing::Test {
   }
 
   TempDir dir_;
-  Database database_{dir_.path() + "/script.db"};
+  SqliteDatabase database_{dir_.path() + "/script.db"};
   RecordStore store_{database_};
   PlayerHistory history_{store_};
 };
@@ -153,7 +154,7 @@ TEST(PlayerHistoryExpiryTest, ExpireDeletesChatAndSessionsOlderThanTheDays) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.days);
     TempDir dir;
-    Database database(dir.path() + "/script.db");
+    SqliteDatabase database(dir.path() + "/script.db");
     RecordStore store(database);
     ASSERT_EQ(store.open(), "");
     PlayerHistory history(store);

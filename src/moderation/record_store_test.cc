@@ -8,6 +8,7 @@
 #include <string>
 
 #include "moderation/schema.h"
+#include "storage/sqlite_database.h"
 #include "support/client_process.h"
 
 namespace gsadmin {
@@ -33,7 +34,7 @@ std::vector<DbValue> chatLine(int64_t time) {
 class RecordStoreTest : public ::testing::Test {
  protected:
   TempDir dir_;
-  Database database_{dir_.path() + "/script.db"};
+  SqliteDatabase database_{dir_.path() + "/script.db"};
   RecordStore store_{database_};
 };
 
@@ -46,7 +47,7 @@ TEST_F(RecordStoreTest, CreatesTheTablesOnceAndKeepsTheirVersion) {
   ASSERT_FALSE(store_.flush());
 
   // Another start on the same file: nothing made again, nothing lost.
-  Database again(database_.path());
+  SqliteDatabase again(database_.description());
   RecordStore second(again);
   EXPECT_EQ(second.open(), "");
   EXPECT_EQ(countOf(again, "SELECT count(*) FROM gs_schema"), 1);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "storage/sqlite_database.h"
 #include "support/client_process.h"
 
 namespace gsadmin {
@@ -28,7 +29,7 @@ class SanctionsTest : public ::testing::Test {
     sanctions_.reset();
     if (store_) store_->flush();
     store_.reset();
-    database_ = std::make_unique<Database>(dir_.path() + "/script.db");
+    database_ = std::make_unique<SqliteDatabase>(dir_.path() + "/script.db");
     store_ = std::make_unique<RecordStore>(*database_);
     ASSERT_EQ(store_->open(), "");
     sanctions_ = std::make_unique<Sanctions>(*store_);
@@ -38,7 +39,7 @@ class SanctionsTest : public ::testing::Test {
   Sanctions& sanctions() { return *sanctions_; }
 
   TempDir dir_;
-  std::unique_ptr<Database> database_;
+  std::unique_ptr<SqliteDatabase> database_;
   std::unique_ptr<RecordStore> store_;
   std::unique_ptr<Sanctions> sanctions_;
 };

@@ -19,7 +19,7 @@ TEST(ApiDbTest, TheDatabaseIsOpenFromTheStartAndOnlyItsOwnerMayReadIt) {
   // The built-in moderation opens it at start; without moderation nothing
   // touches the disk before a script's first call (see StorageTest).
   ApiScript s;
-  const std::string path = s.session().database().path();
+  const std::string path = s.session().database().description();
   EXPECT_TRUE(s.session().database().isOpen());
   EXPECT_EQ(s.run("show(dbExec('CREATE TABLE t (x)'))\n"), "0\n");
   struct stat info {};

@@ -47,8 +47,8 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
       scriptPaths_(std::move(io.scriptPaths)),
       scripts_(std::make_unique<ScriptManager>(*console_, this)),
       events_(std::make_unique<EventManager>(*scripts_)),
-      database_(std::make_unique<Database>(
-          settings_.databasePath.value_or(databasePathFor(scriptPaths_)))),
+      database_(makeDatabase(settings_.databasePath.value_or(databasePathFor(scriptPaths_)),
+                             settings_.databasePassword)),
       startMs_(clock.nowMs()),
       deadline_(startMs_ + kSilenceMs),
       commands_(std::make_unique<ConsoleCommands>(*this)),
@@ -73,7 +73,8 @@ void AdminSession::openModeration() {
   if (!moderation_) return;
   std::string error = moderation_->open();
   if (error.empty()) return;
-  console_->errorLine("gsadmin: moderation is off: " + database_->path() + ": " + printable(error));
+  console_->errorLine("gsadmin: moderation is off: " + database_->description() + ": " +
+                      printable(error));
   moderation_.reset();
 }
 

@@ -11,7 +11,7 @@ Snapshot AdminSession::snapshot() {
   snapshot.counters.oversizeDatagrams = oversizeDatagrams_;
   snapshot.counters.eventsFired = events_->firedCounts();
   snapshot.counters.scriptErrors = scripts_->errorCount();
-  snapshot.databasePath = database_->path();
+  snapshot.databasePath = database_->description();
   return snapshot;
 }
 

@@ -9,8 +9,7 @@
 #include <string_view>
 #include <vector>
 
-struct sqlite3;
-struct sqlite3_stmt;
+#include "platform/poller.h"
 
 namespace gsadmin {
 
@@ -34,7 +33,12 @@ struct DbValue {
 // row r, column c is values[r * columns.size() + c]) and the number of rows
 // it changed.
 struct StatementResult {
-  std::optional<std::string> error;  // SQLite's message, one line
+  std::optional<std::string> error;  // the database's message, one line
+  // Set with `error` when the database could not be reached (not connected,
+  // or the connection was lost during the statement): nothing was done, or
+  // a transaction that was open is gone. A write that fails this way is not
+  // at fault and must be kept for later.
+  bool unavailable = false;
   std::vector<std::string> columns;
   std::vector<DbValue> values;
   int64_t changes = 0;
@@ -42,80 +46,98 @@ struct StatementResult {
   size_t rowCount() const { return columns.empty() ? 0 : values.size() / columns.size(); }
 };
 
-// The scripts' database: one SQLite connection for the life of its owner,
-// opened on first use, so that nothing touches the disk before a statement
-// runs. A failed open is reported by that statement and tried again by the
-// next one. Nothing is ever thrown: every failure is a StatementResult
-// error. Not thread-safe; one thread uses it.
+// Which SQL a backend speaks, for the few statements that differ (table
+// definitions, how a write transaction starts).
+enum class SqlDialect { kSqlite, kPostgres };
+
+// A notice another client of a shared database sent (NOTIFY).
+struct DatabaseNotice {
+  std::string channel;
+  std::string payload;
+};
+
+// What Database::service() found.
+struct DatabaseEvents {
+  std::vector<DatabaseNotice> notices;
+  // Set when the connection was lost (or a first connection failed): the
+  // reason, one line. Reported once per loss, not once per retry.
+  std::optional<std::string> lost;
+  // True when a connection was made after a loss or after a start without
+  // one: notices sent meanwhile were missed, so what is held in memory
+  // should be read again.
+  bool connected = false;
+};
+
+// The client's database: the moderation tables and the scripts' dbExec and
+// dbQuery. One thread uses it. Nothing is ever thrown: every failure is a
+// StatementResult error.
 class Database {
  public:
-  static constexpr int kBusyTimeoutMs = 1000;
-  // Prepared statements kept for reuse, by their SQL text.
-  static constexpr size_t kCachedStatements = 32;
-
   // The most a statement may return, counting its values and their bytes:
   // rows are held outside the script's memory ceiling until handed over.
   static constexpr size_t kMaxResultBytes = 256u * 1024 * 1024;
 
-  // `path` is opened (and created, mode 0600) by the first run(); it must
-  // name a regular file (see checkDatabasePath). A statement returning more
-  // than `maxResultBytes` fails with "result too large".
-  explicit Database(std::string path, size_t maxResultBytes = kMaxResultBytes);
-  ~Database();  // finalizes every statement and closes the connection
-  Database(const Database&) = delete;
-  Database& operator=(const Database&) = delete;
-
-  // Runs the one statement in `sql` with `bindings` bound to its
-  // placeholders in order, under the limits of SqlLimits. Text after the
-  // first statement that is more than whitespace, ';' and comments is
-  // refused without preparing or running anything, so one call can never
-  // run two statements. Empty SQL runs nothing. A statement is not started
-  // once the interrupt check asks to stop, is stopped when it asks during
-  // the run, and fails with its reason when it asks as the statement ends.
-  StatementResult run(std::string_view sql, const std::vector<DbValue>& bindings);
-
-  // Rolls back a transaction left open; true when one was. Touches nothing
-  // when the database was never opened.
-  bool rollBackOpenTransaction();
-
-  // True while a transaction is open (a script's BEGIN not yet ended).
-  bool inTransaction() const;
-
-  const std::string& path() const { return path_; }
-  bool isOpen() const { return connection_ != nullptr; }
-
-  // What a long statement asks now and then (before it starts, between rows,
-  // and when it ends): a reason to stop it (the script's stop request or its
-  // used-up time budget), or null to go on.
+  // What a long statement asks now and then (before it starts, while it
+  // runs, and when it ends): a reason to stop it (the script's stop request
+  // or its used-up time budget), or null to go on.
   using InterruptCheck = std::function<const char*()>;
-  void setInterruptCheck(InterruptCheck check) { interruptCheck_ = std::move(check); }
 
- private:
-  struct CachedStatement;
+  virtual ~Database() = default;
 
-  std::optional<std::string> open();
-  void close();
-  // The prepared statement for `sql` (cached), or an error.
-  sqlite3_stmt* prepare(std::string_view sql, std::string* error);
-  std::optional<std::string> bind(sqlite3_stmt* statement, const std::vector<DbValue>& bindings);
-  // Steps `statement` to its end, filling `result`.
-  void execute(sqlite3_stmt* statement, StatementResult* result);
-  const char* stopReason();
-  std::string lastError() const;
+  // Runs the one statement in `sql` with `bindings` bound to its `?`
+  // placeholders in order. Text after the first statement that is more
+  // than whitespace, ';' and comments is refused without running anything,
+  // so one call can never run two statements. Empty SQL runs nothing. A
+  // statement is not started once the interrupt check asks to stop, is
+  // stopped when it asks during the run, and fails with its reason when it
+  // asks as the statement ends. A shared database never blocks to connect:
+  // while not connected this fails at once with `unavailable` set.
+  virtual StatementResult run(std::string_view sql, const std::vector<DbValue>& bindings) = 0;
 
-  std::string path_;
-  size_t maxResultBytes_;
-  struct ConnectionCloser {
-    void operator()(sqlite3* connection) const;
-  };
-  static int checkInterrupt(void* self);
+  // Rolls back a transaction left open; true when one was.
+  virtual bool rollBackOpenTransaction() = 0;
+  // True while a transaction is open (a script's BEGIN not yet ended).
+  virtual bool inTransaction() const = 0;
+  virtual bool isOpen() const = 0;
+  virtual void setInterruptCheck(InterruptCheck check) = 0;
+  virtual SqlDialect dialect() const = 0;
+  // Names the database in messages: the file's path, or the URI with any
+  // password left out.
+  virtual const std::string& description() const = 0;
 
-  std::unique_ptr<sqlite3, ConnectionCloser> connection_;
-  InterruptCheck interruptCheck_;
-  const char* interruptReason_ = nullptr;  // why the last statement was stopped
-  // Most recently used first.
-  std::vector<std::unique_ptr<CachedStatement>> cache_;
+  // Shared databases only; a file database keeps these defaults.
+  // Receives NOTIFY on `channel` from now on, across reconnections.
+  virtual void listen(std::string_view channel) { (void)channel; }
+  // Adds the descriptors service() needs to the loop's one wait.
+  virtual void watchOn(Poller& poller) { (void)poller; }
+  // When service() has work next (monotonic ms, the session clock), if ever.
+  virtual std::optional<uint64_t> nextWorkMs() const { return std::nullopt; }
+  // Never blocks: advances connecting (back-off from 1 s doubling to 30 s),
+  // reads what arrived, returns the notices and connection changes.
+  virtual DatabaseEvents service(uint64_t nowMs) {
+    (void)nowMs;
+    return {};
+  }
+  virtual bool connected() const { return true; }
+  // Waits at most `timeoutMs` for a first connection, once at start, so
+  // that a reachable server is in use from the first event on. True when
+  // connected.
+  virtual bool awaitConnection(uint64_t timeoutMs) {
+    (void)timeoutMs;
+    return true;
+  }
 };
+
+// True when `spec` names a PostgreSQL server: "postgresql://..." or
+// "postgres://...".
+bool isDatabaseUri(std::string_view spec);
+
+// The database `spec` names: a PostgreSQL server for a URI (isDatabaseUri;
+// `password`, when given, is its password, read from a file by the
+// caller), anything else a SQLite file path. Nothing is opened yet.
+std::unique_ptr<Database> makeDatabase(const std::string& spec,
+                                       std::optional<std::string> password = std::nullopt,
+                                       size_t maxResultBytes = Database::kMaxResultBytes);
 
 // The database beside a script: "script.db" in the script's directory,
 // whatever the script is called.

@@ -1,7 +1,7 @@
 // The scripts' database against real SQLite files in a temporary directory:
 // the file rules and the failures a script must survive.
 
-#include "storage/database.h"
+#include "storage/sqlite_database.h"
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
@@ -40,10 +40,10 @@ class OtherConnection {
   sqlite3* db_ = nullptr;
 };
 
-TEST(DatabaseTest, CreatesItsFilesPrivateAndInWalMode) {
+TEST(SqliteDatabaseTest, CreatesItsFilesPrivateAndInWalMode) {
   TempDir dir;
   std::string path = dir.path() + "/stats.db";
-  Database db(path);
+  SqliteDatabase db(path);
   EXPECT_EQ(modeOf(path), -1) << "nothing before the first statement";
   mode_t previous = umask(0);  // even a permissive umask gives 0600
   StatementResult created = db.run("CREATE TABLE t (x)", {});
@@ -60,9 +60,9 @@ TEST(DatabaseTest, CreatesItsFilesPrivateAndInWalMode) {
   EXPECT_EQ(sync.values[0].integerValue, 1) << "NORMAL";
 }
 
-TEST(DatabaseTest, AnOpenFailureIsReportedAndRetried) {
+TEST(SqliteDatabaseTest, AnOpenFailureIsReportedAndRetried) {
   TempDir dir;
-  Database db(dir.path() + "/missing/x.db");
+  SqliteDatabase db(dir.path() + "/missing/x.db");
   EXPECT_EQ(errorOf(db.run("SELECT 1", {})),
             "cannot create " + dir.path() + "/missing/x.db: No such file or directory");
   EXPECT_FALSE(db.isOpen());
@@ -70,10 +70,10 @@ TEST(DatabaseTest, AnOpenFailureIsReportedAndRetried) {
   EXPECT_FALSE(db.run("SELECT 1", {}).error);
 }
 
-TEST(DatabaseTest, ALockedDatabaseGivesBusyAfterTheTimeoutAndRecovers) {
+TEST(SqliteDatabaseTest, ALockedDatabaseGivesBusyAfterTheTimeoutAndRecovers) {
   TempDir dir;
   std::string path = dir.path() + "/locked.db";
-  Database db(path);
+  SqliteDatabase db(path);
   ASSERT_FALSE(db.run("CREATE TABLE t (x)", {}).error);
   OtherConnection other(path);
   ASSERT_EQ(other.exec("BEGIN IMMEDIATE"), SQLITE_OK);
@@ -84,9 +84,9 @@ TEST(DatabaseTest, ALockedDatabaseGivesBusyAfterTheTimeoutAndRecovers) {
   EXPECT_EQ(db.run("INSERT INTO t VALUES (1)", {}).changes, 1);
 }
 
-TEST(DatabaseTest, AFullDatabaseGivesItsErrorAndGoesOn) {
+TEST(SqliteDatabaseTest, AFullDatabaseGivesItsErrorAndGoesOn) {
   TempDir dir;
-  Database db(dir.path() + "/full.db");
+  SqliteDatabase db(dir.path() + "/full.db");
   ASSERT_FALSE(db.run("CREATE TABLE t (x)", {}).error);
   StatementResult pages = db.run("PRAGMA page_count", {});
   ASSERT_EQ(pages.values.size(), 1u);
@@ -97,11 +97,11 @@ TEST(DatabaseTest, AFullDatabaseGivesItsErrorAndGoesOn) {
   EXPECT_EQ(db.run("SELECT count(*) FROM t", {}).values.at(0).integerValue, 0);
 }
 
-TEST(DatabaseTest, ACorruptFileGivesItsErrorAndGoesOn) {
+TEST(SqliteDatabaseTest, ACorruptFileGivesItsErrorAndGoesOn) {
   TempDir dir;
   std::string path = dir.path() + "/corrupt.db";
   std::ofstream(path) << std::string(8192, 'Z');
-  Database db(path);
+  SqliteDatabase db(path);
   EXPECT_EQ(errorOf(db.run("SELECT 1", {})), "file is not a database");
   EXPECT_EQ(errorOf(db.run("CREATE TABLE t (x)", {})), "file is not a database");
   EXPECT_FALSE(db.rollBackOpenTransaction());
@@ -109,13 +109,13 @@ TEST(DatabaseTest, ACorruptFileGivesItsErrorAndGoesOn) {
 
 // Reads and then writes a read-only file; "rows,error".
 std::string useReadOnly(const std::string& path) {
-  Database db(path);
+  SqliteDatabase db(path);
   StatementResult read = db.run("SELECT x FROM t", {});
   StatementResult write = db.run("INSERT INTO t VALUES (2)", {});
   return std::to_string(read.rowCount()) + "," + errorOf(read) + "," + errorOf(write);
 }
 
-TEST(DatabaseTest, AReadOnlyFileCanBeReadAndRefusesWrites) {
+TEST(SqliteDatabaseTest, AReadOnlyFileCanBeReadAndRefusesWrites) {
   TempDir dir;
   std::string path = dir.path() + "/ro.db";
   {
@@ -153,9 +153,9 @@ TEST(DatabaseTest, AReadOnlyFileCanBeReadAndRefusesWrites) {
   EXPECT_EQ(outcome, "1,(no error),attempt to write a readonly database");
 }
 
-TEST(DatabaseTest, RollsBackOnlyAnOpenTransaction) {
+TEST(SqliteDatabaseTest, RollsBackOnlyAnOpenTransaction) {
   TempDir dir;
-  Database db(dir.path() + "/tx.db");
+  SqliteDatabase db(dir.path() + "/tx.db");
   EXPECT_FALSE(db.rollBackOpenTransaction());
   EXPECT_FALSE(db.isOpen()) << "rolling back opens nothing";
   ASSERT_FALSE(db.run("CREATE TABLE t (x)", {}).error);
@@ -167,12 +167,12 @@ TEST(DatabaseTest, RollsBackOnlyAnOpenTransaction) {
   EXPECT_FALSE(db.rollBackOpenTransaction());
 }
 
-TEST(DatabaseTest, ReusedStatementsSeeNewBindingsAndSchemaChanges) {
+TEST(SqliteDatabaseTest, ReusedStatementsSeeNewBindingsAndSchemaChanges) {
   TempDir dir;
-  Database db(dir.path() + "/reuse.db");
+  SqliteDatabase db(dir.path() + "/reuse.db");
   ASSERT_FALSE(db.run("CREATE TABLE t (k INTEGER PRIMARY KEY, v)", {}).error);
   // More distinct statements than the cache holds, then the first again.
-  for (int i = 0; i < static_cast<int>(Database::kCachedStatements) + 5; ++i) {
+  for (int i = 0; i < static_cast<int>(SqliteDatabase::kCachedStatements) + 5; ++i) {
     std::string sql = "INSERT INTO t VALUES (?, " + std::to_string(i) + ")";
     ASSERT_EQ(db.run(sql, {DbValue::integer(i)}).changes, 1);
   }
@@ -185,9 +185,9 @@ TEST(DatabaseTest, ReusedStatementsSeeNewBindingsAndSchemaChanges) {
   EXPECT_EQ(row.values.at(2).integerValue, 7);
 }
 
-TEST(DatabaseTest, SqlCannotWriteOtherFiles) {
+TEST(SqliteDatabaseTest, SqlCannotWriteOtherFiles) {
   TempDir dir;
-  Database db(dir.path() + "/own.db");
+  SqliteDatabase db(dir.path() + "/own.db");
   EXPECT_EQ(errorOf(db.run("ATTACH ? AS other", {DbValue::text(dir.path() + "/other.db")})),
             "not authorized");
   EXPECT_TRUE(db.run("VACUUM INTO ?", {DbValue::text(dir.path() + "/copy.db")}).error);
@@ -196,9 +196,9 @@ TEST(DatabaseTest, SqlCannotWriteOtherFiles) {
   EXPECT_EQ(modeOf(dir.path() + "/copy.db"), -1);
 }
 
-TEST(DatabaseTest, SqlCannotReachCodeOrTheSchemaOrMoveItsFiles) {
+TEST(SqliteDatabaseTest, SqlCannotReachCodeOrTheSchemaOrMoveItsFiles) {
   TempDir dir;
-  Database db(dir.path() + "/own.db");
+  SqliteDatabase db(dir.path() + "/own.db");
   ASSERT_FALSE(db.run("CREATE TABLE t (x)", {}).error);
   const std::string elsewhere = "'" + dir.path() + "/elsewhere'";
   const struct {
@@ -224,9 +224,9 @@ TEST(DatabaseTest, SqlCannotReachCodeOrTheSchemaOrMoveItsFiles) {
   EXPECT_EQ(db.run("PRAGMA integrity_check", {}).values.at(0).bytes, "ok");
 }
 
-TEST(DatabaseTest, ARefusedSecondStatementIsNeverPrepared) {
+TEST(SqliteDatabaseTest, ARefusedSecondStatementIsNeverPrepared) {
   TempDir dir;
-  Database db(dir.path() + "/own.db");
+  SqliteDatabase db(dir.path() + "/own.db");
   ASSERT_FALSE(db.run("CREATE TABLE t (x)", {}).error);
   // A flag PRAGMA acts while it is prepared: not even that may happen.
   for (const char* sql :
@@ -249,9 +249,9 @@ std::string valueOf(Database& db, const std::string& sql) {
   return value.type == DbValue::Type::kInteger ? std::to_string(value.integerValue) : value.bytes;
 }
 
-TEST(DatabaseTest, OneFunctionCallCannotRunForLong) {
+TEST(SqliteDatabaseTest, OneFunctionCallCannotRunForLong) {
   TempDir dir;
-  Database db(dir.path() + "/own.db");
+  SqliteDatabase db(dir.path() + "/own.db");
   const std::string tooLong = std::to_string(SqlLimits::kValueBytes + 1);
   const std::string pattern = std::to_string(SqlLimits::kPatternBytes);
   const struct {
@@ -280,9 +280,9 @@ TEST(DatabaseTest, OneFunctionCallCannotRunForLong) {
       "string or blob too big");
 }
 
-TEST(DatabaseTest, TrimWithACharacterSetGivesSqlitesOwnResults) {
+TEST(SqliteDatabaseTest, TrimWithACharacterSetGivesSqlitesOwnResults) {
   TempDir dir;
-  Database db(dir.path() + "/own.db");
+  SqliteDatabase db(dir.path() + "/own.db");
   sqlite3* plain = nullptr;
   ASSERT_EQ(sqlite3_open(":memory:", &plain), SQLITE_OK);
   for (const char* sql :
@@ -305,9 +305,9 @@ TEST(DatabaseTest, TrimWithACharacterSetGivesSqlitesOwnResults) {
   sqlite3_close(plain);
 }
 
-TEST(DatabaseTest, AStatementEndingPastTheBudgetReportsIt) {
+TEST(SqliteDatabaseTest, AStatementEndingPastTheBudgetReportsIt) {
   TempDir dir;
-  Database db(dir.path() + "/own.db");
+  SqliteDatabase db(dir.path() + "/own.db");
   ASSERT_FALSE(db.run("CREATE TABLE t (x)", {}).error);
   const char* reason = "ran longer than its budget of 2000 ms";
   // Used up before the statement: it does not start.
@@ -322,10 +322,10 @@ TEST(DatabaseTest, AStatementEndingPastTheBudgetReportsIt) {
   EXPECT_EQ(valueOf(db, "SELECT count(*) FROM t"), "0");
 }
 
-TEST(DatabaseTest, TheResultCapIsCheckedBeforeEachValueIsCopied) {
+TEST(SqliteDatabaseTest, TheResultCapIsCheckedBeforeEachValueIsCopied) {
   TempDir dir;
   constexpr size_t kCap = 1024 * 1024;
-  Database db(dir.path() + "/own.db", kCap);
+  SqliteDatabase db(dir.path() + "/own.db", kCap);
   const std::string rows =
       "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c LIMIT ?) "
       "SELECT zeroblob(200000) AS a, zeroblob(200000) AS b FROM c";
@@ -335,9 +335,9 @@ TEST(DatabaseTest, TheResultCapIsCheckedBeforeEachValueIsCopied) {
   EXPECT_TRUE(tooLarge.values.empty());
 }
 
-TEST(DatabaseTest, AnEndlessStatementStopsWhenTheCheckSaysSo) {
+TEST(SqliteDatabaseTest, AnEndlessStatementStopsWhenTheCheckSaysSo) {
   TempDir dir;
-  Database db(dir.path() + "/script.db");
+  SqliteDatabase db(dir.path() + "/script.db");
   int checks = 0;
   db.setInterruptCheck(
       [&checks]() -> const char* { return ++checks > 3 ? "interrupted" : nullptr; });
@@ -352,7 +352,7 @@ TEST(DatabaseTest, AnEndlessStatementStopsWhenTheCheckSaysSo) {
   EXPECT_EQ(next.values.at(0).integerValue, 2);
 }
 
-TEST(DatabaseTest, PathBesideTheScript) {
+TEST(SqliteDatabaseTest, PathBesideTheScript) {
   EXPECT_EQ(databasePathForScript("script.lua"), "script.db");
   EXPECT_EQ(databasePathForScript("/srv/bots/stats.lua"), "/srv/bots/script.db");
   EXPECT_EQ(databasePathForScript("bots/stats.lua"), "bots/script.db");
