@@ -89,10 +89,6 @@ void Moderation::chatReceived(const Player& sender, std::optional<std::string_vi
   if (text.starts_with('!')) commands_->runInGame(sender, text);
 }
 
-void Moderation::databaseChanged(const DatabaseEvents& events) {
-  (void)events;
-}
-
 void Moderation::tick() {
   if (!openWhenConnected()) return;
   reportStoreError(store_.flush());

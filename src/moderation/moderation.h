@@ -69,9 +69,6 @@ class Moderation {
   // what was recorded, reads what other clients changed and, once a day,
   // deletes the history that has expired.
   void tick();
-  // Once a pass of the loop, with what the database's service found: the
-  // notices other clients sent and the connection's changes.
-  void databaseChanged(const DatabaseEvents& events);
   // At the end of the session: ends the visits of the players still on
   // and writes everything.
   void close();

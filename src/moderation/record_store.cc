@@ -149,9 +149,10 @@ std::optional<std::string> RecordStore::writeQueue() {
     if (recorded.error) return abandon(recorded);
   }
   StatementResult committed = database_.run("COMMIT", {});
-  if (committed.error && committed.unavailable && shared()) {
-    // Written or not, only gs_batches can tell, once the database is back.
-    unanswered_ = Unanswered{batch, queue_.size()};
+  if (committed.error && committed.unavailable) {
+    // Written or not, on a shared database only gs_batches can tell, once
+    // it is back; anywhere else a transaction cut off is gone.
+    if (shared()) unanswered_ = Unanswered{batch, queue_.size()};
     return std::nullopt;
   }
   // A transaction SQLite ended itself may or may not have been written;
