@@ -1,11 +1,13 @@
 #include "moderation/sanctions.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace gsadmin {
 namespace {
 
 constexpr int64_t kPruneIntervalSeconds = 60;
+constexpr int64_t kLoadPageRows = 10000;
 
 // The columns every sanction query selects, in this order.
 #define SANCTION_COLUMNS "id, time, name, kind, seconds, until, reason, actor, lifted, server"
@@ -67,17 +69,26 @@ DbValue countValue(size_t count) {
 }  // namespace
 
 std::string Sanctions::load(int64_t now) {
-  StatementResult result =
-      store_.query("SELECT " SANCTION_COLUMNS
-                   " FROM gs_sanctions WHERE kind IN ('tempban', 'ban') AND lifted IS NULL"
-                   " AND (until IS NULL OR until > ?)",
-                   {DbValue::integer(now)});
-  if (result.error) return *result.error;
-  bans_.clear();
-  for (SanctionRecord& ban : sanctionRows(result)) {
-    std::string key = nameKey(ban.name);
-    bans_[key].push_back(std::move(ban));
+  // In pages by id: all of a million bans in one result would pass the
+  // database's cap on a result's size.
+  std::unordered_map<std::string, std::vector<SanctionRecord>> bans;
+  int64_t after = INT64_MIN;
+  for (;;) {
+    StatementResult result = store_.query(
+        "SELECT " SANCTION_COLUMNS
+        " FROM gs_sanctions WHERE id > ? AND kind IN ('tempban', 'ban') AND lifted IS NULL"
+        " AND (until IS NULL OR until > ?) ORDER BY id LIMIT ?",
+        {DbValue::integer(after), DbValue::integer(now), DbValue::integer(kLoadPageRows)});
+    if (result.error) return *result.error;
+    std::vector<SanctionRecord> page = sanctionRows(result);
+    for (SanctionRecord& ban : page) {
+      after = ban.id;
+      std::string key = nameKey(ban.name);
+      bans[key].push_back(std::move(ban));
+    }
+    if (page.size() < static_cast<size_t>(kLoadPageRows)) break;
   }
+  bans_ = std::move(bans);
   nextPrune_ = now + kPruneIntervalSeconds;
   return "";
 }
