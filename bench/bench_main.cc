@@ -4,14 +4,12 @@
 //
 // Flags: --idle-seconds=N (default 60), --results=PATH (default
 // bench/results.md in the source tree), --micro-only (just the
-// micro-benchmarks, no table; for profiling), --storage-only (just the
-// database rows, printed, no file written), --ban-check-only (just the
-// rows of the ban check at join, printed, no file written), --idle-only (just the idle and
-// timer rows, printed, no file written), --moderation-only (just the
-// moderation rows, printed, no file written), --requests-only (the chat latency
-// without and with 64 HTTP requests in flight, printed, no file written), plus Google
-// Benchmark's own
-// --benchmark_* flags for the micro-benchmarks.
+// micro-benchmarks, no table; for profiling), plus Google Benchmark's own
+// --benchmark_* flags. Each of these runs one part, prints its rows and
+// writes no file: --storage-only (the database), --ban-check-only (the ban
+// check at join), --idle-only (idle and timers), --moderation-only,
+// --requests-only (the chat latency without and with 64 HTTP requests in
+// flight), --fleet-only (clients sharing a PostgreSQL database).
 
 #include <benchmark/benchmark.h>
 
@@ -23,6 +21,7 @@
 #include <vector>
 
 #include "ban_check_bench.h"
+#include "fleet_bench.h"
 #include "idle_bench.h"
 #include "latency_bench.h"
 #include "memory_bench.h"
@@ -64,6 +63,7 @@ struct Options {
   bool idleOnly = false;
   bool moderationOnly = false;
   bool requestsOnly = false;
+  bool fleetOnly = false;
   std::string resultsPath = GSADMIN_BENCH_RESULTS;
 };
 
@@ -89,6 +89,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.moderationOnly = true;
     } else if (arg == "--requests-only") {
       options.requestsOnly = true;
+    } else if (arg == "--fleet-only") {
+      options.fleetOnly = true;
     } else if (arg.rfind("--results=", 0) == 0) {
       options.resultsPath = arg.substr(10);
     } else {
@@ -316,14 +318,6 @@ const char kNotes[] =
     "  without a handler, two in-process sessions side by side, one with the\n"
     "  moderation and one without (as --no-moderation), rounds in turn.\n";
 
-// --ban-check-only: the rows printed, no file written.
-int printBanCheckRows() {
-  std::vector<ResultRow> rows;
-  addBanCheckRows(measureBanCheck(kBans, kBanCheckJoins), kBans, rows);
-  std::printf("%s", formatTable(rows).c_str());
-  return 0;
-}
-
 // The run of one of the --*-only flags, or none when no such flag was given.
 std::optional<int> runOnePart(const Options& options) {
   std::vector<ResultRow> rows;
@@ -332,9 +326,13 @@ std::optional<int> runOnePart(const Options& options) {
     addTimerRows(measureTimerAccuracy(kTimerIntervalMs, kTimerCalls), rows);
     return printTable(rows);
   }
-  if (options.banCheckOnly) return printBanCheckRows();
+  if (options.banCheckOnly) {
+    addBanCheckRows(measureBanCheck(kBans, kBanCheckJoins), kBans, rows);
+    return printTable(rows);
+  }
   if (options.moderationOnly) return printTable(moderationRows());
   if (options.requestsOnly) return printRequestsRows();
+  if (options.fleetOnly) return printTable(fleetRows());
   if (options.storageOnly) {
     addStorageRows(measureStorageRates(kStorageRounds, kStorageRows, kStorageQueries), rows);
     return printTable(rows);
@@ -371,9 +369,10 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   IdleResult idle = measureIdleCost(options->idleSeconds);
   TimerAccuracy timers = measureTimerAccuracy(kTimerIntervalMs, kTimerCalls);
-  std::printf("(f) moderation\n");
+  std::printf("(f) moderation, (g) fleet\n");
   std::fflush(stdout);
   std::vector<ResultRow> moderation = moderationRows();
+  std::vector<ResultRow> fleet = fleetRows();
 
   std::vector<ResultRow> rows;
   addThroughputRows(drain, sustained, rows);
@@ -386,10 +385,12 @@ int main(int argc, char** argv) {
   addMicroRows(micro, rows);
   addMemoryRows(memory, rows);
   rows.insert(rows.end(), moderation.begin(), moderation.end());
+  rows.insert(rows.end(), fleet.begin(), fleet.end());
 
   std::string table = formatTable(rows);
   std::printf("\n%s", table.c_str());
-  if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows, kNotes)) {
+  if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows,
+                    std::string(kNotes) + kFleetNotes)) {
     std::fprintf(stderr, "gsadmin_bench: cannot write %s\n", options->resultsPath.c_str());
     return 1;
   }
