@@ -79,6 +79,7 @@ void AdminSession::openModeration() {
 }
 
 bool AdminSession::start() {
+  connectDatabase();
   // Before the scripts, which may read the moderation tables at once.
   openModeration();
   if (panel_) panel_->start(*this, [this](const std::string& line) { handleTypedLine(line); });
@@ -140,6 +141,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
     poller.clear();
     if (socket_) poller.watch(socket_->descriptor());
     http_->watchOn(poller);
+    database_->watchOn(poller);
     if (panel_ && panel_->wakeFd() >= 0) poller.watch(panel_->wakeFd());
     bool reading = input.source && !input.source->atEnd() &&
                    (!input.waitForServer || serverInfo().name.has_value());
@@ -190,6 +192,7 @@ uint64_t AdminSession::msUntilWork() {
   uint64_t wakeAt = deadline_ + 1;
   if (std::optional<uint64_t> due = timers_.nextDueMs()) wakeAt = std::min(wakeAt, *due);
   if (std::optional<uint64_t> due = http_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
+  if (std::optional<uint64_t> due = database_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   std::optional<uint64_t> panelDue = panel_ ? panel_->msUntilWork(now) : std::nullopt;
   if (panelDue) wakeAt = std::min(wakeAt, now + *panelDue);
   return wakeAt > now ? wakeAt - now : 0;
@@ -202,6 +205,8 @@ void AdminSession::rollBackDatabaseTransaction() {
 }
 
 void AdminSession::poll() {
+  // First, so that a ban another client made holds for the joins read now.
+  serviceDatabase();
   if (socket_) {
     for (int i = 0; i < kMaxDatagramsPerPoll; ++i) {
       ReceiveResult received = socket_->receive(receiveBuffer_.data(), receiveBuffer_.size());

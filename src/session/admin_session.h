@@ -179,7 +179,9 @@ class AdminSession : public SessionContext {
   void setConnected(bool connected) override { connected_ = connected; }
 
   ScriptManager& scripts() { return *scripts_; }
-  // Opened by its first statement, kept for the session's whole life.
+  // A file is opened by its first statement; a server is connected to by
+  // start() and again whenever the connection is lost. Kept for the
+  // session's whole life.
   Database& database() override { return *database_; }
   // Made with the session unless the settings turn it off; opened by
   // start(), and dropped when it cannot open.
@@ -190,6 +192,13 @@ class AdminSession : public SessionContext {
   // "LUA: Open database transaction rolled back." when there was one. For
   // the end of the session and for a script reload.
   void rollBackDatabaseTransaction();
+
+  // One pass of the database's work (the loop's, each poll; tests may call
+  // it too): connects, reads notices, prints
+  // "gsadmin: database connection lost: REASON" once per loss and
+  // "gsadmin: database connection is back", and hands what it found to the
+  // moderation (admin_session_database.cc).
+  void serviceDatabase();
 
   uint64_t deadline() const { return deadline_; }
   // When the last datagram arrived; none before the first.
@@ -210,6 +219,11 @@ class AdminSession : public SessionContext {
 
  private:
   bool connectSocket();
+  // Waits a few seconds for a database server, once at start, so that the
+  // moderation opens on it; says so when it cannot.
+  void connectDatabase();
+  // Prints the lines of a lost or returned connection.
+  void reportDatabaseEvents(const DatabaseEvents& events);
   // Opens the moderation; when it cannot, says why and goes on without.
   void openModeration();
   // After a poll: whether a run with `input` is over, printing the "ERROR: "
@@ -244,6 +258,7 @@ class AdminSession : public SessionContext {
   std::unique_ptr<EventManager> events_;
   std::unique_ptr<Database> database_;
   std::unique_ptr<Moderation> moderation_;  // null when off
+  bool databaseLost_ = false;               // a loss was said and no return yet
   std::unique_ptr<UdpSocket> socket_;
   // Its requests in flight at the end are cancelled with it.
   std::unique_ptr<HttpClient> http_ = std::make_unique<HttpClient>(settings_.http, clock_);

@@ -1,5 +1,6 @@
 #include "storage/database.h"
 
+#include "storage/postgres_database.h"
 #include "storage/sqlite_database.h"
 
 namespace gsadmin {
@@ -45,7 +46,9 @@ bool isDatabaseUri(std::string_view spec) {
 
 std::unique_ptr<Database> makeDatabase(const std::string& spec, std::optional<std::string> password,
                                        size_t maxResultBytes) {
-  (void)password;
+  if (isDatabaseUri(spec)) {
+    return std::make_unique<PostgresDatabase>(spec, std::move(password), maxResultBytes);
+  }
   return std::make_unique<SqliteDatabase>(spec, maxResultBytes);
 }
 

@@ -1,0 +1,298 @@
+// PostgresDatabase: running one statement and reading its result.
+
+#include "storage/postgres_database.h"
+
+#include <libpq-fe.h>
+#include <poll.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "storage/pg_sql.h"
+#include "storage/pg_values.h"
+#include "storage/sql_sandbox.h"
+
+namespace gsadmin {
+namespace {
+
+constexpr const char* kOneStatement = "only one statement may be run per call";
+constexpr const char* kNotConnected = "not connected to the database";
+// How long one wait for the server lasts before the interrupt check is asked.
+constexpr int kSliceMs = 20;
+// The server takes at most this many parameters.
+constexpr size_t kMaxPlaceholders = 65535;
+
+uint64_t steadyMs() {
+  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                   std::chrono::steady_clock::now().time_since_epoch())
+                                   .count());
+}
+
+// The rows a command changed: only INSERT, UPDATE, DELETE and MERGE count,
+// as only statements that change rows do in a file database.
+int64_t changedRows(PGresult* result) {
+  std::string_view status = PQcmdStatus(result);
+  for (std::string_view verb : {"INSERT ", "UPDATE ", "DELETE ", "MERGE "}) {
+    if (status.starts_with(verb)) return std::strtoll(PQcmdTuples(result), nullptr, 10);
+  }
+  return 0;
+}
+
+}  // namespace
+
+// What one statement's results came to, while they are read.
+struct PostgresDatabase::Reading {
+  size_t resultBytes = 0;
+  bool cancelled = false;
+  const char* stop = nullptr;         // the interrupt check's reason
+  bool tooLarge = false;              // past maxResultBytes_
+  bool copyingOut = false;            // a COPY TO STDOUT's data is being dropped
+  std::optional<std::string> failed;  // the server's message, or why a value was refused
+};
+
+void PostgresDatabase::ResultFreer::operator()(pg_result* result) const {
+  PQclear(result);
+}
+
+StatementResult PostgresDatabase::run(std::string_view sql, const std::vector<DbValue>& bindings) {
+  StatementResult result;
+  if (state_ != State::kReady) {
+    result.error = kNotConnected;
+    result.unavailable = true;
+    return result;
+  }
+  if (sql.size() > static_cast<size_t>(SqlLimits::kSqlBytes)) {
+    result.error = "statement too long";
+    return result;
+  }
+  PgStatementText text = translatePlaceholders(sql);
+  if (text.secondStatement) {
+    result.error = kOneStatement;
+    return result;
+  }
+  if (text.empty) return result;
+  if (text.placeholders != bindings.size()) {
+    result.error = std::to_string(bindings.size()) + " values given for " +
+                   std::to_string(text.placeholders) + " placeholders";
+    return result;
+  }
+  if (text.placeholders > kMaxPlaceholders) {
+    result.error = "too many placeholders";
+    return result;
+  }
+  // A call whose budget is used up starts nothing more.
+  if (const char* reason = stopReason()) {
+    result.error = reason;
+    return result;
+  }
+  execute(text.text, bindings, true, &result);
+  return result;
+}
+
+void PostgresDatabase::execute(const std::string& sql, const std::vector<DbValue>& bindings,
+                               bool interruptible, StatementResult* result) {
+  PgParameters parameters;
+  if (std::optional<std::string> refusal = makeParameters(bindings, &parameters)) {
+    result->error = std::move(refusal);
+    return;
+  }
+  if (!PQsendQueryParams(connection_.get(), sql.c_str(), static_cast<int>(bindings.size()),
+                         parameters.types.data(), parameters.values.data(),
+                         parameters.lengths.data(), parameters.formats.data(), 0)) {
+    result->error = connectionError();
+    if (PQstatus(connection_.get()) == CONNECTION_BAD) {
+      result->unavailable = true;
+      loseConnection(*result->error);
+    }
+    return;
+  }
+  // Rows arrive one at a time, so that the cap is checked before they are
+  // all held.
+  PQsetSingleRowMode(connection_.get());
+  collect(interruptible, result);
+}
+
+bool PostgresDatabase::command(const std::string& sql) {
+  if (state_ != State::kReady) return false;
+  StatementResult result;
+  if (!PQsendQuery(connection_.get(), sql.c_str())) {
+    if (PQstatus(connection_.get()) == CONNECTION_BAD) loseConnection(connectionError());
+    return false;
+  }
+  collect(false, &result);
+  return !result.error;
+}
+
+void PostgresDatabase::collect(bool interruptible, StatementResult* result) {
+  Reading reading;
+  uint64_t lastProgressMs = steadyMs();
+  std::optional<std::string> lost;
+  while (!lost) {
+    int flushed = PQflush(connection_.get());
+    if (flushed < 0 || (reading.copyingOut && !dropCopyData(&reading))) break;
+    while (flushed == 0 && !reading.copyingOut && !PQisBusy(connection_.get())) {
+      Result next(PQgetResult(connection_.get()));
+      if (!next) {
+        finish(reading, interruptible, result);
+        return;
+      }
+      take(next.get(), &reading, result);
+      if (state_ != State::kReady) {
+        failStatement(reading.failed.value_or(kNotConnected), result);
+        return;
+      }
+    }
+    pollfd entry{PQsocket(connection_.get()),
+                 static_cast<short>(POLLIN | (flushed == 1 ? POLLOUT : 0)), 0};
+    if (poll(&entry, 1, kSliceMs) > 0) {
+      if (!PQconsumeInput(connection_.get())) break;
+      takeNotices();
+      lastProgressMs = steadyMs();
+    }
+    if (interruptible && reading.stop == nullptr) {
+      reading.stop = stopReason();
+      if (reading.stop != nullptr) cancel(&reading);
+    }
+    if (steadyMs() - lastProgressMs > kSilenceLimitMs) {
+      cancel(&reading);
+      lost = "the database did not answer for " + std::to_string(kSilenceLimitMs / 1000) + " s";
+    }
+  }
+  std::string reason = lost.value_or(connectionError());
+  loseConnection(reason);
+  failStatement(reason, result);
+}
+
+void PostgresDatabase::failStatement(const std::string& reason, StatementResult* result) {
+  result->error = reason;
+  result->unavailable = true;
+  result->values.clear();
+  result->changes = 0;
+}
+
+void PostgresDatabase::take(pg_result* next, Reading* reading, StatementResult* result) {
+  ExecStatusType status = PQresultStatus(next);
+  switch (status) {
+    case PGRES_SINGLE_TUPLE:
+    case PGRES_TUPLES_OK:
+      if (result->columns.empty()) {
+        for (int c = 0; c < PQnfields(next); ++c) result->columns.emplace_back(PQfname(next, c));
+      }
+      if (!reading->tooLarge && !reading->failed && reading->stop == nullptr) {
+        readRows(next, reading, result);
+      }
+      break;
+    case PGRES_COMMAND_OK:
+      result->changes = changedRows(next);
+      break;
+    case PGRES_COPY_IN:
+      // No data comes from a script: the server ends the COPY with an error.
+      PQputCopyEnd(connection_.get(), "COPY FROM STDIN is not supported");
+      break;
+    case PGRES_COPY_OUT:
+      // Its data is read and dropped; no script can take it.
+      if (!reading->failed) reading->failed = "COPY TO STDOUT is not supported";
+      reading->copyingOut = true;
+      cancel(reading);
+      break;
+    case PGRES_COPY_BOTH:
+      reading->failed = "replication is not supported";
+      loseConnection(*reading->failed);
+      break;
+    case PGRES_EMPTY_QUERY:
+      break;
+    default:
+      if (!reading->failed) {
+        const char* primary = PQresultErrorField(next, PG_DIAG_MESSAGE_PRIMARY);
+        reading->failed = primary ? oneLine(primary, "unknown error")
+                                  : firstLine(PQresultErrorMessage(next), "unknown error");
+      }
+      break;
+  }
+}
+
+void PostgresDatabase::readRows(pg_result* rows, Reading* reading, StatementResult* result) {
+  int columns = PQnfields(rows);
+  for (int r = 0; r < PQntuples(rows); ++r) {
+    for (int c = 0; c < columns; ++c) {
+      // Counted before the copy, as the text the server sent, which is
+      // never shorter than the value made of it.
+      size_t length = static_cast<size_t>(PQgetlength(rows, r, c));
+      reading->resultBytes += sizeof(DbValue) + length;
+      DbValue value;
+      if (reading->resultBytes > maxResultBytes_ || !readCell(rows, r, c, &value)) {
+        reading->tooLarge = true;
+        cancel(reading);
+        return;
+      }
+      if (value.bytes.size() > static_cast<size_t>(SqlLimits::kValueBytes)) {
+        reading->failed = "string or blob too big";
+        cancel(reading);
+        return;
+      }
+      result->values.push_back(std::move(value));
+    }
+  }
+  if (interruptCheck_ && reading->stop == nullptr) {
+    reading->stop = stopReason();
+    if (reading->stop != nullptr) cancel(reading);
+  }
+}
+
+bool PostgresDatabase::dropCopyData(Reading* reading) {
+  char* data = nullptr;
+  for (;;) {
+    int length = PQgetCopyData(connection_.get(), &data, 1);
+    if (length > 0) {
+      PQfreemem(data);
+      continue;
+    }
+    if (length == -1) reading->copyingOut = false;  // done: the results follow
+    return length != -2;
+  }
+}
+
+void PostgresDatabase::cancel(Reading* reading) {
+  if (reading->cancelled || !connection_) return;
+  reading->cancelled = true;
+  if (PGcancel* request = PQgetCancel(connection_.get())) {
+    char error[256];
+    PQcancel(request, error, sizeof error);
+    PQfreeCancel(request);
+  }
+}
+
+void PostgresDatabase::finish(const Reading& reading, bool interruptible, StatementResult* result) {
+  if (reading.stop != nullptr) {
+    result->error = reading.stop;
+  } else if (reading.tooLarge) {
+    result->error = "result too large";
+  } else if (reading.failed) {
+    result->error = reading.failed;
+  } else if (interruptible) {
+    // A statement that ends after the budget was used up reports that.
+    if (const char* late = stopReason()) result->error = late;
+  }
+  if (result->error) {
+    result->values.clear();
+    result->changes = 0;
+  }
+}
+
+bool PostgresDatabase::inTransaction() const {
+  if (state_ != State::kReady) return false;
+  PGTransactionStatusType status = PQtransactionStatus(connection_.get());
+  return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
+}
+
+bool PostgresDatabase::rollBackOpenTransaction() {
+  if (!inTransaction()) return false;
+  command("ROLLBACK");
+  return true;
+}
+
+const char* PostgresDatabase::stopReason() {
+  return interruptCheck_ ? interruptCheck_() : nullptr;
+}
+
+}  // namespace gsadmin

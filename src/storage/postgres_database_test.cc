@@ -1,0 +1,196 @@
+// The PostgreSQL backend against a real server the suite starts itself:
+// statements and their limits, a stop while a statement runs, and a server
+// that goes away and comes back.
+
+#include "storage/postgres_database.h"
+
+#include <gtest/gtest.h>
+#include <libpq-fe.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "support/postgres_server.h"
+
+namespace gsadmin {
+namespace {
+
+using testing::PostgresServer;
+
+std::string errorOf(const StatementResult& result) {
+  return result.error.value_or("(no error)");
+}
+
+class PostgresDatabaseTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (PostgresServer::binaries()) server_ = std::make_unique<PostgresServer>();
+  }
+  static void TearDownTestSuite() { server_.reset(); }
+
+  void SetUp() override {
+    if (server_ == nullptr) GTEST_SKIP() << PostgresServer::kMissing;
+    ASSERT_TRUE(server_->running()) << server_->failure();
+    ASSERT_TRUE(server_->start());  // a test that stopped it may have failed
+    static int made = 0;
+    uri_ = server_->createDatabase("unit" + std::to_string(++made));
+    ASSERT_FALSE(uri_.empty()) << server_->failure();
+  }
+
+  // Calls service() until `done` or a few seconds pass, the session clock
+  // standing at `nowMs`; the events of every call, merged.
+  DatabaseEvents serviceUntil(PostgresDatabase& db, uint64_t nowMs,
+                              const std::function<bool(const DatabaseEvents&)>& done) {
+    DatabaseEvents all;
+    auto give = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (std::chrono::steady_clock::now() < give) {
+      DatabaseEvents events = db.service(nowMs);
+      for (auto& notice : events.notices) all.notices.push_back(notice);
+      if (events.lost) all.lost = events.lost;
+      all.connected = all.connected || events.connected;
+      if (done(all)) break;
+      usleep(10000);
+    }
+    return all;
+  }
+
+  // One server for the suite: starting one takes seconds.
+  static std::unique_ptr<PostgresServer> server_;
+  std::string uri_;
+};
+
+std::unique_ptr<PostgresServer> PostgresDatabaseTest::server_;
+
+TEST_F(PostgresDatabaseTest, NotConnectedFailsAtOnceAndConnectingWaitsNoLonger) {
+  PostgresDatabase db(uri_, std::nullopt);
+  StatementResult early = db.run("SELECT 1", {});
+  EXPECT_EQ(errorOf(early), "not connected to the database");
+  EXPECT_TRUE(early.unavailable);
+  EXPECT_FALSE(db.isOpen());
+  ASSERT_TRUE(db.awaitConnection(5000));
+  EXPECT_EQ(db.dialect(), SqlDialect::kPostgres);
+  StatementResult one = db.run("SELECT 1 AS one", {});
+  ASSERT_FALSE(one.error) << *one.error;
+  ASSERT_EQ(one.values.size(), 1u);
+  EXPECT_EQ(one.values[0].integerValue, 1);
+  // The first connection is no news.
+  DatabaseEvents events = db.service(0);
+  EXPECT_FALSE(events.lost);
+  EXPECT_FALSE(events.connected);
+
+  PostgresDatabase nowhere(server_->uri("missing_database"), std::nullopt);
+  EXPECT_FALSE(nowhere.awaitConnection(5000));
+  events = nowhere.service(100);
+  ASSERT_TRUE(events.lost);
+  EXPECT_NE(events.lost->find("missing_database"), std::string::npos) << *events.lost;
+  EXPECT_EQ(nowhere.nextWorkMs(), 100 + PostgresDatabase::kFirstRetryMs);
+}
+
+TEST_F(PostgresDatabaseTest, RefusesWhatItCannotRunAsTheFileDatabaseDoes) {
+  PostgresDatabase db(uri_, std::nullopt, 64 * 1024);
+  ASSERT_TRUE(db.awaitConnection(5000));
+  ASSERT_FALSE(db.run("CREATE TABLE t (x BIGINT)", {}).error);
+  const struct {
+    std::string sql;
+    std::vector<DbValue> bindings;
+    std::string error;
+  } cases[] = {
+      {"INSERT INTO t VALUES (1); DROP TABLE t", {}, "only one statement may be run per call"},
+      {"SELECT ?", {}, "0 values given for 1 placeholders"},
+      {"SELECT ?::bigint",
+       {DbValue::integer(1), DbValue::integer(2)},
+       "2 values given for 1 placeholders"},
+      {"SELEC 1", {}, "syntax error at or near \"SELEC\""},
+      {"SELECT * FROM \"a\nb\"", {}, "relation \"a?b\" does not exist"},
+      {"SELECT repeat('x', 100000)", {}, "result too large"},
+      {"SELECT ?::text", {DbValue::text(std::string(300 * 1024, 'x'))}, "string or blob too big"},
+      {std::string(1024 * 1024 + 1, ' '), {}, "statement too long"},
+      {"COPY t TO STDOUT", {}, "COPY TO STDOUT is not supported"},
+      {"COPY t FROM STDIN", {}, "COPY from stdin failed: COPY FROM STDIN is not supported"},
+  };
+  for (const auto& c : cases) {
+    StatementResult result = db.run(c.sql, c.bindings);
+    EXPECT_EQ(errorOf(result), c.error) << c.sql.substr(0, 60);
+    EXPECT_FALSE(result.unavailable);
+  }
+  // Nothing of the refused statements ran, and the connection goes on.
+  StatementResult rows = db.run("SELECT count(*) FROM t", {});
+  ASSERT_FALSE(rows.error) << *rows.error;
+  EXPECT_EQ(rows.values[0].integerValue, 0);
+  EXPECT_TRUE(db.connected());
+}
+
+TEST_F(PostgresDatabaseTest, TheInterruptCheckStopsALongStatementPromptly) {
+  PostgresDatabase db(uri_, std::nullopt);
+  ASSERT_TRUE(db.awaitConnection(5000));
+  auto began = std::chrono::steady_clock::now();
+  db.setInterruptCheck([&]() -> const char* {
+    return std::chrono::steady_clock::now() - began > std::chrono::milliseconds(200)
+               ? "the call's time is up"
+               : nullptr;
+  });
+  StatementResult slept = db.run("SELECT pg_sleep(30)", {});
+  EXPECT_EQ(errorOf(slept), "the call's time is up");
+  EXPECT_FALSE(slept.unavailable);
+  EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::seconds(10));
+  // The same connection runs the next statement, once the check allows it.
+  db.setInterruptCheck(nullptr);
+  EXPECT_FALSE(db.run("SELECT 1", {}).error);
+  // A stop inside a transaction leaves it open, to be rolled back.
+  ASSERT_FALSE(db.run("BEGIN", {}).error);
+  began = std::chrono::steady_clock::now();
+  db.setInterruptCheck([&]() -> const char* {
+    return std::chrono::steady_clock::now() - began > std::chrono::milliseconds(100) ? "stopped"
+                                                                                     : nullptr;
+  });
+  EXPECT_EQ(errorOf(db.run("SELECT pg_sleep(30)", {})), "stopped");
+  EXPECT_TRUE(db.inTransaction());
+  EXPECT_TRUE(db.rollBackOpenTransaction());
+  EXPECT_FALSE(db.inTransaction());
+  EXPECT_FALSE(db.rollBackOpenTransaction());
+}
+
+TEST_F(PostgresDatabaseTest, AServerThatGoesAwayIsReportedOnceAndFoundAgain) {
+  PostgresDatabase db(uri_, std::nullopt);
+  ASSERT_TRUE(db.awaitConnection(5000));
+  db.listen("gs_changes");
+  db.listen("gs_changes");  // once is enough
+
+  ASSERT_TRUE(server_->stop());
+  StatementResult failed = db.run("SELECT 1", {});
+  EXPECT_TRUE(failed.unavailable) << errorOf(failed);
+  DatabaseEvents events = db.service(1000);
+  ASSERT_TRUE(events.lost);
+  EXPECT_FALSE(db.connected());
+  EXPECT_EQ(errorOf(db.run("SELECT 1", {})), "not connected to the database");
+  // Retries fail quietly, each after a longer wait.
+  EXPECT_EQ(db.nextWorkMs(), 1000 + PostgresDatabase::kFirstRetryMs);
+  EXPECT_FALSE(db.service(1999).lost);
+  EXPECT_FALSE(db.service(2000).lost);  // the attempt fails at once: no socket
+  EXPECT_FALSE(db.service(2000).lost);
+  EXPECT_EQ(db.nextWorkMs(), 2000 + 2 * PostgresDatabase::kFirstRetryMs);
+
+  ASSERT_TRUE(server_->start());
+  EXPECT_FALSE(db.service(3999).connected);
+  EXPECT_FALSE(db.connected()) << "not before the back-off";
+  events = serviceUntil(db, 4000, [&](const DatabaseEvents&) { return db.connected(); });
+  EXPECT_TRUE(db.connected());
+  EXPECT_TRUE(events.connected);
+  EXPECT_FALSE(events.lost);
+
+  // Listening again: another client's notice arrives.
+  PGconn* other = PQconnectdb(uri_.c_str());
+  PQclear(PQexec(other, "SELECT pg_notify('gs_changes', 'ban 42')"));
+  PQclear(PQexec(other, "SELECT pg_notify('elsewhere', 'not for us')"));
+  PQfinish(other);
+  events = serviceUntil(db, 4001, [](const DatabaseEvents& e) { return !e.notices.empty(); });
+  ASSERT_EQ(events.notices.size(), 1u);
+  EXPECT_EQ(events.notices[0].channel, "gs_changes");
+  EXPECT_EQ(events.notices[0].payload, "ban 42");
+}
+
+}  // namespace
+}  // namespace gsadmin

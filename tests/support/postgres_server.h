@@ -1,0 +1,62 @@
+#ifndef GSADMIN_TESTS_SUPPORT_POSTGRES_SERVER_H_
+#define GSADMIN_TESTS_SUPPORT_POSTGRES_SERVER_H_
+
+#include <optional>
+#include <string>
+
+#include "support/client_process.h"
+
+namespace gsadmin::testing {
+
+// A real PostgreSQL server of the test's own, made from the installed
+// server binaries (Debian's postgresql package, /usr/lib/postgresql/N/bin):
+// a new cluster in a temporary directory, listening on a Unix socket in that
+// directory only, with fsync off. Run as root, the server runs as nobody,
+// as the server refuses root. Clients connect as the superuser "gsadmin"
+// without a password. The destructor stops the server at once and removes
+// the directory.
+class PostgresServer {
+ public:
+  // The directory of the newest installed initdb and pg_ctl, or nothing.
+  static std::optional<std::string> binaries();
+  // What a test says when it skips for want of the binaries.
+  static constexpr const char* kMissing =
+      "PostgreSQL's server binaries are not installed (Debian: postgresql; "
+      "GSADMIN_WITH_TESTS=1 scripts/install-deps installs them)";
+
+  // Makes the cluster and starts the server; running() says whether it
+  // does, failure() why not.
+  PostgresServer();
+  ~PostgresServer();
+  PostgresServer(const PostgresServer&) = delete;
+  PostgresServer& operator=(const PostgresServer&) = delete;
+
+  bool running() const { return running_; }
+  const std::string& failure() const { return failure_; }
+  const std::string& directory() const { return dir_.path(); }
+
+  // A connection URI for `database` on this server.
+  std::string uri(const std::string& database) const;
+  // Creates the empty database `name` (a plain name); its URI, or empty
+  // with failure() set.
+  std::string createDatabase(const std::string& name);
+
+  // Stops the server at once, as a crash would (every connection drops);
+  // start() starts it again on the same data and socket.
+  bool stop();
+  bool start();
+
+ private:
+  // Runs a server program as the server's user, its output to the log;
+  // true when it exited 0.
+  bool runTool(const std::string& tool, const std::vector<std::string>& args);
+
+  TempDir dir_;
+  std::string binaries_;
+  bool running_ = false;
+  std::string failure_;
+};
+
+}  // namespace gsadmin::testing
+
+#endif  // GSADMIN_TESTS_SUPPORT_POSTGRES_SERVER_H_
