@@ -28,7 +28,9 @@
 #include "platform/clock.h"
 #include "script/lua_limits.h"
 #include "session/admin_session.h"
+#include "storage/database.h"
 #include "storage/database_path.h"
+#include "storage/database_uri.h"
 
 namespace {
 
@@ -282,6 +284,40 @@ std::optional<gsadmin::PanelSettings> panelSettings(const gsadmin::Options& opti
   return panel;
 }
 
+// The database of --db and --db-password-file into `settings`; false after
+// the one line that refuses them.
+bool takeDatabase(const gsadmin::Options& options, gsadmin::SessionSettings& settings) {
+  if (!options.databasePath) {
+    if (options.databasePasswordFile) {
+      std::fprintf(stderr, "gsadmin: --db-password-file: needs --db with a postgresql:// URI\n");
+      return false;
+    }
+    return true;
+  }
+  const std::string& database = *options.databasePath;
+  bool uri = gsadmin::isDatabaseUri(database);
+  std::optional<std::string> refusal =
+      uri ? gsadmin::checkDatabaseUri(database) : gsadmin::checkDatabasePath(database);
+  if (refusal) {
+    std::fprintf(stderr, "gsadmin: --db: %s\n", refusal->c_str());
+    return false;
+  }
+  if (options.databasePasswordFile) {
+    if (!uri) {
+      std::fprintf(stderr, "gsadmin: --db-password-file: needs --db with a postgresql:// URI\n");
+      return false;
+    }
+    std::string error;
+    settings.databasePassword = gsadmin::readPasswordFile(*options.databasePasswordFile, &error);
+    if (!settings.databasePassword) {
+      std::fprintf(stderr, "gsadmin: --db-password-file: %s\n", error.c_str());
+      return false;
+    }
+  }
+  settings.databasePath = database;
+  return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -302,13 +338,7 @@ int main(int argc, char** argv) {
   int status = 0;
   std::optional<gsadmin::SessionSettings> settings = takeSettings(options, argv, &status);
   if (!settings) return status;
-  if (options.databasePath) {
-    if (std::optional<std::string> refusal = gsadmin::checkDatabasePath(*options.databasePath)) {
-      std::fprintf(stderr, "gsadmin: --db: %s\n", refusal->c_str());
-      return 2;
-    }
-    settings->databasePath = options.databasePath;
-  }
+  if (!takeDatabase(options, *settings)) return 2;
   std::optional<gsadmin::PanelSettings> panel = panelSettings(options, &status);
   if (!panel) return status;
   std::unique_ptr<gsadmin::Panel> web;

@@ -25,6 +25,8 @@ struct Options {
   std::optional<std::string> server;        // --server, HOST:PORT as checked
   std::optional<std::string> adminName;     // --name
   std::optional<std::string> configPath;    // --config
+  // --db-password-file: with a postgresql:// URI in databasePath.
+  std::optional<std::string> databasePasswordFile;
   bool timestamps = false;
   bool noInput = false;
   bool exitOnEof = false;

@@ -38,6 +38,12 @@ inline void runChunk(lua_State* L, const std::string& chunk, Console& console) {
 class ApiScript {
  public:
   ApiScript() : harness_(kShowFunction) { harness_.output(); }
+  // With the session's settings changed by `tweak` (its database, say).
+  explicit ApiScript(const SettingsTweak& tweak)
+      : harness_(kShowFunction, defaults::kAdminName, defaults::kAdminPassword,
+                 Transport::kInMemory, tweak) {
+    harness_.output();
+  }
 
   // Runs `chunk` in the script's state; returns what was printed since the
   // previous call.

@@ -1,5 +1,7 @@
 #include "storage/pg_sql.h"
 
+#include <algorithm>
+
 #include "storage/sql_text.h"
 
 namespace gsadmin {
@@ -123,7 +125,18 @@ PgStatementText translatePlaceholders(std::string_view sql) {
       continue;
     }
     if (c == '?') {
-      result.text += "$" + std::to_string(++result.placeholders);
+      // "?N" is the N-th value; a bare '?' the one after the largest so far.
+      size_t digits = at + 1;
+      size_t number = 0;
+      while (digits < sql.size() && digits - at <= 9 && sql[digits] >= '0' && sql[digits] <= '9') {
+        number = number * 10 + static_cast<size_t>(sql[digits++] - '0');
+      }
+      if (digits == at + 1) number = result.placeholders + 1;
+      result.placeholders = std::max(result.placeholders, number);
+      result.text += "$" + std::to_string(number);
+      at = digits;
+      result.empty = false;
+      continue;
     } else {
       result.text += c;
     }

@@ -12,9 +12,11 @@ namespace gsadmin {
 // $1, $2 and so on.
 struct PgStatementText {
   // The first statement with each `?` outside strings, quoted names,
-  // comments and dollar-quoted bodies replaced by $1, $2... in order; the
-  // ';' that ends it and what follows are left out.
+  // comments and dollar-quoted bodies replaced by $1, $2... in order (and
+  // each `?N` by $N, a later `?` counting on from the largest N); the ';'
+  // that ends it and what follows are left out.
   std::string text;
+  // The values the statement takes: the largest number given.
   size_t placeholders = 0;
   // Nothing but whitespace, ';' and comments: nothing to run.
   bool empty = true;

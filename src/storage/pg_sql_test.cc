@@ -30,6 +30,8 @@ TEST(PgSqlTest, NumbersPlaceholdersOnlyOutsideQuotesCommentsAndDollarQuotes) {
       {"SELECT a$b$c, ?", "SELECT a$b$c, $1", 1},        // '$' inside a name opens nothing
       {"SELECT $1 $$?$$, ?", "SELECT $1 $$?$$, $1", 1},  // nor does a parameter's
       {"SELECT 'open ?", "SELECT 'open ?", 0},
+      {"SELECT ?2, ?1, ?", "SELECT $2, $1, $3", 3},  // numbered as in a file database
+      {"SELECT ?1, ?1", "SELECT $1, $1", 1},
   };
   for (const auto& c : cases) {
     PgStatementText text = translatePlaceholders(c.sql);
