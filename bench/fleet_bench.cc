@@ -136,8 +136,8 @@ void measureBanCheck(const std::string& uri, int bans, int joins, FleetResult& r
   std::vector<double> joinUs, detailsUs;
   for (int i = 0; i < joins; ++i) {
     bool banned = i % 2 == 0;
-    std::string name = banned ? "bANNED" + std::to_string(1 + (i * 7919) % bans)
-                              : "Player" + std::to_string(i);
+    std::string name =
+        banned ? "bANNED" + std::to_string(1 + (i * 7919) % bans) : "Player" + std::to_string(i);
     Datagram join = testing::playerJoined(kPlayer, name);
     Datagram details = testing::playerDetails(kPlayer, "key-" + name);
     Clock::time_point start = Clock::now();
@@ -236,10 +236,10 @@ void addFleetRows(const FleetResult& r, std::vector<ResultRow>& rows) {
   rows.push_back({"(g) ban propagation to a second client, p99 / max",
                   formatted("%.1f ms / %.1f ms", r.propagationP99Ms, r.propagationMaxMs),
                   "p99 < 2000 ms", r.propagationComplete && r.propagationP99Ms < 2000});
-  rows.push_back({"(g) ban check at join, " + std::to_string(r.bans) + " bans, PostgreSQL: p99 / max",
-                  formatted("%.0f us / %.0f us", r.joinP99Us, r.joinMaxUs),
-                  "p99 < 2000 us",
-                  r.banCheckComplete && r.joinP99Us < 2000});
+  rows.push_back(
+      {"(g) ban check at join, " + std::to_string(r.bans) + " bans, PostgreSQL: p99 / max",
+       formatted("%.0f us / %.0f us", r.joinP99Us, r.joinMaxUs), "p99 < 2000 us",
+       r.banCheckComplete && r.joinP99Us < 2000});
   rows.push_back({"(g) same, the details reply after it (aliases read), p99 / reading the bans",
                   formatted("%.0f us / %.0f ms", r.detailsP99Us, r.loadMs), "", std::nullopt});
   double ratio = r.luaSqlitePerSecond > 0 ? r.luaPostgresPerSecond / r.luaSqlitePerSecond : 0;
