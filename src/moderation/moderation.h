@@ -141,6 +141,7 @@ class Moderation {
   // Reads again what notices named, once the queue is written; then
   // enforces the bans on the players online.
   void applyChanges();
+  bool anythingStale() const;
   void enforceOnline();
 
   SessionContext& session_;

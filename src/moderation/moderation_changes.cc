@@ -30,11 +30,15 @@ void Moderation::databaseChanged(const DatabaseEvents& events) {
       }
     }
   }
-  if (!openWhenConnected()) return;
+  if (!openWhenConnected() || !anythingStale()) return;
   // At once, not at the next tick: a ban made elsewhere should kick here
   // within the pass that brought it.
   reportStoreError(store_.flush());
   applyChanges();
+}
+
+bool Moderation::anythingStale() const {
+  return staleAll_ || staleAdmins_ || !staleBans_.empty();
 }
 
 bool Moderation::openWhenConnected() {
@@ -56,7 +60,7 @@ bool Moderation::readHeld() {
 }
 
 void Moderation::applyChanges() {
-  if (!staleAll_ && !staleAdmins_ && staleBans_.empty()) return;
+  if (!anythingStale()) return;
   // What this client queued goes first: read before it is written, the
   // database would not have it yet.
   if (store_.queued() > 0) return;
