@@ -94,6 +94,37 @@ bool saysOnError(ClientProcess& client, const std::string& needle, int times, in
   return false;
 }
 
+// The database stops at about 8 s of the scenarios and starts again.
+void expectToOutliveTheDatabase(PostgresServer& postgres, ClientProcess& alpha,
+                                ClientProcess& beta) {
+  ASSERT_TRUE(postgres.stop()) << postgres.failure();
+  EXPECT_TRUE(saysOnError(alpha, "gsadmin: database connection lost: ", 1, 10000))
+      << alpha.errorOutput();
+  EXPECT_TRUE(saysOnError(beta, "gsadmin: database connection lost: ", 1, 10000))
+      << beta.errorOutput();
+  alpha.writeInput(".tempban Dan 1h flood\n");
+  EXPECT_TRUE(alpha.waitForLine("* Admin banned Dan for 1h, until ")) << alpha.output();
+  // Troll comes back to beta at 14 s: kicked from memory.
+  EXPECT_TRUE(beta.waitForLine("* Troll is banned permanently (cheating): kicked", 15000))
+      << beta.output();
+  std::string unread = answer(beta, ".seen Carl", ".seen");
+  EXPECT_NE(unread.find("* .seen: cannot read the records: "), std::string::npos) << unread;
+
+  ASSERT_TRUE(postgres.start()) << postgres.failure();
+  EXPECT_TRUE(saysOnError(alpha, "gsadmin: database connection is back", 1, 40000))
+      << alpha.errorOutput();
+  EXPECT_TRUE(saysOnError(beta, "gsadmin: database connection is back", 1, 40000))
+      << beta.errorOutput();
+  // Beta reads the bans again once back: Dan, banned meanwhile on alpha.
+  EXPECT_TRUE(beta.waitForLine("* Dan is banned until ", 10000)) << beta.output();
+  std::string history = answer(beta, ".history Dan", "flood");
+  EXPECT_NE(history.find("* Dan: 1 sanction, 0 notes,"), std::string::npos) << history;
+  EXPECT_NE(history.find(" UTC tempban 1h by Admin on alpha: flood\n"), std::string::npos)
+      << history;
+  std::string audit = answer(alpha, ".audit 1", "Dan");
+  EXPECT_NE(audit.find("Admin tempban Dan: flood"), std::string::npos) << audit;
+}
+
 TEST(FleetEndToEndTest, TwoClientsShareBansAdminsAndHistoryAndOutliveTheDatabase) {
   if (!PostgresServer::binaries()) GTEST_SKIP() << PostgresServer::kMissing;
   PostgresServer postgres;
@@ -129,34 +160,7 @@ TEST(FleetEndToEndTest, TwoClientsShareBansAdminsAndHistoryAndOutliveTheDatabase
   std::string seen = answer(*alpha, ".seen Carl", "visits");
   EXPECT_NE(seen.find(" ago) on beta, not online\n"), std::string::npos) << seen;
 
-  // The database goes away at about 8 s.
-  ASSERT_TRUE(postgres.stop()) << postgres.failure();
-  EXPECT_TRUE(saysOnError(*alpha, "gsadmin: database connection lost: ", 1, 10000))
-      << alpha->errorOutput();
-  EXPECT_TRUE(saysOnError(*beta, "gsadmin: database connection lost: ", 1, 10000))
-      << beta->errorOutput();
-  alpha->writeInput(".tempban Dan 1h flood\n");
-  EXPECT_TRUE(alpha->waitForLine("* Admin banned Dan for 1h, until ")) << alpha->output();
-  // Troll comes back to beta at 14 s: kicked from memory.
-  EXPECT_TRUE(beta->waitForLine("* Troll is banned permanently (cheating): kicked", 15000))
-      << beta->output();
-  std::string unread = answer(*beta, ".seen Carl", ".seen");
-  EXPECT_NE(unread.find("* .seen: cannot read the records: "), std::string::npos) << unread;
-
-  ASSERT_TRUE(postgres.start()) << postgres.failure();
-  EXPECT_TRUE(saysOnError(*alpha, "gsadmin: database connection is back", 1, 40000))
-      << alpha->errorOutput();
-  EXPECT_TRUE(saysOnError(*beta, "gsadmin: database connection is back", 1, 40000))
-      << beta->errorOutput();
-  // Beta reads the bans again once back: Dan, banned meanwhile on alpha.
-  EXPECT_TRUE(beta->waitForLine("* Dan is banned until ", 10000)) << beta->output();
-  std::string history = answer(*beta, ".history Dan", "flood");
-  EXPECT_NE(history.find("* Dan: 1 sanction, 0 notes,"), std::string::npos) << history;
-  EXPECT_NE(history.find(" UTC tempban 1h by Admin on alpha: flood\n"), std::string::npos)
-      << history;
-  std::string audit = answer(*alpha, ".audit 1", "Dan");
-  EXPECT_NE(audit.find("Admin tempban Dan: flood"), std::string::npos) << audit;
-
+  expectToOutliveTheDatabase(postgres, *alpha, *beta);
   for (ClientProcess* client : {alpha.get(), beta.get()}) {
     client->closeInput();
     client->kill(SIGTERM);
