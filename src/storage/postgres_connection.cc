@@ -26,11 +26,12 @@ uint64_t steadyMs() {
 }  // namespace
 
 PostgresDatabase::PostgresDatabase(std::string uri, std::optional<std::string> password,
-                                   size_t maxResultBytes)
+                                   size_t maxResultBytes, uint64_t silenceLimitMs)
     : uri_(std::move(uri)),
       password_(std::move(password)),
       description_(describeDatabaseUri(uri_)),
-      maxResultBytes_(maxResultBytes) {}
+      maxResultBytes_(maxResultBytes),
+      silenceLimitMs_(silenceLimitMs) {}
 
 PostgresDatabase::~PostgresDatabase() = default;
 

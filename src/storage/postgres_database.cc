@@ -153,9 +153,10 @@ void PostgresDatabase::collect(bool interruptible, StatementResult* result) {
       reading.stop = stopReason();
       if (reading.stop != nullptr) cancel(&reading);
     }
-    if (steadyMs() - lastProgressMs > kSilenceLimitMs) {
-      cancel(&reading);
-      lost = "the database did not answer for " + std::to_string(kSilenceLimitMs / 1000) + " s";
+    // No cancel request: it would open a connection of its own, which
+    // blocks the loop where the network is gone.
+    if (steadyMs() - lastProgressMs > silenceLimitMs_) {
+      lost = "the database did not answer for " + std::to_string(silenceLimitMs_) + " ms";
     }
   }
   std::string reason = lost.value_or(connectionError());

@@ -39,7 +39,8 @@ class PostgresDatabase : public Database {
   // `uri` is a libpq connection URI without a password; `password`, when
   // given, is passed to libpq beside it. Nothing connects yet.
   PostgresDatabase(std::string uri, std::optional<std::string> password,
-                   size_t maxResultBytes = kMaxResultBytes);
+                   size_t maxResultBytes = kMaxResultBytes,
+                   uint64_t silenceLimitMs = kSilenceLimitMs);
   ~PostgresDatabase() override;
   PostgresDatabase(const PostgresDatabase&) = delete;
   PostgresDatabase& operator=(const PostgresDatabase&) = delete;
@@ -115,6 +116,7 @@ class PostgresDatabase : public Database {
   std::optional<std::string> password_;
   std::string description_;
   size_t maxResultBytes_;
+  uint64_t silenceLimitMs_;
   InterruptCheck interruptCheck_;
 
   std::unique_ptr<pg_conn, ConnectionCloser> connection_;

@@ -153,6 +153,22 @@ TEST_F(PostgresDatabaseTest, TheInterruptCheckStopsALongStatementPromptly) {
   EXPECT_FALSE(db.rollBackOpenTransaction());
 }
 
+TEST_F(PostgresDatabaseTest, AStatementThatHearsNothingForTooLongDropsTheConnection) {
+  PostgresDatabase db(uri_, std::nullopt, Database::kMaxResultBytes, 300);
+  ASSERT_TRUE(db.awaitConnection(5000));
+  StatementResult silent = db.run("SELECT pg_sleep(30)", {});
+  EXPECT_EQ(errorOf(silent), "the database did not answer for 300 ms");
+  EXPECT_TRUE(silent.unavailable);
+  EXPECT_FALSE(db.connected());
+  DatabaseEvents events = db.service(0);
+  ASSERT_TRUE(events.lost);
+  EXPECT_EQ(*events.lost, "the database did not answer for 300 ms");
+  events = serviceUntil(db, PostgresDatabase::kFirstRetryMs,
+                        [&](const DatabaseEvents&) { return db.connected(); });
+  EXPECT_TRUE(events.connected);
+  EXPECT_FALSE(db.run("SELECT 1", {}).error);
+}
+
 TEST_F(PostgresDatabaseTest, AServerThatGoesAwayIsReportedOnceAndFoundAgain) {
   PostgresDatabase db(uri_, std::nullopt);
   ASSERT_TRUE(db.awaitConnection(5000));

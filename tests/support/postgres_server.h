@@ -11,7 +11,8 @@ namespace gsadmin::testing {
 // A real PostgreSQL server of the test's own, made from the installed
 // server binaries (Debian's postgresql package, /usr/lib/postgresql/N/bin):
 // a new cluster in a temporary directory, listening on a Unix socket in that
-// directory only, with fsync off. Run as root, the server runs as nobody,
+// directory only, with fsync off (what a commit wrote survives stop(), not
+// a crash of the machine). Run as root, the server runs as nobody,
 // as the server refuses root. Clients connect as the superuser "gsadmin"
 // without a password. The destructor stops the server at once and removes
 // the directory.
