@@ -52,6 +52,12 @@ StatementResult createTables(Database& database) {
   StatementResult read = storedVersion(database, &version);
   if (read.error) return read;
   if (version > kModerationSchemaVersion) return versionError(version);
+  // Up to date on a shared database: nothing to run. CREATE INDEX takes
+  // its table's lock even when the index is there, and the other clients'
+  // writes meanwhile could deadlock with it.
+  if (version == kModerationSchemaVersion && database.dialect() == SqlDialect::kPostgres) {
+    return {};
+  }
   // New tables are made in their latest shape; older ones are brought to
   // it a version at a time.
   for (int64_t from = version; from > 0 && from < kModerationSchemaVersion; ++from) {

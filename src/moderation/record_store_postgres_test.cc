@@ -111,6 +111,24 @@ TEST_F(RecordStorePostgresTest, TwoClientsMakeTheTablesOnceAndHearEachOthersNoti
   EXPECT_EQ(heard[0].payload, "bans bob");
 }
 
+// A client that starts while another writes must not wait for it, nor
+// hold a lock the writer comes to need: tables up to date are left alone.
+TEST_F(RecordStorePostgresTest, AStartBesideAWritingClientTakesNoTableLock) {
+  std::unique_ptr<Database> writer = connect();
+  RecordStore one(*writer);
+  ASSERT_EQ(one.open(), "");
+  ASSERT_FALSE(writer->run("BEGIN", {}).error);
+  ASSERT_FALSE(writer
+                   ->run("INSERT INTO gs_players (name_key, name, first_seen, last_seen)"
+                         " VALUES ('ann', 'Ann', 1, 1)",
+                         {})
+                   .error);
+  std::unique_ptr<Database> starting = connect();
+  RecordStore two(*starting);
+  EXPECT_EQ(two.open(), "");
+  EXPECT_FALSE(writer->run("COMMIT", {}).error);
+}
+
 TEST_F(RecordStorePostgresTest, AWriteWhoseCommitWasNotAnsweredIsWrittenExactlyOnce) {
   AnswerLosingDatabase database(connect());
   RecordStore store(database);

@@ -146,14 +146,15 @@ TEST(FleetEndToEndTest, TwoClientsShareBansAdminsAndHistoryAndOutliveTheDatabase
 
   // An admin added on alpha; Ann's !warn on beta at 7 s.
   alpha->writeInput(".admin add Ann 2\n");
-  ASSERT_TRUE(alpha->waitForLine("* Admin made Ann an admin of level 2")) << alpha->output();
+  ASSERT_TRUE(alpha->waitForLine("* Admin made Ann an admin of level 2"))
+      << alpha->output() << alpha->errorOutput();
 
   // A ban on alpha kicks Troll on beta within 2 s.
   alpha->writeInput(".ban Troll cheating\n");
   auto banned = std::chrono::steady_clock::now();
   ASSERT_TRUE(alpha->waitForLine("* Admin banned Troll")) << alpha->output();
   ASSERT_TRUE(beta->waitForLine("* Troll is banned permanently (cheating): kicked"))
-      << beta->output();
+      << beta->output() << beta->errorOutput();
   EXPECT_LT(std::chrono::steady_clock::now() - banned, std::chrono::seconds(2));
 
   EXPECT_TRUE(beta->waitForLine("* Ann warned Carl (1 active): spam", 10000)) << beta->output();
