@@ -15,6 +15,7 @@
 
 #include "ban_check_bench.h"
 #include "bench_options.h"
+#include "fleet_bench.h"
 #include "idle_bench.h"
 #include "latency_bench.h"
 #include "memory_bench.h"
@@ -274,14 +275,6 @@ const char kNotes[] =
     "  without a handler, two in-process sessions side by side, one with the\n"
     "  moderation and one without (as --no-moderation), rounds in turn.\n";
 
-// --ban-check-only: the rows printed, no file written.
-int printBanCheckRows() {
-  std::vector<ResultRow> rows;
-  addBanCheckRows(measureBanCheck(kBans, kBanCheckJoins), kBans, rows);
-  std::printf("%s", formatTable(rows).c_str());
-  return 0;
-}
-
 // The run of one of the --*-only flags, or none when no such flag was given.
 std::optional<int> runOnePart(const Options& options) {
   std::vector<ResultRow> rows;
@@ -290,9 +283,13 @@ std::optional<int> runOnePart(const Options& options) {
     addTimerRows(measureTimerAccuracy(kTimerIntervalMs, kTimerCalls), rows);
     return printTable(rows);
   }
-  if (options.banCheckOnly) return printBanCheckRows();
+  if (options.banCheckOnly) {
+    addBanCheckRows(measureBanCheck(kBans, kBanCheckJoins), kBans, rows);
+    return printTable(rows);
+  }
   if (options.moderationOnly) return printTable(moderationRows());
   if (options.requestsOnly) return printRequestsRows();
+  if (options.fleetOnly) return printTable(fleetRows());
   if (options.panelOnly) {
     addPanelRows(rows);
     return printTable(rows);
@@ -333,9 +330,10 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   IdleResult idle = measureIdleCost(options->idleSeconds);
   TimerAccuracy timers = measureTimerAccuracy(kTimerIntervalMs, kTimerCalls);
-  std::printf("(f) moderation\n");
+  std::printf("(f) moderation, (h) fleet\n");
   std::fflush(stdout);
   std::vector<ResultRow> moderation = moderationRows();
+  std::vector<ResultRow> fleet = fleetRows();
   std::printf("(g) web panel\n");
   std::fflush(stdout);
   std::vector<ResultRow> panel;
@@ -353,11 +351,12 @@ int main(int argc, char** argv) {
   addMemoryRows(memory, rows);
   rows.insert(rows.end(), moderation.begin(), moderation.end());
   rows.insert(rows.end(), panel.begin(), panel.end());
+  rows.insert(rows.end(), fleet.begin(), fleet.end());
 
   std::string table = formatTable(rows);
   std::printf("\n%s", table.c_str());
   if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows,
-                    std::string(kNotes) + kPanelNotes)) {
+                    std::string(kNotes) + kPanelNotes + kFleetNotes)) {
     std::fprintf(stderr, "gsadmin_bench: cannot write %s\n", options->resultsPath.c_str());
     return 1;
   }

@@ -28,6 +28,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.moderationOnly = true;
     } else if (arg == "--requests-only") {
       options.requestsOnly = true;
+    } else if (arg == "--fleet-only") {
+      options.fleetOnly = true;
     } else if (arg == "--panel-only") {
       options.panelOnly = true;
     } else if (arg.rfind("--results=", 0) == 0) {

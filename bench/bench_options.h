@@ -13,7 +13,8 @@ namespace gsadmin::bench {
 // --ban-check-only (the ban check at join), --idle-only (the idle and timer
 // rows), --moderation-only (the moderation rows), --requests-only (the chat
 // latency without and with 64 HTTP requests in flight), --panel-only (the
-// web panel's event streams and its cost to the loop). Google Benchmark's
+// web panel's event streams and its cost to the loop), --fleet-only (clients
+// sharing a PostgreSQL database). Google Benchmark's
 // own --benchmark_* flags go to the micro-benchmarks.
 struct Options {
   int idleSeconds = 60;
@@ -24,6 +25,7 @@ struct Options {
   bool moderationOnly = false;
   bool requestsOnly = false;
   bool panelOnly = false;
+  bool fleetOnly = false;
   std::string resultsPath = GSADMIN_BENCH_RESULTS;
 };
 

@@ -190,6 +190,7 @@ gsadmin::ModerationSettings moderationSettings(const gsadmin::Options& options) 
   moderation.enabled = !options.noModeration;
   moderation.trustNames = options.trustNames;
   moderation.historyDays = static_cast<int64_t>(options.historyDays);
+  moderation.serverName = options.serverName.value_or("");
   moderation.warnKick = static_cast<int64_t>(options.warnKick);
   moderation.warnBan = static_cast<int64_t>(options.warnBan);
   if (options.warnBanTime) {

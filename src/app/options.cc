@@ -53,6 +53,15 @@ bool isListenAddress(std::string_view value) {
   return parseListenAddress(value).has_value();
 }
 
+// At most 64 bytes, none of them control characters: it is shown in lines.
+bool isServerName(std::string_view value) {
+  if (value.size() > 64) return false;
+  for (char c : value) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
+  }
+  return true;
+}
+
 const char kListenWords[] = "ADDR:PORT with an IP address (IPv6 in brackets) and a port";
 
 const char kDurationWords[] = "a duration such as 30m, 12h, 7d or 1d12h (at most 10 years)";
@@ -104,6 +113,9 @@ const OptionRow kOptions[] = {
      kDurationWords, "1d", "how long --warn-ban bans", isDuration},
     {"warn-expiry", ValueKind::kText, nullptr, nullptr, 0, &Options::warnExpiry, "DURATION",
      kDurationWords, "7d", "how long a warning counts", isDuration},
+    {"server-name", ValueKind::kText, nullptr, nullptr, 0, &Options::serverName, "NAME",
+     "a name of at most 64 bytes without control characters", "ADDRESS:PORT",
+     "this server's name in the records, shared by several clients", isServerName},
     {"trust-names", ValueKind::kNone, &Options::trustNames, nullptr, 0, nullptr, nullptr, nullptr,
      "", "let .admin add bind an admin to a name alone (risky)"},
     {"allow-url", ValueKind::kTextList, nullptr, nullptr, 0, nullptr, "PREFIX",

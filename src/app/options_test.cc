@@ -162,6 +162,31 @@ TEST(OptionsTest, FlagWordsAreForConfigurationFilesOnly) {
   EXPECT_FALSE(isOption("nope"));
 }
 
+TEST(OptionsTest, AServerNameIsShortAndPrintable) {
+  const char kNeeds[] =
+      "gsadmin: --server-name needs a name of at most 64 bytes without control characters";
+  const struct {
+    std::string value;
+    std::string error;
+  } cases[] = {
+      {"arena", ""},
+      {"EU CTF #2 (\xC3\xA9t\xC3\xA9)", ""},
+      {std::string(64, 'x'), ""},
+      {std::string(65, 'x'), kNeeds},
+      {"tab\there", kNeeds},
+      {"", kNeeds},
+  };
+  for (const auto& c : cases) {
+    ParsedOptions parsed = parse({"--server-name=" + c.value});
+    EXPECT_EQ(parsed.error, c.error) << c.value;
+    if (c.error.empty()) {
+      EXPECT_EQ(parsed.options.serverName, c.value);
+    }
+  }
+  EXPECT_NE(usageText().find("--server-name=NAME"), std::string::npos);
+  EXPECT_NE(usageText().find("(default ADDRESS:PORT)"), std::string::npos);
+}
+
 TEST(OptionsTest, UsageListsEveryOptionWithItsDefault) {
   std::string usage = usageText();
   for (const char* text : {"--script-budget=MS",

@@ -26,6 +26,9 @@ struct ModerationSettings {
   // Lets ".admin add" bind an admin to a name alone where the server's
   // details carry nothing to tell players apart.
   bool trustNames = false;
+  // This server's name in every record (--server-name); empty: the
+  // server's ADDRESS:PORT.
+  std::string serverName;
 };
 
 // The connection settings and the scripts' database file, fixed for the

@@ -36,12 +36,14 @@ void Admins::add(std::string_view name, std::string_view details, int level,
       " added = excluded.added",
       {DbValue::text(nameKey(name)), DbValue::text(admin.name), DbValue::text(admin.details),
        DbValue::integer(level), DbValue::text(admin.addedBy), DbValue::integer(now)});
+  store_.queueNotice(kAdminsNotice);
   admins_[nameKey(name)] = std::move(admin);
 }
 
 bool Admins::remove(std::string_view name) {
   if (admins_.erase(nameKey(name)) == 0) return false;
   store_.queue("DELETE FROM gs_admins WHERE name_key = ?", {DbValue::text(nameKey(name))});
+  store_.queueNotice(kAdminsNotice);
   return true;
 }
 

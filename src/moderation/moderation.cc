@@ -8,6 +8,7 @@ namespace gsadmin {
 namespace {
 
 constexpr int64_t kDaySeconds = 24 * 3600;
+constexpr int64_t kBatchDays = 30;
 
 }  // namespace
 
@@ -18,14 +19,27 @@ Moderation::Moderation(SessionContext& session, ModerationSettings settings)
       history_(store_),
       sanctions_(store_),
       admins_(store_),
-      commands_(std::make_unique<ModerationCommands>(*this)) {}
+      commands_(std::make_unique<ModerationCommands>(*this)) {
+  const SessionSettings& where = session.settings();
+  store_.setServerName(settings_.serverName.empty()
+                           ? where.serverIP + ":" + std::to_string(where.serverPort)
+                           : settings_.serverName);
+}
 
 Moderation::~Moderation() = default;
 
 std::string Moderation::open() {
+  // Kept across reconnections by the database, so asked once.
+  if (store_.shared()) store_.database().listen(kChangesChannel);
   std::string error = store_.open();
-  if (error.empty()) error = sanctions_.load(now());
+  if (!error.empty()) return store_.unavailable() ? "" : error;
+  opened_ = true;
+  error = sanctions_.load(now());
   if (error.empty()) error = admins_.load();
+  if (!error.empty() && !store_.database().connected()) {
+    staleAll_ = true;  // lost meanwhile: read when it is back
+    return "";
+  }
   return error;
 }
 
@@ -75,15 +89,20 @@ void Moderation::chatReceived(const Player& sender, std::optional<std::string_vi
   if (text.starts_with('!')) commands_->runInGame(sender, text);
 }
 
-void Moderation::databaseChanged(const DatabaseEvents& events) {
-  (void)events;
-}
-
 void Moderation::tick() {
+  if (!openWhenConnected()) return;
   reportStoreError(store_.flush());
+  applyChanges();
   int64_t moment = now();
-  if (settings_.historyDays > 0 && moment >= nextExpiry_) {
+  if (moment >= nextExpiry_) {
     history_.expire(settings_.historyDays, moment);
+    // Long enough to settle a write whose commit was not answered
+    // (RecordStore), however long a client was cut off, whatever the
+    // machines' clocks say.
+    if (store_.shared()) {
+      store_.queue("DELETE FROM gs_batches WHERE time < ?",
+                   {DbValue::integer(moment - kBatchDays * kDaySeconds)});
+    }
     nextExpiry_ = moment + kDaySeconds;
   }
 }

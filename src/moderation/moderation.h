@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -33,10 +34,21 @@ class Moderation {
   Moderation(const Moderation&) = delete;
   Moderation& operator=(const Moderation&) = delete;
 
-  // Opens the database, creates the tables that are missing and reads the
+  // Opens the database, creates or upgrades the tables and reads the
   // active bans and the admins. Empty on success; otherwise the reason,
-  // and the session goes on without moderation.
+  // and the session goes on without moderation. A shared database that
+  // cannot be reached yet is no failure: moderation records into its
+  // queue and opens when the connection comes (tick()).
   std::string open();
+
+  // moderation_changes.cc: what the database's service() found, each pass.
+  // Notices from the other clients of a shared database (and this one's
+  // own, harmlessly) have the bans on a name or the admins read again;
+  // players online whom a new ban covers are told and kicked. After a
+  // reconnection everything held is read again, since notices were missed;
+  // what this client made meanwhile is written first, so none of it is
+  // lost.
+  void databaseChanged(const DatabaseEvents& events);
 
   // What the message handlers report, in the order things happen.
   // A player-joined message: a banned name is told why and kicked at once.
@@ -53,12 +65,10 @@ class Moderation {
   void chatReceived(const Player& sender, std::optional<std::string_view> recipient,
                     std::string_view text);
 
-  // Once a pass of the loop: writes what was recorded and, once a day,
+  // Once a pass of the loop: opens when the database has come, writes
+  // what was recorded, reads what other clients changed and, once a day,
   // deletes the history that has expired.
   void tick();
-  // Once a pass of the loop, with what the database's service found: the
-  // notices other clients sent and the connection's changes.
-  void databaseChanged(const DatabaseEvents& events);
   // At the end of the session: ends the visits of the players still on
   // and writes everything.
   void close();
@@ -92,6 +102,7 @@ class Moderation {
   Admins& admins() { return admins_; }
   ModerationCommands& commands() { return *commands_; }
   SessionContext& session() { return session_; }
+  RecordStore& store() { return store_; }
   const ModerationSettings& settings() const { return settings_; }
   // Seconds since the epoch, on the session's clock.
   int64_t now();
@@ -121,6 +132,17 @@ class Moderation {
   // null, with the refusal in *refusal.
   const Player* actionTarget(const Actor& actor, uint8_t playerId, std::string* refusal);
   void reportStoreError(const std::optional<std::string>& error);
+  // moderation_changes.cc.
+  // Reads the bans and the admins; false when that failed.
+  bool readHeld();
+  // Opens once a shared database that was away at start is reachable;
+  // true when open.
+  bool openWhenConnected();
+  // Reads again what notices named, once the queue is written; then
+  // enforces the bans on the players online.
+  void applyChanges();
+  bool anythingStale() const;
+  void enforceOnline();
 
   SessionContext& session_;
   ModerationSettings settings_;
@@ -132,6 +154,13 @@ class Moderation {
   std::array<Presence, 256> presence_{};
   int64_t nextExpiry_ = 0;
   uint64_t droppedReported_ = 0;
+  bool opened_ = false;      // the tables are there and what is held was read
+  bool openFailed_ = false;  // said so once; not tried again
+  // What other clients changed, to be read again: the bans on these name
+  // keys, the admins, or everything.
+  std::set<std::string> staleBans_;
+  bool staleAdmins_ = false;
+  bool staleAll_ = false;
 };
 
 }  // namespace gsadmin

@@ -42,6 +42,7 @@ std::string sanctionLine(const SanctionRecord& sanction) {
   std::string line = formatUtcTime(sanction.time) + " " + printable(sanction.kind);
   if (sanction.seconds > 0) line += " " + formatDuration(sanction.seconds);
   line += " by " + printable(sanction.actor);
+  if (!sanction.server.empty()) line += " on " + printable(sanction.server);
   if (!sanction.reason.empty()) line += ": " + printable(sanction.reason);
   if (sanction.lifted) line += " (lifted " + formatUtcTime(*sanction.lifted) + ")";
   return line;
@@ -78,7 +79,15 @@ std::vector<std::string> ModerationCommands::bans() {
 void ModerationCommands::showSeen(const Request& request, std::string_view rest) {
   std::string name(trimmed(rest));
   if (name.empty()) return refuse(request, "a name is needed");
-  answer(request, seen(name));
+  moderation_.store().takeQueryError();  // an earlier one is not this listing's
+  std::vector<std::string> lines = seen(name);
+  if (!refusedUnread(request)) answer(request, lines);
+}
+
+bool ModerationCommands::refusedUnread(const Request& request) {
+  std::optional<std::string> error = moderation_.store().takeQueryError();
+  if (error) refuse(request, "cannot read the records: " + *error);
+  return error.has_value();
 }
 
 std::vector<std::string> ModerationCommands::seen(std::string_view name) {
@@ -91,9 +100,10 @@ std::vector<std::string> ModerationCommands::seen(std::string_view name) {
     }
   }
   int64_t ago = moderation_.now() - record->lastSeen;
+  std::string where = record->lastServer.empty() ? "" : " on " + printable(record->lastServer);
   std::vector<std::string> lines = {
       printable(record->name) + ": last seen " + formatUtcTime(record->lastSeen) + " (" +
-          formatDuration(ago) + " ago), " + online,
+          formatDuration(ago) + " ago)" + where + ", " + online,
       "visits " + std::to_string(record->visits) + ", time played " +
           formatDuration(record->secondsPlayed) + ", kills " + std::to_string(record->kills) +
           ", deaths " + std::to_string(record->deaths) + ", first seen " +
@@ -115,7 +125,10 @@ void ModerationCommands::showHistory(const Request& request, std::string_view re
   Split split = splitRecordedName(rest);
   if (split.name.empty()) return refuse(request, "a name is needed");
   std::optional<size_t> lines = count(request, split.rest, kHistoryChatLines, kMaxHistoryChatLines);
-  if (lines) answer(request, history(split.name, *lines));
+  if (!lines) return;
+  moderation_.store().takeQueryError();
+  std::vector<std::string> shown = history(split.name, *lines);
+  if (!refusedUnread(request)) answer(request, shown);
 }
 
 std::vector<std::string> ModerationCommands::history(std::string_view name, size_t chatLines) {
@@ -137,7 +150,10 @@ std::vector<std::string> ModerationCommands::history(std::string_view name, size
 
 void ModerationCommands::showAudit(const Request& request, std::string_view rest) {
   std::optional<size_t> lines = count(request, rest, kAuditLines, kMaxAuditLines);
-  if (lines) answer(request, audit(*lines));
+  if (!lines) return;
+  moderation_.store().takeQueryError();
+  std::vector<std::string> shown = audit(*lines);
+  if (!refusedUnread(request)) answer(request, shown);
 }
 
 std::vector<std::string> ModerationCommands::audit(size_t count) {

@@ -120,6 +120,9 @@ class ModerationCommands {
   std::vector<std::string> history(std::string_view name, size_t chatLines);
   void showAudit(const Request& request, std::string_view rest);
   std::vector<std::string> audit(size_t count);
+  // True after refusing the listing a query of which failed: the readers
+  // find nothing then, which must not read as "nothing is known".
+  bool refusedUnread(const Request& request);
   // `withDetails` at the console only: in game they stay unsaid.
   std::vector<std::string> admins(bool withDetails);
 

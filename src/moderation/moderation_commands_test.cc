@@ -177,17 +177,17 @@ TEST_F(ModerationCommandsTest, ListingsShowWhatWasRecorded) {
       {".note bob smith is a regular", "* Admin noted on bob smith: is a regular\n", {}},
       {".bans", "* Bob Smith, until 2026-12-08 14:01 UTC (2h left), by Admin: flood\n", {}},
       {".seen BOB",
-       "* Bob: last seen 2026-12-08 12:00 UTC (1m ago), online now as 3\n"
+       "* Bob: last seen 2026-12-08 12:00 UTC (1m ago) on 127.0.0.1:4003, online now as 3\n"
        "* visits 1, time played 0s, kills 0, deaths 0, first seen 2026-12-08 12:00 UTC\n",
        {}},
       {".history bob 1",
        "* Bob: 1 sanction, 0 notes, the last 1 chat line\n"
-       "* 2026-12-08 12:01 UTC warn by Admin: spam\n"
+       "* 2026-12-08 12:01 UTC warn by Admin on 127.0.0.1:4003: spam\n"
        "* 2026-12-08 12:00 UTC to Alice: hi there\n",
        {}},
       {".history Bob Smith",
        "* Bob Smith: 1 sanction, 1 note, the last 0 chat lines\n"
-       "* 2026-12-08 12:01 UTC tempban 2h by Admin: flood\n"
+       "* 2026-12-08 12:01 UTC tempban 2h by Admin on 127.0.0.1:4003: flood\n"
        "* 2026-12-08 12:01 UTC note by Admin: is a regular\n",
        {}},
       {".audit 2",

@@ -19,6 +19,10 @@ DbValue integer(int64_t value) {
   return DbValue::integer(value);
 }
 
+DbValue server(const RecordStore& store) {
+  return DbValue::text(store.serverName());
+}
+
 // A LIMIT of `count`, at most `most`.
 DbValue limit(size_t count, size_t most) {
   return DbValue::integer(static_cast<int64_t>(std::min(count, most)));
@@ -52,11 +56,12 @@ std::vector<std::string> firstColumn(const StatementResult& result) {
 // Both select the columns of gs_players that PlayerRecord holds, in its
 // order.
 constexpr char kFindPlayer[] =
-    "SELECT name, details, first_seen, last_seen, visits, seconds_played, kills, deaths"
-    " FROM gs_players WHERE name_key = ?";
+    "SELECT name, details, first_seen, last_seen, visits, seconds_played, kills, deaths,"
+    " last_server FROM gs_players WHERE name_key = ?";
 constexpr char kSearchPlayers[] =
-    "SELECT name, details, first_seen, last_seen, visits, seconds_played, kills, deaths"
-    " FROM gs_players WHERE name_key LIKE ? ESCAPE '\\' ORDER BY last_seen DESC, name_key"
+    "SELECT name, details, first_seen, last_seen, visits, seconds_played, kills, deaths,"
+    " last_server FROM gs_players WHERE name_key LIKE ? ESCAPE '\\' ORDER BY last_seen DESC, "
+    "name_key"
     " LIMIT ?";
 
 std::vector<PlayerRecord> readPlayers(const StatementResult& result) {
@@ -72,6 +77,7 @@ std::vector<PlayerRecord> readPlayers(const StatementResult& result) {
     player.secondsPlayed = reader.integer();
     player.kills = reader.integer();
     player.deaths = reader.integer();
+    player.lastServer = reader.text();
     players.push_back(std::move(player));
   }
   return players;
@@ -91,13 +97,14 @@ std::string containsPattern(std::string_view text) {
 
 void PlayerHistory::visitStarted(std::string_view name, std::string_view details, int64_t now) {
   store_.queue(
-      "INSERT INTO gs_players (name_key, name, details, first_seen, last_seen, visits)"
-      " VALUES (?, ?, ?, ?, ?, 1) ON CONFLICT (name_key) DO UPDATE SET name = excluded.name,"
-      " details = excluded.details, last_seen = excluded.last_seen, visits = gs_players.visits + 1",
+      "INSERT INTO gs_players (name_key, name, details, first_seen, last_seen, visits,"
+      " last_server) VALUES (?, ?, ?, ?, ?, 1, ?) ON CONFLICT (name_key) DO UPDATE SET"
+      " name = excluded.name, details = excluded.details, last_seen = excluded.last_seen,"
+      " visits = gs_players.visits + 1, last_server = excluded.last_server",
       {key(name), text(name, kMaxNameBytes), text(details, kMaxDetailsBytes), integer(now),
-       integer(now)});
-  store_.queue("INSERT INTO gs_sessions (name_key, name, joined) VALUES (?, ?, ?)",
-               {key(name), text(name, kMaxNameBytes), integer(now)});
+       integer(now), server(store_)});
+  store_.queue("INSERT INTO gs_sessions (name_key, name, joined, server) VALUES (?, ?, ?, ?)",
+               {key(name), text(name, kMaxNameBytes), integer(now), server(store_)});
 }
 
 void PlayerHistory::visitEnded(std::string_view name, int64_t joined, int64_t now) {
@@ -105,8 +112,9 @@ void PlayerHistory::visitEnded(std::string_view name, int64_t joined, int64_t no
       "UPDATE gs_sessions SET left_at = ? WHERE name_key = ? AND joined = ? AND left_at IS NULL",
       {integer(now), key(name), integer(joined)});
   store_.queue(
-      "UPDATE gs_players SET seconds_played = seconds_played + ?, last_seen = ? WHERE name_key = ?",
-      {integer(std::max<int64_t>(now - joined, 0)), integer(now), key(name)});
+      "UPDATE gs_players SET seconds_played = seconds_played + ?, last_seen = ?, last_server = ?"
+      " WHERE name_key = ?",
+      {integer(std::max<int64_t>(now - joined, 0)), integer(now), server(store_), key(name)});
 }
 
 void PlayerHistory::deathRecorded(std::string_view victim, std::optional<std::string_view> killer,
@@ -122,14 +130,19 @@ void PlayerHistory::deathRecorded(std::string_view victim, std::optional<std::st
       "INSERT INTO gs_players (name_key, name, first_seen, last_seen, kills)"
       " VALUES (?, ?, ?, ?, 1) ON CONFLICT (name_key) DO UPDATE SET kills = gs_players.kills + 1",
       {key(*killer), text(*killer, kMaxNameBytes), integer(now), integer(now)});
+  store_.queue(
+      "INSERT INTO gs_kills (time, server, killer, victim) VALUES (?, ?, ?, ?)",
+      {integer(now), server(store_), text(*killer, kMaxNameBytes), text(victim, kMaxNameBytes)});
 }
 
 void PlayerHistory::chatRecorded(std::string_view name, std::optional<std::string_view> recipient,
                                  std::string_view line, int64_t now) {
   store_.queue(
-      "INSERT INTO gs_chat (time, name_key, name, recipient, text) VALUES (?, ?, ?, ?, ?)",
+      "INSERT INTO gs_chat (time, name_key, name, recipient, text, server)"
+      " VALUES (?, ?, ?, ?, ?, ?)",
       {integer(now), key(name), text(name, kMaxNameBytes),
-       recipient ? text(*recipient, kMaxNameBytes) : DbValue::null(), text(line, kMaxTextBytes)});
+       recipient ? text(*recipient, kMaxNameBytes) : DbValue::null(), text(line, kMaxTextBytes),
+       server(store_)});
 }
 
 void PlayerHistory::expire(int64_t days, int64_t now) {
@@ -137,6 +150,7 @@ void PlayerHistory::expire(int64_t days, int64_t now) {
   if (days <= 0 || days > now / kDaySeconds) return;
   int64_t cutoff = now - days * kDaySeconds;
   store_.queue("DELETE FROM gs_chat WHERE time < ?", {integer(cutoff)});
+  store_.queue("DELETE FROM gs_kills WHERE time < ?", {integer(cutoff)});
   // joined never follows left_at, so the index on joined serves both.
   store_.queue("DELETE FROM gs_sessions WHERE joined < ? AND (left_at IS NULL OR left_at < ?)",
                {integer(cutoff), integer(cutoff)});

@@ -36,15 +36,15 @@ class PlayerHistory {
   // The end of that visit (`joined` is the `now` it started at): closes
   // the session, adds its length to the time played and sets last seen.
   void visitEnded(std::string_view name, int64_t joined, int64_t now);
-  // One death: the victim's deaths and the killer's kills, where there is
-  // a killer other than the victim. A player not yet recorded is created
-  // (no visit counted).
+  // One death: the victim's deaths and, where there is a killer other
+  // than the victim, the killer's kills and a row of gs_kills. A player not
+  // yet recorded is created (no visit counted).
   void deathRecorded(std::string_view victim, std::optional<std::string_view> killer, int64_t now);
   // One line of chat; `recipient` set for a private message.
   void chatRecorded(std::string_view name, std::optional<std::string_view> recipient,
                     std::string_view text, int64_t now);
 
-  // Deletes the chat of more than `days` days before `now`, and the
+  // Deletes the chat and the kills of more than `days` days before `now`, and the
   // sessions that ended before then or, never closed (a client that
   // stopped without closing them), began before then; 0 keeps everything. Players, sanctions,
   // notes, admins and the audit are kept.

@@ -1,5 +1,8 @@
 #include "moderation/record_store.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <random>
 #include <utility>
 
 #include "moderation/schema.h"
@@ -7,60 +10,95 @@
 namespace gsadmin {
 namespace {
 
-std::string versionError(int64_t version) {
-  return "the moderation tables are of a newer gsadmin (version " + std::to_string(version) +
-         ", this one knows " + std::to_string(kModerationSchemaVersion) + ")";
+StatementResult failed(std::string error) {
+  StatementResult result;
+  result.error = std::move(error);
+  return result;
 }
 
-// The version the tables were made with; 0 when there are none yet.
-std::optional<int64_t> storedVersion(Database& database, std::string* error) {
-  StatementResult version = database.run("SELECT max(version) FROM gs_schema", {});
-  if (version.error) {
-    *error = *version.error;
-    return std::nullopt;
-  }
-  if (version.rowCount() == 1 && version.values[0].type == DbValue::Type::kInteger) {
-    return version.values[0].integerValue;
-  }
-  return 0;
+StatementResult versionError(int64_t version) {
+  return failed("the moderation tables are of a newer gsadmin (version " + std::to_string(version) +
+                ", this one knows " + std::to_string(kModerationSchemaVersion) + ")");
 }
 
-std::string createTables(Database& database) {
+// The version the tables were made with (0 when there are none yet), or
+// the failed statement.
+StatementResult storedVersion(Database& database, int64_t* version) {
+  StatementResult result = database.run("SELECT max(version) FROM gs_schema", {});
+  *version = 0;
+  if (!result.error && result.rowCount() == 1 && result.values[0].type == DbValue::Type::kInteger) {
+    *version = result.values[0].integerValue;
+  }
+  return result;
+}
+
+// Runs `statements` in order; the first that fails, else an empty result.
+StatementResult runAll(Database& database, const std::vector<std::string>& statements) {
+  for (const std::string& statement : statements) {
+    StatementResult result = database.run(statement, {});
+    if (result.error) return result;
+  }
+  return {};
+}
+
+// Creates or upgrades the tables in the open transaction; the failed
+// statement, or an empty result.
+StatementResult createTables(Database& database) {
   // gs_schema first: a newer client's tables must not get this one's
   // indexes.
-  std::span<const char* const> schema = moderationSchema();
-  StatementResult created = database.run(schema.front(), {});
-  if (created.error) return *created.error;
-  std::string error;
-  std::optional<int64_t> version = storedVersion(database, &error);
-  if (!version) return error;
-  if (*version > kModerationSchemaVersion) return versionError(*version);
-  for (const char* statement : schema.subspan(1)) {
-    StatementResult result = database.run(statement, {});
-    if (result.error) return *result.error;
+  StatementResult created = database.run(schemaVersionTable(database.dialect()), {});
+  if (created.error) return created;
+  int64_t version = 0;
+  StatementResult read = storedVersion(database, &version);
+  if (read.error) return read;
+  if (version > kModerationSchemaVersion) return versionError(version);
+  // Up to date on a shared database: nothing to run. CREATE INDEX takes
+  // its table's lock even when the index is there, and the other clients'
+  // writes meanwhile could deadlock with it.
+  if (version == kModerationSchemaVersion && database.dialect() == SqlDialect::kPostgres) {
+    return {};
   }
-  if (*version == kModerationSchemaVersion) return "";
-  StatementResult added = database.run("INSERT INTO gs_schema (version) VALUES (?)",
-                                       {DbValue::integer(kModerationSchemaVersion)});
-  return added.error.value_or("");
+  // New tables are made in their latest shape; older ones are brought to
+  // it a version at a time.
+  for (int64_t from = version; from > 0 && from < kModerationSchemaVersion; ++from) {
+    StatementResult upgraded = runAll(database, moderationUpgrade(static_cast<int>(from)));
+    if (upgraded.error) return upgraded;
+  }
+  StatementResult made = runAll(database, moderationSchema(database.dialect()));
+  if (made.error || version == kModerationSchemaVersion) return made;
+  return database.run("INSERT INTO gs_schema (version) VALUES (?)",
+                      {DbValue::integer(kModerationSchemaVersion)});
+}
+
+std::string randomClientId() {
+  std::random_device device;
+  uint64_t id = (static_cast<uint64_t>(device()) << 32) ^ device();
+  char text[17];
+  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(id));
+  return text;
 }
 
 }  // namespace
 
+RecordStore::RecordStore(Database& database) : database_(database), clientId_(randomClientId()) {}
+
 std::string RecordStore::open() {
-  // One transaction, so that two clients starting on one file together
-  // neither see half the tables nor both add the version. Deferred: tables
-  // that are all there need no write lock.
-  StatementResult begun = database_.run("BEGIN", {});
-  if (begun.error) return *begun.error;
-  std::string error = createTables(database_);
-  if (!error.empty()) {
-    database_.rollBackOpenTransaction();
-    return error;
+  // One transaction, so that two clients starting on one database together
+  // neither see half the tables nor both upgrade them: IMMEDIATE takes
+  // SQLite's write lock at once; on PostgreSQL a lock of the client's own,
+  // held to the end of the transaction, keeps the second one waiting until
+  // the first has committed, and it then finds the tables up to date.
+  StatementResult result = database_.run(shared() ? "BEGIN" : "BEGIN IMMEDIATE", {});
+  if (!result.error && shared()) {
+    result = database_.run("SELECT pg_advisory_xact_lock(?)", {DbValue::integer(kSchemaLockKey)});
   }
-  StatementResult committed = database_.run("COMMIT", {});
-  if (committed.error) database_.rollBackOpenTransaction();
-  return committed.error.value_or("");
+  if (!result.error) result = createTables(database_);
+  if (!result.error) result = database_.run("COMMIT", {});
+  unavailable_ = result.unavailable;
+  ready_ = !result.error;
+  if (!result.error) return "";
+  database_.rollBackOpenTransaction();
+  return *result.error;
 }
 
 bool RecordStore::queue(const char* sql, std::vector<DbValue> bindings) {
@@ -72,6 +110,12 @@ bool RecordStore::queue(const char* sql, std::vector<DbValue> bindings) {
   return true;
 }
 
+void RecordStore::queueNotice(std::string payload) {
+  if (!shared()) return;
+  queue("SELECT pg_notify(?, ?)",
+        {DbValue::text(kChangesChannel), DbValue::text(std::move(payload))});
+}
+
 std::optional<std::string> RecordStore::flush() {
   std::optional<std::string> error = write();
   std::optional<std::string> earlier = std::exchange(pendingError_, std::nullopt);
@@ -79,10 +123,13 @@ std::optional<std::string> RecordStore::flush() {
 }
 
 std::optional<std::string> RecordStore::write() {
-  if (queue_.empty() || database_.inTransaction()) return std::nullopt;
+  if (!ready_ || queue_.empty() || database_.inTransaction()) return std::nullopt;
+  if (unanswered_ && !settleUnanswered()) return std::nullopt;
+  if (queue_.empty()) return std::nullopt;
   // IMMEDIATE takes the write lock now, so that a database another process
   // holds makes one wait here rather than one for every statement.
-  StatementResult begun = database_.run("BEGIN IMMEDIATE", {});
+  StatementResult begun = database_.run(shared() ? "BEGIN" : "BEGIN IMMEDIATE", {});
+  if (begun.unavailable) return std::nullopt;
   return begun.error ? begun.error : writeQueue();
 }
 
@@ -92,18 +139,52 @@ std::optional<std::string> RecordStore::writeQueue() {
     if (!result.error) continue;
     // What went before is rolled back with it and written again next time,
     // as is this write unless it keeps failing.
-    database_.rollBackOpenTransaction();
-    if (++queue_[i].failures >= kWriteAttempts) {
+    if (!result.unavailable && ++queue_[i].failures >= kWriteAttempts) {
+      database_.rollBackOpenTransaction();
       queue_.erase(queue_.begin() + static_cast<std::ptrdiff_t>(i));
+      return result.error;
     }
-    return result.error;
+    return abandon(result);
+  }
+  int64_t batch = ++batch_;
+  if (shared()) {
+    StatementResult recorded = database_.run(
+        "INSERT INTO gs_batches (client, batch, time)"
+        " VALUES (?, ?, CAST(extract(epoch FROM now()) AS BIGINT))",
+        {DbValue::text(clientId_), DbValue::integer(batch)});
+    if (recorded.error) return abandon(recorded);
   }
   StatementResult committed = database_.run("COMMIT", {});
+  if (committed.error && committed.unavailable) {
+    // Written or not, on a shared database only gs_batches can tell, once
+    // it is back; anywhere else a transaction cut off is gone.
+    if (shared()) unanswered_ = Unanswered{batch, queue_.size()};
+    return std::nullopt;
+  }
   // A transaction SQLite ended itself may or may not have been written;
   // writing it again could record things twice.
   if (committed.error && database_.rollBackOpenTransaction()) return committed.error;
   queue_.clear();
   return committed.error;
+}
+
+std::optional<std::string> RecordStore::abandon(const StatementResult& result) {
+  database_.rollBackOpenTransaction();
+  if (result.unavailable) return std::nullopt;
+  return result.error;
+}
+
+bool RecordStore::settleUnanswered() {
+  StatementResult found =
+      database_.run("SELECT count(*) FROM gs_batches WHERE client = ? AND batch = ?",
+                    {DbValue::text(clientId_), DbValue::integer(unanswered_->batch)});
+  if (found.error || found.rowCount() != 1) return false;
+  if (found.values[0].integerValue > 0) {
+    size_t writes = std::min(unanswered_->writes, queue_.size());
+    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(writes));
+  }
+  unanswered_.reset();
+  return true;
 }
 
 std::optional<std::string> RecordStore::report(std::optional<std::string> error) {
@@ -119,7 +200,13 @@ std::optional<std::string> RecordStore::report(std::optional<std::string> error)
 StatementResult RecordStore::query(const char* sql, const std::vector<DbValue>& bindings) {
   std::optional<std::string> error = write();
   if (error && !pendingError_) pendingError_ = std::move(error);
-  return database_.run(sql, bindings);
+  StatementResult result = database_.run(sql, bindings);
+  if (result.error && !queryError_) queryError_ = result.error;
+  return result;
+}
+
+std::optional<std::string> RecordStore::takeQueryError() {
+  return std::exchange(queryError_, std::nullopt);
 }
 
 std::string boundedText(std::string_view text, size_t maxBytes) {

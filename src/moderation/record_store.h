@@ -16,7 +16,9 @@ namespace gsadmin {
 // and written together by flush(), in a transaction of their own, so that
 // recording a busy server costs one commit per pass of the loop, and a
 // record never becomes part of a transaction a script has left open (which
-// the script, or a reload, might roll back). The database must outlive the
+// the script, or a reload, might roll back). While the database cannot be
+// reached (a shared one that is away) the writes wait, in order, and are
+// written once it is back, exactly once. The database must outlive the
 // store.
 class RecordStore {
  public:
@@ -25,35 +27,60 @@ class RecordStore {
   // A write that fails this many flushes in a row is dropped.
   static constexpr int kWriteAttempts = 2;
 
-  explicit RecordStore(Database& database) : database_(database) {}
+  // `database` with a random client id for this run (see gs_batches).
+  explicit RecordStore(Database& database);
   RecordStore(const RecordStore&) = delete;
   RecordStore& operator=(const RecordStore&) = delete;
 
   // Opens the database and creates the tables and indexes that are
-  // missing. Tables of a newer version than this client knows are left
-  // untouched and refused. Empty on success; otherwise the reason.
+  // missing, or upgrades those of an older version, in one transaction
+  // that two clients starting together never both get to run the
+  // upgrade in. Tables of a newer version than this client knows are left
+  // untouched and refused. Empty on success; otherwise the reason, and
+  // unavailable() tells whether the database could not be reached.
   std::string open();
+  // True when the last open() failed because the database was away.
+  bool unavailable() const { return unavailable_; }
 
   // Queues one statement for the next flush(). `sql` must be a literal
   // (it is the key of the database's statement cache). False when the
   // queue is full and the write was dropped.
   bool queue(const char* sql, std::vector<DbValue> bindings);
+  // On a shared database, queues a notice to the other clients on
+  // kChangesChannel, sent when the writes queued before it are committed;
+  // nothing on a file of this client's own.
+  void queueNotice(std::string payload);
 
   // Writes the queued statements in order, in one transaction, unless a
   // script's transaction is open: then they wait for a later flush. When a
   // statement fails, the transaction is rolled back and the writes wait for
   // the next flush; the failing one is dropped once it has failed
-  // kWriteAttempts times. Returns the error (one line) of this flush or of
-  // one that query() made; an error repeated by consecutive flushes is
-  // returned once. Absent when there is nothing new to report.
+  // kWriteAttempts times. A database that cannot be reached fails no
+  // write: they all wait. On a shared database the transaction also
+  // records its batch in gs_batches, so that when the answer to its COMMIT
+  // is lost the next flush can tell whether it was written. Returns the
+  // error (one line) of this flush or of one that query() made; an error
+  // repeated by consecutive flushes is returned once. Absent when there is
+  // nothing new to report.
   std::optional<std::string> flush();
 
   // Runs one read (or an immediate write) after flush(), so that it sees
   // every record queued before it; while a script's transaction is open
   // the queued records are not written yet and it does not see them.
   StatementResult query(const char* sql, const std::vector<DbValue>& bindings);
+  // The first error a query() met since the last call, cleared: the
+  // readers find nothing on an error, and a listing says why instead.
+  std::optional<std::string> takeQueryError();
+
+  // The name of the server this client administers, recorded in the rows
+  // that have a server column.
+  void setServerName(std::string name) { serverName_ = std::move(name); }
+  const std::string& serverName() const { return serverName_; }
+  const std::string& clientId() const { return clientId_; }
 
   size_t queued() const { return queue_.size(); }
+  // True when the database is one that several clients share.
+  bool shared() const { return database_.dialect() == SqlDialect::kPostgres; }
   // Writes dropped because the queue was full, since the store was made.
   uint64_t dropped() const { return dropped_; }
 
@@ -66,10 +93,23 @@ class RecordStore {
     int failures = 0;
   };
 
+  // A flush whose COMMIT was not answered: its batch number and how many
+  // writes at the front of the queue it held.
+  struct Unanswered {
+    int64_t batch = 0;
+    size_t writes = 0;
+  };
+
   // Writes the queue when no script's transaction is open; the error.
   std::optional<std::string> write();
   // Runs the queue in the open transaction and commits it.
   std::optional<std::string> writeQueue();
+  // Rolls back after `result` failed in the transaction. The writes wait
+  // (an unreachable database is no write's fault); the error, if any.
+  std::optional<std::string> abandon(const StatementResult& result);
+  // Looks up the unanswered batch: drops its writes when they were
+  // committed. False while that cannot be told yet.
+  bool settleUnanswered();
   // `error`, unless it is the one reported last.
   std::optional<std::string> report(std::optional<std::string> error);
 
@@ -77,8 +117,22 @@ class RecordStore {
   std::vector<Write> queue_;
   uint64_t dropped_ = 0;
   std::optional<std::string> pendingError_;  // met by query()'s flush
+  std::optional<std::string> queryError_;
   std::string lastReported_;
+  bool unavailable_ = false;
+  bool ready_ = false;  // open() made the tables: writes may go
+  std::string serverName_;
+  std::string clientId_;
+  int64_t batch_ = 0;
+  std::optional<Unanswered> unanswered_;
 };
+
+// The channel on which the clients of a shared database tell one another
+// of changes to what they hold in memory. Its notices: "bans NAME_KEY" (the
+// active bans on a name changed) and "admins" (the admins changed).
+inline constexpr char kChangesChannel[] = "gs_changes";
+inline constexpr char kBansNotice[] = "bans ";
+inline constexpr char kAdminsNotice[] = "admins";
 
 // The most bytes kept of a name, a details text and a line of text; longer
 // ones are cut (at a character boundary) before they are stored or looked

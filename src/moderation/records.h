@@ -27,6 +27,9 @@ struct PlayerRecord {
   int64_t secondsPlayed = 0;
   int64_t kills = 0;
   int64_t deaths = 0;
+  // The --server-name of the client that saw the player last; empty for
+  // tables older than the server column.
+  std::string lastServer;
   // Other names seen with the same details text (never for "" or
   // "Unknown"), by name.
   std::vector<std::string> aliases;
@@ -51,6 +54,7 @@ struct SanctionRecord {
   std::string reason;
   std::string actor;
   std::optional<int64_t> lifted;  // when an unban lifted it
+  std::string server;             // where it was made; empty when not known
 };
 
 struct NoteRecord {

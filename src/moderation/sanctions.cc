@@ -1,14 +1,17 @@
 #include "moderation/sanctions.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace gsadmin {
 namespace {
 
 constexpr int64_t kPruneIntervalSeconds = 60;
+constexpr int64_t kLoadPageRows = 10000;
 
 // The columns every sanction query selects, in this order.
-#define SANCTION_COLUMNS "id, time, name, kind, seconds, until, reason, actor, lifted"
+#define SANCTION_COLUMNS "id, time, name, kind, seconds, until, reason, actor, lifted, server"
+constexpr size_t kSanctionColumns = 10;
 
 int64_t integerAt(const DbValue& value) {
   return value.type == DbValue::Type::kInteger ? value.integerValue : 0;
@@ -22,12 +25,12 @@ std::optional<int64_t> optionalAt(const DbValue& value) {
 // The rows of a query of SANCTION_COLUMNS.
 std::vector<SanctionRecord> sanctionRows(const StatementResult& result) {
   std::vector<SanctionRecord> rows;
-  if (result.error || result.columns.size() != 9) return rows;
+  if (result.error || result.columns.size() != kSanctionColumns) return rows;
   for (size_t row = 0; row < result.rowCount(); ++row) {
-    const DbValue* v = &result.values[row * 9];
+    const DbValue* v = &result.values[row * kSanctionColumns];
     rows.push_back(SanctionRecord{integerAt(v[0]), integerAt(v[1]), v[2].bytes, v[3].bytes,
                                   integerAt(v[4]), optionalAt(v[5]), v[6].bytes, v[7].bytes,
-                                  optionalAt(v[8])});
+                                  optionalAt(v[8]), v[9].bytes});
   }
   return rows;
 }
@@ -66,18 +69,45 @@ DbValue countValue(size_t count) {
 }  // namespace
 
 std::string Sanctions::load(int64_t now) {
+  // In pages by id: all of a million bans in one result would pass the
+  // database's cap on a result's size. The pages are read by the primary
+  // key alone, and the bans picked here: with the conditions in the query,
+  // a planner short of statistics scans the whole table for every page.
+  std::unordered_map<std::string, std::vector<SanctionRecord>> bans;
+  int64_t after = INT64_MIN;
+  for (;;) {
+    StatementResult result = store_.query(
+        "SELECT " SANCTION_COLUMNS " FROM gs_sanctions WHERE id > ? ORDER BY id LIMIT ?",
+        {DbValue::integer(after), DbValue::integer(kLoadPageRows)});
+    if (result.error) return *result.error;
+    std::vector<SanctionRecord> page = sanctionRows(result);
+    for (SanctionRecord& sanction : page) {
+      after = sanction.id;
+      if (!isBan(sanction.kind) || !holdsAt(sanction, now)) continue;
+      std::string key = nameKey(sanction.name);
+      bans[key].push_back(std::move(sanction));
+    }
+    if (page.size() < static_cast<size_t>(kLoadPageRows)) break;
+  }
+  bans_ = std::move(bans);
+  nextPrune_ = now + kPruneIntervalSeconds;
+  return "";
+}
+
+std::string Sanctions::loadName(std::string_view name, int64_t now) {
+  std::string key = nameKey(name);
   StatementResult result =
       store_.query("SELECT " SANCTION_COLUMNS
-                   " FROM gs_sanctions WHERE kind IN ('tempban', 'ban') AND lifted IS NULL"
-                   " AND (until IS NULL OR until > ?)",
-                   {DbValue::integer(now)});
+                   " FROM gs_sanctions WHERE name_key = ? AND kind IN ('tempban', 'ban')"
+                   " AND lifted IS NULL AND (until IS NULL OR until > ?)",
+                   {DbValue::text(key), DbValue::integer(now)});
   if (result.error) return *result.error;
-  bans_.clear();
-  for (SanctionRecord& ban : sanctionRows(result)) {
-    std::string key = nameKey(ban.name);
-    bans_[key].push_back(std::move(ban));
+  std::vector<SanctionRecord> bans = sanctionRows(result);
+  if (bans.empty()) {
+    bans_.erase(key);
+  } else {
+    bans_[key] = std::move(bans);
   }
-  nextPrune_ = now + kPruneIntervalSeconds;
   return "";
 }
 
@@ -88,15 +118,17 @@ void Sanctions::record(std::string_view name, std::string_view kind, int64_t sec
   std::string shown = boundedText(name, kMaxNameBytes);
   std::string kept = boundedText(reason, kMaxReasonBytes);
   store_.queue(
-      "INSERT INTO gs_sanctions (time, name_key, name, kind, seconds, until, reason, actor)"
-      " VALUES (?, ?, ?, ?, ?, ?, ?, ?)",
+      "INSERT INTO gs_sanctions (time, name_key, name, kind, seconds, until, reason, actor,"
+      " server) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)",
       {DbValue::integer(now), DbValue::text(key), DbValue::text(shown),
        DbValue::text(std::string(kind)), DbValue::integer(seconds), optionalValue(until),
-       DbValue::text(kept), DbValue::text(std::string(actor))});
+       DbValue::text(kept), DbValue::text(std::string(actor)), DbValue::text(store_.serverName())});
   if (!isBan(kind)) return;
+  store_.queueNotice(kBansNotice + key);
   prune(now);
   bans_[key].push_back(SanctionRecord{0, now, std::move(shown), std::string(kind), seconds, until,
-                                      std::move(kept), std::string(actor), std::nullopt});
+                                      std::move(kept), std::string(actor), std::nullopt,
+                                      store_.serverName()});
 }
 
 size_t Sanctions::lift(const std::vector<std::string>& names, std::string_view reason,
@@ -113,6 +145,7 @@ size_t Sanctions::lift(const std::vector<std::string>& names, std::string_view r
           "UPDATE gs_sanctions SET lifted = ? WHERE name_key = ? AND kind IN ('tempban', 'ban')"
           " AND lifted IS NULL AND (until IS NULL OR until > ?)",
           {DbValue::integer(now), DbValue::text(found->first), DbValue::integer(now)});
+      store_.queueNotice(kBansNotice + found->first);
     }
     lifted += holding;
     bans_.erase(found);
@@ -160,10 +193,11 @@ std::vector<SanctionRecord> Sanctions::sanctionsOf(std::string_view name, size_t
 
 void Sanctions::addNote(std::string_view name, std::string_view actor, std::string_view text,
                         int64_t now) {
-  store_.queue("INSERT INTO gs_notes (time, name_key, name, actor, text) VALUES (?, ?, ?, ?, ?)",
-               {DbValue::integer(now), DbValue::text(nameKey(name)),
-                DbValue::text(boundedText(name, kMaxNameBytes)), DbValue::text(std::string(actor)),
-                DbValue::text(boundedText(text, kMaxReasonBytes))});
+  store_.queue(
+      "INSERT INTO gs_notes (time, name_key, name, actor, text, server) VALUES (?, ?, ?, ?, ?, ?)",
+      {DbValue::integer(now), DbValue::text(nameKey(name)),
+       DbValue::text(boundedText(name, kMaxNameBytes)), DbValue::text(std::string(actor)),
+       DbValue::text(boundedText(text, kMaxReasonBytes)), DbValue::text(store_.serverName())});
 }
 
 std::vector<NoteRecord> Sanctions::notesOf(std::string_view name, size_t count) {
@@ -182,9 +216,11 @@ std::vector<NoteRecord> Sanctions::notesOf(std::string_view name, size_t count) 
 void Sanctions::audit(std::string_view actor, std::string_view action, std::string_view target,
                       std::string_view detail, int64_t now) {
   store_.queue(
-      "INSERT INTO gs_audit (time, actor, action, target, detail) VALUES (?, ?, ?, ?, ?)",
+      "INSERT INTO gs_audit (time, actor, action, target, detail, server)"
+      " VALUES (?, ?, ?, ?, ?, ?)",
       {DbValue::integer(now), DbValue::text(std::string(actor)), DbValue::text(std::string(action)),
-       DbValue::text(std::string(target)), DbValue::text(boundedText(detail, kMaxReasonBytes))});
+       DbValue::text(std::string(target)), DbValue::text(boundedText(detail, kMaxReasonBytes)),
+       DbValue::text(store_.serverName())});
 }
 
 std::vector<AuditRecord> Sanctions::lastAudit(size_t count) {

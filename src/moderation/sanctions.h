@@ -29,10 +29,15 @@ class Sanctions {
 
   // Reads the active bans into memory. Empty, or the database's error.
   std::string load(int64_t now);
+  // Reads the active bans on `name` (any case) again, in place of those
+  // held: another client of a shared database changed them. Empty, or the
+  // database's error (nothing changed then).
+  std::string loadName(std::string_view name, int64_t now);
 
   // Records one sanction of `kind` on `name` at `now`. For a ban `until`
   // is when it ends (absent: never); for a warning when it expires. Bans
-  // enter the in-memory list at once.
+  // enter the in-memory list at once, and the other clients of a shared
+  // database are told.
   void record(std::string_view name, std::string_view kind, int64_t seconds,
               std::optional<int64_t> until, std::string_view reason, std::string_view actor,
               int64_t now);

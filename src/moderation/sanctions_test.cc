@@ -137,5 +137,28 @@ TEST_F(SanctionsTest, NotesAuditAndBoundedTexts) {
   EXPECT_EQ(boundedText("ab\xc3\xa9", 3), "ab");
 }
 
+// More bans than a database's cap on one result holds are all read at a
+// restart, warnings and lifted ones left out.
+TEST_F(SanctionsTest, ManyBansAreAllReadBack) {
+  constexpr int kBans = 25001;
+  for (int i = 0; i < kBans; ++i) {
+    std::string name = "p" + std::to_string(i);
+    sanctions().record(name, kSanctionTempban, kHour, kNow + kHour, "", "Admin", kNow);
+    if (i % 1000 == 0) sanctions().record(name, kSanctionWarn, 0, kNow + kHour, "", "Admin", kNow);
+  }
+  sanctions().lift({"p7"}, "", "Admin", kNow);
+  ASSERT_FALSE(store_->flush());
+
+  // Room for some 15000 bans in one result.
+  SqliteDatabase capped(dir_.path() + "/script.db", 10 * 1024 * 1024);
+  RecordStore store(capped);
+  ASSERT_EQ(store.open(), "");
+  Sanctions restarted(store);
+  ASSERT_EQ(restarted.load(kNow), "");
+  EXPECT_EQ(restarted.activeBans(kNow).size(), static_cast<size_t>(kBans - 1));
+  EXPECT_TRUE(restarted.activeBan("P25000", kNow));
+  EXPECT_FALSE(restarted.activeBan("p7", kNow));
+}
+
 }  // namespace
 }  // namespace gsadmin

@@ -1,20 +1,36 @@
 #ifndef GSADMIN_MODERATION_SCHEMA_H_
 #define GSADMIN_MODERATION_SCHEMA_H_
 
-#include <span>
+#include <string>
+#include <vector>
+
+#include "storage/database.h"
 
 namespace gsadmin {
 
 // The version of the moderation tables this client writes; kept in
-// gs_schema.
-inline constexpr int kModerationSchemaVersion = 1;
+// gs_schema. Version 2 added the server column to every record, the
+// player's last server, gs_kills and gs_batches.
+inline constexpr int kModerationSchemaVersion = 2;
+
+// Creates gs_schema when it is missing; run before anything else, so that
+// the version is read before any other table is touched.
+std::string schemaVersionTable(SqlDialect dialect);
 
 // The statements that create the moderation tables and their indexes when
-// they are missing, in order; the first creates gs_schema, which is read
-// before the others run. The tables are documented for scripts to
-// read (docs/moderation.md); their names start with "gs_" so that they
-// never meet a script's own.
-std::span<const char* const> moderationSchema();
+// they are missing, in order, for `dialect`. The tables are documented
+// for scripts to read (docs/moderation.md); their names start with "gs_"
+// so that they never meet a script's own.
+std::vector<std::string> moderationSchema(SqlDialect dialect);
+
+// The statements that bring tables of `version` (1 up to the current one
+// less one) to the current version; they run before moderationSchema(),
+// in the same transaction.
+std::vector<std::string> moderationUpgrade(int version);
+
+// A constant of the client's: the key of the lock two clients of one
+// PostgreSQL database take around creating or upgrading the tables.
+inline constexpr long long kSchemaLockKey = 0x67736164'6d696e31LL;
 
 }  // namespace gsadmin
 

@@ -1,0 +1,160 @@
+// The moderation's store on a real PostgreSQL server the suite starts
+// itself: the tables made once by two clients, a notice that goes out with
+// its write, and a write whose COMMIT was never answered written exactly
+// once.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+#include "moderation/record_store.h"
+#include "moderation/schema.h"
+#include "support/postgres_server.h"
+
+namespace gsadmin {
+namespace {
+
+using testing::PostgresServer;
+
+// A real connection whose answer to one COMMIT can be lost: the COMMIT is
+// carried out (or the transaction rolled back) and the caller is told the
+// database could not be reached, as when the connection drops meanwhile.
+class AnswerLosingDatabase : public Database {
+ public:
+  explicit AnswerLosingDatabase(std::unique_ptr<Database> real) : real_(std::move(real)) {}
+
+  enum class Loss { kNone, kAfterCommit, kBeforeCommit };
+  Loss loss = Loss::kNone;
+
+  StatementResult run(std::string_view sql, const std::vector<DbValue>& bindings) override {
+    if (sql != "COMMIT" || loss == Loss::kNone) return real_->run(sql, bindings);
+    real_->run(loss == Loss::kAfterCommit ? "COMMIT" : "ROLLBACK", {});
+    loss = Loss::kNone;
+    StatementResult lost;
+    lost.error = "server closed the connection unexpectedly";
+    lost.unavailable = true;
+    return lost;
+  }
+  bool rollBackOpenTransaction() override { return real_->rollBackOpenTransaction(); }
+  bool inTransaction() const override { return real_->inTransaction(); }
+  bool isOpen() const override { return real_->isOpen(); }
+  void setInterruptCheck(InterruptCheck check) override {
+    real_->setInterruptCheck(std::move(check));
+  }
+  SqlDialect dialect() const override { return real_->dialect(); }
+  const std::string& description() const override { return real_->description(); }
+
+ private:
+  std::unique_ptr<Database> real_;
+};
+
+constexpr char kInsertChat[] =
+    "INSERT INTO gs_chat (time, name_key, name, text) VALUES (?, 'bob', 'Bob', 'x')";
+
+class RecordStorePostgresTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    if (PostgresServer::binaries()) server_ = std::make_unique<PostgresServer>();
+  }
+  static void TearDownTestSuite() { server_.reset(); }
+
+  void SetUp() override {
+    if (server_ == nullptr) GTEST_SKIP() << PostgresServer::kMissing;
+    ASSERT_TRUE(server_->running()) << server_->failure();
+    static int made = 0;
+    uri_ = server_->createDatabase("store" + std::to_string(++made));
+    ASSERT_FALSE(uri_.empty()) << server_->failure();
+  }
+
+  std::unique_ptr<Database> connect() {
+    std::unique_ptr<Database> database = makeDatabase(uri_);
+    EXPECT_TRUE(database->awaitConnection(5000));
+    return database;
+  }
+  static int64_t count(Database& database, const std::string& sql) {
+    StatementResult result = database.run(sql, {});
+    EXPECT_FALSE(result.error) << sql << ": " << result.error.value_or("");
+    return result.rowCount() == 1 ? result.values[0].integerValue : -1;
+  }
+
+  static std::unique_ptr<PostgresServer> server_;
+  std::string uri_;
+};
+
+std::unique_ptr<PostgresServer> RecordStorePostgresTest::server_;
+
+TEST_F(RecordStorePostgresTest, TwoClientsMakeTheTablesOnceAndHearEachOthersNotices) {
+  std::unique_ptr<Database> first = connect();
+  std::unique_ptr<Database> second = connect();
+  RecordStore one(*first), two(*second);
+  ASSERT_EQ(one.open(), "");
+  ASSERT_EQ(two.open(), "");
+  EXPECT_EQ(count(*first, "SELECT count(*) FROM gs_schema"), 1);
+  EXPECT_EQ(count(*first, "SELECT max(version) FROM gs_schema"), kModerationSchemaVersion);
+
+  second->listen(kChangesChannel);
+  second->service(0);
+  one.queue(kInsertChat, {DbValue::integer(1)});
+  one.queueNotice("bans bob");
+  EXPECT_FALSE(one.flush());
+  std::vector<DatabaseNotice> heard;
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (heard.empty() && std::chrono::steady_clock::now() < until) {
+    heard = second->service(0).notices;
+    usleep(10000);
+  }
+  ASSERT_EQ(heard.size(), 1u);
+  EXPECT_EQ(heard[0].channel, kChangesChannel);
+  EXPECT_EQ(heard[0].payload, "bans bob");
+}
+
+// A client that starts while another writes must not wait for it, nor
+// hold a lock the writer comes to need: tables up to date are left alone.
+TEST_F(RecordStorePostgresTest, AStartBesideAWritingClientTakesNoTableLock) {
+  std::unique_ptr<Database> writer = connect();
+  RecordStore one(*writer);
+  ASSERT_EQ(one.open(), "");
+  ASSERT_FALSE(writer->run("BEGIN", {}).error);
+  ASSERT_FALSE(writer
+                   ->run("INSERT INTO gs_players (name_key, name, first_seen, last_seen)"
+                         " VALUES ('ann', 'Ann', 1, 1)",
+                         {})
+                   .error);
+  std::unique_ptr<Database> starting = connect();
+  RecordStore two(*starting);
+  EXPECT_EQ(two.open(), "");
+  EXPECT_FALSE(writer->run("COMMIT", {}).error);
+}
+
+TEST_F(RecordStorePostgresTest, AWriteWhoseCommitWasNotAnsweredIsWrittenExactlyOnce) {
+  AnswerLosingDatabase database(connect());
+  RecordStore store(database);
+  ASSERT_EQ(store.open(), "");
+  struct Case {
+    const char* what;
+    AnswerLosingDatabase::Loss loss;
+  };
+  const Case cases[] = {
+      {"committed, the answer lost", AnswerLosingDatabase::Loss::kAfterCommit},
+      {"lost before the commit", AnswerLosingDatabase::Loss::kBeforeCommit},
+  };
+  int64_t time = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (int i = 0; i < 3; ++i) store.queue(kInsertChat, {DbValue::integer(++time)});
+    database.loss = c.loss;
+    EXPECT_FALSE(store.flush()) << "the session says the connection was lost";
+    EXPECT_EQ(store.queued(), 3u);
+    store.queue(kInsertChat, {DbValue::integer(++time)});  // made meanwhile
+    EXPECT_FALSE(store.flush());
+    EXPECT_EQ(store.queued(), 0u);
+    EXPECT_EQ(count(database, "SELECT count(*) FROM gs_chat"), time);
+    EXPECT_EQ(count(database, "SELECT count(DISTINCT time) FROM gs_chat"), time);
+  }
+}
+
+}  // namespace
+}  // namespace gsadmin
