@@ -21,8 +21,6 @@ constexpr char kChatPerMinute[] =
 constexpr char kKillsPerMinute[] =
     "SELECT (time - ?1) / 60, COUNT(*) FROM gs_kills WHERE time >= ?1 AND time < ?2"
     " GROUP BY 1";
-constexpr char kTableExists[] = "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = ?";
-
 // `steps` empty steps of `stepSeconds`, the last one holding `now`.
 ChartSeries emptySteps(int64_t now, int64_t stepSeconds, size_t steps) {
   ChartSeries series;
@@ -31,11 +29,6 @@ ChartSeries emptySteps(int64_t now, int64_t stepSeconds, size_t steps) {
   series.start = end - static_cast<int64_t>(steps) * stepSeconds;
   series.values.assign(steps, 0);
   return series;
-}
-
-bool tableExists(Database& database, const char* table) {
-  StatementResult result = database.run(kTableExists, {DbValue::text(table)});
-  return !result.error && result.rowCount() == 1;
 }
 
 // The steps, first and last, that one visit of a player covers.
@@ -104,8 +97,6 @@ ChartSeries playersOnline(Database& database, int64_t now, int64_t stepSeconds, 
 ChartSeries perMinute(Database& database, PerMinute what, int64_t now, size_t minutes) {
   ChartSeries series = emptySteps(now, 60, minutes);
   bool kills = what == PerMinute::kKills;
-  // A database made before kills were recorded has no gs_kills: no values.
-  if (kills && !tableExists(database, "gs_kills")) return ChartSeries{series.start, 60, {}};
   int64_t end = series.start + static_cast<int64_t>(minutes) * 60;
   StatementResult result = database.run(kills ? kKillsPerMinute : kChatPerMinute,
                                         {DbValue::integer(series.start), DbValue::integer(end)});
