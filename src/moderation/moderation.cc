@@ -34,6 +34,7 @@ std::string Moderation::open() {
   std::string error = store_.open();
   if (!error.empty()) return store_.unavailable() ? "" : error;
   opened_ = true;
+  history_.closeVisitsLeftOpen();
   error = sanctions_.load(now());
   if (error.empty()) error = admins_.load();
   if (!error.empty() && !store_.database().connected()) {

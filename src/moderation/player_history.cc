@@ -107,6 +107,11 @@ void PlayerHistory::visitStarted(std::string_view name, std::string_view details
                {key(name), text(name, kMaxNameBytes), integer(now), server(store_)});
 }
 
+void PlayerHistory::closeVisitsLeftOpen() {
+  store_.queue("UPDATE gs_sessions SET left_at = joined WHERE server = ? AND left_at IS NULL",
+               {server(store_)});
+}
+
 void PlayerHistory::visitEnded(std::string_view name, int64_t joined, int64_t now) {
   store_.queue(
       "UPDATE gs_sessions SET left_at = ? WHERE name_key = ? AND joined = ? AND left_at IS NULL",

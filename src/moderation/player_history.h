@@ -33,6 +33,9 @@ class PlayerHistory {
   // (name as typed, details, last seen, one more visit; first seen when
   // new) and opens a session that started at `now`.
   void visitStarted(std::string_view name, std::string_view details, int64_t now);
+  // Ends, with no time played, the visits of this server that a client
+  // which stopped without closing them left open: the players are not on.
+  void closeVisitsLeftOpen();
   // The end of that visit (`joined` is the `now` it started at): closes
   // the session, adds its length to the time played and sets last seen.
   void visitEnded(std::string_view name, int64_t joined, int64_t now);

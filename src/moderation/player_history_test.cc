@@ -73,6 +73,18 @@ TEST_F(PlayerHistoryTest, CountsVisitsTimePlayedKillsAndDeaths) {
   EXPECT_EQ(count("SELECT count(*) FROM gs_sessions WHERE left_at IS NULL"), 2);
 }
 
+TEST_F(PlayerHistoryTest, VisitsLeftOpenByAnEarlierRunOfThisServerAreClosed) {
+  store_.setServerName("alpha");
+  history_.visitStarted("Bob", "b", 100);
+  store_.setServerName("beta");
+  history_.visitStarted("Ann", "a", 120);
+  history_.closeVisitsLeftOpen();
+  EXPECT_EQ(count("SELECT count(*) FROM gs_sessions WHERE left_at = joined AND name = 'Ann'"), 1);
+  EXPECT_EQ(count("SELECT count(*) FROM gs_sessions WHERE left_at IS NULL AND name = 'Bob'"), 1)
+      << "another server's visit goes on";
+  EXPECT_EQ(history_.find("Ann")->secondsPlayed, 0);
+}
+
 TEST_F(PlayerHistoryTest, AliasesShareADetailsTextThatIdentifies) {
   const std::pair<const char*, const char*> visits[] = {
       {"Ann", "key1"},    {"bob", "key1"},    {"Cy", "key1"},  {"Dan", ""},     {"Eve", ""},
