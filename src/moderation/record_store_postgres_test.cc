@@ -18,6 +18,7 @@ namespace gsadmin {
 namespace {
 
 using testing::PostgresServer;
+using testing::SuiteServer;
 
 // A real connection whose answer to one COMMIT can be lost: the COMMIT is
 // carried out (or the transaction rolled back) and the caller is told the
@@ -56,17 +57,13 @@ constexpr char kInsertChat[] =
 
 class RecordStorePostgresTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (PostgresServer::binaries()) server_ = std::make_unique<PostgresServer>();
-  }
-  static void TearDownTestSuite() { server_.reset(); }
+  static void SetUpTestSuite() { postgres_.start(); }
+  static void TearDownTestSuite() { postgres_.end(); }
 
   void SetUp() override {
-    if (server_ == nullptr) GTEST_SKIP() << PostgresServer::kMissing;
-    ASSERT_TRUE(server_->running()) << server_->failure();
-    static int made = 0;
-    uri_ = server_->createDatabase("store" + std::to_string(++made));
-    ASSERT_FALSE(uri_.empty()) << server_->failure();
+    if (!postgres_.available()) GTEST_SKIP() << PostgresServer::kMissing;
+    uri_ = postgres_.newDatabase("store");
+    ASSERT_FALSE(uri_.empty()) << postgres_.failure();
   }
 
   std::unique_ptr<Database> connect() {
@@ -80,11 +77,11 @@ class RecordStorePostgresTest : public ::testing::Test {
     return result.rowCount() == 1 ? result.values[0].integerValue : -1;
   }
 
-  static std::unique_ptr<PostgresServer> server_;
+  static SuiteServer postgres_;
   std::string uri_;
 };
 
-std::unique_ptr<PostgresServer> RecordStorePostgresTest::server_;
+SuiteServer RecordStorePostgresTest::postgres_;
 
 TEST_F(RecordStorePostgresTest, TwoClientsMakeTheTablesOnceAndHearEachOthersNotices) {
   std::unique_ptr<Database> first = connect();

@@ -14,23 +14,20 @@ namespace {
 
 using testing::ApiScript;
 using testing::PostgresServer;
+using testing::SuiteServer;
 
 enum class Backend { kSqlite, kPostgres };
 
 class ScriptDatabaseTest : public ::testing::TestWithParam<Backend> {
  protected:
-  static void SetUpTestSuite() {
-    if (PostgresServer::binaries()) server_ = std::make_unique<PostgresServer>();
-  }
-  static void TearDownTestSuite() { server_.reset(); }
+  static void SetUpTestSuite() { postgres_.start(); }
+  static void TearDownTestSuite() { postgres_.end(); }
 
   void SetUp() override {
     if (GetParam() == Backend::kSqlite) return;
-    if (server_ == nullptr) GTEST_SKIP() << PostgresServer::kMissing;
-    ASSERT_TRUE(server_->running()) << server_->failure();
-    static int made = 0;
-    uri_ = server_->createDatabase("script" + std::to_string(++made));
-    ASSERT_FALSE(uri_.empty()) << server_->failure();
+    if (!postgres_.available()) GTEST_SKIP() << PostgresServer::kMissing;
+    uri_ = postgres_.newDatabase("script");
+    ASSERT_FALSE(uri_.empty()) << postgres_.failure();
   }
 
   // A started session on this backend, without the moderation, whose
@@ -45,11 +42,11 @@ class ScriptDatabaseTest : public ::testing::TestWithParam<Backend> {
 
   bool onPostgres() const { return GetParam() == Backend::kPostgres; }
 
-  static std::unique_ptr<PostgresServer> server_;
+  static SuiteServer postgres_;
   std::string uri_;
 };
 
-std::unique_ptr<PostgresServer> ScriptDatabaseTest::server_;
+SuiteServer ScriptDatabaseTest::postgres_;
 
 TEST_P(ScriptDatabaseTest, TheSameCallsGiveTheSameResults) {
   std::unique_ptr<ApiScript> s = script();

@@ -15,6 +15,7 @@ namespace gsadmin {
 namespace {
 
 using testing::PostgresServer;
+using testing::SuiteServer;
 using testing::SessionHarness;
 
 constexpr char kLost[] = "gsadmin: database connection lost: ";
@@ -30,16 +31,13 @@ size_t countOf(const std::string& text, const std::string& needle) {
 
 class DatabaseConnectionTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (PostgresServer::binaries()) server_ = std::make_unique<PostgresServer>();
-  }
-  static void TearDownTestSuite() { server_.reset(); }
+  static void SetUpTestSuite() { postgres_.start(); }
+  static void TearDownTestSuite() { postgres_.end(); }
 
   void SetUp() override {
-    if (server_ == nullptr) GTEST_SKIP() << PostgresServer::kMissing;
-    ASSERT_TRUE(server_->running()) << server_->failure();
-    uri_ = server_->createDatabase("session");
-    ASSERT_FALSE(uri_.empty()) << server_->failure();
+    if (!postgres_.available()) GTEST_SKIP() << PostgresServer::kMissing;
+    uri_ = postgres_.newDatabase("session");
+    ASSERT_FALSE(uri_.empty()) << postgres_.failure();
   }
 
   // Polls, the clock moving 500 ms a time, until `line` was said or a few
@@ -56,14 +54,14 @@ class DatabaseConnectionTest : public ::testing::Test {
     return errors;
   }
 
-  static std::unique_ptr<PostgresServer> server_;
+  static SuiteServer postgres_;
   std::string uri_;
 };
 
-std::unique_ptr<PostgresServer> DatabaseConnectionTest::server_;
+SuiteServer DatabaseConnectionTest::postgres_;
 
 TEST_F(DatabaseConnectionTest, ALossIsSaidOnceAndTheReturnOnce) {
-  ASSERT_TRUE(server_->stop());
+  ASSERT_TRUE(postgres_.server().stop());
   std::string uri = uri_;
   SessionHarness harness("function tryIt() print(dbExec('SELECT 1') or 'nothing') end\n",
                          defaults::kAdminName, defaults::kAdminPassword,
@@ -81,7 +79,7 @@ TEST_F(DatabaseConnectionTest, ALossIsSaidOnceAndTheReturnOnce) {
   harness.session().handleTypedLine(".lua tryIt()");
   EXPECT_EQ(harness.output(), "dbExec: not connected to the database\nnothing\n");
 
-  ASSERT_TRUE(server_->start());
+  ASSERT_TRUE(postgres_.server().start());
   errors = pollUntil(harness, kBack);
   EXPECT_EQ(errors, kBack);
   harness.output();  // the login the polls sent
@@ -89,7 +87,7 @@ TEST_F(DatabaseConnectionTest, ALossIsSaidOnceAndTheReturnOnce) {
   EXPECT_EQ(harness.output(), "0\n");
 
   // Gone mid-run: one line however many retries fail, then one when back.
-  ASSERT_TRUE(server_->stop());
+  ASSERT_TRUE(postgres_.server().stop());
   harness.session().handleTypedLine(".lua tryIt()");
   EXPECT_NE(harness.output().find("dbExec: "), std::string::npos);
   errors.clear();
@@ -100,7 +98,7 @@ TEST_F(DatabaseConnectionTest, ALossIsSaidOnceAndTheReturnOnce) {
   errors = harness.errors();
   EXPECT_EQ(countOf(errors, kLost), 1u) << errors;
   EXPECT_EQ(countOf(errors, "\n"), 1u) << errors;
-  ASSERT_TRUE(server_->start());
+  ASSERT_TRUE(postgres_.server().start());
   errors = pollUntil(harness, kBack);
   EXPECT_EQ(errors, kBack);
 }

@@ -19,6 +19,7 @@ namespace gsadmin {
 namespace {
 
 using testing::PostgresServer;
+using testing::SuiteServer;
 
 std::string errorOf(const StatementResult& result) {
   return result.error.value_or("(no error)");
@@ -26,18 +27,13 @@ std::string errorOf(const StatementResult& result) {
 
 class PostgresDatabaseTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() {
-    if (PostgresServer::binaries()) server_ = std::make_unique<PostgresServer>();
-  }
-  static void TearDownTestSuite() { server_.reset(); }
+  static void SetUpTestSuite() { postgres_.start(); }
+  static void TearDownTestSuite() { postgres_.end(); }
 
   void SetUp() override {
-    if (server_ == nullptr) GTEST_SKIP() << PostgresServer::kMissing;
-    ASSERT_TRUE(server_->running()) << server_->failure();
-    ASSERT_TRUE(server_->start());  // a test that stopped it may have failed
-    static int made = 0;
-    uri_ = server_->createDatabase("unit" + std::to_string(++made));
-    ASSERT_FALSE(uri_.empty()) << server_->failure();
+    if (!postgres_.available()) GTEST_SKIP() << PostgresServer::kMissing;
+    uri_ = postgres_.newDatabase("unit");
+    ASSERT_FALSE(uri_.empty()) << postgres_.failure();
   }
 
   // Calls service() until `done` or a few seconds pass, the session clock
@@ -58,11 +54,11 @@ class PostgresDatabaseTest : public ::testing::Test {
   }
 
   // One server for the suite: starting one takes seconds.
-  static std::unique_ptr<PostgresServer> server_;
+  static SuiteServer postgres_;
   std::string uri_;
 };
 
-std::unique_ptr<PostgresServer> PostgresDatabaseTest::server_;
+SuiteServer PostgresDatabaseTest::postgres_;
 
 TEST_F(PostgresDatabaseTest, NotConnectedFailsAtOnceAndConnectingWaitsNoLonger) {
   PostgresDatabase db(uri_, std::nullopt);
@@ -81,7 +77,7 @@ TEST_F(PostgresDatabaseTest, NotConnectedFailsAtOnceAndConnectingWaitsNoLonger) 
   EXPECT_FALSE(events.lost);
   EXPECT_FALSE(events.connected);
 
-  PostgresDatabase nowhere(server_->uri("missing_database"), std::nullopt);
+  PostgresDatabase nowhere(postgres_.server().uri("missing_database"), std::nullopt);
   EXPECT_FALSE(nowhere.awaitConnection(5000));
   events = nowhere.service(100);
   ASSERT_TRUE(events.lost);
@@ -175,7 +171,7 @@ TEST_F(PostgresDatabaseTest, AServerThatGoesAwayIsReportedOnceAndFoundAgain) {
   db.listen("gs_changes");
   db.listen("gs_changes");  // once is enough
 
-  ASSERT_TRUE(server_->stop());
+  ASSERT_TRUE(postgres_.server().stop());
   StatementResult failed = db.run("SELECT 1", {});
   EXPECT_TRUE(failed.unavailable) << errorOf(failed);
   DatabaseEvents events = db.service(1000);
@@ -189,7 +185,7 @@ TEST_F(PostgresDatabaseTest, AServerThatGoesAwayIsReportedOnceAndFoundAgain) {
   EXPECT_FALSE(db.service(2000).lost);
   EXPECT_EQ(db.nextWorkMs(), 2000 + 2 * PostgresDatabase::kFirstRetryMs);
 
-  ASSERT_TRUE(server_->start());
+  ASSERT_TRUE(postgres_.server().start());
   EXPECT_FALSE(db.service(3999).connected);
   EXPECT_FALSE(db.connected()) << "not before the back-off";
   events = serviceUntil(db, 4000, [&](const DatabaseEvents&) { return db.connected(); });

@@ -141,4 +141,13 @@ bool PostgresServer::runTool(const std::string& tool, const std::vector<std::str
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+void SuiteServer::start() {
+  if (PostgresServer::binaries()) server_ = std::make_unique<PostgresServer>();
+}
+
+std::string SuiteServer::newDatabase(const std::string& prefix) {
+  if (server_ == nullptr || !server_->start()) return std::string();
+  return server_->createDatabase(prefix + std::to_string(++databases_));
+}
+
 }  // namespace gsadmin::testing

@@ -1,8 +1,10 @@
 #ifndef GSADMIN_TESTS_SUPPORT_POSTGRES_SERVER_H_
 #define GSADMIN_TESTS_SUPPORT_POSTGRES_SERVER_H_
 
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support/client_process.h"
 
@@ -56,6 +58,28 @@ class PostgresServer {
   std::string binaries_;
   bool running_ = false;
   std::string failure_;
+};
+
+// One server shared by the tests of a suite (starting one takes seconds):
+// a static member of the suite, started by its SetUpTestSuite() and ended
+// by its TearDownTestSuite().
+class SuiteServer {
+ public:
+  // Starts the server unless its binaries are missing.
+  void start();
+  void end() { server_.reset(); }
+  // Whether the binaries were there to start one: a test skips otherwise.
+  bool available() const { return server_ != nullptr; }
+  // For a test's SetUp(): the server running again (a test before may have
+  // stopped it) and the URI of a new database named `prefix` and a number;
+  // empty, with failure() saying why, when that failed.
+  std::string newDatabase(const std::string& prefix);
+  PostgresServer& server() { return *server_; }
+  std::string failure() const { return server_ ? server_->failure() : PostgresServer::kMissing; }
+
+ private:
+  std::unique_ptr<PostgresServer> server_;
+  int databases_ = 0;
 };
 
 }  // namespace gsadmin::testing
