@@ -78,7 +78,11 @@ class ModerationCommandsTest : public ::testing::Test {
     }
   }
 
-  SessionHarness harness_;
+  // In memory: nothing is sent anywhere. The server's name shows in .seen
+  // and .history.
+  SessionHarness harness_{
+      std::nullopt, defaults::kAdminName, defaults::kAdminPassword, testing::Transport::kInMemory,
+      [](SessionSettings& settings) { settings.moderation.serverName = "Arena"; }};
 };
 
 TEST_F(ModerationCommandsTest, ArgumentsAreCheckedBeforeAnythingIsDone) {
@@ -177,17 +181,17 @@ TEST_F(ModerationCommandsTest, ListingsShowWhatWasRecorded) {
       {".note bob smith is a regular", "* Admin noted on bob smith: is a regular\n", {}},
       {".bans", "* Bob Smith, until 2026-12-08 14:01 UTC (2h left), by Admin: flood\n", {}},
       {".seen BOB",
-       "* Bob: last seen 2026-12-08 12:00 UTC (1m ago) on 127.0.0.1:4003, online now as 3\n"
+       "* Bob: last seen 2026-12-08 12:00 UTC (1m ago) on Arena, online now as 3\n"
        "* visits 1, time played 0s, kills 0, deaths 0, first seen 2026-12-08 12:00 UTC\n",
        {}},
       {".history bob 1",
        "* Bob: 1 sanction, 0 notes, the last 1 chat line\n"
-       "* 2026-12-08 12:01 UTC warn by Admin on 127.0.0.1:4003: spam\n"
+       "* 2026-12-08 12:01 UTC warn by Admin on Arena: spam\n"
        "* 2026-12-08 12:00 UTC to Alice: hi there\n",
        {}},
       {".history Bob Smith",
        "* Bob Smith: 1 sanction, 1 note, the last 0 chat lines\n"
-       "* 2026-12-08 12:01 UTC tempban 2h by Admin on 127.0.0.1:4003: flood\n"
+       "* 2026-12-08 12:01 UTC tempban 2h by Admin on Arena: flood\n"
        "* 2026-12-08 12:01 UTC note by Admin: is a regular\n",
        {}},
       {".audit 2",
