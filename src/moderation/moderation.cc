@@ -111,6 +111,13 @@ void Moderation::tick() {
 void Moderation::close() {
   for (Presence& presence : presence_) endVisit(presence);
   reportStoreError(store_.flush());
+  if (store_.queued() == 0 || store_.database().connected()) return;
+  // A database away at the end: one short wait for it, as at the start,
+  // before what waits is lost; a loss is said, never silent.
+  if (store_.database().awaitConnection(kCloseWaitMs)) reportStoreError(store_.flush());
+  if (store_.queued() == 0) return;
+  session_.console().line("* moderation: " + std::to_string(store_.queued()) +
+                          " records not written: the database is away");
 }
 
 int Moderation::levelOf(const Player& player) const {

@@ -70,8 +70,10 @@ class Moderation {
   // deletes the history that has expired.
   void tick();
   // At the end of the session: ends the visits of the players still on
-  // and writes everything.
+  // and writes everything. A shared database that is away is waited for
+  // up to kCloseWaitMs; what it still cannot take is said in one line.
   void close();
+  static constexpr uint64_t kCloseWaitMs = 2000;
 
   // The actions. Each one carries out its datagrams, prints one "* " line
   // naming the actor, records the sanction and an audit line, and fires

@@ -60,5 +60,24 @@ TEST(ModerationDatabaseTest, AServerAwayAtTheStartIsWaitedFor) {
   EXPECT_NE(h.output().find(" on arena, "), std::string::npos);
 }
 
+TEST(ModerationDatabaseTest, WhatTheServerAwayAtTheEndCannotTakeIsSaid) {
+  if (!PostgresServer::binaries()) GTEST_SKIP() << PostgresServer::kMissing;
+  PostgresServer server;
+  ASSERT_TRUE(server.running()) << server.failure();
+  std::string uri = server.createDatabase("ends");
+  ASSERT_FALSE(uri.empty()) << server.failure();
+  SessionHarness h(std::nullopt, defaults::kAdminName, defaults::kAdminPassword,
+                   testing::Transport::kInMemory,
+                   [uri](SessionSettings& settings) { settings.databasePath = uri; });
+  ASSERT_TRUE(h.started());
+  h.connect();
+  h.addPlayer(4, "Bob");
+  ASSERT_TRUE(server.stop());
+  h.session().handleTypedLine(".warn Bob spam");
+  h.output();
+  h.session().moderation()->close();
+  EXPECT_NE(h.output().find("records not written: the database is away\n"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace gsadmin
