@@ -40,16 +40,16 @@ std::string databasePathForScript(const std::string& scriptPath) {
   return scriptPath.substr(0, slash + 1) + kFileName;
 }
 
-bool isDatabaseUri(std::string_view spec) {
-  return spec.starts_with("postgresql://") || spec.starts_with("postgres://");
+bool isDatabaseUri(std::string_view location) {
+  return location.starts_with("postgresql://") || location.starts_with("postgres://");
 }
 
-std::unique_ptr<Database> makeDatabase(const std::string& spec, std::optional<std::string> password,
-                                       size_t maxResultBytes) {
-  if (isDatabaseUri(spec)) {
-    return std::make_unique<PostgresDatabase>(spec, std::move(password), maxResultBytes);
+std::unique_ptr<Database> makeDatabase(const std::string& location,
+                                       std::optional<std::string> password, size_t maxResultBytes) {
+  if (isDatabaseUri(location)) {
+    return std::make_unique<PostgresDatabase>(location, std::move(password), maxResultBytes);
   }
-  return std::make_unique<SqliteDatabase>(spec, maxResultBytes);
+  return std::make_unique<SqliteDatabase>(location, maxResultBytes);
 }
 
 }  // namespace gsadmin

@@ -128,14 +128,14 @@ class Database {
   }
 };
 
-// True when `spec` names a PostgreSQL server: "postgresql://..." or
+// True when `location` names a PostgreSQL server: "postgresql://..." or
 // "postgres://...".
-bool isDatabaseUri(std::string_view spec);
+bool isDatabaseUri(std::string_view location);
 
-// The database `spec` names: a PostgreSQL server for a URI (isDatabaseUri;
+// The database `location` names: a PostgreSQL server for a URI (isDatabaseUri;
 // `password`, when given, is its password, read from a file by the
 // caller), anything else a SQLite file path. Nothing is opened yet.
-std::unique_ptr<Database> makeDatabase(const std::string& spec,
+std::unique_ptr<Database> makeDatabase(const std::string& location,
                                        std::optional<std::string> password = std::nullopt,
                                        size_t maxResultBytes = Database::kMaxResultBytes);
 
