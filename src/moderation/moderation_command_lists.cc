@@ -11,10 +11,6 @@
 namespace gsadmin {
 namespace {
 
-// At most this many sanctions and notes of one player are listed.
-constexpr size_t kMaxListed = 100;
-constexpr size_t kHistoryChatLines = 10;
-constexpr size_t kMaxHistoryChatLines = 100;
 constexpr size_t kAuditLines = 20;
 constexpr size_t kMaxAuditLines = 200;
 

@@ -34,6 +34,12 @@ class ModerationCommands {
   // The longest private message sent to an admin in game: a chat frame's
   // text (511 bytes) less "/msg #255 ". Longer answers are cut.
   static constexpr size_t kMaxAnswer = 501;
+  // What a player's history lists, wherever it is shown: at most
+  // kMaxListed sanctions and notes, and the last kHistoryChatLines chat
+  // lines unless more are asked, at most kMaxHistoryChatLines.
+  static constexpr size_t kMaxListed = 100;
+  static constexpr size_t kHistoryChatLines = 10;
+  static constexpr size_t kMaxHistoryChatLines = 100;
 
   explicit ModerationCommands(Moderation& moderation) : moderation_(moderation) {}
 

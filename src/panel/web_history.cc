@@ -6,6 +6,7 @@
 #include "context/session_context.h"
 #include "model/player.h"
 #include "moderation/moderation.h"
+#include "moderation/moderation_commands.h"
 #include "panel/web_context.h"
 #include "panel/web_json.h"
 
@@ -13,11 +14,10 @@ namespace gsadmin {
 namespace {
 
 constexpr size_t kSearchResults = 50;
-// As ".history" lists: at most this many sanctions and notes, and the last
-// `lines` chat lines (kChatLines unless asked, at most kMaxChatLines).
-constexpr size_t kMaxListed = 100;
-constexpr size_t kChatLines = 10;
-constexpr size_t kMaxChatLines = 100;
+// As ".history" lists.
+constexpr size_t kMaxListed = ModerationCommands::kMaxListed;
+constexpr size_t kChatLines = ModerationCommands::kHistoryChatLines;
+constexpr size_t kMaxChatLines = ModerationCommands::kMaxHistoryChatLines;
 
 // The query parameter `key` when it is at most kMaxNameBytes long and has
 // no control characters; false with a 400 answered otherwise.

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "support/client_process.h"
+#include "support/console_lines.h"
 #include "support/terminal_process.h"
 #include "support/text_file.h"
 
@@ -32,13 +33,6 @@ int count(const std::string& text, const std::string& needle) {
     ++found;
   }
   return found;
-}
-
-// The port in "... listening on 127.0.0.1:PORT, ...", or 0.
-uint16_t listeningPort(ClientProcess& process) {
-  std::optional<std::string> line = process.waitForLine("listening on 127.0.0.1:");
-  if (!line) return 0;
-  return static_cast<uint16_t>(std::atoi(line->c_str() + line->find("127.0.0.1:") + 10));
 }
 
 // The simulator on a free port, started with `flags`.

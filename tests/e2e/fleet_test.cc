@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "support/client_process.h"
+#include "support/console_lines.h"
 #include "support/postgres_server.h"
 
 namespace gsadmin::testing {
@@ -41,12 +42,6 @@ online Dan key k-dan
 120  end
 )";
 
-uint16_t listeningPort(ClientProcess& sim) {
-  std::optional<std::string> line = sim.waitForLine("listening on 127.0.0.1:");
-  if (!line) return 0;
-  return static_cast<uint16_t>(std::atoi(line->c_str() + line->find("127.0.0.1:") + 10));
-}
-
 std::unique_ptr<ClientProcess> startSimulator(TempDir& dir, const std::string& name,
                                               const char* scenario) {
   dir.write(name + ".txt", scenario);
@@ -63,18 +58,6 @@ std::unique_ptr<ClientProcess> startClient(uint16_t port, const std::string& uri
                                "--server-name=" + serverName},
       std::nullopt, ClientProcess::defaultBinary(), std::nullopt, std::nullopt,
       ClientProcess::Input::kPipe);
-}
-
-// Types `command` and returns the "* " lines it printed, up to `last`.
-std::string answer(ClientProcess& client, const std::string& command, const std::string& last) {
-  client.writeInput(command + "\n");
-  std::string lines;
-  while (std::optional<std::string> line = client.nextLine()) {
-    if (line->rfind("* ", 0) != 0) continue;
-    lines += *line + "\n";
-    if (line->find(last) != std::string::npos) break;
-  }
-  return lines;
 }
 
 // Whether the client's standard error holds `needle` `times` times within

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "support/client_process.h"
+#include "support/console_lines.h"
 
 namespace gsadmin::testing {
 namespace {
@@ -46,30 +47,11 @@ int count(const std::string& text, const std::string& needle) {
   return found;
 }
 
-// The port in "... listening on 127.0.0.1:PORT, ...", or 0.
-uint16_t listeningPort(ClientProcess& sim) {
-  std::optional<std::string> line = sim.waitForLine("listening on 127.0.0.1:");
-  if (!line) return 0;
-  return static_cast<uint16_t>(std::atoi(line->c_str() + line->find("127.0.0.1:") + 10));
-}
-
 // The client in `directory`, its commands piped in.
 std::unique_ptr<ClientProcess> startClient(uint16_t port, const std::string& directory) {
   return std::make_unique<ClientProcess>(
       std::vector<std::string>{"127.0.0.1", std::to_string(port), "Admin", "73519"}, std::nullopt,
       ClientProcess::defaultBinary(), std::nullopt, directory, ClientProcess::Input::kPipe);
-}
-
-// Types `command` and returns the "* " lines it printed, up to `last`.
-std::string answer(ClientProcess& client, const std::string& command, const std::string& last) {
-  client.writeInput(command + "\n");
-  std::string lines;
-  while (std::optional<std::string> line = client.nextLine()) {
-    if (line->rfind("* ", 0) != 0) continue;
-    lines += *line + "\n";
-    if (line->find(last) != std::string::npos) break;
-  }
-  return lines;
 }
 
 // What the client, restarted, says of the match: every record was kept.

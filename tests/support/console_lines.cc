@@ -1,0 +1,25 @@
+#include "support/console_lines.h"
+
+#include <cstdlib>
+#include <optional>
+
+namespace gsadmin::testing {
+
+uint16_t listeningPort(ClientProcess& simulator) {
+  std::optional<std::string> line = simulator.waitForLine("listening on 127.0.0.1:");
+  if (!line) return 0;
+  return static_cast<uint16_t>(std::atoi(line->c_str() + line->find("127.0.0.1:") + 10));
+}
+
+std::string answer(ClientProcess& client, const std::string& command, const std::string& last) {
+  client.writeInput(command + "\n");
+  std::string lines;
+  while (std::optional<std::string> line = client.nextLine()) {
+    if (line->rfind("* ", 0) != 0) continue;
+    lines += *line + "\n";
+    if (line->find(last) != std::string::npos) break;
+  }
+  return lines;
+}
+
+}  // namespace gsadmin::testing
