@@ -100,16 +100,18 @@ fuzz:
 
 # Throughput, latency, idle cost, dispatch cost and memory against their
 # targets, in a Release build of its own; the table goes to bench/results.md.
-# BENCH_IDLE_SECONDS=5 makes a quick run.
+# BENCH_IDLE_SECONDS=5 makes a quick run; BENCH_BEFORE=PATH also floods the
+# doors of the binary at PATH (an earlier build), beside this one.
 BENCH_DIR ?= build-bench
 BENCH_IDLE_SECONDS ?= 60
+BENCH_BEFORE ?=
 bench:
 	GSADMIN_WITH_TESTS=1 GSADMIN_WITH_BENCH=1 ./scripts/install-deps
 	cmake -S . -B $(BENCH_DIR) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DGSADMIN_BENCH=ON \
 	  -DGSADMIN_TESTS=ON
 	cmake --build $(BENCH_DIR) -j $(BUILD_JOBS) --target gsadmin gsadmin_bench
 	$(BENCH_DIR)/bench/gsadmin_bench --idle-seconds=$(BENCH_IDLE_SECONDS) \
-	  --results=$(CURDIR)/bench/results.md
+	  $(if $(BENCH_BEFORE),--before=$(BENCH_BEFORE)) --results=$(CURDIR)/bench/results.md
 
 # The web panel's pictures in docs/panel/, taken by its browser test (headless
 # Chromium at a fixed window size) against the client and the simulator.

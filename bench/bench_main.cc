@@ -15,6 +15,7 @@
 
 #include "ban_check_bench.h"
 #include "bench_options.h"
+#include "door_flood_bench.h"
 #include "fleet_bench.h"
 #include "idle_bench.h"
 #include "latency_bench.h"
@@ -53,11 +54,23 @@ constexpr int kPanelStreams = 20;
 constexpr int kPanelLines = 300;
 constexpr int kPanelIntervalMs = 10;
 constexpr int kPanelRounds = 41;
+constexpr int kFloodSeconds = 20;
 
 // The web panel's rows: the event streams' latency and the loop's cost.
 void addPanelRows(std::vector<ResultRow>& rows) {
   addPanelRows(measureStreamLatency(kPanelStreams, kPanelLines, kPanelIntervalMs),
                measurePanelOverhead(kPanelStreams, kPanelRounds, kDrainBatch), rows);
+}
+
+// Every door flooded: the binary `before` first when given, then this one.
+std::vector<ResultRow> floodRows(const std::string& before) {
+  std::vector<ResultRow> rows;
+  if (!before.empty()) {
+    addDoorFloodRows(measureDoorFlood(before, kFloodSeconds), "before", kFloodSeconds, rows);
+  }
+  addDoorFloodRows(measureDoorFlood(testing::ClientProcess::defaultBinary(), kFloodSeconds), "now",
+                   kFloodSeconds, rows);
+  return rows;
 }
 
 // `value` with `precision` decimals, then `suffix`.
@@ -290,6 +303,7 @@ std::optional<int> runOnePart(const Options& options) {
   if (options.moderationOnly) return printTable(moderationRows());
   if (options.requestsOnly) return printRequestsRows();
   if (options.fleetOnly) return printTable(fleetRows());
+  if (options.floodOnly) return printTable(floodRows(options.beforeBinary));
   if (options.panelOnly) {
     addPanelRows(rows);
     return printTable(rows);
@@ -338,6 +352,9 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   std::vector<ResultRow> panel;
   addPanelRows(panel);
+  std::printf("(i) every door flooded\n");
+  std::fflush(stdout);
+  std::vector<ResultRow> flood = floodRows(options->beforeBinary);
 
   std::vector<ResultRow> rows;
   addThroughputRows(drain, sustained, rows);
@@ -352,11 +369,12 @@ int main(int argc, char** argv) {
   rows.insert(rows.end(), moderation.begin(), moderation.end());
   rows.insert(rows.end(), panel.begin(), panel.end());
   rows.insert(rows.end(), fleet.begin(), fleet.end());
+  rows.insert(rows.end(), flood.begin(), flood.end());
 
   std::string table = formatTable(rows);
   std::printf("\n%s", table.c_str());
   if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows,
-                    std::string(kNotes) + kPanelNotes + kFleetNotes)) {
+                    std::string(kNotes) + kPanelNotes + kFleetNotes + kFloodNotes)) {
     std::fprintf(stderr, "gsadmin_bench: cannot write %s\n", options->resultsPath.c_str());
     return 1;
   }

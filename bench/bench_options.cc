@@ -32,6 +32,10 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.fleetOnly = true;
     } else if (arg == "--panel-only") {
       options.panelOnly = true;
+    } else if (arg == "--flood-only") {
+      options.floodOnly = true;
+    } else if (arg.rfind("--before=", 0) == 0) {
+      options.beforeBinary = arg.substr(9);
     } else if (arg.rfind("--results=", 0) == 0) {
       options.resultsPath = arg.substr(10);
     } else {

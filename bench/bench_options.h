@@ -14,7 +14,9 @@ namespace gsadmin::bench {
 // rows), --moderation-only (the moderation rows), --requests-only (the chat
 // latency without and with 64 HTTP requests in flight), --panel-only (the
 // web panel's event streams and its cost to the loop), --fleet-only (clients
-// sharing a PostgreSQL database). Google Benchmark's
+// sharing a PostgreSQL database), --flood-only (every door of the client
+// flooded at once; with --before=PATH, the binary at PATH first, beside the
+// one built here). Google Benchmark's
 // own --benchmark_* flags go to the micro-benchmarks.
 struct Options {
   int idleSeconds = 60;
@@ -26,6 +28,8 @@ struct Options {
   bool requestsOnly = false;
   bool panelOnly = false;
   bool fleetOnly = false;
+  bool floodOnly = false;
+  std::string beforeBinary;  // empty: none
   std::string resultsPath = GSADMIN_BENCH_RESULTS;
 };
 

@@ -34,9 +34,8 @@ std::optional<std::string> outputFor(bool readOutput) {
 
 LiveClient::LiveClient(const std::optional<std::string>& script, bool readOutput,
                        const std::vector<std::string>& options,
-                       const std::optional<std::string>& directory)
-    : process_(argumentsFor(peer_, options), script, testing::ClientProcess::defaultBinary(),
-               outputFor(readOutput), directory) {}
+                       const std::optional<std::string>& directory, const std::string& program)
+    : process_(argumentsFor(peer_, options), script, program, outputFor(readOutput), directory) {}
 
 uint16_t LiveClient::clientPort() const {
   return peer_.client() ? ntohs(peer_.client()->sin_port) : 0;

@@ -26,10 +26,12 @@ class LiveClient {
  public:
   // `readOutput` false sends the client's output to /dev/null. `options`
   // go before the address; `directory`, when given, is where the client
-  // runs (the caller owns it).
+  // runs (the caller owns it). `program` is what runs: the client, or a
+  // program that runs the one `options` name (such as prlimit).
   LiveClient(const std::optional<std::string>& script, bool readOutput,
              const std::vector<std::string>& options = {},
-             const std::optional<std::string>& directory = std::nullopt);
+             const std::optional<std::string>& directory = std::nullopt,
+             const std::string& program = testing::ClientProcess::defaultBinary());
 
   testing::LoopbackPeer& peer() { return peer_; }
   testing::ClientProcess& process() { return process_; }
