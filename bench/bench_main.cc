@@ -25,6 +25,7 @@
 #include "panel_bench.h"
 #include "results_table.h"
 #include "storage_bench.h"
+#include "support/client_process.h"
 #include "throughput_bench.h"
 #include "timer_bench.h"
 
@@ -68,8 +69,9 @@ std::vector<ResultRow> floodRows(const std::string& before) {
   if (!before.empty()) {
     addDoorFloodRows(measureDoorFlood(before, kFloodSeconds), "before", kFloodSeconds, rows);
   }
-  addDoorFloodRows(measureDoorFlood(testing::ClientProcess::defaultBinary(), kFloodSeconds), "now",
-                   kFloodSeconds, rows);
+  addDoorFloodRows(
+      measureDoorFlood(gsadmin::testing::ClientProcess::defaultBinary(), kFloodSeconds), "now",
+      kFloodSeconds, rows);
   return rows;
 }
 
