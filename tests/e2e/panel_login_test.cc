@@ -169,6 +169,15 @@ TEST_F(PanelEndToEndTest, ParallelWrongPasswordsCheckFiveAMinuteAndTheAdminsBrow
   EXPECT_EQ(status, 401);
 }
 
+TEST_F(PanelEndToEndTest, RightPasswordsDoNotCount) {
+  startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_)});
+  int port = portOf(*client_, "Panel");
+  ASSERT_NE(port, 0) << client_->errorOutput();
+  // More than the 5 a minute of the account and the 20 of the address, each
+  // from a browser that keeps no cookie.
+  for (int i = 0; i < 25; ++i) ASSERT_EQ(loginWith(port, "mia", ""), 200) << i;
+}
+
 TEST_F(PanelEndToEndTest, FailedLoginsLeaveTheMemoryBounded) {
   startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_)});
   int port = portOf(*client_, "Panel");
