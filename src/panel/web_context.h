@@ -7,13 +7,15 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <semaphore>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "panel/change_signal.h"
 #include "panel/console_ring.h"
+#include "panel/device_cookie.h"
+#include "panel/hashing_pool.h"
+#include "panel/login_throttle.h"
 #include "panel/loop_queue.h"
 #include "panel/snapshot.h"
 #include "panel/typed_line.h"
@@ -54,9 +56,9 @@ struct WebContext {
   std::string decoyHash;
   WebSessions sessions;
   LoginThrottle throttle;
-  // Hashings at once: each takes 19 MiB, so a burst of logins from many
-  // addresses waits here rather than taking the memory of every thread.
-  std::counting_semaphore<4> hashing{4};
+  DeviceCookies devices;
+  // Every password check runs here: each takes 19 MiB.
+  HashingPool hashing;
   bool tls = false;
   std::atomic<int> openStreams{0};
 };

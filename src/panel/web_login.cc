@@ -25,54 +25,92 @@ bool credentialsOf(const httplib::Request& request, std::string* name, std::stri
   return true;
 }
 
-// The account `name` names when `password` is its own. Every try costs
-// one hashing, whether the name exists or not.
-const PanelAccount* accountFor(WebContext& context, const std::string& name,
-                               const std::string& password) {
+// How long a login waits for its password check. The checks ahead of it
+// are few: the throttle bounds the tries, the pool the waiting ones.
+constexpr std::chrono::milliseconds kCheckWait{5000};
+
+const PanelAccount* accountNamed(const WebContext& context, const std::string& name) {
   const PanelAccount* found = nullptr;
   for (const PanelAccount& account : context.accounts) {
     if (account.name == name) found = &account;
   }
-  context.hashing.acquire();
-  bool matches = verifyPassword(found ? found->hash : context.decoyHash, password);
-  context.hashing.release();
-  return found && matches ? found : nullptr;
+  return found;
 }
 
-std::string sessionCookie(const WebContext& context, const std::string& token) {
-  std::string cookie =
-      std::string(kSessionCookie) + "=" + token + "; Path=/; HttpOnly; SameSite=Strict";
-  if (context.tls) cookie += "; Secure";
-  return cookie;
+// The id of the request's browser when it logged in to `name` before.
+std::optional<std::string> knownDevice(WebContext& context, const httplib::Request& request,
+                                       const std::string& name) {
+  std::optional<std::string> cookie = cookieOf(request, kDeviceCookie);
+  if (!cookie) return std::nullopt;
+  return context.devices.deviceOf(*cookie, name, context.clock.wallSeconds());
+}
+
+// Checks `password` on the hashing pool: against the account's hash, or
+// for a name without one against the decoy, so that a wrong name takes as
+// long as a wrong password.
+HashingPool::Outcome checkPassword(WebContext& context, const PanelAccount* account,
+                                   const std::string& password, bool urgent) {
+  std::string encoded = account ? account->hash : context.decoyHash;
+  return context.hashing.run([encoded, password]() { return verifyPassword(encoded, password); },
+                             urgent, kCheckWait);
+}
+
+std::string cookieAttributes(const WebContext& context) {
+  return context.tls ? "; HttpOnly; SameSite=Strict; Secure" : "; HttpOnly; SameSite=Strict";
 }
 
 json loginJson(const WebLogin& login) {
   return {{"name", login.name}, {"level", login.level}, {"csrf", login.csrf}};
 }
 
-void logIn(WebContext& context, const httplib::Request& request, httplib::Response& response) {
-  if (!context.throttle.allowed(request.remote_addr)) {
-    sendError(response, 429, "too many failed logins; try again in a minute");
+// A new login of `account`, with its session cookie and a device cookie
+// that lets this browser past the throttle of strangers from now on.
+void admit(WebContext& context, const PanelAccount& account, httplib::Response& response) {
+  std::optional<WebLogin> login = context.sessions.create(account.name, account.level);
+  if (!login) {
+    sendError(response, 500, "no randomness for a session");
     return;
   }
+  response.set_header("Set-Cookie", std::string(kSessionCookie) + "=" + login->token + "; Path=/" +
+                                        cookieAttributes(context));
+  std::optional<std::string> device =
+      context.devices.issue(account.name, context.clock.wallSeconds());
+  if (device) {
+    response.set_header("Set-Cookie", std::string(kDeviceCookie) + "=" + *device +
+                                          "; Path=/api/login; Max-Age=" +
+                                          std::to_string(DeviceCookies::kLifetimeSeconds) +
+                                          cookieAttributes(context));
+  }
+  sendJson(response, 200, loginJson(*login));
+}
+
+void logIn(WebContext& context, const httplib::Request& request, httplib::Response& response) {
   std::string name, password;
   if (!credentialsOf(request, &name, &password)) {
     sendError(response, 400, "a login needs a name and a password");
     return;
   }
-  const PanelAccount* account = accountFor(context, name, password);
-  if (account == nullptr) {
-    context.throttle.failed(request.remote_addr);
+  const PanelAccount* account = accountNamed(context, name);
+  std::optional<std::string> device = knownDevice(context, request, name);
+  // Counted before the hashing, so that parallel tries cannot pass the limit.
+  std::optional<LoginSlot> slot =
+      context.throttle.reserve({name, account != nullptr, request.remote_addr, device});
+  if (!slot) {
+    sendError(response, 429, "too many failed logins; try again in a minute");
+    return;
+  }
+  HashingPool::Outcome outcome = checkPassword(context, account, password, device.has_value());
+  if (outcome == HashingPool::Outcome::kNotRun || outcome == HashingPool::Outcome::kTooLate) {
+    if (outcome == HashingPool::Outcome::kNotRun) context.throttle.giveBack(*slot);
+    sendError(response, 503, "too many logins at once; try again");
+    return;
+  }
+  if (outcome != HashingPool::Outcome::kTrue || account == nullptr) {
     sendError(response, 401, "wrong name or password");
     return;
   }
-  std::optional<WebLogin> login = context.sessions.create(account->name, account->level);
-  if (!login) {
-    sendError(response, 500, "no randomness for a session");
-    return;
-  }
-  response.set_header("Set-Cookie", sessionCookie(context, login->token));
-  sendJson(response, 200, loginJson(*login));
+  context.throttle.giveBack(*slot);
+  admit(context, *account, response);
 }
 
 }  // namespace

@@ -77,34 +77,4 @@ void WebSessions::dropExpired(uint64_t now) {
   }
 }
 
-std::deque<uint64_t>& LoginThrottle::recent(const std::string& address, uint64_t now) {
-  std::deque<uint64_t>& times = failures_[address];
-  while (!times.empty() && now - times.front() >= kWindowMs) times.pop_front();
-  return times;
-}
-
-bool LoginThrottle::allowed(const std::string& address) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  uint64_t now = clock_.nowMs();
-  auto it = failures_.find(address);
-  if (it == failures_.end()) return true;
-  return recent(address, now).size() < kMaxFailures;
-}
-
-void LoginThrottle::failed(const std::string& address) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  uint64_t now = clock_.nowMs();
-  if (failures_.size() >= kMaxAddresses) {
-    for (auto it = failures_.begin(); it != failures_.end();) {
-      it = it->second.empty() || now - it->second.back() >= kWindowMs ? failures_.erase(it)
-                                                                      : std::next(it);
-    }
-  }
-  std::deque<uint64_t>& times = recent(address, now);
-  if (times.size() < kMaxFailures)
-    times.push_back(now);
-  else
-    times.back() = now;
-}
-
 }  // namespace gsadmin

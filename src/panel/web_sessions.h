@@ -2,7 +2,6 @@
 #define GSADMIN_PANEL_WEB_SESSIONS_H_
 
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -55,31 +54,6 @@ class WebSessions {
   Clock& clock_;
   std::mutex mutex_;
   std::unordered_map<std::string, Entry> logins_;  // by token
-};
-
-// At most kMaxFailures failed logins a minute per address; each operation
-// locks. The clock must outlive the throttle.
-class LoginThrottle {
- public:
-  static constexpr size_t kMaxFailures = 5;
-  static constexpr uint64_t kWindowMs = 60 * 1000;
-  // Addresses remembered at once; beyond, the ones with no recent failure go.
-  static constexpr size_t kMaxAddresses = 10000;
-
-  explicit LoginThrottle(Clock& clock) : clock_(clock) {}
-
-  // Whether `address` may try to log in now.
-  bool allowed(const std::string& address);
-  // Counts a failed login of `address`.
-  void failed(const std::string& address);
-
- private:
-  // Drops the failures of `address` older than the window.
-  std::deque<uint64_t>& recent(const std::string& address, uint64_t now);
-
-  Clock& clock_;
-  std::mutex mutex_;
-  std::unordered_map<std::string, std::deque<uint64_t>> failures_;
 };
 
 // Compares two secrets in a time that depends on their lengths only.
