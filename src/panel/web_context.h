@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "panel/action_outcomes.h"
 #include "panel/change_signal.h"
 #include "panel/console_ring.h"
 #include "panel/loop_queue.h"
@@ -39,7 +40,8 @@ struct WebContext {
         queue(queue),
         session(session),
         sessions(clock),
-        throttle(clock) {}
+        throttle(clock),
+        outcomes(clock) {}
 
   Clock& clock;
   SnapshotBoard& board;
@@ -54,6 +56,7 @@ struct WebContext {
   std::string decoyHash;
   WebSessions sessions;
   LoginThrottle throttle;
+  ActionOutcomes outcomes;
   // Hashings at once: each takes 19 MiB, so a burst of logins from many
   // addresses waits here rather than taking the memory of every thread.
   std::counting_semaphore<4> hashing{4};
@@ -61,7 +64,8 @@ struct WebContext {
   std::atomic<int> openStreams{0};
 };
 
-// How long an HTTP thread waits for the loop to carry out its work.
+// The deadline of work handed to the loop: work not started by then is
+// withdrawn and never runs.
 inline constexpr std::chrono::milliseconds kLoopAnswerTimeout{5000};
 // Streams beyond this are refused, so that some of the server's threads
 // always remain for other requests.
@@ -87,8 +91,8 @@ struct LoopAnswer {
   std::string body;
 };
 // Answers with what `work` returns on the loop, or 503 when the loop did
-// not answer in time. `work` must not refer to the request or the
-// response: after a timeout it may still run once they are gone.
+// not start it in time (it then never runs). Work that started is waited
+// for until it ends.
 void answerFromLoop(WebContext& context, httplib::Response& response,
                     std::function<LoopAnswer()> work);
 // The answer of the routes that read the moderation's records while the
@@ -103,7 +107,7 @@ void addReadRoutes(httplib::Server& server, WebContext& context);
 void addHistoryRoutes(httplib::Server& server, WebContext& context);
 // /api/charts.
 void addChartRoutes(httplib::Server& server, WebContext& context);
-// POST /api/actions.
+// POST /api/actions and GET /api/actions/ID.
 void addActionRoute(httplib::Server& server, WebContext& context);
 // /api/events: Server-Sent Events.
 void addStreamRoute(httplib::Server& server, WebContext& context);
