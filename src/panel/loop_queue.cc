@@ -19,9 +19,8 @@ LoopTask::State LoopTask::state() {
 
 LoopTask::State LoopTask::waitFor(std::chrono::milliseconds timeout) {
   std::unique_lock<std::mutex> lock(mutex_);
-  ended_.wait_for(lock, timeout, [this]() {
-    return state_ == State::kDone || state_ == State::kWithdrawn;
-  });
+  ended_.wait_for(lock, timeout,
+                  [this]() { return state_ == State::kDone || state_ == State::kWithdrawn; });
   return state_;
 }
 
@@ -84,16 +83,14 @@ void LoopTask::end(State state, std::optional<std::string> result) {
   ended_.notify_all();
 }
 
-LoopQueue::LoopQueue(Clock& clock)
-    : clock_(clock), fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+LoopQueue::LoopQueue(Clock& clock) : clock_(clock), fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
 
 LoopQueue::~LoopQueue() {
   close();
   if (fd_ >= 0) ::close(fd_);
 }
 
-std::shared_ptr<LoopTask> LoopQueue::post(std::function<std::string()> work,
-                                          uint64_t deadlineMs) {
+std::shared_ptr<LoopTask> LoopQueue::post(std::function<std::string()> work, uint64_t deadlineMs) {
   auto task = std::make_shared<LoopTask>(std::move(work), deadlineMs);
   {
     std::lock_guard<std::mutex> lock(mutex_);

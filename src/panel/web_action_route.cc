@@ -35,7 +35,7 @@ std::optional<std::string> actionId(const json& body, std::string* error) {
     if (body["id"].is_string() && isIdText(body["id"].get<std::string>())) {
       return body["id"].get<std::string>();
     }
-    *error = "an id is 1 to 64 letters, digits or - _ . :";
+    *error = "an id is 1 to " + std::to_string(kMaxIdBytes) + " letters, digits or - _ . :";
     return std::nullopt;
   }
   std::string id = randomToken().substr(0, kRandomIdHexDigits);
@@ -43,8 +43,8 @@ std::optional<std::string> actionId(const json& body, std::string* error) {
   return id.empty() ? std::nullopt : std::optional<std::string>(id);
 }
 
-void sendOutcome(httplib::Response& response, int status, const std::string& id,
-                 const char* state, const std::optional<std::string>& error) {
+void sendOutcome(httplib::Response& response, int status, const std::string& id, const char* state,
+                 const std::optional<std::string>& error) {
   json body = {{"id", id}, {"state", state}};
   if (error) {
     body["error"] = *error;
@@ -82,8 +82,7 @@ void answerOutcome(WebContext& context, httplib::Response& response, const std::
   }
 }
 
-void postAction(WebContext& context, const httplib::Request& request,
-                httplib::Response& response) {
+void postAction(WebContext& context, const httplib::Request& request, httplib::Response& response) {
   std::optional<WebLogin> login = requireLogin(context, request, response, true);
   if (!login) return;
   json body = json::parse(request.body, nullptr, false);

@@ -156,9 +156,9 @@ TEST(WebActionsTest, NoAccountSlapsAHigherAdminInGame) {
   auto runTyped = [](const std::string&, const Actor&) {};
   WebAction slap = actionOf(R"({"action":"slap","player":3})");
 
-  EXPECT_EQ(carryOutWebAction(h.session(), WebLogin{"t", "c", "mia", kModeratorLevel}, slap,
-                              runTyped),
-            "you may not");
+  EXPECT_EQ(
+      carryOutWebAction(h.session(), WebLogin{"t", "c", "mia", kModeratorLevel}, slap, runTyped),
+      "you may not");
   EXPECT_TRUE(h.sent().empty());
   EXPECT_EQ(carryOutWebAction(h.session(), WebLogin{"t", "c", "ann", kAdminLevel}, slap, runTyped),
             "");
