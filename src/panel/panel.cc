@@ -116,9 +116,11 @@ std::optional<uint64_t> Panel::msUntilWork(uint64_t nowMs) const {
 
 void Panel::stop() {
   signal_->stop();
+  // First, so that no request thread waits out its time for a loop that
+  // no longer serves the queue: theirs is withdrawn at once.
+  if (queue_) queue_->close();
   if (web_) web_->stop();
   if (metrics_) metrics_->stop();
-  if (queue_) queue_->close();
 }
 
 bool Panel::running() const {
