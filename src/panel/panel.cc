@@ -52,8 +52,9 @@ std::unique_ptr<Console> Panel::wrapConsole(std::unique_ptr<Console> inner) {
 }
 
 void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
+  queue_ = std::make_unique<LoopQueue>(session.clock());
   context_ =
-      std::make_unique<WebContext>(session.clock(), board_, *ring_, *signal_, queue_, session);
+      std::make_unique<WebContext>(session.clock(), board_, *ring_, *signal_, *queue_, session);
   context_->runTypedLine = std::move(runTypedLine);
   context_->accounts = settings_.accounts;
   context_->decoyHash = hashPassword("decoy").value_or("");
@@ -98,11 +99,11 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
 }
 
 int Panel::wakeFd() const {
-  return (web_ || metrics_) ? queue_.fd() : -1;
+  return (web_ || metrics_) ? queue_->fd() : -1;
 }
 
 void Panel::runPending() {
-  queue_.runPending();
+  if (queue_) queue_->runPending();
 }
 
 void Panel::offer(Snapshot snapshot) {
@@ -115,9 +116,11 @@ std::optional<uint64_t> Panel::msUntilWork(uint64_t nowMs) const {
 
 void Panel::stop() {
   signal_->stop();
+  // First, so that no request thread waits out its time for a loop that
+  // no longer serves the queue: theirs is withdrawn at once.
+  if (queue_) queue_->close();
   if (web_) web_->stop();
   if (metrics_) metrics_->stop();
-  queue_.close();
 }
 
 bool Panel::running() const {

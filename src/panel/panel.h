@@ -77,7 +77,7 @@ class Panel {
   std::shared_ptr<ConsoleRing> ring_;
   SnapshotBoard board_;
   SnapshotPublisher publisher_;
-  LoopQueue queue_;
+  std::unique_ptr<LoopQueue> queue_;     // made by start(), on the session's clock
   std::unique_ptr<WebContext> context_;  // made by start()
   std::unique_ptr<WebServer> web_;
   std::unique_ptr<WebServer> metrics_;

@@ -76,6 +76,8 @@ std::string onPlayer(SessionContext& session, const WebLogin& login, const WebAc
     admin::sendMessage(session, player.id, action.text);
     announce(session, login, "message " + player.name + ": " + action.text);
   } else if (action.kind == "slap") {
+    // As for the moderation's actions: nobody acts on a higher admin.
+    if (moderation != nullptr && moderation->levelOf(player) > login.level) return "you may not";
     admin::slapPlayer(session, player.id);
     announce(session, login, "slap " + player.name);
   } else if (moderation != nullptr) {
@@ -139,11 +141,26 @@ std::optional<WebAction> parseWebAction(const json& body, std::string* error) {
   return action;
 }
 
+bool isServerCommand(std::string_view text) {
+  size_t first = text.find_first_not_of(" \t");
+  return first != std::string_view::npos && text[first] == '/';
+}
+
 int actionLevel(const WebAction& action) {
-  if (action.kind == "command") return kOperatorLevel;
+  // The server takes such a chat text as a command, with the client's rights.
+  if (action.kind == "command" || (action.kind == "chat" && isServerCommand(action.text))) {
+    return kOperatorLevel;
+  }
   if (action.kind == "ban" || action.kind == "unban") return kAdminLevel;
   if (action.kind == "tempban" && action.seconds > kDaySeconds) return kAdminLevel;
   return kModeratorLevel;
+}
+
+std::string actionFingerprint(const WebAction& action) {
+  // Texts hold no newline (parseWebAction), so the fields cannot run together.
+  return action.kind + "\n" + (action.player ? std::to_string(*action.player) : "-") + "\n" +
+         action.text + "\n" + action.reason + "\n" + std::to_string(action.seconds) + "\n" +
+         action.name;
 }
 
 Actor panelActor(const WebLogin& login) {
@@ -152,7 +169,12 @@ Actor panelActor(const WebLogin& login) {
 
 std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
                               const WebAction& action, const TypedLineRunner& runTypedLine) {
-  if (login.level < actionLevel(action)) return "your level may not " + action.kind;
+  if (login.level < actionLevel(action)) {
+    if (action.kind == "chat") {
+      return "your level may not command: a chat text starting with / is a server command";
+    }
+    return "your level may not " + action.kind;
+  }
   if (action.player) {
     const Player* player = session.players().find(*action.player);
     if (player == nullptr) return "no player has the id " + std::to_string(*action.player);
@@ -175,33 +197,6 @@ std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
     runTypedLine(action.text, panelActor(login));
   }
   return "";
-}
-
-void addActionRoute(httplib::Server& server, WebContext& context) {
-  server.Post(
-      "/api/actions", [&context](const httplib::Request& request, httplib::Response& response) {
-        std::optional<WebLogin> login = requireLogin(context, request, response, true);
-        if (!login) return;
-        std::string error;
-        std::optional<WebAction> action =
-            parseWebAction(json::parse(request.body, nullptr, false), &error);
-        if (!action) {
-          sendError(response, 400, error);
-          return;
-        }
-        std::optional<std::string> refusal = context.queue.call(
-            [&context, login = *login, action = *action]() {
-              return carryOutWebAction(context.session, login, action, context.runTypedLine);
-            },
-            kLoopAnswerTimeout);
-        if (!refusal) {
-          sendError(response, 503, "the client did not answer in time");
-        } else if (!refusal->empty()) {
-          sendError(response, 409, *refusal);
-        } else {
-          sendJson(response, 200, {{"ok", true}});
-        }
-      });
 }
 
 }  // namespace gsadmin

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "moderation/actor.h"
 #include "panel/typed_line.h"
@@ -30,10 +31,18 @@ struct WebAction {
 // NAME}. Nothing, with the reason in *error, when it is malformed.
 std::optional<WebAction> parseWebAction(const nlohmann::json& body, std::string* error);
 
+// Whether the server takes a chat text as a command: its first character
+// other than a space or a tab is '/'.
+bool isServerCommand(std::string_view text);
+
 // The level an account needs for `action`, as for the admins in game:
 // message, slap, chat, warn, kick and a tempban of up to a day need 1; ban,
-// unban and longer tempbans 2; command (any console line) 4.
+// unban and longer tempbans 2; command (any console line) 4, as does a chat
+// text that is a server command.
 int actionLevel(const WebAction& action);
+
+// The same text for two requests of the same action, and only then.
+std::string actionFingerprint(const WebAction& action);
 
 // The actor a panel account acts as: its name and level.
 Actor panelActor(const WebLogin& login);
@@ -42,7 +51,8 @@ Actor panelActor(const WebLogin& login);
 // when the moderation is on, else the plain admin action with a "* " line
 // naming the account. A console line goes to `runTypedLine` with the
 // account's actor, so that the moderation's commands in it are the
-// account's. Empty when done; otherwise the reason it was refused.
+// account's. Empty when done; otherwise the reason it was refused, having
+// done nothing.
 std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
                               const WebAction& action, const TypedLineRunner& runTypedLine);
 

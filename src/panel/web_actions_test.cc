@@ -27,6 +27,9 @@ TEST(WebActionsTest, ParsesEachKindAndRefusesWhatIsMissingOrMalformed) {
       {R"({"action":"ban","player":3})", "", kAdminLevel},
       {R"({"action":"unban","name":"Bob"})", "", kAdminLevel},
       {R"({"action":"chat","text":"hello"})", "", kModeratorLevel},
+      {R"({"action":"chat","text":"a/b"})", "", kModeratorLevel},
+      {R"({"action":"chat","text":"/slap Bob"})", "", kOperatorLevel},
+      {R"({"action":"chat","text":" \t /slap Bob"})", "", kOperatorLevel},
       {R"({"action":"command","line":".kick Bob"})", "", kOperatorLevel},
       {R"([1,2])", "an action needs \"action\"", 0},
       {R"({"action":"nuke"})", "no action is named 'nuke'", 0},
@@ -80,6 +83,9 @@ TEST(WebActionsTest, RunsOnTheSessionAsTheAccountWithinItsLevel) {
   EXPECT_EQ(carryOutWebAction(h.session(), moderator,
                               actionOf(R"({"action":"command","line":".quit"})"), runTyped),
             "your level may not command");
+  EXPECT_EQ(carryOutWebAction(h.session(), moderator,
+                              actionOf(R"({"action":"chat","text":" /slap Bob"})"), runTyped),
+            "your level may not command: a chat text starting with / is a server command");
   EXPECT_EQ(carryOutWebAction(h.session(), moderator, actionOf(R"({"action":"slap","player":9})"),
                               runTyped),
             "no player has the id 9");
@@ -96,6 +102,11 @@ TEST(WebActionsTest, RunsOnTheSessionAsTheAccountWithinItsLevel) {
             "");
   EXPECT_EQ(h.sent(), std::vector<testing::Datagram>{buildChatFrame("hello all")});
   EXPECT_EQ(h.output(), "* mia (panel): chat: hello all\n");
+  EXPECT_EQ(carryOutWebAction(h.session(), op, actionOf(R"({"action":"chat","text":"/slap Bob"})"),
+                              runTyped),
+            "");
+  EXPECT_EQ(h.sent(), std::vector<testing::Datagram>{buildChatFrame("/slap Bob")});
+  EXPECT_EQ(h.output(), "* oscar (panel): chat: /slap Bob\n");
   EXPECT_EQ(carryOutWebAction(h.session(), op,
                               actionOf(R"({"action":"command","line":".players"})"), runTyped),
             "");
@@ -132,6 +143,26 @@ TEST(WebActionsTest, ATypedModerationCommandIsTheAccountsInItsLineAndTheAudit) {
   h.output();
   h.session().handleTypedLine(".kick Carol");
   EXPECT_EQ(h.output(), "* " + h.session().settings().adminName + " kicked Carol\n");
+}
+
+TEST(WebActionsTest, NoAccountSlapsAHigherAdminInGame) {
+  testing::SessionHarness h;
+  h.connect();
+  h.addPlayer(3, "Bob");
+  Actor console{Actor::Kind::kConsole, "Op", kOperatorLevel, std::nullopt};
+  ASSERT_EQ(h.session().moderation()->addAdmin(console, 3, kAdminLevel), "");
+  h.sent();
+  h.output();
+  auto runTyped = [](const std::string&, const Actor&) {};
+  WebAction slap = actionOf(R"({"action":"slap","player":3})");
+
+  EXPECT_EQ(
+      carryOutWebAction(h.session(), WebLogin{"t", "c", "mia", kModeratorLevel}, slap, runTyped),
+      "you may not");
+  EXPECT_TRUE(h.sent().empty());
+  EXPECT_EQ(carryOutWebAction(h.session(), WebLogin{"t", "c", "ann", kAdminLevel}, slap, runTyped),
+            "");
+  EXPECT_EQ(h.sent(), std::vector<testing::Datagram>{buildChatFrame("/slap Bob")});
 }
 
 }  // namespace

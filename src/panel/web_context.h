@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "panel/action_outcomes.h"
 #include "panel/change_signal.h"
 #include "panel/console_ring.h"
 #include "panel/device_cookie.h"
@@ -41,7 +42,8 @@ struct WebContext {
         queue(queue),
         session(session),
         sessions(clock),
-        throttle(clock) {}
+        throttle(clock),
+        outcomes(clock) {}
 
   Clock& clock;
   SnapshotBoard& board;
@@ -59,11 +61,13 @@ struct WebContext {
   DeviceCookies devices;
   // Every password check runs here: each takes 19 MiB.
   HashingPool hashing;
+  ActionOutcomes outcomes;
   bool tls = false;
   std::atomic<int> openStreams{0};
 };
 
-// How long an HTTP thread waits for the loop to carry out its work.
+// The deadline of work handed to the loop: work not started by then is
+// withdrawn and never runs.
 inline constexpr std::chrono::milliseconds kLoopAnswerTimeout{5000};
 // Streams beyond this are refused, so that some of the server's threads
 // always remain for other requests.
@@ -89,8 +93,8 @@ struct LoopAnswer {
   std::string body;
 };
 // Answers with what `work` returns on the loop, or 503 when the loop did
-// not answer in time. `work` must not refer to the request or the
-// response: after a timeout it may still run once they are gone.
+// not start it in time (it then never runs). Work that started is waited
+// for until it ends.
 void answerFromLoop(WebContext& context, httplib::Response& response,
                     std::function<LoopAnswer()> work);
 // The answer of the routes that read the moderation's records while the
@@ -105,7 +109,7 @@ void addReadRoutes(httplib::Server& server, WebContext& context);
 void addHistoryRoutes(httplib::Server& server, WebContext& context);
 // /api/charts.
 void addChartRoutes(httplib::Server& server, WebContext& context);
-// POST /api/actions.
+// POST /api/actions and GET /api/actions/ID.
 void addActionRoute(httplib::Server& server, WebContext& context);
 // /api/events: Server-Sent Events.
 void addStreamRoute(httplib::Server& server, WebContext& context);

@@ -12,8 +12,8 @@ constexpr size_t kAuditLines = 200;
 
 void answerFromLoop(WebContext& context, httplib::Response& response,
                     std::function<LoopAnswer()> work) {
-  // The loop writes the answer before the call returns; after a timeout
-  // the work may still run, into an answer nobody reads any more.
+  // The loop writes the answer before the call returns; work not started
+  // in time is withdrawn and never writes it.
   auto answer = std::make_shared<LoopAnswer>();
   std::optional<std::string> done = context.queue.call(
       [answer, work = std::move(work)]() {

@@ -5,8 +5,9 @@ WebDriver, against the real client logged in to the simulator.
 
 Logs in, watches the players arrive, kicks one and bans another for a day
 from their rows, finds the console lines and the audit entries, lifts the
-ban from the bans page, opens a player's history and the charts, logs out; a
-wrong password is refused and the sixth failed login within a minute is held
+ban from the bans page, opens a player's history and the charts, logs out;
+a level-1 account's chat box refuses a server command; a wrong password is
+refused and the sixth failed login within a minute is held
 off. With GSADMIN_SCREENSHOTS set to a directory it also saves a picture of
 each page there (login, players, console, audit, bans, history, charts).
 

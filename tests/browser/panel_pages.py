@@ -77,6 +77,12 @@ class PanelPages:
         self.expect_charts()
         self.picture("charts")
         self.log_out()
+        self.log_in("mia", password)
+        self.expect_text(By.ID, "who", "mia (level 1)")
+        self.open_page("console")
+        self.say("/slap Carol")
+        self.expect_console("* a line starting with / is a server command, which needs level 4")
+        self.log_out()
         self.hold_off_failed_logins(password)
 
     # Steps.
@@ -164,6 +170,12 @@ class PanelPages:
             return any(text in item.text
                        for item in self.browser.find_elements(By.CSS_SELECTOR, "#console li"))
         self.wait(shown, f"the console line {text!r}")
+
+    def say(self, line):
+        field = self.browser.find_element(By.CSS_SELECTOR, "#say input[name=line]")
+        field.clear()
+        field.send_keys(line)
+        field.submit()
 
     def log_out(self):
         self.browser.find_element(By.ID, "logout").click()

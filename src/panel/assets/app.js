@@ -5,6 +5,9 @@ const $ = (id) => document.getElementById(id);
 let csrf = '', level = 0;
 const needs = { message: 1, slap: 1, warn: 1, kick: 1, tempban: 1, ban: 2 };
 const unbanLevel = 2;
+// A console line, and a chat line the server takes as a command (its first
+// non-blank character is '/'), need this level.
+const commandLevel = 4;
 const pages = ['players', 'console', 'charts', 'history', 'bans', 'audit'];
 
 async function call(method, path, body) {
@@ -20,6 +23,26 @@ async function call(method, path, body) {
   let data = null;
   try { data = await response.json(); } catch (e) { data = {}; }
   return { status: response.status, data };
+}
+
+const actionId = () => Array.from(crypto.getRandomValues(new Uint8Array(16)),
+  (b) => b.toString(16).padStart(2, '0')).join('');
+
+// Posts an action under an id of its own, so that sending it again after a
+// lost answer cannot carry it out twice; an answer still pending (202) is
+// asked after until it says done or not done.
+async function postAction(body) {
+  const id = actionId();
+  let result = { status: 0 };
+  for (let tries = 0; tries < 3 && result.status === 0; ++tries) {
+    result = await call('POST', '/api/actions', Object.assign({ id }, body));
+  }
+  for (let i = 0; i < 60 && (result.status === 202 || result.status === 0); ++i) {
+    await new Promise((resolve) => setTimeout(resolve, 1000));
+    result = await call('GET', '/api/actions/' + id);
+  }
+  if (result.status === 202) result.data = { error: 'no outcome yet (action ' + id + ')' };
+  return result;
 }
 
 function errorOf(result) {
@@ -124,7 +147,7 @@ async function act(action, player) {
   }
   if (action === 'message' && !body.text) return;
   if (action === 'tempban' && !body.duration) return;
-  const result = await call('POST', '/api/actions', body);
+  const result = await postAction(body);
   $('action-result').textContent = result.status === 200 ? action + ' ' + player.name + ': done'
     : action + ' ' + player.name + ': ' + errorOf(result);
 }
@@ -158,8 +181,12 @@ $('say').addEventListener('submit', async (e) => {
   e.preventDefault();
   const line = $('say').elements.line.value;
   if (!line) return;
+  if (line.trimStart().startsWith('/') && level < commandLevel) {
+    return addConsoleLine({ seq: 0, error: true,
+      text: '* a line starting with / is a server command, which needs level ' + commandLevel });
+  }
   const body = line.startsWith('.') ? { action: 'command', line } : { action: 'chat', text: line };
-  const result = await call('POST', '/api/actions', body);
+  const result = await postAction(body);
   if (result.status === 200) $('say').reset();
   else addConsoleLine({ seq: 0, text: '* ' + errorOf(result), error: true });
 });
@@ -285,7 +312,7 @@ $('search').addEventListener('submit', (e) => {
 // ---- Bans and audit ---------------------------------------------------
 
 async function unban(name) {
-  const result = await call('POST', '/api/actions', { action: 'unban', name });
+  const result = await postAction({ action: 'unban', name });
   $('bans-result').textContent = result.status === 200 ? 'unban ' + name + ': done'
     : 'unban ' + name + ': ' + errorOf(result);
   loadBans();
