@@ -16,6 +16,7 @@
 #include "panel/console_ring.h"
 #include "panel/loop_queue.h"
 #include "panel/snapshot.h"
+#include "panel/stream_limits.h"
 #include "panel/typed_line.h"
 #include "panel/users_file.h"
 #include "panel/web_sessions.h"
@@ -58,14 +59,11 @@ struct WebContext {
   // addresses waits here rather than taking the memory of every thread.
   std::counting_semaphore<4> hashing{4};
   bool tls = false;
-  std::atomic<int> openStreams{0};
+  StreamLimits streams;
 };
 
 // How long an HTTP thread waits for the loop to carry out its work.
 inline constexpr std::chrono::milliseconds kLoopAnswerTimeout{5000};
-// Streams beyond this are refused, so that some of the server's threads
-// always remain for other requests.
-inline constexpr int kMaxStreams = 50;
 inline constexpr char kSessionCookie[] = "gsadmin_session";
 inline constexpr char kCsrfHeader[] = "X-CSRF-Token";
 
