@@ -65,8 +65,11 @@ class Connection {
   std::optional<SteadyTime> requestStart;   // the first byte of this request
   std::optional<SteadyTime> headersDoneAt;  // its headers' end
   std::optional<SteadyTime> answerBy;       // none for an event stream
-  size_t served = 0;                        // requests answered
-  bool keep = true;                         // false: to be closed
+  // Refused and closing: what still comes is read and dropped until then,
+  // so that the refusal is not lost to a reset.
+  std::optional<SteadyTime> closingBy;
+  size_t served = 0;  // requests answered
+  bool keep = true;   // false: to be closed
 
  private:
   // One TLS read or write, waiting as OpenSSL asks; see writeAll().

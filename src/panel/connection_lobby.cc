@@ -26,6 +26,11 @@ using SteadyClock = std::chrono::steady_clock;
 // thread waits beyond, leaving the rest in the system's listen queue.
 constexpr size_t kMaxWaiting = 8;
 
+// How long a refused connection is read from (and what is read dropped)
+// before it closes, and the most read at a time.
+constexpr std::chrono::milliseconds kClosingTime{1000};
+constexpr size_t kClosingChunk = 64 * 1024;
+
 // The lowest descriptor a connection may not have: the process's limit,
 // and never FD_SETSIZE (the library answers 500 on a socket past it),
 // less the reserve and the sockets that may wait for the lobby.
@@ -197,7 +202,9 @@ void ConnectionLobby::admitOne(int fd, SteadyTime now) {
     refuse(fd);
     return;
   }
-  if ((perPeer_[*peer] >= limits_.maxPerAddress && !makeRoom(&*peer)) ||
+  auto fromPeer = perPeer_.find(*peer);
+  bool peerFull = fromPeer != perPeer_.end() && fromPeer->second >= limits_.maxPerAddress;
+  if ((peerFull && !makeRoom(&*peer)) ||
       (entries_.size() >= limits_.maxConnections && !makeRoom(nullptr))) {
     refuse(fd);
     return;
@@ -220,9 +227,11 @@ bool ConnectionLobby::makeRoom(const std::string* peer) {
   for (const auto& [fd, entry] : entries_) {
     const Connection* connection = entry.connection.get();
     if (connection == nullptr || (peer && entry.peer != *peer)) continue;
-    bool idle = connection->handshaken() && !connection->requestStart;
-    SteadyTime since =
-        idle ? connection->lastActive : connection->requestStart.value_or(connection->connectedAt);
+    // A connection already closing goes first.
+    bool idle = connection->closingBy || (connection->handshaken() && !connection->requestStart);
+    SteadyTime since = connection->closingBy ? SteadyTime::min()
+                       : idle                ? connection->lastActive
+                              : connection->requestStart.value_or(connection->connectedAt);
     if (victim < 0 || (idle && !victimIdle) || (idle == victimIdle && since < victimSince)) {
       victim = fd;
       victimIdle = idle;
@@ -253,6 +262,14 @@ void ConnectionLobby::watch(int fd, bool add, bool writing) {
 
 void ConnectionLobby::service(int fd, SteadyTime now) {
   Connection& connection = *entries_[fd].connection;
+  if (connection.closingBy) {
+    Connection::Progress read = connection.readAvailable(kClosingChunk);
+    connection.pending().clear();
+    if (read == Connection::Progress::kClosed || read == Connection::Progress::kFailed) {
+      closeEntry(fd);
+    }
+    return;
+  }
   if (!connection.handshaken()) {
     Connection::Progress step = connection.handshake();
     if (step == Connection::Progress::kFailed) return closeEntry(fd);
@@ -277,14 +294,15 @@ void ConnectionLobby::service(int fd, SteadyTime now) {
     case FrameStatus::kIncomplete:
       break;
     case FrameStatus::kHeadersTooLarge:
-      return answerAndClose(fd, 431, "Request Header Fields Too Large",
+      return answerAndClose(fd, now, 431, "Request Header Fields Too Large",
                             "request headers too large");
     case FrameStatus::kBodyTooLarge:
-      return answerAndClose(fd, 413, "Payload Too Large", "request body too large");
+      return answerAndClose(fd, now, 413, "Payload Too Large", "request body too large");
     case FrameStatus::kLengthRequired:
-      return answerAndClose(fd, 411, "Length Required", "a request body needs a Content-Length");
+      return answerAndClose(fd, now, 411, "Length Required",
+                            "a request body needs a Content-Length");
     case FrameStatus::kBad:
-      return answerAndClose(fd, 400, "Bad Request", "bad Content-Length");
+      return answerAndClose(fd, now, 400, "Bad Request", "bad Content-Length");
   }
   if (connection.frame.headersDone() && !connection.headersDoneAt) {
     connection.headersDoneAt = now;
@@ -293,9 +311,14 @@ void ConnectionLobby::service(int fd, SteadyTime now) {
   watch(fd, false, read == Connection::Progress::kWantWrite);
 }
 
-void ConnectionLobby::answerAndClose(int fd, int status, const char* reason, const char* message) {
-  entries_[fd].connection->writeOnce(answerText(status, reason, message));
-  closeEntry(fd);
+void ConnectionLobby::answerAndClose(int fd, SteadyTime now, int status, const char* reason,
+                                     const char* message) {
+  Connection& connection = *entries_[fd].connection;
+  connection.writeOnce(answerText(status, reason, message));
+  shutdown(fd, SHUT_WR);
+  connection.pending().clear();
+  connection.closingBy = now + kClosingTime;
+  watch(fd, false, false);
 }
 
 void ConnectionLobby::handOff(int fd, SteadyTime now) {
@@ -318,6 +341,7 @@ void ConnectionLobby::closeEntry(int fd) {
 }
 
 std::optional<SteadyTime> ConnectionLobby::deadlineOf(const Connection& connection) const {
+  if (connection.closingBy) return connection.closingBy;
   if (!connection.handshaken()) return connection.connectedAt + limits_.headers;
   if (connection.headersDoneAt) return *connection.headersDoneAt + limits_.body;
   if (connection.requestStart) return *connection.requestStart + limits_.headers;

@@ -64,7 +64,7 @@ class ConnectionLobby {
   void refuse(int fd);
   void watch(int fd, bool add, bool writing);
   void service(int fd, SteadyTime now);
-  void answerAndClose(int fd, int status, const char* reason, const char* message);
+  void answerAndClose(int fd, SteadyTime now, int status, const char* reason, const char* message);
   void handOff(int fd, SteadyTime now);
   void closeEntry(int fd);
   // Closes the connections past their time; the nearest time left, if any.

@@ -48,7 +48,9 @@ TEST(RequestFrameTest, FindsWhereTheLibraryStopsReading) {
   for (const Case& c : cases) {
     RequestFrame frame(kCap, kCap);
     EXPECT_EQ(frame.measure(c.bytes), c.status) << c.name;
-    if (c.status == FrameStatus::kComplete) EXPECT_EQ(frame.size(), c.size) << c.name;
+    if (c.status == FrameStatus::kComplete) {
+      EXPECT_EQ(frame.size(), c.size) << c.name;
+    }
   }
 }
 
