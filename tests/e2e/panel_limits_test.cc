@@ -59,7 +59,7 @@ TEST_F(PanelEndToEndTest, HugeOrSlowRequestsAndStrangePathsAreRefused) {
   std::string half = "GET /api/session HTTP/1.1\r\nHost: x\r\n";
   ASSERT_EQ(write(slow, half.data(), half.size()), static_cast<ssize_t>(half.size()));
   readUntilClosed(slow, 20000, &closed);
-  EXPECT_TRUE(closed) << "the read timeout closes it";
+  EXPECT_TRUE(closed) << "the headers time-out closes it";
   close(slow);
   // Meanwhile and after, the panel answers.
   EXPECT_EQ(http.Get("/api/session")->status, 401);
@@ -132,8 +132,8 @@ TEST_F(PanelEndToEndTest, ATricklingClientIsCutOffAndTheNextRequestAnswers) {
   int ports[2] = {portOf(*client_, "Panel"), portOf(tlsClient, "Panel")};
   ASSERT_NE(ports[0], 0);
   ASSERT_NE(ports[1], 0);
-  // Each chunk comes well within the read timeout (5 s), so only a bound on
-  // the whole request (10 s) ends these: headers a byte at a time; whole
+  // Each chunk comes well within the idle time-out (5 s), so only a bound on
+  // the headers (10 s) ends these: headers a byte at a time; whole
   // header lines every 3 s, where the limit falls between two lines and the
   // client goes on with what would be a new request; and a TLS handshake
   // whose first record never completes. All at once, to save the time.
