@@ -39,8 +39,10 @@ struct ServerLimits {
   std::chrono::milliseconds writeStall{5000};
   // Requests one connection may make before it is closed.
   size_t requestsPerConnection = 100;
-  // Threads that answer requests. Idle connections hold none.
-  size_t workers = 8;
+  // Threads that answer requests. Idle connections hold none; 16 is more
+  // than the panel's reads may have in flight at once, so slow reads never
+  // hold every thread.
+  size_t workers = 16;
   // Threads of their own for requests that last (event streams), so that
   // they never take the workers; 0 without such requests. `lasting` says
   // which they are, by the request's method and raw target.
