@@ -23,8 +23,10 @@ using testing::sendAll;
 // requests wait until release() and whose /ping answers "pong".
 class LobbyTest : public ::testing::Test {
  protected:
-  void start(size_t maxConnections, size_t maxPerAddress) {
+  void start(size_t maxConnections, size_t maxPerAddress,
+             std::chrono::milliseconds timeouts = std::chrono::milliseconds(10000)) {
     ServerLimits limits;
+    limits.idle = limits.headers = limits.body = timeouts;
     limits.maxConnections = maxConnections;
     limits.maxPerAddress = maxPerAddress;
     limits.maxHeaderBytes = 1024;
@@ -160,6 +162,28 @@ TEST_F(LobbyTest, RequestsPastTheCapsAreRefusedAndClosed) {
     EXPECT_TRUE(answer.starts_with(std::string("HTTP/1.1 ") + c.status + " ")) << answer;
     EXPECT_TRUE(closed) << c.status;
   }
+}
+
+TEST_F(LobbyTest, ConnectionsIdleOrSlowAreClosed) {
+  start(8, 8, std::chrono::milliseconds(200));
+  const char* cases[] = {
+      "",                                                    // idle from the start
+      "GET /ping HTTP/1.1\r\nHost:",                         // headers never end
+      "POST /echo HTTP/1.1\r\nContent-Length: 9\r\n\r\nab",  // the body never ends
+  };
+  for (const char* sent : cases) {
+    int fd = connectTo(port_);
+    sendAll(fd, sent);
+    bool closed = false;
+    std::string answer = readUntilClosed(fd, 5000, &closed);
+    close(fd);
+    EXPECT_TRUE(closed) << sent;
+    EXPECT_EQ(answer, "") << sent;
+  }
+  // And after an answer, the idle time-out again.
+  int fd = idleFrom("127.0.0.1");
+  EXPECT_TRUE(closedByServer(fd, 5000));
+  close(fd);
 }
 
 }  // namespace
