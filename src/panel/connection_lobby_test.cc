@@ -4,6 +4,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <future>
 #include <memory>
 #include <string>
@@ -36,10 +37,12 @@ class LobbyTest : public ::testing::Test {
     server_ = WebServer::create(std::nullopt, std::nullopt, limits, &error);
     ASSERT_TRUE(server_) << error;
     std::shared_future<void> released = release_.get_future().share();
-    server_->routes().Get("/hold", [released](const httplib::Request&, httplib::Response& res) {
-      released.wait();
-      res.set_content("held", "text/plain");
-    });
+    server_->routes().Get("/hold",
+                          [this, released](const httplib::Request&, httplib::Response& res) {
+                            ++holding_;
+                            released.wait();
+                            res.set_content("held", "text/plain");
+                          });
     server_->routes().Get("/ping", [](const httplib::Request&, httplib::Response& res) {
       res.set_content("pong", "text/plain");
     });
@@ -71,6 +74,7 @@ class LobbyTest : public ::testing::Test {
   std::unique_ptr<WebServer> server_;
   int port_ = 0;
   std::promise<void> release_;
+  std::atomic<int> holding_{0};  // /hold requests at a worker
   bool released_ = false;
 };
 
@@ -101,17 +105,18 @@ TEST_F(LobbyTest, WhenEveryConnectionIsBusyANewOneGets503) {
     fd = connectTo(port_);
     ASSERT_TRUE(sendAll(fd, "GET /hold HTTP/1.1\r\nHost: x\r\n\r\n"));
   }
-  // Both are at a worker once their requests were read; then a third
-  // connection finds nothing to close for room.
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  std::string answer;
-  for (int i = 0; i < 100 && answer.find(" 503 ") == std::string::npos; ++i) {
-    int late = connectTo(port_);
-    bool closed = false;
-    sendAll(late, "GET /ping HTTP/1.1\r\nHost: x\r\n\r\n");
-    answer = readUntilClosed(late, 5000, &closed);
-    close(late);
+  // Once both are at a worker, a third connection finds nothing to close
+  // for room.
+  for (int i = 0; i < 1000 && holding_ < 2; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  ASSERT_EQ(holding_, 2);
+  int late = connectTo(port_);
+  bool closed = false;
+  sendAll(late, "GET /ping HTTP/1.1\r\nHost: x\r\n\r\n");
+  std::string answer = readUntilClosed(late, 5000, &closed);
+  close(late);
+  EXPECT_TRUE(answer.starts_with("HTTP/1.1 503 ")) << answer;
   EXPECT_NE(answer.find("{\"error\":\"too many connections\"}"), std::string::npos) << answer;
   release();
   for (int fd : busy) {
