@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "live_client.h"
+#include "panel/stream_limits.h"
 #include "support/panel_client.h"
 #include "support/proc_stats.h"
 
@@ -56,16 +57,34 @@ struct PanelClient {
     user = testing::logIn(http, "alice", "secret");
     return user.has_value();
   }
+
+  // Logins enough for `streams` event streams within the caps per login
+  // and per account: alice's, then mia's; empty when one fails.
+  std::vector<testing::WebUser> streamLogins(int streams) {
+    std::vector<testing::WebUser> logins;
+    httplib::Client http("127.0.0.1", port);
+    auto perSession = static_cast<int>(kMaxStreamsPerSession);
+    auto perAccount = static_cast<int>(kMaxStreamsPerAccount / kMaxStreamsPerSession);
+    for (int i = 0; i * perSession < streams; ++i) {
+      std::optional<testing::WebUser> login =
+          testing::logIn(http, i < perAccount ? "alice" : "mia", "secret");
+      if (!login) return {};
+      logins.push_back(*login);
+    }
+    return logins;
+  }
 };
 
 // Event streams of one login, each read on a thread of its own; each notes
 // when it first saw the console line "Bob: ping N" for N below `lines`.
 class StreamReaders {
  public:
-  StreamReaders(int port, const testing::WebUser& user, int streams, int lines)
+  // Stream i is read as logins[i / kMaxStreamsPerSession].
+  StreamReaders(int port, const std::vector<testing::WebUser>& logins, int streams, int lines)
       : seen_(static_cast<size_t>(streams),
               std::vector<std::optional<Clock::time_point>>(static_cast<size_t>(lines))) {
     for (int i = 0; i < streams; ++i) {
+      testing::WebUser user = logins[static_cast<size_t>(i) / kMaxStreamsPerSession];
       threads_.emplace_back([this, port, user, i]() { read(port, user, seen_[i]); });
     }
   }
@@ -135,7 +154,9 @@ StreamLatency measureStreamLatency(int streams, int lines, int intervalMs) {
   result.lines = lines;
   PanelClient panel;
   if (!panel.start(std::nullopt)) return result;
-  StreamReaders readers(panel.port, *panel.user, streams, lines);
+  std::vector<testing::WebUser> logins = panel.streamLogins(streams);
+  if (logins.empty()) return result;
+  StreamReaders readers(panel.port, logins, streams, lines);
   if (!readers.waitOpen(10000)) return result;
 
   std::vector<Clock::time_point> sent;
@@ -208,7 +229,9 @@ PanelOverhead measurePanelOverhead(int streams, int rounds, int batch) {
   if (!panel.start(std::string(kCountingScript)) || !plain.connect({{kPlayer, "Bob", 0, true}})) {
     return result;
   }
-  StreamReaders readers(panel.port, *panel.user, streams, 0);
+  std::vector<testing::WebUser> logins = panel.streamLogins(streams);
+  if (logins.empty()) return result;
+  StreamReaders readers(panel.port, logins, streams, 0);
   if (!readers.waitOpen(10000)) return result;
 
   std::vector<testing::Datagram> updates = positionBatch(batch);

@@ -3,40 +3,46 @@
 
 #include <httplib.h>
 
-#include <chrono>
+#include <memory>
 
-#include "panel/bounded_stream.h"
+#include "panel/connection_lobby.h"
+#include "panel/server_limits.h"
 
 namespace gsadmin {
 
-// The HTTP library's servers with the connection handling replaced: each
-// connection is a BoundedStream, so that besides the library's read, write
-// and keep-alive time-outs (set as usual) a request must arrive in full
-// within `requestLimit` of its first byte, and a TLS handshake within it
-// of the connection. The library's read time-out alone restarts at every
-// byte, so a client that trickles its headers would hold a thread for as
-// long as it liked. Everything else (routes, the pool, stop()) is the
-// library's.
+// The HTTP library's servers with the connection handling replaced: the
+// library's thread accepts, and hands each socket at once to a
+// ConnectionLobby, which keeps `limits` and has the library parse, route
+// and answer each request only once it has arrived whole. Routes and
+// stop() remain the library's; serve with listen_after_bind() after
+// widenBacklog() and lobby().start().
 class BoundedServer : public httplib::Server {
  public:
-  explicit BoundedServer(std::chrono::milliseconds requestLimit);
+  explicit BoundedServer(const ServerLimits& limits);
+
+  ConnectionLobby& lobby() { return *lobby_; }
+  // A listen queue long enough that a burst of connections waits for the
+  // lobby instead of being turned away by the system; after binding.
+  void widenBacklog();
 
  private:
   bool process_and_close_socket(int sock) override;
 
-  std::chrono::milliseconds requestLimit_;
+  std::unique_ptr<ConnectionLobby> lobby_;
 };
 
 class BoundedSslServer : public httplib::SSLServer {
  public:
   // Check is_valid(): the files may not load.
-  BoundedSslServer(const char* certFile, const char* keyFile,
-                   std::chrono::milliseconds requestLimit);
+  BoundedSslServer(const char* certFile, const char* keyFile, const ServerLimits& limits);
+
+  ConnectionLobby& lobby() { return *lobby_; }
+  void widenBacklog();
 
  private:
   bool process_and_close_socket(int sock) override;
 
-  std::chrono::milliseconds requestLimit_;
+  std::unique_ptr<ConnectionLobby> lobby_;
 };
 
 }  // namespace gsadmin

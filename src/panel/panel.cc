@@ -8,10 +8,25 @@
 namespace gsadmin {
 namespace {
 
-// The panel's threads: room for every stream (kMaxStreams) and some more for
-// other requests. A scraper or two is all the metrics serve.
-constexpr size_t kPanelWorkers = kMaxStreams + 14;
-constexpr size_t kMetricsWorkers = 4;
+// The panel's limits: the defaults, with a thread for every event stream
+// and a few more to refuse the streams past the caps.
+ServerLimits panelLimits() {
+  ServerLimits limits;
+  limits.lastingWorkers = kMaxStreams + 4;
+  limits.lasting = isEventsRequest;
+  return limits;
+}
+
+// A scraper or two is all the metrics serve.
+ServerLimits metricsLimits() {
+  ServerLimits limits;
+  limits.maxConnections = 16;
+  limits.maxPerAddress = 8;
+  limits.maxHeaderBytes = 16 * 1024;
+  limits.maxBodyBytes = 0;
+  limits.workers = 2;
+  return limits;
+}
 
 // Headers of every answer: nothing may frame, sniff or load from elsewhere.
 httplib::Headers safetyHeaders() {
@@ -71,8 +86,8 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
   const char* what = panel ? "the panel is" : "the metrics are";
   std::string error;
   std::unique_ptr<WebServer> server =
-      panel ? WebServer::create(settings_.certFile, settings_.keyFile, kPanelWorkers, &error)
-            : WebServer::create(std::nullopt, std::nullopt, kMetricsWorkers, &error);
+      panel ? WebServer::create(settings_.certFile, settings_.keyFile, panelLimits(), &error)
+            : WebServer::create(std::nullopt, std::nullopt, metricsLimits(), &error);
   if (server) {
     addFallbacks(server->routes());
     if (panel) {

@@ -19,6 +19,7 @@
 #include "panel/login_throttle.h"
 #include "panel/loop_queue.h"
 #include "panel/snapshot.h"
+#include "panel/stream_limits.h"
 #include "panel/typed_line.h"
 #include "panel/users_file.h"
 #include "panel/web_sessions.h"
@@ -63,15 +64,12 @@ struct WebContext {
   HashingPool hashing;
   ActionOutcomes outcomes;
   bool tls = false;
-  std::atomic<int> openStreams{0};
+  StreamLimits streams;
 };
 
 // The deadline of work handed to the loop: work not started by then is
 // withdrawn and never runs.
 inline constexpr std::chrono::milliseconds kLoopAnswerTimeout{5000};
-// Streams beyond this are refused, so that some of the server's threads
-// always remain for other requests.
-inline constexpr int kMaxStreams = 50;
 inline constexpr char kSessionCookie[] = "gsadmin_session";
 inline constexpr char kCsrfHeader[] = "X-CSRF-Token";
 

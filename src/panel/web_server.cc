@@ -14,32 +14,35 @@ namespace gsadmin {
 
 std::unique_ptr<WebServer> WebServer::create(const std::optional<std::string>& certFile,
                                              const std::optional<std::string>& keyFile,
-                                             size_t workers, std::string* error) {
-  std::unique_ptr<httplib::Server> server;
-  bool tls = certFile && keyFile;
-  if (tls) {
-    auto secure =
-        std::make_unique<BoundedSslServer>(certFile->c_str(), keyFile->c_str(), kRequestLimit);
+                                             const ServerLimits& limits, std::string* error) {
+  std::unique_ptr<WebServer> made;
+  if (certFile && keyFile) {
+    auto secure = std::make_unique<BoundedSslServer>(certFile->c_str(), keyFile->c_str(), limits);
     if (!secure->is_valid()) {
       *error = "cannot load the certificate " + *certFile + " with the key " + *keyFile;
       return nullptr;
     }
-    server = std::move(secure);
+    BoundedSslServer& server = *secure;
+    made = std::make_unique<WebServer>(
+        std::move(secure), server.lobby(), [&server] { server.widenBacklog(); }, true);
   } else {
-    server = std::make_unique<BoundedServer>(kRequestLimit);
+    auto plain = std::make_unique<BoundedServer>(limits);
+    BoundedServer& server = *plain;
+    made = std::make_unique<WebServer>(
+        std::move(plain), server.lobby(), [&server] { server.widenBacklog(); }, false);
   }
-  server->set_payload_max_length(kMaxBodyBytes);
-  server->set_read_timeout(kIoTimeoutSeconds, 0);
-  server->set_write_timeout(kIoTimeoutSeconds, 0);
-  server->set_keep_alive_timeout(kKeepAliveSeconds);
-  server->set_keep_alive_max_count(kKeepAliveRequests);
-  // The library's interface hands over a raw pointer, which it owns.
-  server->new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
-  return std::make_unique<WebServer>(std::move(server), tls);
+  // The lobby frames requests by these caps already; the library's own is
+  // a second guard.
+  made->server_->set_payload_max_length(limits.maxBodyBytes);
+  return made;
 }
 
-WebServer::WebServer(std::unique_ptr<httplib::Server> server, bool tls)
-    : server_(std::move(server)), tls_(tls) {}
+WebServer::WebServer(std::unique_ptr<httplib::Server> server, ConnectionLobby& lobby,
+                     std::function<void()> widenBacklog, bool tls)
+    : server_(std::move(server)),
+      lobby_(lobby),
+      widenBacklog_(std::move(widenBacklog)),
+      tls_(tls) {}
 
 WebServer::~WebServer() {
   stop();
@@ -59,28 +62,35 @@ std::optional<uint16_t> WebServer::listen(const ListenAddress& address, std::str
     *error = "cannot listen on " + urlOf(address, tls_) + ": " + std::strerror(errno);
     return std::nullopt;
   }
-  // The server's threads (this one and the pool it starts) block every
-  // signal: a stop or reload must reach the loop's thread, whose wait it
-  // interrupts, not a thread that would only set the flag.
+  widenBacklog_();
+  // The server's threads block every signal: a stop or reload must reach
+  // the loop's thread, whose wait it interrupts, not a thread that would
+  // only set the flag.
   sigset_t all, previous;
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, &previous);
-  thread_ = std::thread([this]() {
-    server_->listen_after_bind();
-    finished_ = true;
-  });
+  bool started = lobby_.start(error);
+  if (started) {
+    thread_ = std::thread([this]() {
+      server_->listen_after_bind();
+      finished_ = true;
+    });
+  }
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+  if (!started) return std::nullopt;
   return static_cast<uint16_t>(port);
 }
 
 void WebServer::stop() {
-  if (!thread_.joinable()) return;
-  // A stop before the thread has begun to serve would be lost.
-  while (!server_->is_running() && !finished_) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  if (thread_.joinable()) {
+    // A stop before the thread has begun to serve would be lost.
+    while (!server_->is_running() && !finished_) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    server_->stop();
+    thread_.join();
   }
-  server_->stop();
-  thread_.join();
+  lobby_.stop();
 }
 
 }  // namespace gsadmin

@@ -17,6 +17,8 @@ struct StreamState {
   uint64_t lastLine = 0;
   // The snapshot whose players were sent last; null before the first.
   std::shared_ptr<const Snapshot> lastSent;
+  // Its place among the open streams, given back with the state.
+  std::unique_ptr<StreamLimits::Place> place;
 };
 
 std::string eventText(const char* name, const nlohmann::json& data,
@@ -68,26 +70,31 @@ bool writeStream(WebContext& context, StreamState& state, httplib::DataSink& sin
 }  // namespace
 
 void addStreamRoute(httplib::Server& server, WebContext& context) {
-  server.Get("/api/events",
+  server.Get(std::string(kEventsPath),
              [&context](const httplib::Request& request, httplib::Response& response) {
                std::optional<WebLogin> login = requireLogin(context, request, response, false);
                if (!login) return;
-               if (++context.openStreams > kMaxStreams) {
-                 --context.openStreams;
-                 sendError(response, 503, "too many open streams");
+               // Streams run on threads of their own, which the server picks by the
+               // raw request line: a spelling it would not know is refused.
+               if (!isEventsRequest(request.method, request.target)) {
+                 sendError(response, 404, "not found");
                  return;
                }
+               StreamLimits::Refusal refusal;
                auto state = std::make_shared<StreamState>();
+               state->place = context.streams.take(login->token, login->name, &refusal);
+               if (!state->place) {
+                 sendError(response, refusal.status, refusal.message);
+                 return;
+               }
                state->token = login->token;
                uint64_t last = context.ring.lastSeq();
                state->lastLine = last > kBacklogLines ? last - kBacklogLines : 0;
                response.set_header("Cache-Control", "no-store");
                response.set_chunked_content_provider(
-                   "text/event-stream",
-                   [&context, state](size_t, httplib::DataSink& sink) {
+                   "text/event-stream", [&context, state](size_t, httplib::DataSink& sink) {
                      return writeStream(context, *state, sink);
-                   },
-                   [&context](bool) { --context.openStreams; });
+                   });
              });
 }
 

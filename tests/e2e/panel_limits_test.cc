@@ -22,43 +22,12 @@
 #include <thread>
 
 #include "support/panel_client.h"
+#include "support/raw_socket.h"
 
 namespace gsadmin::testing {
 namespace {
 
 using nlohmann::json;
-
-// A raw connection to the panel; -1 when it cannot connect.
-int connectTo(int port) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(static_cast<uint16_t>(port));
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-// Everything the server sends until it closes the connection or
-// `timeoutMs` passes; `closed` tells which.
-std::string readUntilClosed(int fd, int timeoutMs, bool* closed) {
-  std::string text;
-  *closed = false;
-  pollfd entry{fd, POLLIN, 0};
-  while (poll(&entry, 1, timeoutMs) > 0) {
-    char buffer[4096];
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) {
-      *closed = true;
-      break;
-    }
-    text.append(buffer, static_cast<size_t>(n));
-  }
-  return text;
-}
 
 TEST_F(PanelEndToEndTest, HugeOrSlowRequestsAndStrangePathsAreRefused) {
   startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_)});
@@ -90,7 +59,7 @@ TEST_F(PanelEndToEndTest, HugeOrSlowRequestsAndStrangePathsAreRefused) {
   std::string half = "GET /api/session HTTP/1.1\r\nHost: x\r\n";
   ASSERT_EQ(write(slow, half.data(), half.size()), static_cast<ssize_t>(half.size()));
   readUntilClosed(slow, 20000, &closed);
-  EXPECT_TRUE(closed) << "the read timeout closes it";
+  EXPECT_TRUE(closed) << "the headers time-out closes it";
   close(slow);
   // Meanwhile and after, the panel answers.
   EXPECT_EQ(http.Get("/api/session")->status, 401);
@@ -163,8 +132,8 @@ TEST_F(PanelEndToEndTest, ATricklingClientIsCutOffAndTheNextRequestAnswers) {
   int ports[2] = {portOf(*client_, "Panel"), portOf(tlsClient, "Panel")};
   ASSERT_NE(ports[0], 0);
   ASSERT_NE(ports[1], 0);
-  // Each chunk comes well within the read timeout (5 s), so only a bound on
-  // the whole request (10 s) ends these: headers a byte at a time; whole
+  // Each chunk comes well within the idle time-out (5 s), so only a bound on
+  // the headers (10 s) ends these: headers a byte at a time; whole
   // header lines every 3 s, where the limit falls between two lines and the
   // client goes on with what would be a new request; and a TLS handshake
   // whose first record never completes. All at once, to save the time.
@@ -204,38 +173,61 @@ TEST_F(PanelEndToEndTest, ATricklingClientIsCutOffAndTheNextRequestAnswers) {
   EXPECT_EQ(sessionStatus(ports[1], true), 401);
 }
 
-TEST_F(PanelEndToEndTest, FiftyStreamsAtOnceAndTheRestStillAnswers) {
+// Asks for the event stream on a connection of its own, kept open; the
+// answer's status line and the connection (-1 when refused).
+std::pair<std::string, int> openStream(int port, const WebUser& user) {
+  int fd = connectTo(port);
+  sendAll(fd, "GET /api/events HTTP/1.1\r\nHost: x\r\nCookie: " + user.cookie + "\r\n\r\n");
+  std::string answer;
+  pollfd entry{fd, POLLIN, 0};
+  while (answer.find("\r\n\r\n") == std::string::npos && poll(&entry, 1, 5000) > 0) {
+    char buffer[4096];
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) break;
+    answer.append(buffer, static_cast<size_t>(n));
+  }
+  std::string status = answer.substr(0, answer.find('\r'));
+  if (status != "HTTP/1.1 200 OK") {
+    close(fd);
+    fd = -1;
+  }
+  return {status, fd};
+}
+
+TEST_F(PanelEndToEndTest, StreamsAreCappedPerSessionAndPerAccount) {
   startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_)});
   int port = portOf(*client_, "Panel");
   ASSERT_NE(port, 0);
   httplib::Client http("127.0.0.1", port);
-  std::optional<WebUser> alice = logIn(http, "alice", "secret");
-  ASSERT_TRUE(alice);
-  constexpr int kStreams = 50;
-  std::atomic<int> open{0};
-  std::atomic<bool> done{false};
-  std::vector<std::thread> readers;
-  for (int i = 0; i < kStreams; ++i) {
-    readers.emplace_back([&]() {
-      httplib::Client stream("127.0.0.1", port);
-      bool counted = false;
-      stream.Get("/api/events", headersOf(*alice, false), [&](const char*, size_t) {
-        if (!counted) ++open;
-        counted = true;
-        return !done;
-      });
-    });
+  // Five logins of one account: 4 streams each would be 20.
+  std::vector<WebUser> sessions;
+  for (int i = 0; i < 5; ++i) {
+    std::optional<WebUser> alice = logIn(http, "alice", "secret");
+    ASSERT_TRUE(alice);
+    sessions.push_back(*alice);
   }
-  for (int i = 0; i < 1000 && open < kStreams; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  std::vector<int> open;
+  for (size_t session = 0; session < sessions.size(); ++session) {
+    for (int i = 0; i < 5; ++i) {
+      SCOPED_TRACE("session " + std::to_string(session) + " stream " + std::to_string(i));
+      auto [status, fd] = openStream(port, sessions[session]);
+      bool allowed = i < 4 && session < 4;
+      EXPECT_EQ(status, allowed ? "HTTP/1.1 200 OK" : "HTTP/1.1 429 Too Many Requests");
+      if (fd >= 0) open.push_back(fd);
+    }
   }
-  EXPECT_EQ(open, kStreams);
-  EXPECT_EQ(http.Get("/api/events", headersOf(*alice, false))->status, 503) << "one too many";
-  EXPECT_EQ(http.Get("/api/server", headersOf(*alice, false))->status, 200);
-  done = true;
-  // A console line wakes every stream, whose readers then hang up.
-  ASSERT_TRUE(acceptLogin(peer_, {}));
-  for (std::thread& reader : readers) reader.join();
+  EXPECT_EQ(open.size(), 16u);
+  httplib::Result refused = http.Get("/api/events", headersOf(sessions[0], false));
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(json::parse(refused->body)["error"], "too many open streams for this session");
+  // Another account still streams, and requests still answer.
+  std::optional<WebUser> mia = logIn(http, "mia", "secret");
+  ASSERT_TRUE(mia);
+  auto [miaStatus, miaFd] = openStream(port, *mia);
+  EXPECT_EQ(miaStatus, "HTTP/1.1 200 OK");
+  EXPECT_EQ(http.Get("/api/server", headersOf(*mia, false))->status, 200);
+  for (int fd : open) close(fd);
+  if (miaFd >= 0) close(miaFd);
 }
 
 TEST_F(PanelEndToEndTest, StopsPromptlyWithAStreamOpen) {

@@ -1,0 +1,101 @@
+#ifndef GSADMIN_PANEL_CONNECTION_LOBBY_H_
+#define GSADMIN_PANEL_CONNECTION_LOBBY_H_
+
+#include <httplib.h>
+#include <openssl/ssl.h>
+
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "panel/connection.h"
+#include "panel/server_limits.h"
+#include "panel/worker_pool.h"
+
+namespace gsadmin {
+
+// Where a web server's connections wait while they have no request to be
+// answered: one thread watches them all with epoll, gathers each request's
+// bytes until it is whole (TLS handshakes included), and only then hands
+// the connection to a worker, which gives it back after the answer. So an
+// idle or slow connection costs a few kilobytes and no thread, and the
+// lobby keeps every limit of ServerLimits: the caps on connections (making
+// room by closing the connection idle longest), on descriptors, on header
+// and body bytes, and the time-outs.
+class ConnectionLobby {
+ public:
+  // The HTTP library's handling of one request: reads it from the stream,
+  // routes it and writes the answer; `last` asks it to close the
+  // connection after, and it sets `closed` when it did. False on failure.
+  using Process = std::function<bool(httplib::Stream& stream, bool last, bool& closed)>;
+
+  // For a TLS server, `tls` is its context (else null).
+  ConnectionLobby(ServerLimits limits, SSL_CTX* tls, Process process);
+  ~ConnectionLobby();  // stop()
+  ConnectionLobby(const ConnectionLobby&) = delete;
+  ConnectionLobby& operator=(const ConnectionLobby&) = delete;
+
+  // Starts the lobby's thread and the workers. False, with the reason in
+  // *error, when the system refuses.
+  bool start(std::string* error);
+  // Takes the accepted socket `fd` from any thread; it is closed when
+  // refused or done.
+  void admit(int fd);
+  // Closes every connection and joins the threads, after the requests in
+  // progress were answered; idempotent.
+  void stop();
+
+ private:
+  struct Entry {
+    std::unique_ptr<Connection> connection;  // null while at a worker
+    std::string peer;
+  };
+
+  void run();
+  void takeQueued(SteadyTime now);
+  void admitOne(int fd, SteadyTime now);
+  bool makeRoom(const std::string* peer);
+  void refuse(int fd);
+  void watch(int fd, bool add, bool writing);
+  void service(int fd, SteadyTime now);
+  void answerAndClose(int fd, SteadyTime now, int status, const char* reason, const char* message);
+  void handOff(int fd, SteadyTime now);
+  void closeEntry(int fd);
+  // Closes the connections past their time; the nearest time left, if any.
+  std::optional<SteadyTime> expire(SteadyTime now);
+  std::optional<SteadyTime> deadlineOf(const Connection& connection) const;
+  // On a worker's thread.
+  void serve(std::unique_ptr<Connection> connection);
+  void handBack(std::unique_ptr<Connection> connection);
+
+  ServerLimits limits_;
+  SSL_CTX* tls_;
+  Process process_;
+  int epoll_ = -1;
+  int wake_ = -1;  // an eventfd: something is queued, or stop
+  int descriptorCeiling_ = 0;
+
+  std::mutex mutex_;                 // guards the three below
+  std::condition_variable drained_;  // the lobby took the incoming sockets
+  std::vector<int> incoming_;
+  std::vector<std::unique_ptr<Connection>> returned_;
+  bool stopping_ = false;
+
+  // The lobby's thread alone uses these.
+  std::unordered_map<int, Entry> entries_;
+  std::unordered_map<std::string, size_t> perPeer_;
+
+  std::unique_ptr<WorkerPool> workers_;
+  std::unique_ptr<WorkerPool> lasting_;
+  std::thread thread_;
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_PANEL_CONNECTION_LOBBY_H_
