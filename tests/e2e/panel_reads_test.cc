@@ -1,5 +1,6 @@
 // The panel's reads through the real binary: many charts over a day of a
-// million chat lines at once, while the game session goes on.
+// million chat lines at once while the game session goes on, and the reads
+// on a PostgreSQL server.
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -14,6 +15,7 @@
 #include "moderation/record_store.h"
 #include "storage/sqlite_database.h"
 #include "support/panel_client.h"
+#include "support/postgres_server.h"
 
 namespace gsadmin::testing {
 namespace {
@@ -121,6 +123,54 @@ TEST_F(PanelEndToEndTest, ManyChartReadsOverAMillionChatLinesLeaveTheSessionFree
   }
   EXPECT_GT(answered, 0);
   EXPECT_EQ(client_->output().find("DISCONNECT"), std::string::npos);
+}
+
+// GET `path` as `user`: its status and its JSON body (null when none).
+std::pair<int, json> getJson(httplib::Client& http, const WebUser& user, const std::string& path) {
+  httplib::Result result = http.Get(path, headersOf(user));
+  if (!result) return {-1, nullptr};
+  return {result->status, json::parse(result->body, nullptr, false)};
+}
+
+TEST_F(PanelEndToEndTest, ReadsOnAPostgresServerSeeWhatWasJustDone) {
+  if (!PostgresServer::binaries()) GTEST_SKIP() << PostgresServer::kMissing;
+  PostgresServer server;
+  ASSERT_TRUE(server.running()) << server.failure();
+  std::string uri = server.createDatabase("panel");
+  ASSERT_FALSE(uri.empty()) << server.failure();
+  startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_), "--db=" + uri}, true);
+  int port = portOf(*client_, "Panel");
+  ASSERT_NE(port, 0) << client_->output() << client_->errorOutput();
+  ASSERT_TRUE(acceptLogin(peer_, {{3, "Bob"}, {5, "Carol"}}));
+  ASSERT_TRUE(peer_.send(playerDetails(3, "key-bob")));
+  ASSERT_TRUE(peer_.send(chatLine(3, 1, "hello from bob")));
+  ASSERT_TRUE(client_->waitForLine("hello from bob"));
+  httplib::Client http("127.0.0.1", port);
+  http.set_read_timeout(10, 0);
+  std::optional<WebUser> alice = logIn(http, "alice", "secret");
+  ASSERT_TRUE(alice);
+
+  json tempban = {{"action", "tempban"}, {"player", 5}, {"duration", "1h"}};
+  httplib::Result done =
+      http.Post("/api/actions", headersOf(*alice), tempban.dump(), "application/json");
+  ASSERT_TRUE(done);
+  ASSERT_EQ(done->status, 200) << done->body;
+  auto [banned, bans] = getJson(http, *alice, "/api/bans");
+  ASSERT_EQ(banned, 200) << bans;
+  ASSERT_EQ(bans.size(), 1u) << bans;
+  EXPECT_EQ(bans[0]["name"], "Carol");
+  auto [audited, audit] = getJson(http, *alice, "/api/audit");
+  ASSERT_EQ(audited, 200) << audit;
+  ASSERT_FALSE(audit.empty());
+  EXPECT_EQ(audit[0]["action"], "tempban");
+  auto [known, bob] = getJson(http, *alice, "/api/history?name=bob");
+  ASSERT_EQ(known, 200) << bob;
+  EXPECT_EQ(bob["online"], 3);
+  ASSERT_EQ(bob["chat"].size(), 1u) << bob;
+  EXPECT_EQ(bob["chat"][0]["text"], "hello from bob");
+  auto [charted, charts] = getJson(http, *alice, "/api/charts");
+  ASSERT_EQ(charted, 200) << charts;
+  EXPECT_EQ(chatCounted(charts), 1);
 }
 
 }  // namespace
