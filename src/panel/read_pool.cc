@@ -1,9 +1,6 @@
 #include "panel/read_pool.h"
 
 #include <pthread.h>
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <csignal>
@@ -21,9 +18,6 @@ constexpr char kFailed[] = R"({"error":"internal error"})";
 constexpr char kStopping[] = "the panel stops";
 constexpr char kAbandoned[] = "nobody waits for the read";
 constexpr char kOverBudget[] = "the read took too long";
-// Reader threads give way to the session's loop: on a small machine a
-// scan of a day of chat must not take the core the loop needs.
-constexpr int kReaderNice = 10;
 
 }  // namespace
 
@@ -75,7 +69,6 @@ std::optional<ReadAnswer> ReadPool::run(ReadWork work, std::chrono::milliseconds
 }
 
 void ReadPool::serve(Database& database) {
-  setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kReaderNice);
   // The store never writes here: it was not opened, so it queues nothing.
   RecordStore store(database);
   PlayerHistory history(store);
