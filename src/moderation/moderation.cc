@@ -108,6 +108,10 @@ void Moderation::tick() {
   }
 }
 
+void Moderation::writeRecords() {
+  reportStoreError(store_.flush());
+}
+
 void Moderation::close() {
   for (Presence& presence : presence_) endVisit(presence);
   reportStoreError(store_.flush());

@@ -69,6 +69,10 @@ class Moderation {
   // what was recorded, reads what other clients changed and, once a day,
   // deletes the history that has expired.
   void tick();
+  // Writes what was recorded so far now rather than at the next tick(), so
+  // that a reader on another connection sees it; an error is said as
+  // tick() says it.
+  void writeRecords();
   // At the end of the session: ends the visits of the players still on
   // and writes everything. A shared database that is away is waited for
   // up to kCloseWaitMs; what it still cannot take is said in one line.

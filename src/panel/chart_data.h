@@ -21,7 +21,8 @@ struct ChartSeries {
 };
 
 // The charts of the panel, read from the moderation's tables of the
-// client's database. On the loop: the database is the session's.
+// client's database: on a reader thread of the panel, over a read-only
+// connection of its own.
 
 // The players on the server in each of `steps` steps of `stepSeconds` up
 // to `now`: the names whose visits (gs_sessions) overlap the step. A visit

@@ -1,6 +1,7 @@
 #include "panel/panel.h"
 
 #include "context/session_context.h"
+#include "panel/panel_reads.h"
 #include "panel/password_hash.h"
 #include "panel/web_context.h"
 #include "panel/web_server.h"
@@ -73,6 +74,10 @@ void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   context_->runTypedLine = std::move(runTypedLine);
   context_->accounts = settings_.accounts;
   context_->decoyHash = hashPassword("decoy").value_or("");
+  if (session.moderation() != nullptr && settings_.http) {
+    reads_ = makePanelReads(session.clock(), session.database());
+    context_->reads = reads_.get();
+  }
   if (settings_.http) {
     web_ = startServer(session, *settings_.http, true);
   }
@@ -134,6 +139,9 @@ void Panel::stop() {
   // First, so that no request thread waits out its time for a loop that
   // no longer serves the queue: theirs is withdrawn at once.
   if (queue_) queue_->close();
+  // Reads waiting or running end at once: the servers wait for their
+  // requests.
+  if (reads_) reads_->pool.stop();
   if (web_) web_->stop();
   if (metrics_) metrics_->stop();
 }

@@ -21,6 +21,7 @@ namespace gsadmin {
 
 class SessionContext;
 class WebServer;
+struct PanelReads;
 struct WebContext;
 
 // What the options asked of the panel and the metrics.
@@ -62,8 +63,9 @@ class Panel {
   bool running() const;
   // Milliseconds until afterPass() has a held-back snapshot to publish.
   std::optional<uint64_t> msUntilWork(uint64_t nowMs) const;
-  // Ends the streams, stops the servers and joins their threads; the work
-  // still queued is refused. Called at the end of the loop; idempotent.
+  // Ends the streams and the reads, stops the servers and joins their
+  // threads; the work still queued is refused. Called at the end of the
+  // loop; idempotent.
   void stop();
 
  private:
@@ -79,6 +81,8 @@ class Panel {
   SnapshotPublisher publisher_;
   std::unique_ptr<LoopQueue> queue_;     // made by start(), on the session's clock
   std::unique_ptr<WebContext> context_;  // made by start()
+  // Made by start() while the moderation is on; outlives the servers.
+  std::unique_ptr<PanelReads> reads_;
   std::unique_ptr<WebServer> web_;
   std::unique_ptr<WebServer> metrics_;
 };

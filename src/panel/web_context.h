@@ -18,6 +18,7 @@
 #include "panel/hashing_pool.h"
 #include "panel/login_throttle.h"
 #include "panel/loop_queue.h"
+#include "panel/panel_reads.h"
 #include "panel/snapshot.h"
 #include "panel/stream_limits.h"
 #include "panel/typed_line.h"
@@ -65,6 +66,8 @@ struct WebContext {
   ActionOutcomes outcomes;
   bool tls = false;
   StreamLimits streams;
+  // The reads of the moderation's records; null while the moderation is off.
+  PanelReads* reads = nullptr;
 };
 
 // The deadline of work handed to the loop: work not started by then is
@@ -98,6 +101,16 @@ void answerFromLoop(WebContext& context, httplib::Response& response,
 // The answer of the routes that read the moderation's records while the
 // moderation is off.
 LoopAnswer moderationOff();
+
+// Whether a read must see every record the loop made before it (a kick
+// just done), or may miss the last moments (the charts).
+enum class Freshness { kLatest, kRecent };
+// Answers with what `work` returns on a reader thread, off the loop: 503
+// while the moderation is off; 429 or 503 at once, with Retry-After, when
+// `login` or the panel has too many reads in flight; 503 when the read
+// took too long. `work` must not refer to the request or the response.
+void answerFromReader(WebContext& context, const WebLogin& login, httplib::Response& response,
+                      Freshness freshness, ReadWork work);
 
 // /api/login, /api/logout and /api/session.
 void addLoginRoutes(httplib::Server& server, WebContext& context);

@@ -3,9 +3,6 @@
 
 #include <algorithm>
 
-#include "context/session_context.h"
-#include "model/player.h"
-#include "moderation/moderation.h"
 #include "moderation/moderation_commands.h"
 #include "panel/web_context.h"
 #include "panel/web_json.h"
@@ -50,21 +47,20 @@ std::optional<size_t> chatLines(const httplib::Request& request, httplib::Respon
   return lines;
 }
 
-// On the loop.
-LoopAnswer history(SessionContext& session, const std::string& name, size_t lines) {
-  Moderation* moderation = session.moderation();
-  if (moderation == nullptr) return moderationOff();
+// On a reader thread; whether the player is on the server now, as the
+// latest snapshot has it.
+ReadAnswer history(WebContext& context, ReadTools& tools, const std::string& name, size_t lines) {
   PlayerHistoryView view;
   view.name = name;
-  view.record = moderation->history().find(name);
-  view.sanctions = moderation->sanctions().sanctionsOf(name, kMaxListed);
-  view.notes = moderation->sanctions().notesOf(name, kMaxListed);
-  view.chat = moderation->history().lastChat(name, lines);
+  view.record = tools.history.find(name);
+  view.sanctions = tools.sanctions.sanctionsOf(name, kMaxListed);
+  view.notes = tools.sanctions.notesOf(name, kMaxListed);
+  view.chat = tools.history.lastChat(name, lines);
   if (!view.record && view.sanctions.empty() && view.notes.empty() && view.chat.empty()) {
     return {404, dump({{"error", "nothing is known of " + name}})};
   }
-  for (const auto& player : session.players().all()) {
-    if (nameKey(player->name) == nameKey(name)) view.online = player->id;
+  for (const PlayerView& player : context.board.latest()->players) {
+    if (nameKey(player.name) == nameKey(name)) view.online = player.id;
   }
   return {200, dump(historyJson(view))};
 }
@@ -74,18 +70,19 @@ LoopAnswer history(SessionContext& session, const std::string& name, size_t line
 void addHistoryRoutes(httplib::Server& server, WebContext& context) {
   server.Get("/api/players/search", [&context](const httplib::Request& request,
                                                httplib::Response& response) {
-    if (!requireLogin(context, request, response, false)) return;
+    std::optional<WebLogin> login = requireLogin(context, request, response, false);
+    if (!login) return;
     std::string text;
     if (!nameParameter(request, response, "q", &text)) return;
-    answerFromLoop(context, response, [&context, text]() -> LoopAnswer {
-      Moderation* moderation = context.session.moderation();
-      if (moderation == nullptr) return moderationOff();
-      return {200, dump(playerSearchJson(moderation->history().search(text, kSearchResults)))};
-    });
+    answerFromReader(
+        context, *login, response, Freshness::kLatest, [text](ReadTools& tools) -> ReadAnswer {
+          return {200, dump(playerSearchJson(tools.history.search(text, kSearchResults)))};
+        });
   });
   server.Get("/api/history",
              [&context](const httplib::Request& request, httplib::Response& response) {
-               if (!requireLogin(context, request, response, false)) return;
+               std::optional<WebLogin> login = requireLogin(context, request, response, false);
+               if (!login) return;
                std::string name;
                if (!nameParameter(request, response, "name", &name)) return;
                if (name.empty()) {
@@ -94,9 +91,10 @@ void addHistoryRoutes(httplib::Server& server, WebContext& context) {
                }
                std::optional<size_t> lines = chatLines(request, response);
                if (!lines) return;
-               answerFromLoop(context, response, [&context, name, lines = *lines]() {
-                 return history(context.session, name, lines);
-               });
+               answerFromReader(context, *login, response, Freshness::kLatest,
+                                [&context, name, lines = *lines](ReadTools& tools) {
+                                  return history(context, tools, name, lines);
+                                });
              });
 }
 

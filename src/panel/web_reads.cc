@@ -34,6 +34,64 @@ LoopAnswer moderationOff() {
   return {503, dump({{"error", "the moderation is off"}})};
 }
 
+namespace {
+
+// Has the loop write what it recorded so far, waiting at most kWriteWait;
+// a read after it sees everything answered before it.
+void awaitRecordsWritten(WebContext& context) {
+  SessionContext& session = context.session;
+  context.queue.call(
+      [&session]() {
+        if (Moderation* moderation = session.moderation()) moderation->writeRecords();
+        return std::string();
+      },
+      PanelReads::kWriteWait);
+}
+
+// The answer to a read past the limits, before it costs anything.
+void refuseRead(ReadLimits::Refusal refusal, httplib::Response& response) {
+  response.set_header("Retry-After", "1");
+  if (refusal == ReadLimits::Refusal::kLoginBusy) {
+    sendError(response, 429,
+              "this login has " + std::to_string(ReadLimits::kPerLogin) +
+                  " reads running already; try again when one is done");
+  } else {
+    sendError(response, 503,
+              "the panel has " + std::to_string(ReadLimits::kInAll) +
+                  " reads running already; try again shortly");
+  }
+}
+
+}  // namespace
+
+void answerFromReader(WebContext& context, const WebLogin& login, httplib::Response& response,
+                      Freshness freshness, ReadWork work) {
+  if (context.reads == nullptr) {
+    LoopAnswer off = moderationOff();
+    response.status = off.status;
+    response.set_content(off.body, "application/json");
+    return;
+  }
+  ReadLimits::Refusal refusal = ReadLimits::Refusal::kNone;
+  std::shared_ptr<ReadSlot> slot = context.reads->limits.admit(login.token, &refusal);
+  if (!slot) {
+    refuseRead(refusal, response);
+    return;
+  }
+  if (freshness == Freshness::kLatest) awaitRecordsWritten(context);
+  // The work holds the read's place until a reader thread is done with it.
+  std::optional<ReadAnswer> answer = context.reads->pool.run(
+      [slot = std::move(slot), work = std::move(work)](ReadTools& tools) { return work(tools); },
+      PanelReads::kWait);
+  if (!answer) {
+    sendError(response, 503, "the read did not finish in time");
+    return;
+  }
+  response.status = answer->status;
+  response.set_header("Cache-Control", "no-store");
+  response.set_content(answer->body, "application/json");
+}
+
 void addReadRoutes(httplib::Server& server, WebContext& context) {
   server.Get("/api/server",
              [&context](const httplib::Request& request, httplib::Response& response) {
@@ -46,22 +104,27 @@ void addReadRoutes(httplib::Server& server, WebContext& context) {
                sendJson(response, 200, playersJson(*context.board.latest()));
              });
   server.Get("/api/bans", [&context](const httplib::Request& request, httplib::Response& response) {
-    if (!requireLogin(context, request, response, false)) return;
-    answerFromLoop(context, response, [&context]() -> LoopAnswer {
-      Moderation* moderation = context.session.moderation();
-      if (moderation == nullptr) return moderationOff();
-      return {200, dump(bansJson(moderation->sanctions().activeBans(moderation->now())))};
-    });
+    std::optional<WebLogin> login = requireLogin(context, request, response, false);
+    if (!login) return;
+    // Read from the records, as the moderation loads them at its start.
+    answerFromReader(context, *login, response, Freshness::kLatest,
+                     [&context](ReadTools& tools) -> ReadAnswer {
+                       int64_t now = context.clock.wallSeconds();
+                       if (!tools.sanctions.load(now).empty()) {
+                         return {503, dump({{"error", "the bans cannot be read"}})};
+                       }
+                       return {200, dump(bansJson(tools.sanctions.activeBans(now)))};
+                     });
   });
-  server.Get("/api/audit",
-             [&context](const httplib::Request& request, httplib::Response& response) {
-               if (!requireLogin(context, request, response, false)) return;
-               answerFromLoop(context, response, [&context]() -> LoopAnswer {
-                 Moderation* moderation = context.session.moderation();
-                 if (moderation == nullptr) return moderationOff();
-                 return {200, dump(auditJson(moderation->sanctions().lastAudit(kAuditLines)))};
-               });
-             });
+  server.Get(
+      "/api/audit", [&context](const httplib::Request& request, httplib::Response& response) {
+        std::optional<WebLogin> login = requireLogin(context, request, response, false);
+        if (!login) return;
+        answerFromReader(context, *login, response, Freshness::kLatest,
+                         [](ReadTools& tools) -> ReadAnswer {
+                           return {200, dump(auditJson(tools.sanctions.lastAudit(kAuditLines)))};
+                         });
+      });
 }
 
 }  // namespace gsadmin

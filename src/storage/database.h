@@ -126,6 +126,16 @@ class Database {
     (void)timeoutMs;
     return true;
   }
+
+  // A second connection to the same database that can only read, for a
+  // thread of its own: nothing connects yet. A shared database's server
+  // also ends each of its statements after `statementTimeoutMs` (the
+  // interrupt check stops them sooner on either backend). Null for a
+  // database that has none.
+  virtual std::unique_ptr<Database> readOnlyConnection(uint64_t statementTimeoutMs) const {
+    (void)statementTimeoutMs;
+    return nullptr;
+  }
 };
 
 // True when `location` names a PostgreSQL server: "postgresql://..." or

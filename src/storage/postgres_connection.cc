@@ -96,6 +96,12 @@ void PostgresDatabase::connectionMade() {
   // Notices sent while there was no connection were missed.
   announceConnection_ = true;
   lossReported_ = false;
+  for (const std::string& setting : settings_) {
+    if (!command(setting)) {
+      if (connection_) loseConnection("the database refused: " + setting);
+      return;
+    }
+  }
   for (const std::string& channel : channels_) {
     char* name = PQescapeIdentifier(connection_.get(), channel.data(), channel.size());
     if (name == nullptr) continue;  // only when memory ran out
@@ -212,6 +218,14 @@ DatabaseEvents PostgresDatabase::service(uint64_t nowMs) {
   announceConnection_ = false;
   noticesMissed_ = false;
   return events;
+}
+
+std::unique_ptr<Database> PostgresDatabase::readOnlyConnection(uint64_t statementTimeoutMs) const {
+  auto reader =
+      std::make_unique<PostgresDatabase>(uri_, password_, maxResultBytes_, silenceLimitMs_);
+  reader->settings_ = {"SET default_transaction_read_only = on",
+                       "SET statement_timeout = " + std::to_string(statementTimeoutMs)};
+  return reader;
 }
 
 bool PostgresDatabase::awaitConnection(uint64_t timeoutMs) {

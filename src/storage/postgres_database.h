@@ -64,6 +64,9 @@ class PostgresDatabase : public Database {
   // Connects, waiting at most `timeoutMs` (real time); on failure the loss
   // is reported by the next service(), which also schedules the retry.
   bool awaitConnection(uint64_t timeoutMs) override;
+  // The same server, URI and password, in read-only transactions whose
+  // statements the server ends after `statementTimeoutMs`.
+  std::unique_ptr<Database> readOnlyConnection(uint64_t statementTimeoutMs) const override;
 
  private:
   enum class State { kIdle, kConnecting, kReady };
@@ -138,6 +141,9 @@ class PostgresDatabase : public Database {
   bool noticesMissed_ = false;
 
   std::vector<std::string> channels_;
+  // Run on every new connection before anything else (SET ...); a
+  // connection where one fails is dropped.
+  std::vector<std::string> settings_;
   std::deque<DatabaseNotice> notices_;
 };
 

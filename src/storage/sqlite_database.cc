@@ -20,6 +20,11 @@ namespace gsadmin {
 // may take up to about half a second at the limits of SqlLimits. A look
 // costs a coarse clock read; its cost did not show in a measurement.
 constexpr int kProgressInterval = 10;
+// A read-only connection runs the client's own statements, none of whose
+// function calls take long: a look every thousand steps (some hundred rows,
+// microseconds) is as prompt, and a scan of a million rows does not pay a
+// look every other row.
+constexpr int kReaderProgressInterval = 1000;
 
 struct SqliteDatabase::CachedStatement {
   CachedStatement(std::string text, sqlite3_stmt* prepared)
@@ -92,25 +97,39 @@ DbValue readColumn(sqlite3_stmt* statement, int column) {
 
 }  // namespace
 
-SqliteDatabase::SqliteDatabase(std::string path, size_t maxResultBytes)
-    : path_(std::move(path)), maxResultBytes_(maxResultBytes) {}
+SqliteDatabase::SqliteDatabase(std::string path, size_t maxResultBytes, Access access)
+    : path_(std::move(path)), maxResultBytes_(maxResultBytes), access_(access) {}
 
 SqliteDatabase::~SqliteDatabase() {
   close();
 }
 
-std::optional<std::string> SqliteDatabase::open() {
-  if (std::optional<std::string> error = createPrivateFile(path_)) return error;
+std::unique_ptr<Database> SqliteDatabase::readOnlyConnection(uint64_t) const {
+  return std::make_unique<SqliteDatabase>(path_, maxResultBytes_, Access::kReadOnly);
+}
+
+std::optional<std::string> SqliteDatabase::openFile() {
+  bool readOnly = access_ == Access::kReadOnly;
+  if (!readOnly) {
+    if (std::optional<std::string> error = createPrivateFile(path_)) return error;
+  }
   if (std::optional<std::string> error = checkDatabasePath(path_)) return error;
-  // The file exists now, so SQLite is not asked to create it.
+  // The file exists now, so SQLite is not asked to create it; a reader
+  // must not make one either.
+  int flags = readOnly ? SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW : SQLITE_OPEN_READWRITE;
   sqlite3* opened = nullptr;
-  int openResult = sqlite3_open_v2(path_.c_str(), &opened, SQLITE_OPEN_READWRITE, nullptr);
+  int openResult = sqlite3_open_v2(path_.c_str(), &opened, flags, nullptr);
   connection_.reset(opened);
   if (openResult != SQLITE_OK) {
     std::string error = lastError();
     close();
     return error;
   }
+  return std::nullopt;
+}
+
+std::optional<std::string> SqliteDatabase::open() {
+  if (std::optional<std::string> error = openFile()) return error;
   // SQL must not become a way for a script to create or open other files,
   // to run code of its choosing, or to run one call for ever.
   if (!sandboxConnection(connection_.get())) {
@@ -118,6 +137,10 @@ std::optional<std::string> SqliteDatabase::open() {
     return "cannot restrict the database connection";
   }
   sqlite3_busy_timeout(connection_.get(), kBusyTimeoutMs);
+  if (access_ == Access::kReadOnly) {
+    sqlite3_progress_handler(connection_.get(), kReaderProgressInterval, checkInterrupt, this);
+    return std::nullopt;
+  }
   // A read-only file cannot switch to WAL; it is still readable as it is.
   int walResult =
       sqlite3_exec(connection_.get(), "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);

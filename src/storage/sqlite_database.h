@@ -29,7 +29,13 @@ class SqliteDatabase : public Database {
   // `path` is opened (and created, mode 0600) by the first run(); it must
   // name a regular file (see checkDatabasePath). A statement returning more
   // than `maxResultBytes` fails with "result too large".
-  explicit SqliteDatabase(std::string path, size_t maxResultBytes = kMaxResultBytes);
+  // Whether the connection may write. A read-only one never creates the
+  // file and never follows a symbolic link; it reads beside the writer
+  // (the writer keeps the file in WAL mode).
+  enum class Access { kReadWrite, kReadOnly };
+
+  explicit SqliteDatabase(std::string path, size_t maxResultBytes = kMaxResultBytes,
+                          Access access = Access::kReadWrite);
   ~SqliteDatabase() override;  // finalizes every statement and closes the connection
   SqliteDatabase(const SqliteDatabase&) = delete;
   SqliteDatabase& operator=(const SqliteDatabase&) = delete;
@@ -51,11 +57,15 @@ class SqliteDatabase : public Database {
   SqlDialect dialect() const override { return SqlDialect::kSqlite; }
   // Asked before a statement starts, between rows, and when it ends.
   void setInterruptCheck(InterruptCheck check) override { interruptCheck_ = std::move(check); }
+  // The same file, read-only; the timeout is left to the interrupt check.
+  std::unique_ptr<Database> readOnlyConnection(uint64_t statementTimeoutMs) const override;
 
  private:
   struct CachedStatement;
 
   std::optional<std::string> open();
+  // The file opened as access_ asks, or the reason it could not be.
+  std::optional<std::string> openFile();
   void close();
   // The prepared statement for `sql` (cached), or an error.
   sqlite3_stmt* prepare(std::string_view sql, std::string* error);
@@ -67,6 +77,7 @@ class SqliteDatabase : public Database {
 
   std::string path_;
   size_t maxResultBytes_;
+  Access access_;
   struct ConnectionCloser {
     void operator()(sqlite3* connection) const;
   };
