@@ -62,13 +62,14 @@ TEST(DoorFloodTest, TheSessionOutlivesAFloodOnEveryDoor) {
   int panelPort = portOf(client, "Panel");
   int metricsPort = portOf(client, "Metrics");
   ASSERT_NE(metricsPort, 0) << client.output() << client.errorOutput();
-  ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}}));
+  // Before the login, so that the server's silence meanwhile does not count.
   bool filled = false;
   for (int i = 0; i < 50 && !filled; ++i) {
     filled = addChatLines(db, 1000000);
     if (!filled) std::this_thread::sleep_for(milliseconds(100));
   }
   ASSERT_TRUE(filled) << "the moderation's tables";
+  ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}}));
 
   httplib::Client http("127.0.0.1", panelPort);
   http.set_read_timeout(10, 0);
@@ -116,8 +117,8 @@ TEST(DoorFloodTest, TheSessionOutlivesAFloodOnEveryDoor) {
 
   const DoorFloodCounts& counts = flood.counts();
   EXPECT_GT(keepAlivesAnswered, kFloodSeconds) << "every keep-alive is answered";
-  EXPECT_FALSE(client.waitForLine("DISCONNECT", 100)) << client.output();
   EXPECT_TRUE(client.waitForLine("Dave", 5000)) << "the join is seen";
+  EXPECT_EQ(client.output().find("DISCONNECT"), std::string::npos) << client.output();
   EXPECT_LT(peakKiB, kRssCeilingKiB);
   EXPECT_LT(peakDescriptors, static_cast<size_t>(kDescriptorLimit));
   EXPECT_LE(counts.loginsRefused.load(), 5u) << "guesses checked for one account in a minute";
