@@ -11,6 +11,8 @@ std::string UrlAllowList::add(std::string_view prefix) {
 }
 
 bool UrlAllowList::allows(const Url& url) const {
+  // What the server would read in another way than it was checked.
+  if (hasAmbiguousPath(url)) return false;
   for (const Url& prefix : prefixes_) {
     if (url.scheme != prefix.scheme || url.host != prefix.host || url.port != prefix.port) continue;
     const std::string& start = prefix.target;
