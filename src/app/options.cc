@@ -117,7 +117,7 @@ const OptionRow kOptions[] = {
      "a name of at most 64 bytes without control characters", "ADDRESS:PORT",
      "this server's name in the records, shared by several clients", isServerName},
     {"trust-names", ValueKind::kNone, &Options::trustNames, nullptr, 0, nullptr, nullptr, nullptr,
-     "", "let .admin add bind an admin to a name alone (risky)"},
+     "", "let .admin add bind an admin to details that tell nobody apart (risky)"},
     {"allow-url", ValueKind::kTextList, nullptr, nullptr, 0, nullptr, "PREFIX",
      "an http:// or https:// URL without user@", "",
      "let scripts' requests reach URLs under PREFIX; may be given again", isUrlPrefix,
