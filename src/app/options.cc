@@ -119,7 +119,7 @@ const OptionRow kOptions[] = {
     {"trust-names", ValueKind::kNone, &Options::trustNames, nullptr, 0, nullptr, nullptr, nullptr,
      "", "let .admin add bind an admin to details that tell nobody apart (risky)"},
     {"allow-url", ValueKind::kTextList, nullptr, nullptr, 0, nullptr, "PREFIX",
-     "an http:// or https:// URL without user@", "",
+     "an http:// or https:// URL without user@, %2F, %5C or a segment starting with ..", "",
      "let scripts' requests reach URLs under PREFIX; may be given again", isUrlPrefix,
      &Options::allowUrls},
     {"http-timeout", ValueKind::kNumber, nullptr, &Options::httpTimeoutSeconds, 3600u, nullptr,

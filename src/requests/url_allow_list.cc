@@ -6,6 +6,8 @@ std::string UrlAllowList::add(std::string_view prefix) {
   std::string error;
   std::optional<Url> url = parseUrl(prefix, &error);
   if (!url) return error;
+  // It would allow nothing: allows() refuses every URL under it.
+  if (hasAmbiguousPath(*url)) return "a path with %2F, %5C or a segment starting with ..";
   prefixes_.push_back(std::move(*url));
   return "";
 }

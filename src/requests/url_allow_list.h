@@ -17,7 +17,8 @@ namespace gsadmin {
 // read in another way (hasAmbiguousPath) is never allowed.
 class UrlAllowList {
  public:
-  // Adds a prefix; empty when taken, otherwise why not (parseUrl's reason).
+  // Adds a prefix; empty when taken, otherwise why not (parseUrl's reason,
+  // or a path that hasAmbiguousPath refuses).
   std::string add(std::string_view prefix);
   bool empty() const { return prefixes_.empty(); }
   bool allows(const Url& url) const;

@@ -98,6 +98,9 @@ TEST(UrlAllowListTest, RefusesPathsServersReadAnotherWay) {
   UrlAllowList list;
   ASSERT_EQ(list.add("https://h/hooks/42"), "");
   ASSERT_EQ(list.add("https://h/open/"), "");
+  for (const char* allowsNothing : {"https://h/x/..;/", "https://h/%2e%2e;/", "https://h/a%5Cb"}) {
+    EXPECT_EQ(list.add(allowsNothing), "a path with %2F, %5C or a segment starting with ..");
+  }
   struct Case {
     const char* url;
     bool allowed;
