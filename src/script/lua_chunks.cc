@@ -88,19 +88,44 @@ const char* readFile(lua_State*, void* data, size_t* size) {
 // Every link followed: the whole name may be one.
 constexpr size_t kTrustWholeName = SIZE_MAX;
 
+// The directory `name` in `directory`, for lookups only (O_PATH opens
+// nothing, so no device or FIFO is touched): -1 with ELOOP when it is a
+// symbolic link, ENOTDIR when it is no directory.
+int openDirectoryWithoutLink(int directory, const char* name) {
+  int fd = openat(directory, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat info {};
+  int error = 0;
+  if (fstat(fd, &info) != 0) {
+    error = errno;
+  } else if (S_ISLNK(info.st_mode)) {
+    error = ELOOP;
+  } else if (!S_ISDIR(info.st_mode)) {
+    error = ENOTDIR;
+  }
+  if (error == 0) return fd;
+  close(fd);
+  errno = error;
+  return -1;
+}
+
 // `fileName` opened with `flags`, from the directory its first
 // `trustedBytes` bytes name, one component at a time, none of them followed
 // if it is a symbolic link (ELOOP then). -1 with errno set on failure.
 // Allocates nothing, so no C++ exception can cross the Lua call.
 int openWithoutLinksBelow(const char* fileName, size_t trustedBytes, int flags) {
   char component[PATH_MAX];
+  if (trustedBytes > std::strlen(fileName)) {
+    errno = ENOENT;
+    return -1;
+  }
   if (trustedBytes >= sizeof component) {
     errno = ENAMETOOLONG;
     return -1;
   }
   std::memcpy(component, fileName, trustedBytes);
   component[trustedBytes] = '\0';
-  int directory = open(trustedBytes == 0 ? "." : component, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  int directory = open(trustedBytes == 0 ? "." : component, O_PATH | O_DIRECTORY | O_CLOEXEC);
   const char* rest = fileName + trustedBytes;
   while (directory >= 0) {
     const char* slash = std::strchr(rest, '/');
@@ -109,8 +134,8 @@ int openWithoutLinksBelow(const char* fileName, size_t trustedBytes, int flags) 
     if (length < sizeof component) {
       std::memcpy(component, rest, length);
       component[length] = '\0';
-      int how = slash == nullptr ? flags : O_RDONLY | O_DIRECTORY | O_CLOEXEC;
-      next = openat(directory, component, how | O_NOFOLLOW);
+      next = slash == nullptr ? openat(directory, component, flags | O_NOFOLLOW)
+                              : openDirectoryWithoutLink(directory, component);
     } else {
       errno = ENAMETOOLONG;
     }
