@@ -142,7 +142,9 @@ TEST(LuaChunksTest, BelowTheTrustedPartNoLinkIsFollowed) {
   for (const Case& c : cases) {
     int status = loadTextFileBelow(L, c.name.c_str(), c.trusted);
     EXPECT_EQ(status == 0, c.loads) << c.name << " " << lua_tostring(L, -1);
-    if (!c.loads) EXPECT_EQ(status, LUA_ERRFILE) << c.name;
+    if (!c.loads) {
+      EXPECT_EQ(status, LUA_ERRFILE) << c.name;
+    }
     lua_settop(L, 0);
   }
   ASSERT_NE(loadTextFileBelow(L, (root + "real/lib/linked/mod.lua").c_str(), root.size() + 9), 0);
