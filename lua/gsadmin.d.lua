@@ -381,9 +381,9 @@ function tempbanPlayer(playerId, seconds, reason) end
 ---@return integer|nil
 function unbanName(name) end
 
----The ban in force on `name` (any case), or nil: `expires` (seconds since the
----epoch; nil for a permanent ban), `reason` ("" when none was given),
----`actor` and `since`.
+---The ban in force on `name` (any case, or a name it looks like), or nil:
+---`expires` (seconds since the epoch; nil for a permanent ban), `reason`
+---("" when none was given), `actor` and `since`.
 ---Refuses a name as unbanName does.
 ---@param name string
 ---@return {expires: number|nil, reason: string, actor: string, since: number}|nil

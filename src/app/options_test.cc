@@ -56,8 +56,10 @@ TEST(OptionsTest, RequestOptionsTakeCheckedPrefixesAndATimeout) {
             (std::vector<std::string>{"https://chat.example/hooks/", "http://127.0.0.1:8080/"}));
   EXPECT_EQ(all.options.httpTimeoutSeconds, 3u);
   EXPECT_EQ(all.options.caFile, "ca.pem");
-  const std::string needsUrl = " needs an http:// or https:// URL without user@";
-  for (const char* bad : {"--allow-url=ftp://h/", "--allow-url=http://u@h/", "--allow-url="}) {
+  const std::string needsUrl =
+      " needs an http:// or https:// URL without user@, %2F, %5C or a segment starting with ..";
+  for (const char* bad : {"--allow-url=ftp://h/", "--allow-url=http://u@h/", "--allow-url=",
+                          "--allow-url=http://h/a/..;/", "--allow-url=http://h/a%2fb/"}) {
     EXPECT_EQ(parse({bad}).error, "gsadmin: --allow-url" + needsUrl) << bad;
   }
   for (const char* bad : {"--http-timeout=0", "--http-timeout=3601"}) {

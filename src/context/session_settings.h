@@ -23,8 +23,8 @@ struct ModerationSettings {
   int64_t warnBanSeconds = 24 * 3600;
   // A warning stops counting this long after it was given.
   int64_t warnExpirySeconds = 7 * 24 * 3600;
-  // Lets ".admin add" bind an admin to a name alone where the server's
-  // details carry nothing to tell players apart.
+  // Lets ".admin add" bind an admin where the server's details tell
+  // players nothing apart: none, holding the name, or changing in a visit.
   bool trustNames = false;
   // This server's name in every record (--server-name); empty: the
   // server's ADDRESS:PORT.

@@ -59,8 +59,10 @@ void Moderation::playerDetails(const Player& player) {
   Presence& presence = presence_[player.id];
   if (!presence.visiting || presence.name != player.name) {
     if (presence.visiting) history_.visitEnded(presence.name, presence.joined, now());
-    presence = Presence{true, now(), player.name, presence.kickedAsBanned};
+    presence = Presence{true, now(), player.name, presence.kickedAsBanned, player.info, false};
     history_.visitStarted(player.name, player.info, presence.joined);
+  } else if (player.info != presence.firstDetails) {
+    presence.detailsChanged = true;
   }
   enforceBan(player, true);
 }

@@ -96,7 +96,9 @@ class Moderation {
   size_t unban(const Actor& actor, std::string_view name);
   std::string note(const Actor& actor, std::string_view name, std::string_view text);
   // Makes the player on the server an admin of `level`, bound to the name
-  // and details text the server gave.
+  // and details text the server gave. Refused, unless settings say
+  // trustNames, when that text tells nobody apart: empty or "Unknown",
+  // holding the player's name (any case), or changed during this visit.
   std::string addAdmin(const Actor& actor, uint8_t playerId, int level);
   std::string removeAdmin(const Actor& actor, std::string_view name);
 
@@ -120,7 +122,15 @@ class Moderation {
     int64_t joined = 0;
     std::string name;
     bool kickedAsBanned = false;  // told and kicked once already
+    // The visit's first details text, and whether a later reply differed:
+    // a text that changes during a visit (ping, health) binds no admin.
+    std::string firstDetails;
+    bool detailsChanged = false;
   };
+
+  // moderation_admin_actions.cc: why the player's details text cannot bind
+  // an admin (see addAdmin), or empty.
+  std::string bindingRefusal(const Player& player) const;
 
   // Ends the visit, if one was started, and forgets the presence.
   void endVisit(Presence& presence);

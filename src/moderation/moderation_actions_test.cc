@@ -61,7 +61,7 @@ class ModerationActionsTest : public ::testing::Test {
   // A join and its details reply, each player with details of its own.
   void join(uint8_t id, const std::string& name) {
     h.deliver(testing::playerJoined(id, name));
-    h.deliver(testing::playerDetails(id, "key-" + name));
+    h.deliver(testing::playerDetails(id, "key-" + std::to_string(id)));
   }
 
   Moderation& moderation() { return *h.session().moderation(); }
@@ -257,7 +257,7 @@ TEST_F(ModerationActionsTest, AnAliasOfABannedNameIsKickedWhenItsDetailsArrive) 
   h.output();
   h.deliver(testing::playerJoined(8, "Anna"));
   EXPECT_TRUE(described(h.sent()).empty()) << "the name alone is not banned";
-  h.deliver(testing::playerDetails(8, "key-Ann"));
+  h.deliver(testing::playerDetails(8, "key-7"));  // Ann's
   EXPECT_EQ(described(h.sent()),
             (std::vector<std::string>{"chat /msg #8 You are banned permanently: no reason given",
                                       "kick 8"}));

@@ -20,6 +20,14 @@ std::string nameRefusal(std::string_view name) {
   return "";
 }
 
+std::string asciiLower(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
 }  // namespace
 
 size_t Moderation::unban(const Actor& actor, std::string_view name) {
@@ -58,9 +66,8 @@ std::string Moderation::addAdmin(const Actor& actor, uint8_t playerId, int level
   if (player == nullptr) return refusal;
   if (level < kModeratorLevel || level > kSeniorLevel) return "the level must be 1, 2 or 3";
   if (level > actor.level) return "you may not";
-  if (!detailsIdentify(player->info) && !settings_.trustNames) {
-    return "the server gives no details to tell this player from another of the same name; "
-           "--trust-names allows it";
+  if (!settings_.trustNames) {
+    if (std::string refusal = bindingRefusal(*player); !refusal.empty()) return refusal;
   }
   std::string name = player->name;
   int64_t moment = now();
@@ -68,6 +75,25 @@ std::string Moderation::addAdmin(const Actor& actor, uint8_t playerId, int level
   sanctions_.audit(actor.name, kAuditAdminAdd, name, std::to_string(level), moment);
   session_.console().line("* " + printable(actor.name) + " made " + printable(name) +
                           " an admin of level " + std::to_string(level));
+  return "";
+}
+
+std::string Moderation::bindingRefusal(const Player& player) const {
+  const std::string& details = player.info;
+  if (!detailsIdentify(details)) {
+    return "the server gives no details to tell this player from another of the same name; "
+           "--trust-names allows it";
+  }
+  // Anyone may join with the name, and so have a text that holds it.
+  std::string name = asciiLower(boundedText(player.name, kMaxNameBytes));
+  if (!name.empty() && asciiLower(details).find(name) != std::string::npos) {
+    return "the server's details hold the player's name, which anyone may take; "
+           "--trust-names allows it";
+  }
+  if (presence_[player.id].detailsChanged) {
+    return "the server's details change while the player is on (ping, health), so they tell "
+           "nobody apart; --trust-names allows it";
+  }
   return "";
 }
 

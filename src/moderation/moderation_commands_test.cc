@@ -32,10 +32,10 @@ class ModerationCommandsTest : public ::testing::Test {
  protected:
   ModerationCommandsTest() {
     harness_.connect();
-    join(1, "Alice", "key-alice");
-    join(3, "Bob", "key-bob");
-    join(5, "Bobby", "key-bobby");
-    join(7, "Bob Smith", "key-smith");
+    join(1, "Alice", "key-a1");
+    join(3, "Bob", "key-b3");
+    join(5, "Bobby", "key-b5");
+    join(7, "Bob Smith", "key-s7");
     harness_.sent();
     harness_.output();
   }
@@ -199,7 +199,7 @@ TEST_F(ModerationCommandsTest, ListingsShowWhatWasRecorded) {
        "* 2026-12-08 12:01 UTC Admin admin add Bob: 2\n",
        {}},
       {".admins",
-       "* Bob: level 2 (admin), details 'key-bob', added by Admin on 2026-12-08 12:01 UTC\n",
+       "* Bob: level 2 (admin), details 'key-b3', added by Admin on 2026-12-08 12:01 UTC\n",
        {}},
   });
 }
@@ -283,7 +283,7 @@ TEST_F(ModerationCommandsTest, AnImpostorWithAnAdminsNameMayNot) {
                 });
   // The admin, back with the details of before, may.
   harness_.deliver(testing::playerLeft(0, 9));
-  join(1, "Alice", "key-alice");
+  join(1, "Alice", "key-a1");
   harness_.output();
   harness_.sent();
   EXPECT_EQ(say(1, "!kick Bob").second,
@@ -303,13 +303,36 @@ TEST_F(ModerationCommandsTest, AnImpostorWithAnAdminsNameMayNot) {
 }
 
 TEST_F(ModerationCommandsTest, AdminsNeedDetailsThatTellPlayersApart) {
+  const std::string none =
+      "* .admin: the server gives no details to tell this player from another of the same "
+      "name; --trust-names allows it\n";
+  const std::string named =
+      "* .admin: the server's details hold the player's name, which anyone may take; "
+      "--trust-names allows it\n";
+  const std::string changing =
+      "* .admin: the server's details change while the player is on (ping, health), so they "
+      "tell nobody apart; --trust-names allows it\n";
   join(11, "Nemo", "Unknown");
+  join(12, "Zed", "Zed ping 40 ms, health 100.0");
+  join(13, "Kay", "ping 40 ms, health 100.0");
+  harness_.deliver(testing::playerDetails(13, "ping 52 ms, health 100.0"));
+  join(14, "Max", "id 7; ZED; MAX");
+  join(15, "Ugo", "key-u");
+  harness_.deliver(testing::playerDetails(15, "key-u"));  // asked again, the same
+  // A new visit under the id starts afresh.
+  join(16, "Ida", "key-1");
+  harness_.deliver(testing::playerDetails(16, "key-2"));
+  join(16, "Ida", "key-3");
   harness_.output();
   harness_.sent();
-  expectTyped({{".admin add Nemo 1",
-                "* .admin: the server gives no details to tell this player from another of the "
-                "same name; --trust-names allows it\n",
-                {}}});
+  expectTyped({
+      {".admin add Nemo 1", none, {}},
+      {".admin add Zed 1", named, {}},
+      {".admin add Kay 1", changing, {}},
+      {".admin add Max 1", named, {}},
+      {".admin add Ugo 1", "* Admin made Ugo an admin of level 1\n", {}},
+      {".admin add Ida 1", "* Admin made Ida an admin of level 1\n", {}},
+  });
 }
 
 // An answer in game longer than a chat frame holds is cut, whole

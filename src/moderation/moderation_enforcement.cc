@@ -1,5 +1,6 @@
-// Bans enforced at every join: a banned name, in any letter case, or a
-// name seen with the same details as a banned one, is told why and kicked.
+// Bans enforced at every join: a banned name, in any letter case, a name
+// that looks like a banned one, or a name seen with the same details as a
+// banned one, is told why and kicked.
 
 #include "base/durations.h"
 #include "console/printable.h"
@@ -24,15 +25,11 @@ void Moderation::enforceBan(const Player& player, bool withAliases) {
   int64_t moment = now();
   // In memory: the check at a join never waits for the disk.
   std::optional<SanctionRecord> ban = sanctions_.activeBan(player.name, moment);
-  std::string alias;
   if (!ban && withAliases) {
-    for (std::string& other : history_.namesWithDetails(player.info)) {
+    for (const std::string& other : history_.namesWithDetails(player.info)) {
       if (nameKey(other) == nameKey(player.name)) continue;
       ban = sanctions_.activeBan(other, moment);
-      if (ban) {
-        alias = std::move(other);
-        break;
-      }
+      if (ban) break;
     }
   }
   if (!ban) return;
@@ -41,7 +38,10 @@ void Moderation::enforceBan(const Player& player, bool withAliases) {
   std::string name = player.name;
   admin::sendMessage(session_, id, banMessage(ban->until, moment, ban->reason));
   admin::kickPlayer(session_, id);
-  std::string as = alias.empty() ? std::string() : "as " + printable(alias) + " ";
+  // The banned name, where the player's own differs: an alias or a
+  // look-alike.
+  std::string as =
+      nameKey(ban->name) == nameKey(name) ? std::string() : "as " + printable(ban->name) + " ";
   session_.console().line("* " + printable(name) + " is banned " + as + banTerms(*ban) +
                           ": kicked");
 }

@@ -90,6 +90,8 @@ std::string Sanctions::load(int64_t now) {
     if (page.size() < static_cast<size_t>(kLoadPageRows)) break;
   }
   bans_ = std::move(bans);
+  keysBySkeleton_.clear();
+  for (const auto& [key, list] : bans_) indexKey(key);
   nextPrune_ = now + kPruneIntervalSeconds;
   return "";
 }
@@ -104,9 +106,10 @@ std::string Sanctions::loadName(std::string_view name, int64_t now) {
   if (result.error) return *result.error;
   std::vector<SanctionRecord> bans = sanctionRows(result);
   if (bans.empty()) {
-    bans_.erase(key);
+    if (bans_.erase(key) > 0) unindexKey(key);
   } else {
     bans_[key] = std::move(bans);
+    indexKey(key);
   }
   return "";
 }
@@ -129,6 +132,7 @@ void Sanctions::record(std::string_view name, std::string_view kind, int64_t sec
   bans_[key].push_back(SanctionRecord{0, now, std::move(shown), std::string(kind), seconds, until,
                                       std::move(kept), std::string(actor), std::nullopt,
                                       store_.serverName()});
+  indexKey(key);
 }
 
 size_t Sanctions::lift(const std::vector<std::string>& names, std::string_view reason,
@@ -148,6 +152,7 @@ size_t Sanctions::lift(const std::vector<std::string>& names, std::string_view r
       store_.queueNotice(kBansNotice + found->first);
     }
     lifted += holding;
+    unindexKey(found->first);
     bans_.erase(found);
   }
   if (lifted > 0 && !names.empty()) {
@@ -157,11 +162,33 @@ size_t Sanctions::lift(const std::vector<std::string>& names, std::string_view r
 }
 
 std::optional<SanctionRecord> Sanctions::activeBan(std::string_view name, int64_t now) const {
-  auto found = bans_.find(nameKey(name));
-  if (found == bans_.end()) return std::nullopt;
-  const SanctionRecord* ban = longestHolding(found->second, now);
-  if (ban == nullptr) return std::nullopt;
-  return *ban;
+  const SanctionRecord* longest = holdingOn(nameKey(name), now);
+  if (longest == nullptr) {
+    auto alike = keysBySkeleton_.find(skeletons_.of(name));
+    if (alike == keysBySkeleton_.end()) return std::nullopt;
+    for (const std::string& key : alike->second) {
+      const SanctionRecord* ban = holdingOn(key, now);
+      if (ban != nullptr && (longest == nullptr || endsLater(*ban, *longest))) longest = ban;
+    }
+  }
+  if (longest == nullptr) return std::nullopt;
+  return *longest;
+}
+
+const SanctionRecord* Sanctions::holdingOn(const std::string& key, int64_t now) const {
+  auto found = bans_.find(key);
+  return found == bans_.end() ? nullptr : longestHolding(found->second, now);
+}
+
+void Sanctions::indexKey(const std::string& key) {
+  keysBySkeleton_[skeletons_.of(key)].insert(key);
+}
+
+void Sanctions::unindexKey(const std::string& key) {
+  auto found = keysBySkeleton_.find(skeletons_.of(key));
+  if (found == keysBySkeleton_.end()) return;
+  found->second.erase(key);
+  if (found->second.empty()) keysBySkeleton_.erase(found);
 }
 
 std::vector<SanctionRecord> Sanctions::activeBans(int64_t now) const {
@@ -241,7 +268,12 @@ void Sanctions::prune(int64_t now) {
   nextPrune_ = now + kPruneIntervalSeconds;
   for (auto it = bans_.begin(); it != bans_.end();) {
     std::erase_if(it->second, [now](const SanctionRecord& ban) { return !holdsAt(ban, now); });
-    it = it->second.empty() ? bans_.erase(it) : std::next(it);
+    if (!it->second.empty()) {
+      ++it;
+      continue;
+    }
+    unindexKey(it->first);
+    it = bans_.erase(it);
   }
 }
 

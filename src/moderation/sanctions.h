@@ -3,11 +3,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "moderation/name_skeleton.h"
 #include "moderation/record_store.h"
 #include "moderation/records.h"
 
@@ -48,7 +50,9 @@ class Sanctions {
               std::string_view actor, int64_t now);
 
   // The ban in force on `name` (any case) at `now`, or none. The longest
-  // wins where several hold. Never touches the database.
+  // wins where several hold. A name without one of its own matches the
+  // bans on names that look alike (NameSkeletons): the record's name says
+  // which. Never touches the database.
   std::optional<SanctionRecord> activeBan(std::string_view name, int64_t now) const;
   // Every ban in force at `now`, the soonest to end first (permanent last).
   std::vector<SanctionRecord> activeBans(int64_t now) const;
@@ -69,11 +73,20 @@ class Sanctions {
  private:
   // Drops the bans that ended before `now`, at most once a minute.
   void prune(int64_t now);
+  // The longest ban held under the name key `key` at `now`, or null.
+  const SanctionRecord* holdingOn(const std::string& key, int64_t now) const;
+  // Enters or takes out `key` in the index by skeleton, as bans_ gains or
+  // loses it.
+  void indexKey(const std::string& key);
+  void unindexKey(const std::string& key);
 
   RecordStore& store_;
   // The active bans by name key: every one, so that lift() counts them all
   // and a shorter ban still holds once a longer one is lifted.
   std::unordered_map<std::string, std::vector<SanctionRecord>> bans_;
+  // The keys of bans_ by their skeleton. A key's skeleton is its name's.
+  NameSkeletons skeletons_;
+  std::unordered_map<std::string, std::set<std::string>> keysBySkeleton_;
   int64_t nextPrune_ = 0;
 };
 

@@ -44,6 +44,35 @@ class SanctionsTest : public ::testing::Test {
   std::unique_ptr<Sanctions> sanctions_;
 };
 
+// A name without a ban of its own is held by the ban on a name it looks
+// like, read back after a restart, lifted with it and gone once it ends.
+TEST_F(SanctionsTest, LookAlikesOfABannedNameAreHeldByItsBan) {
+  const std::string cyrillic = "Ev\xd0\xb5";
+  sanctions().record("Eve", kSanctionTempban, 2 * kHour, kNow + 2 * kHour, "grief", "Admin", kNow);
+  sanctions().record("Eve", kSanctionBan, 0, std::nullopt, "cheat", "Admin", kNow);
+  sanctions().record("Ann", kSanctionTempban, kHour, kNow + kHour, "", "Admin", kNow);
+  for (int restart = 0; restart < 2; ++restart) {
+    std::optional<SanctionRecord> ban = sanctions().activeBan(cyrillic, kNow);
+    ASSERT_TRUE(ban) << restart;
+    EXPECT_EQ(ban->name, "Eve");
+    EXPECT_EQ(ban->reason, "cheat") << "the longest holds";
+    EXPECT_EQ(sanctions().activeBan("\xd0\x90nn", kNow)->name, "Ann");  // Cyrillic А
+    EXPECT_FALSE(sanctions().activeBan("Eva", kNow));
+    reopen();
+  }
+  // Its own ban comes first: the line then names the player alone.
+  sanctions().record(cyrillic, kSanctionTempban, kHour, kNow + kHour, "own", "Admin", kNow);
+  EXPECT_EQ(sanctions().activeBan(cyrillic, kNow)->reason, "own");
+  EXPECT_EQ(sanctions().lift({cyrillic}, "", "Admin", kNow), 1u);
+  EXPECT_EQ(sanctions().activeBan(cyrillic, kNow)->name, "Eve");
+  EXPECT_EQ(sanctions().lift({"eve"}, "", "Admin", kNow), 2u);
+  EXPECT_FALSE(sanctions().activeBan(cyrillic, kNow));
+  // An ended ban, pruned, holds nothing for its look-alikes either.
+  EXPECT_TRUE(sanctions().activeBan("\xd0\x90nn", kNow + kHour - 1));
+  sanctions().record("Zed", kSanctionTempban, 60, kNow + 3 * kHour, "", "Admin", kNow + 2 * kHour);
+  EXPECT_FALSE(sanctions().activeBan("\xd0\x90nn", kNow + 2 * kHour));
+}
+
 TEST_F(SanctionsTest, BansHoldInAnyCaseAndSurviveARestartUntilTheyEnd) {
   sanctions().record("Troll", kSanctionTempban, 2 * kHour, kNow + 2 * kHour, "spam", "Admin", kNow);
   sanctions().record("Cheater", kSanctionBan, 0, std::nullopt, "aimbot", "Admin", kNow);

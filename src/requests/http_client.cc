@@ -261,12 +261,20 @@ bool HttpClient::followRedirect(HttpTransfer& transfer, std::vector<HttpResult>*
     finish(transfer, 0, "more than " + std::to_string(kMaxRedirects) + " redirects", done);
     return false;
   }
-  curl_multi_remove_handle(static_cast<CURLM*>(multi_), easy);
   // As browsers do: 303, and 301 or 302 after a POST, go on as a GET.
   if (status == 303 || ((status == 301 || status == 302) && transfer.method == "POST")) {
     if (transfer.method != "GET") transfer.method = "GET";
     transfer.body.reset();
   }
+  if (!sameOrigin(transfer.url, *next)) {
+    // What the script meant for one server never reaches another.
+    if (transfer.body) {
+      finish(transfer, 0, "redirect would send the body to another origin: " + next->text(), done);
+      return false;
+    }
+    transfer.dropCredentials();
+  }
+  curl_multi_remove_handle(static_cast<CURLM*>(multi_), easy);
   transfer.url = std::move(*next);
   uint64_t now = clock_.nowMs();
   uint64_t left = transfer.deadlineMs > now ? transfer.deadlineMs - now : 1;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <string>
 #include <vector>
@@ -122,6 +123,103 @@ TEST_F(HttpClientTest, RedirectsAreFollowedOnlyWithinThePrefixes) {
   EXPECT_EQ(ended[0].status, 0);
   EXPECT_EQ(ended[0].body, "redirect outside the allowed URLs: http://127.0.0.1:1/elsewhere");
   EXPECT_TRUE(ended[0].headers.empty());
+}
+
+// What a hop to another origin carries: two servers on loopback ports the
+// test opened, both allowed. Each answers /headers with the credentials it
+// was sent and /echo with the body, and redirects to itself (/near...) or
+// to the other (/away...).
+class HttpClientOriginsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (HttpTestServer* server : {&first_, &second_}) {
+      server->server().Get("/headers", echoHeaders);
+      server->server().Post(
+          "/echo", [this, server](const httplib::Request& request, httplib::Response& response) {
+            if (server == &second_) ++secondPosts_;
+            response.set_content(request.method + ":" + request.body, "text/plain");
+          });
+    }
+    redirect("/away", 302, second_, "/headers");
+    redirect("/near", 302, first_, "/headers");
+    for (int status : {307, 308}) {
+      redirect("/away" + std::to_string(status), status, second_, "/echo");
+      redirect("/near" + std::to_string(status), status, first_, "/echo");
+    }
+    ASSERT_TRUE(first_.start());
+    ASSERT_TRUE(second_.start());
+    settings_.allowedPrefixes = {first_.url("/"), second_.url("/")};
+  }
+
+  static void echoHeaders(const httplib::Request& request, httplib::Response& response) {
+    std::string seen;
+    for (const char* name : {"Authorization", "Proxy-Authorization", "Cookie", "X-Keep"}) {
+      seen += std::string(name) + "=" + request.get_header_value(name) + ";";
+    }
+    response.set_content(seen, "text/plain");
+  }
+
+  // A GET (with its 302) or a POST (307, 308) on the first server at `path`
+  // sends on to `to` at `toPath`.
+  void redirect(const std::string& path, int status, HttpTestServer& to,
+                const std::string& toPath) {
+    auto handler = [&to, toPath, status](const httplib::Request&, httplib::Response& response) {
+      response.set_redirect(to.url(toPath), status);
+    };
+    if (status == 302) {
+      first_.server().Get(path, handler);
+    } else {
+      first_.server().Post(path, handler);
+    }
+  }
+
+  // How `request`, sent with credentials and one harmless header, ended.
+  HttpResult run(HttpRequest request) {
+    HttpClient client(settings_, clock_);
+    request.headers = {{"authorization", "Bearer s3cret"},
+                       {"Proxy-Authorization", "Basic cHJveHk="},
+                       {"COOKIE", "session=1"},
+                       {"X-Keep", "k"}};
+    EXPECT_GT(client.start(std::move(request)).id, 0);
+    std::vector<HttpResult> ended = runToEnd(client);
+    return ended.size() == 1 ? ended[0] : HttpResult{};
+  }
+
+  static HttpRequest post(const std::string& url) {
+    HttpRequest request = get(url);
+    request.method = "POST";
+    request.body = std::string("payload");
+    return request;
+  }
+
+  HttpTestServer first_;
+  HttpTestServer second_;
+  std::atomic<int> secondPosts_{0};
+  SystemClock clock_;
+  HttpSettings settings_;
+};
+
+TEST_F(HttpClientOriginsTest, CredentialsStayWithTheirOrigin) {
+  HttpResult result = run(get(first_.url("/away")));
+  EXPECT_EQ(result.status, 200);
+  EXPECT_EQ(result.body, "Authorization=;Proxy-Authorization=;Cookie=;X-Keep=k;");
+  result = run(get(first_.url("/near")));
+  EXPECT_EQ(result.body,
+            "Authorization=Bearer s3cret;Proxy-Authorization=Basic cHJveHk=;Cookie=session=1;"
+            "X-Keep=k;");
+}
+
+TEST_F(HttpClientOriginsTest, ABodyIsNeverSentOnToAnotherOrigin) {
+  for (const char* code : {"307", "308"}) {
+    HttpResult result = run(post(first_.url("/away") + code));
+    EXPECT_EQ(result.status, 0) << code;
+    EXPECT_EQ(result.body,
+              "redirect would send the body to another origin: " + second_.url("/echo"));
+    result = run(post(first_.url("/near") + code));
+    EXPECT_EQ(result.status, 200) << code;
+    EXPECT_EQ(result.body, "POST:payload") << code;
+  }
+  EXPECT_EQ(secondPosts_.load(), 0);
 }
 
 TEST_F(HttpClientTest, RefusesWhatTheLimitsForbid) {

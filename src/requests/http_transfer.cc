@@ -126,6 +126,14 @@ bool HttpTransfer::open(const HttpSettings& settings, uint64_t timeoutMs) {
   return true;
 }
 
+void HttpTransfer::dropCredentials() {
+  std::erase_if(headers, [](const HttpHeader& header) {
+    std::string name = header.name;
+    for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name == "authorization" || name == "proxy-authorization" || name == "cookie";
+  });
+}
+
 void HttpTransfer::close() {
   if (easy != nullptr) curl_easy_cleanup(static_cast<CURL*>(easy));
   if (headerList != nullptr) curl_slist_free_all(static_cast<curl_slist*>(headerList));

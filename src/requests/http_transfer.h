@@ -42,6 +42,9 @@ struct HttpTransfer {
   // Makes the handle of a hop to `url` with the method, body and headers,
   // forgetting any earlier response. False when libcurl refused.
   bool open(const HttpSettings& settings, uint64_t timeoutMs);
+  // Drops the request headers that carry credentials (Authorization,
+  // Proxy-Authorization, Cookie, any case), before a hop to another origin.
+  void dropCredentials();
   // Frees the handle and its header list (already removed from the multi).
   void close();
   // Why the hop failed, in one line, from libcurl's code and message.

@@ -211,6 +211,17 @@ std::optional<Url> parseUrl(std::string_view text, std::string* error) {
   return url;
 }
 
+bool sameOrigin(const Url& a, const Url& b) {
+  return a.scheme == b.scheme && a.host == b.host && a.port == b.port;
+}
+
+bool hasAmbiguousPath(const Url& url) {
+  std::string path = lower(std::string_view(url.target).substr(0, url.target.find('?')));
+  if (path.find("%2f") != std::string::npos || path.find("%5c") != std::string::npos) return true;
+  // The plain ".." segments are resolved already: any left is another spelling.
+  return path.find("/..") != std::string::npos;
+}
+
 std::optional<Url> resolveUrl(const Url& base, std::string_view reference, std::string* error) {
   if (reference.find("://") != std::string_view::npos &&
       reference.find("://") < reference.find_first_of("/?#")) {

@@ -33,6 +33,16 @@ constexpr size_t kMaxUrlBytes = 8192;
 // (spaces, non-ASCII) are percent-escaped.
 std::optional<Url> parseUrl(std::string_view text, std::string* error);
 
+// Whether `a` and `b` have one origin: the same scheme, host and port.
+bool sameOrigin(const Url& a, const Url& b);
+
+// Whether the path (not the query) holds what servers read in different
+// ways: an escaped '/' or '\' (%2F, %5C), which some decode before routing,
+// or a segment that starts with ".." without being one (such as "..;" or
+// "..%00"), which some take as a step up. parseUrl has already turned
+// "%2e" into '.' and resolved the plain ".." segments.
+bool hasAmbiguousPath(const Url& url);
+
 // `reference` (absolute, or relative such as a redirect's Location)
 // resolved against `base`, then parsed as parseUrl does.
 std::optional<Url> resolveUrl(const Url& base, std::string_view reference, std::string* error);

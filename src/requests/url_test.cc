@@ -92,5 +92,51 @@ TEST(UrlAllowListTest, MatchesSchemeHostPortAndPathPrefix) {
   EXPECT_FALSE(UrlAllowList().allows(*parseUrl("http://h/", nullptr)));
 }
 
+// Segments and escapes that a server behind the prefix may read as a step
+// up or as another separator are refused, whatever their spelling.
+TEST(UrlAllowListTest, RefusesPathsServersReadAnotherWay) {
+  UrlAllowList list;
+  ASSERT_EQ(list.add("https://h/hooks/42"), "");
+  ASSERT_EQ(list.add("https://h/open/"), "");
+  for (const char* allowsNothing : {"https://h/x/..;/", "https://h/%2e%2e;/", "https://h/a%5Cb"}) {
+    EXPECT_EQ(list.add(allowsNothing), "a path with %2F, %5C or a segment starting with ..");
+  }
+  struct Case {
+    const char* url;
+    bool allowed;
+  };
+  const Case cases[] = {
+      {"https://h/hooks/42/..;/43", false},
+      {"https://h/hooks/42/..;x=1/admin", false},
+      {"https://h/hooks/42/%2e%2e;/43", false},
+      {"https://h/hooks/42/.%2E;/43", false},
+      {"https://h/hooks/42/%2E./43;", false},
+      {"https://h/hooks/42/..%00/x", false},
+      {"https://h/hooks/42/...", false},
+      {"https://h/hooks/42/..a", false},
+      {"https://h/hooks/42/%2F../43", false},
+      {"https://h/hooks/42/%2f..%2f43", false},
+      {"https://h/hooks/42/a%2Fb", false},
+      {"https://h/hooks/42/..%5C43", false},
+      {"https://h/hooks/42/a%5cb", false},
+      {"https://h/hooks/42\\..\\43", false},
+      {"https://h/open/x/..;/y", false},
+      {"https://h/open/%2F", false},
+      // Dots elsewhere, and escapes in the query, are no step up.
+      {"https://h/hooks/42/a..b", true},
+      {"https://h/hooks/42/.hidden", true},
+      {"https://h/hooks/42/v1.2..3", true},
+      {"https://h/hooks/42?next=..;/x&p=%2F", true},
+      {"https://h/hooks/42/./abc", true},
+      {"https://h/open/x/../y", true},
+  };
+  for (const Case& c : cases) {
+    std::string error;
+    std::optional<Url> url = parseUrl(c.url, &error);
+    ASSERT_TRUE(url) << c.url << ": " << error;
+    EXPECT_EQ(list.allows(*url), c.allowed) << c.url << " as " << url->text();
+  }
+}
+
 }  // namespace
 }  // namespace gsadmin

@@ -65,8 +65,9 @@ void pushModules(lua_State* L) {
 
 // [name, ...] -> [name, ..., path]: DIR/lib/NAME.lua, DIR being the
 // script's directory and each '.' of NAME a '/'. Built in Lua, so that no
-// C++ string is alive if it runs out of memory.
-void pushModulePath(lua_State* L, std::string_view scriptPath) {
+// C++ string is alive if it runs out of memory. Returns the length of
+// DIR/lib/, the part the admin chose: links are followed only there.
+size_t pushModulePath(lua_State* L, std::string_view scriptPath) {
   size_t slash = scriptPath.rfind('/');
   std::string_view directory =
       slash == std::string_view::npos ? "" : scriptPath.substr(0, slash + 1);
@@ -75,6 +76,7 @@ void pushModulePath(lua_State* L, std::string_view scriptPath) {
   luaL_gsub(L, lua_tostring(L, 1), ".", "/");
   lua_pushliteral(L, ".lua");
   lua_concat(L, 4);
+  return directory.size() + std::string_view("lib/").size();
 }
 
 // [name, modules] -> [name, modules]: modules[name] = the value on top,
@@ -117,8 +119,8 @@ int require(lua_State* L) {
   if (lua_touserdata(L, 3) == &kLoadingMark) return refuseModule(call, "Loop loading module", name);
   if (!lua_isnil(L, 3)) return 1;
   lua_pop(L, 1);
-  pushModulePath(L, script->path);  // [name, modules, path]
-  int status = loadTextFile(L, lua_tostring(L, 3), LinkPolicy::kRefuse);
+  size_t chosen = pushModulePath(L, script->path);  // [name, modules, path]
+  int status = loadTextFileBelow(L, lua_tostring(L, 3), chosen);
   if (status != 0) {  // [name, modules, path, message]
     reportMessage(call);
     return refuseModule(call, status == LUA_ERRFILE ? "No such module" : "Error loading module",

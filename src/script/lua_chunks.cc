@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -83,12 +85,76 @@ const char* readFile(lua_State*, void* data, size_t* size) {
   return *size > 0 ? reader->buffer : nullptr;
 }
 
+// Every link followed: the whole name may be one.
+constexpr size_t kTrustWholeName = SIZE_MAX;
+
+// The directory `name` in `directory`, for lookups only (O_PATH opens
+// nothing, so no device or FIFO is touched): -1 with ELOOP when it is a
+// symbolic link, ENOTDIR when it is no directory.
+int openDirectoryWithoutLink(int directory, const char* name) {
+  int fd = openat(directory, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat info {};
+  int error = 0;
+  if (fstat(fd, &info) != 0) {
+    error = errno;
+  } else if (S_ISLNK(info.st_mode)) {
+    error = ELOOP;
+  } else if (!S_ISDIR(info.st_mode)) {
+    error = ENOTDIR;
+  }
+  if (error == 0) return fd;
+  close(fd);
+  errno = error;
+  return -1;
+}
+
+// `fileName` opened with `flags`, from the directory its first
+// `trustedBytes` bytes name, one component at a time, none of them followed
+// if it is a symbolic link (ELOOP then). -1 with errno set on failure.
+// Allocates nothing, so no C++ exception can cross the Lua call.
+int openWithoutLinksBelow(const char* fileName, size_t trustedBytes, int flags) {
+  char component[PATH_MAX];
+  if (trustedBytes > std::strlen(fileName)) {
+    errno = ENOENT;
+    return -1;
+  }
+  if (trustedBytes >= sizeof component) {
+    errno = ENAMETOOLONG;
+    return -1;
+  }
+  std::memcpy(component, fileName, trustedBytes);
+  component[trustedBytes] = '\0';
+  int directory = open(trustedBytes == 0 ? "." : component, O_PATH | O_DIRECTORY | O_CLOEXEC);
+  const char* rest = fileName + trustedBytes;
+  while (directory >= 0) {
+    const char* slash = std::strchr(rest, '/');
+    size_t length = slash == nullptr ? std::strlen(rest) : static_cast<size_t>(slash - rest);
+    int next = -1;
+    if (length < sizeof component) {
+      std::memcpy(component, rest, length);
+      component[length] = '\0';
+      next = slash == nullptr ? openat(directory, component, flags | O_NOFOLLOW)
+                              : openDirectoryWithoutLink(directory, component);
+    } else {
+      errno = ENAMETOOLONG;
+    }
+    int error = errno;
+    close(directory);
+    errno = error;
+    if (slash == nullptr) return next;
+    directory = next;
+    rest = slash + 1;
+  }
+  return -1;
+}
+
 // The file opened for reading when it is a regular file; null with errno
 // set otherwise. Opening does not block on a FIFO.
-FILE* openRegularFile(const char* fileName, LinkPolicy links) {
+FILE* openRegularFile(const char* fileName, size_t trustedBytes) {
   int flags = O_RDONLY | O_NONBLOCK | O_CLOEXEC;
-  if (links == LinkPolicy::kRefuse) flags |= O_NOFOLLOW;
-  int fd = open(fileName, flags);
+  int fd = trustedBytes == kTrustWholeName ? open(fileName, flags)
+                                           : openWithoutLinksBelow(fileName, trustedBytes, flags);
   if (fd < 0) return nullptr;
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -183,12 +249,16 @@ int loadTextBuffer(lua_State* L, const char* text, size_t size, const char* chun
   return loadTextChunk(L, readBuffer, &buffer, chunkName);
 }
 
-int loadTextFile(lua_State* L, const char* fileName, LinkPolicy links) {
+int loadTextFile(lua_State* L, const char* fileName) {
+  return loadTextFileBelow(L, fileName, kTrustWholeName);
+}
+
+int loadTextFileBelow(lua_State* L, const char* fileName, size_t trustedBytes) {
   // Everything that may raise happens before the file is open or after it
   // is closed; lua_load itself runs protected.
   lua_pushfstring(L, "@%s", fileName);  // [name]
   FileReader reader{};
-  reader.file = openRegularFile(fileName, links);
+  reader.file = openRegularFile(fileName, trustedBytes);
   if (reader.file == nullptr) {
     const char* why = std::strerror(errno);
     lua_pushfstring(L, "cannot open %s: %s", fileName, why);

@@ -21,14 +21,17 @@ inline constexpr const char kBinaryChunkRefused[] = "attempt to load a binary ch
 // when the message itself does not fit in memory.
 int loadTextBuffer(lua_State* L, const char* text, size_t size, const char* chunkName);
 
-// Whether loadTextFile opens a file whose name is a symbolic link.
-enum class LinkPolicy { kFollow, kRefuse };
-
 // As luaL_loadfile, text only, and never from standard input: a first line
 // that starts with '#' is skipped; anything but a regular file is refused
-// (so a FIFO never blocks the client), and with kRefuse a name that is a
-// symbolic link too. [] -> [function] or [message].
-int loadTextFile(lua_State* L, const char* fileName, LinkPolicy links = LinkPolicy::kFollow);
+// (so a FIFO never blocks the client). [] -> [function] or [message].
+int loadTextFile(lua_State* L, const char* fileName);
+
+// As loadTextFile, but links are followed only within the first
+// `trustedBytes` bytes of `fileName` (a directory the admin chose, ending in
+// '/'): every component after them, directories and the file alike, is
+// opened in turn without following a symbolic link, and one that is a link
+// is refused.
+int loadTextFileBelow(lua_State* L, const char* fileName, size_t trustedBytes);
 
 // [] -> [] replaces the base library's loadstring, load, loadfile and
 // dofile in the globals with versions that load text only (loadfile and

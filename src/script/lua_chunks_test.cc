@@ -4,6 +4,8 @@
 #include "script/lua_chunks.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -105,6 +107,49 @@ TEST(LuaChunksTest, ConsoleChunksAreTextOnlyToo) {
   std::string error;
   EXPECT_FALSE(harness.session().scripts().runChunk(precompiled("return 1"), &results, &error));
   EXPECT_EQ(error, kBinaryChunkRefused);
+}
+
+// Links are followed in the trusted part of a name only: below it neither
+// a directory on the way nor the file may be one.
+TEST(LuaChunksTest, BelowTheTrustedPartNoLinkIsFollowed) {
+  testing::TempDir dir;
+  const std::string root = dir.path() + "/";
+  for (const char* folder : {"real", "real/lib", "real/lib/sub", "away"}) {
+    ASSERT_EQ(mkdir((root + folder).c_str(), 0700), 0);
+  }
+  dir.write("real/lib/sub/mod.lua", "return 1");
+  dir.write("away/mod.lua", "return 2");
+  ASSERT_EQ(symlink((root + "real/lib").c_str(), (root + "lib").c_str()), 0);
+  ASSERT_EQ(symlink((root + "away").c_str(), (root + "real/lib/linked").c_str()), 0);
+  ASSERT_EQ(symlink((root + "away/mod.lua").c_str(), (root + "real/lib/file.lua").c_str()), 0);
+  struct Case {
+    std::string name;
+    size_t trusted;
+    bool loads;
+  };
+  const Case cases[] = {
+      {root + "lib/sub/mod.lua", root.size() + 4, true},  // lib/ itself is trusted
+      {root + "real/lib/sub/mod.lua", root.size() + 9, true},
+      {root + "real/lib/linked/mod.lua", root.size() + 9, false},
+      {root + "real/lib/file.lua", root.size() + 9, false},
+      {root + "real/lib/sub/mod.lua", root.size(), true},
+      {root + "lib/sub/mod.lua", root.size(), false},  // now lib is below
+      {root + "real/lib/sub/none.lua", root.size() + 9, false},
+      {root + "real/lib/sub", root.size() + 9, false},  // a directory
+      {root + "x", root.size() + 9, false},             // trust past the end
+  };
+  lua_State* L = luaL_newstate();
+  for (const Case& c : cases) {
+    int status = loadTextFileBelow(L, c.name.c_str(), c.trusted);
+    EXPECT_EQ(status == 0, c.loads) << c.name << " " << lua_tostring(L, -1);
+    if (!c.loads) {
+      EXPECT_EQ(status, LUA_ERRFILE) << c.name;
+    }
+    lua_settop(L, 0);
+  }
+  ASSERT_NE(loadTextFileBelow(L, (root + "real/lib/linked/mod.lua").c_str(), root.size() + 9), 0);
+  EXPECT_NE(std::string(lua_tostring(L, -1)).find("symbolic links"), std::string::npos);
+  lua_close(L);
 }
 
 }  // namespace

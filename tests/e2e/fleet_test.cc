@@ -24,7 +24,7 @@ namespace {
 // test's steps come in between (see the test's comments). Troll, kicked from
 // beta by then, has no quit to make at 13 s.
 const char kAlpha[] = R"(server-name Alpha
-online Ann key k-ann
+online Ann key k-a1
 online Troll key k-troll
 online Dan key k-dan
 0.5  chat Ann ready
@@ -35,7 +35,7 @@ online Troll key k-troll
 online Carl key k-carl
 online Dan key k-dan
 0.5  chat Carl ready
-6    join Ann key k-ann
+6    join Ann key k-a1
 7    chat Ann !warn Carl spam
 13   quit Troll
 14   join Troll key k-troll

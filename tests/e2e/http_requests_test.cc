@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <fstream>
 #include <mutex>
@@ -99,6 +101,67 @@ TEST(HttpRequestsEndToEndTest, TlsIsRefusedWithoutTheCaFileAndAcceptedWithIt) {
     EXPECT_EQ(client->waitExit(5000), 0);
     EXPECT_EQ(client->errorOutput().find("Sanitizer"), std::string::npos) << client->errorOutput();
   }
+}
+
+// A script's credentials and bodies stay with the origin they were meant for,
+// and paths a server may read as a step up never leave: two servers on
+// loopback ports the test opened, both allowed.
+TEST(HttpRequestsEndToEndTest, RedirectsCarryNoCredentialsOrBodyToAnotherOrigin) {
+  HttpTestServer hooks;
+  HttpTestServer other;
+  std::atomic<int> otherPosts{0};
+  other.server().Get("/seen", [](const httplib::Request& request, httplib::Response& response) {
+    std::string seen;
+    for (const char* name : {"Authorization", "Proxy-Authorization", "Cookie", "X-Keep"}) {
+      seen += std::string(name) + "=" + request.get_header_value(name) + ";";
+    }
+    response.set_content(seen, "text/plain");
+  });
+  other.server().Post("/take", [&](const httplib::Request&, httplib::Response& response) {
+    ++otherPosts;
+    response.set_content("taken", "text/plain");
+  });
+  hooks.server().Get("/hooks/away", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_redirect(other.url("/seen"), 302);
+  });
+  hooks.server().Post("/hooks/move", [&](const httplib::Request&, httplib::Response& response) {
+    response.set_redirect(other.url("/take"), 307);
+  });
+  ASSERT_TRUE(hooks.start());
+  ASSERT_TRUE(other.start());
+  std::string script = "HOOKS = '" + hooks.url("/hooks") + "'\n" + R"lua(
+function done(id, status, body) print('done ' .. id .. ' ' .. status .. ' ' .. body) end
+local secrets = {Authorization = 'Bearer s3cret', Cookie = 'sid=1',
+                 ['Proxy-Authorization'] = 'Basic eA==', ['X-Keep'] = 'k'}
+httpRequest('GET', HOOKS .. '/away', nil, secrets, 'done')
+httpRequest('POST', HOOKS .. '/move', 'payload', secrets, 'done')
+for _, path in ipairs({'/..;/admin', '/%2e%2e;/admin', '/.%2E/admin', '/%2Fadmin',
+                       '/a%5c..%5cadmin'}) do
+  local id = httpRequest('GET', HOOKS .. path, nil, nil, 'done')
+  print('refused ' .. tostring(id))
+end
+)lua";
+  LoopbackPeer peer;
+  ClientProcess client(
+      clientArgs({"--allow-url=" + hooks.url("/hooks/"), "--allow-url=" + other.url("/")}, peer),
+      script);
+  for (const char* path : {"/..;/admin", "/..;/admin", "", "/%2Fadmin", "/a%5C..%5Cadmin"}) {
+    if (*path == '\0') {
+      // ".%2E" is "..": resolved, it leaves the prefix.
+      EXPECT_EQ(client.nextLine(), "httpRequest: URL not allowed: " + hooks.url("/admin"));
+    } else {
+      EXPECT_EQ(client.waitForLine("httpRequest:"),
+                "httpRequest: URL not allowed: " + hooks.url("/hooks") + path);
+    }
+    EXPECT_EQ(client.nextLine(), "refused nil");
+  }
+  std::vector<std::string> done;
+  for (int i = 0; i < 2; ++i) done.push_back(client.waitForLine("done ").value_or(""));
+  std::sort(done.begin(), done.end());
+  EXPECT_EQ(done[0], "done 1 200 Authorization=;Proxy-Authorization=;Cookie=;X-Keep=k;");
+  EXPECT_EQ(done[1],
+            "done 2 0 redirect would send the body to another origin: " + other.url("/take"));
+  EXPECT_EQ(otherPosts.load(), 0);
 }
 
 // Sixteen requests to a server that never answers, then chat: every line is

@@ -22,7 +22,7 @@ namespace {
 // login), well before her first command at 3 s; the client restarts after
 // the impostor's refusal, before Troll comes back at 10 s.
 const char kScenario[] = R"(server-name Moderation Test
-online Ann key k-ann
+online Ann key k-a1
 online Bob key k-bob
 online Troll key k-troll
 0.5  chat Ann ready
@@ -80,7 +80,7 @@ void expectRecordsKept(ClientProcess& client) {
                                                   R"(.* UTC Admin admin add Ann: 2\n)")))
       << audit;
   std::string admins = answer(client, ".admins", "Ann");
-  EXPECT_NE(admins.find("* Ann: level 2 (admin), details 'k-ann', added by Admin on "),
+  EXPECT_NE(admins.find("* Ann: level 2 (admin), details 'k-a1', added by Admin on "),
             std::string::npos)
       << admins;
 }

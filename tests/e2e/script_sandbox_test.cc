@@ -1,9 +1,12 @@
 // The real binary keeps a script's code within reach of its time budget and
 // of the stop signals (looping finalisers during a call, at a reload and at
-// the exit, and SQL run by the main chunk), and loads source text only.
+// the exit, and SQL run by the main chunk), loads source text only, and
+// requires modules from lib/ only.
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <string>
@@ -110,6 +113,42 @@ TEST(ScriptSandboxTest, APrecompiledScriptIsUnableToLoad) {
   EXPECT_EQ(client.waitExit(), 0);
   EXPECT_EQ(client.output().find("compiled ran"), std::string::npos);
   EXPECT_NE(client.errorOutput().find("attempt to load a binary chunk"), std::string::npos);
+}
+
+// require loads from lib/ beside the script, and a link anywhere below it,
+// a directory on the way as much as the file, takes it nowhere else.
+TEST(ScriptSandboxTest, RequireFollowsNoLinkBelowLib) {
+  TempDir outside;
+  ASSERT_EQ(mkdir((outside.path() + "/pkg").c_str(), 0700), 0);
+  outside.write("pkg/evil.lua", "print('script: outside ran') return 'evil'\n");
+  TempDir dir;
+  for (const char* folder : {"/lib", "/lib/real", "/lib/real/deep"}) {
+    ASSERT_EQ(mkdir((dir.path() + folder).c_str(), 0700), 0);
+  }
+  dir.write("lib/real/deep/mod.lua", "return 'inside'\n");
+  ASSERT_EQ(symlink((outside.path() + "/pkg").c_str(), (dir.path() + "/lib/linked").c_str()), 0);
+  ASSERT_EQ(symlink((outside.path() + "/pkg").c_str(), (dir.path() + "/lib/real/up").c_str()), 0);
+  ASSERT_EQ(
+      symlink((outside.path() + "/pkg/evil.lua").c_str(), (dir.path() + "/lib/file.lua").c_str()),
+      0);
+  const char script[] = R"lua(
+for _, name in ipairs({'real.deep.mod', 'linked.evil', 'real.up.evil', 'file'}) do
+  local value = require(name)
+  print('script: ' .. name .. ' ' .. tostring(value))
+end
+)lua";
+  LoopbackPeer peer;
+  ClientProcess client(argsFor(peer, {}), std::string(script), ClientProcess::defaultBinary(),
+                       std::nullopt, dir.path());
+  EXPECT_EQ(client.waitForLine("script: "), "script: real.deep.mod inside");
+  for (const char* name : {"linked.evil", "real.up.evil", "file"}) {
+    EXPECT_EQ(client.nextLine(), "require: No such module '" + std::string(name) + "'.");
+    EXPECT_EQ(client.nextLine(), "script: " + std::string(name) + " nil");
+  }
+  client.kill(SIGTERM);
+  EXPECT_EQ(client.waitExit(), 0);
+  EXPECT_EQ(client.output().find("outside ran"), std::string::npos) << client.output();
+  EXPECT_NE(client.errorOutput().find("symbolic links"), std::string::npos) << client.errorOutput();
 }
 
 }  // namespace
