@@ -59,17 +59,6 @@ bool waitForPanel(int port, int timeoutMs) {
   return false;
 }
 
-// The cookies a login's answer set, as one Cookie header's value.
-std::string cookiesOf(const httplib::Result& result) {
-  std::string cookies;
-  for (const auto& [name, value] : result->headers) {
-    if (name != "Set-Cookie") continue;
-    if (!cookies.empty()) cookies += "; ";
-    cookies += value.substr(0, value.find(';'));
-  }
-  return cookies;
-}
-
 std::string number(double value, int decimals, const char* unit) {
   char text[64];
   std::snprintf(text, sizeof text, "%.*f%s", decimals, value, unit);
@@ -114,7 +103,7 @@ DoorFloodFigures measureDoorFlood(const std::string& binary, int seconds) {
   std::string body = R"({"name":"alice","password":"secret"})";
   httplib::Result first = http.Post("/api/login", body, "application/json");
   if (!mia || !first || first->status != 200) return figures;
-  httplib::Headers knownBrowser = {{"Cookie", cookiesOf(first)}};
+  httplib::Headers knownBrowser = {{"Cookie", testing::cookiesOf(first)}};
   figures.started = true;
 
   testing::DoorFloodPlan plan;

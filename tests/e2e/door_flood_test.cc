@@ -7,17 +7,16 @@
 
 #include "support/door_flood.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 
 #include <chrono>
-#include <filesystem>
 #include <thread>
 
 #include "sim/server_messages.h"
 #include "support/panel_client.h"
 #include "support/proc_stats.h"
+#include "support/raw_socket.h"
 
 namespace gsadmin::testing {
 namespace {
@@ -28,27 +27,6 @@ using std::chrono::steady_clock;
 constexpr int kFloodSeconds = 10;
 constexpr uint64_t kRssCeilingKiB = 256 * 1024;
 constexpr int kDescriptorLimit = 1024;
-
-size_t openDescriptors(pid_t pid) {
-  size_t count = 0;
-  std::error_code error;
-  for (auto it = std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error);
-       !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-    ++count;
-  }
-  return count;
-}
-
-// The Set-Cookie values of a login answer, as one Cookie header's value.
-std::string cookiesOf(const httplib::Result& result) {
-  std::string cookies;
-  for (const auto& [name, value] : result->headers) {
-    if (name != "Set-Cookie") continue;
-    if (!cookies.empty()) cookies += "; ";
-    cookies += value.substr(0, value.find(';'));
-  }
-  return cookies;
-}
 
 TEST(DoorFloodTest, TheSessionOutlivesAFloodOnEveryDoor) {
   TempDir dir;
@@ -89,7 +67,7 @@ TEST(DoorFloodTest, TheSessionOutlivesAFloodOnEveryDoor) {
   flood.start();
 
   uint64_t peakKiB = 0;
-  size_t peakDescriptors = 0;
+  int peakDescriptors = 0;
   int keepAlivesAnswered = 0;
   auto end = steady_clock::now() + std::chrono::seconds(kFloodSeconds);
   for (int round = 0; steady_clock::now() < end; ++round) {
@@ -120,7 +98,7 @@ TEST(DoorFloodTest, TheSessionOutlivesAFloodOnEveryDoor) {
   EXPECT_TRUE(client.waitForLine("Dave", 5000)) << "the join is seen";
   EXPECT_EQ(client.output().find("DISCONNECT"), std::string::npos) << client.output();
   EXPECT_LT(peakKiB, kRssCeilingKiB);
-  EXPECT_LT(peakDescriptors, static_cast<size_t>(kDescriptorLimit));
+  EXPECT_LT(peakDescriptors, kDescriptorLimit);
   EXPECT_LE(counts.loginsRefused.load(), 5u) << "guesses checked for one account in a minute";
   ASSERT_TRUE(again) << "the known browser gets an answer";
   EXPECT_EQ(again->status, 200) << again->body;

@@ -38,6 +38,16 @@ std::optional<WebUser> logIn(httplib::Client& http, const std::string& name,
                  json::parse(result->body)["csrf"].get<std::string>()};
 }
 
+std::string cookiesOf(const httplib::Result& result) {
+  std::string cookies;
+  for (const auto& [name, value] : result->headers) {
+    if (name != "Set-Cookie") continue;
+    if (!cookies.empty()) cookies += "; ";
+    cookies += value.substr(0, value.find(';'));
+  }
+  return cookies;
+}
+
 httplib::Headers headersOf(const WebUser& user, bool withCsrf) {
   httplib::Headers headers = {{"Cookie", user.cookie}};
   if (withCsrf) headers.emplace("X-CSRF-Token", user.csrf);

@@ -34,6 +34,9 @@ struct WebUser {
 // POST /api/login; *status gets the answer's status (-1: none).
 std::optional<WebUser> logIn(httplib::Client& http, const std::string& name,
                              const std::string& password, int* status = nullptr);
+// Every cookie an answer sets, as the value of one Cookie header: what a
+// browser would send back.
+std::string cookiesOf(const httplib::Result& result);
 // The cookie, and the CSRF token unless `withCsrf` is false.
 httplib::Headers headersOf(const WebUser& user, bool withCsrf = true);
 // Reads the event stream until `needle` shows; false when it never did.
