@@ -20,12 +20,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "console/input_source.h"
 #include "console/line_editor.h"
 #include "console/line_reader.h"
+#include "console/local_command.h"
 #include "fuzz/fuzz_setup.h"
 #include "fuzz/probe_script.h"
 #include "script/lua_limits.h"
@@ -117,7 +119,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 // The session the inputs share, connected to a server with two players; made
-// afresh every kRunsPerSession inputs, and after a ".quit", which it keeps.
+// afresh every kRunsPerSession inputs, and after a quit request, which it
+// keeps.
 struct Shared {
   std::unique_ptr<gsadmin::testing::SessionHarness> harness;
   int runs = 0;
@@ -155,6 +158,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       if (!line.text.empty()) std::abort();
       continue;
     }
+    // ".quit" ends the input as it would end the session, which then
+    // serves the next input rather than be made again.
+    std::optional<gsadmin::LocalCommand> command = gsadmin::splitLocalCommand(line.text);
+    if (command && command->word == "quit") break;
     harness.session().handleTypedLine(line.text);
     harness.sent();
     harness.output();
