@@ -130,6 +130,9 @@ int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings
   limits.memoryBytes = static_cast<size_t>(options.scriptMemoryMiB) * 1024 * 1024;
   limits.stopRequested = &g_stopRequested;
   session->scripts().setLimits(limits);
+  // A script's slow statement is then cancelled by its budget, not taken
+  // for a lost connection.
+  session->database().setStatementBudgetMs(limits.budgetMs);
   installSignalHandlers();
   gsadmin::ConsoleInput consoleInput;
   consoleInput.source = input.get();

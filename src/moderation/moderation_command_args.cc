@@ -13,6 +13,20 @@
 #include "moderation/moderation_commands.h"
 
 namespace gsadmin {
+namespace {
+
+// Where the next shorter start than `start` (a prefix of `text`, which is
+// trimmed) ends: at the last blank before its last word; 0 when there is
+// none. Every blank of a run gives the same start, so each run is tried
+// once and a line of many blanks costs no more than a short one.
+size_t shorterStartEnd(std::string_view text, std::string_view start) {
+  if (start.empty()) return 0;
+  size_t end = text.rfind(' ', start.size() - 1);
+  return end == std::string_view::npos ? 0 : end;
+}
+
+}  // namespace
+
 ModerationCommands::Split ModerationCommands::splitAt(std::string_view text, size_t size) {
   size = std::min(size, text.size());
   return Split{std::string(trimmed(text.substr(0, size))), std::string(trimmed(text.substr(size)))};
@@ -44,8 +58,7 @@ ModerationCommands::Split ModerationCommands::splitPlayer(std::string_view text)
   for (size_t end = text.size(); end > 0;) {
     std::string_view start = trimmed(text.substr(0, end));
     if (start.size() <= longest && exactPlayer(players, start)) return splitAt(text, end);
-    end = text.rfind(' ', end - 1);
-    if (end == std::string_view::npos) break;
+    end = shorterStartEnd(text, start);
   }
   return splitAt(text, text.find(' '));
 }
@@ -58,8 +71,7 @@ ModerationCommands::Split ModerationCommands::splitRecordedName(std::string_view
     if (start.size() <= kMaxNameBytes && moderation_.history().find(start)) {
       return splitAt(text, end);
     }
-    end = text.rfind(' ', end - 1);
-    if (end == std::string_view::npos) break;
+    end = shorterStartEnd(text, start);
   }
   return splitAt(text, text.find(' '));
 }

@@ -201,6 +201,10 @@ TEST_F(ModerationCommandsTest, ListingsShowWhatWasRecorded) {
       {".admins",
        "* Bob: level 2 (admin), details 'key-b3', added by Admin on 2026-12-08 12:01 UTC\n",
        {}},
+      // Each run of blanks is one place to split, however long.
+      {".note bob smith" + std::string(60000, ' ') + "was here",
+       "* Admin noted on bob smith: was here\n",
+       {}},
   });
 }
 

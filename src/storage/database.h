@@ -100,6 +100,12 @@ class Database {
   virtual bool inTransaction() const = 0;
   virtual bool isOpen() const = 0;
   virtual void setInterruptCheck(InterruptCheck check) = 0;
+  // The longest the interrupt check lets a statement run before it stops
+  // it (the scripts' time budget; 0: no limit). A shared database waits
+  // that long beyond its own silence limit before it takes a statement's
+  // silent server for gone, so that the budget cancels a slow statement
+  // first and the connection stays.
+  virtual void setStatementBudgetMs(uint64_t budgetMs) { (void)budgetMs; }
   virtual SqlDialect dialect() const = 0;
   // Names the database in messages: the file's path, or the URI with any
   // password left out.

@@ -40,10 +40,13 @@ void PostgresDatabase::ConnectionCloser::operator()(pg_conn* connection) const {
 }
 
 void PostgresDatabase::startConnecting() {
-  // Later keywords override what the URI says: the client's texts are
-  // UTF-8, and its password is the one given.
-  std::vector<const char*> keywords = {"fallback_application_name", "dbname", "client_encoding"};
-  std::vector<const char*> values = {"gsadmin", uri_.c_str(), "UTF8"};
+  // Keywords before "dbname" are defaults the URI may override; later ones
+  // override what it says: the client's texts are UTF-8, and its password
+  // is the one given.
+  std::string userTimeout = std::to_string(kTcpUserTimeoutMs);
+  std::vector<const char*> keywords = {"fallback_application_name", "tcp_user_timeout", "dbname",
+                                       "client_encoding"};
+  std::vector<const char*> values = {"gsadmin", userTimeout.c_str(), uri_.c_str(), "UTF8"};
   if (password_) {
     keywords.push_back("password");
     values.push_back(password_->c_str());

@@ -43,7 +43,10 @@ int64_t changedRows(PGresult* result) {
 // What one statement's results came to, while they are read.
 struct PostgresDatabase::Reading {
   size_t resultBytes = 0;
+  // When the server last sent something, or the cancel request was made.
+  uint64_t heardMs = 0;
   bool cancelled = false;
+  bool complete = false;              // every result was read
   const char* stop = nullptr;         // the interrupt check's reason
   bool tooLarge = false;              // past maxResultBytes_
   bool copyingOut = false;            // a COPY TO STDOUT's data is being dropped
@@ -125,16 +128,17 @@ bool PostgresDatabase::command(const std::string& sql) {
 
 void PostgresDatabase::collect(bool interruptible, StatementResult* result) {
   Reading reading;
-  uint64_t lastProgressMs = steadyMs();
+  reading.heardMs = steadyMs();
   std::optional<std::string> lost;
   while (!lost) {
     int flushed = PQflush(connection_.get());
     if (flushed < 0 || (reading.copyingOut && !dropCopyData(&reading))) break;
-    while (flushed == 0 && !reading.copyingOut && !PQisBusy(connection_.get())) {
+    while (flushed == 0 && !reading.copyingOut && !reading.complete &&
+           !PQisBusy(connection_.get())) {
       Result next(PQgetResult(connection_.get()));
       if (!next) {
-        finish(reading, interruptible, result);
-        return;
+        reading.complete = true;
+        break;
       }
       take(next.get(), &reading, result);
       if (state_ != State::kReady) {
@@ -142,26 +146,43 @@ void PostgresDatabase::collect(bool interruptible, StatementResult* result) {
         return;
       }
     }
-    pollfd entry{PQsocket(connection_.get()),
-                 static_cast<short>(POLLIN | (flushed == 1 ? POLLOUT : 0)), 0};
-    if (poll(&entry, 1, kSliceMs) > 0) {
-      if (!PQconsumeInput(connection_.get())) break;
-      takeNotices();
-      lastProgressMs = steadyMs();
+    if (reading.complete) {
+      // The cancel request must have arrived before the next statement
+      // starts, or it could stop that one instead.
+      if (!reading.cancelled || cancels_.waitUntilSent(std::chrono::milliseconds(kSliceMs))) {
+        finish(reading, interruptible, result);
+        return;
+      }
+    } else {
+      pollfd entry{PQsocket(connection_.get()),
+                   static_cast<short>(POLLIN | (flushed == 1 ? POLLOUT : 0)), 0};
+      if (poll(&entry, 1, kSliceMs) > 0) {
+        if (!PQconsumeInput(connection_.get())) break;
+        takeNotices();
+        reading.heardMs = steadyMs();
+      }
     }
     if (interruptible && reading.stop == nullptr) {
       reading.stop = stopReason();
       if (reading.stop != nullptr) cancel(&reading);
     }
-    // No cancel request: it would open a connection of its own, which
-    // blocks the loop where the network is gone.
-    if (steadyMs() - lastProgressMs > silenceLimitMs_) {
-      lost = "the database did not answer for " + std::to_string(silenceLimitMs_) + " ms";
+    uint64_t allowedMs = silenceAllowedMs(reading);
+    if (steadyMs() - reading.heardMs > allowedMs) {
+      lost = "the database did not answer for " + std::to_string(allowedMs) + " ms";
     }
   }
+  // The server may still be running it: it is asked to stop, as far as it
+  // can still be reached.
+  cancel(&reading);
   std::string reason = lost.value_or(connectionError());
   loseConnection(reason);
   failStatement(reason, result);
+}
+
+uint64_t PostgresDatabase::silenceAllowedMs(const Reading& reading) const {
+  // A statement under a budget is stopped by it first; once cancelled, the
+  // server has the whole limit again to answer.
+  return reading.cancelled ? silenceLimitMs_ : silenceLimitMs_ + budgetMs_;
 }
 
 void PostgresDatabase::failStatement(const std::string& reason, StatementResult* result) {
@@ -256,11 +277,8 @@ bool PostgresDatabase::dropCopyData(Reading* reading) {
 void PostgresDatabase::cancel(Reading* reading) {
   if (reading->cancelled || !connection_) return;
   reading->cancelled = true;
-  if (PGcancel* request = PQgetCancel(connection_.get())) {
-    char error[256];
-    PQcancel(request, error, sizeof error);
-    PQfreeCancel(request);
-  }
+  reading->heardMs = steadyMs();
+  cancels_.send(PQgetCancel(connection_.get()));
 }
 
 void PostgresDatabase::finish(const Reading& reading, bool interruptible, StatementResult* result) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "storage/database.h"
+#include "storage/pg_cancel_sender.h"
 
 struct pg_conn;
 struct pg_result;
@@ -29,9 +30,15 @@ class PostgresDatabase : public Database {
   static constexpr uint64_t kLongestRetryMs = 30000;
   // A connection attempt that takes longer is given up.
   static constexpr uint64_t kConnectTimeoutMs = 10000;
-  // A statement during which nothing arrives for this long is cancelled and
-  // its connection dropped: the server or the network is gone.
+  // A statement during which nothing arrives for this long beyond its
+  // budget (setStatementBudgetMs), or for this long after it was cancelled,
+  // is cancelled and its connection dropped: the server or the network is
+  // gone.
   static constexpr uint64_t kSilenceLimitMs = 5000;
+  // Data a TCP connection's peer has not acknowledged for this long ends
+  // the connection, and a cancel request's attempt to connect, where the
+  // network is gone (unless the URI sets tcp_user_timeout).
+  static constexpr uint64_t kTcpUserTimeoutMs = 10000;
   // Notices held for service() at most; more are dropped and the next
   // service() says to read everything again.
   static constexpr size_t kMaxHeldNotices = 10000;
@@ -51,7 +58,9 @@ class PostgresDatabase : public Database {
   bool isOpen() const override { return connected(); }
   // Asked before a statement starts, every few milliseconds while it runs,
   // at each row, and when it ends.
+  // A stop cancels the statement on the server, and the connection stays.
   void setInterruptCheck(InterruptCheck check) override { interruptCheck_ = std::move(check); }
+  void setStatementBudgetMs(uint64_t budgetMs) override { budgetMs_ = budgetMs; }
   SqlDialect dialect() const override { return SqlDialect::kPostgres; }
   // The URI, without any password.
   const std::string& description() const override { return description_; }
@@ -104,9 +113,12 @@ class PostgresDatabase : public Database {
   void readRows(pg_result* rows, Reading* reading, StatementResult* result);
   // Reads and drops a COPY's data; false when the connection failed.
   bool dropCopyData(Reading* reading);
-  // Asks the server (once) to stop the statement; its results are still
-  // read to their end.
+  // Asks the server (once, on a thread) to stop the statement; its results
+  // are still read to their end.
   void cancel(Reading* reading);
+  // How long the statement may hear nothing before the server is taken
+  // for gone.
+  uint64_t silenceAllowedMs(const Reading& reading) const;
   void finish(const Reading& reading, bool interruptible, StatementResult* result);
   // The statement failed because the connection did: it is gone.
   void failStatement(const std::string& reason, StatementResult* result);
@@ -120,7 +132,9 @@ class PostgresDatabase : public Database {
   std::string description_;
   size_t maxResultBytes_;
   uint64_t silenceLimitMs_;
+  uint64_t budgetMs_ = 0;
   InterruptCheck interruptCheck_;
+  PgCancelSender cancels_;
 
   std::unique_ptr<pg_conn, ConnectionCloser> connection_;
   State state_ = State::kIdle;

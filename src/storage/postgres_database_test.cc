@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <functional>
 #include <memory>
 #include <string>
@@ -149,20 +150,70 @@ TEST_F(PostgresDatabaseTest, TheInterruptCheckStopsALongStatementPromptly) {
   EXPECT_FALSE(db.rollBackOpenTransaction());
 }
 
-TEST_F(PostgresDatabaseTest, AStatementThatHearsNothingForTooLongDropsTheConnection) {
+// How many statements of another connection run `pg_sleep` on the server,
+// within a second: a cancelled or abandoned one must not go on.
+int sleepersAfterASecond(const std::string& uri) {
+  PGconn* other = PQconnectdb(uri.c_str());
+  int sleepers = -1;
+  for (int attempt = 0; attempt < 20 && sleepers != 0; ++attempt) {
+    PGresult* rows = PQexec(other,
+                            "SELECT count(*) FROM pg_stat_activity WHERE state = 'active' "
+                            "AND query LIKE 'SELECT pg_sleep%' AND pid <> pg_backend_pid()");
+    sleepers = PQresultStatus(rows) == PGRES_TUPLES_OK ? std::atoi(PQgetvalue(rows, 0, 0)) : -1;
+    PQclear(rows);
+    if (sleepers != 0) usleep(50000);
+  }
+  PQfinish(other);
+  return sleepers;
+}
+
+TEST_F(PostgresDatabaseTest, ABudgetLongerThanTheSilenceLimitCancelsAndTheConnectionStays) {
   PostgresDatabase db(uri_, std::nullopt, Database::kMaxResultBytes, 300);
+  db.setStatementBudgetMs(400);
   ASSERT_TRUE(db.awaitConnection(5000));
-  StatementResult silent = db.run("SELECT pg_sleep(30)", {});
-  EXPECT_EQ(errorOf(silent), "the database did not answer for 300 ms");
-  EXPECT_TRUE(silent.unavailable);
-  EXPECT_FALSE(db.connected());
-  DatabaseEvents events = db.service(0);
-  ASSERT_TRUE(events.lost);
-  EXPECT_EQ(*events.lost, "the database did not answer for 300 ms");
-  events = serviceUntil(db, PostgresDatabase::kFirstRetryMs,
-                        [&](const DatabaseEvents&) { return db.connected(); });
-  EXPECT_TRUE(events.connected);
-  EXPECT_FALSE(db.run("SELECT 1", {}).error);
+  auto began = std::chrono::steady_clock::now();
+  db.setInterruptCheck([&]() -> const char* {
+    return std::chrono::steady_clock::now() - began > std::chrono::milliseconds(400)
+               ? "ran longer than its budget"
+               : nullptr;
+  });
+  StatementResult slept = db.run("SELECT pg_sleep(30)", {});
+  EXPECT_EQ(errorOf(slept), "ran longer than its budget");
+  EXPECT_FALSE(slept.unavailable);
+  EXPECT_TRUE(db.connected());
+  EXPECT_FALSE(db.service(0).lost);
+  EXPECT_EQ(sleepersAfterASecond(uri_), 0);
+  db.setInterruptCheck(nullptr);
+  StatementResult next = db.run("SELECT 2 AS two", {});
+  ASSERT_FALSE(next.error) << *next.error;
+  EXPECT_EQ(next.values[0].integerValue, 2);
+}
+
+TEST_F(PostgresDatabaseTest, AStatementThatHearsNothingForTooLongDropsTheConnection) {
+  // Without a budget after the silence limit, and with one after both.
+  const struct {
+    uint64_t budgetMs;
+    std::string error;
+  } cases[] = {{0, "the database did not answer for 300 ms"},
+               {200, "the database did not answer for 500 ms"}};
+  for (const auto& c : cases) {
+    PostgresDatabase db(uri_, std::nullopt, Database::kMaxResultBytes, 300);
+    db.setStatementBudgetMs(c.budgetMs);
+    ASSERT_TRUE(db.awaitConnection(5000));
+    StatementResult silent = db.run("SELECT pg_sleep(30)", {});
+    EXPECT_EQ(errorOf(silent), c.error);
+    EXPECT_TRUE(silent.unavailable);
+    EXPECT_FALSE(db.connected());
+    DatabaseEvents events = db.service(0);
+    ASSERT_TRUE(events.lost);
+    EXPECT_EQ(*events.lost, c.error);
+    // The server was asked to stop it too.
+    EXPECT_EQ(sleepersAfterASecond(uri_), 0);
+    events = serviceUntil(db, PostgresDatabase::kFirstRetryMs,
+                          [&](const DatabaseEvents&) { return db.connected(); });
+    EXPECT_TRUE(events.connected);
+    EXPECT_FALSE(db.run("SELECT 1", {}).error);
+  }
 }
 
 TEST_F(PostgresDatabaseTest, AServerThatGoesAwayIsReportedOnceAndFoundAgain) {

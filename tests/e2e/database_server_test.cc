@@ -75,5 +75,43 @@ TEST(DatabaseServerTest, ScriptsUseTheServerAndTheClientOutlivesIt) {
   EXPECT_EQ(client.waitExit(), 0);
 }
 
+TEST(DatabaseServerTest, AScriptsBudgetCancelsItsStatementAndTheConnectionStays) {
+  if (!PostgresServer::binaries()) GTEST_SKIP() << PostgresServer::kMissing;
+  PostgresServer server;
+  ASSERT_TRUE(server.running()) << server.failure();
+  std::string uri = server.createDatabase("e2e");
+  ASSERT_FALSE(uri.empty()) << server.failure();
+
+  // The default budget, 5 s, is as long as the silence that drops a
+  // connection whose server is gone.
+  LoopbackPeer peer;
+  ClientProcess client(
+      {"--no-moderation", "--db=" + uri, "127.0.0.1", std::to_string(peer.port()), "Admin", "pw"},
+      "dbExec('CREATE TABLE t (x BIGINT)')\n"
+      "print('ready')\n"
+      "function onConsoleCommand(word)\n"
+      "  if word == 'sleep' then\n"
+      "    dbQuery('SELECT pg_sleep(30)')\n"
+      "  elseif word == 'count' then\n"
+      "    local rows = dbQuery('SELECT count(*) AS n FROM t')\n"
+      "    print('rows ' .. (rows and rows[1].n or 'none'))\n"
+      "  end\n"
+      "end\n"
+      "addEventHandler('onConsoleCommand', 'onConsoleCommand')\n",
+      ClientProcess::defaultBinary(), std::nullopt, std::nullopt, ClientProcess::Input::kPipe);
+  ASSERT_TRUE(client.waitForLine("ready")) << client.output() << client.errorOutput();
+  ASSERT_TRUE(acceptLogin(peer));
+
+  client.writeInput(".sleep\n.count\n");
+  EXPECT_TRUE(client.waitForLine("dbQuery: ran longer than its budget of 5000 ms", 15000))
+      << client.output();
+  EXPECT_TRUE(client.waitForLine("rows 0")) << client.output();
+  EXPECT_EQ(client.errorOutput().find("gsadmin: database connection lost"), std::string::npos)
+      << client.errorOutput();
+
+  client.kill(SIGTERM);
+  EXPECT_EQ(client.waitExit(), 0);
+}
+
 }  // namespace
 }  // namespace gsadmin::testing

@@ -5,7 +5,8 @@
 // a type byte and its value: nil, a boolean, a double from 8 raw bytes (NaN,
 // infinities and huge values included), a small integer, a string of up to
 // 255 bytes (numeric or not), or a table. Every call must return normally,
-// never raise a Lua error, and leave the stack as it found it.
+// never raise a Lua error, and leave the stack as it found it. One session
+// serves kRunsPerSession inputs.
 
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <memory>
 
+#include "fuzz/fuzz_setup.h"
 #include "platform/clock.h"
 #include "protocol/dispatch.h"
 #include "script/api.h"
@@ -96,20 +98,37 @@ void pushArgument(lua_State* L, Input& input) {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   if (std::freopen("/dev/null", "w", stdout) == nullptr) std::abort();
-  char dir[] = "/tmp/gsadmin-fuzz-api-XXXXXX";
-  if (mkdtemp(dir) == nullptr || chdir(dir) != 0) std::abort();
+  gsadmin::fuzz::enterWorkDirectory("api");
   FILE* script = std::fopen("script.lua", "w");
   if (script == nullptr) std::abort();
   std::fclose(script);
   return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+// The session the inputs share, its script loaded and its model populated;
+// made afresh, on a database of its own, every kRunsPerSession inputs.
+struct Shared {
   gsadmin::ManualClock clock;
-  auto session = std::make_unique<gsadmin::AdminSession>(gsadmin::SessionSettings(), clock);
-  if (session->scripts().loadScripts() == nullptr) std::abort();
-  lua_State* L = session->scripts().all()[0]->state.get();
-  populate(*session);
+  std::unique_ptr<gsadmin::AdminSession> session;
+  int runs = 0;
+};
+
+gsadmin::AdminSession& sessionForRun(Shared& shared) {
+  if (shared.session && shared.runs++ < gsadmin::fuzz::kRunsPerSession) return *shared.session;
+  shared.session.reset();
+  gsadmin::fuzz::removeScriptDatabase();
+  shared.runs = 1;
+  shared.session =
+      std::make_unique<gsadmin::AdminSession>(gsadmin::SessionSettings(), shared.clock);
+  if (shared.session->scripts().loadScripts() == nullptr) std::abort();
+  populate(*shared.session);
+  return *shared.session;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static Shared shared;
+  gsadmin::AdminSession& session = sessionForRun(shared);
+  lua_State* L = session.scripts().all()[0]->state.get();
 
   Input input(data, size);
   while (!input.empty()) {
@@ -123,6 +142,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     lua_settop(L, 0);
   }
-  session->events().fireEvent(gsadmin::Event::kStart);
+  session.events().fireEvent(gsadmin::Event::kStart);
   return 0;
 }

@@ -1,6 +1,8 @@
 // Runs arbitrary SQL through the scripts' dbExec and dbQuery: a real Lua
 // state runs a script that passes the input on, on a database file in a
-// temporary directory, removed before every input so that each runs alone.
+// temporary directory in memory. The session and its script serve many
+// inputs; before each, what earlier ones made (tables, views, an open
+// transaction) is dropped, so that each starts on an empty database.
 //
 // Input: up to eight calls, separated by 0x1E bytes, run in order on the
 // same database. A call is its SQL text, then up to three values to bind,
@@ -18,6 +20,7 @@
 #include <memory>
 #include <string_view>
 
+#include "fuzz/fuzz_setup.h"
 #include "script/script_manager.h"
 #include "session/admin_session.h"
 #include "support/manual_clock.h"
@@ -51,16 +54,18 @@ function fuzz(sql, a, b, c)
     for name, field in pairs(row) do local _ = tostring(name) .. tostring(field) end
   end
 end
+
+-- Drops every table and view (their indexes and triggers go with them).
+function reset()
+  for _, master in ipairs({'sqlite_temp_master', 'sqlite_master'}) do
+    local rows = dbQuery('SELECT type, name FROM ' .. master ..
+                         " WHERE type IN ('table', 'view') AND name NOT LIKE 'sqlite_%'")
+    for _, row in ipairs(rows or {}) do
+      dbExec('DROP ' .. row.type:upper() .. ' IF EXISTS "' .. row.name:gsub('"', '""') .. '"')
+    end
+  end
+end
 )lua";
-
-// The fuzzer's working directory, removed when it exits.
-char g_directory[] = "/tmp/gsadmin-fuzz-db-XXXXXX";
-
-void removeDatabase() {
-  for (const char* name : {"script.db", "script.db-wal", "script.db-shm", "script.db-journal"}) {
-    unlink(name);
-  }
-}
 
 // Calls the script's fuzz() with the SQL and the values of `call`, split at
 // NUL bytes, and checks that it ended in time.
@@ -87,38 +92,57 @@ void runCall(gsadmin::ScriptManager& scripts, std::string_view call) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  if (mkdtemp(g_directory) == nullptr || chdir(g_directory) != 0) std::abort();
+  gsadmin::fuzz::enterWorkDirectory("db");
   FILE* script = std::fopen("script.lua", "w");
   if (script == nullptr || std::fputs(kScript, script) < 0) std::abort();
   std::fclose(script);
-  std::atexit([] {
-    removeDatabase();
-    unlink("script.lua");
-    rmdir(g_directory);
-  });
   return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  removeDatabase();
+// The session the inputs share, with its console; made afresh, on a new
+// database file, every kRunsPerSession inputs.
+struct Shared {
   gsadmin::ManualClock clock;
+  gsadmin::testing::RecordingConsole* console = nullptr;  // the session's
+  std::unique_ptr<gsadmin::AdminSession> session;
+  int runs = 0;
+};
+
+gsadmin::AdminSession& sessionForRun(Shared& shared) {
+  if (shared.session && shared.runs++ < gsadmin::fuzz::kRunsPerSession) {
+    // What the previous input left open or made goes.
+    shared.session->rollBackDatabaseTransaction();
+    shared.session->scripts().fetchFunction("reset");
+    shared.session->scripts().callFunction(0);
+    return *shared.session;
+  }
+  shared.session.reset();
+  gsadmin::fuzz::removeScriptDatabase();
+  shared.runs = 1;
   gsadmin::SessionIo io;
-  io.console = std::make_unique<gsadmin::testing::RecordingConsole>();
-  auto session =
-      std::make_unique<gsadmin::AdminSession>(gsadmin::SessionSettings(), clock, std::move(io));
+  auto console = std::make_unique<gsadmin::testing::RecordingConsole>();
+  shared.console = console.get();
+  io.console = std::move(console);
+  shared.session = std::make_unique<gsadmin::AdminSession>(gsadmin::SessionSettings(), shared.clock,
+                                                           std::move(io));
   gsadmin::ScriptLimits limits;
   limits.budgetMs = kBudgetMs;
   limits.memoryBytes = size_t{256} * 1024 * 1024;
-  session->scripts().setLimits(limits);
-  if (session->scripts().loadScripts() == nullptr) std::abort();
+  shared.session->scripts().setLimits(limits);
+  if (shared.session->scripts().loadScripts() == nullptr) std::abort();
+  return *shared.session;
+}
 
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static Shared shared;
+  gsadmin::AdminSession& session = sessionForRun(shared);
   std::string_view input(reinterpret_cast<const char*>(data), size);
   for (int call = 0; call < kMostCalls && !input.empty(); ++call) {
     size_t end = input.find('\x1e');
-    runCall(session->scripts(), input.substr(0, end));
+    runCall(session.scripts(), input.substr(0, end));
     input.remove_prefix(end == std::string_view::npos ? input.size() : end + 1);
   }
-  session.reset();
-  removeDatabase();
+  shared.console->takeOutput();
+  shared.console->takeErrors();
   return 0;
 }

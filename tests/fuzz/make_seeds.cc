@@ -1,6 +1,7 @@
 // Writes the fuzzers' seed corpora, made by the server datagram builders,
-// from SQL a script might run and from typical operator input:
-//   gsadmin_fuzz_seeds <datagram dir> <api dir> <db dir> <console dir>
+// from SQL a script might run, from typical operator input and from the
+// panel's requests:
+//   gsadmin_fuzz_seeds <datagram dir> <api dir> <db dir> <console dir> <http dir>
 
 #include <cstdio>
 #include <initializer_list>
@@ -112,11 +113,53 @@ void writeConsoleSeeds(const std::string& dir) {
   write(dir, "typed-overlong", text(0x01, "\xFF\x08x/slap Bob\r.players\r"));
 }
 
+std::string post(const std::string& path, const std::string& type, const std::string& body) {
+  return "POST " + path + " HTTP/1.1\r\nHost: panel\r\nContent-Type: " + type +
+         "\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+std::string get(const std::string& target) {
+  return "GET " + target + " HTTP/1.1\r\nHost: panel\r\n\r\n";
+}
+
+// The HTTP fuzzer's input: a mode byte (bits 0-1: nobody logged in, a
+// moderator, an operator, an operator without the CSRF header; bit 2: the
+// metrics server), then the requests of one connection.
+void writeHttpSeeds(const std::string& dir) {
+  write(dir, "login-json",
+        text(0, post("/api/login", "application/json", R"({"name":"ann","password":"pw"})")));
+  write(dir, "login-form",
+        text(0, post("/api/login", "application/x-www-form-urlencoded", "name=ann&password=pw")));
+  write(dir, "reads",
+        text(1, get("/api/session") + get("/api/server") + get("/api/players") + get("/api/bans") +
+                    get("/api/audit") + get("/")));
+  write(dir, "history",
+        text(1, get("/api/players/search?q=An") + get("/api/history?name=Ann&lines=20") +
+                    get("/api/charts?range=day")));
+  write(dir, "actions",
+        text(2, post("/api/actions", "application/json",
+                     R"({"action":"warn","player":1,"reason":"spam"})") +
+                    post("/api/actions", "application/json",
+                         R"({"action":"tempban","player":2,"duration":"30m"})") +
+                    post("/api/actions", "application/json", R"({"action":"unban","name":"Bo"})") +
+                    post("/api/actions", "application/json",
+                         R"({"action":"command","line":".players"})")));
+  write(dir, "chat-without-csrf",
+        text(3, post("/api/actions", "application/json", R"({"action":"chat","text":"hi"})")));
+  write(dir, "events", text(1, get("/api/events")));
+  write(dir, "logout", text(2, "POST /api/logout HTTP/1.1\r\nContent-Length: 0\r\n\r\n"));
+  write(dir, "metrics", text(4, get("/metrics")));
+  write(dir, "malformed",
+        text(1,
+             "GET /api/players HTTP/1.1\r\nHost: a\r\nTransfer-Encoding: chunked\r\n"
+             "\r\n5\r\nab\r\n0\r\n\r\nGET /%zz?x=%%&y HTTP/1.0\r\nRange: bytes=5-1\r\n\r\n"));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 5) {
-    std::fprintf(stderr, "usage: %s <datagram dir> <api dir> <db dir> <console dir>\n",
+  if (argc != 6) {
+    std::fprintf(stderr, "usage: %s <datagram dir> <api dir> <db dir> <console dir> <http dir>\n",
                  argv[0]);
     return 2;
   }
@@ -170,5 +213,6 @@ int main(int argc, char** argv) {
   write(api, "handlers", {0, 2, 4, 4, 't', 'i', 'c', 'k', 4, 1, 'f', 1, 2, 6, 4, 1, 'f'});
   writeDbSeeds(argv[3]);
   writeConsoleSeeds(argv[4]);
+  writeHttpSeeds(argv[5]);
   return 0;
 }
