@@ -1,6 +1,7 @@
 // Feeds raw request bytes to the panel's routes and the metrics route, as
-// they would arrive on a connection: the HTTP library parses them and routes
-// them over an in-memory stream, with no socket. One session (connected,
+// they would arrive on a connection: cut into requests as the client's
+// servers cut them, then parsed and routed by the HTTP library over an
+// in-memory stream, with no socket. One session (connected,
 // with players and its moderation on a database of its own) serves
 // kRunsPerSession inputs; a thread of the fuzzer plays its loop, running
 // what the routes hand over.
@@ -29,19 +30,23 @@
 #include "fuzz/fuzz_setup.h"
 #include "fuzz/memory_stream.h"
 #include "moderation/actor.h"
+#include "panel/panel_reads.h"
+#include "panel/request_frame.h"
+#include "panel/server_limits.h"
 #include "panel/web_context.h"
-#include "panel/web_server.h"
 #include "support/session_harness.h"
 
 namespace {
 
 constexpr int kMostRequests = 8;
 
-// A server whose requests come from a memory stream rather than a socket.
+// A server whose requests come from memory rather than a socket, each cut
+// from the connection's bytes as the client's servers cut them before the
+// library sees them: only a whole request within the caps is served.
 class StreamServer : public httplib::Server {
  public:
   StreamServer() {
-    set_payload_max_length(gsadmin::WebServer::kMaxBodyBytes);
+    set_payload_max_length(limits_.maxBodyBytes);
     // The library runs a streamed answer's provider only while it takes the
     // server for running, which it tells by its listening socket: this one
     // listens to nothing.
@@ -52,13 +57,23 @@ class StreamServer : public httplib::Server {
     svr_sock_ = INVALID_SOCKET;
   }
 
-  void serve(gsadmin::fuzz::MemoryStream& stream) {
-    for (int request = 0; request < kMostRequests && !stream.exhausted(); ++request) {
+  // Serves the requests of `input`, each with `headers` spliced in after
+  // its first line.
+  void serve(std::string_view input, const std::string& headers) {
+    gsadmin::RequestFrame frame(limits_.maxHeaderBytes, limits_.maxBodyBytes);
+    for (int request = 0; request < kMostRequests && !input.empty(); ++request) {
+      frame.reset();
+      if (frame.measure(input) != gsadmin::FrameStatus::kComplete) return;
+      gsadmin::fuzz::MemoryStream stream(input.substr(0, frame.size()), headers);
+      input.remove_prefix(frame.size());
       bool closed = false;
       stream.beginRequest();
       if (!process_request(stream, false, closed, nullptr) || closed) return;
     }
   }
+
+ private:
+  gsadmin::ServerLimits limits_;
 };
 
 // What every input reuses: the session, the routes' shared state, the
@@ -70,7 +85,10 @@ class Fixture {
         signal_(std::make_shared<gsadmin::ChangeSignal>()),
         ring_(signal_),
         board_(signal_),
-        context_(harness_.clock(), board_, ring_, *signal_, queue_, harness_.session()) {
+        queue_(harness_.clock()),
+        context_(harness_.clock(), board_, ring_, *signal_, queue_, harness_.session()),
+        reads_(gsadmin::makePanelReads(harness_.clock(), harness_.session().database())) {
+    context_.reads = reads_.get();
     gsadmin::AdminSession& session = harness_.session();
     harness_.connect(gsadmin::testing::ServerRecord(), {{1, "Ann"}, {2, "Bo"}, {7, "Cy"}});
     harness_.addPlayer(9, "Dee");
@@ -94,6 +112,7 @@ class Fixture {
   }
 
   ~Fixture() {
+    if (reads_) reads_->pool.stop();
     stopping_ = true;
     loop_.join();
   }
@@ -108,10 +127,9 @@ class Fixture {
       headers = std::string("Cookie: ") + gsadmin::kSessionCookie + "=" + login.token + "\r\n";
       if (who != 3) headers += std::string(gsadmin::kCsrfHeader) + ": " + login.csrf + "\r\n";
     }
-    gsadmin::fuzz::MemoryStream stream(
-        std::string_view(reinterpret_cast<const char*>(data) + 1, size - 1), headers);
+    std::string_view input(reinterpret_cast<const char*>(data) + 1, size - 1);
     auto began = std::chrono::steady_clock::now();
-    ((data[0] & 4) != 0 ? metrics_ : panel_).serve(stream);
+    ((data[0] & 4) != 0 ? metrics_ : panel_).serve(input, headers);
     // The loop runs all along: a request that waited for it in vain hung.
     if (std::chrono::steady_clock::now() - began >= gsadmin::kLoopAnswerTimeout) {
       std::fprintf(stderr, "a request waited for the loop until it gave up\n");
@@ -149,6 +167,7 @@ class Fixture {
   gsadmin::SnapshotBoard board_;
   gsadmin::LoopQueue queue_;
   gsadmin::WebContext context_;
+  std::unique_ptr<gsadmin::PanelReads> reads_;
   StreamServer panel_;
   StreamServer metrics_;
   std::optional<gsadmin::WebLogin> logins_[2];
