@@ -11,6 +11,15 @@ namespace gsadmin::testing {
 // Readings of a live process and of the kernel's UDP table, from /proc.
 // Each is empty when the process or socket is gone or the file unreadable.
 
+// Whether a resident size says what the program itself uses: under
+// AddressSanitizer freed memory waits in a quarantine and shadow memory is
+// mapped, so a ceiling on RSS tells nothing there.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kResidentSizeIsTheProgramsOwn = false;
+#else
+inline constexpr bool kResidentSizeIsTheProgramsOwn = true;
+#endif
+
 // VmRSS of the process, in KiB.
 std::optional<uint64_t> residentKiB(pid_t pid);
 
