@@ -65,6 +65,8 @@ void addPanelRows(std::vector<ResultRow>& rows) {
 
 // Every door flooded: the binary `before` first when given, then this one.
 std::vector<ResultRow> floodRows(const std::string& before) {
+  std::printf("(i) every door flooded\n");
+  std::fflush(stdout);
   std::vector<ResultRow> rows;
   if (!before.empty()) {
     addDoorFloodRows(measureDoorFlood(before, kFloodSeconds), "before", kFloodSeconds, rows);
@@ -354,8 +356,6 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   std::vector<ResultRow> panel;
   addPanelRows(panel);
-  std::printf("(i) every door flooded\n");
-  std::fflush(stdout);
   std::vector<ResultRow> flood = floodRows(options->beforeBinary);
 
   std::vector<ResultRow> rows;

@@ -79,37 +79,77 @@ const char kFloodNotes[] =
     "  came, RSS is sampled every 200 ms, and half-way through a browser that logged\n"
     "  in before logs in again. \"before\" is the binary given with --before.\n";
 
+namespace {
+
+constexpr char kAliceLogin[] = R"({"name":"alice","password":"secret"})";
+
+// Fills the client's database, logs it in to its peer, then logs in mia
+// for the flood's reads and streams and alice's browser, whose cookies
+// go to *knownBrowser. False when any step failed.
+bool prepare(LiveClient& client, const std::string& db, testing::DoorFloodPlan& plan,
+             httplib::Headers* knownBrowser) {
+  // The chat lines go in before the login, so that the server's silence
+  // meanwhile does not count.
+  if (!waitForPanel(plan.panelPort, 10000) || !testing::addChatLines(db, kChatLines) ||
+      !client.connect({{1, "Ann", 0, true}})) {
+    return false;
+  }
+  httplib::Client http("127.0.0.1", plan.panelPort);
+  http.set_read_timeout(10, 0);
+  std::optional<testing::WebUser> mia = testing::logIn(http, "mia", "secret");
+  httplib::Result first = http.Post("/api/login", kAliceLogin, "application/json");
+  if (!mia || !first || first->status != 200) return false;
+  plan.reader = *mia;
+  *knownBrowser = {{"Cookie", testing::cookiesOf(first)}};
+  return true;
+}
+
+// Starts the script's timer for `count` calls and reads how late each came,
+// sending keep-alive requests as a server does; fewer when calls stopped.
+std::vector<double> readLags(LiveClient& client, uint64_t count) {
+  client.peer().send(testing::chatLine(
+      0, 3, "!lag " + std::to_string(kTimerIntervalMs) + " " + std::to_string(count)));
+  std::vector<double> lags;
+  for (uint64_t i = 0; i < count; ++i) {
+    if (i % kKeepAliveEveryCalls == 0) client.peer().send(testing::keepAliveRequest());
+    std::optional<std::string> lag = client.nextChat("lag=", 35000);
+    if (!lag) break;
+    lags.push_back(std::strtod(lag->c_str(), nullptr));
+  }
+  return lags;
+}
+
+// After `delay`, logs in as the browser that logged in before, timed.
+void timeKnownLogin(int port, const httplib::Headers& browser, milliseconds delay,
+                    DoorFloodFigures* figures) {
+  std::this_thread::sleep_for(delay);
+  httplib::Client late("127.0.0.1", port);
+  late.set_read_timeout(30, 0);
+  auto start = Clock::now();
+  httplib::Result answer = late.Post("/api/login", browser, kAliceLogin, "application/json");
+  figures->knownLoginMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  figures->knownLoginStatus = answer ? answer->status : -1;
+}
+
+}  // namespace
+
 DoorFloodFigures measureDoorFlood(const std::string& binary, int seconds) {
   DoorFloodFigures figures;
   testing::TempDir dir;
-  int panelPort = testing::unusedLoopbackPort();
-  int metricsPort = testing::unusedLoopbackPort();
+  testing::DoorFloodPlan plan;
+  plan.panelPort = testing::unusedLoopbackPort();
+  plan.metricsPort = testing::unusedLoopbackPort();
   std::string db = dir.path() + "/flood.db";
   LiveClient client(
       std::string(kLagScript), false,
-      {"--nofile=1024", binary, "--no-input", "--http=127.0.0.1:" + std::to_string(panelPort),
+      {"--nofile=1024", binary, "--no-input", "--http=127.0.0.1:" + std::to_string(plan.panelPort),
        "--http-users=" + testing::writeUsers(dir),
-       "--metrics=127.0.0.1:" + std::to_string(metricsPort), "--db=" + db},
+       "--metrics=127.0.0.1:" + std::to_string(plan.metricsPort), "--db=" + db},
       std::nullopt, "/usr/bin/prlimit");
-  // The chat lines go in before the login, so that the server's silence
-  // meanwhile does not count.
-  if (!waitForPanel(panelPort, 10000) || !testing::addChatLines(db, kChatLines) ||
-      !client.connect({{1, "Ann", 0, true}})) {
-    return figures;
-  }
-  httplib::Client http("127.0.0.1", panelPort);
-  http.set_read_timeout(10, 0);
-  std::optional<testing::WebUser> mia = testing::logIn(http, "mia", "secret");
-  std::string body = R"({"name":"alice","password":"secret"})";
-  httplib::Result first = http.Post("/api/login", body, "application/json");
-  if (!mia || !first || first->status != 200) return figures;
-  httplib::Headers knownBrowser = {{"Cookie", testing::cookiesOf(first)}};
+  httplib::Headers knownBrowser;
+  if (!prepare(client, db, plan, &knownBrowser)) return figures;
   figures.started = true;
 
-  testing::DoorFloodPlan plan;
-  plan.panelPort = panelPort;
-  plan.metricsPort = metricsPort;
-  plan.reader = *mia;
   testing::DoorFlood flood(plan);
   flood.start();
   std::atomic<bool> running{true};
@@ -121,27 +161,10 @@ DoorFloodFigures measureDoorFlood(const std::string& binary, int seconds) {
       std::this_thread::sleep_for(milliseconds(200));
     }
   });
-  std::thread knownLogin([&] {
-    std::this_thread::sleep_for(milliseconds(seconds * 500));
-    httplib::Client late("127.0.0.1", panelPort);
-    late.set_read_timeout(30, 0);
-    auto start = Clock::now();
-    httplib::Result answer = late.Post("/api/login", knownBrowser, body, "application/json");
-    figures.knownLoginMs = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-    figures.knownLoginStatus = answer ? answer->status : -1;
-  });
-
+  std::thread knownLogin(timeKnownLogin, plan.panelPort, knownBrowser, milliseconds(seconds * 500),
+                         &figures);
   figures.timerExpected = static_cast<uint64_t>(seconds * 1000 / kTimerIntervalMs);
-  client.peer().send(testing::chatLine(
-      0, 3,
-      "!lag " + std::to_string(kTimerIntervalMs) + " " + std::to_string(figures.timerExpected)));
-  std::vector<double> lags;
-  for (uint64_t i = 0; i < figures.timerExpected; ++i) {
-    if (i % kKeepAliveEveryCalls == 0) client.peer().send(testing::keepAliveRequest());
-    std::optional<std::string> lag = client.nextChat("lag=", 35000);
-    if (!lag) break;
-    lags.push_back(std::strtod(lag->c_str(), nullptr));
-  }
+  std::vector<double> lags = readLags(client, figures.timerExpected);
   knownLogin.join();
   flood.stop();
   running = false;
