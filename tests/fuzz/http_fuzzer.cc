@@ -39,6 +39,10 @@
 namespace {
 
 constexpr int kMostRequests = 8;
+// Inputs one session serves: fewer than the other fuzzers' because every
+// ban and audit line an input makes is read again by each later read of
+// the bans and the audit.
+constexpr int kRunsPerSession = 200;
 
 // A server whose requests come from memory rather than a socket, each cut
 // from the connection's bytes as the client's servers cut them before the
@@ -189,7 +193,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (!g_fixture || g_runs++ == gsadmin::fuzz::kRunsPerSession) {
+  if (!g_fixture || g_runs++ == kRunsPerSession) {
     g_fixture.reset();
     g_fixture = std::make_unique<Fixture>();
     g_runs = 1;
