@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -82,6 +83,11 @@ Connection::Progress Connection::handshake() {
   }
   Progress progress = progressOf(ssl_.get(), result);
   return progress == Progress::kClosed ? Progress::kFailed : progress;
+}
+
+bool Connection::bytesWaiting() const {
+  int waiting = 0;
+  return ioctl(fd_, FIONREAD, &waiting) == 0 && waiting > 0;
 }
 
 Connection::Progress Connection::readAvailable(size_t room) {

@@ -48,6 +48,9 @@ class Connection {
   Progress handshake();
   // Reads what has arrived, up to `room` more bytes, into pending().
   Progress readAvailable(size_t room);
+  // Whether bytes wait in the system's buffer that readAvailable() has not
+  // taken yet: a request sent, about to be read.
+  bool bytesWaiting() const;
   std::string& pending() { return pending_; }
   // Writes all `size` bytes by `deadline` (if any), no wait on the socket
   // longer than `stall`. False on failure or time-out.

@@ -220,6 +220,8 @@ void ConnectionLobby::admitOne(int fd, SteadyTime now) {
 // Closes the connection that waits the longest with nothing to answer,
 // from `peer` only when given; failing that, the one whose request has
 // been arriving the longest (a real client sends its request at once).
+// One whose request waits in the system's buffer is spared: a burst of
+// connections admitted before their requests are read would drop them.
 bool ConnectionLobby::makeRoom(const std::string* peer) {
   int victim = -1;
   bool victimIdle = false;
@@ -227,6 +229,7 @@ bool ConnectionLobby::makeRoom(const std::string* peer) {
   for (const auto& [fd, entry] : entries_) {
     const Connection* connection = entry.connection.get();
     if (connection == nullptr || (peer && entry.peer != *peer)) continue;
+    if (!connection->closingBy && connection->bytesWaiting()) continue;
     // A connection already closing goes first.
     bool idle = connection->closingBy || (connection->handshaken() && !connection->requestStart);
     SteadyTime since = connection->closingBy ? SteadyTime::min()

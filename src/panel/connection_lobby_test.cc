@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "panel/web_server.h"
 #include "support/raw_socket.h"
@@ -96,6 +97,29 @@ TEST_F(LobbyTest, AtACapTheConnectionIdleLongestGivesWay) {
   EXPECT_TRUE(closedByServer(b, 5000));
   for (int fd : {c, d, e}) EXPECT_FALSE(closedByServer(fd, 100));
   for (int fd : {a, b, c, d, e}) close(fd);
+}
+
+// More connections from one address than it may have, each sending its
+// request at once: each is answered or refused with 503, never closed
+// with its request unread to make room for the next.
+TEST_F(LobbyTest, ARequestSentAtOnceIsAnsweredOrRefusedNeverDropped) {
+  start(64, 4);
+  for (int round = 0; round < 20; ++round) {
+    std::vector<int> fds;
+    for (int i = 0; i < 12; ++i) {
+      int fd = connectTo(port_, "127.0.0.5");
+      ASSERT_GE(fd, 0);
+      sendAll(fd, "GET /ping HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+      fds.push_back(fd);
+    }
+    for (int fd : fds) {
+      bool closed = false;
+      std::string answer = readUntilClosed(fd, 5000, &closed);
+      close(fd);
+      EXPECT_TRUE(answer.ends_with("pong") || answer.starts_with("HTTP/1.1 503 "))
+          << "round " << round << ": " << answer;
+    }
+  }
 }
 
 TEST_F(LobbyTest, WhenEveryConnectionIsBusyANewOneGets503) {
