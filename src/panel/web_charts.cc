@@ -24,9 +24,9 @@ ReadAnswer charts(WebContext& context, ReadTools& tools, const std::string& rang
   Database& database = tools.database;
   int64_t now = context.clock.wallSeconds();
   std::set<std::string> online;
-  for (const PlayerView& player : context.board.latest()->players) {
-    online.insert(nameKey(player.name));
-  }
+  // Held for the loop: the board lets go of a snapshot when the next comes.
+  std::shared_ptr<const Snapshot> snapshot = context.board.latest();
+  for (const PlayerView& player : snapshot->players) online.insert(nameKey(player.name));
   ChartSeries players = playersOnline(database, now, kPlayersStepSeconds, kPlayersSteps, online);
   ChartSeries chat = perMinute(database, PerMinute::kChatLines, now, minutes);
   ChartSeries kills = perMinute(database, PerMinute::kKills, now, minutes);

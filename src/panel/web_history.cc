@@ -59,7 +59,9 @@ ReadAnswer history(WebContext& context, ReadTools& tools, const std::string& nam
   if (!view.record && view.sanctions.empty() && view.notes.empty() && view.chat.empty()) {
     return {404, dump({{"error", "nothing is known of " + name}})};
   }
-  for (const PlayerView& player : context.board.latest()->players) {
+  // Held for the loop: the board lets go of a snapshot when the next comes.
+  std::shared_ptr<const Snapshot> snapshot = context.board.latest();
+  for (const PlayerView& player : snapshot->players) {
     if (nameKey(player.name) == nameKey(name)) view.online = player.id;
   }
   return {200, dump(historyJson(view))};
