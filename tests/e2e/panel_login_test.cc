@@ -2,13 +2,8 @@
 // passwords from one address and from many loopback addresses, the admin's
 // own browser getting in meanwhile, and the memory the hashing leaves.
 
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
@@ -19,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "support/door_flood.h"
 #include "support/panel_client.h"
 #include "support/proc_stats.h"
 
@@ -27,45 +23,12 @@ namespace {
 
 using nlohmann::json;
 
-// The status of one HTTP answer read whole from `fd`; -1 when none came.
-int statusOf(int fd) {
-  std::string text;
-  pollfd entry{fd, POLLIN, 0};
-  while (poll(&entry, 1, 10000) > 0) {
-    char buffer[4096];
-    ssize_t n = read(fd, buffer, sizeof buffer);
-    if (n <= 0) break;
-    text.append(buffer, static_cast<size_t>(n));
-  }
-  if (!text.starts_with("HTTP/1.1 ") || text.size() < 12) return -1;
-  return std::atoi(text.substr(9, 3).c_str());
-}
-
 // POSTs a login of `name` on a connection of its own from the local
 // address `source` (any of 127/8); its status, -1 when none came.
 int loginFrom(const std::string& source, int port, const std::string& name,
               const std::string& password) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  sockaddr_in local{}, remote{};
-  local.sin_family = remote.sin_family = AF_INET;
-  inet_pton(AF_INET, source.c_str(), &local.sin_addr);
-  remote.sin_port = htons(static_cast<uint16_t>(port));
-  remote.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-      connect(fd, reinterpret_cast<sockaddr*>(&remote), sizeof remote) != 0) {
-    close(fd);
-    return -1;
-  }
   std::string body = json{{"name", name}, {"password", password}}.dump();
-  std::string request =
-      "POST /api/login HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\n"
-      "Connection: close\r\nContent-Length: " +
-      std::to_string(body.size()) + "\r\n\r\n" + body;
-  int status = write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())
-                   ? statusOf(fd)
-                   : -1;
-  close(fd);
-  return status;
+  return rawRequest(port, requestText("POST", "/api/login", std::string(), body), 10000, source);
 }
 
 // The answers of a flood of wrong logins, by status.

@@ -14,6 +14,8 @@
 #include <cstring>
 #include <nlohmann/json.hpp>
 
+#include "support/raw_socket.h"
+
 namespace gsadmin::testing {
 namespace {
 
@@ -30,41 +32,8 @@ std::string loopbackSource(uint64_t counter) {
          std::to_string(counter % 250 + 1);
 }
 
-// A non-blocking connection from `source` (any loopback address when empty)
-// to 127.0.0.1:`port`; -1 when it is not made within `timeoutMs`.
-int connectFrom(int port, const std::string& source, int timeoutMs) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-  if (fd < 0) return -1;
-  if (!source.empty()) {
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    inet_pton(AF_INET, source.c_str(), &local.sin_addr);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
-      close(fd);
-      return -1;
-    }
-  }
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(static_cast<uint16_t>(port));
-  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  if (connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0 && errno != EINPROGRESS) {
-    close(fd);
-    return -1;
-  }
-  pollfd entry{fd, POLLOUT, 0};
-  int error = 0;
-  socklen_t length = sizeof error;
-  if (poll(&entry, 1, timeoutMs) != 1 ||
-      getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0 || error != 0) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 // Sends all of `text`; false when the peer is gone or `timeoutMs` passed.
-bool sendAll(int fd, const std::string& text, int timeoutMs) {
+bool sendWithin(int fd, const std::string& text, int timeoutMs) {
   size_t sent = 0;
   while (sent < text.size()) {
     ssize_t n = send(fd, text.data() + sent, text.size() - sent, MSG_NOSIGNAL);
@@ -152,7 +121,7 @@ bool addChatLines(const std::string& path, int rows) {
 int rawRequest(int port, const std::string& request, int timeoutMs, const std::string& source) {
   int fd = connectFrom(port, source, timeoutMs);
   if (fd < 0) return -1;
-  int status = sendAll(fd, request, timeoutMs) ? readStatus(fd, timeoutMs) : -1;
+  int status = sendWithin(fd, request, timeoutMs) ? readStatus(fd, timeoutMs) : -1;
   close(fd);
   return status;
 }
@@ -218,10 +187,10 @@ void DoorFlood::floodHeaders(int port) {
       std::this_thread::sleep_for(kBackOff);
       continue;
     }
-    bool alive = sendAll(fd, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n", 1000);
+    bool alive = sendWithin(fd, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n", 1000);
     while (alive && !stopping_) {
       pollfd entry{fd, POLLIN, 0};
-      alive = poll(&entry, 1, 0) == 0 && sendAll(fd, lines, 100);
+      alive = poll(&entry, 1, 0) == 0 && sendWithin(fd, lines, 100);
     }
     if (!alive) counts_.headerFloodsEnded++;
     close(fd);
@@ -264,7 +233,7 @@ void DoorFlood::holdStream() {
       requestText("GET", "/api/events", "Cookie: " + plan_.reader.cookie + "\r\n");
   while (!stopping_) {
     int fd = connectFrom(plan_.panelPort, std::string(), 1000);
-    int status = fd >= 0 && sendAll(fd, request, 1000) ? readStatus(fd, 5000) : -1;
+    int status = fd >= 0 && sendWithin(fd, request, 1000) ? readStatus(fd, 5000) : -1;
     if (status == 200) {
       counts_.streamsOpened++;
       char buffer[4096];

@@ -10,6 +10,10 @@ namespace gsadmin::testing {
 // connect. The caller closes it.
 int connectTo(int port, const char* source = nullptr);
 
+// The same connection left non-blocking, from `source` when not empty;
+// -1 when it is not made within `timeoutMs` (a full listen queue).
+int connectFrom(int port, const std::string& source, int timeoutMs);
+
 // Everything the peer sends until it closes the connection (or resets it)
 // or `timeoutMs` passes without a byte; `closed` tells which.
 std::string readUntilClosed(int fd, int timeoutMs, bool* closed);
