@@ -1,6 +1,9 @@
 #ifndef GSADMIN_CONSOLE_INPUT_SOURCE_H_
 #define GSADMIN_CONSOLE_INPUT_SOURCE_H_
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,6 +13,9 @@ namespace gsadmin {
 struct InputLine {
   std::string text;     // without its newline
   std::string refusal;  // when not empty: no line, and this one-line reason says why
+  // The mark source's value when the operator began typing the line; none
+  // where a line comes whole (a pipe, a file).
+  std::optional<uint64_t> mark;
   bool operator==(const InputLine&) const = default;
 };
 
@@ -33,6 +39,9 @@ class InputSource {
   // For a line editor: the words Tab completes, and a changed window size.
   // Plain readers ignore both.
   virtual void setCompletionWords(std::vector<std::string> /*words*/) {}
+  // For a line editor: asked when the operator begins a line; its value
+  // comes back with the line (InputLine::mark).
+  virtual void setMarkSource(std::function<uint64_t()> /*source*/) {}
   virtual void terminalResized() {}
   // For a line editor: true while the loop only waits for input, when Ctrl-C
   // is a key of the editor's; false while the loop works (a script may run),

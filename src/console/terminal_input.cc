@@ -119,7 +119,10 @@ std::vector<InputLine> TerminalInput::readAvailable() {
     ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
     if (n < 0 && (errno == EINTR || errno == EAGAIN)) break;
     if (n <= 0) atEnd_ = true;  // the terminal went away
-    for (ssize_t i = 0; i < n && !atEnd_; ++i) handle(editor_.feed(buffer[i]), &lines);
+    for (ssize_t i = 0; i < n && !atEnd_; ++i) {
+      if (editor_.text().empty() && !lineMark_ && markSource_) lineMark_ = markSource_();
+      handle(editor_.feed(buffer[i]), &lines);
+    }
   }
   if (open_ && !atEnd_) redraw();
   return lines;
@@ -133,13 +136,16 @@ void TerminalInput::handle(LineEditor::Result result, std::vector<InputLine>* li
       if (draw(line, line.size()) > 0) writeOut("\n");
       cursorRow_ = 0;
       rememberLine(line);
-      lines->push_back({std::move(line), {}});
+      lines->push_back({std::move(line), {}, lineMark_});
+      lineMark_.reset();
       break;
     }
     case LineEditor::Result::kTooLong:
       lines->push_back({{},
                         "line too long (over " + std::to_string(LineEditor::kMaxLineBytes) +
-                            " bytes): ignored"});
+                            " bytes): ignored",
+                        std::nullopt});
+      lineMark_.reset();
       break;
     case LineEditor::Result::kEnd:
       erasePrompt();
@@ -214,6 +220,10 @@ void TerminalInput::setWaiting(bool waiting) {
 
 void TerminalInput::terminalResized() {
   if (open_ && !atEnd_) redraw();
+}
+
+void TerminalInput::setMarkSource(std::function<uint64_t()> source) {
+  markSource_ = std::move(source);
 }
 
 void TerminalInput::setCompletionWords(std::vector<std::string> words) {

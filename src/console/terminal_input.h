@@ -78,6 +78,7 @@ class TerminalInput : public InputSource {
   // The words Tab completes: local commands, player names. Replaces the
   // previous list; matching ignores ASCII case.
   void setCompletionWords(std::vector<std::string> words) override;
+  void setMarkSource(std::function<uint64_t()> source) override;
 
   // Writes the history file now (also done by close()). False, with a reason
   // in *error, when it cannot be written; there is nothing to do without a
@@ -115,6 +116,8 @@ class TerminalInput : public InputSource {
   bool waiting_ = false;  // Ctrl-C is a key, not SIGINT
   bool atEnd_ = false;
   bool endRequested_ = false;
+  std::function<uint64_t()> markSource_;
+  std::optional<uint64_t> lineMark_;  // taken when the line being typed began
 };
 
 }  // namespace gsadmin

@@ -16,6 +16,7 @@
 
 namespace gsadmin {
 
+class Commands;
 class Database;
 class Moderation;
 
@@ -65,6 +66,8 @@ class SessionContext {
   // The built-in moderation (player history, sanctions, admins in game);
   // null when it is off. The message handlers tell it what happens.
   virtual Moderation* moderation() = 0;
+  // The admin acts, which every door asks for (commands/commands.h).
+  virtual Commands& commands() = 0;
   // The scripts' HTTP requests; the session's loop drives them and calls
   // each one's handler when it ends.
   virtual HttpClient& http() = 0;

@@ -32,6 +32,9 @@ struct Player {
   uint32_t entryValue = 0;  // carried by game code 1 player lists, unread
   float health = 100.0f;
   Position position;
+  // The PlayerManager's mark() when the player was added: an id means this
+  // player to whoever chose it at a later mark.
+  uint64_t addedAt = 0;
 };
 
 }  // namespace gsadmin

@@ -3,7 +3,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,13 +34,30 @@ class PlayerManager {
   size_t count() const { return records_.size(); }
   // Takes the record out and destroys it; `player` dangles afterwards. A
   // record that is not in this manager is ignored.
-  void remove(const Player& player) { records_.remove(player); }
+  void remove(const Player& player);
+
+  // A count of the players added and removed so far: taken when someone
+  // begins to choose a player by id, it tells later whether the id still
+  // means the same player.
+  uint64_t mark() const { return changes_; }
+  // The name of the player who held `id` at `mark`, as far as it is known
+  // (the holder now, or the one who left it last); none otherwise.
+  std::optional<std::string> heldAt(uint8_t id, uint64_t mark) const;
 
   const std::vector<std::unique_ptr<Player>>& all() const { return records_.all(); }
   Registry<Player>& registry() { return records_; }
 
  private:
+  // The last player to leave an id: when they came and went.
+  struct Departed {
+    uint64_t addedAt = 0;
+    uint64_t removedAt = 0;
+    std::string name;
+  };
+
   Registry<Player> records_;
+  uint64_t changes_ = 0;
+  std::array<Departed, 256> departed_{};
 };
 
 }  // namespace gsadmin

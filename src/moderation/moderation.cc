@@ -2,7 +2,6 @@
 
 #include "console/printable.h"
 #include "context/session_context.h"
-#include "moderation/moderation_commands.h"
 
 namespace gsadmin {
 namespace {
@@ -18,8 +17,7 @@ Moderation::Moderation(SessionContext& session, ModerationSettings settings)
       store_(session.database()),
       history_(store_),
       sanctions_(store_),
-      admins_(store_),
-      commands_(std::make_unique<ModerationCommands>(*this)) {
+      admins_(store_) {
   const SessionSettings& where = session.settings();
   store_.setServerName(settings_.serverName.empty()
                            ? where.serverIP + ":" + std::to_string(where.serverPort)
@@ -89,7 +87,6 @@ void Moderation::playerDied(uint8_t victimId, std::optional<uint8_t> killerId) {
 void Moderation::chatReceived(const Player& sender, std::optional<std::string_view> recipient,
                               std::string_view text) {
   history_.chatRecorded(sender.name, recipient, text, now());
-  if (text.starts_with('!')) commands_->runInGame(sender, text);
 }
 
 void Moderation::tick() {

@@ -18,9 +18,14 @@
 
 namespace gsadmin {
 
-class ModerationCommands;
 class SessionContext;
 struct Player;
+
+// Who a sanction is on: a player on the server, or a name alone.
+struct Person {
+  const Player* online = nullptr;  // null for a name alone
+  std::string name;                // the player's name, or the name given
+};
 
 // The built-in moderation of one session: it records players, chat and
 // sanctions in the client's database, enforces bans at every join, carries
@@ -83,14 +88,21 @@ class Moderation {
   // naming the actor, records the sanction and an audit line, and fires
   // "onPlayerSanctioned". Empty when done; otherwise the reason it was
   // refused (one line, nothing done, nothing printed): the caller says it
-  // in its own way. `playerId` must name a player on the server.
-  std::string warn(const Actor& actor, uint8_t playerId, std::string_view reason);
-  std::string kick(const Actor& actor, uint8_t playerId, std::string_view reason);
+  // in its own way. A Person is a player on the server, or a name alone
+  // (seen before or not): the sanction is recorded on the name and holds
+  // at the next join.
+  std::string warn(const Actor& actor, const Person& person, std::string_view reason);
+  // `plain`: the kick request alone, without the message to the player or
+  // the console line (the script API's kickPlayer); still recorded.
+  std::string kick(const Actor& actor, const Player& player, std::string_view reason,
+                   bool plain = false);
   // A ban of `seconds` (1 to kMaxDurationSeconds), kept by the client.
-  std::string tempban(const Actor& actor, uint8_t playerId, int64_t seconds,
+  std::string tempban(const Actor& actor, const Person& person, int64_t seconds,
                       std::string_view reason);
-  // The server's own ban, recorded and also kept by the client.
-  std::string ban(const Actor& actor, uint8_t playerId, std::string_view reason);
+  // On a player on the server, the server's own ban, recorded and also
+  // kept by the client; on a name alone, the client's ban.
+  std::string ban(const Actor& actor, const Person& person, std::string_view reason,
+                  bool plain = false);
   // Lifts the client's bans on `name` and its aliases; the number lifted.
   // Fires "onPlayerSanctioned" only when one was.
   size_t unban(const Actor& actor, std::string_view name);
@@ -99,8 +111,11 @@ class Moderation {
   // and details text the server gave. Refused, unless settings say
   // trustNames, when that text tells nobody apart: empty or "Unknown",
   // holding the player's name (any case), or changed during this visit.
-  std::string addAdmin(const Actor& actor, uint8_t playerId, int level);
+  std::string addAdmin(const Actor& actor, const Player& player, int level);
   std::string removeAdmin(const Actor& actor, std::string_view name);
+  // Audits an act that records nothing else (a slap, the panel's chat).
+  void auditAct(const Actor& actor, std::string_view kind, std::string_view name,
+                std::string_view text);
 
   // The level of the admin in game the player is, or 0.
   int levelOf(const Player& player) const;
@@ -108,7 +123,6 @@ class Moderation {
   PlayerHistory& history() { return history_; }
   Sanctions& sanctions() { return sanctions_; }
   Admins& admins() { return admins_; }
-  ModerationCommands& commands() { return *commands_; }
   SessionContext& session() { return session_; }
   RecordStore& store() { return store_; }
   const ModerationSettings& settings() const { return settings_; }
@@ -139,14 +153,21 @@ class Moderation {
   void enforceBan(const Player& player, bool withAliases);
   // moderation_actions.cc: the "* " line, the event and the audit of an
   // action on `name`.
+  // An empty `line` prints nothing.
   void announce(const Actor& actor, std::string_view name, std::string_view kind, int64_t seconds,
                 std::string_view reason, const std::string& line);
   // Kicks or bans after a warning when the active warnings reach a
   // threshold.
-  void applyWarningThresholds(const Actor& actor, uint8_t playerId);
-  // The player with `playerId` when `actor` may act on them; otherwise
-  // null, with the refusal in *refusal.
-  const Player* actionTarget(const Actor& actor, uint8_t playerId, std::string* refusal);
+  // `online`: the player warned, when on the server.
+  struct PlayerMark {
+    uint8_t id;
+    uint64_t addedAt;
+  };
+  void applyWarningThresholds(const Actor& actor, Person person, std::optional<PlayerMark> online);
+  // Why `actor` may not act on `person` (a higher admin), or empty.
+  std::string rankRefusal(const Actor& actor, const Person& person) const;
+  // " (never seen)" for a name alone that no record knows, else empty.
+  std::string unseenMark(const Person& person);
   void reportStoreError(const std::optional<std::string>& error);
   // moderation_changes.cc.
   // Reads the bans and the admins; false when that failed.
@@ -166,7 +187,6 @@ class Moderation {
   PlayerHistory history_;
   Sanctions sanctions_;
   Admins admins_;
-  std::unique_ptr<ModerationCommands> commands_;
   std::array<Presence, 256> presence_{};
   int64_t nextExpiry_ = 0;
   uint64_t droppedReported_ = 0;

@@ -27,24 +27,24 @@ std::string warningCount(size_t active, const ModerationSettings& settings) {
 
 }  // namespace
 
-const Player* Moderation::actionTarget(const Actor& actor, uint8_t playerId, std::string* refusal) {
-  const Player* player = session_.players().find(playerId);
-  if (player == nullptr) {
-    *refusal = "no player has id " + std::to_string(playerId);
-  } else if (levelOf(*player) > actor.level) {
-    *refusal = "you may not";
-    player = nullptr;
+std::string Moderation::rankRefusal(const Actor& actor, const Person& person) const {
+  int level = person.online ? levelOf(*person.online) : 0;
+  if (!person.online) {
+    if (std::optional<AdminRecord> admin = admins_.find(person.name)) level = admin->level;
   }
-  return player;
+  return level > actor.level ? "you may not" : "";
 }
 
-std::string Moderation::warn(const Actor& actor, uint8_t playerId, std::string_view reason) {
-  std::string refusal;
-  const Player* player = actionTarget(actor, playerId, &refusal);
-  if (player == nullptr) return refusal;
+std::string Moderation::unseenMark(const Person& person) {
+  if (person.online || history_.find(person.name)) return "";
+  return " (never seen)";
+}
+
+std::string Moderation::warn(const Actor& actor, const Person& person, std::string_view reason) {
+  if (std::string refusal = rankRefusal(actor, person); !refusal.empty()) return refusal;
   std::string text = keptReason(reason);
   if (text.empty()) return "a reason is needed";
-  std::string name = player->name;
+  const std::string& name = person.name;
   int64_t moment = now();
   std::optional<int64_t> until;
   if (settings_.warnExpirySeconds > 0) until = moment + settings_.warnExpirySeconds;
@@ -52,66 +52,79 @@ std::string Moderation::warn(const Actor& actor, uint8_t playerId, std::string_v
   // At least this one, even where a script's open transaction keeps the
   // record from being written yet.
   size_t active = std::max<size_t>(sanctions_.activeWarnings(name, moment).size(), 1);
-  admin::sendMessage(session_, playerId, warningCount(active, settings_) + ": " + text);
+  std::optional<PlayerMark> online;
+  if (person.online) {
+    online = PlayerMark{person.online->id, person.online->addedAt};
+    admin::sendMessage(session_, online->id, warningCount(active, settings_) + ": " + text);
+  }
   announce(actor, name, kSanctionWarn, 0, text,
-           "* " + printable(actor.name) + " warned " + printable(name) + " (" +
-               std::to_string(active) + " active): " + printable(text));
-  applyWarningThresholds(actor, playerId);
+           "* " + printable(actor.name) + " warned " + printable(name) + unseenMark(person) +
+               " (" + std::to_string(active) + " active): " + printable(text));
+  applyWarningThresholds(actor, Person{nullptr, name}, online);
   return "";
 }
 
-std::string Moderation::kick(const Actor& actor, uint8_t playerId, std::string_view reason) {
-  std::string refusal;
-  const Player* player = actionTarget(actor, playerId, &refusal);
-  if (player == nullptr) return refusal;
+std::string Moderation::kick(const Actor& actor, const Player& player, std::string_view reason,
+                             bool plain) {
+  if (std::string refusal = rankRefusal(actor, Person{&player, player.name}); !refusal.empty()) {
+    return refusal;
+  }
   std::string text = keptReason(reason);
-  std::string name = player->name;
-  admin::sendMessage(session_, playerId, "Kicked: " + shownReason(text));
-  admin::kickPlayer(session_, playerId);
+  std::string name = player.name;
+  uint8_t id = player.id;
+  if (!plain) admin::sendMessage(session_, id, "Kicked: " + shownReason(text));
+  admin::kickPlayer(session_, id);
   sanctions_.record(name, kSanctionKick, 0, std::nullopt, text, actor.name, now());
   announce(actor, name, kSanctionKick, 0, text,
-           "* " + printable(actor.name) + " kicked " + printable(name) + lineReason(text));
+           plain ? "" : "* " + printable(actor.name) + " kicked " + printable(name) + lineReason(text));
   return "";
 }
 
-std::string Moderation::tempban(const Actor& actor, uint8_t playerId, int64_t seconds,
+std::string Moderation::tempban(const Actor& actor, const Person& person, int64_t seconds,
                                 std::string_view reason) {
-  std::string refusal;
-  const Player* player = actionTarget(actor, playerId, &refusal);
-  if (player == nullptr) return refusal;
+  if (std::string refusal = rankRefusal(actor, person); !refusal.empty()) return refusal;
   if (seconds < 1 || seconds > kMaxDurationSeconds) {
     return "a ban lasts from 1s to " + formatDuration(kMaxDurationSeconds);
   }
   std::string text = keptReason(reason);
-  std::string name = player->name;
+  std::string name = person.name;
+  std::string unseen = unseenMark(person);
   int64_t moment = now();
   int64_t until = moment + seconds;
-  admin::sendMessage(session_, playerId, banMessage(until, moment, text));
-  admin::kickPlayer(session_, playerId);
+  if (person.online) {
+    admin::sendMessage(session_, person.online->id, banMessage(until, moment, text));
+    admin::kickPlayer(session_, person.online->id);
+  }
   sanctions_.record(name, kSanctionTempban, seconds, until, text, actor.name, moment);
   announce(actor, name, kSanctionTempban, seconds, text,
-           "* " + printable(actor.name) + " banned " + printable(name) + " for " +
+           "* " + printable(actor.name) + " banned " + printable(name) + unseen + " for " +
                formatDuration(seconds) + ", until " + formatUtcTime(until) + lineReason(text));
   return "";
 }
 
-std::string Moderation::ban(const Actor& actor, uint8_t playerId, std::string_view reason) {
-  std::string refusal;
-  const Player* player = actionTarget(actor, playerId, &refusal);
-  if (player == nullptr) return refusal;
+std::string Moderation::ban(const Actor& actor, const Person& person, std::string_view reason,
+                            bool plain) {
+  if (std::string refusal = rankRefusal(actor, person); !refusal.empty()) return refusal;
   std::string text = keptReason(reason);
-  std::string name = player->name;
-  admin::banPlayer(session_, playerId);
+  std::string name = person.name;
+  std::string unseen = unseenMark(person);
+  if (person.online) admin::banPlayer(session_, person.online->id);
   // Kept by the client too, so that the name is refused at every join.
   sanctions_.record(name, kSanctionBan, 0, std::nullopt, text, actor.name, now());
   announce(actor, name, kSanctionBan, 0, text,
-           "* " + printable(actor.name) + " banned " + printable(name) + lineReason(text));
+           plain ? "" : "* " + printable(actor.name) + " banned " + printable(name) + unseen +
+                          lineReason(text));
   return "";
+}
+
+void Moderation::auditAct(const Actor& actor, std::string_view kind, std::string_view name,
+                          std::string_view text) {
+  sanctions_.audit(actor.name, kind, name, text, now());
 }
 
 void Moderation::announce(const Actor& actor, std::string_view name, std::string_view kind,
                           int64_t seconds, std::string_view reason, const std::string& line) {
-  session_.console().line(line);
+  if (!line.empty()) session_.console().line(line);
   sanctions_.audit(actor.name, kind, name, reason, now());
   EventArgument arguments[] = {{true, 0, name},
                                {true, 0, kind},
@@ -121,17 +134,22 @@ void Moderation::announce(const Actor& actor, std::string_view name, std::string
   session_.events().fire(Event::kPlayerSanctioned, arguments);
 }
 
-void Moderation::applyWarningThresholds(const Actor& actor, uint8_t playerId) {
-  // The handlers of the warning may have changed the players.
-  const Player* player = session_.players().find(playerId);
-  if (player == nullptr) return;
+void Moderation::applyWarningThresholds(const Actor& actor, Person now,
+                                        std::optional<PlayerMark> online) {
+  // The handlers of the warning may have changed the players: the player
+  // warned is acted on only while still on the server.
+  if (online) {
+    const Player* player = session_.players().find(online->id);
+    if (player == nullptr || player->addedAt != online->addedAt) return;
+    now.online = player;
+  }
   int64_t active = std::max<int64_t>(
-      static_cast<int64_t>(sanctions_.activeWarnings(player->name, now()).size()), 1);
+      static_cast<int64_t>(sanctions_.activeWarnings(now.name, this->now()).size()), 1);
   std::string reason = std::to_string(active) + " warnings";
   if (settings_.warnBan > 0 && active >= settings_.warnBan) {
-    tempban(actor, playerId, settings_.warnBanSeconds, reason);
-  } else if (settings_.warnKick > 0 && active >= settings_.warnKick) {
-    kick(actor, playerId, reason);
+    tempban(actor, now, settings_.warnBanSeconds, reason);
+  } else if (settings_.warnKick > 0 && active >= settings_.warnKick && now.online) {
+    kick(actor, *now.online, reason);
   }
 }
 

@@ -65,6 +65,9 @@ class ModerationActionsTest : public ::testing::Test {
   }
 
   Moderation& moderation() { return *h.session().moderation(); }
+  // The player with `id` on the server, as the acts find them.
+  const Player& at(uint8_t id) { return *h.session().players().find(id); }
+  Person on(uint8_t id) { return Person{&at(id), at(id).name}; }
   int64_t now() { return h.clock().wallSeconds(); }
 
   SessionHarness h;
@@ -80,27 +83,27 @@ TEST_F(ModerationActionsTest, EachActionSendsPrintsRecordsAndFires) {
     std::string kind;
   };
   const Case cases[] = {
-      {[](Moderation& m) { return m.warn(kOperator, 5, " spam "); },
+      {[this](Moderation& m) { return m.warn(kOperator, on(5), " spam "); },
        {"chat /msg #5 Warning 1 of 5: spam"},
        "* Op warned Bob (1 active): spam\nevent Bob,warn,0,spam,Op\n",
        "Bob",
        kSanctionWarn},
-      {[](Moderation& m) { return m.kick(kOperator, 7, ""); },
+      {[this](Moderation& m) { return m.kick(kOperator, at(7), ""); },
        {"chat /msg #7 Kicked: no reason given", "kick 7"},
        "* Op kicked Ann\nevent Ann,kick,0,,Op\n",
        "Ann",
        kSanctionKick},
-      {[](Moderation& m) { return m.tempban(kOperator, 5, 129600, "grief"); },
+      {[this](Moderation& m) { return m.tempban(kOperator, on(5), 129600, "grief"); },
        {"chat /msg #5 You are banned until " + in36h + " (1d12h left): grief", "kick 5"},
        "* Op banned Bob for 1d12h, until " + in36h + ": grief\nevent Bob,tempban,129600,grief,Op\n",
        "Bob",
        kSanctionTempban},
-      {[](Moderation& m) { return m.ban(kOperator, 7, "cheat"); },
+      {[this](Moderation& m) { return m.ban(kOperator, on(7), "cheat"); },
        {"ban 7"},
        "* Op banned Ann: cheat\nevent Ann,ban,0,cheat,Op\n",
        "Ann",
        kSanctionBan},
-      {[](Moderation& m) { return m.unban(kOperator, "ANN") == 1 ? "" : "not lifted"; },
+      {[this](Moderation& m) { return m.unban(kOperator, "ANN") == 1 ? "" : "not lifted"; },
        {},
        "* Op lifted 1 ban(s) on ANN; a ban of the server's own must be lifted on the server\n"
        "event ANN,unban,0,,Op\n",
@@ -131,18 +134,16 @@ TEST_F(ModerationActionsTest, EachActionSendsPrintsRecordsAndFires) {
 TEST_F(ModerationActionsTest, RefusalsDoNothing) {
   Actor moderator{Actor::Kind::kPlayer, "Mod", kModeratorLevel, 7};
   const std::pair<std::function<std::string(Moderation&)>, std::string> cases[] = {
-      {[](Moderation& m) { return m.warn(kOperator, 9, "x"); }, "no player has id 9"},
-      {[](Moderation& m) { return m.kick(kOperator, 9, "x"); }, "no player has id 9"},
-      {[](Moderation& m) { return m.warn(kOperator, 5, " \t "); }, "a reason is needed"},
-      {[](Moderation& m) { return m.tempban(kOperator, 5, 0, "x"); },
+      {[this](Moderation& m) { return m.warn(kOperator, on(5), " \t "); }, "a reason is needed"},
+      {[this](Moderation& m) { return m.tempban(kOperator, on(5), 0, "x"); },
        "a ban lasts from 1s to 3650d"},
-      {[](Moderation& m) { return m.tempban(kOperator, 5, kMaxDurationSeconds + 1, "x"); },
+      {[this](Moderation& m) { return m.tempban(kOperator, on(5), kMaxDurationSeconds + 1, "x"); },
        "a ban lasts from 1s to 3650d"},
-      {[](Moderation& m) { return m.note(kOperator, "", "x"); }, "a name is needed"},
-      {[](Moderation& m) { return m.note(kOperator, "Bob", " "); }, "a note needs a text"},
-      {[](Moderation& m) { return m.addAdmin(kOperator, 5, 4); }, "the level must be 1, 2 or 3"},
-      {[&](Moderation& m) { return m.addAdmin(moderator, 5, 2); }, "you may not"},
-      {[](Moderation& m) { return m.removeAdmin(kOperator, "Nobody"); }, "Nobody is no admin"},
+      {[this](Moderation& m) { return m.note(kOperator, "", "x"); }, "a name is needed"},
+      {[this](Moderation& m) { return m.note(kOperator, "Bob", " "); }, "a note needs a text"},
+      {[this](Moderation& m) { return m.addAdmin(kOperator, at(5), 4); }, "the level must be 1, 2 or 3"},
+      {[&](Moderation& m) { return m.addAdmin(moderator, at(5), 2); }, "you may not"},
+      {[this](Moderation& m) { return m.removeAdmin(kOperator, "Nobody"); }, "Nobody is no admin"},
   };
   for (const auto& [action, refusal] : cases) {
     EXPECT_EQ(action(moderation()), refusal);
@@ -153,13 +154,13 @@ TEST_F(ModerationActionsTest, RefusalsDoNothing) {
 }
 
 TEST_F(ModerationActionsTest, AdminsOfAHigherLevelAreLeftAlone) {
-  ASSERT_EQ(moderation().addAdmin(kOperator, 7, kAdminLevel), "");
+  ASSERT_EQ(moderation().addAdmin(kOperator, at(7), kAdminLevel), "");
   EXPECT_EQ(h.output(), "* Op made Ann an admin of level 2\n");
   Actor moderator{Actor::Kind::kPlayer, "Bob", kModeratorLevel, 5};
-  EXPECT_EQ(moderation().kick(moderator, 7, "x"), "you may not");
+  EXPECT_EQ(moderation().kick(moderator, at(7), "x"), "you may not");
   EXPECT_EQ(moderation().removeAdmin(moderator, "ann"), "you may not");
   EXPECT_TRUE(h.sent().empty());
-  EXPECT_EQ(moderation().warn(moderator, 3, "spam"), "");
+  EXPECT_EQ(moderation().warn(moderator, on(3), "spam"), "");
   EXPECT_EQ(moderation().removeAdmin(kOperator, "ANN"), "");
   h.sent();
   EXPECT_EQ(h.output(),
@@ -174,20 +175,20 @@ TEST_F(ModerationActionsTest, AdminsOfAHigherLevelAreLeftAlone) {
 }
 
 TEST_F(ModerationActionsTest, WarningsKickAtThreeAndBanAtFiveUntilTheyExpire) {
-  for (int i = 1; i <= 2; ++i) ASSERT_EQ(moderation().warn(kOperator, 3, "caps"), "");
+  for (int i = 1; i <= 2; ++i) ASSERT_EQ(moderation().warn(kOperator, on(3), "caps"), "");
   h.sent();
   h.output();
-  ASSERT_EQ(moderation().warn(kOperator, 3, "caps"), "");
+  ASSERT_EQ(moderation().warn(kOperator, on(3), "caps"), "");
   EXPECT_EQ(described(h.sent()),
             (std::vector<std::string>{"chat /msg #3 Warning 3 of 5: caps",
                                       "chat /msg #3 Kicked: 3 warnings", "kick 3"}));
   EXPECT_EQ(h.output(),
             "* Op warned Spammer (3 active): caps\nevent Spammer,warn,0,caps,Op\n"
             "* Op kicked Spammer: 3 warnings\nevent Spammer,kick,0,3 warnings,Op\n");
-  ASSERT_EQ(moderation().warn(kOperator, 3, "caps"), "");
+  ASSERT_EQ(moderation().warn(kOperator, on(3), "caps"), "");
   h.sent();
   h.output();
-  ASSERT_EQ(moderation().warn(kOperator, 3, "caps"), "");
+  ASSERT_EQ(moderation().warn(kOperator, on(3), "caps"), "");
   std::string until = formatUtcTime(now() + 24 * 3600);
   EXPECT_EQ(described(h.sent()), (std::vector<std::string>{"chat /msg #3 Warning 5 of 5: caps",
                                                            "chat /msg #3 You are banned until " +
@@ -199,8 +200,8 @@ TEST_F(ModerationActionsTest, WarningsKickAtThreeAndBanAtFiveUntilTheyExpire) {
                 until + ": 5 warnings\nevent Spammer,tempban,86400,5 warnings,Op\n");
   // A week later every warning has expired: the count starts over.
   h.clock().advance(7 * 24 * 3600 * 1000ull);
-  ASSERT_EQ(moderation().warn(kOperator, 5, "spam"), "");
-  ASSERT_EQ(moderation().warn(kOperator, 3, "again"), "");
+  ASSERT_EQ(moderation().warn(kOperator, on(5), "spam"), "");
+  ASSERT_EQ(moderation().warn(kOperator, on(3), "again"), "");
   EXPECT_NE(h.output().find("* Op warned Spammer (1 active): again\n"), std::string::npos);
 }
 
@@ -211,9 +212,9 @@ TEST_F(ModerationActionsTest, ThresholdsFollowTheSettings) {
   settings.warnBanSeconds = 3600;
   Moderation strict(h.session(), settings);
   ASSERT_EQ(strict.open(), "");
-  ASSERT_EQ(strict.warn(kOperator, 5, "one"), "");
+  ASSERT_EQ(strict.warn(kOperator, on(5), "one"), "");
   EXPECT_EQ(described(h.sent()), std::vector<std::string>{"chat /msg #5 Warning 1 of 2: one"});
-  ASSERT_EQ(strict.warn(kOperator, 5, "two"), "");
+  ASSERT_EQ(strict.warn(kOperator, on(5), "two"), "");
   std::vector<std::string> sent = described(h.sent());
   ASSERT_EQ(sent.size(), 3u);
   EXPECT_EQ(sent[0], "chat /msg #5 Warning 2 of 2: two");
@@ -222,13 +223,13 @@ TEST_F(ModerationActionsTest, ThresholdsFollowTheSettings) {
   settings.warnExpirySeconds = 0;  // warnings never expire, no threshold
   Moderation lenient(h.session(), settings);
   ASSERT_EQ(lenient.open(), "");
-  ASSERT_EQ(lenient.warn(kOperator, 7, "one"), "");
+  ASSERT_EQ(lenient.warn(kOperator, on(7), "one"), "");
   EXPECT_EQ(described(h.sent()), std::vector<std::string>{"chat /msg #7 Warning 1: one"});
   EXPECT_FALSE(lenient.sanctions().activeWarnings("Ann", now()).at(0).until);
 }
 
 TEST_F(ModerationActionsTest, ABannedNameIsToldAndKickedAtJoinInAnyCase) {
-  ASSERT_EQ(moderation().tempban(kOperator, 5, 2 * 3600, "grief"), "");
+  ASSERT_EQ(moderation().tempban(kOperator, on(5), 2 * 3600, "grief"), "");
   h.deliver(testing::playerLeft(wire::kQuitKicked, 5));
   h.sent();
   h.output();
@@ -251,7 +252,7 @@ TEST_F(ModerationActionsTest, ABannedNameIsToldAndKickedAtJoinInAnyCase) {
 }
 
 TEST_F(ModerationActionsTest, AnAliasOfABannedNameIsKickedWhenItsDetailsArrive) {
-  ASSERT_EQ(moderation().ban(kOperator, 7, ""), "");
+  ASSERT_EQ(moderation().ban(kOperator, on(7), ""), "");
   h.deliver(testing::playerLeft(wire::kQuitKicked, 7));
   h.sent();
   h.output();

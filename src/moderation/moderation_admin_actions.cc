@@ -55,15 +55,16 @@ std::string Moderation::note(const Actor& actor, std::string_view name, std::str
   int64_t moment = now();
   sanctions_.addNote(name, actor.name, kept, moment);
   sanctions_.audit(actor.name, kAuditNote, name, kept, moment);
-  session_.console().line("* " + printable(actor.name) + " noted on " + printable(name) + ": " +
-                          printable(kept));
+  session_.console().line("* " + printable(actor.name) + " noted on " + printable(name) +
+                          unseenMark(Person{nullptr, std::string(name)}) + ": " + printable(kept));
   return "";
 }
 
-std::string Moderation::addAdmin(const Actor& actor, uint8_t playerId, int level) {
-  std::string refusal;
-  const Player* player = actionTarget(actor, playerId, &refusal);
-  if (player == nullptr) return refusal;
+std::string Moderation::addAdmin(const Actor& actor, const Player& target, int level) {
+  const Player* player = &target;
+  if (std::string refusal = rankRefusal(actor, Person{player, player->name}); !refusal.empty()) {
+    return refusal;
+  }
   if (level < kModeratorLevel || level > kSeniorLevel) return "the level must be 1, 2 or 3";
   if (level > actor.level) return "you may not";
   if (!settings_.trustNames) {

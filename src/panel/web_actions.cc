@@ -1,10 +1,10 @@
 #include "panel/web_actions.h"
 
-#include <array>
+#include <algorithm>
 
 #include "base/durations.h"
 #include "console/printable.h"
-#include "context/admin_actions.h"
+#include "commands/commands.h"
 #include "context/session_context.h"
 #include "moderation/moderation.h"
 #include "panel/web_context.h"
@@ -16,28 +16,23 @@ namespace {
 using nlohmann::json;
 
 constexpr size_t kMaxTextBytes = 1024;
-constexpr int64_t kDaySeconds = 24 * 3600;
 
-struct KindRow {
-  const char* kind;
-  bool needsPlayer;
-};
+constexpr char kCommand[] = "command";
 
-constexpr std::array<KindRow, 9> kKinds = {{{"message", true},
-                                            {"slap", true},
-                                            {"warn", true},
-                                            {"kick", true},
-                                            {"tempban", true},
-                                            {"ban", true},
-                                            {"unban", false},
-                                            {"chat", false},
-                                            {"command", false}}};
+// The act a kind names, reached from the panel; null for "command" too.
+const Act* actOf(const std::string& kind) {
+  const Act* act = findAct(kind);
+  return act != nullptr && (act->doors & kPanelDoor) != 0 ? act : nullptr;
+}
 
-const KindRow* kindNamed(const std::string& kind) {
-  for (const KindRow& row : kKinds) {
-    if (kind == row.kind) return &row;
-  }
-  return nullptr;
+bool takes(const Act& act, Argument argument) {
+  return std::find(act.arguments.begin(), act.arguments.end(), argument) != act.arguments.end();
+}
+
+// Whether the act's first argument is a player (on the server or not).
+bool onPerson(const Act& act) {
+  return !act.arguments.empty() && act.arguments.front() != Argument::kName &&
+         act.arguments.front() != Argument::kText;
 }
 
 // The string member `key` of `body`, or "" when absent; false when present
@@ -63,36 +58,44 @@ std::optional<int64_t> durationOf(const json& value) {
   return std::nullopt;
 }
 
-// The "* " line of an action the plain admin actions carry out silently.
-void announce(SessionContext& session, const WebLogin& login, const std::string& what) {
-  session.console().line("* " + login.name + " (panel): " + printable(what));
+// Reads "player" into `action`; false, with *error, when it is there but
+// no id.
+bool readPlayer(const json& body, WebAction* action, std::string* error) {
+  if (!body.contains("player")) return true;
+  if (!body["player"].is_number_integer() || body["player"].get<int64_t>() < 0 ||
+      body["player"].get<int64_t>() > 255) {
+    *error = action->kind + " needs \"player\", a player's id";
+    return false;
+  }
+  action->player = static_cast<uint8_t>(body["player"].get<int64_t>());
+  return true;
 }
 
-std::string onPlayer(SessionContext& session, const WebLogin& login, const WebAction& action,
-                     const Player& player) {
-  Moderation* moderation = session.moderation();
-  Actor actor = panelActor(login);
-  if (action.kind == "message") {
-    admin::sendMessage(session, player.id, action.text);
-    announce(session, login, "message " + player.name + ": " + action.text);
-  } else if (action.kind == "slap") {
-    // As for the moderation's actions: nobody acts on a higher admin.
-    if (moderation != nullptr && moderation->levelOf(player) > login.level) return "you may not";
-    admin::slapPlayer(session, player.id);
-    announce(session, login, "slap " + player.name);
-  } else if (moderation != nullptr) {
-    if (action.kind == "warn") return moderation->warn(actor, player.id, action.reason);
-    if (action.kind == "kick") return moderation->kick(actor, player.id, action.reason);
-    if (action.kind == "ban") return moderation->ban(actor, player.id, action.reason);
-    return moderation->tempban(actor, player.id, action.seconds, action.reason);
-  } else if (action.kind == "kick" || action.kind == "ban") {
-    std::string name = player.name;
-    (action.kind == "kick" ? admin::kickPlayer : admin::banPlayer)(session, player.id);
-    announce(session, login, action.kind + " " + name);
-  } else {
-    return "the moderation is off";
+// What the act needs beyond the texts: a player or a name, a duration.
+bool readArguments(const json& body, const Act& act, WebAction* action, std::string* error) {
+  if (onPerson(act) && !action->player && action->name.empty()) {
+    *error = action->kind + " needs \"player\", a player's id, or \"name\"";
+    return false;
   }
-  return "";
+  if (!onPerson(act) && takes(act, Argument::kName) && action->name.empty()) {
+    *error = action->kind + " needs \"name\"";
+    return false;
+  }
+  if (takes(act, Argument::kDuration)) {
+    std::optional<int64_t> seconds =
+        body.contains("duration") ? durationOf(body["duration"]) : std::nullopt;
+    if (!seconds) {
+      *error = action->kind + " needs \"duration\": seconds, or a text such as 30m or 1d";
+      return false;
+    }
+    action->seconds = *seconds;
+  }
+  bool needsText = action->kind == "message" || action->kind == "chat" || action->kind == "note";
+  if (needsText && action->text.empty()) {
+    *error = action->kind + " needs a text";
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -104,18 +107,10 @@ std::optional<WebAction> parseWebAction(const json& body, std::string* error) {
     return std::nullopt;
   }
   action.kind = body["action"].get<std::string>();
-  const KindRow* row = kindNamed(action.kind);
-  if (row == nullptr) {
+  const Act* act = actOf(action.kind);
+  if (act == nullptr && action.kind != kCommand) {
     *error = "no action is named '" + printable(action.kind.substr(0, 64)) + "'";
     return std::nullopt;
-  }
-  if (row->needsPlayer) {
-    if (!body.contains("player") || !body["player"].is_number_integer() ||
-        body["player"].get<int64_t>() < 0 || body["player"].get<int64_t>() > 255) {
-      *error = action.kind + " needs \"player\", a player's id";
-      return std::nullopt;
-    }
-    action.player = static_cast<uint8_t>(body["player"].get<int64_t>());
   }
   std::string line;
   if (!textMember(body, "text", &action.text) || !textMember(body, "reason", &action.reason) ||
@@ -123,37 +118,14 @@ std::optional<WebAction> parseWebAction(const json& body, std::string* error) {
     *error = "texts are single lines of at most 1024 bytes";
     return std::nullopt;
   }
-  if (action.kind == "command") action.text = line;
-  if (action.kind == "tempban") {
-    std::optional<int64_t> seconds =
-        body.contains("duration") ? durationOf(body["duration"]) : std::nullopt;
-    if (!seconds) {
-      *error = "tempban needs \"duration\": " + std::string("seconds, or a text such as 30m or 1d");
-      return std::nullopt;
-    }
-    action.seconds = *seconds;
+  if (!readPlayer(body, &action, error)) return std::nullopt;
+  if (act == nullptr) {
+    action.text = line;
+    if (action.text.empty()) *error = "command needs a text";
+    return action.text.empty() ? std::nullopt : std::optional<WebAction>(action);
   }
-  bool needsText = action.kind == "message" || action.kind == "chat" || action.kind == "command";
-  if ((needsText && action.text.empty()) || (action.kind == "unban" && action.name.empty())) {
-    *error = action.kind + (action.kind == "unban" ? " needs \"name\"" : " needs a text");
-    return std::nullopt;
-  }
+  if (!readArguments(body, *act, &action, error)) return std::nullopt;
   return action;
-}
-
-bool isServerCommand(std::string_view text) {
-  size_t first = text.find_first_not_of(" \t");
-  return first != std::string_view::npos && text[first] == '/';
-}
-
-int actionLevel(const WebAction& action) {
-  // The server takes such a chat text as a command, with the client's rights.
-  if (action.kind == "command" || (action.kind == "chat" && isServerCommand(action.text))) {
-    return kOperatorLevel;
-  }
-  if (action.kind == "ban" || action.kind == "unban") return kAdminLevel;
-  if (action.kind == "tempban" && action.seconds > kDaySeconds) return kAdminLevel;
-  return kModeratorLevel;
 }
 
 std::string actionFingerprint(const WebAction& action) {
@@ -169,34 +141,29 @@ Actor panelActor(const WebLogin& login) {
 
 std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
                               const WebAction& action, const TypedLineRunner& runTypedLine) {
-  if (login.level < actionLevel(action)) {
-    if (action.kind == "chat") {
-      return "your level may not command: a chat text starting with / is a server command";
+  Commands& commands = session.commands();
+  const Act* act = commands.find(action.kind, kPanelDoor);
+  if (act == nullptr) {
+    if (action.kind != kCommand) return "the moderation is off";
+    // Any console line: the operator's rights.
+    if (login.level < kOperatorLevel) return "your level may not command";
+    session.console().line("* " + printable(login.name) + " (panel): " + printable(action.text));
+    if (Moderation* moderation = session.moderation()) {
+      moderation->auditAct(panelActor(login), kCommand, "", action.text);
     }
-    return "your level may not " + action.kind;
-  }
-  if (action.player) {
-    const Player* player = session.players().find(*action.player);
-    if (player == nullptr) return "no player has the id " + std::to_string(*action.player);
-    return onPlayer(session, login, action, *player);
-  }
-  Moderation* moderation = session.moderation();
-  if (action.kind == "unban") {
-    if (moderation == nullptr) return "the moderation is off";
-    if (moderation->unban(panelActor(login), action.name) == 0)
-      return "no ban holds for " + action.name;
+    runTypedLine(action.text, panelActor(login));
     return "";
   }
-  announce(session, login, (action.kind == "chat" ? "chat: " : "") + action.text);
-  if (moderation != nullptr) {
-    moderation->sanctions().audit(login.name, action.kind, "", action.text, moderation->now());
+  ActRequest request;
+  request.actor = panelActor(login);
+  request.target = Target{action.player, action.name};
+  request.text = action.reason.empty() ? action.text : action.reason;
+  request.seconds = action.seconds;
+  Outcome outcome = commands.run(*act, kPanelDoor, request);
+  if (outcome.done() && std::string_view(act->name) == "unban" && outcome.count == 0) {
+    return "no ban holds for " + action.name;
   }
-  if (action.kind == "chat") {
-    admin::sendChat(session, action.text);
-  } else {
-    runTypedLine(action.text, panelActor(login));
-  }
-  return "";
+  return outcome.refusal;
 }
 
 }  // namespace gsadmin

@@ -16,30 +16,25 @@ namespace gsadmin {
 
 class SessionContext;
 
-// One action a panel account asks for (POST /api/actions).
+// One action a panel account asks for (POST /api/actions): an act of the
+// table reached from the panel (commands/act.h), or "command", a console
+// line.
 struct WebAction {
-  std::string kind;               // see actionLevel()
-  std::optional<uint8_t> player;  // the player's id, for the actions on one
-  std::string text;               // message, chat: the text; command: the line
+  std::string kind;               // the act's name, or "command"
+  std::optional<uint8_t> player;  // the player's id
+  std::string text;               // message, chat, note: the text; command: the line
   std::string reason;             // warn, kick, tempban, ban
   int64_t seconds = 0;            // tempban
-  std::string name;               // unban: the banned name
+  std::string name;               // the player's name, or the name acted on
 };
 
-// The action a JSON body asks for: {"action": KIND, "player": ID, "reason":
-// TEXT, "duration": "1d" or seconds, "text": TEXT, "line": TEXT, "name":
-// NAME}. Nothing, with the reason in *error, when it is malformed.
+// The action a JSON body asks for: {"action": KIND, "player": ID, "name":
+// NAME, "reason": TEXT, "duration": "1d" or seconds, "text": TEXT, "line":
+// TEXT}. An act on a player takes its id, its name or both (then the act
+// is refused when the id has passed to another player); one on a name
+// takes the name. Nothing, with the reason in *error, when it is
+// malformed.
 std::optional<WebAction> parseWebAction(const nlohmann::json& body, std::string* error);
-
-// Whether the server takes a chat text as a command: its first character
-// other than a space or a tab is '/'.
-bool isServerCommand(std::string_view text);
-
-// The level an account needs for `action`, as for the admins in game:
-// message, slap, chat, warn, kick and a tempban of up to a day need 1; ban,
-// unban and longer tempbans 2; command (any console line) 4, as does a chat
-// text that is a server command.
-int actionLevel(const WebAction& action);
 
 // The same text for two requests of the same action, and only then.
 std::string actionFingerprint(const WebAction& action);
@@ -47,12 +42,11 @@ std::string actionFingerprint(const WebAction& action);
 // The actor a panel account acts as: its name and level.
 Actor panelActor(const WebLogin& login);
 
-// Carries out `action` for `login` on the loop: the moderation's action
-// when the moderation is on, else the plain admin action with a "* " line
-// naming the account. A console line goes to `runTypedLine` with the
-// account's actor, so that the moderation's commands in it are the
-// account's. Empty when done; otherwise the reason it was refused, having
-// done nothing.
+// Carries out `action` for `login` on the loop: the act of the table, as
+// the account. A console line (any level but the operator's is refused)
+// goes to `runTypedLine` with the account's actor, so that the acts in it
+// are the account's. Empty when done; otherwise the reason it was
+// refused, having done nothing.
 std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
                               const WebAction& action, const TypedLineRunner& runTypedLine);
 

@@ -3,7 +3,7 @@
 
 #include <algorithm>
 
-#include "moderation/moderation_commands.h"
+#include "moderation/listings.h"
 #include "panel/web_context.h"
 #include "panel/web_json.h"
 
@@ -12,9 +12,8 @@ namespace {
 
 constexpr size_t kSearchResults = 50;
 // As ".history" lists.
-constexpr size_t kMaxListed = ModerationCommands::kMaxListed;
-constexpr size_t kChatLines = ModerationCommands::kHistoryChatLines;
-constexpr size_t kMaxChatLines = ModerationCommands::kMaxHistoryChatLines;
+constexpr size_t kChatLines = kHistoryChatLines;
+constexpr size_t kMaxChatLines = kMaxHistoryChatLines;
 
 // The query parameter `key` when it is at most kMaxNameBytes long and has
 // no control characters; false with a 400 answered otherwise.

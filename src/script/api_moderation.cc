@@ -12,6 +12,7 @@
 #include "context/session_context.h"
 #include "model/player.h"
 #include "moderation/moderation.h"
+#include "script/api_acts.h"
 #include "script/api_args.h"
 #include "script/api_functions.h"
 #include "script/lua.h"
@@ -35,13 +36,6 @@ Moderation* moderationFor(const ApiCall& call) {
   return moderation;
 }
 
-// The calling script, named in the lines and records of its actions.
-Actor scriptActor(lua_State* L) {
-  Script* script = scriptOf(L);
-  return Actor{Actor::Kind::kScript, script ? script->name : std::string("script"), kOperatorLevel,
-               std::nullopt};
-}
-
 // A name argument at `index`: a string of 1 to 256 bytes, else empty
 // after printing the refusal.
 std::optional<std::string_view> nameArgument(const ApiCall& call, int index) {
@@ -54,13 +48,6 @@ std::optional<std::string_view> nameArgument(const ApiCall& call, int index) {
   if (name.size() > ApiCall::kMaxNameBytes) call.refuse("the name is too long");
   if (name.empty() || name.size() > ApiCall::kMaxNameBytes) return std::nullopt;
   return name;
-}
-
-// True when an action was done; otherwise prints its refusal.
-bool done(const ApiCall& call, const std::string& refusal) {
-  if (refusal.empty()) return true;
-  call.refuse(refusal.c_str());
-  return false;
 }
 
 // [] -> [table] for lua_cpcall: sets the field `key` of the table on top.
@@ -141,7 +128,13 @@ int warnPlayer(lua_State* L) {
   std::optional<uint8_t> id = call.id(1);
   if (moderation == nullptr) return 0;
   if (!id) return call.refuse("no player has that id");
-  bool warned = done(call, moderation->warn(scriptActor(L), *id, reason));
+  bool warned = false;
+  {
+    ActRequest request;
+    request.target.id = id;
+    request.text = std::string(reason);
+    warned = carryOut(call, *call.session(), "warn", std::move(request));
+  }
   return warned ? call.pushBoolean(true) : 0;
 }
 
@@ -159,8 +152,14 @@ int tempbanPlayer(lua_State* L) {
   if (!id) return call.refuse("no player has that id");
   // Out of range (NaN included) is refused before any conversion.
   if (!(seconds >= 1 && seconds <= static_cast<double>(kMaxDurationSeconds))) seconds = 0;
-  bool banned =
-      done(call, moderation->tempban(scriptActor(L), *id, static_cast<int64_t>(seconds), reason));
+  bool banned = false;
+  {
+    ActRequest request;
+    request.target.id = id;
+    request.seconds = static_cast<int64_t>(seconds);
+    request.text = std::string(reason);
+    banned = carryOut(call, *call.session(), "tempban", std::move(request));
+  }
   return banned ? call.pushBoolean(true) : 0;
 }
 
@@ -171,7 +170,14 @@ int unbanName(lua_State* L) {
   if (!name) return 0;
   Moderation* moderation = moderationFor(call);
   if (moderation == nullptr) return 0;
-  size_t lifted = moderation->unban(scriptActor(L), *name);
+  size_t lifted = 0;
+  {
+    ActRequest request;
+    request.target.name = std::string(*name);
+    Outcome outcome;
+    if (!carryOut(call, *call.session(), "unban", std::move(request), &outcome)) return 0;
+    lifted = outcome.count;
+  }
   return call.pushInteger(static_cast<int64_t>(lifted));
 }
 

@@ -111,7 +111,7 @@ TEST(ApiModerationEventTest, AScriptActingInAHandlerIsNotEnteredAgain) {
             "Bob: spam\n* " + h.scriptPath() + " warned Bob (1 active): spam\nafter 5 spam\n");
   // The console's action reaches the script.
   Actor op{Actor::Kind::kConsole, "Op", kOperatorLevel, std::nullopt};
-  ASSERT_EQ(h.session().moderation()->kick(op, 5, ""), "");
+  ASSERT_EQ(h.session().moderation()->kick(op, *h.session().players().find(5), ""), "");
   EXPECT_EQ(h.output(), "* Op kicked Bob\nevent Bob\n");
 }
 

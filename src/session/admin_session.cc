@@ -51,6 +51,7 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
                              settings_.databasePassword)),
       startMs_(clock.nowMs()),
       deadline_(startMs_ + kSilenceMs),
+      acts_(std::make_unique<Commands>(*this)),
       commands_(std::make_unique<ConsoleCommands>(*this)),
       panel_(std::move(io.panel)) {
   // A statement a script runs stops when the script's own code would.
@@ -130,6 +131,9 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
   bool started = start();
   stop_ = stop;
   oneShot_.start(input.connectTimeoutMs, clock_.nowMs());
+  if (input.source) {
+    input.source->setMarkSource([this]() { return world_.players().mark(); });
+  }
   Poller poller;
   while (started && (stop == nullptr || !*stop) && !quitRequested()) {
     if (reload != nullptr && *reload) {
@@ -310,9 +314,10 @@ void AdminSession::handleTypedLine(std::string_view line) {
   handleTypedLine(line, commands_->operatorActor());
 }
 
-void AdminSession::handleTypedLine(std::string_view line, const Actor& actor) {
+void AdminSession::handleTypedLine(std::string_view line, const Actor& actor,
+                                   std::optional<uint64_t> mark) {
   uint64_t sentBefore = sentDatagrams_;
-  commands_->handle(line, actor);
+  commands_->handle(line, actor, mark);
   if (sentDatagrams_ != sentBefore) oneShot_.commandSent(clock_.nowMs());
 }
 
@@ -337,7 +342,7 @@ void AdminSession::serveInput(ConsoleInput& input, bool readable) {
       console_->line("* " + line.refusal);
       continue;
     }
-    handleTypedLine(line.text);
+    handleTypedLine(line.text, commands_->operatorActor(), line.mark);
     if (quitRequested()) return;
   }
 }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/commands.h"
 #include "console/console.h"
 #include "console/input_source.h"
 #include "context/session_context.h"
@@ -111,7 +112,9 @@ class AdminSession : public SessionContext {
   void handleTypedLine(std::string_view line);
   // One line typed by `actor`, a panel account: its moderation commands are
   // carried out and recorded as that account.
-  void handleTypedLine(std::string_view line, const Actor& actor);
+  // `mark`: the players' mark when the line was begun (PlayerManager::mark).
+  void handleTypedLine(std::string_view line, const Actor& actor,
+                       std::optional<uint64_t> mark = std::nullopt);
   // True once the operator typed ".quit".
   bool quitRequested() const;
   // Why run() ended; kStopped before it has.
@@ -189,6 +192,7 @@ class AdminSession : public SessionContext {
   // Made with the session unless the settings turn it off; opened by
   // start(), and dropped when it cannot open.
   Moderation* moderation() override { return moderation_.get(); }
+  Commands& commands() override { return *acts_; }
   HttpClient& http() override { return *http_; }
 
   // Rolls back a database transaction a script left open, printing
@@ -283,6 +287,7 @@ class AdminSession : public SessionContext {
   OneShotWatch oneShot_;
   SessionEnd endReason_ = SessionEnd::kStopped;
   const volatile std::sig_atomic_t* stop_ = nullptr;  // run()'s, while it runs
+  std::unique_ptr<Commands> acts_;
   std::unique_ptr<ConsoleCommands> commands_;
   // Last of the members that use the session, so it stops first.
   std::unique_ptr<Panel> panel_;

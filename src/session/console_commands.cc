@@ -5,7 +5,7 @@
 #include "console/local_command.h"
 #include "console/printable.h"
 #include "context/player_target.h"
-#include "moderation/moderation_commands.h"
+#include "commands/commands.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
@@ -16,15 +16,12 @@ struct HelpRow {
   const char* what;
 };
 
+// The console's own commands; the admin acts (commands/act.h) are listed
+// after ".server".
 const HelpRow kHelp[] = {
     {".help", "this list"},
-    {".players", "the players: id, name, kills, deaths, health, status, vehicle"},
     {".vehicles", "the vehicles in use: id, name, health, driver, passengers"},
     {".server", "the server and the state of the connection"},
-    {".msg PLAYER TEXT", "a private message to the player"},
-    {".slap PLAYER", "slaps the player"},
-    {".kick PLAYER [REASON]", "kicks the player"},
-    {".ban PLAYER [REASON]", "bans the player (the server's own ban)"},
     {".scripts", "the scripts: name, state, handlers, timers, memory, last error"},
     {".reload [NAME]", "reloads every script, or the script NAME"},
     {".load PATH", "loads one more script (or a directory's)"},
@@ -33,47 +30,41 @@ const HelpRow kHelp[] = {
     {".quit", "ends gsadmin"},
 };
 
-// The rows as they read under --no-moderation, where .kick and .ban take no
-// reason and the moderation's commands are not there.
-const HelpRow kPlainRows[] = {
-    {".kick PLAYER", "kicks the player"},
-    {".ban PLAYER", "bans the player"},
-};
-
 std::string_view wordOf(std::string_view usage) {
   return usage.substr(0, usage.find(' '));
-}
-
-HelpRow helpRow(const HelpRow& row, bool moderation) {
-  for (const HelpRow& plain : kPlainRows) {
-    if (!moderation && wordOf(plain.usage) == wordOf(row.usage)) return plain;
-  }
-  return row;
 }
 
 }  // namespace
 
 ConsoleCommands::ConsoleCommands(AdminSession& session) : session_(session) {}
 
-std::vector<std::string> ConsoleCommands::commandWords(bool moderation) {
+std::vector<std::string> ConsoleCommands::commandWords() const {
   std::vector<std::string> words;
   for (const HelpRow& row : kHelp) words.emplace_back(wordOf(row.usage));
-  if (!moderation) return words;
-  for (const CommandHelp& row : ModerationCommands::consoleHelp()) {
-    std::string word(wordOf(row.usage));
+  for (const Act* act : session_.commands().typedActs(kConsoleDoor)) {
+    std::string word = "." + std::string(wordOf(act->word));
     if (std::find(words.begin(), words.end(), word) == words.end()) words.push_back(word);
   }
   return words;
 }
 
-void ConsoleCommands::handle(std::string_view line, const Actor& actor) {
+void ConsoleCommands::handle(std::string_view line, const Actor& actor,
+                             std::optional<uint64_t> mark) {
   std::optional<LocalCommand> command = splitLocalCommand(line);
   if (!command) {
     if (line.empty()) return;
-    admin::sendChat(session_, line);
+    sendChat(line, actor);
     return;
   }
-  runCommand(command->word, command->rest, actor);
+  runCommand(command->word, command->rest, actor, mark);
+}
+
+void ConsoleCommands::sendChat(std::string_view line, const Actor& actor) {
+  ActRequest request;
+  request.actor = actor;
+  request.text = std::string(line);
+  Outcome outcome = session_.commands().run(*findAct("chat"), kConsoleDoor, request);
+  if (!outcome.done()) say(outcome.refusal);
 }
 
 Actor ConsoleCommands::operatorActor() const {
@@ -83,21 +74,11 @@ Actor ConsoleCommands::operatorActor() const {
 }
 
 void ConsoleCommands::runCommand(const std::string& word, const std::string& rest,
-                                 const Actor& actor) {
+                                 const Actor& actor, std::optional<uint64_t> mark) {
   if (word == "help") return showHelp();
-  if (word == "players") return showPlayers();
   if (word == "vehicles") return showVehicles();
   if (word == "server") return showServer();
-  if (word == "msg") return sendPrivateMessage(rest);
-  if (word == "slap") return punish(word, rest, admin::slapPlayer);
-  // With moderation on, a kick or a ban takes a reason and is recorded.
-  if (Moderation* moderation = session_.moderation()) {
-    if (word == "kick" || word == "ban" || ModerationCommands::isConsoleWord(word)) {
-      return moderation->commands().runTyped(actor, word, rest);
-    }
-  }
-  if (word == "kick") return punish(word, rest, admin::kickPlayer);
-  if (word == "ban") return punish(word, rest, admin::banPlayer);
+  if (session_.commands().runTyped(actor, kConsoleDoor, word, rest, mark)) return;
   if (word == "scripts") return showScripts();
   if (word == "reload") return reload(rest);
   if (word == "load") return load(rest);
@@ -117,18 +98,16 @@ void ConsoleCommands::showHelp() {
   bool moderation = session_.moderation() != nullptr;
   say("Lines that do not start with '.' go to the server as chat (its / commands too).");
   for (const HelpRow& row : kHelp) {
-    HelpRow shown = helpRow(row, moderation);
-    sayHelpRow(shown.usage, shown.what);
-    // The moderation's commands follow the console's own punishing ones.
-    if (!moderation || wordOf(row.usage) != ".ban") continue;
-    for (const CommandHelp& more : ModerationCommands::consoleHelp()) {
-      sayHelpRow(more.usage, more.what);
+    sayHelpRow(row.usage, row.what);
+    if (wordOf(row.usage) != ".server") continue;
+    for (const Act* act : session_.commands().typedActs(kConsoleDoor)) {
+      sayHelpRow(Commands::usage(*act, kConsoleDoor), act->help);
     }
   }
   say("PLAYER is an id or a whole name (any case); .msg also takes the start of only one name.");
   if (moderation) {
-    say("NAME is a player's name, on the server or not. DURATION is numbers with units (s, m, "
-        "h, d, w): 30m, 2h, 7d, 1d12h; at most 10 years.");
+    say("NAME is a player's name, on the server or not; .warn, .tempban and .ban also take one. "
+        "DURATION is numbers with units (s, m, h, d, w): 30m, 2h, 7d, 1d12h; at most 10 years.");
   }
   showScriptCommandHelp();
   say("Scripts may add commands (addConsoleCommand, onConsoleCommand).");
@@ -137,39 +116,6 @@ void ConsoleCommands::showHelp() {
 void ConsoleCommands::sayHelpRow(std::string usage, std::string_view what) {
   usage.resize(std::max<size_t>(usage.size() + 2, 19), ' ');
   say(usage + std::string(what));
-}
-
-void ConsoleCommands::punish(const std::string& word, const std::string& rest,
-                             admin::PlayerAction action) {
-  std::optional<int> id = namedPlayer(word, rest, Targeting::kPunishing);
-  if (id) action(session_, static_cast<uint8_t>(*id));
-}
-
-void ConsoleCommands::sendPrivateMessage(const std::string& rest) {
-  size_t space = rest.find(' ');
-  if (rest.empty() || space == std::string::npos || space + 1 == rest.size()) {
-    refuse(".msg needs a player and a text");
-    return;
-  }
-  std::optional<int> id =
-      namedPlayer("msg", std::string_view(rest).substr(0, space), Targeting::kStartOfName);
-  std::string_view text = std::string_view(rest).substr(space + 1);
-  if (id) admin::sendMessage(session_, static_cast<uint8_t>(*id), text);
-}
-
-std::optional<int> ConsoleCommands::namedPlayer(const std::string& word, std::string_view typed,
-                                                Targeting targeting) {
-  PlayerTarget target =
-      targetPlayer(session_.players(), typed, "." + word, targeting == Targeting::kPunishing);
-  if (target.id) return target.id;
-  if (target.refusal.empty()) {
-    refuse("." + word + " needs a player");
-  } else if (target.namedNobody) {
-    refuse(target.refusal);
-  } else {
-    say(target.refusal);
-  }
-  return std::nullopt;
 }
 
 void ConsoleCommands::runLua(const std::string& rest) {

@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "context/admin_actions.h"
 #include "moderation/actor.h"
 
 namespace gsadmin {
@@ -43,16 +42,19 @@ class ConsoleCommands {
   // A line typed by `actor`: operatorActor() at the console, or a panel
   // account. The moderation's commands are carried out and recorded as
   // that actor; the other commands as the operator's.
-  void handle(std::string_view line, const Actor& actor);
+  // `mark`: the players' mark when the operator began typing the line (see
+  // PlayerManager::mark), so that an id means whom it meant then.
+  void handle(std::string_view line, const Actor& actor,
+              std::optional<uint64_t> mark = std::nullopt);
   // The operator at the console: the admin name, every right.
   Actor operatorActor() const;
 
   // True once ".quit" was typed: the session's loop ends.
   bool quitRequested() const { return quitRequested_; }
 
-  // The built-in commands with their dots, for completion and ".help";
-  // with `moderation`, the moderation's commands too.
-  static std::vector<std::string> commandWords(bool moderation = true);
+  // The built-in commands with their dots, for completion and ".help":
+  // the console's own and the admin acts there are.
+  std::vector<std::string> commandWords() const;
   // commandWords() and the scripts' commands, with their dots.
   std::vector<std::string> allCommandWords() const;
 
@@ -66,20 +68,13 @@ class ConsoleCommands {
   void removeScriptCommands() { scriptCommands_.clear(); }
 
  private:
-  void runCommand(const std::string& word, const std::string& rest, const Actor& actor);
+  void runCommand(const std::string& word, const std::string& rest, const Actor& actor,
+                  std::optional<uint64_t> mark);
+  void sendChat(std::string_view line, const Actor& actor);
   void showHelp();
   void sayHelpRow(std::string usage, std::string_view what);
-  void showPlayers();
   void showVehicles();
   void showServer();
-  // How much of a player's name a command takes.
-  enum class Targeting {
-    kStartOfName,  // a start of a name that only one name starts with will do
-    kPunishing,    // an id or the whole name: a slip must not hit another player
-  };
-  // ".slap", ".kick", ".ban": `action` on the named player.
-  void punish(const std::string& word, const std::string& rest, admin::PlayerAction action);
-  void sendPrivateMessage(const std::string& rest);
   void runLua(const std::string& rest);
   // The script commands: console_script_commands.cc.
   bool runScriptCommand(const std::string& word, const std::string& rest);
@@ -91,11 +86,6 @@ class ConsoleCommands {
   // The loaded script `name` names, or null after a refusal line.
   Script* loadedScript(const std::string& command, std::string_view name);
   void quit();
-  // The id of the player `typed` names for the command `word`, or none
-  // after printing the one line that says why not. An id no player has is
-  // returned as it is, for the action to refuse in its own words.
-  std::optional<int> namedPlayer(const std::string& word, std::string_view typed,
-                                 Targeting targeting);
   void say(std::string_view text);
   void refuse(const std::string& why);
 

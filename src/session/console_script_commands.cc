@@ -34,7 +34,7 @@ std::string counted(size_t count, const char* noun) {
 }  // namespace
 
 std::vector<std::string> ConsoleCommands::allCommandWords() const {
-  std::vector<std::string> words = commandWords(session_.moderation() != nullptr);
+  std::vector<std::string> words = commandWords();
   for (const ScriptCommand& command : scriptCommands_) words.push_back("." + command.word);
   return words;
 }
@@ -43,7 +43,7 @@ std::string ConsoleCommands::addScriptCommand(uint64_t owner, std::string_view w
                                               std::string_view functionName,
                                               std::string_view help) {
   std::string dotted = "." + std::string(word);
-  std::vector<std::string> builtIn = commandWords(session_.moderation() != nullptr);
+  std::vector<std::string> builtIn = commandWords();
   if (std::find(builtIn.begin(), builtIn.end(), dotted) != builtIn.end()) {
     return dotted + " is a built-in command.";
   }

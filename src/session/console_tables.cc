@@ -1,4 +1,4 @@
-// The tables of the console's .players, .vehicles and .server commands.
+// The tables of the console's .vehicles and .server commands.
 
 #include <algorithm>
 #include <cstdio>
@@ -33,25 +33,6 @@ std::string optionalText(const std::optional<std::string>& text) {
 }
 
 }  // namespace
-
-void ConsoleCommands::showPlayers() {
-  std::vector<const Player*> players;
-  for (const auto& player : session_.players().all()) players.push_back(player.get());
-  if (players.empty()) {
-    say("no players");
-    return;
-  }
-  std::sort(players.begin(), players.end(),
-            [](const Player* a, const Player* b) { return a->id < b->id; });
-  say(column("ID", 3) + column("NAME", 16) + column("KILLS", 5) + column("DEATHS", 6) +
-      column("HEALTH", 6) + column("STATUS", 6) + "VEHICLE");
-  for (const Player* player : players) {
-    say(column(std::to_string(player->id), 3) + column(printable(player->name), 16) +
-        column(std::to_string(player->kills), 5) + column(std::to_string(player->deaths), 6) +
-        column(wholeNumber(player->health), 6) + column(std::to_string(player->status), 6) +
-        (player->vehicle ? vehicleName(*player->vehicle) : "-"));
-  }
-}
 
 void ConsoleCommands::showVehicles() {
   bool any = false;

@@ -1,18 +1,16 @@
-// The moderation commands that list: bans, what is known of a player, the
-// audit and the admins in game.
+// The listings: bans, what is known of a player, the audit and the admins
+// in game.
+
+#include "moderation/listings.h"
 
 #include "base/durations.h"
 #include "console/printable.h"
 #include "context/session_context.h"
 #include "model/player.h"
 #include "moderation/moderation.h"
-#include "moderation/moderation_commands.h"
 
 namespace gsadmin {
 namespace {
-
-constexpr size_t kAuditLines = 20;
-constexpr size_t kMaxAuditLines = 200;
 
 std::string reasonText(const std::string& reason) {
   return reason.empty() ? "no reason given" : printable(reason);
@@ -56,10 +54,10 @@ std::string chatLine(const ChatRecord& chat) {
 
 }  // namespace
 
-std::vector<std::string> ModerationCommands::bans() {
-  int64_t now = moderation_.now();
+std::vector<std::string> banLines(Moderation& moderation) {
+  int64_t now = moderation.now();
   std::vector<std::string> lines;
-  for (const SanctionRecord& ban : moderation_.sanctions().activeBans(now)) {
+  for (const SanctionRecord& ban : moderation.sanctions().activeBans(now)) {
     std::string until = "permanent";
     if (ban.until) {
       until =
@@ -72,30 +70,16 @@ std::vector<std::string> ModerationCommands::bans() {
   return lines;
 }
 
-void ModerationCommands::showSeen(const Request& request, std::string_view rest) {
-  std::string name(trimmed(rest));
-  if (name.empty()) return refuse(request, "a name is needed");
-  moderation_.store().takeQueryError();  // an earlier one is not this listing's
-  std::vector<std::string> lines = seen(name);
-  if (!refusedUnread(request)) answer(request, lines);
-}
-
-bool ModerationCommands::refusedUnread(const Request& request) {
-  std::optional<std::string> error = moderation_.store().takeQueryError();
-  if (error) refuse(request, "cannot read the records: " + *error);
-  return error.has_value();
-}
-
-std::vector<std::string> ModerationCommands::seen(std::string_view name) {
-  std::optional<PlayerRecord> record = moderation_.history().find(name);
+std::vector<std::string> seenLines(Moderation& moderation, std::string_view name) {
+  std::optional<PlayerRecord> record = moderation.history().find(name);
   if (!record) return {"nothing is known of " + printable(name)};
   std::string online = "not online";
-  for (const auto& player : moderation_.session().players().all()) {
+  for (const auto& player : moderation.session().players().all()) {
     if (nameKey(player->name) == nameKey(record->name)) {
       online = "online now as " + std::to_string(player->id);
     }
   }
-  int64_t ago = moderation_.now() - record->lastSeen;
+  int64_t ago = moderation.now() - record->lastSeen;
   std::string where = record->lastServer.empty() ? "" : " on " + printable(record->lastServer);
   std::vector<std::string> lines = {
       printable(record->name) + ": last seen " + formatUtcTime(record->lastSeen) + " (" +
@@ -111,27 +95,18 @@ std::vector<std::string> ModerationCommands::seen(std::string_view name) {
     }
     lines.push_back("aliases: " + aliases);
   }
-  for (const NoteRecord& note : moderation_.sanctions().notesOf(record->name, kMaxListed)) {
+  for (const NoteRecord& note : moderation.sanctions().notesOf(record->name, kMaxListed)) {
     lines.push_back(noteLine(note));
   }
   return lines;
 }
 
-void ModerationCommands::showHistory(const Request& request, std::string_view rest) {
-  Split split = splitRecordedName(rest);
-  if (split.name.empty()) return refuse(request, "a name is needed");
-  std::optional<size_t> lines = count(request, split.rest, kHistoryChatLines, kMaxHistoryChatLines);
-  if (!lines) return;
-  moderation_.store().takeQueryError();
-  std::vector<std::string> shown = history(split.name, *lines);
-  if (!refusedUnread(request)) answer(request, shown);
-}
-
-std::vector<std::string> ModerationCommands::history(std::string_view name, size_t chatLines) {
-  std::optional<PlayerRecord> record = moderation_.history().find(name);
-  std::vector<SanctionRecord> sanctions = moderation_.sanctions().sanctionsOf(name, kMaxListed);
-  std::vector<NoteRecord> notes = moderation_.sanctions().notesOf(name, kMaxListed);
-  std::vector<ChatRecord> chat = moderation_.history().lastChat(name, chatLines);
+std::vector<std::string> historyLines(Moderation& moderation, std::string_view name,
+                                      size_t chatLines) {
+  std::optional<PlayerRecord> record = moderation.history().find(name);
+  std::vector<SanctionRecord> sanctions = moderation.sanctions().sanctionsOf(name, kMaxListed);
+  std::vector<NoteRecord> notes = moderation.sanctions().notesOf(name, kMaxListed);
+  std::vector<ChatRecord> chat = moderation.history().lastChat(name, chatLines);
   if (!record && sanctions.empty() && notes.empty() && chat.empty()) {
     return {"nothing is known of " + printable(name)};
   }
@@ -144,17 +119,9 @@ std::vector<std::string> ModerationCommands::history(std::string_view name, size
   return lines;
 }
 
-void ModerationCommands::showAudit(const Request& request, std::string_view rest) {
-  std::optional<size_t> lines = count(request, rest, kAuditLines, kMaxAuditLines);
-  if (!lines) return;
-  moderation_.store().takeQueryError();
-  std::vector<std::string> shown = audit(*lines);
-  if (!refusedUnread(request)) answer(request, shown);
-}
-
-std::vector<std::string> ModerationCommands::audit(size_t count) {
+std::vector<std::string> auditLines(Moderation& moderation, size_t count) {
   std::vector<std::string> lines;
-  for (const AuditRecord& entry : moderation_.sanctions().lastAudit(count)) {
+  for (const AuditRecord& entry : moderation.sanctions().lastAudit(count)) {
     std::string line = formatUtcTime(entry.time) + " " + printable(entry.actor) + " " +
                        printable(entry.action) + " " + printable(entry.target);
     if (!entry.detail.empty()) line += ": " + printable(entry.detail);
@@ -164,9 +131,9 @@ std::vector<std::string> ModerationCommands::audit(size_t count) {
   return lines;
 }
 
-std::vector<std::string> ModerationCommands::admins(bool withDetails) {
+std::vector<std::string> adminLines(Moderation& moderation, bool withDetails) {
   std::vector<std::string> lines;
-  for (const AdminRecord& admin : moderation_.admins().all()) {
+  for (const AdminRecord& admin : moderation.admins().all()) {
     std::string line = printable(admin.name) + ": level " + std::to_string(admin.level) + " (" +
                        levelName(admin.level) + ")";
     // In game the details stay unsaid: they are what tells an admin from

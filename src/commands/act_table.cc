@@ -1,0 +1,81 @@
+// The table of every admin act: the one place that names each act, the
+// level it needs, the doors it is reached from, its arguments and its help.
+
+#include <algorithm>
+
+#include "commands/act.h"
+#include "commands/acts.h"
+
+namespace gsadmin {
+namespace {
+
+using A = Argument;
+
+constexpr A kText[] = {A::kText};
+constexpr A kRecipientText[] = {A::kRecipient, A::kText};
+constexpr A kPlayer[] = {A::kPlayer};
+constexpr A kPersonText[] = {A::kPerson, A::kText};
+constexpr A kPlayerReason[] = {A::kPlayer, A::kReason};
+constexpr A kPersonDurationReason[] = {A::kPerson, A::kDuration, A::kReason};
+constexpr A kPersonReason[] = {A::kPerson, A::kReason};
+constexpr A kName[] = {A::kName};
+constexpr A kNameText[] = {A::kName, A::kText};
+constexpr A kNameCount[] = {A::kName, A::kCount};
+constexpr A kCount[] = {A::kCount};
+constexpr A kPlayerLevel[] = {A::kPlayer, A::kLevel};
+
+constexpr unsigned kEveryDoor = kConsoleDoor | kGameDoor | kPanelDoor | kScriptDoor;
+constexpr unsigned kTyped = kConsoleDoor | kGameDoor;
+
+const Act kActs[] = {
+    {"chat", "", kModeratorLevel, kConsoleDoor | kPanelDoor | kScriptDoor, false, false, kText, "TEXT",
+     "sends TEXT to the server as chat", acts::chat},
+    {"players", "players", kModeratorLevel, kConsoleDoor, false, true, {}, "",
+     "the players: id, name, kills, deaths, health, status, vehicle", acts::players},
+    {"message", "msg", kModeratorLevel, kConsoleDoor | kPanelDoor | kScriptDoor, false, false,
+     kRecipientText, "PLAYER TEXT", "a private message to the player", acts::message},
+    {"slap", "slap", kModeratorLevel, kConsoleDoor | kPanelDoor | kScriptDoor, false, false,
+     kPlayer, "PLAYER", "slaps the player", acts::slap},
+    {"warn", "warn", kModeratorLevel, kEveryDoor, true, false, kPersonText, "PLAYER REASON",
+     "warns the player; enough warnings kick or ban", acts::warn},
+    {"kick", "kick", kModeratorLevel, kEveryDoor, false, false, kPlayerReason,
+     "PLAYER [REASON]", "kicks the player", acts::kick},
+    {"tempban", "tempban", kModeratorLevel, kEveryDoor, true, false, kPersonDurationReason,
+     "PLAYER DURATION [REASON]", "bans the player for DURATION, kicked at every join",
+     acts::tempban},
+    {"ban", "ban", kAdminLevel, kEveryDoor, false, false, kPersonReason, "PLAYER [REASON]",
+     "bans the player: the server's own ban when on the server, else the client's",
+     acts::ban},
+    {"unban", "unban", kAdminLevel, kEveryDoor, true, false, kName, "NAME",
+     "lifts the client's bans on NAME and its aliases", acts::unban},
+    {"note", "note", kModeratorLevel, kConsoleDoor | kPanelDoor, true, false, kNameText,
+     "NAME TEXT", "a note on the player for the other admins", acts::note},
+    {"bans", "bans", kModeratorLevel, kConsoleDoor, true, true, {}, "",
+     "the active bans: name, until, actor, reason", acts::bans},
+    {"seen", "seen", kModeratorLevel, kTyped, true, true, kName, "NAME",
+     "last seen, visits, time played, kills, deaths, aliases", acts::seen},
+    {"history", "history", kModeratorLevel, kConsoleDoor, true, true, kNameCount, "NAME [N]",
+     "the player's sanctions, notes and last N chat lines (10)", acts::history},
+    {"audit", "audit", kAdminLevel, kConsoleDoor, true, true, kCount, "[N]",
+     "the last N actions of anyone (20)", acts::audit},
+    {"admin add", "admin add", kSeniorLevel, kTyped, true, false, kPlayerLevel,
+     "PLAYER LEVEL", "an admin in game: 1 moderator, 2 admin, 3 senior", acts::addAdmin},
+    {"admin remove", "admin remove", kSeniorLevel, kTyped, true, false, kName, "NAME",
+     "removes the admin in game NAME", acts::removeAdmin},
+    {"admins", "admins", kModeratorLevel, kTyped, true, true, {}, "", "the admins in game",
+     acts::admins},
+};
+
+}  // namespace
+
+std::span<const Act> allActs() {
+  return kActs;
+}
+
+const Act* findAct(std::string_view name) {
+  auto found = std::find_if(std::begin(kActs), std::end(kActs),
+                            [name](const Act& act) { return name == act.name; });
+  return found == std::end(kActs) ? nullptr : found;
+}
+
+}  // namespace gsadmin

@@ -1,0 +1,36 @@
+#ifndef GSADMIN_COMMANDS_ACTS_H_
+#define GSADMIN_COMMANDS_ACTS_H_
+
+#include "commands/act.h"
+
+// What each act of the table does: the `run` of its entry. Each checks
+// what the request names, acts, records, audits and fires the events.
+namespace gsadmin::acts {
+
+// acts_plain.cc: chat, message and slap, and the kick and ban of a
+// session without moderation.
+Outcome chat(ActContext& context, const ActRequest& request);
+Outcome message(ActContext& context, const ActRequest& request);
+Outcome slap(ActContext& context, const ActRequest& request);
+
+// acts_sanctions.cc.
+Outcome warn(ActContext& context, const ActRequest& request);
+Outcome kick(ActContext& context, const ActRequest& request);
+Outcome tempban(ActContext& context, const ActRequest& request);
+Outcome ban(ActContext& context, const ActRequest& request);
+Outcome unban(ActContext& context, const ActRequest& request);
+Outcome note(ActContext& context, const ActRequest& request);
+Outcome addAdmin(ActContext& context, const ActRequest& request);
+Outcome removeAdmin(ActContext& context, const ActRequest& request);
+
+// acts_reads.cc.
+Outcome players(ActContext& context, const ActRequest& request);
+Outcome seen(ActContext& context, const ActRequest& request);
+Outcome history(ActContext& context, const ActRequest& request);
+Outcome bans(ActContext& context, const ActRequest& request);
+Outcome audit(ActContext& context, const ActRequest& request);
+Outcome admins(ActContext& context, const ActRequest& request);
+
+}  // namespace gsadmin::acts
+
+#endif  // GSADMIN_COMMANDS_ACTS_H_
