@@ -33,8 +33,9 @@ TEST(ConsoleEndToEndTest, PipedLinesWaitForTheServerThenRunAndEndWithTheInput) {
   EXPECT_EQ(nextCommand(peer), buildKickRequest(3));
   EXPECT_EQ(nextCommand(peer), buildChatFrame("/slap Bobby"));
   EXPECT_EQ(client.waitForLine("* "), "* Admin kicked Bob: spamming");
+  EXPECT_EQ(client.nextLine(), "* Admin slapped Bobby");
   EXPECT_EQ(client.nextLine(), "* 'bo' matches 2 players: 3 Bob, 5 Bobby");
-  EXPECT_EQ(client.nextLine(), "sendMessage: No such player.");
+  EXPECT_EQ(client.nextLine(), "* .msg: no player has id 9");
   EXPECT_EQ(client.nextLine(), "* unknown command '.nope'; .help lists the commands");
   EXPECT_EQ(client.waitExit(300), -1) << "still reading";
 
@@ -107,17 +108,18 @@ TEST(ConsoleEndToEndTest, PunishingCommandsTakeNoStartOfANameAndNoIdThatIsAlsoAN
   EXPECT_TRUE(peer.drain().empty());
 }
 
-// Under --no-moderation the console is as it was: .kick sends the kick
-// alone and prints nothing, the moderation's words are unknown, and no
-// database is made.
+// Under --no-moderation .kick and .ban send the request alone (a reason
+// is not kept), the moderation's words are unknown, and no database is
+// made.
 TEST(ConsoleEndToEndTest, WithoutModerationKickAndBanAreAsTheyWere) {
   LoopbackPeer peer;
   std::unique_ptr<ClientProcess> client =
       oneShot(peer, ".kick bob spamming\n.ban 5\n.warn 5 x\n", {"--no-moderation"});
   ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}, {5, "Bobby"}}));
-  EXPECT_EQ(client->waitForLine("* "),
-            "* no player matches 'bob spamming'; .help lists the commands");
+  EXPECT_EQ(client->waitForLine("* "), "* Admin kicked Bob");
+  EXPECT_EQ(nextCommand(peer), buildKickRequest(3));
   EXPECT_EQ(nextCommand(peer), buildBanRequest(5));
+  EXPECT_EQ(client->nextLine(), "* Admin banned Bobby");
   EXPECT_EQ(client->nextLine(), "* unknown command '.warn'; .help lists the commands");
   peer.send(playerLeft(wire::kQuitKicked, 5));
   EXPECT_EQ(client->waitExit(5000), 0);

@@ -18,10 +18,10 @@ namespace gsadmin::testing {
 namespace {
 
 const char kNamed[] =
-    "* .admin: the server's details hold the player's name, which anyone may take; "
+    "* .admin add: the server's details hold the player's name, which anyone may take; "
     "--trust-names allows it";
 const char kChanging[] =
-    "* .admin: the server's details change while the player is on (ping, health), so they "
+    "* .admin add: the server's details change while the player is on (ping, health), so they "
     "tell nobody apart; --trust-names allows it";
 
 // The client on `peer`, its commands piped in.
@@ -63,7 +63,7 @@ TEST(ModerationNamesEndToEndTest, TheSimulatorsDetailsBindNoAdmin) {
                        ClientProcess::defaultBinary(), std::nullopt, std::nullopt,
                        ClientProcess::Input::kPipe);
   ASSERT_TRUE(client.waitForLine("Bob: ready")) << client.output();
-  EXPECT_EQ(answer(client, ".admin add Bob 2", ".admin"), std::string(kNamed) + "\n");
+  EXPECT_EQ(answer(client, ".admin add Bob 2", ".admin add"), std::string(kNamed) + "\n");
   EXPECT_EQ(answer(client, ".admins", "admins"), "* no admins in game\n");
   client.closeInput();
   client.kill(SIGTERM);
@@ -82,8 +82,8 @@ TEST(ModerationNamesEndToEndTest, DetailsThatChangeOrHoldTheNameNeedTrustNames) 
     LoopbackPeer peer;
     std::unique_ptr<ClientProcess> client = startClient(peer);
     connectWith(peer, *client, players, details);
-    EXPECT_EQ(answer(*client, ".admin add Bob 2", ".admin"), std::string(kNamed) + "\n");
-    EXPECT_EQ(answer(*client, ".admin add Kay 2", ".admin"), std::string(kChanging) + "\n");
+    EXPECT_EQ(answer(*client, ".admin add Bob 2", ".admin add"), std::string(kNamed) + "\n");
+    EXPECT_EQ(answer(*client, ".admin add Kay 2", ".admin add"), std::string(kChanging) + "\n");
     EXPECT_EQ(answer(*client, ".admin add Ugo 2", "Ugo"), "* Admin made Ugo an admin of level 2\n");
     client->closeInput();
     client->kill(SIGTERM);
