@@ -89,7 +89,6 @@ void Moderation::playerDied(uint8_t victimId, std::optional<uint8_t> killerId) {
 void Moderation::chatReceived(const Player& sender, std::optional<std::string_view> recipient,
                               std::string_view text) {
   history_.chatRecorded(sender.name, recipient, text, now());
-  if (text.starts_with('!')) commands_->runInGame(sender, text);
 }
 
 void Moderation::tick() {

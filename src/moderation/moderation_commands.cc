@@ -69,7 +69,6 @@ void ModerationCommands::runWord(const Request& request, std::string_view word,
   if (word == "audit") return showAudit(request, rest);
   bool inGame = request.actor.kind == Actor::Kind::kPlayer;
   if (word == "admins") return answer(request, admins(!inGame));
-  if (word == "help" && inGame) return answer(request, gameHelp(request.actor.level));
 }
 
 void ModerationCommands::answer(const Request& request, std::string_view line) {

@@ -22,6 +22,16 @@ struct CommandHelp {
   const char* what;
 };
 
+// One in-game word: the level an admin needs for it, whether a player
+// below that level is told "!word: you may not" (else the word is left to
+// the scripts), and how it is typed.
+struct GameWordRow {
+  const char* word;
+  int level;
+  bool refusesBelowLevel;
+  const char* usage;
+};
+
 // The moderation commands, typed at the console (".warn Bob spam") or said
 // in game by an admin ("!warn Bob spam", in public chat or a private
 // message). Both take the same arguments and carry out the same actions of
@@ -53,11 +63,12 @@ class ModerationCommands {
   // the admin name, or a panel account): one of consoleHelp(), "kick" or
   // "ban". Answers are "* " lines on the console.
   void runTyped(const Actor& actor, const std::string& word, const std::string& rest);
-  // A chat line of `sender` that starts with '!'. A word that is no
-  // in-game command is left alone (a script may answer it); a known one
-  // from a player without its level gets the one private message
-  // "!word: you may not" and nothing else happens.
-  void runInGame(const Player& sender, std::string_view text);
+  // The in-game words ("!warn ..."), in the order "!help" lists them.
+  // The registry of in-game words checks the levels and answers "!help".
+  static std::span<const GameWordRow> gameWords();
+  // "!word rest" said by `sender`, whose level allows the word, one of
+  // gameWords() other than "help". Answers are private messages.
+  void runInGame(const Player& sender, std::string_view word, std::string_view rest);
 
  private:
   // One command being carried out: who acts and how the command was typed.
@@ -131,9 +142,6 @@ class ModerationCommands {
   bool refusedUnread(const Request& request);
   // `withDetails` at the console only: in game they stay unsaid.
   std::vector<std::string> admins(bool withDetails);
-
-  // moderation_command_game.cc: the in-game words an admin of `level` may use.
-  static std::vector<std::string> gameHelp(int level);
 
   Moderation& moderation_;
 };

@@ -58,6 +58,7 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
   if (settings_.moderation.enabled) {
     moderation_ = std::make_unique<Moderation>(*this, settings_.moderation);
   }
+  gameWords_ = makeGameWords();
 }
 
 AdminSession::~AdminSession() {
@@ -76,6 +77,7 @@ void AdminSession::openModeration() {
   console_->errorLine("gsadmin: moderation is off: " + database_->description() + ": " +
                       printable(error));
   moderation_.reset();
+  gameWords_ = makeGameWords();  // without the moderation's words
 }
 
 bool AdminSession::start() {
