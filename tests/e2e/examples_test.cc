@@ -241,7 +241,7 @@ TEST(ExamplesTest, AllExamplesTogetherFromTheirDirectory) {
   client.readToEnd(300);
   const std::string& log = sim->output();
   for (const char* line : {
-           "admin chat: Welcome back, Cy! Visit number 2.",                 // welcome_back
+           "admin chat: Welcome back, Cy! Visit number 2.",  // welcome_back
            "admin message to Ann (id 0): Commands: !next !streak !top !alltime !seen !stats "
            "!players !server",                                              // one list
            "admin message to Ann (id 0): Kills: 0, deaths: 0",              // script
