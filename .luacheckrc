@@ -23,6 +23,7 @@ local api = {
   "getSetting", "require", "callScript",
   -- The console.
   "addConsoleCommand",
+  "addChatCommand",
   -- Moderation.
   "getPlayerInfo", "warnPlayer", "tempbanPlayer", "unbanName", "getBan", "getWarnings",
   -- Requests and JSON.

@@ -44,11 +44,9 @@ function announceIfAnyone()
   end
 end
 
-function announceOnRequest(_, text)
-  if text == "!next" then
-    announce()
-  end
+function announceOnRequest()
+  announce()
 end
 
-addEventHandler("onPlayerChat", "announceOnRequest")
+addChatCommand("next", "announceOnRequest", "the next announcement, now")
 setTimer("announceIfAnyone", INTERVAL_MS, 0)

@@ -67,13 +67,13 @@ local function top()
   return "Top: " .. table.concat(parts, ", ")
 end
 
-function commands(id, text)
-  if text == "!streak" then
-    local s = of(id)
-    sendMessage(id, "kills " .. s.kills .. ", deaths " .. s.deaths .. ", best streak " .. s.best)
-  elseif text == "!top" then
-    sendChat(top())
-  end
+function showStreak(id)
+  local s = of(id)
+  sendMessage(id, "kills " .. s.kills .. ", deaths " .. s.deaths .. ", best streak " .. s.best)
+end
+
+function showTop()
+  sendChat(top())
 end
 
 function forget(id)
@@ -89,6 +89,7 @@ function summary()
 end
 
 addEventHandler("onPlayerDeath", "died")
-addEventHandler("onPlayerChat", "commands")
+addChatCommand("streak", "showStreak", "your kills, deaths and best streak")
+addChatCommand("top", "showTop", "the top killers, to everyone")
 addEventHandler("onPlayerQuit", "forget")
 addEventHandler("onScriptStop", "summary")

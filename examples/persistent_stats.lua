@@ -73,16 +73,22 @@ local function showSeen(name)
   end
 end
 
-function statsCommand(_, text)
-  if text == "!alltime" then
-    record()
-    showTop()
-  elseif string.sub(text, 1, 6) == "!seen " then
-    showSeen(string.sub(text, 7))
+function allTimeCommand()
+  record()
+  showTop()
+end
+
+function seenCommand(id, name)
+  if name == "" then
+    sendMessage(id, "!seen NAME")
+  else
+    showSeen(name)
   end
 end
 
 addEventHandler("onPlayerJoin", "statsJoin")
 addEventHandler("onPlayerQuit", "statsQuit")
 addEventHandler("onPlayerHealthChange", "statsHealth")
-addEventHandler("onPlayerChat", "statsCommand")
+-- Admins in game get the moderation's own !seen; this one is for the others.
+addChatCommand("alltime", "allTimeCommand", "the all-time leaderboard")
+addChatCommand("seen", "seenCommand", "NAME: when NAME was last on the server")

@@ -1,29 +1,17 @@
 -- The demo script (make demo): greets players, answers chat commands and
--- reports vehicle entries and exits on the console. Its greeting and the
--- "!help" line are in script.conf.
+-- reports vehicle entries and exits on the console. Its greeting is in
+-- script.conf; "!help" lists the commands of every script (the client
+-- answers it, and unknown words).
 
 local GREETING = getSetting("greeting", "Welcome, {name}! Say !help for commands.")
-local HELP = getSetting("help", "Commands: !stats !players !server !help")
 
-local online = {}    -- player id -> name, for !players
-local commands = {}  -- "!word" -> function(player id, rest of the line)
+local online = {}  -- player id -> name, for !players
 
--- The words "!help" names are answered somewhere (by this script or by
--- another loaded beside it), so only other words are unknown.
-local listed = {}
-for word in string.gmatch(HELP, "!(%S+)") do
-  listed[string.lower(word)] = true
-end
-
-function commands.help(id)
-  sendMessage(id, HELP)
-end
-
-function commands.stats(id)
+function statsWord(id)
   sendMessage(id, "Kills: " .. getPlayerKills(id) .. ", deaths: " .. getPlayerDeaths(id))
 end
 
-function commands.players(id)
+function playersWord(id)
   local names = {}
   for _, name in pairs(online) do
     table.insert(names, name)
@@ -32,7 +20,7 @@ function commands.players(id)
   sendMessage(id, #names .. " online: " .. table.concat(names, ", "))
 end
 
-function commands.server(id)
+function serverWord(id)
   sendMessage(id, getServerName() .. ", up to " .. getServerMaxPlayers() .. " players")
 end
 
@@ -56,19 +44,6 @@ function onPlayerQuit(id)
   online[id] = nil
 end
 
-function onPlayerChat(id, text)
-  local word = gettok(text, 0, " ")
-  if word == nil or string.sub(word, 1, 1) ~= "!" then
-    return
-  end
-  local key = string.lower(string.sub(word, 2))
-  if commands[key] then
-    commands[key](id)
-  elseif not listed[key] then
-    sendMessage(id, "Unknown command " .. word .. "; try !help")
-  end
-end
-
 function onPlayerVehicleEnter(id, vehicle)
   print("[script] " .. getPlayerName(id) .. " got into " .. getVehicleName(vehicle) ..
         " (vehicle " .. vehicle .. ")")
@@ -83,6 +58,9 @@ addEventHandler("onConnect", "onConnect")
 addEventHandler("onDisconnect", "onDisconnect")
 addEventHandler("onPlayerJoin", "onPlayerJoin")
 addEventHandler("onPlayerQuit", "onPlayerQuit")
-addEventHandler("onPlayerChat", "onPlayerChat")
 addEventHandler("onPlayerVehicleEnter", "onPlayerVehicleEnter")
 addEventHandler("onPlayerVehicleExit", "onPlayerVehicleExit")
+
+addChatCommand("stats", "statsWord", "your kills and deaths")
+addChatCommand("players", "playersWord", "who is online")
+addChatCommand("server", "serverWord", "the server's name and size")

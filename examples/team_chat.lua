@@ -105,9 +105,12 @@ function teamChatSanctioned(name, kind, seconds, reason, actor)
   post(text)
 end
 
-function teamChatPlayerChat(id, text)
-  local report = text:match("^!report%s+(.+)$")
-  if report == nil or WEBHOOK == "" then return end
+function teamChatReport(id, text)
+  local report = text:match("^%s*(.-)%s*$")
+  if report == "" then
+    sendMessage(id, "!report TEXT: tells the admins")
+    return
+  end
   local name = getPlayerName(id) or ("#" .. id)
   if post("Report from " .. clean(name) .. ": " .. clean(report)) then
     sendMessage(id, "Thanks, the admins have been told.")
@@ -131,7 +134,7 @@ end
 
 if WEBHOOK ~= "" then
   addEventHandler("onPlayerSanctioned", "teamChatSanctioned")
-  addEventHandler("onPlayerChat", "teamChatPlayerChat")
+  addChatCommand("report", "teamChatReport", "TEXT: tells the admins")
   addEventHandler("onDisconnect", "teamChatDisconnected")
   addEventHandler("onConnect", "teamChatConnected")
 end

@@ -1,6 +1,6 @@
 ---@meta gsadmin
 -- Editor annotations for the gsadmin script API (script.lua). Nothing here
--- runs: the client publishes these 52 functions itself. Point your Lua
+-- runs: the client publishes these 53 functions itself. Point your Lua
 -- language server at this file (workspace.library) for completion and
 -- checks. The full reference is docs/scripting.md.
 --
@@ -67,6 +67,27 @@ function removeEventHandler(eventName, functionName) end
 ---@param functionName string the name of a global function, not the function
 ---@param help? string
 function addConsoleCommand(word, functionName, help) end
+
+---Gives players the in-game word "!word" (any case), in public chat or a
+---private message: "!word rest" calls the global function named
+---`functionName` with the player's id and `rest` (a string, empty when
+---nothing follows). Players below `level` (0, the default: everyone; 1 to 3,
+---the admins' levels) are told "!word: you may not". "!help" lists the word
+---and "!help word" shows `help`. Once a script has a word, an unknown word
+---is answered "Unknown command !word; try !help". The same script may add a
+---word again (new function, help and level). Prints "addChatCommand:
+---Invalid argument #1." for a word that is not 1 to 32 letters, digits, '_'
+---or '-', "#2." for a non-string function name or one longer than 256
+---bytes, "#3." for a help that is neither nil nor a string of at most 200
+---bytes, "#4." for a level that is not nil or 0 to 3, "addChatCommand:
+---!WORD is a built-in command." (!help, !seen and !admins may be taken: the
+---script answers the players who are not admins), "addChatCommand: !WORD is
+---taken by script 'NAME'." and "addChatCommand: Too many commands.".
+---@param word string
+---@param functionName string the name of a global function, called as f(playerId, rest)
+---@param help? string
+---@param level? integer
+function addChatCommand(word, functionName, help, level) end
 
 -- Text --------------------------------------------------------------------
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,6 +41,12 @@ class GameWords {
             Reply reply);
 
   static constexpr size_t kMaxScriptWords = 1000;
+  // A word is 1 to kMaxWordBytes letters, digits, '_' or '-'; a longer
+  // one said is unknown.
+  static constexpr size_t kMaxWordBytes = 32;
+  // The longest private message: a chat frame's text (511 bytes) less
+  // "/msg #255 ". Longer replies are cut on a UTF-8 boundary.
+  static constexpr size_t kMaxReply = 501;
 
   // Gives the script `owner` the word "!word" for players of `level` and
   // above (0: everyone), listed by "!help" with `help`. The same script
@@ -48,6 +55,17 @@ class GameWords {
                   std::string_view help, int level);
   void removeOwned(uint64_t owner);
   void removeAll();
+  // The script that has the word (any case), if one does.
+  std::optional<uint64_t> ownerOf(std::string_view word) const;
+  // True while a script has a word: only then does an unknown word get
+  // its reply, so that older scripts that answer their words in
+  // onPlayerChat get no second answer.
+  bool inUse() const { return !scriptWords_.empty(); }
+  // The messages "!help" sends a player of `level`: the usage of each
+  // built-in word the level allows, one a message, then the scripts'
+  // words the level allows as "Commands: !a !b", split into messages of
+  // at most kMaxReply bytes. Empty when the level allows nothing.
+  std::vector<std::string> helpLines(int level) const;
 
   // A chat line that starts with '!', said by `senderId` of `senderLevel`.
   void said(uint8_t senderId, int senderLevel, std::string_view text);
@@ -60,6 +78,12 @@ class GameWords {
     std::string help;
     int level;
   };
+
+  const Builtin* findBuiltin(std::string_view word) const;
+  const ScriptWord* findScript(std::string_view word) const;
+  // "!help [WORD]": the list, or the one line about WORD.
+  void answerHelp(uint8_t senderId, int senderLevel, std::string_view rest);
+  void say(uint8_t playerId, std::string_view line);
 
   std::vector<Builtin> builtins_;
   RunBuiltin runBuiltin_;

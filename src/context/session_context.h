@@ -18,6 +18,7 @@ namespace gsadmin {
 
 class Commands;
 class Database;
+class GameWords;
 class Moderation;
 
 // What message handlers and script API functions may reach of the session:
@@ -46,6 +47,17 @@ class SessionContext {
   // refused (a built-in word, or one of another script).
   virtual std::string addConsoleCommand(uint64_t owner, std::string_view word,
                                         std::string_view functionName, std::string_view help) = 0;
+  // Gives the script whose id is `owner` the in-game word "!word" for
+  // players of `level` and above (0: everyone): "!word rest" calls its
+  // global `functionName` with the player's id and the rest. Empty when
+  // done; otherwise the reason it was refused (a built-in word, one of
+  // another script, or too many).
+  virtual std::string addChatCommand(uint64_t owner, std::string_view word,
+                                     std::string_view functionName, std::string_view help,
+                                     int level) = 0;
+  // The one registry of in-game words: the chat handlers give it every
+  // line that starts with '!', once the moderation has recorded it.
+  virtual GameWords& gameWords() = 0;
 
   virtual Console& console() = 0;
   virtual Clock& clock() = 0;

@@ -66,7 +66,8 @@ class Moderation {
   // A death report; `killerId` absent when no player killed the victim.
   void playerDied(uint8_t victimId, std::optional<uint8_t> killerId);
   // A player's line: public chat, or a private message to `recipient`.
-  // Recorded; a line that starts with '!' is an in-game command.
+  // Recorded; a line that starts with '!' then goes to the session's
+  // registry of in-game words.
   void chatReceived(const Player& sender, std::optional<std::string_view> recipient,
                     std::string_view text);
 

@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "commands/game_words.h"
 #include "console/printable.h"
 #include "context/session_context.h"
 #include "moderation/moderation.h"
@@ -28,6 +29,18 @@ PrivateMessage splitPrivateMessage(std::string_view text) {
   size_t end = text.find(' ', start);
   if (end == std::string_view::npos) return {text.substr(start), {}};
   return {text.substr(start, end - start), text.substr(end + 1)};
+}
+
+// Records a player's line with the moderation, when it is on, and gives
+// a "!word" line to the registry of in-game words: once, whichever way it
+// was said.
+void playerSaid(SessionContext& session, const Player& sender,
+                std::optional<std::string_view> recipient, std::string_view text) {
+  Moderation* moderation = session.moderation();
+  if (moderation != nullptr) moderation->chatReceived(sender, recipient, text);
+  if (!text.starts_with('!')) return;
+  int level = moderation != nullptr ? moderation->levelOf(sender) : 0;
+  session.gameWords().said(sender.id, level, text);
 }
 
 void handleAdminLine(SessionContext& session, const BodyReader& body) {
@@ -63,16 +76,14 @@ void handleChat(SessionContext& session, const BodyReader& body) {
     if (!parts.recipient.empty()) {
       session.console().line(senderName + " to " + printable(parts.recipient) + ": " +
                              printable(parts.message));
-      if (Moderation* moderation = session.moderation()) {
-        moderation->chatReceived(*sender, parts.recipient, parts.message);
-      }
+      playerSaid(session, *sender, parts.recipient, parts.message);
       session.events().fireEvent(Event::kPlayerMessage, senderId, std::string_view(rest));
       return;
     }
   }
   std::string text = body.textAt(kTextOffset);
   session.console().line(senderName + ": " + printable(text));
-  if (Moderation* moderation = session.moderation()) moderation->chatReceived(*sender, {}, text);
+  playerSaid(session, *sender, std::nullopt, text);
   session.events().fireEvent(Event::kPlayerChat, senderId, std::string_view(text));
 }
 

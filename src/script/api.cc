@@ -53,6 +53,7 @@ constexpr ApiFunction kApi[] = {
     {"require", ApiFamily::kSharing, api::require},
     {"callScript", ApiFamily::kSharing, api::callScript},
     {"addConsoleCommand", ApiFamily::kHandlers, api::addConsoleCommand},
+    {"addChatCommand", ApiFamily::kHandlers, api::addChatCommand},
     {"getPlayerInfo", ApiFamily::kPlayer, api::getPlayerInfo},
     {"warnPlayer", ApiFamily::kModeration, api::warnPlayer},
     {"tempbanPlayer", ApiFamily::kModeration, api::tempbanPlayer},

@@ -1,9 +1,11 @@
-// addConsoleCommand: a script's own command at the operator's console.
+// addConsoleCommand and addChatCommand: a script's own commands at the
+// operator's console and in game.
 
 #include <string>
 #include <string_view>
 
 #include "context/session_context.h"
+#include "moderation/actor.h"
 #include "script/api_args.h"
 #include "script/api_functions.h"
 
@@ -24,6 +26,17 @@ bool isCommandWord(std::string_view word) {
   return true;
 }
 
+// The help text, argument #3: nil or a short string. False after refusing.
+bool readHelp(const ApiCall& call, std::string_view* help) {
+  if (call.isNil(3)) return true;
+  if (!call.isString(3) || call.textView(3).size() > kMaxHelpBytes) {
+    call.refuse("Invalid argument #3.");
+    return false;
+  }
+  *help = call.cTextView(3);
+  return true;
+}
+
 }  // namespace
 
 int addConsoleCommand(lua_State* L) {
@@ -36,15 +49,35 @@ int addConsoleCommand(lua_State* L) {
   }
   std::string_view functionName = call.textView(2);
   std::string_view help;
-  if (!call.isNil(3)) {
-    if (!call.isString(3) || call.textView(3).size() > kMaxHelpBytes) {
-      return call.refuse("Invalid argument #3.");
-    }
-    help = call.cTextView(3);
-  }
+  if (!readHelp(call, &help)) return 0;
   SessionContext* session = call.session();
   if (session == nullptr) return 0;
   std::string refusal = session->addConsoleCommand(call.scriptId(), word, functionName, help);
+  if (!refusal.empty()) call.refuse(refusal.c_str());
+  return 0;
+}
+
+int addChatCommand(lua_State* L) {
+  ApiCall call(L);
+  std::string_view word = call.isString(1) ? call.textView(1) : std::string_view();
+  if (!isCommandWord(word)) return call.refuse("Invalid argument #1.");
+  if (!call.isString(2) || call.textView(2).size() > ApiCall::kMaxNameBytes) {
+    return call.refuse("Invalid argument #2.");
+  }
+  std::string_view functionName = call.textView(2);
+  std::string_view help;
+  if (!readHelp(call, &help)) return 0;
+  int level = 0;
+  if (!call.isNil(4)) {
+    double number = call.isNumber(4) ? call.number(4) : -1;
+    if (!(number >= 0 && number <= kSeniorLevel) || number != static_cast<int>(number)) {
+      return call.refuse("Invalid argument #4.");
+    }
+    level = static_cast<int>(number);
+  }
+  SessionContext* session = call.session();
+  if (session == nullptr) return 0;
+  std::string refusal = session->addChatCommand(call.scriptId(), word, functionName, help, level);
   if (!refusal.empty()) call.refuse(refusal.c_str());
   return 0;
 }

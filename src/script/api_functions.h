@@ -14,6 +14,7 @@ int removeEventHandler(lua_State* L);
 
 // api_console.cc
 int addConsoleCommand(lua_State* L);
+int addChatCommand(lua_State* L);
 
 // api_session.cc
 int gettok(lua_State* L);

@@ -59,6 +59,7 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
   if (settings_.moderation.enabled) {
     moderation_ = std::make_unique<Moderation>(*this, settings_.moderation);
   }
+  gameWords_ = makeGameWords();
 }
 
 AdminSession::~AdminSession() {
@@ -77,6 +78,7 @@ void AdminSession::openModeration() {
   console_->errorLine("gsadmin: moderation is off: " + database_->description() + ": " +
                       printable(error));
   moderation_.reset();
+  gameWords_ = makeGameWords();  // without the moderation's words
 }
 
 bool AdminSession::start() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "commands/commands.h"
+#include "commands/game_words.h"
 #include "console/console.h"
 #include "console/input_source.h"
 #include "context/session_context.h"
@@ -172,6 +173,9 @@ class AdminSession : public SessionContext {
                           std::string_view functionName) override;
   std::string addConsoleCommand(uint64_t owner, std::string_view word,
                                 std::string_view functionName, std::string_view help) override;
+  std::string addChatCommand(uint64_t owner, std::string_view word, std::string_view functionName,
+                             std::string_view help, int level) override;
+  GameWords& gameWords() override { return *gameWords_; }
   Console& console() override { return *console_; }
   Clock& clock() override { return clock_; }
   uint64_t uptimeMs() override { return clock_.nowMs() - startMs_; }
@@ -238,6 +242,9 @@ class AdminSession : public SessionContext {
   void reportDatabaseEvents(const DatabaseEvents& events);
   // Opens the moderation; when it cannot, says why and goes on without.
   void openModeration();
+  // session_game_words.cc: the registry with the moderation's words, when
+  // it is on, carried out by the moderation.
+  std::unique_ptr<GameWords> makeGameWords();
   // After a poll: whether a run with `input` is over, printing the "ERROR: "
   // line of a login given up.
   bool oneShotOver(const ConsoleInput& input);
@@ -252,8 +259,8 @@ class AdminSession : public SessionContext {
   void stopScripts();
   // Drops what `script` registered, once its state is closed.
   void dropOwned(const Script& script);
-  // Drops the timers and console commands of every script whose load
-  // failed; its handlers stay in the list but are never called.
+  // Drops the timers, console commands and in-game words of every script
+  // whose load failed; its handlers stay in the list but are never called.
   void dropFailed();
   // One pass over the operator's input after a wait: completion words,
   // window size, and the lines that are readable now.
@@ -289,6 +296,7 @@ class AdminSession : public SessionContext {
   const volatile std::sig_atomic_t* stop_ = nullptr;  // run()'s, while it runs
   std::unique_ptr<Commands> acts_;
   std::unique_ptr<ConsoleCommands> commands_;
+  std::unique_ptr<GameWords> gameWords_;  // never null
   // Last of the members that use the session, so it stops first.
   std::unique_ptr<Panel> panel_;
   std::vector<std::string> completionWords_;  // as last given to the input

@@ -19,6 +19,7 @@ void AdminSession::stopScripts() {
   timers_.clear();
   http_->cancelAll();
   commands_->removeScriptCommands();
+  gameWords_->removeAll();
   rollBackDatabaseTransaction();
 }
 
@@ -44,6 +45,7 @@ void AdminSession::dropOwned(const Script& script) {
   timers_.clearOwned(script.id);
   http_->cancelOwned(script.id);
   commands_->removeScriptCommands(script.id);
+  gameWords_->removeOwned(script.id);
 }
 
 void AdminSession::unloadScript(Script& script) {
@@ -60,6 +62,7 @@ void AdminSession::dropFailed() {
     timers_.clearOwned(script->id);
     http_->cancelOwned(script->id);
     commands_->removeScriptCommands(script->id);
+    gameWords_->removeOwned(script->id);
   }
 }
 

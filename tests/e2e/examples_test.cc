@@ -8,13 +8,13 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <string>
 
 #include "support/client_process.h"
 #include "support/console_lines.h"
+#include "support/examples_copy.h"
 #include "support/terminal_process.h"
 #include "support/text_file.h"
 
@@ -220,24 +220,12 @@ TEST(ExamplesTest, KillFeedAnnouncesAndAnswersFromDeathEvents) {
   EXPECT_EQ(count(match.console(), "LUA: Error"), 0) << match.console();
 }
 
-// A copy of the examples directory's scripts and settings in `dir`, so that
-// the run leaves its database there and not in the source tree.
-void copyExamples(const std::string& dir) {
-  namespace fs = std::filesystem;
-  for (const fs::directory_entry& entry : fs::directory_iterator(kSourceDir + "/examples")) {
-    std::string extension = entry.path().extension().string();
-    if (entry.is_regular_file() && (extension == ".lua" || extension == ".conf")) {
-      fs::copy_file(entry.path(), dir + "/" + entry.path().filename().string());
-    }
-  }
-}
-
 // Every example at once, loaded from a copy of the examples directory, in
 // one match of examples/all.txt: each does its part, none answers another's
 // command or greets a player a second time.
 TEST(ExamplesTest, AllExamplesTogetherFromTheirDirectory) {
   TempDir dir;
-  copyExamples(dir.path());
+  copyExamples(kSourceDir + "/examples", dir.path());
   uint16_t port = 0;
   std::unique_ptr<ClientProcess> sim = startSimulator(onceWith("all.txt"), port);
   ClientProcess client(
@@ -253,8 +241,9 @@ TEST(ExamplesTest, AllExamplesTogetherFromTheirDirectory) {
   client.readToEnd(300);
   const std::string& log = sim->output();
   for (const char* line : {
-           "admin chat: Welcome back, Cy! Visit number 2.",                 // welcome_back
-           "admin message to Ann (id 0): Commands: !help",                  // script
+           "admin chat: Welcome back, Cy! Visit number 2.",  // welcome_back
+           "admin message to Ann (id 0): Commands: !next !streak !top !alltime !seen !stats "
+           "!players !server",                                              // one list
            "admin message to Ann (id 0): Kills: 0, deaths: 0",              // script
            "admin message to Ann (id 0): Unknown command !bogus",           // script
            "admin chat: First blood: Ann (M4)",                             // kill_feed
