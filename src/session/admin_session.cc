@@ -195,6 +195,7 @@ uint64_t AdminSession::msUntilWork() {
   // The deadline passes at the first reading later than it.
   uint64_t wakeAt = deadline_ + 1;
   if (std::optional<uint64_t> due = timers_.nextDueMs()) wakeAt = std::min(wakeAt, *due);
+  if (std::optional<uint64_t> due = detailsRequests_.nextDueMs()) wakeAt = std::min(wakeAt, *due);
   if (std::optional<uint64_t> due = http_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   if (snapshotDueMs_) wakeAt = std::min(wakeAt, *snapshotDueMs_);
   if (std::optional<uint64_t> due = database_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
@@ -224,6 +225,7 @@ void AdminSession::poll() {
     }
   }
 
+  sendDueDetailsRequests();
   checkDeadline();
   runDueTimers();
   serveRequests();
@@ -243,6 +245,10 @@ void AdminSession::checkDeadline() {
     return;
   }
   if (now > deadline_) sendLogin();
+}
+
+void AdminSession::sendDueDetailsRequests() {
+  for (uint8_t id : detailsRequests_.takeDue(clock_.nowMs())) sendPlayerDetailsRequest(*this, id);
 }
 
 void AdminSession::receiveDatagram(const uint8_t* data, size_t length) {
