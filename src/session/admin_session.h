@@ -39,10 +39,15 @@ struct SessionIo {
   // poll() receives. Otherwise start() opens no socket, the sink must outlive
   // the session, and datagrams arrive only through receiveDatagram().
   DatagramSink* sink = nullptr;
-  // The scripts start() loads, in order: files, or directories whose
-  // "*.lua" files are loaded (see ScriptManager::expand); relative paths
-  // from the working directory. The first names the database's directory.
+  // The scripts start() loads, in order: files, or, with scriptDirectories,
+  // directories whose "*.lua" files are loaded (see ScriptManager::expand);
+  // relative paths from the working directory. The first names the
+  // database's directory.
   std::vector<std::string> scriptPaths = {ScriptManager::kScriptFileName};
+  // Whether a directory among scriptPaths stands for its scripts: only for
+  // paths the operator named. Otherwise each path is one script file, and
+  // a directory there (say, the default "script.lua") fails to load.
+  bool scriptDirectories = false;
   // The web panel and metrics, not yet started; null: none. start()
   // starts it and the loop drives it; its console wrapper should already
   // wrap `console`.
@@ -265,6 +270,7 @@ class AdminSession : public SessionContext {
   DatagramSink* givenSink_;
   DatagramSink* sink_ = nullptr;  // the socket or the given sink; null before start()
   std::vector<std::string> scriptPaths_;
+  bool scriptDirectories_;
   World world_;
   std::unique_ptr<ScriptManager> scripts_;
   std::unique_ptr<EventManager> events_;
