@@ -87,7 +87,7 @@ bool ModerationCommands::refusedUnread(const Request& request) {
 }
 
 std::vector<std::string> ModerationCommands::seen(std::string_view name) {
-  std::optional<PlayerRecord> record = moderation_.history().find(name);
+  std::optional<PlayerRecord> record = moderation_.history().find(name, moderation_.now());
   if (!record) return {"nothing is known of " + printable(name)};
   std::string online = "not online";
   for (const auto& player : moderation_.session().players().all()) {

@@ -182,7 +182,7 @@ TEST_F(ModerationCommandsTest, ListingsShowWhatWasRecorded) {
       {".bans", "* Bob Smith, until 2026-12-08 14:01 UTC (2h left), by Admin: flood\n", {}},
       {".seen BOB",
        "* Bob: last seen 2026-12-08 12:00 UTC (1m ago) on Arena, online now as 3\n"
-       "* visits 1, time played 0s, kills 0, deaths 0, first seen 2026-12-08 12:00 UTC\n",
+       "* visits 1, time played 1m, kills 0, deaths 0, first seen 2026-12-08 12:00 UTC\n",
        {}},
       {".history bob 1",
        "* Bob: 1 sanction, 0 notes, the last 1 chat line\n"
