@@ -121,7 +121,10 @@ int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings
   gsadmin::SessionIo io;
   io.console = panel ? panel->wrapConsole(std::move(console)) : std::move(console);
   io.panel = std::move(panel);
-  if (!options.scriptPaths.empty()) io.scriptPaths = options.scriptPaths;
+  if (!options.scriptPaths.empty()) {
+    io.scriptPaths = options.scriptPaths;
+    io.scriptDirectories = true;  // a directory's scripts only when named
+  }
 
   gsadmin::SystemClock clock;
   auto session = std::make_unique<gsadmin::AdminSession>(std::move(settings), clock, std::move(io));

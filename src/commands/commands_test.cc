@@ -184,7 +184,7 @@ TEST_F(CommandsTest, ListingsShowWhatWasRecorded) {
       {".bans", "* Bob Smith, until 2026-12-08 14:01 UTC (2h left), by Admin: flood\n", {}},
       {".seen BOB",
        "* Bob: last seen 2026-12-08 12:00 UTC (1m ago) on Arena, online now as 3\n"
-       "* visits 1, time played 0s, kills 0, deaths 0, first seen 2026-12-08 12:00 UTC\n",
+       "* visits 1, time played 1m, kills 0, deaths 0, first seen 2026-12-08 12:00 UTC\n",
        {}},
       {".history bob 1",
        "* Bob: 1 sanction, 0 notes, the last 1 chat line\n"
@@ -247,9 +247,9 @@ TEST_F(CommandsTest, AdminsInGameActWithinTheirLevel) {
                     {"!unban Bob", "", {message(1, "!unban: you may not")}},
                     {"!admin add Bob 1", "", {message(1, "!admin: you may not")}},
                     {"!kick Bobby", "", {message(1, "!kick: you may not")}},
-                    {"!warn Bob Smith spam in chat",
-                     "* Alice warned Bob Smith (1 active): spam in chat\n",
-                     {message(7, "Warning 1 of 5: spam in chat"), message(1, "!warn: done")}},
+                    {"!warn Bob Smith spam",
+                     "* Alice warned Bob Smith (1 active): spam\n",
+                     {message(7, "Warning 1 of 3 before a kick: spam"), message(1, "!warn: done")}},
                     {"!tempban bob 1d spam",
                      "* Alice banned Bob for 1d, until 2026-12-09 12:00 UTC: spam\n",
                      {message(3, "You are banned until 2026-12-09 12:00 UTC (1d left): spam"),

@@ -8,6 +8,7 @@
 
 #include "base/timer_queue.h"
 #include "console/console.h"
+#include "context/details_request_queue.h"
 #include "context/session_settings.h"
 #include "events/events.h"
 #include "model/world.h"
@@ -65,6 +66,9 @@ class SessionContext {
   virtual uint64_t uptimeMs() = 0;
   // The scripts' timers; the session's loop calls them when due.
   virtual TimerQueue& timers() = 0;
+  // The player-details requests of joins; the session's loop sends each
+  // one when due.
+  virtual DetailsRequestQueue& detailsRequests() = 0;
 
   // Sends one datagram; nothing leaves before the session has started.
   virtual void send(const std::vector<uint8_t>& datagram) = 0;

@@ -16,4 +16,17 @@ void Vehicle::removePassenger(const Player* player) {
   std::erase(passengers, player);
 }
 
+const Player* Vehicle::currentDriver() const {
+  if (driver == nullptr || driver->vehicle != this || hasPassenger(driver)) return nullptr;
+  return driver;
+}
+
+std::vector<const Player*> Vehicle::currentPassengers() const {
+  std::vector<const Player*> aboard;
+  for (const Player* passenger : passengers) {
+    if (passenger->vehicle == this) aboard.push_back(passenger);
+  }
+  return aboard;
+}
+
 }  // namespace gsadmin

@@ -30,6 +30,14 @@ struct Vehicle {
   void addPassenger(Player* player);
   // Takes every entry for the player out, keeping the order of the rest.
   void removePassenger(const Player* player);
+
+  // Who is in it now, as far as the updates tell. `driver` and
+  // `passengers` keep who last drove and rode it, after they got out too;
+  // these leave out whoever is in another vehicle or on foot since, and a
+  // driver who moved to a passenger seat. Null when nobody drives it.
+  const Player* currentDriver() const;
+  // In passenger-list order.
+  std::vector<const Player*> currentPassengers() const;
 };
 
 }  // namespace gsadmin

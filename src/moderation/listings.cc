@@ -71,7 +71,7 @@ std::vector<std::string> banLines(Moderation& moderation) {
 }
 
 std::vector<std::string> seenLines(Moderation& moderation, std::string_view name) {
-  std::optional<PlayerRecord> record = moderation.history().find(name);
+  std::optional<PlayerRecord> record = moderation.history().find(name, moderation.now());
   if (!record) return {"nothing is known of " + printable(name)};
   std::string online = "not online";
   for (const auto& player : moderation.session().players().all()) {

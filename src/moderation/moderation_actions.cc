@@ -18,11 +18,23 @@ std::string lineReason(const std::string& reason) {
   return reason.empty() ? std::string() : ": " + printable(reason);
 }
 
-// "Warning N of M" where a threshold gives M.
+// "Warning N of M before a kick" (or "a ban"), M the threshold that acts
+// next: the kick's below it (and at it when no ban follows), then the
+// ban's up to and at it; "Warning N" past them or without any. A kick
+// threshold at or above the ban's never acts.
 std::string warningCount(size_t active, const ModerationSettings& settings) {
-  int64_t of = settings.warnBan > 0 ? settings.warnBan : settings.warnKick;
+  auto count = static_cast<int64_t>(active);
+  bool kickActs =
+      settings.warnKick > 0 && (settings.warnBan <= 0 || settings.warnKick < settings.warnBan);
   std::string text = "Warning " + std::to_string(active);
-  return of > 0 ? text + " of " + std::to_string(of) : text;
+  if (kickActs &&
+      (count < settings.warnKick || (settings.warnBan <= 0 && count == settings.warnKick))) {
+    return text + " of " + std::to_string(settings.warnKick) + " before a kick";
+  }
+  if (settings.warnBan > 0 && count <= settings.warnBan) {
+    return text + " of " + std::to_string(settings.warnBan) + " before a ban";
+  }
+  return text;
 }
 
 }  // namespace

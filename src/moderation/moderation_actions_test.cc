@@ -84,7 +84,7 @@ TEST_F(ModerationActionsTest, EachActionSendsPrintsRecordsAndFires) {
   };
   const Case cases[] = {
       {[this](Moderation& m) { return m.warn(kOperator, on(5), " spam "); },
-       {"chat /msg #5 Warning 1 of 5: spam"},
+       {"chat /msg #5 Warning 1 of 3 before a kick: spam"},
        "* Op warned Bob (1 active): spam\nevent Bob,warn,0,spam,Op\n",
        "Bob",
        kSanctionWarn},
@@ -180,7 +180,7 @@ TEST_F(ModerationActionsTest, WarningsKickAtThreeAndBanAtFiveUntilTheyExpire) {
   h.output();
   ASSERT_EQ(moderation().warn(kOperator, on(3), "caps"), "");
   EXPECT_EQ(described(h.sent()),
-            (std::vector<std::string>{"chat /msg #3 Warning 3 of 5: caps",
+            (std::vector<std::string>{"chat /msg #3 Warning 3 of 5 before a ban: caps",
                                       "chat /msg #3 Kicked: 3 warnings", "kick 3"}));
   EXPECT_EQ(h.output(),
             "* Op warned Spammer (3 active): caps\nevent Spammer,warn,0,caps,Op\n"
@@ -190,10 +190,11 @@ TEST_F(ModerationActionsTest, WarningsKickAtThreeAndBanAtFiveUntilTheyExpire) {
   h.output();
   ASSERT_EQ(moderation().warn(kOperator, on(3), "caps"), "");
   std::string until = formatUtcTime(now() + 24 * 3600);
-  EXPECT_EQ(described(h.sent()), (std::vector<std::string>{"chat /msg #3 Warning 5 of 5: caps",
-                                                           "chat /msg #3 You are banned until " +
-                                                               until + " (1d left): 5 warnings",
-                                                           "kick 3"}));
+  EXPECT_EQ(
+      described(h.sent()),
+      (std::vector<std::string>{
+          "chat /msg #3 Warning 5 of 5 before a ban: caps",
+          "chat /msg #3 You are banned until " + until + " (1d left): 5 warnings", "kick 3"}));
   EXPECT_EQ(h.output(),
             "* Op warned Spammer (5 active): caps\nevent Spammer,warn,0,caps,Op\n"
             "* Op banned Spammer for 1d, until " +
@@ -213,11 +214,12 @@ TEST_F(ModerationActionsTest, ThresholdsFollowTheSettings) {
   Moderation strict(h.session(), settings);
   ASSERT_EQ(strict.open(), "");
   ASSERT_EQ(strict.warn(kOperator, on(5), "one"), "");
-  EXPECT_EQ(described(h.sent()), std::vector<std::string>{"chat /msg #5 Warning 1 of 2: one"});
+  EXPECT_EQ(described(h.sent()),
+            std::vector<std::string>{"chat /msg #5 Warning 1 of 2 before a ban: one"});
   ASSERT_EQ(strict.warn(kOperator, on(5), "two"), "");
   std::vector<std::string> sent = described(h.sent());
   ASSERT_EQ(sent.size(), 3u);
-  EXPECT_EQ(sent[0], "chat /msg #5 Warning 2 of 2: two");
+  EXPECT_EQ(sent[0], "chat /msg #5 Warning 2 of 2 before a ban: two");
   EXPECT_NE(sent[1].find("(1h left): 2 warnings"), std::string::npos) << sent[1];
   settings.warnBan = 0;
   settings.warnExpirySeconds = 0;  // warnings never expire, no threshold
@@ -226,6 +228,36 @@ TEST_F(ModerationActionsTest, ThresholdsFollowTheSettings) {
   ASSERT_EQ(lenient.warn(kOperator, on(7), "one"), "");
   EXPECT_EQ(described(h.sent()), std::vector<std::string>{"chat /msg #7 Warning 1: one"});
   EXPECT_FALSE(lenient.sanctions().activeWarnings("Ann", now()).at(0).until);
+}
+
+TEST_F(ModerationActionsTest, EachWarningNamesTheThresholdThatActsNext) {
+  struct Case {
+    int64_t warnKick, warnBan;
+    std::vector<std::string> counts;  // of warnings 1, 2, ...
+  };
+  const Case cases[] = {
+      {3,
+       5,
+       {"1 of 3 before a kick", "2 of 3 before a kick", "3 of 5 before a ban",
+        "4 of 5 before a ban", "5 of 5 before a ban", "6"}},
+      {2, 0, {"1 of 2 before a kick", "2 of 2 before a kick", "3"}},
+      {4, 2, {"1 of 2 before a ban", "2 of 2 before a ban", "3"}},  // the ban acts first
+  };
+  for (const Case& c : cases) {
+    ModerationSettings settings;
+    settings.warnKick = c.warnKick;
+    settings.warnBan = c.warnBan;
+    Moderation moderation(h.session(), settings);
+    ASSERT_EQ(moderation.open(), "");
+    h.clock().advance(8 * 24 * 3600 * 1000ull);  // the warnings before have expired
+    for (const std::string& count : c.counts) {
+      ASSERT_EQ(moderation.warn(kOperator, on(5), "spam"), "");
+      std::vector<std::string> sent = described(h.sent());
+      ASSERT_FALSE(sent.empty());
+      EXPECT_EQ(sent[0], "chat /msg #5 Warning " + count + ": spam")
+          << c.warnKick << "/" << c.warnBan;
+    }
+  }
 }
 
 TEST_F(ModerationActionsTest, ABannedNameIsToldAndKickedAtJoinInAnyCase) {

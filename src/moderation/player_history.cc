@@ -93,6 +93,20 @@ std::string containsPattern(std::string_view text) {
   return pattern + "%";
 }
 
+// The seconds up to `now` of the visits of `name` under way on this
+// server: seconds_played counts a visit only once it has ended.
+int64_t openVisitSeconds(RecordStore& store, std::string_view name, int64_t now) {
+  StatementResult open = store.query(
+      "SELECT joined FROM gs_sessions WHERE name_key = ? AND server = ? AND left_at IS NULL"
+      " LIMIT 256",  // one a player id at most
+      {key(name), server(store)});
+  int64_t seconds = 0;
+  for (size_t row = 0; row < open.rowCount(); ++row) {
+    seconds += std::max<int64_t>(now - RowReader(open, row).integer(), 0);
+  }
+  return seconds;
+}
+
 }  // namespace
 
 void PlayerHistory::visitStarted(std::string_view name, std::string_view details, int64_t now) {
@@ -161,11 +175,12 @@ void PlayerHistory::expire(int64_t days, int64_t now) {
                {integer(cutoff), integer(cutoff)});
 }
 
-std::optional<PlayerRecord> PlayerHistory::find(std::string_view name) {
+std::optional<PlayerRecord> PlayerHistory::find(std::string_view name, std::optional<int64_t> now) {
   StatementResult found = store_.query(kFindPlayer, {key(name)});
   std::vector<PlayerRecord> players = readPlayers(found);
   if (players.empty()) return std::nullopt;
   PlayerRecord& player = players.front();
+  if (now) player.secondsPlayed += openVisitSeconds(store_, name, *now);
   if (detailsIdentify(player.details)) {
     StatementResult aliases = store_.query(
         "SELECT name FROM gs_players WHERE details = ? AND name_key <> ? ORDER BY name_key"

@@ -54,8 +54,11 @@ class PlayerHistory {
   void expire(int64_t days, int64_t now);
 
   // The record of `name` (any case) with its aliases (at most
-  // kMaxAliases), or none when the name was never seen.
-  std::optional<PlayerRecord> find(std::string_view name);
+  // kMaxAliases), or none when the name was never seen. Given `now`, its
+  // time played counts the visits under way on this server up to then too,
+  // not only those that ended.
+  std::optional<PlayerRecord> find(std::string_view name,
+                                   std::optional<int64_t> now = std::nullopt);
   // The names seen with `details` as their last details text, by name
   // (at most kMaxAliases + 1); none when it does not identify players (see
   // detailsIdentify).

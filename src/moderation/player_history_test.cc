@@ -85,6 +85,23 @@ TEST_F(PlayerHistoryTest, VisitsLeftOpenByAnEarlierRunOfThisServerAreClosed) {
   EXPECT_EQ(history_.find("Ann")->secondsPlayed, 0);
 }
 
+TEST_F(PlayerHistoryTest, TimePlayedAtAMomentCountsTheVisitUnderWayOnThisServer) {
+  store_.setServerName("alpha");
+  history_.visitStarted("Bob", "b", 100);
+  history_.visitEnded("Bob", 100, 160);
+  history_.visitStarted("bob", "b", 1000);
+  store_.setServerName("beta");
+  history_.visitStarted("BOB", "b", 900);  // on another server at once: not this one's
+  store_.setServerName("alpha");
+  const std::pair<std::optional<int64_t>, int64_t> cases[] = {
+      {std::nullopt, 60}, {1000, 60}, {1030, 90}, {990, 60}};
+  for (const auto& [now, seconds] : cases) {
+    EXPECT_EQ(history_.find("Bob", now)->secondsPlayed, seconds) << now.value_or(-1);
+  }
+  history_.visitEnded("Bob", 1000, 1030);
+  EXPECT_EQ(history_.find("Bob", 5000)->secondsPlayed, 90) << "an ended visit counts once";
+}
+
 TEST_F(PlayerHistoryTest, AliasesShareADetailsTextThatIdentifies) {
   const std::pair<const char*, const char*> visits[] = {
       {"Ann", "key1"},    {"bob", "key1"},    {"Cy", "key1"},  {"Dan", ""},     {"Eve", ""},

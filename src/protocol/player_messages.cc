@@ -4,7 +4,6 @@
 #include "console/printable.h"
 #include "context/session_context.h"
 #include "moderation/moderation.h"
-#include "protocol/outbound.h"
 #include "protocol/wire.h"
 
 namespace gsadmin {
@@ -21,8 +20,8 @@ void handlePlayerJoined(SessionContext& session, const BodyReader& body) {
   session.console().line(printable(player.name) +
                          " has joined the game (ID: " + std::to_string(id) + ")");
   if (Moderation* moderation = session.moderation()) moderation->playerJoined(player);
-  session.clock().sleepMs(kDetailsRequestDelayMs);
-  sendPlayerDetailsRequest(session, id);
+  // The session's loop sends it when due; nothing waits here.
+  session.detailsRequests().schedule(id, session.clock().nowMs() + kDetailsRequestDelayMs);
 }
 
 void handlePlayerLeft(SessionContext& session, const BodyReader& body) {
@@ -43,6 +42,7 @@ void handlePlayerLeft(SessionContext& session, const BodyReader& body) {
   if (Player* leaving = session.players().find(id)) {
     if (Moderation* moderation = session.moderation()) moderation->playerLeaving(*leaving);
     session.players().remove(*leaving);
+    session.detailsRequests().cancel(id);  // nobody is left to ask about
   }
 }
 

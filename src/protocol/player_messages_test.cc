@@ -10,17 +10,63 @@
 namespace gsadmin::testing {
 namespace {
 
-TEST(PlayerJoinTest, JoinPrintsAndRequestsDetailsAfterAPauseWithoutAnEvent) {
+TEST(PlayerJoinTest, JoinPrintsAndRequestsDetailsOnceTheDelayHasPassedWithoutAnEvent) {
   InboundFixture f;
-  uint64_t before = f.harness.clock().nowMs();
+  uint64_t joined = f.harness.clock().nowMs();
   EXPECT_EQ(f.deliver(playerJoined(12, "Newbie")), "Newbie has joined the game (ID: 12)\n");
-  EXPECT_GE(f.harness.clock().nowMs() - before, 5u);
+  EXPECT_EQ(f.harness.clock().nowMs(), joined) << "nothing waits in the handler";
+  EXPECT_TRUE(f.harness.sent().empty());
+  EXPECT_EQ(f.harness.session().msUntilWork(), 5u) << "the loop wakes for it";
+  f.harness.clock().advance(4);
+  f.harness.session().poll();
+  EXPECT_TRUE(f.harness.sent().empty());
+  f.harness.clock().advance(1);
+  f.harness.session().poll();
   EXPECT_EQ(f.harness.sent(), (std::vector<Datagram>{{0x1D, 12}}));
   ASSERT_NE(f.player(12), nullptr);
   EXPECT_EQ(f.player(12)->info, "Unknown");
   // onPlayerJoin comes with the details reply.
   EXPECT_EQ(f.deliver(playerDetails(12, "country: nowhere")), "onPlayerJoin 12\n");
   EXPECT_EQ(f.player(12)->info, "country: nowhere");
+}
+
+TEST(PlayerJoinTest, EachJoinOfAPlayerStillThereWhenDueGetsOneRequest) {
+  struct Step {
+    uint64_t advanceMs;  // before the datagram, then a poll
+    Datagram datagram;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Step> steps;
+    std::vector<Datagram> sent;  // once every request is due
+  };
+  const Case cases[] = {
+      {"left before due", {{0, playerJoined(12, "A")}, {4, playerLeft(0, 12)}}, {}},
+      {"left after due", {{0, playerJoined(12, "A")}, {5, playerLeft(0, 12)}}, {{0x1D, 12}}},
+      {"came back",
+       {{0, playerJoined(12, "A")}, {1, playerLeft(0, 12)}, {1, playerJoined(12, "B")}},
+       {{0x1D, 12}}},
+      {"joined twice",
+       {{0, playerJoined(12, "A")}, {1, playerJoined(12, "B")}},
+       {{0x1D, 12}, {0x1D, 12}}},
+      {"another left",
+       {{0, playerJoined(12, "A")}, {0, playerJoined(13, "B")}, {1, playerLeft(0, 13)}},
+       {{0x1D, 12}}},
+  };
+  for (const Case& c : cases) {
+    InboundFixture f;
+    std::vector<Datagram> sent;
+    for (const Step& step : c.steps) {
+      f.harness.clock().advance(step.advanceMs);
+      f.harness.session().poll();  // as the loop wakes when a request is due
+      f.harness.deliver(step.datagram);
+      for (Datagram& datagram : f.harness.sent()) sent.push_back(std::move(datagram));
+    }
+    f.harness.clock().advance(5);
+    f.harness.session().poll();
+    for (Datagram& datagram : f.harness.sent()) sent.push_back(std::move(datagram));
+    EXPECT_EQ(sent, c.sent) << c.what;
+  }
 }
 
 TEST(PlayerJoinTest, ReplacingJoinResetsThePlayerWithoutAQuit) {

@@ -160,5 +160,37 @@ TEST(PositionUpdateTest, RosterRebuildWhilePlayersSitInVehicles) {
             "onPlayerPositionChange 7\nonPlayerVehicleEnter 7 5\n");
 }
 
+// Who is in vehicle 5 after the updates, as "DRIVER|PASSENGER,...": the
+// model keeps the last driver and riders for the scripts, the current
+// occupants leave out those who got out or moved on.
+TEST(PositionUpdateTest, CurrentOccupantsLeaveOutThoseWhoGotOut) {
+  struct Case {
+    const char* what;
+    std::vector<Datagram> updates;
+    const char* inside;
+  };
+  const Case cases[] = {
+      {"driver and passenger", {positionUpdate(4, 5, 90), positionUpdate(7, 105, 0)}, "Ann|Bo"},
+      {"passenger alone", {positionUpdate(7, 105, 0)}, "-|Bo"},
+      {"driver got out", {positionUpdate(4, 5, 90), positionUpdate(4, 0, 90)}, "-|"},
+      {"passenger got out", {positionUpdate(7, 105, 0), positionUpdate(7, 0, 90)}, "-|"},
+      {"driver drives another", {positionUpdate(4, 5, 90), positionUpdate(4, 6, 90)}, "-|"},
+      {"driver moved to a seat", {positionUpdate(4, 5, 90), positionUpdate(4, 105, 0)}, "-|Ann"},
+      {"driver took over", {positionUpdate(4, 5, 90), positionUpdate(7, 5, 90)}, "Bo|"},
+  };
+  for (const Case& c : cases) {
+    InboundFixture f;
+    for (const Datagram& update : c.updates) f.deliver(update);
+    const Vehicle* vehicle = f.vehicle(5);
+    ASSERT_NE(vehicle, nullptr);
+    std::string inside = vehicle->currentDriver() ? vehicle->currentDriver()->name : "-";
+    inside += "|";
+    for (const Player* passenger : vehicle->currentPassengers()) {
+      inside += (inside.back() == '|' ? "" : ",") + passenger->name;
+    }
+    EXPECT_EQ(inside, c.inside) << c.what;
+  }
+}
+
 }  // namespace
 }  // namespace gsadmin::testing

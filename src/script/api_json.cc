@@ -239,8 +239,12 @@ std::string parseArgument(lua_State* L, Json* document) {
   const char* text = lua_tolstring(L, 1, &length);  // checked a string
   if (length > kMaxDecodeBytes) return "text over 16777216 bytes";
   bool tooDeep = false;
-  auto depthCheck = [&tooDeep](int depth, Json::parse_event_t, Json&) {
-    if (depth >= kMaxDepth) tooDeep = true;  // depth counts from 0
+  // Only an array or object that begins counts: it gets the depth of its
+  // parent (0 for the outermost), while a key or value inside gets its own.
+  auto depthCheck = [&tooDeep](int depth, Json::parse_event_t event, Json&) {
+    bool opens =
+        event == Json::parse_event_t::array_start || event == Json::parse_event_t::object_start;
+    if (opens && depth >= kMaxDepth) tooDeep = true;
     return !tooDeep;
   };
   try {

@@ -173,10 +173,14 @@ Script* ScriptManager::loadScripts(const std::string& fileName) {
   return load({fileName, fileName});
 }
 
-void ScriptManager::loadAll(const std::vector<std::string>& paths) {
+void ScriptManager::loadAll(const std::vector<std::string>& paths, bool directories) {
   std::vector<ScriptSource> sources;
   for (const std::string& path : paths) {
-    if (!expand(path, &sources)) console_.line("LUA: Unable to load script '" + path + "'");
+    if (!directories) {
+      sources.push_back({path, path});
+    } else if (!expand(path, &sources)) {
+      console_.line("LUA: Unable to load script '" + path + "'");
+    }
   }
   // Every script is known before the first loads, so that the error lines
   // of each carry their names from the start. A name is given once: later

@@ -63,9 +63,10 @@ class ScriptManager {
   // directory that cannot be read.
   static bool expand(const std::string& path, std::vector<ScriptSource>* sources);
 
-  // Loads every source in order (see load). A directory that cannot be
-  // read prints "LUA: Unable to load script '<path>'".
-  void loadAll(const std::vector<std::string>& paths);
+  // Loads every source in order (see load): with `directories`, what each
+  // path names (expand), where a directory that cannot be read prints
+  // "LUA: Unable to load script '<path>'"; without, each path as one file.
+  void loadAll(const std::vector<std::string>& paths, bool directories);
 
   // Loads `source` into a fresh state set up by openSandbox (script_state.h)
   // and bound to the session and the script (bindState), and runs its main

@@ -26,12 +26,14 @@ constexpr int kMaxDatagramsPerPoll = 1024;
 // the kernel rather than dropped.
 constexpr int kReceiveQueueBytes = 16 * 1024 * 1024;
 
-// The database beside the first script: inside it when it is a directory.
-std::string databasePathFor(const std::vector<std::string>& scriptPaths) {
+// The database beside the first script: inside it when it is a directory
+// of scripts.
+std::string databasePathFor(const std::vector<std::string>& scriptPaths, bool directories) {
   if (scriptPaths.empty()) return databasePathForScript(ScriptManager::kScriptFileName);
   const std::string& first = scriptPaths.front();
   std::error_code error;
-  if (!first.empty() && first.back() != '/' && std::filesystem::is_directory(first, error)) {
+  if (directories && !first.empty() && first.back() != '/' &&
+      std::filesystem::is_directory(first, error)) {
     return databasePathForScript(first + "/");
   }
   return databasePathForScript(first);
@@ -45,10 +47,12 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
       console_(io.console ? std::move(io.console) : std::make_unique<StdioConsole>()),
       givenSink_(io.sink),
       scriptPaths_(std::move(io.scriptPaths)),
+      scriptDirectories_(io.scriptDirectories),
       scripts_(std::make_unique<ScriptManager>(*console_, this)),
       events_(std::make_unique<EventManager>(*scripts_)),
-      database_(makeDatabase(settings_.databasePath.value_or(databasePathFor(scriptPaths_)),
-                             settings_.databasePassword)),
+      database_(makeDatabase(
+          settings_.databasePath.value_or(databasePathFor(scriptPaths_, scriptDirectories_)),
+          settings_.databasePassword)),
       startMs_(clock.nowMs()),
       deadline_(startMs_ + kSilenceMs),
       acts_(std::make_unique<Commands>(*this)),
@@ -90,7 +94,7 @@ bool AdminSession::start() {
       handleTypedLine(line, actor);
     });
   }
-  scripts_->loadAll(scriptPaths_);
+  scripts_->loadAll(scriptPaths_, scriptDirectories_);
   dropFailed();
   events_->fireEvent(Event::kStart);
   if (settings_.serverPort == 0) {
@@ -201,6 +205,7 @@ uint64_t AdminSession::msUntilWork() {
   // The deadline passes at the first reading later than it.
   uint64_t wakeAt = deadline_ + 1;
   if (std::optional<uint64_t> due = timers_.nextDueMs()) wakeAt = std::min(wakeAt, *due);
+  if (std::optional<uint64_t> due = detailsRequests_.nextDueMs()) wakeAt = std::min(wakeAt, *due);
   if (std::optional<uint64_t> due = http_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   if (snapshotDueMs_) wakeAt = std::min(wakeAt, *snapshotDueMs_);
   if (std::optional<uint64_t> due = database_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
@@ -230,6 +235,7 @@ void AdminSession::poll() {
     }
   }
 
+  sendDueDetailsRequests();
   checkDeadline();
   runDueTimers();
   serveRequests();
@@ -249,6 +255,10 @@ void AdminSession::checkDeadline() {
     return;
   }
   if (now > deadline_) sendLogin();
+}
+
+void AdminSession::sendDueDetailsRequests() {
+  for (uint8_t id : detailsRequests_.takeDue(clock_.nowMs())) sendPlayerDetailsRequest(*this, id);
 }
 
 void AdminSession::receiveDatagram(const uint8_t* data, size_t length) {

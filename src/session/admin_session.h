@@ -41,10 +41,15 @@ struct SessionIo {
   // poll() receives. Otherwise start() opens no socket, the sink must outlive
   // the session, and datagrams arrive only through receiveDatagram().
   DatagramSink* sink = nullptr;
-  // The scripts start() loads, in order: files, or directories whose
-  // "*.lua" files are loaded (see ScriptManager::expand); relative paths
-  // from the working directory. The first names the database's directory.
+  // The scripts start() loads, in order: files, or, with scriptDirectories,
+  // directories whose "*.lua" files are loaded (see ScriptManager::expand);
+  // relative paths from the working directory. The first names the
+  // database's directory.
   std::vector<std::string> scriptPaths = {ScriptManager::kScriptFileName};
+  // Whether a directory among scriptPaths stands for its scripts: only for
+  // paths the operator named. Otherwise each path is one script file, and
+  // a directory there (say, the default "script.lua") fails to load.
+  bool scriptDirectories = false;
   // The web panel and metrics, not yet started; null: none. start()
   // starts it and the loop drives it; its console wrapper should already
   // wrap `console`.
@@ -122,14 +127,15 @@ class AdminSession : public SessionContext {
   SessionEnd endReason() const { return endReason_; }
 
   // One step of the loop: receives and dispatches every waiting datagram in
-  // arrival order, checks the deadline (timeout while connected, login
-  // while not), calls the timers that are due, then moves the scripts'
-  // HTTP requests on and calls the handlers of those that ended.
+  // arrival order, sends the player-details requests that are due, checks
+  // the deadline (timeout while connected, login while not), calls the
+  // timers that are due, then moves the scripts' HTTP requests on and calls
+  // the handlers of those that ended.
   void poll();
 
   // Milliseconds from now until poll() has work other than datagrams: the
-  // deadline passing, a timer due or a request to move on (beside what
-  // its sockets bring). 0 when it has already.
+  // deadline passing, a timer or a details request due, or a request to
+  // move on (beside what its sockets bring). 0 when it has already.
   uint64_t msUntilWork();
 
   // Replaces every script that is not stopped with a fresh load of its
@@ -180,6 +186,7 @@ class AdminSession : public SessionContext {
   Clock& clock() override { return clock_; }
   uint64_t uptimeMs() override { return clock_.nowMs() - startMs_; }
   TimerQueue& timers() override { return timers_; }
+  DetailsRequestQueue& detailsRequests() override { return detailsRequests_; }
   void send(const std::vector<uint8_t>& datagram) override;
   void sendChatFrame(std::string_view text) override;
   void sendKickRequest(uint8_t playerId) override;
@@ -249,6 +256,8 @@ class AdminSession : public SessionContext {
   // line of a login given up.
   bool oneShotOver(const ConsoleInput& input);
   void checkDeadline();
+  // Sends the player-details requests of joins that are due.
+  void sendDueDetailsRequests();
   void runDueTimers();
   // Moves the scripts' HTTP requests on and calls the handler of each one
   // that ended, in its script when that is still loaded
@@ -272,6 +281,7 @@ class AdminSession : public SessionContext {
   DatagramSink* givenSink_;
   DatagramSink* sink_ = nullptr;  // the socket or the given sink; null before start()
   std::vector<std::string> scriptPaths_;
+  bool scriptDirectories_;
   World world_;
   std::unique_ptr<ScriptManager> scripts_;
   std::unique_ptr<EventManager> events_;
@@ -282,6 +292,7 @@ class AdminSession : public SessionContext {
   // Its requests in flight at the end are cancelled with it.
   std::unique_ptr<HttpClient> http_ = std::make_unique<HttpClient>(settings_.http, clock_);
   TimerQueue timers_;
+  DetailsRequestQueue detailsRequests_;
   uint64_t startMs_;
   uint64_t deadline_;
   bool connected_ = false;

@@ -170,6 +170,14 @@ TEST_F(ConsoleCommandsTest, TablesOfPlayersVehiclesAndServer) {
             "* ID  NAME             HEALTH DRIVER           PASSENGERS\n"
             "* 1   " +
                 name + " 55     Bob              Bobby\n");
+  // Those who got out are no longer listed, though the vehicle keeps them.
+  harness_.deliver(testing::positionUpdate(3, 0, 100.0f));
+  EXPECT_EQ(type(".vehicles").first,
+            "* ID  NAME             HEALTH DRIVER           PASSENGERS\n"
+            "* 1   " +
+                name + " 55     -                Bobby\n");
+  harness_.deliver(testing::positionUpdate(5, 0, 100.0f));
+  EXPECT_EQ(type(".vehicles").first, "* no vehicle has a driver or passengers\n");
 
   harness_.clock().advance(2500);
   std::string server = type(".server").first;

@@ -37,19 +37,23 @@ std::string optionalText(const std::optional<std::string>& text) {
 void ConsoleCommands::showVehicles() {
   bool any = false;
   for (const auto& vehicle : session_.vehicles().all()) {
-    if (vehicle->driver == nullptr && vehicle->passengers.empty()) continue;
+    // Who is in it now: the model keeps the last driver and riders after
+    // they got out.
+    const Player* driver = vehicle->currentDriver();
+    std::vector<const Player*> riders = vehicle->currentPassengers();
+    if (driver == nullptr && riders.empty()) continue;
     if (!any) {
       say(column("ID", 3) + column("NAME", 16) + column("HEALTH", 6) + column("DRIVER", 16) +
           "PASSENGERS");
       any = true;
     }
     std::string passengers;
-    for (const Player* passenger : vehicle->passengers) {
+    for (const Player* passenger : riders) {
       passengers += (passengers.empty() ? "" : ", ") + printable(passenger->name);
     }
     say(column(std::to_string(vehicle->id & 0xFF), 3) + column(vehicleName(*vehicle), 16) +
         column(wholeNumber(vehicle->health), 6) +
-        column(vehicle->driver ? printable(vehicle->driver->name) : "-", 16) +
+        column(driver ? printable(driver->name) : "-", 16) +
         (passengers.empty() ? "-" : passengers));
   }
   if (!any) say("no vehicle has a driver or passengers");

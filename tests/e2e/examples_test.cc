@@ -181,8 +181,12 @@ TEST(ExamplesTest, SanctionNoticeSaysTheClientsSanctionsInPublic) {
   sim->readToEnd();
   client.readToEnd(300);
   const std::string& log = sim->output();
-  EXPECT_EQ(count(log, "admin message to Troll (id 1): Warning 1 of 5: advertising"), 1) << log;
-  EXPECT_EQ(count(log, "admin message to Troll (id 1): Warning 3 of 5: advertising"), 1) << log;
+  EXPECT_EQ(count(log, "admin message to Troll (id 1): Warning 1 of 3 before a kick: advertising"),
+            1)
+      << log;
+  EXPECT_EQ(count(log, "admin message to Troll (id 1): Warning 3 of 5 before a ban: advertising"),
+            1)
+      << log;
   EXPECT_EQ(count(log, "was warned"), 0) << "warnings stay private: " << log;
   EXPECT_EQ(count(log, "admin chat: Troll was kicked: 3 warnings"), 1) << log;
   EXPECT_EQ(count(log, "admin kicks Troll"), 1) << log;

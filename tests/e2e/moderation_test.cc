@@ -117,7 +117,8 @@ TEST(ModerationEndToEndTest, RecordsAndBansOutliveARestartAndNamesAloneGrantNoth
   sim->readToEnd();
 
   const std::string& log = sim->output();
-  EXPECT_EQ(count(log, "admin message to Bob (id 1): Warning 1 of 5: spamming"), 1) << log;
+  EXPECT_EQ(count(log, "admin message to Bob (id 1): Warning 1 of 3 before a kick: spamming"), 1)
+      << log;
   EXPECT_EQ(count(log, "admin message to Ann (id 0): !warn: done"), 1) << log;
   EXPECT_EQ(count(log, "admin message to Troll (id 2): You are banned until "), 1) << log;
   EXPECT_EQ(count(log, "admin message to Troll (id 0): You are banned until "), 1) << log;

@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -178,6 +179,31 @@ TEST(StartupTest, ScriptLoadedLineAndOnStartBeforeTheSocketExists) {
   std::optional<Datagram> first = peer.receive();
   ASSERT_TRUE(first);
   EXPECT_EQ((*first)[0], 0x0D) << "the chat from onStart must not have left the client";
+}
+
+// A directory's scripts load only when --script names it; the default
+// "script.lua" is one file, and a directory of that name fails as one.
+TEST(StartupTest, ADirectoryNamedScriptLuaLoadsOnlyWhenNamed) {
+  struct Case {
+    std::vector<std::string> options;
+    std::string line;
+  };
+  const Case cases[] = {
+      {{}, "LUA: Unable to load script 'script.lua'"},
+      {{"--script=script.lua"}, "LUA: Script 'inside.lua' loaded."},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.path() + "/script.lua");
+    dir.write("script.lua/inside.lua", "");
+    LoopbackPeer peer;
+    std::vector<std::string> args = c.options;
+    for (const std::string& arg : argsFor(peer)) args.push_back(arg);
+    ClientProcess client(args, std::nullopt, ClientProcess::defaultBinary(), std::nullopt,
+                         dir.path());
+    EXPECT_EQ(client.waitForLine("LUA:"), c.line);
+    EXPECT_EQ(client.nextLine().value_or("").rfind("Connecting to ", 0), 0u) << c.line;
+  }
 }
 
 TEST(StartupTest, InterruptAndTerminateEndWithStatusZero) {
