@@ -41,6 +41,7 @@ struct Options {
   std::optional<std::string> warnBanTime;  // a duration, as checked
   std::optional<std::string> warnExpiry;   // a duration, as checked
   std::optional<std::string> serverName;   // --server-name
+  std::optional<std::string> operatorName;  // --operator
   // The scripts' HTTP requests (see HttpSettings).
   std::vector<std::string> allowUrls;  // --allow-url, each as given
   uint64_t httpTimeoutSeconds = 10;

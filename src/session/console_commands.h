@@ -44,7 +44,8 @@ class ConsoleCommands {
   // account. The moderation's commands are carried out and recorded as
   // that actor; the other commands as the operator's.
   void handle(std::string_view line, const Actor& actor);
-  // The operator at the console: the admin name, every right.
+  // The operator at the console: --operator, else the admin name; every
+  // right.
   Actor operatorActor() const;
 
   // True once ".quit" was typed: the session's loop ends.
