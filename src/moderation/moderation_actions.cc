@@ -25,6 +25,13 @@ std::string warningCount(size_t active, const ModerationSettings& settings) {
   return of > 0 ? text + " of " + std::to_string(of) : text;
 }
 
+// The audit's detail: a tempban's length before its reason ("1h: flood").
+std::string auditDetail(int64_t seconds, std::string_view reason) {
+  if (seconds <= 0) return std::string(reason);
+  std::string length = formatDuration(seconds);
+  return reason.empty() ? length : length + ": " + std::string(reason);
+}
+
 }  // namespace
 
 const Player* Moderation::actionTarget(const Actor& actor, uint8_t playerId, std::string* refusal) {
@@ -54,7 +61,7 @@ std::string Moderation::warn(const Actor& actor, uint8_t playerId, std::string_v
   size_t active = std::max<size_t>(sanctions_.activeWarnings(name, moment).size(), 1);
   admin::sendMessage(session_, playerId, warningCount(active, settings_) + ": " + text);
   announce(actor, name, kSanctionWarn, 0, text,
-           "* " + printable(actor.name) + " warned " + printable(name) + " (" +
+           "* " + printable(actor.label()) + " warned " + printable(name) + " (" +
                std::to_string(active) + " active): " + printable(text));
   applyWarningThresholds(actor, playerId);
   return "";
@@ -70,7 +77,7 @@ std::string Moderation::kick(const Actor& actor, uint8_t playerId, std::string_v
   admin::kickPlayer(session_, playerId);
   sanctions_.record(name, kSanctionKick, 0, std::nullopt, text, actor.name, now());
   announce(actor, name, kSanctionKick, 0, text,
-           "* " + printable(actor.name) + " kicked " + printable(name) + lineReason(text));
+           "* " + printable(actor.label()) + " kicked " + printable(name) + lineReason(text));
   return "";
 }
 
@@ -90,7 +97,7 @@ std::string Moderation::tempban(const Actor& actor, uint8_t playerId, int64_t se
   admin::kickPlayer(session_, playerId);
   sanctions_.record(name, kSanctionTempban, seconds, until, text, actor.name, moment);
   announce(actor, name, kSanctionTempban, seconds, text,
-           "* " + printable(actor.name) + " banned " + printable(name) + " for " +
+           "* " + printable(actor.label()) + " banned " + printable(name) + " for " +
                formatDuration(seconds) + ", until " + formatUtcTime(until) + lineReason(text));
   return "";
 }
@@ -105,14 +112,14 @@ std::string Moderation::ban(const Actor& actor, uint8_t playerId, std::string_vi
   // Kept by the client too, so that the name is refused at every join.
   sanctions_.record(name, kSanctionBan, 0, std::nullopt, text, actor.name, now());
   announce(actor, name, kSanctionBan, 0, text,
-           "* " + printable(actor.name) + " banned " + printable(name) + lineReason(text));
+           "* " + printable(actor.label()) + " banned " + printable(name) + lineReason(text));
   return "";
 }
 
 void Moderation::announce(const Actor& actor, std::string_view name, std::string_view kind,
                           int64_t seconds, std::string_view reason, const std::string& line) {
   session_.console().line(line);
-  sanctions_.audit(actor.name, kind, name, reason, now());
+  sanctions_.audit(actor.label(), kind, name, auditDetail(seconds, reason), now());
   EventArgument arguments[] = {{true, 0, name},
                                {true, 0, kind},
                                {false, static_cast<int32_t>(seconds), {}},

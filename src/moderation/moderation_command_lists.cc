@@ -51,6 +51,7 @@ std::string noteLine(const NoteRecord& note) {
 
 std::string chatLine(const ChatRecord& chat) {
   std::string said = chat.recipient ? "to " + printable(*chat.recipient) : "said";
+  if (!chat.server.empty()) said += " on " + printable(chat.server);
   return formatUtcTime(chat.time) + " " + said + ": " + printable(chat.text);
 }
 
@@ -157,6 +158,7 @@ std::vector<std::string> ModerationCommands::audit(size_t count) {
   for (const AuditRecord& entry : moderation_.sanctions().lastAudit(count)) {
     std::string line = formatUtcTime(entry.time) + " " + printable(entry.actor) + " " +
                        printable(entry.action) + " " + printable(entry.target);
+    if (!entry.server.empty()) line += " on " + printable(entry.server);
     if (!entry.detail.empty()) line += ": " + printable(entry.detail);
     lines.push_back(line);
   }

@@ -189,7 +189,8 @@ std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
   }
   announce(session, login, (action.kind == "chat" ? "chat: " : "") + action.text);
   if (moderation != nullptr) {
-    moderation->sanctions().audit(login.name, action.kind, "", action.text, moderation->now());
+    moderation->sanctions().audit(panelActor(login).label(), action.kind, "", action.text,
+                                  moderation->now());
   }
   if (action.kind == "chat") {
     admin::sendChat(session, action.text);

@@ -70,9 +70,11 @@ TEST_F(ConsoleCommandsTest, LinesPrintAndSendWhatTheySay) {
       {"", "", {}},
       // Players by id or whole name, ignoring case; .msg also by unique prefix.
       // A kick tells the player why, then kicks, and says so.
-      {".kick 3", "* Admin kicked Bob\n", {kicked(3, "no reason given"), buildKickRequest(3)}},
+      {".kick 3",
+       "* console:Admin kicked Bob\n",
+       {kicked(3, "no reason given"), buildKickRequest(3)}},
       {".kick bob  for spam ",
-       "* Admin kicked Bob: for spam\n",
+       "* console:Admin kicked Bob: for spam\n",
        {kicked(3, "for spam"), buildKickRequest(3)}},
       {".kick BOBB",
        "* 'BOBB' only starts the name of 5 Bobby; .kick takes an id or a whole name\n",
@@ -138,8 +140,8 @@ TEST_F(ConsoleCommandsTest, PunishingCommandsNeedAnIdOrAWholeName) {
       {".kick 5", "* '5' is both the id of 5 Bobby and the name of 9 5\n", {}},
       {".msg 5 hi", "* '5' is both the id of 5 Bobby and the name of 9 5\n", {}},
       {".msg Bob hi", "", {buildChatFrame("/msg #5 hi")}},
-      {".kick 9", "* Admin kicked 5\n", {kicked(9, "no reason given"), buildKickRequest(9)}},
-      {".ban bobby", "* Admin banned Bobby\n", {buildBanRequest(5)}},
+      {".kick 9", "* console:Admin kicked 5\n", {kicked(9, "no reason given"), buildKickRequest(9)}},
+      {".ban bobby", "* console:Admin banned Bobby\n", {buildBanRequest(5)}},
   };
   for (const auto& c : cases) {
     auto [output, sent] = type(c.line);
