@@ -75,6 +75,7 @@ std::string Moderation::kick(const Actor& actor, uint8_t playerId, std::string_v
   std::string name = player->name;
   admin::sendMessage(session_, playerId, "Kicked: " + shownReason(text));
   admin::kickPlayer(session_, playerId);
+  removedByAct(playerId);
   sanctions_.record(name, kSanctionKick, 0, std::nullopt, text, actor.name, now());
   announce(actor, name, kSanctionKick, 0, text,
            "* " + printable(actor.label()) + " kicked " + printable(name) + lineReason(text));
@@ -95,6 +96,7 @@ std::string Moderation::tempban(const Actor& actor, uint8_t playerId, int64_t se
   int64_t until = moment + seconds;
   admin::sendMessage(session_, playerId, banMessage(until, moment, text));
   admin::kickPlayer(session_, playerId);
+  removedByAct(playerId);
   sanctions_.record(name, kSanctionTempban, seconds, until, text, actor.name, moment);
   announce(actor, name, kSanctionTempban, seconds, text,
            "* " + printable(actor.label()) + " banned " + printable(name) + " for " +
@@ -109,6 +111,7 @@ std::string Moderation::ban(const Actor& actor, uint8_t playerId, std::string_vi
   std::string text = keptReason(reason);
   std::string name = player->name;
   admin::banPlayer(session_, playerId);
+  removedByAct(playerId);
   // Kept by the client too, so that the name is refused at every join.
   sanctions_.record(name, kSanctionBan, 0, std::nullopt, text, actor.name, now());
   announce(actor, name, kSanctionBan, 0, text,
