@@ -70,17 +70,19 @@ class ModerationActionsTest : public ::testing::Test {
   SessionHarness h;
 };
 
+// One action: what it sends, prints, records and audits.
+struct ActionCase {
+  std::function<std::string(Moderation&)> action;
+  std::vector<std::string> sent;
+  std::string output;
+  std::string recordedOn;
+  std::string kind;
+  std::string auditDetail;  // a tempban's with its length
+};
+
 TEST_F(ModerationActionsTest, EachActionSendsPrintsRecordsAndFires) {
   std::string in36h = formatUtcTime(now() + 129600);
-  struct Case {
-    std::function<std::string(Moderation&)> action;
-    std::vector<std::string> sent;
-    std::string output;
-    std::string recordedOn;
-    std::string kind;
-    std::string auditDetail;  // a tempban's with its length
-  };
-  const Case cases[] = {
+  const ActionCase cases[] = {
       {[](Moderation& m) { return m.warn(kOperator, 5, " spam "); },
        {"chat /msg #5 Warning 1 of 5: spam"},
        "* console:Op warned Bob (1 active): spam\nevent Bob,warn,0,spam,Op\n",
@@ -115,7 +117,7 @@ TEST_F(ModerationActionsTest, EachActionSendsPrintsRecordsAndFires) {
        kSanctionUnban,
        ""},
   };
-  for (const Case& c : cases) {
+  for (const ActionCase& c : cases) {
     EXPECT_EQ(c.action(moderation()), "") << c.kind;
     EXPECT_EQ(described(h.sent()), c.sent) << c.kind;
     EXPECT_EQ(h.output(), c.output) << c.kind;

@@ -259,19 +259,18 @@ TEST_F(ModerationCommandsTest, AdminsInGameActWithinTheirLevel) {
   EXPECT_EQ(harness_.output(),
             "Bobby to Admin: !ban Bob Smith cheating\n* game:Bobby banned Bob Smith: cheating\n");
   EXPECT_EQ(harness_.sent(), (std::vector<Datagram>{buildBanRequest(7), message(5, "!ban: done")}));
-  expectSaid(
-      5, {
-             {"!unban BOB",
-              "* game:Bobby lifted 1 ban(s) on BOB; a ban of the server's own must be lifted on "
-              "the server\n",
-              {message(5, "!unban: lifted 1 ban(s) on BOB")}},
-             {"!tempban Alice 2w",
-              "* game:Bobby banned Alice for 14d, until 2026-12-22 12:00 UTC\n",
-              {message(1,
-                       "You are banned until 2026-12-22 12:00 UTC (14d left): no "
-                       "reason given"),
-               buildKickRequest(1), message(5, "!tempban: done")}},
-         });
+  expectSaid(5, {
+                    {"!unban BOB",
+                     "* game:Bobby lifted 1 ban(s) on BOB; a ban of the server's own must be "
+                     "lifted on the server\n",
+                     {message(5, "!unban: lifted 1 ban(s) on BOB")}},
+                    {"!tempban Alice 2w",
+                     "* game:Bobby banned Alice for 14d, until 2026-12-22 12:00 UTC\n",
+                     {message(1,
+                              "You are banned until 2026-12-22 12:00 UTC (14d left): no "
+                              "reason given"),
+                      buildKickRequest(1), message(5, "!tempban: done")}},
+                });
 }
 
 // An admin is bound to the name and the details the server gave: another
