@@ -32,7 +32,7 @@ TEST(ConsoleEndToEndTest, PipedLinesWaitForTheServerThenRunAndEndWithTheInput) {
   EXPECT_EQ(nextCommand(peer), buildChatFrame("/msg #3 Kicked: spamming"));
   EXPECT_EQ(nextCommand(peer), buildKickRequest(3));
   EXPECT_EQ(nextCommand(peer), buildChatFrame("/slap Bobby"));
-  EXPECT_EQ(client.waitForLine("* "), "* Admin kicked Bob: spamming");
+  EXPECT_EQ(client.waitForLine("* "), "* console:Admin kicked Bob: spamming");
   EXPECT_EQ(client.nextLine(), "* 'bo' matches 2 players: 3 Bob, 5 Bobby");
   EXPECT_EQ(client.nextLine(), "sendMessage: No such player.");
   EXPECT_EQ(client.nextLine(), "* unknown command '.nope'; .help lists the commands");
