@@ -103,7 +103,8 @@ std::string Moderation::removeAdmin(const Actor& actor, std::string_view name) {
   if (!admin) return printable(name) + " is no admin";
   if (admin->level > actor.level) return "you may not";
   admins_.remove(name);
-  sanctions_.audit(actor.label(), kAuditAdminRemove, admin->name, std::to_string(admin->level), now());
+  sanctions_.audit(actor.label(), kAuditAdminRemove, admin->name, std::to_string(admin->level),
+                   now());
   session_.console().line("* " + printable(actor.label()) + " removed the admin " +
                           printable(admin->name));
   return "";

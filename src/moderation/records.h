@@ -69,7 +69,7 @@ struct NoteRecord {
 // changes of admins alike.
 struct AuditRecord {
   int64_t time = 0;
-  std::string actor;  // its door and name, "console:Warden" (Actor::label)
+  std::string actor;   // its door and name, "console:Warden" (Actor::label)
   std::string action;  // "warn", "kick", ..., "note", "admin add", "admin remove"
   std::string target;  // the player's name
   // The reason (a tempban's after its length, "1h: flood"), the note, the

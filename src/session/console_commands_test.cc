@@ -140,7 +140,9 @@ TEST_F(ConsoleCommandsTest, PunishingCommandsNeedAnIdOrAWholeName) {
       {".kick 5", "* '5' is both the id of 5 Bobby and the name of 9 5\n", {}},
       {".msg 5 hi", "* '5' is both the id of 5 Bobby and the name of 9 5\n", {}},
       {".msg Bob hi", "", {buildChatFrame("/msg #5 hi")}},
-      {".kick 9", "* console:Admin kicked 5\n", {kicked(9, "no reason given"), buildKickRequest(9)}},
+      {".kick 9",
+       "* console:Admin kicked 5\n",
+       {kicked(9, "no reason given"), buildKickRequest(9)}},
       {".ban bobby", "* console:Admin banned Bobby\n", {buildBanRequest(5)}},
   };
   for (const auto& c : cases) {
