@@ -235,6 +235,7 @@ std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& opt
     settings->serverPort = server->port;
   }
   if (options.adminName) settings->adminName = *options.adminName;
+  settings->operatorName = options.operatorName;
   settings->moderation = moderationSettings(options);
   settings->http.allowedPrefixes = options.allowUrls;
   settings->http.timeoutMs = options.httpTimeoutSeconds * 1000;

@@ -54,7 +54,7 @@ bool isListenAddress(std::string_view value) {
 }
 
 // At most 64 bytes, none of them control characters: it is shown in lines.
-bool isServerName(std::string_view value) {
+bool isShownName(std::string_view value) {
   if (value.size() > 64) return false;
   for (char c : value) {
     if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return false;
@@ -115,7 +115,10 @@ const OptionRow kOptions[] = {
      kDurationWords, "7d", "how long a warning counts", isDuration},
     {"server-name", ValueKind::kText, nullptr, nullptr, 0, &Options::serverName, "NAME",
      "a name of at most 64 bytes without control characters", "ADDRESS:PORT",
-     "this server's name in the records, shared by several clients", isServerName},
+     "this server's name in the records, shared by several clients", isShownName},
+    {"operator", ValueKind::kText, nullptr, nullptr, 0, &Options::operatorName, "NAME",
+     "a name of at most 64 bytes without control characters", "the admin name",
+     "who acts at the console, in the moderation's lines and audit", isShownName},
     {"trust-names", ValueKind::kNone, &Options::trustNames, nullptr, 0, nullptr, nullptr, nullptr,
      "", "let .admin add bind an admin to details that tell nobody apart (risky)"},
     {"allow-url", ValueKind::kTextList, nullptr, nullptr, 0, nullptr, "PREFIX",

@@ -164,9 +164,8 @@ TEST(OptionsTest, FlagWordsAreForConfigurationFilesOnly) {
   EXPECT_FALSE(isOption("nope"));
 }
 
-TEST(OptionsTest, AServerNameIsShortAndPrintable) {
-  const char kNeeds[] =
-      "gsadmin: --server-name needs a name of at most 64 bytes without control characters";
+TEST(OptionsTest, ServerAndOperatorNamesAreShortAndPrintable) {
+  const char kNeeds[] = " needs a name of at most 64 bytes without control characters";
   const struct {
     std::string value;
     std::string error;
@@ -176,17 +175,22 @@ TEST(OptionsTest, AServerNameIsShortAndPrintable) {
       {std::string(64, 'x'), ""},
       {std::string(65, 'x'), kNeeds},
       {"tab\there", kNeeds},
+      {"\x1b[2Jclear", kNeeds},
       {"", kNeeds},
   };
-  for (const auto& c : cases) {
-    ParsedOptions parsed = parse({"--server-name=" + c.value});
-    EXPECT_EQ(parsed.error, c.error) << c.value;
-    if (c.error.empty()) {
-      EXPECT_EQ(parsed.options.serverName, c.value);
+  for (const std::string option : {"server-name", "operator"}) {
+    for (const auto& c : cases) {
+      ParsedOptions parsed = parse({"--" + option + "=" + c.value});
+      EXPECT_EQ(parsed.error, c.error.empty() ? "" : "gsadmin: --" + option + c.error) << c.value;
+      if (c.error.empty()) {
+        const Options& o = parsed.options;
+        EXPECT_EQ(option == "operator" ? o.operatorName : o.serverName, c.value);
+      }
     }
   }
   EXPECT_NE(usageText().find("--server-name=NAME"), std::string::npos);
   EXPECT_NE(usageText().find("(default ADDRESS:PORT)"), std::string::npos);
+  EXPECT_NE(usageText().find("--operator=NAME"), std::string::npos);
 }
 
 TEST(OptionsTest, UsageListsEveryOptionWithItsDefault) {

@@ -19,7 +19,7 @@ namespace acts {
 namespace {
 
 void announce(ActContext& context, const Actor& actor, const std::string& what) {
-  context.session.console().line("* " + printable(actor.name) + " " + printable(what));
+  context.session.console().line("* " + printable(actor.label()) + " " + printable(what));
 }
 
 }  // namespace

@@ -44,7 +44,7 @@ Outcome kick(ActContext& context, const ActRequest& request) {
   std::string name = player->name;
   admin::kickPlayer(context.session, player->id);
   if (!request.plain) {
-    context.session.console().line("* " + printable(request.actor.name) + " kicked " +
+    context.session.console().line("* " + printable(request.actor.label()) + " kicked " +
                                    printable(name));
   }
   return outcome;
@@ -75,7 +75,7 @@ Outcome ban(ActContext& context, const ActRequest& request) {
   std::string name = player->name;
   admin::banPlayer(context.session, player->id);
   if (!request.plain) {
-    context.session.console().line("* " + printable(request.actor.name) + " banned " +
+    context.session.console().line("* " + printable(request.actor.label()) + " banned " +
                                    printable(name));
   }
   return outcome;

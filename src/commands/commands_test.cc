@@ -93,7 +93,7 @@ TEST_F(CommandsTest, ArgumentsAreCheckedBeforeAnythingIsDone) {
       {".warn   ", "* .warn needs a player" + std::string(kHint), {}},
       {".warn BOBB spam", "* 'BOBB' " + refuseTarget + " name\n", {}},
       {".warn bo spam", "* 'bo' matches 3 players: 3 Bob, 5 Bobby, 7 Bob Smith\n", {}},
-      {".warn zed spam", "* Admin warned zed (never seen) (1 active): spam\n", {}},
+      {".warn zed spam", "* console:Admin warned zed (never seen) (1 active): spam\n", {}},
       {".warn 9 spam", "* .warn: no player has id 9\n", {}},
       {".kick 256", "* no player matches '256'" + std::string(kHint), {}},
       // A long line of many words costs no more than its names can.
@@ -143,7 +143,8 @@ TEST_F(CommandsTest, ListingsSayWhenThereIsNothing) {
       {".seen Nobody Here", "* nothing is known of Nobody Here\n", {}},
       {".history Nobody 5", "* nothing is known of Nobody\n", {}},
       {".unban Zed",
-       "* Admin lifted 0 ban(s) on Zed; a ban of the server's own must be lifted on the server\n",
+       "* console:Admin lifted 0 ban(s) on Zed; a ban of the server's own must be lifted on the "
+       "server\n",
        {}},
   });
 }
@@ -180,7 +181,7 @@ TEST_F(CommandsTest, ListingsShowWhatWasRecorded) {
   harness_.output();
   expectTyped({
       // NAME may hold blanks: the longest start that names a recorded player.
-      {".note bob smith is a regular", "* Admin noted on bob smith: is a regular\n", {}},
+      {".note bob smith is a regular", "* console:Admin noted on bob smith: is a regular\n", {}},
       {".bans", "* Bob Smith, until 2026-12-08 14:01 UTC (2h left), by Admin: flood\n", {}},
       {".seen BOB",
        "* Bob: last seen 2026-12-08 12:00 UTC (1m ago) on Arena, online now as 3\n"
@@ -189,7 +190,7 @@ TEST_F(CommandsTest, ListingsShowWhatWasRecorded) {
       {".history bob 1",
        "* Bob: 1 sanction, 0 notes, the last 1 chat line\n"
        "* 2026-12-08 12:01 UTC warn by Admin on Arena: spam\n"
-       "* 2026-12-08 12:00 UTC to Alice: hi there\n",
+       "* 2026-12-08 12:00 UTC to Alice on Arena: hi there\n",
        {}},
       {".history Bob Smith",
        "* Bob Smith: 1 sanction, 1 note, the last 0 chat lines\n"
@@ -197,15 +198,15 @@ TEST_F(CommandsTest, ListingsShowWhatWasRecorded) {
        "* 2026-12-08 12:01 UTC note by Admin: is a regular\n",
        {}},
       {".audit 2",
-       "* 2026-12-08 12:01 UTC Admin note bob smith: is a regular\n"
-       "* 2026-12-08 12:01 UTC Admin admin add Bob: 2\n",
+       "* 2026-12-08 12:01 UTC console:Admin note bob smith on Arena: is a regular\n"
+       "* 2026-12-08 12:01 UTC console:Admin admin add Bob on Arena: 2\n",
        {}},
       {".admins",
        "* Bob: level 2 (admin), details 'key-b3', added by Admin on 2026-12-08 12:01 UTC\n",
        {}},
       // Each run of blanks is one place to split, however long.
       {".note bob smith" + std::string(60000, ' ') + "was here",
-       "* Admin noted on bob smith: was here\n",
+       "* console:Admin noted on bob smith: was here\n",
        {}},
   });
 }
@@ -213,8 +214,8 @@ TEST_F(CommandsTest, ListingsShowWhatWasRecorded) {
 // Alice is a moderator, Bobby an admin; each acts within the level.
 TEST_F(CommandsTest, AdminsInGameActWithinTheirLevel) {
   expectTyped({
-      {".admin add Alice 1", "* Admin made Alice an admin of level 1\n", {}},
-      {".admin add bobby 2", "* Admin made Bobby an admin of level 2\n", {}},
+      {".admin add Alice 1", "* console:Admin made Alice an admin of level 1\n", {}},
+      {".admin add bobby 2", "* console:Admin made Bobby an admin of level 2\n", {}},
   });
   const std::string added = ", added by Admin on 2026-12-08 12:00 UTC";
   expectSaid(1, {
@@ -248,25 +249,25 @@ TEST_F(CommandsTest, AdminsInGameActWithinTheirLevel) {
                     {"!admin add Bob 1", "", {message(1, "!admin: you may not")}},
                     {"!kick Bobby", "", {message(1, "!kick: you may not")}},
                     {"!warn Bob Smith spam",
-                     "* Alice warned Bob Smith (1 active): spam\n",
+                     "* game:Alice warned Bob Smith (1 active): spam\n",
                      {message(7, "Warning 1 of 3 before a kick: spam"), message(1, "!warn: done")}},
                     {"!tempban bob 1d spam",
-                     "* Alice banned Bob for 1d, until 2026-12-09 12:00 UTC: spam\n",
+                     "* game:Alice banned Bob for 1d, until 2026-12-09 12:00 UTC: spam\n",
                      {message(3, "You are banned until 2026-12-09 12:00 UTC (1d left): spam"),
                       buildKickRequest(3), message(1, "!tempban: done")}},
                 });
   // An admin, in a private message to the client.
   harness_.deliver(testing::chatLine(5, 1, "/msg Admin !ban Bob Smith cheating"));
   EXPECT_EQ(harness_.output(),
-            "Bobby to Admin: !ban Bob Smith cheating\n* Bobby banned Bob Smith: cheating\n");
+            "Bobby to Admin: !ban Bob Smith cheating\n* game:Bobby banned Bob Smith: cheating\n");
   EXPECT_EQ(harness_.sent(), (std::vector<Datagram>{buildBanRequest(7), message(5, "!ban: done")}));
   expectSaid(5, {
                     {"!unban BOB",
-                     "* Bobby lifted 1 ban(s) on BOB; a ban of the server's own must be lifted on "
-                     "the server\n",
+                     "* game:Bobby lifted 1 ban(s) on BOB; a ban of the server's own must be "
+                     "lifted on the server\n",
                      {message(5, "!unban: lifted 1 ban(s) on BOB")}},
                     {"!tempban Alice 2w",
-                     "* Bobby banned Alice for 14d, until 2026-12-22 12:00 UTC\n",
+                     "* game:Bobby banned Alice for 14d, until 2026-12-22 12:00 UTC\n",
                      {message(1,
                               "You are banned until 2026-12-22 12:00 UTC (14d left): no "
                               "reason given"),
@@ -298,10 +299,10 @@ TEST_F(CommandsTest, AnImpostorWithAnAdminsNameMayNot) {
   // A senior makes and removes admins.
   expectSaid(1, {
                     {"!admin add Bob Smith 1",
-                     "* Alice made Bob Smith an admin of level 1\n",
+                     "* game:Alice made Bob Smith an admin of level 1\n",
                      {message(1, "!admin: done")}},
                     {"!admin remove bob smith",
-                     "* Alice removed the admin Bob Smith\n",
+                     "* game:Alice removed the admin Bob Smith\n",
                      {message(1, "!admin: done")}},
                     {"!admin remove Zed", "", {message(1, "!admin: Zed is no admin")}},
                     {"!admin", "", {message(1, "!admin: add PLAYER LEVEL, or remove NAME")}},
@@ -336,8 +337,8 @@ TEST_F(CommandsTest, AdminsNeedDetailsThatTellPlayersApart) {
       {".admin add Zed 1", named, {}},
       {".admin add Kay 1", changing, {}},
       {".admin add Max 1", named, {}},
-      {".admin add Ugo 1", "* Admin made Ugo an admin of level 1\n", {}},
-      {".admin add Ida 1", "* Admin made Ida an admin of level 1\n", {}},
+      {".admin add Ugo 1", "* console:Admin made Ugo an admin of level 1\n", {}},
+      {".admin add Ida 1", "* console:Admin made Ida an admin of level 1\n", {}},
   });
 }
 

@@ -38,6 +38,9 @@ struct SessionSettings {
   uint16_t serverPort = defaults::kAdminPort;
   std::string adminName = defaults::kAdminName;
   std::string adminPassword = defaults::kAdminPassword;
+  // Who acts at the console (--operator), in the moderation's lines and
+  // audit; absent: adminName.
+  std::optional<std::string> operatorName;
   // The scripts' database: a file path or a PostgreSQL URI; absent:
   // "script.db" beside the script.
   std::optional<std::string> databasePath;

@@ -14,8 +14,9 @@ inline constexpr int kSeniorLevel = 3;     // also !admin
 // The operator at the console and the scripts: every right.
 inline constexpr int kOperatorLevel = 4;
 
-// Who carries out a moderation action: named in its "* " line, in its
-// record and in the audit.
+// Who carries out a moderation action. Its label() names it with the door
+// it came through in the "* " line and the audit; the sanction and note
+// records keep the plain name, which scripts read.
 struct Actor {
   // kPanel: an account of the web panel, whose answers go to the console
   // as the operator's do (the panel shows the console).
@@ -27,6 +28,24 @@ struct Actor {
   int level = kOperatorLevel;
   // kPlayer: the admin's player id, which replies are sent to.
   std::optional<uint8_t> playerId;
+
+  // "console:NAME", "panel:NAME", "game:NAME" or "script:NAME".
+  std::string label() const { return std::string(door()) + ":" + name; }
+
+ private:
+  const char* door() const {
+    switch (kind) {
+      case Kind::kConsole:
+        return "console";
+      case Kind::kPlayer:
+        return "game";
+      case Kind::kScript:
+        return "script";
+      case Kind::kPanel:
+        return "panel";
+    }
+    return "?";
+  }
 };
 
 }  // namespace gsadmin

@@ -49,6 +49,7 @@ std::string noteLine(const NoteRecord& note) {
 
 std::string chatLine(const ChatRecord& chat) {
   std::string said = chat.recipient ? "to " + printable(*chat.recipient) : "said";
+  if (!chat.server.empty()) said += " on " + printable(chat.server);
   return formatUtcTime(chat.time) + " " + said + ": " + printable(chat.text);
 }
 
@@ -124,6 +125,7 @@ std::vector<std::string> auditLines(Moderation& moderation, size_t count) {
   for (const AuditRecord& entry : moderation.sanctions().lastAudit(count)) {
     std::string line = formatUtcTime(entry.time) + " " + printable(entry.actor) + " " +
                        printable(entry.action) + " " + printable(entry.target);
+    if (!entry.server.empty()) line += " on " + printable(entry.server);
     if (!entry.detail.empty()) line += ": " + printable(entry.detail);
     lines.push_back(line);
   }

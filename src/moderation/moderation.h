@@ -136,7 +136,9 @@ class Moderation {
     bool visiting = false;  // a visit was started (first details reply)
     int64_t joined = 0;
     std::string name;
-    bool kickedAsBanned = false;  // told and kicked once already
+    // Told and kicked once already, as banned or by an act: not again,
+    // while the server takes the player off.
+    bool kickedAsBanned = false;
     // The visit's first details text, and whether a later reply differed:
     // a text that changes during a visit (ping, health) binds no admin.
     std::string firstDetails;
@@ -152,6 +154,10 @@ class Moderation {
   // moderation_enforcement.cc: the ban that holds for the player's name or
   // one of its aliases; when there is one, the player is told and kicked.
   void enforceBan(const Player& player, bool withAliases);
+  // The player was kicked or banned by an action: a ban that reaches this
+  // client afterwards, its own notice from a shared database among them,
+  // kicks no more (the slot may be another player's by then).
+  void removedByAct(uint8_t playerId);
   // moderation_actions.cc: the "* " line, the event and the audit of an
   // action on `name`.
   // An empty `line` prints nothing.

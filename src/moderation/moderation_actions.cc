@@ -37,6 +37,13 @@ std::string warningCount(size_t active, const ModerationSettings& settings) {
   return text;
 }
 
+// The audit's detail: a tempban's length before its reason ("1h: flood").
+std::string auditDetail(int64_t seconds, std::string_view reason) {
+  if (seconds <= 0) return std::string(reason);
+  std::string length = formatDuration(seconds);
+  return reason.empty() ? length : length + ": " + std::string(reason);
+}
+
 }  // namespace
 
 std::string Moderation::rankRefusal(const Actor& actor, const Person& person) const {
@@ -70,7 +77,7 @@ std::string Moderation::warn(const Actor& actor, const Person& person, std::stri
     admin::sendMessage(session_, online->id, warningCount(active, settings_) + ": " + text);
   }
   announce(actor, name, kSanctionWarn, 0, text,
-           "* " + printable(actor.name) + " warned " + printable(name) + unseenMark(person) +
+           "* " + printable(actor.label()) + " warned " + printable(name) + unseenMark(person) +
                " (" + std::to_string(active) + " active): " + printable(text));
   applyWarningThresholds(actor, Person{nullptr, name}, online);
   return "";
@@ -86,9 +93,10 @@ std::string Moderation::kick(const Actor& actor, const Player& player, std::stri
   uint8_t id = player.id;
   if (!plain) admin::sendMessage(session_, id, "Kicked: " + shownReason(text));
   admin::kickPlayer(session_, id);
+  removedByAct(id);
   sanctions_.record(name, kSanctionKick, 0, std::nullopt, text, actor.name, now());
   announce(actor, name, kSanctionKick, 0, text,
-           plain ? "" : "* " + printable(actor.name) + " kicked " + printable(name) + lineReason(text));
+           plain ? "" : "* " + printable(actor.label()) + " kicked " + printable(name) + lineReason(text));
   return "";
 }
 
@@ -106,10 +114,11 @@ std::string Moderation::tempban(const Actor& actor, const Person& person, int64_
   if (person.online) {
     admin::sendMessage(session_, person.online->id, banMessage(until, moment, text));
     admin::kickPlayer(session_, person.online->id);
+    removedByAct(person.online->id);
   }
   sanctions_.record(name, kSanctionTempban, seconds, until, text, actor.name, moment);
   announce(actor, name, kSanctionTempban, seconds, text,
-           "* " + printable(actor.name) + " banned " + printable(name) + unseen + " for " +
+           "* " + printable(actor.label()) + " banned " + printable(name) + unseen + " for " +
                formatDuration(seconds) + ", until " + formatUtcTime(until) + lineReason(text));
   return "";
 }
@@ -120,24 +129,27 @@ std::string Moderation::ban(const Actor& actor, const Person& person, std::strin
   std::string text = keptReason(reason);
   std::string name = person.name;
   std::string unseen = unseenMark(person);
-  if (person.online) admin::banPlayer(session_, person.online->id);
+  if (person.online) {
+    admin::banPlayer(session_, person.online->id);
+    removedByAct(person.online->id);
+  }
   // Kept by the client too, so that the name is refused at every join.
   sanctions_.record(name, kSanctionBan, 0, std::nullopt, text, actor.name, now());
   announce(actor, name, kSanctionBan, 0, text,
-           plain ? "" : "* " + printable(actor.name) + " banned " + printable(name) + unseen +
+           plain ? "" : "* " + printable(actor.label()) + " banned " + printable(name) + unseen +
                           lineReason(text));
   return "";
 }
 
 void Moderation::auditAct(const Actor& actor, std::string_view kind, std::string_view name,
                           std::string_view text) {
-  sanctions_.audit(actor.name, kind, name, text, now());
+  sanctions_.audit(actor.label(), kind, name, text, now());
 }
 
 void Moderation::announce(const Actor& actor, std::string_view name, std::string_view kind,
                           int64_t seconds, std::string_view reason, const std::string& line) {
   if (!line.empty()) session_.console().line(line);
-  sanctions_.audit(actor.name, kind, name, reason, now());
+  sanctions_.audit(actor.label(), kind, name, auditDetail(seconds, reason), now());
   EventArgument arguments[] = {{true, 0, name},
                                {true, 0, kind},
                                {false, static_cast<int32_t>(seconds), {}},

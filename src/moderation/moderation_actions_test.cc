@@ -73,44 +73,54 @@ class ModerationActionsTest : public ::testing::Test {
   SessionHarness h;
 };
 
+// One action: what it sends, prints, records and audits.
+struct ActionCase {
+  std::function<std::string(Moderation&)> action;
+  std::vector<std::string> sent;
+  std::string output;
+  std::string recordedOn;
+  std::string kind;
+  std::string auditDetail;  // a tempban's with its length
+};
+
 TEST_F(ModerationActionsTest, EachActionSendsPrintsRecordsAndFires) {
   std::string in36h = formatUtcTime(now() + 129600);
-  struct Case {
-    std::function<std::string(Moderation&)> action;
-    std::vector<std::string> sent;
-    std::string output;
-    std::string recordedOn;
-    std::string kind;
-  };
-  const Case cases[] = {
+  const ActionCase cases[] = {
       {[this](Moderation& m) { return m.warn(kOperator, on(5), " spam "); },
        {"chat /msg #5 Warning 1 of 3 before a kick: spam"},
-       "* Op warned Bob (1 active): spam\nevent Bob,warn,0,spam,Op\n",
+       "* console:Op warned Bob (1 active): spam\nevent Bob,warn,0,spam,Op\n",
        "Bob",
-       kSanctionWarn},
+       kSanctionWarn,
+       "spam"},
       {[this](Moderation& m) { return m.kick(kOperator, at(7), ""); },
        {"chat /msg #7 Kicked: no reason given", "kick 7"},
-       "* Op kicked Ann\nevent Ann,kick,0,,Op\n",
+       "* console:Op kicked Ann\nevent Ann,kick,0,,Op\n",
        "Ann",
-       kSanctionKick},
+       kSanctionKick,
+       ""},
       {[this](Moderation& m) { return m.tempban(kOperator, on(5), 129600, "grief"); },
        {"chat /msg #5 You are banned until " + in36h + " (1d12h left): grief", "kick 5"},
-       "* Op banned Bob for 1d12h, until " + in36h + ": grief\nevent Bob,tempban,129600,grief,Op\n",
+       "* console:Op banned Bob for 1d12h, until " + in36h +
+           ": grief\nevent Bob,tempban,129600,grief,Op\n",
        "Bob",
-       kSanctionTempban},
+       kSanctionTempban,
+       "1d12h: grief"},
       {[this](Moderation& m) { return m.ban(kOperator, on(7), "cheat"); },
        {"ban 7"},
-       "* Op banned Ann: cheat\nevent Ann,ban,0,cheat,Op\n",
+       "* console:Op banned Ann: cheat\nevent Ann,ban,0,cheat,Op\n",
        "Ann",
-       kSanctionBan},
+       kSanctionBan,
+       "cheat"},
       {[this](Moderation& m) { return m.unban(kOperator, "ANN") == 1 ? "" : "not lifted"; },
        {},
-       "* Op lifted 1 ban(s) on ANN; a ban of the server's own must be lifted on the server\n"
+       "* console:Op lifted 1 ban(s) on ANN; a ban of the server's own must be lifted on the "
+       "server\n"
        "event ANN,unban,0,,Op\n",
        "Ann",
-       kSanctionUnban},
+       kSanctionUnban,
+       ""},
   };
-  for (const Case& c : cases) {
+  for (const ActionCase& c : cases) {
     EXPECT_EQ(c.action(moderation()), "") << c.kind;
     EXPECT_EQ(described(h.sent()), c.sent) << c.kind;
     EXPECT_EQ(h.output(), c.output) << c.kind;
@@ -121,14 +131,18 @@ TEST_F(ModerationActionsTest, EachActionSendsPrintsRecordsAndFires) {
     std::vector<AuditRecord> audit = moderation().sanctions().lastAudit(1);
     ASSERT_EQ(audit.size(), 1u) << c.kind;
     EXPECT_EQ(audit[0].action, c.kind);
+    // The audit names the door; the record, which scripts read, the name.
+    EXPECT_EQ(audit[0].actor, "console:Op") << c.kind;
+    EXPECT_EQ(audit[0].detail, c.auditDetail) << c.kind;
   }
   EXPECT_TRUE(moderation().sanctions().activeBan("bob", now()));
   EXPECT_FALSE(moderation().sanctions().activeBan("ann", now()));
   // Nothing to lift: the line says so, nothing is recorded or fired.
   EXPECT_EQ(moderation().unban(kOperator, "Nobody"), 0u);
-  EXPECT_EQ(h.output(),
-            "* Op lifted 0 ban(s) on Nobody; a ban of the server's own must be lifted on the "
-            "server\n");
+  EXPECT_EQ(
+      h.output(),
+      "* console:Op lifted 0 ban(s) on Nobody; a ban of the server's own must be lifted on the "
+      "server\n");
 }
 
 TEST_F(ModerationActionsTest, RefusalsDoNothing) {
@@ -155,7 +169,7 @@ TEST_F(ModerationActionsTest, RefusalsDoNothing) {
 
 TEST_F(ModerationActionsTest, AdminsOfAHigherLevelAreLeftAlone) {
   ASSERT_EQ(moderation().addAdmin(kOperator, at(7), kAdminLevel), "");
-  EXPECT_EQ(h.output(), "* Op made Ann an admin of level 2\n");
+  EXPECT_EQ(h.output(), "* console:Op made Ann an admin of level 2\n");
   Actor moderator{Actor::Kind::kPlayer, "Bob", kModeratorLevel, 5};
   EXPECT_EQ(moderation().kick(moderator, at(7), "x"), "you may not");
   EXPECT_EQ(moderation().removeAdmin(moderator, "ann"), "you may not");
@@ -164,10 +178,10 @@ TEST_F(ModerationActionsTest, AdminsOfAHigherLevelAreLeftAlone) {
   EXPECT_EQ(moderation().removeAdmin(kOperator, "ANN"), "");
   h.sent();
   EXPECT_EQ(h.output(),
-            "* Bob warned Spammer (1 active): spam\nevent Spammer,warn,0,spam,Bob\n"
-            "* Op removed the admin Ann\n");
+            "* game:Bob warned Spammer (1 active): spam\nevent Spammer,warn,0,spam,Bob\n"
+            "* console:Op removed the admin Ann\n");
   EXPECT_EQ(moderation().note(kOperator, "Bob", "fair player"), "");
-  EXPECT_EQ(h.output(), "* Op noted on Bob: fair player\n");
+  EXPECT_EQ(h.output(), "* console:Op noted on Bob: fair player\n");
   std::vector<AuditRecord> audit = moderation().sanctions().lastAudit(3);
   ASSERT_EQ(audit.size(), 3u);
   EXPECT_EQ(audit[0].action, "note");
@@ -183,8 +197,8 @@ TEST_F(ModerationActionsTest, WarningsKickAtThreeAndBanAtFiveUntilTheyExpire) {
             (std::vector<std::string>{"chat /msg #3 Warning 3 of 5 before a ban: caps",
                                       "chat /msg #3 Kicked: 3 warnings", "kick 3"}));
   EXPECT_EQ(h.output(),
-            "* Op warned Spammer (3 active): caps\nevent Spammer,warn,0,caps,Op\n"
-            "* Op kicked Spammer: 3 warnings\nevent Spammer,kick,0,3 warnings,Op\n");
+            "* console:Op warned Spammer (3 active): caps\nevent Spammer,warn,0,caps,Op\n"
+            "* console:Op kicked Spammer: 3 warnings\nevent Spammer,kick,0,3 warnings,Op\n");
   ASSERT_EQ(moderation().warn(kOperator, on(3), "caps"), "");
   h.sent();
   h.output();
@@ -196,14 +210,14 @@ TEST_F(ModerationActionsTest, WarningsKickAtThreeAndBanAtFiveUntilTheyExpire) {
           "chat /msg #3 Warning 5 of 5 before a ban: caps",
           "chat /msg #3 You are banned until " + until + " (1d left): 5 warnings", "kick 3"}));
   EXPECT_EQ(h.output(),
-            "* Op warned Spammer (5 active): caps\nevent Spammer,warn,0,caps,Op\n"
-            "* Op banned Spammer for 1d, until " +
+            "* console:Op warned Spammer (5 active): caps\nevent Spammer,warn,0,caps,Op\n"
+            "* console:Op banned Spammer for 1d, until " +
                 until + ": 5 warnings\nevent Spammer,tempban,86400,5 warnings,Op\n");
   // A week later every warning has expired: the count starts over.
   h.clock().advance(7 * 24 * 3600 * 1000ull);
   ASSERT_EQ(moderation().warn(kOperator, on(5), "spam"), "");
   ASSERT_EQ(moderation().warn(kOperator, on(3), "again"), "");
-  EXPECT_NE(h.output().find("* Op warned Spammer (1 active): again\n"), std::string::npos);
+  EXPECT_NE(h.output().find("* console:Op warned Spammer (1 active): again\n"), std::string::npos);
 }
 
 TEST_F(ModerationActionsTest, ThresholdsFollowTheSettings) {

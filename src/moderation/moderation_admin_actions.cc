@@ -37,7 +37,7 @@ size_t Moderation::unban(const Actor& actor, std::string_view name) {
     names.insert(names.end(), record->aliases.begin(), record->aliases.end());
   }
   size_t lifted = sanctions_.lift(names, "", actor.name, now());
-  std::string line = "* " + printable(actor.name) + " lifted " + std::to_string(lifted) +
+  std::string line = "* " + printable(actor.label()) + " lifted " + std::to_string(lifted) +
                      " ban(s) on " + printable(name) +
                      "; a ban of the server's own must be lifted on the server";
   if (lifted == 0) {
@@ -54,8 +54,8 @@ std::string Moderation::note(const Actor& actor, std::string_view name, std::str
   if (kept.empty()) return "a note needs a text";
   int64_t moment = now();
   sanctions_.addNote(name, actor.name, kept, moment);
-  sanctions_.audit(actor.name, kAuditNote, name, kept, moment);
-  session_.console().line("* " + printable(actor.name) + " noted on " + printable(name) +
+  sanctions_.audit(actor.label(), kAuditNote, name, kept, moment);
+  session_.console().line("* " + printable(actor.label()) + " noted on " + printable(name) +
                           unseenMark(Person{nullptr, std::string(name)}) + ": " + printable(kept));
   return "";
 }
@@ -73,8 +73,8 @@ std::string Moderation::addAdmin(const Actor& actor, const Player& target, int l
   std::string name = player->name;
   int64_t moment = now();
   admins_.add(name, player->info, level, actor.name, moment);
-  sanctions_.audit(actor.name, kAuditAdminAdd, name, std::to_string(level), moment);
-  session_.console().line("* " + printable(actor.name) + " made " + printable(name) +
+  sanctions_.audit(actor.label(), kAuditAdminAdd, name, std::to_string(level), moment);
+  session_.console().line("* " + printable(actor.label()) + " made " + printable(name) +
                           " an admin of level " + std::to_string(level));
   return "";
 }
@@ -104,8 +104,9 @@ std::string Moderation::removeAdmin(const Actor& actor, std::string_view name) {
   if (!admin) return printable(name) + " is no admin";
   if (admin->level > actor.level) return "you may not";
   admins_.remove(name);
-  sanctions_.audit(actor.name, kAuditAdminRemove, admin->name, std::to_string(admin->level), now());
-  session_.console().line("* " + printable(actor.name) + " removed the admin " +
+  sanctions_.audit(actor.label(), kAuditAdminRemove, admin->name, std::to_string(admin->level),
+                   now());
+  session_.console().line("* " + printable(actor.label()) + " removed the admin " +
                           printable(admin->name));
   return "";
 }

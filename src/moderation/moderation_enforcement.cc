@@ -20,6 +20,10 @@ std::string banTerms(const SanctionRecord& ban) {
 
 }  // namespace
 
+void Moderation::removedByAct(uint8_t playerId) {
+  presence_[playerId].kickedAsBanned = true;
+}
+
 void Moderation::enforceBan(const Player& player, bool withAliases) {
   if (presence_[player.id].kickedAsBanned) return;
   int64_t moment = now();

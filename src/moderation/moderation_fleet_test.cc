@@ -17,13 +17,15 @@ namespace {
 
 using testing::SessionHarness;
 
-// Bob (5) and Ann (7) on the server "arena".
+// Bob (5) and Ann (7) on the server "arena", Olga at the console.
 class ModerationFleetTest : public ::testing::Test {
  protected:
   ModerationFleetTest()
       : h(std::nullopt, defaults::kAdminName, defaults::kAdminPassword,
-          testing::Transport::kInMemory,
-          [](SessionSettings& settings) { settings.moderation.serverName = "arena"; }) {
+          testing::Transport::kInMemory, [](SessionSettings& settings) {
+            settings.moderation.serverName = "arena";
+            settings.operatorName = "Olga";
+          }) {
     h.connect();
     join(5, "Bob");
     join(7, "Ann");
@@ -88,19 +90,66 @@ TEST_F(ModerationFleetTest, EveryRecordNamesItsServer) {
 
 TEST_F(ModerationFleetTest, ListingsSayWhereAPlayerWasSeenAndEachSanctionMade) {
   typed(".warn Bob spam");
+  h.deliver(testing::chatLine(5, 1, "hello"));
+  h.output();
   runElsewhere(
       "INSERT INTO gs_players (name_key, name, first_seen, last_seen, last_server)"
       " VALUES ('cy', 'Cy', 1796731000, 1796731100, 'beta')");
   runElsewhere(
       "INSERT INTO gs_sanctions (time, name_key, name, kind, reason, actor, server)"
       " VALUES (1796731100, 'bob', 'Bob', 'kick', 'camping', 'Zed', 'beta')");
+  runElsewhere(
+      "INSERT INTO gs_chat (time, name_key, name, recipient, text, server)"
+      " VALUES (1796731100, 'bob', 'Bob', 'Cy', 'hi', 'beta')");
   std::string seen = typed(".seen cy");
   EXPECT_EQ(seen.substr(0, 38), "* Cy: last seen 2026-12-08 11:58 UTC (") << seen;
   EXPECT_NE(seen.find(" ago) on beta, not online\n"), std::string::npos) << seen;
   EXPECT_EQ(typed(".history Bob"),
-            "* Bob: 2 sanctions, 0 notes, the last 0 chat lines\n"
+            "* Bob: 2 sanctions, 0 notes, the last 2 chat lines\n"
             "* 2026-12-08 11:58 UTC kick by Zed on beta: camping\n"
-            "* 2026-12-08 12:00 UTC warn by Admin on arena: spam\n");
+            "* 2026-12-08 12:00 UTC warn by Olga on arena: spam\n"
+            "* 2026-12-08 12:00 UTC said on arena: hello\n"
+            "* 2026-12-08 11:58 UTC to Cy on beta: hi\n");
+}
+
+TEST_F(ModerationFleetTest, EachActIsKickedOnceAndAuditedWithItsDoorAndServer) {
+  join(9, "Cy");
+  h.sent();
+  h.output();
+  const struct {
+    const char* act;
+    uint8_t id;
+    const char* key;
+  } acts[] = {{".ban Bob cheating", 5, "bob"},
+              {".tempban Ann 1h flood", 7, "ann"},
+              {".kick Cy spam", 9, "cy"}};
+  for (const auto& a : acts) {
+    typed(a.act);
+    size_t removals = 0;
+    for (const testing::Datagram& d : h.sent()) {
+      bool removal = d[0] == wire::kKickRequestId || d[0] == wire::kBanRequestId;
+      if (d.size() == 3 && removal && d[1] == a.id) ++removals;
+    }
+    EXPECT_EQ(removals, 1u) << a.act;
+    if (std::string(a.key) == "cy") {
+      runElsewhere(
+          "INSERT INTO gs_sanctions (time, name_key, name, kind, reason, actor, server)"
+          " VALUES (1796731200, 'cy', 'Cy', 'ban', 'spam', 'Zed', 'beta')");
+    }
+    // This client's own notice, or another's ban, while the server takes
+    // the player off: the slot is not told or kicked again.
+    moderation().databaseChanged(notice(std::string("bans ") + a.key));
+    EXPECT_TRUE(h.sent().empty()) << a.act;
+    EXPECT_EQ(h.output(), "") << a.act;
+  }
+  EXPECT_EQ(typed(".audit 3"),
+            "* 2026-12-08 12:00 UTC console:Olga kick Cy on arena: spam\n"
+            "* 2026-12-08 12:00 UTC console:Olga tempban Ann on arena: 1h: flood\n"
+            "* 2026-12-08 12:00 UTC console:Olga ban Bob on arena: cheating\n");
+  // A banned player who comes back to the slot is kicked as ever.
+  h.deliver(testing::playerLeft(1, 5));
+  h.deliver(testing::playerJoined(5, "Bob"));
+  EXPECT_TRUE(kicked(5));
 }
 
 TEST_F(ModerationFleetTest, AListingWhoseReadsFailSaysSoRatherThanNothingKnown) {

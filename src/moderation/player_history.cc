@@ -201,7 +201,7 @@ std::vector<std::string> PlayerHistory::namesWithDetails(std::string_view detail
 
 std::vector<ChatRecord> PlayerHistory::lastChat(std::string_view name, size_t count) {
   StatementResult lines = store_.query(
-      "SELECT time, name, recipient, text FROM gs_chat WHERE name_key = ?"
+      "SELECT time, name, recipient, text, server FROM gs_chat WHERE name_key = ?"
       " ORDER BY id DESC LIMIT ?",
       {key(name), limit(count, kMaxChatLines)});
   std::vector<ChatRecord> chat(lines.rowCount());
@@ -213,6 +213,7 @@ std::vector<ChatRecord> PlayerHistory::lastChat(std::string_view name, size_t co
     record.name = reader.text();
     record.recipient = reader.optionalText();
     record.text = reader.text();
+    record.server = reader.text();
   }
   return chat;
 }

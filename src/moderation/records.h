@@ -41,6 +41,7 @@ struct ChatRecord {
   // Absent for public chat; the recipient word of a private message.
   std::optional<std::string> recipient;
   std::string text;
+  std::string server;  // where it was said; empty when not known
 };
 
 struct SanctionRecord {
@@ -68,10 +69,13 @@ struct NoteRecord {
 // changes of admins alike.
 struct AuditRecord {
   int64_t time = 0;
-  std::string actor;
+  std::string actor;   // its door and name, "console:Warden" (Actor::label)
   std::string action;  // "warn", "kick", ..., "note", "admin add", "admin remove"
   std::string target;  // the player's name
-  std::string detail;  // the reason, the note, the level
+  // The reason (a tempban's after its length, "1h: flood"), the note, the
+  // level.
+  std::string detail;
+  std::string server;  // where it was done; empty when not known
 };
 
 struct AdminRecord {

@@ -147,7 +147,7 @@ std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
     if (action.kind != kCommand) return "the moderation is off";
     // Any console line: the operator's rights.
     if (login.level < kOperatorLevel) return "your level may not command";
-    session.console().line("* " + printable(login.name) + " (panel): " + printable(action.text));
+    session.console().line("* " + printable(panelActor(login).label()) + ": " + printable(action.text));
     if (Moderation* moderation = session.moderation()) {
       moderation->auditAct(panelActor(login), kCommand, "", action.text);
     }

@@ -127,20 +127,20 @@ TEST(WebActionsTest, ATypedModerationCommandIsTheAccountsInItsLineAndTheAudit) {
       carryOutWebAction(h.session(), op,
                         actionOf(R"({"action":"command","line":".kick Bob spam"})"), runTyped),
       "");
-  EXPECT_EQ(h.output(), "* oscar (panel): .kick Bob spam\n* oscar kicked Bob: spam\n");
+  EXPECT_EQ(h.output(), "* oscar (panel): .kick Bob spam\n* panel:oscar kicked Bob: spam\n");
   EXPECT_EQ(h.sent().back(), buildKickRequest(3));
   std::vector<AuditRecord> audit = h.session().moderation()->sanctions().lastAudit(2);
   ASSERT_EQ(audit.size(), 2u);
   EXPECT_EQ(audit[0].actor + " " + audit[0].action + " " + audit[0].target + ": " + audit[0].detail,
-            "oscar kick Bob: spam");
+            "panel:oscar kick Bob: spam");
   EXPECT_EQ(audit[1].actor + " " + audit[1].action + ": " + audit[1].detail,
-            "oscar command: .kick Bob spam");
+            "panel:oscar command: .kick Bob spam");
 
   // The operator's own line is still the console's, under the admin name.
   h.addPlayer(5, "Carol");
   h.output();
   h.session().handleTypedLine(".kick Carol");
-  EXPECT_EQ(h.output(), "* " + h.session().settings().adminName + " kicked Carol\n");
+  EXPECT_EQ(h.output(), "* console:" + h.session().settings().adminName + " kicked Carol\n");
 }
 
 TEST(WebActionsTest, NoAccountSlapsAHigherAdminInGame) {

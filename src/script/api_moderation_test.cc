@@ -48,7 +48,7 @@ TEST_F(ApiModerationTest, GetPlayerInfoGivesTheDetailsText) {
 
 TEST_F(ApiModerationTest, WarnTempbanAndTheRecordsTheyLeave) {
   EXPECT_EQ(s.run("show(warnPlayer(5, 'spam'))"),
-            "* " + actor + " warned Bob (1 active): spam\ntrue\n");
+            "* script:" + actor + " warned Bob (1 active): spam\ntrue\n");
   EXPECT_EQ(s.run("local w = getWarnings('BOB')\n"
                   "show(#w, w[1].reason, w[1].actor == '" +
                   actor + "', w[1].expires - w[1].time)"),
@@ -57,7 +57,8 @@ TEST_F(ApiModerationTest, WarnTempbanAndTheRecordsTheyLeave) {
   s.harness().sent();
 
   std::string line = s.run("show(tempbanPlayer('7', 3600.9))");
-  EXPECT_EQ(line.substr(0, line.find(" until ")), "* " + actor + " banned Ann for 1h,") << line;
+  EXPECT_EQ(line.substr(0, line.find(" until ")), "* script:" + actor + " banned Ann for 1h,")
+      << line;
   EXPECT_EQ(line.substr(line.size() - 9), "UTC\ntrue\n") << "no reason, none shown";
   EXPECT_TRUE(kicked(s.harness().sent(), 7));
   EXPECT_EQ(s.run("local b = getBan('ANN')\n"
@@ -65,7 +66,7 @@ TEST_F(ApiModerationTest, WarnTempbanAndTheRecordsTheyLeave) {
                   actor + "')"),
             "3600,,true\n");
   EXPECT_EQ(s.run("show(unbanName('ann'))"),
-            "* " + actor +
+            "* script:" + actor +
                 " lifted 1 ban(s) on ann; a ban of the server's own must be lifted on the "
                 "server\n1\n");
   EXPECT_EQ(s.run("show(getBan('Ann'))"), "nil\n");
@@ -107,12 +108,12 @@ TEST(ApiModerationEventTest, AScriptActingInAHandlerIsNotEnteredAgain) {
   h.addPlayer(5, "Bob");
   h.output();
   h.deliver(testing::chatLine(5, 0, "spam"));
-  EXPECT_EQ(h.output(),
-            "Bob: spam\n* " + h.scriptPath() + " warned Bob (1 active): spam\nafter 5 spam\n");
+  EXPECT_EQ(h.output(), "Bob: spam\n* script:" + h.scriptPath() +
+                            " warned Bob (1 active): spam\nafter 5 spam\n");
   // The console's action reaches the script.
   Actor op{Actor::Kind::kConsole, "Op", kOperatorLevel, std::nullopt};
   ASSERT_EQ(h.session().moderation()->kick(op, *h.session().players().find(5), ""), "");
-  EXPECT_EQ(h.output(), "* Op kicked Bob\nevent Bob\n");
+  EXPECT_EQ(h.output(), "* console:Op kicked Bob\nevent Bob\n");
 }
 
 TEST(ApiModerationOffTest, EveryFunctionSaysModerationIsOffButGetPlayerInfoWorks) {

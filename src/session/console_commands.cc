@@ -69,7 +69,8 @@ void ConsoleCommands::sendChat(std::string_view line, const Actor& actor) {
 
 Actor ConsoleCommands::operatorActor() const {
   Actor actor;
-  actor.name = session_.settings().adminName;
+  const SessionSettings& settings = session_.settings();
+  actor.name = settings.operatorName.value_or(settings.adminName);
   return actor;
 }
 

@@ -70,15 +70,17 @@ TEST_F(ConsoleCommandsTest, LinesPrintAndSendWhatTheySay) {
       {"", "", {}},
       // Players by id or whole name, ignoring case; .msg also by unique prefix.
       // A kick tells the player why, then kicks, and says so.
-      {".kick 3", "* Admin kicked Bob\n", {kicked(3, "no reason given"), buildKickRequest(3)}},
+      {".kick 3",
+       "* console:Admin kicked Bob\n",
+       {kicked(3, "no reason given"), buildKickRequest(3)}},
       {".kick bob  for spam ",
-       "* Admin kicked Bob: for spam\n",
+       "* console:Admin kicked Bob: for spam\n",
        {kicked(3, "for spam"), buildKickRequest(3)}},
       {".kick BOBB",
        "* 'BOBB' only starts the name of 5 Bobby; .kick takes an id or a whole name\n",
        {}},
       {".ban al", "* 'al' only starts the name of 1 Alice; .ban takes an id or a whole name\n", {}},
-      {".slap alice", "* Admin slapped Alice\n", {buildChatFrame("/slap Alice")}},
+      {".slap alice", "* console:Admin slapped Alice\n", {buildChatFrame("/slap Alice")}},
       {".msg bobby see you later", "", {buildChatFrame("/msg #5 see you later")}},
       {".msg al hi", "", {buildChatFrame("/msg #1 hi")}},
       {".kick bo", "* 'bo' matches 2 players: 3 Bob, 5 Bobby\n", {}},
@@ -138,8 +140,10 @@ TEST_F(ConsoleCommandsTest, PunishingCommandsNeedAnIdOrAWholeName) {
       {".kick 5", "* '5' is both the id of 5 Bobby and the name of 9 5\n", {}},
       {".msg 5 hi", "* '5' is both the id of 5 Bobby and the name of 9 5\n", {}},
       {".msg Bob hi", "", {buildChatFrame("/msg #5 hi")}},
-      {".kick 9", "* Admin kicked 5\n", {kicked(9, "no reason given"), buildKickRequest(9)}},
-      {".ban bobby", "* Admin banned Bobby\n", {buildBanRequest(5)}},
+      {".kick 9",
+       "* console:Admin kicked 5\n",
+       {kicked(9, "no reason given"), buildKickRequest(9)}},
+      {".ban bobby", "* console:Admin banned Bobby\n", {buildBanRequest(5)}},
   };
   for (const auto& c : cases) {
     auto [output, sent] = type(c.line);
@@ -212,9 +216,9 @@ TEST_F(ConsoleCommandsWithoutModerationTest, KickAndBanAreAsTheyWere) {
     std::string output;
     std::vector<Datagram> sent;
   } cases[] = {
-      {".kick 3", "* Admin kicked Bob\n", {buildKickRequest(3)}},
-      {".kick bob", "* Admin kicked Bob\n", {buildKickRequest(3)}},
-      {".ban bobby", "* Admin banned Bobby\n", {buildBanRequest(5)}},
+      {".kick 3", "* console:Admin kicked Bob\n", {buildKickRequest(3)}},
+      {".kick bob", "* console:Admin kicked Bob\n", {buildKickRequest(3)}},
+      {".ban bobby", "* console:Admin banned Bobby\n", {buildBanRequest(5)}},
       {".kick 9", "* .kick: no player has id 9\n", {}},
       {".kick BOBB",
        "* 'BOBB' only starts the name of 5 Bobby; .kick takes an id or a whole name\n",

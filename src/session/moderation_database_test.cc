@@ -38,7 +38,7 @@ TEST(ModerationDatabaseTest, AServerAwayAtTheStartIsWaitedFor) {
   h.connect();
   h.addPlayer(4, "Bob");
   h.session().handleTypedLine(".tempban Bob 1h flood");
-  EXPECT_NE(h.output().find("* Admin banned Bob for 1h"), std::string::npos);
+  EXPECT_NE(h.output().find("* console:Admin banned Bob for 1h"), std::string::npos);
   h.session().handleTypedLine(".seen Bob");
   EXPECT_EQ(h.output(), "* .seen: cannot read the records: not connected to the database\n");
 

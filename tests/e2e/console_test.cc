@@ -32,8 +32,8 @@ TEST(ConsoleEndToEndTest, PipedLinesWaitForTheServerThenRunAndEndWithTheInput) {
   EXPECT_EQ(nextCommand(peer), buildChatFrame("/msg #3 Kicked: spamming"));
   EXPECT_EQ(nextCommand(peer), buildKickRequest(3));
   EXPECT_EQ(nextCommand(peer), buildChatFrame("/slap Bobby"));
-  EXPECT_EQ(client.waitForLine("* "), "* Admin kicked Bob: spamming");
-  EXPECT_EQ(client.nextLine(), "* Admin slapped Bobby");
+  EXPECT_EQ(client.waitForLine("* "), "* console:Admin kicked Bob: spamming");
+  EXPECT_EQ(client.nextLine(), "* console:Admin slapped Bobby");
   EXPECT_EQ(client.nextLine(), "* 'bo' matches 2 players: 3 Bob, 5 Bobby");
   EXPECT_EQ(client.nextLine(), "* .msg: no player has id 9");
   EXPECT_EQ(client.nextLine(), "* unknown command '.nope'; .help lists the commands");
@@ -116,10 +116,10 @@ TEST(ConsoleEndToEndTest, WithoutModerationKickAndBanAreAsTheyWere) {
   std::unique_ptr<ClientProcess> client =
       oneShot(peer, ".kick bob spamming\n.ban 5\n.warn 5 x\n", {"--no-moderation"});
   ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}, {5, "Bobby"}}));
-  EXPECT_EQ(client->waitForLine("* "), "* Admin kicked Bob");
+  EXPECT_EQ(client->waitForLine("* "), "* console:Admin kicked Bob");
   EXPECT_EQ(nextCommand(peer), buildKickRequest(3));
   EXPECT_EQ(nextCommand(peer), buildBanRequest(5));
-  EXPECT_EQ(client->nextLine(), "* Admin banned Bobby");
+  EXPECT_EQ(client->nextLine(), "* console:Admin banned Bobby");
   EXPECT_EQ(client->nextLine(), "* unknown command '.warn'; .help lists the commands");
   peer.send(playerLeft(wire::kQuitKicked, 5));
   EXPECT_EQ(client->waitExit(5000), 0);

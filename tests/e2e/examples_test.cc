@@ -194,8 +194,9 @@ TEST(ExamplesTest, SanctionNoticeSaysTheClientsSanctionsInPublic) {
   EXPECT_EQ(count(log, "admin kicks Griefer"), 2) << "again at the next join: " << log;
   EXPECT_EQ(count(log, "left): griefing"), 2) << "told at the ban and at the join: " << log;
   const std::string& console = client.output();
-  EXPECT_EQ(count(console, "* driver.lua warned Troll (3 active): advertising"), 1) << console;
-  EXPECT_EQ(count(console, "* driver.lua kicked Troll: 3 warnings"), 1) << console;
+  EXPECT_EQ(count(console, "* script:driver.lua warned Troll (3 active): advertising"), 1)
+      << console;
+  EXPECT_EQ(count(console, "* script:driver.lua kicked Troll: 3 warnings"), 1) << console;
   EXPECT_EQ(count(console, "* Griefer is banned until "), 1) << console;
   EXPECT_EQ(count(console, "LUA: Error"), 0) << console;
 }

@@ -1,6 +1,7 @@
 // Two real clients on two real simulators sharing one real PostgreSQL
-// database: a ban on one kicks on the other, an admin added on one acts on
-// the other, .seen names the other server; then the database stops and
+// database: a ban on one kicks on the other (and once only on its own), an
+// admin added on one acts on the other, .seen names the other server, the
+// audit names each act's operator and server; then the database stops and
 // starts again under them: neither client stops, the banned player is
 // still kicked, and a ban made meanwhile reaches the other client once.
 
@@ -42,20 +43,23 @@ online Dan key k-dan
 120  end
 )";
 
+// Alpha's kicked players leave a little later, as on a server far away:
+// the client's own change notice comes back before they are gone.
 std::unique_ptr<ClientProcess> startSimulator(TempDir& dir, const std::string& name,
-                                              const char* scenario) {
+                                              const char* scenario, int kickDelayMs = 0) {
   dir.write(name + ".txt", scenario);
   return std::make_unique<ClientProcess>(
       std::vector<std::string>{"--port", "0", "--scenario", dir.path() + "/" + name + ".txt",
-                               "--once"},
+                               "--once", "--kick-delay", std::to_string(kickDelayMs)},
       std::nullopt, GSADMIN_SIM_PATH);
 }
 
 std::unique_ptr<ClientProcess> startClient(uint16_t port, const std::string& uri,
-                                           const std::string& serverName) {
+                                           const std::string& serverName,
+                                           const std::string& operatorName) {
   return std::make_unique<ClientProcess>(
       std::vector<std::string>{"127.0.0.1", std::to_string(port), "Admin", "73519", "--db=" + uri,
-                               "--server-name=" + serverName},
+                               "--server-name=" + serverName, "--operator=" + operatorName},
       std::nullopt, ClientProcess::defaultBinary(), std::nullopt, std::nullopt,
       ClientProcess::Input::kPipe);
 }
@@ -65,13 +69,7 @@ std::unique_ptr<ClientProcess> startClient(uint16_t port, const std::string& uri
 bool saysOnError(ClientProcess& client, const std::string& needle, int times, int timeoutMs) {
   auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   do {
-    std::string errors = client.errorOutput();
-    int found = 0;
-    for (size_t at = errors.find(needle); at != std::string::npos;
-         at = errors.find(needle, at + 1)) {
-      ++found;
-    }
-    if (found >= times) return true;
+    if (occurrences(client.errorOutput(), needle) >= times) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   } while (std::chrono::steady_clock::now() < until);
   return false;
@@ -86,7 +84,7 @@ void expectToOutliveTheDatabase(PostgresServer& postgres, ClientProcess& alpha,
   EXPECT_TRUE(saysOnError(beta, "gsadmin: database connection lost: ", 1, 10000))
       << beta.errorOutput();
   alpha.writeInput(".tempban Dan 1h flood\n");
-  EXPECT_TRUE(alpha.waitForLine("* Admin banned Dan for 1h, until ")) << alpha.output();
+  EXPECT_TRUE(alpha.waitForLine("* console:Olga banned Dan for 1h, until ")) << alpha.output();
   // Troll comes back to beta at 14 s: kicked from memory.
   EXPECT_TRUE(beta.waitForLine("* Troll is banned permanently (cheating): kicked", 15000))
       << beta.output();
@@ -102,10 +100,44 @@ void expectToOutliveTheDatabase(PostgresServer& postgres, ClientProcess& alpha,
   EXPECT_TRUE(beta.waitForLine("* Dan is banned until ", 10000)) << beta.output();
   std::string history = answer(beta, ".history Dan", "flood");
   EXPECT_NE(history.find("* Dan: 1 sanction, 0 notes,"), std::string::npos) << history;
-  EXPECT_NE(history.find(" UTC tempban 1h by Admin on alpha: flood\n"), std::string::npos)
+  EXPECT_NE(history.find(" UTC tempban 1h by Olga on alpha: flood\n"), std::string::npos)
       << history;
   std::string audit = answer(alpha, ".audit 1", "Dan");
-  EXPECT_NE(audit.find("Admin tempban Dan: flood"), std::string::npos) << audit;
+  EXPECT_NE(audit.find(" UTC console:Olga tempban Dan on alpha: 1h: flood\n"), std::string::npos)
+      << audit;
+}
+
+// Each act's audit line, read on either client, names who did it and where.
+void expectTheAuditToSayWhoAndWhere(ClientProcess& alpha, ClientProcess& beta) {
+  std::string noted = answer(beta, ".note Carl friendly", "noted");
+  EXPECT_EQ(noted, "* console:Bert noted on Carl: friendly\n");
+  // Beta writes the note within a pass of its loop.
+  std::string audit;
+  for (int tries = 0; tries < 50; ++tries) {
+    audit = answer(alpha, ".audit 5", "admin add");
+    if (occurrences(audit, "console:Bert") > 0) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  for (const char* line : {" UTC console:Bert note Carl on beta: friendly\n",
+                           " UTC console:Olga tempban Dan on alpha: 1h: flood\n",
+                           " UTC game:Ann warn Carl on beta: spam\n",
+                           " UTC console:Olga ban Troll on alpha: cheating\n",
+                           " UTC console:Olga admin add Ann on alpha: 2\n"}) {
+    EXPECT_EQ(occurrences(audit, line), 1) << line << audit;
+  }
+}
+
+// The simulator's account of what alpha asked: the ban of Troll and the
+// tempban of Dan each removed the player once; nothing went to a slot
+// already freed.
+void expectOneRemovalEach(ClientProcess& alpha, ClientProcess& alphaSim) {
+  alpha.writeInput("end of the requests\n");
+  ASSERT_TRUE(alphaSim.waitForLine("admin chat: end of the requests")) << alphaSim.output();
+  const std::string& log = alphaSim.output();
+  EXPECT_EQ(occurrences(log, "admin bans Troll (id "), 1) << log;
+  EXPECT_EQ(occurrences(log, "admin kicks Troll"), 0) << log;
+  EXPECT_EQ(occurrences(log, "admin kicks Dan (id "), 1) << log;
+  EXPECT_EQ(occurrences(log, "no such player"), 0) << log;
 }
 
 TEST(FleetEndToEndTest, TwoClientsShareBansAdminsAndHistoryAndOutliveTheDatabase) {
@@ -116,35 +148,38 @@ TEST(FleetEndToEndTest, TwoClientsShareBansAdminsAndHistoryAndOutliveTheDatabase
   ASSERT_FALSE(uri.empty()) << postgres.failure();
 
   TempDir dir;
-  std::unique_ptr<ClientProcess> alphaSim = startSimulator(dir, "alpha", kAlpha);
+  std::unique_ptr<ClientProcess> alphaSim = startSimulator(dir, "alpha", kAlpha, 500);
   std::unique_ptr<ClientProcess> betaSim = startSimulator(dir, "beta", kBeta);
   uint16_t alphaPort = listeningPort(*alphaSim);
   uint16_t betaPort = listeningPort(*betaSim);
   ASSERT_NE(alphaPort, 0) << alphaSim->output();
   ASSERT_NE(betaPort, 0) << betaSim->output();
-  std::unique_ptr<ClientProcess> alpha = startClient(alphaPort, uri, "alpha");
-  std::unique_ptr<ClientProcess> beta = startClient(betaPort, uri, "beta");
+  std::unique_ptr<ClientProcess> alpha = startClient(alphaPort, uri, "alpha", "Olga");
+  std::unique_ptr<ClientProcess> beta = startClient(betaPort, uri, "beta", "Bert");
   ASSERT_TRUE(alpha->waitForLine("Ann: ready", 10000)) << alpha->output() << alpha->errorOutput();
   ASSERT_TRUE(beta->waitForLine("Carl: ready", 10000)) << beta->output() << beta->errorOutput();
 
   // An admin added on alpha; Ann's !warn on beta at 7 s.
   alpha->writeInput(".admin add Ann 2\n");
-  ASSERT_TRUE(alpha->waitForLine("* Admin made Ann an admin of level 2"))
+  ASSERT_TRUE(alpha->waitForLine("* console:Olga made Ann an admin of level 2"))
       << alpha->output() << alpha->errorOutput();
 
   // A ban on alpha kicks Troll on beta within 2 s.
   alpha->writeInput(".ban Troll cheating\n");
   auto banned = std::chrono::steady_clock::now();
-  ASSERT_TRUE(alpha->waitForLine("* Admin banned Troll")) << alpha->output();
+  ASSERT_TRUE(alpha->waitForLine("* console:Olga banned Troll")) << alpha->output();
   ASSERT_TRUE(beta->waitForLine("* Troll is banned permanently (cheating): kicked"))
       << beta->output() << beta->errorOutput();
   EXPECT_LT(std::chrono::steady_clock::now() - banned, std::chrono::seconds(2));
 
-  EXPECT_TRUE(beta->waitForLine("* Ann warned Carl (1 active): spam", 10000)) << beta->output();
+  EXPECT_TRUE(beta->waitForLine("* game:Ann warned Carl (1 active): spam", 10000))
+      << beta->output();
   std::string seen = answer(*alpha, ".seen Carl", "visits");
   EXPECT_NE(seen.find(" ago) on beta, not online\n"), std::string::npos) << seen;
 
   expectToOutliveTheDatabase(postgres, *alpha, *beta);
+  expectTheAuditToSayWhoAndWhere(*alpha, *beta);
+  expectOneRemovalEach(*alpha, *alphaSim);
   for (ClientProcess* client : {alpha.get(), beta.get()}) {
     client->closeInput();
     client->kill(SIGTERM);

@@ -84,7 +84,7 @@ TEST(ModerationNamesEndToEndTest, DetailsThatChangeOrHoldTheNameNeedTrustNames) 
     connectWith(peer, *client, players, details);
     EXPECT_EQ(answer(*client, ".admin add Bob 2", ".admin add"), std::string(kNamed) + "\n");
     EXPECT_EQ(answer(*client, ".admin add Kay 2", ".admin add"), std::string(kChanging) + "\n");
-    EXPECT_EQ(answer(*client, ".admin add Ugo 2", "Ugo"), "* Admin made Ugo an admin of level 2\n");
+    EXPECT_EQ(answer(*client, ".admin add Ugo 2", "Ugo"), "* console:Admin made Ugo an admin of level 2\n");
     client->closeInput();
     client->kill(SIGTERM);
     EXPECT_EQ(client->waitExit(), 0);
@@ -92,8 +92,10 @@ TEST(ModerationNamesEndToEndTest, DetailsThatChangeOrHoldTheNameNeedTrustNames) 
   LoopbackPeer peer;
   std::unique_ptr<ClientProcess> trusting = startClient(peer, {"--trust-names"});
   connectWith(peer, *trusting, players, details);
-  EXPECT_EQ(answer(*trusting, ".admin add Bob 2", "Bob"), "* Admin made Bob an admin of level 2\n");
-  EXPECT_EQ(answer(*trusting, ".admin add Kay 1", "Kay"), "* Admin made Kay an admin of level 1\n");
+  EXPECT_EQ(answer(*trusting, ".admin add Bob 2", "Bob"),
+            "* console:Admin made Bob an admin of level 2\n");
+  EXPECT_EQ(answer(*trusting, ".admin add Kay 1", "Kay"),
+            "* console:Admin made Kay an admin of level 1\n");
   trusting->closeInput();
   trusting->kill(SIGTERM);
   EXPECT_EQ(trusting->waitExit(), 0);

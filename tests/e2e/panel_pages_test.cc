@@ -55,16 +55,16 @@ class PanelPagesTest : public PanelEndToEndTest {
 TEST_F(PanelPagesTest, ATypedKickIsTheAccountsInTheAuditAndTheHistory) {
   httplib::Client& http = *http_;
   EXPECT_EQ(act(http, *alice_, {{"action", "command"}, {"line", ".kick Bob spam"}}), 200);
-  EXPECT_TRUE(client_->waitForLine("* alice kicked Bob: spam")) << client_->output();
+  EXPECT_TRUE(client_->waitForLine("* panel:alice kicked Bob: spam")) << client_->output();
   auto [status, audit] = get(http, *alice_, "/api/audit");
   ASSERT_EQ(status, 200);
   ASSERT_GE(audit.size(), 2u) << audit;
   EXPECT_EQ(audit[0], (json{{"time", audit[0]["time"]},
-                            {"actor", "alice"},
+                            {"actor", "panel:alice"},
                             {"action", "kick"},
                             {"target", "Bob"},
                             {"detail", "spam"}}));
-  EXPECT_EQ(audit[1]["actor"], "alice");
+  EXPECT_EQ(audit[1]["actor"], "panel:alice");
   EXPECT_EQ(audit[1]["detail"], ".kick Bob spam");
 
   // Found by a part of the name, with the kick and the chat.

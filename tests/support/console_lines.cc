@@ -22,4 +22,12 @@ std::string answer(ClientProcess& client, const std::string& command, const std:
   return lines;
 }
 
+int occurrences(const std::string& text, const std::string& needle) {
+  int found = 0;
+  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
+    ++found;
+  }
+  return found;
+}
+
 }  // namespace gsadmin::testing

@@ -17,6 +17,9 @@ uint16_t listeningPort(ClientProcess& simulator);
 // output), each ended by '\n'.
 std::string answer(ClientProcess& client, const std::string& command, const std::string& last);
 
+// How many times `needle` occurs in `text`.
+int occurrences(const std::string& text, const std::string& needle);
+
 }  // namespace gsadmin::testing
 
 #endif  // GSADMIN_TESTS_SUPPORT_CONSOLE_LINES_H_

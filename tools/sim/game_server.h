@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/defaults.h"
@@ -24,6 +25,9 @@ struct ServerSetup {
   uint8_t mode = 1;
   uint8_t maxPlayers = 32;
   std::string password = defaults::kAdminPassword;
+  // How long a kicked or banned player stays on before leaving, as on a
+  // server far away; 0: at once.
+  uint64_t kickDelayMs = 0;
 };
 
 // Why the world refused a scenario line at this moment ("Bob is not on the
@@ -117,6 +121,8 @@ class GameServer {
   void handleKickOrBan(const uint8_t* data, size_t length, bool ban);
   void handleDetailsRequest(const uint8_t* data, size_t length);
   void handleKeepAliveAnswer(const uint8_t* data, size_t length);
+  // The kicked players whose delay has passed leave.
+  void takeOffKicked();
 
   void send(const Datagram& datagram);
   void sendFootUpdate(const SimPlayer& player);
@@ -144,6 +150,8 @@ class GameServer {
   std::vector<SimPlayer> players_;        // in joining order
   std::array<SimVehicle, 101> vehicles_;  // by id; 0 is unused
   std::vector<std::string> banned_;
+  // Kicked players still on (kickDelayMs), each with when they leave.
+  std::vector<std::pair<uint64_t, std::string>> leaving_;
 };
 
 }  // namespace gsadmin::sim

@@ -219,7 +219,20 @@ void GameServer::handleKickOrBan(const uint8_t* data, size_t length, bool ban) {
   std::string name = player->name;
   log_.line(std::string("admin ") + verb + " " + name + " (id " + std::to_string(data[1]) + ")");
   if (ban && !isBanned(name)) banned_.push_back(name);
-  quit(name, kQuitKicked);
+  if (setup_.kickDelayMs == 0) {
+    quit(name, kQuitKicked);
+    return;
+  }
+  leaving_.emplace_back(clock_.nowMs() + setup_.kickDelayMs, name);
+}
+
+void GameServer::takeOffKicked() {
+  // One delay for all: the list is in the order they leave.
+  while (!leaving_.empty() && leaving_.front().first <= clock_.nowMs()) {
+    std::string name = std::move(leaving_.front().second);
+    leaving_.erase(leaving_.begin());
+    if (isOnline(name)) quit(name, kQuitKicked);
+  }
 }
 
 void GameServer::handleDetailsRequest(const uint8_t* data, size_t length) {
@@ -250,6 +263,7 @@ void GameServer::handleKeepAliveAnswer(const uint8_t* data, size_t length) {
 }
 
 void GameServer::tick() {
+  takeOffKicked();
   if (!admin_) return;
   uint64_t now = clock_.nowMs();
   if (now - lastHeardMs_ >= kAdminGoneMs) {

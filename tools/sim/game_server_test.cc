@@ -208,5 +208,35 @@ TEST(GameServerIdsTest, IdsSkipTheAdminMarkerAndHonourRequests) {
   EXPECT_EQ(small.join("two", std::nullopt), "the server is full (1/1): two cannot join");
 }
 
+TEST(GameServerKickDelayTest, AKickedPlayerStaysOnForTheDelayThenLeavesOnce) {
+  ManualClock clock;
+  RecordingSink sink;
+  SimLog log(clock, nullptr);
+  ServerSetup setup;
+  setup.kickDelayMs = 300;
+  GameServer server(setup, clock, sink, log);
+  server.join("Bob", static_cast<uint8_t>(5));
+  Datagram hello = login(defaults::kAdminName, defaults::kAdminPassword);
+  server.handleDatagram(kAdmin, hello.data(), hello.size());
+  Datagram ban = {0x0F, 5, 0};
+  Datagram kick = {0x0E, 5, 0};
+  server.handleDatagram(kAdmin, ban.data(), ban.size());
+  clock.advance(299);
+  server.tick();
+  EXPECT_TRUE(server.isOnline("Bob")) << "a far server has not taken him off yet";
+  server.handleDatagram(kAdmin, kick.data(), kick.size());  // a second request finds him
+  clock.advance(1);
+  server.tick();
+  EXPECT_FALSE(server.isOnline("Bob"));
+  EXPECT_TRUE(server.isBanned("Bob"));
+  clock.advance(300);
+  server.tick();  // the second kick's time: he is gone already
+  const std::vector<std::string>& lines = log.kept();
+  EXPECT_EQ(
+      std::count_if(lines.begin(), lines.end(),
+                    [](const std::string& line) { return line.ends_with("Bob quits (kicked)"); }),
+      1);
+}
+
 }  // namespace
 }  // namespace gsadmin::sim

@@ -83,6 +83,7 @@ ServerSetup serverSetup(const SimOptions& options, const Scenario& scenario, uin
   if (settings.motd) setup.motd = *settings.motd;
   if (settings.maxPlayers) setup.maxPlayers = *settings.maxPlayers;
   setup.password = options.password;
+  setup.kickDelayMs = options.kickDelayMs;
   return setup;
 }
 

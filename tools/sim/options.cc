@@ -45,6 +45,13 @@ bool applyValue(const std::string& flag, const std::string& value, SimOptions& o
       return false;
     }
     (flag == "--game" ? options.game : options.mode) = static_cast<uint8_t>(*number);
+  } else if (flag == "--kick-delay") {
+    std::optional<int> ms = parseInt(value, 0, 60000);
+    if (!ms) {
+      *error = "--kick-delay needs a number of milliseconds from 0 to 60000, not '" + value + "'";
+      return false;
+    }
+    options.kickDelayMs = static_cast<uint64_t>(*ms);
   } else {  // --speed
     char* end = nullptr;
     double speed = std::strtod(value.c_str(), &end);
@@ -77,6 +84,7 @@ std::string bannerLine() {
 const char* usageText() {
   return "usage: gsadmin-sim [--port N] [--password TEXT] [--scenario FILE] [--game N]\n"
          "                   [--mode N] [--speed FACTOR] [--once] [--bind ADDRESS] [--check]\n"
+         "                   [--kick-delay MS]\n"
          "       gsadmin-sim --help | --version\n"
          "\n"
          "A loopback game server for testing gsadmin scripts. It plays the built-in\n"
@@ -91,6 +99,7 @@ const char* usageText() {
          "  --speed FACTOR   scenario seconds per real second (default 1)\n"
          "  --once           end after one round instead of looping\n"
          "  --bind ADDRESS   IPv4 address to listen on (default 127.0.0.1)\n"
+         "  --kick-delay MS  a kicked player leaves MS milliseconds later (default 0)\n"
          "  --check          check the scenario and exit\n"
          "  --version        print the version and exit\n"
          "\n"
@@ -107,7 +116,8 @@ std::optional<SimOptions> parseOptions(int argc, const char* const* argv, std::s
       flag.resize(equals);
     }
     bool takesValue = flag == "--port" || flag == "--password" || flag == "--scenario" ||
-                      flag == "--game" || flag == "--mode" || flag == "--speed" || flag == "--bind";
+                      flag == "--game" || flag == "--mode" || flag == "--speed" ||
+                      flag == "--bind" || flag == "--kick-delay";
     if (bool* on = flagNamed(flag, options)) {
       if (inlineValue) {
         *error = flag + " takes no value";

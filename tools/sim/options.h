@@ -17,9 +17,10 @@ struct SimOptions {
   std::optional<std::string> scenarioPath;  // none: the built-in demo
   std::optional<uint8_t> game;              // over the scenario's own
   std::optional<uint8_t> mode;
-  double speed = 1.0;  // scenario seconds per real second
-  bool once = false;   // end after one round instead of looping
-  bool check = false;  // only check the scenario, then exit
+  double speed = 1.0;        // scenario seconds per real second
+  uint64_t kickDelayMs = 0;  // see ServerSetup
+  bool once = false;         // end after one round instead of looping
+  bool check = false;        // only check the scenario, then exit
   bool help = false;
   bool version = false;
 };
