@@ -92,7 +92,9 @@ bool Commands::runTyped(const Actor& actor, unsigned door, std::string_view word
   }
   ActContext acting = context();
   TypedRefusal refusal;
-  std::optional<ActRequest> request = readTypedRequest(acting, *act, actor, left, mark, &refusal);
+  std::string command = prefixOf(door) + std::string(act->word);
+  std::optional<ActRequest> request =
+      readTypedRequest(acting, *act, command, actor, left, mark, &refusal);
   if (!request) {
     bool console = door != kGameDoor && !refusal.consoleText.empty();
     refuseTyped(actor, *act, door, console ? refusal.consoleText : refusal.text,

@@ -85,9 +85,9 @@ bool isDigits(std::string_view text) {
 // Reads the arguments one by one from the rest of the line.
 class Reader {
  public:
-  Reader(ActContext& context, const Act& act, std::optional<uint64_t> mark,
+  Reader(ActContext& context, std::string command, std::optional<uint64_t> mark,
          TypedRefusal* refusal)
-      : context_(context), act_(act), mark_(mark), refusal_(refusal) {}
+      : context_(context), command_(std::move(command)), mark_(mark), refusal_(refusal) {}
 
   bool read(Argument argument, bool last, std::string_view* rest, ActRequest* request);
 
@@ -105,7 +105,7 @@ class Reader {
   bool duration(std::string_view* rest, ActRequest* request);
 
   ActContext& context_;
-  const Act& act_;
+  std::string command_;
   std::optional<uint64_t> mark_;
   TypedRefusal* refusal_;
   std::string text_;
@@ -160,7 +160,7 @@ bool Reader::read(Argument argument, bool last, std::string_view* rest, ActReque
 bool Reader::player(bool absentToo, std::string_view* rest, ActRequest* request) {
   const PlayerManager& players = context_.session.players();
   Split split = splitPlayer(players, *rest);
-  PlayerTarget chosen = targetPlayer(players, split.first, std::string(".") + act_.word, true);
+  PlayerTarget chosen = targetPlayer(players, split.first, command_, true);
   if (!chosen.id && absentToo && chosen.namedNobody && !split.first.empty()) {
     // Not on the server: a name seen before (the longest start that is
     // one), or the first word.
@@ -169,7 +169,7 @@ bool Reader::player(bool absentToo, std::string_view* rest, ActRequest* request)
   } else if (!chosen.id) {
     if (chosen.refusal.empty()) {
       fail("a player is needed");
-      refusal_->consoleText = std::string(".") + act_.word + " needs a player";
+      refusal_->consoleText = command_ + " needs a player";
       return false;
     }
     return fail(chosen.refusal, true, chosen.namedNobody);
@@ -185,10 +185,10 @@ bool Reader::recipient(std::string_view* rest, ActRequest* request) {
   Split split = splitAt(trimmed(*rest), trimmed(*rest).find(' '));
   if (split.first.empty() || split.rest.empty()) {
     fail("a player and a text are needed");
-    refusal_->consoleText = std::string(".") + act_.word + " needs a player and a text";
+    refusal_->consoleText = command_ + " needs a player and a text";
     return false;
   }
-  PlayerTarget chosen = targetPlayer(context_.session.players(), split.first, ".msg", false);
+  PlayerTarget chosen = targetPlayer(context_.session.players(), split.first, command_, false);
   if (!chosen.id) return fail(chosen.refusal, true, chosen.namedNobody);
   if (!chosenTarget(*chosen.id, split.first, &request->target)) return false;
   text_ = split.rest;
@@ -237,11 +237,12 @@ bool Reader::duration(std::string_view* rest, ActRequest* request) {
 }  // namespace
 
 std::optional<ActRequest> readTypedRequest(ActContext& context, const Act& act,
-                                           const Actor& actor, std::string_view rest,
-                                           std::optional<uint64_t> mark, TypedRefusal* refusal) {
+                                           std::string_view command, const Actor& actor,
+                                           std::string_view rest, std::optional<uint64_t> mark,
+                                           TypedRefusal* refusal) {
   ActRequest request;
   request.actor = actor;
-  Reader reader(context, act, mark, refusal);
+  Reader reader(context, std::string(command), mark, refusal);
   std::string_view left = rest;
   for (size_t i = 0; i < act.arguments.size(); ++i) {
     if (!reader.read(act.arguments[i], i + 1 == act.arguments.size(), &left, &request)) {

@@ -29,9 +29,11 @@ struct TypedRefusal {
 // An id typed means the player who held it at `mark` (see
 // PlayerManager::mark), or now without one. None, with *refusal, when an
 // argument is missing or malformed.
+// `command` is the act as typed (".kick", "!kick"), for the refusals.
 std::optional<ActRequest> readTypedRequest(ActContext& context, const Act& act,
-                                           const Actor& actor, std::string_view rest,
-                                           std::optional<uint64_t> mark, TypedRefusal* refusal);
+                                           std::string_view command, const Actor& actor,
+                                           std::string_view rest, std::optional<uint64_t> mark,
+                                           TypedRefusal* refusal);
 
 }  // namespace gsadmin
 

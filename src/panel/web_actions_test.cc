@@ -94,22 +94,22 @@ TEST(WebActionsTest, RunsOnTheSessionAsTheAccountWithinItsLevel) {
                               actionOf(R"({"action":"message","player":3,"text":"hi"})"), runTyped),
             "");
   EXPECT_EQ(h.sent(), std::vector<testing::Datagram>{buildChatFrame("/msg #3 hi")});
-  EXPECT_EQ(h.output(), "* mia (panel): message Bob: hi\n");
+  EXPECT_EQ(h.output(), "* panel:mia message Bob: hi\n");
   EXPECT_EQ(carryOutWebAction(h.session(), moderator,
                               actionOf(R"({"action":"chat","text":"hello all"})"), runTyped),
             "");
   EXPECT_EQ(h.sent(), std::vector<testing::Datagram>{buildChatFrame("hello all")});
-  EXPECT_EQ(h.output(), "* mia (panel): chat: hello all\n");
+  EXPECT_EQ(h.output(), "* panel:mia chat: hello all\n");
   EXPECT_EQ(carryOutWebAction(h.session(), op, actionOf(R"({"action":"chat","text":"/slap Bob"})"),
                               runTyped),
             "");
   EXPECT_EQ(h.sent(), std::vector<testing::Datagram>{buildChatFrame("/slap Bob")});
-  EXPECT_EQ(h.output(), "* oscar (panel): chat: /slap Bob\n");
+  EXPECT_EQ(h.output(), "* panel:oscar chat: /slap Bob\n");
   EXPECT_EQ(carryOutWebAction(h.session(), op,
                               actionOf(R"({"action":"command","line":".players"})"), runTyped),
             "");
   EXPECT_EQ(typed, std::vector<std::string>{".players as oscar"});
-  EXPECT_EQ(h.output(), "* oscar (panel): .players\n");
+  EXPECT_EQ(h.output(), "* panel:oscar: .players\n");
 }
 
 TEST(WebActionsTest, ATypedModerationCommandIsTheAccountsInItsLineAndTheAudit) {
@@ -127,7 +127,7 @@ TEST(WebActionsTest, ATypedModerationCommandIsTheAccountsInItsLineAndTheAudit) {
       carryOutWebAction(h.session(), op,
                         actionOf(R"({"action":"command","line":".kick Bob spam"})"), runTyped),
       "");
-  EXPECT_EQ(h.output(), "* oscar (panel): .kick Bob spam\n* panel:oscar kicked Bob: spam\n");
+  EXPECT_EQ(h.output(), "* panel:oscar: .kick Bob spam\n* panel:oscar kicked Bob: spam\n");
   EXPECT_EQ(h.sent().back(), buildKickRequest(3));
   std::vector<AuditRecord> audit = h.session().moderation()->sanctions().lastAudit(2);
   ASSERT_EQ(audit.size(), 2u);
