@@ -52,7 +52,7 @@ TEST(GameWordsEndToEndTest, EveryWordGetsOneAnswerWithTheExamplesLoaded) {
       ClientProcess::defaultBinary(), std::nullopt, dir.path(), ClientProcess::Input::kPipe);
   ASSERT_TRUE(client.waitForLine("Ann: ready", 8000)) << client.output();
   client.writeInput(".admin add Ann 1\n");
-  EXPECT_TRUE(client.waitForLine("* Admin made Ann an admin of level 1")) << client.output();
+  EXPECT_TRUE(client.waitForLine("* console:Admin made Ann an admin of level 1")) << client.output();
   EXPECT_EQ(sim->waitExit(30000), 0);
   sim->readToEnd();
   client.closeInput();
@@ -64,7 +64,7 @@ TEST(GameWordsEndToEndTest, EveryWordGetsOneAnswerWithTheExamplesLoaded) {
   const std::string toBob = "admin message to Bob (id 1): ";
   // The admin's !warn: the moderation's answer, and no script's.
   EXPECT_EQ(count(log, toAnn + "!warn: done"), 1) << log;
-  EXPECT_EQ(count(log, toBob + "Warning 1 of 5: spamming"), 1) << log;
+  EXPECT_EQ(count(log, toBob + "Warning 1 of 3 before a kick: spamming"), 1) << log;
   // The player's !help: one list of every script's words.
   EXPECT_EQ(count(log, toBob + "Commands: !next !streak !top !alltime !seen !stats !players "
                                "!server\n"),

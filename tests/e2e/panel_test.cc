@@ -54,8 +54,8 @@ TEST_F(PanelEndToEndTest, LogInReadThePlayersKickOneAndSeeTheConsoleLine) {
   ASSERT_TRUE(done);
   EXPECT_EQ(done->status, 200) << done->body;
   EXPECT_EQ(nextCommand(peer_), buildKickRequest(3));
-  EXPECT_TRUE(client_->waitForLine("* alice (panel): kick Bob"));
-  EXPECT_TRUE(streamShows(http, *alice, "\"text\":\"* alice (panel): kick Bob\""));
+  EXPECT_TRUE(client_->waitForLine("* panel:alice kicked Bob"));
+  EXPECT_TRUE(streamShows(http, *alice, "\"text\":\"* panel:alice kicked Bob\""));
 
   // A join reaches an open stream as a new snapshot of the players.
   std::atomic<bool> joinSeen{false};
