@@ -1,3 +1,4 @@
+#include "commands/act.h"
 #include "panel/password_hash.h"
 #include "panel/web_context.h"
 #include "panel/web_json.h"
@@ -59,8 +60,26 @@ std::string cookieAttributes(const WebContext& context) {
   return context.tls ? "; HttpOnly; SameSite=Strict; Secure" : "; HttpOnly; SameSite=Strict";
 }
 
+// The acts on a player the panel offers, with the level each needs, as
+// the table holds them: the page draws its buttons from them.
+json playerActsJson() {
+  json acts = json::array();
+  for (const Act& act : allActs()) {
+    bool onPlayer = !act.arguments.empty() && (act.arguments.front() == Argument::kPlayer ||
+                                               act.arguments.front() == Argument::kPerson ||
+                                               act.arguments.front() == Argument::kRecipient);
+    if ((act.doors & kPanelDoor) != 0 && onPlayer) {
+      acts.push_back({{"name", act.name}, {"level", act.level}});
+    }
+  }
+  return acts;
+}
+
 json loginJson(const WebLogin& login) {
-  return {{"name", login.name}, {"level", login.level}, {"csrf", login.csrf}};
+  return {{"name", login.name},
+          {"level", login.level},
+          {"csrf", login.csrf},
+          {"acts", playerActsJson()}};
 }
 
 // A new login of `account`, with its session cookie and a device cookie

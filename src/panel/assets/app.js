@@ -3,7 +3,8 @@
 // never as HTML, so names and chat cannot inject markup.
 const $ = (id) => document.getElementById(id);
 let csrf = '', level = 0;
-const needs = { message: 1, slap: 1, warn: 1, kick: 1, tempban: 1, ban: 2 };
+// The acts on a player and the level each needs, as the client's table holds them.
+let needs = {};
 const unbanLevel = 2;
 // A console line, and a chat line the server takes as a command (its first
 // non-blank character is '/'), need this level.
@@ -139,7 +140,7 @@ function renderServer(s) {
 }
 
 async function act(action, player) {
-  const body = { action, player: player.id };
+  const body = { action, player: player.id, name: player.name };
   if (action === 'message') body.text = prompt('Message to ' + player.name) || '';
   if (action === 'tempban') body.duration = prompt('Ban ' + player.name + ' for (e.g. 30m, 1d)');
   if (['warn', 'kick', 'tempban', 'ban'].includes(action)) {
@@ -364,6 +365,7 @@ function show(loggedIn, name) {
 async function start(session) {
   csrf = session.csrf;
   level = session.level;
+  needs = Object.fromEntries((session.acts || []).map((act) => [act.name, act.level]));
   show(true, session.name);
   showPage();
   const refresh = async () => {
