@@ -5,7 +5,9 @@
 namespace gsadmin {
 
 Player& PlayerManager::add(uint8_t id, std::string name) {
-  if (Player* replaced = find(id)) departed_[id] = {replaced->addedAt, changes_, replaced->name};
+  if (Player* replaced = find(id)) {
+    departed_[id] = {replaced->addedAt, changes_ + 1, replaced->name};
+  }
   auto player = std::make_unique<Player>(id, std::move(name));
   player->addedAt = ++changes_;
   return records_.addOrReplace(std::move(player), find(id));

@@ -96,5 +96,31 @@ TEST(PlayerManagerTest, RemoveDestroysOnlyThatRecord) {
   EXPECT_EQ(idsOf(players), (std::vector<uint8_t>{1, 3}));
 }
 
+// An id chosen at a mark means whoever held it then: the holder now only
+// when they were there already, else the one who left it since.
+TEST(PlayerManagerTest, AnIdMeansWhoHeldItAtTheMark) {
+  PlayerManager players;
+  uint64_t empty = players.mark();
+  players.add(3, "Bob");
+  uint64_t bob = players.mark();
+  players.remove(*players.find(3));
+  uint64_t free = players.mark();
+  EXPECT_EQ(players.heldAt(3, bob), "Bob");
+  players.add(3, "Eve");
+  EXPECT_EQ(players.heldAt(3, bob), "Bob");
+  uint64_t eve = players.mark();
+  players.add(3, "Zed");  // replaces Eve without a leave
+  // Only the last to leave an id is remembered: Bob is forgotten by now.
+  const struct {
+    uint64_t mark;
+    std::optional<std::string> held;
+  } cases[] = {
+      {empty, std::nullopt}, {bob, std::nullopt}, {free, std::nullopt}, {eve, "Eve"},
+      {players.mark(), "Zed"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(players.heldAt(3, c.mark), c.held) << c.mark;
+  EXPECT_EQ(players.heldAt(4, players.mark()), std::nullopt);
+}
+
 }  // namespace
 }  // namespace gsadmin
