@@ -213,7 +213,7 @@ void ConnectionLobby::admitOne(int fd, SteadyTime now) {
       fd, tls_, *peer, RequestFrame(limits_.maxHeaderBytes, limits_.maxBodyBytes), now);
   if (!connection) return;  // closed by make()
   ++perPeer_[*peer];
-  entries_[fd] = Entry{std::move(connection), *peer};
+  entries_[fd] = Entry{std::move(connection), *peer, ++admissions_};
   watch(fd, true, false);
 }
 
@@ -226,6 +226,7 @@ bool ConnectionLobby::makeRoom(const std::string* peer) {
   int victim = -1;
   bool victimIdle = false;
   SteadyTime victimSince{};
+  uint64_t victimAdmitted = 0;
   for (const auto& [fd, entry] : entries_) {
     const Connection* connection = entry.connection.get();
     if (connection == nullptr || (peer && entry.peer != *peer)) continue;
@@ -235,10 +236,12 @@ bool ConnectionLobby::makeRoom(const std::string* peer) {
     SteadyTime since = connection->closingBy ? SteadyTime::min()
                        : idle                ? connection->lastActive
                               : connection->requestStart.value_or(connection->connectedAt);
-    if (victim < 0 || (idle && !victimIdle) || (idle == victimIdle && since < victimSince)) {
+    bool older = since < victimSince || (since == victimSince && entry.admitted < victimAdmitted);
+    if (victim < 0 || (idle && !victimIdle) || (idle == victimIdle && older)) {
       victim = fd;
       victimIdle = idle;
       victimSince = since;
+      victimAdmitted = entry.admitted;
     }
   }
   if (victim < 0) return false;

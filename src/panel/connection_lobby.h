@@ -55,6 +55,9 @@ class ConnectionLobby {
   struct Entry {
     std::unique_ptr<Connection> connection;  // null while at a worker
     std::string peer;
+    // Admitted before every entry of a higher number: connections taken
+    // in one batch share their times, and the older still goes first.
+    uint64_t admitted = 0;
   };
 
   void run();
@@ -89,6 +92,7 @@ class ConnectionLobby {
 
   // The lobby's thread alone uses these.
   std::unordered_map<int, Entry> entries_;
+  uint64_t admissions_ = 0;
   std::unordered_map<std::string, size_t> perPeer_;
 
   std::unique_ptr<WorkerPool> workers_;
