@@ -30,11 +30,11 @@ struct Target {
 // What an act needs, filled by the door that asks for it.
 struct ActRequest {
   Actor actor;
-  Target target;          // PLAYER or NAME
-  std::string text;       // REASON, TEXT
-  int64_t seconds = 0;    // DURATION
-  int level = 0;          // LEVEL
-  size_t count = 0;       // N; 0 for the act's own default
+  Target target;        // PLAYER or NAME
+  std::string text;     // REASON, TEXT
+  int64_t seconds = 0;  // DURATION
+  int level = 0;        // LEVEL
+  size_t count = 0;     // N; 0 for the act's own default
   // As the script API's plain functions act: the datagram alone, without a
   // message to the player or a console line (still recorded and audited).
   bool plain = false;
@@ -59,15 +59,15 @@ enum Door : unsigned {
 
 // What a typed argument takes, in the order the act's usage shows them.
 enum class Argument {
-  kPlayer,    // PLAYER: an id or the whole name of a player on the server
-  kRecipient, // PLAYER, the first word: also the start of only one name
-  kPerson,    // PLAYER or NAME: on the server, or any name (seen or not)
-  kName,      // NAME: a name, on the server or not
-  kDuration,  // DURATION: 30m, 2h, 7d, 1d12h
-  kLevel,     // LEVEL: 1, 2 or 3
-  kCount,     // [N]: an optional count
-  kText,      // TEXT: the rest of the line, needed
-  kReason,    // [REASON]: the rest of the line, optional
+  kPlayer,     // PLAYER: an id or the whole name of a player on the server
+  kRecipient,  // PLAYER, the first word: also the start of only one name
+  kPerson,     // PLAYER or NAME: on the server, or any name (seen or not)
+  kName,       // NAME: a name, on the server or not
+  kDuration,   // DURATION: 30m, 2h, 7d, 1d12h
+  kLevel,      // LEVEL: 1, 2 or 3
+  kCount,      // [N]: an optional count
+  kText,       // TEXT: the rest of the line, needed
+  kReason,     // [REASON]: the rest of the line, optional
 };
 
 // What an act's run reaches: the session, and the moderation when it is on.
@@ -79,11 +79,11 @@ struct ActContext {
 // One admin act: the one home of its name, its level, its arguments, its
 // help and what it does, for every door.
 struct Act {
-  const char* name;   // "warn", "admin add": in the API, the audit and the panel
-  const char* word;   // as typed after '.' or '!' ("msg"); empty when not typed
-  int level;          // the level an actor needs (kOperatorLevel: the console's)
-  unsigned doors;     // Door bits
-  bool moderation;    // true: there only when the moderation is on
+  const char* name;  // "warn", "admin add": in the API, the audit and the panel
+  const char* word;  // as typed after '.' or '!' ("msg"); empty when not typed
+  int level;         // the level an actor needs (kOperatorLevel: the console's)
+  unsigned doors;    // Door bits
+  bool moderation;   // true: there only when the moderation is on
   // A read: below its level in game, the word is left to the scripts
   // that answer it for players (!seen, !admins).
   bool read;

@@ -21,13 +21,6 @@
 namespace gsadmin {
 namespace {
 
-std::string readSource(const std::string& relativePath) {
-  std::optional<std::string> text =
-      testing::readTextFile(std::string(GSADMIN_SOURCE_DIR) + "/" + relativePath);
-  EXPECT_TRUE(text) << relativePath;
-  return text.value_or("");
-}
-
 std::string trimmed(const std::string& text) {
   size_t start = text.find_first_not_of(' ');
   if (start == std::string::npos) return "";
@@ -131,11 +124,11 @@ TEST(ActDocsTest, TheModerationGuideListsEveryUsageAtTheConsole) {
   for (const Act* act : typedActs(kConsoleDoor)) {
     usages.insert("`" + Commands::usage(*act, kConsoleDoor) + "`");
   }
-  EXPECT_EQ(usagesIn(tableRows(readSource("docs/moderation.md")), '.'), usages);
+  EXPECT_EQ(usagesIn(tableRows(testing::readSourceFile("docs/moderation.md")), '.'), usages);
 }
 
 TEST(ActDocsTest, TheModerationGuideListsEveryUsageInGameWithItsLevel) {
-  auto rows = tableRows(readSource("docs/moderation.md"));
+  auto rows = tableRows(testing::readSourceFile("docs/moderation.md"));
   std::set<std::string> usages;
   for (const Act* act : typedActs(kGameDoor)) {
     std::string usage = "`" + Commands::usage(*act, kGameDoor) + "`";
@@ -151,7 +144,7 @@ TEST(ActDocsTest, TheModerationGuideListsEveryUsageInGameWithItsLevel) {
 }
 
 TEST(ActDocsTest, TheManualListsEveryUsageAtTheConsole) {
-  std::string text = lower(manText(readSource("docs/gsadmin.1")));
+  std::string text = lower(manText(testing::readSourceFile("docs/gsadmin.1")));
   for (const Act* act : typedActs(kConsoleDoor)) {
     std::string usage = lower(Commands::usage(*act, kConsoleDoor));
     size_t at = text.find(usage);
@@ -165,7 +158,8 @@ TEST(ActDocsTest, TheManualListsEveryUsageAtTheConsole) {
 }
 
 TEST(ActDocsTest, TheHttpApiListsEveryActionOfThePanelWithItsLevel) {
-  auto rows = tableRows(readSource("docs/http-api.md"), "| action | members | level |");
+  auto rows =
+      tableRows(testing::readSourceFile("docs/http-api.md"), "| action | members | level |");
   std::set<std::string> names = {"`command`"};  // any console line, the operator's level
   for (const Act& act : allActs()) {
     if ((act.doors & kPanelDoor) == 0) continue;

@@ -23,8 +23,11 @@ Outcome note(ActContext& context, const ActRequest& request);
 Outcome addAdmin(ActContext& context, const ActRequest& request);
 Outcome removeAdmin(ActContext& context, const ActRequest& request);
 
-// acts_reads.cc.
+// acts_world.cc.
 Outcome players(ActContext& context, const ActRequest& request);
+Outcome vehicles(ActContext& context, const ActRequest& request);
+
+// acts_reads.cc.
 Outcome seen(ActContext& context, const ActRequest& request);
 Outcome history(ActContext& context, const ActRequest& request);
 Outcome bans(ActContext& context, const ActRequest& request);

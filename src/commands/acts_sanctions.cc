@@ -17,6 +17,22 @@ Outcome outcomeOf(std::string refusal) {
   return Outcome{std::move(refusal), {}, 0};
 }
 
+// Without moderation a kick or a ban is the server's request alone: `send`
+// on the player the request names, with a "* " line unless plain.
+Outcome sendRemoval(ActContext& context, const ActRequest& request, admin::PlayerAction send,
+                    const char* done) {
+  Outcome outcome;
+  const Player* player = onlineTarget(context.session.players(), request.target, &outcome.refusal);
+  if (player == nullptr) return outcome;
+  std::string name = player->name;
+  send(context.session, player->id);
+  if (!request.plain) {
+    context.session.console().line("* " + printable(request.actor.label()) + " " + done + " " +
+                                   printable(name));
+  }
+  return outcome;
+}
+
 // The person the request names, or none with the refusal in *outcome.
 std::optional<Person> person(ActContext& context, const ActRequest& request, Outcome* outcome) {
   std::optional<Person> found =
@@ -34,20 +50,12 @@ Outcome warn(ActContext& context, const ActRequest& request) {
 }
 
 Outcome kick(ActContext& context, const ActRequest& request) {
+  if (context.moderation == nullptr)
+    return sendRemoval(context, request, admin::kickPlayer, "kicked");
   Outcome outcome;
   const Player* player = onlineTarget(context.session.players(), request.target, &outcome.refusal);
   if (player == nullptr) return outcome;
-  if (context.moderation != nullptr) {
-    return outcomeOf(
-        context.moderation->kick(request.actor, *player, request.text, request.plain));
-  }
-  std::string name = player->name;
-  admin::kickPlayer(context.session, player->id);
-  if (!request.plain) {
-    context.session.console().line("* " + printable(request.actor.label()) + " kicked " +
-                                   printable(name));
-  }
-  return outcome;
+  return outcomeOf(context.moderation->kick(request.actor, *player, request.text, request.plain));
 }
 
 Outcome tempban(ActContext& context, const ActRequest& request) {
@@ -63,22 +71,13 @@ Outcome tempban(ActContext& context, const ActRequest& request) {
 }
 
 Outcome ban(ActContext& context, const ActRequest& request) {
-  Outcome outcome;
-  if (context.moderation != nullptr) {
-    std::optional<Person> target = person(context, request, &outcome);
-    if (!target) return outcome;
-    return outcomeOf(context.moderation->ban(request.actor, *target, request.text, request.plain));
-  }
   // Without moderation the server's own ban is the only one.
-  const Player* player = onlineTarget(context.session.players(), request.target, &outcome.refusal);
-  if (player == nullptr) return outcome;
-  std::string name = player->name;
-  admin::banPlayer(context.session, player->id);
-  if (!request.plain) {
-    context.session.console().line("* " + printable(request.actor.label()) + " banned " +
-                                   printable(name));
-  }
-  return outcome;
+  if (context.moderation == nullptr)
+    return sendRemoval(context, request, admin::banPlayer, "banned");
+  Outcome outcome;
+  std::optional<Person> target = person(context, request, &outcome);
+  if (!target) return outcome;
+  return outcomeOf(context.moderation->ban(request.actor, *target, request.text, request.plain));
 }
 
 Outcome unban(ActContext& context, const ActRequest& request) {

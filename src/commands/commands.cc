@@ -108,12 +108,13 @@ bool Commands::runTyped(const Actor& actor, unsigned door, std::string_view word
 void Commands::refuseTyped(const Actor& actor, const Act& act, unsigned door,
                            const std::string& text, bool bare, bool hint) {
   bool console = door != kGameDoor;
-  std::string line = (bare && console) ? text : prefixOf(door) + std::string(act.word) + ": " + text;
+  std::string line =
+      (bare && console) ? text : prefixOf(door) + std::string(act.word) + ": " + text;
   answer(actor, (hint && console) ? line + kHelpHint : line);
 }
 
-void Commands::report(const Actor& actor, const Act& act, unsigned door,
-                      const ActRequest& request, const Outcome& outcome) {
+void Commands::report(const Actor& actor, const Act& act, unsigned door, const ActRequest& request,
+                      const Outcome& outcome) {
   if (!outcome.done()) return refuseTyped(actor, act, door, outcome.refusal, false, false);
   for (const std::string& line : outcome.lines) answer(actor, line);
   // At the console the act printed its own line; an admin in game sees no
@@ -121,8 +122,8 @@ void Commands::report(const Actor& actor, const Act& act, unsigned door,
   if (door != kGameDoor || !outcome.lines.empty()) return;
   std::string said = std::string("!") + act.word + ": ";
   if (std::string_view(act.name) == "unban") {
-    answer(actor, said + "lifted " + std::to_string(outcome.count) + " ban(s) on " +
-                      request.target.name);
+    answer(actor,
+           said + "lifted " + std::to_string(outcome.count) + " ban(s) on " + request.target.name);
   } else {
     answer(actor, said + "done");
   }

@@ -15,8 +15,7 @@ namespace {
 using testing::Datagram;
 using testing::SessionHarness;
 
-static_assert(Commands::kMaxAnswer + std::string_view("/msg #255 ").size() ==
-                  wire::kMaxChatText,
+static_assert(Commands::kMaxAnswer + std::string_view("/msg #255 ").size() == wire::kMaxChatText,
               "an answer in game fills a chat frame's text and no more");
 
 const char kHint[] = "; .help lists the commands\n";

@@ -65,8 +65,9 @@ Split splitPlayer(const PlayerManager& players, std::string_view text) {
   // No longer start can be an id or a whole name: a long line costs no more.
   size_t longest = 3;
   for (const auto& player : players.all()) longest = std::max(longest, player->name.size());
-  return splitLongest(text, longest,
-                      [&](std::string_view start) { return exactPlayer(players, start).has_value(); });
+  return splitLongest(text, longest, [&](std::string_view start) {
+    return exactPlayer(players, start).has_value();
+  });
 }
 
 Split splitName(Moderation* moderation, std::string_view text) {

@@ -122,6 +122,8 @@ std::vector<InputLine> TerminalInput::readAvailable() {
     for (ssize_t i = 0; i < n && !atEnd_; ++i) {
       if (editor_.text().empty() && !lineMark_ && markSource_) lineMark_ = markSource_();
       handle(editor_.feed(buffer[i]), &lines);
+      // A line erased to nothing is begun again by the next key.
+      if (editor_.text().empty()) lineMark_.reset();
     }
   }
   if (open_ && !atEnd_) redraw();

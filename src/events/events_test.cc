@@ -15,13 +15,6 @@
 namespace gsadmin {
 namespace {
 
-std::string readSource(const std::string& relativePath) {
-  std::optional<std::string> text =
-      testing::readTextFile(std::string(GSADMIN_SOURCE_DIR) + "/" + relativePath);
-  EXPECT_TRUE(text) << relativePath;
-  return text.value_or("");
-}
-
 // Event name -> number of arguments, for every match of `pattern`, whose
 // first group is the name and second the comma-separated argument list.
 std::map<std::string, size_t> documentedEvents(const std::string& text, const std::regex& pattern) {
@@ -89,20 +82,20 @@ TEST(EventTableTest, ArgumentsMustMatchTheShape) {
 TEST(EventTableTest, AnnotationsListEveryEventWithItsArguments) {
   // ---| "onPlayerQuit"  # (playerId, reason) ...
   std::regex line("---\\| \"(on[A-Za-z]+)\"\\s+# \\(([^)]*)\\)");
-  EXPECT_EQ(documentedEvents(readSource("lua/gsadmin.d.lua"), line), tableEvents());
+  EXPECT_EQ(documentedEvents(testing::readSourceFile("lua/gsadmin.d.lua"), line), tableEvents());
 }
 
 TEST(EventTableTest, ReferenceListsEveryEventWithItsArguments) {
   // | `onPlayerQuit` | player id, reason | ... |
   std::regex row("\\| `(on[A-Za-z]+)` \\|([^|]*)\\|");
-  EXPECT_EQ(documentedEvents(readSource("docs/scripting.md"), row), tableEvents());
+  EXPECT_EQ(documentedEvents(testing::readSourceFile("docs/scripting.md"), row), tableEvents());
 }
 
 TEST(EventTableTest, TestScriptsNameOnlyKnownEvents) {
   std::set<std::string> known;
   for (const EventInfo& info : kEventTable) known.insert(std::string(info.name));
   // The fuzzing probe handles every event, all with its function onAny.
-  std::set<std::string> probed = quotedEventNames(readSource("tests/fuzz/probe_script.h"));
+  std::set<std::string> probed = quotedEventNames(testing::readSourceFile("tests/fuzz/probe_script.h"));
   probed.erase("onAny");
   EXPECT_EQ(probed, known);
   for (const char* path :
@@ -110,7 +103,7 @@ TEST(EventTableTest, TestScriptsNameOnlyKnownEvents) {
         "examples/team_kill.lua", "examples/welcome_back.lua", "examples/announcer.lua",
         "examples/kill_feed.lua", "tests/e2e/script_signals_test.cc",
         "src/session/script_reload_test.cc"}) {
-    for (const std::string& name : quotedEventNames(readSource(path))) {
+    for (const std::string& name : quotedEventNames(testing::readSourceFile(path))) {
       EXPECT_TRUE(known.count(name)) << name << " in " << path;
     }
   }

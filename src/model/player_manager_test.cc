@@ -115,8 +115,8 @@ TEST(PlayerManagerTest, AnIdMeansWhoHeldItAtTheMark) {
     uint64_t mark;
     std::optional<std::string> held;
   } cases[] = {
-      {empty, std::nullopt}, {bob, std::nullopt}, {free, std::nullopt}, {eve, "Eve"},
-      {players.mark(), "Zed"},
+      {empty, std::nullopt}, {bob, std::nullopt},     {free, std::nullopt},
+      {eve, "Eve"},          {players.mark(), "Zed"},
   };
   for (const auto& c : cases) EXPECT_EQ(players.heldAt(3, c.mark), c.held) << c.mark;
   EXPECT_EQ(players.heldAt(4, players.mark()), std::nullopt);

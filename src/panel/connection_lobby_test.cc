@@ -69,6 +69,10 @@ class LobbyTest : public ::testing::Test {
     EXPECT_TRUE(sendAll(fd, "GET /ping HTTP/1.1\r\nHost: x\r\n\r\n"));
     char buffer[512];
     EXPECT_GT(read(fd, buffer, sizeof buffer), 0);
+    // The worker hands the connection back to the lobby just after it
+    // answered; until then it is no candidate to make room, so the order
+    // of the next connections would not be the order of idling.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     return fd;
   }
 

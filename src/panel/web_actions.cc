@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "base/durations.h"
-#include "console/printable.h"
 #include "commands/commands.h"
+#include "console/printable.h"
 #include "context/session_context.h"
 #include "moderation/moderation.h"
 #include "panel/web_context.h"
@@ -147,7 +147,8 @@ std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
     if (action.kind != kCommand) return "the moderation is off";
     // Any console line: the operator's rights.
     if (login.level < kOperatorLevel) return "your level may not command";
-    session.console().line("* " + printable(panelActor(login).label()) + ": " + printable(action.text));
+    session.console().line("* " + printable(panelActor(login).label()) + ": " +
+                           printable(action.text));
     if (Moderation* moderation = session.moderation()) {
       moderation->auditAct(panelActor(login), kCommand, "", action.text);
     }

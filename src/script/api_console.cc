@@ -37,36 +37,48 @@ bool readHelp(const ApiCall& call, std::string_view* help) {
   return true;
 }
 
+// What addConsoleCommand and addChatCommand read alike.
+struct CommandArguments {
+  std::string_view word;
+  std::string_view functionName;
+  std::string_view help;
+};
+
+// A command's word, handler and help: arguments #1 to #3. False after
+// refusing. Every view is taken before anything that could refuse
+// allocates.
+bool readCommand(const ApiCall& call, CommandArguments* command) {
+  command->word = call.isString(1) ? call.textView(1) : std::string_view();
+  if (!isCommandWord(command->word)) {
+    call.refuse("Invalid argument #1.");
+    return false;
+  }
+  if (!call.isString(2) || call.textView(2).size() > ApiCall::kMaxNameBytes) {
+    call.refuse("Invalid argument #2.");
+    return false;
+  }
+  command->functionName = call.textView(2);
+  return readHelp(call, &command->help);
+}
+
 }  // namespace
 
 int addConsoleCommand(lua_State* L) {
   ApiCall call(L);
-  // Every view is taken before anything that could refuse allocates.
-  std::string_view word = call.isString(1) ? call.textView(1) : std::string_view();
-  if (!isCommandWord(word)) return call.refuse("Invalid argument #1.");
-  if (!call.isString(2) || call.textView(2).size() > ApiCall::kMaxNameBytes) {
-    return call.refuse("Invalid argument #2.");
-  }
-  std::string_view functionName = call.textView(2);
-  std::string_view help;
-  if (!readHelp(call, &help)) return 0;
+  CommandArguments command;
+  if (!readCommand(call, &command)) return 0;
   SessionContext* session = call.session();
   if (session == nullptr) return 0;
-  std::string refusal = session->addConsoleCommand(call.scriptId(), word, functionName, help);
+  std::string refusal =
+      session->addConsoleCommand(call.scriptId(), command.word, command.functionName, command.help);
   if (!refusal.empty()) call.refuse(refusal.c_str());
   return 0;
 }
 
 int addChatCommand(lua_State* L) {
   ApiCall call(L);
-  std::string_view word = call.isString(1) ? call.textView(1) : std::string_view();
-  if (!isCommandWord(word)) return call.refuse("Invalid argument #1.");
-  if (!call.isString(2) || call.textView(2).size() > ApiCall::kMaxNameBytes) {
-    return call.refuse("Invalid argument #2.");
-  }
-  std::string_view functionName = call.textView(2);
-  std::string_view help;
-  if (!readHelp(call, &help)) return 0;
+  CommandArguments command;
+  if (!readCommand(call, &command)) return 0;
   int level = 0;
   if (!call.isNil(4)) {
     double number = call.isNumber(4) ? call.number(4) : -1;
@@ -77,7 +89,8 @@ int addChatCommand(lua_State* L) {
   }
   SessionContext* session = call.session();
   if (session == nullptr) return 0;
-  std::string refusal = session->addChatCommand(call.scriptId(), word, functionName, help, level);
+  std::string refusal = session->addChatCommand(call.scriptId(), command.word, command.functionName,
+                                                command.help, level);
   if (!refusal.empty()) call.refuse(refusal.c_str());
   return 0;
 }

@@ -15,13 +15,6 @@
 namespace gsadmin {
 namespace {
 
-std::string readSource(const std::string& relativePath) {
-  std::optional<std::string> text =
-      testing::readTextFile(std::string(GSADMIN_SOURCE_DIR) + "/" + relativePath);
-  EXPECT_TRUE(text) << relativePath;
-  return text.value_or("");
-}
-
 // The first group of every match of `pattern` in `text`.
 std::set<std::string> matches(const std::string& text, const std::regex& pattern) {
   std::set<std::string> found;
@@ -42,16 +35,16 @@ TEST(ApiListsTest, ReferenceDocumentsEveryFunction) {
   // ### gettok(text, ...) or | `getPlayerName(id)` | ...; the events, also
   // written as headings, begin with "on".
   std::regex entry("\n(?:### |\\| `)((?!on[A-Z])[a-z][A-Za-z]*)\\(");
-  EXPECT_EQ(matches("\n" + readSource("docs/scripting.md"), entry), tableFunctions());
+  EXPECT_EQ(matches("\n" + testing::readSourceFile("docs/scripting.md"), entry), tableFunctions());
 }
 
 TEST(ApiListsTest, AnnotationsDeclareEveryFunction) {
   std::regex declaration("\nfunction ([A-Za-z]+)\\(");
-  EXPECT_EQ(matches("\n" + readSource("lua/gsadmin.d.lua"), declaration), tableFunctions());
+  EXPECT_EQ(matches("\n" + testing::readSourceFile("lua/gsadmin.d.lua"), declaration), tableFunctions());
 }
 
 TEST(ApiListsTest, LuacheckKnowsEveryFunction) {
-  std::string settings = readSource(".luacheckrc");
+  std::string settings = testing::readSourceFile(".luacheckrc");
   size_t start = settings.find("local api = {");
   ASSERT_NE(start, std::string::npos);
   size_t end = settings.find("\n}", start);
@@ -61,7 +54,7 @@ TEST(ApiListsTest, LuacheckKnowsEveryFunction) {
 }
 
 TEST(ApiListsTest, LanguageServerTakesTheAnnotationsAndNoStaleName) {
-  std::string settings = readSource(".luarc.json");
+  std::string settings = testing::readSourceFile(".luarc.json");
   EXPECT_NE(settings.find("\"workspace.library\": [\"lua/gsadmin.d.lua\"]"), std::string::npos)
       << settings;
   // Every other name it lists as a global is a function or an event.

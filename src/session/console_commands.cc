@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
+#include "commands/commands.h"
 #include "console/local_command.h"
 #include "console/printable.h"
 #include "context/player_target.h"
-#include "commands/commands.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
@@ -20,7 +20,6 @@ struct HelpRow {
 // after ".server".
 const HelpRow kHelp[] = {
     {".help", "this list"},
-    {".vehicles", "the vehicles in use: id, name, health, driver, passengers"},
     {".server", "the server and the state of the connection"},
     {".scripts", "the scripts: name, state, handlers, timers, memory, last error"},
     {".reload [NAME]", "reloads every script, or the script NAME"},
@@ -77,7 +76,6 @@ Actor ConsoleCommands::operatorActor() const {
 void ConsoleCommands::runCommand(const std::string& word, const std::string& rest,
                                  const Actor& actor, std::optional<uint64_t> mark) {
   if (word == "help") return showHelp();
-  if (word == "vehicles") return showVehicles();
   if (word == "server") return showServer();
   if (session_.commands().runTyped(actor, kConsoleDoor, word, rest, mark)) return;
   if (word == "scripts") return showScripts();

@@ -73,7 +73,6 @@ class ConsoleCommands {
   void sendChat(std::string_view line, const Actor& actor);
   void showHelp();
   void sayHelpRow(std::string usage, std::string_view what);
-  void showVehicles();
   void showServer();
   void runLua(const std::string& rest);
   // The script commands: console_script_commands.cc.

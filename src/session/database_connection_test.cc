@@ -15,8 +15,8 @@ namespace gsadmin {
 namespace {
 
 using testing::PostgresServer;
-using testing::SuiteServer;
 using testing::SessionHarness;
+using testing::SuiteServer;
 
 constexpr char kLost[] = "gsadmin: database connection lost: ";
 constexpr char kBack[] = "gsadmin: database connection is back\n";

@@ -1,5 +1,7 @@
 #include "support/text_file.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <sstream>
 
@@ -11,6 +13,13 @@ std::optional<std::string> readTextFile(const std::string& path) {
   std::stringstream content;
   content << in.rdbuf();
   return content.str();
+}
+
+std::string readSourceFile(const std::string& relativePath) {
+  std::optional<std::string> text =
+      readTextFile(std::string(GSADMIN_SOURCE_DIR) + "/" + relativePath);
+  EXPECT_TRUE(text) << relativePath;
+  return text.value_or("");
 }
 
 }  // namespace gsadmin::testing

@@ -10,6 +10,10 @@ namespace gsadmin::testing {
 // be opened.
 std::optional<std::string> readTextFile(const std::string& path);
 
+// The file at `relativePath` in the source tree; a test that cannot read it
+// fails, and finds it empty.
+std::string readSourceFile(const std::string& relativePath);
+
 }  // namespace gsadmin::testing
 
 #endif  // GSADMIN_TESTS_SUPPORT_TEXT_FILE_H_
