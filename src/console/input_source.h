@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "console/completion.h"
+
 namespace gsadmin {
 
 // One line of the operator's input, or the place of a line refused whole.
@@ -36,9 +38,9 @@ class InputSource {
   // Ctrl-C on an empty line), as ".quit" does; not at the end of a pipe.
   virtual bool endRequested() const { return false; }
 
-  // For a line editor: the words Tab completes, and a changed window size.
-  // Plain readers ignore both.
-  virtual void setCompletionWords(std::vector<std::string> /*words*/) {}
+  // For a line editor: what Tab completes (see Completer), and a changed
+  // window size. Plain readers ignore both.
+  virtual void setCompleter(Completer /*completer*/) {}
   // For a line editor: asked when the operator begins a line; its value
   // comes back with the line (InputLine::mark).
   virtual void setMarkSource(std::function<uint64_t()> /*source*/) {}

@@ -1,7 +1,5 @@
 #include "console/line_editor.h"
 
-#include "console/completion.h"
-
 namespace gsadmin {
 namespace {
 
@@ -154,7 +152,9 @@ LineEditor::Result LineEditor::complete() {
   size_t start = text_.rfind(' ', cursor_ == 0 ? 0 : cursor_ - 1);
   start = (start == std::string::npos || cursor_ == 0) ? 0 : start + 1;
   std::string typed = text_.substr(start, cursor_ - start);
-  std::vector<std::string> matches = completionsFor(typed, words_);
+  if (!completer_) return Result::kEditing;
+  std::vector<std::string> matches =
+      completionsFor(typed, completer_(std::string_view(text_).substr(0, start), typed));
   if (matches.empty()) return Result::kEditing;
   std::string replacement = matches.size() == 1 ? matches.front() + " " : commonStart(matches);
   if (replacement.size() <= typed.size()) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "console/completion.h"
 #include "console/key_decoder.h"
 
 namespace gsadmin {
@@ -44,8 +45,10 @@ class LineEditor {
   // The candidates of the last Tab that returned kCompletions, sorted.
   const std::vector<std::string>& completions() const { return completions_; }
 
-  // The words Tab completes (matching ignores ASCII case); replaces the last list.
-  void setCompletionWords(std::vector<std::string> words) { words_ = std::move(words); }
+  // Asked at each Tab for the candidates of the word before the cursor
+  // (matching ignores ASCII case); replaces the last one. None: Tab adds
+  // nothing.
+  void setCompleter(Completer completer) { completer_ = std::move(completer); }
 
   // Appends `line` to the lines up and down recall; an empty line, one over
   // kMaxLineBytes or a repeat of the last one is skipped, and the oldest goes
@@ -74,7 +77,7 @@ class LineEditor {
   size_t cursor_ = 0;
   bool discarding_ = false;
   std::string finished_;
-  std::vector<std::string> words_;
+  Completer completer_;
   std::vector<std::string> completions_;
   std::vector<std::string> history_;  // oldest first
   size_t browsing_ = 0;               // the recalled history entry; history_.size(): the new line

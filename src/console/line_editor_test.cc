@@ -128,7 +128,14 @@ TEST(LineEditorTest, RecallsHistoryUpDownAndBySearch) {
 
 TEST(LineEditorTest, CompletesTheWordBeforeTheCursor) {
   LineEditor editor;
-  editor.setCompletionWords({".kick", ".help", "Bob", "Bobby", "alice"});
+  type(editor, "x\t");  // no completer: Tab adds nothing
+  EXPECT_EQ(shown(editor), "x|");
+  type(editor, "\x15");
+  std::vector<std::string> asked;
+  editor.setCompleter([&](std::string_view before, std::string_view word) {
+    asked.push_back(std::string(before) + "|" + std::string(word));
+    return std::vector<std::string>{".kick", ".help", "Bob", "Bobby", "alice"};
+  });
   type(editor, ".k\t");
   EXPECT_EQ(shown(editor), ".kick |");
   type(editor, "ALI\t");
@@ -139,6 +146,10 @@ TEST(LineEditorTest, CompletesTheWordBeforeTheCursor) {
   EXPECT_EQ(editor.completions(), (std::vector<std::string>{"Bob", "Bobby"}));
   type(editor, "\x15zz\t");
   EXPECT_EQ(shown(editor), "zz|");
+  // The completer is told the line before the word, which ends at the cursor.
+  type(editor, "\x15.msg Bo hi\x1b[D\x1b[D\x1b[D\t");
+  EXPECT_EQ(asked.back(), ".msg |Bo");
+  EXPECT_EQ(asked.front(), "|.k");
 }
 
 }  // namespace

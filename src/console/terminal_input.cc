@@ -228,8 +228,8 @@ void TerminalInput::setMarkSource(std::function<uint64_t()> source) {
   markSource_ = std::move(source);
 }
 
-void TerminalInput::setCompletionWords(std::vector<std::string> words) {
-  editor_.setCompletionWords(std::move(words));
+void TerminalInput::setCompleter(Completer completer) {
+  editor_.setCompleter(std::move(completer));
 }
 
 bool TerminalInput::saveHistory(std::string* error) {

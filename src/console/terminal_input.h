@@ -77,7 +77,7 @@ class TerminalInput : public InputSource {
 
   // The words Tab completes: local commands, player names. Replaces the
   // previous list; matching ignores ASCII case.
-  void setCompletionWords(std::vector<std::string> words) override;
+  void setCompleter(Completer completer) override;
   void setMarkSource(std::function<uint64_t()> source) override;
 
   // Writes the history file now (also done by close()). False, with a reason

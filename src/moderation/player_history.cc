@@ -110,6 +110,7 @@ int64_t openVisitSeconds(RecordStore& store, std::string_view name, int64_t now)
 }  // namespace
 
 void PlayerHistory::visitStarted(std::string_view name, std::string_view details, int64_t now) {
+  seen_.add(name);
   store_.queue(
       "INSERT INTO gs_players (name_key, name, details, first_seen, last_seen, visits,"
       " last_server) VALUES (?, ?, ?, ?, ?, 1, ?) ON CONFLICT (name_key) DO UPDATE SET"
@@ -140,11 +141,13 @@ void PlayerHistory::deathRecorded(std::string_view victim, std::optional<std::st
                                   int64_t now) {
   // Inserts too: a death may come before the details reply that starts
   // the visit.
+  seen_.add(victim);
   store_.queue(
       "INSERT INTO gs_players (name_key, name, first_seen, last_seen, deaths)"
       " VALUES (?, ?, ?, ?, 1) ON CONFLICT (name_key) DO UPDATE SET deaths = gs_players.deaths + 1",
       {key(victim), text(victim, kMaxNameBytes), integer(now), integer(now)});
   if (!killer || nameKey(*killer) == nameKey(victim)) return;
+  seen_.add(*killer);
   store_.queue(
       "INSERT INTO gs_players (name_key, name, first_seen, last_seen, kills)"
       " VALUES (?, ?, ?, ?, 1) ON CONFLICT (name_key) DO UPDATE SET kills = gs_players.kills + 1",
@@ -223,6 +226,41 @@ std::vector<PlayerRecord> PlayerHistory::search(std::string_view part, size_t co
       kSearchPlayers,
       {DbValue::text(containsPattern(nameKey(part))), limit(count, kMaxSearchResults)});
   return readPlayers(found);
+}
+
+std::vector<std::string> PlayerHistory::namesStartingWith(std::string_view start, size_t count) {
+  count = std::min(count, kMaxStartingNames);
+  std::vector<std::string> names = seen_.startingWith(start, count);
+  if (store_.shared()) return names;
+  // The keys from `key` up to (not including) the next start after it: a
+  // range of the primary key's index. The file compares bytes.
+  std::string key = nameKey(start);
+  std::string next = key;
+  while (!next.empty() && static_cast<unsigned char>(next.back()) == 0xFF) next.pop_back();
+  if (!next.empty()) next.back() = static_cast<char>(next.back() + 1);
+  DbValue most = DbValue::integer(static_cast<int64_t>(count));
+  StatementResult found =
+      next.empty() ? store_.query(
+                         "SELECT name FROM gs_players WHERE name_key >= ? ORDER BY name_key"
+                         " LIMIT ?",
+                         {DbValue::text(key), most})
+                   : store_.query(
+                         "SELECT name FROM gs_players WHERE name_key >= ? AND name_key < ?"
+                         " ORDER BY name_key LIMIT ?",
+                         {DbValue::text(key), DbValue::text(next), most});
+  for (std::string& name : firstColumn(found)) names.push_back(std::move(name));
+  // Both may hold a name of this run: each key once, in key order, spelt
+  // as this run last saw it (the file may not have it yet).
+  std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+    return nameKey(a) < nameKey(b);
+  });
+  names.erase(std::unique(names.begin(), names.end(),
+                          [](const std::string& a, const std::string& b) {
+                            return nameKey(a) == nameKey(b);
+                          }),
+              names.end());
+  if (names.size() > count) names.resize(count);
+  return names;
 }
 
 }  // namespace gsadmin

@@ -9,6 +9,7 @@
 
 #include "moderation/record_store.h"
 #include "moderation/records.h"
+#include "moderation/seen_names.h"
 
 namespace gsadmin {
 
@@ -25,6 +26,8 @@ class PlayerHistory {
   static constexpr size_t kMaxAliases = 100;
   static constexpr size_t kMaxChatLines = 1000;
   static constexpr size_t kMaxSearchResults = 1000;
+  // The most names namesStartingWith() returns.
+  static constexpr size_t kMaxStartingNames = 50;
 
   explicit PlayerHistory(RecordStore& store) : store_(store) {}
 
@@ -68,9 +71,16 @@ class PlayerHistory {
   // Up to `count` players whose name contains `text` (any case), most
   // recently seen first.
   std::vector<PlayerRecord> search(std::string_view text, size_t count);
+  // Up to `count` (at most kMaxStartingNames) recorded names that start
+  // with `start` (any case), by name key; for completing a typed name, so
+  // it must be quick. On a database file of this client's own, one
+  // indexed query of the players' table; on a shared one, which may be
+  // far away, only the names recorded during this run (kept in memory).
+  std::vector<std::string> namesStartingWith(std::string_view start, size_t count);
 
  private:
   RecordStore& store_;
+  SeenNames seen_;  // the names recorded during this run
 };
 
 }  // namespace gsadmin

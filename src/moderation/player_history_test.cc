@@ -201,5 +201,22 @@ TEST(PlayerHistoryExpiryTest, ExpireDeletesChatAndSessionsOlderThanTheDays) {
   }
 }
 
+TEST_F(PlayerHistoryTest, NamesStartingWithATextAreFewAndFromEveryRun) {
+  for (int i = 0; i < 60; ++i) history_.visitStarted("Pat" + std::to_string(100 + i), "", kNow);
+  history_.visitStarted("Paz", "", kNow);
+  history_.visitStarted("Q", "", kNow);
+  EXPECT_EQ(history_.namesStartingWith("pAT", 1000).size(), PlayerHistory::kMaxStartingNames);
+  EXPECT_EQ(history_.namesStartingWith("pat15", 10),
+            (Names{"Pat150", "Pat151", "Pat152", "Pat153", "Pat154", "Pat155", "Pat156", "Pat157",
+                   "Pat158", "Pat159"}));
+  // A later run knows them from the file alone, each name once.
+  PlayerHistory later{store_};
+  later.visitStarted("PAZ", "", kNow);
+  EXPECT_EQ(later.namesStartingWith("pa", 100).size(), PlayerHistory::kMaxStartingNames);
+  EXPECT_EQ(later.namesStartingWith("paz", 100), Names{"PAZ"});
+  EXPECT_EQ(later.namesStartingWith("q", 100), Names{"Q"});
+  EXPECT_EQ(later.namesStartingWith("r", 100), Names{});
+}
+
 }  // namespace
 }  // namespace gsadmin

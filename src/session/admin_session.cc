@@ -139,6 +139,9 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
   oneShot_.start(input.connectTimeoutMs, clock_.nowMs());
   if (input.source) {
     input.source->setMarkSource([this]() { return world_.players().mark(); });
+    input.source->setCompleter([this](std::string_view lineBeforeWord, std::string_view word) {
+      return consoleCompletions(lineBeforeWord, word);
+    });
   }
   Poller poller;
   while (started && (stop == nullptr || !*stop) && !quitRequested()) {
@@ -333,6 +336,11 @@ void AdminSession::handleTypedLine(std::string_view line, const Actor& actor,
   if (sentDatagrams_ != sentBefore) oneShot_.commandSent(clock_.nowMs());
 }
 
+std::vector<std::string> AdminSession::consoleCompletions(std::string_view lineBeforeWord,
+                                                          std::string_view word) {
+  return commands_->completions(lineBeforeWord, word);
+}
+
 bool AdminSession::quitRequested() const {
   return commands_->quitRequested();
 }
@@ -341,12 +349,6 @@ void AdminSession::serveInput(ConsoleInput& input, bool readable) {
   if (input.resized && *input.resized) {
     *input.resized = 0;
     input.source->terminalResized();
-  }
-  std::vector<std::string> words = commands_->allCommandWords();
-  for (const auto& player : world_.players().all()) words.push_back(player->name);
-  if (words != completionWords_) {
-    completionWords_ = words;
-    input.source->setCompletionWords(std::move(words));
   }
   if (!readable) return;
   for (const InputLine& line : input.source->readAvailable()) {

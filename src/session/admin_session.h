@@ -121,6 +121,10 @@ class AdminSession : public SessionContext {
   // `mark`: the players' mark when the line was begun (PlayerManager::mark).
   void handleTypedLine(std::string_view line, const Actor& actor,
                        std::optional<uint64_t> mark = std::nullopt);
+  // What Tab at the console may complete `word` to after `lineBeforeWord`
+  // (see ConsoleCommands::completions); run() gives it to the input.
+  std::vector<std::string> consoleCompletions(std::string_view lineBeforeWord,
+                                              std::string_view word);
   // True once the operator typed ".quit".
   bool quitRequested() const;
   // Why run() ended; kStopped before it has.
@@ -271,8 +275,8 @@ class AdminSession : public SessionContext {
   // Drops the timers, console commands and in-game words of every script
   // whose load failed; its handlers stay in the list but are never called.
   void dropFailed();
-  // One pass over the operator's input after a wait: completion words,
-  // window size, and the lines that are readable now.
+  // One pass over the operator's input after a wait: the window size, and
+  // the lines that are readable now.
   void serveInput(ConsoleInput& input, bool readable);
 
   SessionSettings settings_;
@@ -310,7 +314,6 @@ class AdminSession : public SessionContext {
   std::unique_ptr<GameWords> gameWords_;  // never null
   // Last of the members that use the session, so it stops first.
   std::unique_ptr<Panel> panel_;
-  std::vector<std::string> completionWords_;  // as last given to the input
   // One byte more than the largest datagram handled, so that a longer one is
   // told apart even where the kernel cannot report its full length.
   std::array<uint8_t, kMaxDatagram + 1> receiveBuffer_{};

@@ -57,6 +57,14 @@ class ConsoleCommands {
   std::vector<std::string> commandWords() const;
   // commandWords() and the scripts' commands, with their dots.
   std::vector<std::string> allCommandWords() const;
+  // What Tab may complete `word` to after `lineBeforeWord` (see Completer,
+  // console_completion.cc): command words for the first word; after a
+  // command, what its next argument takes: players on the server for
+  // PLAYER, recorded names (and players) for NAME, levels for LEVEL,
+  // scripts after .reload, .unload and .lua @; the second word of an act
+  // of two words. Chat completes players. Nothing else: a text, a path, a
+  // script's command.
+  std::vector<std::string> completions(std::string_view lineBeforeWord, std::string_view word);
 
   // Gives the script `owner` the command ".word" (see
   // SessionContext::addConsoleCommand); the same script may give it again,

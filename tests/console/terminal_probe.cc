@@ -28,7 +28,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "terminal_probe: %s\n", error.c_str());
     return 1;
   }
-  input->setCompletionWords({".help", ".kick", ".quit", "Bob", "Bobby", "alice"});
+  input->setCompleter([](std::string_view, std::string_view) {
+    return std::vector<std::string>{".help", ".kick", ".quit", "Bob", "Bobby", "alice"};
+  });
   input->setWaiting(true);  // nothing here runs long: Ctrl-C is always a key
 
   std::string control;

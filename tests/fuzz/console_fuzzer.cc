@@ -32,7 +32,6 @@
 #include "fuzz/probe_script.h"
 #include "script/lua_limits.h"
 #include "script/script_manager.h"
-#include "session/console_commands.h"
 #include "support/session_harness.h"
 
 namespace {
@@ -81,9 +80,10 @@ std::vector<gsadmin::InputLine> piped(const std::string& bytes, size_t readSize)
 
 std::vector<gsadmin::InputLine> typed(const std::string& bytes) {
   gsadmin::LineEditor editor;
-  std::vector<std::string> words = gsadmin::ConsoleCommands::commandWords();
-  words.push_back("Ann");
-  editor.setCompletionWords(words);
+  // Candidates with and without blanks, as the session's completer gives.
+  editor.setCompleter([](std::string_view, std::string_view) {
+    return std::vector<std::string>{".help", ".kick", ".reload", "Ann", "Big Ann"};
+  });
   std::vector<gsadmin::InputLine> lines;
   for (char byte : bytes) {
     switch (editor.feed(byte)) {
