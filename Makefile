@@ -107,7 +107,9 @@ fuzz:
 # Throughput, latency, idle cost, dispatch cost and memory against their
 # targets, in a Release build of its own; the table goes to bench/results.md.
 # BENCH_IDLE_SECONDS=5 makes a quick run; BENCH_BEFORE=PATH also floods the
-# doors of the binary at PATH (an earlier build), beside this one.
+# doors of the binary at PATH (an earlier build), beside this one, and runs
+# the bench beside it (PATH's directory/bench/gsadmin_bench) for its handler
+# path and ban check figures, see bench/results.md.
 BENCH_DIR ?= build-bench
 BENCH_IDLE_SECONDS ?= 60
 BENCH_BEFORE ?=

@@ -14,9 +14,11 @@
 #include <vector>
 
 #include "ban_check_bench.h"
+#include "before_after_bench.h"
 #include "bench_options.h"
 #include "door_flood_bench.h"
 #include "fleet_bench.h"
+#include "handler_path_bench.h"
 #include "idle_bench.h"
 #include "latency_bench.h"
 #include "memory_bench.h"
@@ -43,7 +45,7 @@ constexpr int kStorageRows = 50000;
 constexpr int kTimerIntervalMs = 20;
 constexpr int kTimerCalls = 500;
 constexpr int kStorageQueries = 100000;
-constexpr int kBans = 100000;
+constexpr int kBans = 1000000;
 constexpr int kBanCheckJoins = 10000;
 constexpr int kChatRounds = 5;
 constexpr int kChatLines = 100000;
@@ -295,6 +297,9 @@ const char kNotes[] =
 // The run of one of the --*-only flags, or none when no such flag was given.
 std::optional<int> runOnePart(const Options& options) {
   std::vector<ResultRow> rows;
+  if (!options.handlerFeed.empty()) return runHandlerFeed(options.handlerFeed);
+  if (!options.banCheckFigures.empty()) return runBanCheckFigures(options.banCheckFigures);
+  if (options.handlerPathOnly) return printTable(beforeAfterRows(options.beforeBinary));
   if (options.idleOnly) {
     addIdleRow(measureIdleCost(options.idleSeconds), rows);
     addTimerRows(measureTimerAccuracy(kTimerIntervalMs, kTimerCalls), rows);
@@ -357,6 +362,7 @@ int main(int argc, char** argv) {
   std::vector<ResultRow> panel;
   addPanelRows(panel);
   std::vector<ResultRow> flood = floodRows(options->beforeBinary);
+  for (ResultRow& row : beforeAfterRows(options->beforeBinary)) flood.push_back(row);
 
   std::vector<ResultRow> rows;
   addThroughputRows(drain, sustained, rows);
@@ -373,10 +379,10 @@ int main(int argc, char** argv) {
   rows.insert(rows.end(), fleet.begin(), fleet.end());
   rows.insert(rows.end(), flood.begin(), flood.end());
 
-  std::string table = formatTable(rows);
-  std::printf("\n%s", table.c_str());
-  if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows,
-                    std::string(kNotes) + kPanelNotes + kFleetNotes + kFloodNotes)) {
+  std::printf("\n%s", formatTable(rows).c_str());
+  if (!writeResults(
+          options->resultsPath, "gsadmin benchmark results", rows,
+          std::string(kNotes) + kPanelNotes + kFleetNotes + kFloodNotes + kBeforeAfterNotes)) {
     std::fprintf(stderr, "gsadmin_bench: cannot write %s\n", options->resultsPath.c_str());
     return 1;
   }

@@ -34,6 +34,12 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.panelOnly = true;
     } else if (arg == "--flood-only") {
       options.floodOnly = true;
+    } else if (arg == "--handler-path-only") {
+      options.handlerPathOnly = true;
+    } else if (arg.rfind("--handler-feed=", 0) == 0) {
+      options.handlerFeed = arg.substr(15);
+    } else if (arg.rfind("--ban-check-figures=", 0) == 0) {
+      options.banCheckFigures = arg.substr(20);
     } else if (arg.rfind("--before=", 0) == 0) {
       options.beforeBinary = arg.substr(9);
     } else if (arg.rfind("--results=", 0) == 0) {

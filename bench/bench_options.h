@@ -16,7 +16,11 @@ namespace gsadmin::bench {
 // web panel's event streams and its cost to the loop), --fleet-only (clients
 // sharing a PostgreSQL database), --flood-only (every door of the client
 // flooded at once; with --before=PATH, the binary at PATH first, beside the
-// one built here). Google Benchmark's
+// one built here), --handler-path-only (the Lua handler path's instructions
+// per event and the ban check with 1 000 000 bans, beside those of the build
+// of --before=PATH when given). Run by that mode in child processes:
+// --handler-feed=KIND:N and --ban-check-figures=BANS:JOINS[:postgres]
+// (see handler_path_bench.h and before_after_bench.h). Google Benchmark's
 // own --benchmark_* flags go to the micro-benchmarks.
 struct Options {
   int idleSeconds = 60;
@@ -29,7 +33,10 @@ struct Options {
   bool panelOnly = false;
   bool fleetOnly = false;
   bool floodOnly = false;
-  std::string beforeBinary;  // empty: none
+  bool handlerPathOnly = false;
+  std::string handlerFeed;      // empty: none
+  std::string banCheckFigures;  // empty: none
+  std::string beforeBinary;     // empty: none
   std::string resultsPath = GSADMIN_BENCH_RESULTS;
 };
 

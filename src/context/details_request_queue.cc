@@ -16,6 +16,8 @@ std::optional<uint64_t> DetailsRequestQueue::nextDueMs() const {
 }
 
 std::vector<uint8_t> DetailsRequestQueue::takeDue(uint64_t nowMs) {
+  // Every pass of the loop asks; most find nothing due, so no walk, no erase.
+  if (pending_.empty() || pending_.begin()->first > nowMs) return {};
   std::vector<uint8_t> due;
   auto end = pending_.upper_bound(nowMs);
   for (auto it = pending_.begin(); it != end; ++it) {

@@ -261,6 +261,7 @@ void AdminSession::checkDeadline() {
 }
 
 void AdminSession::sendDueDetailsRequests() {
+  if (detailsRequests_.size() == 0) return;  // as on most passes: no clock read, no walk
   for (uint8_t id : detailsRequests_.takeDue(clock_.nowMs())) sendPlayerDetailsRequest(*this, id);
 }
 
