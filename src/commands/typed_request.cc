@@ -94,7 +94,7 @@ class Reader {
 
  private:
   bool fail(std::string text, bool bare = false, bool hint = false) {
-    *refusal_ = TypedRefusal{std::move(text), bare, hint};
+    *refusal_ = TypedRefusal{std::move(text), bare, hint, ""};
     return false;
   }
   bool player(bool absentToo, std::string_view* rest, ActRequest* request);

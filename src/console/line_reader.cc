@@ -29,7 +29,7 @@ std::vector<InputLine> LineReader::accept(std::string_view bytes, bool endOfInpu
   for (char c : bytes) {
     if (c == '\n') {
       dropCarriageReturn(&partial_);
-      if (!discarding_) lines.push_back({std::move(partial_), {}});
+      if (!discarding_) lines.push_back({std::move(partial_), {}, std::nullopt});
       partial_.clear();
       discarding_ = false;
       continue;
@@ -39,8 +39,9 @@ std::vector<InputLine> LineReader::accept(std::string_view bytes, bool endOfInpu
       // Its tail must never run as a line of its own.
       partial_.clear();
       discarding_ = true;
-      lines.push_back(
-          {{}, "line too long (over " + std::to_string(kMaxLineBytes) + " bytes): ignored"});
+      lines.push_back({{},
+                       "line too long (over " + std::to_string(kMaxLineBytes) + " bytes): ignored",
+                       std::nullopt});
       continue;
     }
     partial_.push_back(c);
@@ -48,7 +49,7 @@ std::vector<InputLine> LineReader::accept(std::string_view bytes, bool endOfInpu
   if (endOfInput) {
     atEnd_ = true;
     dropCarriageReturn(&partial_);
-    if (!partial_.empty()) lines.push_back({std::move(partial_), {}});
+    if (!partial_.empty()) lines.push_back({std::move(partial_), {}, std::nullopt});
     partial_.clear();
   }
   return lines;

@@ -3,11 +3,7 @@
 namespace gsadmin {
 
 void DetailsRequestQueue::schedule(uint8_t id, uint64_t dueMs) {
-  pending_.emplace(dueMs, Request{id, generation_[id]});
-}
-
-void DetailsRequestQueue::cancel(uint8_t id) {
-  ++generation_[id];
+  pending_.emplace(dueMs, id);
 }
 
 std::optional<uint64_t> DetailsRequestQueue::nextDueMs() const {
@@ -21,7 +17,7 @@ std::vector<uint8_t> DetailsRequestQueue::takeDue(uint64_t nowMs) {
   std::vector<uint8_t> due;
   auto end = pending_.upper_bound(nowMs);
   for (auto it = pending_.begin(); it != end; ++it) {
-    if (it->second.generation == generation_[it->second.id]) due.push_back(it->second.id);
+    due.push_back(it->second);
   }
   pending_.erase(pending_.begin(), end);
   return due;

@@ -42,7 +42,6 @@ void handlePlayerLeft(SessionContext& session, const BodyReader& body) {
   if (Player* leaving = session.players().find(id)) {
     if (Moderation* moderation = session.moderation()) moderation->playerLeaving(*leaving);
     session.players().remove(*leaving);
-    session.detailsRequests().cancel(id);  // nobody is left to ask about
   }
 }
 

@@ -30,7 +30,9 @@ TEST(PlayerJoinTest, JoinPrintsAndRequestsDetailsOnceTheDelayHasPassedWithoutAnE
   EXPECT_EQ(f.player(12)->info, "country: nowhere");
 }
 
-TEST(PlayerJoinTest, EachJoinOfAPlayerStillThereWhenDueGetsOneRequest) {
+// Each join has its one request, also when the player left before it was
+// due: the same datagrams as when the join waited in place.
+TEST(PlayerJoinTest, EachJoinGetsOneRequestWhenDue) {
   struct Step {
     uint64_t advanceMs;  // before the datagram, then a poll
     Datagram datagram;
@@ -41,17 +43,17 @@ TEST(PlayerJoinTest, EachJoinOfAPlayerStillThereWhenDueGetsOneRequest) {
     std::vector<Datagram> sent;  // once every request is due
   };
   const Case cases[] = {
-      {"left before due", {{0, playerJoined(12, "A")}, {4, playerLeft(0, 12)}}, {}},
+      {"left before due", {{0, playerJoined(12, "A")}, {4, playerLeft(0, 12)}}, {{0x1D, 12}}},
       {"left after due", {{0, playerJoined(12, "A")}, {5, playerLeft(0, 12)}}, {{0x1D, 12}}},
       {"came back",
        {{0, playerJoined(12, "A")}, {1, playerLeft(0, 12)}, {1, playerJoined(12, "B")}},
-       {{0x1D, 12}}},
+       {{0x1D, 12}, {0x1D, 12}}},
       {"joined twice",
        {{0, playerJoined(12, "A")}, {1, playerJoined(12, "B")}},
        {{0x1D, 12}, {0x1D, 12}}},
       {"another left",
        {{0, playerJoined(12, "A")}, {0, playerJoined(13, "B")}, {1, playerLeft(0, 13)}},
-       {{0x1D, 12}}},
+       {{0x1D, 12}, {0x1D, 13}}},
   };
   for (const Case& c : cases) {
     InboundFixture f;

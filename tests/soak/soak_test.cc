@@ -165,6 +165,11 @@ class SoakPeer {
     while (keepAliveAnswers_ < wanted) {
       if (!take(peer_.receive(5000))) return false;
     }
+    // A join's details request follows it by a few milliseconds, also
+    // past the keep-alive answered after it.
+    while (detailsRequests_ < expected_.detailsRequests()) {
+      if (!take(peer_.receive(5000))) return false;
+    }
     return true;
   }
 
