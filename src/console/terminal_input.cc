@@ -143,10 +143,10 @@ void TerminalInput::handle(LineEditor::Result result, std::vector<InputLine>* li
       break;
     }
     case LineEditor::Result::kTooLong:
-      lines->push_back({{},
-                        "line too long (over " + std::to_string(LineEditor::kMaxLineBytes) +
-                            " bytes): ignored",
-                        std::nullopt});
+      lines->push_back(
+          {{},
+           "line too long (over " + std::to_string(LineEditor::kMaxLineBytes) + " bytes): ignored",
+           std::nullopt});
       lineMark_.reset();
       break;
     case LineEditor::Result::kEnd:

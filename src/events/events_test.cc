@@ -95,7 +95,8 @@ TEST(EventTableTest, TestScriptsNameOnlyKnownEvents) {
   std::set<std::string> known;
   for (const EventInfo& info : kEventTable) known.insert(std::string(info.name));
   // The fuzzing probe handles every event, all with its function onAny.
-  std::set<std::string> probed = quotedEventNames(testing::readSourceFile("tests/fuzz/probe_script.h"));
+  std::set<std::string> probed =
+      quotedEventNames(testing::readSourceFile("tests/fuzz/probe_script.h"));
   probed.erase("onAny");
   EXPECT_EQ(probed, known);
   for (const char* path :

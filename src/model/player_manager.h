@@ -1,9 +1,9 @@
 #ifndef GSADMIN_MODEL_PLAYER_MANAGER_H_
 #define GSADMIN_MODEL_PLAYER_MANAGER_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <array>
 #include <memory>
 #include <optional>
 #include <string>

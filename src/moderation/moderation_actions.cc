@@ -96,7 +96,9 @@ std::string Moderation::kick(const Actor& actor, const Player& player, std::stri
   removedByAct(id);
   sanctions_.record(name, kSanctionKick, 0, std::nullopt, text, actor.name, now());
   announce(actor, name, kSanctionKick, 0, text,
-           plain ? "" : "* " + printable(actor.label()) + " kicked " + printable(name) + lineReason(text));
+           plain
+               ? ""
+               : "* " + printable(actor.label()) + " kicked " + printable(name) + lineReason(text));
   return "";
 }
 
@@ -136,8 +138,9 @@ std::string Moderation::ban(const Actor& actor, const Person& person, std::strin
   // Kept by the client too, so that the name is refused at every join.
   sanctions_.record(name, kSanctionBan, 0, std::nullopt, text, actor.name, now());
   announce(actor, name, kSanctionBan, 0, text,
-           plain ? "" : "* " + printable(actor.label()) + " banned " + printable(name) + unseen +
-                          lineReason(text));
+           plain ? ""
+                 : "* " + printable(actor.label()) + " banned " + printable(name) + unseen +
+                       lineReason(text));
   return "";
 }
 

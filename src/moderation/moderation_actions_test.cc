@@ -155,7 +155,8 @@ TEST_F(ModerationActionsTest, RefusalsDoNothing) {
        "a ban lasts from 1s to 3650d"},
       {[this](Moderation& m) { return m.note(kOperator, "", "x"); }, "a name is needed"},
       {[this](Moderation& m) { return m.note(kOperator, "Bob", " "); }, "a note needs a text"},
-      {[this](Moderation& m) { return m.addAdmin(kOperator, at(5), 4); }, "the level must be 1, 2 or 3"},
+      {[this](Moderation& m) { return m.addAdmin(kOperator, at(5), 4); },
+       "the level must be 1, 2 or 3"},
       {[&](Moderation& m) { return m.addAdmin(moderator, at(5), 2); }, "you may not"},
       {[this](Moderation& m) { return m.removeAdmin(kOperator, "Nobody"); }, "Nobody is no admin"},
   };

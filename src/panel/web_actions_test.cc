@@ -148,7 +148,8 @@ TEST(WebActionsTest, NoAccountSlapsAHigherAdminInGame) {
   h.connect();
   h.addPlayer(3, "Bob");
   Actor console{Actor::Kind::kConsole, "Op", kOperatorLevel, std::nullopt};
-  ASSERT_EQ(h.session().moderation()->addAdmin(console, *h.session().players().find(3), kAdminLevel), "");
+  ASSERT_EQ(
+      h.session().moderation()->addAdmin(console, *h.session().players().find(3), kAdminLevel), "");
   h.sent();
   h.output();
   auto runTyped = [](const std::string&, const Actor&) {};

@@ -15,8 +15,8 @@ Actor scriptActor(lua_State* L);
 // asks (its actor is set here). True when done; otherwise prints the
 // refusal as the function's one line. Takes no Lua value: call it with
 // every argument read and nothing left to push but plain values.
-bool carryOut(const ApiCall& call, SessionContext& session, const char* name,
-              ActRequest request, Outcome* outcome = nullptr);
+bool carryOut(const ApiCall& call, SessionContext& session, const char* name, ActRequest request,
+              Outcome* outcome = nullptr);
 
 }  // namespace gsadmin::api
 

@@ -50,8 +50,8 @@ Actor scriptActor(lua_State* L) {
                std::nullopt};
 }
 
-bool carryOut(const ApiCall& call, SessionContext& session, const char* name,
-              ActRequest request, Outcome* outcome) {
+bool carryOut(const ApiCall& call, SessionContext& session, const char* name, ActRequest request,
+              Outcome* outcome) {
   request.actor = scriptActor(call.state());
   Outcome done = session.commands().run(*findAct(name), kScriptDoor, request);
   if (!done.done()) call.refuse(done.refusal.c_str());

@@ -40,7 +40,8 @@ TEST(ApiListsTest, ReferenceDocumentsEveryFunction) {
 
 TEST(ApiListsTest, AnnotationsDeclareEveryFunction) {
   std::regex declaration("\nfunction ([A-Za-z]+)\\(");
-  EXPECT_EQ(matches("\n" + testing::readSourceFile("lua/gsadmin.d.lua"), declaration), tableFunctions());
+  EXPECT_EQ(matches("\n" + testing::readSourceFile("lua/gsadmin.d.lua"), declaration),
+            tableFunctions());
 }
 
 TEST(ApiListsTest, LuacheckKnowsEveryFunction) {

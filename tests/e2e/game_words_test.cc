@@ -52,7 +52,8 @@ TEST(GameWordsEndToEndTest, EveryWordGetsOneAnswerWithTheExamplesLoaded) {
       ClientProcess::defaultBinary(), std::nullopt, dir.path(), ClientProcess::Input::kPipe);
   ASSERT_TRUE(client.waitForLine("Ann: ready", 8000)) << client.output();
   client.writeInput(".admin add Ann 1\n");
-  EXPECT_TRUE(client.waitForLine("* console:Admin made Ann an admin of level 1")) << client.output();
+  EXPECT_TRUE(client.waitForLine("* console:Admin made Ann an admin of level 1"))
+      << client.output();
   EXPECT_EQ(sim->waitExit(30000), 0);
   sim->readToEnd();
   client.closeInput();

@@ -84,7 +84,8 @@ TEST(ModerationNamesEndToEndTest, DetailsThatChangeOrHoldTheNameNeedTrustNames) 
     connectWith(peer, *client, players, details);
     EXPECT_EQ(answer(*client, ".admin add Bob 2", ".admin add"), std::string(kNamed) + "\n");
     EXPECT_EQ(answer(*client, ".admin add Kay 2", ".admin add"), std::string(kChanging) + "\n");
-    EXPECT_EQ(answer(*client, ".admin add Ugo 2", "Ugo"), "* console:Admin made Ugo an admin of level 2\n");
+    EXPECT_EQ(answer(*client, ".admin add Ugo 2", "Ugo"),
+              "* console:Admin made Ugo an admin of level 2\n");
     client->closeInput();
     client->kill(SIGTERM);
     EXPECT_EQ(client->waitExit(), 0);
