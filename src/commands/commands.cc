@@ -5,18 +5,10 @@
 #include "console/printable.h"
 #include "context/admin_actions.h"
 #include "context/session_context.h"
+#include "moderation/record_store.h"
 
 namespace gsadmin {
 namespace {
-
-// The longest start of `text` of at most `size` bytes that does not end
-// inside a UTF-8 sequence.
-std::string_view cut(std::string_view text, size_t size) {
-  if (text.size() <= size) return text;
-  size_t end = size;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  return text.substr(0, end);
-}
 
 std::string_view firstWord(std::string_view text) {
   size_t start = text.find_first_not_of(' ');
@@ -131,7 +123,7 @@ void Commands::report(const Actor& actor, const Act& act, unsigned door, const A
 
 void Commands::answer(const Actor& actor, std::string_view line) {
   if (actor.kind == Actor::Kind::kPlayer && actor.playerId) {
-    admin::sendMessage(session_, *actor.playerId, cut(printable(line), kMaxAnswer));
+    admin::sendMessage(session_, *actor.playerId, boundedText(printable(line), kMaxAnswer));
   } else {
     session_.console().line("* " + printable(line));
   }

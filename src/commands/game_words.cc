@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "console/printable.h"
+#include "moderation/record_store.h"
 
 namespace gsadmin {
 namespace {
@@ -26,15 +27,6 @@ std::string lowered(std::string_view word) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return key;
-}
-
-// The longest start of `text` of at most `size` bytes that does not end
-// inside a UTF-8 sequence.
-std::string_view cut(std::string_view text, size_t size) {
-  if (text.size() <= size) return text;
-  size_t end = size;
-  while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-  return text.substr(0, end);
 }
 
 std::string unknownLine(std::string_view typed) {
@@ -160,7 +152,7 @@ const GameWords::ScriptWord* GameWords::findScript(std::string_view word) const 
 }
 
 void GameWords::say(uint8_t playerId, std::string_view line) {
-  reply_(playerId, cut(printable(line), kMaxReply));
+  reply_(playerId, boundedText(printable(line), kMaxReply));
 }
 
 }  // namespace gsadmin

@@ -30,14 +30,6 @@ online Bob key k-bob
 10   end
 )";
 
-int count(const std::string& text, const std::string& needle) {
-  int found = 0;
-  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
-    ++found;
-  }
-  return found;
-}
-
 TEST(GameWordsEndToEndTest, EveryWordGetsOneAnswerWithTheExamplesLoaded) {
   TempDir dir;
   copyExamples(std::string(GSADMIN_SOURCE_DIR) + "/examples", dir.path());
@@ -64,27 +56,27 @@ TEST(GameWordsEndToEndTest, EveryWordGetsOneAnswerWithTheExamplesLoaded) {
   const std::string toAnn = "admin message to Ann (id 0): ";
   const std::string toBob = "admin message to Bob (id 1): ";
   // The admin's !warn: the moderation's answer, and no script's.
-  EXPECT_EQ(count(log, toAnn + "!warn: done"), 1) << log;
-  EXPECT_EQ(count(log, toBob + "Warning 1 of 3 before a kick: spamming"), 1) << log;
+  EXPECT_EQ(occurrences(log, toAnn + "!warn: done"), 1) << log;
+  EXPECT_EQ(occurrences(log, toBob + "Warning 1 of 3 before a kick: spamming"), 1) << log;
   // The player's !help: one list of every script's words.
-  EXPECT_EQ(count(log, toBob + "Commands: !next !streak !top !alltime !seen !stats !players "
-                               "!server\n"),
+  EXPECT_EQ(occurrences(log, toBob + "Commands: !next !streak !top !alltime !seen !stats !players "
+                                     "!server\n"),
             1)
       << log;
-  EXPECT_EQ(count(log, toBob + "Kills: 0, deaths: 0"), 1) << log;
+  EXPECT_EQ(occurrences(log, toBob + "Kills: 0, deaths: 0"), 1) << log;
   // The admin's !seen: the moderation's lines, not persistent_stats.lua's.
-  EXPECT_EQ(count(log, toAnn + "Bob: last seen "), 1) << log;
-  EXPECT_EQ(count(log, "was last seen"), 0) << log;
-  EXPECT_EQ(count(log, "never seen"), 0) << log;
-  EXPECT_EQ(count(log, toBob + "Unknown command !foo; try !help"), 1) << log;
+  EXPECT_EQ(occurrences(log, toAnn + "Bob: last seen "), 1) << log;
+  EXPECT_EQ(occurrences(log, "was last seen"), 0) << log;
+  EXPECT_EQ(occurrences(log, "never seen"), 0) << log;
+  EXPECT_EQ(occurrences(log, toBob + "Unknown command !foo; try !help"), 1) << log;
   // A player's !warn in a private message: refused once.
-  EXPECT_EQ(count(log, toBob + "!warn: you may not"), 1) << log;
-  EXPECT_EQ(count(log, "Unknown command"), 1) << log;
+  EXPECT_EQ(occurrences(log, toBob + "!warn: you may not"), 1) << log;
+  EXPECT_EQ(occurrences(log, "Unknown command"), 1) << log;
   // Nothing else was said to either: the warning, !help, !stats, !foo and
   // the refusal to Bob; !warn and the two !seen lines to Ann.
-  EXPECT_EQ(count(log, toBob), 5) << log;
-  EXPECT_EQ(count(log, toAnn), 3) << log;
-  EXPECT_EQ(count(client.output(), "LUA: Error"), 0) << client.output();
+  EXPECT_EQ(occurrences(log, toBob), 5) << log;
+  EXPECT_EQ(occurrences(log, toAnn), 3) << log;
+  EXPECT_EQ(occurrences(client.output(), "LUA: Error"), 0) << client.output();
 }
 
 }  // namespace

@@ -39,14 +39,6 @@ online Troll key k-troll
 12   end
 )";
 
-int count(const std::string& text, const std::string& needle) {
-  int found = 0;
-  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
-    ++found;
-  }
-  return found;
-}
-
 // The client in `directory`, its commands piped in.
 std::unique_ptr<ClientProcess> startClient(uint16_t port, const std::string& directory) {
   return std::make_unique<ClientProcess>(
@@ -121,15 +113,16 @@ TEST(ModerationEndToEndTest, RecordsAndBansOutliveARestartAndNamesAloneGrantNoth
   sim->readToEnd();
 
   const std::string& log = sim->output();
-  EXPECT_EQ(count(log, "admin message to Bob (id 1): Warning 1 of 3 before a kick: spamming"), 1)
+  EXPECT_EQ(occurrences(log, "admin message to Bob (id 1): Warning 1 of 3 before a kick: spamming"),
+            1)
       << log;
-  EXPECT_EQ(count(log, "admin message to Ann (id 0): !warn: done"), 1) << log;
-  EXPECT_EQ(count(log, "admin message to Troll (id 2): You are banned until "), 1) << log;
-  EXPECT_EQ(count(log, "admin message to Troll (id 0): You are banned until "), 1) << log;
-  EXPECT_EQ(count(log, "admin kicks Troll"), 2) << "the tempban, then the rejoin: " << log;
-  EXPECT_EQ(count(log, "admin kicks Bob"), 0) << "the impostor's !kick: " << log;
-  EXPECT_EQ(count(log, ": !kick: you may not"), 1) << log;
-  EXPECT_EQ(count(before, "* game:Ann kicked"), 0) << before;
+  EXPECT_EQ(occurrences(log, "admin message to Ann (id 0): !warn: done"), 1) << log;
+  EXPECT_EQ(occurrences(log, "admin message to Troll (id 2): You are banned until "), 1) << log;
+  EXPECT_EQ(occurrences(log, "admin message to Troll (id 0): You are banned until "), 1) << log;
+  EXPECT_EQ(occurrences(log, "admin kicks Troll"), 2) << "the tempban, then the rejoin: " << log;
+  EXPECT_EQ(occurrences(log, "admin kicks Bob"), 0) << "the impostor's !kick: " << log;
+  EXPECT_EQ(occurrences(log, ": !kick: you may not"), 1) << log;
+  EXPECT_EQ(occurrences(before, "* game:Ann kicked"), 0) << before;
 
   expectRecordsKept(*client);
   client->closeInput();
