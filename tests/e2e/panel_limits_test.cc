@@ -230,6 +230,23 @@ TEST_F(PanelEndToEndTest, StreamsAreCappedPerSessionAndPerAccount) {
   if (miaFd >= 0) close(miaFd);
 }
 
+// Where each thread of `pid` waits, one line a thread, for a failure that
+// must say what the process was stuck in.
+std::string threadWaits(pid_t pid) {
+  std::string waits;
+  std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(tasks, error)) {
+    std::string comm, wchan, syscall;
+    std::getline(std::ifstream(entry.path() / "comm"), comm);
+    std::getline(std::ifstream(entry.path() / "wchan"), wchan);
+    std::getline(std::ifstream(entry.path() / "syscall"), syscall);
+    waits += entry.path().filename().string() + " " + comm + ": " + wchan + " (" +
+             syscall.substr(0, syscall.find(' ')) + ")\n";
+  }
+  return waits;
+}
+
 TEST_F(PanelEndToEndTest, StopsPromptlyWithAStreamOpen) {
   startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_)});
   int port = portOf(*client_, "Panel");
@@ -247,7 +264,9 @@ TEST_F(PanelEndToEndTest, StopsPromptlyWithAStreamOpen) {
   });
   while (!streaming) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   client_->kill(SIGTERM);
-  EXPECT_EQ(client_->waitExit(20000), 0);
+  int status = client_->waitExit(20000);
+  EXPECT_EQ(status, 0) << threadWaits(client_->pid()) << client_->output();
+  if (status == -1) client_->kill(SIGKILL);
   reader.join();
 }
 
