@@ -83,11 +83,15 @@ Snapshot takeSnapshot(SessionContext& session) {
 }
 
 void SnapshotBoard::publish(std::shared_ptr<const Snapshot> snapshot) {
+  bool playersChanged = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
+    playersChanged = latest_->players != snapshot->players;
     latest_ = std::move(snapshot);
   }
-  signal_->notify();
+  // The streams send the players (and console lines, which notify on
+  // their own): a snapshot of new counters alone wakes none of them.
+  if (playersChanged) signal_->notify();
 }
 
 std::shared_ptr<const Snapshot> SnapshotBoard::latest() {

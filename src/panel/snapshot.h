@@ -85,7 +85,8 @@ Snapshot takeSnapshot(SessionContext& session);
 // Holds the latest snapshot: the loop publishes, any thread reads.
 class SnapshotBoard {
  public:
-  // `signal` is notified at every publication.
+  // `signal` is notified at each publication whose players differ from
+  // the last: the streams wait on it, and counters alone are not theirs.
   explicit SnapshotBoard(std::shared_ptr<ChangeSignal> signal) : signal_(std::move(signal)) {}
 
   void publish(std::shared_ptr<const Snapshot> snapshot);

@@ -76,5 +76,28 @@ TEST(SnapshotPublisherTest, HandlerTimesFallIntoTheirBuckets) {
   EXPECT_EQ(counters.handlerTotalUs, 1000111u);
 }
 
+// The streams wait on the signal: new counters alone must not wake them.
+TEST(SnapshotBoardTest, OnlyChangedPlayersWakeTheStreams) {
+  auto signal = std::make_shared<ChangeSignal>();
+  SnapshotBoard board(signal);
+  const struct {
+    std::vector<PlayerView> players;
+    uint64_t eventsFired;
+    bool wakes;
+  } steps[] = {
+      {{player(1, "Bob")}, 0, true},
+      {{player(1, "Bob")}, 500, false},  // counters only
+      {{player(1, "Bob", 3.5f)}, 500, true},
+      {{}, 900, true},
+  };
+  for (const auto& step : steps) {
+    uint64_t before = signal->version();
+    Snapshot next = at(1000, step.players);
+    next.counters.eventsFired[0] = step.eventsFired;
+    board.publish(std::make_shared<const Snapshot>(std::move(next)));
+    EXPECT_EQ(signal->version() != before, step.wakes) << step.eventsFired;
+  }
+}
+
 }  // namespace
 }  // namespace gsadmin
