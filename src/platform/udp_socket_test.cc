@@ -1,5 +1,5 @@
-// Batched receives through a real loopback socket: order, lengths, a cut
-// datagram told apart, the bounds of one call, and an empty queue.
+// Batched receives through real loopback sockets: order, lengths, a cut
+// datagram told apart, the bounds of one call, an empty queue, an error.
 
 #include "platform/udp_socket.h"
 
@@ -85,6 +85,23 @@ TEST(UdpSocketTest, ABatchTakesNoMoreThanItsSlotsOrTheCallersBound) {
   BatchReceiveResult empty = pair.receiver->receiveBatch(batch, 2);
   EXPECT_EQ(empty.kind, ReceiveResult::Kind::kNothing);
   EXPECT_EQ(empty.count, 0u);
+}
+
+TEST(UdpSocketTest, ABatchReportsTheErrorOfAPeerThatIsGone) {
+  sockaddr_in gone;
+  {
+    Pair pair = loopbackPair();  // a port of our own, closed at once
+    ASSERT_TRUE(pair.receiver);
+    gone = pair.to;
+  }
+  std::unique_ptr<UdpSocket> client = UdpSocket::connectTo(gone);
+  ASSERT_TRUE(client);
+  uint8_t byte = 4;
+  client->send(&byte, 1);
+  ASSERT_TRUE(client->waitReadable(2000)) << "the port-unreachable error";
+  ReceiveBatch batch(4, kCapacity);
+  EXPECT_EQ(client->receiveBatch(batch, 4).kind, ReceiveResult::Kind::kError);
+  EXPECT_EQ(client->receiveBatch(batch, 4).kind, ReceiveResult::Kind::kNothing);
 }
 
 }  // namespace
