@@ -96,17 +96,8 @@ std::string rate(double perSecond) {
 
 void addThroughputRows(const DrainRates& drain, const SustainedRun& sustained,
                        std::vector<ResultRow>& rows) {
-  double ratio = drain.rawPerSecond > 0 ? drain.noHandlerPerSecond / drain.rawPerSecond : 0;
-  rows.push_back({"(a) raw recv loop, same socket setup (machine limit)", rate(drain.rawPerSecond),
-                  "", std::nullopt});
-  rows.push_back({"(a) position updates, no Lua handler",
-                  rate(drain.noHandlerPerSecond) + " (" + number(ratio, 2, " of raw)"),
-                  ">= 0.50 of raw", drain.complete && ratio >= 0.5});
-  rows.push_back({"(a) position updates, Lua handler", rate(drain.luaHandlerPerSecond),
-                  ">= 100000/s", drain.complete && drain.luaHandlerPerSecond >= 100000});
-  rows.push_back({"(a) Lua handler: handled of queued, kernel drops",
-                  count(drain.handled) + " of " + count(drain.sent) + ", " + count(drain.drops),
-                  "no loss", drain.complete && drain.handled == drain.sent && drain.drops == 0});
+  std::vector<ResultRow> drained = drainRows(drain);
+  rows.insert(rows.end(), drained.begin(), drained.end());
   rows.push_back(
       {"(a) real binary, " + number(sustained.rate, 0) + "/s for " + number(kSustainedSeconds, 0) +
            " s: handled, drops",
@@ -254,9 +245,11 @@ void addMemoryRows(const MemoryResult& memory, std::vector<ResultRow>& rows) {
 const char kNotes[] =
     "How each figure is taken (`make bench` reruns them all):\n\n"
     "- (a) Each round queues 10 000 on-foot position updates of one known player on a\n"
-    "  loopback socket and times how long it takes to empty the queue, three times in\n"
+    "  loopback socket and times how long it takes to empty the queue, four times in\n"
     "  turn: a plain `recv` loop on a socket set up like the client's (16 MiB queue),\n"
-    "  an in-process session (connected, game 2 mode 1) whose script has no position\n"
+    "  a `recvmmsg` loop of up to 64 a call on another (the reference for the ratio,\n"
+    "  the median of the rounds' ratios), an in-process session (connected, game 2 mode 1) whose "
+    "script has no position\n"
     "  handler, and the same session with a handler counting every\n"
     "  \"onPlayerPositionChange\". Medians of 21 rounds. The handler's count and the\n"
     "  kernel's drop counters show loss. The real-binary rows stream updates at a\n"
@@ -312,6 +305,8 @@ std::optional<int> runOnePart(const Options& options) {
   if (options.moderationOnly) return printTable(moderationRows());
   if (options.requestsOnly) return printRequestsRows();
   if (options.fleetOnly) return printTable(fleetRows());
+  if (options.throughputOnly)
+    return printTable(drainRows(measureDrainRates(kDrainRounds, kDrainBatch)));
   if (options.floodOnly) return printTable(floodRows(options.beforeBinary));
   if (options.panelOnly) {
     addPanelRows(rows);

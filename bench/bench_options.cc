@@ -32,6 +32,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.fleetOnly = true;
     } else if (arg == "--panel-only") {
       options.panelOnly = true;
+    } else if (arg == "--throughput-only") {
+      options.throughputOnly = true;
     } else if (arg == "--flood-only") {
       options.floodOnly = true;
     } else if (arg == "--handler-path-only") {

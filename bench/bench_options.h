@@ -10,7 +10,8 @@ namespace gsadmin::bench {
 // (default bench/results.md in the source tree), --micro-only (just the
 // micro-benchmarks, no table; for profiling), and, each printing its rows
 // alone with no file written: --storage-only (the database rows),
-// --ban-check-only (the ban check at join), --idle-only (the idle and timer
+// --ban-check-only (the ban check at join), --throughput-only (the queued
+// backlog drained in process, beside the raw receive loops), --idle-only (the idle and timer
 // rows), --moderation-only (the moderation rows), --requests-only (the chat
 // latency without and with 64 HTTP requests in flight), --panel-only (the
 // web panel's event streams and its cost to the loop), --fleet-only (clients
@@ -33,6 +34,7 @@ struct Options {
   bool panelOnly = false;
   bool fleetOnly = false;
   bool floodOnly = false;
+  bool throughputOnly = false;
   bool handlerPathOnly = false;
   std::string handlerFeed;      // empty: none
   std::string banCheckFigures;  // empty: none

@@ -2,26 +2,36 @@
 #define GSADMIN_BENCH_THROUGHPUT_BENCH_H_
 
 #include <cstdint>
+#include <vector>
+
+#include "results_table.h"
 
 namespace gsadmin::bench {
 
 // How fast position updates are handled once they are queued. Each round
 // prefills a socket's queue with `batch` on-foot updates of one known player
-// and times how long it takes to empty it, three times in turn: by a plain
-// recv loop on a socket of its own (the machine's limit), by an in-process
+// and times how long it takes to empty it, four times in turn: by a plain
+// recv loop on a socket of its own, by a recvmmsg loop of up to 64 a call on
+// another (the machine's limit, and the reference), by an in-process
 // session whose script has no position handler, and by the same session
 // with a Lua handler that counts every "onPlayerPositionChange". Rates are
 // medians of `rounds` rounds, in datagrams per second.
 struct DrainRates {
   double rawPerSecond = 0;
+  double rawBatchedPerSecond = 0;
   double noHandlerPerSecond = 0;
   double luaHandlerPerSecond = 0;
+  // The session without a handler over the recvmmsg loop: the median of the
+  // rounds' ratios.
+  double noHandlerRatio = 0;
   uint64_t sent = 0;      // to the session with the Lua handler
   uint64_t handled = 0;   // counted by its handler
-  uint64_t drops = 0;     // by the kernel, over all three sockets
+  uint64_t drops = 0;     // by the kernel, over all four sockets
   bool complete = false;  // every measurement ran
 };
 DrainRates measureDrainRates(int rounds, int batch);
+// Its rows: the raw loops, the session without and with the handler, loss.
+std::vector<ResultRow> drainRows(const DrainRates& drain);
 
 // The real binary under a steady stream: `rate` position updates per second
 // for `seconds`, with the counting handler.

@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -57,6 +58,41 @@ ReceiveResult UdpSocket::receive(uint8_t* buffer, size_t capacity) {
   } while (n < 0 && errno == EINTR);
   if (n >= 0) return {ReceiveResult::Kind::kDatagram, static_cast<size_t>(n)};
   if (errno == EAGAIN || errno == EWOULDBLOCK) return {};
+  return {ReceiveResult::Kind::kError, 0};
+}
+
+ReceiveBatch::ReceiveBatch(size_t slots, size_t capacity)
+    : capacity_(capacity),
+      // Left uncleared: pages are only touched by datagrams written there.
+      bytes_(std::make_unique_for_overwrite<uint8_t[]>(slots * capacity)),
+      vectors_(slots),
+      messages_(slots) {
+  for (size_t i = 0; i < slots; ++i) {
+    vectors_[i] = {bytes_.get() + i * capacity_, capacity_};
+    messages_[i].msg_hdr.msg_iov = &vectors_[i];
+    messages_[i].msg_hdr.msg_iovlen = 1;
+  }
+}
+
+size_t ReceiveBatch::length(size_t index) const {
+  const mmsghdr& message = messages_[index];
+  // With MSG_TRUNC the kernel reports the full length; where it cannot, the
+  // cut is still told apart by its flag.
+  if ((message.msg_hdr.msg_flags & MSG_TRUNC) && message.msg_len <= capacity_) {
+    return capacity_ + 1;
+  }
+  return message.msg_len;
+}
+
+BatchReceiveResult UdpSocket::receiveBatch(ReceiveBatch& batch, size_t most) {
+  auto wanted = static_cast<unsigned>(std::min(most, batch.slots()));
+  if (wanted == 0) return {};
+  int n;
+  do {
+    n = ::recvmmsg(fd_, batch.messages_.data(), wanted, MSG_DONTWAIT | MSG_TRUNC, nullptr);
+  } while (n < 0 && errno == EINTR);
+  if (n > 0) return {ReceiveResult::Kind::kDatagram, static_cast<size_t>(n)};
+  if (n == 0 || errno == EAGAIN || errno == EWOULDBLOCK) return {};
   return {ReceiveResult::Kind::kError, 0};
 }
 

@@ -2,11 +2,14 @@
 #define GSADMIN_PLATFORM_UDP_SOCKET_H_
 
 #include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/uio.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/datagram_sink.h"
 
@@ -23,6 +26,39 @@ struct ReceiveResult {
   // The datagram's full length, which may exceed the buffer's capacity; the
   // bytes beyond the capacity were discarded.
   size_t length = 0;
+};
+
+// The outcome of one receiveBatch(): kDatagram when `count` (at least one)
+// were taken, in arrival order.
+struct BatchReceiveResult {
+  ReceiveResult::Kind kind = ReceiveResult::Kind::kNothing;
+  size_t count = 0;
+};
+
+// Buffers for UdpSocket::receiveBatch(), owned by the caller and reused for
+// every call: `slots` datagrams of up to `capacity` bytes each. What a call
+// took stays readable until the next call.
+class ReceiveBatch {
+ public:
+  ReceiveBatch(size_t slots, size_t capacity);
+  ReceiveBatch(const ReceiveBatch&) = delete;
+  ReceiveBatch& operator=(const ReceiveBatch&) = delete;
+
+  size_t slots() const { return messages_.size(); }
+  size_t capacity() const { return capacity_; }
+  // The bytes of the last call's datagram `index` (below its count), the
+  // first min(length(index), capacity()) of them valid.
+  const uint8_t* data(size_t index) const { return bytes_.get() + index * capacity_; }
+  // That datagram's full length, which exceeds capacity() when the bytes
+  // beyond the capacity were discarded.
+  size_t length(size_t index) const;
+
+ private:
+  friend class UdpSocket;
+  size_t capacity_;
+  std::unique_ptr<uint8_t[]> bytes_;  // slots * capacity, not cleared
+  std::vector<iovec> vectors_;
+  std::vector<mmsghdr> messages_;
 };
 
 // One IPv4 UDP socket: connected to a single peer (the client), or bound to
@@ -49,6 +85,13 @@ class UdpSocket : public DatagramSink {
 
   // Takes one waiting datagram into buffer[0, capacity) without blocking.
   ReceiveResult receive(uint8_t* buffer, size_t capacity);
+
+  // Takes up to min(`most`, batch.slots()) waiting datagrams into `batch`
+  // with one system call, without blocking. A datagram longer than the
+  // capacity is cut and reported with its full length, as receive() does.
+  // kError only when the first receive failed; an error after some
+  // datagrams is reported by the next call.
+  BatchReceiveResult receiveBatch(ReceiveBatch& batch, size_t most);
 
   // receive() on an unconnected socket: also reports the sender in *from.
   ReceiveResult receiveFrom(uint8_t* buffer, size_t capacity, sockaddr_in* from);

@@ -20,7 +20,7 @@ namespace {
 
 // Bounds one poll's receiving under a flood, so the deadline is still
 // checked; what is left waits for the next poll, which follows at once.
-constexpr int kMaxDatagramsPerPoll = 1024;
+constexpr size_t kMaxDatagramsPerPoll = 1024;
 
 // Large enough that a burst of many thousand small datagrams is queued by
 // the kernel rather than dropped.
@@ -226,17 +226,7 @@ void AdminSession::rollBackDatabaseTransaction() {
 void AdminSession::poll() {
   // First, so that a ban another client made holds for the joins read now.
   serviceDatabase();
-  if (socket_) {
-    for (int i = 0; i < kMaxDatagramsPerPoll; ++i) {
-      ReceiveResult received = socket_->receive(receiveBuffer_.data(), receiveBuffer_.size());
-      if (received.kind == ReceiveResult::Kind::kNothing) break;
-      if (received.kind == ReceiveResult::Kind::kError) {
-        deadline_ = clock_.nowMs() + kSilenceMs;  // a receive error is activity too
-        continue;
-      }
-      receiveDatagram(receiveBuffer_.data(), received.length);
-    }
-  }
+  if (socket_) receiveWaiting();
 
   sendDueDetailsRequests();
   checkDeadline();
@@ -265,23 +255,63 @@ void AdminSession::sendDueDetailsRequests() {
   for (uint8_t id : detailsRequests_.takeDue(clock_.nowMs())) sendPlayerDetailsRequest(*this, id);
 }
 
+void AdminSession::receiveWaiting() {
+  bool errorSeen = false;
+  bool datagram = false;  // an empty one is none
+  size_t taken = 0;
+  while (taken < kMaxDatagramsPerPoll) {
+    size_t wanted = std::min(kMaxDatagramsPerPoll - taken, receiveBatch_.slots());
+    BatchReceiveResult received = socket_->receiveBatch(receiveBatch_, wanted);
+    if (received.kind == ReceiveResult::Kind::kNothing) break;
+    if (received.kind == ReceiveResult::Kind::kError) {
+      errorSeen = true;  // a receive error is activity too
+      ++taken;
+      continue;
+    }
+    for (size_t i = 0; i < received.count; ++i) {
+      datagram |= handleDatagram(receiveBatch_.data(i), receiveBatch_.length(i));
+    }
+    taken += received.count;
+    if (received.count < wanted) break;  // the queue is empty
+  }
+  // One reading for the pass: later than each datagram's own by at most the
+  // pass's handling.
+  if (errorSeen || datagram) renewDeadline(datagram);
+}
+
+void AdminSession::renewDeadline(bool datagram) {
+  uint64_t now = clock_.nowMs();
+  deadline_ = now + kSilenceMs;
+  if (datagram) lastDatagramMs_ = now;
+}
+
 void AdminSession::receiveDatagram(const uint8_t* data, size_t length) {
   if (length == 0) return;
   // Any datagram, even one not handled, is activity.
-  deadline_ = clock_.nowMs() + kSilenceMs;
-  lastDatagramMs_ = clock_.nowMs();
+  renewDeadline(true);
+  handleDatagram(data, length);
+}
+
+bool AdminSession::handleDatagram(const uint8_t* data, size_t length) {
+  if (length == 0) return false;
   if (length > kMaxDatagram) {
     ++oversizeDatagrams_;
-    return;
+    return true;
   }
   ++counters_.datagramsByType[data[0]];
-  // Real time, not the session's clock: the metrics measure the handlers.
-  auto began = std::chrono::steady_clock::now();
-  dispatchMessage(*this, data[0], data + 1, length - 1);
-  auto took = std::chrono::steady_clock::now() - began;
-  counters_.countHandler(
-      static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
+  if (panel_) {
+    // Real time, not the session's clock: the metrics measure the handlers.
+    // Only the panel reads them, so without one nothing is timed.
+    auto began = std::chrono::steady_clock::now();
+    dispatchMessage(*this, data[0], data + 1, length - 1);
+    auto took = std::chrono::steady_clock::now() - began;
+    counters_.countHandler(
+        static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
+  } else {
+    dispatchMessage(*this, data[0], data + 1, length - 1);
+  }
   oneShot_.datagramReceived(data[0]);
+  return true;
 }
 
 void AdminSession::sendLogin() {

@@ -163,8 +163,9 @@ class AdminSession : public SessionContext {
   size_t loadScript(const std::string& path);
 
   // Handles one datagram as it arrives: renews the deadline and dispatches
-  // it; an empty one is ignored, an oversize one only counted. poll() calls
-  // this for every datagram the socket holds.
+  // it; an empty one is ignored, an oversize one only counted. poll() does
+  // the same for the datagrams the socket holds, with one clock reading for
+  // the pass.
   void receiveDatagram(const uint8_t* data, size_t length);
 
   // Sends the login, prints the connecting line, marks the session connected
@@ -232,6 +233,7 @@ class AdminSession : public SessionContext {
   uint64_t oversizeDatagrams() const { return oversizeDatagrams_; }
 
   // The snapshot of the model and the counters now, as the panel publishes it.
+  // The handlers' times are only taken with a panel.
   Snapshot snapshot();
   // Null without one.
   Panel* panel() { return panel_.get(); }
@@ -245,6 +247,9 @@ class AdminSession : public SessionContext {
   static constexpr uint64_t kSnapshotIntervalMs = 10;
 
  private:
+  // Datagrams taken off the socket by one system call.
+  static constexpr size_t kReceiveSlots = 32;
+
   bool connectSocket();
   // Waits a few seconds for a database server, once at start, so that the
   // moderation opens on it; says so when it cannot.
@@ -260,6 +265,15 @@ class AdminSession : public SessionContext {
   // line of a login given up.
   bool oneShotOver(const ConsoleInput& input);
   void checkDeadline();
+  // Takes the waiting datagrams off the socket, a batch a system call, up to
+  // the pass's bound, and handles them in arrival order.
+  void receiveWaiting();
+  // The deadline renewed from one clock reading, and the last datagram's
+  // time with it when `datagram`.
+  void renewDeadline(bool datagram);
+  // One datagram's counting and dispatch, without the deadline; false for
+  // an empty one, which is not activity.
+  bool handleDatagram(const uint8_t* data, size_t length);
   // Sends the player-details requests of joins that are due.
   void sendDueDetailsRequests();
   void runDueTimers();
@@ -316,7 +330,7 @@ class AdminSession : public SessionContext {
   std::unique_ptr<Panel> panel_;
   // One byte more than the largest datagram handled, so that a longer one is
   // told apart even where the kernel cannot report its full length.
-  std::array<uint8_t, kMaxDatagram + 1> receiveBuffer_{};
+  ReceiveBatch receiveBatch_{kReceiveSlots, kMaxDatagram + 1};
 };
 
 }  // namespace gsadmin

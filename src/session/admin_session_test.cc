@@ -165,6 +165,32 @@ TEST(AdminSessionTest, OversizeDatagramIsNotDispatchedButRenewsTheDeadline) {
   EXPECT_EQ(sent[0], (Datagram{0x35, 0x00}));
 }
 
+TEST(AdminSessionTest, OnePassTakesAtMostItsBoundAndTheNextTheRest) {
+  SessionHarness harness(std::nullopt, "Admin", "73519", testing::Transport::kLoopback);
+  harness.login();
+  for (int i = 0; i < 1100; ++i) harness.peer().send(Datagram{4});  // keep-alive requests
+  ASSERT_TRUE(harness.session().socket()->waitReadable(2000));
+  harness.clock().advance(7);
+  harness.session().poll();
+  EXPECT_EQ(harness.sent().size(), 1024u);
+  EXPECT_EQ(harness.session().lastDatagramMs(), harness.clock().nowMs());
+  EXPECT_EQ(harness.session().deadline(), harness.clock().nowMs() + AdminSession::kSilenceMs);
+  harness.session().poll();
+  EXPECT_EQ(harness.sent().size(), 76u);
+}
+
+TEST(AdminSessionTest, AnEmptyDatagramIsNoActivity) {
+  SessionHarness harness(std::nullopt, "Admin", "73519", testing::Transport::kLoopback);
+  harness.login();
+  std::optional<uint64_t> before = harness.session().lastDatagramMs();
+  harness.clock().advance(9000);
+  harness.deliver(Datagram{});
+  EXPECT_EQ(harness.session().lastDatagramMs(), before);
+  harness.clock().advance(1001);
+  harness.session().poll();
+  EXPECT_FALSE(harness.session().connected()) << "timed out";
+}
+
 TEST(AdminSessionTest, KeepAliveOfAnyLengthGetsOneAnswer) {
   SessionHarness harness;
   harness.login();
