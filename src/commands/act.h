@@ -104,7 +104,7 @@ const Act* findAct(std::string_view name);
 // other than a space or a tab is '/'.
 bool isServerCommand(std::string_view text);
 
-// The level a moderator's tempban stays within; longer ones need an admin.
+// The longest tempban a moderator may give; a longer one needs an admin.
 inline constexpr int64_t kModeratorBanSeconds = 24 * 3600;
 
 }  // namespace gsadmin
