@@ -46,10 +46,10 @@ struct BanFigures {
   double loadMs = 0;
 };
 
-// Runs `bench` --ban-check-figures=`spec` and reads its line.
-BanFigures banFiguresOf(const std::string& bench, const std::string& spec) {
+// Runs `bench` --ban-check-figures=`run` and reads its line.
+BanFigures banFiguresOf(const std::string& bench, const std::string& run) {
   BanFigures figures;
-  std::string command = "'" + bench + "' --ban-check-figures=" + spec + " 2>/dev/null";
+  std::string command = "'" + bench + "' --ban-check-figures=" + run + " 2>/dev/null";
   FILE* child = popen(command.c_str(), "r");
   if (child == nullptr) return figures;
   char line[256];
@@ -115,11 +115,11 @@ std::vector<ResultRow> banCheckRows(const std::string& beforeBinary, int bans, i
   std::string what = "(j) ban check at join, " + std::to_string(bans) + " bans, ";
   for (const char* backend : {"SQLite", "PostgreSQL"}) {
     bool postgres = std::string(backend) == "PostgreSQL";
-    std::string spec = sizes + (postgres ? ":postgres" : "");
+    std::string run = sizes + (postgres ? ":postgres" : "");
     if (!before.empty()) {
-      addBanRow(what + backend + ", before: p99 / max", banFiguresOf(before, spec), rows);
+      addBanRow(what + backend + ", before: p99 / max", banFiguresOf(before, run), rows);
     }
-    addBanRow(what + backend + ", now: p99 / max", banFiguresOf(thisBench(), spec), rows);
+    addBanRow(what + backend + ", now: p99 / max", banFiguresOf(thisBench(), run), rows);
   }
   return rows;
 }
@@ -133,16 +133,16 @@ std::vector<ResultRow> beforeAfterRows(const std::string& beforeBinary) {
   return rows;
 }
 
-int runBanCheckFigures(const std::string& spec) {
-  int bans = std::atoi(spec.c_str());
-  size_t colon = spec.find(':');
-  int joins = colon == std::string::npos ? 0 : std::atoi(spec.c_str() + colon + 1);
+int runBanCheckFigures(const std::string& run) {
+  int bans = std::atoi(run.c_str());
+  size_t colon = run.find(':');
+  int joins = colon == std::string::npos ? 0 : std::atoi(run.c_str() + colon + 1);
   if (bans < 1 || joins < 2) {
     std::fprintf(stderr, "gsadmin_bench: --ban-check-figures=BANS:JOINS[:postgres]\n");
     return 2;
   }
   BanFigures figures;
-  if (spec.ends_with(":postgres")) {
+  if (run.ends_with(":postgres")) {
     // The fleet's ban check, with the least of its other parts.
     FleetResult fleet = measureFleet(1, bans, joins, 1, 100);
     figures = {fleet.ran && fleet.banCheckComplete, fleet.joinP99Us, fleet.joinMaxUs, fleet.loadMs};

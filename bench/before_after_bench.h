@@ -28,7 +28,7 @@ std::vector<ResultRow> beforeAfterRows(const std::string& beforeBinary);
 
 // The child's side of banCheckRows, for --ban-check-figures=BANS:JOINS[:postgres]:
 // prints the figures on one line; 0 when every banned join was kicked.
-int runBanCheckFigures(const std::string& spec);
+int runBanCheckFigures(const std::string& run);
 
 // How the rows are measured, for the notes under the table.
 extern const char kBeforeAfterNotes[];

@@ -97,10 +97,10 @@ double InstructionCount::perEvent() const {
   return handled > 0 ? static_cast<double>(instructions) / static_cast<double>(handled) : 0;
 }
 
-int runHandlerFeed(const std::string& spec) {
-  size_t colon = spec.find(':');
-  std::string kind = spec.substr(0, colon);
-  int events = colon == std::string::npos ? 0 : std::atoi(spec.c_str() + colon + 1);
+int runHandlerFeed(const std::string& feed) {
+  size_t colon = feed.find(':');
+  std::string kind = feed.substr(0, colon);
+  int events = colon == std::string::npos ? 0 : std::atoi(feed.c_str() + colon + 1);
   std::vector<Datagram> warmUp = datagramsOf(kind, kWarmUp);
   std::vector<Datagram> datagrams = datagramsOf(kind, events);
   if (warmUp.empty() || events < 1) {

@@ -21,7 +21,7 @@ constexpr const char* kFeedKinds[] = {"position", "chat", "word"};
 // up, hands over N more in batches, the batches (and only they) inside the
 // function callgrind is told to count (feedHandlerBatch). Prints
 // "handled=H" for the N; 0 when the handler saw every one, else 1.
-int runHandlerFeed(const std::string& spec);
+int runHandlerFeed(const std::string& feed);
 
 // Runs `bench` (a gsadmin_bench with --handler-feed) under callgrind on
 // `events` events of `kind` and reads the instructions counted.

@@ -220,7 +220,8 @@ TEST_F(CommandsTest, AdminsInGameActWithinTheirLevel) {
   expectSaid(1, {
                     {"!help",
                      "",
-                     {message(1, "!warn PLAYER REASON"), message(1, "!kick PLAYER [REASON]"),
+                     {message(1, "!help [WORD]"), message(1, "!warn PLAYER REASON"),
+                      message(1, "!kick PLAYER [REASON]"),
                       message(1, "!tempban PLAYER DURATION [REASON]"), message(1, "!seen NAME"),
                       message(1, "!admins")}},
                     {"!admins",

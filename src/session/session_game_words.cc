@@ -15,9 +15,11 @@ namespace gsadmin {
 namespace {
 
 // The in-game words of the acts said in game: one word each, "admin" for
-// both "admin add" and "admin remove", with the lowest level among them.
+// both "admin add" and "admin remove", with the lowest level among them;
+// first !help, which the registry answers itself, for the admins (a script
+// may answer it for the other players).
 std::vector<GameWords::Builtin> builtinWords(const Commands& commands) {
-  std::vector<GameWords::Builtin> builtins;
+  std::vector<GameWords::Builtin> builtins = {{"help", kModeratorLevel, false, "!help [WORD]"}};
   for (const Act* act : commands.typedActs(kGameDoor)) {
     std::string_view typed = act->word;
     std::string word(typed.substr(0, typed.find(' ')));
