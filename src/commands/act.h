@@ -95,6 +95,12 @@ struct Act {
   Outcome (*run)(ActContext& context, const ActRequest& request);
 };
 
+// Whether `argument` names a player: one on the server, or (kPerson) a
+// name that may be off it.
+bool namesPlayer(Argument argument);
+// Whether `act` is aimed at a player: its first argument names one.
+bool onPlayer(const Act& act);
+
 // Every act, in the order the help lists them.
 std::span<const Act> allActs();
 // The act named `name` ("warn", "admin add"), or null.

@@ -101,6 +101,15 @@ const Act kActs[] = {
 
 }  // namespace
 
+bool namesPlayer(Argument argument) {
+  return argument == Argument::kPlayer || argument == Argument::kRecipient ||
+         argument == Argument::kPerson;
+}
+
+bool onPlayer(const Act& act) {
+  return !act.arguments.empty() && namesPlayer(act.arguments.front());
+}
+
 std::span<const Act> allActs() {
   return kActs;
 }

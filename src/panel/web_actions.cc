@@ -29,12 +29,6 @@ bool takes(const Act& act, Argument argument) {
   return std::find(act.arguments.begin(), act.arguments.end(), argument) != act.arguments.end();
 }
 
-// Whether the act's first argument is a player (on the server or not).
-bool onPerson(const Act& act) {
-  return !act.arguments.empty() && act.arguments.front() != Argument::kName &&
-         act.arguments.front() != Argument::kText;
-}
-
 // The string member `key` of `body`, or "" when absent; false when present
 // but not a string of at most kMaxTextBytes.
 bool textMember(const json& body, const char* key, std::string* value) {
@@ -73,11 +67,11 @@ bool readPlayer(const json& body, WebAction* action, std::string* error) {
 
 // What the act needs beyond the texts: a player or a name, a duration.
 bool readArguments(const json& body, const Act& act, WebAction* action, std::string* error) {
-  if (onPerson(act) && !action->player && action->name.empty()) {
+  if (onPlayer(act) && !action->player && action->name.empty()) {
     *error = action->kind + " needs \"player\", a player's id, or \"name\"";
     return false;
   }
-  if (!onPerson(act) && takes(act, Argument::kName) && action->name.empty()) {
+  if (!onPlayer(act) && takes(act, Argument::kName) && action->name.empty()) {
     *error = action->kind + " needs \"name\"";
     return false;
   }

@@ -65,10 +65,7 @@ std::string cookieAttributes(const WebContext& context) {
 json playerActsJson() {
   json acts = json::array();
   for (const Act& act : allActs()) {
-    bool onPlayer = !act.arguments.empty() && (act.arguments.front() == Argument::kPlayer ||
-                                               act.arguments.front() == Argument::kPerson ||
-                                               act.arguments.front() == Argument::kRecipient);
-    if ((act.doors & kPanelDoor) != 0 && onPlayer) {
+    if ((act.doors & kPanelDoor) != 0 && onPlayer(act)) {
       acts.push_back({{"name", act.name}, {"level", act.level}});
     }
   }

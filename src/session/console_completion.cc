@@ -32,11 +32,6 @@ std::string joined(Words words) {
   return text;
 }
 
-bool isPlayerArgument(Argument argument) {
-  return argument == Argument::kPlayer || argument == Argument::kRecipient ||
-         argument == Argument::kPerson;
-}
-
 bool isNameArgument(Argument argument) {
   return argument == Argument::kPerson || argument == Argument::kName;
 }
@@ -57,7 +52,7 @@ std::vector<std::string> recordedNames(AdminSession& session, std::string_view s
 std::vector<std::string> namesFor(AdminSession& session, Argument argument,
                                   std::string_view start) {
   std::vector<std::string> names;
-  if (isPlayerArgument(argument) || isNameArgument(argument)) names = playerNames(session);
+  if (namesPlayer(argument) || isNameArgument(argument)) names = playerNames(session);
   if (isNameArgument(argument)) {
     for (std::string& name : recordedNames(session, start)) names.push_back(std::move(name));
   }
@@ -79,7 +74,7 @@ std::vector<std::string> nameContinuations(AdminSession& session, Argument argum
 // How many of `typed` the argument takes: the most that are a player's
 // id or whole name, else one word.
 size_t wordsTaken(AdminSession& session, Argument argument, Words typed) {
-  if (!isPlayerArgument(argument)) return 1;
+  if (!namesPlayer(argument)) return 1;
   for (size_t count = typed.size(); count > 1; --count) {
     if (exactPlayer(session.players(), joined(typed.first(count)))) return count;
   }
@@ -100,7 +95,7 @@ std::vector<std::string> argumentCompletions(AdminSession& session, const Act& a
     }
     if (argument == Argument::kText || argument == Argument::kReason) return {};
     // A name of several words may still go on: offer its next word.
-    if (isPlayerArgument(argument) || isNameArgument(argument)) {
+    if (namesPlayer(argument) || isNameArgument(argument)) {
       std::vector<std::string> rests =
           nameContinuations(session, argument, joined(typed.subspan(at)));
       if (!rests.empty()) return rests;
