@@ -27,14 +27,6 @@ std::string readFile(const std::string& path) {
   return readTextFile(path).value_or("");
 }
 
-int count(const std::string& text, const std::string& needle) {
-  int found = 0;
-  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
-    ++found;
-  }
-  return found;
-}
-
 // The simulator on a free port, started with `flags`.
 std::unique_ptr<ClientProcess> startSimulator(const std::vector<std::string>& flags,
                                               uint16_t& port) {
@@ -95,43 +87,44 @@ TEST(ExamplesTest, BadWordsWarnsThenKicks) {
   Match match(onceWith("bad_words.txt"), "bad_words.lua");
   match.playToEnd();
   const std::string& sim = match.simLog();
-  EXPECT_EQ(count(sim, "admin message to"), 1) << sim;
-  EXPECT_EQ(count(sim, "admin message to Troll (id 1): Please keep it clean"), 1) << sim;
-  EXPECT_EQ(count(sim, "admin chat: Troll was kicked for bad language."), 1) << sim;
-  EXPECT_EQ(count(sim, "admin kicks Troll (id 1)"), 1) << sim;
-  EXPECT_EQ(count(sim, "chat skipped: Troll is not on the server"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin message to"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin message to Troll (id 1): Please keep it clean"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin chat: Troll was kicked for bad language."), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin kicks Troll (id 1)"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "chat skipped: Troll is not on the server"), 1) << sim;
   const std::string& console = match.console();
-  EXPECT_EQ(count(console, "PM SENT: Troll: Please keep it clean, or you will be kicked."), 1)
+  EXPECT_EQ(occurrences(console, "PM SENT: Troll: Please keep it clean, or you will be kicked."), 1)
       << console;
-  EXPECT_EQ(count(console, "Troll has been kicked from the game"), 1) << console;
-  EXPECT_EQ(count(console, "LUA: Error"), 0) << console;
+  EXPECT_EQ(occurrences(console, "Troll has been kicked from the game"), 1) << console;
+  EXPECT_EQ(occurrences(console, "LUA: Error"), 0) << console;
 }
 
 TEST(ExamplesTest, TeamKillWarnsSlapsThenKicks) {
   Match match(onceWith("team_kill.txt"), "team_kill.lua");
   match.playToEnd();
   const std::string& sim = match.simLog();
-  EXPECT_EQ(count(sim, "admin message to [RED]Ann (id 0): Do not shoot your own team"), 1) << sim;
-  EXPECT_EQ(count(sim, "admin message to [RED]Ann (id 0): Second team kill"), 1) << sim;
-  EXPECT_EQ(count(sim, "admin message to"), 2) << "killing the other team is fine: " << sim;
-  EXPECT_EQ(count(sim, "admin slaps [RED]Ann: health 90.0"), 1) << sim;
-  EXPECT_EQ(count(sim, "admin kicks [RED]Ann (id 0)"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin message to [RED]Ann (id 0): Do not shoot your own team"), 1)
+      << sim;
+  EXPECT_EQ(occurrences(sim, "admin message to [RED]Ann (id 0): Second team kill"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin message to"), 2) << "killing the other team is fine: " << sim;
+  EXPECT_EQ(occurrences(sim, "admin slaps [RED]Ann: health 90.0"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin kicks [RED]Ann (id 0)"), 1) << sim;
   const std::string& console = match.console();
-  EXPECT_EQ(count(console, "[RED]Ann killed [RED]Bo (Shotgun)"), 1) << console;
-  EXPECT_EQ(count(console, "[RED]Ann has been kicked from the game"), 1) << console;
-  EXPECT_EQ(count(console, "LUA: Error"), 0) << console;
+  EXPECT_EQ(occurrences(console, "[RED]Ann killed [RED]Bo (Shotgun)"), 1) << console;
+  EXPECT_EQ(occurrences(console, "[RED]Ann has been kicked from the game"), 1) << console;
+  EXPECT_EQ(occurrences(console, "LUA: Error"), 0) << console;
 }
 
 TEST(ExamplesTest, WelcomeBackByName) {
   Match match(onceWith("welcome_back.txt"), "welcome_back.lua");
   match.playToEnd();
   const std::string& sim = match.simLog();
-  EXPECT_EQ(count(sim, "admin chat: Welcome, Ann!"), 1) << sim;
-  EXPECT_EQ(count(sim, "admin chat: Welcome, Bo!"), 1) << sim;
-  EXPECT_EQ(count(sim, "admin chat: Welcome back, Bo! Visit number 2."), 1) << sim;
-  EXPECT_EQ(count(sim, "admin chat: Welcome back, Bo! Visit number 3."), 1) << sim;
-  EXPECT_EQ(count(sim, "admin chat: Welcome, Cy!"), 1) << sim;
-  EXPECT_EQ(count(match.console(), "ADMIN: Welcome back, Bo! Visit number 3."), 1)
+  EXPECT_EQ(occurrences(sim, "admin chat: Welcome, Ann!"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin chat: Welcome, Bo!"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin chat: Welcome back, Bo! Visit number 2."), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin chat: Welcome back, Bo! Visit number 3."), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin chat: Welcome, Cy!"), 1) << sim;
+  EXPECT_EQ(occurrences(match.console(), "ADMIN: Welcome back, Bo! Visit number 3."), 1)
       << match.console();
 }
 
@@ -141,20 +134,20 @@ TEST(ExamplesTest, PersistentStatsAddUpAcrossRestarts) {
     Match match(onceWith("persistent_stats.txt"), "persistent_stats.lua", dir.path());
     match.playToEnd();
     const std::string& sim = match.simLog();
-    EXPECT_EQ(count(sim, "admin chat: 1. Ann: 2 kills, 1 deaths"), 1) << sim;
-    EXPECT_EQ(count(sim, "admin chat: 2. Bo: 1 kills, 2 deaths"), 1) << sim;
-    EXPECT_EQ(count(sim, "admin chat: 3. Cy: 0 kills, 0 deaths"), 1) << sim;
-    EXPECT_EQ(count(sim, "admin chat: Cy was last seen 20"), 1) << sim;
-    EXPECT_EQ(count(sim, "admin chat: I have never seen Nobody."), 1) << sim;
-    EXPECT_EQ(count(match.console(), "LUA: Error"), 0) << match.console();
-    EXPECT_EQ(count(match.console(), "dbExec:") + count(match.console(), "dbQuery:"), 0)
+    EXPECT_EQ(occurrences(sim, "admin chat: 1. Ann: 2 kills, 1 deaths"), 1) << sim;
+    EXPECT_EQ(occurrences(sim, "admin chat: 2. Bo: 1 kills, 2 deaths"), 1) << sim;
+    EXPECT_EQ(occurrences(sim, "admin chat: 3. Cy: 0 kills, 0 deaths"), 1) << sim;
+    EXPECT_EQ(occurrences(sim, "admin chat: Cy was last seen 20"), 1) << sim;
+    EXPECT_EQ(occurrences(sim, "admin chat: I have never seen Nobody."), 1) << sim;
+    EXPECT_EQ(occurrences(match.console(), "LUA: Error"), 0) << match.console();
+    EXPECT_EQ(occurrences(match.console(), "dbExec:") + occurrences(match.console(), "dbQuery:"), 0)
         << match.console();
   }
   Match again(onceWith("persistent_stats.txt"), "persistent_stats.lua", dir.path());
   again.playToEnd();
   const std::string& sim = again.simLog();
-  EXPECT_EQ(count(sim, "admin chat: 1. Ann: 4 kills, 2 deaths"), 1) << sim;
-  EXPECT_EQ(count(sim, "admin chat: 2. Bo: 2 kills, 4 deaths"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin chat: 1. Ann: 4 kills, 2 deaths"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin chat: 2. Bo: 2 kills, 4 deaths"), 1) << sim;
 }
 
 // A driver script of the test's own punishes through the moderation API
@@ -181,24 +174,26 @@ TEST(ExamplesTest, SanctionNoticeSaysTheClientsSanctionsInPublic) {
   sim->readToEnd();
   client.readToEnd(300);
   const std::string& log = sim->output();
-  EXPECT_EQ(count(log, "admin message to Troll (id 1): Warning 1 of 3 before a kick: advertising"),
-            1)
+  EXPECT_EQ(
+      occurrences(log, "admin message to Troll (id 1): Warning 1 of 3 before a kick: advertising"),
+      1)
       << log;
-  EXPECT_EQ(count(log, "admin message to Troll (id 1): Warning 3 of 5 before a ban: advertising"),
-            1)
+  EXPECT_EQ(
+      occurrences(log, "admin message to Troll (id 1): Warning 3 of 5 before a ban: advertising"),
+      1)
       << log;
-  EXPECT_EQ(count(log, "was warned"), 0) << "warnings stay private: " << log;
-  EXPECT_EQ(count(log, "admin chat: Troll was kicked: 3 warnings"), 1) << log;
-  EXPECT_EQ(count(log, "admin kicks Troll"), 1) << log;
-  EXPECT_EQ(count(log, "admin chat: Griefer is banned for 2h: griefing"), 1) << log;
-  EXPECT_EQ(count(log, "admin kicks Griefer"), 2) << "again at the next join: " << log;
-  EXPECT_EQ(count(log, "left): griefing"), 2) << "told at the ban and at the join: " << log;
+  EXPECT_EQ(occurrences(log, "was warned"), 0) << "warnings stay private: " << log;
+  EXPECT_EQ(occurrences(log, "admin chat: Troll was kicked: 3 warnings"), 1) << log;
+  EXPECT_EQ(occurrences(log, "admin kicks Troll"), 1) << log;
+  EXPECT_EQ(occurrences(log, "admin chat: Griefer is banned for 2h: griefing"), 1) << log;
+  EXPECT_EQ(occurrences(log, "admin kicks Griefer"), 2) << "again at the next join: " << log;
+  EXPECT_EQ(occurrences(log, "left): griefing"), 2) << "told at the ban and at the join: " << log;
   const std::string& console = client.output();
-  EXPECT_EQ(count(console, "* script:driver.lua warned Troll (3 active): advertising"), 1)
+  EXPECT_EQ(occurrences(console, "* script:driver.lua warned Troll (3 active): advertising"), 1)
       << console;
-  EXPECT_EQ(count(console, "* script:driver.lua kicked Troll: 3 warnings"), 1) << console;
-  EXPECT_EQ(count(console, "* Griefer is banned until "), 1) << console;
-  EXPECT_EQ(count(console, "LUA: Error"), 0) << console;
+  EXPECT_EQ(occurrences(console, "* script:driver.lua kicked Troll: 3 warnings"), 1) << console;
+  EXPECT_EQ(occurrences(console, "* Griefer is banned until "), 1) << console;
+  EXPECT_EQ(occurrences(console, "LUA: Error"), 0) << console;
 }
 
 TEST(ExamplesTest, AnnouncerRotatesItsMessagesWhilePlayersAreOn) {
@@ -206,23 +201,24 @@ TEST(ExamplesTest, AnnouncerRotatesItsMessagesWhilePlayersAreOn) {
               "interval = 0.25\n");
   match.playToEnd();
   const std::string& sim = match.simLog();
-  EXPECT_GE(count(sim, "admin chat: Welcome to the server! Be nice, play fair."), 1) << sim;
-  EXPECT_GE(count(sim, "admin chat: 2 players online. Server time is "), 1) << sim;
-  EXPECT_GE(count(sim, "admin chat: Found a cheater? Tell an admin with /msg."), 1) << sim;
-  EXPECT_EQ(count(match.console(), "LUA: Error"), 0) << match.console();
+  EXPECT_GE(occurrences(sim, "admin chat: Welcome to the server! Be nice, play fair."), 1) << sim;
+  EXPECT_GE(occurrences(sim, "admin chat: 2 players online. Server time is "), 1) << sim;
+  EXPECT_GE(occurrences(sim, "admin chat: Found a cheater? Tell an admin with /msg."), 1) << sim;
+  EXPECT_EQ(occurrences(match.console(), "LUA: Error"), 0) << match.console();
 }
 
 TEST(ExamplesTest, KillFeedAnnouncesAndAnswersFromDeathEvents) {
   Match match(onceWith("kill_feed.txt"), "kill_feed.lua");
   match.playToEnd();
   const std::string& sim = match.simLog();
-  EXPECT_EQ(count(sim, "admin chat: First blood"), 1) << sim;
-  EXPECT_EQ(count(sim, "admin chat: First blood: Ann (M4)"), 1) << sim;
-  EXPECT_EQ(count(sim, "admin chat: Ann is on a killing spree (3 in a row)"), 1) << sim;
-  EXPECT_EQ(count(sim, "killing spree"), 1) << sim;
-  EXPECT_EQ(count(sim, "admin message to Ann (id 0): kills 3, deaths 2, best streak 3"), 1) << sim;
-  EXPECT_EQ(count(sim, "admin chat: Top: 1. Ann 3, 2. Bo 1, 3. Cy 0"), 1) << sim;
-  EXPECT_EQ(count(match.console(), "LUA: Error"), 0) << match.console();
+  EXPECT_EQ(occurrences(sim, "admin chat: First blood"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin chat: First blood: Ann (M4)"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin chat: Ann is on a killing spree (3 in a row)"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "killing spree"), 1) << sim;
+  EXPECT_EQ(occurrences(sim, "admin message to Ann (id 0): kills 3, deaths 2, best streak 3"), 1)
+      << sim;
+  EXPECT_EQ(occurrences(sim, "admin chat: Top: 1. Ann 3, 2. Bo 1, 3. Cy 0"), 1) << sim;
+  EXPECT_EQ(occurrences(match.console(), "LUA: Error"), 0) << match.console();
 }
 
 // Every example at once, loaded from a copy of the examples directory, in
@@ -262,25 +258,26 @@ TEST(ExamplesTest, AllExamplesTogetherFromTheirDirectory) {
            "admin chat: Bo was kicked for bad language.",                   // bad_words
            "admin kicks Bo (id 1)",                                         // bad_words
        }) {
-    EXPECT_EQ(count(log, line), 1) << line << "\n" << log;
+    EXPECT_EQ(occurrences(log, line), 1) << line << "\n" << log;
   }
-  EXPECT_EQ(count(log, "Unknown command"), 1) << log;
+  EXPECT_EQ(occurrences(log, "Unknown command"), 1) << log;
   for (const char* name : {"Ann", "Bo", "Cy", "[RED]Dee", "[RED]Eve", "Troll"}) {
-    EXPECT_EQ(count(log, std::string("admin chat: Welcome, ") + name + "!"), 1) << name << log;
+    EXPECT_EQ(occurrences(log, std::string("admin chat: Welcome, ") + name + "!"), 1)
+        << name << log;
   }
-  EXPECT_EQ(count(log, "admin chat: Welcome, "), 6) << log;
+  EXPECT_EQ(occurrences(log, "admin chat: Welcome, "), 6) << log;
   const std::string& console = client.output();
   for (const char* name : {"announcer", "bad_words", "kill_feed", "persistent_stats",
                            "sanction_notice", "script", "team_chat", "team_kill", "welcome_back"}) {
     std::string loaded = std::string("LUA: Script '") + name + ".lua' loaded.";
-    EXPECT_EQ(count(console, loaded), 1) << loaded << "\n" << console;
+    EXPECT_EQ(occurrences(console, loaded), 1) << loaded << "\n" << console;
   }
   // Lua errors and bad settings lines name their file on standard error.
-  EXPECT_EQ(count(client.errorOutput(), ".lua:"), 0) << client.errorOutput();
-  EXPECT_EQ(count(client.errorOutput(), ".conf:"), 0) << client.errorOutput();
+  EXPECT_EQ(occurrences(client.errorOutput(), ".lua:"), 0) << client.errorOutput();
+  EXPECT_EQ(occurrences(client.errorOutput(), ".conf:"), 0) << client.errorOutput();
   for (const char* refusal : {"LUA: Error", "LUA: Unable", "callScript:", "dbExec:", "dbQuery:",
                               "getSetting:", ": Invalid", ": No such"}) {
-    EXPECT_EQ(count(console, refusal), 0) << refusal << "\n" << console;
+    EXPECT_EQ(occurrences(console, refusal), 0) << refusal << "\n" << console;
   }
 }
 
@@ -300,8 +297,8 @@ TEST(ExamplesTest, DemoScriptGreetsAnswersAndReportsVehicles) {
         "Carol to Alice: meet me at the lighthouse", "Alice killed Carol (M4)"}) {
     EXPECT_TRUE(client.waitForLine(line, 8000)) << line << "\n" << client.output();
   }
-  EXPECT_EQ(count(client.output(), "LUA: Error"), 0) << client.output();
-  EXPECT_EQ(count(client.output(), ": Invalid"), 0) << client.output();
+  EXPECT_EQ(occurrences(client.output(), "LUA: Error"), 0) << client.output();
+  EXPECT_EQ(occurrences(client.output(), ": Invalid"), 0) << client.output();
 }
 
 // scripts/demo, as make demo runs it, on a free port: both programs start,
@@ -335,7 +332,7 @@ TEST(ExamplesTest, DemoScriptRunsBothAndLeavesNothingBehind) {
   EXPECT_EQ(errno, ESRCH);
   EXPECT_NE(::kill(client, 0), 0) << "the client is still running";
   EXPECT_EQ(errno, ESRCH);
-  EXPECT_EQ(count(demo.output(), "LUA: Error"), 0) << demo.output();
+  EXPECT_EQ(occurrences(demo.output(), "LUA: Error"), 0) << demo.output();
   EXPECT_NE(readFile(logDir.path() + "/sim.log").find("accepted"), std::string::npos);
 }
 

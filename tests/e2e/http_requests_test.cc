@@ -16,20 +16,13 @@
 #include "sim/server_messages.h"
 #include "support/admin_login.h"
 #include "support/client_process.h"
+#include "support/console_lines.h"
 #include "support/http_test_server.h"
 #include "support/loopback_peer.h"
 #include "support/text_file.h"
 
 namespace gsadmin::testing {
 namespace {
-
-int count(const std::string& text, const std::string& needle) {
-  int found = 0;
-  for (size_t at = text.find(needle); at != std::string::npos; at = text.find(needle, at + 1)) {
-    ++found;
-  }
-  return found;
-}
 
 std::vector<std::string> clientArgs(const std::vector<std::string>& options,
                                     const LoopbackPeer& peer) {
@@ -220,7 +213,8 @@ TEST(HttpRequestsEndToEndTest, ReloadCancelsTheScriptsRequestsAndExitDoesNotWait
   client.kill(SIGTERM);
   EXPECT_EQ(client.waitExit(5000), 0);
   client.readToEnd();
-  EXPECT_EQ(count(client.output(), "LUA: Script 'script.lua' reloaded."), 4) << client.output();
+  EXPECT_EQ(occurrences(client.output(), "LUA: Script 'script.lua' reloaded."), 4)
+      << client.output();
   EXPECT_EQ(client.output().find("in all"), std::string::npos) << client.output();
   EXPECT_EQ(client.output().find("ended "), std::string::npos) << client.output();
   // A sanitizer build reports leaks and errors here, and exits non-zero.
