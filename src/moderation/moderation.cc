@@ -91,7 +91,13 @@ void Moderation::chatReceived(const Player& sender, std::optional<std::string_vi
 
 void Moderation::tick() {
   if (!openWhenConnected()) return;
-  reportStoreError(store_.flush());
+  // What other clients changed is read once this client's own records are
+  // written (applyChanges()), so a notice has them go at once.
+  if (anythingStale()) {
+    writeRecords();
+  } else {
+    writeWhenDue();
+  }
   applyChanges();
   int64_t moment = now();
   if (moment >= nextExpiry_) {
@@ -105,6 +111,28 @@ void Moderation::tick() {
     }
     nextExpiry_ = moment + kDaySeconds;
   }
+}
+
+void Moderation::writeWhenDue() {
+  if (store_.queued() == 0) {
+    writeDueMs_.reset();
+    return;
+  }
+  uint64_t nowMs = session_.clock().nowMs();
+  if (!writeDueMs_) writeDueMs_ = nowMs + kRecordBatchMs;
+  if (nowMs < *writeDueMs_ && store_.queued() < kRecordBatchWrites) return;
+  writeRecords();
+  // What could not go (a script's transaction open, a database away) is
+  // tried again a batch later.
+  writeDueMs_.reset();
+  if (store_.queued() > 0) writeDueMs_ = nowMs + kRecordBatchMs;
+}
+
+std::optional<uint64_t> Moderation::nextWriteMs() const {
+  if (store_.queued() == 0) return std::nullopt;
+  if (store_.queued() >= kRecordBatchWrites) return 0;
+  // Queued since the last pass: due a batch from now, as tick() will say.
+  return writeDueMs_ ? *writeDueMs_ : session_.clock().nowMs() + kRecordBatchMs;
 }
 
 void Moderation::writeRecords() {

@@ -41,7 +41,7 @@ class ModerationFleetTest : public ::testing::Test {
   Moderation& moderation() { return *h.session().moderation(); }
   // Runs `sql` as another client of the database would.
   void runElsewhere(const std::string& sql) {
-    moderation().tick();  // this client's records first
+    moderation().writeRecords();  // this client's records first
     StatementResult result = h.session().database().run(sql, {});
     ASSERT_FALSE(result.error) << *result.error;
   }
@@ -50,7 +50,7 @@ class ModerationFleetTest : public ::testing::Test {
     return h.output();
   }
   int64_t count(const std::string& sql) {
-    moderation().tick();
+    moderation().writeRecords();
     StatementResult result = h.session().database().run(sql, {});
     EXPECT_FALSE(result.error) << *result.error;
     return result.rowCount() == 1 ? result.values[0].integerValue : -1;

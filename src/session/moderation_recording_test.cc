@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <string>
+#include <vector>
 
 #include "support/session_harness.h"
 
@@ -99,6 +100,57 @@ TEST(ModerationRecordingTest, AReplacedPlayerEndsHisVisitAndALoginStartsNoSecond
       row(database, "SELECT name_key, seconds_played, visits FROM gs_players ORDER BY name_key"),
       "ann|0|1|bo|30|1|cy|0|1");
   EXPECT_EQ(row(database, "SELECT count(*) FROM gs_sessions WHERE left_at IS NULL"), "2");
+}
+
+// Chat is written a batch at a time, a tenth of a second after its first
+// line, and the loop wakes for it; a thousand waiting lines go at once.
+TEST(ModerationRecordingTest, ChatIsWrittenInBatchesSoonAfterItsFirstLine) {
+  SessionHarness harness;
+  harness.connect();
+  harness.addPlayer(3, "Bob");
+  Moderation& moderation = *harness.session().moderation();
+  moderation.writeRecords();
+  Database& database = harness.session().database();
+  const char* count = "SELECT count(*) FROM gs_chat";
+
+  harness.deliver(testing::chatLine(3, 0, "one"));
+  EXPECT_EQ(harness.session().msUntilWork(), Moderation::kRecordBatchMs);
+  harness.clock().advance(Moderation::kRecordBatchMs - 1);
+  harness.deliver(testing::chatLine(3, 0, "two"));
+  EXPECT_EQ(row(database, count), "0");
+  EXPECT_EQ(harness.session().msUntilWork(), 1u);
+  harness.clock().advance(1);
+  harness.session().poll();
+  EXPECT_EQ(row(database, count), "2");
+  EXPECT_FALSE(moderation.nextWriteMs());
+
+  std::vector<testing::Datagram> lines;
+  for (size_t i = 0; i < Moderation::kRecordBatchWrites; ++i) {
+    lines.push_back(testing::chatLine(3, 0, "line " + std::to_string(i)));
+  }
+  harness.deliver(lines);
+  EXPECT_EQ(row(database, count), std::to_string(2 + Moderation::kRecordBatchWrites));
+}
+
+// While a script holds a transaction open the batch waits, and is tried
+// again a batch later rather than at every pass.
+TEST(ModerationRecordingTest, ABatchHeldBackByAScriptsTransactionIsTriedAgainLater) {
+  SessionHarness harness;
+  harness.connect();
+  harness.addPlayer(3, "Bob");
+  Moderation& moderation = *harness.session().moderation();
+  moderation.writeRecords();
+  Database& database = harness.session().database();
+  ASSERT_FALSE(database.run("BEGIN", {}).error);
+  harness.deliver(testing::chatLine(3, 0, "held"));
+  harness.clock().advance(Moderation::kRecordBatchMs);
+  harness.session().poll();
+  EXPECT_EQ(moderation.store().queued(), 1u);
+  EXPECT_EQ(harness.session().msUntilWork(), Moderation::kRecordBatchMs);
+  ASSERT_FALSE(database.run("COMMIT", {}).error);
+  harness.clock().advance(Moderation::kRecordBatchMs);
+  harness.session().poll();
+  EXPECT_EQ(row(database, "SELECT text FROM gs_chat"), "held");
 }
 
 TEST(ModerationRecordingTest, NothingIsRecordedWithModerationOff) {
