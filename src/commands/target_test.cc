@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "commands/commands.h"
 #include "protocol/outbound.h"
 #include "protocol/wire.h"
@@ -86,8 +88,7 @@ TEST_F(TargetTest, ANameNotOnTheServerIsSanctionedAndHeldAtTheNextJoin) {
   h_.sent();
   h_.deliver(testing::playerJoined(4, "zed"));
   std::vector<testing::Datagram> sent = h_.sent();
-  ASSERT_FALSE(sent.empty());
-  EXPECT_EQ(sent.back(), buildKickRequest(4));
+  EXPECT_NE(std::find(sent.begin(), sent.end(), buildKickRequest(4)), sent.end());
 }
 
 }  // namespace

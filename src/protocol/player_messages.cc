@@ -9,8 +9,10 @@
 namespace gsadmin {
 namespace {
 
-// The server needs a moment before it can answer the details request.
-constexpr uint32_t kDetailsRequestDelayMs = 5;
+// The details request leaves at the end of the pass that read the join,
+// after every datagram of that pass: the server has registered the player
+// by then, and nothing waits for it.
+constexpr uint32_t kDetailsRequestDelayMs = 0;
 
 }  // namespace
 
