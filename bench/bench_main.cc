@@ -21,6 +21,7 @@
 #include "handler_path_bench.h"
 #include "idle_bench.h"
 #include "latency_bench.h"
+#include "limits_bench.h"
 #include "memory_bench.h"
 #include "micro_bench.h"
 #include "moderation_bench.h"
@@ -308,6 +309,9 @@ std::optional<int> runOnePart(const Options& options) {
   if (options.throughputOnly)
     return printTable(drainRows(measureDrainRates(kDrainRounds, kDrainBatch)));
   if (options.floodOnly) return printTable(floodRows(options.beforeBinary));
+  if (options.limitsOnly) {
+    return printTable(limitsRows(options.beforeBinary, options.soakSeconds));
+  }
   if (options.panelOnly) {
     addPanelRows(rows);
     return printTable(rows);
@@ -358,6 +362,7 @@ int main(int argc, char** argv) {
   addPanelRows(panel);
   std::vector<ResultRow> flood = floodRows(options->beforeBinary);
   for (ResultRow& row : beforeAfterRows(options->beforeBinary)) flood.push_back(row);
+  std::vector<ResultRow> limits = limitsRows(options->beforeBinary, options->soakSeconds);
 
   std::vector<ResultRow> rows;
   addThroughputRows(drain, sustained, rows);
@@ -373,11 +378,12 @@ int main(int argc, char** argv) {
   rows.insert(rows.end(), panel.begin(), panel.end());
   rows.insert(rows.end(), fleet.begin(), fleet.end());
   rows.insert(rows.end(), flood.begin(), flood.end());
+  rows.insert(rows.end(), limits.begin(), limits.end());
 
   std::printf("\n%s", formatTable(rows).c_str());
-  if (!writeResults(
-          options->resultsPath, "gsadmin benchmark results", rows,
-          std::string(kNotes) + kPanelNotes + kFleetNotes + kFloodNotes + kBeforeAfterNotes)) {
+  if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows,
+                    std::string(kNotes) + kPanelNotes + kFleetNotes + kFloodNotes +
+                        kBeforeAfterNotes + kLimitsNotes)) {
     std::fprintf(stderr, "gsadmin_bench: cannot write %s\n", options->resultsPath.c_str());
     return 1;
   }

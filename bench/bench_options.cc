@@ -16,6 +16,14 @@ std::optional<Options> parseOptions(int argc, char** argv) {
         std::fprintf(stderr, "gsadmin_bench: --idle-seconds needs a positive number\n");
         return std::nullopt;
       }
+    } else if (arg.rfind("--soak-seconds=", 0) == 0) {
+      options.soakSeconds = std::atoi(arg.c_str() + 15);
+      if (options.soakSeconds < 0) {
+        std::fprintf(stderr, "gsadmin_bench: --soak-seconds needs a number, 0 for none\n");
+        return std::nullopt;
+      }
+    } else if (arg == "--limits-only") {
+      options.limitsOnly = true;
     } else if (arg == "--micro-only") {
       options.microOnly = true;
     } else if (arg == "--storage-only") {

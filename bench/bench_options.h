@@ -21,10 +21,14 @@ namespace gsadmin::bench {
 // per event and the ban check with 1 000 000 bans, beside those of the build
 // of --before=PATH when given). Run by that mode in child processes:
 // --handler-feed=KIND:N and --ban-check-figures=BANS:JOINS[:postgres]
-// (see handler_path_bench.h and before_after_bench.h). Google Benchmark's
+// (see handler_path_bench.h and before_after_bench.h). --limits-only: the
+// limits with everything on (limits_bench.h), beside --before=PATH when
+// given, with --soak-seconds=N (default 300, 0 for none) of steady load. Google Benchmark's
 // own --benchmark_* flags go to the micro-benchmarks.
 struct Options {
   int idleSeconds = 60;
+  int soakSeconds = 300;
+  bool limitsOnly = false;
   bool microOnly = false;
   bool storageOnly = false;
   bool banCheckOnly = false;

@@ -9,9 +9,10 @@
 
 namespace gsadmin::bench {
 
-MemoryResult measureFullServerMemory() {
+MemoryResult measureFullServerMemory(const std::string& program) {
   MemoryResult result;
-  LiveClient client(std::string(kCountingScript), false);
+  LiveClient client(std::string(kCountingScript), false, {}, std::nullopt,
+                    program.empty() ? testing::ClientProcess::defaultBinary() : program);
   if (!client.connect({})) return result;
   pid_t pid = client.process().pid();
   std::optional<uint64_t> empty = testing::residentKiB(pid);

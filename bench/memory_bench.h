@@ -2,6 +2,7 @@
 #define GSADMIN_BENCH_MEMORY_BENCH_H_
 
 #include <cstdint>
+#include <string>
 
 namespace gsadmin::bench {
 
@@ -14,7 +15,8 @@ struct MemoryResult {
   uint64_t fullKiB = 0;
   bool complete = false;
 };
-MemoryResult measureFullServerMemory();
+// `program`: the binary measured (the one built here when empty).
+MemoryResult measureFullServerMemory(const std::string& program = "");
 
 }  // namespace gsadmin::bench
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 
 namespace gsadmin::bench {
@@ -74,6 +75,12 @@ bool writeResults(const std::string& path, const std::string& title,
       << formatTable(rows) << "\n"
       << notes;
   return static_cast<bool>(out);
+}
+
+std::string fixed(double value, int precision, const char* suffix) {
+  char text[96];
+  std::snprintf(text, sizeof(text), "%.*f%s", precision, value, suffix);
+  return text;
 }
 
 }  // namespace gsadmin::bench

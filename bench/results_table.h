@@ -24,6 +24,9 @@ std::string formatTable(const std::vector<ResultRow>& rows);
 bool writeResults(const std::string& path, const std::string& title,
                   const std::vector<ResultRow>& rows, const std::string& notes);
 
+// `value` with `precision` decimals, then `suffix`.
+std::string fixed(double value, int precision, const char* suffix = "");
+
 // The CPU model, core count, kernel and load average of this machine, on one
 // line.
 std::string describeMachine();

@@ -248,7 +248,8 @@ SustainedRun measureSustained(double rate, double durationSeconds) {
   uint64_t sent = 0;
   while (sent < total) {
     auto due = static_cast<uint64_t>(rate * seconds(start, Clock::now()));
-    for (; sent < std::min(due, total); ++sent) client.peer().send(batch[sent % batch.size()]);
+    if (due > sent)
+      sent += client.peer().sendMany(batch, sent % batch.size(), std::min(due, total) - sent);
   }
   result.seconds = seconds(start, Clock::now());
   bool synced = client.sync();

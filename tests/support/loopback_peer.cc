@@ -1,9 +1,12 @@
 #include "support/loopback_peer.h"
 
 #include <arpa/inet.h>
+#include <sys/socket.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 namespace gsadmin::testing {
 
@@ -45,6 +48,31 @@ std::vector<Datagram> LoopbackPeer::drain() {
 bool LoopbackPeer::send(const Datagram& datagram) {
   if (!client_) return false;
   return socket_->sendTo(*client_, datagram.data(), datagram.size());
+}
+
+size_t LoopbackPeer::sendMany(const std::vector<Datagram>& datagrams, size_t first, size_t count) {
+  constexpr size_t kPerCall = 64;
+  if (!client_ || datagrams.empty()) return 0;
+  sockaddr_in to = *client_;
+  size_t sent = 0;
+  while (sent < count) {
+    mmsghdr messages[kPerCall] = {};
+    iovec parts[kPerCall] = {};
+    size_t batch = std::min(kPerCall, count - sent);
+    for (size_t i = 0; i < batch; ++i) {
+      const Datagram& datagram = datagrams[(first + sent + i) % datagrams.size()];
+      // iovec's pointer is not const; sendmmsg only reads through it.
+      parts[i] = {const_cast<uint8_t*>(datagram.data()), datagram.size()};
+      messages[i].msg_hdr.msg_name = &to;
+      messages[i].msg_hdr.msg_namelen = sizeof(to);
+      messages[i].msg_hdr.msg_iov = &parts[i];
+      messages[i].msg_hdr.msg_iovlen = 1;
+    }
+    int went = sendmmsg(socket_->descriptor(), messages, static_cast<unsigned>(batch), 0);
+    if (went <= 0) break;
+    sent += static_cast<size_t>(went);
+  }
+  return sent;
 }
 
 }  // namespace gsadmin::testing

@@ -40,6 +40,10 @@ class LoopbackPeer {
 
   // Sends to the client address learned last; false when there is none.
   bool send(const Datagram& datagram);
+  // Sends datagrams[first], datagrams[first + 1] ... (`count` of them,
+  // wrapping round the vector) in system calls of up to 64, for senders
+  // that must outrun the client. How many went.
+  size_t sendMany(const std::vector<Datagram>& datagrams, size_t first, size_t count);
   void setClient(const sockaddr_in& client) { client_ = client; }
   bool hasClient() const { return client_.has_value(); }
   const std::optional<sockaddr_in>& client() const { return client_; }

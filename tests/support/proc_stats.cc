@@ -70,6 +70,20 @@ std::optional<double> onCpuSeconds(pid_t pid) {
   return static_cast<double>(nanoseconds) / 1e9;
 }
 
+std::optional<IoCounters> ioCounters(pid_t pid) {
+  std::ifstream io("/proc/" + std::to_string(pid) + "/io");
+  std::string key;
+  uint64_t value = 0;
+  IoCounters counters;
+  int found = 0;
+  while (io >> key >> value) {
+    if (key == "wchar:") counters.writeCalls = value, ++found;
+    if (key == "write_bytes:") counters.storageBytes = value, ++found;
+  }
+  if (found != 2) return std::nullopt;
+  return counters;
+}
+
 std::optional<uint64_t> udpDrops(uint16_t localPort) {
   std::ifstream table("/proc/net/udp");
   std::string line;

@@ -37,6 +37,14 @@ std::optional<double> onCpuSeconds(pid_t pid);
 // place, each voluntary switch is one wait, so the count is its wakeups.
 std::optional<uint64_t> contextSwitches(pid_t pid);
 
+// What the process wrote, from /proc/<pid>/io: wchar, the bytes of every
+// write call, and write_bytes, those it sent toward the storage.
+struct IoCounters {
+  uint64_t writeCalls = 0;    // wchar
+  uint64_t storageBytes = 0;  // write_bytes
+};
+std::optional<IoCounters> ioCounters(pid_t pid);
+
 // Datagrams the kernel dropped for the IPv4 UDP socket bound to
 // 127.0.0.1:port because its receive queue was full.
 std::optional<uint64_t> udpDrops(uint16_t localPort);
