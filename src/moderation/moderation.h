@@ -79,12 +79,13 @@ class Moderation {
   // When the records queued so far are due to be written, on the session's
   // clock: kRecordBatchMs after the first of them, or at once when
   // kRecordBatchWrites wait. Empty when nothing waits. Batching them spares
-  // the disk a commit for every line of a busy chat: each commit writes a
-  // few whole pages whatever it holds, so at 100 lines a second a quarter
-  // of a second's lines cost under 1 KB each, and a record still reaches
-  // the database well within a second.
+  // the disk a commit for every line of a busy chat: each commit writes
+  // some five whole pages of chat and its indexes whatever it holds, so at
+  // 100 lines a second 0.4 s of lines cost some 600 bytes each (a tenth of
+  // a second's, 1.7 KB), and a record still reaches the database well
+  // within a second.
   std::optional<uint64_t> nextWriteMs() const;
-  static constexpr uint64_t kRecordBatchMs = 250;
+  static constexpr uint64_t kRecordBatchMs = 400;
   static constexpr size_t kRecordBatchWrites = 1000;
   // Writes what was recorded so far now rather than at the next tick(), so
   // that a reader on another connection sees it; an error is said as
