@@ -24,10 +24,11 @@ struct DrainRates {
   // The session without a handler over the recvmmsg loop: the median of the
   // rounds' ratios.
   double noHandlerRatio = 0;
-  uint64_t sent = 0;      // to the session with the Lua handler
-  uint64_t handled = 0;   // counted by its handler
-  uint64_t drops = 0;     // by the kernel, over all four sockets
-  bool complete = false;  // every measurement ran
+  double luaHandlerRatio = 0;  // the same for the session with the handler
+  uint64_t sent = 0;           // to the session with the Lua handler
+  uint64_t handled = 0;        // counted by its handler
+  uint64_t drops = 0;          // by the kernel, over all four sockets
+  bool complete = false;       // every measurement ran
 };
 DrainRates measureDrainRates(int rounds, int batch);
 // Its rows: the raw loops, the session without and with the handler, loss.

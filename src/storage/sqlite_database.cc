@@ -137,6 +137,9 @@ std::optional<std::string> SqliteDatabase::open() {
     return "cannot restrict the database connection";
   }
   sqlite3_busy_timeout(connection_.get(), kBusyTimeoutMs);
+  // A negative size is in KiB.
+  std::string cacheSize = "PRAGMA cache_size=-" + std::to_string(kPageCacheKiB);
+  sqlite3_exec(connection_.get(), cacheSize.c_str(), nullptr, nullptr, nullptr);
   if (access_ == Access::kReadOnly) {
     sqlite3_progress_handler(connection_.get(), kReaderProgressInterval, checkInterrupt, this);
     return std::nullopt;

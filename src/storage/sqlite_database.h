@@ -25,6 +25,10 @@ class SqliteDatabase : public Database {
   static constexpr int kBusyTimeoutMs = 1000;
   // Prepared statements kept for reuse, by their SQL text.
   static constexpr size_t kCachedStatements = 32;
+  // Each connection's page cache, in KiB. SQLite's default of 2 MiB grows
+  // for hours as new pages of a busy chat pass through it; the disk's own
+  // cache serves what falls out of this one.
+  static constexpr int kPageCacheKiB = 256;
 
   // `path` is opened (and created, mode 0600) by the first run(); it must
   // name a regular file (see checkDatabasePath). A statement returning more

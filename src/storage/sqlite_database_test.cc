@@ -58,6 +58,13 @@ TEST(SqliteDatabaseTest, CreatesItsFilesPrivateAndInWalMode) {
   StatementResult sync = db.run("PRAGMA synchronous", {});
   ASSERT_EQ(sync.values.size(), 1u);
   EXPECT_EQ(sync.values[0].integerValue, 1) << "NORMAL";
+  // A bounded page cache, for reading and writing connections alike.
+  SqliteDatabase reader(path, SqliteDatabase::kMaxResultBytes, SqliteDatabase::Access::kReadOnly);
+  for (SqliteDatabase* connection : {&db, &reader}) {
+    StatementResult cache = connection->run("PRAGMA cache_size", {});
+    ASSERT_EQ(cache.values.size(), 1u);
+    EXPECT_EQ(cache.values[0].integerValue, -SqliteDatabase::kPageCacheKiB);
+  }
 }
 
 TEST(SqliteDatabaseTest, AnOpenFailureIsReportedAndRetried) {
