@@ -91,6 +91,9 @@ void Moderation::chatReceived(const Player& sender, std::optional<std::string_vi
 
 void Moderation::tick() {
   if (!openWhenConnected()) return;
+  std::string error = sanctions_.poll(now());
+  if (!error.empty())
+    session_.console().line("* moderation: cannot read the bans: " + printable(error));
   reportStoreError(store_.flush());
   applyChanges();
   int64_t moment = now();
@@ -105,6 +108,11 @@ void Moderation::tick() {
     }
     nextExpiry_ = moment + kDaySeconds;
   }
+}
+
+std::optional<uint64_t> Moderation::msUntilWork() const {
+  if (!sanctions_.loading()) return std::nullopt;
+  return Sanctions::kLoadPollMs;
 }
 
 void Moderation::writeRecords() {

@@ -212,6 +212,9 @@ uint64_t AdminSession::msUntilWork() {
   if (std::optional<uint64_t> due = http_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   if (snapshotDueMs_) wakeAt = std::min(wakeAt, *snapshotDueMs_);
   if (std::optional<uint64_t> due = database_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
+  if (std::optional<uint64_t> due = moderation_ ? moderation_->msUntilWork() : std::nullopt) {
+    wakeAt = std::min(wakeAt, now + *due);
+  }
   std::optional<uint64_t> panelDue = panel_ ? panel_->msUntilWork(now) : std::nullopt;
   if (panelDue) wakeAt = std::min(wakeAt, now + *panelDue);
   return wakeAt > now ? wakeAt - now : 0;
