@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ban_check_bench.h"
+#include "ban_start_bench.h"
 #include "before_after_bench.h"
 #include "bench_options.h"
 #include "door_flood_bench.h"
@@ -300,6 +301,7 @@ std::optional<int> runOnePart(const Options& options) {
   }
   if (options.banCheckOnly) {
     addBanCheckRows(measureBanCheck(kBans, kBanCheckJoins), kBans, rows);
+    for (ResultRow& row : banStartRows(options.beforeBinary)) rows.push_back(row);
     return printTable(rows);
   }
   if (options.moderationOnly) return printTable(moderationRows());
@@ -375,9 +377,9 @@ int main(int argc, char** argv) {
   rows.insert(rows.end(), flood.begin(), flood.end());
 
   std::printf("\n%s", formatTable(rows).c_str());
-  if (!writeResults(
-          options->resultsPath, "gsadmin benchmark results", rows,
-          std::string(kNotes) + kPanelNotes + kFleetNotes + kFloodNotes + kBeforeAfterNotes)) {
+  if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows,
+                    std::string(kNotes) + kPanelNotes + kFleetNotes + kFloodNotes +
+                        kBeforeAfterNotes + kBanStartNotes)) {
     std::fprintf(stderr, "gsadmin_bench: cannot write %s\n", options->resultsPath.c_str());
     return 1;
   }
