@@ -67,9 +67,26 @@ bool writeDatabase(const std::string& path, int schemaVersion, int bans) {
   return !database.run("VACUUM", {}).error;
 }
 
-// VmRSS once it has not changed by more than 1% for kSteadyMs.
+// The process's threads (/proc/PID/status), 0 when unreadable.
+int threadsOf(pid_t pid) {
+  std::FILE* file = std::fopen(("/proc/" + std::to_string(pid) + "/status").c_str(), "r");
+  if (file == nullptr) return 0;
+  char line[256];
+  int threads = 0;
+  while (std::fgets(line, sizeof line, file) != nullptr) {
+    if (std::sscanf(line, "Threads: %d", &threads) == 1) break;
+  }
+  std::fclose(file);
+  return threads;
+}
+
+// VmRSS once the bans are read (the process is down to its one thread: the
+// reader has ended) and it has not changed by more than 1% for kSteadyMs.
 double steadyResidentMiB(pid_t pid) {
   Clock::time_point start = Clock::now();
+  while (threadsOf(pid) > 1 && msSince(start) < kSteadyLimitMs) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
   uint64_t last = testing::residentKiB(pid).value_or(0);
   Clock::time_point since = Clock::now();
   while (msSince(start) < kSteadyLimitMs) {
@@ -134,7 +151,7 @@ BanStartResult measureBanStart(const std::string& binary, int schemaVersion, int
   result.residentMiB = steadyResidentMiB(client.process().pid());
 
   pid_t busy = startBusyLoop();
-  std::vector<double> joinUs;
+  std::vector<double> joinUs, bannedUs, freeUs;
   bool complete = true;
   for (int i = 0; i < joins; ++i) {
     bool banned = i % 2 == 0;
@@ -155,12 +172,15 @@ BanStartResult measureBanStart(const std::string& binary, int schemaVersion, int
       answered = *d == kKeepAliveAnswer;
     }
     joinUs.push_back(msSince(sent) * 1000);
+    (banned ? bannedUs : freeUs).push_back(joinUs.back());
     complete = complete && answered && kicked == (banned ? 1u : 0u);
     client.peer().send(testing::playerLeft(0, 1));
   }
   stopBusyLoop(busy);
   result.joinP99Us = percentile(joinUs, 0.99);
   result.joinMaxUs = percentile(joinUs, 1.0);
+  result.bannedP99Us = percentile(bannedUs, 0.99);
+  result.freeP99Us = percentile(freeUs, 0.99);
   result.complete = complete;
   result.ran = true;
   return result;
@@ -191,6 +211,9 @@ std::vector<ResultRow> banStartRows(const std::string& beforeBinary) {
                     text, targeted ? "p99 < 1000 us" : "",
                     targeted ? std::optional<bool>(r.complete && r.joinP99Us < 1000)
                              : std::optional<bool>(r.complete)});
+    std::snprintf(text, sizeof text, "%.0f us / %.0f us", r.bannedP99Us, r.freeP99Us);
+    rows.push_back(
+        {"(f) same, p99 of the banned joins / the others" + suffix, text, "", std::nullopt});
   };
   std::printf("(f) start with 1 000 000 bans, real binary%s\n",
               beforeBinary.empty() ? "" : ", before and now");

@@ -23,7 +23,9 @@ struct BanStartResult {
   double emptyMiB = 0;  // the same binary connected with no bans
   double joinP99Us = 0;
   double joinMaxUs = 0;
-  bool complete = false;  // every banned join kicked, no other
+  double bannedP99Us = 0;  // the banned joins alone (told and kicked)
+  double freeP99Us = 0;    // the others
+  bool complete = false;   // every banned join kicked, no other
 };
 // `schemaVersion`: that the binary knows (2 before the skeleton column).
 BanStartResult measureBanStart(const std::string& binary, int schemaVersion, int bans, int joins);
