@@ -93,6 +93,7 @@ std::string Sanctions::loadName(std::string_view name, int64_t now) {
                    {DbValue::text(key), DbValue::integer(now)});
   if (result.error) return *result.error;
   if (result.columns.size() != 2) return "unexpected columns in gs_sanctions";
+  forgetKnown(key);  // read again at the next check
   for (size_t row = 0; row < result.rowCount(); ++row) {
     raise(key, result.values[row * 2].bytes, optionalAt(result.values[row * 2 + 1]));
   }
@@ -141,6 +142,7 @@ size_t Sanctions::lift(const std::vector<std::string>& names, std::string_view r
     }
     store_.queueNotice(kBansNotice + key);
     std::erase_if(unwritten_, [&key](const Unwritten& ban) { return ban.key == key; });
+    forgetKnown(key);
     lifted += holding;
   }
   if (lifted > 0 && !names.empty()) {
@@ -169,6 +171,24 @@ bool Sanctions::mayHold(By by, const std::string& text, int64_t now) const {
 
 std::optional<std::vector<SanctionRecord>> Sanctions::bansBy(By by, const std::string& text,
                                                              int64_t now) {
+  auto matches = [by, &text](const Unwritten& ban) {
+    return (by == By::kKey ? ban.key : ban.skeleton) == text;
+  };
+  std::optional<std::vector<SanctionRecord>> bans = readBans(by, text, now);
+  if (!bans) {
+    // Not readable (a shared database away): what this run has read
+    // holds, as far as it goes.
+    bans.emplace();
+    for (const Unwritten& ban : known_) {
+      if (matches(ban) && holdsAt(ban.ban, now)) bans->push_back(ban.ban);
+    }
+  }
+  withUnwritten(*bans, now, matches);
+  return bans;
+}
+
+std::optional<std::vector<SanctionRecord>> Sanctions::readBans(By by, const std::string& text,
+                                                               int64_t now) {
   StatementResult result =
       by == By::kKey ? store_.query("SELECT " SANCTION_COLUMNS
                                     " FROM gs_sanctions WHERE name_key = ? AND " BAN_HOLDS,
@@ -178,10 +198,25 @@ std::optional<std::vector<SanctionRecord>> Sanctions::bansBy(By by, const std::s
                                     {DbValue::text(text), DbValue::integer(now)});
   if (result.error) return std::nullopt;
   std::vector<SanctionRecord> bans = sanctionRows(result);
-  withUnwritten(bans, now, [by, &text](const Unwritten& ban) {
-    return (by == By::kKey ? ban.key : ban.skeleton) == text;
-  });
+  std::vector<std::string> keys;
+  for (const SanctionRecord& ban : bans) {
+    std::string key = nameKey(ban.name);
+    if (std::find(keys.begin(), keys.end(), key) == keys.end()) {
+      forgetKnown(key);  // what the database says now replaces it
+      keys.push_back(key);
+    }
+    remember(Unwritten{0, key, by == By::kSkeleton ? text : skeletons_.of(key), ban});
+  }
   return bans;
+}
+
+void Sanctions::remember(Unwritten ban) {
+  if (known_.size() >= kMaxKnownBans) known_.pop_front();
+  known_.push_back(std::move(ban));
+}
+
+void Sanctions::forgetKnown(const std::string& key) {
+  std::erase_if(known_, [&key](const Unwritten& ban) { return ban.key == key; });
 }
 
 template <typename Matches>
@@ -201,7 +236,11 @@ void Sanctions::withUnwritten(std::vector<SanctionRecord>& bans, int64_t now, Ma
 }
 
 void Sanctions::forgetWritten() {
-  std::erase_if(unwritten_, [this](const Unwritten& ban) { return !store_.waiting(ban.ticket); });
+  std::erase_if(unwritten_, [this](Unwritten& ban) {
+    if (store_.waiting(ban.ticket)) return false;
+    remember(std::move(ban));
+    return true;
+  });
   std::erase_if(unwrittenLifts_,
                 [this](const UnwrittenLift& lift) { return !store_.waiting(lift.ticket); });
 }

@@ -2,6 +2,7 @@
 #define GSADMIN_MODERATION_SANCTIONS_H_
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -37,6 +38,9 @@ class Sanctions {
   // While the bans are read, the loop looks whether they are done this
   // often (nextWorkMs()).
   static constexpr uint64_t kLoadPollMs = 50;
+  // The most bans read (or written) in this run kept whole, so that they
+  // still hold while a shared database is away; the oldest go first.
+  static constexpr size_t kMaxKnownBans = 4096;
 
   explicit Sanctions(RecordStore& store, BanIndex::Hash hash = &BanIndex::fingerprint);
   ~Sanctions();
@@ -82,7 +86,8 @@ class Sanctions {
   // wins where several hold. A name without one of its own matches the
   // bans on names that look alike (NameSkeletons): the record's name says
   // which. Reads the database only when the index says a ban may hold, or
-  // while the index is read; a database that cannot be read holds none.
+  // while the index is read; while it cannot be read, the bans read or
+  // written in this run (kMaxKnownBans) still hold.
   std::optional<SanctionRecord> activeBan(std::string_view name, int64_t now);
   // Every ban in force at `now`, the soonest to end first (permanent last),
   // the longest of each name; read from the database. Nothing when it
@@ -128,14 +133,22 @@ class Sanctions {
   // Whether a ban on `text` may hold at `now`: the index's hint, or true
   // while it is read.
   bool mayHold(By by, const std::string& text, int64_t now) const;
-  // The bans in force on a name key or skeleton, the database's and the
-  // unwritten ones; nothing when the database could not be read.
+  // The bans in force on a name key or skeleton, the database's (or, when
+  // it cannot be read, the known ones) and the unwritten ones.
   std::optional<std::vector<SanctionRecord>> bansBy(By by, const std::string& text, int64_t now);
   void raise(const std::string& key, const std::string& skeleton, std::optional<int64_t> until);
   void install(BanIndex index);
   void startLoader(int64_t now);
-  // Forgets the unwritten bans and lifts that the store wrote or dropped.
+  // Forgets the unwritten bans and lifts that the store wrote or dropped;
+  // the bans written are known.
   void forgetWritten();
+  // Keeps `ban` (on `key`) among the known bans; forgetKnown() drops those
+  // on `key`.
+  void remember(Unwritten ban);
+  void forgetKnown(const std::string& key);
+  // The database's bans by name key or skeleton, known from then on;
+  // nothing when they could not be read.
+  std::optional<std::vector<SanctionRecord>> readBans(By by, const std::string& text, int64_t now);
   // Drops from `bans` (the database's) those an unwritten lift ended, and
   // adds the unwritten bans that `matches`.
   template <typename Matches>
@@ -149,6 +162,7 @@ class Sanctions {
   std::vector<Raised> raised_;
   std::vector<Unwritten> unwritten_;
   std::vector<UnwrittenLift> unwrittenLifts_;
+  std::deque<Unwritten> known_;
   std::optional<int64_t> retryAt_;
   bool errorSaid_ = false;
   int64_t nextPrune_ = 0;

@@ -157,5 +157,23 @@ TEST_F(SanctionsIndexTest, UnwrittenBansHoldAndAreCountedOnce) {
   EXPECT_FALSE(sanctions.activeBan("early", kNow));
 }
 
+// While the records cannot be read, the bans this run read or wrote hold
+// still; one never read waits for the database.
+TEST_F(SanctionsIndexTest, BansReadInThisRunHoldWhileTheRecordsCannotBeRead) {
+  Sanctions& sanctions = restart(&BanIndex::fingerprint, true);
+  insertElsewhere("seen", "seen", kNow + kHour);
+  insertElsewhere("unseen", "unseen", kNow + kHour);
+  EXPECT_EQ(sanctions.loadName("seen", kNow), "");
+  EXPECT_EQ(sanctions.loadName("unseen", kNow), "");
+  sanctions.record("Mine", kSanctionBan, 0, std::nullopt, "mine", "Op", kNow);
+  EXPECT_FALSE(store_->flush());
+  EXPECT_EQ(sanctions.activeBan("SEEN", kNow)->actor, "Elsewhere");
+  ASSERT_FALSE(database_->run("ALTER TABLE gs_sanctions RENAME TO gs_away", {}).error);
+  EXPECT_EQ(sanctions.activeBan("seen", kNow)->actor, "Elsewhere");
+  EXPECT_EQ(sanctions.activeBan("mine", kNow)->reason, "mine");
+  EXPECT_FALSE(sanctions.activeBan("unseen", kNow));
+  EXPECT_FALSE(sanctions.activeBan("seen", kNow + kHour)) << "ended";
+}
+
 }  // namespace
 }  // namespace gsadmin
