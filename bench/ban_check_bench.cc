@@ -6,6 +6,7 @@
 #include <string>
 
 #include "moderation/moderation.h"
+#include "moderation/name_skeleton.h"
 #include "protocol/wire.h"
 #include "sim/server_messages.h"
 #include "support/session_harness.h"
@@ -36,13 +37,14 @@ std::string bannedName(int i) {
 // transaction. False on a database error.
 bool writeBans(Database& database, int count, int64_t now) {
   if (database.run("BEGIN", {}).error) return false;
+  NameSkeletons skeletons;
   for (int i = 0; i < count; ++i) {
     std::string name = bannedName(i);
     StatementResult result = database.run(
-        "INSERT INTO gs_sanctions (time, name_key, name, kind, seconds, until, reason, actor)"
-        " VALUES (?, ?, ?, 'tempban', 86400, ?, 'bench', 'Op')",
+        "INSERT INTO gs_sanctions (time, name_key, name, kind, seconds, until, reason, actor,"
+        " skeleton) VALUES (?, ?, ?, 'tempban', 86400, ?, 'bench', 'Op', ?)",
         {DbValue::integer(now), DbValue::text(nameKey(name)), DbValue::text(name),
-         DbValue::integer(now + 86400)});
+         DbValue::integer(now + 86400), DbValue::text(skeletons.of(nameKey(name)))});
     if (result.error) return false;
   }
   return !database.run("COMMIT", {}).error;
@@ -64,7 +66,9 @@ BanCheckResult measureBanCheck(int bans, int joins) {
   int64_t now = harness.clock().wallSeconds();
   if (!writeBans(harness.session().database(), bans, now)) return result;
   Clock::time_point loadStart = Clock::now();
-  bool loaded = moderation->sanctions().load(now).empty();
+  // The whole reading, off the loop as at a start.
+  bool loaded =
+      moderation->sanctions().load(now).empty() && moderation->sanctions().awaitLoaded(now).empty();
   result.loadMs = microsecondsSince(loadStart) / 1000;
   harness.connect();
   harness.sent();

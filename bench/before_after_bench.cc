@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "ban_check_bench.h"
+#include "ban_start_bench.h"
 #include "fleet_bench.h"
 #include "handler_path_bench.h"
 
@@ -130,6 +131,8 @@ std::vector<ResultRow> beforeAfterRows(const std::string& beforeBinary) {
   std::vector<ResultRow> rows = handlerPathRows(beforeBinary, kHandlerPathEvents);
   std::vector<ResultRow> bans = banCheckRows(beforeBinary, kBans, kJoins);
   rows.insert(rows.end(), bans.begin(), bans.end());
+  std::vector<ResultRow> start = banStartRows(beforeBinary);
+  rows.insert(rows.end(), start.begin(), start.end());
   return rows;
 }
 

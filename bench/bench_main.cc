@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ban_check_bench.h"
+#include "ban_start_bench.h"
 #include "before_after_bench.h"
 #include "bench_options.h"
 #include "door_flood_bench.h"
@@ -301,6 +302,7 @@ std::optional<int> runOnePart(const Options& options) {
   }
   if (options.banCheckOnly) {
     addBanCheckRows(measureBanCheck(kBans, kBanCheckJoins), kBans, rows);
+    for (ResultRow& row : banStartRows(options.beforeBinary)) rows.push_back(row);
     return printTable(rows);
   }
   if (options.moderationOnly) return printTable(moderationRows());
@@ -383,7 +385,7 @@ int main(int argc, char** argv) {
   std::printf("\n%s", formatTable(rows).c_str());
   if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows,
                     std::string(kNotes) + kPanelNotes + kFleetNotes + kFloodNotes +
-                        kBeforeAfterNotes + kLimitsNotes)) {
+                        kBeforeAfterNotes + kBanStartNotes + kLimitsNotes)) {
     std::fprintf(stderr, "gsadmin_bench: cannot write %s\n", options->resultsPath.c_str());
     return 1;
   }

@@ -138,7 +138,8 @@ void measureBanCheck(const std::string& uri, int bans, int joins, FleetResult& r
   int64_t now = h.clock().wallSeconds();
   if (!writeBans(h.session().database(), bans, now)) return;
   Clock::time_point loadStart = Clock::now();
-  bool complete = moderation->sanctions().load(now).empty();
+  bool complete =
+      moderation->sanctions().load(now).empty() && moderation->sanctions().awaitLoaded(now).empty();
   result.loadMs = microsecondsSince(loadStart) / 1000;
   h.connect();
   h.sent();

@@ -20,6 +20,7 @@ constexpr int kJoins = 1000;
 constexpr double kMaxJoinToDetailsMs = 1;
 constexpr double kFloodRate = 300000;
 constexpr double kFloodSeconds = 3;
+constexpr double kFloodRateKept = 0.95;
 constexpr uint64_t kMaxFullServerKiB = 16 * 1024;
 constexpr int kSoakUpdatesPerSecond = 10000;
 constexpr int kSoakChatPerSecond = 10;
@@ -75,11 +76,14 @@ void addJoinRows(const std::vector<Binary>& list, std::vector<ResultRow>& rows) 
 void addFloodRow(std::vector<ResultRow>& rows) {
   say("a steady flood of 300 000 updates a second");
   SustainedRun run = measureSustained(kFloodRate, kFloodSeconds);
-  bool lossless = run.complete && run.handled == run.sent && run.drops == 0;
-  rows.push_back({"(j) real binary, 300000/s steady: handled, drops",
+  // A sender that could not keep the rate (a busy machine) proves nothing.
+  double sentRate = run.seconds > 0 ? static_cast<double>(run.sent) / run.seconds : 0;
+  bool lossless = run.complete && run.handled == run.sent && run.drops == 0 &&
+                  sentRate >= kFloodRate * kFloodRateKept;
+  rows.push_back({"(j) real binary, 300000/s steady: handled, drops (sent at >= 285000/s)",
                   std::to_string(run.handled) + " of " + std::to_string(run.sent) + ", " +
                       std::to_string(run.drops) + " (sent at " +
-                      fixed(static_cast<double>(run.sent) / run.seconds, 0, "/s") + ")",
+                      fixed(sentRate, 0, "/s") + ")",
                   "no loss", lossless});
 }
 

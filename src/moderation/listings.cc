@@ -58,7 +58,9 @@ std::string chatLine(const ChatRecord& chat) {
 std::vector<std::string> banLines(Moderation& moderation) {
   int64_t now = moderation.now();
   std::vector<std::string> lines;
-  for (const SanctionRecord& ban : moderation.sanctions().activeBans(now)) {
+  std::vector<SanctionRecord> bans =
+      moderation.sanctions().activeBans(now).value_or(std::vector<SanctionRecord>());
+  for (const SanctionRecord& ban : bans) {
     std::string until = "permanent";
     if (ban.until) {
       until =

@@ -91,6 +91,9 @@ void Moderation::chatReceived(const Player& sender, std::optional<std::string_vi
 
 void Moderation::tick() {
   if (!openWhenConnected()) return;
+  std::string error = sanctions_.poll(now());
+  if (!error.empty())
+    session_.console().line("* moderation: cannot read the bans: " + printable(error));
   // What other clients changed is read once this client's own records are
   // written (applyChanges()), so a notice has them go at once.
   if (anythingStale()) {
@@ -133,6 +136,11 @@ std::optional<uint64_t> Moderation::nextWriteMs() const {
   if (store_.queued() >= kRecordBatchWrites) return 0;
   // Queued since the last pass: due a batch from now, as tick() will say.
   return writeDueMs_ ? *writeDueMs_ : session_.clock().nowMs() + kRecordBatchMs;
+}
+
+std::optional<uint64_t> Moderation::msUntilWork() const {
+  if (!sanctions_.loading()) return std::nullopt;
+  return Sanctions::kLoadPollMs;
 }
 
 void Moderation::writeRecords() {

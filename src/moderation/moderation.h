@@ -39,8 +39,10 @@ class Moderation {
   Moderation(const Moderation&) = delete;
   Moderation& operator=(const Moderation&) = delete;
 
-  // Opens the database, creates or upgrades the tables and reads the
-  // active bans and the admins. Empty on success; otherwise the reason,
+  // Opens the database, creates or upgrades the tables, reads the admins
+  // and starts reading the active bans (Sanctions::load: the login does
+  // not wait for them, joins meanwhile are checked in the database).
+  // Empty on success; otherwise the reason,
   // and the session goes on without moderation. A shared database that
   // cannot be reached yet is no failure: moderation records into its
   // queue and opens when the connection comes (tick()).
@@ -87,6 +89,9 @@ class Moderation {
   std::optional<uint64_t> nextWriteMs() const;
   static constexpr uint64_t kRecordBatchMs = 400;
   static constexpr size_t kRecordBatchWrites = 1000;
+  // When tick() has work next, in ms from now: while the bans are read,
+  // every Sanctions::kLoadPollMs; otherwise never.
+  std::optional<uint64_t> msUntilWork() const;
   // Writes what was recorded so far now rather than at the next tick(), so
   // that a reader on another connection sees it; an error is said as
   // tick() says it.

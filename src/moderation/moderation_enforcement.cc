@@ -27,7 +27,8 @@ void Moderation::removedByAct(uint8_t playerId) {
 void Moderation::enforceBan(const Player& player, bool withAliases) {
   if (presence_[player.id].kickedAsBanned) return;
   int64_t moment = now();
-  // In memory: the check at a join never waits for the disk.
+  // The index in memory: the check at a join asks the database only for a
+  // ban that may hold.
   std::optional<SanctionRecord> ban = sanctions_.activeBan(player.name, moment);
   if (!ban && withAliases) {
     for (const std::string& other : history_.namesWithDetails(player.info)) {

@@ -161,6 +161,9 @@ TEST_F(ModerationFleetTest, AListingWhoseReadsFailSaysSoRatherThanNothingKnown) 
 }
 
 TEST_F(ModerationFleetTest, ABanMadeElsewhereKicksThePlayersItCovers) {
+  // Once the index is read it answers alone until told (while it is read,
+  // the database is asked).
+  ASSERT_EQ(moderation().sanctions().awaitLoaded(h.clock().wallSeconds()), "");
   // Bib shares Bob's details: an alias.
   h.deliver(testing::playerJoined(9, "Bib"));
   h.deliver(testing::playerDetails(9, "key-Bob"));

@@ -64,6 +64,10 @@ StatementResult createTables(Database& database) {
     StatementResult upgraded = runAll(database, moderationUpgrade(static_cast<int>(from)));
     if (upgraded.error) return upgraded;
   }
+  if (version > 0 && version < kModerationSchemaVersion) {
+    StatementResult filled = fillBanSkeletons(database);
+    if (filled.error) return filled;
+  }
   StatementResult made = runAll(database, moderationSchema(database.dialect()));
   if (made.error || version == kModerationSchemaVersion) return made;
   return database.run("INSERT INTO gs_schema (version) VALUES (?)",
@@ -106,8 +110,15 @@ bool RecordStore::queue(const char* sql, std::vector<DbValue> bindings) {
     ++dropped_;
     return false;
   }
-  queue_.push_back({sql, std::move(bindings)});
+  queue_.push_back({sql, std::move(bindings), ++tickets_});
   return true;
+}
+
+bool RecordStore::waiting(uint64_t ticket) const {
+  // In ticket order: writes leave the queue, none is put back.
+  auto found = std::lower_bound(queue_.begin(), queue_.end(), ticket,
+                                [](const Write& write, uint64_t t) { return write.ticket < t; });
+  return found != queue_.end() && found->ticket == ticket;
 }
 
 void RecordStore::queueNotice(std::string payload) {

@@ -50,6 +50,10 @@ class RecordStore {
   // kChangesChannel, sent when the writes queued before it are committed;
   // nothing on a file of this client's own.
   void queueNotice(std::string payload);
+  // The number of the last write queue() took (they count up from 1), and
+  // whether that write still waits: neither written nor dropped yet.
+  uint64_t lastTicket() const { return tickets_; }
+  bool waiting(uint64_t ticket) const;
 
   // Writes the queued statements in order, in one transaction, unless a
   // script's transaction is open: then they wait for a later flush. When a
@@ -90,6 +94,7 @@ class RecordStore {
   struct Write {
     const char* sql;
     std::vector<DbValue> bindings;
+    uint64_t ticket = 0;
     int failures = 0;
   };
 
@@ -116,6 +121,7 @@ class RecordStore {
   Database& database_;
   std::vector<Write> queue_;
   uint64_t dropped_ = 0;
+  uint64_t tickets_ = 0;
   std::optional<std::string> pendingError_;  // met by query()'s flush
   std::optional<std::string> queryError_;
   std::string lastReported_;

@@ -2,13 +2,15 @@
 #define GSADMIN_MODERATION_SANCTIONS_H_
 
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
+#include "moderation/ban_index.h"
+#include "moderation/ban_loader.h"
 #include "moderation/name_skeleton.h"
 #include "moderation/record_store.h"
 #include "moderation/records.h"
@@ -16,30 +18,61 @@
 namespace gsadmin {
 
 // Warnings, kicks, bans and unbans, notes and the audit: the gs_sanctions,
-// gs_notes and gs_audit tables, with the active bans also held in memory
-// so that the check at every join never waits for the disk. Only records;
-// the actions that send, print and fire are Moderation's. The store must
-// outlive this object.
+// gs_notes and gs_audit tables. The active bans are held in memory in
+// compact form (BanIndex, some 25 bytes a ban), so that the check at a
+// join asks the database only when a ban may hold: the records read by
+// name key or by skeleton then decide, and say the reason. The index is
+// read by a thread of its own (BanLoader) while the client logs in and
+// runs; until it is there every check asks the database, by the indexes
+// on name key and skeleton. Only records; the actions that send, print
+// and fire are Moderation's. The store must outlive this object. Loop
+// thread only, as the store.
 class Sanctions {
  public:
   // Reasons and notes are kept up to this many bytes (cut at a character's
   // boundary): they come from players and scripts. Names are cut as
   // record_store.h says.
   static constexpr size_t kMaxReasonBytes = 256;
+  // A reading of the bans that failed is tried again this much later.
+  static constexpr int64_t kRetrySeconds = 30;
+  // While the bans are read, the loop looks whether they are done this
+  // often (nextWorkMs()).
+  static constexpr uint64_t kLoadPollMs = 50;
+  // The most bans read (or written) in this run kept whole, so that they
+  // still hold while a shared database is away; the oldest go first.
+  static constexpr size_t kMaxKnownBans = 4096;
 
-  explicit Sanctions(RecordStore& store) : store_(store) {}
+  explicit Sanctions(RecordStore& store, BanIndex::Hash hash = &BanIndex::fingerprint);
+  ~Sanctions();
 
-  // Reads the active bans into memory. Empty, or the database's error.
+  // Starts reading the active bans into memory anew, on a thread with a
+  // read-only connection of its own; a database without one (none is made)
+  // is read here at once. What was held is dropped: until the new index is
+  // there the checks ask the database. Empty, or the database's error
+  // (only when read here).
   std::string load(int64_t now);
-  // Reads the active bans on `name` (any case) again, in place of those
-  // held: another client of a shared database changed them. Empty, or the
-  // database's error (nothing changed then).
+  // Once a pass of the loop: takes the index once read, tries a failed
+  // reading again after kRetrySeconds, and prunes ended bans a little at
+  // a time. The error of a reading that failed, said once until one
+  // succeeds; empty otherwise.
+  std::string poll(int64_t now);
+  // True while the index is being read; then poll() has work every
+  // kLoadPollMs.
+  bool loading() const { return loader_ != nullptr; }
+  // Waits for the reading under way, then poll()s: for tests and benches.
+  std::string awaitLoaded(int64_t now);
+  // True once the index is there (and not read anew).
+  bool indexed() const { return index_.has_value(); }
+  // The bytes the index holds; 0 while it is read.
+  size_t indexBytes() const;
+  // Reads the active bans on `name` (any case) again: another client of a
+  // shared database changed them. Empty, or the database's error.
   std::string loadName(std::string_view name, int64_t now);
 
   // Records one sanction of `kind` on `name` at `now`. For a ban `until`
   // is when it ends (absent: never); for a warning when it expires. Bans
-  // enter the in-memory list at once, and the other clients of a shared
-  // database are told.
+  // hold at once (the queued write is looked at until it is written), and
+  // the other clients of a shared database are told.
   void record(std::string_view name, std::string_view kind, int64_t seconds,
               std::optional<int64_t> until, std::string_view reason, std::string_view actor,
               int64_t now);
@@ -52,10 +85,14 @@ class Sanctions {
   // The ban in force on `name` (any case) at `now`, or none. The longest
   // wins where several hold. A name without one of its own matches the
   // bans on names that look alike (NameSkeletons): the record's name says
-  // which. Never touches the database.
-  std::optional<SanctionRecord> activeBan(std::string_view name, int64_t now) const;
-  // Every ban in force at `now`, the soonest to end first (permanent last).
-  std::vector<SanctionRecord> activeBans(int64_t now) const;
+  // which. Reads the database only when the index says a ban may hold, or
+  // while the index is read; while it cannot be read, the bans read or
+  // written in this run (kMaxKnownBans) still hold.
+  std::optional<SanctionRecord> activeBan(std::string_view name, int64_t now);
+  // Every ban in force at `now`, the soonest to end first (permanent last),
+  // the longest of each name; read from the database. Nothing when it
+  // could not be read.
+  std::optional<std::vector<SanctionRecord>> activeBans(int64_t now);
   // The warnings of `name` (any case) not yet expired at `now`, oldest first.
   std::vector<SanctionRecord> activeWarnings(std::string_view name, int64_t now);
   // Every sanction of `name` (any case), newest first, at most `count`.
@@ -71,22 +108,63 @@ class Sanctions {
   std::vector<AuditRecord> lastAudit(size_t count);
 
  private:
-  // Drops the bans that ended before `now`, at most once a minute.
-  void prune(int64_t now);
-  // The longest ban held under the name key `key` at `now`, or null.
-  const SanctionRecord* holdingOn(const std::string& key, int64_t now) const;
-  // Enters or takes out `key` in the index by skeleton, as bans_ gains or
-  // loses it.
-  void indexKey(const std::string& key);
-  void unindexKey(const std::string& key);
+  // A ban this client recorded whose write still waits in the store's
+  // queue: the database does not have it yet.
+  struct Unwritten {
+    uint64_t ticket = 0;
+    std::string key;
+    std::string skeleton;
+    SanctionRecord ban;
+  };
+  // A lift of the bans on `key` whose write still waits: the database's
+  // rows on the key are lifted already, as far as this client goes.
+  struct UnwrittenLift {
+    uint64_t ticket = 0;
+    std::string key;
+  };
+  // A ban that arrived while the index was read, raised in it once there.
+  struct Raised {
+    std::string key;
+    std::string skeleton;
+    std::optional<int64_t> until;
+  };
+  enum class By { kKey, kSkeleton };
+
+  // Whether a ban on `text` may hold at `now`: the index's hint, or true
+  // while it is read.
+  bool mayHold(By by, const std::string& text, int64_t now) const;
+  // The bans in force on a name key or skeleton, the database's (or, when
+  // it cannot be read, the known ones) and the unwritten ones.
+  std::optional<std::vector<SanctionRecord>> bansBy(By by, const std::string& text, int64_t now);
+  void raise(const std::string& key, const std::string& skeleton, std::optional<int64_t> until);
+  void install(BanIndex index);
+  void startLoader(int64_t now);
+  // Forgets the unwritten bans and lifts that the store wrote or dropped;
+  // the bans written are known.
+  void forgetWritten();
+  // Keeps `ban` (on `key`) among the known bans; forgetKnown() drops those
+  // on `key`.
+  void remember(Unwritten ban);
+  void forgetKnown(const std::string& key);
+  // The database's bans by name key or skeleton, known from then on;
+  // nothing when they could not be read.
+  std::optional<std::vector<SanctionRecord>> readBans(By by, const std::string& text, int64_t now);
+  // Drops from `bans` (the database's) those an unwritten lift ended, and
+  // adds the unwritten bans that `matches`.
+  template <typename Matches>
+  void withUnwritten(std::vector<SanctionRecord>& bans, int64_t now, Matches matches);
 
   RecordStore& store_;
-  // The active bans by name key: every one, so that lift() counts them all
-  // and a shorter ban still holds once a longer one is lifted.
-  std::unordered_map<std::string, std::vector<SanctionRecord>> bans_;
-  // The keys of bans_ by their skeleton. A key's skeleton is its name's.
+  BanIndex::Hash hash_;
   NameSkeletons skeletons_;
-  std::unordered_map<std::string, std::set<std::string>> keysBySkeleton_;
+  std::optional<BanIndex> index_;
+  std::unique_ptr<BanLoader> loader_;
+  std::vector<Raised> raised_;
+  std::vector<Unwritten> unwritten_;
+  std::vector<UnwrittenLift> unwrittenLifts_;
+  std::deque<Unwritten> known_;
+  std::optional<int64_t> retryAt_;
+  bool errorSaid_ = false;
   int64_t nextPrune_ = 0;
 };
 

@@ -1,4 +1,4 @@
-// The sanctions against a real SQLite file: bans held in memory and read
+// The sanctions against a real SQLite file: bans indexed in memory and read
 // back after a restart, lifting, warnings that expire, notes and the audit.
 
 #include "moderation/sanctions.h"
@@ -34,6 +34,8 @@ class SanctionsTest : public ::testing::Test {
     ASSERT_EQ(store_->open(), "");
     sanctions_ = std::make_unique<Sanctions>(*store_);
     ASSERT_EQ(sanctions_->load(now), "");
+    ASSERT_EQ(sanctions_->awaitLoaded(now), "");
+    ASSERT_TRUE(sanctions_->indexed());
   }
 
   Sanctions& sanctions() { return *sanctions_; }
@@ -95,7 +97,7 @@ TEST_F(SanctionsTest, BansHoldInAnyCaseAndSurviveARestartUntilTheyEnd) {
     EXPECT_FALSE(permanent->until);
     reopen(kNow + 120);  // "Short" has ended by the restart
   }
-  std::vector<SanctionRecord> bans = sanctions().activeBans(kNow + 120);
+  std::vector<SanctionRecord> bans = sanctions().activeBans(kNow + 120).value();
   ASSERT_EQ(bans.size(), 2u);
   EXPECT_EQ(bans[0].name, "Troll");  // the soonest to end first
   EXPECT_EQ(bans[1].name, "Cheater");
@@ -107,7 +109,7 @@ TEST_F(SanctionsTest, TheLongestBanHoldsAndLiftingEndsEveryOneOnEachName) {
   sanctions().record("Alias", kSanctionBan, 0, std::nullopt, "", "C", kNow);
   sanctions().record("Other", kSanctionBan, 0, std::nullopt, "", "C", kNow);
   EXPECT_EQ(sanctions().activeBan("TROLL", kNow)->reason, "longer");
-  EXPECT_EQ(sanctions().activeBans(kNow).size(), 3u) << "one a name";
+  EXPECT_EQ(sanctions().activeBans(kNow)->size(), 3u) << "one a name";
 
   EXPECT_EQ(sanctions().lift({"TROLL", "alias", "Nobody"}, "", "Op", kNow + 10), 3u);
   EXPECT_FALSE(sanctions().activeBan("Troll", kNow + 10));
@@ -184,7 +186,8 @@ TEST_F(SanctionsTest, ManyBansAreAllReadBack) {
   ASSERT_EQ(store.open(), "");
   Sanctions restarted(store);
   ASSERT_EQ(restarted.load(kNow), "");
-  EXPECT_EQ(restarted.activeBans(kNow).size(), static_cast<size_t>(kBans - 1));
+  ASSERT_EQ(restarted.awaitLoaded(kNow), "");
+  EXPECT_EQ(restarted.activeBans(kNow)->size(), static_cast<size_t>(kBans - 1));
   EXPECT_TRUE(restarted.activeBan("P25000", kNow));
   EXPECT_FALSE(restarted.activeBan("p7", kNow));
 }

@@ -30,13 +30,16 @@ const char* const kSchema[] = {
     "CREATE INDEX IF NOT EXISTS gs_chat_name ON gs_chat (name_key, id)",
     "CREATE INDEX IF NOT EXISTS gs_chat_time ON gs_chat (time)",
     // until: when a ban or a warning stops holding, NULL for a permanent
-    // ban; lifted: when an unban ended it.
+    // ban; lifted: when an unban ended it; skeleton: a ban's name key's
+    // NameSkeletons key, by which look-alike names find it (NULL for the
+    // other kinds).
     "CREATE TABLE IF NOT EXISTS gs_sanctions ("
     " id INTEGER PRIMARY KEY, time INTEGER NOT NULL, name_key TEXT NOT NULL,"
     " name TEXT NOT NULL, kind TEXT NOT NULL, seconds INTEGER NOT NULL DEFAULT 0,"
     " until INTEGER, reason TEXT NOT NULL DEFAULT '', actor TEXT NOT NULL, lifted INTEGER,"
-    " server TEXT NOT NULL DEFAULT '')",
+    " server TEXT NOT NULL DEFAULT '', skeleton TEXT)",
     "CREATE INDEX IF NOT EXISTS gs_sanctions_name ON gs_sanctions (name_key, id)",
+    "CREATE INDEX IF NOT EXISTS gs_sanctions_skeleton ON gs_sanctions (skeleton)",
     "CREATE TABLE IF NOT EXISTS gs_notes ("
     " id INTEGER PRIMARY KEY, time INTEGER NOT NULL, name_key TEXT NOT NULL,"
     " name TEXT NOT NULL, actor TEXT NOT NULL, text TEXT NOT NULL,"
@@ -103,8 +106,10 @@ std::vector<std::string> moderationSchema(SqlDialect dialect) {
 }
 
 std::vector<std::string> moderationUpgrade(int version) {
-  if (version != 1) return {};
-  return {std::begin(kUpgradeFrom1), std::end(kUpgradeFrom1)};
+  if (version == 1) return {std::begin(kUpgradeFrom1), std::end(kUpgradeFrom1)};
+  // Filled for the bans there are by fillBanSkeletons().
+  if (version == 2) return {"ALTER TABLE gs_sanctions ADD COLUMN skeleton TEXT"};
+  return {};
 }
 
 }  // namespace gsadmin

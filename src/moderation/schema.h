@@ -10,8 +10,9 @@ namespace gsadmin {
 
 // The version of the moderation tables this client writes; kept in
 // gs_schema. Version 2 added the server column to every record, the
-// player's last server, gs_kills and gs_batches.
-inline constexpr int kModerationSchemaVersion = 2;
+// player's last server, gs_kills and gs_batches; version 3 the bans'
+// skeleton column and its index.
+inline constexpr int kModerationSchemaVersion = 3;
 
 // Creates gs_schema when it is missing; run before anything else, so that
 // the version is read before any other table is touched.
@@ -27,6 +28,12 @@ std::vector<std::string> moderationSchema(SqlDialect dialect);
 // less one) to the current version; they run before moderationSchema(),
 // in the same transaction.
 std::vector<std::string> moderationUpgrade(int version);
+
+// Computes the skeleton of every ban that has none (tables upgraded from
+// version 2 or older), in the open transaction of the upgrade, a page at a
+// time; the failed statement, or an empty result. Once, at the upgrade:
+// it takes a few seconds for a million bans.
+StatementResult fillBanSkeletons(Database& database);
 
 // A constant of the client's: the key of the lock two clients of one
 // PostgreSQL database take around creating or upgrading the tables.

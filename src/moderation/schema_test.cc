@@ -75,7 +75,7 @@ TEST_F(SchemaTest, TablesOfTheFirstVersionAreUpgradedOnceWithNothingLost) {
     RecordStore store(database_);
     ASSERT_EQ(store.open(), "");
   }
-  EXPECT_EQ(count("SELECT max(version) FROM gs_schema"), 2);
+  EXPECT_EQ(count("SELECT max(version) FROM gs_schema"), kModerationSchemaVersion);
   for (const char* table : {"gs_sessions", "gs_chat", "gs_sanctions", "gs_notes", "gs_audit"}) {
     EXPECT_EQ(count(std::string("SELECT count(*) FROM ") + table + " WHERE server = ''"), 1)
         << table;
@@ -83,6 +83,8 @@ TEST_F(SchemaTest, TablesOfTheFirstVersionAreUpgradedOnceWithNothingLost) {
   EXPECT_EQ(count("SELECT count(*) FROM gs_players WHERE last_server = '' AND name = 'Bob'"), 1);
   EXPECT_EQ(count("SELECT count(*) FROM gs_kills"), 0);
   EXPECT_EQ(count("SELECT count(*) FROM gs_batches"), 0);
+  EXPECT_EQ(count("SELECT count(*) FROM gs_sanctions WHERE skeleton = 'bob'"), 1)
+      << "the ban's skeleton, for the look-alikes";
 
   // Records of the new shape go in; a second start changes nothing.
   RecordStore again(database_);
@@ -110,10 +112,10 @@ TEST_F(SchemaTest, AnUpgradeThatFailsChangesNothing) {
 
 TEST_F(SchemaTest, AClientOlderThanTheTablesRefusesThem) {
   make({"CREATE TABLE gs_schema (version INTEGER NOT NULL)", "INSERT INTO gs_schema VALUES (1)",
-        "INSERT INTO gs_schema VALUES (3)"});
+        "INSERT INTO gs_schema VALUES (4)"});
   RecordStore store(database_);
   EXPECT_EQ(store.open(),
-            "the moderation tables are of a newer gsadmin (version 3, this one knows 2)");
+            "the moderation tables are of a newer gsadmin (version 4, this one knows 3)");
   EXPECT_FALSE(store.unavailable());
   EXPECT_EQ(count("SELECT count(*) FROM sqlite_master WHERE name LIKE 'gs_%'"), 1);
 }

@@ -106,15 +106,14 @@ void addReadRoutes(httplib::Server& server, WebContext& context) {
   server.Get("/api/bans", [&context](const httplib::Request& request, httplib::Response& response) {
     std::optional<WebLogin> login = requireLogin(context, request, response, false);
     if (!login) return;
-    // Read from the records, as the moderation loads them at its start.
-    answerFromReader(context, *login, response, Freshness::kLatest,
-                     [&context](ReadTools& tools) -> ReadAnswer {
-                       int64_t now = context.clock.wallSeconds();
-                       if (!tools.sanctions.load(now).empty()) {
-                         return {503, dump({{"error", "the bans cannot be read"}})};
-                       }
-                       return {200, dump(bansJson(tools.sanctions.activeBans(now)))};
-                     });
+    // Read from the records, as the moderation reads its listing.
+    answerFromReader(
+        context, *login, response, Freshness::kLatest, [&context](ReadTools& tools) -> ReadAnswer {
+          int64_t now = context.clock.wallSeconds();
+          std::optional<std::vector<SanctionRecord>> bans = tools.sanctions.activeBans(now);
+          if (!bans) return {503, dump({{"error", "the bans cannot be read"}})};
+          return {200, dump(bansJson(*bans))};
+        });
   });
   server.Get(
       "/api/audit", [&context](const httplib::Request& request, httplib::Response& response) {

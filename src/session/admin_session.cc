@@ -214,6 +214,9 @@ uint64_t AdminSession::msUntilWork() {
   if (std::optional<uint64_t> due = database_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   if (moderation_) {
     if (std::optional<uint64_t> due = moderation_->nextWriteMs()) wakeAt = std::min(wakeAt, *due);
+    if (std::optional<uint64_t> due = moderation_->msUntilWork()) {
+      wakeAt = std::min(wakeAt, now + *due);
+    }
   }
   std::optional<uint64_t> panelDue = panel_ ? panel_->msUntilWork(now) : std::nullopt;
   if (panelDue) wakeAt = std::min(wakeAt, now + *panelDue);

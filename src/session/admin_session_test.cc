@@ -7,6 +7,7 @@
 #include <csignal>
 #include <thread>
 
+#include "moderation/moderation.h"
 #include "support/manual_clock.h"
 #include "support/session_harness.h"
 
@@ -60,6 +61,9 @@ TEST(AdminSessionTest, SleepsUntilTheDeadlineOrTheNextTimer) {
   harness.login();
   harness.output();
   AdminSession& session = harness.session();
+  // The bans read: until then the loop also looks every kLoadPollMs.
+  ASSERT_NE(session.moderation(), nullptr);
+  ASSERT_EQ(session.moderation()->sanctions().awaitLoaded(harness.clock().wallSeconds()), "");
   session.moderation()->writeRecords();  // the login's records, due in a moment
   EXPECT_EQ(session.msUntilWork(), AdminSession::kSilenceMs + 1);
   session.timers().add("t", 2500, 2, harness.clock().nowMs());

@@ -109,6 +109,8 @@ TEST(ModerationRecordingTest, ChatIsWrittenInBatchesSoonAfterItsFirstLine) {
   harness.connect();
   harness.addPlayer(3, "Bob");
   Moderation& moderation = *harness.session().moderation();
+  // The bans read, so that the loop wakes for the records alone.
+  ASSERT_EQ(moderation.sanctions().awaitLoaded(harness.clock().wallSeconds()), "");
   moderation.writeRecords();
   Database& database = harness.session().database();
   const char* count = "SELECT count(*) FROM gs_chat";
@@ -139,6 +141,8 @@ TEST(ModerationRecordingTest, ABatchHeldBackByAScriptsTransactionIsTriedAgainLat
   harness.connect();
   harness.addPlayer(3, "Bob");
   Moderation& moderation = *harness.session().moderation();
+  // The bans read, so that the loop wakes for the records alone.
+  ASSERT_EQ(moderation.sanctions().awaitLoaded(harness.clock().wallSeconds()), "");
   moderation.writeRecords();
   Database& database = harness.session().database();
   ASSERT_FALSE(database.run("BEGIN", {}).error);

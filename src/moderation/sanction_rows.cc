@@ -1,0 +1,52 @@
+#include "moderation/sanction_rows.h"
+
+namespace gsadmin {
+namespace {
+
+constexpr size_t kSanctionColumns = 10;
+
+}  // namespace
+
+int64_t integerAt(const DbValue& value) {
+  return value.type == DbValue::Type::kInteger ? value.integerValue : 0;
+}
+
+std::optional<int64_t> optionalAt(const DbValue& value) {
+  if (value.type != DbValue::Type::kInteger) return std::nullopt;
+  return value.integerValue;
+}
+
+std::vector<SanctionRecord> sanctionRows(const StatementResult& result) {
+  std::vector<SanctionRecord> rows;
+  if (result.error || result.columns.size() != kSanctionColumns) return rows;
+  for (size_t row = 0; row < result.rowCount(); ++row) {
+    const DbValue* v = &result.values[row * kSanctionColumns];
+    rows.push_back(SanctionRecord{integerAt(v[0]), integerAt(v[1]), v[2].bytes, v[3].bytes,
+                                  integerAt(v[4]), optionalAt(v[5]), v[6].bytes, v[7].bytes,
+                                  optionalAt(v[8]), v[9].bytes});
+  }
+  return rows;
+}
+
+bool isBan(std::string_view kind) {
+  return kind == kSanctionTempban || kind == kSanctionBan;
+}
+
+bool holdsAt(const SanctionRecord& ban, int64_t now) {
+  return !ban.lifted && (!ban.until || *ban.until > now);
+}
+
+bool endsLater(const SanctionRecord& a, const SanctionRecord& b) {
+  if (!a.until) return b.until.has_value();
+  return b.until && *a.until > *b.until;
+}
+
+const SanctionRecord* longestHolding(const std::vector<SanctionRecord>& bans, int64_t now) {
+  const SanctionRecord* longest = nullptr;
+  for (const SanctionRecord& ban : bans) {
+    if (holdsAt(ban, now) && (longest == nullptr || endsLater(ban, *longest))) longest = &ban;
+  }
+  return longest;
+}
+
+}  // namespace gsadmin
