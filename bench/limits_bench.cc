@@ -131,8 +131,8 @@ const char kLimitsNotes[] =
     "  /proc/PID/io over the run (write_bytes: toward the disk; wchar: every write\n"
     "  call), per line; a second, read-only connection counts the rows every 20 ms,\n"
     "  and a line's lag runs from its sending to the first count that holds it.\n"
-    "  Joins: 1000 joins one at a time, each answered and left; the time from\n"
-    "  sending a join to receiving its details request. The flood: 300 000 position\n"
+    "  Joins: 1000 joins one at a time, each answered and left, 2 ms apart; the\n"
+    "  time from sending a join to receiving its details request. The flood: 300 000 position\n"
     "  updates a second for 3 s with the counting handler. Memory: as (e); then\n"
     "  32 players, 10 000 updates and 10 chat lines a second for --soak-seconds\n"
     "  (300 by default), VmRSS every 10 s, growth from the end of the first minute.\n";
