@@ -1,6 +1,7 @@
 # The Debian package: `make package` (cpack -G DEB in the build directory)
 # gives gsadmin_VERSION_ARCH.deb with what `cmake --install` installs, under
-# /usr, binaries stripped and dependencies found by dpkg-shlibdeps.
+# /usr, binaries stripped and dependencies found by dpkg-shlibdeps, with
+# the libraries the client loads on first use named here.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME gsadmin)
 set(CPACK_PACKAGE_VENDOR "the gsadmin authors")
@@ -26,6 +27,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# libpq and libcurl are opened at run time (dlopen), so dpkg-shlibdeps does
+# not see them; shlibdeps' findings are added to these. CURLOPT_PROTOCOLS_STR
+# came with libcurl 7.85.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libpq5, libcurl4 (>= 7.85.0)")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 
 include(CPack)

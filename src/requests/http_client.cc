@@ -1,25 +1,16 @@
 #include "requests/http_client.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cctype>
 #include <climits>
-#include <mutex>
 
 #include "requests/http_transfer.h"
+#include "requests/libcurl_api.h"
 
 namespace gsadmin {
 namespace {
 
 constexpr const char* kMethods[] = {"GET", "POST", "PUT", "PATCH", "DELETE"};
-
-// libcurl's global set-up is not thread-safe in this version: once per
-// process, before the first handle.
-void initialiseCurlOnce() {
-  static std::once_flag done;
-  std::call_once(done, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
-}
 
 bool isToken(std::string_view name) {
   if (name.empty()) return false;
@@ -77,18 +68,25 @@ HttpClient::HttpClient(HttpSettings settings, Clock& clock)
 
 HttpClient::~HttpClient() {
   cancelAll();
-  if (multi_ != nullptr) curl_multi_cleanup(static_cast<CURLM*>(multi_));
+  if (multi_ != nullptr) curl_->multi_cleanup(static_cast<CURLM*>(multi_));
 }
 
-bool HttpClient::ensureMulti() {
+bool HttpClient::ensureMulti(std::string* refusal) {
   if (multi_ != nullptr) return true;
-  initialiseCurlOnce();
-  CURLM* multi = curl_multi_init();
-  if (multi == nullptr) return false;
-  curl_multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &HttpClient::onSocket);
-  curl_multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
-  curl_multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &HttpClient::onTimer);
-  curl_multi_setopt(multi, CURLMOPT_TIMERDATA, this);
+  curl_ = libCurl();
+  if (curl_ == nullptr) {
+    *refusal = "cannot start requests: " + libCurlError();
+    return false;
+  }
+  CURLM* multi = curl_->multi_init();
+  if (multi == nullptr) {
+    *refusal = "cannot start requests";
+    return false;
+  }
+  curl_->multi_setopt(multi, CURLMOPT_SOCKETFUNCTION, &HttpClient::onSocket);
+  curl_->multi_setopt(multi, CURLMOPT_SOCKETDATA, this);
+  curl_->multi_setopt(multi, CURLMOPT_TIMERFUNCTION, &HttpClient::onTimer);
+  curl_->multi_setopt(multi, CURLMOPT_TIMERDATA, this);
   multi_ = multi;
   return true;
 }
@@ -130,7 +128,7 @@ HttpClient::Started HttpClient::start(HttpRequest request) {
   if (transfers_.size() >= kMaxInFlight) {
     return {0, "too many requests in flight (" + std::to_string(kMaxInFlight) + " in all)"};
   }
-  if (!ensureMulti()) return {0, "cannot start requests"};
+  if (std::string refusal; !ensureMulti(&refusal)) return {0, refusal};
   auto transfer = std::make_unique<HttpTransfer>();
   transfer->id = nextId_;
   transfer->owner = request.owner;
@@ -149,13 +147,13 @@ HttpClient::Started HttpClient::start(HttpRequest request) {
 }
 
 bool HttpClient::addTransfer(HttpTransfer& transfer) {
-  return curl_multi_add_handle(static_cast<CURLM*>(multi_), static_cast<CURL*>(transfer.easy)) ==
+  return curl_->multi_add_handle(static_cast<CURLM*>(multi_), static_cast<CURL*>(transfer.easy)) ==
          CURLM_OK;
 }
 
 void HttpClient::remove(HttpTransfer& transfer) {
   if (transfer.easy != nullptr) {
-    curl_multi_remove_handle(static_cast<CURLM*>(multi_), static_cast<CURL*>(transfer.easy));
+    curl_->multi_remove_handle(static_cast<CURLM*>(multi_), static_cast<CURL*>(transfer.easy));
   }
   transfer.close();
   transfers_.erase(std::find_if(transfers_.begin(), transfers_.end(),
@@ -192,7 +190,7 @@ std::vector<HttpResult> HttpClient::drive() {
   if (timerDueMs_ && *timerDueMs_ <= clock_.nowMs()) {
     timerDueMs_.reset();
     int running = 0;
-    curl_multi_socket_action(static_cast<CURLM*>(multi_), CURL_SOCKET_TIMEOUT, 0, &running);
+    curl_->multi_socket_action(static_cast<CURLM*>(multi_), CURL_SOCKET_TIMEOUT, 0, &running);
   }
   collectDone(&done);
   expireOverdue(&done);
@@ -217,16 +215,16 @@ void HttpClient::performSockets() {
     if (returned & POLLOUT) flags |= CURL_CSELECT_OUT;
     if (returned & (POLLERR | POLLNVAL)) flags |= CURL_CSELECT_ERR;
     int running = 0;
-    curl_multi_socket_action(static_cast<CURLM*>(multi_), descriptors[i], flags, &running);
+    curl_->multi_socket_action(static_cast<CURLM*>(multi_), descriptors[i], flags, &running);
   }
 }
 
 void HttpClient::collectDone(std::vector<HttpResult>* done) {
   int queued = 0;
-  while (CURLMsg* message = curl_multi_info_read(static_cast<CURLM*>(multi_), &queued)) {
+  while (CURLMsg* message = curl_->multi_info_read(static_cast<CURLM*>(multi_), &queued)) {
     if (message->msg != CURLMSG_DONE) continue;
     char* data = nullptr;
-    curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &data);
+    curl_->easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &data);
     auto* transfer = reinterpret_cast<HttpTransfer*>(data);
     CURLcode code = message->data.result;  // read before the handle goes
     if (transfer == nullptr) continue;
@@ -243,9 +241,9 @@ void HttpClient::collectDone(std::vector<HttpResult>* done) {
 bool HttpClient::followRedirect(HttpTransfer& transfer, std::vector<HttpResult>* done) {
   CURL* easy = static_cast<CURL*>(transfer.easy);
   long status = 0;
-  curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+  curl_->easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
   char* location = nullptr;
-  curl_easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location);
+  curl_->easy_getinfo(easy, CURLINFO_REDIRECT_URL, &location);
   if (!isRedirect(status) || location == nullptr) {
     finish(transfer, static_cast<int>(status), std::move(transfer.responseBody), done);
     return false;
@@ -274,7 +272,7 @@ bool HttpClient::followRedirect(HttpTransfer& transfer, std::vector<HttpResult>*
     }
     transfer.dropCredentials();
   }
-  curl_multi_remove_handle(static_cast<CURLM*>(multi_), easy);
+  curl_->multi_remove_handle(static_cast<CURLM*>(multi_), easy);
   transfer.url = std::move(*next);
   uint64_t now = clock_.nowMs();
   uint64_t left = transfer.deadlineMs > now ? transfer.deadlineMs - now : 1;

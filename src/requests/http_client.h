@@ -55,6 +55,7 @@ struct HttpResult {
 };
 
 struct HttpTransfer;
+struct LibCurl;
 
 // Asynchronous HTTP requests over libcurl's multi interface, for a loop
 // that waits in one place: the loop adds the client's sockets to its wait
@@ -105,8 +106,9 @@ class HttpClient {
   std::vector<HttpResult> drive();
 
  private:
-  // Creates the multi handle on first use.
-  bool ensureMulti();
+  // Loads libcurl and creates the multi handle on first use; false, with
+  // the script's one-line reason in *refusal, when either fails.
+  bool ensureMulti(std::string* refusal);
   // Hands `transfer` (set up) to the multi handle; false when it refused.
   bool addTransfer(HttpTransfer& transfer);
   void performSockets();
@@ -125,7 +127,8 @@ class HttpClient {
   HttpSettings settings_;
   Clock& clock_;
   UrlAllowList allowList_;
-  void* multi_ = nullptr;  // libcurl's CURLM, made on first use
+  const LibCurl* curl_ = nullptr;  // set with multi_
+  void* multi_ = nullptr;          // libcurl's CURLM, made on first use
   std::vector<std::unique_ptr<HttpTransfer>> transfers_;
   std::map<int, int> sockets_;  // descriptor -> libcurl's CURL_POLL_* wish
   std::optional<uint64_t> timerDueMs_;

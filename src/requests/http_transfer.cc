@@ -1,9 +1,9 @@
 #include "requests/http_transfer.h"
 
-#include <curl/curl.h>
-
 #include <algorithm>
 #include <cctype>
+
+#include "requests/libcurl_api.h"
 
 namespace gsadmin {
 namespace {
@@ -62,19 +62,19 @@ size_t onHeader(char* data, size_t size, size_t count, void* user) {
 
 // The method, and the body where there is one. A body-less POST, PUT or
 // PATCH still sends an empty body, so the length header says 0.
-void setMethod(CURL* easy, const HttpTransfer& transfer) {
+void setMethod(const LibCurl& curl, CURL* easy, const HttpTransfer& transfer) {
   bool sendsBody = transfer.body.has_value() || transfer.method == "POST" ||
                    transfer.method == "PUT" || transfer.method == "PATCH";
   if (sendsBody) {
     const char* data = transfer.body ? transfer.body->c_str() : "";
     size_t length = transfer.body ? transfer.body->size() : 0;
-    curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(length));
-    curl_easy_setopt(easy, CURLOPT_POSTFIELDS, data);
+    curl.easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(length));
+    curl.easy_setopt(easy, CURLOPT_POSTFIELDS, data);
   }
   if (transfer.method == "GET" && !sendsBody) {
-    curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+    curl.easy_setopt(easy, CURLOPT_HTTPGET, 1L);
   } else if (transfer.method != "POST") {
-    curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, transfer.method.c_str());
+    curl.easy_setopt(easy, CURLOPT_CUSTOMREQUEST, transfer.method.c_str());
   }
 }
 
@@ -87,34 +87,35 @@ bool HttpTransfer::open(const HttpSettings& settings, uint64_t timeoutMs) {
   responseHeaderBytes = 0;
   cutShort.clear();
   errorText.assign(CURL_ERROR_SIZE, '\0');
-  CURL* handle = curl_easy_init();
+  const LibCurl& curl = *libCurl();  // loaded before any request starts
+  CURL* handle = curl.easy_init();
   if (handle == nullptr) return false;
   easy = handle;
   std::string target = url.text();
-  curl_easy_setopt(handle, CURLOPT_URL, target.c_str());  // copied by libcurl
-  curl_easy_setopt(handle, CURLOPT_PRIVATE, this);
-  curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);  // each redirect is checked first
-  curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<uint64_t>(timeoutMs, 1)));
-  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
-  curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
-  if (settings.caFile) curl_easy_setopt(handle, CURLOPT_CAINFO, settings.caFile->c_str());
-  curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText.data());
-  curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
-  curl_easy_setopt(handle, CURLOPT_WRITEDATA, this);
-  curl_easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
-  curl_easy_setopt(handle, CURLOPT_HEADERDATA, this);
-  curl_easy_setopt(handle, CURLOPT_USERAGENT, "gsadmin");
-  setMethod(handle, *this);
+  curl.easy_setopt(handle, CURLOPT_URL, target.c_str());  // copied by libcurl
+  curl.easy_setopt(handle, CURLOPT_PRIVATE, this);
+  curl.easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl.easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 0L);  // each redirect is checked first
+  curl.easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+  curl.easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(std::max<uint64_t>(timeoutMs, 1)));
+  curl.easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 1L);
+  curl.easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 2L);
+  if (settings.caFile) curl.easy_setopt(handle, CURLOPT_CAINFO, settings.caFile->c_str());
+  curl.easy_setopt(handle, CURLOPT_ERRORBUFFER, errorText.data());
+  curl.easy_setopt(handle, CURLOPT_WRITEFUNCTION, onBody);
+  curl.easy_setopt(handle, CURLOPT_WRITEDATA, this);
+  curl.easy_setopt(handle, CURLOPT_HEADERFUNCTION, onHeader);
+  curl.easy_setopt(handle, CURLOPT_HEADERDATA, this);
+  curl.easy_setopt(handle, CURLOPT_USERAGENT, "gsadmin");
+  setMethod(curl, handle, *this);
   // "Expect: 100-continue" would hold a larger body back for a second.
-  curl_slist* list = curl_slist_append(nullptr, "Expect:");
+  curl_slist* list = curl.slist_append(nullptr, "Expect:");
   for (const HttpHeader& header : headers) {
     if (list == nullptr) break;
     std::string line = header.name + (header.value.empty() ? ";" : ": " + header.value);
-    curl_slist* longer = curl_slist_append(list, line.c_str());
+    curl_slist* longer = curl.slist_append(list, line.c_str());
     if (longer == nullptr) {
-      curl_slist_free_all(list);
+      curl.slist_free_all(list);
       list = nullptr;
     } else {
       list = longer;
@@ -122,7 +123,7 @@ bool HttpTransfer::open(const HttpSettings& settings, uint64_t timeoutMs) {
   }
   if (list == nullptr) return false;
   headerList = list;
-  curl_easy_setopt(handle, CURLOPT_HTTPHEADER, list);
+  curl.easy_setopt(handle, CURLOPT_HTTPHEADER, list);
   return true;
 }
 
@@ -135,8 +136,10 @@ void HttpTransfer::dropCredentials() {
 }
 
 void HttpTransfer::close() {
-  if (easy != nullptr) curl_easy_cleanup(static_cast<CURL*>(easy));
-  if (headerList != nullptr) curl_slist_free_all(static_cast<curl_slist*>(headerList));
+  if (easy == nullptr && headerList == nullptr) return;
+  const LibCurl& curl = *libCurl();  // loaded: it made them
+  if (easy != nullptr) curl.easy_cleanup(static_cast<CURL*>(easy));
+  if (headerList != nullptr) curl.slist_free_all(static_cast<curl_slist*>(headerList));
   easy = nullptr;
   headerList = nullptr;
 }
@@ -144,7 +147,7 @@ void HttpTransfer::close() {
 std::string HttpTransfer::failureText(int curlCode) const {
   if (!cutShort.empty()) return cutShort;
   std::string detail(errorText.c_str());
-  if (detail.empty()) detail = curl_easy_strerror(static_cast<CURLcode>(curlCode));
+  if (detail.empty()) detail = libCurl()->easy_strerror(static_cast<CURLcode>(curlCode));
   for (char& c : detail) {
     if (c == '\n' || c == '\r') c = ' ';
   }

@@ -1,27 +1,30 @@
 #include "storage/database_uri.h"
 
-#include <libpq-fe.h>
-
 #include <memory>
 #include <string_view>
 
+#include "storage/libpq_api.h"
 #include "storage/pg_values.h"
 
 namespace gsadmin {
 namespace {
 
 struct OptionsFreer {
-  void operator()(PQconninfoOption* options) const { PQconninfoFree(options); }
+  void operator()(PQconninfoOption* options) const { libPq()->conninfoFree(options); }
 };
 
 }  // namespace
 
 std::optional<std::string> checkDatabaseUri(const std::string& uri) {
+  // The first use of libpq in a run that has a PostgreSQL database: a
+  // library that cannot be loaded refuses the database at the start.
+  const LibPq* pq = libPq();
+  if (pq == nullptr) return libPqError();
   char* error = nullptr;
-  std::unique_ptr<PQconninfoOption, OptionsFreer> options(PQconninfoParse(uri.c_str(), &error));
+  std::unique_ptr<PQconninfoOption, OptionsFreer> options(pq->conninfoParse(uri.c_str(), &error));
   if (!options) {
     std::string reason = firstLine(error, "out of memory");
-    PQfreemem(error);
+    pq->freemem(error);
     return "not a connection URI: " + reason;
   }
   for (const PQconninfoOption* option = options.get(); option->keyword; ++option) {

@@ -1,8 +1,8 @@
 #include "storage/pg_cancel_sender.h"
 
-#include <libpq-fe.h>
-
 #include <algorithm>
+
+#include "storage/libpq_api.h"
 
 namespace gsadmin {
 
@@ -19,8 +19,9 @@ void PgCancelSender::send(pg_cancel* request) {
     // Whether it arrived changes nothing here: the statement's reader
     // finds out from the server, or from its silence.
     char error[256];
-    PQcancel(request, error, sizeof error);
-    PQfreeCancel(request);
+    const LibPq& pq = *libPq();  // loaded: it made the request
+    pq.cancel(request, error, sizeof error);
+    pq.freeCancel(request);
     std::lock_guard<std::mutex> done(mutex_);
     --sending_;
     finished_.push_back(std::this_thread::get_id());

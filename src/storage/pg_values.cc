@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "storage/libpq_api.h"
 #include "storage/sql_sandbox.h"
 
 namespace gsadmin {
@@ -38,7 +39,7 @@ std::string realText(double value) {
 }
 
 struct Unescaped {
-  void operator()(unsigned char* bytes) const { PQfreemem(bytes); }
+  void operator()(unsigned char* bytes) const { libPq()->freemem(bytes); }
 };
 
 }  // namespace
@@ -129,15 +130,16 @@ std::optional<std::string> makeParameters(const std::vector<DbValue>& bindings,
 }
 
 bool readCell(const PGresult* result, int row, int column, DbValue* value) {
-  if (PQgetisnull(result, row, column)) {
+  const LibPq& pq = *libPq();  // loaded: it made the result
+  if (pq.getisnull(result, row, column)) {
     *value = DbValue::null();
     return true;
   }
-  const char* text = PQgetvalue(result, row, column);
-  size_t length = static_cast<size_t>(PQgetlength(result, row, column));
+  const char* text = pq.getvalue(result, row, column);
+  size_t length = static_cast<size_t>(pq.getlength(result, row, column));
   char* end = nullptr;
   errno = 0;
-  switch (PQftype(result, column)) {
+  switch (pq.ftype(result, column)) {
     case kInt2:
     case kInt4:
     case kInt8:
@@ -165,7 +167,7 @@ bool readCell(const PGresult* result, int row, int column, DbValue* value) {
     case kBytea: {
       size_t size = 0;
       std::unique_ptr<unsigned char, Unescaped> bytes(
-          PQunescapeBytea(reinterpret_cast<const unsigned char*>(text), &size));
+          pq.unescapeBytea(reinterpret_cast<const unsigned char*>(text), &size));
       if (!bytes) return false;
       *value = DbValue::blob(std::string(reinterpret_cast<const char*>(bytes.get()), size));
       return true;

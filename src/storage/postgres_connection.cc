@@ -1,12 +1,12 @@
 // PostgresDatabase: making, keeping and making again its connection.
 
-#include <libpq-fe.h>
 #include <poll.h>
 
 #include <algorithm>
 #include <chrono>
 
 #include "storage/database_uri.h"
+#include "storage/libpq_api.h"
 #include "storage/pg_values.h"
 #include "storage/postgres_database.h"
 
@@ -31,15 +31,21 @@ PostgresDatabase::PostgresDatabase(std::string uri, std::optional<std::string> p
       password_(std::move(password)),
       description_(describeDatabaseUri(uri_)),
       maxResultBytes_(maxResultBytes),
-      silenceLimitMs_(silenceLimitMs) {}
+      silenceLimitMs_(silenceLimitMs),
+      pq_(libPq()) {}
 
 PostgresDatabase::~PostgresDatabase() = default;
 
+// A connection exists only once libpq was loaded.
 void PostgresDatabase::ConnectionCloser::operator()(pg_conn* connection) const {
-  PQfinish(connection);
+  libPq()->finish(connection);
 }
 
 void PostgresDatabase::startConnecting() {
+  if (pq_ == nullptr) {
+    loseConnection(libPqError());
+    return;
+  }
   // Keywords before "dbname" are defaults the URI may override; later ones
   // override what it says: the client's texts are UTF-8, and its password
   // is the one given.
@@ -53,29 +59,29 @@ void PostgresDatabase::startConnecting() {
   }
   keywords.push_back(nullptr);
   values.push_back(nullptr);
-  connection_.reset(PQconnectStartParams(keywords.data(), values.data(), 1));
+  connection_.reset(pq_->connectStartParams(keywords.data(), values.data(), 1));
   if (!connection_) {
     loseConnection("out of memory");
     return;
   }
-  if (PQstatus(connection_.get()) == CONNECTION_BAD) {
+  if (pq_->status(connection_.get()) == CONNECTION_BAD) {
     loseConnection(connectionError());
     return;
   }
-  PQsetNoticeProcessor(connection_.get(), ignoreNotice, nullptr);
+  pq_->setNoticeProcessor(connection_.get(), ignoreNotice, nullptr);
   state_ = State::kConnecting;
   connectWantsRead_ = false;  // a new connection first waits to write
   advanceConnecting(0);
 }
 
 void PostgresDatabase::advanceConnecting(int waitMs) {
-  int fd = PQsocket(connection_.get());
+  int fd = pq_->socket(connection_.get());
   if (fd >= 0) {
     pollfd entry{fd, static_cast<short>(connectWantsRead_ ? POLLIN : POLLOUT), 0};
     // PQconnectPoll may be called only once the socket is ready.
     if (poll(&entry, 1, waitMs) <= 0) return;
   }
-  switch (PQconnectPoll(connection_.get())) {
+  switch (pq_->connectPoll(connection_.get())) {
     case PGRES_POLLING_READING:
       connectWantsRead_ = true;
       break;
@@ -92,7 +98,7 @@ void PostgresDatabase::advanceConnecting(int waitMs) {
 }
 
 void PostgresDatabase::connectionMade() {
-  PQsetnonblocking(connection_.get(), 1);
+  pq_->setnonblocking(connection_.get(), 1);
   state_ = State::kReady;
   retryDelayMs_ = kFirstRetryMs;
   connectDeadlineMs_.reset();
@@ -106,10 +112,10 @@ void PostgresDatabase::connectionMade() {
     }
   }
   for (const std::string& channel : channels_) {
-    char* name = PQescapeIdentifier(connection_.get(), channel.data(), channel.size());
+    char* name = pq_->escapeIdentifier(connection_.get(), channel.data(), channel.size());
     if (name == nullptr) continue;  // only when memory ran out
     std::string sql = std::string("LISTEN ") + name;
-    PQfreemem(name);
+    pq_->freemem(name);
     if (!command(sql)) return;  // a lost connection is dropped already
   }
 }
@@ -127,7 +133,7 @@ void PostgresDatabase::loseConnection(const std::string& reason) {
 }
 
 bool PostgresDatabase::readArrived() {
-  if (!PQconsumeInput(connection_.get()) || PQstatus(connection_.get()) == CONNECTION_BAD) {
+  if (!pq_->consumeInput(connection_.get()) || pq_->status(connection_.get()) == CONNECTION_BAD) {
     loseConnection(connectionError());
     return false;
   }
@@ -136,19 +142,19 @@ bool PostgresDatabase::readArrived() {
 }
 
 void PostgresDatabase::takeNotices() {
-  while (PGnotify* notify = PQnotifies(connection_.get())) {
+  while (PGnotify* notify = pq_->notifies(connection_.get())) {
     if (notices_.size() < kMaxHeldNotices) {
       notices_.push_back(
           {notify->relname ? notify->relname : "", notify->extra ? notify->extra : ""});
     } else {
       noticesMissed_ = true;
     }
-    PQfreemem(notify);
+    pq_->freemem(notify);
   }
 }
 
 std::string PostgresDatabase::connectionError() const {
-  return firstLine(connection_ ? PQerrorMessage(connection_.get()) : nullptr,
+  return firstLine(connection_ ? pq_->errorMessage(connection_.get()) : nullptr,
                    "the connection to the database was lost");
 }
 
@@ -156,15 +162,15 @@ void PostgresDatabase::listen(std::string_view channel) {
   if (std::find(channels_.begin(), channels_.end(), channel) != channels_.end()) return;
   channels_.emplace_back(channel);
   if (state_ != State::kReady) return;  // listened to once connected
-  char* name = PQescapeIdentifier(connection_.get(), channel.data(), channel.size());
+  char* name = pq_->escapeIdentifier(connection_.get(), channel.data(), channel.size());
   if (name == nullptr) return;
   std::string sql = std::string("LISTEN ") + name;
-  PQfreemem(name);
+  pq_->freemem(name);
   command(sql);
 }
 
 void PostgresDatabase::watchOn(Poller& poller) {
-  int fd = connection_ ? PQsocket(connection_.get()) : -1;
+  int fd = connection_ ? pq_->socket(connection_.get()) : -1;
   if (fd < 0) return;
   if (state_ == State::kConnecting) {
     poller.watchFor(fd, connectWantsRead_ ? POLLIN : POLLOUT);

@@ -2,12 +2,12 @@
 
 #include "storage/postgres_database.h"
 
-#include <libpq-fe.h>
 #include <poll.h>
 
 #include <chrono>
 #include <cstdlib>
 
+#include "storage/libpq_api.h"
 #include "storage/pg_sql.h"
 #include "storage/pg_values.h"
 #include "storage/sql_sandbox.h"
@@ -30,10 +30,10 @@ uint64_t steadyMs() {
 
 // The rows a command changed: only INSERT, UPDATE, DELETE and MERGE count,
 // as only statements that change rows do in a file database.
-int64_t changedRows(PGresult* result) {
-  std::string_view status = PQcmdStatus(result);
+int64_t changedRows(const LibPq& pq, PGresult* result) {
+  std::string_view status = pq.cmdStatus(result);
   for (std::string_view verb : {"INSERT ", "UPDATE ", "DELETE ", "MERGE "}) {
-    if (status.starts_with(verb)) return std::strtoll(PQcmdTuples(result), nullptr, 10);
+    if (status.starts_with(verb)) return std::strtoll(pq.cmdTuples(result), nullptr, 10);
   }
   return 0;
 }
@@ -53,8 +53,9 @@ struct PostgresDatabase::Reading {
   std::optional<std::string> failed;  // the server's message, or why a value was refused
 };
 
+// A result exists only once libpq was loaded.
 void PostgresDatabase::ResultFreer::operator()(pg_result* result) const {
-  PQclear(result);
+  libPq()->clear(result);
 }
 
 StatementResult PostgresDatabase::run(std::string_view sql, const std::vector<DbValue>& bindings) {
@@ -99,11 +100,11 @@ void PostgresDatabase::execute(const std::string& sql, const std::vector<DbValue
     result->error = std::move(refusal);
     return;
   }
-  if (!PQsendQueryParams(connection_.get(), sql.c_str(), static_cast<int>(bindings.size()),
-                         parameters.types.data(), parameters.values.data(),
-                         parameters.lengths.data(), parameters.formats.data(), 0)) {
+  if (!pq_->sendQueryParams(connection_.get(), sql.c_str(), static_cast<int>(bindings.size()),
+                            parameters.types.data(), parameters.values.data(),
+                            parameters.lengths.data(), parameters.formats.data(), 0)) {
     result->error = connectionError();
-    if (PQstatus(connection_.get()) == CONNECTION_BAD) {
+    if (pq_->status(connection_.get()) == CONNECTION_BAD) {
       result->unavailable = true;
       loseConnection(*result->error);
     }
@@ -111,15 +112,15 @@ void PostgresDatabase::execute(const std::string& sql, const std::vector<DbValue
   }
   // Rows arrive one at a time, so that the cap is checked before they are
   // all held.
-  PQsetSingleRowMode(connection_.get());
+  pq_->setSingleRowMode(connection_.get());
   collect(interruptible, result);
 }
 
 bool PostgresDatabase::command(const std::string& sql) {
   if (state_ != State::kReady) return false;
   StatementResult result;
-  if (!PQsendQuery(connection_.get(), sql.c_str())) {
-    if (PQstatus(connection_.get()) == CONNECTION_BAD) loseConnection(connectionError());
+  if (!pq_->sendQuery(connection_.get(), sql.c_str())) {
+    if (pq_->status(connection_.get()) == CONNECTION_BAD) loseConnection(connectionError());
     return false;
   }
   collect(false, &result);
@@ -131,11 +132,11 @@ void PostgresDatabase::collect(bool interruptible, StatementResult* result) {
   reading.heardMs = steadyMs();
   std::optional<std::string> lost;
   while (!lost) {
-    int flushed = PQflush(connection_.get());
+    int flushed = pq_->flush(connection_.get());
     if (flushed < 0 || (reading.copyingOut && !dropCopyData(&reading))) break;
     while (flushed == 0 && !reading.copyingOut && !reading.complete &&
-           !PQisBusy(connection_.get())) {
-      Result next(PQgetResult(connection_.get()));
+           !pq_->isBusy(connection_.get())) {
+      Result next(pq_->getResult(connection_.get()));
       if (!next) {
         reading.complete = true;
         break;
@@ -154,10 +155,10 @@ void PostgresDatabase::collect(bool interruptible, StatementResult* result) {
         return;
       }
     } else {
-      pollfd entry{PQsocket(connection_.get()),
+      pollfd entry{pq_->socket(connection_.get()),
                    static_cast<short>(POLLIN | (flushed == 1 ? POLLOUT : 0)), 0};
       if (poll(&entry, 1, kSliceMs) > 0) {
-        if (!PQconsumeInput(connection_.get())) break;
+        if (!pq_->consumeInput(connection_.get())) break;
         takeNotices();
         reading.heardMs = steadyMs();
       }
@@ -193,23 +194,24 @@ void PostgresDatabase::failStatement(const std::string& reason, StatementResult*
 }
 
 void PostgresDatabase::take(pg_result* next, Reading* reading, StatementResult* result) {
-  ExecStatusType status = PQresultStatus(next);
+  ExecStatusType status = pq_->resultStatus(next);
   switch (status) {
     case PGRES_SINGLE_TUPLE:
     case PGRES_TUPLES_OK:
       if (result->columns.empty()) {
-        for (int c = 0; c < PQnfields(next); ++c) result->columns.emplace_back(PQfname(next, c));
+        for (int c = 0; c < pq_->nfields(next); ++c)
+          result->columns.emplace_back(pq_->fname(next, c));
       }
       if (!reading->tooLarge && !reading->failed && reading->stop == nullptr) {
         readRows(next, reading, result);
       }
       break;
     case PGRES_COMMAND_OK:
-      result->changes = changedRows(next);
+      result->changes = changedRows(*pq_, next);
       break;
     case PGRES_COPY_IN:
       // No data comes from a script: the server ends the COPY with an error.
-      PQputCopyEnd(connection_.get(), "COPY FROM STDIN is not supported");
+      pq_->putCopyEnd(connection_.get(), "COPY FROM STDIN is not supported");
       break;
     case PGRES_COPY_OUT:
       // Its data is read and dropped; no script can take it.
@@ -225,21 +227,21 @@ void PostgresDatabase::take(pg_result* next, Reading* reading, StatementResult* 
       break;
     default:
       if (!reading->failed) {
-        const char* primary = PQresultErrorField(next, PG_DIAG_MESSAGE_PRIMARY);
+        const char* primary = pq_->resultErrorField(next, PG_DIAG_MESSAGE_PRIMARY);
         reading->failed = primary ? oneLine(primary, "unknown error")
-                                  : firstLine(PQresultErrorMessage(next), "unknown error");
+                                  : firstLine(pq_->resultErrorMessage(next), "unknown error");
       }
       break;
   }
 }
 
 void PostgresDatabase::readRows(pg_result* rows, Reading* reading, StatementResult* result) {
-  int columns = PQnfields(rows);
-  for (int r = 0; r < PQntuples(rows); ++r) {
+  int columns = pq_->nfields(rows);
+  for (int r = 0; r < pq_->ntuples(rows); ++r) {
     for (int c = 0; c < columns; ++c) {
       // Counted before the copy, as the text the server sent, which is
       // never shorter than the value made of it.
-      size_t length = static_cast<size_t>(PQgetlength(rows, r, c));
+      size_t length = static_cast<size_t>(pq_->getlength(rows, r, c));
       reading->resultBytes += sizeof(DbValue) + length;
       DbValue value;
       if (reading->resultBytes > maxResultBytes_ || !readCell(rows, r, c, &value)) {
@@ -264,9 +266,9 @@ void PostgresDatabase::readRows(pg_result* rows, Reading* reading, StatementResu
 bool PostgresDatabase::dropCopyData(Reading* reading) {
   char* data = nullptr;
   for (;;) {
-    int length = PQgetCopyData(connection_.get(), &data, 1);
+    int length = pq_->getCopyData(connection_.get(), &data, 1);
     if (length > 0) {
-      PQfreemem(data);
+      pq_->freemem(data);
       continue;
     }
     if (length == -1) reading->copyingOut = false;  // done: the results follow
@@ -278,7 +280,7 @@ void PostgresDatabase::cancel(Reading* reading) {
   if (reading->cancelled || !connection_) return;
   reading->cancelled = true;
   reading->heardMs = steadyMs();
-  cancels_.send(PQgetCancel(connection_.get()));
+  cancels_.send(pq_->getCancel(connection_.get()));
 }
 
 void PostgresDatabase::finish(const Reading& reading, bool interruptible, StatementResult* result) {
@@ -300,7 +302,7 @@ void PostgresDatabase::finish(const Reading& reading, bool interruptible, Statem
 
 bool PostgresDatabase::inTransaction() const {
   if (state_ != State::kReady) return false;
-  PGTransactionStatusType status = PQtransactionStatus(connection_.get());
+  PGTransactionStatusType status = pq_->transactionStatus(connection_.get());
   return status == PQTRANS_INTRANS || status == PQTRANS_INERROR;
 }
 

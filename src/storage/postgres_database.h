@@ -18,6 +18,8 @@ struct pg_result;
 
 namespace gsadmin {
 
+struct LibPq;
+
 // A database on a PostgreSQL server, shared with other clients, over one
 // libpq connection. Connecting never blocks the loop (but for
 // awaitConnection): the session's service() calls drive it, and a lost
@@ -132,6 +134,9 @@ class PostgresDatabase : public Database {
   std::string description_;
   size_t maxResultBytes_;
   uint64_t silenceLimitMs_;
+  // libpq, loaded when the database was made; null when it cannot be, and
+  // then every attempt to connect fails with the reason.
+  const LibPq* pq_;
   uint64_t budgetMs_ = 0;
   InterruptCheck interruptCheck_;
   PgCancelSender cancels_;
