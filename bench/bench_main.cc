@@ -19,6 +19,7 @@
 #include "bench_options.h"
 #include "door_flood_bench.h"
 #include "fleet_bench.h"
+#include "general_notes.h"
 #include "handler_path_bench.h"
 #include "idle_bench.h"
 #include "latency_bench.h"
@@ -244,50 +245,27 @@ void addMemoryRows(const MemoryResult& memory, std::vector<ResultRow>& rows) {
                   "< 8192 KiB", memory.complete && memory.fullKiB < 8192});
 }
 
-const char kNotes[] =
-    "How each figure is taken (`make bench` reruns them all):\n\n"
-    "- (a) Each round queues 10 000 on-foot position updates of one known player on a\n"
-    "  loopback socket and times how long it takes to empty the queue, four times in\n"
-    "  turn: a plain `recv` loop on a socket set up like the client's (16 MiB queue),\n"
-    "  a `recvmmsg` loop of up to 64 a call on another (the reference for the ratio,\n"
-    "  the median of the rounds' ratios), an in-process session (connected, game 2 mode 1) whose "
-    "script has no position\n"
-    "  handler, and the same session with a handler counting every\n"
-    "  \"onPlayerPositionChange\". Medians of 21 rounds. The handler's count and the\n"
-    "  kernel's drop counters show loss. The real-binary rows stream updates at a\n"
-    "  steady rate instead and read the count back from the script.\n"
-    "  The database rows: an in-process session's script, timed around each call,\n"
-    "  inserts 50 000 rows (integer key, text, real) with dbExec between BEGIN and\n"
-    "  COMMIT, then runs 100 000 dbQuery lookups by primary key; medians of 5 rounds,\n"
-    "  on a database file in a temporary directory (WAL, synchronous=NORMAL).\n"
-    "- (b) 1000 chat lines, one per millisecond, from the peer to the real binary;\n"
-    "  time until the console line is read from its standard output (a pipe).\n"
-    "  Then the same run with 64 HTTP requests in flight all along: four scripts\n"
-    "  start sixteen each to a loopback server that accepts and never answers.\n"
-    "- (c) utime + stime of the real binary while connected, with a keep-alive\n"
-    "  request every 5 s and nothing else; beside it the exact on-CPU time from\n"
-    "  /proc/<pid>/schedstat, and that of a bare loop of poll (10 ms) and recv run\n"
-    "  over the same seconds: the cost of waking 100 times a second on this machine.\n"
-    "  Wakeups are the client's context switches (/proc/<pid>/status) over the\n"
-    "  same seconds, less one per keep-alive. Timer lateness: a script's timer\n"
-    "  of 20 ms, 500 calls, each reporting getTickCount() minus its due time\n"
-    "  (whole milliseconds, so within 1 ms of the truth), connected and idle.\n"
-    "- (d) Google Benchmark, in process: `dispatchMessage` of one position update,\n"
-    "  and `EventManager::fireEvent` alone, with eleven other handlers registered;\n"
-    "  the same with ten such scripts loaded side by side; medians of five\n"
-    "  repetitions.\n"
-    "- (e) VmRSS of the real binary after an acceptance listing ids 0 to 255, their\n"
-    "  details replies and one round of position updates. The idle script's row is\n"
-    "  the Lua memory of one loaded script with its handlers and nothing running.\n"
-    "- (f) The moderation, on database files in a temporary directory. Chat: 100 000\n"
-    "  lines of 50 players recorded through the player history, a flush each 1000\n"
-    "  lines as the loop would; median of 5 rounds. Reads: what .seen and .history\n"
-    "  read of the history (the player with its aliases, its last 20 lines) for 1000\n"
-    "  names at random, in tables filled by direct inserts in one transaction:\n"
-    "  100 000 players, three to a details text, and 1 000 000 chat lines, one in\n"
-    "  ten of one player, who is looked up first. Position updates: as in (a)\n"
-    "  without a handler, two in-process sessions side by side, one with the\n"
-    "  moderation and one without (as --no-moderation), rounds in turn.\n";
+// The rows of the moderation, the fleet, the panel, the doors flooded and
+// the limits with everything on, in that order.
+std::vector<ResultRow> laterRows(const Options& options) {
+  std::printf("(f) moderation, (h) fleet\n");
+  std::fflush(stdout);
+  std::vector<ResultRow> moderation = moderationRows();
+  std::vector<ResultRow> fleet = fleetRows();
+  std::printf("(g) web panel\n");
+  std::fflush(stdout);
+  std::vector<ResultRow> panel;
+  addPanelRows(panel);
+  std::vector<ResultRow> flood = floodRows(options.beforeBinary);
+  for (ResultRow& row : beforeAfterRows(options.beforeBinary)) flood.push_back(row);
+  std::vector<ResultRow> limits = limitsRows(options.beforeBinary, options.soakSeconds);
+
+  std::vector<ResultRow> rows = moderation;
+  for (const std::vector<ResultRow>* group : {&panel, &fleet, &flood, &limits}) {
+    rows.insert(rows.end(), group->begin(), group->end());
+  }
+  return rows;
+}
 
 // The run of one of the --*-only flags, or none when no such flag was given.
 std::optional<int> runOnePart(const Options& options) {
@@ -354,17 +332,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   IdleResult idle = measureIdleCost(options->idleSeconds);
   TimerAccuracy timers = measureTimerAccuracy(kTimerIntervalMs, kTimerCalls);
-  std::printf("(f) moderation, (h) fleet\n");
-  std::fflush(stdout);
-  std::vector<ResultRow> moderation = moderationRows();
-  std::vector<ResultRow> fleet = fleetRows();
-  std::printf("(g) web panel\n");
-  std::fflush(stdout);
-  std::vector<ResultRow> panel;
-  addPanelRows(panel);
-  std::vector<ResultRow> flood = floodRows(options->beforeBinary);
-  for (ResultRow& row : beforeAfterRows(options->beforeBinary)) flood.push_back(row);
-  std::vector<ResultRow> limits = limitsRows(options->beforeBinary, options->soakSeconds);
+  std::vector<ResultRow> later = laterRows(*options);
 
   std::vector<ResultRow> rows;
   addThroughputRows(drain, sustained, rows);
@@ -376,15 +344,11 @@ int main(int argc, char** argv) {
   addTimerRows(timers, rows);
   addMicroRows(micro, rows);
   addMemoryRows(memory, rows);
-  rows.insert(rows.end(), moderation.begin(), moderation.end());
-  rows.insert(rows.end(), panel.begin(), panel.end());
-  rows.insert(rows.end(), fleet.begin(), fleet.end());
-  rows.insert(rows.end(), flood.begin(), flood.end());
-  rows.insert(rows.end(), limits.begin(), limits.end());
+  rows.insert(rows.end(), later.begin(), later.end());
 
   std::printf("\n%s", formatTable(rows).c_str());
   if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows,
-                    std::string(kNotes) + kPanelNotes + kFleetNotes + kFloodNotes +
+                    std::string(kGeneralNotes) + kPanelNotes + kFleetNotes + kFloodNotes +
                         kBeforeAfterNotes + kBanStartNotes + kLimitsNotes)) {
     std::fprintf(stderr, "gsadmin_bench: cannot write %s\n", options->resultsPath.c_str());
     return 1;

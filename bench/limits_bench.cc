@@ -82,8 +82,7 @@ void addFloodRow(std::vector<ResultRow>& rows) {
                   sentRate >= kFloodRate * kFloodRateKept;
   rows.push_back({"(j) real binary, 300000/s steady: handled, drops (sent at >= 285000/s)",
                   std::to_string(run.handled) + " of " + std::to_string(run.sent) + ", " +
-                      std::to_string(run.drops) + " (sent at " +
-                      fixed(sentRate, 0, "/s") + ")",
+                      std::to_string(run.drops) + " (sent at " + fixed(sentRate, 0, "/s") + ")",
                   "no loss", lossless});
 }
 

@@ -75,16 +75,6 @@ AdminSession::~AdminSession() {
   if (moderation_) moderation_->close();
 }
 
-void AdminSession::openModeration() {
-  if (!moderation_) return;
-  std::string error = moderation_->open();
-  if (error.empty()) return;
-  console_->errorLine("gsadmin: moderation is off: " + database_->description() + ": " +
-                      printable(error));
-  moderation_.reset();
-  gameWords_ = makeGameWords();  // without the moderation's words
-}
-
 bool AdminSession::start() {
   connectDatabase();
   // Before the scripts, which may read the moderation tables at once.

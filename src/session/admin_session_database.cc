@@ -1,5 +1,5 @@
-// The session's side of its database: the connection to a database server
-// and what arrives on it.
+// The session's side of its database: the moderation's tables, the
+// connection to a database server and what arrives on it.
 
 #include "console/printable.h"
 #include "session/admin_session.h"
@@ -12,6 +12,16 @@ namespace {
 constexpr uint64_t kFirstConnectionWaitMs = 5000;
 
 }  // namespace
+
+void AdminSession::openModeration() {
+  if (!moderation_) return;
+  std::string error = moderation_->open();
+  if (error.empty()) return;
+  console_->errorLine("gsadmin: moderation is off: " + database_->description() + ": " +
+                      printable(error));
+  moderation_.reset();
+  gameWords_ = makeGameWords();  // without the moderation's words
+}
 
 void AdminSession::connectDatabase() {
   if (database_->awaitConnection(kFirstConnectionWaitMs)) return;
