@@ -25,6 +25,7 @@
 #include "micro_bench.h"
 #include "moderation_bench.h"
 #include "panel_bench.h"
+#include "panel_cost_bench.h"
 #include "results_table.h"
 #include "storage_bench.h"
 #include "support/client_process.h"
@@ -296,6 +297,8 @@ std::optional<int> runOnePart(const Options& options) {
   if (options.idleOnly) {
     addIdleRow(measureIdleCost(options.idleSeconds), rows);
     addTimerRows(measureTimerAccuracy(kTimerIntervalMs, kTimerCalls), rows);
+    for (ResultRow& row : quietPanelRows(options.beforeBinary, options.idleSeconds))
+      rows.push_back(row);
     return printTable(rows);
   }
   if (options.banCheckOnly) {
@@ -310,6 +313,9 @@ std::optional<int> runOnePart(const Options& options) {
   if (options.floodOnly) return printTable(floodRows(options.beforeBinary));
   if (options.panelOnly) {
     addPanelRows(rows);
+    for (ResultRow& row : quietPanelRows(options.beforeBinary, options.idleSeconds))
+      rows.push_back(row);
+    for (ResultRow& row : panelLoadRows(options.beforeBinary)) rows.push_back(row);
     return printTable(rows);
   }
   if (options.storageOnly) {
@@ -356,6 +362,9 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   std::vector<ResultRow> panel;
   addPanelRows(panel);
+  for (ResultRow& row : quietPanelRows(options->beforeBinary, options->idleSeconds))
+    panel.push_back(row);
+  for (ResultRow& row : panelLoadRows(options->beforeBinary)) panel.push_back(row);
   std::vector<ResultRow> flood = floodRows(options->beforeBinary);
   for (ResultRow& row : beforeAfterRows(options->beforeBinary)) flood.push_back(row);
 
@@ -375,9 +384,9 @@ int main(int argc, char** argv) {
   rows.insert(rows.end(), flood.begin(), flood.end());
 
   std::printf("\n%s", formatTable(rows).c_str());
-  if (!writeResults(
-          options->resultsPath, "gsadmin benchmark results", rows,
-          std::string(kNotes) + kPanelNotes + kFleetNotes + kFloodNotes + kBeforeAfterNotes)) {
+  if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows,
+                    std::string(kNotes) + kPanelNotes + kPanelCostNotes + kFleetNotes +
+                        kFloodNotes + kBeforeAfterNotes)) {
     std::fprintf(stderr, "gsadmin_bench: cannot write %s\n", options->resultsPath.c_str());
     return 1;
   }

@@ -16,6 +16,7 @@
 
 #include "panel/connection_stream.h"
 #include "panel/peer_address.h"
+#include "platform/thread_name.h"
 
 namespace gsadmin {
 namespace {
@@ -83,11 +84,14 @@ bool ConnectionLobby::start(std::string* error) {
   WorkerPool::Serve serve = [this](std::unique_ptr<Connection> connection) {
     this->serve(std::move(connection));
   };
-  workers_ = std::make_unique<WorkerPool>(limits_.workers, serve);
+  workers_ = std::make_unique<WorkerPool>(limits_.workers, serve, limits_.workerName);
   if (limits_.lastingWorkers > 0) {
-    lasting_ = std::make_unique<WorkerPool>(limits_.lastingWorkers, serve);
+    lasting_ = std::make_unique<WorkerPool>(limits_.lastingWorkers, serve, limits_.workerName);
   }
-  thread_ = std::thread([this] { run(); });
+  thread_ = std::thread([this] {
+    nameThisThread(limits_.lobbyName);
+    run();
+  });
   return true;
 }
 

@@ -15,6 +15,9 @@ ServerLimits panelLimits() {
   ServerLimits limits;
   limits.lastingWorkers = kMaxStreams + 4;
   limits.lasting = isEventsRequest;
+  limits.acceptName = "panel-accept";
+  limits.lobbyName = "panel-lobby";
+  limits.workerName = "panel-worker";
   return limits;
 }
 
@@ -26,6 +29,9 @@ ServerLimits metricsLimits() {
   limits.maxHeaderBytes = 16 * 1024;
   limits.maxBodyBytes = 0;
   limits.workers = 2;
+  limits.acceptName = "metrics-accept";
+  limits.lobbyName = "metrics-lobby";
+  limits.workerName = "metrics-worker";
   return limits;
 }
 

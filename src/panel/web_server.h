@@ -31,7 +31,7 @@ class WebServer {
   // Use create(). `lobby` belongs to `server`; `widenBacklog` is called on
   // the bound socket.
   WebServer(std::unique_ptr<httplib::Server> server, ConnectionLobby& lobby,
-            std::function<void()> widenBacklog, bool tls);
+            std::function<void()> widenBacklog, bool tls, const char* acceptName);
   ~WebServer();
   WebServer(const WebServer&) = delete;
   WebServer& operator=(const WebServer&) = delete;
@@ -52,6 +52,7 @@ class WebServer {
   ConnectionLobby& lobby_;
   std::function<void()> widenBacklog_;
   bool tls_;
+  const char* acceptName_;  // the accepting thread's
   std::thread thread_;
   std::atomic<bool> finished_{false};  // the accepting thread has ended
 };
