@@ -60,10 +60,12 @@ constexpr int kPanelIntervalMs = 10;
 constexpr int kPanelRounds = 41;
 constexpr int kFloodSeconds = 20;
 
-// The web panel's rows: the event streams' latency and the loop's cost.
-void addPanelRows(std::vector<ResultRow>& rows) {
+// The web panel's rows: the event streams' latency, the loop's cost, and
+// the whole process's, idle and under load (see panel_cost_bench.h).
+void addPanelRows(std::vector<ResultRow>& rows, const Options& options) {
   addPanelRows(measureStreamLatency(kPanelStreams, kPanelLines, kPanelIntervalMs),
                measurePanelOverhead(kPanelStreams, kPanelRounds, kDrainBatch), rows);
+  appendPanelCostRows(options.beforeBinary, options.idleSeconds, rows);
 }
 
 // Every door flooded: the binary `before` first when given, then this one.
@@ -312,10 +314,7 @@ std::optional<int> runOnePart(const Options& options) {
     return printTable(drainRows(measureDrainRates(kDrainRounds, kDrainBatch)));
   if (options.floodOnly) return printTable(floodRows(options.beforeBinary));
   if (options.panelOnly) {
-    addPanelRows(rows);
-    for (ResultRow& row : quietPanelRows(options.beforeBinary, options.idleSeconds))
-      rows.push_back(row);
-    for (ResultRow& row : panelLoadRows(options.beforeBinary)) rows.push_back(row);
+    addPanelRows(rows, options);
     return printTable(rows);
   }
   if (options.storageOnly) {
@@ -361,10 +360,7 @@ int main(int argc, char** argv) {
   std::printf("(g) web panel\n");
   std::fflush(stdout);
   std::vector<ResultRow> panel;
-  addPanelRows(panel);
-  for (ResultRow& row : quietPanelRows(options->beforeBinary, options->idleSeconds))
-    panel.push_back(row);
-  for (ResultRow& row : panelLoadRows(options->beforeBinary)) panel.push_back(row);
+  addPanelRows(panel, *options);
   std::vector<ResultRow> flood = floodRows(options->beforeBinary);
   for (ResultRow& row : beforeAfterRows(options->beforeBinary)) flood.push_back(row);
 

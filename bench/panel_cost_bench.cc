@@ -280,6 +280,11 @@ std::vector<ResultRow> panelLoadRows(const std::string& before) {
   return rows;
 }
 
+void appendPanelCostRows(const std::string& before, int idleSeconds, std::vector<ResultRow>& rows) {
+  for (ResultRow& row : quietPanelRows(before, idleSeconds)) rows.push_back(row);
+  for (ResultRow& row : panelLoadRows(before)) rows.push_back(row);
+}
+
 const char kPanelCostNotes[] =
     "- (c) all threads: the real binary run from a copy of examples/ with all nine\n"
     "  scripts, the moderation on a SQLite file, --metrics and the panel, two event\n"

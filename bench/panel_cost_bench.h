@@ -57,6 +57,9 @@ void addPanelLoadRows(const PanelLoad& load, const std::string& label,
 std::vector<ResultRow> quietPanelRows(const std::string& before, int idleSeconds);
 std::vector<ResultRow> panelLoadRows(const std::string& before);
 
+// Both, appended to `rows`.
+void appendPanelCostRows(const std::string& before, int idleSeconds, std::vector<ResultRow>& rows);
+
 extern const char kPanelCostNotes[];
 
 }  // namespace gsadmin::bench

@@ -86,6 +86,10 @@ std::optional<uint16_t> WebServer::listen(const ListenAddress& address, std::str
   return static_cast<uint16_t>(port);
 }
 
+bool WebServer::claim(std::function<void(std::unique_ptr<Connection>)> taker) {
+  return lobby_.claim(std::move(taker));
+}
+
 void WebServer::stop() {
   if (thread_.joinable()) {
     // A stop before the thread has begun to serve would be lost.

@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "panel/connection.h"
 #include "panel/listen_address.h"
 #include "panel/server_limits.h"
 
@@ -44,6 +45,8 @@ class WebServer {
   // (the one asked, or the one the system chose for 0); nothing, with the
   // reason in *error, when the address cannot be bound.
   std::optional<uint16_t> listen(const ListenAddress& address, std::string* error);
+  // See ConnectionLobby::claim().
+  bool claim(std::function<void(std::unique_ptr<Connection>)> taker);
   // Stops serving and joins the threads; idempotent.
   void stop();
 
