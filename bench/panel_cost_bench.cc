@@ -24,6 +24,9 @@ constexpr auto kKeepAliveEvery = std::chrono::seconds(5);
 // logins' connections closing when idle) to end before the quiet seconds.
 constexpr auto kSettle = std::chrono::seconds(6);
 constexpr int kQuietStreams = 2;
+// How long the peer leaves the client to answer a keep-alive before it
+// reads the answer.
+constexpr auto kAnswerWait = std::chrono::milliseconds(200);
 constexpr double kQuietTarget = 0.25;
 constexpr double kLoadTarget = 1.10;
 constexpr double kLoadLatencyTargetMs = 50;
@@ -38,6 +41,7 @@ constexpr auto kTick = std::chrono::milliseconds(1);
 struct ThreadReading {
   std::string name;
   uint64_t switches = 0;
+  uint64_t involuntary = 0;
 };
 
 // Every live thread of `pid` by its id: its name and context switches.
@@ -52,9 +56,10 @@ std::map<std::string, ThreadReading> readThreads(pid_t pid) {
     std::string line;
     while (std::getline(status, line)) {
       for (std::string key : {"voluntary_ctxt_switches:", "nonvoluntary_ctxt_switches:"}) {
-        if (line.rfind(key, 0) == 0) {
-          reading.switches += std::strtoull(line.c_str() + key.size(), nullptr, 10);
-        }
+        if (line.rfind(key, 0) != 0) continue;
+        uint64_t count = std::strtoull(line.c_str() + key.size(), nullptr, 10);
+        reading.switches += count;
+        if (key[0] == 'n') reading.involuntary += count;
       }
     }
     threads[entry.path().filename().string()] = reading;
@@ -70,11 +75,12 @@ std::vector<QuietPanel::Threads> switchesBetween(
   std::map<std::string, QuietPanel::Threads> byName;
   for (const auto& [tid, reading] : after) {
     auto earlier = before.find(tid);
-    uint64_t from = earlier == before.end() ? 0 : earlier->second.switches;
+    ThreadReading from = earlier == before.end() ? ThreadReading{} : earlier->second;
     QuietPanel::Threads& threads = byName[reading.name];
     threads.name = reading.name;
     ++threads.count;
-    threads.switches += reading.switches - std::min(from, reading.switches);
+    threads.switches += reading.switches - std::min(from.switches, reading.switches);
+    threads.involuntary += reading.involuntary - std::min(from.involuntary, reading.involuntary);
   }
   std::vector<QuietPanel::Threads> list;
   for (auto& [name, threads] : byName) list.push_back(threads);
@@ -112,7 +118,9 @@ QuietPanel measureQuietPanel(const std::string& program, int seconds) {
   bool answered = true;
   for (Clock::time_point next = start + kKeepAliveEvery; next < end; next += kKeepAliveEvery) {
     std::this_thread::sleep_until(next);
-    answered = panel.client->sync(1000) && answered;
+    panel.client->requestKeepAlive();
+    std::this_thread::sleep_for(kAnswerWait);
+    answered = panel.client->keepAlivesAnswered() && answered;
   }
   std::this_thread::sleep_until(end);
   std::map<std::string, ThreadReading> after = readThreads(pid);
@@ -237,7 +245,8 @@ void addQuietPanelRows(const QuietPanel& quiet, const std::string& label,
     if (threads.switches == 0) continue;
     if (!breakdown.empty()) breakdown += ", ";
     breakdown += threads.name + (threads.count > 1 ? " x" + std::to_string(threads.count) : "") +
-                 " " + std::to_string(threads.switches);
+                 " " + std::to_string(threads.switches) + " (" +
+                 std::to_string(threads.involuntary) + " preempted)";
   }
   rows.push_back({"(c) same, by thread (" + label + ")", breakdown.empty() ? "none" : breakdown, "",
                   std::nullopt});
@@ -290,7 +299,10 @@ const char kPanelCostNotes[] =
     "  scripts, the moderation on a SQLite file, --metrics and the panel, two event\n"
     "  streams open; after 6 s to settle, the voluntary and involuntary context\n"
     "  switches of every thread (/proc/<pid>/task/*/status) over the idle seconds,\n"
-    "  with a keep-alive request each 5 s (whose handling is the floor, 0.2/s).\n"
+    "  with a keep-alive request each 5 s (whose handling is the floor, 0.2/s),\n"
+    "  whose answer the peer reads 200 ms later: a peer waiting on its socket\n"
+    "  then would preempt the client on this machine, which one elsewhere does\n"
+    "  not. \"preempted\" counts the involuntary switches among them.\n"
     "- (g) CPU under load: two real binaries, one with the panel and 20 event\n"
     "  streams open, one without --http; each in turn gets 100 000 position\n"
     "  updates a second (sent each millisecond) and 100 chat lines a second for\n"

@@ -15,9 +15,10 @@ namespace gsadmin::bench {
 // streams of the panel.
 struct QuietPanel {
   struct Threads {
-    std::string name;       // the threads' name (/proc/PID/task/TID/comm)
-    size_t count = 0;       // threads of that name
-    uint64_t switches = 0;  // voluntary and not, over the seconds
+    std::string name;          // the threads' name (/proc/PID/task/TID/comm)
+    size_t count = 0;          // threads of that name
+    uint64_t switches = 0;     // voluntary and not, over the seconds
+    uint64_t involuntary = 0;  // of them: preempted, not waiting
   };
   double seconds = 0;
   uint64_t switches = 0;  // all threads'
