@@ -290,6 +290,12 @@ const char kNotes[] =
     "  without a handler, two in-process sessions side by side, one with the\n"
     "  moderation and one without (as --no-moderation), rounds in turn.\n";
 
+// How every row of the full run is taken, for below the table.
+std::string allNotes() {
+  return std::string(kNotes) + kPanelNotes + kPanelCostNotes + kFleetNotes + kFloodNotes +
+         kBeforeAfterNotes;
+}
+
 // The run of one of the --*-only flags, or none when no such flag was given.
 std::optional<int> runOnePart(const Options& options) {
   std::vector<ResultRow> rows;
@@ -380,9 +386,7 @@ int main(int argc, char** argv) {
   rows.insert(rows.end(), flood.begin(), flood.end());
 
   std::printf("\n%s", formatTable(rows).c_str());
-  if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows,
-                    std::string(kNotes) + kPanelNotes + kPanelCostNotes + kFleetNotes +
-                        kFloodNotes + kBeforeAfterNotes)) {
+  if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows, allNotes())) {
     std::fprintf(stderr, "gsadmin_bench: cannot write %s\n", options->resultsPath.c_str());
     return 1;
   }

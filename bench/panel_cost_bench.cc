@@ -7,6 +7,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <sstream>
 #include <thread>
 
 #include "live_client.h"
@@ -67,6 +68,27 @@ std::map<std::string, ThreadReading> readThreads(pid_t pid) {
   return threads;
 }
 
+// CPU seconds (utime + stime) of each live thread of `pid`, by name.
+std::map<std::string, double> threadCpu(pid_t pid) {
+  std::map<std::string, double> byName;
+  std::error_code error;
+  std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  double tick = static_cast<double>(sysconf(_SC_CLK_TCK));
+  for (const auto& entry : std::filesystem::directory_iterator(tasks, error)) {
+    std::string name, stat;
+    std::getline(std::ifstream(entry.path() / "comm"), name);
+    std::getline(std::ifstream(entry.path() / "stat"), stat);
+    std::istringstream fields(stat.substr(stat.rfind(')') + 1));
+    std::string field;
+    uint64_t ticks = 0;
+    for (int i = 1; i <= 13 && fields >> field; ++i) {
+      if (i >= 12) ticks += std::stoull(field);
+    }
+    byName[name] += static_cast<double>(ticks) / tick;
+  }
+  return byName;
+}
+
 // The switches between two readings, by thread name; a thread born
 // between them counts from 0.
 std::vector<QuietPanel::Threads> switchesBetween(
@@ -125,11 +147,12 @@ QuietPanel measureQuietPanel(const std::string& program, int seconds) {
   std::this_thread::sleep_until(end);
   std::map<std::string, ThreadReading> after = readThreads(pid);
   result.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+  bool streamsOpen = readers.stillOpen() == kQuietStreams;
   readers.stop([&]() { panel.client->process().kill(SIGTERM); });
   result.threads = switchesBetween(before, after);
   for (const QuietPanel::Threads& threads : result.threads) result.switches += threads.switches;
   result.perSecond = static_cast<double>(result.switches) / result.seconds;
-  result.complete = answered && !after.empty();
+  result.complete = answered && streamsOpen && !after.empty();
   return result;
 }
 
@@ -140,7 +163,8 @@ namespace {
 // never waits on its pipe.
 std::optional<double> steadyLoad(LiveClient& client, int updatesPerSecond, int chatPerSecond,
                                  int seconds, std::vector<Clock::time_point>& sent,
-                                 uint64_t& updates) {
+                                 uint64_t& total) {
+  uint64_t updates = 0;
   pid_t pid = client.process().pid();
   std::optional<double> before = testing::cpuSeconds(pid);
   Clock::time_point start = Clock::now();
@@ -161,10 +185,11 @@ std::optional<double> steadyLoad(LiveClient& client, int updatesPerSecond, int c
       client.peer().send(
           testing::chatLine(kPanelPlayer, 0, "ping " + std::to_string(sent.size() - 1)));
       nextChat += chatEvery;
-      while (client.process().nextLine(0)) {
+      while (client.process().nextLine(1)) {
       }
     }
   }
+  total += updates;
   bool answered = client.sync();
   std::optional<double> after = testing::cpuSeconds(pid);
   if (!answered || !before || !after) return std::nullopt;
@@ -190,12 +215,17 @@ PanelLoad measurePanelLoad(const std::string& program, int streams, int updatesP
   if (!readers.waitOpen(10000)) return result;
   std::vector<Clock::time_point> sent, ignored;
   uint64_t withUpdates = 0, withoutUpdates = 0;
+  std::map<std::string, double> threadsCpu;
   bool ran = true;
   for (int round = 0; round < rounds && ran; ++round) {
     std::optional<double> without =
         steadyLoad(plain, updatesPerSecond, chatPerSecond, seconds, ignored, withoutUpdates);
+    std::map<std::string, double> threadsBefore = threadCpu(panel.client->process().pid());
     std::optional<double> with =
         steadyLoad(*panel.client, updatesPerSecond, chatPerSecond, seconds, sent, withUpdates);
+    for (const auto& [name, cpu] : threadCpu(panel.client->process().pid())) {
+      threadsCpu[name] += cpu - threadsBefore[name];
+    }
     ran = with && without;
     result.cpuWith += with.value_or(0);
     result.cpuWithout += without.value_or(0);
@@ -216,6 +246,9 @@ PanelLoad measurePanelLoad(const std::string& program, int streams, int updatesP
   result.medianMs = percentile(latencies, 0.5);
   result.p99Ms = percentile(latencies, 0.99);
   result.ratio = result.cpuWithout > 0 ? result.cpuWith / result.cpuWithout : 0;
+  result.cpuByThread.assign(threadsCpu.begin(), threadsCpu.end());
+  std::sort(result.cpuByThread.begin(), result.cpuByThread.end(),
+            [](const auto& a, const auto& b) { return a.second > b.second; });
   result.sentPerSecond = static_cast<double>(withUpdates) / (seconds * rounds);
   result.complete = ran && result.samples == result.expected;
   return result;
@@ -264,6 +297,12 @@ void addPanelLoadRows(const PanelLoad& load, const std::string& label,
   rows.push_back({"(g) same, chat line to every stream, p99 (" + label + ")",
                   format("%.1f ms (median %.1f ms)", load.p99Ms, load.medianMs), "< 50 ms",
                   load.complete && load.p99Ms < kLoadLatencyTargetMs});
+  std::string threads;
+  for (const auto& [name, cpu] : load.cpuByThread) {
+    if (cpu <= 0) continue;
+    threads += (threads.empty() ? "" : ", ") + name + format(" %.2f s", cpu);
+  }
+  rows.push_back({"(g) same, panel on: CPU by thread (" + label + ")", threads, "", std::nullopt});
   rows.push_back({"(g) same, updates sent / lines seen (" + label + ")",
                   format("%.0f/s, %.0f of %.0f", load.sentPerSecond,
                          static_cast<double>(load.samples), static_cast<double>(load.expected)),

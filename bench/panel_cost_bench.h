@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "results_table.h"
@@ -37,6 +38,8 @@ struct PanelLoad {
   double cpuWith = 0;  // seconds, summed over the rounds
   double cpuWithout = 0;
   double ratio = 0;
+  // Of cpuWith, by thread name, most first.
+  std::vector<std::pair<std::string, double>> cpuByThread;
   double sentPerSecond = 0;  // updates, as the sender kept up
   int64_t samples = 0;       // (chat line, stream) pairs seen
   int64_t expected = 0;

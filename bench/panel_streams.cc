@@ -8,6 +8,11 @@
 #include "panel/stream_limits.h"
 
 namespace gsadmin::bench {
+namespace {
+
+constexpr std::chrono::seconds kStreamReadTimeout{120};
+
+}  // namespace
 
 double percentile(const std::vector<double>& sorted, double fraction) {
   if (sorted.empty()) return 0;
@@ -68,6 +73,9 @@ void StreamReaders::stop(const std::function<void()>& wake) {
 void StreamReaders::read(int port, const testing::WebUser& user,
                          std::vector<std::optional<StreamClock::time_point>>& seen) {
   httplib::Client http("127.0.0.1", port);
+  // Longer than a quiet stream's silence (up to 20 s between comments):
+  // the library's default would hang up after 5 s.
+  http.set_read_timeout(kStreamReadTimeout);
   std::string pending;
   bool counted = false;
   http.Get("/api/events", testing::headersOf(user, false), [&](const char* data, size_t size) {
@@ -86,6 +94,7 @@ void StreamReaders::read(int port, const testing::WebUser& user,
     if (pending.size() > 64) pending.erase(0, pending.size() - 64);
     return !done_;
   });
+  ++closed_;
 }
 
 void StreamReaders::join() {

@@ -58,8 +58,9 @@ class StreamReaders {
   std::optional<StreamClock::time_point> seen(size_t stream, size_t line) const {
     return seen_[stream][line];
   }
-  // Bytes read so far over all streams.
+  // Bytes read so far over all streams, and streams still open.
   uint64_t bytes() const { return bytes_; }
+  int stillOpen() const { return open_ - closed_; }
 
  private:
   void read(int port, const testing::WebUser& user,
@@ -69,6 +70,7 @@ class StreamReaders {
   std::vector<std::vector<std::optional<StreamClock::time_point>>> seen_;
   std::vector<std::thread> threads_;
   std::atomic<int> open_{0};
+  std::atomic<int> closed_{0};
   std::atomic<uint64_t> bytes_{0};
   std::atomic<bool> done_{false};
 };

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstring>
 
@@ -18,6 +19,10 @@ namespace {
 
 // The epoll key of the change signal; streams are numbered from 1.
 constexpr uint64_t kSignalKey = 0;
+// Changes that follow each other closer than this go out together: each
+// send to a stream costs its reader a wakeup, and the client the work of
+// it, so a busy console is sent in batches (a lone line at once).
+constexpr std::chrono::milliseconds kSendGap{25};
 // What a stream's reader sends is read and dropped, this much at a time.
 constexpr size_t kDiscardBytes = 16 * 1024;
 
@@ -115,25 +120,35 @@ StreamHub::Counts StreamHub::counts() {
 }
 
 void StreamHub::run() {
+  using SteadyClock = std::chrono::steady_clock;
   std::array<epoll_event, 64> events;
+  bool changed = false;  // rung, not yet sent
+  SteadyClock::time_point sendAt = SteadyClock::now();
   for (;;) {
-    int ready = epoll_wait(epoll_, events.data(), static_cast<int>(events.size()), -1);
+    int timeout = -1;  // nothing changed: no timer at all
+    if (changed) {
+      auto left = std::chrono::ceil<std::chrono::milliseconds>(sendAt - SteadyClock::now());
+      timeout = static_cast<int>(std::max<int64_t>(left.count(), 0));
+    }
+    int ready = epoll_wait(epoll_, events.data(), static_cast<int>(events.size()), timeout);
     std::lock_guard<std::mutex> lock(mutex_);
     if (signal_.stopped()) return;
-    bool changed = false;
     for (int i = 0; i < ready; ++i) {
       const epoll_event& event = events[static_cast<size_t>(i)];
       if (event.data.u64 == kSignalKey) {
-        signal_.clear();
-        changed = true;
+        changed = signal_.clear() || changed;
       } else {
         service(event.data.u64, event.events);
       }
     }
-    if (changed) {
+    SteadyClock::time_point now = SteadyClock::now();
+    // A new stream is served at once; changes at most once a kSendGap.
+    if ((changed && now >= sendAt) || !arrivals_.empty()) {
       advance();
       admitArrivals();
       endLoggedOut();
+      changed = false;
+      sendAt = now + kSendGap;
     }
   }
 }

@@ -24,7 +24,9 @@ namespace gsadmin {
 // Every open event stream of the panel, once its answer's headers are out:
 // one thread owns their sockets and, woken by the ChangeSignal, encodes
 // each new console line and each new list of players once, as one chunk
-// that every stream queues and writes without ever waiting on a socket. A
+// that every stream queues and writes without ever waiting on a socket
+// (changes closer together than 25 ms go out as one: a send wakes every
+// reader). A
 // stream whose reader lets more than kMaxQueuedBytes wait is closed. While
 // nothing changes the thread sleeps: the keep-alive comments of quiet
 // streams are written from tick(), on the loop's passes, which the game's

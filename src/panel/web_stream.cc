@@ -8,8 +8,7 @@ void addStreamRoute(httplib::Server& server, WebContext& context) {
                                                   httplib::Response& response) {
     std::optional<WebLogin> login = requireLogin(context, request, response, false);
     if (!login) return;
-    // The server knows the stream by its raw request line (see
-    // isEventsRequest): a spelling it would not know is refused.
+    // Only the route's own spelling streams (see isEventsRequest).
     if (!isEventsRequest(request.method, request.target)) {
       sendError(response, 404, "not found");
       return;
