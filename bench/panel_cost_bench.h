@@ -24,6 +24,7 @@ struct QuietPanel {
   double seconds = 0;
   uint64_t switches = 0;  // all threads'
   double perSecond = 0;
+  uint64_t comments = 0;         // keep-alive comments the streams brought
   std::vector<Threads> threads;  // by name, most switches first
   bool complete = false;
 };

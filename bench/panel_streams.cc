@@ -1,11 +1,17 @@
 #include "panel_streams.h"
 
 #include <httplib.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <string_view>
 
 #include "panel/stream_limits.h"
+#include "support/raw_socket.h"
 
 namespace gsadmin::bench {
 namespace {
@@ -101,6 +107,43 @@ void StreamReaders::join() {
   for (std::thread& thread : threads_) {
     if (thread.joinable()) thread.join();
   }
+}
+
+QuietStreams::~QuietStreams() {
+  for (int fd : fds_) close(fd);
+}
+
+bool QuietStreams::open(int port, const testing::WebUser& user) {
+  int fd = testing::connectTo(port);
+  if (fd < 0) return false;
+  fds_.push_back(fd);
+  testing::sendAll(fd,
+                   "GET /api/events HTTP/1.1\r\nHost: x\r\nCookie: " + user.cookie + "\r\n\r\n");
+  std::string head;
+  pollfd entry{fd, POLLIN, 0};
+  while (head.find("\r\n\r\n") == std::string::npos && poll(&entry, 1, 5000) > 0) {
+    char buffer[4096];
+    ssize_t n = read(fd, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    head.append(buffer, static_cast<size_t>(n));
+  }
+  return head.rfind("HTTP/1.1 200 OK", 0) == 0;
+}
+
+bool QuietStreams::drain() {
+  bool open = true;
+  for (int fd : fds_) {
+    char buffer[4096];
+    ssize_t n;
+    while ((n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT)) > 0) {
+      std::string_view text(buffer, static_cast<size_t>(n));
+      for (size_t at = 0; (at = text.find(": keep-alive", at)) != std::string_view::npos; ++at) {
+        ++comments_;
+      }
+    }
+    if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) open = false;
+  }
+  return open;
 }
 
 }  // namespace gsadmin::bench

@@ -75,6 +75,28 @@ class StreamReaders {
   std::atomic<bool> done_{false};
 };
 
+// Event streams on sockets read only when the caller looks, so that no
+// thread here waits on them: a reader elsewhere would not take the
+// client's CPU by waking when a comment comes.
+class QuietStreams {
+ public:
+  QuietStreams() = default;
+  ~QuietStreams();
+  QuietStreams(const QuietStreams&) = delete;
+  QuietStreams& operator=(const QuietStreams&) = delete;
+
+  // Opens a stream of `user`; false unless it answered 200.
+  bool open(int port, const testing::WebUser& user);
+  // Reads what came, without waiting; false when a stream has ended.
+  bool drain();
+  // Keep-alive comments read so far.
+  uint64_t comments() const { return comments_; }
+
+ private:
+  std::vector<int> fds_;
+  uint64_t comments_ = 0;
+};
+
 double percentile(const std::vector<double>& sorted, double fraction);
 
 }  // namespace gsadmin::bench
