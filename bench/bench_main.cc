@@ -28,6 +28,7 @@
 #include "micro_bench.h"
 #include "moderation_bench.h"
 #include "panel_bench.h"
+#include "panel_cost_bench.h"
 #include "results_table.h"
 #include "storage_bench.h"
 #include "support/client_process.h"
@@ -62,10 +63,12 @@ constexpr int kPanelIntervalMs = 10;
 constexpr int kPanelRounds = 41;
 constexpr int kFloodSeconds = 20;
 
-// The web panel's rows: the event streams' latency and the loop's cost.
-void addPanelRows(std::vector<ResultRow>& rows) {
+// The web panel's rows: the event streams' latency, the loop's cost, and
+// the whole process's, idle and under load (see panel_cost_bench.h).
+void addPanelRows(std::vector<ResultRow>& rows, const Options& options) {
   addPanelRows(measureStreamLatency(kPanelStreams, kPanelLines, kPanelIntervalMs),
                measurePanelOverhead(kPanelStreams, kPanelRounds, kDrainBatch), rows);
+  appendPanelCostRows(options.beforeBinary, options.idleSeconds, rows);
 }
 
 // Every door flooded: the binary `before` first when given, then this one.
@@ -255,7 +258,7 @@ std::vector<ResultRow> laterRows(const Options& options) {
   std::printf("(g) web panel\n");
   std::fflush(stdout);
   std::vector<ResultRow> panel;
-  addPanelRows(panel);
+  addPanelRows(panel, options);
   std::vector<ResultRow> flood = floodRows(options.beforeBinary);
   for (ResultRow& row : beforeAfterRows(options.beforeBinary)) flood.push_back(row);
   std::vector<ResultRow> limits = limitsRows(options.beforeBinary, options.soakSeconds);
@@ -267,6 +270,12 @@ std::vector<ResultRow> laterRows(const Options& options) {
   return rows;
 }
 
+// How every row of the full run is taken, for below the table.
+std::string allNotes() {
+  return std::string(kGeneralNotes) + kPanelNotes + kPanelCostNotes + kFleetNotes + kFloodNotes +
+         kBeforeAfterNotes + kBanStartNotes + kLimitsNotes;
+}
+
 // The run of one of the --*-only flags, or none when no such flag was given.
 std::optional<int> runOnePart(const Options& options) {
   std::vector<ResultRow> rows;
@@ -276,6 +285,8 @@ std::optional<int> runOnePart(const Options& options) {
   if (options.idleOnly) {
     addIdleRow(measureIdleCost(options.idleSeconds), rows);
     addTimerRows(measureTimerAccuracy(kTimerIntervalMs, kTimerCalls), rows);
+    for (ResultRow& row : quietPanelRows(options.beforeBinary, options.idleSeconds))
+      rows.push_back(row);
     return printTable(rows);
   }
   if (options.banCheckOnly) {
@@ -293,7 +304,7 @@ std::optional<int> runOnePart(const Options& options) {
     return printTable(limitsRows(options.beforeBinary, options.soakSeconds));
   }
   if (options.panelOnly) {
-    addPanelRows(rows);
+    addPanelRows(rows, options);
     return printTable(rows);
   }
   if (options.storageOnly) {
@@ -347,9 +358,7 @@ int main(int argc, char** argv) {
   rows.insert(rows.end(), later.begin(), later.end());
 
   std::printf("\n%s", formatTable(rows).c_str());
-  if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows,
-                    std::string(kGeneralNotes) + kPanelNotes + kFleetNotes + kFloodNotes +
-                        kBeforeAfterNotes + kBanStartNotes + kLimitsNotes)) {
+  if (!writeResults(options->resultsPath, "gsadmin benchmark results", rows, allNotes())) {
     std::fprintf(stderr, "gsadmin_bench: cannot write %s\n", options->resultsPath.c_str());
     return 1;
   }

@@ -84,6 +84,16 @@ std::optional<std::string> LiveClient::nextChat(const std::string& prefix, int t
   }
 }
 
+void LiveClient::requestKeepAlive() {
+  peer_.send(testing::keepAliveRequest());
+  ++keepAlivesSent_;
+}
+
+bool LiveClient::keepAlivesAnswered() {
+  drain();
+  return keepAliveAnswers_ >= keepAlivesSent_;
+}
+
 void LiveClient::drain() {
   while (take(peer_.receive(0))) {
   }

@@ -56,7 +56,15 @@ class LiveClient {
   // the prefix; earlier chat lines are dropped. Nothing after `timeoutMs`.
   std::optional<std::string> nextChat(const std::string& prefix, int timeoutMs = 5000);
 
-  // Keep-alive requests sent by sync() so far.
+  // Sends a keep-alive request and returns at once; keepAlivesAnswered()
+  // reads what came since, without waiting, and says whether every request
+  // sent so far has had its answer. Unlike sync(), nothing of this process
+  // waits on the socket when the answer comes: a peer on another machine
+  // would not take the client's CPU by waking then.
+  void requestKeepAlive();
+  bool keepAlivesAnswered();
+
+  // Keep-alive requests sent by sync() and requestKeepAlive() so far.
   uint64_t keepAlivesSent() const { return keepAlivesSent_; }
 
   // Reads and books whatever the client has sent, without waiting.

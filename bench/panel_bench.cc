@@ -16,135 +16,22 @@
 
 #include "live_client.h"
 #include "panel/stream_limits.h"
+#include "panel_streams.h"
 #include "support/panel_client.h"
 #include "support/proc_stats.h"
 
 namespace gsadmin::bench {
 namespace {
 
-using Clock = std::chrono::steady_clock;
+using Clock = StreamClock;
 
-constexpr uint8_t kPlayer = 1;
-constexpr char kPingPrefix[] = "\"text\":\"Bob: ping ";
-
-double percentile(const std::vector<double>& sorted, double fraction) {
-  if (sorted.empty()) return 0;
-  auto index = static_cast<size_t>(fraction * static_cast<double>(sorted.size() - 1) + 0.5);
-  return sorted[std::min(index, sorted.size() - 1)];
-}
+constexpr uint8_t kPlayer = kPanelPlayer;
 
 double median(std::vector<double> values) {
   if (values.empty()) return 0;
   std::sort(values.begin(), values.end());
   return values[values.size() / 2];
 }
-
-// A real client serving the panel on a port of its choosing, with the
-// accounts of testing::writeUsers, logged in to its peer with Bob listed.
-struct PanelClient {
-  testing::TempDir dir;
-  std::unique_ptr<LiveClient> client;
-  int port = 0;
-  std::optional<testing::WebUser> user;
-
-  bool start(const std::optional<std::string>& script) {
-    client = std::make_unique<LiveClient>(
-        script, true,
-        std::vector<std::string>{"--http=127.0.0.1:0", "--http-users=" + testing::writeUsers(dir)});
-    port = testing::portOf(client->process(), "Panel");
-    if (port == 0 || !client->connect({{kPlayer, "Bob", 0, true}})) return false;
-    httplib::Client http("127.0.0.1", port);
-    user = testing::logIn(http, "alice", "secret");
-    return user.has_value();
-  }
-
-  // Logins enough for `streams` event streams within the caps per login
-  // and per account: alice's, then mia's; empty when one fails.
-  std::vector<testing::WebUser> streamLogins(int streams) {
-    std::vector<testing::WebUser> logins;
-    httplib::Client http("127.0.0.1", port);
-    auto perSession = static_cast<int>(kMaxStreamsPerSession);
-    auto perAccount = static_cast<int>(kMaxStreamsPerAccount / kMaxStreamsPerSession);
-    for (int i = 0; i * perSession < streams; ++i) {
-      std::optional<testing::WebUser> login =
-          testing::logIn(http, i < perAccount ? "alice" : "mia", "secret");
-      if (!login) return {};
-      logins.push_back(*login);
-    }
-    return logins;
-  }
-};
-
-// Event streams of one login, each read on a thread of its own; each notes
-// when it first saw the console line "Bob: ping N" for N below `lines`.
-class StreamReaders {
- public:
-  // Stream i is read as logins[i / kMaxStreamsPerSession].
-  StreamReaders(int port, const std::vector<testing::WebUser>& logins, int streams, int lines)
-      : seen_(static_cast<size_t>(streams),
-              std::vector<std::optional<Clock::time_point>>(static_cast<size_t>(lines))) {
-    for (int i = 0; i < streams; ++i) {
-      testing::WebUser user = logins[static_cast<size_t>(i) / kMaxStreamsPerSession];
-      threads_.emplace_back([this, port, user, i]() { read(port, user, seen_[i]); });
-    }
-  }
-  ~StreamReaders() { join(); }
-
-  // Whether every stream has had its first bytes within `timeoutMs`.
-  bool waitOpen(int timeoutMs) {
-    auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (open_ < static_cast<int>(threads_.size()) && Clock::now() < end) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return open_ == static_cast<int>(threads_.size());
-  }
-
-  // Ends the streams: each reader hangs up at the next event `wake` causes.
-  void stop(const std::function<void()>& wake) {
-    done_ = true;
-    wake();
-    join();
-  }
-
-  // When stream `stream` saw line `line`; nothing if it never did.
-  std::optional<Clock::time_point> seen(size_t stream, size_t line) const {
-    return seen_[stream][line];
-  }
-
- private:
-  void read(int port, const testing::WebUser& user,
-            std::vector<std::optional<Clock::time_point>>& seen) {
-    httplib::Client http("127.0.0.1", port);
-    std::string pending;
-    bool counted = false;
-    http.Get("/api/events", testing::headersOf(user, false), [&](const char* data, size_t size) {
-      Clock::time_point now = Clock::now();
-      if (!counted) ++open_;
-      counted = true;
-      pending.append(data, size);
-      size_t start = 0;
-      while ((start = pending.find(kPingPrefix, start)) != std::string::npos) {
-        start += sizeof(kPingPrefix) - 1;
-        size_t line = std::strtoull(pending.c_str() + start, nullptr, 10);
-        if (line < seen.size() && !seen[line]) seen[line] = now;
-      }
-      // Keeps only a tail that may hold the start of a cut marker.
-      if (pending.size() > 64) pending.erase(0, pending.size() - 64);
-      return !done_;
-    });
-  }
-
-  void join() {
-    for (std::thread& thread : threads_) {
-      if (thread.joinable()) thread.join();
-    }
-  }
-
-  std::vector<std::vector<std::optional<Clock::time_point>>> seen_;
-  std::vector<std::thread> threads_;
-  std::atomic<int> open_{0};
-  std::atomic<bool> done_{false};
-};
 
 }  // namespace
 

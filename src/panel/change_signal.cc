@@ -1,38 +1,41 @@
 #include "panel/change_signal.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
+
 namespace gsadmin {
 
+ChangeSignal::ChangeSignal() : fd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+
+ChangeSignal::~ChangeSignal() {
+  if (fd_ >= 0) close(fd_);
+}
+
 void ChangeSignal::notify() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    ++version_;
-  }
-  changed_.notify_all();
+  if (listening_ && !rung_.exchange(true)) ring();
 }
 
 void ChangeSignal::stop() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    stopped_ = true;
-    ++version_;
-  }
-  changed_.notify_all();
+  stopped_ = true;
+  rung_ = true;
+  ring();
 }
 
-bool ChangeSignal::stopped() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return stopped_;
+bool ChangeSignal::clear() {
+  // Read first: a notify() between the two finds the flag still set and
+  // adds nothing the hub would not see when it looks after this.
+  uint64_t count = 0;
+  bool rang = read(fd_, &count, sizeof count) == sizeof count;
+  if (!stopped_) rung_ = false;
+  return rang;
 }
 
-uint64_t ChangeSignal::version() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return version_;
-}
-
-uint64_t ChangeSignal::waitPast(uint64_t seen, std::chrono::milliseconds timeout) {
-  std::unique_lock<std::mutex> lock(mutex_);
-  changed_.wait_for(lock, timeout, [&]() { return version_ != seen || stopped_; });
-  return version_;
+void ChangeSignal::ring() {
+  uint64_t one = 1;
+  ssize_t ignored = write(fd_, &one, sizeof one);
+  (void)ignored;
 }
 
 }  // namespace gsadmin

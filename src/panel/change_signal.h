@@ -1,33 +1,45 @@
 #ifndef GSADMIN_PANEL_CHANGE_SIGNAL_H_
 #define GSADMIN_PANEL_CHANGE_SIGNAL_H_
 
-#include <chrono>
-#include <condition_variable>
-#include <cstdint>
-#include <mutex>
+#include <atomic>
 
 namespace gsadmin {
 
-// Wakes the panel's streams when something they send has changed (a
-// console line, a new snapshot) or the panel stops. notify() never blocks
-// for longer than a lock held only to bump a number.
+// Tells the panel's stream hub that something its streams send has changed
+// (a console line, the players) or that the panel stops, through an
+// eventfd the hub waits on. notify() never blocks: it costs one atomic
+// load while the hub does not listen (no stream is open), and one write to
+// the eventfd only for the first change since the hub last looked.
 class ChangeSignal {
  public:
-  // Bumps the version and wakes every waiter.
+  ChangeSignal();
+  ~ChangeSignal();
+  ChangeSignal(const ChangeSignal&) = delete;
+  ChangeSignal& operator=(const ChangeSignal&) = delete;
+
+  // Any thread.
   void notify();
-  // Wakes every waiter for good: stopped() is true from now on.
+  // Rings for good, listening or not: stopped() is true from now on.
   void stop();
-  bool stopped();
-  uint64_t version();
-  // Waits until the version differs from `seen`, the signal stops or
-  // `timeout` passes. The version then.
-  uint64_t waitPast(uint64_t seen, std::chrono::milliseconds timeout);
+  bool stopped() const { return stopped_; }
+
+  // The hub's side. The descriptor that turns readable when rung; -1 when
+  // the system gave none (then nothing ever rings).
+  int fd() const { return fd_; }
+  // Whether notify() rings at all. Turned on before the hub looks, so that
+  // no change in between is missed.
+  void listen(bool on) { listening_ = on; }
+  // Takes the ring before the hub looks, so that a change after rings
+  // again; whether it had rung.
+  bool clear();
 
  private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  uint64_t version_ = 0;
-  bool stopped_ = false;
+  void ring();
+
+  int fd_ = -1;
+  std::atomic<bool> listening_{false};
+  std::atomic<bool> rung_{false};
+  std::atomic<bool> stopped_{false};
 };
 
 }  // namespace gsadmin

@@ -155,6 +155,36 @@ bool Connection::tlsWrite(const char* data, size_t size, std::optional<SteadyTim
   return true;
 }
 
+Connection::Progress Connection::writeSome(const char* data, size_t size, size_t* written) {
+  size_t done = 0;
+  Progress progress = Progress::kDone;
+  while (done < size) {
+    if (ssl_) {
+      int n = SSL_write(ssl_.get(), data + done,
+                        static_cast<int>(std::min<size_t>(size - done, INT_MAX)));
+      if (n <= 0) {
+        progress = progressOf(ssl_.get(), n);
+        if (progress == Progress::kClosed) progress = Progress::kFailed;
+        break;
+      }
+      done += static_cast<size_t>(n);
+      continue;
+    }
+    ssize_t n = send(fd_, data + done, size - done, MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n >= 0) {
+      done += static_cast<size_t>(n);
+    } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+      progress = Progress::kWantWrite;
+      break;
+    } else if (errno != EINTR) {
+      progress = Progress::kFailed;
+      break;
+    }
+  }
+  *written += done;
+  return progress;
+}
+
 bool Connection::writable(milliseconds stall) const {
   return waitOn(fd_, POLLOUT, stall, std::nullopt);
 }

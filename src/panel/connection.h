@@ -56,6 +56,11 @@ class Connection {
   // longer than `stall`. False on failure or time-out.
   bool writeAll(const char* data, size_t size, std::optional<SteadyTime> deadline,
                 std::chrono::milliseconds stall);
+  // Writes what the socket takes now of `size` bytes, never waiting; the
+  // count taken is added to *written. kDone when all went, kWantWrite or
+  // kWantRead (TLS) when the rest must wait for that, kFailed on error. A
+  // TLS write that had to wait must be made again with the same bytes.
+  Progress writeSome(const char* data, size_t size, size_t* written);
   // Whether a write could go ahead within `stall`.
   bool writable(std::chrono::milliseconds stall) const;
   // One try at writing a short answer whole, for a connection about to close.

@@ -16,6 +16,7 @@
 
 #include "panel/connection_stream.h"
 #include "panel/peer_address.h"
+#include "platform/thread_name.h"
 
 namespace gsadmin {
 namespace {
@@ -83,11 +84,14 @@ bool ConnectionLobby::start(std::string* error) {
   WorkerPool::Serve serve = [this](std::unique_ptr<Connection> connection) {
     this->serve(std::move(connection));
   };
-  workers_ = std::make_unique<WorkerPool>(limits_.workers, serve);
+  workers_ = std::make_unique<WorkerPool>(limits_.workers, serve, limits_.workerName);
   if (limits_.lastingWorkers > 0) {
-    lasting_ = std::make_unique<WorkerPool>(limits_.lastingWorkers, serve);
+    lasting_ = std::make_unique<WorkerPool>(limits_.lastingWorkers, serve, limits_.workerName);
   }
-  thread_ = std::thread([this] { run(); });
+  thread_ = std::thread([this] {
+    nameThisThread(limits_.lobbyName);
+    run();
+  });
   return true;
 }
 
@@ -160,14 +164,17 @@ void ConnectionLobby::run() {
 }
 
 void ConnectionLobby::takeQueued(SteadyTime now) {
-  std::vector<int> incoming;
+  std::vector<int> incoming, released;
   std::vector<std::unique_ptr<Connection>> returned;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     incoming.swap(incoming_);
     returned.swap(returned_);
+    released.swap(released_);
   }
   drained_.notify_all();
+  // Before the incoming: a socket number released may be one of theirs now.
+  for (int fd : released) closeEntry(fd);
   for (std::unique_ptr<Connection>& connection : returned) {
     int fd = connection->fd();
     auto found = entries_.find(fd);
@@ -369,29 +376,6 @@ std::optional<SteadyTime> ConnectionLobby::expire(SteadyTime now) {
   }
   for (int fd : late) closeEntry(fd);
   return next;
-}
-
-void ConnectionLobby::serve(std::unique_ptr<Connection> connection) {
-  size_t size = connection->frame.size();
-  bool last = connection->served + 1 >= limits_.requestsPerConnection;
-  ConnectionStream stream(*connection, size, connection->answerBy, limits_.writeStall);
-  bool closed = false;
-  bool answered = process_(stream, last, closed);
-  ++connection->served;
-  connection->keep = answered && !closed && !last && stream.clean();
-  connection->pending().erase(0, size);
-  handBack(std::move(connection));
-}
-
-void ConnectionLobby::handBack(std::unique_ptr<Connection> connection) {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (stopping_) return;  // closed as it goes
-    returned_.push_back(std::move(connection));
-  }
-  uint64_t one = 1;
-  ssize_t ignored = write(wake_, &one, sizeof one);
-  (void)ignored;
 }
 
 }  // namespace gsadmin

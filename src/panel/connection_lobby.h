@@ -35,6 +35,10 @@ class ConnectionLobby {
   // connection after, and it sets `closed` when it did. False on failure.
   using Process = std::function<bool(httplib::Stream& stream, bool last, bool& closed)>;
 
+  // What takes a connection whose answer goes on after the library is done
+  // with its request: its socket and TLS state, the headers written.
+  using Taker = std::function<void(std::unique_ptr<Connection>)>;
+
   // For a TLS server, `tls` is its context (else null).
   ConnectionLobby(ServerLimits limits, SSL_CTX* tls, Process process);
   ~ConnectionLobby();  // stop()
@@ -50,6 +54,11 @@ class ConnectionLobby {
   // Closes every connection and joins the threads, after the requests in
   // progress were answered; idempotent.
   void stop();
+  // From a route's handler, on the worker answering: once the library has
+  // written the answer's headers and returned, the connection goes to
+  // `taker` instead of back to the lobby (or closes, when a write failed).
+  // False when this thread answers no request.
+  bool claim(Taker taker);
 
  private:
   struct Entry {
@@ -76,6 +85,7 @@ class ConnectionLobby {
   // On a worker's thread.
   void serve(std::unique_ptr<Connection> connection);
   void handBack(std::unique_ptr<Connection> connection);
+  void wakeLobby();
 
   ServerLimits limits_;
   SSL_CTX* tls_;
@@ -84,11 +94,14 @@ class ConnectionLobby {
   int wake_ = -1;  // an eventfd: something is queued, or stop
   int descriptorCeiling_ = 0;
 
-  std::mutex mutex_;                 // guards the three below
+  std::mutex mutex_;                 // guards the members below
   std::condition_variable drained_;  // the lobby took the incoming sockets
   std::vector<int> incoming_;
   std::vector<std::unique_ptr<Connection>> returned_;
+  std::vector<int> released_;  // taken for good: their entries go
   bool stopping_ = false;
+  // The workers answering a request, each with its claim (empty: none).
+  std::unordered_map<std::thread::id, Taker> serving_;
 
   // The lobby's thread alone uses these.
   std::unordered_map<int, Entry> entries_;

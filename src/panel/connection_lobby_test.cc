@@ -47,6 +47,15 @@ class LobbyTest : public ::testing::Test {
     server_->routes().Get("/ping", [](const httplib::Request&, httplib::Response& res) {
       res.set_content("pong", "text/plain");
     });
+    // Claims its connection after the headers; the test then writes.
+    server_->routes().Get("/claim", [this](const httplib::Request&, httplib::Response& res) {
+      bool claimed = server_->claim([this](std::unique_ptr<Connection> connection) {
+        claimed_.set_value(std::move(connection));
+      });
+      res.set_chunked_content_provider("text/plain",
+                                       [](size_t, httplib::DataSink&) { return false; });
+      if (!claimed) res.status = 500;
+    });
     server_->routes().Post("/echo", [](const httplib::Request& req, httplib::Response& res) {
       res.set_content("[" + req.body + "]", "text/plain");
     });
@@ -80,8 +89,33 @@ class LobbyTest : public ::testing::Test {
   int port_ = 0;
   std::promise<void> release_;
   std::atomic<int> holding_{0};  // /hold requests at a worker
+  std::promise<std::unique_ptr<Connection>> claimed_;
   bool released_ = false;
 };
+
+// A connection claimed by its route goes on past the library's answer:
+// the headers went, and the rest is the taker's to write.
+TEST_F(LobbyTest, AClaimedConnectionGoesToItsTakerAfterTheHeaders) {
+  start(8, 8);
+  EXPECT_FALSE(server_->claim([](std::unique_ptr<Connection>) {})) << "no request here";
+  std::future<std::unique_ptr<Connection>> taken = claimed_.get_future();
+  std::thread writer([&] {
+    std::unique_ptr<Connection> connection = taken.get();
+    std::string rest = "5\r\nhello\r\n0\r\n\r\n";
+    size_t written = 0;
+    while (written < rest.size()) {
+      connection->writeSome(rest.data() + written, rest.size() - written, &written);
+    }
+  });
+  httplib::Client client("127.0.0.1", port_);
+  httplib::Result result = client.Get("/claim");
+  writer.join();
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->status, 200);
+  EXPECT_EQ(result->body, "hello");
+  // The lobby forgot it and serves on.
+  EXPECT_EQ(client.Get("/ping")->body, "pong");
+}
 
 // Whether the server closed `fd` (a short wait for one that stays open).
 bool closedByServer(int fd, int waitMs) {

@@ -6,13 +6,19 @@
 
 #include <algorithm>
 
+#include "platform/thread_name.h"
+
 namespace gsadmin {
 
 HashingPool::HashingPool() {
   sigset_t all, previous;
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, &previous);
-  for (size_t i = 0; i < kThreads; ++i) threads_.emplace_back([this]() { serve(); });
+  for (size_t i = 0; i < kThreads; ++i)
+    threads_.emplace_back([this]() {
+      nameThisThread("panel-hash");
+      serve();
+    });
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }
 

@@ -3,18 +3,20 @@
 #include "context/session_context.h"
 #include "panel/panel_reads.h"
 #include "panel/password_hash.h"
+#include "panel/stream_hub.h"
 #include "panel/web_context.h"
 #include "panel/web_server.h"
 
 namespace gsadmin {
 namespace {
 
-// The panel's limits: the defaults, with a thread for every event stream
-// and a few more to refuse the streams past the caps.
+// The panel's limits: the defaults. An event stream's request is answered
+// by a worker like any other; the stream hub takes it after the headers.
 ServerLimits panelLimits() {
   ServerLimits limits;
-  limits.lastingWorkers = kMaxStreams + 4;
-  limits.lasting = isEventsRequest;
+  limits.acceptName = "panel-accept";
+  limits.lobbyName = "panel-lobby";
+  limits.workerName = "panel-worker";
   return limits;
 }
 
@@ -26,6 +28,9 @@ ServerLimits metricsLimits() {
   limits.maxHeaderBytes = 16 * 1024;
   limits.maxBodyBytes = 0;
   limits.workers = 2;
+  limits.acceptName = "metrics-accept";
+  limits.lobbyName = "metrics-lobby";
+  limits.workerName = "metrics-worker";
   return limits;
 }
 
@@ -69,8 +74,7 @@ std::unique_ptr<Console> Panel::wrapConsole(std::unique_ptr<Console> inner) {
 
 void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   queue_ = std::make_unique<LoopQueue>(session.clock());
-  context_ =
-      std::make_unique<WebContext>(session.clock(), board_, *ring_, *signal_, *queue_, session);
+  context_ = std::make_unique<WebContext>(session.clock(), board_, *ring_, *queue_, session);
   context_->runTypedLine = std::move(runTypedLine);
   context_->accounts = settings_.accounts;
   context_->decoyHash = hashPassword("decoy").value_or("");
@@ -79,6 +83,16 @@ void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
     context_->reads = reads_.get();
   }
   if (settings_.http) {
+    WebSessions& sessions = context_->sessions;
+    hub_ = std::make_unique<StreamHub>(
+        *ring_, board_, *signal_,
+        [&sessions](const std::string& token) { return sessions.find(token).has_value(); });
+    std::string error;
+    if (hub_->start(&error)) {
+      context_->hub = hub_.get();
+    } else {
+      session.console().errorLine("gsadmin: the panel's event streams are off: " + error);
+    }
     web_ = startServer(session, *settings_.http, true);
   }
   if (settings_.metrics) {
@@ -103,6 +117,11 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
       addChartRoutes(server->routes(), *context_);
       addActionRoute(server->routes(), *context_);
       addStreamRoute(server->routes(), *context_);
+      WebServer* claimer = server.get();
+      context_->claimConnection =
+          [claimer](std::function<void(std::unique_ptr<Connection>)> taker) {
+            return claimer->claim(std::move(taker));
+          };
       addPageRoutes(server->routes(), *context_);
     } else {
       addMetricsRoute(server->routes(), *context_);
@@ -124,6 +143,7 @@ int Panel::wakeFd() const {
 
 void Panel::runPending() {
   if (queue_) queue_->runPending();
+  if (hub_) hub_->tick(context_->clock.nowMs());
 }
 
 void Panel::offer(Snapshot snapshot) {
@@ -135,6 +155,8 @@ std::optional<uint64_t> Panel::msUntilWork(uint64_t nowMs) const {
 }
 
 void Panel::stop() {
+  // The streams end first: each with its last chunk, at once.
+  if (hub_) hub_->stop();
   signal_->stop();
   // First, so that no request thread waits out its time for a loop that
   // no longer serves the queue: theirs is withdrawn at once.

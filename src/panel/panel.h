@@ -20,6 +20,7 @@
 namespace gsadmin {
 
 class SessionContext;
+class StreamHub;
 class WebServer;
 struct PanelReads;
 struct WebContext;
@@ -55,8 +56,8 @@ class Panel {
   // The eventfd the loop's wait watches; -1 when nothing runs.
   int wakeFd() const;
   // On the loop after each pass: runs the work the HTTP threads handed
-  // over; then offers the snapshot of the model for publication (see
-  // SnapshotPublisher).
+  // over and writes the event streams' keep-alives due; then offers the snapshot of the model for
+  // publication (see SnapshotPublisher).
   void runPending();
   void offer(Snapshot snapshot);
   // Whether a server runs; the loop need not build snapshots otherwise.
@@ -83,6 +84,8 @@ class Panel {
   std::unique_ptr<WebContext> context_;  // made by start()
   // Made by start() while the moderation is on; outlives the servers.
   std::unique_ptr<PanelReads> reads_;
+  // The event streams; made by start() with the panel, stopped first.
+  std::unique_ptr<StreamHub> hub_;
   std::unique_ptr<WebServer> web_;
   std::unique_ptr<WebServer> metrics_;
 };

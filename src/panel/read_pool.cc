@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "moderation/record_store.h"
+#include "platform/thread_name.h"
 
 namespace gsadmin {
 namespace {
@@ -41,7 +42,10 @@ ReadPool::ReadPool(Clock& clock, std::vector<std::unique_ptr<Database>> connecti
   sigfillset(&all);
   pthread_sigmask(SIG_BLOCK, &all, &previous);
   for (const std::unique_ptr<Database>& connection : connections_) {
-    threads_.emplace_back([this, database = connection.get()]() { serve(*database); });
+    threads_.emplace_back([this, database = connection.get()]() {
+      nameThisThread("panel-read");
+      serve(*database);
+    });
   }
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
 }

@@ -48,6 +48,10 @@ struct ServerLimits {
   // which they are, by the request's method and raw target.
   size_t lastingWorkers = 0;
   std::function<bool(std::string_view method, std::string_view target)> lasting;
+  // The names of the server's threads (literals), as the system shows them.
+  const char* acceptName = "http-accept";
+  const char* lobbyName = "http-lobby";
+  const char* workerName = "http-worker";
 };
 
 }  // namespace gsadmin

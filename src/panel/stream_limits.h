@@ -11,16 +11,16 @@
 namespace gsadmin {
 
 // The event stream's route, and the caps on open streams: per login
-// session, per account and in all. Streams run on threads of their own
-// (kMaxStreams of them, plus a few to refuse the rest), never on the
-// workers that answer other requests.
+// session, per account and in all. A worker answers a stream's request;
+// the StreamHub writes the stream after its headers.
 inline constexpr std::string_view kEventsPath = "/api/events";
 inline constexpr size_t kMaxStreamsPerSession = 4;
 inline constexpr size_t kMaxStreamsPerAccount = 16;
 inline constexpr size_t kMaxStreams = 50;
 
 // Whether a request line's method and raw target ask for the event
-// stream: the route's path exactly, with or without a query.
+// stream: the route's path exactly, with or without a query. The route
+// answers no other spelling.
 bool isEventsRequest(std::string_view method, std::string_view target);
 
 // The open event streams, counted against the caps; shared by the HTTP

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "panel/action_outcomes.h"
-#include "panel/change_signal.h"
+#include "panel/connection.h"
 #include "panel/console_ring.h"
 #include "panel/device_cookie.h"
 #include "panel/hashing_pool.h"
@@ -29,18 +29,18 @@
 namespace gsadmin {
 
 class SessionContext;
+class StreamHub;
 
 // What the panel's routes share. Owned by the panel, which stops the
 // servers before it goes. HTTP threads read the board and the ring and
 // hand everything else to the loop through the queue; `session` is used
 // only inside work the loop runs.
 struct WebContext {
-  WebContext(Clock& clock, SnapshotBoard& board, ConsoleRing& ring, ChangeSignal& signal,
-             LoopQueue& queue, SessionContext& session)
+  WebContext(Clock& clock, SnapshotBoard& board, ConsoleRing& ring, LoopQueue& queue,
+             SessionContext& session)
       : clock(clock),
         board(board),
         ring(ring),
-        signal(signal),
         queue(queue),
         session(session),
         sessions(clock),
@@ -50,7 +50,6 @@ struct WebContext {
   Clock& clock;
   SnapshotBoard& board;
   ConsoleRing& ring;
-  ChangeSignal& signal;
   LoopQueue& queue;
   SessionContext& session;
   TypedLineRunner runTypedLine;
@@ -68,6 +67,10 @@ struct WebContext {
   StreamLimits streams;
   // The reads of the moderation's records; null while the moderation is off.
   PanelReads* reads = nullptr;
+  // Where the event streams go once their headers are out: the hub, and
+  // the claim of the connection being answered (see ConnectionLobby::claim).
+  StreamHub* hub = nullptr;
+  std::function<bool(std::function<void(std::unique_ptr<Connection>)>)> claimConnection;
 };
 
 // The deadline of work handed to the loop: work not started by then is

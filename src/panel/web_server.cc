@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "panel/bounded_server.h"
+#include "platform/thread_name.h"
 
 namespace gsadmin {
 
@@ -24,12 +25,14 @@ std::unique_ptr<WebServer> WebServer::create(const std::optional<std::string>& c
     }
     BoundedSslServer& server = *secure;
     made = std::make_unique<WebServer>(
-        std::move(secure), server.lobby(), [&server] { server.widenBacklog(); }, true);
+        std::move(secure), server.lobby(), [&server] { server.widenBacklog(); }, true,
+        limits.acceptName);
   } else {
     auto plain = std::make_unique<BoundedServer>(limits);
     BoundedServer& server = *plain;
     made = std::make_unique<WebServer>(
-        std::move(plain), server.lobby(), [&server] { server.widenBacklog(); }, false);
+        std::move(plain), server.lobby(), [&server] { server.widenBacklog(); }, false,
+        limits.acceptName);
   }
   // The lobby frames requests by these caps already; the library's own is
   // a second guard.
@@ -38,11 +41,12 @@ std::unique_ptr<WebServer> WebServer::create(const std::optional<std::string>& c
 }
 
 WebServer::WebServer(std::unique_ptr<httplib::Server> server, ConnectionLobby& lobby,
-                     std::function<void()> widenBacklog, bool tls)
+                     std::function<void()> widenBacklog, bool tls, const char* acceptName)
     : server_(std::move(server)),
       lobby_(lobby),
       widenBacklog_(std::move(widenBacklog)),
-      tls_(tls) {}
+      tls_(tls),
+      acceptName_(acceptName) {}
 
 WebServer::~WebServer() {
   stop();
@@ -71,7 +75,8 @@ std::optional<uint16_t> WebServer::listen(const ListenAddress& address, std::str
   pthread_sigmask(SIG_BLOCK, &all, &previous);
   bool started = lobby_.start(error);
   if (started) {
-    thread_ = std::thread([this]() {
+    thread_ = std::thread([this, name = acceptName_]() {
+      nameThisThread(name);
       server_->listen_after_bind();
       finished_ = true;
     });
@@ -79,6 +84,10 @@ std::optional<uint16_t> WebServer::listen(const ListenAddress& address, std::str
   pthread_sigmask(SIG_SETMASK, &previous, nullptr);
   if (!started) return std::nullopt;
   return static_cast<uint16_t>(port);
+}
+
+bool WebServer::claim(std::function<void(std::unique_ptr<Connection>)> taker) {
+  return lobby_.claim(std::move(taker));
 }
 
 void WebServer::stop() {

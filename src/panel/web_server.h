@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "panel/connection.h"
 #include "panel/listen_address.h"
 #include "panel/server_limits.h"
 
@@ -31,7 +32,7 @@ class WebServer {
   // Use create(). `lobby` belongs to `server`; `widenBacklog` is called on
   // the bound socket.
   WebServer(std::unique_ptr<httplib::Server> server, ConnectionLobby& lobby,
-            std::function<void()> widenBacklog, bool tls);
+            std::function<void()> widenBacklog, bool tls, const char* acceptName);
   ~WebServer();
   WebServer(const WebServer&) = delete;
   WebServer& operator=(const WebServer&) = delete;
@@ -44,6 +45,8 @@ class WebServer {
   // (the one asked, or the one the system chose for 0); nothing, with the
   // reason in *error, when the address cannot be bound.
   std::optional<uint16_t> listen(const ListenAddress& address, std::string* error);
+  // See ConnectionLobby::claim().
+  bool claim(std::function<void(std::unique_ptr<Connection>)> taker);
   // Stops serving and joins the threads; idempotent.
   void stop();
 
@@ -52,6 +55,7 @@ class WebServer {
   ConnectionLobby& lobby_;
   std::function<void()> widenBacklog_;
   bool tls_;
+  const char* acceptName_;  // the accepting thread's
   std::thread thread_;
   std::atomic<bool> finished_{false};  // the accepting thread has ended
 };

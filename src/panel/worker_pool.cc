@@ -1,9 +1,15 @@
 #include "panel/worker_pool.h"
 
+#include "platform/thread_name.h"
+
 namespace gsadmin {
 
-WorkerPool::WorkerPool(size_t threads, Serve serve) : serve_(std::move(serve)) {
-  for (size_t i = 0; i < threads; ++i) threads_.emplace_back([this] { work(); });
+WorkerPool::WorkerPool(size_t threads, Serve serve, const char* name) : serve_(std::move(serve)) {
+  for (size_t i = 0; i < threads; ++i)
+    threads_.emplace_back([this, name] {
+      nameThisThread(name);
+      work();
+    });
 }
 
 WorkerPool::~WorkerPool() {

@@ -21,9 +21,9 @@ class WorkerPool {
  public:
   using Serve = std::function<void(std::unique_ptr<Connection>)>;
 
-  // Starts `threads` threads, each calling `serve` for one connection at
-  // a time.
-  WorkerPool(size_t threads, Serve serve);
+  // Starts `threads` threads named `name` (a literal), each calling `serve`
+  // for one connection at a time.
+  WorkerPool(size_t threads, Serve serve, const char* name = "http-worker");
   ~WorkerPool();  // stop()
   WorkerPool(const WorkerPool&) = delete;
   WorkerPool& operator=(const WorkerPool&) = delete;

@@ -264,9 +264,11 @@ void AdminSession::receiveWaiting() {
       ++taken;
       continue;
     }
+    if (panel_) handledUntil_ = std::chrono::steady_clock::now();
     for (size_t i = 0; i < received.count; ++i) {
       datagram |= handleDatagram(receiveBatch_.data(i), receiveBatch_.length(i));
     }
+    handledUntil_.reset();
     taken += received.count;
     if (received.count < wanted) break;  // the queue is empty
   }
@@ -298,9 +300,11 @@ bool AdminSession::handleDatagram(const uint8_t* data, size_t length) {
   if (panel_) {
     // Real time, not the session's clock: the metrics measure the handlers.
     // Only the panel reads them, so without one nothing is timed.
-    auto began = std::chrono::steady_clock::now();
+    auto began = handledUntil_.value_or(std::chrono::steady_clock::now());
     dispatchMessage(*this, data[0], data + 1, length - 1);
-    auto took = std::chrono::steady_clock::now() - began;
+    auto ended = std::chrono::steady_clock::now();
+    if (handledUntil_) handledUntil_ = ended;
+    auto took = ended - began;
     counters_.countHandler(
         static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(took).count()));
   } else {

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 
 #include <array>
+#include <chrono>
 #include <csignal>
 #include <cstddef>
 #include <cstdint>
@@ -316,6 +317,9 @@ class AdminSession : public SessionContext {
   bool connected_ = false;
   uint64_t oversizeDatagrams_ = 0;
   LoopCounters counters_;
+  // While a batch of datagrams is handled with a panel: when the last
+  // handling ended, which is when the next begins (one clock reading each).
+  std::optional<std::chrono::steady_clock::time_point> handledUntil_;
   std::optional<uint64_t> lastDatagramMs_;
   std::optional<uint64_t> lastSnapshotMs_;
   std::optional<uint64_t> snapshotDueMs_;  // when a skipped snapshot is taken
