@@ -9,11 +9,10 @@
 namespace gsadmin {
 
 // The player-details requests that joins asked for and that wait for their
-// moment (the end of the loop's pass that read the join). The queue knows nothing of clocks or sockets; its owner
-// passes the time in and sends what is due. One entry per join, sent even
-// when the player left meanwhile (each join has its one request, as it had
-// when the join waited in place), so it holds at most the joins of one
-// delay.
+// moment (the end of the loop's pass that read the join). The queue knows nothing of clocks or
+// sockets; its owner passes the time in and sends what is due. One entry per join, sent even when
+// the player left meanwhile (each join has its one request, as it had when the join waited in
+// place), so it holds at most the joins of one delay.
 class DetailsRequestQueue {
  public:
   // One request for `id`, due at `dueMs`; a second join of the same id
