@@ -102,16 +102,22 @@ TEST(ModerationRecordingTest, AReplacedPlayerEndsHisVisitAndALoginStartsNoSecond
   EXPECT_EQ(row(database, "SELECT count(*) FROM gs_sessions WHERE left_at IS NULL"), "2");
 }
 
-// Chat is written a batch at a time, a tenth of a second after its first
-// line, and the loop wakes for it; a thousand waiting lines go at once.
-TEST(ModerationRecordingTest, ChatIsWrittenInBatchesSoonAfterItsFirstLine) {
-  SessionHarness harness;
+// Connected with Bob on, the bans read and every record written, so that
+// the loop wakes for new records alone.
+Moderation& connectedWithNothingToWrite(SessionHarness& harness) {
   harness.connect();
   harness.addPlayer(3, "Bob");
   Moderation& moderation = *harness.session().moderation();
-  // The bans read, so that the loop wakes for the records alone.
-  ASSERT_EQ(moderation.sanctions().awaitLoaded(harness.clock().wallSeconds()), "");
+  EXPECT_EQ(moderation.sanctions().awaitLoaded(harness.clock().wallSeconds()), "");
   moderation.writeRecords();
+  return moderation;
+}
+
+// Chat is written a batch at a time, a moment (kRecordBatchMs) after its first
+// line, and the loop wakes for it; a thousand waiting lines go at once.
+TEST(ModerationRecordingTest, ChatIsWrittenInBatchesSoonAfterItsFirstLine) {
+  SessionHarness harness;
+  Moderation& moderation = connectedWithNothingToWrite(harness);
   Database& database = harness.session().database();
   const char* count = "SELECT count(*) FROM gs_chat";
 
@@ -138,12 +144,7 @@ TEST(ModerationRecordingTest, ChatIsWrittenInBatchesSoonAfterItsFirstLine) {
 // again a batch later rather than at every pass.
 TEST(ModerationRecordingTest, ABatchHeldBackByAScriptsTransactionIsTriedAgainLater) {
   SessionHarness harness;
-  harness.connect();
-  harness.addPlayer(3, "Bob");
-  Moderation& moderation = *harness.session().moderation();
-  // The bans read, so that the loop wakes for the records alone.
-  ASSERT_EQ(moderation.sanctions().awaitLoaded(harness.clock().wallSeconds()), "");
-  moderation.writeRecords();
+  Moderation& moderation = connectedWithNothingToWrite(harness);
   Database& database = harness.session().database();
   ASSERT_FALSE(database.run("BEGIN", {}).error);
   harness.deliver(testing::chatLine(3, 0, "held"));
