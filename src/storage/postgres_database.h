@@ -89,7 +89,7 @@ class PostgresDatabase : public Database {
   };
   using Result = std::unique_ptr<pg_result, ResultFreer>;
 
-  // Connecting (postgres_connect.cc).
+  // Connecting (postgres_connection.cc).
   void startConnecting();
   // Advances the attempt when its socket is ready (or `wait` ms pass).
   void advanceConnecting(int waitMs);
