@@ -236,12 +236,17 @@ void DoorFlood::holdStream() {
     int status = fd >= 0 && sendWithin(fd, request, 1000) ? readStatus(fd, 5000) : -1;
     if (status == 200) {
       counts_.streamsOpened++;
+      uint64_t open = ++counts_.streamsOpen;
+      uint64_t peak = counts_.streamsPeak.load();
+      while (open > peak && !counts_.streamsPeak.compare_exchange_weak(peak, open)) {
+      }
       char buffer[4096];
       pollfd entry{fd, POLLIN, 0};
       while (!stopping_) {
         int ready = poll(&entry, 1, 100);
         if (ready == 1 && recv(fd, buffer, sizeof buffer, 0) <= 0) break;
       }
+      counts_.streamsOpen--;
     } else {
       counts_.streamsRefused++;
       std::this_thread::sleep_for(milliseconds(200));

@@ -43,6 +43,10 @@ struct DoorFloodCounts {
   std::atomic<uint64_t> chartAnswers{0};     // 200
   std::atomic<uint64_t> chartRefused{0};     // any other status, or none
   std::atomic<uint64_t> streamsOpened{0};
+  // Streams open at once: now, and the most at any moment. A stream the
+  // client ends (its reader too slow) may be opened again.
+  std::atomic<uint64_t> streamsOpen{0};
+  std::atomic<uint64_t> streamsPeak{0};
   std::atomic<uint64_t> streamsRefused{0};
   std::atomic<uint64_t> headerFloodsEnded{0};  // the client closed or answered
 };
