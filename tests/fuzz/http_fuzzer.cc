@@ -90,7 +90,7 @@ class Fixture {
         ring_(signal_),
         board_(signal_),
         queue_(harness_.clock()),
-        context_(harness_.clock(), board_, ring_, *signal_, queue_, harness_.session()),
+        context_(harness_.clock(), board_, ring_, queue_, harness_.session()),
         reads_(gsadmin::makePanelReads(harness_.clock(), harness_.session().database())) {
     context_.reads = reads_.get();
     gsadmin::AdminSession& session = harness_.session();
