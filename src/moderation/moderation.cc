@@ -123,7 +123,9 @@ void Moderation::writeWhenDue() {
   }
   uint64_t nowMs = session_.clock().nowMs();
   if (!writeDueMs_) writeDueMs_ = nowMs + kRecordBatchMs;
-  if (nowMs < *writeDueMs_ && store_.queued() < kRecordBatchWrites) return;
+  bool due =
+      nowMs >= *writeDueMs_ || store_.queued() >= kRecordBatchWrites || store_.noticeWaiting();
+  if (!due) return;
   writeRecords();
   // What could not go (a script's transaction open, a database away) is
   // tried again a batch later.
@@ -133,7 +135,7 @@ void Moderation::writeWhenDue() {
 
 std::optional<uint64_t> Moderation::nextWriteMs() const {
   if (store_.queued() == 0) return std::nullopt;
-  if (store_.queued() >= kRecordBatchWrites) return 0;
+  if (store_.queued() >= kRecordBatchWrites || store_.noticeWaiting()) return 0;
   // Queued since the last pass: due a batch from now, as tick() will say.
   return writeDueMs_ ? *writeDueMs_ : session_.clock().nowMs() + kRecordBatchMs;
 }

@@ -80,12 +80,12 @@ class Moderation {
   void tick();
   // When the records queued so far are due to be written, on the session's
   // clock: kRecordBatchMs after the first of them, or at once when
-  // kRecordBatchWrites wait. Empty when nothing waits. Batching them spares
-  // the disk a commit for every line of a busy chat: each commit writes
-  // some five whole pages of chat and its indexes whatever it holds, so at
-  // 100 lines a second 0.4 s of lines cost some 600 bytes each (a tenth of
-  // a second's, 1.7 KB), and a record still reaches the database well
-  // within a second.
+  // kRecordBatchWrites wait or a notice to the other clients of a shared
+  // database does (a ban made here should kick there at once). Empty when nothing waits. Batching
+  // them spares the disk a commit for every line of a busy chat: each commit writes some five whole
+  // pages of chat and its indexes whatever it holds, so at 100 lines a second 0.4 s of lines cost
+  // some 600 bytes each (a tenth of a second's, 1.7 KB), and a record still reaches the database
+  // well within a second.
   std::optional<uint64_t> nextWriteMs() const;
   static constexpr uint64_t kRecordBatchMs = 400;
   static constexpr size_t kRecordBatchWrites = 1000;

@@ -125,10 +125,12 @@ void RecordStore::queueNotice(std::string payload) {
   if (!shared()) return;
   queue("SELECT pg_notify(?, ?)",
         {DbValue::text(kChangesChannel), DbValue::text(std::move(payload))});
+  noticeWaiting_ = true;
 }
 
 std::optional<std::string> RecordStore::flush() {
   std::optional<std::string> error = write();
+  if (queue_.empty()) noticeWaiting_ = false;
   std::optional<std::string> earlier = std::exchange(pendingError_, std::nullopt);
   return report(earlier ? std::move(earlier) : std::move(error));
 }

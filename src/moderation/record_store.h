@@ -50,6 +50,9 @@ class RecordStore {
   // kChangesChannel, sent when the writes queued before it are committed;
   // nothing on a file of this client's own.
   void queueNotice(std::string payload);
+  // True while a notice waits: the writes before it are then urgent, since
+  // other clients act on it (a ban made here kicks there).
+  bool noticeWaiting() const { return noticeWaiting_ && !queue_.empty(); }
   // The number of the last write queue() took (they count up from 1), and
   // whether that write still waits: neither written nor dropped yet.
   uint64_t lastTicket() const { return tickets_; }
@@ -126,6 +129,7 @@ class RecordStore {
   std::optional<std::string> queryError_;
   std::string lastReported_;
   bool unavailable_ = false;
+  bool noticeWaiting_ = false;
   bool ready_ = false;  // open() made the tables: writes may go
   std::string serverName_;
   std::string clientId_;

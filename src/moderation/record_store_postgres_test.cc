@@ -95,8 +95,11 @@ TEST_F(RecordStorePostgresTest, TwoClientsMakeTheTablesOnceAndHearEachOthersNoti
   second->listen(kChangesChannel);
   second->service(0);
   one.queue(kInsertChat, {DbValue::integer(1)});
+  EXPECT_FALSE(one.noticeWaiting()) << "a record alone may wait for its batch";
   one.queueNotice("bans bob");
+  EXPECT_TRUE(one.noticeWaiting()) << "the others are to hear of it at once";
   EXPECT_FALSE(one.flush());
+  EXPECT_FALSE(one.noticeWaiting());
   std::vector<DatabaseNotice> heard;
   auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (heard.empty() && std::chrono::steady_clock::now() < until) {
