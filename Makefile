@@ -110,7 +110,7 @@ fuzz:
 # doors of the binary at PATH (an earlier build), beside this one, and runs
 # the bench beside it (PATH's directory/bench/gsadmin_bench) for its handler
 # path and ban check figures, and measures it beside this one for the limits
-# with everything on (group (j)), see bench/results.md. BENCH_SOAK_SECONDS
+# with everything on (group (k)), see bench/results.md. BENCH_SOAK_SECONDS
 # is how long memory is watched under a steady load (0: not at all).
 BENCH_DIR ?= build-bench
 BENCH_IDLE_SECONDS ?= 60

@@ -40,7 +40,7 @@ std::vector<Binary> binaries(const std::string& before) {
 }
 
 void say(const char* what) {
-  std::printf("(j) %s\n", what);
+  std::printf("(k) %s\n", what);
   std::fflush(stdout);
 }
 
@@ -49,12 +49,12 @@ void addRecordRows(const std::vector<Binary>& list, std::vector<ResultRow>& rows
   for (const Binary& binary : list) {
     RecordWrites writes = measureRecordWrites(binary.path, kChatPerSecond, kChatSeconds);
     std::string label = std::string(" (") + binary.label + ")";
-    rows.push_back({"(j) disk bytes written per chat line at 100/s" + label,
+    rows.push_back({"(k) disk bytes written per chat line at 100/s" + label,
                     fixed(writes.diskBytesPerLine, 0, " B") + " (all writes " +
                         fixed(writes.writtenBytesPerLine, 0, " B") + ")",
                     "<= 1024 B",
                     writes.complete && writes.diskBytesPerLine <= kMaxDiskBytesPerLine});
-    rows.push_back({"(j) chat line to readable elsewhere, p99 / max" + label,
+    rows.push_back({"(k) chat line to readable elsewhere, p99 / max" + label,
                     fixed(writes.p99LagMs, 0, " ms") + " / " + fixed(writes.maxLagMs, 0, " ms") +
                         ", " + std::to_string(writes.recorded) + " of " +
                         std::to_string(writes.lines),
@@ -66,7 +66,7 @@ void addJoinRows(const std::vector<Binary>& list, std::vector<ResultRow>& rows) 
   say("joins");
   for (const Binary& binary : list) {
     JoinToDetails joins = measureJoinToDetails(binary.path, kJoins);
-    rows.push_back({std::string("(j) join to details request, p99 (") + binary.label + ")",
+    rows.push_back({std::string("(k) join to details request, p99 (") + binary.label + ")",
                     fixed(joins.p99Ms, 2, " ms") + " (median " + fixed(joins.medianMs, 2, " ms") +
                         ", max " + fixed(joins.maxMs, 2, " ms") + ")",
                     "< 1 ms", joins.complete && joins.p99Ms < kMaxJoinToDetailsMs});
@@ -80,7 +80,7 @@ void addFloodRow(std::vector<ResultRow>& rows) {
   double sentRate = run.seconds > 0 ? static_cast<double>(run.sent) / run.seconds : 0;
   bool lossless = run.complete && run.handled == run.sent && run.drops == 0 &&
                   sentRate >= kFloodRate * kFloodRateKept;
-  rows.push_back({"(j) real binary, 300000/s steady: handled, drops (sent at >= 285000/s)",
+  rows.push_back({"(k) real binary, 300000/s steady: handled, drops (sent at >= 285000/s)",
                   std::to_string(run.handled) + " of " + std::to_string(run.sent) + ", " +
                       std::to_string(run.drops) + " (sent at " + fixed(sentRate, 0, "/s") + ")",
                   "no loss", lossless});
@@ -90,7 +90,7 @@ void addMemoryRows(const std::vector<Binary>& list, int soakSeconds, std::vector
   say("memory");
   for (const Binary& binary : list) {
     MemoryResult memory = measureFullServerMemory(binary.path);
-    rows.push_back({std::string("(j) VmRSS, full server, moderation on (") + binary.label + ")",
+    rows.push_back({std::string("(k) VmRSS, full server, moderation on (") + binary.label + ")",
                     fixed(static_cast<double>(memory.fullKiB), 0, " KiB"), "<= 16384 KiB",
                     memory.complete && memory.fullKiB <= kMaxFullServerKiB});
   }
@@ -102,9 +102,9 @@ void addMemoryRows(const std::vector<Binary>& list, int soakSeconds, std::vector
   for (size_t i = 0; i < soak.residentKiB.size(); i += 60 / kSoakSampleSeconds) {
     samples += (samples.empty() ? "" : ", ") + std::to_string(soak.residentKiB[i]);
   }
-  rows.push_back({"(j) VmRSS each minute, 10000 updates/s + 10 chat lines/s (KiB)", samples, "",
+  rows.push_back({"(k) VmRSS each minute, 10000 updates/s + 10 chat lines/s (KiB)", samples, "",
                   std::nullopt});
-  rows.push_back({"(j) VmRSS growth after the first minute / over the last",
+  rows.push_back({"(k) VmRSS growth after the first minute / over the last",
                   std::to_string(soak.growthAfterFirstMinuteKiB) + " KiB / " +
                       std::to_string(soak.lastMinuteGrowthKiB) + " KiB",
                   "< 1024 KiB",
@@ -124,7 +124,7 @@ std::vector<ResultRow> limitsRows(const std::string& before, int soakSeconds) {
 }
 
 const char kLimitsNotes[] =
-    "- (j) The real binary with moderation on (its database beside the script in a\n"
+    "- (k) The real binary with moderation on (its database beside the script in a\n"
     "  temporary directory on disk), beside the binary of --before when given, in\n"
     "  the same run. Chat records: 100 chat lines a second for 20 s; bytes from\n"
     "  /proc/PID/io over the run (write_bytes: toward the disk; wchar: every write\n"
