@@ -245,7 +245,7 @@ void addMemoryRows(const MemoryResult& memory, std::vector<ResultRow>& rows) {
   rows.push_back(
       {"(e) VmRSS, connected, no players", number(memory.emptyKiB, 0, " KiB"), "", std::nullopt});
   rows.push_back({"(e) VmRSS, full server (256 players)", number(memory.fullKiB, 0, " KiB"),
-                  "< 8192 KiB", memory.complete && memory.fullKiB < 8192});
+                  "<= 16384 KiB", memory.complete && memory.fullKiB <= 16384});
 }
 
 // The rows of the moderation, the fleet, the panel, the doors flooded and
