@@ -123,9 +123,7 @@ void Moderation::writeWhenDue() {
   }
   uint64_t nowMs = session_.clock().nowMs();
   if (!writeDueMs_) writeDueMs_ = nowMs + kRecordBatchMs;
-  bool due =
-      nowMs >= *writeDueMs_ || store_.queued() >= kRecordBatchWrites || store_.noticeWaiting();
-  if (!due) return;
+  if (nowMs < nextWriteMs().value_or(0)) return;
   writeRecords();
   // What could not go (a script's transaction open, a database away) is
   // tried again a batch later.
