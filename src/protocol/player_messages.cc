@@ -7,14 +7,6 @@
 #include "protocol/wire.h"
 
 namespace gsadmin {
-namespace {
-
-// The details request leaves at the end of the pass that read the join,
-// after every datagram of that pass: the server has registered the player
-// by then, and nothing waits for it.
-constexpr uint32_t kDetailsRequestDelayMs = 0;
-
-}  // namespace
 
 void handlePlayerJoined(SessionContext& session, const BodyReader& body) {
   uint8_t id = body.byteAt(0);
@@ -22,8 +14,9 @@ void handlePlayerJoined(SessionContext& session, const BodyReader& body) {
   session.console().line(printable(player.name) +
                          " has joined the game (ID: " + std::to_string(id) + ")");
   if (Moderation* moderation = session.moderation()) moderation->playerJoined(player);
-  // The session's loop sends it when due; nothing waits here.
-  session.detailsRequests().schedule(id, session.clock().nowMs() + kDetailsRequestDelayMs);
+  // Due now: the loop sends it at the end of this pass, after the pass's
+  // other datagrams, and nothing waits here.
+  session.detailsRequests().schedule(id, session.clock().nowMs());
 }
 
 void handlePlayerLeft(SessionContext& session, const BodyReader& body) {
