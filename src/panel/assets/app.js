@@ -391,8 +391,13 @@ function stop() {
 $('login').addEventListener('submit', async (e) => {
   e.preventDefault();
   const form = new FormData($('login'));
-  const result = await call('POST', '/api/login',
-    { name: form.get('name'), password: form.get('password') });
+  const credentials = { name: form.get('name'), password: form.get('password') };
+  // A 503 is a busy moment (every connection of this address taken): try again shortly.
+  let result = await call('POST', '/api/login', credentials);
+  for (let i = 0; i < 4 && result.status === 503; ++i) {
+    await new Promise((resolve) => setTimeout(resolve, 250 * (i + 1)));
+    result = await call('POST', '/api/login', credentials);
+  }
   $('login').reset();
   if (result.status === 200) {
     $('login-error').textContent = '';
