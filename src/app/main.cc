@@ -197,6 +197,7 @@ gsadmin::ModerationSettings moderationSettings(const gsadmin::Options& options) 
   moderation.trustNames = options.trustNames;
   moderation.historyDays = static_cast<int64_t>(options.historyDays);
   moderation.serverName = options.serverName.value_or("");
+  moderation.journalPath = options.journalPath.value_or("");
   moderation.warnKick = static_cast<int64_t>(options.warnKick);
   moderation.warnBan = static_cast<int64_t>(options.warnBan);
   if (options.warnBanTime) {

@@ -21,6 +21,7 @@ struct Options {
   uint64_t scriptMemoryMiB = ScriptLimits{}.memoryBytes / (1024 * 1024);
   std::vector<std::string> scriptPaths;     // --script, each in order
   std::optional<std::string> databasePath;  // --db
+  std::optional<std::string> journalPath;   // --journal
   std::optional<std::string> passwordFile;  // --password-file
   std::optional<std::string> server;        // --server, HOST:PORT as checked
   std::optional<std::string> adminName;     // --name

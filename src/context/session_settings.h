@@ -29,6 +29,9 @@ struct ModerationSettings {
   // This server's name in every record (--server-name); empty: the
   // server's ADDRESS:PORT.
   std::string serverName;
+  // Where records for a shared database wait while it is away, across
+  // exits and crashes (--journal); empty: in memory only.
+  std::string journalPath;
 };
 
 // The connection settings and the scripts' database file, fixed for the

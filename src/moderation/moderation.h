@@ -97,8 +97,9 @@ class Moderation {
   // tick() says it.
   void writeRecords();
   // At the end of the session: ends the visits of the players still on
-  // and writes everything. A shared database that is away is waited for
-  // up to kCloseWaitMs; what it still cannot take is said in one line.
+  // and writes everything. What a shared database that is away cannot
+  // take stays in the journal for the next run; without a journal it is
+  // waited for up to kCloseWaitMs, and a loss is said in one line.
   void close();
   static constexpr uint64_t kCloseWaitMs = 2000;
 
@@ -201,6 +202,9 @@ class Moderation {
   // Opens once a shared database that was away at start is reachable;
   // true when open.
   bool openWhenConnected();
+  // On a shared database, takes the journal into use and back what an
+  // earlier run left in it; each outcome said in a line.
+  void openJournal();
   // Reads again what notices named, once the queue is written; then
   // enforces the bans on the players online.
   void applyChanges();

@@ -28,6 +28,14 @@ std::vector<SanctionRecord> sanctionRows(const StatementResult& result) {
   return rows;
 }
 
+std::optional<SanctionRecord> unwrittenSanction(const std::vector<DbValue>& b) {
+  if (b.size() != 10 || b[3].type != DbValue::Type::kText) return std::nullopt;
+  // Not written yet, so it has no id and was never lifted.
+  return SanctionRecord{
+      0,          integerAt(b[0]), b[2].bytes,   b[3].bytes, integerAt(b[4]), optionalAt(b[5]),
+      b[6].bytes, b[7].bytes,      std::nullopt, b[8].bytes};
+}
+
 bool isBan(std::string_view kind) {
   return kind == kSanctionTempban || kind == kSanctionBan;
 }

@@ -20,6 +20,16 @@ namespace gsadmin {
 
 int64_t integerAt(const DbValue& value);
 std::optional<int64_t> optionalAt(const DbValue& value);
+// The one statement that records a sanction; its bindings: time, name_key,
+// name, kind, seconds, until, reason, actor, server, skeleton.
+inline constexpr char kInsertSanction[] =
+    "INSERT INTO gs_sanctions (time, name_key, name, kind, seconds, until, reason, actor,"
+    " server, skeleton) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+
+// The sanction a queued kInsertSanction will record; none when its
+// bindings are not of that shape.
+std::optional<SanctionRecord> unwrittenSanction(const std::vector<DbValue>& bindings);
+
 // The rows of a query of SANCTION_COLUMNS; none on an error.
 std::vector<SanctionRecord> sanctionRows(const StatementResult& result);
 

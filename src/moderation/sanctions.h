@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "moderation/ban_index.h"
@@ -94,6 +95,9 @@ class Sanctions {
   // could not be read.
   std::optional<std::vector<SanctionRecord>> activeBans(int64_t now);
   // The warnings of `name` (any case) not yet expired at `now`, oldest first.
+  // While the database is away: those read for the name the last time it
+  // answered, and those waiting to be written, so that the thresholds
+  // still act.
   std::vector<SanctionRecord> activeWarnings(std::string_view name, int64_t now);
   // Every sanction of `name` (any case), newest first, at most `count`.
   std::vector<SanctionRecord> sanctionsOf(std::string_view name, size_t count);
@@ -163,6 +167,8 @@ class Sanctions {
   std::vector<Unwritten> unwritten_;
   std::vector<UnwrittenLift> unwrittenLifts_;
   std::deque<Unwritten> known_;
+  // The warnings each name had when last read (kMaxKnownBans names).
+  std::unordered_map<std::string, std::vector<SanctionRecord>> lastWarnings_;
   std::optional<int64_t> retryAt_;
   bool errorSaid_ = false;
   int64_t nextPrune_ = 0;

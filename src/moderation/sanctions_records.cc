@@ -17,11 +17,32 @@ DbValue countValue(size_t count) {
 }  // namespace
 
 std::vector<SanctionRecord> Sanctions::activeWarnings(std::string_view name, int64_t now) {
-  return sanctionRows(store_.query("SELECT " SANCTION_COLUMNS
-                                   " FROM gs_sanctions WHERE name_key = ? AND kind = 'warn'"
-                                   " AND lifted IS NULL AND (until IS NULL OR until > ?)"
-                                   " ORDER BY id",
-                                   {DbValue::text(nameKey(name)), DbValue::integer(now)}));
+  std::string key = nameKey(name);
+  StatementResult result = store_.query("SELECT " SANCTION_COLUMNS
+                                        " FROM gs_sanctions WHERE name_key = ? AND kind = 'warn'"
+                                        " AND lifted IS NULL AND (until IS NULL OR until > ?)"
+                                        " ORDER BY id",
+                                        {DbValue::text(key), DbValue::integer(now)});
+  if (!result.unavailable) {
+    std::vector<SanctionRecord> warnings = sanctionRows(result);
+    if (lastWarnings_.size() >= kMaxKnownBans) lastWarnings_.clear();
+    lastWarnings_[key] = warnings;
+    return warnings;
+  }
+  // Away: the last reading, and what waits to be written after it.
+  std::vector<SanctionRecord> warnings;
+  auto isActive = [now](const SanctionRecord& w) { return !w.until || *w.until > now; };
+  if (auto found = lastWarnings_.find(key); found != lastWarnings_.end()) {
+    std::copy_if(found->second.begin(), found->second.end(), std::back_inserter(warnings),
+                 isActive);
+  }
+  store_.forEachQueued(kInsertSanction, [&](const std::vector<DbValue>& bindings) {
+    std::optional<SanctionRecord> queued = unwrittenSanction(bindings);
+    if (queued && queued->kind == kSanctionWarn && bindings[1].bytes == key && isActive(*queued)) {
+      warnings.push_back(std::move(*queued));
+    }
+  });
+  return warnings;
 }
 
 std::vector<SanctionRecord> Sanctions::sanctionsOf(std::string_view name, size_t count) {

@@ -61,6 +61,10 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
   // A statement a script runs stops when the script's own code would.
   database_->setInterruptCheck([this]() { return scripts_->stopReason(); });
   if (settings_.moderation.enabled) {
+    if (settings_.moderation.journalPath.empty()) {
+      settings_.moderation.journalPath =
+          besideDatabase(databasePathFor(scriptPaths_, scriptDirectories_), kJournalFileName);
+    }
     moderation_ = std::make_unique<Moderation>(*this, settings_.moderation);
   }
   gameWords_ = makeGameWords();
