@@ -108,6 +108,15 @@ class Sanctions {
   // The last `count` lines of the audit, newest first.
   std::vector<AuditRecord> lastAudit(size_t count);
 
+  // sanctions_edits.cc: the ban (tempban or ban) numbered `id`, lifted
+  // and ended ones too; none when there is none or it cannot be read.
+  std::optional<SanctionRecord> banById(int64_t id);
+  // Gives `ban` (read by banById) the reason `reason`.
+  void reword(const SanctionRecord& ban, std::string_view reason);
+  // Makes `ban` a tempban of `seconds` from when it was made: longer or
+  // shorter, or ended at once when that moment is past.
+  void relength(const SanctionRecord& ban, int64_t seconds);
+
   // sanctions_search.cc: a page of the bans (tempbans and bans, each row
   // alone, lifted and ended ones too) or of the audit that match
   // `filter`, newest first; nothing when the database could not be read.

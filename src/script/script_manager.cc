@@ -385,6 +385,10 @@ void ScriptManager::callFunctionIn(Script& script, int argumentCount) {
   script.limiter->endCall();
   if (status != 0) {
     ++errorCount_;
+    std::string name(untilNul(script.name));
+    if (errorsByScript_.size() < kMaxScripts || errorsByScript_.contains(name)) {
+      ++errorsByScript_[name];
+    }
     console_.line("LUA: Error in function '" + std::string(untilNul(pendingName_)) + "'");
     reportFailure(script, status, console_);
   }
