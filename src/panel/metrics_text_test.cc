@@ -11,7 +11,8 @@ bool hasLine(const std::string& text, const std::string& line) {
   return text.find("\n" + line + "\n") != std::string::npos || text.starts_with(line + "\n");
 }
 
-TEST(MetricsTextTest, EveryFamilyInPrometheusTextFormat) {
+// A snapshot with something in every family.
+Snapshot fullSnapshot(const std::array<const char*, 256>& names) {
   Snapshot snapshot;
   snapshot.takenMs = 5000;
   snapshot.uptimeMs = 61000;
@@ -21,8 +22,6 @@ TEST(MetricsTextTest, EveryFamilyInPrometheusTextFormat) {
   snapshot.counters.datagramsByType[10] = 7;
   snapshot.counters.datagramsByType[200] = 2;
   snapshot.counters.datagramsByType[201] = 3;
-  std::array<const char*, 256> names{};
-  names[10] = "position_update";
   snapshot.datagramNames = &names;
   snapshot.counters.eventsFired[0] = 1;
   snapshot.counters.scriptErrors = {{"bad \"one\"\\\n", 2}, {"good", 0}};
@@ -33,7 +32,13 @@ TEST(MetricsTextTest, EveryFamilyInPrometheusTextFormat) {
   snapshot.counters.countHandler(40);
   snapshot.counters.countHandler(2000);
   snapshot.timers = 4;
-  std::string text = metricsText(snapshot, 9500, 8192);
+  return snapshot;
+}
+
+TEST(MetricsTextTest, EveryFamilyInPrometheusTextFormat) {
+  std::array<const char*, 256> names{};
+  names[10] = "position_update";
+  std::string text = metricsText(fullSnapshot(names), 9500, 8192);
   for (const char* line : {
            "# TYPE gsadmin_players_online gauge",
            "gsadmin_players_online 3",

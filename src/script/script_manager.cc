@@ -384,11 +384,7 @@ void ScriptManager::callFunctionIn(Script& script, int argumentCount) {
   int status = lua_pcall(L, 1, 0, 0);
   script.limiter->endCall();
   if (status != 0) {
-    ++errorCount_;
-    std::string name(untilNul(script.name));
-    if (errorsByScript_.size() < kMaxScripts || errorsByScript_.contains(name)) {
-      ++errorsByScript_[name];
-    }
+    countError(std::string(untilNul(script.name)));
     console_.line("LUA: Error in function '" + std::string(untilNul(pendingName_)) + "'");
     reportFailure(script, status, console_);
   }

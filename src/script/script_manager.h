@@ -198,6 +198,13 @@ class ScriptManager {
   ScriptArgument& nextArgument(bool isText, bool isFields);
   // Opens `script`'s state and runs its file; see load.
   Script* open(Script& script, bool quiet);
+  // Counts an error of the script `name`, by name for the first kMaxScripts.
+  void countError(const std::string& name) {
+    ++errorCount_;
+    if (errorsByScript_.size() < kMaxScripts || errorsByScript_.contains(name)) {
+      ++errorsByScript_[name];
+    }
+  }
   // Gives every script its error prefix for the number of scripts known.
   void refreshPrefixes();
   // The console state of runChunk, made when first needed; null when it

@@ -103,7 +103,7 @@ async function editBan(ban, what) {
   }
   body.action = what;
   const result = await postAction(body);
-  $('bans-result').textContent = what + ' #' + ban.id + ': ' +
+  $('bans-result').textContent = what + ' ' + ban.name + ': ' +
     (result.status === 200 ? 'done' : errorOf(result));
   loadPage(bansSearch);
 }
@@ -121,7 +121,8 @@ function banActions(ban) {
   if (ban.lifted === null) edits.push(['unban', 'unban']);
   for (const [what, label] of edits) {
     const button = element('button', label);
-    button.setAttribute('aria-label', label + ' of ban #' + ban.id + ' on ' + ban.name);
+    button.setAttribute('aria-label', label + ' ' + ban.name);
+    button.title = label + ' of ban #' + ban.id;
     button.addEventListener('click', () => editBan(ban, what));
     cell.append(button);
   }
@@ -131,12 +132,12 @@ function banActions(ban) {
 const bansSearch = recordSearch('bans', '/api/bans', [
   ['q', 'Name', 'search'], ['state', 'State', 'state'], ['actor', 'By', 'search'],
   ['server', 'Server', 'search']]);
-bansSearch.render = (bans) => fillTable('bans', bans, (b) => {
-  const name = element('span');
-  name.append(playerLink(b.name), ' #' + b.id);
-  return [name, banState(b), timeText(b.time), b.until === null ? 'permanent' : timeText(b.until),
-    b.actor, b.reason, banActions(b)];
-}, 'no bans found');
+// The ban's number, which the edits name, in a column of its own.
+$('bans').closest('table').querySelector('thead tr').prepend(element('th', '#'));
+bansSearch.render = (bans) => fillTable('bans', bans, (b) => ['#' + b.id, playerLink(b.name),
+  banState(b), timeText(b.time), b.until === null ? 'permanent' : timeText(b.until), b.actor,
+  b.reason, banActions(b)],
+bansSearch.inputs.state.value === 'active' ? 'no active bans' : 'no bans found');
 
 // ---- Audit --------------------------------------------------------------
 
