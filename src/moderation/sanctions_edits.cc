@@ -19,8 +19,11 @@ std::optional<SanctionRecord> Sanctions::banById(int64_t id) {
 void Sanctions::reword(const SanctionRecord& ban, std::string_view reason) {
   store_.queue("UPDATE gs_sanctions SET reason = ? WHERE id = ?",
                {DbValue::text(boundedText(reason, kMaxReasonBytes)), DbValue::integer(ban.id)});
-  // The reason is what a banned player is told: the held copies go.
-  forgetKnown(nameKey(ban.name));
+  // The reason is what a banned player is told: the held copies go, here
+  // and at the other clients of a shared database.
+  std::string key = nameKey(ban.name);
+  forgetKnown(key);
+  store_.queueNotice(kBansNotice + key);
 }
 
 void Sanctions::relength(const SanctionRecord& ban, int64_t seconds) {

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <chrono>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "support/panel_client.h"
 #include "support/postgres_server.h"
@@ -25,6 +27,7 @@ class PanelBanEditsTest : public PanelEndToEndTest {
                 true);
     int port = portOf(*client_, "Panel");
     ASSERT_NE(port, 0) << client_->output() << client_->errorOutput();
+    ASSERT_TRUE(acceptLogin(peer_));
     http_ = std::make_unique<httplib::Client>("127.0.0.1", port);
     http_->set_read_timeout(10, 0);
     std::optional<WebUser> alice = logIn(*http_, "alice", "secret");
@@ -61,7 +64,8 @@ class PanelBanEditsTest : public PanelEndToEndTest {
   }
   // The audit's lines of `action`, newest first.
   json audited(const std::string& action) {
-    return getJson("/api/audit/search?action=" + httplib::detail::encode_url(action))["audit"];
+    return getJson("/api/audit/search?action=" +
+                   httplib::detail::encode_query_param(action))["audit"];
   }
 
   void editAndUnban() {
@@ -87,6 +91,13 @@ class PanelBanEditsTest : public PanelEndToEndTest {
     ASSERT_EQ(
         act(alice_, {{"action", "ban length"}, {"ban", ids_["Name2"]}, {"duration", 1}}).first,
         200);
+    // One second after it was made: ended once the wall clock passes it.
+    int64_t until = ban("name2")["until"];
+    EXPECT_EQ(until, before["time"].get<int64_t>() + 1);
+    while (std::chrono::system_clock::now() <
+           std::chrono::system_clock::time_point(std::chrono::seconds(until))) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
     EXPECT_TRUE(getJson("/api/bans/search?state=active&q=name2")["bans"].empty());
     EXPECT_EQ(getJson("/api/bans/search?state=ended&q=name2")["bans"].size(), 1u);
     EXPECT_EQ(audited("ban length").size(), 2u);
@@ -132,7 +143,9 @@ class PanelBanEditsTest : public PanelEndToEndTest {
     for (const Case& c : cases) {
       auto [status, answer] = act(alice_, c.body);
       EXPECT_EQ(status, c.status) << c.body << answer;
-      if (c.error != nullptr) EXPECT_EQ(answer["error"], c.error) << c.body;
+      if (c.error != nullptr) {
+        EXPECT_EQ(answer["error"], c.error) << c.body;
+      }
     }
     auto [status, answer] =
         act(mia_, {{"action", "ban reason"}, {"ban", ids_["Name1"]}, {"reason", "mine"}});
