@@ -238,6 +238,7 @@ std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& opt
   if (options.adminName) settings->adminName = *options.adminName;
   settings->operatorName = options.operatorName;
   settings->moderation = moderationSettings(options);
+  settings->version = GSADMIN_VERSION;
   settings->http.allowedPrefixes = options.allowUrls;
   settings->http.timeoutMs = options.httpTimeoutSeconds * 1000;
   settings->http.caFile = options.caFile;

@@ -19,6 +19,8 @@ Outcome kick(ActContext& context, const ActRequest& request);
 Outcome tempban(ActContext& context, const ActRequest& request);
 Outcome ban(ActContext& context, const ActRequest& request);
 Outcome unban(ActContext& context, const ActRequest& request);
+Outcome banReason(ActContext& context, const ActRequest& request);
+Outcome banLength(ActContext& context, const ActRequest& request);
 Outcome note(ActContext& context, const ActRequest& request);
 Outcome addAdmin(ActContext& context, const ActRequest& request);
 Outcome removeAdmin(ActContext& context, const ActRequest& request);

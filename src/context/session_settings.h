@@ -50,6 +50,8 @@ struct SessionSettings {
   // The PostgreSQL server's password, read from a file; never in the URI.
   std::optional<std::string> databasePassword;
   ModerationSettings moderation;
+  // The client's version, as --version prints it, for the metrics.
+  std::string version;
   // What the scripts' HTTP requests may reach, and how long they take.
   HttpSettings http;
 };

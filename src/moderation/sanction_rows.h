@@ -33,6 +33,10 @@ std::optional<SanctionRecord> unwrittenSanction(const std::vector<DbValue>& bind
 // The rows of a query of SANCTION_COLUMNS; none on an error.
 std::vector<SanctionRecord> sanctionRows(const StatementResult& result);
 
+// The rows of a query of AUDIT_COLUMNS; none on an error.
+#define AUDIT_COLUMNS "time, actor, action, target, detail, server, id"
+std::vector<AuditRecord> auditRows(const StatementResult& result);
+
 bool isBan(std::string_view kind);
 bool holdsAt(const SanctionRecord& ban, int64_t now);
 // True when `a` ends later than `b` (a permanent ban never ends).

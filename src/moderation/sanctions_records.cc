@@ -84,17 +84,8 @@ void Sanctions::audit(std::string_view actor, std::string_view action, std::stri
 }
 
 std::vector<AuditRecord> Sanctions::lastAudit(size_t count) {
-  StatementResult result = store_.query(
-      "SELECT time, actor, action, target, detail, server FROM gs_audit ORDER BY id DESC LIMIT ?",
-      {countValue(count)});
-  std::vector<AuditRecord> lines;
-  if (result.error || result.columns.size() != 6) return lines;
-  for (size_t row = 0; row < result.rowCount(); ++row) {
-    const DbValue* v = &result.values[row * 6];
-    lines.push_back(
-        AuditRecord{integerAt(v[0]), v[1].bytes, v[2].bytes, v[3].bytes, v[4].bytes, v[5].bytes});
-  }
-  return lines;
+  return auditRows(store_.query("SELECT " AUDIT_COLUMNS " FROM gs_audit ORDER BY id DESC LIMIT ?",
+                                {countValue(count)}));
 }
 
 }  // namespace gsadmin

@@ -32,7 +32,7 @@ TEST(PanelAssetsTest, TheFilesAreSmallTypedAndAllThePageNeeds) {
     EXPECT_TRUE(names.count(path.substr(1))) << path;
     ++loaded;
   }
-  EXPECT_EQ(loaded, 4u) << "two style sheets and two scripts";
+  EXPECT_EQ(loaded, 5u) << "two style sheets and three scripts";
 }
 
 }  // namespace

@@ -402,7 +402,7 @@ void ScriptManager::callFunctionIn(Script& script, int argumentCount) {
   script.limiter->endCall();
   if (newNameRef != 0) script.nameRefs.emplace_back(pendingName_, newNameRef);
   if (status != 0) {
-    ++errorCount_;
+    countError(std::string(untilNul(script.name)));
     console_.line("LUA: Error in function '" + std::string(untilNul(pendingName_)) + "'");
     reportFailure(script, status, console_);
   }

@@ -69,6 +69,9 @@ class PanelPages:
         self.open_page("bans")
         self.expect_row("bans", ["Dave", "tempban", "alice", "griefing"])
         self.picture("bans")
+        self.edit_ban("reason", "Dave", ["=griefing, \"again\""])
+        self.expect_row("bans", ["Dave", "tempban", "alice", "=griefing, \"again\""])
+        self.expect_export("bans", "'=griefing, \"\"again\"\"")
         self.unban("Dave")
         self.open_page("history")
         self.look_up("Carol")
@@ -138,8 +141,30 @@ class PanelPages:
             return False
         self.wait(found, f"a row {texts} in #{table}")
 
+    def edit_ban(self, what, name, answers):
+        """Clicks the ban's `what` button and answers its prompts."""
+        self.click_soon(f"button[aria-label='{what} {name}']", f"a {what} button for {name}")
+        for answer in answers:
+            prompt = self.wait(seen.alert_is_present(), f"a prompt of the {what}")
+            prompt.send_keys(answer)
+            prompt.accept()
+        self.expect_text(By.ID, "bans-result", f"ban {what} {name}: done")
+
+    def expect_export(self, table, text):
+        """The page's CSV export of `table`, fetched as its link would be, holds
+        `text`."""
+        exported = self.browser.execute_async_script(
+            "const done = arguments[arguments.length - 1];"
+            "fetch(document.getElementById(arguments[0] + '-export-csv').href,"
+            " {credentials: 'same-origin'}).then((r) => r.text()).then(done, () => done(''));",
+            table)
+        assert text in exported, f"{text!r} not in the export: {exported!r}"
+
     def unban(self, name):
         self.click_soon(f"button[aria-label='unban {name}']", f"an unban button for {name}")
+        prompt = self.wait(seen.alert_is_present(), "the unban's prompt of a reason")
+        prompt.send_keys("served")
+        prompt.accept()
         self.expect_text(By.ID, "bans-result", f"unban {name}: done")
         self.expect_text(By.ID, "bans", "no active bans")
 
