@@ -6,6 +6,17 @@ namespace gsadmin {
 namespace {
 
 constexpr std::string_view kJoined = " has joined the game (ID: ";
+// Lines of the client's own, never a player's chat.
+constexpr std::string_view kOwnPrefixes[] = {"* ",
+                                             "RULE ",
+                                             "ADMIN: ",
+                                             "PM SENT: ",
+                                             "LUA: ",
+                                             "ERROR: ",
+                                             "DISCONNECT: ",
+                                             "RULES: ",
+                                             "Successfully connected! ",
+                                             "Connecting to "};
 constexpr std::string_view kLeftEndings[] = {" has left the game", " has been kicked from the game",
                                              " has timed out"};
 
@@ -54,6 +65,29 @@ std::optional<std::string> ReplayLog::knownPrefix(std::string_view text,
   return std::nullopt;
 }
 
+bool ReplayLog::readKill(std::string_view text, RuleEvent& event) {
+  // "K killed V (weapon)" or "K killed V"; not "V killed by Admin" nor a
+  // suicide, "K killed himself".
+  std::optional<std::string> killer = knownPrefix(text, " killed ");
+  size_t at = killer ? killer->size() : text.find(" killed ");
+  if (at == std::string_view::npos || at == 0) return false;
+  if (!killer && text.substr(0, at).find(": ") != std::string_view::npos) return false;
+  std::string_view after = text.substr(at + 8);
+  if (after == "by Admin" || after == "himself" || after.starts_with("himself (")) return false;
+  size_t open = after.rfind(" (");
+  std::string_view victim =
+      players_.count(after) == 0 && open != std::string_view::npos && after.ends_with(")")
+          ? after.substr(0, open)
+          : after;
+  if (victim.empty()) return false;
+  event.kind = RuleEvent::Kind::kKill;
+  event.player = std::string(text.substr(0, at));
+  event.victim = std::string(victim);
+  players_.insert(event.player);
+  players_.insert(event.victim);
+  return true;
+}
+
 std::optional<RuleEvent> ReplayLog::read(std::string_view line) {
   if (line.size() > kMaxReplayLineBytes) return std::nullopt;
   if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
@@ -76,22 +110,13 @@ std::optional<RuleEvent> ReplayLog::read(std::string_view line) {
       return std::nullopt;
     }
   }
-  if (std::optional<std::string> killer = knownPrefix(text, " killed ")) {
-    std::string_view after = text.substr(killer->size() + 8);
-    // "K killed V (weapon)" or "K killed V"; the victim is a known name.
-    size_t open = after.rfind(" (");
-    std::string_view victim = players_.count(after) == 0 && open != std::string_view::npos
-                                  ? after.substr(0, open)
-                                  : after;
-    if (players_.count(victim) != 0) {
-      event.kind = RuleEvent::Kind::kKill;
-      event.player = *killer;
-      event.victim = std::string(victim);
-      return event;
-    }
+  for (std::string_view own : kOwnPrefixes) {
+    if (text.starts_with(own)) return std::nullopt;
   }
-  // "P: text", or a private message "P to R: text".
+  // "P: text", or a private message "P to R: text"; a known speaker's
+  // line is chat even when it tells of a kill.
   std::optional<std::string> speaker = knownPrefix(text, ": ");
+  if (!speaker && readKill(text, event)) return event;
   std::string_view said;
   if (speaker) {
     said = text.substr(speaker->size() + 2);
@@ -101,7 +126,16 @@ std::optional<RuleEvent> ReplayLog::read(std::string_view line) {
     if (colon == std::string_view::npos) return std::nullopt;
     said = rest.substr(colon + 2);
   } else {
-    return std::nullopt;
+    // The players on the server before the login printed no join line:
+    // the name is what comes before the first ": ", a private message's
+    // sender what comes before " to " in it.
+    size_t colon = text.find(": ");
+    if (colon == std::string_view::npos || colon == 0) return std::nullopt;
+    std::string_view name = text.substr(0, colon);
+    size_t to = name.find(" to ");
+    speaker = std::string(name.substr(0, to));
+    said = text.substr(colon + 2);
+    players_.insert(*speaker);
   }
   event.kind = RuleEvent::Kind::kChat;
   event.player = *speaker;

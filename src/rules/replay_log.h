@@ -18,8 +18,9 @@ inline constexpr size_t kMaxReplayLineBytes = 8192;
 // Reads the console's own lines, each after a "[YYYY-MM-DD HH:MM:SS] "
 // stamp in local time (--timestamps), back into the events the rules
 // watched live. Names are told apart from the text by the players known
-// from their join lines, so "Ann: hi" is chat only once Ann joined, and a
-// player's lines after "has left the game" are not read.
+// from their join lines and earlier lines; a name not known yet (a player
+// on the server before the login) is what comes before the first ": " or
+// " killed ". The client's own lines ("* ", "ADMIN: " ...) are no chat.
 class ReplayLog {
  public:
   // The event of `line`, or none for a line that is no chat, kill or join.
@@ -28,6 +29,8 @@ class ReplayLog {
  private:
   // The known name that `text` starts with and is followed by `separator`.
   std::optional<std::string> knownPrefix(std::string_view text, std::string_view separator) const;
+  // A kill line into `event`; false for any other line.
+  bool readKill(std::string_view text, RuleEvent& event);
 
   std::set<std::string, std::less<>> players_;
 };

@@ -111,6 +111,10 @@ void RuleRunner::carryOut(const Decision& decision) {
   session_.console().line(decision.line());
   using Kind = LadderStep::Kind;
   const LadderStep& step = decision.step;
+  // Said first, while the player is still there to read it.
+  if (!decision.message.empty() && step.kind != Kind::kMessage) {
+    act(decision, "message", decision.message);
+  }
   switch (step.kind) {
     case Kind::kWarn:
       act(decision, "warn", decision.why);
@@ -126,12 +130,11 @@ void RuleRunner::carryOut(const Decision& decision) {
       break;
     case Kind::kMessage:
       act(decision, "message", decision.message.empty() ? decision.why : decision.message);
-      return;
+      break;
     case Kind::kAdmins:
       tellAdmins(decision);
       break;
   }
-  if (!decision.message.empty()) act(decision, "message", decision.message);
 }
 
 std::vector<std::string> RuleRunner::listing() {
