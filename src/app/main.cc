@@ -339,7 +339,8 @@ int main(int argc, char** argv) {
   gsadmin::ParsedOptions parsed;
   if (std::optional<int> status = takeOptions(argc, argv, parsed)) return *status;
   const gsadmin::Options& options = parsed.options;
-  if (std::optional<int> status = gsadmin::runRulesCommands(options, stdout, stderr)) return *status;
+  if (std::optional<int> status = gsadmin::runRulesCommands(options, stdout, stderr))
+    return *status;
   std::optional<gsadmin::RuleSet> rules;
   std::optional<gsadmin::ScheduleSet> schedule;
   if (!gsadmin::takeRuleFiles(options, &rules, &schedule, stderr)) return 2;

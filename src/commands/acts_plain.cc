@@ -55,8 +55,8 @@ Outcome message(ActContext& context, const ActRequest& request) {
     announce(context, request.actor, "message " + player->name + ": " + request.text);
   }
   // What a rule or an entry says in a player's name is audited as its acts are.
-  bool unattended = request.actor.kind == Actor::Kind::kRule ||
-                    request.actor.kind == Actor::Kind::kSchedule;
+  bool unattended =
+      request.actor.kind == Actor::Kind::kRule || request.actor.kind == Actor::Kind::kSchedule;
   if (unattended && context.moderation != nullptr) {
     context.moderation->auditAct(request.actor, "message", player->name, request.text);
   }

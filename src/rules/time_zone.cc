@@ -121,8 +121,8 @@ std::optional<TimeZone> TimeZone::load(std::string_view name, std::string* error
 int32_t TimeZone::offsetAt(int64_t utc) const {
   auto after = std::upper_bound(transitions_.begin(), transitions_.end(), utc,
                                 [](int64_t at, const Transition& t) { return at < t.at; });
-  if (after == transitions_.begin()) return initial_;
   if (after == transitions_.end() && rule_) return rule_->offsetAt(utc);
+  if (after == transitions_.begin()) return initial_;
   return std::prev(after)->offset;
 }
 

@@ -342,9 +342,9 @@ class AdminSession : public SessionContext {
   const volatile std::sig_atomic_t* stop_ = nullptr;  // run()'s, while it runs
   std::unique_ptr<Commands> acts_;
   std::unique_ptr<ConsoleCommands> commands_;
-  std::unique_ptr<GameWords> gameWords_;  // never null
-  std::unique_ptr<RuleRunner> rules_;          // null without --rules
-  std::unique_ptr<ScheduleRunner> schedule_;   // null without --schedule
+  std::unique_ptr<GameWords> gameWords_;      // never null
+  std::unique_ptr<RuleRunner> rules_;         // null without --rules
+  std::unique_ptr<ScheduleRunner> schedule_;  // null without --schedule
   // Last of the members that use the session, so it stops first.
   std::unique_ptr<Panel> panel_;
   // One byte more than the largest datagram handled, so that a longer one is
