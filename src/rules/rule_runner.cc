@@ -59,6 +59,12 @@ void RuleRunner::fire(Event event, std::span<const EventArgument> arguments) {
     case Event::kPlayerQuit:
       joined_.erase(static_cast<uint8_t>(arguments[0].integer));
       return;
+    case Event::kConnect:
+      // The players listed at the login printed no join line, so a replay
+      // of the log cannot judge their names: neither is done live.
+      joined_.clear();
+      for (const auto& player : session_.players().all()) joined_.insert(player->id);
+      return;
     default:
       return;
   }

@@ -40,8 +40,8 @@ class RuleRunner : public EventSink, public RuleControl {
 
   SessionContext& session_;
   std::unique_ptr<RuleEngine> engine_;
-  // The players whose join was seen, so that details sent again are not
-  // a second join.
+  // The players whose join was seen (or who were there at the login), so
+  // that details sent again are not a second join.
   std::set<uint8_t> joined_;
   // Set while a decision is carried out: the events its acts fire are
   // not watched.

@@ -33,16 +33,24 @@ kind = "teamkill"
 kills = 3
 seconds = "10m"
 acts = ["kick"]
+
+[[rule]]
+name = "names"
+kind = "name"
+patterns = ["(?i)admin"]
+acts = ["kick"]
 )";
 
 // Spam floods three times (rejoining after the kick); [RED]Ann kills her
-// team mate three times, a foe between.
+// team mate three times, a foe between; NewAdmin joins with a name the
+// rules refuse.
 const char kScenario[] = R"(server-name Rules Test
 online Ann key k-ann
 online Spam key k-spam
 online [RED]Ann key k-red1
 online [RED]Bo key k-red2
 online [BLU]Cy key k-blu
+online OldAdmin key k-old
 0.5  chat Ann ready
 1.0  chat Spam one
 1.1  chat Spam two
@@ -65,6 +73,7 @@ online [BLU]Cy key k-blu
 5.6  kill [RED]Ann [BLU]Cy M4
 5.7  kill [RED]Ann [RED]Bo M4
 5.8  kill [RED]Ann [RED]Bo M4
+6.0  join NewAdmin key k-new
 6.5  chat Ann done
 7    end
 )";
@@ -118,6 +127,9 @@ TEST(RulesEndToEndTest, AFlooderClimbsTheLadderATeamKillerIsKickedAndReplayAgree
       client.waitForLine("RULE teamkill: kick [RED]Ann (3 team kills in 10m: killed "
                          "[RED]Bo)"))
       << client.output();
+  // Judged at its join; OldAdmin, there at the login, is not.
+  EXPECT_TRUE(client.waitForLine("RULE names: kick NewAdmin (name matches \"(?i)admin\")"))
+      << client.output();
   ASSERT_TRUE(client.waitForLine("Ann: done")) << client.output();
 
   std::string audit = stampedAnswer(client, ".audit 6", "rule:flood warn Spam");
@@ -137,7 +149,7 @@ TEST(RulesEndToEndTest, AFlooderClimbsTheLadderATeamKillerIsKickedAndReplayAgree
 
   // The same rules on the client's own log, without a server.
   std::vector<std::string> live = ruleLines(client.output());
-  ASSERT_EQ(live.size(), 4u) << client.output();
+  ASSERT_EQ(live.size(), 5u) << client.output();
   dir.write("client.log", client.output());
   ClientProcess replay(
       {"--rules=" + dir.path() + "/rules.toml", "--replay=" + dir.path() + "/client.log"},
