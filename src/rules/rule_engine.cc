@@ -48,6 +48,24 @@ bool countReaches(std::deque<int64_t>& times, int64_t now, int64_t count, int64_
   return true;
 }
 
+// The one kind of event a kind of rule watches.
+RuleEvent::Kind watched(RuleKind kind) {
+  switch (kind) {
+    case RuleKind::kTeamKill:
+    case RuleKind::kStreak:
+      return RuleEvent::Kind::kKill;
+    case RuleKind::kName:
+      return RuleEvent::Kind::kJoin;
+    default:
+      return RuleEvent::Kind::kChat;
+  }
+}
+
+// Whether a rule counts events of each player, or judges each alone.
+bool counts(RuleKind kind) {
+  return kind != RuleKind::kWords && kind != RuleKind::kName;
+}
+
 }  // namespace
 
 std::string Decision::line() const {
@@ -158,9 +176,15 @@ std::vector<Decision> RuleEngine::observe(const RuleEvent& event) {
   auto start = std::chrono::steady_clock::now();
   for (size_t i = 0; i < rules_.rules.size(); ++i) {
     const Rule& rule = rules_.rules[i];
-    PlayerState& state = stateOf(states_[i], event.player, event.second);
-    std::string why = check(rule, state, event);
-    if (!why.empty()) decisions.push_back(climb(i, state, event, std::move(why)));
+    if (watched(rule.kind) != event.kind) continue;
+    // A player's state is looked up only where it counts or climbs.
+    PlayerState* state =
+        counts(rule.kind) ? &stateOf(states_[i], event.player, event.second) : &judgedAlone_;
+    std::string why = check(rule, *state, event);
+    if (!why.empty()) {
+      if (state == &judgedAlone_) state = &stateOf(states_[i], event.player, event.second);
+      decisions.push_back(climb(i, *state, event, std::move(why)));
+    }
     auto spent = std::chrono::steady_clock::now() - start;
     if (i + 1 < rules_.rules.size() && spent > std::chrono::microseconds(budgetUs_)) {
       ++skipped_;

@@ -88,6 +88,7 @@ class RuleEngine {
   std::vector<std::vector<std::string>> adminSkeletons_;  // by rule
   int64_t budgetUs_;
   uint64_t skipped_ = 0;
+  PlayerState judgedAlone_;  // what words and name rules check with: untouched
 };
 
 }  // namespace gsadmin
