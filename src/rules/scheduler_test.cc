@@ -160,3 +160,33 @@ TEST(SchedulerTest, TheExampleFileLoads) {
 
 }  // namespace
 }  // namespace gsadmin
+
+namespace gsadmin {
+namespace {
+
+std::string entries(size_t count) {
+  std::string text;
+  for (size_t i = 0; i < count; ++i) {
+    text +=
+        "[[schedule]]\nname = \"e" + std::to_string(i) + "\"\nat = \"0 4 * * *\"\nchat = \"x\"\n";
+  }
+  return text;
+}
+
+TEST(SchedulerTest, HostileFilesAreRefusedCleanly) {
+  std::string error;
+  EXPECT_TRUE(setOf(entries(kMaxScheduleEntries), &error)) << error;
+  EXPECT_FALSE(setOf(entries(kMaxScheduleEntries + 1), &error));
+  EXPECT_EQ(error, "s.toml:40001: more than 10000 [[schedule]] tables");
+  EXPECT_FALSE(setOf("# " + std::string(kMaxScheduleFileBytes, 'x'), &error));
+  EXPECT_EQ(error, "s.toml: over 2048 KiB");
+  EXPECT_FALSE(setOf("a = " + std::string(50000, '{'), &error));
+  EXPECT_TRUE(error.starts_with("s.toml:1: ")) << error;
+  EXPECT_FALSE(setOf(
+      "[[schedule]]\nname = \"a\"\nat = \"" + std::string(1000, '1') + " * * * *\"\nchat = \"x\"\n",
+      &error));
+  EXPECT_TRUE(error.starts_with("s.toml:3: ")) << error;
+}
+
+}  // namespace
+}  // namespace gsadmin

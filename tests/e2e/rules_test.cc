@@ -175,3 +175,29 @@ TEST(RulesEndToEndTest, ABadRuleFileIsRefusedAtStartWithItsLine) {
 
 }  // namespace
 }  // namespace gsadmin::testing
+
+namespace gsadmin::testing {
+namespace {
+
+TEST(RulesEndToEndTest, NextPrintsEachEntrysTimesAndABadScheduleIsRefused) {
+  TempDir dir;
+  dir.write("schedule.toml",
+            "[[schedule]]\nname = \"noon\"\nat = \"0 12 * * *\"\n"
+            "chat = \"Lunch\"\n");
+  ClientProcess next({"--schedule=" + dir.path() + "/schedule.toml", "--next=3"}, std::nullopt);
+  EXPECT_EQ(next.waitExit(), 0);
+  next.readToEnd();
+  EXPECT_EQ(occurrences(next.output(), "noon: "), 3) << next.output();
+  EXPECT_EQ(occurrences(next.output(), " 12:00 UTC (2"), 3) << next.output();
+
+  dir.write("schedule.toml", "[[schedule]]\nname = \"spam\"\nat = \"* * * * *\"\nchat = \"x\"\n");
+  ClientProcess bad({"--schedule=" + dir.path() + "/schedule.toml", "127.0.0.1", "1", "A", "B"},
+                    std::nullopt);
+  EXPECT_EQ(bad.waitExit(), 2);
+  EXPECT_EQ(bad.errorOutput(), "gsadmin: --schedule: " + dir.path() +
+                                   "/schedule.toml:3: \"* * * * *\" fires every minute: say "
+                                   "every_minute = true if meant\n");
+}
+
+}  // namespace
+}  // namespace gsadmin::testing
