@@ -11,9 +11,9 @@
 
 namespace gsadmin {
 
-// How far ahead a time is looked for: a 29 February on a Monday can be
-// years away, and past this an expression is taken to fire never.
-inline constexpr int64_t kMaxCronSearchDays = 366 * 30;
+// How far ahead a time is looked for: a 29 February can be eight years
+// away (2096 to 2104); past this an expression is taken to fire never.
+inline constexpr int64_t kMaxCronSearchDays = 366 * 9;
 
 // "minute hour day month weekday", each field "*", "N", "A-B", "*/S" or
 // "A-B/S", or a list of them joined by ','. Weekday 0 or 7 is Sunday. As in

@@ -15,6 +15,7 @@ namespace {
 
 constexpr size_t kMaxEntryNameBytes = 64;
 constexpr size_t kMaxEntryTextBytes = 400;
+constexpr int64_t kLeapYearStart = 1704067200;  // 2024-01-01 00:00 UTC
 
 struct Reading {
   TomlReader& reader;
@@ -110,6 +111,11 @@ std::optional<ScheduleEntry> readEntry(Reading& in, const toml::table& table) {
     return std::nullopt;
   }
   entry.cron = *cron;
+  // Any year holds every day a leap year does: 2024 tells what can fire.
+  if (!cron->next(TimeZone(), kLeapYearStart)) {
+    in.reader.fail(in.reader.lineOf(table, "at"), "\"" + *at + "\" names no day that exists");
+    return std::nullopt;
+  }
   std::optional<bool> everyMinute = in.reader.boolean(table, "every_minute");
   if (in.reader.failed()) return std::nullopt;
   if (cron->everyMinute() && !everyMinute.value_or(false)) {

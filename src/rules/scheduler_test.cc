@@ -121,6 +121,8 @@ TEST(SchedulerTest, RefusesBadEntriesWithTheirLine) {
   } kCases[] = {
       {"[[schedule]]\nname = \"a\"\nat = \"* * * * *\"\nchat = \"x\"\n",
        "s.toml:3: \"* * * * *\" fires every minute: say every_minute = true if meant"},
+      {"[[schedule]]\nname = \"a\"\nat = \"0 4 30 2 *\"\nchat = \"x\"\n",
+       "s.toml:3: \"0 4 30 2 *\" names no day that exists"},
       {"[[schedule]]\nname = \"a\"\nat = \"0 4 * *\"\nchat = \"x\"\n",
        "s.toml:3: five fields are needed: minute hour day month weekday"},
       {"[[schedule]]\nname = \"a\"\nat = \"0 4 * * *\"\n",
