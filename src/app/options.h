@@ -54,6 +54,11 @@ struct Options {
   std::optional<std::string> httpUsers;       // --http-users
   std::optional<std::string> metricsAddress;  // --metrics
   bool hashPassword = false;                  // --hash-password
+  // The moderation rules and the schedule (rules/rule_set.h, rules/schedule.h).
+  std::optional<std::string> rulesPath;     // --rules
+  std::optional<std::string> schedulePath;  // --schedule
+  std::optional<std::string> replayPath;    // --replay: with --rules, a console log
+  uint64_t nextCount = 0;                   // --next: with --schedule; 0 not asked
   // Indexes into argv of the positional arguments (argv[0] excluded).
   std::vector<int> positional;
 };

@@ -106,6 +106,27 @@ const Act kActs[] = {
      "",
      "the admins in game",
      acts::admins},
+    // Before "rules", which would take the word first.
+    {"rules reload",
+     "rules reload",
+     kAdminLevel,
+     kConsoleDoor,
+     false,
+     false,
+     {},
+     "",
+     "reads the --rules file again; a bad one keeps the rules in force",
+     acts::reloadRules},
+    {"rules",
+     "rules",
+     kAdminLevel,
+     kConsoleDoor,
+     false,
+     true,
+     {},
+     "",
+     "the moderation rules of --rules and their matches in the last hour",
+     acts::listRules},
 };
 
 }  // namespace

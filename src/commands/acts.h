@@ -36,6 +36,10 @@ Outcome bans(ActContext& context, const ActRequest& request);
 Outcome audit(ActContext& context, const ActRequest& request);
 Outcome admins(ActContext& context, const ActRequest& request);
 
+// The moderation rules of --rules (acts_rules.cc).
+Outcome listRules(ActContext& context, const ActRequest& request);
+Outcome reloadRules(ActContext& context, const ActRequest& request);
+
 }  // namespace gsadmin::acts
 
 #endif  // GSADMIN_COMMANDS_ACTS_H_

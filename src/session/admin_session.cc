@@ -68,9 +68,11 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
     moderation_ = std::make_unique<Moderation>(*this, settings_.moderation);
   }
   gameWords_ = makeGameWords();
+  startRules(io);
 }
 
 AdminSession::~AdminSession() {
+  events_->setWatcher(nullptr);
   // Its threads must not wait on a loop that is gone.
   if (panel_) panel_->stop();
   // The scripts' last finalisers may still use the session: close their
@@ -142,6 +144,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
     if (reload != nullptr && *reload) {
       *reload = 0;
       reloadScript();
+      reloadRules();
     }
     poll();
     servePanel();
@@ -205,6 +208,7 @@ uint64_t AdminSession::msUntilWork() {
   if (std::optional<uint64_t> due = detailsRequests_.nextDueMs()) wakeAt = std::min(wakeAt, *due);
   if (std::optional<uint64_t> due = http_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   if (snapshotDueMs_) wakeAt = std::min(wakeAt, *snapshotDueMs_);
+  if (schedule_) wakeAt = std::min(wakeAt, now + schedule_->msUntilDue());
   if (std::optional<uint64_t> due = database_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   if (moderation_) {
     if (std::optional<uint64_t> due = moderation_->nextWriteMs()) wakeAt = std::min(wakeAt, *due);
@@ -233,6 +237,7 @@ void AdminSession::poll() {
   runDueTimers();
   serveRequests();
   if (moderation_) moderation_->tick();
+  if (schedule_) schedule_->poll();
 }
 
 void AdminSession::checkDeadline() {
