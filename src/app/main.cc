@@ -19,8 +19,10 @@
 #include "app/password_file.h"
 #include "app/standard_streams.h"
 #include "base/durations.h"
+#include "console/console.h"
 #include "console/history_file.h"
 #include "console/line_reader.h"
+#include "console/log_file.h"
 #include "console/terminal_input.h"
 #include "panel/listen_address.h"
 #include "panel/panel.h"
@@ -38,6 +40,8 @@ namespace {
 volatile std::sig_atomic_t g_stopRequested = 0;
 volatile std::sig_atomic_t g_reloadRequested = 0;
 volatile std::sig_atomic_t g_terminalResized = 0;
+// Counts the hang-ups, so that the --log-file is opened again after each.
+volatile std::sig_atomic_t g_logReopens = 0;
 
 void requestStop(int) {
   g_stopRequested = g_stopRequested + 1;
@@ -45,6 +49,7 @@ void requestStop(int) {
 
 void requestReload(int) {
   g_reloadRequested = 1;
+  g_logReopens = g_logReopens + 1;
 }
 
 void noteResize(int) {
@@ -110,12 +115,12 @@ int exitStatusOf(gsadmin::SessionEnd end) {
 // Runs the session until it stops, with the operator's input and the
 // console the options ask for. The process's exit status.
 int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings,
-              std::unique_ptr<gsadmin::Panel> panel) {
+              std::unique_ptr<gsadmin::Panel> panel,
+              std::unique_ptr<gsadmin::StdioConsole> console) {
   // Declared before the session, so that it outlives the console that
   // prints above its prompt.
   std::unique_ptr<gsadmin::InputSource> input = openInput(options, settings.adminPassword);
   auto* terminal = dynamic_cast<gsadmin::TerminalInput*>(input.get());
-  auto console = std::make_unique<gsadmin::StdioConsole>();
   console->setTimestamps(options.timestamps);
   console->setTerminal(terminal);
   gsadmin::SessionIo io;
@@ -151,8 +156,14 @@ int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings
 
   // Standard output is as it always was, pause included; the status and
   // standard error tell a service manager or a script that the start failed.
-  std::printf("Exiting Admin");
-  std::fflush(stdout);
+  if (options.logFormat == "json") {
+    gsadmin::StdioConsole last;
+    last.setFormat(gsadmin::LogFormat::kJson);
+    last.line("Exiting Admin");
+  } else {
+    std::printf("Exiting Admin");
+    std::fflush(stdout);
+  }
   clock.sleepMs(2000);
   session.reset();
   return 1;
@@ -209,7 +220,7 @@ gsadmin::ModerationSettings moderationSettings(const gsadmin::Options& options) 
 }
 
 std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& options, char** argv,
-                                                     int* status) {
+                                                     gsadmin::Console& console, int* status) {
   // The positional arguments as an argv of their own, pointing into the real
   // one, so that hiding the password still overwrites it.
   std::vector<char*> positional{argv[0]};
@@ -223,12 +234,13 @@ std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& opt
                                 &warning);
   gsadmin::hidePasswordArgument(positionalCount, positional.data());
   if (!settings) {
-    std::printf("ERROR: Insufficent arguements.\nSyntax: <IP> <port> <username> <password>.\n");
+    console.line("ERROR: Insufficent arguements.");
+    console.line("Syntax: <IP> <port> <username> <password>.");
     *status = 0;
     return std::nullopt;
   }
   // With --server the positional port is not used, so it earns no warning.
-  if (!warning.empty() && !options.server) std::fprintf(stderr, "%s\n", warning.c_str());
+  if (!warning.empty() && !options.server) console.errorLine(warning);
   if (options.server) {
     std::optional<gsadmin::ServerAddress> server = gsadmin::parseServerAddress(*options.server);
     settings->serverIP = server->host;  // checked when the option was taken
@@ -244,7 +256,7 @@ std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& opt
     std::string error;
     std::optional<std::string> password = gsadmin::readPasswordFile(*options.passwordFile, &error);
     if (!password) {
-      std::fprintf(stderr, "gsadmin: --password-file: %s\n", error.c_str());
+      console.errorLine("gsadmin: --password-file: " + error);
       *status = 2;
       return std::nullopt;
     }
@@ -255,19 +267,20 @@ std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& opt
 
 // The panel settings of the options. Nothing, with *status set, when the
 // start ends here; a panel without accounts is left off with one line.
-std::optional<gsadmin::PanelSettings> panelSettings(const gsadmin::Options& options, int* status) {
+std::optional<gsadmin::PanelSettings> panelSettings(const gsadmin::Options& options,
+                                                    gsadmin::Console& console, int* status) {
   gsadmin::PanelSettings panel;
   *status = 2;
   if (options.httpCert.has_value() != options.httpKey.has_value()) {
-    std::fprintf(stderr, "gsadmin: --http-cert and --http-key go together\n");
+    console.errorLine("gsadmin: --http-cert and --http-key go together");
     return std::nullopt;
   }
   if (options.httpAddress) {
     panel.http = gsadmin::parseListenAddress(*options.httpAddress);  // checked when taken
     if (!gsadmin::isLoopback(*panel.http) && !options.httpCert) {
-      std::fprintf(stderr,
-                   "gsadmin: --http: an address other than loopback serves HTTPS only: give "
-                   "--http-cert and --http-key\n");
+      console.errorLine(
+          "gsadmin: --http: an address other than loopback serves HTTPS only: give "
+          "--http-cert and --http-key");
       return std::nullopt;
     }
     panel.certFile = options.httpCert;
@@ -278,12 +291,12 @@ std::optional<gsadmin::PanelSettings> panelSettings(const gsadmin::Options& opti
     std::optional<std::vector<gsadmin::PanelAccount>> accounts =
         gsadmin::readUsersFile(*options.httpUsers, &error);
     if (!accounts) {
-      std::fprintf(stderr, "gsadmin: --http-users: %s\n", error.c_str());
+      console.errorLine("gsadmin: --http-users: " + error);
       return std::nullopt;
     }
     panel.accounts = std::move(*accounts);
   } else if (panel.http) {
-    std::fprintf(stderr, "gsadmin: the panel is off: no --http-users file names its accounts\n");
+    console.errorLine("gsadmin: the panel is off: no --http-users file names its accounts");
     panel.http.reset();
   }
   if (options.metricsAddress) panel.metrics = gsadmin::parseListenAddress(*options.metricsAddress);
@@ -293,10 +306,11 @@ std::optional<gsadmin::PanelSettings> panelSettings(const gsadmin::Options& opti
 
 // The database of --db and --db-password-file into `settings`; false after
 // the one line that refuses them.
-bool takeDatabase(const gsadmin::Options& options, gsadmin::SessionSettings& settings) {
+bool takeDatabase(const gsadmin::Options& options, gsadmin::SessionSettings& settings,
+                  gsadmin::Console& console) {
   if (!options.databasePath) {
     if (options.databasePasswordFile) {
-      std::fprintf(stderr, "gsadmin: --db-password-file: needs --db with a postgresql:// URI\n");
+      console.errorLine("gsadmin: --db-password-file: needs --db with a postgresql:// URI");
       return false;
     }
     return true;
@@ -306,23 +320,42 @@ bool takeDatabase(const gsadmin::Options& options, gsadmin::SessionSettings& set
   std::optional<std::string> refusal =
       uri ? gsadmin::checkDatabaseUri(database) : gsadmin::checkDatabasePath(database);
   if (refusal) {
-    std::fprintf(stderr, "gsadmin: --db: %s\n", refusal->c_str());
+    console.errorLine("gsadmin: --db: " + *refusal);
     return false;
   }
   if (options.databasePasswordFile) {
     if (!uri) {
-      std::fprintf(stderr, "gsadmin: --db-password-file: needs --db with a postgresql:// URI\n");
+      console.errorLine("gsadmin: --db-password-file: needs --db with a postgresql:// URI");
       return false;
     }
     std::string error;
     settings.databasePassword = gsadmin::readPasswordFile(*options.databasePasswordFile, &error);
     if (!settings.databasePassword) {
-      std::fprintf(stderr, "gsadmin: --db-password-file: %s\n", error.c_str());
+      console.errorLine("gsadmin: --db-password-file: " + error);
       return false;
     }
   }
   settings.databasePath = database;
   return true;
+}
+
+// The console of the process, with the format and the log file the options
+// ask for; nothing after the line that refuses the file.
+std::unique_ptr<gsadmin::StdioConsole> openConsole(const gsadmin::Options& options) {
+  // Timestamps start with the session, as they always did.
+  auto console = std::make_unique<gsadmin::StdioConsole>();
+  if (options.logFormat == "json") console->setFormat(gsadmin::LogFormat::kJson);
+  if (options.logFile) {
+    std::string error;
+    std::unique_ptr<gsadmin::LogFile> file =
+        gsadmin::LogFile::open(*options.logFile, &error, &g_logReopens);
+    if (!file) {
+      console->errorLine("gsadmin: --log-file: " + error);
+      return nullptr;
+    }
+    console->setLogFile(std::move(file));
+  }
+  return console;
 }
 
 }  // namespace
@@ -340,15 +373,18 @@ int main(int argc, char** argv) {
   if (std::optional<int> status = takeOptions(argc, argv, parsed)) return *status;
   const gsadmin::Options& options = parsed.options;
 
-  std::printf("%s\n\n", gsadmin::bannerLine().c_str());
+  std::unique_ptr<gsadmin::StdioConsole> console = openConsole(options);
+  if (!console) return 2;
+  console->line(gsadmin::bannerLine());
+  if (!options.logFormat || *options.logFormat == "text") console->line("");
 
   int status = 0;
-  std::optional<gsadmin::SessionSettings> settings = takeSettings(options, argv, &status);
+  std::optional<gsadmin::SessionSettings> settings = takeSettings(options, argv, *console, &status);
   if (!settings) return status;
-  if (!takeDatabase(options, *settings)) return 2;
-  std::optional<gsadmin::PanelSettings> panel = panelSettings(options, &status);
+  if (!takeDatabase(options, *settings, *console)) return 2;
+  std::optional<gsadmin::PanelSettings> panel = panelSettings(options, *console, &status);
   if (!panel) return status;
   std::unique_ptr<gsadmin::Panel> web;
   if (panel->http || panel->metrics) web = std::make_unique<gsadmin::Panel>(std::move(*panel));
-  return runClient(options, std::move(*settings), std::move(web));
+  return runClient(options, std::move(*settings), std::move(web), std::move(console));
 }

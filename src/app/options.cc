@@ -49,6 +49,10 @@ bool isUrlPrefix(std::string_view value) {
   return UrlAllowList().add(value).empty();
 }
 
+bool isLogFormat(std::string_view value) {
+  return value == "text" || value == "json";
+}
+
 bool isListenAddress(std::string_view value) {
   return parseListenAddress(value).has_value();
 }
@@ -85,6 +89,10 @@ const OptionRow kOptions[] = {
      "", "read options from FILE; the command line wins"},
     {"timestamps", ValueKind::kNone, &Options::timestamps, nullptr, 0, nullptr, nullptr, nullptr,
      "", "start every console line with the local time"},
+    {"log-format", ValueKind::kText, nullptr, nullptr, 0, &Options::logFormat, "FORMAT",
+     "text or json", "text", "json: every line, on both streams, as one JSON object", isLogFormat},
+    {"log-file", ValueKind::kText, nullptr, nullptr, 0, &Options::logFile, "PATH", "a file name",
+     "", "also append every line as JSON to PATH, reopened on SIGHUP"},
     {"no-input", ValueKind::kNone, &Options::noInput, nullptr, 0, nullptr, nullptr, nullptr, "",
      "never read standard input"},
     {"exit-on-eof", ValueKind::kNone, &Options::exitOnEof, nullptr, 0, nullptr, nullptr, nullptr,

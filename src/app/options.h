@@ -28,6 +28,8 @@ struct Options {
   // --db-password-file: with a postgresql:// URI in databasePath.
   std::optional<std::string> databasePasswordFile;
   bool timestamps = false;
+  std::optional<std::string> logFormat;  // --log-format: "text" or "json"
+  std::optional<std::string> logFile;    // --log-file
   bool noInput = false;
   bool exitOnEof = false;
   // With exitOnEof: seconds to wait for the server to accept the login.

@@ -2,9 +2,12 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <ctime>
 #include <string>
 
+#include "console/json_log.h"
+#include "console/log_file.h"
 #include "console/terminal_input.h"
 #include "console/timestamp.h"
 
@@ -19,17 +22,62 @@ void writeLine(std::FILE* stream, std::string_view text) {
 
 }  // namespace
 
+StdioConsole::StdioConsole(std::FILE* out, std::FILE* err) : out_(out), err_(err) {}
+
+StdioConsole::~StdioConsole() = default;
+
+void StdioConsole::setLogFile(std::unique_ptr<LogFile> file) {
+  logFile_ = std::move(file);
+}
+
 void StdioConsole::line(std::string_view text) {
-  write(out_, text);
+  emit(out_, LogEntry(logKindOfLine(text), text));
 }
 
 void StdioConsole::errorLine(std::string_view text) {
-  write(err_, text);
+  emit(err_, LogEntry(logKindOfErrorLine(text), text));
 }
 
-void StdioConsole::write(std::FILE* stream, std::string_view text) {
+void StdioConsole::entry(const LogEntry& entry) {
+  emit(out_, entry);
+}
+
+// The JSON is formatted once for both the stream and the file.
+void StdioConsole::emit(std::FILE* stream, const LogEntry& entry) {
+  if (format_ == LogFormat::kText && !logFile_) {
+    write(stream, entry.text);
+    return;
+  }
+  json_.clear();
+  int64_t nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                      std::chrono::system_clock::now().time_since_epoch())
+                      .count();
+  appendJsonLogLine(entry, nowMs, json_);
+  if (logFile_) {
+    std::string failure = logFile_->write(json_);
+    if (!failure.empty()) {
+      // Said on the streams only: the old file takes the lines meanwhile.
+      std::string text = "gsadmin: --log-file: " + failure;
+      LogEntry error(LogKind::kError, text);
+      if (format_ == LogFormat::kText) {
+        write(err_, text);
+      } else {
+        std::string json;
+        appendJsonLogLine(error, nowMs, json);
+        write(err_, std::string_view(json).substr(0, json.size() - 1), false);
+      }
+    }
+  }
+  if (format_ == LogFormat::kText) {
+    write(stream, entry.text);
+  } else {
+    write(stream, std::string_view(json_).substr(0, json_.size() - 1), false);
+  }
+}
+
+void StdioConsole::write(std::FILE* stream, std::string_view text, bool stampable) {
   std::string stamped;
-  if (timestamps_) {
+  if (timestamps_ && stampable) {
     stamped = localTimestampPrefix(std::time(nullptr));
     stamped.append(text);
     text = stamped;

@@ -235,7 +235,8 @@ void AdminSession::checkDeadline() {
   uint64_t now = clock_.nowMs();
   if (connected_) {
     if (now > deadline_) {
-      console_->line("DISCONNECT: Connection timed out");
+      console_->entry(LogEntry(LogKind::kDisconnect, "DISCONNECT: Connection timed out")
+                          .add("reason", "timed out"));
       events_->fireEvent(Event::kDisconnect,
                          wire::kDisconnectTimedOut);  // handlers still see connected
       deadline_ = clock_.nowMs() + kSilenceMs;

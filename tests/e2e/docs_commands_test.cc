@@ -32,9 +32,9 @@
 namespace gsadmin::testing {
 namespace {
 
-const char* const kDocuments[] = {"README.md",         "docs/fleet.md",      "docs/hacking.md",
-                                  "docs/http-api.md",  "docs/moderation.md", "docs/panel.md",
-                                  "docs/scripting.md", "docs/simulator.md"};
+const char* const kDocuments[] = {"README.md",       "docs/fleet.md",     "docs/hacking.md",
+                                  "docs/logging.md", "docs/http-api.md",  "docs/moderation.md",
+                                  "docs/panel.md",   "docs/scripting.md", "docs/simulator.md"};
 
 // The first words that make a code line a shell command.
 const char* const kShellCommands[] = {
