@@ -87,6 +87,30 @@ bool waitForLogLine(const std::string& path, const std::string& needle) {
   return false;
 }
 
+// Every object's fields against the table; the kinds seen.
+std::set<std::string> checkFields(const std::vector<Json>& lines,
+                                  std::map<std::string, KindFields>& kinds) {
+  std::set<std::string> seen;
+  for (const Json& object : lines) {
+    EXPECT_TRUE(object.contains("kind") && object.contains("time") && object.contains("text"))
+        << object.dump();
+    std::string kind = object.value("kind", std::string());
+    seen.insert(kind);
+    EXPECT_TRUE(kinds.count(kind)) << "undocumented kind: " << object.dump();
+    const KindFields& fields = kinds[kind];
+    for (const std::string& name : fields.required) {
+      EXPECT_TRUE(object.contains(name)) << name << " missing: " << object.dump();
+    }
+    for (const auto& [name, value] : object.items()) {
+      bool known = name == "time" || name == "kind" || name == "text" ||
+                   fields.required.count(name) || fields.optional.count(name);
+      EXPECT_TRUE(known) << name << " undocumented: " << object.dump();
+    }
+    EXPECT_TRUE(object.value("time", std::string()).ends_with("Z")) << object.dump();
+  }
+  return seen;
+}
+
 // Each kind's line through the wire, the console and a script, on both
 // streams: every documented kind appears, with every field the table
 // requires and none it does not list.
@@ -131,24 +155,7 @@ TEST(JsonLogTest, EveryKindCarriesTheFieldsDocsLoggingMdLists) {
 
   std::map<std::string, KindFields> kinds = documentedKinds();
   EXPECT_EQ(kinds.size(), 13u);
-  std::set<std::string> seen;
-  for (const Json& object : lines) {
-    ASSERT_TRUE(object.contains("kind") && object.contains("time") && object.contains("text"))
-        << object.dump();
-    std::string kind = object["kind"];
-    seen.insert(kind);
-    ASSERT_TRUE(kinds.count(kind)) << "undocumented kind: " << object.dump();
-    const KindFields& fields = kinds[kind];
-    for (const std::string& name : fields.required) {
-      EXPECT_TRUE(object.contains(name)) << name << " missing: " << object.dump();
-    }
-    for (const auto& [name, value] : object.items()) {
-      bool known = name == "time" || name == "kind" || name == "text" ||
-                   fields.required.count(name) || fields.optional.count(name);
-      EXPECT_TRUE(known) << name << " undocumented: " << object.dump();
-    }
-    EXPECT_TRUE(std::string(object["time"]).ends_with("Z")) << object.dump();
-  }
+  std::set<std::string> seen = checkFields(lines, kinds);
   for (const auto& [kind, fields] : kinds) {
     EXPECT_TRUE(seen.count(kind)) << kind << " never seen in\n"
                                   << client.output() << client.errorOutput();
