@@ -14,6 +14,8 @@
 namespace gsadmin {
 namespace {
 
+constexpr size_t kMostKeptJsonBytes = 64 * 1024;
+
 void writeLine(std::FILE* stream, std::string_view text) {
   if (!text.empty()) std::fwrite(text.data(), 1, text.size(), stream);
   std::fputc('\n', stream);
@@ -48,13 +50,13 @@ void StdioConsole::emit(std::FILE* stream, const LogEntry& entry) {
     write(stream, entry.text);
     return;
   }
-  json_.clear();
   int64_t nowMs = std::chrono::duration_cast<std::chrono::milliseconds>(
                       std::chrono::system_clock::now().time_since_epoch())
                       .count();
-  appendJsonLogLine(entry, nowMs, json_);
+  size_t length = formatter_.write(entry, nowMs, json_);
+  std::string_view json(json_.data(), length);
   if (logFile_) {
-    std::string failure = logFile_->write(json_);
+    std::string failure = logFile_->write(json);
     if (!failure.empty()) {
       // Said on the streams only: the old file takes the lines meanwhile.
       std::string text = "gsadmin: --log-file: " + failure;
@@ -62,17 +64,19 @@ void StdioConsole::emit(std::FILE* stream, const LogEntry& entry) {
       if (format_ == LogFormat::kText) {
         write(err_, text);
       } else {
-        std::string json;
-        appendJsonLogLine(error, nowMs, json);
-        write(err_, std::string_view(json).substr(0, json.size() - 1), false);
+        std::string line;
+        formatter_.append(error, nowMs, line);
+        write(err_, std::string_view(line).substr(0, line.size() - 1), false);
       }
     }
   }
   if (format_ == LogFormat::kText) {
     write(stream, entry.text);
   } else {
-    write(stream, std::string_view(json_).substr(0, json_.size() - 1), false);
+    write(stream, json.substr(0, json.size() - 1), false);
   }
+  // A script's one huge print does not keep its room for good.
+  if (json_.size() > kMostKeptJsonBytes) std::string().swap(json_);
 }
 
 void StdioConsole::write(std::FILE* stream, std::string_view text, bool stampable) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "console/json_log.h"
 #include "console/log_entry.h"
 
 namespace gsadmin {
@@ -76,6 +77,7 @@ class StdioConsole : public Console {
   bool timestamps_ = false;
   LogFormat format_ = LogFormat::kText;
   std::unique_ptr<LogFile> logFile_;
+  JsonLogFormatter formatter_;
   std::string json_;  // the line being formatted, kept for its capacity
   TerminalInput* terminal_ = nullptr;
 };

@@ -43,6 +43,17 @@ TEST(JsonLogTest, ALineHasTimeKindFieldsAndTextInOrder) {
             "\"victim_name\":\"Carol\",\"weapon\":\"M4\",\"text\":\"Alice killed Carol (M4)\"}\n");
   EXPECT_EQ(rfc3339Utc(0), "1970-01-01T00:00:00.000Z");
   EXPECT_EQ(rfc3339Utc(-1), "1969-12-31T23:59:59.999Z");
+  // One formatter across seconds, backwards too: its remembered second
+  // never leaks into another's time.
+  JsonLogFormatter formatter;
+  std::string times;
+  for (int64_t ms : {1796738602125, 1796738602999, 1796738603000, 1796738602001}) {
+    formatter.appendTime(ms, times);
+    times += ' ';
+  }
+  EXPECT_EQ(times,
+            "2026-12-08T14:03:22.125Z 2026-12-08T14:03:22.999Z 2026-12-08T14:03:23.000Z "
+            "2026-12-08T14:03:22.001Z ");
 }
 
 TEST(JsonLogTest, KindsHaveDistinctNamesAndLinesWithoutOneAKindByTheirForm) {
