@@ -23,6 +23,7 @@
 #include "console/history_file.h"
 #include "console/line_reader.h"
 #include "console/log_file.h"
+#include "moderation/retention.h"
 #include "console/terminal_input.h"
 #include "panel/listen_address.h"
 #include "panel/panel.h"
@@ -207,6 +208,15 @@ gsadmin::ModerationSettings moderationSettings(const gsadmin::Options& options) 
   moderation.enabled = !options.noModeration;
   moderation.trustNames = options.trustNames;
   moderation.historyDays = static_cast<int64_t>(options.historyDays);
+  // --history-days covers the chat, the visits and the kills; --keep wins.
+  int64_t history = moderation.historyDays * 24 * 3600;
+  moderation.retention.chatSeconds = history;
+  moderation.retention.visitsSeconds = history;
+  moderation.retention.killsSeconds = history;
+  if (options.keep) {
+    moderation.retention =
+        gsadmin::parseRetention(*options.keep, moderation.retention).value_or(moderation.retention);
+  }
   moderation.serverName = options.serverName.value_or("");
   moderation.warnKick = static_cast<int64_t>(options.warnKick);
   moderation.warnBan = static_cast<int64_t>(options.warnBan);

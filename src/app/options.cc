@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "base/durations.h"
 #include "context/session_settings.h"
+#include "moderation/retention.h"
 #include "panel/listen_address.h"
 #include "requests/url_allow_list.h"
 #include "script/script_manager.h"
@@ -47,6 +48,10 @@ bool isDuration(std::string_view value) {
 
 bool isUrlPrefix(std::string_view value) {
   return UrlAllowList().add(value).empty();
+}
+
+bool isRetentionList(std::string_view value) {
+  return parseRetention(value, RetentionSettings()).has_value();
 }
 
 bool isLogFormat(std::string_view value) {
@@ -110,7 +115,11 @@ const OptionRow kOptions[] = {
      nullptr, "", "record nothing, enforce nothing: no history, bans or admins in game"},
     {"history-days", ValueKind::kNumber, nullptr, &Options::historyDays, 36500u, nullptr, "N",
      "a number of days", std::to_string(Options{}.historyDays),
-     "delete chat and visits older than N days, 0: keep them"},
+     "delete chat, kills and visits older than N days, 0: keep them"},
+    {"keep", ValueKind::kText, nullptr, nullptr, 0, &Options::keep, "KIND:TIME,...",
+     "a list such as chat:90d,visits:90d,kills:30d,reports:1y (0: for good; the audit and the "
+     "sanctions are always kept)",
+     "", "how long each kind of record is kept, over --history-days", isRetentionList},
     {"warn-kick", ValueKind::kNumber, nullptr, &Options::warnKick, 1000u, nullptr, "N",
      "a number of warnings", std::to_string(Options{}.warnKick),
      "kick at N active warnings, 0: never"},

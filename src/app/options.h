@@ -38,6 +38,7 @@ struct Options {
   bool noModeration = false;
   bool trustNames = false;
   uint64_t historyDays = 90;
+  std::optional<std::string> keep;  // --keep, a list as checked
   uint64_t warnKick = 3;
   uint64_t warnBan = 5;
   std::optional<std::string> warnBanTime;   // a duration, as checked

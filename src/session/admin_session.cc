@@ -204,6 +204,7 @@ uint64_t AdminSession::msUntilWork() {
   if (std::optional<uint64_t> due = database_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   if (moderation_) {
     if (std::optional<uint64_t> due = moderation_->nextWriteMs()) wakeAt = std::min(wakeAt, *due);
+    if (std::optional<uint64_t> due = moderation_->nextPurgeMs()) wakeAt = std::min(wakeAt, *due);
     if (std::optional<uint64_t> due = moderation_->msUntilWork()) {
       wakeAt = std::min(wakeAt, now + *due);
     }
