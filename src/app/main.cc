@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/backup_command.h"
 #include "app/command_line.h"
 #include "app/config_file.h"
 #include "app/hash_password_command.h"
@@ -23,8 +24,8 @@
 #include "console/history_file.h"
 #include "console/line_reader.h"
 #include "console/log_file.h"
-#include "moderation/retention.h"
 #include "console/terminal_input.h"
+#include "moderation/retention.h"
 #include "panel/listen_address.h"
 #include "panel/panel.h"
 #include "panel/users_file.h"
@@ -157,14 +158,11 @@ int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings
 
   // Standard output is as it always was, pause included; the status and
   // standard error tell a service manager or a script that the start failed.
-  if (options.logFormat == "json") {
-    gsadmin::StdioConsole last;
-    last.setFormat(gsadmin::LogFormat::kJson);
-    last.line("Exiting Admin");
-  } else {
-    std::printf("Exiting Admin");
-    std::fflush(stdout);
-  }
+  gsadmin::StdioConsole last;
+  last.setFormat(gsadmin::LogFormat::kJson);
+  if (options.logFormat == "json") last.line("Exiting Admin");
+  if (options.logFormat != "json") std::printf("Exiting Admin");
+  std::fflush(stdout);
   clock.sleepMs(2000);
   session.reset();
   return 1;
@@ -382,6 +380,8 @@ int main(int argc, char** argv) {
   gsadmin::ParsedOptions parsed;
   if (std::optional<int> status = takeOptions(argc, argv, parsed)) return *status;
   const gsadmin::Options& options = parsed.options;
+  if (std::optional<int> status = gsadmin::runBackupCommand(options, stdout, stderr))
+    return *status;
 
   std::unique_ptr<gsadmin::StdioConsole> console = openConsole(options);
   if (!console) return 2;

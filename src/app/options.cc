@@ -159,6 +159,8 @@ const OptionRow kOptions[] = {
      kListenWords, "", "serve Prometheus metrics, unauthenticated, at ADDR:PORT", isListenAddress},
     {"hash-password", ValueKind::kNone, &Options::hashPassword, nullptr, 0, nullptr, nullptr,
      nullptr, "", "read a password, print its hash for --http-users, exit"},
+    {"backup", ValueKind::kText, nullptr, nullptr, 0, &Options::backup, "FILE", "a file name", "",
+     "copy the SQLite database online to the new FILE, check it, exit"},
     {"help", ValueKind::kNone, &Options::help, nullptr, 0, nullptr, nullptr, nullptr, "",
      "print this text and exit"},
     {"version", ValueKind::kNone, &Options::version, nullptr, 0, nullptr, nullptr, nullptr, "",

@@ -56,6 +56,7 @@ struct Options {
   std::optional<std::string> httpUsers;       // --http-users
   std::optional<std::string> metricsAddress;  // --metrics
   bool hashPassword = false;                  // --hash-password
+  std::optional<std::string> backup;          // --backup
   // Indexes into argv of the positional arguments (argv[0] excluded).
   std::vector<int> positional;
 };
