@@ -18,6 +18,8 @@ std::optional<std::string> sqliteFileOf(const Options& options);
 // using it), checks the copy and prints what it holds: one line for the
 // copy, its integrity and one line a table with its rows. The exit status
 // (0 sound, 1 not, 2 refused); nothing without --backup.
+// --restore=FILE likewise puts FILE back, once it checked sound, refused
+// while a client holds the database.
 std::optional<int> runBackupCommand(const Options& options, std::FILE* out, std::FILE* err);
 
 }  // namespace gsadmin

@@ -161,6 +161,8 @@ const OptionRow kOptions[] = {
      nullptr, "", "read a password, print its hash for --http-users, exit"},
     {"backup", ValueKind::kText, nullptr, nullptr, 0, &Options::backup, "FILE", "a file name", "",
      "copy the SQLite database online to the new FILE, check it, exit"},
+    {"restore", ValueKind::kText, nullptr, nullptr, 0, &Options::restore, "FILE", "a file name", "",
+     "put the backup FILE back as the SQLite database (no client running), exit"},
     {"help", ValueKind::kNone, &Options::help, nullptr, 0, nullptr, nullptr, nullptr, "",
      "print this text and exit"},
     {"version", ValueKind::kNone, &Options::version, nullptr, 0, nullptr, nullptr, nullptr, "",

@@ -57,6 +57,7 @@ struct Options {
   std::optional<std::string> metricsAddress;  // --metrics
   bool hashPassword = false;                  // --hash-password
   std::optional<std::string> backup;          // --backup
+  std::optional<std::string> restore;         // --restore
   // Indexes into argv of the positional arguments (argv[0] excluded).
   std::vector<int> positional;
 };

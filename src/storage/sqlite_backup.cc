@@ -76,6 +76,23 @@ std::string backupSqlite(const std::string& source, const std::string& target) {
   return error.empty() ? "" : source + ": " + error;
 }
 
+std::string restoreSqlite(const std::string& source, const std::string& target) {
+  std::string error;
+  Connection from = openFile(source, SQLITE_OPEN_READONLY, &error);
+  if (!from) return error;
+  Connection to = openFile(target, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, &error);
+  if (!to) return error;
+  // Held from the first transaction until the connection closes.
+  sqlite3_exec(to.get(), "PRAGMA locking_mode=EXCLUSIVE", nullptr, nullptr, nullptr);
+  if (sqlite3_exec(to.get(), "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    return target + ": a client holds the database (" + sqlite3_errmsg(to.get()) +
+           "); stop it first";
+  }
+  sqlite3_exec(to.get(), "COMMIT", nullptr, nullptr, nullptr);
+  error = copy(from.get(), to.get());
+  return error.empty() ? "" : target + ": " + error;
+}
+
 SqliteCheck checkSqlite(const std::string& path) {
   SqliteCheck check;
   Connection db = openFile(path, SQLITE_OPEN_READONLY, &check.error);

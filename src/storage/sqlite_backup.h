@@ -25,6 +25,13 @@ struct SqliteCheck {
 std::string backupSqlite(const std::string& source, const std::string& target);
 inline constexpr int kBackupStepPages = 256;
 
+// Puts the SQLite database at `source` (a backup) in place of `target`'s
+// contents. Refused while a client has `target` open: the client's
+// connection (in WAL mode) holds a shared lock on the file as long as it is
+// open, so an exclusive lock taken here without waiting fails. Empty on
+// success, else why not.
+std::string restoreSqlite(const std::string& source, const std::string& target);
+
 // Opens `path` read-only and checks it.
 SqliteCheck checkSqlite(const std::string& path);
 

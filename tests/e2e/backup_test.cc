@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdio>
 #include <string>
 
 #include "sim/server_messages.h"
@@ -41,6 +43,30 @@ TEST(BackupTest, ACopyOfTheDatabaseARunningClientWritesIsSoundAndCounted) {
   // The client went on meanwhile.
   peer.send(chatLine(1, 1, "after"));
   EXPECT_TRUE(client.waitForLine("Ann: after"));
+
+  // Never put back under a running client; once it ended, the copy goes
+  // back whole. A file that is no sound database is refused before.
+  ClientProcess held({"--restore=" + copy, "--db=" + database}, std::nullopt);
+  EXPECT_EQ(held.waitExit(5000), 2);
+  EXPECT_NE(held.errorOutput().find(database + ": a client holds the database"), std::string::npos)
+      << held.errorOutput();
+  client.kill(SIGTERM);
+  EXPECT_EQ(client.waitExit(5000), 0);
+  ClientProcess restore({"--restore=" + copy, "--db=" + database}, std::nullopt);
+  EXPECT_EQ(restore.waitExit(10000), 0) << restore.errorOutput();
+  restore.readToEnd();
+  EXPECT_NE(restore.output().find("restore: " + copy + " put back as " + database + "\n"),
+            std::string::npos);
+  EXPECT_NE(restore.output().find("gs_chat: 50 rows\n"), std::string::npos) << restore.output();
+  const std::string junk = client.directory() + "/junk.db";
+  {
+    std::FILE* file = std::fopen(junk.c_str(), "w");
+    ASSERT_NE(file, nullptr);
+    std::fputs("not a database, but long enough to look like a header of one at first\n", file);
+    std::fclose(file);
+  }
+  ClientProcess refused({"--restore=" + junk, "--db=" + database}, std::nullopt);
+  EXPECT_EQ(refused.waitExit(5000), 1);
 
   // An existing file is never overwritten; a PostgreSQL database is pg_dump's.
   ClientProcess again({"--backup=" + copy, "--db=" + database}, std::nullopt);
