@@ -18,6 +18,8 @@ namespace {
 constexpr double kMostIrRatio = 1.02;
 constexpr double kMostJoinP99Us = 1000;
 constexpr int kHandlerPathEvents = 20000;
+// JSON lines may cost the handler path this much more than text lines.
+constexpr double kMostJsonLogRatio = 1.05;
 constexpr int kBans = 1000000;
 constexpr int kJoins = 10000;
 
@@ -109,6 +111,20 @@ std::vector<ResultRow> handlerPathRows(const std::string& beforeBinary, int even
   return rows;
 }
 
+std::vector<ResultRow> jsonLogRows(int events) {
+  std::string what = "(j) Lua handler path, chat, console text / JSON: Ir per event";
+  InstructionCount text = countHandlerPath(thisBench(), kLogFeedKinds[0], events);
+  InstructionCount json = countHandlerPath(thisBench(), kLogFeedKinds[1], events);
+  if (!text.ran || !json.ran) {
+    std::fprintf(stderr, "handler path with logs: %s%s\n", text.failure.c_str(),
+                 json.failure.c_str());
+    return {{what, "did not run", "", false}};
+  }
+  double ratio = json.perEvent() / text.perEvent();
+  return {{what, formatted("%.0f / %.0f (%.4f)", text.perEvent(), json.perEvent(), ratio),
+           "< 1.05 of text", ratio < kMostJsonLogRatio}};
+}
+
 std::vector<ResultRow> banCheckRows(const std::string& beforeBinary, int bans, int joins) {
   std::vector<ResultRow> rows;
   std::string before = benchBeside(beforeBinary);
@@ -129,6 +145,8 @@ std::vector<ResultRow> beforeAfterRows(const std::string& beforeBinary) {
   std::printf("(j) Lua handler path and ban check, before and now\n");
   std::fflush(stdout);
   std::vector<ResultRow> rows = handlerPathRows(beforeBinary, kHandlerPathEvents);
+  std::vector<ResultRow> logs = jsonLogRows(kHandlerPathEvents);
+  rows.insert(rows.end(), logs.begin(), logs.end());
   std::vector<ResultRow> bans = banCheckRows(beforeBinary, kBans, kJoins);
   rows.insert(rows.end(), bans.begin(), bans.end());
   std::vector<ResultRow> start = banStartRows(beforeBinary);

@@ -17,6 +17,8 @@ namespace gsadmin::bench {
 // (j) Instructions per event on the Lua handler path (callgrind), for each
 // kind of handler-path-bench.h; within 2% of before for positions and chat.
 std::vector<ResultRow> handlerPathRows(const std::string& beforeBinary, int events);
+// The handler path's chat with the console as text and as JSON, this build.
+std::vector<ResultRow> jsonLogRows(int events);
 
 // (j) The ban check at join with `bans` bans, on SQLite and, when its
 // server binaries are installed, PostgreSQL; p99 under 1 ms.

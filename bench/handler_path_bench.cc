@@ -9,6 +9,7 @@
 #include <sstream>
 #include <vector>
 
+#include "console/console.h"
 #include "script/lua.h"
 #include "script/script_manager.h"
 #include "sim/server_messages.h"
@@ -39,7 +40,7 @@ std::vector<Datagram> datagramsOf(const std::string& kind, int count) {
     if (kind == "position") {
       float x = static_cast<float>(i % 1000);
       datagrams.push_back(testing::positionUpdate(kPlayer, 0, 100.0f, x, -x, 10.0f));
-    } else if (kind == "chat") {
+    } else if (kind == "chat" || kind == "chat-text" || kind == "chat-json") {
       datagrams.push_back(testing::chatLine(kPlayer, 0, "good game " + std::to_string(i % 10)));
     } else if (kind == "word") {
       datagrams.push_back(testing::chatLine(kPlayer, 0, "!score " + std::to_string(i % 10)));
@@ -104,11 +105,19 @@ int runHandlerFeed(const std::string& feed) {
   std::vector<Datagram> warmUp = datagramsOf(kind, kWarmUp);
   std::vector<Datagram> datagrams = datagramsOf(kind, events);
   if (warmUp.empty() || events < 1) {
-    std::fprintf(stderr, "gsadmin_bench: --handler-feed=position|chat|word:N\n");
+    std::fprintf(stderr,
+                 "gsadmin_bench: --handler-feed=position|chat|word|chat-text|chat-json:N\n");
     return 2;
   }
   const char* event = kind == "position" ? "onPlayerPositionChange" : "onPlayerChat";
   testing::SessionHarness harness(countingScript(event), "Admin", "pw");
+  // The process's own console writing to /dev/null, as text or as JSON.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> null(std::fopen("/dev/null", "w"), std::fclose);
+  if (kind != "chat" && kind.starts_with("chat-") && null) {
+    auto console = std::make_unique<StdioConsole>(null.get(), null.get());
+    if (kind == "chat-json") console->setFormat(LogFormat::kJson);
+    harness.console().alsoTo(std::move(console));
+  }
   harness.connect(testing::ServerRecord(), {{kPlayer, "Bob", 0, true}});
   harness.deliver(testing::playerDetails(kPlayer, "details"));
   for (const Datagram& datagram : warmUp) harness.deliver(datagram);

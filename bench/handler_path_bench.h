@@ -16,6 +16,9 @@ namespace gsadmin::bench {
 //   "chat"      public chat lines        -> onPlayerChat
 //   "word"      public "!score" lines, a word no one has -> onPlayerChat
 constexpr const char* kFeedKinds[] = {"position", "chat", "word"};
+// Chat lines again with the process's console (to /dev/null) as text
+// ("chat-text") or as JSON ("chat-json"): what --log-format=json costs.
+constexpr const char* kLogFeedKinds[] = {"chat-text", "chat-json"};
 
 // The child's side, for --handler-feed=KIND:N: after 1000 datagrams of warm
 // up, hands over N more in batches, the batches (and only they) inside the

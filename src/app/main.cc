@@ -12,16 +12,19 @@
 #include <utility>
 #include <vector>
 
+#include "app/backup_command.h"
 #include "app/command_line.h"
 #include "app/config_file.h"
 #include "app/hash_password_command.h"
+#include "app/moderation_options.h"
 #include "app/options.h"
 #include "app/password_file.h"
 #include "app/rules_commands.h"
 #include "app/standard_streams.h"
-#include "base/durations.h"
+#include "console/console.h"
 #include "console/history_file.h"
 #include "console/line_reader.h"
+#include "console/log_file.h"
 #include "console/terminal_input.h"
 #include "panel/listen_address.h"
 #include "panel/panel.h"
@@ -39,6 +42,8 @@ namespace {
 volatile std::sig_atomic_t g_stopRequested = 0;
 volatile std::sig_atomic_t g_reloadRequested = 0;
 volatile std::sig_atomic_t g_terminalResized = 0;
+// Counts the hang-ups, so that the --log-file is opened again after each.
+volatile std::sig_atomic_t g_logReopens = 0;
 
 void requestStop(int) {
   g_stopRequested = g_stopRequested + 1;
@@ -46,6 +51,7 @@ void requestStop(int) {
 
 void requestReload(int) {
   g_reloadRequested = 1;
+  g_logReopens = g_logReopens + 1;
 }
 
 void noteResize(int) {
@@ -111,12 +117,12 @@ int exitStatusOf(gsadmin::SessionEnd end) {
 // Runs the session until it stops, with the operator's input and the
 // console the options ask for. The process's exit status.
 int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings,
-              std::unique_ptr<gsadmin::Panel> panel, gsadmin::SessionIo io) {
+              std::unique_ptr<gsadmin::Panel> panel, std::unique_ptr<gsadmin::StdioConsole> console,
+              gsadmin::SessionIo io) {
   // Declared before the session, so that it outlives the console that
   // prints above its prompt.
   std::unique_ptr<gsadmin::InputSource> input = openInput(options, settings.adminPassword);
   auto* terminal = dynamic_cast<gsadmin::TerminalInput*>(input.get());
-  auto console = std::make_unique<gsadmin::StdioConsole>();
   console->setTimestamps(options.timestamps);
   console->setTerminal(terminal);
   io.console = panel ? panel->wrapConsole(std::move(console)) : std::move(console);
@@ -151,7 +157,10 @@ int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings
 
   // Standard output is as it always was, pause included; the status and
   // standard error tell a service manager or a script that the start failed.
-  std::printf("Exiting Admin");
+  gsadmin::StdioConsole last;
+  last.setFormat(gsadmin::LogFormat::kJson);
+  if (options.logFormat == "json") last.line("Exiting Admin");
+  if (options.logFormat != "json") std::printf("Exiting Admin");
   std::fflush(stdout);
   clock.sleepMs(2000);
   session.reset();
@@ -190,27 +199,8 @@ std::optional<int> takeOptions(int argc, char** argv, gsadmin::ParsedOptions& pa
 // The settings of the positional arguments, --server and --name over them,
 // and the password from --password-file. Nothing, with *status set, when
 // the start ends here.
-// The moderation options, checked when they were taken.
-gsadmin::ModerationSettings moderationSettings(const gsadmin::Options& options) {
-  gsadmin::ModerationSettings moderation;
-  moderation.enabled = !options.noModeration;
-  moderation.trustNames = options.trustNames;
-  moderation.historyDays = static_cast<int64_t>(options.historyDays);
-  moderation.serverName = options.serverName.value_or("");
-  moderation.journalPath = options.journalPath.value_or("");
-  moderation.warnKick = static_cast<int64_t>(options.warnKick);
-  moderation.warnBan = static_cast<int64_t>(options.warnBan);
-  if (options.warnBanTime) {
-    moderation.warnBanSeconds = gsadmin::parseDuration(*options.warnBanTime).value_or(0);
-  }
-  if (options.warnExpiry) {
-    moderation.warnExpirySeconds = gsadmin::parseDuration(*options.warnExpiry).value_or(0);
-  }
-  return moderation;
-}
-
 std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& options, char** argv,
-                                                     int* status) {
+                                                     gsadmin::Console& console, int* status) {
   // The positional arguments as an argv of their own, pointing into the real
   // one, so that hiding the password still overwrites it.
   std::vector<char*> positional{argv[0]};
@@ -224,12 +214,13 @@ std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& opt
                                 &warning);
   gsadmin::hidePasswordArgument(positionalCount, positional.data());
   if (!settings) {
-    std::printf("ERROR: Insufficent arguements.\nSyntax: <IP> <port> <username> <password>.\n");
+    console.line("ERROR: Insufficent arguements.");
+    console.line("Syntax: <IP> <port> <username> <password>.");
     *status = 0;
     return std::nullopt;
   }
   // With --server the positional port is not used, so it earns no warning.
-  if (!warning.empty() && !options.server) std::fprintf(stderr, "%s\n", warning.c_str());
+  if (!warning.empty() && !options.server) console.errorLine(warning);
   if (options.server) {
     std::optional<gsadmin::ServerAddress> server = gsadmin::parseServerAddress(*options.server);
     settings->serverIP = server->host;  // checked when the option was taken
@@ -246,7 +237,7 @@ std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& opt
     std::string error;
     std::optional<std::string> password = gsadmin::readPasswordFile(*options.passwordFile, &error);
     if (!password) {
-      std::fprintf(stderr, "gsadmin: --password-file: %s\n", error.c_str());
+      console.errorLine("gsadmin: --password-file: " + error);
       *status = 2;
       return std::nullopt;
     }
@@ -257,19 +248,20 @@ std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& opt
 
 // The panel settings of the options. Nothing, with *status set, when the
 // start ends here; a panel without accounts is left off with one line.
-std::optional<gsadmin::PanelSettings> panelSettings(const gsadmin::Options& options, int* status) {
+std::optional<gsadmin::PanelSettings> panelSettings(const gsadmin::Options& options,
+                                                    gsadmin::Console& console, int* status) {
   gsadmin::PanelSettings panel;
   *status = 2;
   if (options.httpCert.has_value() != options.httpKey.has_value()) {
-    std::fprintf(stderr, "gsadmin: --http-cert and --http-key go together\n");
+    console.errorLine("gsadmin: --http-cert and --http-key go together");
     return std::nullopt;
   }
   if (options.httpAddress) {
     panel.http = gsadmin::parseListenAddress(*options.httpAddress);  // checked when taken
     if (!gsadmin::isLoopback(*panel.http) && !options.httpCert) {
-      std::fprintf(stderr,
-                   "gsadmin: --http: an address other than loopback serves HTTPS only: give "
-                   "--http-cert and --http-key\n");
+      console.errorLine(
+          "gsadmin: --http: an address other than loopback serves HTTPS only: give "
+          "--http-cert and --http-key");
       return std::nullopt;
     }
     panel.certFile = options.httpCert;
@@ -280,12 +272,12 @@ std::optional<gsadmin::PanelSettings> panelSettings(const gsadmin::Options& opti
     std::optional<std::vector<gsadmin::PanelAccount>> accounts =
         gsadmin::readUsersFile(*options.httpUsers, &error);
     if (!accounts) {
-      std::fprintf(stderr, "gsadmin: --http-users: %s\n", error.c_str());
+      console.errorLine("gsadmin: --http-users: " + error);
       return std::nullopt;
     }
     panel.accounts = std::move(*accounts);
   } else if (panel.http) {
-    std::fprintf(stderr, "gsadmin: the panel is off: no --http-users file names its accounts\n");
+    console.errorLine("gsadmin: the panel is off: no --http-users file names its accounts");
     panel.http.reset();
   }
   if (options.metricsAddress) panel.metrics = gsadmin::parseListenAddress(*options.metricsAddress);
@@ -295,10 +287,11 @@ std::optional<gsadmin::PanelSettings> panelSettings(const gsadmin::Options& opti
 
 // The database of --db and --db-password-file into `settings`; false after
 // the one line that refuses them.
-bool takeDatabase(const gsadmin::Options& options, gsadmin::SessionSettings& settings) {
+bool takeDatabase(const gsadmin::Options& options, gsadmin::SessionSettings& settings,
+                  gsadmin::Console& console) {
   if (!options.databasePath) {
     if (options.databasePasswordFile) {
-      std::fprintf(stderr, "gsadmin: --db-password-file: needs --db with a postgresql:// URI\n");
+      console.errorLine("gsadmin: --db-password-file: needs --db with a postgresql:// URI");
       return false;
     }
     return true;
@@ -308,23 +301,42 @@ bool takeDatabase(const gsadmin::Options& options, gsadmin::SessionSettings& set
   std::optional<std::string> refusal =
       uri ? gsadmin::checkDatabaseUri(database) : gsadmin::checkDatabasePath(database);
   if (refusal) {
-    std::fprintf(stderr, "gsadmin: --db: %s\n", refusal->c_str());
+    console.errorLine("gsadmin: --db: " + *refusal);
     return false;
   }
   if (options.databasePasswordFile) {
     if (!uri) {
-      std::fprintf(stderr, "gsadmin: --db-password-file: needs --db with a postgresql:// URI\n");
+      console.errorLine("gsadmin: --db-password-file: needs --db with a postgresql:// URI");
       return false;
     }
     std::string error;
     settings.databasePassword = gsadmin::readPasswordFile(*options.databasePasswordFile, &error);
     if (!settings.databasePassword) {
-      std::fprintf(stderr, "gsadmin: --db-password-file: %s\n", error.c_str());
+      console.errorLine("gsadmin: --db-password-file: " + error);
       return false;
     }
   }
   settings.databasePath = database;
   return true;
+}
+
+// The console of the process, with the format and the log file the options
+// ask for; nothing after the line that refuses the file.
+std::unique_ptr<gsadmin::StdioConsole> openConsole(const gsadmin::Options& options) {
+  // Timestamps start with the session, as they always did.
+  auto console = std::make_unique<gsadmin::StdioConsole>();
+  if (options.logFormat == "json") console->setFormat(gsadmin::LogFormat::kJson);
+  if (options.logFile) {
+    std::string error;
+    std::unique_ptr<gsadmin::LogFile> file =
+        gsadmin::LogFile::open(*options.logFile, &error, &g_logReopens);
+    if (!file) {
+      console->errorLine("gsadmin: --log-file: " + error);
+      return nullptr;
+    }
+    console->setLogFile(std::move(file));
+  }
+  return console;
 }
 
 }  // namespace
@@ -341,24 +353,30 @@ int main(int argc, char** argv) {
   gsadmin::ParsedOptions parsed;
   if (std::optional<int> status = takeOptions(argc, argv, parsed)) return *status;
   const gsadmin::Options& options = parsed.options;
+  if (std::optional<int> status = gsadmin::runBackupCommand(options, stdout, stderr))
+    return *status;
   if (std::optional<int> status = gsadmin::runRulesCommands(options, stdout, stderr))
     return *status;
   std::optional<gsadmin::RuleSet> rules;
   std::optional<gsadmin::ScheduleSet> schedule;
   if (!gsadmin::takeRuleFiles(options, &rules, &schedule, stderr)) return 2;
 
-  std::printf("%s\n\n", gsadmin::bannerLine().c_str());
+  std::unique_ptr<gsadmin::StdioConsole> console = openConsole(options);
+  if (!console) return 2;
+  console->line(gsadmin::bannerLine());
+  if (!options.logFormat || *options.logFormat == "text") console->line("");
 
   int status = 0;
-  std::optional<gsadmin::SessionSettings> settings = takeSettings(options, argv, &status);
+  std::optional<gsadmin::SessionSettings> settings = takeSettings(options, argv, *console, &status);
   if (!settings) return status;
-  if (!takeDatabase(options, *settings)) return 2;
-  std::optional<gsadmin::PanelSettings> panel = panelSettings(options, &status);
+  if (!takeDatabase(options, *settings, *console)) return 2;
+  std::optional<gsadmin::PanelSettings> panel = panelSettings(options, *console, &status);
   if (!panel) return status;
   std::unique_ptr<gsadmin::Panel> web;
   if (panel->http || panel->metrics) web = std::make_unique<gsadmin::Panel>(std::move(*panel));
   gsadmin::SessionIo io;
   io.rules = std::move(rules);
   io.schedule = std::move(schedule);
-  return runClient(options, std::move(*settings), std::move(web), std::move(io));
+  return runClient(options, std::move(*settings), std::move(web), std::move(console),
+                   std::move(io));
 }

@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "base/durations.h"
 #include "context/session_settings.h"
+#include "moderation/retention.h"
 #include "panel/listen_address.h"
 #include "requests/url_allow_list.h"
 #include "script/script_manager.h"
@@ -49,6 +50,14 @@ bool isUrlPrefix(std::string_view value) {
   return UrlAllowList().add(value).empty();
 }
 
+bool isRetentionList(std::string_view value) {
+  return parseRetention(value, RetentionSettings()).has_value();
+}
+
+bool isLogFormat(std::string_view value) {
+  return value == "text" || value == "json";
+}
+
 bool isListenAddress(std::string_view value) {
   return parseListenAddress(value).has_value();
 }
@@ -88,6 +97,10 @@ const OptionRow kOptions[] = {
      "", "read options from FILE; the command line wins"},
     {"timestamps", ValueKind::kNone, &Options::timestamps, nullptr, 0, nullptr, nullptr, nullptr,
      "", "start every console line with the local time"},
+    {"log-format", ValueKind::kText, nullptr, nullptr, 0, &Options::logFormat, "FORMAT",
+     "text or json", "text", "json: every line, on both streams, as one JSON object", isLogFormat},
+    {"log-file", ValueKind::kText, nullptr, nullptr, 0, &Options::logFile, "PATH", "a file name",
+     "", "also append every line as JSON to PATH, reopened on SIGHUP"},
     {"no-input", ValueKind::kNone, &Options::noInput, nullptr, 0, nullptr, nullptr, nullptr, "",
      "never read standard input"},
     {"exit-on-eof", ValueKind::kNone, &Options::exitOnEof, nullptr, 0, nullptr, nullptr, nullptr,
@@ -105,7 +118,11 @@ const OptionRow kOptions[] = {
      nullptr, "", "record nothing, enforce nothing: no history, bans or admins in game"},
     {"history-days", ValueKind::kNumber, nullptr, &Options::historyDays, 36500u, nullptr, "N",
      "a number of days", std::to_string(Options{}.historyDays),
-     "delete chat and visits older than N days, 0: keep them"},
+     "delete chat, kills and visits older than N days, 0: keep them"},
+    {"keep", ValueKind::kText, nullptr, nullptr, 0, &Options::keep, "KIND:TIME,...",
+     "a list such as chat:90d,visits:90d,kills:30d,reports:1y (0: for good; the audit and the "
+     "sanctions are always kept)",
+     "", "how long each kind of record is kept, over --history-days", isRetentionList},
     {"warn-kick", ValueKind::kNumber, nullptr, &Options::warnKick, 1000u, nullptr, "N",
      "a number of warnings", std::to_string(Options{}.warnKick),
      "kick at N active warnings, 0: never"},
@@ -154,6 +171,10 @@ const OptionRow kOptions[] = {
      nullptr, nullptr, 1},
     {"hash-password", ValueKind::kNone, &Options::hashPassword, nullptr, 0, nullptr, nullptr,
      nullptr, "", "read a password, print its hash for --http-users, exit"},
+    {"backup", ValueKind::kText, nullptr, nullptr, 0, &Options::backup, "FILE", "a file name", "",
+     "copy the SQLite database online to the new FILE, check it, exit"},
+    {"restore", ValueKind::kText, nullptr, nullptr, 0, &Options::restore, "FILE", "a file name", "",
+     "put the backup FILE back as the SQLite database (no client running), exit"},
     {"help", ValueKind::kNone, &Options::help, nullptr, 0, nullptr, nullptr, nullptr, "",
      "print this text and exit"},
     {"version", ValueKind::kNone, &Options::version, nullptr, 0, nullptr, nullptr, nullptr, "",

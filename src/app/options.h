@@ -29,6 +29,8 @@ struct Options {
   // --db-password-file: with a postgresql:// URI in databasePath.
   std::optional<std::string> databasePasswordFile;
   bool timestamps = false;
+  std::optional<std::string> logFormat;  // --log-format: "text" or "json"
+  std::optional<std::string> logFile;    // --log-file
   bool noInput = false;
   bool exitOnEof = false;
   // With exitOnEof: seconds to wait for the server to accept the login.
@@ -37,6 +39,7 @@ struct Options {
   bool noModeration = false;
   bool trustNames = false;
   uint64_t historyDays = 90;
+  std::optional<std::string> keep;  // --keep, a list as checked
   uint64_t warnKick = 3;
   uint64_t warnBan = 5;
   std::optional<std::string> warnBanTime;   // a duration, as checked
@@ -59,6 +62,8 @@ struct Options {
   std::optional<std::string> schedulePath;  // --schedule
   std::optional<std::string> replayPath;    // --replay: with --rules, a console log
   uint64_t nextCount = 0;                   // --next: with --schedule; 0 not asked
+  std::optional<std::string> backup;        // --backup
+  std::optional<std::string> restore;       // --restore
   // Indexes into argv of the positional arguments (argv[0] excluded).
   std::vector<int> positional;
 };

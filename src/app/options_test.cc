@@ -98,6 +98,10 @@ TEST(OptionsTest, ConsoleOptions) {
             (std::vector<std::string>{"config.lua"}));
 }
 
+constexpr char kKeepNeeds[] =
+    "gsadmin: --keep needs a list such as chat:90d,visits:90d,kills:30d,reports:1y (0: for good; "
+    "the audit and the sanctions are always kept)";
+
 TEST(OptionsTest, BadOptionsGiveOneLine) {
   const struct {
     std::vector<std::string> args;
@@ -125,6 +129,10 @@ TEST(OptionsTest, BadOptionsGiveOneLine) {
       {{"--server=:7777"}, "gsadmin: --server needs HOST:PORT with a port from 1 to 65535"},
       {{"--name"}, "gsadmin: --name needs a name"},
       {{"--config="}, "gsadmin: --config needs a file name"},
+      {{"--log-format=xml"}, "gsadmin: --log-format needs text or json"},
+      {{"--keep=audit:1y"}, kKeepNeeds},
+      {{"--keep=chat:30d,sanctions:1y"}, kKeepNeeds},
+      {{"--keep=chat"}, kKeepNeeds},
   };
   for (const auto& c : cases) EXPECT_EQ(parse(c.args).error, c.error) << c.args[0];
 }

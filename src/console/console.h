@@ -2,7 +2,12 @@
 #define GSADMIN_CONSOLE_CONSOLE_H_
 
 #include <cstdio>
+#include <memory>
+#include <string>
 #include <string_view>
+
+#include "console/json_log.h"
+#include "console/log_entry.h"
 
 namespace gsadmin {
 
@@ -22,16 +27,34 @@ class Console {
 
   // One diagnostic line on standard error.
   virtual void errorLine(std::string_view text) = 0;
+
+  // One line on standard output that tells an event: `entry.text` as
+  // line() prints it, with its kind and fields for the JSON log. A console
+  // that keeps no log prints the text.
+  virtual void entry(const LogEntry& entry) { line(entry.text); }
 };
+
+class LogFile;
+
+// How the console's own streams show lines: as text, or one JSON object a
+// line (json_log.h).
+enum class LogFormat { kText, kJson };
 
 // The console of the process: standard output and standard error. Writes
 // the bytes as given, embedded NULs included.
 class StdioConsole : public Console {
  public:
-  StdioConsole(std::FILE* out = stdout, std::FILE* err = stderr) : out_(out), err_(err) {}
+  StdioConsole(std::FILE* out = stdout, std::FILE* err = stderr);
+  ~StdioConsole() override;
 
   void line(std::string_view text) override;
   void errorLine(std::string_view text) override;
+  void entry(const LogEntry& entry) override;
+
+  // JSON on both streams; the timestamps option then has no effect.
+  void setFormat(LogFormat format) { format_ = format; }
+  // Every line, of either stream, also goes to `file` as JSON.
+  void setLogFile(std::unique_ptr<LogFile> file);
 
   // From now on every line, on either stream, starts with the local time:
   // "[2026-12-07 14:03:22] ".
@@ -44,11 +67,18 @@ class StdioConsole : public Console {
   void setTerminal(TerminalInput* terminal) { terminal_ = terminal; }
 
  private:
-  void write(std::FILE* stream, std::string_view text);
+  void emit(std::FILE* stream, const LogEntry& entry);
+  // `stampable`: the line takes the timestamp when it is on (a JSON line
+  // has its own time).
+  void write(std::FILE* stream, std::string_view text, bool stampable = true);
 
   std::FILE* out_;
   std::FILE* err_;
   bool timestamps_ = false;
+  LogFormat format_ = LogFormat::kText;
+  std::unique_ptr<LogFile> logFile_;
+  JsonLogFormatter formatter_;
+  std::string json_;  // the line being formatted, kept for its capacity
   TerminalInput* terminal_ = nullptr;
 };
 

@@ -11,12 +11,24 @@
 namespace gsadmin {
 
 // What the built-in moderation keeps and enforces.
+// How long each kind of record is kept (--keep, --history-days), in
+// seconds; 0 keeps it for good. The audit and the sanctions are always kept.
+struct RetentionSettings {
+  static constexpr int64_t kDefaultSeconds = 90 * 24 * 3600;
+  int64_t chatSeconds = kDefaultSeconds;
+  int64_t visitsSeconds = kDefaultSeconds;
+  int64_t killsSeconds = kDefaultSeconds;
+  int64_t reportsSeconds = 0;
+};
+
 struct ModerationSettings {
   // Off: nothing recorded, nothing enforced, and the database stays closed
   // until a script uses it.
   bool enabled = true;
   // Chat and sessions older than this are deleted once a day; 0 keeps them.
   int64_t historyDays = 90;
+  // What the daily purge deletes, in small steps (RetentionPurge).
+  RetentionSettings retention;
   // This many active warnings kick; warnBan ban for warnBanSeconds.
   int64_t warnKick = 3;
   int64_t warnBan = 5;

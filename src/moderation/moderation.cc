@@ -16,6 +16,7 @@ Moderation::Moderation(SessionContext& session, ModerationSettings settings)
       settings_(settings),
       store_(session.database()),
       history_(store_),
+      purge_(store_),
       sanctions_(store_),
       admins_(store_) {
   const SessionSettings& where = session.settings();
@@ -133,7 +134,7 @@ void Moderation::tick() {
   applyChanges();
   int64_t moment = now();
   if (moment >= nextExpiry_) {
-    history_.expire(settings_.historyDays, moment);
+    purge_.start(settings_.retention, moment);
     // Long enough to settle a write whose commit was not answered
     // (RecordStore), however long a client was cut off, whatever the
     // machines' clocks say.
@@ -143,6 +144,16 @@ void Moderation::tick() {
     }
     nextExpiry_ = moment + kDaySeconds;
   }
+  uint64_t nowMs = session_.clock().nowMs();
+  if (purge_.running() && nowMs >= nextPurgeSliceMs_) {
+    purge_.step();
+    nextPurgeSliceMs_ = nowMs + kPurgeSliceMs;
+  }
+}
+
+std::optional<uint64_t> Moderation::nextPurgeMs() const {
+  if (!purge_.running()) return std::nullopt;
+  return nextPurgeSliceMs_;
 }
 
 void Moderation::writeWhenDue() {

@@ -14,6 +14,7 @@
 #include "moderation/admins.h"
 #include "moderation/player_history.h"
 #include "moderation/record_store.h"
+#include "moderation/retention.h"
 #include "moderation/sanctions.h"
 
 namespace gsadmin {
@@ -87,6 +88,11 @@ class Moderation {
   // some 600 bytes each (a tenth of a second's, 1.7 KB), and a record still reaches the database
   // well within a second.
   std::optional<uint64_t> nextWriteMs() const;
+  // When the next slice of the daily purge is due, on the session's clock;
+  // empty while no purge runs. A slice deletes at most
+  // RetentionPurge::kPurgeBatchRows rows, one every kPurgeSliceMs.
+  std::optional<uint64_t> nextPurgeMs() const;
+  static constexpr uint64_t kPurgeSliceMs = 50;
   static constexpr uint64_t kRecordBatchMs = 400;
   static constexpr size_t kRecordBatchWrites = 1000;
   // When tick() has work next, in ms from now: while the bans are read,
@@ -225,6 +231,8 @@ class Moderation {
   ModerationSettings settings_;
   RecordStore store_;
   PlayerHistory history_;
+  RetentionPurge purge_;
+  uint64_t nextPurgeSliceMs_ = 0;
   Sanctions sanctions_;
   Admins admins_;
   std::array<Presence, 256> presence_{};

@@ -151,7 +151,14 @@ void Moderation::auditAct(const Actor& actor, std::string_view kind, std::string
 
 void Moderation::announce(const Actor& actor, std::string_view name, std::string_view kind,
                           int64_t seconds, std::string_view reason, const std::string& line) {
-  if (!line.empty()) session_.console().line(line);
+  if (!line.empty()) {
+    session_.console().entry(LogEntry(LogKind::kSanction, line)
+                                 .add("name", name)
+                                 .add("sanction", kind)
+                                 .add("seconds", seconds)
+                                 .add("reason", reason)
+                                 .add("actor", actor.label()));
+  }
   sanctions_.audit(actor.label(), kind, name, auditDetail(seconds, reason), now());
   EventArgument arguments[] = {{true, 0, name},
                                {true, 0, kind},

@@ -33,6 +33,11 @@ void RingConsole::line(std::string_view text) {
   ring_->append(text, false);
 }
 
+void RingConsole::entry(const LogEntry& entry) {
+  inner_->entry(entry);
+  ring_->append(entry.text, false);
+}
+
 void RingConsole::errorLine(std::string_view text) {
   inner_->errorLine(text);
   ring_->append(text, true);

@@ -56,6 +56,7 @@ class RingConsole : public Console {
 
   void line(std::string_view text) override;
   void errorLine(std::string_view text) override;
+  void entry(const LogEntry& entry) override;
 
  private:
   std::unique_ptr<Console> inner_;

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "commands/game_words.h"
+#include "console/console.h"
 #include "console/printable.h"
 #include "context/session_context.h"
 #include "moderation/moderation.h"
@@ -46,12 +47,16 @@ void playerSaid(SessionContext& session, const Player& sender,
 void handleAdminLine(SessionContext& session, const BodyReader& body) {
   if (body.length() >= kShortestConfirmation && body.hasPrefixAt(kTextOffset, "/msgr ")) {
     std::string text = body.textAt(kTextOffset + 6);
-    session.console().line("PM SENT: " + printable(text));
+    session.console().entry(LogEntry(LogKind::kMessage, "PM SENT: " + printable(text))
+                                .add("from", "admin")
+                                .add("message", text));
     session.events().fireEvent(Event::kAdminMessage, std::string_view(text));
     return;
   }
   std::string text = body.textAt(kTextOffset);
-  session.console().line("ADMIN: " + printable(text));
+  session.console().entry(LogEntry(LogKind::kChat, "ADMIN: " + printable(text))
+                              .add("from", "admin")
+                              .add("message", text));
   session.events().fireEvent(Event::kAdminChat, std::string_view(text));
 }
 
@@ -74,15 +79,25 @@ void handleChat(SessionContext& session, const BodyReader& body) {
     PrivateMessage parts = splitPrivateMessage(rest);
     // Without a recipient word the line is ordinary chat.
     if (!parts.recipient.empty()) {
-      session.console().line(senderName + " to " + printable(parts.recipient) + ": " +
-                             printable(parts.message));
+      session.console().entry(LogEntry(LogKind::kMessage, senderName + " to " +
+                                                              printable(parts.recipient) + ": " +
+                                                              printable(parts.message))
+                                  .add("from", "player")
+                                  .add("player", senderId)
+                                  .add("name", sender->name)
+                                  .add("to", parts.recipient)
+                                  .add("message", parts.message));
       playerSaid(session, *sender, parts.recipient, parts.message);
       session.events().fireEvent(Event::kPlayerMessage, senderId, std::string_view(rest));
       return;
     }
   }
   std::string text = body.textAt(kTextOffset);
-  session.console().line(senderName + ": " + printable(text));
+  session.console().entry(LogEntry(LogKind::kChat, senderName + ": " + printable(text))
+                              .add("from", "player")
+                              .add("player", senderId)
+                              .add("name", sender->name)
+                              .add("message", text));
   playerSaid(session, *sender, std::nullopt, text);
   session.events().fireEvent(Event::kPlayerChat, senderId, std::string_view(text));
 }

@@ -73,16 +73,22 @@ void handleConnectionAccepted(SessionContext& session, const BodyReader& body) {
   buildVehicleRoster(info, session.vehicles());
   registerListedPlayers(session, body, info.gameCode);
 
-  session.console().line("Successfully connected! '" +
-                         printable(info.name.value_or(std::string())) +
-                         "' (Players: " + std::to_string(session.players().count()) + "/" +
-                         std::to_string(static_cast<int>(info.maxPlayers)) + ")");
+  std::string serverName = info.name.value_or(std::string());
+  session.console().entry(
+      LogEntry(LogKind::kConnect, "Successfully connected! '" + printable(serverName) +
+                                      "' (Players: " + std::to_string(session.players().count()) +
+                                      "/" + std::to_string(static_cast<int>(info.maxPlayers)) + ")")
+          .add("server", serverName)
+          .add("players", static_cast<int64_t>(session.players().count()))
+          .add("max_players", info.maxPlayers));
   session.events().fireEvent(Event::kConnect);
 }
 
 void handleDisconnect(SessionContext& session, const BodyReader& body) {
   uint8_t reason = body.byteAt(0);
-  if (const char* line = disconnectLine(reason)) session.console().line(line);
+  if (const char* line = disconnectLine(reason)) {
+    session.console().entry(LogEntry(LogKind::kDisconnect, line).add("reason", reason));
+  }
   session.events().fireEvent(Event::kDisconnect, reason);  // handlers see the old state
   session.setConnected(false);
 }

@@ -11,8 +11,11 @@ namespace gsadmin {
 void handlePlayerJoined(SessionContext& session, const BodyReader& body) {
   uint8_t id = body.byteAt(0);
   Player& player = session.players().add(id, body.textAt(1));
-  session.console().line(printable(player.name) +
-                         " has joined the game (ID: " + std::to_string(id) + ")");
+  session.console().entry(
+      LogEntry(LogKind::kJoin,
+               printable(player.name) + " has joined the game (ID: " + std::to_string(id) + ")")
+          .add("player", id)
+          .add("name", player.name));
   if (Moderation* moderation = session.moderation()) moderation->playerJoined(player);
   // Due now: the loop sends it at the end of this pass, after the pass's
   // other datagrams, and nothing waits here.
@@ -25,13 +28,19 @@ void handlePlayerLeft(SessionContext& session, const BodyReader& body) {
   Player* player = session.players().find(id);
   if (player == nullptr) return;
   std::string name = printable(player->name);
+  const char* how = " has left the game";
+  const char* why = "left";
   if (reason == wire::kQuitKicked) {
-    session.console().line(name + " has been kicked from the game");
+    how = " has been kicked from the game";
+    why = "kicked";
   } else if (reason == wire::kQuitTimedOut) {
-    session.console().line(name + " has timed out");
-  } else {
-    session.console().line(name + " has left the game");
+    how = " has timed out";
+    why = "timed out";
   }
+  session.console().entry(LogEntry(LogKind::kQuit, name + how)
+                              .add("player", id)
+                              .add("name", player->name)
+                              .add("reason", why));
   // The record stays registered while the handlers run, so they can query it.
   session.events().fireEvent(Event::kPlayerQuit, id, reason);
   if (Player* leaving = session.players().find(id)) {

@@ -30,7 +30,7 @@ int print(lua_State* L) {
   luaL_pushresult(&line);
   size_t length = 0;
   const char* text = lua_tolstring(L, -1, &length);
-  ApiCall(L).console().line(std::string_view(text, length));
+  ApiCall(L).console().entry(LogEntry(LogKind::kScript, std::string_view(text, length)));
   return 0;
 }
 

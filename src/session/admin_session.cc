@@ -197,6 +197,7 @@ uint64_t AdminSession::msUntilWork() {
   if (std::optional<uint64_t> due = database_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   if (moderation_) {
     if (std::optional<uint64_t> due = moderation_->nextWriteMs()) wakeAt = std::min(wakeAt, *due);
+    if (std::optional<uint64_t> due = moderation_->nextPurgeMs()) wakeAt = std::min(wakeAt, *due);
     if (std::optional<uint64_t> due = moderation_->msUntilWork()) {
       wakeAt = std::min(wakeAt, now + *due);
     }
@@ -229,7 +230,8 @@ void AdminSession::checkDeadline() {
   uint64_t now = clock_.nowMs();
   if (connected_) {
     if (now > deadline_) {
-      console_->line("DISCONNECT: Connection timed out");
+      console_->entry(LogEntry(LogKind::kDisconnect, "DISCONNECT: Connection timed out")
+                          .add("reason", "timed out"));
       events_->fireEvent(Event::kDisconnect,
                          wire::kDisconnectTimedOut);  // handlers still see connected
       deadline_ = clock_.nowMs() + kSilenceMs;

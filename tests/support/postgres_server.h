@@ -49,11 +49,12 @@ class PostgresServer {
   bool stop();
   bool start();
 
- private:
-  // Runs a server program as the server's user, its output to the log;
-  // true when it exited 0.
+  // Runs a program of the server's installation (initdb, pg_dump,
+  // pg_restore...) as the server's user in its directory, its output to
+  // the log; true when it exited 0.
   bool runTool(const std::string& tool, const std::vector<std::string>& args);
 
+ private:
   TempDir dir_;
   std::string binaries_;
   bool running_ = false;

@@ -7,11 +7,19 @@ namespace gsadmin::testing {
 void RecordingConsole::line(std::string_view text) {
   output_.append(text);
   output_.push_back('\n');
+  if (other_) other_->line(text);
 }
 
 void RecordingConsole::errorLine(std::string_view text) {
   errors_.append(text);
   errors_.push_back('\n');
+  if (other_) other_->errorLine(text);
+}
+
+void RecordingConsole::entry(const LogEntry& entry) {
+  output_.append(entry.text);
+  output_.push_back('\n');
+  if (other_) other_->entry(entry);
 }
 
 std::string RecordingConsole::takeOutput() {

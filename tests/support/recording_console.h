@@ -2,6 +2,7 @@
 #define GSADMIN_TESTS_SUPPORT_RECORDING_CONSOLE_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,6 +18,10 @@ class RecordingConsole : public Console {
  public:
   void line(std::string_view text) override;
   void errorLine(std::string_view text) override;
+  void entry(const LogEntry& entry) override;
+
+  // Every line also goes to `other` (a real console, for the benchmarks).
+  void alsoTo(std::unique_ptr<Console> other) { other_ = std::move(other); }
 
   // What went to standard output, or to standard error, since the last take.
   std::string takeOutput();
@@ -25,6 +30,7 @@ class RecordingConsole : public Console {
  private:
   std::string output_;
   std::string errors_;
+  std::unique_ptr<Console> other_;
 };
 
 // A datagram sink that keeps every datagram in memory, in order.

@@ -53,6 +53,8 @@ class SessionHarness {
   // The temporary directory the script and its database are in.
   const std::string& directory() const { return dir_.path(); }
 
+  // The session's console.
+  RecordingConsole& console() { return *console_; }
   // Console output since the previous call.
   std::string output() { return console_->takeOutput(); }
   // Diagnostics on standard error since the previous call.
