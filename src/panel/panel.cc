@@ -1,6 +1,7 @@
 #include "panel/panel.h"
 
 #include "context/session_context.h"
+#include "moderation/moderation.h"
 #include "panel/panel_reads.h"
 #include "panel/password_hash.h"
 #include "panel/stream_hub.h"
@@ -81,6 +82,7 @@ void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   if (session.moderation() != nullptr && settings_.http) {
     reads_ = makePanelReads(session.clock(), session.database());
     context_->reads = reads_.get();
+    context_->recordsServer = session.moderation()->store().serverName();
   }
   if (settings_.http) {
     WebSessions& sessions = context_->sessions;

@@ -67,6 +67,9 @@ struct WebContext {
   StreamLimits streams;
   // The reads of the moderation's records; null while the moderation is off.
   PanelReads* reads = nullptr;
+  // The name the records give the server this client administers (their
+  // rows' server column), for the charts of its own visits.
+  std::string recordsServer;
   // Where the event streams go once their headers are out: the hub, and
   // the claim of the connection being answered (see ConnectionLobby::claim).
   StreamHub* hub = nullptr;
