@@ -73,6 +73,7 @@ class PageChecks:
                 small = self.browser.execute_script(SMALL_TARGETS, TAP_PIXELS)
                 assert not small, f"controls under {TAP_PIXELS} px on {page}: {small}"
             self.open_page("players")
+            self.picture("players-phone")
             for action in ("message", "slap", "warn", "kick", "tempban", "ban"):
                 button = self.browser.find_element(
                     "css selector", f"#players button[aria-label='{action} Alice']")

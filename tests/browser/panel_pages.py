@@ -67,7 +67,7 @@ class PanelPages(ActSteps, PageChecks):
         self.expect_text(By.ID, "who", "alice (level 4)")
         self.expect_players(["Alice", "Bob", "Carol", "Dave"])
         self.expect_text(By.ID, "server", "Browser Test Arena")
-        self.expect_text(By.ID, "server", "Client uptime")
+        self.expect_text(By.ID, "server", "Client up since")
         self.picture("players")
         self.cancel_does_nothing("Bob")
         self.reason_needed("Carol")

@@ -9,17 +9,35 @@ let consoleLastSeq = 0, consolePaused = false, consoleHeld = [];
 let consoleBacklog = true;
 
 const consoleKinds = [
-  ['admin', /^\* /],
+  ['admin', /^(\* |PM SENT: |ADMIN: )/],
   ['join', / has (joined the game \(ID: \d+\)|left the game|been kicked from the game|timed out)$/],
   ['kill', /( killed .+| killed by Admin| killed himself( \(.*\))?)$/],
   ['script', /^(LUA|Lua|script)[: ]/],
-  ['chat', /^[^:]{1,64}: /],
 ];
+// The names of the players seen, for telling their chat ("Bob: hi", "Bob
+// to Carol: hi") from other lines with a colon.
+const chatNames = new Set();
+const chatPattern = /^(.{1,64}?)(: | to .{1,64}?: )/;
+
+function notePlayerNames(players) {
+  const before = chatNames.size;
+  for (const p of players) chatNames.add(p.name);
+  if (chatNames.size === before) return;
+  // Lines that came before the names did may be their chat.
+  for (const item of $('console').children) {
+    if (item.dataset.kind !== 'other') continue;
+    const kind = kindOf({ text: item.dataset.text });
+    item.dataset.kind = kind;
+    item.className = 'kind-' + kind;
+    item.hidden = !consoleShows(item);
+  }
+}
 
 function kindOf(entry) {
   if (entry.error) return 'script';
   for (const [kind, pattern] of consoleKinds) if (pattern.test(entry.text)) return kind;
-  return 'other';
+  const chat = chatPattern.exec(entry.text);
+  return chat && chatNames.has(chat[1]) ? 'chat' : 'other';
 }
 
 function consoleShows(item) {

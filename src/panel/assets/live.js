@@ -19,7 +19,9 @@ function openStream() {
   events.addEventListener('console', (e) => addConsoleLine(JSON.parse(e.data)));
   events.addEventListener('server', (e) => renderServer(JSON.parse(e.data)));
   events.addEventListener('players', (e) => {
-    renderPlayers(JSON.parse(e.data));
+    const players = JSON.parse(e.data);
+    notePlayerNames(players);
+    renderPlayers(players);
     // A stream's first players follow its backlog of console lines.
     consoleBacklog = false;
   });
@@ -68,8 +70,8 @@ function renderServer(s) {
     ['Game / mode', s.game + ' / ' + s.mode],
     ['Players', s.players + ' / ' + s.maxPlayers],
     ['Connected', s.connected ? 'yes' : 'no, since ' + whenText(since)],
-    ['Client uptime', durationText(s.now - s.clientStarted) + ' (the client\'s, since ' +
-      timeText(s.clientStarted) + ')']]);
+    // The client's: the game server does not say how long it has been up.
+    ['Client up since', timeText(s.clientStarted)]]);
 }
 
 // Keeps the keyboard's place when a table is drawn anew: the focused
