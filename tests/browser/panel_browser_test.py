@@ -13,7 +13,8 @@ from the bans page (saying that a ban of the server's own would remain),
 tempbans and notes a player who has left from the history's view of the
 player, opens the charts; checks every page with axe-core at 1280x800 and
 at a phone's 390x844 (no sideways scrolling, controls of 44 px); restarts
-the client, which sends the page to the login form; logs out; a level-1
+the client, which sends the page to the login form; stops the game
+server, which the page then says with a banner; logs out; a level-1
 account's chat box refuses a server command; a wrong password is refused
 and the sixth failed login within a minute is held off. With GSADMIN_SCREENSHOTS set to a directory it also saves a picture of
 each page there (login, players, console, audit, bans, history, charts).
@@ -98,7 +99,7 @@ def main():
             started.append(processes.start_client(gsadmin, home, sim_port, port)[0])
 
         pages = panel_pages.PanelPages(browser, url, os.environ.get("GSADMIN_SCREENSHOTS"),
-                                       restart)
+                                       restart, sim.stop)
         pages.run_all(processes.PASSWORD)
         print("panel in the browser: passed")
         return 0

@@ -46,13 +46,15 @@ def open_browser(chromium, driver_path, webdriver, home):
 
 class PanelPages(ActSteps, PageChecks):
     """The panel at `url` in `browser`; pictures go to `shots` when given;
-    `restart()` stops the client and starts it again on the same port."""
+    `restart()` stops the client and starts it again on the same port,
+    `stop_game_server()` stops the simulator."""
 
-    def __init__(self, browser, url, shots, restart):
+    def __init__(self, browser, url, shots, restart, stop_game_server):
         self.browser = browser
         self.url = url
         self.shots = shots
         self.restart = restart
+        self.stop_game_server = stop_game_server
         self.window = WINDOW
         self.failed_logins = 0
 
@@ -97,6 +99,7 @@ class PanelPages(ActSteps, PageChecks):
         self.restart_ends_the_session()
         self.log_in("alice", password)
         self.wait_visible("panel")
+        self.game_server_lost()
         self.log_out()
         self.log_in("mia", password)
         self.expect_text(By.ID, "who", "mia (level 1)")
@@ -172,6 +175,16 @@ class PanelPages(ActSteps, PageChecks):
                   "the login form after the restart", RESTART_WAIT_SECONDS)
         self.expect_text(By.ID, "login-error", "Your session has ended")
         assert not self.browser.find_element(By.ID, "panel").is_displayed()
+
+    def game_server_lost(self):
+        """The game server stops: once the client has heard nothing for its
+        time-out, the page says since when it is not connected."""
+        self.stop_game_server()
+        self.wait(seen.visibility_of_element_located((By.ID, "server-banner")),
+                  "the banner of a lost game server", RESTART_WAIT_SECONDS)
+        self.expect_text(By.ID, "server-banner", "Not connected to the game server since")
+        self.open_page("players")
+        self.expect_text(By.ID, "server", "no, since")
 
     def open_page(self, name):
         self.browser.find_element(By.CSS_SELECTOR, f"#nav a[href='#{name}']").click()
