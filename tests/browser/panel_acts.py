@@ -45,9 +45,11 @@ class ActSteps:
         if audit is not None:
             self.expect_text(By.ID, "outcome-audit", audit)
 
-    def act(self, scope, action, name, outcome="done", audit=None, **answers):
+    def act(self, scope, action, name, outcome="done", audit=None, picture=None, **answers):
         self.open_act(scope, action, name)
         self.fill_act(**answers)
+        if picture:
+            self.picture(picture)
         self.send_act()
         self.dialog_closed()
         self.expect_outcome(f"{action} {name}: {outcome}", audit)
@@ -101,7 +103,7 @@ class ActSteps:
         self.open_page("history")
         self.look_up(name)
         self.act("#player-actions", "tempban", name, audit="tempban " + name,
-                 duration="2h", reason="spamming while away")
+                 picture="act-form", duration="2h", reason="spamming while away")
         self.expect_row("player-sanctions", ["tempban", "2h", "alice", "spamming while away"])
         self.act("#player-actions", "note", name, audit="note " + name,
                  text="tempbanned from the history")

@@ -17,7 +17,8 @@ the client, which sends the page to the login form; stops the game
 server, which the page then says with a banner; logs out; a level-1
 account's chat box refuses a server command; a wrong password is refused
 and the sixth failed login within a minute is held off. With GSADMIN_SCREENSHOTS set to a directory it also saves a picture of
-each page there (login, players, console, audit, bans, history, charts).
+each page there (login, players, players-phone, act-form, console, audit,
+bans, history, charts).
 
 Exit status: 0 passed, 1 failed (or no Selenium), 77 skipped (no Chromium
 or chromedriver here)."""
