@@ -12,6 +12,8 @@ function openStream() {
   closeStream();
   events = new EventSource('/api/events');
   events.addEventListener('open', () => {
+    // Its first lines were printed before it opened: they get no time.
+    consoleBacklog = true;
     streamDelayMs = 0;
     streamLostAt = null;
     $('stream-banner').hidden = true;
@@ -46,7 +48,7 @@ async function streamDropped() {
   const banner = $('stream-banner');
   banner.hidden = false;
   banner.textContent = 'Live updates lost since ' + clockText(streamLostAt) + ' UTC (' +
-    (check.status === 0 ? 'the client cannot be reached' : errorOf(check)) + '); trying again in ' +
+    (check.status === 200 ? 'the stream was closed' : errorOf(check)) + '); trying again in ' +
     Math.round(streamDelayMs / 1000) + ' s';
   streamTimer = setTimeout(openStream, streamDelayMs);
 }
