@@ -87,7 +87,10 @@ function keepingFocus(draw) {
   if (again) again.focus();
 }
 
+let onlineNames = new Set();
+
 function renderPlayers(players) {
+  onlineNames = new Set(players.map((p) => p.name));
   keepingFocus(() => fillTable('players', players, (p) => [p.id, p.name, p.kills, p.deaths,
     p.health, p.status, p.vehicle || '', actButtons(onlineActs, { id: p.id, name: p.name })],
   'no players on the server'));
@@ -103,7 +106,7 @@ async function loadRecent() {
     return;
   }
   keepingFocus(() => fillTable('recent', result.data, (p) => [playerLink(p.name),
-    timeText(p.lastSeen), p.visits, actButtons(absentActs, { id: null, name: p.name }, loadRecent)],
+    onlineNames.has(p.name) ? 'on the server now' : timeText(p.lastSeen), p.visits, actButtons(absentActs, { id: null, name: p.name }, loadRecent)],
   'nobody seen in that time'));
 }
 
