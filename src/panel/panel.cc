@@ -75,6 +75,7 @@ std::unique_ptr<Console> Panel::wrapConsole(std::unique_ptr<Console> inner) {
 
 void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   queue_ = std::make_unique<LoopQueue>(session.clock());
+  ring_->stampWith(&session.clock());
   context_ = std::make_unique<WebContext>(session.clock(), board_, *ring_, *queue_, session);
   context_->runTypedLine = std::move(runTypedLine);
   context_->accounts = settings_.accounts;
@@ -160,6 +161,8 @@ std::optional<uint64_t> Panel::msUntilWork(uint64_t nowMs) const {
 void Panel::stop() {
   // The streams end first: each with its last chunk, at once.
   if (hub_) hub_->stop();
+  // The session's clock may go before the ring, which the console keeps.
+  ring_->stampWith(nullptr);
   signal_->stop();
   // First, so that no request thread waits out its time for a loop that
   // no longer serves the queue: theirs is withdrawn at once.

@@ -102,7 +102,9 @@ json playersJson(const Snapshot& snapshot) {
 }
 
 json consoleJson(const ConsoleEntry& entry) {
-  return {{"seq", entry.seq}, {"text", entry.text}, {"error", entry.error}};
+  json line = {{"seq", entry.seq}, {"text", entry.text}, {"error", entry.error}};
+  if (entry.time != 0) line["time"] = entry.time;
+  return line;
 }
 
 json bansJson(const std::vector<SanctionRecord>& bans) {

@@ -1,6 +1,6 @@
 'use strict';
 // The console page: the lines as the stream brings them, each with the
-// time it arrived and its kind (chat, kills, joins and leaves, admin acts,
+// time it was printed and its kind (chat, kills, joins and leaves, admin acts,
 // script output), which the filters, the colours and the toggles use.
 
 const consoleMaxLines = 500;
@@ -62,7 +62,10 @@ function addConsoleLine(entry) {
   // A stream opened again sends its last lines again.
   if (entry.seq && entry.seq <= consoleLastSeq) return;
   if (entry.seq) consoleLastSeq = entry.seq;
-  const stamp = consoleBacklog && entry.seq ? 'earlier' : clockText(Date.now() / 1000);
+  // The client's time of the line; else when it came, or 'earlier' for
+  // lines printed before the stream opened.
+  const stamp = entry.time ? clockText(entry.time)
+    : consoleBacklog && entry.seq ? 'earlier' : clockText(Date.now() / 1000);
   if (consolePaused) {
     consoleHeld.push([entry, stamp]);
     $('console-state').textContent = 'Paused: ' + consoleHeld.length + ' new line(s) held';
