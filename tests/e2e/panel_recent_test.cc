@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -73,6 +74,17 @@ TEST_F(PanelRecentTest, RecentPlayersAreBoundedAndTheirWindowChecked) {
         << hours;
   }
   EXPECT_EQ(http.Get("/api/players/recent")->status, 401) << "no session";
+}
+
+// The page draws the acts on a name (note, unban) from the session too.
+TEST_F(PanelRecentTest, TheSessionListsTheActsOnANameWithTheirLevels) {
+  json session = get(*http_, *mia_, "/api/session").second;
+  std::map<std::string, int> levels;
+  for (const json& act : session["acts"]) levels[act["name"]] = act["level"];
+  EXPECT_EQ(levels["note"], 1) << session;
+  EXPECT_EQ(levels["unban"], 2) << session;
+  EXPECT_EQ(levels["ban"], 2) << session;
+  EXPECT_EQ(levels["kick"], 1) << session;
 }
 
 TEST_F(PanelRecentTest, APlayerWhoLeftIsActedOnByNameAndTheUnbanSaysWhatRemains) {
