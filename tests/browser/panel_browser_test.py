@@ -20,6 +20,9 @@ and the sixth failed login within a minute is held off. With GSADMIN_SCREENSHOTS
 each page there (login, players, players-phone, act-form, console, audit,
 bans, history, charts).
 
+With GSADMIN_BROWSER_DEBUG set to a file name, a failure saves the window
+there and prints the focused element, the form's error and the last outcome.
+
 Exit status: 0 passed, 1 failed (or no Selenium), 77 skipped (no Chromium
 or chromedriver here)."""
 
