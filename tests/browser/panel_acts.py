@@ -115,5 +115,8 @@ class ActSteps:
         self.expect_text(By.ID, "bans", "no active bans")
 
     def player_names(self):
-        return {cell.text for cell in self.browser.find_elements(
-            By.CSS_SELECTOR, "#players tr td:nth-child(2)")}
+        """Read in one step by the page's script: the table is drawn anew
+        at every update, so cells found one by one may be gone."""
+        return set(self.browser.execute_script(
+            "return Array.from(document.querySelectorAll('#players tr td:nth-child(2)'),"
+            " (cell) => cell.textContent)"))

@@ -75,9 +75,13 @@ class PageChecks:
             self.open_page("players")
             self.picture("players-phone")
             for action in ("message", "slap", "warn", "kick", "tempban", "ban"):
-                button = self.browser.find_element(
-                    "css selector", f"#players button[aria-label='{action} Alice']")
-                assert button.is_displayed(), f"no {action} button at {PHONE}"
+                # Found and looked at in one step: the table is drawn anew
+                # at every update.
+                shown = self.browser.execute_script(
+                    "const b = document.querySelector(arguments[0]);"
+                    "return b !== null && b.offsetParent !== null;",
+                    f"#players button[aria-label='{action} Alice']")
+                assert shown, f"no {action} button at {PHONE}"
             self.check_every_page("390x844")
         finally:
             self.browser.execute_cdp_cmd("Emulation.clearDeviceMetricsOverride", {})
