@@ -30,6 +30,7 @@
 #include "panel_bench.h"
 #include "panel_cost_bench.h"
 #include "results_table.h"
+#include "rules_bench.h"
 #include "storage_bench.h"
 #include "support/client_process.h"
 #include "throughput_bench.h"
@@ -262,9 +263,10 @@ std::vector<ResultRow> laterRows(const Options& options) {
   std::vector<ResultRow> flood = floodRows(options.beforeBinary);
   for (ResultRow& row : beforeAfterRows(options.beforeBinary)) flood.push_back(row);
   std::vector<ResultRow> limits = limitsRows(options.beforeBinary, options.soakSeconds);
+  std::vector<ResultRow> rules = rulesRows();
 
   std::vector<ResultRow> rows = moderation;
-  for (const std::vector<ResultRow>* group : {&panel, &fleet, &flood, &limits}) {
+  for (const std::vector<ResultRow>* group : {&panel, &fleet, &flood, &limits, &rules}) {
     rows.insert(rows.end(), group->begin(), group->end());
   }
   return rows;
@@ -273,7 +275,7 @@ std::vector<ResultRow> laterRows(const Options& options) {
 // How every row of the full run is taken, for below the table.
 std::string allNotes() {
   return std::string(kGeneralNotes) + kPanelNotes + kPanelCostNotes + kFleetNotes + kFloodNotes +
-         kBeforeAfterNotes + kBanStartNotes + kLimitsNotes;
+         kBeforeAfterNotes + kBanStartNotes + kLimitsNotes + kRulesNotes;
 }
 
 // The run of one of the --*-only flags, or none when no such flag was given.
@@ -295,6 +297,7 @@ std::optional<int> runOnePart(const Options& options) {
     return printTable(rows);
   }
   if (options.moderationOnly) return printTable(moderationRows());
+  if (options.rulesOnly) return printTable(rulesRows());
   if (options.requestsOnly) return printRequestsRows();
   if (options.fleetOnly) return printTable(fleetRows());
   if (options.throughputOnly)

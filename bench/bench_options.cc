@@ -34,6 +34,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.idleOnly = true;
     } else if (arg == "--moderation-only") {
       options.moderationOnly = true;
+    } else if (arg == "--rules-only") {
+      options.rulesOnly = true;
     } else if (arg == "--requests-only") {
       options.requestsOnly = true;
     } else if (arg == "--fleet-only") {

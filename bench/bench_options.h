@@ -12,7 +12,8 @@ namespace gsadmin::bench {
 // alone with no file written: --storage-only (the database rows),
 // --ban-check-only (the ban check at join), --throughput-only (the queued
 // backlog drained in process, beside the raw receive loops), --idle-only (the idle and timer
-// rows), --moderation-only (the moderation rows), --requests-only (the chat
+// rows), --moderation-only (the moderation rows), --rules-only (the rules
+// and schedule rows), --requests-only (the chat
 // latency without and with 64 HTTP requests in flight), --panel-only (the
 // web panel's event streams and its cost to the loop), --fleet-only (clients
 // sharing a PostgreSQL database), --flood-only (every door of the client
@@ -34,6 +35,7 @@ struct Options {
   bool banCheckOnly = false;
   bool idleOnly = false;
   bool moderationOnly = false;
+  bool rulesOnly = false;
   bool requestsOnly = false;
   bool panelOnly = false;
   bool fleetOnly = false;

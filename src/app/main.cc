@@ -17,6 +17,7 @@
 #include "app/hash_password_command.h"
 #include "app/options.h"
 #include "app/password_file.h"
+#include "app/rules_commands.h"
 #include "app/standard_streams.h"
 #include "base/durations.h"
 #include "console/history_file.h"
@@ -110,7 +111,7 @@ int exitStatusOf(gsadmin::SessionEnd end) {
 // Runs the session until it stops, with the operator's input and the
 // console the options ask for. The process's exit status.
 int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings,
-              std::unique_ptr<gsadmin::Panel> panel) {
+              std::unique_ptr<gsadmin::Panel> panel, gsadmin::SessionIo io) {
   // Declared before the session, so that it outlives the console that
   // prints above its prompt.
   std::unique_ptr<gsadmin::InputSource> input = openInput(options, settings.adminPassword);
@@ -118,7 +119,6 @@ int runClient(const gsadmin::Options& options, gsadmin::SessionSettings settings
   auto console = std::make_unique<gsadmin::StdioConsole>();
   console->setTimestamps(options.timestamps);
   console->setTerminal(terminal);
-  gsadmin::SessionIo io;
   io.console = panel ? panel->wrapConsole(std::move(console)) : std::move(console);
   io.panel = std::move(panel);
   if (!options.scriptPaths.empty()) {
@@ -197,6 +197,7 @@ gsadmin::ModerationSettings moderationSettings(const gsadmin::Options& options) 
   moderation.trustNames = options.trustNames;
   moderation.historyDays = static_cast<int64_t>(options.historyDays);
   moderation.serverName = options.serverName.value_or("");
+  moderation.journalPath = options.journalPath.value_or("");
   moderation.warnKick = static_cast<int64_t>(options.warnKick);
   moderation.warnBan = static_cast<int64_t>(options.warnBan);
   if (options.warnBanTime) {
@@ -237,6 +238,7 @@ std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& opt
   if (options.adminName) settings->adminName = *options.adminName;
   settings->operatorName = options.operatorName;
   settings->moderation = moderationSettings(options);
+  settings->version = GSADMIN_VERSION;
   settings->http.allowedPrefixes = options.allowUrls;
   settings->http.timeoutMs = options.httpTimeoutSeconds * 1000;
   settings->http.caFile = options.caFile;
@@ -339,6 +341,11 @@ int main(int argc, char** argv) {
   gsadmin::ParsedOptions parsed;
   if (std::optional<int> status = takeOptions(argc, argv, parsed)) return *status;
   const gsadmin::Options& options = parsed.options;
+  if (std::optional<int> status = gsadmin::runRulesCommands(options, stdout, stderr))
+    return *status;
+  std::optional<gsadmin::RuleSet> rules;
+  std::optional<gsadmin::ScheduleSet> schedule;
+  if (!gsadmin::takeRuleFiles(options, &rules, &schedule, stderr)) return 2;
 
   std::printf("%s\n\n", gsadmin::bannerLine().c_str());
 
@@ -350,5 +357,8 @@ int main(int argc, char** argv) {
   if (!panel) return status;
   std::unique_ptr<gsadmin::Panel> web;
   if (panel->http || panel->metrics) web = std::make_unique<gsadmin::Panel>(std::move(*panel));
-  return runClient(options, std::move(*settings), std::move(web));
+  gsadmin::SessionIo io;
+  io.rules = std::move(rules);
+  io.schedule = std::move(schedule);
+  return runClient(options, std::move(*settings), std::move(web), std::move(io));
 }

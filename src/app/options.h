@@ -21,6 +21,7 @@ struct Options {
   uint64_t scriptMemoryMiB = ScriptLimits{}.memoryBytes / (1024 * 1024);
   std::vector<std::string> scriptPaths;     // --script, each in order
   std::optional<std::string> databasePath;  // --db
+  std::optional<std::string> journalPath;   // --journal
   std::optional<std::string> passwordFile;  // --password-file
   std::optional<std::string> server;        // --server, HOST:PORT as checked
   std::optional<std::string> adminName;     // --name
@@ -53,6 +54,11 @@ struct Options {
   std::optional<std::string> httpUsers;       // --http-users
   std::optional<std::string> metricsAddress;  // --metrics
   bool hashPassword = false;                  // --hash-password
+  // The moderation rules and the schedule (rules/rule_set.h, rules/schedule.h).
+  std::optional<std::string> rulesPath;     // --rules
+  std::optional<std::string> schedulePath;  // --schedule
+  std::optional<std::string> replayPath;    // --replay: with --rules, a console log
+  uint64_t nextCount = 0;                   // --next: with --schedule; 0 not asked
   // Indexes into argv of the positional arguments (argv[0] excluded).
   std::vector<int> positional;
 };

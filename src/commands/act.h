@@ -35,6 +35,7 @@ struct ActRequest {
   int64_t seconds = 0;  // DURATION
   int level = 0;        // LEVEL
   size_t count = 0;     // N; 0 for the act's own default
+  int64_t ban = 0;      // BAN: a ban's number; 0 for none
   // As the script API's plain functions act: the datagram alone, without a
   // message to the player or a console line (still recorded and audited).
   bool plain = false;
@@ -57,6 +58,11 @@ enum Door : unsigned {
   kScriptDoor = 8,   // a script API function
 };
 
+// The door's name, as the metrics label acts by door: "console", "game",
+// "panel", "script".
+const char* doorName(unsigned door);
+inline constexpr unsigned kDoors[] = {kConsoleDoor, kGameDoor, kPanelDoor, kScriptDoor};
+
 // What a typed argument takes, in the order the act's usage shows them.
 enum class Argument {
   kPlayer,     // PLAYER: an id or the whole name of a player on the server
@@ -68,6 +74,7 @@ enum class Argument {
   kCount,      // [N]: an optional count
   kText,       // TEXT: the rest of the line, needed
   kReason,     // [REASON]: the rest of the line, optional
+  kBan,        // BAN: a ban's number (its id in the panel), #12 or 12
 };
 
 // What an act's run reaches: the session, and the moderation when it is on.

@@ -23,6 +23,8 @@ constexpr A kNameText[] = {A::kName, A::kText};
 constexpr A kNameCount[] = {A::kName, A::kCount};
 constexpr A kCount[] = {A::kCount};
 constexpr A kPlayerLevel[] = {A::kPlayer, A::kLevel};
+constexpr A kBanText[] = {A::kBan, A::kText};
+constexpr A kBanDuration[] = {A::kBan, A::kDuration};
 
 constexpr unsigned kEveryDoor = kConsoleDoor | kGameDoor | kPanelDoor | kScriptDoor;
 constexpr unsigned kTyped = kConsoleDoor | kGameDoor;
@@ -65,6 +67,13 @@ const Act kActs[] = {
      "bans the player: the server's own ban when on the server, else the client's", acts::ban},
     {"unban", "unban", kAdminLevel, kEveryDoor, true, false, kName, "NAME",
      "lifts the client's bans on NAME and its aliases", acts::unban},
+    {"ban reason", "banreason", kAdminLevel, kConsoleDoor | kPanelDoor, true, false, kBanText,
+     "BAN REASON", "gives the ban numbered BAN (its id in the panel) a new reason",
+     acts::banReason},
+    {"ban length", "banlength", kAdminLevel, kConsoleDoor | kPanelDoor, true, false, kBanDuration,
+     "BAN DURATION",
+     "makes the ban numbered BAN last DURATION from when it was made, longer or shorter",
+     acts::banLength},
     {"note", "note", kModeratorLevel, kConsoleDoor | kPanelDoor, true, false, kNameText,
      "NAME TEXT", "a note on the player for the other admins", acts::note},
     {"bans",
@@ -97,6 +106,27 @@ const Act kActs[] = {
      "",
      "the admins in game",
      acts::admins},
+    // Before "rules", which would take the word first.
+    {"rules reload",
+     "rules reload",
+     kAdminLevel,
+     kConsoleDoor,
+     false,
+     false,
+     {},
+     "",
+     "reads the --rules file again; a bad one keeps the rules in force",
+     acts::reloadRules},
+    {"rules",
+     "rules",
+     kAdminLevel,
+     kConsoleDoor,
+     false,
+     true,
+     {},
+     "",
+     "the moderation rules of --rules and their matches in the last hour",
+     acts::listRules},
 };
 
 }  // namespace
@@ -108,6 +138,19 @@ bool namesPlayer(Argument argument) {
 
 bool onPlayer(const Act& act) {
   return !act.arguments.empty() && namesPlayer(act.arguments.front());
+}
+
+const char* doorName(unsigned door) {
+  switch (door) {
+    case kConsoleDoor:
+      return "console";
+    case kGameDoor:
+      return "game";
+    case kPanelDoor:
+      return "panel";
+    default:
+      return "script";
+  }
 }
 
 std::span<const Act> allActs() {

@@ -19,6 +19,8 @@ Outcome kick(ActContext& context, const ActRequest& request);
 Outcome tempban(ActContext& context, const ActRequest& request);
 Outcome ban(ActContext& context, const ActRequest& request);
 Outcome unban(ActContext& context, const ActRequest& request);
+Outcome banReason(ActContext& context, const ActRequest& request);
+Outcome banLength(ActContext& context, const ActRequest& request);
 Outcome note(ActContext& context, const ActRequest& request);
 Outcome addAdmin(ActContext& context, const ActRequest& request);
 Outcome removeAdmin(ActContext& context, const ActRequest& request);
@@ -33,6 +35,10 @@ Outcome history(ActContext& context, const ActRequest& request);
 Outcome bans(ActContext& context, const ActRequest& request);
 Outcome audit(ActContext& context, const ActRequest& request);
 Outcome admins(ActContext& context, const ActRequest& request);
+
+// The moderation rules of --rules (acts_rules.cc).
+Outcome listRules(ActContext& context, const ActRequest& request);
+Outcome reloadRules(ActContext& context, const ActRequest& request);
 
 }  // namespace gsadmin::acts
 

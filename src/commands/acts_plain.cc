@@ -18,6 +18,13 @@ bool isServerCommand(std::string_view text) {
 namespace acts {
 namespace {
 
+// The panel's, the rules' and the schedules' chat and messages leave a line
+// at the console, which their operator reads; scripts print their own.
+bool shown(const Actor& actor) {
+  return actor.kind == Actor::Kind::kPanel || actor.kind == Actor::Kind::kRule ||
+         actor.kind == Actor::Kind::kSchedule;
+}
+
 void announce(ActContext& context, const Actor& actor, const std::string& what) {
   context.session.console().line("* " + printable(actor.label()) + " " + printable(what));
 }
@@ -30,7 +37,7 @@ Outcome chat(ActContext& context, const ActRequest& request) {
     return Outcome::refused(
         "your level may not command: a chat text starting with / is a server command");
   }
-  if (request.actor.kind == Actor::Kind::kPanel) {
+  if (shown(request.actor)) {
     announce(context, request.actor, "chat: " + request.text);
     if (context.moderation != nullptr) {
       context.moderation->auditAct(request.actor, "chat", "", request.text);
@@ -44,8 +51,14 @@ Outcome message(ActContext& context, const ActRequest& request) {
   Outcome outcome;
   const Player* player = onlineTarget(context.session.players(), request.target, &outcome.refusal);
   if (player == nullptr) return outcome;
-  if (request.actor.kind == Actor::Kind::kPanel) {
+  if (shown(request.actor)) {
     announce(context, request.actor, "message " + player->name + ": " + request.text);
+  }
+  // What a rule or an entry says in a player's name is audited as its acts are.
+  bool unattended =
+      request.actor.kind == Actor::Kind::kRule || request.actor.kind == Actor::Kind::kSchedule;
+  if (unattended && context.moderation != nullptr) {
+    context.moderation->auditAct(request.actor, "message", player->name, request.text);
   }
   admin::sendMessage(context.session, player->id, request.text);
   return outcome;

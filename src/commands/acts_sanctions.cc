@@ -83,8 +83,16 @@ Outcome ban(ActContext& context, const ActRequest& request) {
 Outcome unban(ActContext& context, const ActRequest& request) {
   if (request.target.name.empty()) return Outcome::refused("a name is needed");
   Outcome outcome;
-  outcome.count = context.moderation->unban(request.actor, request.target.name);
+  outcome.count = context.moderation->unban(request.actor, request.target.name, request.text);
   return outcome;
+}
+
+Outcome banReason(ActContext& context, const ActRequest& request) {
+  return outcomeOf(context.moderation->rewordBan(request.actor, request.ban, request.text));
+}
+
+Outcome banLength(ActContext& context, const ActRequest& request) {
+  return outcomeOf(context.moderation->relengthBan(request.actor, request.ban, request.seconds));
 }
 
 Outcome note(ActContext& context, const ActRequest& request) {

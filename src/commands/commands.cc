@@ -1,5 +1,8 @@
 #include "commands/commands.h"
 
+#include <functional>
+
+#include "commands/acts.h"
 #include "commands/typed_request.h"
 #include "console/local_command.h"
 #include "console/printable.h"
@@ -23,7 +26,19 @@ const char* prefixOf(unsigned door) {
 
 }  // namespace
 
-Commands::Commands(SessionContext& session) : session_(session) {}
+Commands::Commands(SessionContext& session)
+    : session_(session), done_(allActs().size() * std::size(kDoors)) {}
+
+std::vector<Commands::Tally> Commands::tallies() const {
+  std::vector<Tally> tallies;
+  for (size_t i = 0; i < done_.size(); ++i) {
+    if (done_[i] == 0) continue;
+    size_t door = i % std::size(kDoors);
+    tallies.push_back(
+        Tally{allActs()[i / std::size(kDoors)].name, doorName(kDoors[door]), done_[i]});
+  }
+  return tallies;
+}
 
 ActContext Commands::context() const {
   return ActContext{session_, session_.moderation()};
@@ -47,7 +62,17 @@ Outcome Commands::run(const Act& act, unsigned door, const ActRequest& request) 
     return Outcome::refused(std::string("your level may not ") + act.name);
   }
   ActContext acting = context();
-  return act.run(acting, request);
+  Outcome outcome = act.run(acting, request);
+  bool liftedNothing = act.run == &acts::unban && outcome.count == 0;
+  std::span<const Act> table = allActs();
+  std::less<const Act*> before;
+  bool listed = !before(&act, table.data()) && before(&act, table.data() + table.size());
+  if (outcome.done() && !act.read && !liftedNothing && listed) {
+    size_t at = 0;
+    while (at + 1 < std::size(kDoors) && kDoors[at] != door) ++at;
+    ++done_[static_cast<size_t>(&act - table.data()) * std::size(kDoors) + at];
+  }
+  return outcome;
 }
 
 const Act* Commands::typedAct(unsigned door, std::string_view word, std::string_view* rest) const {

@@ -53,6 +53,17 @@ class Commands {
   // The usage of `act` as typed at `door`: ".warn PLAYER REASON".
   static std::string usage(const Act& act, unsigned door);
 
+  // How many times an act other than a read was carried out from a door
+  // (an unban that lifted nothing is not), for the metrics.
+  struct Tally {
+    const char* act;
+    const char* door;
+    uint64_t count = 0;
+    bool operator==(const Tally& other) const = default;
+  };
+  // Those above 0, in the order of the table and the doors.
+  std::vector<Tally> tallies() const;
+
  private:
   // Which act `word` and the start of `rest` name at `door`: "admin" and
   // "add ..." name "admin add", whose rest is then after "add".
@@ -66,6 +77,8 @@ class Commands {
   ActContext context() const;
 
   SessionContext& session_;
+  // By act (its place in the table) and door (its place in kDoors).
+  std::vector<uint64_t> done_;
 };
 
 }  // namespace gsadmin

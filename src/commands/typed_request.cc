@@ -19,6 +19,8 @@ namespace {
 const char kDurationExamples[] = "such as 30m, 2h, 7d or 1d12h (at most 10 years)";
 // Longer counts are refused by the act as out of range.
 constexpr size_t kMaxCountDigits = 9;
+// A ban's number: an id of the database, kept well inside int64_t.
+constexpr size_t kMaxBanDigits = 18;
 
 struct Split {
   std::string first;
@@ -104,6 +106,7 @@ class Reader {
   // The name an id typed means: the holder at the mark.
   bool nameOfId(uint8_t id, Target* target);
   bool duration(std::string_view* rest, ActRequest* request);
+  bool banNumber(std::string_view* rest, ActRequest* request);
 
   ActContext& context_;
   std::string command_;
@@ -149,6 +152,8 @@ bool Reader::read(Argument argument, bool last, std::string_view* rest, ActReque
       }
       return true;
     }
+    case Argument::kBan:
+      return banNumber(rest, request);
     case Argument::kText:
     case Argument::kReason:
       request->text = std::string(trimmed(*rest));
@@ -230,6 +235,19 @@ bool Reader::duration(std::string_view* rest, ActRequest* request) {
     return fail("'" + printable(split.first) + "' is not a duration " + kDurationExamples);
   }
   request->seconds = *seconds;
+  text_ = split.rest;
+  *rest = text_;
+  return true;
+}
+
+bool Reader::banNumber(std::string_view* rest, ActRequest* request) {
+  Split split = splitAt(trimmed(*rest), trimmed(*rest).find(' '));
+  std::string_view number = split.first;
+  if (number.starts_with('#')) number.remove_prefix(1);
+  if (number.empty() || !isDigits(number) || number.size() > kMaxBanDigits) {
+    return fail("a ban's number is needed (its id in the panel: #12 or 12)");
+  }
+  request->ban = std::stoll(std::string(number));
   text_ = split.rest;
   *rest = text_;
   return true;

@@ -9,6 +9,7 @@
 #include "base/timer_queue.h"
 #include "console/console.h"
 #include "context/details_request_queue.h"
+#include "context/rule_control.h"
 #include "context/session_settings.h"
 #include "events/events.h"
 #include "model/world.h"
@@ -87,6 +88,8 @@ class SessionContext {
   // The scripts' HTTP requests; the session's loop drives them and calls
   // each one's handler when it ends.
   virtual HttpClient& http() = 0;
+  // The moderation rules of --rules; null when there are none.
+  virtual RuleControl* ruleControl() { return nullptr; }
 
   virtual const SessionSettings& settings() const = 0;
   virtual bool connected() const = 0;

@@ -29,6 +29,9 @@ struct ModerationSettings {
   // This server's name in every record (--server-name); empty: the
   // server's ADDRESS:PORT.
   std::string serverName;
+  // Where records for a shared database wait while it is away, across
+  // exits and crashes (--journal); empty: in memory only.
+  std::string journalPath;
 };
 
 // The connection settings and the scripts' database file, fixed for the
@@ -47,6 +50,8 @@ struct SessionSettings {
   // The PostgreSQL server's password, read from a file; never in the URI.
   std::optional<std::string> databasePassword;
   ModerationSettings moderation;
+  // The client's version, as --version prints it, for the metrics.
+  std::string version;
   // What the scripts' HTTP requests may reach, and how long they take.
   HttpSettings http;
 };

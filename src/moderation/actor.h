@@ -19,17 +19,19 @@ inline constexpr int kOperatorLevel = 4;
 // records keep the plain name, which scripts read.
 struct Actor {
   // kPanel: an account of the web panel, whose answers go to the console
-  // as the operator's do (the panel shows the console).
-  enum class Kind { kConsole, kPlayer, kScript, kPanel };
+  // as the operator's do (the panel shows the console). kRule and kSchedule:
+  // a moderation rule or a scheduled entry of the operator's files.
+  enum class Kind { kConsole, kPlayer, kScript, kPanel, kRule, kSchedule };
   Kind kind = Kind::kConsole;
   // The operator's admin name, the in-game admin's player name, the
-  // script's name or the panel account's name.
+  // script's name, the panel account's name or the rule's or entry's name.
   std::string name;
   int level = kOperatorLevel;
   // kPlayer: the admin's player id, which replies are sent to.
   std::optional<uint8_t> playerId;
 
-  // "console:NAME", "panel:NAME", "game:NAME" or "script:NAME".
+  // "console:NAME", "panel:NAME", "game:NAME", "script:NAME", "rule:NAME"
+  // or "schedule:NAME".
   std::string label() const { return std::string(door()) + ":" + name; }
 
  private:
@@ -43,6 +45,10 @@ struct Actor {
         return "script";
       case Kind::kPanel:
         return "panel";
+      case Kind::kRule:
+        return "rule";
+      case Kind::kSchedule:
+        return "schedule";
     }
     return "?";
   }

@@ -22,6 +22,30 @@ Moderation::Moderation(SessionContext& session, ModerationSettings settings)
   store_.setServerName(settings_.serverName.empty()
                            ? where.serverIP + ":" + std::to_string(where.serverPort)
                            : settings_.serverName);
+  openJournal();
+}
+
+void Moderation::openJournal() {
+  if (!store_.shared() || settings_.journalPath.empty()) return;
+  const std::string& path = settings_.journalPath;
+  auto journal = std::make_unique<RecordJournal>(path);
+  std::string error = journal->open();
+  size_t restored = 0, damaged = 0;
+  if (error.empty()) error = store_.useJournal(std::move(journal), &restored, &damaged);
+  Console& console = session_.console();
+  if (!error.empty()) {
+    console.line("* moderation: cannot use the journal " + printable(path) + ": " +
+                 printable(error) + "; records wait in memory only");
+    return;
+  }
+  if (damaged > 0) {
+    console.line("* moderation: " + std::to_string(damaged) + " records in " + printable(path) +
+                 " are unreadable and skipped");
+  }
+  if (restored > 0) {
+    console.line("* moderation: " + std::to_string(restored) + " records from " + printable(path) +
+                 " to write");
+  }
 }
 
 Moderation::~Moderation() = default;
@@ -90,7 +114,12 @@ void Moderation::chatReceived(const Player& sender, std::optional<std::string_vi
 }
 
 void Moderation::tick() {
-  if (!openWhenConnected()) return;
+  if (!openWhenConnected()) {
+    // Not yet open, the database away: what is recorded goes to the
+    // journal, a batch at a time.
+    if (store_.journal() != nullptr) writeWhenDue();
+    return;
+  }
   std::string error = sanctions_.poll(now());
   if (!error.empty())
     session_.console().line("* moderation: cannot read the bans: " + printable(error));
@@ -151,6 +180,12 @@ void Moderation::close() {
   for (Presence& presence : presence_) endVisit(presence);
   reportStoreError(store_.flush());
   if (store_.queued() == 0 || store_.database().connected()) return;
+  if (store_.journal() != nullptr && store_.keepInJournal().empty()) {
+    session_.console().line("* moderation: " + std::to_string(store_.queued()) +
+                            " records kept in " + printable(store_.journal()->path()) +
+                            " until the database is back");
+    return;
+  }
   // A database away at the end: one short wait for it, as at the start,
   // before what waits is lost; a loss is said, never silent.
   if (store_.database().awaitConnection(kCloseWaitMs)) reportStoreError(store_.flush());

@@ -97,8 +97,9 @@ class Moderation {
   // tick() says it.
   void writeRecords();
   // At the end of the session: ends the visits of the players still on
-  // and writes everything. A shared database that is away is waited for
-  // up to kCloseWaitMs; what it still cannot take is said in one line.
+  // and writes everything. What a shared database that is away cannot
+  // take stays in the journal for the next run; without a journal it is
+  // waited for up to kCloseWaitMs, and a loss is said in one line.
   void close();
   static constexpr uint64_t kCloseWaitMs = 2000;
 
@@ -122,8 +123,15 @@ class Moderation {
   std::string ban(const Actor& actor, const Person& person, std::string_view reason,
                   bool plain = false);
   // Lifts the client's bans on `name` and its aliases; the number lifted.
-  // Fires "onPlayerSanctioned" only when one was.
-  size_t unban(const Actor& actor, std::string_view name);
+  // Fires "onPlayerSanctioned" only when one was. `reason` is recorded
+  // and audited.
+  size_t unban(const Actor& actor, std::string_view name, std::string_view reason = "");
+  // moderation_ban_edits.cc: the ban numbered `id` (as the bans list shows
+  // it) gets the reason `reason`, or lasts `seconds` from when it was made
+  // (longer or shorter; refused for a ban that was lifted). Each prints
+  // one "* " line and writes one audit line.
+  std::string rewordBan(const Actor& actor, int64_t id, std::string_view reason);
+  std::string relengthBan(const Actor& actor, int64_t id, int64_t seconds);
   std::string note(const Actor& actor, std::string_view name, std::string_view text);
   // Makes the player on the server an admin of `level`, bound to the name
   // and details text the server gave. Refused, unless settings say
@@ -161,6 +169,9 @@ class Moderation {
     std::string firstDetails;
     bool detailsChanged = false;
   };
+
+  // The ban numbered `id`, or none with *refusal saying why.
+  std::optional<SanctionRecord> editableBan(int64_t id, std::string* refusal);
 
   // moderation_admin_actions.cc: why the player's details text cannot bind
   // an admin (see addAdmin), or empty.
@@ -201,6 +212,9 @@ class Moderation {
   // Opens once a shared database that was away at start is reachable;
   // true when open.
   bool openWhenConnected();
+  // On a shared database, takes the journal into use and back what an
+  // earlier run left in it; each outcome said in a line.
+  void openJournal();
   // Reads again what notices named, once the queue is written; then
   // enforces the bans on the players online.
   void applyChanges();

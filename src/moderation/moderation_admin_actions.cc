@@ -30,13 +30,14 @@ std::string asciiLower(std::string_view text) {
 
 }  // namespace
 
-size_t Moderation::unban(const Actor& actor, std::string_view name) {
+size_t Moderation::unban(const Actor& actor, std::string_view name, std::string_view reason) {
   if (!nameRefusal(name).empty()) return 0;
   std::vector<std::string> names{std::string(name)};
   if (std::optional<PlayerRecord> record = history_.find(name)) {
     names.insert(names.end(), record->aliases.begin(), record->aliases.end());
   }
-  size_t lifted = sanctions_.lift(names, "", actor.name, now());
+  std::string kept = keptReason(reason);
+  size_t lifted = sanctions_.lift(names, kept, actor.name, now());
   std::string line = "* " + printable(actor.label()) + " lifted " + std::to_string(lifted) +
                      " ban(s) on " + printable(name) +
                      "; a ban of the server's own must be lifted on the server";
@@ -44,7 +45,7 @@ size_t Moderation::unban(const Actor& actor, std::string_view name) {
     session_.console().line(line);
     return 0;
   }
-  announce(actor, name, kSanctionUnban, 0, "", line);
+  announce(actor, name, kSanctionUnban, 0, kept, line);
   return lifted;
 }
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "moderation/record_search.h"
+
 namespace gsadmin {
 namespace {
 
@@ -81,16 +83,6 @@ std::vector<PlayerRecord> readPlayers(const StatementResult& result) {
     players.push_back(std::move(player));
   }
   return players;
-}
-
-// `text` as a LIKE pattern that matches it anywhere, '\' escaping.
-std::string containsPattern(std::string_view text) {
-  std::string pattern = "%";
-  for (char c : text) {
-    if (c == '%' || c == '_' || c == '\\') pattern += '\\';
-    pattern += c;
-  }
-  return pattern + "%";
 }
 
 // The seconds up to `now` of the visits of `name` under way on this

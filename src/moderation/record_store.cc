@@ -131,6 +131,13 @@ void RecordStore::queueNotice(std::string payload) {
 std::optional<std::string> RecordStore::flush() {
   std::optional<std::string> error = write();
   if (queue_.empty()) noticeWaiting_ = false;
+  // What cannot go now is kept where an exit or a crash cannot lose it.
+  bool away = !ready_ || !database_.connected() || unanswered_;
+  if (journal_ && !queue_.empty() && away) {
+    std::string kept = keepInJournal();
+    if (!kept.empty()) journalError_ = "cannot keep records in " + journal_->path() + ": " + kept;
+  }
+  if (journalError_ && !error) error = std::exchange(journalError_, std::nullopt);
   std::optional<std::string> earlier = std::exchange(pendingError_, std::nullopt);
   return report(earlier ? std::move(earlier) : std::move(error));
 }
@@ -154,6 +161,7 @@ std::optional<std::string> RecordStore::writeQueue() {
     // as is this write unless it keeps failing.
     if (!result.unavailable && ++queue_[i].failures >= kWriteAttempts) {
       database_.rollBackOpenTransaction();
+      if (journal_ && queue_[i].journalSeq != 0) journal_->forget(queue_[i].journalSeq);
       queue_.erase(queue_.begin() + static_cast<std::ptrdiff_t>(i));
       return result.error;
     }
@@ -166,18 +174,19 @@ std::optional<std::string> RecordStore::writeQueue() {
         " VALUES (?, ?, CAST(extract(epoch FROM now()) AS BIGINT))",
         {DbValue::text(clientId_), DbValue::integer(batch)});
     if (recorded.error) return abandon(recorded);
+    markInJournal(batch);
   }
   StatementResult committed = database_.run("COMMIT", {});
   if (committed.error && committed.unavailable) {
     // Written or not, on a shared database only gs_batches can tell, once
     // it is back; anywhere else a transaction cut off is gone.
-    if (shared()) unanswered_ = Unanswered{batch, queue_.size()};
+    if (shared()) unanswered_ = Unanswered{clientId_, batch, queue_.size()};
     return std::nullopt;
   }
   // A transaction SQLite ended itself may or may not have been written;
   // writing it again could record things twice.
   if (committed.error && database_.rollBackOpenTransaction()) return committed.error;
-  queue_.clear();
+  written(queue_.size());
   return committed.error;
 }
 
@@ -190,11 +199,12 @@ std::optional<std::string> RecordStore::abandon(const StatementResult& result) {
 bool RecordStore::settleUnanswered() {
   StatementResult found =
       database_.run("SELECT count(*) FROM gs_batches WHERE client = ? AND batch = ?",
-                    {DbValue::text(clientId_), DbValue::integer(unanswered_->batch)});
+                    {DbValue::text(unanswered_->client), DbValue::integer(unanswered_->batch)});
   if (found.error || found.rowCount() != 1) return false;
   if (found.values[0].integerValue > 0) {
-    size_t writes = std::min(unanswered_->writes, queue_.size());
-    queue_.erase(queue_.begin(), queue_.begin() + static_cast<std::ptrdiff_t>(writes));
+    written(std::min(unanswered_->writes, queue_.size()));
+  } else if (journal_) {
+    journal_->unmark();
   }
   unanswered_.reset();
   return true;

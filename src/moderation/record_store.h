@@ -3,11 +3,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "moderation/record_journal.h"
 #include "storage/database.h"
 
 namespace gsadmin {
@@ -93,20 +97,52 @@ class RecordStore {
 
   Database& database() { return database_; }
 
+  // On a shared database, keeps the writes that cannot reach it in
+  // `journal` (opened), and first takes back into the queue, ahead of
+  // anything queued since, what an earlier run left there. Empty, or the
+  // journal's error (it is then not used); *restored says how many writes
+  // came back, *damaged how many were unreadable and skipped.
+  std::string useJournal(std::unique_ptr<RecordJournal> journal, size_t* restored, size_t* damaged);
+  // Keeps every queued write not yet in the journal there; flush() does
+  // so by itself while the database is away. Empty, or the error.
+  std::string keepInJournal();
+  // Calls `visit` with the bindings of each queued write of `sql` (by its
+  // text), in order.
+  void forEachQueued(const char* sql,
+                     const std::function<void(const std::vector<DbValue>&)>& visit) const;
+  // The writes the journal holds; 0 without one.
+  size_t journaled() const { return journal_ ? journal_->size() : 0; }
+  const RecordJournal* journal() const { return journal_.get(); }
+
  private:
   struct Write {
     const char* sql;
     std::vector<DbValue> bindings;
     uint64_t ticket = 0;
     int failures = 0;
+    int64_t journalSeq = 0;  // 0: not in the journal
   };
 
-  // A flush whose COMMIT was not answered: its batch number and how many
-  // writes at the front of the queue it held.
+  // A flush whose COMMIT was not answered: the client and batch number it
+  // was recorded under and how many writes at the front of the queue it
+  // held.
   struct Unanswered {
+    std::string client;
     int64_t batch = 0;
     size_t writes = 0;
   };
+
+  // The highest journal number among the first `writes` of the queue; 0
+  // when none of them is journaled.
+  int64_t lastJournaled(size_t writes) const;
+  // The first `writes` of the queue reached the database: they leave it,
+  // and the journal.
+  void written(size_t writes);
+  // Marks the batch about to be committed in the journal when it holds
+  // journaled writes. False when the mark could not be made.
+  bool markInJournal(int64_t batch);
+  // A literal-like pointer for SQL read back from the journal.
+  const char* internedSql(const std::string& sql);
 
   // Writes the queue when no script's transaction is open; the error.
   std::optional<std::string> write();
@@ -135,6 +171,9 @@ class RecordStore {
   std::string clientId_;
   int64_t batch_ = 0;
   std::optional<Unanswered> unanswered_;
+  std::unique_ptr<RecordJournal> journal_;
+  std::set<std::string> journalSql_;         // stable texts for the queue's pointers
+  std::optional<std::string> journalError_;  // reported by the next flush
 };
 
 // The channel on which the clients of a shared database tell one another

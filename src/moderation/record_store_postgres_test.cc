@@ -12,6 +12,7 @@
 
 #include "moderation/record_store.h"
 #include "moderation/schema.h"
+#include "support/client_process.h"
 #include "support/postgres_server.h"
 
 namespace gsadmin {
@@ -153,6 +154,45 @@ TEST_F(RecordStorePostgresTest, AWriteWhoseCommitWasNotAnsweredIsWrittenExactlyO
     EXPECT_EQ(store.queued(), 0u);
     EXPECT_EQ(count(database, "SELECT count(*) FROM gs_chat"), time);
     EXPECT_EQ(count(database, "SELECT count(DISTINCT time) FROM gs_chat"), time);
+  }
+}
+
+// A client killed after it kept a batch in its journal, whose commit went
+// unanswered: the next run asks the database, and each record is there
+// once.
+TEST_F(RecordStorePostgresTest, AJournaledBatchWhoseAnswerWasLostIsWrittenOnceAfterARestart) {
+  const AnswerLosingDatabase::Loss losses[] = {AnswerLosingDatabase::Loss::kAfterCommit,
+                                               AnswerLosingDatabase::Loss::kBeforeCommit};
+  int64_t time = 0;
+  for (AnswerLosingDatabase::Loss loss : losses) {
+    SCOPED_TRACE(loss == AnswerLosingDatabase::Loss::kAfterCommit ? "committed" : "not committed");
+    testing::TempDir dir;
+    std::string path = dir.path() + "/gsadmin-journal.db";
+    size_t restored = 0, damaged = 0;
+    {
+      AnswerLosingDatabase database(connect());
+      RecordStore store(database);
+      ASSERT_EQ(store.open(), "");
+      auto journal = std::make_unique<RecordJournal>(path);
+      ASSERT_EQ(journal->open(), "");
+      ASSERT_EQ(store.useJournal(std::move(journal), &restored, &damaged), "");
+      for (int i = 0; i < 3; ++i) store.queue(kInsertChat, {DbValue::integer(++time)});
+      database.loss = loss;
+      EXPECT_FALSE(store.flush());
+      EXPECT_EQ(store.journaled(), 3u) << "kept while the answer is awaited";
+    }  // killed here: nothing more is done
+    std::unique_ptr<Database> database = connect();
+    RecordStore store(*database);
+    ASSERT_EQ(store.open(), "");
+    auto journal = std::make_unique<RecordJournal>(path);
+    ASSERT_EQ(journal->open(), "");
+    ASSERT_EQ(store.useJournal(std::move(journal), &restored, &damaged), "");
+    EXPECT_EQ(restored, 3u);
+    EXPECT_FALSE(store.flush());
+    EXPECT_EQ(store.queued(), 0u);
+    EXPECT_EQ(store.journaled(), 0u);
+    EXPECT_EQ(count(*database, "SELECT count(*) FROM gs_chat"), time);
+    EXPECT_EQ(count(*database, "SELECT count(DISTINCT time) FROM gs_chat"), time);
   }
 }
 

@@ -76,6 +76,7 @@ struct AuditRecord {
   // level.
   std::string detail;
   std::string server;  // where it was done; empty when not known
+  int64_t id = 0;      // the line's number, rising
 };
 
 struct AdminRecord {

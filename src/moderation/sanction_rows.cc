@@ -28,6 +28,26 @@ std::vector<SanctionRecord> sanctionRows(const StatementResult& result) {
   return rows;
 }
 
+std::optional<SanctionRecord> unwrittenSanction(const std::vector<DbValue>& b) {
+  if (b.size() != 10 || b[3].type != DbValue::Type::kText) return std::nullopt;
+  // Not written yet, so it has no id and was never lifted.
+  return SanctionRecord{
+      0,          integerAt(b[0]), b[2].bytes,   b[3].bytes, integerAt(b[4]), optionalAt(b[5]),
+      b[6].bytes, b[7].bytes,      std::nullopt, b[8].bytes};
+}
+
+std::vector<AuditRecord> auditRows(const StatementResult& result) {
+  constexpr size_t kColumns = 7;
+  std::vector<AuditRecord> lines;
+  if (result.error || result.columns.size() != kColumns) return lines;
+  for (size_t row = 0; row < result.rowCount(); ++row) {
+    const DbValue* v = &result.values[row * kColumns];
+    lines.push_back(AuditRecord{integerAt(v[0]), v[1].bytes, v[2].bytes, v[3].bytes, v[4].bytes,
+                                v[5].bytes, integerAt(v[6])});
+  }
+  return lines;
+}
+
 bool isBan(std::string_view kind) {
   return kind == kSanctionTempban || kind == kSanctionBan;
 }

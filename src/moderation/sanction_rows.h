@@ -20,8 +20,22 @@ namespace gsadmin {
 
 int64_t integerAt(const DbValue& value);
 std::optional<int64_t> optionalAt(const DbValue& value);
+// The one statement that records a sanction; its bindings: time, name_key,
+// name, kind, seconds, until, reason, actor, server, skeleton.
+inline constexpr char kInsertSanction[] =
+    "INSERT INTO gs_sanctions (time, name_key, name, kind, seconds, until, reason, actor,"
+    " server, skeleton) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
+
+// The sanction a queued kInsertSanction will record; none when its
+// bindings are not of that shape.
+std::optional<SanctionRecord> unwrittenSanction(const std::vector<DbValue>& bindings);
+
 // The rows of a query of SANCTION_COLUMNS; none on an error.
 std::vector<SanctionRecord> sanctionRows(const StatementResult& result);
+
+// The rows of a query of AUDIT_COLUMNS; none on an error.
+#define AUDIT_COLUMNS "time, actor, action, target, detail, server, id"
+std::vector<AuditRecord> auditRows(const StatementResult& result);
 
 bool isBan(std::string_view kind);
 bool holdsAt(const SanctionRecord& ban, int64_t now);

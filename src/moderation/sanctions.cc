@@ -109,8 +109,7 @@ void Sanctions::record(std::string_view name, std::string_view kind, int64_t sec
   bool ban = isBan(kind);
   std::string skeleton = ban ? skeletons_.of(key) : std::string();
   bool queued = store_.queue(
-      "INSERT INTO gs_sanctions (time, name_key, name, kind, seconds, until, reason, actor,"
-      " server, skeleton) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+      kInsertSanction,
       {DbValue::integer(now), DbValue::text(key), DbValue::text(shown),
        DbValue::text(std::string(kind)), DbValue::integer(seconds), optionalValue(until),
        DbValue::text(kept), DbValue::text(std::string(actor)), DbValue::text(store_.serverName()),

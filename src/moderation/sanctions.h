@@ -7,11 +7,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "moderation/ban_index.h"
 #include "moderation/ban_loader.h"
 #include "moderation/name_skeleton.h"
+#include "moderation/record_search.h"
 #include "moderation/record_store.h"
 #include "moderation/records.h"
 
@@ -94,6 +96,9 @@ class Sanctions {
   // could not be read.
   std::optional<std::vector<SanctionRecord>> activeBans(int64_t now);
   // The warnings of `name` (any case) not yet expired at `now`, oldest first.
+  // While the database is away: those read for the name the last time it
+  // answered, and those waiting to be written, so that the thresholds
+  // still act.
   std::vector<SanctionRecord> activeWarnings(std::string_view name, int64_t now);
   // Every sanction of `name` (any case), newest first, at most `count`.
   std::vector<SanctionRecord> sanctionsOf(std::string_view name, size_t count);
@@ -106,6 +111,24 @@ class Sanctions {
              std::string_view detail, int64_t now);
   // The last `count` lines of the audit, newest first.
   std::vector<AuditRecord> lastAudit(size_t count);
+
+  // sanctions_edits.cc: the ban (tempban or ban) numbered `id`, lifted
+  // and ended ones too; none when there is none or it cannot be read.
+  std::optional<SanctionRecord> banById(int64_t id);
+  // Gives `ban` (read by banById) the reason `reason`.
+  void reword(const SanctionRecord& ban, std::string_view reason);
+  // Makes `ban` a tempban of `seconds` from when it was made: longer or
+  // shorter, or ended at once when that moment is past.
+  void relength(const SanctionRecord& ban, int64_t seconds);
+
+  // sanctions_search.cc: a page of the bans (tempbans and bans, each row
+  // alone, lifted and ended ones too) or of the audit that match
+  // `filter`, newest first; nothing when the database could not be read.
+  // `now` tells the bans in force from the ended.
+  std::optional<RecordPage<SanctionRecord>> searchBans(const BanFilter& filter,
+                                                       const PageRequest& request, int64_t now);
+  std::optional<RecordPage<AuditRecord>> searchAudit(const AuditFilter& filter,
+                                                     const PageRequest& request);
 
  private:
   // A ban this client recorded whose write still waits in the store's
@@ -163,6 +186,8 @@ class Sanctions {
   std::vector<Unwritten> unwritten_;
   std::vector<UnwrittenLift> unwrittenLifts_;
   std::deque<Unwritten> known_;
+  // The warnings each name had when last read (kMaxKnownBans names).
+  std::unordered_map<std::string, std::vector<SanctionRecord>> lastWarnings_;
   std::optional<int64_t> retryAt_;
   bool errorSaid_ = false;
   int64_t nextPrune_ = 0;

@@ -17,11 +17,32 @@ DbValue countValue(size_t count) {
 }  // namespace
 
 std::vector<SanctionRecord> Sanctions::activeWarnings(std::string_view name, int64_t now) {
-  return sanctionRows(store_.query("SELECT " SANCTION_COLUMNS
-                                   " FROM gs_sanctions WHERE name_key = ? AND kind = 'warn'"
-                                   " AND lifted IS NULL AND (until IS NULL OR until > ?)"
-                                   " ORDER BY id",
-                                   {DbValue::text(nameKey(name)), DbValue::integer(now)}));
+  std::string key = nameKey(name);
+  StatementResult result = store_.query("SELECT " SANCTION_COLUMNS
+                                        " FROM gs_sanctions WHERE name_key = ? AND kind = 'warn'"
+                                        " AND lifted IS NULL AND (until IS NULL OR until > ?)"
+                                        " ORDER BY id",
+                                        {DbValue::text(key), DbValue::integer(now)});
+  if (!result.unavailable) {
+    std::vector<SanctionRecord> warnings = sanctionRows(result);
+    if (lastWarnings_.size() >= kMaxKnownBans) lastWarnings_.clear();
+    lastWarnings_[key] = warnings;
+    return warnings;
+  }
+  // Away: the last reading, and what waits to be written after it.
+  std::vector<SanctionRecord> warnings;
+  auto isActive = [now](const SanctionRecord& w) { return !w.until || *w.until > now; };
+  if (auto found = lastWarnings_.find(key); found != lastWarnings_.end()) {
+    std::copy_if(found->second.begin(), found->second.end(), std::back_inserter(warnings),
+                 isActive);
+  }
+  store_.forEachQueued(kInsertSanction, [&](const std::vector<DbValue>& bindings) {
+    std::optional<SanctionRecord> queued = unwrittenSanction(bindings);
+    if (queued && queued->kind == kSanctionWarn && bindings[1].bytes == key && isActive(*queued)) {
+      warnings.push_back(std::move(*queued));
+    }
+  });
+  return warnings;
 }
 
 std::vector<SanctionRecord> Sanctions::sanctionsOf(std::string_view name, size_t count) {
@@ -63,17 +84,8 @@ void Sanctions::audit(std::string_view actor, std::string_view action, std::stri
 }
 
 std::vector<AuditRecord> Sanctions::lastAudit(size_t count) {
-  StatementResult result = store_.query(
-      "SELECT time, actor, action, target, detail, server FROM gs_audit ORDER BY id DESC LIMIT ?",
-      {countValue(count)});
-  std::vector<AuditRecord> lines;
-  if (result.error || result.columns.size() != 6) return lines;
-  for (size_t row = 0; row < result.rowCount(); ++row) {
-    const DbValue* v = &result.values[row * 6];
-    lines.push_back(
-        AuditRecord{integerAt(v[0]), v[1].bytes, v[2].bytes, v[3].bytes, v[4].bytes, v[5].bytes});
-  }
-  return lines;
+  return auditRows(store_.query("SELECT " AUDIT_COLUMNS " FROM gs_audit ORDER BY id DESC LIMIT ?",
+                                {countValue(count)}));
 }
 
 }  // namespace gsadmin

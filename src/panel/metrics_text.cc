@@ -3,7 +3,9 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <map>
 
+#include "panel/metrics_labels.h"
 #include "panel/web_context.h"
 
 namespace gsadmin {
@@ -36,12 +38,78 @@ void handlerHistogram(std::string& text, const LoopCounters& counters) {
   sample(text, "gsadmin_handler_seconds_count", counters.handlerCount);
 }
 
+// A family of counts by one label, each value escaped and cut; values
+// that the cut makes alike are counted together.
+void labelled(std::string& text, const std::string& name, const char* label,
+              const std::map<std::string, uint64_t>& counts) {
+  std::map<std::string, uint64_t> merged;
+  for (const auto& [value, count] : counts) merged[labelValue(value)] += count;
+  for (const auto& [value, count] : merged) {
+    sample(text, name + "{" + label + "=\"" + value + "\"}", count);
+  }
+}
+
+void datagramFamilies(std::string& text, const Snapshot& snapshot) {
+  const LoopCounters& counters = snapshot.counters;
+  family(text, "gsadmin_datagrams_received_total", "counter",
+         "Datagrams by message type; ids of no message the client knows are \"unknown\".");
+  std::map<std::string, uint64_t> byName;
+  for (size_t type = 0; type < counters.datagramsByType.size(); ++type) {
+    if (counters.datagramsByType[type] == 0) continue;
+    const char* name = snapshot.datagramNames ? (*snapshot.datagramNames)[type] : nullptr;
+    byName[name ? name : "unknown"] += counters.datagramsByType[type];
+  }
+  labelled(text, "gsadmin_datagrams_received_total", "type", byName);
+  family(text, "gsadmin_oversize_datagrams_total", "counter", "Datagrams too long to handle.");
+  sample(text, "gsadmin_oversize_datagrams_total", counters.oversizeDatagrams);
+}
+
+void scriptFamilies(std::string& text, const Snapshot& snapshot) {
+  const LoopCounters& counters = snapshot.counters;
+  family(text, "gsadmin_events_total", "counter", "Script events fired, by name.");
+  for (size_t i = 0; i < counters.eventsFired.size(); ++i) {
+    sample(text, "gsadmin_events_total{event=\"" + std::string(kEventTable[i].name) + "\"}",
+           counters.eventsFired[i]);
+  }
+  family(text, "gsadmin_script_errors_total", "counter",
+         "Errors raised in script calls, by script.");
+  labelled(text, "gsadmin_script_errors_total", "script", counters.scriptErrors);
+  family(text, "gsadmin_moderation_acts_total", "counter",
+         "Admin acts carried out (not the reads), by act and door.");
+  for (const Commands::Tally& tally : counters.acts) {
+    sample(text,
+           std::string("gsadmin_moderation_acts_total{kind=\"") + labelValue(tally.act) +
+               "\",door=\"" + tally.door + "\"}",
+           tally.count);
+  }
+  family(text, "gsadmin_timers", "gauge", "Script timers pending.");
+  sample(text, "gsadmin_timers", snapshot.timers);
+}
+
+void databaseFamilies(std::string& text, const Snapshot& snapshot,
+                      std::optional<uint64_t> databaseBytes) {
+  family(text, "gsadmin_database_bytes", "gauge", "Size of the database file.");
+  if (databaseBytes) sample(text, "gsadmin_database_bytes", *databaseBytes);
+  family(text, "gsadmin_database_connected", "gauge",
+         "1 while the PostgreSQL server is reached (absent for a file).");
+  family(text, "gsadmin_database_queued_records", "gauge",
+         "Records waiting to be written to the PostgreSQL server (absent for a file).");
+  if (snapshot.database) {
+    sample(text, "gsadmin_database_connected", snapshot.database->connected ? 1 : 0);
+    sample(text, "gsadmin_database_queued_records", snapshot.database->queuedRecords);
+  }
+}
+
 }  // namespace
 
 std::string metricsText(const Snapshot& snapshot, uint64_t nowMs,
                         std::optional<uint64_t> databaseBytes) {
-  const LoopCounters& counters = snapshot.counters;
   std::string text;
+  family(text, "gsadmin_build_info", "gauge", "1, labelled with the version and --server-name.");
+  sample(text,
+         "gsadmin_build_info{version=\"" + labelValue(snapshot.version) + "\",server=\"" +
+             labelValue(snapshot.serverName) + "\"}",
+         1);
   family(text, "gsadmin_players_online", "gauge", "Players on the server.");
   sample(text, "gsadmin_players_online", snapshot.players.size());
   family(text, "gsadmin_connected", "gauge", "1 while logged in to the server.");
@@ -50,28 +118,15 @@ std::string metricsText(const Snapshot& snapshot, uint64_t nowMs,
          "Seconds since the last datagram from the server (absent before the first).");
   if (snapshot.lastDatagramMs) {
     uint64_t last = *snapshot.lastDatagramMs;
-    sample(text, "gsadmin_last_datagram_age_seconds", nowMs > last ? (nowMs - last) / 1000 : 0);
+    char age[48];
+    std::snprintf(age, sizeof age, "%.3f",
+                  static_cast<double>(nowMs > last ? nowMs - last : 0) / 1000.0);
+    text += std::string("gsadmin_last_datagram_age_seconds ") + age + "\n";
   }
-  family(text, "gsadmin_datagrams_received_total", "counter", "Datagrams by message type.");
-  for (size_t type = 0; type < counters.datagramsByType.size(); ++type) {
-    if (counters.datagramsByType[type] == 0) continue;
-    sample(text, "gsadmin_datagrams_received_total{type=\"" + std::to_string(type) + "\"}",
-           counters.datagramsByType[type]);
-  }
-  family(text, "gsadmin_oversize_datagrams_total", "counter", "Datagrams too long to handle.");
-  sample(text, "gsadmin_oversize_datagrams_total", counters.oversizeDatagrams);
-  family(text, "gsadmin_events_total", "counter", "Script events fired, by name.");
-  for (size_t i = 0; i < counters.eventsFired.size(); ++i) {
-    sample(text, "gsadmin_events_total{event=\"" + std::string(kEventTable[i].name) + "\"}",
-           counters.eventsFired[i]);
-  }
-  family(text, "gsadmin_script_errors_total", "counter", "Errors raised in script calls.");
-  sample(text, "gsadmin_script_errors_total", counters.scriptErrors);
-  handlerHistogram(text, counters);
-  family(text, "gsadmin_timers", "gauge", "Script timers pending.");
-  sample(text, "gsadmin_timers", snapshot.timers);
-  family(text, "gsadmin_database_bytes", "gauge", "Size of the database file.");
-  if (databaseBytes) sample(text, "gsadmin_database_bytes", *databaseBytes);
+  datagramFamilies(text, snapshot);
+  scriptFamilies(text, snapshot);
+  handlerHistogram(text, snapshot.counters);
+  databaseFamilies(text, snapshot, databaseBytes);
   family(text, "gsadmin_uptime_seconds", "gauge", "Seconds since the client started.");
   sample(text, "gsadmin_uptime_seconds", snapshot.uptimeMs / 1000);
   return text;

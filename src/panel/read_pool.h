@@ -29,10 +29,18 @@ struct ReadTools {
   Sanctions& sanctions;
 };
 
-// A read's answer: JSON text and its status.
+// A read's answer: its status and text, JSON unless said otherwise.
 struct ReadAnswer {
+  ReadAnswer() = default;
+  ReadAnswer(int status, std::string body) : status(status), body(std::move(body)) {}
+
   int status = 200;
   std::string body;
+  std::string contentType = "application/json";
+  // A file to save rather than show (Content-Disposition); empty for none.
+  std::string attachment;
+  // An export cut short: where the rest begins (X-Next-Before).
+  std::optional<int64_t> nextBefore;
 };
 
 using ReadWork = std::function<ReadAnswer(ReadTools&)>;

@@ -46,7 +46,8 @@ bool countersChanged(const Snapshot& a, const Snapshot& b) {
   return a.lastDatagramMs != b.lastDatagramMs ||
          a.counters.datagramsByType != b.counters.datagramsByType ||
          a.counters.eventsFired != b.counters.eventsFired ||
-         a.counters.scriptErrors != b.counters.scriptErrors || a.timers != b.timers;
+         a.counters.scriptErrors != b.counters.scriptErrors || a.counters.acts != b.counters.acts ||
+         a.timers != b.timers || a.database != b.database;
 }
 
 }  // namespace

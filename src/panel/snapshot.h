@@ -4,12 +4,14 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "commands/commands.h"
 #include "events/events.h"
 #include "panel/change_signal.h"
 
@@ -28,7 +30,10 @@ struct LoopCounters {
   std::array<uint64_t, 256> datagramsByType{};  // by the message's first byte
   uint64_t oversizeDatagrams = 0;
   std::array<uint64_t, std::size(kEventTable)> eventsFired{};  // by Event
-  uint64_t scriptErrors = 0;
+  // Script calls that raised an error, by the script's name.
+  std::map<std::string, uint64_t> scriptErrors;
+  // The acts carried out, by act and door.
+  std::vector<Commands::Tally> acts;
   // The time each datagram's handling took, its Lua handlers included.
   std::array<uint64_t, kHandlerBoundsUs.size() + 1> handlerBuckets{};
   uint64_t handlerCount = 0;
@@ -36,6 +41,13 @@ struct LoopCounters {
 
   // Counts one handling of `micros` microseconds.
   void countHandler(uint64_t micros);
+};
+
+// A shared (PostgreSQL) database as the metrics show it.
+struct DatabaseView {
+  bool connected = false;
+  uint64_t queuedRecords = 0;  // the moderation's records waiting to be written
+  bool operator==(const DatabaseView& other) const = default;
 };
 
 // One player as the panel shows it.
@@ -77,6 +89,12 @@ struct Snapshot {
   LoopCounters counters;
   size_t timers = 0;
   std::string databasePath;
+  // The name of each datagram's first byte (null for none), from the
+  // wire's table; null when not given.
+  const std::array<const char*, 256>* datagramNames = nullptr;
+  std::optional<DatabaseView> database;  // none unless a shared database
+  std::string version;                   // the client's
+  std::string serverName;                // --server-name; empty when not given
 };
 
 // The snapshot of the session's model now (serial left 0; the session

@@ -75,6 +75,14 @@ bool readArguments(const json& body, const Act& act, WebAction* action, std::str
     *error = action->kind + " needs \"name\"";
     return false;
   }
+  if (takes(act, Argument::kBan)) {
+    const json* ban = body.contains("ban") ? &body["ban"] : nullptr;
+    if (ban == nullptr || !ban->is_number_integer() || ban->get<int64_t>() <= 0) {
+      *error = action->kind + " needs \"ban\", a ban's number";
+      return false;
+    }
+    action->ban = ban->get<int64_t>();
+  }
   if (takes(act, Argument::kDuration)) {
     std::optional<int64_t> seconds =
         body.contains("duration") ? durationOf(body["duration"]) : std::nullopt;
@@ -126,7 +134,7 @@ std::string actionFingerprint(const WebAction& action) {
   // Texts hold no newline (parseWebAction), so the fields cannot run together.
   return action.kind + "\n" + (action.player ? std::to_string(*action.player) : "-") + "\n" +
          action.text + "\n" + action.reason + "\n" + std::to_string(action.seconds) + "\n" +
-         action.name;
+         action.name + "\n" + std::to_string(action.ban);
 }
 
 Actor panelActor(const WebLogin& login) {
@@ -154,6 +162,7 @@ std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
   request.target = Target{action.player, action.name};
   request.text = action.reason.empty() ? action.text : action.reason;
   request.seconds = action.seconds;
+  request.ban = action.ban;
   Outcome outcome = commands.run(*act, kPanelDoor, request);
   if (outcome.done() && std::string_view(act->name) == "unban") {
     if (outcome.count == 0) return "no ban holds for " + action.name;

@@ -26,11 +26,12 @@ struct WebAction {
   std::string reason;             // warn, kick, tempban, ban
   int64_t seconds = 0;            // tempban
   std::string name;               // the player's name, or the name acted on
+  int64_t ban = 0;                // ban reason, ban length: the ban's number
 };
 
 // The action a JSON body asks for: {"action": KIND, "player": ID, "name":
 // NAME, "reason": TEXT, "duration": "1d" or seconds, "text": TEXT, "line":
-// TEXT}. An act on a player takes its id, its name or both (then the act
+// TEXT, "ban": a ban's number}. An act on a player takes its id, its name or both (then the act
 // is refused when the id has passed to another player); one on a name
 // takes the name. Nothing, with the reason in *error, when it is
 // malformed.

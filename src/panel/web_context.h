@@ -122,6 +122,8 @@ void answerFromReader(WebContext& context, const WebLogin& login, httplib::Respo
 void addLoginRoutes(httplib::Server& server, WebContext& context);
 // /api/server, /api/players, /api/bans, /api/audit.
 void addReadRoutes(httplib::Server& server, WebContext& context);
+// /api/bans/search, /api/bans/export, /api/audit/search, /api/audit/export.
+void addRecordRoutes(httplib::Server& server, WebContext& context);
 // /api/players/search and /api/history.
 void addHistoryRoutes(httplib::Server& server, WebContext& context);
 // /api/players/recent?hours=N: up to 100 players seen within N hours (1

@@ -31,7 +31,8 @@ json sanctionJson(const SanctionRecord& sanction) {
           {"until", orNull(sanction.until)},
           {"reason", sanction.reason},
           {"actor", sanction.actor},
-          {"lifted", orNull(sanction.lifted)}};
+          {"lifted", orNull(sanction.lifted)},
+          {"server", sanction.server}};
 }
 
 }  // namespace
@@ -130,8 +131,16 @@ json auditJson(const std::vector<AuditRecord>& lines) {
                       {"actor", line.actor},
                       {"action", line.action},
                       {"target", line.target},
-                      {"detail", line.detail}});
+                      {"detail", line.detail},
+                      {"server", line.server},
+                      {"id", line.id}});
   }
+  return result;
+}
+
+json sanctionsJson(const std::vector<SanctionRecord>& sanctions) {
+  json result = json::array();
+  for (const SanctionRecord& sanction : sanctions) result.push_back(sanctionJson(sanction));
   return result;
 }
 

@@ -33,6 +33,8 @@ nlohmann::json consoleJson(const ConsoleEntry& entry);
 // /api/bans and /api/audit.
 nlohmann::json bansJson(const std::vector<SanctionRecord>& bans);
 nlohmann::json auditJson(const std::vector<AuditRecord>& lines);
+// Whole sanctions, as /api/history and the bans' search give them.
+nlohmann::json sanctionsJson(const std::vector<SanctionRecord>& sanctions);
 
 // /api/players/search: the players found, without their aliases.
 nlohmann::json playerSearchJson(const std::vector<PlayerRecord>& players);

@@ -89,7 +89,12 @@ void answerFromReader(WebContext& context, const WebLogin& login, httplib::Respo
   }
   response.status = answer->status;
   response.set_header("Cache-Control", "no-store");
-  response.set_content(answer->body, "application/json");
+  if (!answer->attachment.empty()) {
+    response.set_header("Content-Disposition",
+                        "attachment; filename=\"" + answer->attachment + "\"");
+  }
+  if (answer->nextBefore) response.set_header("X-Next-Before", std::to_string(*answer->nextBefore));
+  response.set_content(answer->body, answer->contentType);
 }
 
 void addReadRoutes(httplib::Server& server, WebContext& context) {

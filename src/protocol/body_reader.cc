@@ -4,18 +4,12 @@
 
 namespace gsadmin {
 
-uint32_t BodyReader::u32At(size_t offset) const {
+uint32_t BodyReader::u32AtEnd(size_t offset) const {
   uint32_t value = 0;
-  for (size_t i = 0; i < 4; ++i) {
-    value |= static_cast<uint32_t>(byteAt(offset + i)) << (8 * i);
+  // Byte by byte up to the end; an offset near the top of size_t never wraps.
+  for (size_t i = 0; i < 4 && offset < length_ && i < length_ - offset; ++i) {
+    value |= static_cast<uint32_t>(data_[offset + i]) << (8 * i);
   }
-  return value;
-}
-
-float BodyReader::floatAt(size_t offset) const {
-  uint32_t bits = u32At(offset);
-  float value;
-  std::memcpy(&value, &bits, sizeof(value));
   return value;
 }
 

@@ -1,6 +1,7 @@
 #ifndef GSADMIN_PROTOCOL_BODY_READER_H_
 #define GSADMIN_PROTOCOL_BODY_READER_H_
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -21,10 +22,15 @@ class BodyReader {
 
   uint8_t byteAt(size_t offset) const { return offset < length_ ? data_[offset] : 0; }
   int8_t signedByteAt(size_t offset) const { return static_cast<int8_t>(byteAt(offset)); }
-  // Little-endian.
-  uint32_t u32At(size_t offset) const;
+  // Little-endian. Inline, as every position update reads four.
+  uint32_t u32At(size_t offset) const {
+    if (offset > length_ || length_ - offset < 4) return u32AtEnd(offset);
+    const uint8_t* p = data_ + offset;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+  }
   // IEEE 754 single precision, little-endian.
-  float floatAt(size_t offset) const;
+  float floatAt(size_t offset) const { return std::bit_cast<float>(u32At(offset)); }
 
   // The bytes from `offset` up to the first NUL, the end of the body, or
   // `maxLength` bytes, whichever comes first.
@@ -34,6 +40,9 @@ class BodyReader {
   bool hasPrefixAt(size_t offset, const char* prefix) const;
 
  private:
+  // u32At where the body ends within the four bytes.
+  uint32_t u32AtEnd(size_t offset) const;
+
   const uint8_t* data_;
   size_t length_;
 };

@@ -17,6 +17,9 @@ TEST(BodyReaderTest, ReadsPastTheEndAsZero) {
   EXPECT_EQ(body.byteAt(1000000), 0);
   EXPECT_EQ(body.u32At(0), 0x0201u);
   EXPECT_EQ(body.u32At(1), 0x02u);
+  EXPECT_EQ(body.u32At(2), 0u);
+  EXPECT_EQ(body.u32At(SIZE_MAX - 1), 0u);  // the offset must not wrap into the body
+  EXPECT_EQ(BodyReader(nullptr, 0).u32At(0), 0u);
   EXPECT_EQ(BodyReader(nullptr, 0).byteAt(0), 0);
   EXPECT_EQ(BodyReader(nullptr, 0).textAt(0), "");
 }

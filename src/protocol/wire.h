@@ -1,6 +1,7 @@
 #ifndef GSADMIN_PROTOCOL_WIRE_H_
 #define GSADMIN_PROTOCOL_WIRE_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -19,6 +20,30 @@ constexpr uint8_t kPlayerLeftId = 9;
 constexpr uint8_t kPositionUpdateId = 10;
 constexpr uint8_t kDeathId = 11;
 constexpr uint8_t kPlayerDetailsId = 29;
+
+// The name of each of them, as the metrics label the datagrams counted.
+struct MessageName {
+  uint8_t id;
+  const char* name;
+};
+inline constexpr MessageName kMessageNames[] = {
+    {kConnectionAcceptedId, "connection_accepted"},
+    {kChatId, "chat"},
+    {kKeepAliveRequestId, "keep_alive_request"},
+    {kDisconnectId, "disconnect"},
+    {kPlayerJoinedId, "player_joined"},
+    {kPlayerLeftId, "player_left"},
+    {kPositionUpdateId, "position_update"},
+    {kDeathId, "death"},
+    {kPlayerDetailsId, "player_details"},
+};
+// The same spread over every byte value; null for an id of no message.
+constexpr std::array<const char*, 256> messageNamesById() {
+  std::array<const char*, 256> names{};
+  for (const MessageName& message : kMessageNames) names[message.id] = message.name;
+  return names;
+}
+inline constexpr std::array<const char*, 256> kMessageNamesById = messageNamesById();
 
 // ---- Client to server. ----
 constexpr uint8_t kLoginId = 0x0D;

@@ -149,6 +149,7 @@ void EventManager::fireNamed(Script& script, Event event,
 void EventManager::fire(Event event, std::span<const EventArgument> arguments) {
   assert(matchesShape(event, arguments));
   ++fired_[static_cast<size_t>(event)];
+  if (watcher_ != nullptr) watcher_->fire(event, arguments);
   // Nothing to walk when no script has a handler: most events of a busy
   // server have none.
   if (handlers_.empty()) return;

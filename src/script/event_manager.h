@@ -90,6 +90,10 @@ class EventManager : public EventSink {
   // The same in `script` alone.
   void fireIn(Script& script, Event event, std::span<const EventArgument> arguments = {});
 
+  // A sink that sees every event fire() fires, before the scripts' handlers:
+  // the moderation rules. Null: none. It must outlive its watch.
+  void setWatcher(EventSink* watcher) { watcher_ = watcher; }
+
   size_t size() const { return handlers_.size(); }
   const std::vector<EventHandler>& all() const { return handlers_; }
   // How often each event was fired through fire(), by Event, for the metrics.
@@ -137,6 +141,7 @@ class EventManager : public EventSink {
   // again only after a call changed it.
   uint64_t changes_ = 0;
   std::array<uint64_t, std::size(kEventTable)> fired_{};
+  EventSink* watcher_ = nullptr;
 };
 
 }  // namespace gsadmin

@@ -19,7 +19,24 @@ namespace {
 struct PendingCall {
   const std::string* functionName;
   std::span<const ScriptArgument> arguments;
+  int nameRef;        // the name's registry slot; 0 when it has none
+  bool rememberName;  // give the name a slot, in *newNameRef
+  int* newNameRef;
 };
+
+// [] -> [name]: the function's name as a Lua string, from its registry slot
+// when it has one (no hashing), else made, and given a slot when asked.
+void pushFunctionName(lua_State* L, const PendingCall& call) {
+  if (call.nameRef != 0) {
+    lua_rawgeti(L, LUA_REGISTRYINDEX, call.nameRef);
+    return;
+  }
+  lua_pushlstring(L, call.functionName->data(), call.functionName->size());
+  if (call.rememberName) {
+    lua_pushvalue(L, -1);
+    *call.newNameRef = luaL_ref(L, LUA_REGISTRYINDEX);
+  }
+}
 
 // Runs inside the protected call: [PendingCall*] -> looks the global up,
 // pushes the arguments and calls it. Every allocation (the name, a text
@@ -28,7 +45,7 @@ struct PendingCall {
 int callPending(lua_State* L) {
   const auto* call = static_cast<const PendingCall*>(lua_touserdata(L, 1));
   lua_settop(L, 0);
-  lua_pushlstring(L, call->functionName->data(), call->functionName->size());
+  pushFunctionName(L, *call);
   lua_gettable(L, LUA_GLOBALSINDEX);
   for (const ScriptArgument& argument : call->arguments) {
     if (argument.isFields) {
@@ -48,11 +65,6 @@ int callPending(lua_State* L) {
   lua_call(L, static_cast<int>(call->arguments.size()), 0);
   return 0;
 }
-
-// Registry key of each state's one callPending closure. Pushing a C function
-// allocates a new closure in Lua 5.1; made once, it is not garbage the
-// collector must clear after every event.
-const char kTrampolineKey = 0;
 
 // math.random draws from the C library's generator, shared by every state
 // of the process; it is seeded once, from the clock.
@@ -79,9 +91,8 @@ int openAndRun(lua_State* L) {
   lua_settop(L, 0);
   bindState(L, request->session, request->script);
   openSandbox(L);
-  lua_pushlightuserdata(L, const_cast<char*>(&kTrampolineKey));
   lua_pushcfunction(L, callPending);
-  lua_rawset(L, LUA_REGISTRYINDEX);
+  request->script->trampolineRef = luaL_ref(L, LUA_REGISTRYINDEX);
   if (request->fileName == nullptr) return 0;
 
   if (loadTextFile(L, request->fileName) != 0) lua_error(L);
@@ -98,6 +109,7 @@ bool openScript(Script& script, const ScriptLimits& limits, const char* fileName
                 SessionContext* session, Console& console, LuaLimiter** running) {
   script.limiter = std::make_unique<LuaLimiter>(limits);
   *running = script.limiter.get();
+  script.nameRefs.clear();  // slots of the state before
   script.state.reset(script.limiter->newState());
   lua_State* L = script.state.get();
   std::string shownName(untilNul(script.name));
@@ -374,17 +386,23 @@ void ScriptManager::callFunctionIn(Script& script, int argumentCount) {
     arguments = arguments.first(static_cast<size_t>(argumentCount));
   }
   lua_State* L = script.state.get();
-  PendingCall call{&pendingName_, arguments};
+  int nameRef = 0;
+  for (const auto& [name, ref] : script.nameRefs) {
+    if (name == pendingName_) nameRef = ref;
+  }
+  int newNameRef = 0;
+  bool remember = nameRef == 0 && script.nameRefs.size() < Script::kMaxNameRefs;
+  PendingCall call{&pendingName_, arguments, nameRef, remember, &newNameRef};
   // Neither push allocates: the trampoline is found, not made.
-  lua_pushlightuserdata(L, const_cast<char*>(&kTrampolineKey));
-  lua_rawget(L, LUA_REGISTRYINDEX);
+  lua_rawgeti(L, LUA_REGISTRYINDEX, script.trampolineRef);
   lua_pushlightuserdata(L, &call);
   running_ = script.limiter.get();
   script.limiter->beginCall();
   int status = lua_pcall(L, 1, 0, 0);
   script.limiter->endCall();
+  if (newNameRef != 0) script.nameRefs.emplace_back(pendingName_, newNameRef);
   if (status != 0) {
-    ++errorCount_;
+    countError(std::string(untilNul(script.name)));
     console_.line("LUA: Error in function '" + std::string(untilNul(pendingName_)) + "'");
     reportFailure(script, status, console_);
   }

@@ -2,6 +2,7 @@
 #define GSADMIN_SCRIPT_SCRIPT_MANAGER_H_
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -157,6 +158,9 @@ class ScriptManager {
   void callFunction(int argumentCount);
   // How many calls of callFunctionIn() raised an error, for the metrics.
   uint64_t errorCount() const { return errorCount_; }
+  // The same by the name of the script that raised them (as a script is
+  // named, whatever bytes that holds), for the first kMaxScripts names.
+  const std::map<std::string, uint64_t>& errorsByScript() const { return errorsByScript_; }
 
   // Closes every script's state (closeScript) and marks them stopped.
   void unloadScripts();
@@ -194,6 +198,13 @@ class ScriptManager {
   ScriptArgument& nextArgument(bool isText, bool isFields);
   // Opens `script`'s state and runs its file; see load.
   Script* open(Script& script, bool quiet);
+  // Counts an error of the script `name`, by name for the first kMaxScripts.
+  void countError(const std::string& name) {
+    ++errorCount_;
+    if (errorsByScript_.size() < kMaxScripts || errorsByScript_.contains(name)) {
+      ++errorsByScript_[name];
+    }
+  }
   // Gives every script its error prefix for the number of scripts known.
   void refreshPrefixes();
   // The console state of runChunk, made when first needed; null when it
@@ -208,6 +219,7 @@ class ScriptManager {
   ScriptLimits limits_;
   uint64_t nextId_ = 1;
   uint64_t errorCount_ = 0;
+  std::map<std::string, uint64_t> errorsByScript_;
   // The global of the pending call; its storage is reused from event to
   // event.
   std::string pendingName_;

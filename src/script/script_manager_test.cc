@@ -148,5 +148,37 @@ TEST(ScriptHostTest, GlobalsPersistBetweenCalls) {
   EXPECT_EQ(harness.output(), "1\n2\n");
 }
 
+TEST(ScriptHostTest, HandlersAreLookedUpByNameAtEveryCallHoweverManyNamesThereAre) {
+  // More names than the host keeps slots for, each called twice; the
+  // functions are redefined between the calls, and one name is removed.
+  std::string script = "function define(tag)\n  for i = 1, 20 do\n";
+  script += "    _G['h' .. i] = function() print(tag .. i) end\n  end\nend\ndefine('a')\n";
+  for (int i = 1; i <= 20; ++i) {
+    script += "addEventHandler('onConnect', 'h" + std::to_string(i) + "')\n";
+  }
+  SessionHarness harness(script);
+  harness.output();
+  harness.session().events().fireEvent(Event::kConnect);
+  std::string first, second;
+  for (int i = 1; i <= 20; ++i) first += "a" + std::to_string(i) + "\n";
+  EXPECT_EQ(harness.output(), first);
+
+  harness.session().scripts().fetchFunction("define");
+  harness.session().scripts().pushString("b");
+  harness.session().scripts().callFunction(1);
+  harness.session().scripts().fetchFunction("clear");
+  harness.session().scripts().callFunction(0);  // undefined: an error line
+  lua_State* L = stateOf(harness);
+  lua_pushnil(L);
+  lua_setglobal(L, "h3");
+  harness.output();
+  harness.session().events().fireEvent(Event::kConnect);
+  for (int i = 1; i <= 20; ++i) {
+    second += i == 3 ? "LUA: Error in function 'h3'\n" : "b" + std::to_string(i) + "\n";
+  }
+  EXPECT_EQ(harness.output(), second);
+  EXPECT_EQ(lua_gettop(L), 0);
+}
+
 }  // namespace
 }  // namespace gsadmin

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "console/console.h"
 #include "script/lua_limits.h"
@@ -53,6 +55,14 @@ struct Script {
   // The manager that holds the script, for the API functions that reach
   // other scripts; null for a state no manager holds.
   ScriptManager* manager = nullptr;
+  // The registry slot of the state's one call trampoline (0 until set up).
+  // Made once, as pushing a C function allocates a closure in Lua 5.1; an
+  // integer key, so that each handler call finds it without hashing.
+  int trampolineRef = 0;
+  // The registry slots of the names of the functions its handlers called,
+  // for the same reason; the first kMaxNameRefs names only.
+  static constexpr size_t kMaxNameRefs = 16;
+  std::vector<std::pair<std::string, int>> nameRefs;
 
   bool loaded() const { return status == ScriptStatus::kLoaded && state != nullptr; }
 };

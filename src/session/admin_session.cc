@@ -61,12 +61,18 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
   // A statement a script runs stops when the script's own code would.
   database_->setInterruptCheck([this]() { return scripts_->stopReason(); });
   if (settings_.moderation.enabled) {
+    if (settings_.moderation.journalPath.empty()) {
+      settings_.moderation.journalPath =
+          besideDatabase(databasePathFor(scriptPaths_, scriptDirectories_), kJournalFileName);
+    }
     moderation_ = std::make_unique<Moderation>(*this, settings_.moderation);
   }
   gameWords_ = makeGameWords();
+  startRules(io);
 }
 
 AdminSession::~AdminSession() {
+  events_->setWatcher(nullptr);
   // Its threads must not wait on a loop that is gone.
   if (panel_) panel_->stop();
   // The scripts' last finalisers may still use the session: close their
@@ -138,6 +144,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
     if (reload != nullptr && *reload) {
       *reload = 0;
       reloadScript();
+      reloadRules();
     }
     poll();
     servePanel();
@@ -201,6 +208,7 @@ uint64_t AdminSession::msUntilWork() {
   if (std::optional<uint64_t> due = detailsRequests_.nextDueMs()) wakeAt = std::min(wakeAt, *due);
   if (std::optional<uint64_t> due = http_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   if (snapshotDueMs_) wakeAt = std::min(wakeAt, *snapshotDueMs_);
+  if (schedule_) wakeAt = std::min(wakeAt, now + schedule_->msUntilDue());
   if (std::optional<uint64_t> due = database_->nextWorkMs()) wakeAt = std::min(wakeAt, *due);
   if (moderation_) {
     if (std::optional<uint64_t> due = moderation_->nextWriteMs()) wakeAt = std::min(wakeAt, *due);
@@ -229,6 +237,7 @@ void AdminSession::poll() {
   runDueTimers();
   serveRequests();
   if (moderation_) moderation_->tick();
+  if (schedule_) schedule_->poll();
 }
 
 void AdminSession::checkDeadline() {

@@ -27,6 +27,8 @@
 #include "platform/datagram_sink.h"
 #include "platform/udp_socket.h"
 #include "requests/http_client.h"
+#include "rules/rule_runner.h"
+#include "rules/schedule_runner.h"
 #include "script/event_manager.h"
 #include "script/script_manager.h"
 #include "session/one_shot_watch.h"
@@ -55,6 +57,10 @@ struct SessionIo {
   // starts it and the loop drives it; its console wrapper should already
   // wrap `console`.
   std::unique_ptr<Panel> panel;
+  // The moderation rules of --rules and the schedule of --schedule, read
+  // and checked; none: none.
+  std::optional<RuleSet> rules;
+  std::optional<ScheduleSet> schedule;
 };
 
 class ConsoleCommands;
@@ -238,11 +244,18 @@ class AdminSession : public SessionContext {
   Snapshot snapshot();
   // Null without one.
   Panel* panel() { return panel_.get(); }
+  RuleControl* ruleControl() override { return rules_.get(); }
+  // Reads the rules file again after a SIGHUP, with one line either way.
+  void reloadRules();
   // One pass of the panel's work: what the HTTP threads handed over, then
   // the snapshot, at most one every kSnapshotIntervalMs (a pass that skips
   // it makes the loop wake for it later). The loop calls it after each
   // poll; tests may too.
   void servePanel();
+  // The rules and the schedule of `io`, when given (admin_session_rules.cc).
+  void startRules(SessionIo& io);
+  // A scheduled call: the global `function` of the script `script`.
+  bool callScheduled(std::string_view script, std::string_view function);
   // A snapshot copies the whole model: under a flood of datagrams the loop
   // passes far more often than any stream could show.
   static constexpr uint64_t kSnapshotIntervalMs = 10;
@@ -329,7 +342,9 @@ class AdminSession : public SessionContext {
   const volatile std::sig_atomic_t* stop_ = nullptr;  // run()'s, while it runs
   std::unique_ptr<Commands> acts_;
   std::unique_ptr<ConsoleCommands> commands_;
-  std::unique_ptr<GameWords> gameWords_;  // never null
+  std::unique_ptr<GameWords> gameWords_;      // never null
+  std::unique_ptr<RuleRunner> rules_;         // null without --rules
+  std::unique_ptr<ScheduleRunner> schedule_;  // null without --schedule
   // Last of the members that use the session, so it stops first.
   std::unique_ptr<Panel> panel_;
   // One byte more than the largest datagram handled, so that a longer one is

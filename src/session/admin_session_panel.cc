@@ -1,5 +1,6 @@
 // The session's side of the web panel: what the loop publishes for it.
 
+#include "protocol/wire.h"
 #include "session/admin_session.h"
 
 namespace gsadmin {
@@ -10,8 +11,16 @@ Snapshot AdminSession::snapshot() {
   snapshot.counters = counters_;
   snapshot.counters.oversizeDatagrams = oversizeDatagrams_;
   snapshot.counters.eventsFired = events_->firedCounts();
-  snapshot.counters.scriptErrors = scripts_->errorCount();
+  snapshot.counters.scriptErrors = scripts_->errorsByScript();
+  snapshot.counters.acts = commands().tallies();
   snapshot.databasePath = database_->description();
+  snapshot.datagramNames = &wire::kMessageNamesById;
+  if (database_->dialect() == SqlDialect::kPostgres) {
+    snapshot.database = DatabaseView{database_->connected(),
+                                     moderation_ ? moderation_->store().queued() : uint64_t{0}};
+  }
+  snapshot.version = settings_.version;
+  snapshot.serverName = settings_.moderation.serverName;
   return snapshot;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "moderation/moderation.h"
+#include "support/client_process.h"
 #include "support/postgres_server.h"
 #include "support/session_harness.h"
 
@@ -60,11 +61,13 @@ TEST(ModerationDatabaseTest, AServerAwayAtTheStartIsWaitedFor) {
   EXPECT_NE(h.output().find(" on arena, "), std::string::npos);
 }
 
-TEST(ModerationDatabaseTest, WhatTheServerAwayAtTheEndCannotTakeIsSaid) {
+// Warnings given while the server is away still count toward the kick:
+// from the last reading and from the records waiting to be written.
+TEST(ModerationDatabaseTest, WarningsWhileTheServerIsAwayStillReachTheKick) {
   if (!PostgresServer::binaries()) GTEST_SKIP() << PostgresServer::kMissing;
   PostgresServer server;
   ASSERT_TRUE(server.running()) << server.failure();
-  std::string uri = server.createDatabase("ends");
+  std::string uri = server.createDatabase("warns");
   ASSERT_FALSE(uri.empty()) << server.failure();
   SessionHarness h(std::nullopt, defaults::kAdminName, defaults::kAdminPassword,
                    testing::Transport::kInMemory,
@@ -72,11 +75,67 @@ TEST(ModerationDatabaseTest, WhatTheServerAwayAtTheEndCannotTakeIsSaid) {
   ASSERT_TRUE(h.started());
   h.connect();
   h.addPlayer(4, "Bob");
+  h.session().handleTypedLine(".warn Bob one");  // written and read back
+  ASSERT_NE(h.output().find("(1 active)"), std::string::npos);
   ASSERT_TRUE(server.stop());
-  h.session().handleTypedLine(".warn Bob spam");
-  h.output();
+  h.session().handleTypedLine(".warn Bob two");
+  h.session().handleTypedLine(".warn Bob three");
+  std::string said = h.output();
+  EXPECT_NE(said.find("(2 active): two"), std::string::npos) << said;
+  EXPECT_NE(said.find("(3 active): three"), std::string::npos) << said;
+  EXPECT_NE(said.find("kicked Bob"), std::string::npos) << said;
+}
+
+// Records made while the server is away and still waiting at the end are
+// kept in the journal; the next run writes each of them once.
+TEST(ModerationDatabaseTest, WhatTheServerAwayAtTheEndCannotTakeWaitsForTheNextRun) {
+  if (!PostgresServer::binaries()) GTEST_SKIP() << PostgresServer::kMissing;
+  PostgresServer server;
+  ASSERT_TRUE(server.running()) << server.failure();
+  std::string uri = server.createDatabase("ends");
+  ASSERT_FALSE(uri.empty()) << server.failure();
+  testing::TempDir dir;
+  std::string journal = dir.path() + "/gsadmin-journal.db";
+  auto settings = [uri, journal](SessionSettings& settings) {
+    settings.databasePath = uri;
+    settings.moderation.journalPath = journal;
+  };
+  {
+    SessionHarness h(std::nullopt, defaults::kAdminName, defaults::kAdminPassword,
+                     testing::Transport::kInMemory, settings);
+    ASSERT_TRUE(h.started());
+    h.connect();
+    h.addPlayer(4, "Bob");
+    ASSERT_TRUE(server.stop());
+    h.session().handleTypedLine(".warn Bob spam");
+    h.output();
+    auto start = std::chrono::steady_clock::now();
+    h.session().moderation()->close();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1500))
+        << "no wait for the server at the end";
+    EXPECT_NE(h.output().find(" kept in " + journal + " until the database is back\n"),
+              std::string::npos);
+  }
+  ASSERT_TRUE(server.start());
+  SessionHarness h(std::nullopt, defaults::kAdminName, defaults::kAdminPassword,
+                   testing::Transport::kInMemory, settings);
+  ASSERT_TRUE(h.started());
+  EXPECT_NE(h.output().find(" from " + journal + " to write\n"), std::string::npos);
+  Database& database = h.session().database();
+  auto count = [&database](const char* sql) {
+    StatementResult found = database.run(sql, {});
+    return !found.error && found.rowCount() == 1 ? found.values[0].integerValue : -1;
+  };
+  auto give = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  while (count("SELECT count(*) FROM gs_sanctions") < 1 &&
+         std::chrono::steady_clock::now() < give) {
+    h.clock().advance(500);
+    h.session().poll();
+    usleep(5000);
+  }
   h.session().moderation()->close();
-  EXPECT_NE(h.output().find("records not written: the database is away\n"), std::string::npos);
+  EXPECT_EQ(count("SELECT count(*) FROM gs_sanctions WHERE kind = 'warn' AND name_key = 'bob'"), 1);
+  EXPECT_EQ(count("SELECT count(*) FROM gs_audit WHERE action = 'warn'"), 1);
 }
 
 }  // namespace

@@ -34,10 +34,13 @@ DbValue DbValue::blob(std::string value) {
 }
 
 std::string databasePathForScript(const std::string& scriptPath) {
-  size_t slash = scriptPath.rfind('/');
-  constexpr const char* kFileName = "script.db";
-  if (slash == std::string::npos) return kFileName;
-  return scriptPath.substr(0, slash + 1) + kFileName;
+  return besideDatabase(scriptPath, "script.db");
+}
+
+std::string besideDatabase(const std::string& path, const char* fileName) {
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return fileName;
+  return path.substr(0, slash + 1) + fileName;
 }
 
 bool isDatabaseUri(std::string_view location) {

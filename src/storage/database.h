@@ -159,6 +159,13 @@ std::unique_ptr<Database> makeDatabase(const std::string& location,
 // whatever the script is called.
 std::string databasePathForScript(const std::string& scriptPath);
 
+// The file `fileName` in the directory of the file `path`.
+std::string besideDatabase(const std::string& path, const char* fileName);
+
+// The journal of records waiting for a shared database, by default beside
+// where the database file would be.
+inline constexpr char kJournalFileName[] = "gsadmin-journal.db";
+
 }  // namespace gsadmin
 
 #endif  // GSADMIN_STORAGE_DATABASE_H_

@@ -109,8 +109,18 @@ class ActSteps:
                  text="tempbanned from the history")
         self.expect_text(By.ID, "player-notes", "tempbanned from the history")
 
+    def edit_ban(self, name, reason, length):
+        """The ban on `name` given a new reason, then a new length, from its
+        row of the bans page."""
+        self.act("#bans", "ban reason", name, audit="ban reason " + name, reason=reason)
+        self.expect_row("bans", [name, reason])
+        self.act("#bans", "ban length", name, audit="ban length " + name, duration=length)
+        self.expect_text(By.ID, "outcome-audit", ": " + length)
+
     def unban(self, name):
-        self.act("#bans", "unban", name, outcome="done: lifted 1 of the client's ban(s)")
+        """Lifted from the bans page with a reason, which the audit keeps."""
+        self.act("#bans", "unban", name, outcome="done: lifted 1 of the client's ban(s)",
+                 audit="unban " + name + ": served", reason="served")
         self.expect_text(By.ID, "outcome-line", "the server's own ban remains")
         self.expect_text(By.ID, "bans", "no active bans")
 

@@ -8,7 +8,7 @@ from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support import expected_conditions as seen
-from selenium.webdriver.support.ui import WebDriverWait
+from selenium.webdriver.support.ui import Select, WebDriverWait
 
 import processes
 from panel_acts import ActSteps
@@ -88,7 +88,14 @@ class PanelPages(ActSteps, PageChecks):
         self.open_page("bans")
         self.expect_row("bans", ["Dave", "tempban", "alice", "griefing"])
         self.picture("bans")
+        self.edit_ban("Dave", "=griefing, \"again\"", "3d")
+        self.expect_export("bans", "'=griefing, \"\"again\"\"")
         self.unban("Dave")
+        self.search_records("bans", state="all")
+        self.expect_row("bans", ["Dave", "=griefing, \"again\""])
+        self.open_page("audit")
+        self.search_records("audit", action="unban")
+        self.expect_row("audit", ["panel:alice", "unban", "Dave", "served"])
         self.tempban_from_history("Bob")
         self.picture("history")
         self.open_page("charts")
@@ -199,6 +206,27 @@ class PanelPages(ActSteps, PageChecks):
                     return True
             return False
         self.wait(found, f"a row {texts} in #{table}")
+
+    def expect_export(self, table, text):
+        """The page's CSV export of `table`, fetched as its link would be, holds
+        `text`."""
+        exported = self.browser.execute_async_script(
+            "const done = arguments[arguments.length - 1];"
+            "fetch(document.getElementById(arguments[0] + '-export-csv').href,"
+            " {credentials: 'same-origin'}).then((r) => r.text()).then(done, () => done(''));",
+            table)
+        assert text in exported, f"{text!r} not in the export: {exported!r}"
+
+    def search_records(self, table, **filters):
+        """Fills in the filters of `table`'s search (by their keys) and sends it."""
+        for key, value in filters.items():
+            field = self.browser.find_element(By.ID, f"{table}-filter-{key}")
+            if field.tag_name == "select":
+                Select(field).select_by_value(value)
+            else:
+                field.clear()
+                field.send_keys(value)
+        self.browser.find_element(By.CSS_SELECTOR, f"#{table}-filters button[type=submit]").click()
 
     def look_up(self, name):
         """Searches the history for `name` and opens the player's record."""

@@ -8,8 +8,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
+#include <vector>
 
+#include "sim/server_messages.h"
+#include "storage/database.h"
+#include "storage/sqlite_database.h"
 #include "support/admin_login.h"
 #include "support/client_process.h"
 #include "support/loopback_peer.h"
@@ -111,6 +116,68 @@ TEST(DatabaseServerTest, AScriptsBudgetCancelsItsStatementAndTheConnectionStays)
 
   client.kill(SIGTERM);
   EXPECT_EQ(client.waitExit(), 0);
+}
+
+// The count `sql` finds on `uri`, -1 when it cannot be read.
+int64_t countOn(const std::string& uri, const char* sql) {
+  std::unique_ptr<Database> database = makeDatabase(uri);
+  if (!database->awaitConnection(5000)) return -1;
+  StatementResult found = database->run(sql, {});
+  return !found.error && found.rowCount() == 1 ? found.values[0].integerValue : -1;
+}
+
+// Chat recorded while the server is away, then the client killed: the next
+// run sends every line from the journal, once.
+TEST(DatabaseServerTest, RecordsMadeWhileTheServerIsAwaySurviveAKilledClient) {
+  if (!PostgresServer::binaries()) GTEST_SKIP() << PostgresServer::kMissing;
+  PostgresServer server;
+  ASSERT_TRUE(server.running()) << server.failure();
+  std::string uri = server.createDatabase("journal");
+  ASSERT_FALSE(uri.empty()) << server.failure();
+  TempDir dir;
+  std::string journal = dir.path() + "/journal.db";
+  std::vector<std::string> args = {"--db=" + uri, "--journal=" + journal, "--no-input"};
+  {
+    LoopbackPeer peer;
+    std::vector<std::string> first = args;
+    for (const char* arg : {"127.0.0.1", "", "Admin", "pw"}) first.push_back(arg);
+    first[first.size() - 3] = std::to_string(peer.port());
+    ClientProcess client(first, "print('ready')\n");
+    ASSERT_TRUE(client.waitForLine("ready")) << client.errorOutput();
+    ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}}));
+    ASSERT_TRUE(server.stop());
+    for (int i = 0; i < 5; ++i) peer.send(chatLine(3, 0, "line " + std::to_string(i)));
+    ASSERT_TRUE(client.waitForLine("line 4")) << client.output();
+    // Kept a batch later (well within a second): then the client dies.
+    auto give = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    int64_t kept = 0;
+    while (kept < 5 && std::chrono::steady_clock::now() < give) {
+      usleep(100000);
+      SqliteDatabase file(journal, Database::kMaxResultBytes, SqliteDatabase::Access::kReadOnly);
+      StatementResult found = file.run("SELECT count(*) FROM gs_journal", {});
+      if (!found.error && found.rowCount() == 1) kept = found.values[0].integerValue;
+    }
+    ASSERT_GE(kept, 5);
+    client.kill(SIGKILL);
+    client.waitExit();
+  }
+  ASSERT_TRUE(server.start());
+  LoopbackPeer peer;
+  args.insert(args.end(), {"127.0.0.1", std::to_string(peer.port()), "Admin", "pw"});
+  ClientProcess client(args, "print('ready')\n");
+  ASSERT_TRUE(client.waitForLine("ready")) << client.errorOutput();
+  EXPECT_NE(client.output().find(" records from " + journal + " to write\n"), std::string::npos)
+      << client.output();
+  ASSERT_TRUE(acceptLogin(peer));
+  auto give = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+  while (countOn(uri, "SELECT count(*) FROM gs_chat") < 5 &&
+         std::chrono::steady_clock::now() < give) {
+    usleep(100000);
+  }
+  client.kill(SIGTERM);
+  EXPECT_EQ(client.waitExit(), 0);
+  EXPECT_EQ(countOn(uri, "SELECT count(*) FROM gs_chat"), 5);
+  EXPECT_EQ(countOn(uri, "SELECT count(DISTINCT text) FROM gs_chat"), 5);
 }
 
 }  // namespace

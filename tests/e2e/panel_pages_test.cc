@@ -59,11 +59,15 @@ TEST_F(PanelPagesTest, ATypedKickIsTheAccountsInTheAuditAndTheHistory) {
   auto [status, audit] = get(http, *alice_, "/api/audit");
   ASSERT_EQ(status, 200);
   ASSERT_GE(audit.size(), 2u) << audit;
+  // Its number (rising) and server say where it stands among the others.
+  EXPECT_GT(audit[0]["id"], audit[1]["id"]);
   EXPECT_EQ(audit[0], (json{{"time", audit[0]["time"]},
                             {"actor", "panel:alice"},
                             {"action", "kick"},
                             {"target", "Bob"},
-                            {"detail", "spam"}}));
+                            {"detail", "spam"},
+                            {"id", audit[0]["id"]},
+                            {"server", audit[0]["server"]}}));
   EXPECT_EQ(audit[1]["actor"], "panel:alice");
   EXPECT_EQ(audit[1]["detail"], ".kick Bob spam");
 

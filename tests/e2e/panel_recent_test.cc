@@ -76,7 +76,8 @@ TEST_F(PanelRecentTest, RecentPlayersAreBoundedAndTheirWindowChecked) {
   EXPECT_EQ(http.Get("/api/players/recent")->status, 401) << "no session";
 }
 
-// The page draws the acts on a name (note, unban) from the session too.
+// The page draws the acts on a name (note, unban) and on a ban (ban reason,
+// ban length) from the session too.
 TEST_F(PanelRecentTest, TheSessionListsTheActsOnANameWithTheirLevels) {
   json session = get(*http_, *mia_, "/api/session").second;
   std::map<std::string, int> levels;
@@ -85,6 +86,8 @@ TEST_F(PanelRecentTest, TheSessionListsTheActsOnANameWithTheirLevels) {
   EXPECT_EQ(levels["unban"], 2) << session;
   EXPECT_EQ(levels["ban"], 2) << session;
   EXPECT_EQ(levels["kick"], 1) << session;
+  EXPECT_EQ(levels["ban reason"], 2) << session;
+  EXPECT_EQ(levels["ban length"], 2) << session;
 }
 
 TEST_F(PanelRecentTest, APlayerWhoLeftIsActedOnByNameAndTheUnbanSaysWhatRemains) {

@@ -1,11 +1,12 @@
 'use strict';
-// The action form: every act on a player opens it, and nothing is done
-// until it is sent; Cancel and Escape close it having done nothing. It acts
-// on the person it was opened for: a player on the server by id and name
-// (the client refuses when the id has passed to someone else), anyone else
-// by name.
+// The action form: every act on a player or on a ban opens it, and nothing
+// is done until it is sent; Cancel and Escape close it having done nothing.
+// It acts on the person it was opened for: a player on the server by id and
+// name (the client refuses when the id has passed to someone else), anyone
+// else by name; an act on a ban names the ban by its number.
 
-// What each act asks for: a text, a length, a reason, and whether needed.
+// What each act asks for: a text, a length, a reason, and whether needed;
+// onBan when it acts on one ban rather than on a name.
 const actForms = {
   message: { text: 'Message', textNeeded: true },
   slap: {},
@@ -14,7 +15,9 @@ const actForms = {
   tempban: { duration: true, reason: true },
   ban: { reason: true },
   note: { text: 'Note for the other admins', textNeeded: true },
-  unban: {},
+  unban: { reason: false },
+  'ban reason': { reason: true, onBan: true },
+  'ban length': { duration: true, onBan: true },
 };
 // The acts offered for a player on the server, and for one who is not.
 const onlineActs = ['message', 'slap', 'warn', 'kick', 'tempban', 'ban'];
@@ -31,12 +34,16 @@ function mayAct(act) {
 }
 
 // Buttons for the acts `acts` on `person` ({ id, name }; id null when not
-// on the server) that the account may do. `after` runs once an act is done.
+// on the server; for the acts on a ban also its number `ban`, its `reason`
+// and when it was made, `since`) that the account may do. `after` runs
+// once an act is done.
 function actButtons(acts, person, after) {
   const box = element('span', undefined, 'actions');
   for (const act of acts) {
     if (!mayAct(act)) continue;
-    box.append(button(act, act + ' ' + person.name, () => openAct(act, person, after)));
+    const node = button(act, act + ' ' + person.name, () => openAct(act, person, after));
+    if ((actForms[act] || {}).onBan) node.title = act + ' of ban #' + person.ban;
+    box.append(node);
   }
   return box;
 }
@@ -53,6 +60,10 @@ function banKindText(act, person) {
   if (act === 'ban') {
     return person.name + ' is not on the server: this is the client\'s ban on the name, ' +
       'which the panel can lift (unban).';
+  }
+  if (act === 'ban length') {
+    return 'The length counts from when the ban was made (' + timeText(person.since) +
+      '): longer or shorter than it is now.';
   }
   if (act === 'unban') {
     return 'Lifts the client\'s bans on ' + person.name + ' and its aliases. A ban of the ' +
@@ -82,9 +93,9 @@ function openAct(act, person, after) {
   $('act-form').reset();
   actOpen = { act, person, after };
   $('act-title').textContent = act[0].toUpperCase() + act.slice(1) + ' ' + person.name;
-  $('act-target').textContent = person.id !== null
-    ? person.name + ', #' + person.id + ' on the server now'
-    : person.name + ', not on the server';
+  $('act-target').textContent = form.onBan ? 'Ban #' + person.ban + ' on ' + person.name
+    : person.id !== null ? person.name + ', #' + person.id + ' on the server now'
+      : person.name + ', not on the server';
   $('act-text-field').hidden = !form.text;
   $('act-text-field').firstChild.textContent = (form.text || 'Text') + ' ';
   fields.text.required = !!form.textNeeded;
@@ -93,6 +104,7 @@ function openAct(act, person, after) {
   $('act-reason-field').hidden = form.reason === undefined;
   $('act-reason-field').firstChild.textContent = form.reason ? 'Reason (needed) ' : 'Reason ';
   fields.reason.required = !!form.reason;
+  if (act === 'ban reason') fields.reason.value = person.reason || '';
   $('act-ban-kind').textContent = banKindText(act, person);
   $('act-error').textContent = '';
   $('act-ok').textContent = $('act-title').textContent;
@@ -106,8 +118,8 @@ function openAct(act, person, after) {
 // The action's body from the form; a reason to stay open when incomplete.
 function actBody(act, person, fields) {
   const form = actForms[act] || {};
-  const body = { action: act, name: person.name };
-  if (person.id !== null) body.player = person.id;
+  const body = form.onBan ? { action: act, ban: person.ban } : { action: act, name: person.name };
+  if (person.id !== null && !form.onBan) body.player = person.id;
   const text = fields.text.value.trim(), reason = fields.reason.value.trim();
   if (form.textNeeded && !text) return 'write the ' + form.text.toLowerCase();
   if (form.text) body.text = text;

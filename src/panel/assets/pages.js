@@ -1,6 +1,6 @@
 'use strict';
-// The pages read from the records: the charts, the history, the bans and
-// the audit.
+// The pages read from the records: the charts and the history (the bans
+// and the audit are records.js's).
 
 // ---- Charts -----------------------------------------------------------
 
@@ -129,29 +129,3 @@ $('search').addEventListener('submit', (e) => {
   e.preventDefault();
   search($('search').elements.q.value);
 });
-
-// ---- Bans and audit ---------------------------------------------------
-
-async function loadBans() {
-  const result = await call('GET', '/api/bans');
-  if (result.status !== 200) {
-    fillTable('bans', [], () => [], errorOf(result));
-    return;
-  }
-  fillTable('bans', result.data, (b) => [playerLink(b.name), b.kind, timeText(b.time),
-    b.until === null ? 'permanent' : timeText(b.until), b.actor, b.reason,
-    actButtons(['unban'], { id: null, name: b.name }, loadBans)], 'no active bans');
-}
-
-async function loadAudit() {
-  const result = await call('GET', '/api/audit');
-  if (result.status !== 200) {
-    fillTable('audit', [], () => [], errorOf(result));
-    return;
-  }
-  fillTable('audit', result.data, (a) => [timeText(a.time), a.actor, a.action,
-    a.target ? playerLink(a.target) : '', a.detail], 'nothing in the audit yet');
-}
-
-$('bans-refresh').addEventListener('click', loadBans);
-$('audit-refresh').addEventListener('click', loadAudit);

@@ -1,0 +1,107 @@
+#include "app/rules_commands.h"
+
+#include <ctime>
+#include <fstream>
+
+#include "rules/replay_log.h"
+
+namespace gsadmin {
+namespace {
+
+std::string civilText(int64_t local) {
+  int64_t year = 0;
+  unsigned month = 0, day = 0;
+  int64_t days = (local >= 0 ? local : local - 86399) / 86400;
+  civilFromDays(days, &year, &month, &day);
+  int64_t second = local - days * 86400;
+  char text[40];
+  std::snprintf(text, sizeof text, "%04lld-%02u-%02u %02lld:%02lld", static_cast<long long>(year),
+                month, day, static_cast<long long>(second / 3600),
+                static_cast<long long>(second / 60 % 60));
+  return text;
+}
+
+}  // namespace
+
+int replayLog(RuleSet rules, const std::string& logPath, std::FILE* out, std::FILE* err) {
+  std::ifstream log(logPath, std::ios::binary);
+  if (!log) {
+    std::fprintf(err, "gsadmin: --replay: %s cannot be read\n", logPath.c_str());
+    return 2;
+  }
+  RuleEngine engine(std::move(rules));
+  ReplayLog reader;
+  std::string line;
+  while (std::getline(log, line)) {
+    std::optional<RuleEvent> event = reader.read(line);
+    if (!event) continue;
+    for (const Decision& decision : engine.observe(*event)) {
+      std::fprintf(out, "%s%s\n", line.substr(0, 22).c_str(), decision.line().c_str());
+    }
+  }
+  if (uint64_t skipped = engine.skippedEvents()) {
+    std::fprintf(err, "gsadmin: %llu event(s) cut short by the time budget\n",
+                 static_cast<unsigned long long>(skipped));
+  }
+  return 0;
+}
+
+void printNextTimes(const ScheduleSet& set, uint64_t count, int64_t now, std::FILE* out) {
+  for (const ScheduleEntry& entry : set.entries) {
+    int64_t after = now;
+    for (uint64_t i = 0; i < count; ++i) {
+      std::optional<int64_t> next = entry.cron.next(*entry.zone, after);
+      if (!next) {
+        std::fprintf(out, "%s: never\n", entry.name.c_str());
+        break;
+      }
+      std::fprintf(out, "%s: %s %s (%s UTC)\n", entry.name.c_str(),
+                   civilText(*next + entry.zone->offsetAt(*next)).c_str(),
+                   entry.zone->name().c_str(), civilText(*next).c_str());
+      after = *next;
+    }
+  }
+}
+
+bool takeRuleFiles(const Options& options, std::optional<RuleSet>* rules,
+                   std::optional<ScheduleSet>* schedule, std::FILE* err) {
+  std::string error;
+  if (options.rulesPath) {
+    *rules = loadRuleSet(*options.rulesPath, &error);
+    if (!*rules) {
+      std::fprintf(err, "gsadmin: --rules: %s\n", error.c_str());
+      return false;
+    }
+  }
+  if (options.schedulePath) {
+    *schedule = loadScheduleSet(*options.schedulePath, &error);
+    if (!*schedule) {
+      std::fprintf(err, "gsadmin: --schedule: %s\n", error.c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+std::optional<int> runRulesCommands(const Options& options, std::FILE* out, std::FILE* err) {
+  if (!options.replayPath && options.nextCount == 0) return std::nullopt;
+  if (options.replayPath && !options.rulesPath) {
+    std::fprintf(err, "gsadmin: --replay needs --rules\n");
+    return 2;
+  }
+  if (options.nextCount != 0 && !options.schedulePath) {
+    std::fprintf(err, "gsadmin: --next needs --schedule\n");
+    return 2;
+  }
+  std::optional<RuleSet> rules;
+  std::optional<ScheduleSet> schedule;
+  if (!takeRuleFiles(options, &rules, &schedule, err)) return 2;
+  if (schedule && options.nextCount != 0) {
+    printNextTimes(*schedule, options.nextCount, static_cast<int64_t>(std::time(nullptr)), out);
+  }
+  if (rules && options.replayPath)
+    return replayLog(std::move(*rules), *options.replayPath, out, err);
+  return 0;
+}
+
+}  // namespace gsadmin

@@ -1,0 +1,24 @@
+#ifndef GSADMIN_CONTEXT_RULE_CONTROL_H_
+#define GSADMIN_CONTEXT_RULE_CONTROL_H_
+
+#include <string>
+#include <vector>
+
+namespace gsadmin {
+
+// What the console's ".rules" reaches of the moderation rules the session
+// runs (rules/rule_runner.h), without the acts depending on them.
+class RuleControl {
+ public:
+  virtual ~RuleControl() = default;
+  // One line a rule: its name, kind, ladder and matches in the last hour;
+  // then the events the time budget cut short, when any.
+  virtual std::vector<std::string> listing() = 0;
+  // Reads the file again; empty when the new rules replaced the old, else
+  // the one line that refused them (the old ones stay).
+  virtual std::string reload() = 0;
+};
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_CONTEXT_RULE_CONTROL_H_
