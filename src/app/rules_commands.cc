@@ -1,8 +1,11 @@
 #include "app/rules_commands.h"
 
-#include <ctime>
-#include <fstream>
+#include <unistd.h>
 
+#include <cstdio>
+#include <ctime>
+
+#include "platform/regular_file.h"
 #include "rules/replay_log.h"
 
 namespace gsadmin {
@@ -21,24 +24,42 @@ std::string civilText(int64_t local) {
   return text;
 }
 
+// The next line of `file` without its newline, of at most `most` bytes
+// (the rest of a longer one is read past); false at the end.
+bool readBoundedLine(std::FILE* file, size_t most, std::string* line) {
+  line->clear();
+  int c;
+  bool any = false;
+  while ((c = std::getc(file)) != EOF) {
+    any = true;
+    if (c == '\n') return true;
+    if (line->size() < most) line->push_back(static_cast<char>(c));
+  }
+  return any;
+}
+
 }  // namespace
 
 int replayLog(RuleSet rules, const std::string& logPath, std::FILE* out, std::FILE* err) {
-  std::ifstream log(logPath, std::ios::binary);
-  if (!log) {
-    std::fprintf(err, "gsadmin: --replay: %s cannot be read\n", logPath.c_str());
+  std::string error;
+  int fd = openRegularFile(logPath, &error);
+  std::FILE* log = fd < 0 ? nullptr : fdopen(fd, "rb");
+  if (log == nullptr) {
+    if (fd >= 0) close(fd);
+    std::fprintf(err, "gsadmin: --replay: %s\n", error.empty() ? logPath.c_str() : error.c_str());
     return 2;
   }
   RuleEngine engine(std::move(rules));
   ReplayLog reader;
   std::string line;
-  while (std::getline(log, line)) {
+  while (readBoundedLine(log, kMaxReplayLineBytes + 1, &line)) {
     std::optional<RuleEvent> event = reader.read(line);
     if (!event) continue;
     for (const Decision& decision : engine.observe(*event)) {
       std::fprintf(out, "%s%s\n", line.substr(0, 22).c_str(), decision.line().c_str());
     }
   }
+  std::fclose(log);
   if (uint64_t skipped = engine.skippedEvents()) {
     std::fprintf(err, "gsadmin: %llu event(s) cut short by the time budget\n",
                  static_cast<unsigned long long>(skipped));

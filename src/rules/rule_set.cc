@@ -1,10 +1,10 @@
 #include "rules/rule_set.h"
 
-#include <fstream>
 #include <iterator>
 #include <set>
 
 #include "base/durations.h"
+#include "platform/regular_file.h"
 #include "rules/toml_reader.h"
 
 namespace gsadmin {
@@ -200,16 +200,10 @@ std::optional<RuleSet> parseRuleSet(std::string_view text, const std::string& pa
 }
 
 std::optional<RuleSet> loadRuleSet(const std::string& path, std::string* error) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    *error = path + ": cannot be read";
-    return std::nullopt;
-  }
   // One byte more than the limit tells a file over it.
-  std::string text(kMaxRulesFileBytes + 1, '\0');
-  file.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(file.gcount()));
-  return parseRuleSet(text, path, error);
+  std::optional<std::string> text = readRegularFile(path, kMaxRulesFileBytes, error);
+  if (!text) return std::nullopt;
+  return parseRuleSet(*text, path, error);
 }
 
 }  // namespace gsadmin

@@ -114,7 +114,7 @@ TEST(RuleSetTest, HostileFilesAreRefusedCleanly) {
 TEST(RuleSetTest, LoadingAMissingFileSaysSo) {
   std::string error;
   EXPECT_FALSE(loadRuleSet("/nonexistent/rules.toml", &error));
-  EXPECT_EQ(error, "/nonexistent/rules.toml: cannot be read");
+  EXPECT_EQ(error, "cannot open /nonexistent/rules.toml: No such file or directory");
 }
 
 }  // namespace

@@ -2,11 +2,11 @@
 // zone and one thing to do.
 
 #include <algorithm>
-#include <fstream>
 #include <map>
 #include <set>
 
 #include "base/durations.h"
+#include "platform/regular_file.h"
 #include "rules/schedule.h"
 #include "rules/toml_reader.h"
 
@@ -159,15 +159,9 @@ std::optional<ScheduleSet> parseScheduleSet(std::string_view text, const std::st
 
 std::optional<ScheduleSet> loadScheduleSet(const std::string& path, std::string* error,
                                            const std::string& zoneRoot) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    *error = path + ": cannot be read";
-    return std::nullopt;
-  }
-  std::string text(kMaxScheduleFileBytes + 1, '\0');
-  file.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<size_t>(file.gcount()));
-  return parseScheduleSet(text, path, error, zoneRoot);
+  std::optional<std::string> text = readRegularFile(path, kMaxScheduleFileBytes, error);
+  if (!text) return std::nullopt;
+  return parseScheduleSet(*text, path, error, zoneRoot);
 }
 
 }  // namespace gsadmin

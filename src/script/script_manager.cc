@@ -9,62 +9,11 @@
 #include "console/printable.h"
 #include "script/lua.h"
 #include "script/lua_chunks.h"
+#include "script/pending_call.h"
 #include "script/script_chunk.h"
 
 namespace gsadmin {
 namespace {
-
-// What the call trampoline needs, read through a light userdata so that
-// nothing is allocated before the protected call starts.
-struct PendingCall {
-  const std::string* functionName;
-  std::span<const ScriptArgument> arguments;
-  int nameRef;        // the name's registry slot; 0 when it has none
-  bool rememberName;  // give the name a slot, in *newNameRef
-  int* newNameRef;
-};
-
-// [] -> [name]: the function's name as a Lua string, from its registry slot
-// when it has one (no hashing), else made, and given a slot when asked.
-void pushFunctionName(lua_State* L, const PendingCall& call) {
-  if (call.nameRef != 0) {
-    lua_rawgeti(L, LUA_REGISTRYINDEX, call.nameRef);
-    return;
-  }
-  lua_pushlstring(L, call.functionName->data(), call.functionName->size());
-  if (call.rememberName) {
-    lua_pushvalue(L, -1);
-    *call.newNameRef = luaL_ref(L, LUA_REGISTRYINDEX);
-  }
-}
-
-// Runs inside the protected call: [PendingCall*] -> looks the global up,
-// pushes the arguments and calls it. Every allocation (the name, a text
-// argument) happens here, so a full heap is only a failed call; a failing
-// __index on the globals table is one too.
-int callPending(lua_State* L) {
-  const auto* call = static_cast<const PendingCall*>(lua_touserdata(L, 1));
-  lua_settop(L, 0);
-  pushFunctionName(L, *call);
-  lua_gettable(L, LUA_GLOBALSINDEX);
-  for (const ScriptArgument& argument : call->arguments) {
-    if (argument.isFields) {
-      // [..., table]: each field set with the table on top.
-      lua_createtable(L, 0, static_cast<int>(argument.fields.size()));
-      for (const auto& [name, value] : argument.fields) {
-        lua_pushlstring(L, name.data(), name.size());
-        lua_pushlstring(L, value.data(), value.size());
-        lua_rawset(L, -3);
-      }
-    } else if (argument.isText) {
-      lua_pushlstring(L, argument.text.data(), argument.text.size());
-    } else {
-      lua_pushinteger(L, argument.integer);
-    }
-  }
-  lua_call(L, static_cast<int>(call->arguments.size()), 0);
-  return 0;
-}
 
 // math.random draws from the C library's generator, shared by every state
 // of the process; it is seeded once, from the clock.

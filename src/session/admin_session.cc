@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <climits>
-#include <filesystem>
 #include <string>
-#include <system_error>
 
 #include "console/printable.h"
 #include "platform/poller.h"
@@ -14,6 +12,7 @@
 #include "protocol/outbound.h"
 #include "protocol/wire.h"
 #include "session/console_commands.h"
+#include "session/default_paths.h"
 
 namespace gsadmin {
 namespace {
@@ -25,19 +24,6 @@ constexpr size_t kMaxDatagramsPerPoll = 1024;
 // Large enough that a burst of many thousand small datagrams is queued by
 // the kernel rather than dropped.
 constexpr int kReceiveQueueBytes = 16 * 1024 * 1024;
-
-// The database beside the first script: inside it when it is a directory
-// of scripts.
-std::string databasePathFor(const std::vector<std::string>& scriptPaths, bool directories) {
-  if (scriptPaths.empty()) return databasePathForScript(ScriptManager::kScriptFileName);
-  const std::string& first = scriptPaths.front();
-  std::error_code error;
-  if (directories && !first.empty() && first.back() != '/' &&
-      std::filesystem::is_directory(first, error)) {
-    return databasePathForScript(first + "/");
-  }
-  return databasePathForScript(first);
-}
 
 }  // namespace
 
@@ -62,8 +48,7 @@ AdminSession::AdminSession(SessionSettings settings, Clock& clock, SessionIo io)
   database_->setInterruptCheck([this]() { return scripts_->stopReason(); });
   if (settings_.moderation.enabled) {
     if (settings_.moderation.journalPath.empty()) {
-      settings_.moderation.journalPath =
-          besideDatabase(databasePathFor(scriptPaths_, scriptDirectories_), kJournalFileName);
+      settings_.moderation.journalPath = journalPathFor(scriptPaths_, scriptDirectories_);
     }
     moderation_ = std::make_unique<Moderation>(*this, settings_.moderation);
   }

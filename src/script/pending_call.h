@@ -1,0 +1,31 @@
+#ifndef GSADMIN_SCRIPT_PENDING_CALL_H_
+#define GSADMIN_SCRIPT_PENDING_CALL_H_
+
+#include <span>
+#include <string>
+
+#include "script/script_manager.h"
+
+struct lua_State;
+
+namespace gsadmin {
+
+// What the call trampoline needs, read through a light userdata so that
+// nothing is allocated before the protected call starts.
+struct PendingCall {
+  const std::string* functionName;
+  std::span<const ScriptArgument> arguments;
+  int nameRef;        // the name's registry slot; 0 when it has none
+  bool rememberName;  // give the name a slot, in *newNameRef
+  int* newNameRef;
+};
+
+// The trampoline, run inside the protected call: [PendingCall*] -> looks
+// the global up, pushes the arguments and calls it. Every allocation (the
+// name, a text argument) happens here, so a full heap is only a failed
+// call; a failing __index on the globals table is one too.
+int callPending(lua_State* L);
+
+}  // namespace gsadmin
+
+#endif  // GSADMIN_SCRIPT_PENDING_CALL_H_
