@@ -10,11 +10,13 @@ namespace {
 // Enough for a busy day; a chart never reads more rows than this.
 constexpr int64_t kMaxVisitRows = 100000;
 
-// Every visit that may overlap the window, latest first: open ones of any
-// age too, so that the latest one of each player is known.
+// Every visit of the server that may overlap the window, latest first:
+// open ones of any age too, so that the latest one of each player is
+// known. Rows from before visits named their server ('') count as its.
 constexpr char kVisits[] =
     "SELECT name_key, joined, left_at FROM gs_sessions"
-    " WHERE joined <= ? AND (left_at IS NULL OR left_at >= ?) ORDER BY joined DESC LIMIT ?";
+    " WHERE joined <= ? AND (left_at IS NULL OR left_at >= ?) AND (server = ? OR server = '')"
+    " ORDER BY joined DESC LIMIT ?";
 constexpr char kChatPerMinute[] =
     "SELECT (time - ?1) / 60, COUNT(*) FROM gs_chat WHERE time >= ?1 AND time < ?2"
     " GROUP BY 1";
@@ -31,16 +33,17 @@ ChartSeries emptySteps(int64_t now, int64_t stepSeconds, size_t steps) {
   return series;
 }
 
-// The steps, first and last, that one visit of a player covers.
-using StepRange = std::pair<int64_t, int64_t>;
+// A span of time a player was on, [from, to) in seconds.
+using Span = std::pair<int64_t, int64_t>;
 
-// The step ranges of each player (by name key) that the rows of kVisits
-// cover within `steps` steps from `start`.
-std::map<std::string, std::vector<StepRange>> stepsByPlayer(
-    const StatementResult& result, int64_t start, int64_t stepSeconds, size_t steps, int64_t now,
-    const std::set<std::string>& onlineKeys) {
-  int64_t end = start + static_cast<int64_t>(steps) * stepSeconds;
-  std::map<std::string, std::vector<StepRange>> ranges;
+// The spans of each player (by name key) that the rows of kVisits give,
+// within [start, end). A visit not yet closed lasts until now when it is
+// the player's latest and the player is online; any other counts as a
+// moment at its start.
+std::map<std::string, std::vector<Span>> spansByPlayer(const StatementResult& result, int64_t start,
+                                                       int64_t end, int64_t now,
+                                                       const std::set<std::string>& onlineKeys) {
+  std::map<std::string, std::vector<Span>> spans;
   std::set<std::string> openSeen;  // rows come latest first
   for (size_t row = 0; row < result.rowCount(); ++row) {
     const DbValue* values = &result.values[row * result.columns.size()];
@@ -53,44 +56,62 @@ std::map<std::string, std::vector<StepRange>> stepsByPlayer(
       left = now;
     }
     int64_t from = std::max(joined, start);
-    int64_t to = std::min(left, end - 1);
-    if (to < from) continue;  // an open visit that began before the window
-    ranges[key].emplace_back((from - start) / stepSeconds, (to - start) / stepSeconds);
+    // A visit of no length was still a moment on the server.
+    int64_t to = std::min(std::max(left, joined + 1), end);
+    if (to <= from) continue;  // an open visit that began before the window
+    spans[key].emplace_back(from, to);
   }
-  return ranges;
+  return spans;
+}
+
+// +1 at each join and -1 at each leave, a player's overlapping spans as
+// one (a player is on once, however many visits say so); in time order, a
+// leave before a join at the same moment.
+std::vector<std::pair<int64_t, int>> changesOf(std::map<std::string, std::vector<Span>> spans) {
+  std::vector<std::pair<int64_t, int>> changes;
+  for (auto& [key, list] : spans) {
+    std::sort(list.begin(), list.end());
+    Span merged = list[0];
+    for (const Span& span : list) {
+      if (span.first > merged.second) {
+        changes.emplace_back(merged.first, 1);
+        changes.emplace_back(merged.second, -1);
+        merged = span;
+      }
+      merged.second = std::max(merged.second, span.second);
+    }
+    changes.emplace_back(merged.first, 1);
+    changes.emplace_back(merged.second, -1);
+  }
+  std::sort(changes.begin(), changes.end());
+  return changes;
 }
 
 }  // namespace
 
 ChartSeries playersOnline(Database& database, int64_t now, int64_t stepSeconds, size_t steps,
-                          const std::set<std::string>& onlineKeys) {
+                          const std::set<std::string>& onlineKeys, const std::string& server) {
   ChartSeries series = emptySteps(now, stepSeconds, steps);
   int64_t end = series.start + static_cast<int64_t>(steps) * stepSeconds;
-  StatementResult result = database.run(
-      kVisits,
-      {DbValue::integer(end - 1), DbValue::integer(series.start), DbValue::integer(kMaxVisitRows)});
+  StatementResult result =
+      database.run(kVisits, {DbValue::integer(end - 1), DbValue::integer(series.start),
+                             DbValue::text(server), DbValue::integer(kMaxVisitRows)});
   if (result.error) return ChartSeries{series.start, stepSeconds, {}};
-  // Each player counts once in a step, however many of its visits overlap
-  // it: its ranges are merged, then added as +1 at the first step and -1
-  // after the last.
-  std::vector<int64_t> changes(steps + 1, 0);
-  for (auto& [key, ranges] :
-       stepsByPlayer(result, series.start, stepSeconds, steps, now, onlineKeys)) {
-    std::sort(ranges.begin(), ranges.end());
-    int64_t first = ranges[0].first, last = ranges[0].second;
-    for (const StepRange& range : ranges) {
-      if (range.first > last + 1) {
-        ++changes[first];
-        --changes[last + 1];
-        first = range.first;
-      }
-      last = std::max(last, range.second);
-    }
-    ++changes[first];
-    --changes[last + 1];
-  }
+  std::vector<std::pair<int64_t, int>> changes =
+      changesOf(spansByPlayer(result, series.start, end, now, onlineKeys));
+  // Each step's value is the most players on at any moment within it: the
+  // count as it begins, and after each change before it ends.
   int64_t online = 0;
-  for (size_t i = 0; i < steps; ++i) series.values[i] = online += changes[i];
+  size_t next = 0;
+  for (size_t i = 0; i < steps; ++i) {
+    int64_t stepEnd = series.start + static_cast<int64_t>(i + 1) * stepSeconds;
+    int64_t most = online;
+    for (; next < changes.size() && changes[next].first < stepEnd; ++next) {
+      online += changes[next].second;
+      most = std::max(most, online);
+    }
+    series.values[i] = most;
+  }
   return series;
 }
 

@@ -24,13 +24,15 @@ struct ChartSeries {
 // client's database: on a reader thread of the panel, over a read-only
 // connection of its own.
 
-// The players on the server in each of `steps` steps of `stepSeconds` up
-// to `now`: the names whose visits (gs_sessions) overlap the step. A visit
-// not yet closed lasts until now when it is the latest of a player online
-// now (`onlineKeys`, names as nameKey() gives them); any other was left
-// open by a client that stopped, and counts in its first step only.
+// The most players on the server `server` at once in each of `steps`
+// steps of `stepSeconds` up to `now`, from its visits (gs_sessions; rows
+// without a server count as its too), each player once however many of
+// its visits overlap. A visit not yet closed lasts until now when it is
+// the latest of a player online now (`onlineKeys`, names as nameKey()
+// gives them); any other was left open by a client that stopped, and
+// counts as a moment at its start.
 ChartSeries playersOnline(Database& database, int64_t now, int64_t stepSeconds, size_t steps,
-                          const std::set<std::string>& onlineKeys);
+                          const std::set<std::string>& onlineKeys, const std::string& server);
 
 // What the chart counts per minute.
 enum class PerMinute { kChatLines, kKills };

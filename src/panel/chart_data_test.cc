@@ -16,6 +16,8 @@ namespace {
 // A moment at the start of a ten-minute step, and one within it.
 constexpr int64_t kStep = 1796731200;
 constexpr int64_t kNow = kStep + 130;
+// The server of the client, as its records name it.
+constexpr char kServer[] = "203.0.113.7:4003";
 
 class ChartDataTest : public ::testing::Test {
  protected:
@@ -27,12 +29,13 @@ class ChartDataTest : public ::testing::Test {
   StatementResult run(const std::string& sql, const std::vector<DbValue>& values = {}) {
     return database_.run(sql, values);
   }
-  // A visit of `key`; `left` absent while it is open.
-  void visit(const std::string& key, int64_t joined, std::optional<int64_t> left) {
-    ASSERT_FALSE(run("INSERT INTO gs_sessions (name_key, name, joined, left_at)"
-                     " VALUES (?, ?, ?, ?)",
+  // A visit of `key` to `server`; `left` absent while it is open.
+  void visit(const std::string& key, int64_t joined, std::optional<int64_t> left,
+             const std::string& server = kServer) {
+    ASSERT_FALSE(run("INSERT INTO gs_sessions (name_key, name, joined, left_at, server)"
+                     " VALUES (?, ?, ?, ?, ?)",
                      {DbValue::text(key), DbValue::text(key), DbValue::integer(joined),
-                      left ? DbValue::integer(*left) : DbValue::null()})
+                      left ? DbValue::integer(*left) : DbValue::null(), DbValue::text(server)})
                      .error);
   }
   void rowAt(const char* sql, int64_t time) {
@@ -51,10 +54,10 @@ class ChartDataTest : public ::testing::Test {
   SqliteDatabase database_;
 };
 
-TEST_F(ChartDataTest, PlayersOnlineCountEachNameOnceInEveryStepItsVisitsOverlap) {
+TEST_F(ChartDataTest, PlayersOnlineAreTheMostOnAtOnceInEachStep) {
   // Step 143 is the one holding now; step 0 began 143 steps before it.
   visit("alice", kStep - 1000, kStep - 500);     // steps 141 and 142
-  visit("alice", kStep - 400, kStep - 300);      // 142 again: still one player
+  visit("alice", kStep - 400, kStep - 300);      // 142 again, beside bob
   visit("bob", kStep - 700, std::nullopt);       // open and online: 141 to now
   visit("carol", kStep - 5000, std::nullopt);    // left open by a stopped client: 134 only
   visit("erin", kStep - 3000, std::nullopt);     // an older open visit: 138 only
@@ -62,13 +65,39 @@ TEST_F(ChartDataTest, PlayersOnlineCountEachNameOnceInEveryStepItsVisitsOverlap)
   visit("frank", kStep - 90000, kStep - 85000);  // began before the window: 0 and 1
   visit("gina", kStep - 100000, kStep - 90000);  // ended before it
 
-  ChartSeries series = playersOnline(database_, kNow, 600, 144, {"bob", "erin"});
+  ChartSeries series = playersOnline(database_, kNow, 600, 144, {"bob", "erin"}, kServer);
   EXPECT_EQ(series.step, 600);
   EXPECT_EQ(series.start, kStep - 143 * 600);
   ASSERT_EQ(series.values.size(), 144u);
+  // Step 142 saw alice, bob and erin, but never all three at once.
   std::map<size_t, int64_t> expected = {{0, 1},   {1, 1},   {134, 1}, {138, 1},
-                                        {141, 2}, {142, 3}, {143, 2}};
+                                        {141, 2}, {142, 2}, {143, 2}};
   EXPECT_EQ(nonZero(series), expected);
+}
+
+TEST_F(ChartDataTest, PlayersOnlineCountTheServersOwnVisitsAndEachPlayerOnce) {
+  struct Visit {
+    const char* key;
+    int64_t joined, left;
+    const char* server;
+  };
+  // Step 142 is [kStep - 600, kStep).
+  const Visit visits[] = {
+      {"ann", kStep - 600, kStep - 500, kServer},       // one after the other:
+      {"ben", kStep - 400, kStep - 300, kServer},       // one at once
+      {"ann", kStep - 350, kStep - 250, kServer},       // ann again, beside ben: two
+      {"ann", kStep - 340, kStep - 260, kServer},       // the same ann twice: still two
+      {"cid", kStep - 340, kStep - 260, "other:4003"},  // another server's
+      {"dee", kStep - 1100, kStep - 1000, ""},          // a row from before servers: 141
+      {"eve", kStep - 1000, kStep - 1000, kServer},     // no length, still on: 141
+      {"fay", kStep - 1000, kStep - 1000, "other:4003"},
+  };
+  for (const Visit& v : visits) visit(v.key, v.joined, v.left, v.server);
+  ChartSeries series = playersOnline(database_, kNow, 600, 144, {}, kServer);
+  EXPECT_EQ(nonZero(series), (std::map<size_t, int64_t>{{141, 1}, {142, 2}}));
+  // The other server's, seen from there: dee leaves as fay comes, one at once.
+  EXPECT_EQ(nonZero(playersOnline(database_, kNow, 600, 144, {}, "other:4003")),
+            (std::map<size_t, int64_t>{{141, 1}, {142, 1}}));
 }
 
 TEST_F(ChartDataTest, ChatAndKillsPerMinuteAndNoKillsWithoutTheirTable) {
@@ -98,7 +127,7 @@ TEST_F(ChartDataTest, ChatAndKillsPerMinuteAndNoKillsWithoutTheirTable) {
 TEST(ChartDataWithoutTablesTest, ADatabaseWithoutTheTablesHasNoValues) {
   testing::TempDir dir;
   SqliteDatabase database(dir.path() + "/empty.db");
-  EXPECT_TRUE(playersOnline(database, kNow, 600, 144, {}).values.empty());
+  EXPECT_TRUE(playersOnline(database, kNow, 600, 144, {}, kServer).values.empty());
   EXPECT_TRUE(perMinute(database, PerMinute::kChatLines, kNow, 60).values.empty());
 }
 

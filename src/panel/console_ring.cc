@@ -2,11 +2,17 @@
 
 namespace gsadmin {
 
+void ConsoleRing::stampWith(Clock* clock) {
+  clock_ = clock;
+}
+
 void ConsoleRing::append(std::string_view text, bool error) {
+  int64_t time = clock_ != nullptr ? clock_->wallSeconds() : 0;
   {
     std::lock_guard<std::mutex> lock(mutex_);
     if (lines_.size() >= kCapacity) lines_.pop_front();
-    lines_.push_back(ConsoleEntry{++lastSeq_, std::string(text.substr(0, kMaxLineBytes)), error});
+    lines_.push_back(
+        ConsoleEntry{++lastSeq_, std::string(text.substr(0, kMaxLineBytes)), error, time});
   }
   signal_->notify();
 }

@@ -12,6 +12,7 @@
 
 #include "console/console.h"
 #include "panel/change_signal.h"
+#include "platform/clock.h"
 
 namespace gsadmin {
 
@@ -20,6 +21,9 @@ struct ConsoleEntry {
   uint64_t seq = 0;  // 1 for the first line, one more for each
   std::string text;
   bool error = false;  // a diagnostic of standard error
+  // Seconds since the epoch when it was printed; 0 before the ring had a
+  // clock (the lines of the client's start).
+  int64_t time = 0;
 };
 
 // The latest console lines, for the panel's streams. The loop appends; any
@@ -35,6 +39,10 @@ class ConsoleRing {
   // `signal` is notified at every line.
   explicit ConsoleRing(std::shared_ptr<ChangeSignal> signal) : signal_(std::move(signal)) {}
 
+  // From now on every line is stamped with `clock`'s wall time; null
+  // stops the stamps. On the loop, which appends; `clock` must outlive the
+  // ring or be taken back with null.
+  void stampWith(Clock* clock);
   void append(std::string_view text, bool error);
   // The lines numbered after `seq`, oldest first, at most `count`.
   std::vector<ConsoleEntry> since(uint64_t seq, size_t count);
@@ -46,6 +54,7 @@ class ConsoleRing {
   std::mutex mutex_;
   std::deque<ConsoleEntry> lines_;
   uint64_t lastSeq_ = 0;
+  Clock* clock_ = nullptr;  // not owned; read and set on the loop alone
 };
 
 // A console that passes every line to `inner` and also keeps it in `ring`.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "panel/stream_text.h"
+#include "support/manual_clock.h"
 #include "support/recording_console.h"
 
 namespace gsadmin {
@@ -29,6 +31,29 @@ TEST(ConsoleRingTest, TheConsolePassesLinesOnAndKeepsThemNumbered) {
   EXPECT_EQ(ring->since(1, 10).size(), 1u);
   EXPECT_TRUE(ring->since(2, 10).empty());
   EXPECT_EQ(ring->lastSeq(), 2u);
+}
+
+// Lines get the clock's wall time once the ring has one, and none after
+// it is taken back; the stream sends the time only when known.
+TEST(ConsoleRingTest, LinesAreStampedWhileTheRingHasAClock) {
+  auto ring = std::make_shared<ConsoleRing>(std::make_shared<ChangeSignal>());
+  ManualClock clock;
+  ring->append("before", false);
+  ring->stampWith(&clock);
+  clock.advance(5000);
+  ring->append("during", false);
+  ring->stampWith(nullptr);
+  ring->append("after", false);
+  std::vector<ConsoleEntry> lines = ring->since(0, 10);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0].time, 0);
+  EXPECT_EQ(lines[1].time, clock.wallSeconds());
+  EXPECT_EQ(lines[2].time, 0);
+  EXPECT_EQ(consoleEventText(lines[1]),
+            "event: console\nid: 2\ndata: {\"error\":false,\"seq\":2,"
+            "\"text\":\"during\",\"time\":" +
+                std::to_string(clock.wallSeconds()) + "}\n\n");
+  EXPECT_EQ(consoleEventText(lines[0]).find("time"), std::string::npos);
 }
 
 TEST(ConsoleRingTest, AReaderThatFellBehindSkipsWhatWasLost) {

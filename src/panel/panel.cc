@@ -1,6 +1,7 @@
 #include "panel/panel.h"
 
 #include "context/session_context.h"
+#include "moderation/moderation.h"
 #include "panel/panel_reads.h"
 #include "panel/password_hash.h"
 #include "panel/stream_hub.h"
@@ -74,6 +75,7 @@ std::unique_ptr<Console> Panel::wrapConsole(std::unique_ptr<Console> inner) {
 
 void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   queue_ = std::make_unique<LoopQueue>(session.clock());
+  ring_->stampWith(&session.clock());
   context_ = std::make_unique<WebContext>(session.clock(), board_, *ring_, *queue_, session);
   context_->runTypedLine = std::move(runTypedLine);
   context_->accounts = settings_.accounts;
@@ -81,6 +83,7 @@ void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   if (session.moderation() != nullptr && settings_.http) {
     reads_ = makePanelReads(session.clock(), session.database());
     context_->reads = reads_.get();
+    context_->recordsServer = session.moderation()->store().serverName();
   }
   if (settings_.http) {
     WebSessions& sessions = context_->sessions;
@@ -114,6 +117,7 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
       addLoginRoutes(server->routes(), *context_);
       addReadRoutes(server->routes(), *context_);
       addHistoryRoutes(server->routes(), *context_);
+      addRecentRoute(server->routes(), *context_);
       addRecordRoutes(server->routes(), *context_);
       addChartRoutes(server->routes(), *context_);
       addActionRoute(server->routes(), *context_);
@@ -158,6 +162,8 @@ std::optional<uint64_t> Panel::msUntilWork(uint64_t nowMs) const {
 void Panel::stop() {
   // The streams end first: each with its last chunk, at once.
   if (hub_) hub_->stop();
+  // The session's clock may go before the ring, which the console keeps.
+  ring_->stampWith(nullptr);
   signal_->stop();
   // First, so that no request thread waits out its time for a loop that
   // no longer serves the queue: theirs is withdrawn at once.

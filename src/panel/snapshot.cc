@@ -69,6 +69,7 @@ Snapshot takeSnapshot(SessionContext& session) {
   Snapshot snapshot;
   snapshot.takenMs = session.clock().nowMs();
   snapshot.uptimeMs = session.uptimeMs();
+  snapshot.wallSeconds = session.clock().wallSeconds();
   const ServerInfo& info = session.serverInfo();
   snapshot.server.name = info.name;
   snapshot.server.motd = info.motd;
@@ -84,15 +85,16 @@ Snapshot takeSnapshot(SessionContext& session) {
 }
 
 void SnapshotBoard::publish(std::shared_ptr<const Snapshot> snapshot) {
-  bool playersChanged = false;
+  bool changed = false;
   {
     std::lock_guard<std::mutex> lock(mutex_);
-    playersChanged = latest_->players != snapshot->players;
+    changed = latest_->players != snapshot->players || !(latest_->server == snapshot->server);
     latest_ = std::move(snapshot);
   }
-  // The streams send the players (and console lines, which notify on
-  // their own): a snapshot of new counters alone wakes none of them.
-  if (playersChanged) signal_->notify();
+  // The streams send the server and the players (and console lines, which
+  // notify on their own): a snapshot of new counters alone wakes none of
+  // them.
+  if (changed) signal_->notify();
 }
 
 std::shared_ptr<const Snapshot> SnapshotBoard::latest() {

@@ -82,6 +82,7 @@ struct Snapshot {
   uint64_t serial = 0;   // one more for each published snapshot
   uint64_t takenMs = 0;  // on the loop's clock
   uint64_t uptimeMs = 0;
+  int64_t wallSeconds = 0;  // seconds since the epoch when it was taken
   ServerView server;
   std::optional<uint64_t> lastDatagramMs;  // on the loop's clock; none before the first
   std::vector<PlayerView> players;         // by id
@@ -103,8 +104,9 @@ Snapshot takeSnapshot(SessionContext& session);
 // Holds the latest snapshot: the loop publishes, any thread reads.
 class SnapshotBoard {
  public:
-  // `signal` is notified at each publication whose players differ from
-  // the last: the streams wait on it, and counters alone are not theirs.
+  // `signal` is notified at each publication whose players or server
+  // differ from the last: the streams wait on it, and counters alone are
+  // not theirs.
   explicit SnapshotBoard(std::shared_ptr<ChangeSignal> signal) : signal_(std::move(signal)) {}
 
   void publish(std::shared_ptr<const Snapshot> snapshot);

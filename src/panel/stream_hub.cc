@@ -166,10 +166,12 @@ void StreamHub::advance() {
     lineSeq_ = entry.seq;
   }
   while (recent_.size() > kBacklogLines) recent_.pop_front();
-  // Snapshots published for the counters alone send nothing.
+  // Snapshots published for the counters alone send nothing. The server
+  // goes with the players of the same snapshot, so the two never disagree.
   std::shared_ptr<const Snapshot> latest = board_.latest();
-  if (!lastPlayers_ || (latest != lastPlayers_ && latest->players != lastPlayers_->players)) {
-    playersText_ = playersEventText(*latest);
+  if (!lastPlayers_ || (latest != lastPlayers_ && (latest->players != lastPlayers_->players ||
+                                                   !(latest->server == lastPlayers_->server)))) {
+    playersText_ = serverEventText(*latest) + playersEventText(*latest);
     ++counts_.playersEncoded;
     if (lastPlayers_) batch += playersText_;
   }

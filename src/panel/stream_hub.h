@@ -23,7 +23,8 @@ namespace gsadmin {
 
 // Every open event stream of the panel, once its answer's headers are out:
 // one thread owns their sockets and, woken by the ChangeSignal, encodes
-// each new console line and each new list of players once, as one chunk
+// each new console line and each new server and list of players (sent
+// together) once, as one chunk
 // that every stream queues and writes without ever waiting on a socket
 // (changes closer together than 25 ms go out as one: a send wakes every
 // reader). A
@@ -62,7 +63,8 @@ class StreamHub {
   // refuses.
   bool start(std::string* error);
   // Takes a stream whose headers are written, from any thread: it gets the
-  // last kBacklogLines console lines and the players, then every change.
+  // last kBacklogLines console lines, the server and the players, then
+  // every change.
   // `place` is given back when the stream ends. After stop() the
   // connection is closed at once.
   void adopt(std::unique_ptr<Connection> connection, std::string token,
@@ -128,7 +130,7 @@ class StreamHub {
   // The last kBacklogLines lines' texts, for new streams.
   std::deque<std::pair<uint64_t, std::string>> recent_;
   std::shared_ptr<const Snapshot> lastPlayers_;
-  std::string playersText_;  // of lastPlayers_
+  std::string playersText_;  // the server and players events of lastPlayers_
   uint64_t lastTickMs_ = 0;
   Counts counts_;
 

@@ -77,8 +77,9 @@ class StreamHubTest : public ::testing::Test {
     return text;
   }
 
-  void publishPlayers(int kills, uint64_t eventsFired = 0) {
+  void publishPlayers(int kills, uint64_t eventsFired = 0, bool connected = false) {
     auto snapshot = std::make_shared<Snapshot>();
+    snapshot->server.connected = connected;
     PlayerView bob;
     bob.id = 1;
     bob.name = "Bob";
@@ -141,6 +142,21 @@ TEST_F(StreamHubTest, OnlyChangedPlayersAreSentAgain) {
   publishPlayers(1, 500);
   EXPECT_NE(readUntil(fd, "\"kills\":1").find("event: players"), std::string::npos);
   EXPECT_EQ(hub_->counts().playersEncoded, 2u);
+}
+
+// The server and the players go out together, so the page's two never
+// disagree; a change of the server alone sends both again.
+TEST_F(StreamHubTest, TheServerGoesWithThePlayers) {
+  publishPlayers(0);
+  int fd = open();
+  std::string first = readUntil(fd, "event: players");
+  ASSERT_NE(first.find("event: server\ndata: {"), std::string::npos) << first;
+  EXPECT_LT(first.find("event: server"), first.find("event: players"));
+  EXPECT_NE(first.find("\"connected\":false"), std::string::npos) << first;
+  publishPlayers(0, 0, true);
+  std::string next = readUntil(fd, "event: players");
+  EXPECT_NE(next.find("\"connected\":true,\"game\""), std::string::npos) << next;
+  EXPECT_NE(next.find("\"players\":1"), std::string::npos) << next;
 }
 
 TEST_F(StreamHubTest, AReaderTooSlowIsClosedAndTheOthersGoOn) {

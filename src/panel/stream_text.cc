@@ -11,6 +11,10 @@ std::string consoleEventText(const ConsoleEntry& entry) {
          "\ndata: " + dump(consoleJson(entry)) + "\n\n";
 }
 
+std::string serverEventText(const Snapshot& snapshot) {
+  return "event: server\ndata: " + dump(serverEventJson(snapshot)) + "\n\n";
+}
+
 std::string playersEventText(const Snapshot& snapshot) {
   return "event: players\ndata: " + dump(playersJson(snapshot)) + "\n\n";
 }

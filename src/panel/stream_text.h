@@ -14,6 +14,8 @@ namespace gsadmin {
 
 // "event: console", its line's number as the id, the line as JSON.
 std::string consoleEventText(const ConsoleEntry& entry);
+// "event: server", the server of `snapshot` as JSON (serverEventJson).
+std::string serverEventText(const Snapshot& snapshot);
 // "event: players", the players of `snapshot` as JSON.
 std::string playersEventText(const Snapshot& snapshot);
 // A comment that keeps proxies and browsers from closing a quiet stream.

@@ -44,12 +44,13 @@ std::optional<std::string> actionId(const json& body, std::string* error) {
 }
 
 void sendOutcome(httplib::Response& response, int status, const std::string& id, const char* state,
-                 const std::optional<std::string>& error) {
+                 const std::optional<std::string>& error, const std::string& note = "") {
   json body = {{"id", id}, {"state", state}};
   if (error) {
     body["error"] = *error;
   } else if (status == 200) {
     body["ok"] = true;
+    if (!note.empty()) body["note"] = note;
   }
   sendJson(response, status, body);
 }
@@ -77,6 +78,8 @@ void answerOutcome(WebContext& context, httplib::Response& response, const std::
     sendOutcome(response, 500, id, "failed", std::string("the action failed while it ran"));
   } else if (refusal->empty()) {
     sendOutcome(response, 200, id, "done", std::nullopt);
+  } else if ((*refusal)[0] == kDoneNoteMark) {
+    sendOutcome(response, 200, id, "done", std::nullopt, refusal->substr(1));
   } else {
     sendOutcome(response, 409, id, "not done", *refusal);
   }

@@ -164,8 +164,14 @@ std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
   request.seconds = action.seconds;
   request.ban = action.ban;
   Outcome outcome = commands.run(*act, kPanelDoor, request);
-  if (outcome.done() && std::string_view(act->name) == "unban" && outcome.count == 0) {
-    return "no ban holds for " + action.name;
+  if (outcome.done() && std::string_view(act->name) == "unban") {
+    if (outcome.count == 0) return "no ban holds for " + action.name;
+    // "done" alone would say the player may come back, which a ban of the
+    // server's own, out of the client's reach, may still forbid.
+    return kDoneNoteMark + std::string("lifted ") + std::to_string(outcome.count) +
+           " of the client's ban(s) on " + printable(action.name) + "; if " +
+           printable(action.name) +
+           " was banned while on the server, the server's own ban remains: lift it on the server";
   }
   return outcome.refusal;
 }

@@ -43,11 +43,15 @@ std::string actionFingerprint(const WebAction& action);
 // The actor a panel account acts as: its name and level.
 Actor panelActor(const WebLogin& login);
 
+// Marks a result that is done with a note to say (unban: what it could
+// not lift); a refusal never starts with it, as texts are printable.
+inline constexpr char kDoneNoteMark = '\x01';
+
 // Carries out `action` for `login` on the loop: the act of the table, as
 // the account. A console line (any level but the operator's is refused)
 // goes to `runTypedLine` with the account's actor, so that the acts in it
-// are the account's. Empty when done; otherwise the reason it was
-// refused, having done nothing.
+// are the account's. Empty when done, or kDoneNoteMark and a note;
+// otherwise the reason it was refused, having done nothing.
 std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
                               const WebAction& action, const TypedLineRunner& runTypedLine);
 

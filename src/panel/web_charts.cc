@@ -27,7 +27,8 @@ ReadAnswer charts(WebContext& context, ReadTools& tools, const std::string& rang
   // Held for the loop: the board lets go of a snapshot when the next comes.
   std::shared_ptr<const Snapshot> snapshot = context.board.latest();
   for (const PlayerView& player : snapshot->players) online.insert(nameKey(player.name));
-  ChartSeries players = playersOnline(database, now, kPlayersStepSeconds, kPlayersSteps, online);
+  ChartSeries players = playersOnline(database, now, kPlayersStepSeconds, kPlayersSteps, online,
+                                      context.recordsServer);
   ChartSeries chat = perMinute(database, PerMinute::kChatLines, now, minutes);
   ChartSeries kills = perMinute(database, PerMinute::kKills, now, minutes);
   std::string body = dump({

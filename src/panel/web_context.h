@@ -67,6 +67,9 @@ struct WebContext {
   StreamLimits streams;
   // The reads of the moderation's records; null while the moderation is off.
   PanelReads* reads = nullptr;
+  // The name the records give the server this client administers (their
+  // rows' server column), for the charts of its own visits.
+  std::string recordsServer;
   // Where the event streams go once their headers are out: the hub, and
   // the claim of the connection being answered (see ConnectionLobby::claim).
   StreamHub* hub = nullptr;
@@ -123,6 +126,9 @@ void addReadRoutes(httplib::Server& server, WebContext& context);
 void addRecordRoutes(httplib::Server& server, WebContext& context);
 // /api/players/search and /api/history.
 void addHistoryRoutes(httplib::Server& server, WebContext& context);
+// /api/players/recent?hours=N: up to 100 players seen within N hours (1
+// to 168, 24 by default), most recently first.
+void addRecentRoute(httplib::Server& server, WebContext& context);
 // /api/charts.
 void addChartRoutes(httplib::Server& server, WebContext& context);
 // POST /api/actions and GET /api/actions/ID.

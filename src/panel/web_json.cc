@@ -61,6 +61,30 @@ json serverJson(const Snapshot& snapshot, uint64_t nowMs) {
   return result;
 }
 
+json serverEventJson(const Snapshot& snapshot) {
+  const ServerView& server = snapshot.server;
+  int64_t now = snapshot.wallSeconds;
+  json result = {
+      {"name", server.name ? json(*server.name) : json(nullptr)},
+      {"motd", server.motd ? json(*server.motd) : json(nullptr)},
+      {"game", server.game},
+      {"mode", server.mode},
+      {"players", snapshot.players.size()},
+      {"maxPlayers", server.maxPlayers},
+      {"connected", server.connected},
+      {"now", now},
+      {"clientStarted", now - static_cast<int64_t>(snapshot.uptimeMs / 1000)},
+      {"lastDatagram", nullptr},
+  };
+  if (snapshot.lastDatagramMs) {
+    uint64_t age = snapshot.takenMs > *snapshot.lastDatagramMs
+                       ? snapshot.takenMs - *snapshot.lastDatagramMs
+                       : 0;
+    result["lastDatagram"] = now - static_cast<int64_t>(age / 1000);
+  }
+  return result;
+}
+
 json playersJson(const Snapshot& snapshot) {
   json players = json::array();
   for (const PlayerView& player : snapshot.players) {
@@ -79,7 +103,9 @@ json playersJson(const Snapshot& snapshot) {
 }
 
 json consoleJson(const ConsoleEntry& entry) {
-  return {{"seq", entry.seq}, {"text", entry.text}, {"error", entry.error}};
+  json line = {{"seq", entry.seq}, {"text", entry.text}, {"error", entry.error}};
+  if (entry.time != 0) line["time"] = entry.time;
+  return line;
 }
 
 json bansJson(const std::vector<SanctionRecord>& bans) {

@@ -23,6 +23,10 @@ std::string dump(const nlohmann::json& value);
 // /api/server: the server of `snapshot`, with the time since the last
 // datagram reckoned at `nowMs` on the loop's clock.
 nlohmann::json serverJson(const Snapshot& snapshot, uint64_t nowMs);
+// The event stream's server: as serverJson, with wall times (seconds since
+// the epoch) in place of ages, so that it stays true between events: "now"
+// when taken, "clientStarted", and "lastDatagram" (null before the first).
+nlohmann::json serverEventJson(const Snapshot& snapshot);
 // /api/players: an array of the players by id.
 nlohmann::json playersJson(const Snapshot& snapshot);
 nlohmann::json consoleJson(const ConsoleEntry& entry);

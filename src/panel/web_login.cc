@@ -60,12 +60,13 @@ std::string cookieAttributes(const WebContext& context) {
   return context.tls ? "; HttpOnly; SameSite=Strict; Secure" : "; HttpOnly; SameSite=Strict";
 }
 
-// The acts on a player the panel offers, with the level each needs, as
-// the table holds them: the page draws its buttons from them.
+// The acts the panel offers, on a player or on a name, with the level
+// each needs, as the table holds them: the page draws its buttons from
+// them.
 json playerActsJson() {
   json acts = json::array();
   for (const Act& act : allActs()) {
-    if ((act.doors & kPanelDoor) != 0 && onPlayer(act)) {
+    if ((act.doors & kPanelDoor) != 0) {
       acts.push_back({{"name", act.name}, {"level", act.level}});
     }
   }

@@ -3,13 +3,25 @@ WebDriver, against the real client logged in to the simulator.
 
     panel_browser_test.py --gsadmin PATH --sim PATH
 
-Logs in, watches the players arrive, kicks one and bans another for a day
-from their rows, finds the console lines and the audit entries, lifts the
-ban from the bans page, opens a player's history and the charts, logs out;
-a level-1 account's chat box refuses a server command; a wrong password is
-refused and the sixth failed login within a minute is held
-off. With GSADMIN_SCREENSHOTS set to a directory it also saves a picture of
-each page there (login, players, console, audit, bans, history, charts).
+Logs in, watches the players arrive; a kick's form cancelled (button, then
+Escape) does nothing, a warn without a reason is not sent, a warn is sent
+by the keyboard alone; kicks one and bans another for a day from their
+rows, each form's outcome and audit entry shown; a form opened on a player
+whose id passes to another before it is sent is refused (409) and says so;
+finds the console lines and filters them, the audit entries, lifts the ban
+from the bans page (saying that a ban of the server's own would remain),
+tempbans and notes a player who has left from the history's view of the
+player, opens the charts; checks every page with axe-core at 1280x800 and
+at a phone's 390x844 (no sideways scrolling, controls of 44 px); restarts
+the client, which sends the page to the login form; stops the game
+server, which the page then says with a banner; logs out; a level-1
+account's chat box refuses a server command; a wrong password is refused
+and the sixth failed login within a minute is held off. With GSADMIN_SCREENSHOTS set to a directory it also saves a picture of
+each page there (login, players, players-phone, act-form, console, audit,
+bans, history, charts).
+
+With GSADMIN_BROWSER_DEBUG set to a file name, a failure saves the window
+there and prints the focused element, the form's error and the last outcome.
 
 Exit status: 0 passed, 1 failed (or no Selenium), 77 skipped (no Chromium
 or chromedriver here)."""
@@ -68,6 +80,8 @@ def main():
         return 1
     signal.signal(signal.SIGTERM, end_on_signal)
     signal.signal(signal.SIGHUP, end_on_signal)
+    # The test's own modules beside it, whatever the directory it runs in.
+    sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
     # Imported here: the module needs selenium, which may be missing.
     import panel_pages  # pylint: disable=import-outside-toplevel
@@ -81,12 +95,26 @@ def main():
         client, url = processes.start_client(gsadmin, home, sim_port)
         started.append(client)
         browser = panel_pages.open_browser(*found, webdriver, home)
-        pages = panel_pages.PanelPages(browser, url, os.environ.get("GSADMIN_SCREENSHOTS"))
+
+        def restart():
+            """The client stopped and started again on the same port."""
+            started.pop().stop()
+            port = int(url.rstrip("/").rsplit(":", 1)[1])
+            started.append(processes.start_client(gsadmin, home, sim_port, port)[0])
+
+        pages = panel_pages.PanelPages(browser, url, os.environ.get("GSADMIN_SCREENSHOTS"),
+                                       restart, sim.stop)
         pages.run_all(processes.PASSWORD)
         print("panel in the browser: passed")
         return 0
     except Exception:  # pylint: disable=broad-except
         traceback.print_exc()
+        if browser is not None and os.environ.get("GSADMIN_BROWSER_DEBUG"):
+            browser.save_screenshot(os.environ["GSADMIN_BROWSER_DEBUG"])
+            print(browser.execute_script(
+                "return [document.activeElement.outerHTML.slice(0, 200),"
+                " document.getElementById('act-error').textContent,"
+                " document.getElementById('outcome-line').textContent]"))
         for program in started:
             print(f"--- {program.log} (last lines)\n{program.output()[-3000:]}")
         return 1

@@ -4,15 +4,22 @@ step checking what the page shows."""
 import os
 
 from selenium.common.exceptions import StaleElementReferenceException, TimeoutException
+from selenium.webdriver.common.action_chains import ActionChains
 from selenium.webdriver.common.by import By
+from selenium.webdriver.common.keys import Keys
 from selenium.webdriver.support import expected_conditions as seen
-from selenium.webdriver.support.ui import WebDriverWait
+from selenium.webdriver.support.ui import Select, WebDriverWait
 
 import processes
+from panel_acts import ActSteps
+from panel_checks import PageChecks
 
 # One size for every run, so that the pictures stay alike.
-WINDOW = (1100, 760)
+WINDOW = (1280, 800)
 WAIT_SECONDS = 10
+# A restarted client is found by the page's stream, which waits longer
+# after each failed try.
+RESTART_WAIT_SECONDS = 40
 FAILED_LOGINS_ALLOWED = 5
 
 
@@ -37,13 +44,18 @@ def open_browser(chromium, driver_path, webdriver, home):
     return webdriver.Chrome(service=service, options=options)
 
 
-class PanelPages:
-    """The panel at `url` in `browser`; pictures go to `shots` when given."""
+class PanelPages(ActSteps, PageChecks):
+    """The panel at `url` in `browser`; pictures go to `shots` when given;
+    `restart()` stops the client and starts it again on the same port,
+    `stop_game_server()` stops the simulator."""
 
-    def __init__(self, browser, url, shots):
+    def __init__(self, browser, url, shots, restart, stop_game_server):
         self.browser = browser
         self.url = url
         self.shots = shots
+        self.restart = restart
+        self.stop_game_server = stop_game_server
+        self.window = WINDOW
         self.failed_logins = 0
 
     def run_all(self, password):
@@ -56,11 +68,18 @@ class PanelPages:
         self.wait_visible("panel")
         self.expect_text(By.ID, "who", "alice (level 4)")
         self.expect_players(["Alice", "Bob", "Carol", "Dave"])
+        self.expect_text(By.ID, "server", "Browser Test Arena")
+        self.expect_text(By.ID, "server", "Client up since")
         self.picture("players")
-        self.act_on_row("kick", "Bob", ["spamming"])
-        self.act_on_row("tempban", "Dave", ["1d", "griefing"])
+        self.cancel_does_nothing("Bob")
+        self.reason_needed("Carol")
+        self.warn_by_keyboard("Carol")
+        self.act_on_row("kick", "Bob", "kick Bob", reason="spamming")
+        self.act_on_row("tempban", "Dave", "tempban Dave", preset="1d", reason="griefing")
+        self.id_passed_to_another()
         self.open_page("console")
         self.expect_console("Bob has been kicked from the game")
+        self.filter_console()
         self.picture("console")
         self.open_page("audit")
         self.expect_row("audit", ["panel:alice", "kick", "Bob", "spamming"])
@@ -69,16 +88,25 @@ class PanelPages:
         self.open_page("bans")
         self.expect_row("bans", ["Dave", "tempban", "alice", "griefing"])
         self.picture("bans")
-        self.edit_ban("reason", "Dave", ["=griefing, \"again\""])
-        self.expect_row("bans", ["Dave", "tempban", "alice", "=griefing, \"again\""])
+        self.edit_ban("Dave", "=griefing, \"again\"", "3d")
         self.expect_export("bans", "'=griefing, \"\"again\"\"")
         self.unban("Dave")
-        self.open_page("history")
-        self.look_up("Carol")
+        self.search_records("bans", state="all")
+        self.expect_row("bans", ["Dave", "=griefing, \"again\""])
+        self.open_page("audit")
+        self.search_records("audit", action="unban")
+        self.expect_row("audit", ["panel:alice", "unban", "Dave", "served"])
+        self.tempban_from_history("Bob")
         self.picture("history")
         self.open_page("charts")
         self.expect_charts()
         self.picture("charts")
+        self.check_every_page("1280x800")
+        self.check_phone()
+        self.restart_ends_the_session()
+        self.log_in("alice", password)
+        self.wait_visible("panel")
+        self.game_server_lost()
         self.log_out()
         self.log_in("mia", password)
         self.expect_text(By.ID, "who", "mia (level 1)")
@@ -113,19 +141,57 @@ class PanelPages:
             return all(name in shown for name in names) and shown
         self.wait(listed, f"players {names} in the table")
 
-    def act_on_row(self, action, name, answers):
-        """Clicks the player's `action` button and answers its prompts."""
-        self.click_soon(f"button[aria-label='{action} {name}']", f"a {action} button for {name}")
-        for answer in answers:
-            prompt = self.wait(seen.alert_is_present(), f"a prompt of the {action}")
-            prompt.send_keys(answer)
-            prompt.accept()
-        self.expect_text(By.ID, "action-result", f"{action} {name}: done")
+    def warn_by_keyboard(self, name):
+        """The keyboard alone: Enter on the row's button opens the form,
+        whose reason takes the focus; Enter sends it."""
+        self.wait(lambda browser: browser.execute_script(
+            "const b = document.querySelector(arguments[0]); if (b) b.focus(); return !!b;",
+            f"#players button[aria-label='warn {name}']"), f"a warn button for {name}")
+        ActionChains(self.browser).send_keys(Keys.ENTER).perform()
+        self.wait(lambda browser: browser.find_element(By.ID, "act-dialog").is_displayed(),
+                  "the warn form")
+        ActionChains(self.browser).send_keys("keyboard warning", Keys.ENTER).perform()
+        self.dialog_closed()
+        self.expect_outcome(f"warn {name}: done", f"warn {name}")
 
-        def gone(_):
-            cells = self.browser.find_elements(By.CSS_SELECTOR, "#players tr td:nth-child(2)")
-            return cells and name not in {cell.text for cell in cells}
-        self.wait(gone, f"{name} gone from the table")
+    def filter_console(self):
+        """Typing in the filter leaves the matching lines alone in view;
+        the kills' toggle hides the kills."""
+        tools = self.browser.find_element(By.ID, "console-tools")
+        tools.find_element(By.NAME, "filter").send_keys("has been kicked")
+        self.wait(lambda browser: all("has been kicked" in item.text for item in
+                                      browser.find_elements(By.CSS_SELECTOR, "#console li")
+                                      if item.is_displayed()), "only the kicks shown")
+        tools.find_element(By.NAME, "filter").clear()
+        self.browser.execute_script(
+            "document.getElementById('console-tools').dispatchEvent(new Event('input'))")
+        tools.find_element(By.CSS_SELECTOR, "input[value=kill]").click()
+        shown = [item.text for item in self.browser.find_elements(
+            By.CSS_SELECTOR, "#console li.kind-kill") if item.is_displayed()]
+        assert not shown, f"kills shown while toggled off: {shown}"
+        tools.find_element(By.CSS_SELECTOR, "input[value=kill]").click()
+
+    def restart_ends_the_session(self):
+        """The client restarts: the page says the live updates are lost,
+        then, once the client answers again, that the session has ended,
+        on the login form."""
+        self.restart()
+        # The new client has counted no failed login yet.
+        self.failed_logins = 0
+        self.wait(seen.visibility_of_element_located((By.ID, "login")),
+                  "the login form after the restart", RESTART_WAIT_SECONDS)
+        self.expect_text(By.ID, "login-error", "Your session has ended")
+        assert not self.browser.find_element(By.ID, "panel").is_displayed()
+
+    def game_server_lost(self):
+        """The game server stops: once the client has heard nothing for its
+        time-out, the page says since when it is not connected."""
+        self.stop_game_server()
+        self.wait(seen.visibility_of_element_located((By.ID, "server-banner")),
+                  "the banner of a lost game server", RESTART_WAIT_SECONDS)
+        self.expect_text(By.ID, "server-banner", "Not connected to the game server since")
+        self.open_page("players")
+        self.expect_text(By.ID, "server", "no, since")
 
     def open_page(self, name):
         self.browser.find_element(By.CSS_SELECTOR, f"#nav a[href='#{name}']").click()
@@ -141,15 +207,6 @@ class PanelPages:
             return False
         self.wait(found, f"a row {texts} in #{table}")
 
-    def edit_ban(self, what, name, answers):
-        """Clicks the ban's `what` button and answers its prompts."""
-        self.click_soon(f"button[aria-label='{what} {name}']", f"a {what} button for {name}")
-        for answer in answers:
-            prompt = self.wait(seen.alert_is_present(), f"a prompt of the {what}")
-            prompt.send_keys(answer)
-            prompt.accept()
-        self.expect_text(By.ID, "bans-result", f"ban {what} {name}: done")
-
     def expect_export(self, table, text):
         """The page's CSV export of `table`, fetched as its link would be, holds
         `text`."""
@@ -160,13 +217,16 @@ class PanelPages:
             table)
         assert text in exported, f"{text!r} not in the export: {exported!r}"
 
-    def unban(self, name):
-        self.click_soon(f"button[aria-label='unban {name}']", f"an unban button for {name}")
-        prompt = self.wait(seen.alert_is_present(), "the unban's prompt of a reason")
-        prompt.send_keys("served")
-        prompt.accept()
-        self.expect_text(By.ID, "bans-result", f"unban {name}: done")
-        self.expect_text(By.ID, "bans", "no active bans")
+    def search_records(self, table, **filters):
+        """Fills in the filters of `table`'s search (by their keys) and sends it."""
+        for key, value in filters.items():
+            field = self.browser.find_element(By.ID, f"{table}-filter-{key}")
+            if field.tag_name == "select":
+                Select(field).select_by_value(value)
+            else:
+                field.clear()
+                field.send_keys(value)
+        self.browser.find_element(By.CSS_SELECTOR, f"#{table}-filters button[type=submit]").click()
 
     def look_up(self, name):
         """Searches the history for `name` and opens the player's record."""
@@ -232,10 +292,10 @@ class PanelPages:
             "if (found) setTimeout(() => found.click(), 0);"
             "return found !== null;", selector), what)
 
-    def wait(self, condition, what):
+    def wait(self, condition, what, seconds=WAIT_SECONDS):
         try:
             # Stale elements too: the tables are drawn anew at every update.
-            return WebDriverWait(self.browser, WAIT_SECONDS,
+            return WebDriverWait(self.browser, seconds,
                                  ignored_exceptions=(StaleElementReferenceException,)
                                  ).until(condition)
         except TimeoutException:

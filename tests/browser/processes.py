@@ -15,7 +15,7 @@ PASSWORD = "secret"
 
 # A match that keeps four players on the server and a line of chat coming,
 # long enough for the whole test; it loops if the test runs longer.
-SCENARIO = """server-name Browser Test Arena
+SCENARIO_START = """server-name Browser Test Arena
 motd Be nice
 game 2
 mode 1
@@ -23,14 +23,23 @@ max-players 16
 online Alice
 online Bob
 online Carol
-1 join Dave
+"""
+TIMED = """1 join Dave
+1 join Frank 20
 2 chat Alice hello panel
 3 walk Alice health 90 at 10 20 5
 4 chat Carol anyone here?
 5 walk Dave health 75 at -40 12 3
 6 kill Alice Carol M4
 8 chat Dave gg
-""" + "".join(f"{10 + 3 * i} chat Carol line {i}\n" for i in range(40)) + "130 end\n"
+""" + "".join(f"{10 + 3 * i} chat Carol line {i}\n" for i in range(40)) + "".join(
+    # Frank and Eve take turns at id 20, so that an id passes to another
+    # player while the page shows the first.
+    f"{20 + 12 * k} quit {gone}\n{20 + 12 * k} join {come} 20\n"
+    for k, (gone, come) in enumerate([("Frank", "Eve"), ("Eve", "Frank")] * 5))
+# The timed lines in order of time (a stable sort keeps a quit before its join).
+SCENARIO = SCENARIO_START + "".join(
+    sorted(TIMED.splitlines(keepends=True), key=lambda line: int(line.split()[0]))) + "130 end\n"
 
 
 def die_with_parent():
@@ -123,16 +132,17 @@ def start_simulator(sim, home):
     return program, port
 
 
-def start_client(gsadmin, home, sim_port):
-    """The client against the simulator with the panel on a port it chose,
-    accounts alice (level 4) and mia (level 1); (program, panel URL)."""
+def start_client(gsadmin, home, sim_port, panel_port=0):
+    """The client against the simulator with the panel on `panel_port`, or
+    on a port it chose, accounts alice (level 4) and mia (level 1);
+    (program, panel URL)."""
     hashed = hash_password(gsadmin, home, PASSWORD)
     home.write("users", f"alice 4 {hashed}\nmia 1 {hashed}\n")
     home.write("panel.lua", "-- nothing: the panel is under test\n")
     # Paths relative to the directory it runs in, so the console shows no
     # temporary name.
     program = Program(home, "client", [
-        gsadmin, "--no-input", "--http=127.0.0.1:0", "--http-users=users", "--script=panel.lua",
+        gsadmin, "--no-input", f"--http=127.0.0.1:{panel_port}", "--http-users=users", "--script=panel.lua",
         "127.0.0.1", str(sim_port), "Admin", "73519"])
     url = program.wait_for(r"Panel: (http://127\.0\.0\.1:\d+/)").group(1)
     program.wait_for(r"Successfully connected")

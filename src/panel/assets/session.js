@@ -1,0 +1,98 @@
+'use strict';
+// The login, the pages by address, and the end of a session: a session
+// found gone by any request returns the page to the login form, saying why.
+
+const pages = ['players', 'console', 'charts', 'history', 'bans', 'audit'];
+let chartsTimer = null;
+
+function showPage() {
+  const [name, ...rest] = location.hash.slice(1).split('/');
+  const page = pages.includes(name) ? name : 'players';
+  for (const p of pages) $('page-' + p).hidden = p !== page;
+  for (const link of $('nav').querySelectorAll('a')) {
+    if (link.getAttribute('href') === '#' + page) link.setAttribute('aria-current', 'page');
+    else link.removeAttribute('aria-current');
+  }
+  if (page === 'players') loadRecent();
+  if (page === 'console') scrollConsole();
+  if (page === 'charts') loadCharts();
+  if (page === 'history' && rest.length) showPlayer(decodeURIComponent(rest.join('/')));
+  if (page === 'bans') loadBans();
+  if (page === 'audit') loadAudit();
+  return page;
+}
+
+window.addEventListener('hashchange', () => {
+  if ($('panel').hidden) return;
+  const page = showPage();
+  // Keyboard users land on the page's title, not at the top of the document.
+  const title = $(page === 'players' ? 'server-title' : page + '-title');
+  if (title) title.focus();
+});
+
+function show(loggedIn, name) {
+  $('login').hidden = loggedIn;
+  $('panel').hidden = !loggedIn;
+  $('nav').hidden = !loggedIn;
+  $('logout').hidden = !loggedIn;
+  $('who').textContent = loggedIn ? name + ' (level ' + level + ')' : '';
+  if (!loggedIn) {
+    $('server-banner').hidden = true;
+    $('stream-banner').hidden = true;
+  }
+}
+
+function start(session) {
+  csrf = session.csrf;
+  level = session.level;
+  account = session.name;
+  needs = Object.fromEntries((session.acts || []).map((act) => [act.name, act.level]));
+  $('outcome').hidden = true;
+  show(true, session.name);
+  showPage();
+  chartsTimer = setInterval(() => { if (!$('page-charts').hidden) loadCharts(); }, 60000);
+  openStream();
+}
+
+function stop(reason) {
+  closeStream();
+  if (chartsTimer) clearInterval(chartsTimer);
+  chartsTimer = null;
+  if ($('act-dialog').open) $('act-dialog').close();
+  resetConsole();
+  csrf = '';
+  show(false, '');
+  $('login-error').textContent = reason || '';
+}
+
+onSessionEnded = (error) => {
+  if ($('panel').hidden) return;
+  stop('Your session has ended (' + (error || 'logged out') + '): the client restarted, ' +
+    'or the session expired or was logged out. Log in again.');
+};
+
+$('login').addEventListener('submit', async (e) => {
+  e.preventDefault();
+  const form = new FormData($('login'));
+  const credentials = { name: form.get('name'), password: form.get('password') };
+  // A 503 is a busy moment (every connection of this address taken): try again shortly.
+  let result = await call('POST', '/api/login', credentials);
+  for (let i = 0; i < 4 && result.status === 503; ++i) {
+    await pause(250 * (i + 1));
+    result = await call('POST', '/api/login', credentials);
+  }
+  $('login').reset();
+  if (result.status === 200) {
+    $('login-error').textContent = '';
+    start(result.data);
+  } else {
+    $('login-error').textContent = errorOf(result);
+  }
+});
+
+$('logout').addEventListener('click', async () => {
+  await call('POST', '/api/logout');
+  stop();
+});
+
+call('GET', '/api/session').then((r) => r.status === 200 ? start(r.data) : show(false, ''));
