@@ -45,4 +45,21 @@ int callPending(lua_State* L) {
   return 0;
 }
 
+int pushDirectCall(lua_State* L, const PendingCall& call) {
+  // Well within the LUA_MINSTACK slots the host may always use unchecked.
+  constexpr size_t kMostArguments = 8;
+  if (call.nameRef == 0 || call.arguments.size() > kMostArguments) return 0;
+  for (const ScriptArgument& argument : call.arguments) {
+    if (argument.isText || argument.isFields) return 0;
+  }
+  lua_rawgeti(L, LUA_REGISTRYINDEX, call.nameRef);
+  lua_rawget(L, LUA_GLOBALSINDEX);
+  if (!lua_isfunction(L, -1)) {
+    lua_pop(L, 1);
+    return 0;
+  }
+  for (const ScriptArgument& argument : call.arguments) lua_pushinteger(L, argument.integer);
+  return 1 + static_cast<int>(call.arguments.size());
+}
+
 }  // namespace gsadmin

@@ -26,6 +26,14 @@ struct PendingCall {
 // call; a failing __index on the globals table is one too.
 int callPending(lua_State* L);
 
+// The short way for the commonest call, outside any protected call:
+// [] -> [function, integer arguments...] when the name has a registry slot,
+// every argument is an integer and the global is a function found without
+// a metamethod, none of which allocates or raises. The number of values
+// pushed; 0, with nothing pushed, when the call must go through the
+// trampoline.
+int pushDirectCall(lua_State* L, const PendingCall& call);
+
 }  // namespace gsadmin
 
 #endif  // GSADMIN_SCRIPT_PENDING_CALL_H_

@@ -337,17 +337,24 @@ void ScriptManager::callFunctionIn(Script& script, int argumentCount) {
   lua_State* L = script.state.get();
   int nameRef = 0;
   for (const auto& [name, ref] : script.nameRefs) {
-    if (name == pendingName_) nameRef = ref;
+    if (name == pendingName_) {
+      nameRef = ref;
+      break;
+    }
   }
   int newNameRef = 0;
   bool remember = nameRef == 0 && script.nameRefs.size() < Script::kMaxNameRefs;
   PendingCall call{&pendingName_, arguments, nameRef, remember, &newNameRef};
-  // Neither push allocates: the trampoline is found, not made.
-  lua_rawgeti(L, LUA_REGISTRYINDEX, script.trampolineRef);
-  lua_pushlightuserdata(L, &call);
+  int pushed = pushDirectCall(L, call);
+  if (pushed == 0) {
+    // Neither push allocates: the trampoline is found, not made.
+    lua_rawgeti(L, LUA_REGISTRYINDEX, script.trampolineRef);
+    lua_pushlightuserdata(L, &call);
+    pushed = 2;
+  }
   running_ = script.limiter.get();
   script.limiter->beginCall();
-  int status = lua_pcall(L, 1, 0, 0);
+  int status = lua_pcall(L, pushed - 1, 0, 0);
   script.limiter->endCall();
   if (newNameRef != 0) script.nameRefs.emplace_back(pendingName_, newNameRef);
   if (status != 0) {
