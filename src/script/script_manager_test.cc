@@ -180,5 +180,17 @@ TEST(ScriptHostTest, HandlersAreLookedUpByNameAtEveryCallHoweverManyNamesThereAr
   EXPECT_EQ(lua_gettop(L), 0);
 }
 
+TEST(ScriptHostTest, AHandlerTheGlobalsMetatableGivesRunsAtEveryCall) {
+  SessionHarness harness(
+      "setmetatable(_G, {__index = function(t, k)\n"
+      "  if k == 'lent' then return function(id) print('lent ' .. id) end end\n"
+      "end})\n"
+      "addEventHandler('onPlayerJoin', 'lent')\n");
+  harness.output();
+  for (int id = 1; id <= 3; ++id) harness.session().events().fireEvent(Event::kPlayerJoin, id);
+  EXPECT_EQ(harness.output(), "lent 1\nlent 2\nlent 3\n");
+  EXPECT_EQ(lua_gettop(stateOf(harness)), 0);
+}
+
 }  // namespace
 }  // namespace gsadmin
