@@ -1,12 +1,9 @@
 #include "app/config_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <optional>
+#include <string>
+
+#include "platform/regular_file.h"
 
 namespace gsadmin {
 namespace {
@@ -55,35 +52,14 @@ std::string applyConfigText(std::string_view text, Options& options) {
 }
 
 std::string readConfigFile(const std::string& path, Options& options) {
-  int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) {
-    return errno == ELOOP ? path + " is a symbolic link"
-                          : "cannot open " + path + ": " + std::strerror(errno);
-  }
-  struct stat status {};
-  if (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-    close(fd);
-    return path + " is not a regular file";
-  }
   // One byte more than allowed, so that a file over the cap shows.
-  std::string text(kMaxConfigBytes + 1, '\0');
-  size_t filled = 0;
-  while (filled < text.size()) {
-    ssize_t n = read(fd, text.data() + filled, text.size() - filled);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      close(fd);
-      return "cannot read " + path + ": " + std::strerror(errno);
-    }
-    if (n == 0) break;
-    filled += static_cast<size_t>(n);
-  }
-  close(fd);
-  if (filled > kMaxConfigBytes) {
+  std::string error;
+  std::optional<std::string> text = readRegularFile(path, kMaxConfigBytes, &error);
+  if (!text) return error;
+  if (text->size() > kMaxConfigBytes) {
     return path + " is larger than " + std::to_string(kMaxConfigBytes) + " bytes";
   }
-  text.resize(filled);
-  std::string refusal = applyConfigText(text, options);
+  std::string refusal = applyConfigText(*text, options);
   if (!refusal.empty()) return path + ":" + refusal;
   return "";
 }

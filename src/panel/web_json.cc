@@ -41,9 +41,10 @@ std::string dump(const json& value) {
   return value.dump(-1, ' ', false, json::error_handler_t::replace);
 }
 
-json serverJson(const Snapshot& snapshot, uint64_t nowMs) {
+// The fields the server's two shapes share.
+json serverFields(const Snapshot& snapshot) {
   const ServerView& server = snapshot.server;
-  json result = {
+  return {
       {"name", server.name ? json(*server.name) : json(nullptr)},
       {"motd", server.motd ? json(*server.motd) : json(nullptr)},
       {"game", server.game},
@@ -51,9 +52,14 @@ json serverJson(const Snapshot& snapshot, uint64_t nowMs) {
       {"players", snapshot.players.size()},
       {"maxPlayers", server.maxPlayers},
       {"connected", server.connected},
-      {"uptimeMs", snapshot.uptimeMs + (nowMs > snapshot.takenMs ? nowMs - snapshot.takenMs : 0)},
-      {"lastDatagramAgeMs", nullptr},
   };
+}
+
+json serverJson(const Snapshot& snapshot, uint64_t nowMs) {
+  json result = serverFields(snapshot);
+  result["uptimeMs"] =
+      snapshot.uptimeMs + (nowMs > snapshot.takenMs ? nowMs - snapshot.takenMs : 0);
+  result["lastDatagramAgeMs"] = nullptr;
   if (snapshot.lastDatagramMs) {
     uint64_t last = *snapshot.lastDatagramMs;
     result["lastDatagramAgeMs"] = nowMs > last ? nowMs - last : 0;
@@ -62,20 +68,11 @@ json serverJson(const Snapshot& snapshot, uint64_t nowMs) {
 }
 
 json serverEventJson(const Snapshot& snapshot) {
-  const ServerView& server = snapshot.server;
   int64_t now = snapshot.wallSeconds;
-  json result = {
-      {"name", server.name ? json(*server.name) : json(nullptr)},
-      {"motd", server.motd ? json(*server.motd) : json(nullptr)},
-      {"game", server.game},
-      {"mode", server.mode},
-      {"players", snapshot.players.size()},
-      {"maxPlayers", server.maxPlayers},
-      {"connected", server.connected},
-      {"now", now},
-      {"clientStarted", now - static_cast<int64_t>(snapshot.uptimeMs / 1000)},
-      {"lastDatagram", nullptr},
-  };
+  json result = serverFields(snapshot);
+  result["now"] = now;
+  result["clientStarted"] = now - static_cast<int64_t>(snapshot.uptimeMs / 1000);
+  result["lastDatagram"] = nullptr;
   if (snapshot.lastDatagramMs) {
     uint64_t age = snapshot.takenMs > *snapshot.lastDatagramMs
                        ? snapshot.takenMs - *snapshot.lastDatagramMs
