@@ -65,7 +65,8 @@ TEST_F(PostgresBackupTest, TheDocumentedDumpAndRestoreBringBackEveryRow) {
   ASSERT_FALSE(database->run("DROP TABLE gs_chat", {}).error);
   ASSERT_FALSE(database->run("DELETE FROM gs_audit", {}).error);
   EXPECT_NE(rowCounts(*database), before);
-  ASSERT_TRUE(postgres_.server().runTool("pg_restore", {"--clean", "--if-exists", "--dbname=" + uri, dump}));
+  ASSERT_TRUE(postgres_.server().runTool("pg_restore",
+                                         {"--clean", "--if-exists", "--dbname=" + uri, dump}));
   EXPECT_EQ(rowCounts(*database), before);
 }
 
