@@ -150,6 +150,9 @@ class PanelPages(ActSteps, PageChecks):
         ActionChains(self.browser).send_keys(Keys.ENTER).perform()
         self.wait(lambda browser: browser.find_element(By.ID, "act-dialog").is_displayed(),
                   "the warn form")
+        self.wait(lambda browser: browser.execute_script(
+            "return document.activeElement && document.activeElement.name === 'reason';"),
+            "the focus in the reason")
         ActionChains(self.browser).send_keys("keyboard warning", Keys.ENTER).perform()
         self.dialog_closed()
         self.expect_outcome(f"warn {name}: done", f"warn {name}")
