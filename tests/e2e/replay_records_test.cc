@@ -13,6 +13,7 @@
 #include "moderation/schema.h"
 #include "storage/database.h"
 #include "support/client_process.h"
+#include "support/postgres_server.h"
 
 namespace gsadmin::testing {
 namespace {
@@ -38,9 +39,10 @@ acts = ["admins"]
 // Spam floods on the 7th (outside the range), twice on the 8th and once
 // on the 9th at its last seconds; Ann's kills fall between his lines, and
 // a second's chat goes before its kills.
-void writeRecords(const std::string& path) {
-  std::unique_ptr<Database> database = makeDatabase(path);
-  for (const std::string& statement : moderationSchema(SqlDialect::kSqlite)) {
+void writeRecords(const std::string& location) {
+  std::unique_ptr<Database> database = makeDatabase(location);
+  ASSERT_TRUE(database->awaitConnection(5000)) << location;
+  for (const std::string& statement : moderationSchema(database->dialect())) {
     ASSERT_FALSE(database->run(statement, {}).error) << statement;
   }
   auto chat = [&database](int64_t time, const char* text) {
@@ -87,11 +89,9 @@ Replayed replay(const std::vector<std::string>& options) {
   return run;
 }
 
-TEST(ReplayRecordsTest, TheRecordsOfTheDaysGoThroughTheRulesInTimeOrder) {
-  TempDir dir;
-  dir.write("rules.toml", kRules);
-  std::string database = dir.path() + "/records.db";
-  writeRecords(database);
+// The replays of the records at `database`, whichever backend holds them.
+void expectReplays(const TempDir& dir, const std::string& database) {
+  ASSERT_NO_FATAL_FAILURE(writeRecords(database));
   std::string rules = "--rules=" + dir.path() + "/rules.toml";
   Replayed run = replay({rules, "--db=" + database, "--replay=db:2026-12-08..2026-12-09"});
   EXPECT_EQ(run.status, 0) << run.err;
@@ -106,6 +106,23 @@ TEST(ReplayRecordsTest, TheRecordsOfTheDaysGoThroughTheRulesInTimeOrder) {
   EXPECT_EQ(one.status, 0) << one.err;
   EXPECT_EQ(one.out.find("late"), std::string::npos) << one.out;
   EXPECT_NE(one.out.find("\"six\""), std::string::npos) << one.out;
+}
+
+TEST(ReplayRecordsTest, TheRecordsOfTheDaysGoThroughTheRulesInTimeOrder) {
+  TempDir dir;
+  dir.write("rules.toml", kRules);
+  expectReplays(dir, dir.path() + "/records.db");
+}
+
+TEST(ReplayRecordsTest, TheRecordsOfASharedDatabaseReplayAlike) {
+  if (!PostgresServer::binaries()) GTEST_SKIP() << PostgresServer::kMissing;
+  PostgresServer server;
+  ASSERT_TRUE(server.running()) << server.failure();
+  std::string uri = server.createDatabase("replay");
+  ASSERT_FALSE(uri.empty()) << server.failure();
+  TempDir dir;
+  dir.write("rules.toml", kRules);
+  expectReplays(dir, uri);
 }
 
 TEST(ReplayRecordsTest, ABadRangeOrNoDatabaseIsRefused) {
