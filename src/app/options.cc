@@ -163,7 +163,7 @@ const OptionRow kOptions[] = {
     {"rules", ValueKind::kText, nullptr, nullptr, 0, &Options::rulesPath, "FILE", "a file name", "",
      "moderation rules (TOML) acting on chat, kills and joins"},
     {"replay", ValueKind::kText, nullptr, nullptr, 0, &Options::replayPath, "LOG", "a file name",
-     "", "with --rules: print what they would do on a --timestamps log, exit"},
+     "", "with --rules: print what they would do on a --timestamps log or on db:FROM..TO, exit"},
     {"schedule", ValueKind::kText, nullptr, nullptr, 0, &Options::schedulePath, "FILE",
      "a file name", "", "chat, commands and calls at cron-like times (TOML)"},
     {"next", ValueKind::kNumber, nullptr, &Options::nextCount, 1000u, nullptr, "N",

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "app/password_file.h"
+#include "app/replay_records.h"
 #include "platform/regular_file.h"
 #include "rules/replay_log.h"
 
@@ -36,6 +38,44 @@ bool readBoundedLine(std::FILE* file, size_t most, std::string* line) {
     if (line->size() < most) line->push_back(static_cast<char>(c));
   }
   return any;
+}
+
+// How long the records' server may take to answer, for a replay of them.
+constexpr uint64_t kReplayDatabaseMs = 10000;
+
+// --replay=db:FROM..TO: the records of --db, over a connection that can
+// only read.
+int replayFromRecords(RuleSet rules, const Options& options, std::FILE* out, std::FILE* err) {
+  std::string_view text = *options.replayPath;
+  std::optional<ReplayRange> range =
+      parseReplayRange(text.substr(std::string_view(kReplayRecordsPrefix).size()));
+  if (!range) {
+    std::fprintf(err,
+                 "gsadmin: --replay: db:FROM..TO takes two days YYYY-MM-DD (UTC), the first not "
+                 "after the last, at most %lld days\n",
+                 static_cast<long long>(kMaxReplayDays));
+    return 2;
+  }
+  if (!options.databasePath) {
+    std::fprintf(err, "gsadmin: --replay=db: needs --db\n");
+    return 2;
+  }
+  std::optional<std::string> password;
+  if (options.databasePasswordFile) {
+    std::string error;
+    password = readPasswordFile(*options.databasePasswordFile, &error);
+    if (!password) {
+      std::fprintf(err, "gsadmin: --db-password-file: %s\n", error.c_str());
+      return 2;
+    }
+  }
+  std::unique_ptr<Database> database = makeDatabase(*options.databasePath, password);
+  std::unique_ptr<Database> reader = database->readOnlyConnection(kReplayDatabaseMs);
+  if (!reader || !reader->awaitConnection(kReplayDatabaseMs)) {
+    std::fprintf(err, "gsadmin: --replay: %s cannot be reached\n", options.databasePath->c_str());
+    return 2;
+  }
+  return replayRecords(std::move(rules), *reader, *range, out, err);
 }
 
 }  // namespace
@@ -120,6 +160,8 @@ std::optional<int> runRulesCommands(const Options& options, std::FILE* out, std:
   if (schedule && options.nextCount != 0) {
     printNextTimes(*schedule, options.nextCount, static_cast<int64_t>(std::time(nullptr)), out);
   }
+  if (rules && options.replayPath && options.replayPath->starts_with(kReplayRecordsPrefix))
+    return replayFromRecords(std::move(*rules), options, out, err);
   if (rules && options.replayPath)
     return replayLog(std::move(*rules), *options.replayPath, out, err);
   return 0;

@@ -129,6 +129,8 @@ void addHistoryRoutes(httplib::Server& server, WebContext& context);
 // /api/players/recent?hours=N: up to 100 players seen within N hours (1
 // to 168, 24 by default), most recently first.
 void addRecentRoute(httplib::Server& server, WebContext& context);
+// /api/rules: the rules in force with their matches in the last hour.
+void addRulesRoute(httplib::Server& server, WebContext& context);
 // /api/charts.
 void addChartRoutes(httplib::Server& server, WebContext& context);
 // POST /api/actions and GET /api/actions/ID.

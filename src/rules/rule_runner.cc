@@ -143,18 +143,29 @@ void RuleRunner::carryOut(const Decision& decision) {
   }
 }
 
-std::vector<std::string> RuleRunner::listing() {
-  std::vector<std::string> lines;
+std::vector<RuleSummary> RuleRunner::summary() {
+  std::vector<RuleSummary> rules;
   int64_t now = session_.clock().wallSeconds();
   const RuleSet& set = engine_->rules();
-  lines.push_back(std::to_string(set.rules.size()) + " rule(s) of " + set.path);
   for (size_t i = 0; i < set.rules.size(); ++i) {
     const Rule& rule = set.rules[i];
+    RuleSummary entry{
+        rule.name, std::string(ruleKindName(rule.kind)), {}, engine_->recentMatches(i, now)};
+    for (const LadderStep& step : rule.ladder) entry.acts.push_back(step.text);
+    rules.push_back(std::move(entry));
+  }
+  return rules;
+}
+
+std::vector<std::string> RuleRunner::listing() {
+  std::vector<std::string> lines;
+  lines.push_back(std::to_string(engine_->rules().rules.size()) + " rule(s) of " +
+                  engine_->rules().path);
+  for (const RuleSummary& rule : summary()) {
     std::string ladder;
-    for (const LadderStep& step : rule.ladder) ladder += (ladder.empty() ? "" : ", ") + step.text;
-    lines.push_back(rule.name + " (" + std::string(ruleKindName(rule.kind)) + "): " + ladder +
-                    "; " + std::to_string(engine_->recentMatches(i, now)) +
-                    " match(es) in the last hour");
+    for (const std::string& act : rule.acts) ladder += (ladder.empty() ? "" : ", ") + act;
+    lines.push_back(rule.name + " (" + rule.kind + "): " + ladder + "; " +
+                    std::to_string(rule.matchesLastHour) + " match(es) in the last hour");
   }
   if (uint64_t skipped = engine_->skippedEvents()) {
     lines.push_back(std::to_string(skipped) + " event(s) cut short by the time budget");

@@ -28,6 +28,7 @@ class RuleRunner : public EventSink, public RuleControl {
 
   void fire(Event event, std::span<const EventArgument> arguments) override;
 
+  std::vector<RuleSummary> summary() override;
   std::vector<std::string> listing() override;
   std::string reload() override;
 

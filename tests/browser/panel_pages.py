@@ -98,6 +98,8 @@ class PanelPages(ActSteps, PageChecks):
         self.expect_row("audit", ["panel:alice", "unban", "Dave", "served"])
         self.tempban_from_history("Bob")
         self.picture("history")
+        self.open_page("rules")
+        self.expect_row("rules", ["slurs", "words", "warn, kick", "0"])
         self.open_page("charts")
         self.expect_charts()
         self.picture("charts")

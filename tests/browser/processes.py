@@ -139,11 +139,14 @@ def start_client(gsadmin, home, sim_port, panel_port=0):
     hashed = hash_password(gsadmin, home, PASSWORD)
     home.write("users", f"alice 4 {hashed}\nmia 1 {hashed}\n")
     home.write("panel.lua", "-- nothing: the panel is under test\n")
+    # A rule the match never breaks, for the Rules page.
+    home.write("panel.rules", '[[rule]]\nname = "slurs"\nkind = "words"\n'
+               'words = ["qzxjv"]\nacts = ["warn", "kick"]\n')
     # Paths relative to the directory it runs in, so the console shows no
     # temporary name.
     program = Program(home, "client", [
         gsadmin, "--no-input", f"--http=127.0.0.1:{panel_port}", "--http-users=users", "--script=panel.lua",
-        "127.0.0.1", str(sim_port), "Admin", "73519"])
+        "--rules=panel.rules", "127.0.0.1", str(sim_port), "Admin", "73519"])
     url = program.wait_for(r"Panel: (http://127\.0\.0\.1:\d+/)").group(1)
     program.wait_for(r"Successfully connected")
     return program, url

@@ -2,7 +2,7 @@
 // The login, the pages by address, and the end of a session: a session
 // found gone by any request returns the page to the login form, saying why.
 
-const pages = ['players', 'console', 'charts', 'history', 'bans', 'audit'];
+const pages = ['players', 'console', 'charts', 'history', 'bans', 'audit', 'rules'];
 let chartsTimer = null;
 
 function showPage() {
@@ -19,6 +19,7 @@ function showPage() {
   if (page === 'history' && rest.length) showPlayer(decodeURIComponent(rest.join('/')));
   if (page === 'bans') loadBans();
   if (page === 'audit') loadAudit();
+  if (page === 'rules') loadRules();
   return page;
 }
 
