@@ -1,5 +1,5 @@
-"""Checks of every page: the accessibility checker (axe-core, vendored for
-the tests under vendor/), and a phone's width: nothing scrolls sideways
+"""Checks of every page: the accessibility checker (axe-core, which
+scripts/install-deps fetches from npm into vendor/ for the tests), and a phone's width: nothing scrolls sideways
 and every control is big enough to tap."""
 
 import os
