@@ -66,6 +66,19 @@ std::optional<ReplayRange> parseReplayRange(std::string_view text) {
   return ReplayRange{*from, *last + kSecondsPerDay};
 }
 
+std::optional<std::vector<std::string>> readGameAdminNames(Database& database, std::string* error) {
+  // Bounded like the admins the client holds: they are few.
+  StatementResult rows = database.run("SELECT name FROM gs_admins ORDER BY name LIMIT 10000", {});
+  if (rows.error) {
+    *error = *rows.error;
+    return std::nullopt;
+  }
+  std::vector<std::string> names;
+  for (size_t row = 0; row < rows.rowCount(); ++row)
+    names.push_back(printable(rows.values[row].bytes));
+  return names;
+}
+
 int replayRecords(RuleSet rules, Database& database, ReplayRange range, std::FILE* out,
                   std::FILE* err) {
   RuleEngine engine(std::move(rules));

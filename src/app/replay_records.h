@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "rules/rule_set.h"
 #include "storage/database.h"
@@ -32,6 +33,10 @@ std::optional<ReplayRange> parseReplayRange(std::string_view text);
 // HH:MM:SS] RULE NAME: ACT PLAYER (WHY)", the stamp in UTC. Reads one day
 // at a time and writes nothing. Status 0, or 2 when the records cannot be
 // read (their one line on `err`).
+// The names of the admins in game (gs_admins) of `database`, as the
+// console prints them; none with *error set when they cannot be read.
+std::optional<std::vector<std::string>> readGameAdminNames(Database& database, std::string* error);
+
 int replayRecords(RuleSet rules, Database& database, ReplayRange range, std::FILE* out,
                   std::FILE* err);
 

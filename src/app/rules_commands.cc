@@ -2,10 +2,11 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
 
-#include "app/password_file.h"
+#include "app/records_reader.h"
 #include "app/replay_records.h"
 #include "platform/regular_file.h"
 #include "rules/replay_log.h"
@@ -40,9 +41,6 @@ bool readBoundedLine(std::FILE* file, size_t most, std::string* line) {
   return any;
 }
 
-// How long the records' server may take to answer, for a replay of them.
-constexpr uint64_t kReplayDatabaseMs = 10000;
-
 // --replay=db:FROM..TO: the records of --db, over a connection that can
 // only read.
 int replayFromRecords(RuleSet rules, const Options& options, std::FILE* out, std::FILE* err) {
@@ -60,27 +58,35 @@ int replayFromRecords(RuleSet rules, const Options& options, std::FILE* out, std
     std::fprintf(err, "gsadmin: --replay=db: needs --db\n");
     return 2;
   }
-  std::optional<std::string> password;
-  if (options.databasePasswordFile) {
-    std::string error;
-    password = readPasswordFile(*options.databasePasswordFile, &error);
-    if (!password) {
-      std::fprintf(err, "gsadmin: --db-password-file: %s\n", error.c_str());
-      return 2;
-    }
-  }
-  std::unique_ptr<Database> database = makeDatabase(*options.databasePath, password);
-  std::unique_ptr<Database> reader = database->readOnlyConnection(kReplayDatabaseMs);
-  if (!reader || !reader->awaitConnection(kReplayDatabaseMs)) {
-    std::fprintf(err, "gsadmin: --replay: %s cannot be reached\n", options.databasePath->c_str());
-    return 2;
-  }
+  std::unique_ptr<Database> reader = openRecordsReader(options, "--replay", err);
+  if (!reader) return 2;
   return replayRecords(std::move(rules), *reader, *range, out, err);
+}
+
+// The admins in game a replayed log's name rules compare with (like_admins):
+// those of --db, as the client would have them; none without it.
+std::optional<std::vector<std::string>> replayedAdmins(const RuleSet& rules, const Options& options,
+                                                       std::FILE* err) {
+  bool wanted = std::any_of(rules.rules.begin(), rules.rules.end(),
+                            [](const Rule& rule) { return rule.likeAdmins; });
+  if (!wanted) return std::vector<std::string>{};
+  if (!options.databasePath) {
+    std::fprintf(err,
+                 "gsadmin: --replay: warning: like_admins has no admins in game without --db\n");
+    return std::vector<std::string>{};
+  }
+  std::unique_ptr<Database> reader = openRecordsReader(options, "--replay", err);
+  if (!reader) return std::nullopt;
+  std::string error;
+  std::optional<std::vector<std::string>> names = readGameAdminNames(*reader, &error);
+  if (!names) std::fprintf(err, "gsadmin: --replay: %s\n", error.c_str());
+  return names;
 }
 
 }  // namespace
 
-int replayLog(RuleSet rules, const std::string& logPath, std::FILE* out, std::FILE* err) {
+int replayLog(RuleSet rules, const std::string& logPath, std::FILE* out, std::FILE* err,
+              const std::vector<std::string>& gameAdmins) {
   std::string error;
   int fd = openRegularFile(logPath, &error);
   std::FILE* log = fd < 0 ? nullptr : fdopen(fd, "rb");
@@ -90,6 +96,7 @@ int replayLog(RuleSet rules, const std::string& logPath, std::FILE* out, std::FI
     return 2;
   }
   RuleEngine engine(std::move(rules));
+  engine.setGameAdmins(gameAdmins);
   ReplayLog reader;
   std::string line;
   while (readBoundedLine(log, kMaxReplayLineBytes + 1, &line)) {
@@ -133,6 +140,8 @@ bool takeRuleFiles(const Options& options, std::optional<RuleSet>* rules,
       std::fprintf(err, "gsadmin: --rules: %s\n", error.c_str());
       return false;
     }
+    for (const std::string& warning : (*rules)->warnings)
+      std::fprintf(err, "gsadmin: --rules: warning: %s\n", warning.c_str());
   }
   if (options.schedulePath) {
     *schedule = loadScheduleSet(*options.schedulePath, &error);
@@ -140,6 +149,8 @@ bool takeRuleFiles(const Options& options, std::optional<RuleSet>* rules,
       std::fprintf(err, "gsadmin: --schedule: %s\n", error.c_str());
       return false;
     }
+    for (const std::string& warning : (*schedule)->warnings)
+      std::fprintf(err, "gsadmin: --schedule: warning: %s\n", warning.c_str());
   }
   return true;
 }
@@ -162,8 +173,11 @@ std::optional<int> runRulesCommands(const Options& options, std::FILE* out, std:
   }
   if (rules && options.replayPath && options.replayPath->starts_with(kReplayRecordsPrefix))
     return replayFromRecords(std::move(*rules), options, out, err);
-  if (rules && options.replayPath)
-    return replayLog(std::move(*rules), *options.replayPath, out, err);
+  if (rules && options.replayPath) {
+    std::optional<std::vector<std::string>> admins = replayedAdmins(*rules, options, err);
+    if (!admins) return 2;
+    return replayLog(std::move(*rules), *options.replayPath, out, err, *admins);
+  }
   return 0;
 }
 

@@ -21,7 +21,8 @@ std::optional<int> runRulesCommands(const Options& options, std::FILE* out, std:
 // Prints, one line each, what the rules would do on the console log at
 // `logPath`: "[stamp] RULE NAME: ACT PLAYER (WHY)". Status 0, or 2 when
 // the log cannot be read.
-int replayLog(RuleSet rules, const std::string& logPath, std::FILE* out, std::FILE* err);
+int replayLog(RuleSet rules, const std::string& logPath, std::FILE* out, std::FILE* err,
+              const std::vector<std::string>& gameAdmins = {});
 
 // Prints each entry's next `count` moments after `now`: "NAME: YYYY-MM-DD
 // HH:MM ZONE (YYYY-MM-DD HH:MM UTC)".

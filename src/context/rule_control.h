@@ -24,11 +24,14 @@ class RuleControl {
   // Every rule in force, in the file's order.
   virtual std::vector<RuleSummary> summary() = 0;
   // One line a rule: its name, kind, ladder and matches in the last hour;
-  // then the events the time budget cut short, when any.
+  // then the events the time budget cut short, when any, and the keys the
+  // file has that were ignored.
   virtual std::vector<std::string> listing() = 0;
   // Reads the file again; empty when the new rules replaced the old, else
   // the one line that refused them (the old ones stay).
   virtual std::string reload() = 0;
+  // The file's keys that were ignored: "FILE:LINE: unknown key "KEY" ignored".
+  virtual std::vector<std::string> warnings() = 0;
 };
 
 }  // namespace gsadmin

@@ -76,6 +76,7 @@ RuleEngine::RuleEngine(RuleSet rules, int64_t budgetUs)
     : rules_(std::move(rules)), states_(rules_.rules.size()), budgetUs_(budgetUs) {
   adminSkeletons_.resize(rules_.rules.size());
   for (size_t i = 0; i < rules_.rules.size(); ++i) {
+    if (rules_.rules[i].likeAdmins) wantsGameAdmins_ = true;
     if (rules_.rules[i].admins.empty()) continue;
     if (!skeletons_) skeletons_ = std::make_unique<NameSkeletons>();
     for (const std::string& admin : rules_.rules[i].admins) {
@@ -101,19 +102,35 @@ RuleEngine::PlayerState& RuleEngine::stateOf(RuleState& rule, const std::string&
   return rule.players[player];
 }
 
+void RuleEngine::setGameAdmins(const std::vector<std::string>& names) {
+  if (!wantsGameAdmins_ || names == gameAdmins_) return;
+  if (!skeletons_) skeletons_ = std::make_unique<NameSkeletons>();
+  gameAdmins_ = names;
+  gameAdminSkeletons_.clear();
+  for (const std::string& admin : gameAdmins_) gameAdminSkeletons_.push_back(skeletons_->of(admin));
+}
+
+const std::string* RuleEngine::lookAlike(const std::string& name, const std::string& skeleton,
+                                         const std::vector<std::string>& admins,
+                                         const std::vector<std::string>& skeletons) {
+  for (size_t i = 0; i < admins.size(); ++i) {
+    if (name != admins[i] && skeleton == skeletons[i]) return &admins[i];
+  }
+  return nullptr;
+}
+
 std::string RuleEngine::checkName(const Rule& rule, const std::string& name) const {
   if (std::optional<std::string> pattern = rule.patterns.match(name)) {
     return "name matches " + quote(*pattern);
   }
   size_t index = static_cast<size_t>(&rule - rules_.rules.data());
-  if (adminSkeletons_[index].empty()) return "";
+  bool withGameAdmins = rule.likeAdmins && !gameAdmins_.empty();
+  if (adminSkeletons_[index].empty() && !withGameAdmins) return "";
   std::string skeleton = skeletons_->of(name);
-  for (size_t i = 0; i < rule.admins.size(); ++i) {
-    if (name != rule.admins[i] && skeleton == adminSkeletons_[index][i]) {
-      return "name looks like the admin " + quote(rule.admins[i]);
-    }
-  }
-  return "";
+  const std::string* admin = lookAlike(name, skeleton, rule.admins, adminSkeletons_[index]);
+  if (admin == nullptr && withGameAdmins)
+    admin = lookAlike(name, skeleton, gameAdmins_, gameAdminSkeletons_);
+  return admin != nullptr ? "name looks like the admin " + quote(*admin) : "";
 }
 
 std::string RuleEngine::check(const Rule& rule, PlayerState& state, const RuleEvent& event) {

@@ -65,6 +65,13 @@ class RuleEngine {
   // Events cut short by the time budget.
   uint64_t skippedEvents() const { return skipped_; }
 
+  // Whether a name rule compares names with the admins in game
+  // (like_admins), who are then given by setGameAdmins().
+  bool wantsGameAdmins() const { return wantsGameAdmins_; }
+  // The names of the admins in game, in place of those given before; cheap
+  // when they are the same.
+  void setGameAdmins(const std::vector<std::string>& names);
+
  private:
   struct PlayerState {
     std::deque<int64_t> times;  // lines or kills in the rule's seconds
@@ -79,6 +86,10 @@ class RuleEngine {
   // Why `rule` matches `event` for the player, or empty.
   std::string check(const Rule& rule, PlayerState& state, const RuleEvent& event);
   std::string checkName(const Rule& rule, const std::string& name) const;
+  // The admin of `admins` whose skeleton `skeleton` is, not `name` itself.
+  static const std::string* lookAlike(const std::string& name, const std::string& skeleton,
+                                      const std::vector<std::string>& admins,
+                                      const std::vector<std::string>& skeletons);
   Decision climb(size_t index, PlayerState& state, const RuleEvent& event, std::string why);
   PlayerState& stateOf(RuleState& rule, const std::string& player, int64_t now);
 
@@ -86,6 +97,9 @@ class RuleEngine {
   std::vector<RuleState> states_;
   std::unique_ptr<NameSkeletons> skeletons_;              // with a name rule's admins
   std::vector<std::vector<std::string>> adminSkeletons_;  // by rule
+  bool wantsGameAdmins_ = false;
+  std::vector<std::string> gameAdmins_;  // setGameAdmins()
+  std::vector<std::string> gameAdminSkeletons_;
   int64_t budgetUs_;
   uint64_t skipped_ = 0;
   PlayerState judgedAlone_;  // what words and name rules check with: untouched

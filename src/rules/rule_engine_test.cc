@@ -119,6 +119,34 @@ acts = ["kick"]
             }));
 }
 
+// like_admins compares names with the admins in game as last given: none
+// before they are known, the admin's own name never, a newcomer once given.
+TEST(RuleEngineTest, NamesLikeTheAdminsInGame) {
+  RuleEngine engine = engineOf(R"([[rule]]
+name = "impostor"
+kind = "name"
+like_admins = true
+acts = ["kick"]
+)");
+  ASSERT_TRUE(engine.wantsGameAdmins());
+  EXPECT_EQ(decide(engine, {join(0, "MOD")}), std::vector<std::string>{});
+  engine.setGameAdmins({"Mod", "Warden"});
+  engine.setGameAdmins({"Mod", "Warden"});  // the same again: nothing to redo
+  EXPECT_EQ(decide(engine, {join(1, "MOD"), join(2, "Mod"), join(3, "Warden"), join(4, "Wardem"),
+                            join(5, "wArDeN")}),
+            (std::vector<std::string>{
+                "RULE impostor: kick MOD (name looks like the admin \"Mod\")",
+                "RULE impostor: kick wArDeN (name looks like the admin \"Warden\")",
+            }));
+  engine.setGameAdmins({"Ivy"});
+  EXPECT_EQ(
+      decide(engine, {join(6, "MOD"), join(7, "IVY")}),
+      std::vector<std::string>{"RULE impostor: kick IVY (name looks like the admin \"Ivy\")"});
+  EXPECT_FALSE(engineOf("[[rule]]\nname = \"n\"\nkind = \"name\"\npatterns = [\"x\"]\n"
+                        "acts = [\"kick\"]\n")
+                   .wantsGameAdmins());
+}
+
 TEST(RuleEngineTest, ATeamKillerIsKickedAtTheThirdTeamKillInTenMinutes) {
   RuleEngine engine = engineOf(R"([[rule]]
 name = "teamkill"

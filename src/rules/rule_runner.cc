@@ -72,6 +72,14 @@ void RuleRunner::fire(Event event, std::span<const EventArgument> arguments) {
 }
 
 void RuleRunner::observe(RuleEvent event) {
+  if (event.kind == RuleEvent::Kind::kJoin && engine_->wantsGameAdmins()) {
+    std::vector<std::string> names;
+    if (Moderation* moderation = session_.moderation()) {
+      for (const AdminRecord& admin : moderation->admins().all())
+        names.push_back(printable(admin.name));
+    }
+    engine_->setGameAdmins(names);
+  }
   std::vector<Decision> decisions = engine_->observe(event);
   acting_ = true;
   for (const Decision& decision : decisions) carryOut(decision);
@@ -170,7 +178,12 @@ std::vector<std::string> RuleRunner::listing() {
   if (uint64_t skipped = engine_->skippedEvents()) {
     lines.push_back(std::to_string(skipped) + " event(s) cut short by the time budget");
   }
+  for (const std::string& warning : engine_->rules().warnings) lines.push_back(warning);
   return lines;
+}
+
+std::vector<std::string> RuleRunner::warnings() {
+  return engine_->rules().warnings;
 }
 
 std::string RuleRunner::reload() {

@@ -31,6 +31,7 @@ class RuleRunner : public EventSink, public RuleControl {
   std::vector<RuleSummary> summary() override;
   std::vector<std::string> listing() override;
   std::string reload() override;
+  std::vector<std::string> warnings() override;
 
  private:
   void observe(RuleEvent event);

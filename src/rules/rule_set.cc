@@ -67,6 +67,12 @@ bool readMatching(TomlReader& reader, const toml::table& table, Rule& rule) {
       reader.texts(table, "admins", kMaxListed, kMaxRuleNameBytes * 4);
   if (!admins) return false;
   rule.admins = std::move(*admins);
+  std::optional<bool> likeAdmins = reader.boolean(table, "like_admins");
+  if (reader.failed()) return false;
+  rule.likeAdmins = likeAdmins.value_or(false);
+  if (rule.likeAdmins && rule.kind != RuleKind::kName) {
+    return reader.fail(reader.lineOf(table, "like_admins"), "like_admins is for a name rule");
+  }
   if (rule.kind == RuleKind::kTeamKill) {
     std::string tag =
         reader.text(table, "team_tag", kMaxPatternBytes, false).value_or(kDefaultTeamTag);
@@ -76,10 +82,11 @@ bool readMatching(TomlReader& reader, const toml::table& table, Rule& rule) {
     if (!why.empty()) return reader.fail(reader.lineOf(table, "team_tag"), why);
   }
   bool wantsPatterns = rule.kind == RuleKind::kWords || rule.kind == RuleKind::kName;
-  if (wantsPatterns && rule.patterns.empty() && rule.admins.empty()) {
-    return reader.fail(reader.lineOf(table, "kind"), rule.kind == RuleKind::kName
-                                                         ? "a name rule needs patterns or admins"
-                                                         : "a words rule needs patterns or words");
+  if (wantsPatterns && rule.patterns.empty() && rule.admins.empty() && !rule.likeAdmins) {
+    return reader.fail(reader.lineOf(table, "kind"),
+                       rule.kind == RuleKind::kName
+                           ? "a name rule needs patterns, admins or like_admins"
+                           : "a words rule needs patterns or words");
   }
   return true;
 }
@@ -105,8 +112,9 @@ bool readLadder(TomlReader& reader, const toml::table& table, Rule& rule) {
 }
 
 std::optional<Rule> readRule(TomlReader& reader, const toml::table& table) {
-  if (!reader.onlyKeys(table, {"name", "kind", "lines", "kills", "seconds", "patterns", "words",
-                               "except", "admins", "team_tag", "acts", "window", "message"})) {
+  if (!reader.onlyKeys(table,
+                       {"name", "kind", "lines", "kills", "seconds", "patterns", "words", "except",
+                        "admins", "like_admins", "team_tag", "acts", "window", "message"})) {
     return std::nullopt;
   }
   Rule rule;
@@ -196,6 +204,7 @@ std::optional<RuleSet> parseRuleSet(std::string_view text, const std::string& pa
     }
     set.rules.push_back(std::move(*rule));
   }
+  set.warnings = reader.takeWarnings();
   return set;
 }
 

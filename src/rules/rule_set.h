@@ -45,6 +45,7 @@ struct Rule {
   PatternList patterns;
   std::vector<std::string> words;        // words: plain words, any case
   std::vector<std::string> admins;       // name: names that others may not look like
+  bool likeAdmins = false;               // name: ... and the admins in game (like_admins)
   std::unique_ptr<PatternList> teamTag;  // teamkill: a pattern whose first group is the team
   std::vector<LadderStep> ladder;
   int64_t window = kDefaultRuleWindowSeconds;
@@ -56,6 +57,7 @@ struct Rule {
 struct RuleSet {
   std::string path;
   std::vector<Rule> rules;
+  std::vector<std::string> warnings;  // the keys the file has and this version ignores
 };
 
 // The kind called `word`, or none.

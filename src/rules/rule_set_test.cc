@@ -55,12 +55,17 @@ TEST(RuleSetTest, RefusesABadFileWithItsLine) {
       {"[[rule]]\nname = \"a\"\nkind = \"flood\"\nlines = 5\nseconds = 10\nacts = [\"jail\"]\n",
        "f.toml:6: unknown act \"jail\": warn, kick, tempban DURATION, ban, message or admins"},
       {"[[rule]]\nname = \"a\"\nkind = \"flood\"\nlines = 5\nsecnds = 10\n",
-       "f.toml:5: unknown key \"secnds\""},
+       "f.toml:1: \"seconds\" is needed"},
       {"[[rule]]\nname = \"a\"\nkind = \"words\"\npatterns = [\"(unclosed\"]\nacts = [\"warn\"]\n",
        "f.toml:4: pattern \"(unclosed\": missing ): (unclosed"},
       {"[[rule]]\nname = \"a\"\nkind = \"words\"\nacts = [\"warn\"]\n",
        "f.toml:3: a words rule needs patterns or words"},
       {"[[rule]]\nname = \"a b\"\n", "f.toml:2: a rule's name is letters, digits, - and _"},
+      {"[[rule]]\nname = \"a\"\nkind = \"name\"\nacts = [\"kick\"]\n",
+       "f.toml:3: a name rule needs patterns, admins or like_admins"},
+      {"[[rule]]\nname = \"a\"\nkind = \"words\"\nwords = [\"x\"]\nlike_admins = true\n",
+       "f.toml:5: like_admins is for a name rule"},
+      {"[[rule]]\nname = \"a\"\nkind = \"name\"\nlike_admins = \"yes\"\n", "f.toml:4: "},
       {"[[rule]]\nname = \"a\"\nkind = \"flood\"\nlines = 5\nseconds = 10\nacts = [\"warn\"]\n"
        "[[rule]]\nname = \"a\"\nkind = \"flood\"\nlines = 5\nseconds = 10\nacts = [\"warn\"]\n",
        "f.toml:8: a second rule named \"a\""},
@@ -72,6 +77,20 @@ TEST(RuleSetTest, RefusesABadFileWithItsLine) {
     EXPECT_FALSE(parseRuleSet(c.text, "f.toml", &error)) << c.text;
     EXPECT_TRUE(error.starts_with(c.error)) << error << "\nfor\n" << c.text;
   }
+}
+
+// A key this version does not know is ignored and said, so that a file
+// written for a later version still loads; a misspelt key is not silent.
+TEST(RuleSetTest, IgnoresAnUnknownKeyWithAWarning) {
+  std::string error;
+  std::optional<RuleSet> set = parseRuleSet(
+      "[[rule]]\nname = \"a\"\nkind = \"flood\"\nlines = 5\nseconds = 10\n"
+      "acts = [\"warn\"]\nmesage = \"hi\"\nsomeday = { x = 1 }\n",
+      "f.toml", &error);
+  ASSERT_TRUE(set) << error;
+  EXPECT_EQ(set->rules.at(0).message, "");
+  EXPECT_EQ(set->warnings, (std::vector<std::string>{"f.toml:7: unknown key \"mesage\" ignored",
+                                                     "f.toml:8: unknown key \"someday\" ignored"}));
 }
 
 std::string rules(size_t count) {

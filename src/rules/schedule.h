@@ -38,6 +38,7 @@ struct ScheduleEntry {
 struct ScheduleSet {
   std::string path;
   std::vector<ScheduleEntry> entries;
+  std::vector<std::string> warnings;  // the keys the file has and this version ignores
 };
 
 // Reads and checks the schedule file; on failure none with *error set to

@@ -154,6 +154,7 @@ std::optional<ScheduleSet> parseScheduleSet(std::string_view text, const std::st
     }
     set.entries.push_back(std::move(*entry));
   }
+  set.warnings = reader.takeWarnings();
   return set;
 }
 

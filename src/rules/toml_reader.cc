@@ -62,7 +62,8 @@ std::optional<std::vector<const toml::table*>> TomlReader::arrayOfTables(const t
 bool TomlReader::onlyKeys(const toml::table& table, std::initializer_list<std::string_view> known) {
   for (const auto& [name, node] : table) {
     if (std::find(known.begin(), known.end(), name.str()) == known.end()) {
-      return fail(static_cast<int>(node.source().begin.line), "unknown key " + quoted(name.str()));
+      warnings_.push_back(path_ + ":" + std::to_string(node.source().begin.line) +
+                          ": unknown key " + quoted(name.str()) + " ignored");
     }
   }
   return true;

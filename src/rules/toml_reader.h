@@ -13,8 +13,9 @@ namespace gsadmin {
 
 // Reading the tables of a checked TOML file (rules, schedules): each read
 // names the key's line in its refusal, as "FILE:LINE: why", and the first
-// refusal sticks. Keys a table does not know are refused, so that a
-// misspelt key is not silently a default.
+// refusal sticks. A key a table does not know is ignored with a warning:
+// a file written for a later version, which knows more keys, still loads,
+// and a misspelt key is said, not silently a default.
 class TomlReader {
  public:
   TomlReader(std::string path, std::string* error) : path_(std::move(path)), error_(error) {}
@@ -27,7 +28,7 @@ class TomlReader {
                                                                std::string_view key,
                                                                size_t maxCount);
 
-  // Refuses every key of `table` that is not in `known`.
+  // Warns of every key of `table` that is not in `known`; always true.
   bool onlyKeys(const toml::table& table, std::initializer_list<std::string_view> known);
 
   std::optional<std::string> text(const toml::table& table, std::string_view key, size_t maxBytes,
@@ -46,10 +47,13 @@ class TomlReader {
   bool fail(int line, const std::string& why);
   int lineOf(const toml::table& table, std::string_view key) const;
   bool failed() const { return !error_->empty(); }
+  // "FILE:LINE: unknown key "KEY" ignored", one a key, by key.
+  std::vector<std::string> takeWarnings() { return std::move(warnings_); }
 
  private:
   std::string path_;
   std::string* error_;
+  std::vector<std::string> warnings_;
 };
 
 }  // namespace gsadmin

@@ -23,6 +23,8 @@ void AdminSession::reloadRules() {
   std::string refusal = rules_->reload();
   console_->line(refusal.empty() ? "RULES: reloaded"
                                  : "RULES: " + refusal + "; the rules in force stay");
+  if (!refusal.empty()) return;
+  for (const std::string& warning : rules_->warnings()) console_->line("RULES: " + warning);
 }
 
 bool AdminSession::callScheduled(std::string_view script, std::string_view function) {

@@ -120,11 +120,14 @@ TEST(RulesSessionTest, RulesAreListedAndABadReloadKeepsThoseInForce) {
 
   s.dir.write("rules.toml",
               "[[rule]]\nname = \"calm\"\nkind = \"flood\"\nlines = 9\nseconds = 9\n"
-              "acts = [\"kick\"]\n");
+              "acts = [\"kick\"]\nlater = 1\n");
   s.session->reloadRules();
-  EXPECT_EQ(s.recorded->takeOutput(), "RULES: reloaded\n");
+  std::string ignored = s.dir.path() + "/rules.toml:7: unknown key \"later\" ignored\n";
+  EXPECT_EQ(s.recorded->takeOutput(), "RULES: reloaded\nRULES: " + ignored);
   s.session->handleTypedLine(".rules");
-  EXPECT_NE(s.recorded->takeOutput().find("* calm (flood): kick; 0 match(es)"), std::string::npos);
+  listing = s.recorded->takeOutput();
+  EXPECT_NE(listing.find("* calm (flood): kick; 0 match(es)"), std::string::npos);
+  EXPECT_NE(listing.find("* " + ignored), std::string::npos) << listing;
 }
 
 TEST(RulesSessionTest, WithoutRulesTheConsoleSaysHowToHaveThem) {

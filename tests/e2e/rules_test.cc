@@ -39,11 +39,17 @@ name = "names"
 kind = "name"
 patterns = ["(?i)admin"]
 acts = ["kick"]
+
+[[rule]]
+name = "impostor"
+kind = "name"
+like_admins = true
+acts = ["kick"]
 )";
 
 // Spam floods three times (rejoining after the kick); [RED]Ann kills her
 // team mate three times, a foe between; NewAdmin joins with a name the
-// rules refuse.
+// rules refuse, and WARDEN with one like the admin in game Warden's.
 const char kScenario[] = R"(server-name Rules Test
 online Ann key k-ann
 online Spam key k-spam
@@ -51,6 +57,7 @@ online [RED]Ann key k-red1
 online [RED]Bo key k-red2
 online [BLU]Cy key k-blu
 online OldAdmin key k-old
+online Warden key k-warden
 0.5  chat Ann ready
 1.0  chat Spam one
 1.1  chat Spam two
@@ -74,6 +81,7 @@ online OldAdmin key k-old
 5.7  kill [RED]Ann [RED]Bo M4
 5.8  kill [RED]Ann [RED]Bo M4
 6.0  join NewAdmin key k-new
+6.2  join WARDEN key k-fake
 6.5  chat Ann done
 7    end
 )";
@@ -104,6 +112,20 @@ std::string stampedAnswer(ClientProcess& client, const std::string& command,
   return lines;
 }
 
+// The same rules on the client's own log `output`, without a server, with
+// the admins in game of its `database` (--db=...), decide as it did.
+void expectReplayAgrees(TempDir& dir, const std::string& output, const std::string& database) {
+  std::vector<std::string> live = ruleLines(output);
+  ASSERT_EQ(live.size(), 6u) << output;
+  dir.write("client.log", output);
+  ClientProcess replay(
+      {"--rules=" + dir.path() + "/rules.toml", "--replay=" + dir.path() + "/client.log", database},
+      std::nullopt);
+  EXPECT_EQ(replay.waitExit(), 0);
+  replay.readToEnd();
+  EXPECT_EQ(ruleLines(replay.output()), live) << replay.output();
+}
+
 TEST(RulesEndToEndTest, AFlooderClimbsTheLadderATeamKillerIsKickedAndReplayAgrees) {
   TempDir dir;
   dir.write("scenario.txt", kScenario);
@@ -113,10 +135,17 @@ TEST(RulesEndToEndTest, AFlooderClimbsTheLadderATeamKillerIsKickedAndReplayAgree
   uint16_t port = listeningPort(sim);
   ASSERT_NE(port, 0) << sim.output();
 
-  ClientProcess client({"--timestamps", "--rules=" + dir.path() + "/rules.toml", "127.0.0.1",
-                        std::to_string(port), "Admin", "73519"},
+  std::string database = "--db=" + dir.path() + "/records.db";
+  // The simulator's details hold names alone: an admin in game is bound
+  // to the name.
+  ClientProcess client({"--timestamps", "--rules=" + dir.path() + "/rules.toml", database,
+                        "--trust-names", "127.0.0.1", std::to_string(port), "Admin", "73519"},
                        std::nullopt, ClientProcess::defaultBinary(), std::nullopt, dir.path(),
                        ClientProcess::Input::kPipe);
+  ASSERT_TRUE(client.waitForLine("Successfully connected")) << client.output();
+  // Before the first line of the match, a second from now.
+  EXPECT_EQ(stampedAnswer(client, ".admin add Warden 1", "Warden"),
+            "* console:Admin made Warden an admin of level 1\n");
   ASSERT_TRUE(client.waitForLine("RULE flood: warn Spam (5 lines in 10s: \"five\")"))
       << client.output();
   EXPECT_TRUE(client.waitForLine("RULE flood: kick Spam (5 lines in 10s: \"ten\")"))
@@ -129,6 +158,9 @@ TEST(RulesEndToEndTest, AFlooderClimbsTheLadderATeamKillerIsKickedAndReplayAgree
       << client.output();
   // Judged at its join; OldAdmin, there at the login, is not.
   EXPECT_TRUE(client.waitForLine("RULE names: kick NewAdmin (name matches \"(?i)admin\")"))
+      << client.output();
+  EXPECT_TRUE(
+      client.waitForLine("RULE impostor: kick WARDEN (name looks like the admin \"Warden\")"))
       << client.output();
   ASSERT_TRUE(client.waitForLine("Ann: done")) << client.output();
 
@@ -147,16 +179,7 @@ TEST(RulesEndToEndTest, AFlooderClimbsTheLadderATeamKillerIsKickedAndReplayAgree
   EXPECT_EQ(occurrences(sim.output(), "admin message to Spam (id 1): Slow down, Spam."), 3)
       << sim.output();
 
-  // The same rules on the client's own log, without a server.
-  std::vector<std::string> live = ruleLines(client.output());
-  ASSERT_EQ(live.size(), 5u) << client.output();
-  dir.write("client.log", client.output());
-  ClientProcess replay(
-      {"--rules=" + dir.path() + "/rules.toml", "--replay=" + dir.path() + "/client.log"},
-      std::nullopt);
-  EXPECT_EQ(replay.waitExit(), 0);
-  replay.readToEnd();
-  EXPECT_EQ(ruleLines(replay.output()), live) << replay.output();
+  expectReplayAgrees(dir, client.output(), database);
 }
 
 TEST(RulesEndToEndTest, ABadRuleFileIsRefusedAtStartWithItsLine) {
