@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "audit_bench.h"
 #include "ban_check_bench.h"
 #include "ban_start_bench.h"
 #include "before_after_bench.h"
@@ -264,9 +265,10 @@ std::vector<ResultRow> laterRows(const Options& options) {
   for (ResultRow& row : beforeAfterRows(options.beforeBinary)) flood.push_back(row);
   std::vector<ResultRow> limits = limitsRows(options.beforeBinary, options.soakSeconds);
   std::vector<ResultRow> rules = rulesRows();
+  std::vector<ResultRow> audit = auditRows();
 
   std::vector<ResultRow> rows = moderation;
-  for (const std::vector<ResultRow>* group : {&panel, &fleet, &flood, &limits, &rules}) {
+  for (const std::vector<ResultRow>* group : {&panel, &fleet, &flood, &limits, &rules, &audit}) {
     rows.insert(rows.end(), group->begin(), group->end());
   }
   return rows;
@@ -275,7 +277,7 @@ std::vector<ResultRow> laterRows(const Options& options) {
 // How every row of the full run is taken, for below the table.
 std::string allNotes() {
   return std::string(kGeneralNotes) + kPanelNotes + kPanelCostNotes + kFleetNotes + kFloodNotes +
-         kBeforeAfterNotes + kBanStartNotes + kLimitsNotes + kRulesNotes;
+         kBeforeAfterNotes + kBanStartNotes + kLimitsNotes + kRulesNotes + kAuditNotes;
 }
 
 // The run of one of the --*-only flags, or none when no such flag was given.
@@ -298,6 +300,7 @@ std::optional<int> runOnePart(const Options& options) {
   }
   if (options.moderationOnly) return printTable(moderationRows());
   if (options.rulesOnly) return printTable(rulesRows());
+  if (options.auditOnly) return printTable(auditRows());
   if (options.requestsOnly) return printRequestsRows();
   if (options.fleetOnly) return printTable(fleetRows());
   if (options.throughputOnly)

@@ -36,6 +36,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.moderationOnly = true;
     } else if (arg == "--rules-only") {
       options.rulesOnly = true;
+    } else if (arg == "--audit-only") {
+      options.auditOnly = true;
     } else if (arg == "--requests-only") {
       options.requestsOnly = true;
     } else if (arg == "--fleet-only") {

@@ -36,6 +36,7 @@ struct Options {
   bool idleOnly = false;
   bool moderationOnly = false;
   bool rulesOnly = false;
+  bool auditOnly = false;
   bool requestsOnly = false;
   bool panelOnly = false;
   bool fleetOnly = false;

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/audit_command.h"
 #include "app/backup_command.h"
 #include "app/command_line.h"
 #include "app/config_file.h"
@@ -357,6 +358,7 @@ int main(int argc, char** argv) {
     return *status;
   if (std::optional<int> status = gsadmin::runRulesCommands(options, stdout, stderr))
     return *status;
+  if (std::optional<int> status = gsadmin::runAuditCommand(options, stdout, stderr)) return *status;
   std::optional<gsadmin::RuleSet> rules;
   std::optional<gsadmin::ScheduleSet> schedule;
   if (!gsadmin::takeRuleFiles(options, &rules, &schedule, stderr)) return 2;

@@ -64,6 +64,8 @@ struct Options {
   uint64_t nextCount = 0;                   // --next: with --schedule; 0 not asked
   std::optional<std::string> backup;        // --backup
   std::optional<std::string> restore;       // --restore
+  bool verifyAudit = false;                 // --verify-audit
+  std::optional<std::string> exportAudit;   // --export-audit
   // Indexes into argv of the positional arguments (argv[0] excluded).
   std::vector<int> positional;
 };

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <random>
 #include <utility>
 
+#include "moderation/audit_chain.h"
 #include "moderation/schema.h"
 
 namespace gsadmin {
@@ -154,8 +156,12 @@ std::optional<std::string> RecordStore::write() {
 }
 
 std::optional<std::string> RecordStore::writeQueue() {
+  AuditChainer audit(database_);
   for (size_t i = 0; i < queue_.size(); ++i) {
-    StatementResult result = database_.run(queue_[i].sql, queue_[i].bindings);
+    // Compared as text: a write read back from the journal has its own copy.
+    StatementResult result = std::strcmp(queue_[i].sql, kInsertAudit) == 0
+                                 ? audit.insert(queue_[i].bindings)
+                                 : database_.run(queue_[i].sql, queue_[i].bindings);
     if (!result.error) continue;
     // What went before is rolled back with it and written again next time,
     // as is this write unless it keeps failing.

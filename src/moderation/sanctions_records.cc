@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "moderation/audit_chain.h"
 #include "moderation/sanction_rows.h"
 #include "moderation/sanctions.h"
 
@@ -76,8 +77,7 @@ std::vector<NoteRecord> Sanctions::notesOf(std::string_view name, size_t count) 
 void Sanctions::audit(std::string_view actor, std::string_view action, std::string_view target,
                       std::string_view detail, int64_t now) {
   store_.queue(
-      "INSERT INTO gs_audit (time, actor, action, target, detail, server)"
-      " VALUES (?, ?, ?, ?, ?, ?)",
+      kInsertAudit,
       {DbValue::integer(now), DbValue::text(std::string(actor)), DbValue::text(std::string(action)),
        DbValue::text(std::string(target)), DbValue::text(boundedText(detail, kMaxReasonBytes)),
        DbValue::text(store_.serverName())});

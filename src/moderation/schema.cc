@@ -51,7 +51,7 @@ const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS gs_audit ("
     " id INTEGER PRIMARY KEY, time INTEGER NOT NULL, actor TEXT NOT NULL,"
     " action TEXT NOT NULL, target TEXT NOT NULL, detail TEXT NOT NULL DEFAULT '',"
-    " server TEXT NOT NULL DEFAULT '')",
+    " server TEXT NOT NULL DEFAULT '', prev TEXT, chain TEXT)",
     // One row a kill by another player, for charts of the play.
     "CREATE TABLE IF NOT EXISTS gs_kills ("
     " id INTEGER PRIMARY KEY, time INTEGER NOT NULL, server TEXT NOT NULL DEFAULT '',"
@@ -109,6 +109,11 @@ std::vector<std::string> moderationUpgrade(int version) {
   if (version == 1) return {std::begin(kUpgradeFrom1), std::end(kUpgradeFrom1)};
   // Filled for the bans there are by fillBanSkeletons().
   if (version == 2) return {"ALTER TABLE gs_sanctions ADD COLUMN skeleton TEXT"};
+  // Rows from before have no links: the chain begins after them.
+  if (version == 3) {
+    return {"ALTER TABLE gs_audit ADD COLUMN prev TEXT",
+            "ALTER TABLE gs_audit ADD COLUMN chain TEXT"};
+  }
   return {};
 }
 

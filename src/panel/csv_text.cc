@@ -31,4 +31,20 @@ std::string csvRecord(const std::vector<std::string>& fields) {
   return record + "\r\n";
 }
 
+std::string auditCsvHeader() {
+  return csvRecord({"id", "time", "actor", "action", "target", "detail", "server"});
+}
+
+std::string auditCsvRecord(const AuditRecord& line) {
+  return csvRecord({csvNumber(line.id), csvNumber(line.time), csvField(line.actor),
+                    csvField(line.action), csvField(line.target), csvField(line.detail),
+                    csvField(line.server)});
+}
+
+std::string auditCsv(const std::vector<AuditRecord>& lines) {
+  std::string text = auditCsvHeader();
+  for (const AuditRecord& line : lines) text += auditCsvRecord(line);
+  return text;
+}
+
 }  // namespace gsadmin

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "moderation/records.h"
+
 namespace gsadmin {
 
 // One field of a CSV export (RFC 4180): quoted when it holds a comma, a
@@ -17,6 +19,12 @@ std::string csvNumber(long long value);
 
 // One record: the fields joined by commas, ended by CRLF.
 std::string csvRecord(const std::vector<std::string>& fields);
+
+// The audit's export: the header record, and one record a line.
+std::string auditCsvHeader();
+std::string auditCsvRecord(const AuditRecord& line);
+// The header and every line.
+std::string auditCsv(const std::vector<AuditRecord>& lines);
 
 }  // namespace gsadmin
 

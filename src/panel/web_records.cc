@@ -27,16 +27,6 @@ std::string bansCsv(const std::vector<SanctionRecord>& bans) {
   return text;
 }
 
-std::string auditCsv(const std::vector<AuditRecord>& lines) {
-  std::string text = csvRecord({"id", "time", "actor", "action", "target", "detail", "server"});
-  for (const AuditRecord& line : lines) {
-    text += csvRecord({csvNumber(line.id), csvNumber(line.time), csvField(line.actor),
-                       csvField(line.action), csvField(line.target), csvField(line.detail),
-                       csvField(line.server)});
-  }
-  return text;
-}
-
 // A page as {"<key>": [...], "next": ID or null}, or an export of its rows
 // alone; an export cut at kMaxExportRows says where the rest begins in
 // the header X-Next-Before.
