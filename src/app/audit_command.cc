@@ -9,10 +9,10 @@
 #include <string>
 
 #include "app/records_reader.h"
+#include "console/json_log.h"
 #include "moderation/audit_chain.h"
 #include "moderation/sanction_rows.h"
 #include "panel/csv_text.h"
-#include "panel/web_json.h"
 
 namespace gsadmin {
 namespace {
@@ -53,9 +53,28 @@ std::optional<ExportFormat> exportFormatOf(std::string_view path) {
   return std::nullopt;
 }
 
-std::string exported(const AuditRecord& line, ExportFormat format) {
-  if (format == ExportFormat::kCsv) return auditCsvRecord(line);
-  return dump(auditJson({line})[0]) + "\n";
+// One line of JSON with the panel's export's keys, in its order (by
+// name), written directly: a million lines through a JSON tree take seconds.
+void appendJsonLine(const AuditRecord& line, std::string& out) {
+  out += "{\"action\":";
+  appendJsonString(line.action, out);
+  out += ",\"actor\":";
+  appendJsonString(line.actor, out);
+  out += ",\"detail\":";
+  appendJsonString(line.detail, out);
+  out += ",\"id\":" + std::to_string(line.id) + ",\"server\":";
+  appendJsonString(line.server, out);
+  out += ",\"target\":";
+  appendJsonString(line.target, out);
+  out += ",\"time\":" + std::to_string(line.time) + "}\n";
+}
+
+void appendExported(const AuditRecord& line, ExportFormat format, std::string& out) {
+  if (format == ExportFormat::kCsv) {
+    out += auditCsvRecord(line);
+  } else {
+    appendJsonLine(line, out);
+  }
 }
 
 bool writeAll(int fd, const std::string& text) {
@@ -80,7 +99,7 @@ std::string exportRows(Database& database, ExportFormat format, int fd, uint64_t
     if (page.error) return *page.error;
     std::string text;
     for (const AuditRecord& line : auditRows(page)) {
-      text += exported(line, format);
+      appendExported(line, format, text);
       after = line.id;
       ++*rows;
     }
