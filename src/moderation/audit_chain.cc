@@ -2,6 +2,8 @@
 
 #include <openssl/evp.h>
 
+#include "base/hex_text.h"
+
 namespace gsadmin {
 namespace {
 
@@ -12,16 +14,6 @@ void appendPiece(std::string& bytes, char type, std::string_view piece) {
   bytes += std::to_string(piece.size());
   bytes += ':';
   bytes += piece;
-}
-
-std::string hexOf(const unsigned char* digest, unsigned size) {
-  static const char kDigits[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned i = 0; i < size; ++i) {
-    text += kDigits[digest[i] >> 4];
-    text += kDigits[digest[i] & 15];
-  }
-  return text;
 }
 
 StatementResult failure(std::string why) {
@@ -54,7 +46,7 @@ std::string auditLink(std::string_view prev, std::span<const DbValue> content) {
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned size = 0;
   if (EVP_Digest(bytes.data(), bytes.size(), digest, &size, EVP_sha256(), nullptr) != 1) return "";
-  return hexOf(digest, size);
+  return lowerHex(digest, size);
 }
 
 StatementResult AuditChainer::insert(const std::vector<DbValue>& content) {

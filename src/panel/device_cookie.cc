@@ -5,6 +5,7 @@
 
 #include <charconv>
 
+#include "base/hex_text.h"
 #include "panel/web_sessions.h"
 
 namespace gsadmin {
@@ -13,16 +14,6 @@ namespace {
 constexpr size_t kIdDigits = 64;   // randomToken()
 constexpr size_t kMacDigits = 64;  // SHA-256 in hex
 constexpr size_t kMaxExpiryDigits = 19;
-
-std::string hexOf(const unsigned char* bytes, size_t size) {
-  static constexpr char kHex[] = "0123456789abcdef";
-  std::string text;
-  for (size_t i = 0; i < size; ++i) {
-    text += kHex[bytes[i] >> 4];
-    text += kHex[bytes[i] & 15];
-  }
-  return text;
-}
 
 bool isHex(std::string_view text) {
   return text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
@@ -43,7 +34,7 @@ std::string DeviceCookies::mac(std::string_view name, std::string_view expiry,
            &length) == nullptr) {
     return "";
   }
-  return hexOf(digest, length);
+  return lowerHex(digest, length);
 }
 
 std::optional<std::string> DeviceCookies::issue(std::string_view name, int64_t nowSeconds) const {
