@@ -112,10 +112,10 @@ TEST_F(SchemaTest, AnUpgradeThatFailsChangesNothing) {
 
 TEST_F(SchemaTest, AClientOlderThanTheTablesRefusesThem) {
   make({"CREATE TABLE gs_schema (version INTEGER NOT NULL)", "INSERT INTO gs_schema VALUES (1)",
-        "INSERT INTO gs_schema VALUES (4)"});
+        "INSERT INTO gs_schema VALUES (5)"});
   RecordStore store(database_);
   EXPECT_EQ(store.open(),
-            "the moderation tables are of a newer gsadmin (version 4, this one knows 3)");
+            "the moderation tables are of a newer gsadmin (version 5, this one knows 4)");
   EXPECT_FALSE(store.unavailable());
   EXPECT_EQ(count("SELECT count(*) FROM sqlite_master WHERE name LIKE 'gs_%'"), 1);
 }

@@ -28,11 +28,12 @@ std::string bansCsv(const std::vector<SanctionRecord>& bans) {
 }
 
 std::string auditCsv(const std::vector<AuditRecord>& lines) {
-  std::string text = csvRecord({"id", "time", "actor", "action", "target", "detail", "server"});
+  std::string text =
+      csvRecord({"id", "time", "actor", "action", "target", "detail", "server", "sanction"});
   for (const AuditRecord& line : lines) {
     text += csvRecord({csvNumber(line.id), csvNumber(line.time), csvField(line.actor),
                        csvField(line.action), csvField(line.target), csvField(line.detail),
-                       csvField(line.server)});
+                       csvField(line.server), optionalField(line.sanction)});
   }
   return text;
 }

@@ -117,8 +117,16 @@ TEST(ModerationEndToEndTest, RecordsAndBansOutliveARestartAndNamesAloneGrantNoth
             1)
       << log;
   EXPECT_EQ(occurrences(log, "admin message to Ann (id 0): !warn: done"), 1) << log;
-  EXPECT_EQ(occurrences(log, "admin message to Troll (id 2): You are banned until "), 1) << log;
-  EXPECT_EQ(occurrences(log, "admin message to Troll (id 0): You are banned until "), 1) << log;
+  // The ban's number, at the ban and at the refused join alike.
+  std::smatch number;
+  ASSERT_TRUE(std::regex_search(
+      log, number,
+      std::regex(R"(admin message to Troll \(id 2\): You are banned \(#(\d+)\) until )")))
+      << log;
+  EXPECT_EQ(occurrences(log, "admin message to Troll (id 0): You are banned (#" + number[1].str() +
+                                 ") until "),
+            1)
+      << log;
   EXPECT_EQ(occurrences(log, "admin kicks Troll"), 2) << "the tempban, then the rejoin: " << log;
   EXPECT_EQ(occurrences(log, "admin kicks Bob"), 0) << "the impostor's !kick: " << log;
   EXPECT_EQ(occurrences(log, ": !kick: you may not"), 1) << log;
