@@ -211,7 +211,7 @@ TEST_F(ModerationActionsTest, WarningsKickAtThreeAndBanAtFiveUntilTheyExpire) {
       described(h.sent()),
       (std::vector<std::string>{
           "chat /msg #3 Warning 5 of 5 before a ban: caps",
-          "chat /msg #3 You are banned (#7) until " + until + " (1d left): 5 warnings", "kick 3"}));
+          "chat /msg #3 You are banned (#8) until " + until + " (1d left): 5 warnings", "kick 3"}));
   EXPECT_EQ(h.output(),
             "* console:Op warned Spammer (5 active): caps\nevent Spammer,warn,0,caps,Op\n"
             "* console:Op banned Spammer for 1d, until " +

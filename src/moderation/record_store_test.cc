@@ -42,7 +42,7 @@ TEST_F(RecordStoreTest, CreatesTheTablesOnceAndKeepsTheirVersion) {
   ASSERT_EQ(store_.open(), "");
   EXPECT_EQ(countOf(database_,
                     "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name LIKE 'gs%'"),
-            10);
+            13);
   ASSERT_TRUE(store_.queue(kInsertChat, chatLine(1)));
   ASSERT_FALSE(store_.flush());
 
@@ -57,10 +57,10 @@ TEST_F(RecordStoreTest, CreatesTheTablesOnceAndKeepsTheirVersion) {
 
 TEST_F(RecordStoreTest, RefusesAndLeavesAloneTheTablesOfANewerClient) {
   ASSERT_FALSE(database_.run("CREATE TABLE gs_schema (version INTEGER NOT NULL)", {}).error);
-  ASSERT_FALSE(database_.run("INSERT INTO gs_schema VALUES (4)", {}).error);
+  ASSERT_FALSE(database_.run("INSERT INTO gs_schema VALUES (5)", {}).error);
   ASSERT_FALSE(database_.run("CREATE TABLE gs_players (other_shape)", {}).error);
   EXPECT_EQ(store_.open(),
-            "the moderation tables are of a newer gsadmin (version 4, this one knows 3)");
+            "the moderation tables are of a newer gsadmin (version 5, this one knows 4)");
   EXPECT_EQ(countOf(database_, "SELECT count(*) FROM sqlite_master WHERE name LIKE 'gs_%'"), 2);
   EXPECT_FALSE(database_.inTransaction());
 }

@@ -50,7 +50,7 @@ std::unique_ptr<ClientProcess> startClient(uint16_t port, const std::string& dir
 void expectRecordsKept(ClientProcess& client) {
   std::string bans = answer(client, ".bans", "Troll");
   EXPECT_TRUE(
-      std::regex_search(bans, std::regex(R"(\* Troll, until .* UTC \(1h5\dm(\d+s)? left\), )"
+      std::regex_search(bans, std::regex(R"(\* #\d+ Troll, until .* UTC \(1h5\dm(\d+s)? left\), )"
                                          R"(by Ann: griefing\n)")))
       << bans;
   std::string seen = answer(client, ".seen troll", "visits");
