@@ -1,7 +1,7 @@
 // The players' reports through the panel's API on the real binary: a report
 // said in game is listed, read with its reporters, claimed and closed with
 // a sanction's number through the action form's route, and a malformed
-// request is refused.
+// request is refused; the Reports page is served.
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -89,6 +89,20 @@ TEST_F(PanelReportsTest, AReportIsListedReadClaimedAndClosed) {
   EXPECT_EQ(done["state"], "closed");
   EXPECT_EQ(done["sanction"], 1);
   EXPECT_TRUE(get("/api/reports").second["reports"].empty());
+}
+
+// The Reports page: its section in the page and its script, which reads the
+// routes above.
+TEST_F(PanelReportsTest, ThePageAndItsScriptAreServed) {
+  httplib::Result page = http_->Get("/");
+  ASSERT_TRUE(page && page->status == 200);
+  EXPECT_NE(page->body.find("<section id=\"page-reports\""), std::string::npos);
+  EXPECT_NE(page->body.find("<a href=\"#reports\">Reports</a>"), std::string::npos);
+  EXPECT_NE(page->body.find("<script src=\"/reports.js\""), std::string::npos);
+  httplib::Result script = http_->Get("/reports.js");
+  ASSERT_TRUE(script);
+  EXPECT_EQ(script->status, 200);
+  EXPECT_NE(script->body.find("'/api/reports/' + id"), std::string::npos);
 }
 
 }  // namespace
