@@ -133,8 +133,7 @@ TEST_F(ModerationActionsTest, EachActionSendsPrintsRecordsAndFires) {
     EXPECT_EQ(audit[0].action, c.kind);
     // The audit names the door; the record, which scripts read, the name.
     EXPECT_EQ(audit[0].actor, "console:Op") << c.kind;
-    // The audit's line names the sanction by its number.
-    EXPECT_EQ(audit[0].sanction, records[0].id) << c.kind;
+    EXPECT_EQ(audit[0].sanction, records[0].id) << c.kind;  // the sanction's number
     EXPECT_EQ(audit[0].detail, c.auditDetail) << c.kind;
   }
   EXPECT_TRUE(moderation().sanctions().activeBan("bob", now()));
