@@ -19,7 +19,8 @@ constexpr int kAppends = 2000;
 constexpr int64_t kMillionRows = 1000000;
 
 const char kUnlinkedAudit[] =
-    "INSERT INTO gs_audit (time, actor, action, target, detail, server) VALUES (?, ?, ?, ?, ?, ?)";
+    "INSERT INTO gs_audit (time, actor, action, target, detail, server, sanction)"
+    " VALUES (?, ?, ?, ?, ?, ?, ?)";
 
 std::vector<DbValue> auditContent(int64_t i) {
   return {DbValue::integer(1800000000 + i),
@@ -27,7 +28,8 @@ std::vector<DbValue> auditContent(int64_t i) {
           DbValue::text("kick"),
           DbValue::text("Player" + std::to_string(i % 5000)),
           DbValue::text("spamming in chat"),
-          DbValue::text("east")};
+          DbValue::text("east"),
+          DbValue::null()};
 }
 
 double millisecondsSince(Clock::time_point start) {

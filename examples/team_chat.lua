@@ -1,7 +1,8 @@
 -- Tells the admin team's chat what happens on the server: moderation
--- actions ("onPlayerSanctioned"), players' "!report TEXT" lines and losses
--- of the connection to the game server (and its return), posted to a chat
--- webhook as {"content": "..."}, the shape the common chat services take.
+-- actions ("onPlayerSanctioned"), players' reports ("onPlayerReport", made
+-- with the moderation's "!report NAME REASON") and losses of the connection
+-- to the game server (and its return), posted to a chat webhook as
+-- {"content": "..."}, the shape the common chat services take.
 -- The webhook URL is in team_chat.conf; without one the script posts
 -- nothing and answers nothing. The client must allow the URL:
 --   gsadmin --allow-url=https://chat.example/api/webhooks/ ...
@@ -105,18 +106,11 @@ function teamChatSanctioned(name, kind, seconds, reason, actor)
   post(text)
 end
 
-function teamChatReport(id, text)
-  local report = text:match("^%s*(.-)%s*$")
-  if report == "" then
-    sendMessage(id, "!report TEXT: tells the admins")
-    return
-  end
-  local name = getPlayerName(id) or ("#" .. id)
-  if post("Report from " .. clean(name) .. ": " .. clean(report)) then
-    sendMessage(id, "Thanks, the admins have been told.")
-  else
-    sendMessage(id, "Too many reports right now; please try again in a minute.")
-  end
+-- As the admins in game are told: "Report #12: Bob by Ann: aimbot".
+function teamChatReported(id, reporter, target, reason)
+  local number = (tonumber(id) or 0) > 0 and (" #" .. id) or ""
+  post("Report" .. number .. ": " .. clean(tostring(target)) .. " by " .. clean(tostring(reporter))
+       .. ": " .. clean(tostring(reason)))
 end
 
 function teamChatDisconnected(reason)
@@ -134,7 +128,7 @@ end
 
 if WEBHOOK ~= "" then
   addEventHandler("onPlayerSanctioned", "teamChatSanctioned")
-  addChatCommand("report", "teamChatReport", "TEXT: tells the admins")
+  addEventHandler("onPlayerReport", "teamChatReported")
   addEventHandler("onDisconnect", "teamChatDisconnected")
   addEventHandler("onConnect", "teamChatConnected")
 end

@@ -27,6 +27,7 @@
 ---| "onScriptStop"            # () before a reload (SIGHUP, .reload) and at the end (SIGINT, SIGTERM, .quit)
 ---| "onConsoleCommand"        # (word, rest) the operator typed ".word rest", not a built-in command
 ---| "onPlayerSanctioned"      # (name, kind, seconds, reason, actor) after a warn, kick, tempban, ban or unban
+---| "onPlayerReport"          # (id, reporter, target, reason) after a report: !report in game, .report at the console
 
 ---A player id, 0 to 255. Numbers are truncated and taken modulo 256; numeric strings work too.
 ---@alias gsadmin.PlayerId integer

@@ -30,7 +30,8 @@ std::string walk(Database& database, AuditChainCheck& check) {
   int64_t after = 0;
   for (;;) {
     StatementResult rows = database.run(
-        "SELECT id, time, actor, action, target, detail, server, prev, chain FROM gs_audit"
+        "SELECT id, time, actor, action, target, detail, server, sanction, prev, chain"
+        " FROM gs_audit"
         " WHERE id > ? ORDER BY id LIMIT ?",
         {DbValue::integer(after), DbValue::integer(kPageRows)});
     if (rows.error) return *rows.error;
@@ -39,7 +40,7 @@ std::string walk(Database& database, AuditChainCheck& check) {
       const DbValue* values = &rows.values[row * width];
       after = values[0].integerValue;
       std::span<const DbValue> content(values + 1, kAuditContentValues);
-      if (!check.add(after, textOrNone(values[7]), textOrNone(values[8]), content)) return "";
+      if (!check.add(after, textOrNone(values[8]), textOrNone(values[9]), content)) return "";
     }
     if (rows.rowCount() < static_cast<size_t>(kPageRows)) return "";
   }
@@ -62,7 +63,9 @@ void appendJsonLine(const AuditRecord& line, std::string& out) {
   appendJsonString(line.actor, out);
   out += ",\"detail\":";
   appendJsonString(line.detail, out);
-  out += ",\"id\":" + std::to_string(line.id) + ",\"server\":";
+  out += ",\"id\":" + std::to_string(line.id) + ",\"sanction\":";
+  out += line.sanction ? std::to_string(*line.sanction) : "null";
+  out += ",\"server\":";
   appendJsonString(line.server, out);
   out += ",\"target\":";
   appendJsonString(line.target, out);

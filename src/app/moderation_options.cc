@@ -29,6 +29,10 @@ ModerationSettings moderationSettings(const Options& options) {
   if (options.warnExpiry) {
     moderation.warnExpirySeconds = parseDuration(*options.warnExpiry).value_or(0);
   }
+  if (options.reportCooldown) {
+    moderation.reportCooldownSeconds = parseDuration(*options.reportCooldown).value_or(60);
+  }
+  moderation.appealUrl = options.appealUrl.value_or("");
   return moderation;
 }
 

@@ -71,6 +71,17 @@ bool isShownName(std::string_view value) {
   return true;
 }
 
+// An http:// or https:// address of at most 200 bytes of printable ASCII
+// without blanks: it is said in every ban message, whose frame is bounded.
+bool isAppealUrl(std::string_view value) {
+  if (!value.starts_with("http://") && !value.starts_with("https://")) return false;
+  if (value.size() > 200) return false;
+  for (char c : value) {
+    if (c <= 0x20 || c >= 0x7F) return false;
+  }
+  return true;
+}
+
 const char kListenWords[] = "ADDR:PORT with an IP address (IPv6 in brackets) and a port";
 
 const char kDurationWords[] = "a duration such as 30m, 12h, 7d or 1d12h (at most 10 years)";
@@ -133,6 +144,11 @@ const OptionRow kOptions[] = {
      kDurationWords, "1d", "how long --warn-ban bans", isDuration},
     {"warn-expiry", ValueKind::kText, nullptr, nullptr, 0, &Options::warnExpiry, "DURATION",
      kDurationWords, "7d", "how long a warning counts", isDuration},
+    {"report-cooldown", ValueKind::kText, nullptr, nullptr, 0, &Options::reportCooldown, "DURATION",
+     kDurationWords, "1m", "how often a player may !report", isDuration},
+    {"appeal-url", ValueKind::kText, nullptr, nullptr, 0, &Options::appealUrl, "URL",
+     "an http:// or https:// URL of at most 200 bytes without blanks", "",
+     "said in every ban message: where to appeal", isAppealUrl},
     {"server-name", ValueKind::kText, nullptr, nullptr, 0, &Options::serverName, "NAME",
      "a name of at most 64 bytes without control characters", "ADDRESS:PORT",
      "this server's name in the records, shared by several clients", isShownName},

@@ -42,10 +42,12 @@ struct Options {
   std::optional<std::string> keep;  // --keep, a list as checked
   uint64_t warnKick = 3;
   uint64_t warnBan = 5;
-  std::optional<std::string> warnBanTime;   // a duration, as checked
-  std::optional<std::string> warnExpiry;    // a duration, as checked
-  std::optional<std::string> serverName;    // --server-name
-  std::optional<std::string> operatorName;  // --operator
+  std::optional<std::string> warnBanTime;     // a duration, as checked
+  std::optional<std::string> warnExpiry;      // a duration, as checked
+  std::optional<std::string> reportCooldown;  // a duration, as checked
+  std::optional<std::string> appealUrl;       // --appeal-url, as checked
+  std::optional<std::string> serverName;      // --server-name
+  std::optional<std::string> operatorName;    // --operator
   // The scripts' HTTP requests (see HttpSettings).
   std::vector<std::string> allowUrls;  // --allow-url, each as given
   uint64_t httpTimeoutSeconds = 10;

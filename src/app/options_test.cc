@@ -201,6 +201,32 @@ TEST(OptionsTest, ServerAndOperatorNamesAreShortAndPrintable) {
   EXPECT_NE(usageText().find("--operator=NAME"), std::string::npos);
 }
 
+// A ban message says the appeal address: one line of a bounded frame, an
+// http(s) address without blanks; the reports' cooldown is a duration.
+TEST(OptionsTest, AppealUrlAndReportCooldownAreChecked) {
+  const char kUrlNeeds[] =
+      "gsadmin: --appeal-url needs an http:// or https:// URL of at most 200 bytes without blanks";
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{"--appeal-url=https://example.org/appeal?id=1"}, ""},
+      {{"--appeal-url=ftp://example.org/"}, kUrlNeeds},
+      {{"--appeal-url=https://example.org/a b"}, kUrlNeeds},
+      {{"--appeal-url=https://example.org/\x1b[2J"}, kUrlNeeds},
+      {{"--appeal-url=https://example.org/" + std::string(200, 'x')}, kUrlNeeds},
+      {{"--report-cooldown=90s"}, ""},
+      {{"--report-cooldown=soon"},
+       "gsadmin: --report-cooldown needs a duration such as 30m, 12h, 7d or 1d12h (at most 10 "
+       "years)"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(parse(c.args).error, c.error) << c.args[0];
+  EXPECT_EQ(parse({"--appeal-url=https://example.org/appeal"}).options.appealUrl,
+            "https://example.org/appeal");
+  EXPECT_NE(usageText().find("--report-cooldown=DURATION"), std::string::npos);
+  EXPECT_NE(usageText().find("--appeal-url=URL"), std::string::npos);
+}
+
 TEST(OptionsTest, UsageListsEveryOptionWithItsDefault) {
   std::string usage = usageText();
   for (const char* text : {"--script-budget=MS",

@@ -25,6 +25,8 @@ constexpr A kCount[] = {A::kCount};
 constexpr A kPlayerLevel[] = {A::kPlayer, A::kLevel};
 constexpr A kBanText[] = {A::kBan, A::kText};
 constexpr A kBanDuration[] = {A::kBan, A::kDuration};
+constexpr A kReportNumber[] = {A::kReport};
+constexpr A kReportReason[] = {A::kReport, A::kReason};
 
 constexpr unsigned kEveryDoor = kConsoleDoor | kGameDoor | kPanelDoor | kScriptDoor;
 constexpr unsigned kTyped = kConsoleDoor | kGameDoor;
@@ -106,6 +108,27 @@ const Act kActs[] = {
      "",
      "the admins in game",
      acts::admins},
+    // Before "report", which would take the word first.
+    {"report show", "report show", kModeratorLevel, kConsoleDoor, true, true, kReportNumber,
+     "REPORT", "the report numbered REPORT with its evidence: chat and kills", acts::showReport},
+    {"report claim", "report claim", kModeratorLevel, kConsoleDoor | kPanelDoor, true, false,
+     kReportNumber, "REPORT", "takes the report numbered REPORT on", acts::claimReport},
+    {"report close", "report close", kModeratorLevel, kConsoleDoor | kPanelDoor, true, false,
+     kReportReason, "REPORT [#SANCTION] [NOTE]",
+     "closes the report: with the sanction numbered SANCTION, or none", acts::closeReport},
+    // Any player may report; the cooldown (--report-cooldown) bounds it.
+    {"report", "report", 0, kTyped, true, false, kPersonText, "PLAYER REASON",
+     "reports the player to the admins, with the chat and kills around it", acts::report},
+    {"reports",
+     "reports",
+     kModeratorLevel,
+     kConsoleDoor,
+     true,
+     true,
+     {},
+     "",
+     "the open and claimed reports",
+     acts::reports},
     // Before "rules", which would take the word first.
     {"rules reload",
      "rules reload",

@@ -36,6 +36,13 @@ Outcome bans(ActContext& context, const ActRequest& request);
 Outcome audit(ActContext& context, const ActRequest& request);
 Outcome admins(ActContext& context, const ActRequest& request);
 
+// acts_reports.cc: players' reports.
+Outcome report(ActContext& context, const ActRequest& request);
+Outcome reports(ActContext& context, const ActRequest& request);
+Outcome showReport(ActContext& context, const ActRequest& request);
+Outcome claimReport(ActContext& context, const ActRequest& request);
+Outcome closeReport(ActContext& context, const ActRequest& request);
+
 // The moderation rules of --rules (acts_rules.cc).
 Outcome listRules(ActContext& context, const ActRequest& request);
 Outcome reloadRules(ActContext& context, const ActRequest& request);

@@ -181,19 +181,19 @@ TEST_F(CommandsTest, ListingsShowWhatWasRecorded) {
   expectTyped({
       // NAME may hold blanks: the longest start that names a recorded player.
       {".note bob smith is a regular", "* console:Admin noted on bob smith: is a regular\n", {}},
-      {".bans", "* Bob Smith, until 2026-12-08 14:01 UTC (2h left), by Admin: flood\n", {}},
+      {".bans", "* #2 Bob Smith, until 2026-12-08 14:01 UTC (2h left), by Admin: flood\n", {}},
       {".seen BOB",
        "* Bob: last seen 2026-12-08 12:00 UTC (1m ago) on Arena, online now as 3\n"
        "* visits 1, time played 1m, kills 0, deaths 0, first seen 2026-12-08 12:00 UTC\n",
        {}},
       {".history bob 1",
        "* Bob: 1 sanction, 0 notes, the last 1 chat line\n"
-       "* 2026-12-08 12:01 UTC warn by Admin on Arena: spam\n"
+       "* #1 2026-12-08 12:01 UTC warn by Admin on Arena: spam\n"
        "* 2026-12-08 12:00 UTC to Alice on Arena: hi there\n",
        {}},
       {".history Bob Smith",
        "* Bob Smith: 1 sanction, 1 note, the last 0 chat lines\n"
-       "* 2026-12-08 12:01 UTC tempban 2h by Admin on Arena: flood\n"
+       "* #2 2026-12-08 12:01 UTC tempban 2h by Admin on Arena: flood\n"
        "* 2026-12-08 12:01 UTC note by Admin: is a regular\n",
        {}},
       {".audit 2",
@@ -223,7 +223,7 @@ TEST_F(CommandsTest, AdminsInGameActWithinTheirLevel) {
                      {message(1, "!help [WORD]"), message(1, "!warn PLAYER REASON"),
                       message(1, "!kick PLAYER [REASON]"),
                       message(1, "!tempban PLAYER DURATION [REASON]"), message(1, "!seen NAME"),
-                      message(1, "!admins")}},
+                      message(1, "!admins"), message(1, "!report PLAYER REASON")}},
                     {"!admins",
                      "",
                      {message(1, "Alice: level 1 (moderator)" + added),
@@ -252,7 +252,7 @@ TEST_F(CommandsTest, AdminsInGameActWithinTheirLevel) {
                      {message(7, "Warning 1 of 3 before a kick: spam"), message(1, "!warn: done")}},
                     {"!tempban bob 1d spam",
                      "* game:Alice banned Bob for 1d, until 2026-12-09 12:00 UTC: spam\n",
-                     {message(3, "You are banned until 2026-12-09 12:00 UTC (1d left): spam"),
+                     {message(3, "You are banned (#2) until 2026-12-09 12:00 UTC (1d left): spam"),
                       buildKickRequest(3), message(1, "!tempban: done")}},
                 });
   // An admin, in a private message to the client.
@@ -268,7 +268,7 @@ TEST_F(CommandsTest, AdminsInGameActWithinTheirLevel) {
                     {"!tempban Alice 2w",
                      "* game:Bobby banned Alice for 14d, until 2026-12-22 12:00 UTC\n",
                      {message(1,
-                              "You are banned until 2026-12-22 12:00 UTC (14d left): no "
+                              "You are banned (#5) until 2026-12-22 12:00 UTC (14d left): no "
                               "reason given"),
                       buildKickRequest(1), message(5, "!tempban: done")}},
                 });

@@ -103,8 +103,10 @@ void GameWords::said(uint8_t senderId, int senderLevel, std::string_view text) {
 
 std::vector<std::string> GameWords::helpLines(int level) const {
   std::vector<std::string> lines;
+  // The built-in words are listed to the admins: a player's "!help" stays
+  // the scripts' to answer, as it was before any word was open to all.
   for (const Builtin& builtin : builtins_) {
-    if (builtin.level <= level) lines.push_back(builtin.usage);
+    if (level > 0 && builtin.level <= level) lines.push_back(builtin.usage);
   }
   std::string list;
   for (const ScriptWord& script : scriptWords_) {

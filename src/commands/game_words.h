@@ -62,7 +62,8 @@ class GameWords {
   // onPlayerChat get no second answer.
   bool inUse() const { return !scriptWords_.empty(); }
   // The messages "!help" sends a player of `level`: the usage of each
-  // built-in word the level allows, one a message, then the scripts'
+  // built-in word the level allows (for the admins, level 1 and up), one a
+  // message, then the scripts'
   // words the level allows as "Commands: !a !b", split into messages of
   // at most kMaxReply bytes. Empty when the level allows nothing.
   std::vector<std::string> helpLines(int level) const;

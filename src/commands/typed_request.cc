@@ -106,7 +106,8 @@ class Reader {
   // The name an id typed means: the holder at the mark.
   bool nameOfId(uint8_t id, Target* target);
   bool duration(std::string_view* rest, ActRequest* request);
-  bool banNumber(std::string_view* rest, ActRequest* request);
+  // A ban's or a report's number, #12 or 12, into *number.
+  bool number(std::string_view* rest, const char* needed, int64_t* number);
 
   ActContext& context_;
   std::string command_;
@@ -153,7 +154,10 @@ bool Reader::read(Argument argument, bool last, std::string_view* rest, ActReque
       return true;
     }
     case Argument::kBan:
-      return banNumber(rest, request);
+      return number(rest, "a ban's number is needed (its id in the panel: #12 or 12)",
+                    &request->ban);
+    case Argument::kReport:
+      return number(rest, "a report's number is needed (#12 or 12)", &request->report);
     case Argument::kText:
     case Argument::kReason:
       request->text = std::string(trimmed(*rest));
@@ -240,14 +244,12 @@ bool Reader::duration(std::string_view* rest, ActRequest* request) {
   return true;
 }
 
-bool Reader::banNumber(std::string_view* rest, ActRequest* request) {
+bool Reader::number(std::string_view* rest, const char* needed, int64_t* number) {
   Split split = splitAt(trimmed(*rest), trimmed(*rest).find(' '));
-  std::string_view number = split.first;
-  if (number.starts_with('#')) number.remove_prefix(1);
-  if (number.empty() || !isDigits(number) || number.size() > kMaxBanDigits) {
-    return fail("a ban's number is needed (its id in the panel: #12 or 12)");
-  }
-  request->ban = std::stoll(std::string(number));
+  std::string_view digits = split.first;
+  if (digits.starts_with('#')) digits.remove_prefix(1);
+  if (digits.empty() || !isDigits(digits) || digits.size() > kMaxBanDigits) return fail(needed);
+  *number = std::stoll(std::string(digits));
   text_ = split.rest;
   *rest = text_;
   return true;

@@ -44,6 +44,11 @@ struct ModerationSettings {
   // Where records for a shared database wait while it is away, across
   // exits and crashes (--journal); empty: in memory only.
   std::string journalPath;
+  // Said after the reason of every ban message (--appeal-url): where a
+  // banned player may appeal; empty: nothing said.
+  std::string appealUrl;
+  // A player may report once in this many seconds (--report-cooldown).
+  int64_t reportCooldownSeconds = 60;
 };
 
 // The connection settings and the scripts' database file, fixed for the

@@ -31,6 +31,7 @@ enum class Event {
   kScriptStop,
   kConsoleCommand,
   kPlayerSanctioned,
+  kPlayerReport,
 };
 
 struct EventInfo {
@@ -61,6 +62,8 @@ inline constexpr EventInfo kEventTable[] = {
     {Event::kConsoleCommand, "onConsoleCommand", "ss"},  // word, rest
     // name, kind, seconds, reason, actor
     {Event::kPlayerSanctioned, "onPlayerSanctioned", "ssiss"},
+    // report number, reporter, target, reason
+    {Event::kPlayerReport, "onPlayerReport", "isss"},
 };
 
 constexpr bool eventTableInOrder() {

@@ -75,6 +75,20 @@ StatementResult AuditChainer::insert(const std::vector<DbValue>& content) {
   return result;
 }
 
+StatementResult AuditChainer::insertOfSanction(const std::vector<DbValue>& bindings) {
+  if (bindings.size() != kAuditContentValues + kSanctionLookupValues) {
+    return failure("an audit row of " + std::to_string(bindings.size()) + " values");
+  }
+  std::vector<DbValue> content(bindings.begin(), bindings.begin() + kAuditContentValues);
+  StatementResult found = database_.run(
+      "SELECT max(id) FROM gs_sanctions WHERE name_key = ? AND kind = ? AND time = ? AND server = "
+      "?",
+      {bindings.begin() + kAuditContentValues, bindings.end()});
+  if (found.error) return found;
+  if (found.rowCount() == 1) content.back() = found.values[0];
+  return insert(content);
+}
+
 std::string AuditFinding::line() const {
   std::string row = "audit row " + std::to_string(id);
   switch (kind) {

@@ -20,12 +20,22 @@ namespace gsadmin {
 // AuditChainCheck finds it. The client only ever appends to gs_audit.
 
 // The audit's insert. It is queued with the row's content alone (time,
-// actor, action, target, detail, server: kAuditContentValues values); the
-// store adds the two links as it writes it (AuditChainer).
+// actor, action, target, detail, server, sanction: kAuditContentValues
+// values); the store adds the two links as it writes it (AuditChainer).
 inline constexpr char kInsertAudit[] =
-    "INSERT INTO gs_audit (time, actor, action, target, detail, server, prev, chain)"
-    " VALUES (?, ?, ?, ?, ?, ?, ?, ?)";
-inline constexpr size_t kAuditContentValues = 6;
+    "INSERT INTO gs_audit (time, actor, action, target, detail, server, sanction, prev, chain)"
+    " VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
+inline constexpr size_t kAuditContentValues = 7;
+// The same for a line about a sanction whose number is not known yet (its
+// row waits in the same queue, ahead): queued with the content (sanction
+// NULL) and then the sanction's name key, kind, time and server, by which
+// the chainer finds the number as it writes the line. Only AuditChainer
+// runs it, as kInsertAudit.
+inline constexpr char kInsertAuditOfSanction[] =
+    "INSERT INTO gs_audit (time, actor, action, target, detail, server, sanction, prev, chain)"
+    " VALUES (?, ?, ?, ?, ?, ?, (SELECT max(id) FROM gs_sanctions WHERE name_key = ? AND"
+    " kind = ? AND time = ? AND server = ?), ?, ?)";
+inline constexpr size_t kSanctionLookupValues = 4;
 
 // The link of a row of `content` (as queued) that follows `prev`.
 std::string auditLink(std::string_view prev, std::span<const DbValue> content);
@@ -39,6 +49,8 @@ class AuditChainer {
   explicit AuditChainer(Database& database) : database_(database) {}
   // Runs kInsertAudit for `content` with its links.
   StatementResult insert(const std::vector<DbValue>& content);
+  // The same for the bindings of kInsertAuditOfSanction.
+  StatementResult insertOfSanction(const std::vector<DbValue>& bindings);
 
  private:
   Database& database_;

@@ -26,8 +26,10 @@ struct Row {
 };
 
 std::vector<DbValue> contentOf(int64_t time, std::string target) {
-  return {DbValue::integer(time),           DbValue::text("console"), DbValue::text("kick"),
-          DbValue::text(std::move(target)), DbValue::text("why"),     DbValue::text("east")};
+  return {DbValue::integer(time), DbValue::text("console"),
+          DbValue::text("kick"),  DbValue::text(std::move(target)),
+          DbValue::text("why"),   DbValue::text("east"),
+          DbValue::null()};
 }
 
 // Rows 1..count as the store links them.
@@ -105,17 +107,17 @@ TEST(AuditChainTest, RowsFromBeforeTheChainAreCountedNotJudged) {
 // Rows read back as the walk reads them.
 std::vector<Row> storedRows(Database& database) {
   StatementResult result = database.run(
-      "SELECT id, time, actor, action, target, detail, server, prev, chain FROM gs_audit"
-      " ORDER BY id",
+      "SELECT id, time, actor, action, target, detail, server, sanction, prev, chain"
+      " FROM gs_audit ORDER BY id",
       {});
   EXPECT_FALSE(result.error) << result.error.value_or("");
   std::vector<Row> rows;
   for (size_t row = 0; row < result.rowCount(); ++row) {
-    const DbValue* v = &result.values[row * 9];
+    const DbValue* v = &result.values[row * 10];
     auto text = [](const DbValue& value) {
       return value.type == DbValue::Type::kNull ? std::nullopt : std::optional(value.bytes);
     };
-    rows.push_back(Row{v[0].integerValue, text(v[7]), text(v[8]), {v + 1, v + 7}});
+    rows.push_back(Row{v[0].integerValue, text(v[8]), text(v[9]), {v + 1, v + 8}});
   }
   return rows;
 }

@@ -32,8 +32,15 @@ const char* levelName(int level) {
   return "?";
 }
 
+// "#12 " before a line about the sanction numbered 12; nothing without a
+// number (a record not written yet).
+std::string numberMark(std::optional<int64_t> number) {
+  return number && *number > 0 ? "#" + std::to_string(*number) + " " : std::string();
+}
+
 std::string sanctionLine(const SanctionRecord& sanction) {
-  std::string line = formatUtcTime(sanction.time) + " " + printable(sanction.kind);
+  std::string line =
+      numberMark(sanction.id) + formatUtcTime(sanction.time) + " " + printable(sanction.kind);
   if (sanction.seconds > 0) line += " " + formatDuration(sanction.seconds);
   line += " by " + printable(sanction.actor);
   if (!sanction.server.empty()) line += " on " + printable(sanction.server);
@@ -66,8 +73,8 @@ std::vector<std::string> banLines(Moderation& moderation) {
       until =
           "until " + formatUtcTime(*ban.until) + " (" + formatDuration(*ban.until - now) + " left)";
     }
-    lines.push_back(printable(ban.name) + ", " + until + ", by " + printable(ban.actor) + ": " +
-                    reasonText(ban.reason));
+    lines.push_back(numberMark(ban.id) + printable(ban.name) + ", " + until + ", by " +
+                    printable(ban.actor) + ": " + reasonText(ban.reason));
   }
   if (lines.empty()) lines.emplace_back("no active bans");
   return lines;
@@ -125,8 +132,9 @@ std::vector<std::string> historyLines(Moderation& moderation, std::string_view n
 std::vector<std::string> auditLines(Moderation& moderation, size_t count) {
   std::vector<std::string> lines;
   for (const AuditRecord& entry : moderation.sanctions().lastAudit(count)) {
-    std::string line = formatUtcTime(entry.time) + " " + printable(entry.actor) + " " +
-                       printable(entry.action) + " " + printable(entry.target);
+    std::string line = numberMark(entry.sanction) + formatUtcTime(entry.time) + " " +
+                       printable(entry.actor) + " " + printable(entry.action) + " " +
+                       printable(entry.target);
     if (!entry.server.empty()) line += " on " + printable(entry.server);
     if (!entry.detail.empty()) line += ": " + printable(entry.detail);
     lines.push_back(line);

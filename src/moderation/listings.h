@@ -2,6 +2,7 @@
 #define GSADMIN_MODERATION_LISTINGS_H_
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +33,14 @@ std::vector<std::string> historyLines(Moderation& moderation, std::string_view n
                                       size_t chatLines);
 // The last `count` audit lines, newest first.
 std::vector<std::string> auditLines(Moderation& moderation, size_t count);
+// report_listings.cc: the open and claimed reports, one line each, "#N
+// TARGET by REPORTER (+K more) REASON, STATE", at most kMaxListed.
+std::vector<std::string> reportLines(Moderation& moderation);
+// The report numbered `id`: its line, when and where it was made, who
+// reported it, how it was closed, and its evidence (at most
+// kMaxEvidenceShown records) in time order.
+std::vector<std::string> reportShowLines(Moderation& moderation, int64_t id);
+inline constexpr size_t kMaxEvidenceShown = 500;
 // The admins in game; `withDetails` at the console only: in game the
 // details stay unsaid.
 std::vector<std::string> adminLines(Moderation& moderation, bool withDetails);

@@ -18,7 +18,9 @@ Moderation::Moderation(SessionContext& session, ModerationSettings settings)
       history_(store_),
       purge_(store_),
       sanctions_(store_),
-      admins_(store_) {
+      admins_(store_),
+      reports_(store_),
+      reportCooldown_(settings_.reportCooldownSeconds) {
   const SessionSettings& where = session.settings();
   store_.setServerName(settings_.serverName.empty()
                            ? where.serverIP + ":" + std::to_string(where.serverPort)
@@ -145,6 +147,7 @@ void Moderation::tick() {
     nextExpiry_ = moment + kDaySeconds;
   }
   uint64_t nowMs = session_.clock().nowMs();
+  reports_.completeDue(nowMs);
   if (purge_.running() && nowMs >= nextPurgeSliceMs_) {
     purge_.step();
     nextPurgeSliceMs_ = nowMs + kPurgeSliceMs;

@@ -14,6 +14,7 @@
 #include "moderation/admins.h"
 #include "moderation/player_history.h"
 #include "moderation/record_store.h"
+#include "moderation/reports.h"
 #include "moderation/retention.h"
 #include "moderation/sanctions.h"
 
@@ -145,6 +146,26 @@ class Moderation {
   // holding the player's name (any case), or changed during this visit.
   std::string addAdmin(const Actor& actor, const Player& player, int level);
   std::string removeAdmin(const Actor& actor, std::string_view name);
+  // moderation_reports.cc: a report of `person` by `actor` with `reason`:
+  // a player on the server, or a name seen in the last kReportSeenSeconds
+  // (kept as last seen, so that the report names that player after a
+  // leave). Once in a cooldown (--report-cooldown) for each actor. Printed
+  // "* Report #12: Bob by Ann: aimbot", sent so to the admins in game,
+  // audited, and fired as "onPlayerReport". Empty when filed, with the
+  // reporter's one confirmation in *confirmation; else the refusal.
+  std::string report(const Actor& actor, const Person& person, std::string_view reason,
+                     std::string* confirmation);
+  static constexpr int64_t kReportSeenSeconds = 3600;
+  // Claims report `id` for `actor`, or closes it with the sanction
+  // numbered `sanction` (none: no action) and `note`; each prints one
+  // "* " line and writes one audit line. Refused for a closed report.
+  std::string claimReport(const Actor& actor, int64_t id);
+  std::string closeReport(const Actor& actor, int64_t id, std::optional<int64_t> sanction,
+                          std::string_view note);
+  // When the next report's evidence is due to be copied, on the session's
+  // clock; empty when none waits.
+  std::optional<uint64_t> nextReportMs() const { return reports_.nextDueMs(); }
+
   // Audits an act that records nothing else (a slap, the panel's chat).
   void auditAct(const Actor& actor, std::string_view kind, std::string_view name,
                 std::string_view text);
@@ -155,6 +176,7 @@ class Moderation {
   PlayerHistory& history() { return history_; }
   Sanctions& sanctions() { return sanctions_; }
   Admins& admins() { return admins_; }
+  Reports& reports() { return reports_; }
   SessionContext& session() { return session_; }
   RecordStore& store() { return store_; }
   const ModerationSettings& settings() const { return settings_; }
@@ -235,6 +257,8 @@ class Moderation {
   uint64_t nextPurgeSliceMs_ = 0;
   Sanctions sanctions_;
   Admins admins_;
+  Reports reports_;
+  ReportCooldown reportCooldown_;
   std::array<Presence, 256> presence_{};
   int64_t nextExpiry_ = 0;
   // When the writes waiting in the store are due; empty while none wait.

@@ -113,12 +113,15 @@ std::string Moderation::tempban(const Actor& actor, const Person& person, int64_
   std::string unseen = unseenMark(person);
   int64_t moment = now();
   int64_t until = moment + seconds;
+  // Recorded first: the player's message says the ban's number.
+  sanctions_.record(name, kSanctionTempban, seconds, until, text, actor.name, moment);
+  int64_t number = sanctions_.lastNumber();
   if (person.online) {
-    admin::sendMessage(session_, person.online->id, banMessage(until, moment, text));
+    admin::sendMessage(session_, person.online->id,
+                       banMessage(number, until, moment, text, settings_.appealUrl));
     admin::kickPlayer(session_, person.online->id);
     removedByAct(person.online->id);
   }
-  sanctions_.record(name, kSanctionTempban, seconds, until, text, actor.name, moment);
   announce(actor, name, kSanctionTempban, seconds, text,
            "* " + printable(actor.label()) + " banned " + printable(name) + unseen + " for " +
                formatDuration(seconds) + ", until " + formatUtcTime(until) + lineReason(text));
@@ -159,7 +162,7 @@ void Moderation::announce(const Actor& actor, std::string_view name, std::string
                                  .add("reason", reason)
                                  .add("actor", actor.label()));
   }
-  sanctions_.audit(actor.label(), kind, name, auditDetail(seconds, reason), now());
+  sanctions_.auditLast(actor.label(), kind, name, auditDetail(seconds, reason), now());
   EventArgument arguments[] = {{true, 0, name},
                                {true, 0, kind},
                                {false, static_cast<int32_t>(seconds), {}},

@@ -99,7 +99,7 @@ TEST_F(ModerationActionsTest, EachActionSendsPrintsRecordsAndFires) {
        kSanctionKick,
        ""},
       {[this](Moderation& m) { return m.tempban(kOperator, on(5), 129600, "grief"); },
-       {"chat /msg #5 You are banned until " + in36h + " (1d12h left): grief", "kick 5"},
+       {"chat /msg #5 You are banned (#3) until " + in36h + " (1d12h left): grief", "kick 5"},
        "* console:Op banned Bob for 1d12h, until " + in36h +
            ": grief\nevent Bob,tempban,129600,grief,Op\n",
        "Bob",
@@ -133,6 +133,7 @@ TEST_F(ModerationActionsTest, EachActionSendsPrintsRecordsAndFires) {
     EXPECT_EQ(audit[0].action, c.kind);
     // The audit names the door; the record, which scripts read, the name.
     EXPECT_EQ(audit[0].actor, "console:Op") << c.kind;
+    EXPECT_EQ(audit[0].sanction, records[0].id) << c.kind;  // the sanction's number
     EXPECT_EQ(audit[0].detail, c.auditDetail) << c.kind;
   }
   EXPECT_TRUE(moderation().sanctions().activeBan("bob", now()));
@@ -209,7 +210,7 @@ TEST_F(ModerationActionsTest, WarningsKickAtThreeAndBanAtFiveUntilTheyExpire) {
       described(h.sent()),
       (std::vector<std::string>{
           "chat /msg #3 Warning 5 of 5 before a ban: caps",
-          "chat /msg #3 You are banned until " + until + " (1d left): 5 warnings", "kick 3"}));
+          "chat /msg #3 You are banned (#8) until " + until + " (1d left): 5 warnings", "kick 3"}));
   EXPECT_EQ(h.output(),
             "* console:Op warned Spammer (5 active): caps\nevent Spammer,warn,0,caps,Op\n"
             "* console:Op banned Spammer for 1d, until " +
@@ -282,9 +283,10 @@ TEST_F(ModerationActionsTest, ABannedNameIsToldAndKickedAtJoinInAnyCase) {
   h.output();
   h.deliver(testing::playerJoined(9, "bOB"));
   std::string until = formatUtcTime(now() + 2 * 3600);
-  EXPECT_EQ(described(h.sent()),
-            (std::vector<std::string>{
-                "chat /msg #9 You are banned until " + until + " (2h left): grief", "kick 9"}));
+  EXPECT_EQ(
+      described(h.sent()),
+      (std::vector<std::string>{
+          "chat /msg #9 You are banned (#1) until " + until + " (2h left): grief", "kick 9"}));
   EXPECT_EQ(h.output(), "bOB has joined the game (ID: 9)\n* bOB is banned until " + until +
                             " (grief): kicked\n");
   // Once a presence: the details reply does not kick again.
@@ -307,8 +309,8 @@ TEST_F(ModerationActionsTest, AnAliasOfABannedNameIsKickedWhenItsDetailsArrive) 
   EXPECT_TRUE(described(h.sent()).empty()) << "the name alone is not banned";
   h.deliver(testing::playerDetails(8, "key-7"));  // Ann's
   EXPECT_EQ(described(h.sent()),
-            (std::vector<std::string>{"chat /msg #8 You are banned permanently: no reason given",
-                                      "kick 8"}));
+            (std::vector<std::string>{
+                "chat /msg #8 You are banned (#1) permanently: no reason given", "kick 8"}));
   EXPECT_EQ(h.output(),
             "Anna has joined the game (ID: 8)\n* Anna is banned as Ann permanently (no reason "
             "given): kicked\n");

@@ -37,7 +37,7 @@ std::string Moderation::rewordBan(const Actor& actor, int64_t id, std::string_vi
   if (kept.empty()) return "a reason is needed";
   sanctions_.reword(*ban, kept);
   sanctions_.audit(actor.label(), kAuditBanReason, ban->name,
-                   "#" + std::to_string(id) + ": " + kept, now());
+                   "#" + std::to_string(id) + ": " + kept, now(), id);
   session_.console().line("* " + printable(actor.label()) + " gave " + banNamed(id) + " on " +
                           printable(ban->name) + " the reason: " + printable(kept));
   return "";
@@ -53,7 +53,7 @@ std::string Moderation::relengthBan(const Actor& actor, int64_t id, int64_t seco
   std::string length = formatDuration(seconds);
   int64_t until = ban->time + seconds;
   sanctions_.audit(actor.label(), kAuditBanLength, ban->name,
-                   "#" + std::to_string(id) + ": " + length, now());
+                   "#" + std::to_string(id) + ": " + length, now(), id);
   session_.console().line("* " + printable(actor.label()) + " made " + banNamed(id) + " on " +
                           printable(ban->name) + " last " + length + ", until " +
                           formatUtcTime(until));

@@ -41,7 +41,8 @@ void Moderation::enforceBan(const Player& player, bool withAliases) {
   presence_[player.id].kickedAsBanned = true;
   uint8_t id = player.id;
   std::string name = player.name;
-  admin::sendMessage(session_, id, banMessage(ban->until, moment, ban->reason));
+  admin::sendMessage(session_, id,
+                     banMessage(ban->id, ban->until, moment, ban->reason, settings_.appealUrl));
   admin::kickPlayer(session_, id);
   // The banned name, where the player's own differs: an alias or a
   // look-alike.

@@ -106,8 +106,8 @@ TEST_F(ModerationFleetTest, ListingsSayWhereAPlayerWasSeenAndEachSanctionMade) {
   EXPECT_NE(seen.find(" ago) on beta, not online\n"), std::string::npos) << seen;
   EXPECT_EQ(typed(".history Bob"),
             "* Bob: 2 sanctions, 0 notes, the last 2 chat lines\n"
-            "* 2026-12-08 11:58 UTC kick by Zed on beta: camping\n"
-            "* 2026-12-08 12:00 UTC warn by Olga on arena: spam\n"
+            "* #2 2026-12-08 11:58 UTC kick by Zed on beta: camping\n"
+            "* #1 2026-12-08 12:00 UTC warn by Olga on arena: spam\n"
             "* 2026-12-08 12:00 UTC said on arena: hello\n"
             "* 2026-12-08 11:58 UTC to Cy on beta: hi\n");
 }
@@ -143,9 +143,9 @@ TEST_F(ModerationFleetTest, EachActIsKickedOnceAndAuditedWithItsDoorAndServer) {
     EXPECT_EQ(h.output(), "") << a.act;
   }
   EXPECT_EQ(typed(".audit 3"),
-            "* 2026-12-08 12:00 UTC console:Olga kick Cy on arena: spam\n"
-            "* 2026-12-08 12:00 UTC console:Olga tempban Ann on arena: 1h: flood\n"
-            "* 2026-12-08 12:00 UTC console:Olga ban Bob on arena: cheating\n");
+            "* #3 2026-12-08 12:00 UTC console:Olga kick Cy on arena: spam\n"
+            "* #2 2026-12-08 12:00 UTC console:Olga tempban Ann on arena: 1h: flood\n"
+            "* #1 2026-12-08 12:00 UTC console:Olga ban Bob on arena: cheating\n");
   // A banned player who comes back to the slot is kicked as ever.
   h.deliver(testing::playerLeft(1, 5));
   h.deliver(testing::playerJoined(5, "Bob"));

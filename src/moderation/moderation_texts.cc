@@ -16,10 +16,18 @@ std::string shownReason(const std::string& reason) {
   return reason.empty() ? kNoReasonGiven : reason;
 }
 
-std::string banMessage(std::optional<int64_t> until, int64_t now, const std::string& reason) {
-  if (!until) return "You are banned permanently: " + shownReason(reason);
-  return "You are banned until " + formatUtcTime(*until) + " (" + formatDuration(*until - now) +
-         " left): " + shownReason(reason);
+std::string banMessage(int64_t id, std::optional<int64_t> until, int64_t now,
+                       const std::string& reason, const std::string& appealUrl) {
+  std::string text = "You are banned";
+  if (id > 0) text += " (#" + std::to_string(id) + ")";
+  if (until) {
+    text += " until " + formatUtcTime(*until) + " (" + formatDuration(*until - now) + " left)";
+  } else {
+    text += " permanently";
+  }
+  text += ": " + shownReason(reason);
+  if (!appealUrl.empty()) text += ", appeal at " + appealUrl;
+  return text;
 }
 
 }  // namespace gsadmin

@@ -18,10 +18,13 @@ std::string keptReason(std::string_view reason);
 // `reason`, or kNoReasonGiven when it is empty.
 std::string shownReason(const std::string& reason);
 
-// The private message to a banned player: "You are banned until DATE
-// (TIME_LEFT left): REASON", or "You are banned permanently: REASON" for a
-// ban without an end.
-std::string banMessage(std::optional<int64_t> until, int64_t now, const std::string& reason);
+// The private message to a banned player: "You are banned (#ID) until DATE
+// (TIME_LEFT left): REASON", or "You are banned (#ID) permanently: REASON"
+// for a ban without an end. Without " (#ID)" while the ban's number is not
+// known (`id` 0: its record not written yet); with ", appeal at URL" after
+// it when `appealUrl` is not empty.
+std::string banMessage(int64_t id, std::optional<int64_t> until, int64_t now,
+                       const std::string& reason, const std::string& appealUrl);
 
 }  // namespace gsadmin
 

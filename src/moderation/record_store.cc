@@ -155,13 +155,19 @@ std::optional<std::string> RecordStore::write() {
   return begun.error ? begun.error : writeQueue();
 }
 
+StatementResult RecordStore::runWrite(AuditChainer& audit, const Write& write) {
+  // Compared as text: a write read back from the journal has its own copy.
+  if (std::strcmp(write.sql, kInsertAudit) == 0) return audit.insert(write.bindings);
+  if (std::strcmp(write.sql, kInsertAuditOfSanction) == 0) {
+    return audit.insertOfSanction(write.bindings);
+  }
+  return database_.run(write.sql, write.bindings);
+}
+
 std::optional<std::string> RecordStore::writeQueue() {
   AuditChainer audit(database_);
   for (size_t i = 0; i < queue_.size(); ++i) {
-    // Compared as text: a write read back from the journal has its own copy.
-    StatementResult result = std::strcmp(queue_[i].sql, kInsertAudit) == 0
-                                 ? audit.insert(queue_[i].bindings)
-                                 : database_.run(queue_[i].sql, queue_[i].bindings);
+    StatementResult result = runWrite(audit, queue_[i]);
     if (!result.error) continue;
     // What went before is rolled back with it and written again next time,
     // as is this write unless it keeps failing.

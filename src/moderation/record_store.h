@@ -16,6 +16,8 @@
 
 namespace gsadmin {
 
+class AuditChainer;
+
 // The moderation tables' side of the client's database. Writes are queued
 // and written together by flush(), in a transaction of their own, so that
 // recording a busy server costs one commit per pass of the loop, and a
@@ -146,6 +148,8 @@ class RecordStore {
 
   // Writes the queue when no script's transaction is open; the error.
   std::optional<std::string> write();
+  // Runs one write in the open transaction; the audit's through `audit`.
+  StatementResult runWrite(AuditChainer& audit, const Write& write);
   // Runs the queue in the open transaction and commits it.
   std::optional<std::string> writeQueue();
   // Rolls back after `result` failed in the transaction. The writes wait

@@ -77,6 +77,9 @@ struct AuditRecord {
   std::string detail;
   std::string server;  // where it was done; empty when not known
   int64_t id = 0;      // the line's number, rising
+  // The number of the sanction the line is about (the act's own, or the
+  // one a report was closed with); absent for the other lines.
+  std::optional<int64_t> sanction;
 };
 
 struct AdminRecord {

@@ -11,16 +11,28 @@ namespace {
 constexpr int64_t kYearSeconds = 365LL * 24 * 3600;
 
 // The rows of one batch go by their id, as both backends' DELETE takes a
-// subquery but not a LIMIT of its own.
-const char* const kPurges[] = {
-    "DELETE FROM gs_chat WHERE id IN (SELECT id FROM gs_chat WHERE time < ? LIMIT ?)",
-    // joined never follows left_at, so the index on joined serves both.
-    "DELETE FROM gs_sessions WHERE id IN (SELECT id FROM gs_sessions WHERE joined < ?"
-    " AND (left_at IS NULL OR left_at < ?) LIMIT ?)",
-    "DELETE FROM gs_kills WHERE id IN (SELECT id FROM gs_kills WHERE time < ? LIMIT ?)",
-    "DELETE FROM gs_reports WHERE id IN (SELECT id FROM gs_reports WHERE time < ? LIMIT ?)",
+// subquery but not a LIMIT of its own. A report's evidence and reporters go
+// with it, by the report's time they keep.
+struct Purge {
+  size_t kind;  // in kRetentionKinds
+  const char* sql;
 };
-static_assert(std::size(kPurges) == std::size(kRetentionKinds));
+const Purge kPurges[] = {
+    {0, "DELETE FROM gs_chat WHERE id IN (SELECT id FROM gs_chat WHERE time < ? LIMIT ?)"},
+    // joined never follows left_at, so the index on joined serves both.
+    {1,
+     "DELETE FROM gs_sessions WHERE id IN (SELECT id FROM gs_sessions WHERE joined < ?"
+     " AND (left_at IS NULL OR left_at < ?) LIMIT ?)"},
+    {2, "DELETE FROM gs_kills WHERE id IN (SELECT id FROM gs_kills WHERE time < ? LIMIT ?)"},
+    {3,
+     "DELETE FROM gs_report_evidence WHERE id IN (SELECT id FROM gs_report_evidence"
+     " WHERE report_time < ? LIMIT ?)"},
+    {3,
+     "DELETE FROM gs_report_reporters WHERE id IN (SELECT id FROM gs_report_reporters"
+     " WHERE report_time < ? LIMIT ?)"},
+    {3, "DELETE FROM gs_reports WHERE id IN (SELECT id FROM gs_reports WHERE time < ? LIMIT ?)"},
+};
+static_assert(std::size(kPurges) == RetentionPurge::kStages);
 
 int64_t RetentionSettings::*const kFields[] = {
     &RetentionSettings::chatSeconds, &RetentionSettings::visitsSeconds,
@@ -74,28 +86,29 @@ std::optional<RetentionSettings> parseRetention(std::string_view list, Retention
 void RetentionPurge::start(const RetentionSettings& keep, int64_t now) {
   keep_ = keep;
   now_ = now;
-  kind_ = 0;
+  stage_ = 0;
 }
 
 int64_t RetentionPurge::step() {
   while (running()) {
-    int64_t seconds = keep_.*kFields[kind_];
+    size_t kind = kPurges[stage_].kind;
+    int64_t seconds = keep_.*kFields[kind];
     // Nothing can be older than a span reaching back past the epoch.
     bool kept = seconds <= 0 || seconds > now_;
-    if (kept || (kind_ == 3 && !tableExists(store_, "gs_reports"))) {
-      ++kind_;
+    if (kept || (kind == 3 && !tableExists(store_, "gs_reports"))) {
+      ++stage_;
       continue;
     }
     DbValue cutoff = DbValue::integer(now_ - seconds);
     DbValue batch = DbValue::integer(kPurgeBatchRows);
-    std::vector<DbValue> bindings = kind_ == 1 ? std::vector<DbValue>{cutoff, cutoff, batch}
-                                               : std::vector<DbValue>{cutoff, batch};
-    StatementResult deleted = store_.query(kPurges[kind_], bindings);
+    std::vector<DbValue> bindings = kind == 1 ? std::vector<DbValue>{cutoff, cutoff, batch}
+                                              : std::vector<DbValue>{cutoff, batch};
+    StatementResult deleted = store_.query(kPurges[stage_].sql, bindings);
     if (deleted.error) {
-      kind_ = std::size(kRetentionKinds);
+      stage_ = kStages;
       return 0;
     }
-    if (deleted.changes < kPurgeBatchRows) ++kind_;
+    if (deleted.changes < kPurgeBatchRows) ++stage_;
     // A kind with nothing to delete costs one indexed look: the next goes
     // in the same slice, so a quiet day's pass wakes the loop once.
     if (deleted.changes > 0) return deleted.changes;

@@ -36,7 +36,10 @@ class RetentionPurge {
   // Begins a pass deleting what `keep` no longer keeps at `now` (seconds).
   void start(const RetentionSettings& keep, int64_t now);
   // Whether a pass has rows left to go through.
-  bool running() const { return kind_ < std::size(kRetentionKinds); }
+  bool running() const { return stage_ < kStages; }
+  // The statements of a pass: one a kind, the reports' evidence and
+  // reporters before the reports.
+  static constexpr size_t kStages = std::size(kRetentionKinds) + 2;
   // One slice of the pass: deletes at most one batch of rows of the first
   // kind that has any left; the rows deleted. A kind is done when its
   // slice deletes fewer than a batch; an error ends the pass (the next
@@ -47,7 +50,7 @@ class RetentionPurge {
   RecordStore& store_;
   RetentionSettings keep_;
   int64_t now_ = 0;
-  size_t kind_ = std::size(kRetentionKinds);
+  size_t stage_ = kStages;
 };
 
 }  // namespace gsadmin

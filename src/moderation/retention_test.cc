@@ -99,7 +99,7 @@ TEST_P(RetentionPurgeTest, EachKindGoesByItsSpanInBoundedSlices) {
   keep.chatSeconds = 2 * kDay;
   keep.killsSeconds = 0;  // kept for good
   keep.visitsSeconds = 90 * kDay;
-  keep.reportsSeconds = 30 * kDay;  // no gs_reports table: passed over
+  keep.reportsSeconds = 0;  // kept for good
   RetentionPurge purge(*store_);
   purge.start(keep, kNow);
   int slices = 0;
@@ -114,16 +114,38 @@ TEST_P(RetentionPurgeTest, EachKindGoesByItsSpanInBoundedSlices) {
   EXPECT_EQ(count("gs_sessions"), 0);
   EXPECT_EQ(count("gs_audit"), 2);
   EXPECT_EQ(count("gs_sanctions"), 2);
+}
 
-  // A reports table, where one exists, goes by its span too.
-  std::string id = GetParam() ? "id BIGSERIAL PRIMARY KEY" : "id INTEGER PRIMARY KEY";
-  ASSERT_FALSE(
-      database_->run("CREATE TABLE gs_reports (" + id + ", time BIGINT NOT NULL)", {}).error);
-  insert("INSERT INTO gs_reports (time) VALUES (?)", 3, kNow - 40 * kDay);
-  insert("INSERT INTO gs_reports (time) VALUES (?)", 1, kNow - kDay);
+// The reports go by their span, and their evidence and reporters with them.
+TEST_P(RetentionPurgeTest, AReportGoesWithItsEvidenceAndReporters) {
+  insert(
+      "INSERT INTO gs_reports (time, target_key, target, reporter_key, reporter, reason)"
+      " VALUES (?, 'b', 'B', 'a', 'A', 'x')",
+      3, kNow - 40 * kDay);
+  insert(
+      "INSERT INTO gs_reports (time, target_key, target, reporter_key, reporter, reason)"
+      " VALUES (?, 'b', 'B', 'a', 'A', 'x')",
+      1, kNow - kDay);
+  insert(
+      "INSERT INTO gs_report_evidence (report, report_time, time, kind, name)"
+      " VALUES (1, ?, 0, 'chat', 'B')",
+      4, kNow - 40 * kDay);
+  insert(
+      "INSERT INTO gs_report_evidence (report, report_time, time, kind, name)"
+      " VALUES (4, ?, 0, 'chat', 'B')",
+      2, kNow - kDay);
+  insert(
+      "INSERT INTO gs_report_reporters (report, report_time, time, reporter_key, reporter,"
+      " reason) VALUES (1, ?, 0, 'a', 'A', 'x')",
+      1, kNow - 40 * kDay);
+  RetentionSettings keep;
+  keep.reportsSeconds = 30 * kDay;
+  RetentionPurge purge(*store_);
   purge.start(keep, kNow);
   while (purge.running()) purge.step();
   EXPECT_EQ(count("gs_reports"), 1);
+  EXPECT_EQ(count("gs_report_evidence"), 2);
+  EXPECT_EQ(count("gs_report_reporters"), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, RetentionPurgeTest, ::testing::Values(false, true),

@@ -37,13 +37,13 @@ std::optional<SanctionRecord> unwrittenSanction(const std::vector<DbValue>& b) {
 }
 
 std::vector<AuditRecord> auditRows(const StatementResult& result) {
-  constexpr size_t kColumns = 7;
+  constexpr size_t kColumns = 8;
   std::vector<AuditRecord> lines;
   if (result.error || result.columns.size() != kColumns) return lines;
   for (size_t row = 0; row < result.rowCount(); ++row) {
     const DbValue* v = &result.values[row * kColumns];
     lines.push_back(AuditRecord{integerAt(v[0]), v[1].bytes, v[2].bytes, v[3].bytes, v[4].bytes,
-                                v[5].bytes, integerAt(v[6])});
+                                v[5].bytes, integerAt(v[6]), optionalAt(v[7])});
   }
   return lines;
 }

@@ -34,7 +34,7 @@ std::optional<SanctionRecord> unwrittenSanction(const std::vector<DbValue>& bind
 std::vector<SanctionRecord> sanctionRows(const StatementResult& result);
 
 // The rows of a query of AUDIT_COLUMNS; none on an error.
-#define AUDIT_COLUMNS "time, actor, action, target, detail, server, id"
+#define AUDIT_COLUMNS "time, actor, action, target, detail, server, id, sanction"
 std::vector<AuditRecord> auditRows(const StatementResult& result);
 
 bool isBan(std::string_view kind);

@@ -114,8 +114,9 @@ void Sanctions::record(std::string_view name, std::string_view kind, int64_t sec
        DbValue::text(std::string(kind)), DbValue::integer(seconds), optionalValue(until),
        DbValue::text(kept), DbValue::text(std::string(actor)), DbValue::text(store_.serverName()),
        ban ? DbValue::text(skeleton) : DbValue::null()});
-  if (!ban) return;
   uint64_t ticket = store_.lastTicket();
+  last_ = Recorded{key, std::string(kind), now, queued ? ticket : 0};
+  if (!ban) return;
   store_.queueNotice(kBansNotice + key);
   raise(key, skeleton, until);
   if (!queued) return;  // dropped and counted, as every record
@@ -124,6 +125,26 @@ void Sanctions::record(std::string_view name, std::string_view kind, int64_t sec
       ticket, key, std::move(skeleton),
       SanctionRecord{0, now, std::move(shown), std::string(kind), seconds, until, std::move(kept),
                      std::string(actor), std::nullopt, store_.serverName()}});
+}
+
+int64_t Sanctions::lastNumber() {
+  if (!last_ || last_->ticket == 0) return 0;
+  // The query writes the queue first; the newest row of the key, kind and
+  // moment made here is the one.
+  StatementResult result = store_.query(
+      "SELECT max(id) FROM gs_sanctions WHERE name_key = ? AND kind = ? AND time = ? AND server = "
+      "?",
+      {DbValue::text(last_->key), DbValue::text(last_->kind), DbValue::integer(last_->time),
+       DbValue::text(store_.serverName())});
+  if (result.error || result.rowCount() != 1 || store_.waiting(last_->ticket)) return 0;
+  int64_t id = integerAt(result.values[0]);
+  for (Unwritten& ban : unwritten_) {
+    if (ban.ticket == last_->ticket) ban.ban.id = id;
+  }
+  for (Unwritten& ban : known_) {
+    if (ban.ticket == last_->ticket) ban.ban.id = id;
+  }
+  return id;
 }
 
 size_t Sanctions::lift(const std::vector<std::string>& names, std::string_view reason,

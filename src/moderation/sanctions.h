@@ -78,6 +78,11 @@ class Sanctions {
   void record(std::string_view name, std::string_view kind, int64_t seconds,
               std::optional<int64_t> until, std::string_view reason, std::string_view actor,
               int64_t now);
+  // The number of the sanction record() made last: its row's id, shared by
+  // every client of the database. Writes what is queued to learn it; 0
+  // when it cannot be written yet (a database away, a script's transaction
+  // open). The bans then made hold from memory as they do without it.
+  int64_t lastNumber();
   // Lifts every active ban on each of `names` (any case), records one
   // "unban" for the first, and returns how many bans were lifted. Records
   // nothing when none was.
@@ -106,15 +111,24 @@ class Sanctions {
   void addNote(std::string_view name, std::string_view actor, std::string_view text, int64_t now);
   std::vector<NoteRecord> notesOf(std::string_view name, size_t count);
 
-  // One line of the audit; every action writes one.
+  // One line of the audit; every action writes one. `sanction`: the number
+  // of the sanction it is about.
   void audit(std::string_view actor, std::string_view action, std::string_view target,
-             std::string_view detail, int64_t now);
+             std::string_view detail, int64_t now, std::optional<int64_t> sanction = std::nullopt);
+  // A line of the audit about the sanction record() made last: its number
+  // is found when the line is written, after the sanction's row, so that
+  // it is there even when the rows wait for a database that is away.
+  void auditLast(std::string_view actor, std::string_view action, std::string_view target,
+                 std::string_view detail, int64_t now);
   // The last `count` lines of the audit, newest first.
   std::vector<AuditRecord> lastAudit(size_t count);
 
   // sanctions_edits.cc: the ban (tempban or ban) numbered `id`, lifted
   // and ended ones too; none when there is none or it cannot be read.
   std::optional<SanctionRecord> banById(int64_t id);
+  // The sanction of any kind numbered `id`; none when there is none or it
+  // cannot be read.
+  std::optional<SanctionRecord> sanctionById(int64_t id);
   // Gives `ban` (read by banById) the reason `reason`.
   void reword(const SanctionRecord& ban, std::string_view reason);
   // Makes `ban` a tempban of `seconds` from when it was made: longer or
@@ -188,6 +202,15 @@ class Sanctions {
   std::deque<Unwritten> known_;
   // The warnings each name had when last read (kMaxKnownBans names).
   std::unordered_map<std::string, std::vector<SanctionRecord>> lastWarnings_;
+  // What names the sanction record() made last, for lastNumber() and
+  // auditLast(): its name key, kind and time, and its write's ticket.
+  struct Recorded {
+    std::string key;
+    std::string kind;
+    int64_t time = 0;
+    uint64_t ticket = 0;
+  };
+  std::optional<Recorded> last_;
   std::optional<int64_t> retryAt_;
   bool errorSaid_ = false;
   int64_t nextPrune_ = 0;

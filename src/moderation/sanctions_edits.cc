@@ -16,6 +16,13 @@ std::optional<SanctionRecord> Sanctions::banById(int64_t id) {
   return rows.front();
 }
 
+std::optional<SanctionRecord> Sanctions::sanctionById(int64_t id) {
+  std::vector<SanctionRecord> rows = sanctionRows(store_.query(
+      "SELECT " SANCTION_COLUMNS " FROM gs_sanctions WHERE id = ?", {DbValue::integer(id)}));
+  if (rows.empty()) return std::nullopt;
+  return rows.front();
+}
+
 void Sanctions::reword(const SanctionRecord& ban, std::string_view reason) {
   store_.queue("UPDATE gs_sanctions SET reason = ? WHERE id = ?",
                {DbValue::text(boundedText(reason, kMaxReasonBytes)), DbValue::integer(ban.id)});

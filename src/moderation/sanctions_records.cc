@@ -75,11 +75,24 @@ std::vector<NoteRecord> Sanctions::notesOf(std::string_view name, size_t count) 
 }
 
 void Sanctions::audit(std::string_view actor, std::string_view action, std::string_view target,
-                      std::string_view detail, int64_t now) {
+                      std::string_view detail, int64_t now, std::optional<int64_t> sanction) {
   store_.queue(
       kInsertAudit,
       {DbValue::integer(now), DbValue::text(std::string(actor)), DbValue::text(std::string(action)),
        DbValue::text(std::string(target)), DbValue::text(boundedText(detail, kMaxReasonBytes)),
+       DbValue::text(store_.serverName()),
+       sanction ? DbValue::integer(*sanction) : DbValue::null()});
+}
+
+void Sanctions::auditLast(std::string_view actor, std::string_view action, std::string_view target,
+                          std::string_view detail, int64_t now) {
+  if (!last_) return audit(actor, action, target, detail, now);
+  store_.queue(
+      kInsertAuditOfSanction,
+      {DbValue::integer(now), DbValue::text(std::string(actor)), DbValue::text(std::string(action)),
+       DbValue::text(std::string(target)), DbValue::text(boundedText(detail, kMaxReasonBytes)),
+       DbValue::text(store_.serverName()), DbValue::null(), DbValue::text(last_->key),
+       DbValue::text(last_->kind), DbValue::integer(last_->time),
        DbValue::text(store_.serverName())});
 }
 

@@ -48,10 +48,11 @@ const char* const kSchema[] = {
     "CREATE TABLE IF NOT EXISTS gs_admins ("
     " name_key TEXT PRIMARY KEY, name TEXT NOT NULL, details TEXT NOT NULL,"
     " level INTEGER NOT NULL, added_by TEXT NOT NULL, added INTEGER NOT NULL)",
+    // sanction: the number of the sanction the line is about, if any.
     "CREATE TABLE IF NOT EXISTS gs_audit ("
     " id INTEGER PRIMARY KEY, time INTEGER NOT NULL, actor TEXT NOT NULL,"
     " action TEXT NOT NULL, target TEXT NOT NULL, detail TEXT NOT NULL DEFAULT '',"
-    " server TEXT NOT NULL DEFAULT '', prev TEXT, chain TEXT)",
+    " server TEXT NOT NULL DEFAULT '', sanction INTEGER, prev TEXT, chain TEXT)",
     // One row a kill by another player, for charts of the play.
     "CREATE TABLE IF NOT EXISTS gs_kills ("
     " id INTEGER PRIMARY KEY, time INTEGER NOT NULL, server TEXT NOT NULL DEFAULT '',"
@@ -64,6 +65,36 @@ const char* const kSchema[] = {
     " client TEXT NOT NULL, batch INTEGER NOT NULL, time INTEGER NOT NULL,"
     " PRIMARY KEY (client, batch))",
     "CREATE INDEX IF NOT EXISTS gs_batches_time ON gs_batches (time)",
+    // Players' reports: the first reporter and reason; reporters counts
+    // those who joined it (gs_report_reporters); state is 'open', 'claimed'
+    // (claimed_by) or 'closed' (sanction: the sanction it was closed with,
+    // NULL for no action); evidence_to: the last moment whose records were
+    // copied into gs_report_evidence.
+    "CREATE TABLE IF NOT EXISTS gs_reports ("
+    " id INTEGER PRIMARY KEY, time INTEGER NOT NULL, target_key TEXT NOT NULL,"
+    " target TEXT NOT NULL, reporter_key TEXT NOT NULL, reporter TEXT NOT NULL,"
+    " reason TEXT NOT NULL, reporters INTEGER NOT NULL DEFAULT 1,"
+    " state TEXT NOT NULL DEFAULT 'open', claimed_by TEXT NOT NULL DEFAULT '',"
+    " sanction INTEGER, note TEXT NOT NULL DEFAULT '', closed INTEGER,"
+    " evidence_to INTEGER NOT NULL DEFAULT 0, server TEXT NOT NULL DEFAULT '')",
+    "CREATE INDEX IF NOT EXISTS gs_reports_target ON gs_reports (target_key, time)",
+    "CREATE INDEX IF NOT EXISTS gs_reports_state ON gs_reports (state, id)",
+    "CREATE INDEX IF NOT EXISTS gs_reports_time ON gs_reports (time)",
+    // report_time: the report's, by which the daily purge finds the rows.
+    "CREATE TABLE IF NOT EXISTS gs_report_reporters ("
+    " id INTEGER PRIMARY KEY, report INTEGER NOT NULL, report_time INTEGER NOT NULL,"
+    " time INTEGER NOT NULL, reporter_key TEXT NOT NULL, reporter TEXT NOT NULL,"
+    " reason TEXT NOT NULL, UNIQUE (report, reporter_key))",
+    "CREATE INDEX IF NOT EXISTS gs_report_reporters_time ON gs_report_reporters (report_time)",
+    // The chat lines (kind 'chat': name said text, to other when private)
+    // and kills (kind 'kill': name killed other) of a report's players,
+    // copied as they were recorded.
+    "CREATE TABLE IF NOT EXISTS gs_report_evidence ("
+    " id INTEGER PRIMARY KEY, report INTEGER NOT NULL, report_time INTEGER NOT NULL,"
+    " time INTEGER NOT NULL, kind TEXT NOT NULL, name TEXT NOT NULL,"
+    " other TEXT NOT NULL DEFAULT '', text TEXT NOT NULL DEFAULT '')",
+    "CREATE INDEX IF NOT EXISTS gs_report_evidence_report ON gs_report_evidence (report, id)",
+    "CREATE INDEX IF NOT EXISTS gs_report_evidence_time ON gs_report_evidence (report_time)",
 };
 
 // Version 1 had neither the server columns nor gs_kills and gs_batches,
@@ -109,9 +140,11 @@ std::vector<std::string> moderationUpgrade(int version) {
   if (version == 1) return {std::begin(kUpgradeFrom1), std::end(kUpgradeFrom1)};
   // Filled for the bans there are by fillBanSkeletons().
   if (version == 2) return {"ALTER TABLE gs_sanctions ADD COLUMN skeleton TEXT"};
-  // Rows from before have no links: the chain begins after them.
+  // The report tables are made by moderationSchema(). Audit rows from
+  // before have no links: the chain begins after them.
   if (version == 3) {
-    return {"ALTER TABLE gs_audit ADD COLUMN prev TEXT",
+    return {"ALTER TABLE gs_audit ADD COLUMN sanction BIGINT",
+            "ALTER TABLE gs_audit ADD COLUMN prev TEXT",
             "ALTER TABLE gs_audit ADD COLUMN chain TEXT"};
   }
   return {};

@@ -11,7 +11,9 @@ namespace gsadmin {
 // The version of the moderation tables this client writes; kept in
 // gs_schema. Version 2 added the server column to every record, the
 // player's last server, gs_kills and gs_batches; version 3 the bans'
-// skeleton column and its index; version 4 the audit's links (prev, chain).
+// skeleton column and its index; version 4 the audit's sanction column and
+// links (prev, chain) and the players' reports (gs_reports,
+// gs_report_reporters, gs_report_evidence).
 inline constexpr int kModerationSchemaVersion = 4;
 
 // Creates gs_schema when it is missing; run before anything else, so that

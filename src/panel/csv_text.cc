@@ -32,13 +32,14 @@ std::string csvRecord(const std::vector<std::string>& fields) {
 }
 
 std::string auditCsvHeader() {
-  return csvRecord({"id", "time", "actor", "action", "target", "detail", "server"});
+  return csvRecord({"id", "time", "actor", "action", "target", "detail", "server", "sanction"});
 }
 
 std::string auditCsvRecord(const AuditRecord& line) {
   return csvRecord({csvNumber(line.id), csvNumber(line.time), csvField(line.actor),
                     csvField(line.action), csvField(line.target), csvField(line.detail),
-                    csvField(line.server)});
+                    csvField(line.server),
+                    line.sanction ? csvNumber(*line.sanction) : std::string()});
 }
 
 std::string auditCsv(const std::vector<AuditRecord>& lines) {

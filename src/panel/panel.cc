@@ -119,6 +119,7 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
       addHistoryRoutes(server->routes(), *context_);
       addRecentRoute(server->routes(), *context_);
       addRulesRoute(server->routes(), *context_);
+      addReportRoutes(server->routes(), *context_);
       addRecordRoutes(server->routes(), *context_);
       addChartRoutes(server->routes(), *context_);
       addActionRoute(server->routes(), *context_);

@@ -83,6 +83,14 @@ bool readArguments(const json& body, const Act& act, WebAction* action, std::str
     }
     action->ban = ban->get<int64_t>();
   }
+  if (takes(act, Argument::kReport)) {
+    const json* report = body.contains("report") ? &body["report"] : nullptr;
+    if (report == nullptr || !report->is_number_integer() || report->get<int64_t>() <= 0) {
+      *error = action->kind + " needs \"report\", a report's number";
+      return false;
+    }
+    action->report = report->get<int64_t>();
+  }
   if (takes(act, Argument::kDuration)) {
     std::optional<int64_t> seconds =
         body.contains("duration") ? durationOf(body["duration"]) : std::nullopt;
@@ -134,7 +142,7 @@ std::string actionFingerprint(const WebAction& action) {
   // Texts hold no newline (parseWebAction), so the fields cannot run together.
   return action.kind + "\n" + (action.player ? std::to_string(*action.player) : "-") + "\n" +
          action.text + "\n" + action.reason + "\n" + std::to_string(action.seconds) + "\n" +
-         action.name + "\n" + std::to_string(action.ban);
+         action.name + "\n" + std::to_string(action.ban) + "\n" + std::to_string(action.report);
 }
 
 Actor panelActor(const WebLogin& login) {
@@ -163,6 +171,7 @@ std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
   request.text = action.reason.empty() ? action.text : action.reason;
   request.seconds = action.seconds;
   request.ban = action.ban;
+  request.report = action.report;
   Outcome outcome = commands.run(*act, kPanelDoor, request);
   if (outcome.done() && std::string_view(act->name) == "unban") {
     if (outcome.count == 0) return "no ban holds for " + action.name;

@@ -131,6 +131,8 @@ void addHistoryRoutes(httplib::Server& server, WebContext& context);
 void addRecentRoute(httplib::Server& server, WebContext& context);
 // /api/rules: the rules in force with their matches in the last hour.
 void addRulesRoute(httplib::Server& server, WebContext& context);
+// /api/reports and /api/reports/N (web_reports.cc).
+void addReportRoutes(httplib::Server& server, WebContext& context);
 // /api/charts.
 void addChartRoutes(httplib::Server& server, WebContext& context);
 // POST /api/actions and GET /api/actions/ID.

@@ -130,7 +130,8 @@ json auditJson(const std::vector<AuditRecord>& lines) {
                       {"target", line.target},
                       {"detail", line.detail},
                       {"server", line.server},
-                      {"id", line.id}});
+                      {"id", line.id},
+                      {"sanction", orNull(line.sanction)}});
   }
   return result;
 }

@@ -198,6 +198,7 @@ uint64_t AdminSession::msUntilWork() {
   if (moderation_) {
     if (std::optional<uint64_t> due = moderation_->nextWriteMs()) wakeAt = std::min(wakeAt, *due);
     if (std::optional<uint64_t> due = moderation_->nextPurgeMs()) wakeAt = std::min(wakeAt, *due);
+    if (std::optional<uint64_t> due = moderation_->nextReportMs()) wakeAt = std::min(wakeAt, *due);
     if (std::optional<uint64_t> due = moderation_->msUntilWork()) {
       wakeAt = std::min(wakeAt, now + *due);
     }

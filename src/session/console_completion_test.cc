@@ -38,7 +38,7 @@ TEST(ConsoleCompletionTest, OffersWhatTheCommandsNextArgumentTakes) {
   const Case cases[] = {
       {"", ".wa", {".warn"}},
       {"", ".gr", {".greet"}},
-      {"", ".re", {".reload"}},
+      {"", ".re", {".reload", ".report", ".reports"}},
       {".kick ", "B", {"Big Ben", "Bob", "Bobby"}},
       {".kick Big ", "", {"Ben"}},
       {".kick Big Ben ", "", {}},

@@ -265,23 +265,26 @@ TEST(HttpRequestsEndToEndTest, TeamChatExamplePostsReportsAndLossesUnderItsCap) 
   ClientProcess client(clientArgs({"--allow-url=" + server.url("/hooks/")}, peer),
                        readTextFile(source + "/examples/team_chat.lua").value_or(""),
                        ClientProcess::defaultBinary(), std::nullopt, dir.path());
-  ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}}));
+  ASSERT_TRUE(acceptLogin(peer, {{3, "Bob"}, {4, "Eve"}, {5, "Cy"}, {6, "Dan"}}));
   ASSERT_TRUE(client.waitForLine("Successfully connected!"));
+  // The moderation's reports, each by a reporter of its own (one report a
+  // minute each).
   peer.send(chatLine(3, 0, "!report Eve cheats @everyone"));
   ASSERT_EQ(posts.waitFor(1).size(), 1u);
-  peer.send(chatLine(3, 0, "!report caf\xc3\xa9 \xff"));
+  peer.send(chatLine(4, 0, "!report Bob caf\xc3\xa9 \xff"));
   ASSERT_EQ(posts.waitFor(2).size(), 2u);
   peer.send(disconnectReason(5));
   std::vector<std::string> received = posts.waitFor(3);
-  peer.send(chatLine(3, 0, "!report over the cap"));
-  ASSERT_TRUE(client.waitForLine("Bob: !report over the cap"));
+  peer.send(chatLine(5, 0, "!report Dan over the cap"));
+  ASSERT_TRUE(client.waitForLine("* Report #3: Dan by Cy: over the cap"));
   received = posts.waitFor(4);
   ASSERT_EQ(received.size(), 3u);
   EXPECT_EQ(received[0],
-            "application/json {\"content\":\"[EU1] Report from Bob: Eve cheats "
+            "application/json {\"content\":\"[EU1] Report #1: Eve by Bob: cheats "
             "@\xe2\x80\x8b"
             "everyone\"}");
-  EXPECT_EQ(received[1], "application/json {\"content\":\"[EU1] Report from Bob: caf\xc3\xa9 ?\"}");
+  EXPECT_EQ(received[1],
+            "application/json {\"content\":\"[EU1] Report #2: Bob by Eve: caf\xc3\xa9 ?\"}");
   EXPECT_EQ(received[2],
             "application/json {\"content\":\"[EU1] Lost the connection to the game server "
             "(reason 5).\"}");

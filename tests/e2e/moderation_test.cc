@@ -50,7 +50,7 @@ std::unique_ptr<ClientProcess> startClient(uint16_t port, const std::string& dir
 void expectRecordsKept(ClientProcess& client) {
   std::string bans = answer(client, ".bans", "Troll");
   EXPECT_TRUE(
-      std::regex_search(bans, std::regex(R"(\* Troll, until .* UTC \(1h5\dm(\d+s)? left\), )"
+      std::regex_search(bans, std::regex(R"(\* #\d+ Troll, until .* UTC \(1h5\dm(\d+s)? left\), )"
                                          R"(by Ann: griefing\n)")))
       << bans;
   std::string seen = answer(client, ".seen troll", "visits");
@@ -117,8 +117,16 @@ TEST(ModerationEndToEndTest, RecordsAndBansOutliveARestartAndNamesAloneGrantNoth
             1)
       << log;
   EXPECT_EQ(occurrences(log, "admin message to Ann (id 0): !warn: done"), 1) << log;
-  EXPECT_EQ(occurrences(log, "admin message to Troll (id 2): You are banned until "), 1) << log;
-  EXPECT_EQ(occurrences(log, "admin message to Troll (id 0): You are banned until "), 1) << log;
+  // The ban's number, at the ban and at the refused join alike.
+  std::smatch number;
+  ASSERT_TRUE(std::regex_search(
+      log, number,
+      std::regex(R"(admin message to Troll \(id 2\): You are banned \(#(\d+)\) until )")))
+      << log;
+  EXPECT_EQ(occurrences(log, "admin message to Troll (id 0): You are banned (#" + number[1].str() +
+                                 ") until "),
+            1)
+      << log;
   EXPECT_EQ(occurrences(log, "admin kicks Troll"), 2) << "the tempban, then the rejoin: " << log;
   EXPECT_EQ(occurrences(log, "admin kicks Bob"), 0) << "the impostor's !kick: " << log;
   EXPECT_EQ(occurrences(log, ": !kick: you may not"), 1) << log;

@@ -67,8 +67,10 @@ TEST_F(PanelPagesTest, ATypedKickIsTheAccountsInTheAuditAndTheHistory) {
                             {"target", "Bob"},
                             {"detail", "spam"},
                             {"id", audit[0]["id"]},
-                            {"server", audit[0]["server"]}}));
+                            {"server", audit[0]["server"]},
+                            {"sanction", 1}}));
   EXPECT_EQ(audit[1]["actor"], "panel:alice");
+  EXPECT_EQ(audit[1]["sanction"], nullptr) << "a typed line is no sanction";
   EXPECT_EQ(audit[1]["detail"], ".kick Bob spam");
 
   // Found by a part of the name, with the kick and the chat.

@@ -28,9 +28,10 @@ void recordAudit(Database& database) {
   RecordStore store(database);
   ASSERT_EQ(store.open(), "");
   for (int i = 1; i <= 10; ++i) {
-    store.queue(kInsertAudit, {DbValue::integer(1000 + i), DbValue::text("panel:alice"),
-                               DbValue::text("kick"), DbValue::text("Player" + std::to_string(i)),
-                               DbValue::text("spamming"), DbValue::text("east")});
+    store.queue(kInsertAudit,
+                {DbValue::integer(1000 + i), DbValue::text("panel:alice"), DbValue::text("kick"),
+                 DbValue::text("Player" + std::to_string(i)), DbValue::text("spamming"),
+                 DbValue::text("east"), DbValue::integer(i)});
     if (i == 5) ASSERT_FALSE(store.flush());
   }
   ASSERT_FALSE(store.flush());
@@ -87,7 +88,8 @@ TEST(VerifyAuditTest, TheExportReadBackEqualsTheRows) {
   ClientProcess csv({"--db=" + path, "--export-audit=" + dir.path() + "/audit.csv"}, std::nullopt);
   ASSERT_EQ(csv.waitExit(), 0);
   std::string text = readTextFile(dir.path() + "/audit.csv").value_or("");
-  EXPECT_TRUE(text.starts_with("id,time,actor,action,target,detail,server\r\n1,1001,panel:alice,"))
+  EXPECT_TRUE(
+      text.starts_with("id,time,actor,action,target,detail,server,sanction\r\n1,1001,panel:alice,"))
       << text;
   EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 11);
 
@@ -130,8 +132,9 @@ TEST(VerifyAuditTest, TwoClientsAppendingTogetherMakeOneChain) {
     RecordStore store(*database);
     ASSERT_EQ(store.open(), "");
     for (int i = 0; i < 60; ++i) {
-      store.queue(kInsertAudit, {DbValue::integer(i), DbValue::text(name), DbValue::text("warn"),
-                                 DbValue::text("P"), DbValue::text(""), DbValue::text(name)});
+      store.queue(kInsertAudit,
+                  {DbValue::integer(i), DbValue::text(name), DbValue::text("warn"),
+                   DbValue::text("P"), DbValue::text(""), DbValue::text(name), DbValue::null()});
       if (i % 3 == 2) ASSERT_FALSE(store.flush());
     }
   };

@@ -38,7 +38,8 @@ for _, event in ipairs({'onStart', 'onConnect', 'onDisconnect', 'onPlayerJoin',
     'onPlayerQuit', 'onPlayerPositionChange', 'onPlayerHealthChange',
     'onVehicleHealthChange', 'onPlayerVehicleEnter', 'onPlayerVehicleExit',
     'onAdminChat', 'onAdminMessage', 'onPlayerChat', 'onPlayerMessage',
-    'onPlayerDeath', 'onScriptStop', 'onConsoleCommand', 'onPlayerSanctioned'}) do
+    'onPlayerDeath', 'onScriptStop', 'onConsoleCommand', 'onPlayerSanctioned',
+    'onPlayerReport'}) do
   addEventHandler(event, 'onAny')
 end
 )lua";

@@ -18,6 +18,8 @@ const actForms = {
   unban: { reason: false },
   'ban reason': { reason: true, onBan: true },
   'ban length': { duration: true, onBan: true },
+  'report claim': { onReport: true },
+  'report close': { text: 'Sanction (#12, when one ended it) and note', onReport: true },
 };
 // The acts offered for a player on the server, and for one who is not.
 const onlineActs = ['message', 'slap', 'warn', 'kick', 'tempban', 'ban'];
@@ -43,6 +45,7 @@ function actButtons(acts, person, after) {
     if (!mayAct(act)) continue;
     const node = button(act, act + ' ' + person.name, () => openAct(act, person, after));
     if ((actForms[act] || {}).onBan) node.title = act + ' of ban #' + person.ban;
+    if ((actForms[act] || {}).onReport) node.title = act + ' #' + person.report;
     box.append(node);
   }
   return box;
@@ -94,6 +97,7 @@ function openAct(act, person, after) {
   actOpen = { act, person, after };
   $('act-title').textContent = act[0].toUpperCase() + act.slice(1) + ' ' + person.name;
   $('act-target').textContent = form.onBan ? 'Ban #' + person.ban + ' on ' + person.name
+    : form.onReport ? 'Report #' + person.report + ' on ' + person.name
     : person.id !== null ? person.name + ', #' + person.id + ' on the server now'
       : person.name + ', not on the server';
   $('act-text-field').hidden = !form.text;
@@ -118,8 +122,9 @@ function openAct(act, person, after) {
 // The action's body from the form; a reason to stay open when incomplete.
 function actBody(act, person, fields) {
   const form = actForms[act] || {};
-  const body = form.onBan ? { action: act, ban: person.ban } : { action: act, name: person.name };
-  if (person.id !== null && !form.onBan) body.player = person.id;
+  const body = form.onBan ? { action: act, ban: person.ban }
+    : form.onReport ? { action: act, report: person.report } : { action: act, name: person.name };
+  if (person.id !== null && !form.onBan && !form.onReport) body.player = person.id;
   const text = fields.text.value.trim(), reason = fields.reason.value.trim();
   if (form.textNeeded && !text) return 'write the ' + form.text.toLowerCase();
   if (form.text) body.text = text;

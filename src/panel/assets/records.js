@@ -125,7 +125,9 @@ const auditSearch = recordSearch('audit', '/api/audit', [
   ['server', 'Server', 'search'], ['from', 'From (UTC)', 'datetime-local'],
   ['to', 'To (UTC)', 'datetime-local']], 'Search the audit');
 auditSearch.render = (lines) => fillTable('audit', lines, (a) => [timeText(a.time), a.actor,
-  a.action, a.target ? playerLink(a.target) : '', a.detail], 'nothing found in the audit');
+  a.action, a.target ? playerLink(a.target) : '',
+  a.sanction === null || a.sanction === undefined ? a.detail : '#' + a.sanction + ' ' + a.detail],
+'nothing found in the audit');
 
 // A page opens on the first page of its search, as Refresh shows it anew.
 function loadBans() {
