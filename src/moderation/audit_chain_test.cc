@@ -146,5 +146,31 @@ TEST(AuditChainTest, TheStoreLinksEveryRowItAppends) {
   EXPECT_EQ(walk(storedRows(database)), "audit row 7 was changed");
 }
 
+// A line about a sanction queued behind the sanction's own row gets its
+// number as it is written, and the number is part of the link.
+TEST(AuditChainTest, ALineAboutASanctionLinksItsNumber) {
+  TempDir dir;
+  SqliteDatabase database(dir.path() + "/script.db");
+  RecordStore store(database);
+  ASSERT_EQ(store.open(), "");
+  store.queue(
+      "INSERT INTO gs_sanctions (time, name_key, name, kind, actor, server)"
+      " VALUES (50, 'bob', 'Bob', 'ban', 'op', 'east')",
+      {});
+  std::vector<DbValue> line = contentOf(50, "Bob");
+  for (DbValue lookup :
+       {DbValue::text("bob"), DbValue::text("ban"), DbValue::integer(50), DbValue::text("east")}) {
+    line.push_back(lookup);
+  }
+  store.queue(kInsertAuditOfSanction, line);
+  ASSERT_FALSE(store.flush());
+  std::vector<Row> rows = storedRows(database);
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(rows[0].content[6].integerValue, 1);
+  EXPECT_EQ(walk(rows), "");
+  ASSERT_FALSE(database.run("UPDATE gs_audit SET sanction = 2", {}).error);
+  EXPECT_EQ(walk(storedRows(database)), "audit row 1 was changed");
+}
+
 }  // namespace
 }  // namespace gsadmin
