@@ -111,10 +111,13 @@ fuzz:
 # the bench beside it (PATH's directory/bench/gsadmin_bench) for its handler
 # path and ban check figures, and measures it beside this one for the limits
 # with everything on (group (k)), see bench/results.md. BENCH_SOAK_SECONDS
-# is how long memory is watched under a steady load (0: not at all).
+# is how long memory is watched under a steady load (0: not at all);
+# BENCH_OUTAGE_SECONDS how long each partial outage of group (l) lasts (0:
+# none is run; the reconnection with a million bans is run all the same).
 BENCH_DIR ?= build-bench
 BENCH_IDLE_SECONDS ?= 60
 BENCH_SOAK_SECONDS ?= 300
+BENCH_OUTAGE_SECONDS ?= 60
 BENCH_BEFORE ?=
 bench:
 	GSADMIN_WITH_TESTS=1 GSADMIN_WITH_BENCH=1 ./scripts/install-deps
@@ -122,8 +125,8 @@ bench:
 	  -DGSADMIN_TESTS=ON
 	cmake --build $(BENCH_DIR) -j $(BUILD_JOBS) --target gsadmin gsadmin_bench
 	$(BENCH_DIR)/bench/gsadmin_bench --idle-seconds=$(BENCH_IDLE_SECONDS) \
-	  --soak-seconds=$(BENCH_SOAK_SECONDS) $(if $(BENCH_BEFORE),--before=$(BENCH_BEFORE)) \
-	  --results=$(CURDIR)/bench/results.md
+	  --soak-seconds=$(BENCH_SOAK_SECONDS) --outage-seconds=$(BENCH_OUTAGE_SECONDS) \
+	  $(if $(BENCH_BEFORE),--before=$(BENCH_BEFORE)) --results=$(CURDIR)/bench/results.md
 
 # The web panel's pictures in docs/panel/, taken by its browser test (headless
 # Chromium at a fixed window size) against the client and the simulator.

@@ -7,7 +7,7 @@
 
 namespace gsadmin::bench {
 
-// (m) The audit's chain on SQLite: an append through the store with its
+// (n) The audit's chain on SQLite: an append through the store with its
 // links beside the same row without them, and the real binary's
 // --verify-audit and --export-audit over a million rows.
 std::vector<ResultRow> auditRows();

@@ -67,24 +67,11 @@ bool writeDatabase(const std::string& path, int schemaVersion, int bans) {
   return !database.run("VACUUM", {}).error;
 }
 
-// The process's threads (/proc/PID/status), 0 when unreadable.
-int threadsOf(pid_t pid) {
-  std::FILE* file = std::fopen(("/proc/" + std::to_string(pid) + "/status").c_str(), "r");
-  if (file == nullptr) return 0;
-  char line[256];
-  int threads = 0;
-  while (std::fgets(line, sizeof line, file) != nullptr) {
-    if (std::sscanf(line, "Threads: %d", &threads) == 1) break;
-  }
-  std::fclose(file);
-  return threads;
-}
-
 // VmRSS once the bans are read (the process is down to its one thread: the
 // reader has ended) and it has not changed by more than 1% for kSteadyMs.
 double steadyResidentMiB(pid_t pid) {
   Clock::time_point start = Clock::now();
-  while (threadsOf(pid) > 1 && msSince(start) < kSteadyLimitMs) {
+  while (testing::threadCount(pid).value_or(0) > 1 && msSince(start) < kSteadyLimitMs) {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   uint64_t last = testing::residentKiB(pid).value_or(0);

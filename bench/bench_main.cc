@@ -36,6 +36,7 @@
 #include "support/client_process.h"
 #include "throughput_bench.h"
 #include "timer_bench.h"
+#include "unattended_bench.h"
 
 namespace gsadmin::bench {
 namespace {
@@ -266,9 +267,11 @@ std::vector<ResultRow> laterRows(const Options& options) {
   std::vector<ResultRow> limits = limitsRows(options.beforeBinary, options.soakSeconds);
   std::vector<ResultRow> rules = rulesRows();
   std::vector<ResultRow> audit = auditRows();
+  std::vector<ResultRow> unattended = unattendedRows(options);
 
   std::vector<ResultRow> rows = moderation;
-  for (const std::vector<ResultRow>* group : {&panel, &fleet, &flood, &limits, &rules, &audit}) {
+  for (const std::vector<ResultRow>* group :
+       {&panel, &fleet, &flood, &limits, &rules, &audit, &unattended}) {
     rows.insert(rows.end(), group->begin(), group->end());
   }
   return rows;
@@ -277,7 +280,8 @@ std::vector<ResultRow> laterRows(const Options& options) {
 // How every row of the full run is taken, for below the table.
 std::string allNotes() {
   return std::string(kGeneralNotes) + kPanelNotes + kPanelCostNotes + kFleetNotes + kFloodNotes +
-         kBeforeAfterNotes + kBanStartNotes + kLimitsNotes + kRulesNotes + kAuditNotes;
+         kBeforeAfterNotes + kBanStartNotes + kLimitsNotes + kRulesNotes + kAuditNotes +
+         unattendedNotes();
 }
 
 // The run of one of the --*-only flags, or none when no such flag was given.
@@ -286,6 +290,7 @@ std::optional<int> runOnePart(const Options& options) {
   if (!options.handlerFeed.empty()) return runHandlerFeed(options.handlerFeed);
   if (!options.banCheckFigures.empty()) return runBanCheckFigures(options.banCheckFigures);
   if (options.handlerPathOnly) return printTable(beforeAfterRows(options.beforeBinary));
+  if (std::optional<int> status = runUnattendedPart(options)) return status;
   if (options.idleOnly) {
     addIdleRow(measureIdleCost(options.idleSeconds), rows);
     addTimerRows(measureTimerAccuracy(kTimerIntervalMs, kTimerCalls), rows);

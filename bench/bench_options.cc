@@ -5,51 +5,68 @@
 #include <filesystem>
 
 namespace gsadmin::bench {
+namespace {
+
+// The flags that choose one part of the bench.
+struct PartFlag {
+  const char* name;
+  bool Options::*field;
+};
+
+constexpr PartFlag kPartFlags[] = {
+    {"--limits-only", &Options::limitsOnly},
+    {"--micro-only", &Options::microOnly},
+    {"--storage-only", &Options::storageOnly},
+    {"--ban-check-only", &Options::banCheckOnly},
+    {"--idle-only", &Options::idleOnly},
+    {"--moderation-only", &Options::moderationOnly},
+    {"--rules-only", &Options::rulesOnly},
+    {"--audit-only", &Options::auditOnly},
+    {"--requests-only", &Options::requestsOnly},
+    {"--fleet-only", &Options::fleetOnly},
+    {"--panel-only", &Options::panelOnly},
+    {"--throughput-only", &Options::throughputOnly},
+    {"--flood-only", &Options::floodOnly},
+    {"--handler-path-only", &Options::handlerPathOnly},
+    {"--unattended-only", &Options::unattendedOnly},
+    {"--reconnect-only", &Options::reconnectOnly},
+    {"--outage-only", &Options::outageOnly},
+    {"--record-bytes-only", &Options::recordBytesOnly},
+    {"--json-log-only", &Options::jsonLogOnly},
+};
+
+// A number flag `arg` of `prefix`, at least `least`; false (said) otherwise.
+bool readNumber(const std::string& arg, const std::string& prefix, int least, int* value) {
+  *value = std::atoi(arg.c_str() + prefix.size());
+  if (*value >= least) return true;
+  std::fprintf(stderr, "gsadmin_bench: %s needs a number of at least %d\n",
+               prefix.substr(0, prefix.size() - 1).c_str(), least);
+  return false;
+}
+
+bool readPartFlag(const std::string& arg, Options& options) {
+  for (const PartFlag& flag : kPartFlags) {
+    if (arg != flag.name) continue;
+    options.*flag.field = true;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
 
 std::optional<Options> parseOptions(int argc, char** argv) {
   Options options;
   for (int i = 1; i < argc; ++i) {
     std::string arg = argv[i];
+    bool good = true;
     if (arg.rfind("--idle-seconds=", 0) == 0) {
-      options.idleSeconds = std::atoi(arg.c_str() + 15);
-      if (options.idleSeconds < 1) {
-        std::fprintf(stderr, "gsadmin_bench: --idle-seconds needs a positive number\n");
-        return std::nullopt;
-      }
+      good = readNumber(arg, "--idle-seconds=", 1, &options.idleSeconds);
     } else if (arg.rfind("--soak-seconds=", 0) == 0) {
-      options.soakSeconds = std::atoi(arg.c_str() + 15);
-      if (options.soakSeconds < 0) {
-        std::fprintf(stderr, "gsadmin_bench: --soak-seconds needs a number, 0 for none\n");
-        return std::nullopt;
-      }
-    } else if (arg == "--limits-only") {
-      options.limitsOnly = true;
-    } else if (arg == "--micro-only") {
-      options.microOnly = true;
-    } else if (arg == "--storage-only") {
-      options.storageOnly = true;
-    } else if (arg == "--ban-check-only") {
-      options.banCheckOnly = true;
-    } else if (arg == "--idle-only") {
-      options.idleOnly = true;
-    } else if (arg == "--moderation-only") {
-      options.moderationOnly = true;
-    } else if (arg == "--rules-only") {
-      options.rulesOnly = true;
-    } else if (arg == "--audit-only") {
-      options.auditOnly = true;
-    } else if (arg == "--requests-only") {
-      options.requestsOnly = true;
-    } else if (arg == "--fleet-only") {
-      options.fleetOnly = true;
-    } else if (arg == "--panel-only") {
-      options.panelOnly = true;
-    } else if (arg == "--throughput-only") {
-      options.throughputOnly = true;
-    } else if (arg == "--flood-only") {
-      options.floodOnly = true;
-    } else if (arg == "--handler-path-only") {
-      options.handlerPathOnly = true;
+      good = readNumber(arg, "--soak-seconds=", 0, &options.soakSeconds);
+    } else if (arg.rfind("--outage-seconds=", 0) == 0) {
+      good = readNumber(arg, "--outage-seconds=", 0, &options.outageSeconds);
+    } else if (readPartFlag(arg, options)) {
     } else if (arg.rfind("--handler-feed=", 0) == 0) {
       options.handlerFeed = arg.substr(15);
     } else if (arg.rfind("--ban-check-figures=", 0) == 0) {
@@ -60,8 +77,9 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       options.resultsPath = arg.substr(10);
     } else {
       std::fprintf(stderr, "gsadmin_bench: unknown flag %s\n", arg.c_str());
-      return std::nullopt;
+      good = false;
     }
+    if (!good) return std::nullopt;
   }
   // The in-process measurements change the working directory.
   options.resultsPath = std::filesystem::absolute(options.resultsPath).string();

@@ -24,11 +24,17 @@ namespace gsadmin::bench {
 // --handler-feed=KIND:N and --ban-check-figures=BANS:JOINS[:postgres]
 // (see handler_path_bench.h and before_after_bench.h). --limits-only: the
 // limits with everything on (limits_bench.h), beside --before=PATH when
-// given, with --soak-seconds=N (default 300, 0 for none) of steady load. Google Benchmark's
-// own --benchmark_* flags go to the micro-benchmarks.
+// given, with --soak-seconds=N (default 300, 0 for none) of steady load.
+// Running unattended (unattended_bench.h): --reconnect-only (a reconnection
+// with 1 000 000 bans), --outage-only (the partial outages, each lasting
+// --outage-seconds=N, default 60; 0 leaves them out of the full run),
+// --record-bytes-only (the records' bytes on disk), --json-log-only (the
+// JSON log's cost), --unattended-only (all four). Google Benchmark's own
+// --benchmark_* flags go to the micro-benchmarks.
 struct Options {
   int idleSeconds = 60;
   int soakSeconds = 300;
+  int outageSeconds = 60;
   bool limitsOnly = false;
   bool microOnly = false;
   bool storageOnly = false;
@@ -43,6 +49,11 @@ struct Options {
   bool floodOnly = false;
   bool throughputOnly = false;
   bool handlerPathOnly = false;
+  bool unattendedOnly = false;
+  bool reconnectOnly = false;
+  bool outageOnly = false;
+  bool recordBytesOnly = false;
+  bool jsonLogOnly = false;
   std::string handlerFeed;      // empty: none
   std::string banCheckFigures;  // empty: none
   std::string beforeBinary;     // empty: none

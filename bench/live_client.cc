@@ -1,9 +1,12 @@
 #include "live_client.h"
 
 #include <arpa/inet.h>
+#include <signal.h>
 
 #include <chrono>
 #include <cstdlib>
+
+#include "support/proc_stats.h"
 
 namespace gsadmin::bench {
 
@@ -41,14 +44,16 @@ uint16_t LiveClient::clientPort() const {
   return peer_.client() ? ntohs(peer_.client()->sin_port) : 0;
 }
 
-bool LiveClient::connect(const std::vector<ListedPlayer>& players) {
+bool LiveClient::connect(const std::vector<ListedPlayer>& players,
+                         const std::string& detailsPrefix) {
   for (int i = 0; i < 50 && logins_ == 0; ++i) take(peer_.receive(100));
   if (logins_ == 0) return false;
   testing::ServerRecord record;
   record.maxPlayers = 255;
   peer_.send(testing::connectionAccepted(record, players));
   for (const ListedPlayer& player : players) {
-    peer_.send(testing::playerDetails(player.id, "details"));
+    peer_.send(testing::playerDetails(
+        player.id, detailsPrefix.empty() ? "details" : detailsPrefix + player.name));
   }
   return sync();
 }
@@ -110,6 +115,21 @@ bool LiveClient::take(const std::optional<Datagram>& datagram) {
     chats_.emplace_back(d.begin() + 2, d.end() - 1);
   }
   return true;
+}
+
+DrainRound drainRound(LiveClient& client, const std::vector<Datagram>& batch) {
+  pid_t pid = client.process().pid();
+  client.process().kill(SIGSTOP);
+  for (const Datagram& datagram : batch) client.peer().send(datagram);
+  // The loop runs on the process's first thread, whose schedstat this is.
+  std::optional<double> cpuBefore = testing::onCpuSeconds(pid);
+  auto start = std::chrono::steady_clock::now();
+  client.process().kill(SIGCONT);
+  if (!client.sync() || !cpuBefore) return {};
+  double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  double cpu = testing::onCpuSeconds(pid).value_or(0) - *cpuBefore;
+  auto count = static_cast<double>(batch.size());
+  return {count / wall, cpu > 0 ? count / cpu : 0};
 }
 
 }  // namespace gsadmin::bench

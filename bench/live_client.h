@@ -40,8 +40,9 @@ class LiveClient {
 
   // Waits for the login, sends the acceptance (game 2, mode 1) listing
   // `players`, then a details reply for each, as a server answers the
-  // client's requests. False when no login came.
-  bool connect(const std::vector<ListedPlayer>& players);
+  // client's requests: "details" for all, or with `detailsPrefix` that and
+  // the player's name, one of each player's own. False when no login came.
+  bool connect(const std::vector<ListedPlayer>& players, const std::string& detailsPrefix = "");
 
   // Sends a keep-alive request and reads what the client sends until the
   // answer arrives; every datagram before it has then been handled. False
@@ -81,6 +82,19 @@ class LiveClient {
   uint64_t keepAlivesSent_ = 0;
   std::deque<std::string> chats_;
 };
+
+// One round of a client draining a backlog: datagrams handled per second
+// of wall-clock time, and per second its loop's thread spent on a CPU
+// (which other programs on the machine do not inflate); zeros when it did
+// not answer.
+struct DrainRound {
+  double wallRate = 0;
+  double loopCpuRate = 0;
+};
+
+// Stops the client (SIGSTOP), queues `batch` for it, lets it go on and
+// times it until it has answered a keep-alive sent after them.
+DrainRound drainRound(LiveClient& client, const std::vector<Datagram>& batch);
 
 }  // namespace gsadmin::bench
 

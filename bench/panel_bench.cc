@@ -74,30 +74,6 @@ StreamLatency measureStreamLatency(int streams, int lines, int intervalMs) {
 
 namespace {
 
-// One round of one client: updates per second of wall-clock time, and per
-// second its loop's thread spent on a CPU; zeros when it did not answer.
-struct DrainRound {
-  double wallRate = 0;
-  double loopCpuRate = 0;
-};
-
-// Stops the client, queues `batch` for it, lets it go on and times it until
-// it has answered a keep-alive sent after them.
-DrainRound drainRound(LiveClient& client, const std::vector<testing::Datagram>& batch) {
-  pid_t pid = client.process().pid();
-  client.process().kill(SIGSTOP);
-  for (const testing::Datagram& datagram : batch) client.peer().send(datagram);
-  // The loop runs on the process's first thread, whose schedstat this is.
-  std::optional<double> cpuBefore = testing::onCpuSeconds(pid);
-  Clock::time_point start = Clock::now();
-  client.process().kill(SIGCONT);
-  if (!client.sync() || !cpuBefore) return {};
-  double wall = std::chrono::duration<double>(Clock::now() - start).count();
-  double cpu = testing::onCpuSeconds(pid).value_or(0) - *cpuBefore;
-  auto count = static_cast<double>(batch.size());
-  return {count / wall, cpu > 0 ? count / cpu : 0};
-}
-
 std::vector<testing::Datagram> positionBatch(int batch) {
   std::vector<testing::Datagram> datagrams;
   for (int i = 0; i < batch; ++i) {

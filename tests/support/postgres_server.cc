@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <vector>
@@ -78,6 +79,8 @@ PostgresServer::PostgresServer() {
 
 PostgresServer::~PostgresServer() {
   if (!running_) return;
+  // One left frozen (signalAll(SIGSTOP)) could not stop.
+  signalAll(SIGCONT);
   if (stop()) return;
   // pg_ctl failed: the server's own process is ended by its id.
   std::ifstream pidFile(dataDirectory(dir_.path()) + "/postmaster.pid");
@@ -105,6 +108,38 @@ bool PostgresServer::stop() {
   running_ =
       !runTool("pg_ctl", {"-D", dataDirectory(dir_.path()), "-m", "immediate", "-w", "stop"});
   return !running_;
+}
+
+bool PostgresServer::stopGracefully() {
+  if (!running_) return true;
+  running_ = !runTool("pg_ctl", {"-D", dataDirectory(dir_.path()), "-m", "fast", "-w", "stop"});
+  return !running_;
+}
+
+bool PostgresServer::signalAll(int signal) {
+  std::ifstream pidFile(dataDirectory(dir_.path()) + "/postmaster.pid");
+  pid_t postmaster = 0;
+  if (!running_ || !(pidFile >> postmaster) || postmaster <= 0) return false;
+  // The postmaster first: stopped, it starts no child the walk would miss.
+  // Its children are those whose parent (/proc/PID/stat, field 4) it is.
+  if (kill(postmaster, signal) != 0) return false;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc", error)) {
+    pid_t pid = std::atoi(entry.path().filename().c_str());
+    if (pid <= 0) continue;
+    std::ifstream stat(entry.path() / "stat");
+    std::string line;
+    if (!std::getline(stat, line)) continue;
+    size_t close = line.rfind(')');
+    if (close == std::string::npos) continue;
+    char state = 0;
+    int parent = 0;
+    if (std::sscanf(line.c_str() + close + 1, " %c %d", &state, &parent) == 2 &&
+        parent == postmaster) {
+      kill(pid, signal);
+    }
+  }
+  return true;
 }
 
 bool PostgresServer::start() {

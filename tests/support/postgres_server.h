@@ -45,9 +45,16 @@ class PostgresServer {
   std::string createDatabase(const std::string& name);
 
   // Stops the server at once, as a crash would (every connection drops);
-  // start() starts it again on the same data and socket.
+  // start() starts it again on the same data and socket. stopGracefully()
+  // is pg_ctl's default stop (fast): sessions are ended, and the server
+  // writes a checkpoint first.
   bool stop();
+  bool stopGracefully();
   bool start();
+  // Sends `signal` to every process of the server (the postmaster and its
+  // children), as kill -STOP then kill -CONT freeze and thaw it; false
+  // when the server's processes cannot be found.
+  bool signalAll(int signal);
 
   // Runs a program of the server's installation (initdb, pg_dump,
   // pg_restore...) as the server's user in its directory, its output to

@@ -23,6 +23,19 @@ std::optional<uint64_t> residentKiB(pid_t pid) {
   return std::nullopt;
 }
 
+std::optional<int> threadCount(pid_t pid) {
+  std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("Threads:", 0) != 0) continue;
+    std::istringstream fields(line.substr(8));
+    int threads = 0;
+    if (fields >> threads) return threads;
+    return std::nullopt;
+  }
+  return std::nullopt;
+}
+
 std::optional<double> cpuSeconds(pid_t pid) {
   std::ifstream statFile("/proc/" + std::to_string(pid) + "/stat");
   std::string stat;

@@ -23,6 +23,9 @@ inline constexpr bool kResidentSizeIsTheProgramsOwn = true;
 // VmRSS of the process, in KiB.
 std::optional<uint64_t> residentKiB(pid_t pid);
 
+// The process's threads (Threads: in /proc/<pid>/status).
+std::optional<int> threadCount(pid_t pid);
+
 // User plus system CPU time the process has used, in seconds. The kernel
 // counts in clock ticks (usually 10 ms).
 std::optional<double> cpuSeconds(pid_t pid);
