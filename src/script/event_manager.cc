@@ -14,6 +14,11 @@ const EventHandler* EventManager::addHandler(std::string_view eventName,
   ++changes_;
   handlers_.push_back(
       {std::string(eventName), std::string(functionName), owner, serial, eventNamed(eventName)});
+  if (std::optional<Event> event = handlers_.back().event) {
+    EventRecords& records = byEvent_[static_cast<size_t>(*event)];
+    records.range = SerialRange{records.count == 0 ? serial : records.range.first, serial};
+    ++records.count;
+  }
   if (owner == kEveryScript) {
     everyScript_ = SerialRange{everyScript_ ? everyScript_->first : serial, serial};
     return &handlers_.back();
@@ -52,6 +57,7 @@ void EventManager::removeHandler(std::string_view eventName, std::string_view fu
       std::find_if(handlers_.begin(), handlers_.end(), matching(eventName, functionName, owner));
   if (it == handlers_.end()) return;
   handlers_.erase(it);
+  recountEvents();
   ++changes_;
 }
 
@@ -59,7 +65,18 @@ void EventManager::removeOwned(uint64_t owner) {
   std::erase_if(handlers_, [owner](const EventHandler& handler) { return handler.owner == owner; });
   std::erase_if(serials_, [owner](const auto& entry) { return entry.first == owner; });
   if (owner == kEveryScript) everyScript_.reset();
+  recountEvents();
   ++changes_;
+}
+
+void EventManager::recountEvents() {
+  byEvent_ = {};
+  for (const EventHandler& handler : handlers_) {
+    if (!handler.event) continue;
+    EventRecords& records = byEvent_[static_cast<size_t>(*handler.event)];
+    if (records.count++ == 0) records.range.first = handler.serial;
+    records.range.last = handler.serial;
+  }
 }
 
 const EventManager::SerialRange* EventManager::findRange(uint64_t owner) const {
@@ -89,70 +106,90 @@ size_t EventManager::countOwned(uint64_t owner) const {
                     [owner](const EventHandler& handler) { return handler.owner == owner; }));
 }
 
-bool EventManager::walkFor(uint64_t owner, Walk* walk) const {
+bool EventManager::walkFor(uint64_t owner, Event event, Walk* walk) const {
+  const EventRecords& records = byEvent_[static_cast<size_t>(event)];
+  if (records.count == 0) return false;
   walk->owner = owner;
+  walk->range = records.range;
   // One owner, and it is this one: every record is its own, as with one
   // script, and only the events need comparing.
-  walk->wholeList = serials_.size() == 1 && serials_.front().first == owner;
-  return walk->wholeList || rangeFor(owner, &walk->range);
+  walk->ownersMatch = serials_.size() == 1 && serials_.front().first == owner;
+  if (walk->ownersMatch) return true;
+  SerialRange own;
+  if (!rangeFor(owner, &own)) return false;
+  walk->range.first = std::max(walk->range.first, own.first);
+  walk->range.last = std::min(walk->range.last, own.last);
+  return walk->range.first <= walk->range.last;
 }
 
-const EventHandler* EventManager::nextHandler(const Walk& walk, Event event, uint64_t after) const {
-  auto bySerial = [](uint64_t serial, const EventHandler& handler) {
-    return serial < handler.serial;
-  };
-  if (walk.wholeList) {
-    auto it = std::upper_bound(handlers_.begin(), handlers_.end(), after, bySerial);
-    while (it != handlers_.end() && it->event != event) ++it;
-    return it == handlers_.end() ? nullptr : &*it;
+size_t EventManager::indexAfter(uint64_t serial) const {
+  auto it = std::upper_bound(
+      handlers_.begin(), handlers_.end(), serial,
+      [](uint64_t after, const EventHandler& handler) { return after < handler.serial; });
+  return static_cast<size_t>(it - handlers_.begin());
+}
+
+size_t EventManager::nextHandler(const Walk& walk, Event event, size_t from) const {
+  for (size_t i = from; i < handlers_.size(); ++i) {
+    const EventHandler& handler = handlers_[i];
+    if (handler.serial > walk.range.last) break;
+    if (handler.event == event &&
+        (walk.ownersMatch || handler.owner == walk.owner || handler.owner == kEveryScript)) {
+      return i;
+    }
   }
-  const SerialRange& range = walk.range;
-  auto it = std::upper_bound(handlers_.begin(), handlers_.end(), std::max(after, range.first - 1),
-                             bySerial);
-  while (it != handlers_.end() && it->serial <= range.last &&
-         ((it->owner != walk.owner && it->owner != kEveryScript) || it->event != event)) {
-    ++it;
-  }
-  return it == handlers_.end() || it->serial > range.last ? nullptr : &*it;
+  return handlers_.size();
 }
 
 void EventManager::fireNamed(Script& script, Event event,
                              std::span<const EventArgument> arguments) {
   uint64_t lastCalled = 0;
   Walk walk;
+  size_t from = 0;
   uint64_t seen = changes_ + 1;  // not changes_: the first pass looks
   for (;;) {
-    // Looked for again only after a call changed the records.
+    // Looked for again only after a call changed the records; until then
+    // the walk goes on from the record after the last one called.
     if (seen != changes_) {
       seen = changes_;
-      if (!walkFor(script.id, &walk)) return;
+      if (!walkFor(script.id, event, &walk)) return;
+      from = indexAfter(std::max(lastCalled, walk.range.first - 1));
     }
-    const EventHandler* it = nextHandler(walk, event, lastCalled);
-    if (it == nullptr || !script.loaded()) return;
-    lastCalled = it->serial;
-
-    // The name and the arguments are copied before any Lua runs: a finaliser
-    // may add handlers during the call and move the records.
-    scripts_.fetchFunction(it->functionName);
-    for (const EventArgument& argument : arguments) {
-      if (argument.isText) {
-        scripts_.pushString(argument.text);
-      } else {
-        scripts_.pushInteger(argument.integer);
-      }
-    }
-    // May change handlers_, never the list of scripts.
-    scripts_.callFunctionIn(script, static_cast<int>(arguments.size()));
+    size_t index = nextHandler(walk, event, from);
+    if (index == handlers_.size() || !script.loaded()) return;
+    from = index + 1;
+    lastCalled = handlers_[index].serial;
+    callHandler(script, handlers_[index], arguments);
   }
+}
+
+void EventManager::callHandler(Script& script, EventHandler& handler,
+                               std::span<const EventArgument> arguments) {
+  if (handler.nameRef != 0 && scripts_.callByRefIn(script, handler.nameRef, arguments)) return;
+  // The name and the arguments are copied before any Lua runs: a finaliser
+  // may add handlers during the call and move the records.
+  uint64_t before = changes_;
+  scripts_.fetchFunction(handler.functionName);
+  for (const EventArgument& argument : arguments) {
+    if (argument.isText) {
+      scripts_.pushString(argument.text);
+    } else {
+      scripts_.pushInteger(argument.integer);
+    }
+  }
+  // May change handlers_, never the list of scripts.
+  int nameRef = scripts_.callFunctionIn(script, static_cast<int>(arguments.size()));
+  // The record is still where it was only when nothing changed the list.
+  if (changes_ == before && handler.owner == script.id) handler.nameRef = nameRef;
 }
 
 void EventManager::fire(Event event, std::span<const EventArgument> arguments) {
   assert(matchesShape(event, arguments));
   ++fired_[static_cast<size_t>(event)];
   if (watcher_ != nullptr) watcher_->fire(event, arguments);
-  // Nothing to walk when no script has a handler: most events of a busy
-  // server have none.
-  if (handlers_.empty()) return;
+  // Nothing to walk when no script has a handler for it: most events of a
+  // busy server have none.
+  if (byEvent_[static_cast<size_t>(event)].count == 0) return;
   if (scripts_.scriptRunning()) {
     fireNested(event, arguments);
     return;

@@ -33,6 +33,10 @@ struct EventHandler {
   // The event eventName names, so that a dispatch compares a number; none
   // for a name that is no event's, which nothing fires.
   std::optional<Event> event;
+  // The registry slot of functionName in its owner's state once a call
+  // there found or made one (0: none yet), so that later calls neither copy
+  // nor compare the name. Never set for a record of every script.
+  int nameRef = 0;
 };
 
 // The registered event handlers in registration order, and the firing of
@@ -79,6 +83,7 @@ class EventManager : public EventSink {
     handlers_.clear();
     serials_.clear();
     everyScript_.reset();
+    byEvent_ = {};
     ++changes_;
   }
 
@@ -114,18 +119,31 @@ class EventManager : public EventSink {
   // for every script. False when there are none.
   bool rangeFor(uint64_t owner, SerialRange* range) const;
   const SerialRange* findRange(uint64_t owner) const;
-  // Where one script's dispatch looks: the whole list when every record is
-  // that script's, else the range of rangeFor.
-  struct Walk {
-    uint64_t owner = 0;
-    bool wholeList = false;
+  // The records of one event: how many there are, and the serials between
+  // which they lie (some may be gone).
+  struct EventRecords {
+    size_t count = 0;
     SerialRange range{0, 0};
   };
-  // False when nothing is `owner`'s to call.
-  bool walkFor(uint64_t owner, Walk* walk) const;
-  // The first record after serial `after` that the dispatch of `event`
-  // along `walk` calls, or null. Valid until the list changes.
-  const EventHandler* nextHandler(const Walk& walk, Event event, uint64_t after) const;
+  // Where one script's dispatch of one event looks: the serials between
+  // which its records lie, those of the event's that are the script's own
+  // or every script's; the owner need not be compared when all are its own.
+  struct Walk {
+    uint64_t owner = 0;
+    bool ownersMatch = false;
+    SerialRange range{0, 0};
+  };
+  // False when nothing is `owner`'s to call for `event`.
+  bool walkFor(uint64_t owner, Event event, Walk* walk) const;
+  // The index of the first record at or after `from` that the dispatch of
+  // `event` along `walk` calls; handlers_.size() when none.
+  size_t nextHandler(const Walk& walk, Event event, size_t from) const;
+  // The index of the first record whose serial is above `serial`.
+  size_t indexAfter(uint64_t serial) const;
+  // Calls `handler`'s function in `script`; may change the records.
+  void callHandler(Script& script, EventHandler& handler, std::span<const EventArgument> arguments);
+  // Counts the records of each event again, after some were removed.
+  void recountEvents();
 
   ScriptManager& scripts_;
   std::vector<EventHandler> handlers_;  // ascending serial
@@ -140,6 +158,8 @@ class EventManager : public EventSink {
   // Counts the changes of the list, so that a dispatch looks for its walk
   // again only after a call changed it.
   uint64_t changes_ = 0;
+  // By Event, so that an event no handler waits for costs one test.
+  std::array<EventRecords, std::size(kEventTable)> byEvent_{};
   std::array<uint64_t, std::size(kEventTable)> fired_{};
   EventSink* watcher_ = nullptr;
 };

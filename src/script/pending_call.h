@@ -33,6 +33,13 @@ int callPending(lua_State* L);
 // pushed; 0, with nothing pushed, when the call must go through the
 // trampoline.
 int pushDirectCall(lua_State* L, const PendingCall& call);
+// The same for an event's arguments and the name in registry slot
+// `nameRef`: 0, with nothing pushed, when one argument is a text.
+int pushDirectEventCall(lua_State* L, int nameRef, std::span<const EventArgument> arguments);
+
+// The text in registry slot `nameRef` (a function's name), read without
+// allocating in the state or raising.
+std::string registeredName(lua_State* L, int nameRef);
 
 }  // namespace gsadmin
 

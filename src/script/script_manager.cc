@@ -328,8 +328,8 @@ void ScriptManager::pushFields(std::vector<std::pair<std::string, std::string>> 
   nextArgument(false, true).fields = std::move(fields);
 }
 
-void ScriptManager::callFunctionIn(Script& script, int argumentCount) {
-  if (!script.loaded()) return;
+int ScriptManager::callFunctionIn(Script& script, int argumentCount) {
+  if (!script.loaded()) return 0;
   std::span<const ScriptArgument> arguments(pendingArguments_.data(), pendingCount_);
   if (argumentCount >= 0 && static_cast<size_t>(argumentCount) < arguments.size()) {
     arguments = arguments.first(static_cast<size_t>(argumentCount));
@@ -352,16 +352,41 @@ void ScriptManager::callFunctionIn(Script& script, int argumentCount) {
     lua_pushlightuserdata(L, &call);
     pushed = 2;
   }
+  int status = callPushed(script, pushed);
+  if (newNameRef != 0) script.nameRefs.emplace_back(pendingName_, newNameRef);
+  if (status != 0) reportCallFailure(script, status, pendingName_);
+  afterCall(script);
+  return nameRef != 0 ? nameRef : newNameRef;
+}
+
+bool ScriptManager::callByRefIn(Script& script, int nameRef,
+                                std::span<const EventArgument> arguments) {
+  if (!script.loaded()) return false;
+  lua_State* L = script.state.get();
+  int pushed = pushDirectEventCall(L, nameRef, arguments);
+  if (pushed == 0) return false;
+  int status = callPushed(script, pushed);
+  // The name only for the lines of a failure: its registry slot holds it.
+  if (status != 0) reportCallFailure(script, status, registeredName(L, nameRef));
+  afterCall(script);
+  return true;
+}
+
+int ScriptManager::callPushed(Script& script, int pushed) {
   running_ = script.limiter.get();
   script.limiter->beginCall();
-  int status = lua_pcall(L, pushed - 1, 0, 0);
+  int status = lua_pcall(script.state.get(), pushed - 1, 0, 0);
   script.limiter->endCall();
-  if (newNameRef != 0) script.nameRefs.emplace_back(pendingName_, newNameRef);
-  if (status != 0) {
-    countError(std::string(untilNul(script.name)));
-    console_.line("LUA: Error in function '" + std::string(untilNul(pendingName_)) + "'");
-    reportFailure(script, status, console_);
-  }
+  return status;
+}
+
+void ScriptManager::reportCallFailure(Script& script, int status, const std::string& name) {
+  countError(std::string(untilNul(script.name)));
+  console_.line("LUA: Error in function '" + std::string(untilNul(name)) + "'");
+  reportFailure(script, status, console_);
+}
+
+void ScriptManager::afterCall(Script& script) {
   if (script.limiter->finalisersQueued()) runQueuedFinalisers(script, console_);
   running_ = nullptr;
 }
