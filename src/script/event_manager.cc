@@ -15,21 +15,8 @@ const EventHandler* EventManager::addHandler(std::string_view eventName,
   handlers_.push_back(
       {std::string(eventName), std::string(functionName), owner, serial, eventNamed(eventName)});
   if (std::optional<Event> event = handlers_.back().event) {
-    EventRecords& records = byEvent_[static_cast<size_t>(*event)];
-    records.range = SerialRange{records.count == 0 ? serial : records.range.first, serial};
-    ++records.count;
+    byEvent_[static_cast<size_t>(*event)].push_back({owner, serial, handlers_.size() - 1});
   }
-  if (owner == kEveryScript) {
-    everyScript_ = SerialRange{everyScript_ ? everyScript_->first : serial, serial};
-    return &handlers_.back();
-  }
-  for (auto& [entryOwner, range] : serials_) {
-    if (entryOwner == owner) {
-      range.last = serial;
-      return &handlers_.back();
-    }
-  }
-  serials_.push_back({owner, SerialRange{serial, serial}});
   return &handlers_.back();
 }
 
@@ -57,47 +44,24 @@ void EventManager::removeHandler(std::string_view eventName, std::string_view fu
       std::find_if(handlers_.begin(), handlers_.end(), matching(eventName, functionName, owner));
   if (it == handlers_.end()) return;
   handlers_.erase(it);
-  recountEvents();
+  listEvents();
   ++changes_;
 }
 
 void EventManager::removeOwned(uint64_t owner) {
   std::erase_if(handlers_, [owner](const EventHandler& handler) { return handler.owner == owner; });
-  std::erase_if(serials_, [owner](const auto& entry) { return entry.first == owner; });
-  if (owner == kEveryScript) everyScript_.reset();
-  recountEvents();
+  listEvents();
   ++changes_;
 }
 
-void EventManager::recountEvents() {
-  byEvent_ = {};
-  for (const EventHandler& handler : handlers_) {
-    if (!handler.event) continue;
-    EventRecords& records = byEvent_[static_cast<size_t>(*handler.event)];
-    if (records.count++ == 0) records.range.first = handler.serial;
-    records.range.last = handler.serial;
+void EventManager::listEvents() {
+  for (std::vector<Entry>& entries : byEvent_) entries.clear();
+  for (size_t i = 0; i < handlers_.size(); ++i) {
+    const EventHandler& handler = handlers_[i];
+    if (handler.event) {
+      byEvent_[static_cast<size_t>(*handler.event)].push_back({handler.owner, handler.serial, i});
+    }
   }
-}
-
-const EventManager::SerialRange* EventManager::findRange(uint64_t owner) const {
-  if (owner == kEveryScript) return everyScript_ ? &*everyScript_ : nullptr;
-  for (const auto& [entryOwner, range] : serials_) {
-    if (entryOwner == owner) return &range;
-  }
-  return nullptr;
-}
-
-bool EventManager::rangeFor(uint64_t owner, SerialRange* range) const {
-  const SerialRange* own = findRange(owner);
-  const SerialRange* every = owner == kEveryScript ? nullptr : findRange(kEveryScript);
-  if (own == nullptr && every == nullptr) return false;
-  if (own == nullptr || every == nullptr) {
-    *range = own != nullptr ? *own : *every;
-    return true;
-  }
-  range->first = std::min(own->first, every->first);
-  range->last = std::max(own->last, every->last);
-  return true;
 }
 
 size_t EventManager::countOwned(uint64_t owner) const {
@@ -106,59 +70,32 @@ size_t EventManager::countOwned(uint64_t owner) const {
                     [owner](const EventHandler& handler) { return handler.owner == owner; }));
 }
 
-bool EventManager::walkFor(uint64_t owner, Event event, Walk* walk) const {
-  const EventRecords& records = byEvent_[static_cast<size_t>(event)];
-  if (records.count == 0) return false;
-  walk->owner = owner;
-  walk->range = records.range;
-  // One owner, and it is this one: every record is its own, as with one
-  // script, and only the events need comparing.
-  walk->ownersMatch = serials_.size() == 1 && serials_.front().first == owner;
-  if (walk->ownersMatch) return true;
-  SerialRange own;
-  if (!rangeFor(owner, &own)) return false;
-  walk->range.first = std::max(walk->range.first, own.first);
-  walk->range.last = std::min(walk->range.last, own.last);
-  return walk->range.first <= walk->range.last;
-}
-
-size_t EventManager::indexAfter(uint64_t serial) const {
-  auto it = std::upper_bound(
-      handlers_.begin(), handlers_.end(), serial,
-      [](uint64_t after, const EventHandler& handler) { return after < handler.serial; });
-  return static_cast<size_t>(it - handlers_.begin());
-}
-
-size_t EventManager::nextHandler(const Walk& walk, Event event, size_t from) const {
-  for (size_t i = from; i < handlers_.size(); ++i) {
-    const EventHandler& handler = handlers_[i];
-    if (handler.serial > walk.range.last) break;
-    if (handler.event == event &&
-        (walk.ownersMatch || handler.owner == walk.owner || handler.owner == kEveryScript)) {
-      return i;
-    }
-  }
-  return handlers_.size();
-}
-
 void EventManager::fireNamed(Script& script, Event event,
                              std::span<const EventArgument> arguments) {
+  // By reference: a call may add to the list or make it again.
+  const std::vector<Entry>& entries = byEvent_[static_cast<size_t>(event)];
+  uint64_t seen = changes_;
   uint64_t lastCalled = 0;
-  Walk walk;
-  size_t from = 0;
-  uint64_t seen = changes_ + 1;  // not changes_: the first pass looks
+  size_t next = 0;
   for (;;) {
-    // Looked for again only after a call changed the records; until then
-    // the walk goes on from the record after the last one called.
+    // After a call changed the records, the walk finds its place again:
+    // the first record after the last one called.
     if (seen != changes_) {
       seen = changes_;
-      if (!walkFor(script.id, event, &walk)) return;
-      from = indexAfter(std::max(lastCalled, walk.range.first - 1));
+      next = static_cast<size_t>(std::upper_bound(entries.begin(), entries.end(), lastCalled,
+                                                  [](uint64_t serial, const Entry& entry) {
+                                                    return serial < entry.serial;
+                                                  }) -
+                                 entries.begin());
     }
-    size_t index = nextHandler(walk, event, from);
-    if (index == handlers_.size() || !script.loaded()) return;
-    from = index + 1;
-    lastCalled = handlers_[index].serial;
+    while (next < entries.size() && entries[next].owner != script.id &&
+           entries[next].owner != kEveryScript) {
+      ++next;
+    }
+    if (next == entries.size() || !script.loaded()) return;
+    size_t index = entries[next].index;
+    lastCalled = entries[next].serial;
+    ++next;
     callHandler(script, handlers_[index], arguments);
   }
 }
@@ -189,7 +126,7 @@ void EventManager::fire(Event event, std::span<const EventArgument> arguments) {
   if (watcher_ != nullptr) watcher_->fire(event, arguments);
   // Nothing to walk when no script has a handler for it: most events of a
   // busy server have none.
-  if (byEvent_[static_cast<size_t>(event)].count == 0) return;
+  if (byEvent_[static_cast<size_t>(event)].empty()) return;
   if (scripts_.scriptRunning()) {
     fireNested(event, arguments);
     return;

@@ -81,8 +81,6 @@ class EventManager : public EventSink {
   // Removes every record. A dispatch under way calls no further handler.
   void clear() {
     handlers_.clear();
-    serials_.clear();
-    everyScript_.reset();
     byEvent_ = {};
     ++changes_;
   }
@@ -105,61 +103,33 @@ class EventManager : public EventSink {
   const std::array<uint64_t, std::size(kEventTable)>& firedCounts() const { return fired_; }
 
  private:
-  // The serials between which an owner's records lie (some may be gone).
-  struct SerialRange {
-    uint64_t first;
-    uint64_t last;
+  // One record of an event, as its event's list holds it: whose it is,
+  // its serial and where it is in handlers_, so that a dispatch looks only
+  // at the event's records, and reads none but those it calls.
+  struct Entry {
+    uint64_t owner;
+    uint64_t serial;
+    size_t index;
   };
 
   void fireNamed(Script& script, Event event, std::span<const EventArgument> arguments);
   // fire() while script code runs: an API function acted and the event
   // tells the scripts; those in a call are left out.
   void fireNested(Event event, std::span<const EventArgument> arguments);
-  // Where the records `owner`'s dispatch may call lie: its own and those
-  // for every script. False when there are none.
-  bool rangeFor(uint64_t owner, SerialRange* range) const;
-  const SerialRange* findRange(uint64_t owner) const;
-  // The records of one event: how many there are, and the serials between
-  // which they lie (some may be gone).
-  struct EventRecords {
-    size_t count = 0;
-    SerialRange range{0, 0};
-  };
-  // Where one script's dispatch of one event looks: the serials between
-  // which its records lie, those of the event's that are the script's own
-  // or every script's; the owner need not be compared when all are its own.
-  struct Walk {
-    uint64_t owner = 0;
-    bool ownersMatch = false;
-    SerialRange range{0, 0};
-  };
-  // False when nothing is `owner`'s to call for `event`.
-  bool walkFor(uint64_t owner, Event event, Walk* walk) const;
-  // The index of the first record at or after `from` that the dispatch of
-  // `event` along `walk` calls; handlers_.size() when none.
-  size_t nextHandler(const Walk& walk, Event event, size_t from) const;
-  // The index of the first record whose serial is above `serial`.
-  size_t indexAfter(uint64_t serial) const;
   // Calls `handler`'s function in `script`; may change the records.
   void callHandler(Script& script, EventHandler& handler, std::span<const EventArgument> arguments);
-  // Counts the records of each event again, after some were removed.
-  void recountEvents();
+  // Makes the events' lists again, after records were removed.
+  void listEvents();
 
   ScriptManager& scripts_;
   std::vector<EventHandler> handlers_;  // ascending serial
-  // By owner, so that a dispatch into one of several scripts walks only
-  // the part of the list where that script's records lie. One entry a
-  // script: a short list is searched faster than a map.
-  std::vector<std::pair<uint64_t, SerialRange>> serials_;
-  // The same for the records of every script, kept apart so that a
-  // dispatch need not search for them.
-  std::optional<SerialRange> everyScript_;
+  // By Event, each in ascending serial: an event without handlers costs
+  // one test, and one script's dispatch compares owners in one short list.
+  std::array<std::vector<Entry>, std::size(kEventTable)> byEvent_;
   uint64_t nextSerial_ = 1;
-  // Counts the changes of the list, so that a dispatch looks for its walk
+  // Counts the changes of the list, so that a dispatch looks for its place
   // again only after a call changed it.
   uint64_t changes_ = 0;
-  // By Event, so that an event no handler waits for costs one test.
-  std::array<EventRecords, std::size(kEventTable)> byEvent_{};
   std::array<uint64_t, std::size(kEventTable)> fired_{};
   EventSink* watcher_ = nullptr;
 };
