@@ -93,16 +93,18 @@ void EventManager::fireNamed(Script& script, Event event,
       ++next;
     }
     if (next == entries.size() || !script.loaded()) return;
-    size_t index = entries[next].index;
-    lastCalled = entries[next].serial;
+    EventHandler& handler = handlers_[entries[next].index];
+    lastCalled = handler.serial;
     ++next;
-    callHandler(script, handlers_[index], arguments);
+    // Through the name's registry slot when it has one, else by the name.
+    if (handler.nameRef == 0 || !scripts_.callByRefIn(script, handler.nameRef, arguments)) {
+      callByName(script, handler, arguments);
+    }
   }
 }
 
-void EventManager::callHandler(Script& script, EventHandler& handler,
-                               std::span<const EventArgument> arguments) {
-  if (handler.nameRef != 0 && scripts_.callByRefIn(script, handler.nameRef, arguments)) return;
+void EventManager::callByName(Script& script, EventHandler& handler,
+                              std::span<const EventArgument> arguments) {
   // The name and the arguments are copied before any Lua runs: a finaliser
   // may add handlers during the call and move the records.
   uint64_t before = changes_;

@@ -116,8 +116,9 @@ class EventManager : public EventSink {
   // fire() while script code runs: an API function acted and the event
   // tells the scripts; those in a call are left out.
   void fireNested(Event event, std::span<const EventArgument> arguments);
-  // Calls `handler`'s function in `script`; may change the records.
-  void callHandler(Script& script, EventHandler& handler, std::span<const EventArgument> arguments);
+  // Calls `handler`'s function in `script` by its name, and gives the
+  // record the name's registry slot; may change the records.
+  void callByName(Script& script, EventHandler& handler, std::span<const EventArgument> arguments);
   // Makes the events' lists again, after records were removed.
   void listEvents();
 

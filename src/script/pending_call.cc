@@ -19,9 +19,6 @@ void pushFunctionName(lua_State* L, const PendingCall& call) {
   }
 }
 
-// Well within the LUA_MINSTACK slots the host may always use unchecked.
-constexpr size_t kMostDirectArguments = 8;
-
 // [] -> [function] when the global named in registry slot `nameRef` is a
 // function, found without a metamethod; neither allocates nor raises.
 // False, with nothing pushed, otherwise.
@@ -67,16 +64,6 @@ int pushDirectCall(lua_State* L, const PendingCall& call) {
   if (!pushGlobalFunction(L, call.nameRef)) return 0;
   for (const ScriptArgument& argument : call.arguments) lua_pushinteger(L, argument.integer);
   return 1 + static_cast<int>(call.arguments.size());
-}
-
-int pushDirectEventCall(lua_State* L, int nameRef, std::span<const EventArgument> arguments) {
-  if (arguments.size() > kMostDirectArguments) return 0;
-  for (const EventArgument& argument : arguments) {
-    if (argument.isText) return 0;
-  }
-  if (!pushGlobalFunction(L, nameRef)) return 0;
-  for (const EventArgument& argument : arguments) lua_pushinteger(L, argument.integer);
-  return 1 + static_cast<int>(arguments.size());
 }
 
 std::string registeredName(lua_State* L, int nameRef) {

@@ -328,6 +328,20 @@ void ScriptManager::pushFields(std::vector<std::pair<std::string, std::string>> 
   nextArgument(false, true).fields = std::move(fields);
 }
 
+// Inline: both calls below are on the way of every event a script handles.
+inline int ScriptManager::callPushed(Script& script, int pushed) {
+  running_ = script.limiter.get();
+  script.limiter->beginCall();
+  int status = lua_pcall(script.state.get(), pushed - 1, 0, 0);
+  script.limiter->endCall();
+  return status;
+}
+
+inline void ScriptManager::afterCall(Script& script) {
+  if (script.limiter->finalisersQueued()) runQueuedFinalisers(script, console_);
+  running_ = nullptr;
+}
+
 int ScriptManager::callFunctionIn(Script& script, int argumentCount) {
   if (!script.loaded()) return 0;
   std::span<const ScriptArgument> arguments(pendingArguments_.data(), pendingCount_);
@@ -362,33 +376,23 @@ int ScriptManager::callFunctionIn(Script& script, int argumentCount) {
 bool ScriptManager::callByRefIn(Script& script, int nameRef,
                                 std::span<const EventArgument> arguments) {
   if (!script.loaded()) return false;
-  lua_State* L = script.state.get();
-  int pushed = pushDirectEventCall(L, nameRef, arguments);
+  int pushed = pushDirectEventCall(script.state.get(), nameRef, arguments);
   if (pushed == 0) return false;
   int status = callPushed(script, pushed);
-  // The name only for the lines of a failure: its registry slot holds it.
-  if (status != 0) reportCallFailure(script, status, registeredName(L, nameRef));
+  if (status != 0) reportRefFailure(script, status, nameRef);
   afterCall(script);
   return true;
 }
 
-int ScriptManager::callPushed(Script& script, int pushed) {
-  running_ = script.limiter.get();
-  script.limiter->beginCall();
-  int status = lua_pcall(script.state.get(), pushed - 1, 0, 0);
-  script.limiter->endCall();
-  return status;
+void ScriptManager::reportRefFailure(Script& script, int status, int nameRef) {
+  // The name is needed only now: its registry slot holds it.
+  reportCallFailure(script, status, registeredName(script.state.get(), nameRef));
 }
 
 void ScriptManager::reportCallFailure(Script& script, int status, const std::string& name) {
   countError(std::string(untilNul(script.name)));
   console_.line("LUA: Error in function '" + std::string(untilNul(name)) + "'");
   reportFailure(script, status, console_);
-}
-
-void ScriptManager::afterCall(Script& script) {
-  if (script.limiter->finalisersQueued()) runQueuedFinalisers(script, console_);
-  running_ = nullptr;
 }
 
 void ScriptManager::callFunction(int argumentCount) {

@@ -211,8 +211,11 @@ class ScriptManager {
   // The protected call of the function and `pushed` - 1 arguments on top
   // of `script`'s stack, under its limits; the status.
   int callPushed(Script& script, int pushed);
-  // The lines of a failed call of the function `name`.
-  void reportCallFailure(Script& script, int status, const std::string& name);
+  // The lines of a failed call of the function `name`, or of the function
+  // whose name is in registry slot `nameRef`: kept apart from the calls, so
+  // that what only a failure needs costs them nothing.
+  [[gnu::noinline]] void reportCallFailure(Script& script, int status, const std::string& name);
+  [[gnu::noinline]] void reportRefFailure(Script& script, int status, int nameRef);
   // What follows every call: the finalisers it queued.
   void afterCall(Script& script);
   // Opens `script`'s state and runs its file; see load.
