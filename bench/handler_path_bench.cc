@@ -37,7 +37,7 @@ std::string countingScript(const std::string& event) {
 std::vector<Datagram> datagramsOf(const std::string& kind, int count) {
   std::vector<Datagram> datagrams;
   for (int i = 0; i < count; ++i) {
-    if (kind == "position") {
+    if (kind == "position" || kind == kQueuedFeedKind) {
       float x = static_cast<float>(i % 1000);
       datagrams.push_back(testing::positionUpdate(kPlayer, 0, 100.0f, x, -x, 10.0f));
     } else if (kind == "chat" || kind == "chat-text" || kind == "chat-json") {
@@ -51,12 +51,29 @@ std::vector<Datagram> datagramsOf(const std::string& kind, int count) {
   return datagrams;
 }
 
+// Polls until the session's socket has nothing waiting, as its loop does.
+void drainQueue(testing::SessionHarness& harness) {
+  AdminSession& session = harness.session();
+  while (session.socket()->waitReadable(0)) session.poll();
+}
+
 // What callgrind counts (--toggle-collect): the hand-over of each datagram
-// and the poll after it, nothing else of the process.
+// and the poll after it, or, `queued`, the polls that empty the socket's
+// queue, nothing else of the process.
 [[gnu::noinline]] void feedHandlerBatch(testing::SessionHarness& harness,
                                         const std::vector<Datagram>& datagrams, size_t from,
-                                        size_t to) {
+                                        size_t to, bool queued) {
+  if (queued) {
+    drainQueue(harness);
+    return;
+  }
   for (size_t i = from; i < to; ++i) harness.deliver(datagrams[i]);
+}
+
+// The batch waiting on the session's socket, sent outside the count.
+void queueBatch(testing::SessionHarness& harness, const std::vector<Datagram>& datagrams,
+                size_t from, size_t to) {
+  for (size_t i = from; i < to; ++i) harness.peer().send(datagrams[i]);
 }
 
 // The script's global `handled`; 0 without a loaded script.
@@ -105,12 +122,16 @@ int runHandlerFeed(const std::string& feed) {
   std::vector<Datagram> warmUp = datagramsOf(kind, kWarmUp);
   std::vector<Datagram> datagrams = datagramsOf(kind, events);
   if (warmUp.empty() || events < 1) {
-    std::fprintf(stderr,
-                 "gsadmin_bench: --handler-feed=position|chat|word|chat-text|chat-json:N\n");
+    std::fprintf(
+        stderr,
+        "gsadmin_bench: --handler-feed=position|position-queued|chat|word|chat-text|chat-json:N\n");
     return 2;
   }
-  const char* event = kind == "position" ? "onPlayerPositionChange" : "onPlayerChat";
-  testing::SessionHarness harness(countingScript(event), "Admin", "pw");
+  const char* event = kind.starts_with("position") ? "onPlayerPositionChange" : "onPlayerChat";
+  bool queued = kind == kQueuedFeedKind;
+  testing::SessionHarness harness(
+      countingScript(event), "Admin", "pw",
+      queued ? testing::Transport::kLoopback : testing::Transport::kInMemory);
   // The process's own console writing to /dev/null, as text or as JSON.
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> null(std::fopen("/dev/null", "w"), std::fclose);
   if (kind != "chat" && kind.starts_with("chat-") && null) {
@@ -120,12 +141,19 @@ int runHandlerFeed(const std::string& feed) {
   }
   harness.connect(testing::ServerRecord(), {{kPlayer, "Bob", 0, true}});
   harness.deliver(testing::playerDetails(kPlayer, "details"));
-  for (const Datagram& datagram : warmUp) harness.deliver(datagram);
+  if (queued) {
+    queueBatch(harness, warmUp, 0, warmUp.size());
+    drainQueue(harness);
+  } else {
+    for (const Datagram& datagram : warmUp) harness.deliver(datagram);
+  }
   harness.sent();
   harness.output();
   uint64_t before = handledCount(harness);
   for (size_t from = 0; from < datagrams.size(); from += kBatch) {
-    feedHandlerBatch(harness, datagrams, from, std::min(datagrams.size(), from + kBatch));
+    size_t to = std::min(datagrams.size(), from + kBatch);
+    if (queued) queueBatch(harness, datagrams, from, to);
+    feedHandlerBatch(harness, datagrams, from, to, queued);
     // What the session printed and sent, read outside the count.
     harness.sent();
     harness.output();

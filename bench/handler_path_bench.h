@@ -16,6 +16,10 @@ namespace gsadmin::bench {
 //   "chat"      public chat lines        -> onPlayerChat
 //   "word"      public "!score" lines, a word no one has -> onPlayerChat
 constexpr const char* kFeedKinds[] = {"position", "chat", "word"};
+// Position updates as a drain takes them: each batch of 1000 queued on a
+// loopback socket first, outside the count, then taken off it by polls
+// until it is empty, so that what a pass costs is shared as in a drain.
+constexpr const char* kQueuedFeedKind = "position-queued";
 // Chat lines again with the process's console (to /dev/null) as text
 // ("chat-text") or as JSON ("chat-json"): what --log-format=json costs.
 constexpr const char* kLogFeedKinds[] = {"chat-text", "chat-json"};

@@ -25,10 +25,14 @@ struct DrainRates {
   // rounds' ratios.
   double noHandlerRatio = 0;
   double luaHandlerRatio = 0;  // the same for the session with the handler
-  uint64_t sent = 0;           // to the session with the Lua handler
-  uint64_t handled = 0;        // counted by its handler
-  uint64_t drops = 0;          // by the kernel, over all four sockets
-  bool complete = false;       // every measurement ran
+  // The same two by the drains' time on a CPU (the thread's, in the kernel
+  // too), which other programs on the machine do not inflate.
+  double noHandlerCpuRatio = 0;
+  double luaHandlerCpuRatio = 0;
+  uint64_t sent = 0;      // to the session with the Lua handler
+  uint64_t handled = 0;   // counted by its handler
+  uint64_t drops = 0;     // by the kernel, over all four sockets
+  bool complete = false;  // every measurement ran
 };
 DrainRates measureDrainRates(int rounds, int batch);
 // Its rows: the raw loops, the session without and with the handler, loss.

@@ -18,34 +18,4 @@ std::optional<Event> eventNamed(std::string_view name) {
   return std::nullopt;
 }
 
-void EventSink::fireEvent(Event event, int32_t a) {
-  EventArgument arguments[] = {{false, a, {}}};
-  fire(event, arguments);
-}
-
-void EventSink::fireEvent(Event event, int32_t a, int32_t b) {
-  EventArgument arguments[] = {{false, a, {}}, {false, b, {}}};
-  fire(event, arguments);
-}
-
-void EventSink::fireEvent(Event event, int32_t a, int32_t b, int32_t c) {
-  EventArgument arguments[] = {{false, a, {}}, {false, b, {}}, {false, c, {}}};
-  fire(event, arguments);
-}
-
-void EventSink::fireEvent(Event event, std::string_view s) {
-  EventArgument arguments[] = {{true, 0, s}};
-  fire(event, arguments);
-}
-
-void EventSink::fireEvent(Event event, int32_t a, std::string_view s) {
-  EventArgument arguments[] = {{false, a, {}}, {true, 0, s}};
-  fire(event, arguments);
-}
-
-void EventSink::fireEvent(Event event, std::string_view s, std::string_view t) {
-  EventArgument arguments[] = {{true, 0, s}, {true, 0, t}};
-  fire(event, arguments);
-}
-
 }  // namespace gsadmin

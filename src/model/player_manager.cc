@@ -10,11 +10,16 @@ Player& PlayerManager::add(uint8_t id, std::string name) {
   }
   auto player = std::make_unique<Player>(id, std::move(name));
   player->addedAt = ++changes_;
-  return records_.addOrReplace(std::move(player), find(id));
+  Player& added = records_.addOrReplace(std::move(player), find(id));
+  byId_[id] = &added;
+  return added;
 }
 
 void PlayerManager::remove(const Player& player) {
-  if (find(player.id) == &player) departed_[player.id] = {player.addedAt, ++changes_, player.name};
+  if (find(player.id) == &player) {
+    departed_[player.id] = {player.addedAt, ++changes_, player.name};
+    byId_[player.id] = nullptr;
+  }
   records_.remove(player);
 }
 
@@ -25,10 +30,6 @@ std::optional<std::string> PlayerManager::heldAt(uint8_t id, uint64_t mark) cons
   const Departed& last = departed_[id];
   if (last.addedAt != 0 && last.addedAt <= mark && last.removedAt > mark) return last.name;
   return std::nullopt;
-}
-
-Player* PlayerManager::find(uint8_t id) const {
-  return records_.findFirst([id](const Player& player) { return player.id == id; });
 }
 
 }  // namespace gsadmin

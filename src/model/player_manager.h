@@ -28,8 +28,9 @@ class PlayerManager {
   // counters, health 100, no vehicle, position (0, 0, 0). The reference stays
   // valid until that player is removed or replaced.
   Player& add(uint8_t id, std::string name);
-  // The first player with this id, or null.
-  Player* find(uint8_t id) const;
+  // The player with this id, or null. By index: every position update
+  // looks its player up.
+  Player* find(uint8_t id) const { return byId_[id]; }
   // Number of players (every record has a name, possibly empty).
   size_t count() const { return records_.size(); }
   // Takes the record out and destroys it; `player` dangles afterwards. A
@@ -45,6 +46,8 @@ class PlayerManager {
   std::optional<std::string> heldAt(uint8_t id, uint64_t mark) const;
 
   const std::vector<std::unique_ptr<Player>>& all() const { return records_.all(); }
+  // For the forget hook only: players come and go through add and remove,
+  // which keep the index by id.
   Registry<Player>& registry() { return records_; }
 
  private:
@@ -56,6 +59,7 @@ class PlayerManager {
   };
 
   Registry<Player> records_;
+  std::array<Player*, 256> byId_{};  // the records_ of each id
   uint64_t changes_ = 0;
   std::array<Departed, 256> departed_{};
 };

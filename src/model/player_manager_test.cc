@@ -96,6 +96,34 @@ TEST(PlayerManagerTest, RemoveDestroysOnlyThatRecord) {
   EXPECT_EQ(idsOf(players), (std::vector<uint8_t>{1, 3}));
 }
 
+// Players are found by an index of their ids: through any run of joins,
+// replacements and departures it names what the list holds.
+TEST(PlayerManagerTest, FindAgreesWithTheListThroughJoinsAndDepartures) {
+  struct Step {
+    bool add;
+    uint8_t id;
+  };
+  const Step steps[] = {{true, 1},  {true, 2},   {true, 1},  {false, 2}, {true, 255},
+                        {true, 2},  {false, 1},  {true, 0},  {true, 0},  {false, 255},
+                        {false, 0}, {false, 77}, {true, 77}, {true, 1}};
+  PlayerManager players;
+  for (const Step& step : steps) {
+    if (step.add) {
+      players.add(step.id, "p");
+    } else if (Player* player = players.find(step.id)) {
+      players.remove(*player);
+    }
+    for (int id = 0; id < 256; ++id) {
+      Player* listed = nullptr;
+      for (const auto& player : players.all()) {
+        if (player->id == id) listed = player.get();
+      }
+      EXPECT_EQ(players.find(static_cast<uint8_t>(id)), listed) << "id " << id;
+    }
+  }
+  EXPECT_EQ(idsOf(players), (std::vector<uint8_t>{2, 77, 1}));
+}
+
 // An id chosen at a mark means whoever held it then: the holder now only
 // when they were there already, else the one who left it since.
 TEST(PlayerManagerTest, AnIdMeansWhoHeldItAtTheMark) {

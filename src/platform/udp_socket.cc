@@ -74,16 +74,6 @@ ReceiveBatch::ReceiveBatch(size_t slots, size_t capacity)
   }
 }
 
-size_t ReceiveBatch::length(size_t index) const {
-  const mmsghdr& message = messages_[index];
-  // With MSG_TRUNC the kernel reports the full length; where it cannot, the
-  // cut is still told apart by its flag.
-  if ((message.msg_hdr.msg_flags & MSG_TRUNC) && message.msg_len <= capacity_) {
-    return capacity_ + 1;
-  }
-  return message.msg_len;
-}
-
 BatchReceiveResult UdpSocket::receiveBatch(ReceiveBatch& batch, size_t most) {
   auto wanted = static_cast<unsigned>(std::min(most, batch.slots()));
   if (wanted == 0) return {};

@@ -50,8 +50,16 @@ class ReceiveBatch {
   // first min(length(index), capacity()) of them valid.
   const uint8_t* data(size_t index) const { return bytes_.get() + index * capacity_; }
   // That datagram's full length, which exceeds capacity() when the bytes
-  // beyond the capacity were discarded.
-  size_t length(size_t index) const;
+  // beyond the capacity were discarded. Inline: read for every datagram.
+  size_t length(size_t index) const {
+    const mmsghdr& message = messages_[index];
+    // With MSG_TRUNC the kernel reports the full length; where it cannot,
+    // the cut is still told apart by its flag.
+    if ((message.msg_hdr.msg_flags & MSG_TRUNC) && message.msg_len <= capacity_) {
+      return capacity_ + 1;
+    }
+    return message.msg_len;
+  }
 
  private:
   friend class UdpSocket;

@@ -16,8 +16,7 @@ constexpr uint8_t kOnFoot = wire::kOnFootState;
 // Scripts cannot destroy players or vehicles, so the records named here stay
 // live across the events fired while handling one update.
 
-void handleOnFoot(SessionContext& session, Player& player, float health) {
-  EventSink& events = session.events();
+void handleOnFoot(EventSink& events, Player& player, float health) {
   // NaN on either side counts as a change.
   if (!(health == player.health)) {
     float oldHealth = player.health;
@@ -64,10 +63,11 @@ void handlePositionUpdate(SessionContext& session, const BodyReader& body) {
   Player* player = session.players().find(playerId);
   if (player == nullptr) return;
   if (moves) player->position = position;
-  session.events().fireEvent(Event::kPlayerPositionChange, playerId);
+  EventSink& events = session.events();
+  events.fireEvent(Event::kPlayerPositionChange, playerId);
 
   if (state == kOnFoot) {
-    handleOnFoot(session, *player, health);
+    handleOnFoot(events, *player, health);
     return;
   }
 

@@ -14,17 +14,9 @@ const EventHandler* EventManager::addHandler(std::string_view eventName,
   ++changes_;
   handlers_.push_back(
       {std::string(eventName), std::string(functionName), owner, serial, eventNamed(eventName)});
-  if (owner == kEveryScript) {
-    everyScript_ = SerialRange{everyScript_ ? everyScript_->first : serial, serial};
-    return &handlers_.back();
+  if (std::optional<Event> event = handlers_.back().event) {
+    byEvent_[static_cast<size_t>(*event)].push_back({owner, serial, handlers_.size() - 1});
   }
-  for (auto& [entryOwner, range] : serials_) {
-    if (entryOwner == owner) {
-      range.last = serial;
-      return &handlers_.back();
-    }
-  }
-  serials_.push_back({owner, SerialRange{serial, serial}});
   return &handlers_.back();
 }
 
@@ -52,35 +44,24 @@ void EventManager::removeHandler(std::string_view eventName, std::string_view fu
       std::find_if(handlers_.begin(), handlers_.end(), matching(eventName, functionName, owner));
   if (it == handlers_.end()) return;
   handlers_.erase(it);
+  listEvents();
   ++changes_;
 }
 
 void EventManager::removeOwned(uint64_t owner) {
   std::erase_if(handlers_, [owner](const EventHandler& handler) { return handler.owner == owner; });
-  std::erase_if(serials_, [owner](const auto& entry) { return entry.first == owner; });
-  if (owner == kEveryScript) everyScript_.reset();
+  listEvents();
   ++changes_;
 }
 
-const EventManager::SerialRange* EventManager::findRange(uint64_t owner) const {
-  if (owner == kEveryScript) return everyScript_ ? &*everyScript_ : nullptr;
-  for (const auto& [entryOwner, range] : serials_) {
-    if (entryOwner == owner) return &range;
+void EventManager::listEvents() {
+  for (std::vector<Entry>& entries : byEvent_) entries.clear();
+  for (size_t i = 0; i < handlers_.size(); ++i) {
+    const EventHandler& handler = handlers_[i];
+    if (handler.event) {
+      byEvent_[static_cast<size_t>(*handler.event)].push_back({handler.owner, handler.serial, i});
+    }
   }
-  return nullptr;
-}
-
-bool EventManager::rangeFor(uint64_t owner, SerialRange* range) const {
-  const SerialRange* own = findRange(owner);
-  const SerialRange* every = owner == kEveryScript ? nullptr : findRange(kEveryScript);
-  if (own == nullptr && every == nullptr) return false;
-  if (own == nullptr || every == nullptr) {
-    *range = own != nullptr ? *own : *every;
-    return true;
-  }
-  range->first = std::min(own->first, every->first);
-  range->last = std::max(own->last, every->last);
-  return true;
 }
 
 size_t EventManager::countOwned(uint64_t owner) const {
@@ -89,70 +70,65 @@ size_t EventManager::countOwned(uint64_t owner) const {
                     [owner](const EventHandler& handler) { return handler.owner == owner; }));
 }
 
-bool EventManager::walkFor(uint64_t owner, Walk* walk) const {
-  walk->owner = owner;
-  // One owner, and it is this one: every record is its own, as with one
-  // script, and only the events need comparing.
-  walk->wholeList = serials_.size() == 1 && serials_.front().first == owner;
-  return walk->wholeList || rangeFor(owner, &walk->range);
-}
-
-const EventHandler* EventManager::nextHandler(const Walk& walk, Event event, uint64_t after) const {
-  auto bySerial = [](uint64_t serial, const EventHandler& handler) {
-    return serial < handler.serial;
-  };
-  if (walk.wholeList) {
-    auto it = std::upper_bound(handlers_.begin(), handlers_.end(), after, bySerial);
-    while (it != handlers_.end() && it->event != event) ++it;
-    return it == handlers_.end() ? nullptr : &*it;
-  }
-  const SerialRange& range = walk.range;
-  auto it = std::upper_bound(handlers_.begin(), handlers_.end(), std::max(after, range.first - 1),
-                             bySerial);
-  while (it != handlers_.end() && it->serial <= range.last &&
-         ((it->owner != walk.owner && it->owner != kEveryScript) || it->event != event)) {
-    ++it;
-  }
-  return it == handlers_.end() || it->serial > range.last ? nullptr : &*it;
-}
-
 void EventManager::fireNamed(Script& script, Event event,
                              std::span<const EventArgument> arguments) {
+  // By reference: a call may add to the list or make it again.
+  const std::vector<Entry>& entries = byEvent_[static_cast<size_t>(event)];
+  uint64_t seen = changes_;
   uint64_t lastCalled = 0;
-  Walk walk;
-  uint64_t seen = changes_ + 1;  // not changes_: the first pass looks
+  size_t next = 0;
   for (;;) {
-    // Looked for again only after a call changed the records.
+    // After a call changed the records, the walk finds its place again:
+    // the first record after the last one called.
     if (seen != changes_) {
       seen = changes_;
-      if (!walkFor(script.id, &walk)) return;
+      next = static_cast<size_t>(std::upper_bound(entries.begin(), entries.end(), lastCalled,
+                                                  [](uint64_t serial, const Entry& entry) {
+                                                    return serial < entry.serial;
+                                                  }) -
+                                 entries.begin());
     }
-    const EventHandler* it = nextHandler(walk, event, lastCalled);
-    if (it == nullptr || !script.loaded()) return;
-    lastCalled = it->serial;
-
-    // The name and the arguments are copied before any Lua runs: a finaliser
-    // may add handlers during the call and move the records.
-    scripts_.fetchFunction(it->functionName);
-    for (const EventArgument& argument : arguments) {
-      if (argument.isText) {
-        scripts_.pushString(argument.text);
-      } else {
-        scripts_.pushInteger(argument.integer);
-      }
+    while (next < entries.size() && entries[next].owner != script.id &&
+           entries[next].owner != kEveryScript) {
+      ++next;
     }
-    // May change handlers_, never the list of scripts.
-    scripts_.callFunctionIn(script, static_cast<int>(arguments.size()));
+    if (next == entries.size() || !script.loaded()) return;
+    EventHandler& handler = handlers_[entries[next].index];
+    lastCalled = handler.serial;
+    ++next;
+    // Through the name's registry slot when it has one, else by the name.
+    if (handler.nameRef == 0 || !scripts_.callByRefIn(script, handler.nameRef, arguments)) {
+      callByName(script, handler, arguments);
+    }
   }
+}
+
+void EventManager::callByName(Script& script, EventHandler& handler,
+                              std::span<const EventArgument> arguments) {
+  // The name and the arguments are copied before any Lua runs: a finaliser
+  // may add handlers during the call and move the records.
+  uint64_t before = changes_;
+  scripts_.fetchFunction(handler.functionName);
+  for (const EventArgument& argument : arguments) {
+    if (argument.isText) {
+      scripts_.pushString(argument.text);
+    } else {
+      scripts_.pushInteger(argument.integer);
+    }
+  }
+  // May change handlers_, never the list of scripts.
+  int nameRef = scripts_.callFunctionIn(script, static_cast<int>(arguments.size()));
+  // The record is still where it was only when nothing changed the list.
+  if (changes_ == before && handler.owner == script.id) handler.nameRef = nameRef;
 }
 
 void EventManager::fire(Event event, std::span<const EventArgument> arguments) {
   assert(matchesShape(event, arguments));
   ++fired_[static_cast<size_t>(event)];
   if (watcher_ != nullptr) watcher_->fire(event, arguments);
-  // Nothing to walk when no script has a handler: most events of a busy
-  // server have none.
-  if (handlers_.empty()) return;
+  // Nothing to walk when no script has a handler for it: most events of a
+  // busy server have none.
+  if (byEvent_[static_cast<size_t>(event)].empty()) return;
   if (scripts_.scriptRunning()) {
     fireNested(event, arguments);
     return;

@@ -33,6 +33,10 @@ struct EventHandler {
   // The event eventName names, so that a dispatch compares a number; none
   // for a name that is no event's, which nothing fires.
   std::optional<Event> event;
+  // The registry slot of functionName in its owner's state once a call
+  // there found or made one (0: none yet), so that later calls neither copy
+  // nor compare the name. Never set for a record of every script.
+  int nameRef = 0;
 };
 
 // The registered event handlers in registration order, and the firing of
@@ -77,8 +81,7 @@ class EventManager : public EventSink {
   // Removes every record. A dispatch under way calls no further handler.
   void clear() {
     handlers_.clear();
-    serials_.clear();
-    everyScript_.reset();
+    byEvent_ = {};
     ++changes_;
   }
 
@@ -100,44 +103,32 @@ class EventManager : public EventSink {
   const std::array<uint64_t, std::size(kEventTable)>& firedCounts() const { return fired_; }
 
  private:
-  // The serials between which an owner's records lie (some may be gone).
-  struct SerialRange {
-    uint64_t first;
-    uint64_t last;
+  // One record of an event, as its event's list holds it: whose it is,
+  // its serial and where it is in handlers_, so that a dispatch looks only
+  // at the event's records, and reads none but those it calls.
+  struct Entry {
+    uint64_t owner;
+    uint64_t serial;
+    size_t index;
   };
 
   void fireNamed(Script& script, Event event, std::span<const EventArgument> arguments);
   // fire() while script code runs: an API function acted and the event
   // tells the scripts; those in a call are left out.
   void fireNested(Event event, std::span<const EventArgument> arguments);
-  // Where the records `owner`'s dispatch may call lie: its own and those
-  // for every script. False when there are none.
-  bool rangeFor(uint64_t owner, SerialRange* range) const;
-  const SerialRange* findRange(uint64_t owner) const;
-  // Where one script's dispatch looks: the whole list when every record is
-  // that script's, else the range of rangeFor.
-  struct Walk {
-    uint64_t owner = 0;
-    bool wholeList = false;
-    SerialRange range{0, 0};
-  };
-  // False when nothing is `owner`'s to call.
-  bool walkFor(uint64_t owner, Walk* walk) const;
-  // The first record after serial `after` that the dispatch of `event`
-  // along `walk` calls, or null. Valid until the list changes.
-  const EventHandler* nextHandler(const Walk& walk, Event event, uint64_t after) const;
+  // Calls `handler`'s function in `script` by its name, and gives the
+  // record the name's registry slot; may change the records.
+  void callByName(Script& script, EventHandler& handler, std::span<const EventArgument> arguments);
+  // Makes the events' lists again, after records were removed.
+  void listEvents();
 
   ScriptManager& scripts_;
   std::vector<EventHandler> handlers_;  // ascending serial
-  // By owner, so that a dispatch into one of several scripts walks only
-  // the part of the list where that script's records lie. One entry a
-  // script: a short list is searched faster than a map.
-  std::vector<std::pair<uint64_t, SerialRange>> serials_;
-  // The same for the records of every script, kept apart so that a
-  // dispatch need not search for them.
-  std::optional<SerialRange> everyScript_;
+  // By Event, each in ascending serial: an event without handlers costs
+  // one test, and one script's dispatch compares owners in one short list.
+  std::array<std::vector<Entry>, std::size(kEventTable)> byEvent_;
   uint64_t nextSerial_ = 1;
-  // Counts the changes of the list, so that a dispatch looks for its walk
+  // Counts the changes of the list, so that a dispatch looks for its place
   // again only after a call changed it.
   uint64_t changes_ = 0;
   std::array<uint64_t, std::size(kEventTable)> fired_{};

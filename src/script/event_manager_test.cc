@@ -197,6 +197,72 @@ TEST(EventManagerTest, HandlerRemovingEverythingEndsTheDispatchSafely) {
   EXPECT_EQ(s.events().size(), 0u);
 }
 
+// After its first call a handler is called through its name's registry
+// slot; a failure there is still reported under its name, even when the
+// call moved its record (by adding handlers) or removed it.
+TEST(EventManagerTest, AHandlerFailingOnALaterCallIsNamedWhereverItsRecordWent) {
+  Scripted s(
+      "n = 0\n"
+      "addEventHandler('onPlayerJoin', 'flaky')\n"
+      "function flaky(id)\n"
+      "  n = n + 1\n"
+      "  if n == 2 then error('second') end\n"
+      "  if n == 3 then\n"
+      "    for i = 1, 50 do addEventHandler('onPlayerQuit', 'other') end\n"
+      "    error('third')\n"
+      "  end\n"
+      "  if n == 4 then removeEventHandler('onPlayerJoin', 'flaky') error('fourth') end\n"
+      "  print('flaky ' .. id)\n"
+      "end\n");
+  for (int id = 1; id <= 5; ++id) s.events().fireEvent(Event::kPlayerJoin, id);
+  EXPECT_EQ(s.output(),
+            "flaky 1\n"
+            "LUA: Error in function 'flaky'\n"
+            "LUA: Error in function 'flaky'\n"
+            "LUA: Error in function 'flaky'\n");
+  std::string errors = s.harness.errors();
+  for (const char* message : {"second", "third", "fourth"}) {
+    EXPECT_NE(errors.find(message), std::string::npos) << message << " in " << errors;
+  }
+  EXPECT_EQ(s.harness.session().scripts().errorCount(), 3u);
+  EXPECT_EQ(s.events().size(), 50u);
+}
+
+// Each event keeps a list of its records: removing records of one event, or
+// all of a script's, leaves the others' order as registered, with the
+// handlers the host registered for every script among them.
+TEST(EventManagerTest, EachEventReachesItsHandlersInOrderAsRecordsComeAndGo) {
+  Scripted s(
+      "function show(name) return function(id) print(name .. id) end end\n"
+      "a, b, c, h, q = show('a'), show('b'), show('c'), show('h'), show('q')\n"
+      "addEventHandler('onPlayerJoin', 'a')\n"
+      "addEventHandler('onPlayerQuit', 'q')\n"
+      "addEventHandler('onPlayerJoin', 'b')\n"
+      "addEventHandler('onPlayerQuit', 'q')\n"
+      "addEventHandler('onPlayerJoin', 'c')\n");
+  EventManager& events = s.events();
+  uint64_t owner = s.harness.session().scripts().all().at(0)->id;
+  events.addHandler("onPlayerJoin", "h");
+  events.fireEvent(Event::kPlayerJoin, 1);
+  events.fireEvent(Event::kPlayerQuit, 2, 0);
+  EXPECT_EQ(s.output(), "a1\nb1\nc1\nh1\nq2\nq2\n");
+
+  events.removeHandler("onPlayerQuit", "q", owner);
+  events.removeHandler("onPlayerJoin", "b", owner);
+  events.fireEvent(Event::kPlayerJoin, 3);
+  events.fireEvent(Event::kPlayerQuit, 4, 0);
+  EXPECT_EQ(s.output(), "a3\nc3\nh3\nq4\n");
+
+  events.removeOwned(owner);
+  events.addHandler("onPlayerJoin", "a");
+  events.fireEvent(Event::kPlayerJoin, 5);
+  events.fireEvent(Event::kPlayerQuit, 6, 0);
+  EXPECT_EQ(s.output(), "h5\na5\n");
+  events.clear();
+  events.fireEvent(Event::kPlayerJoin, 7);
+  EXPECT_EQ(s.output(), "");
+}
+
 TEST(EventManagerTest, WithoutAScriptFiringHasNoVisibleEffect) {
   SessionHarness harness(std::nullopt);
   harness.output();

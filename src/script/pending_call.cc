@@ -19,6 +19,17 @@ void pushFunctionName(lua_State* L, const PendingCall& call) {
   }
 }
 
+// [] -> [function] when the global named in registry slot `nameRef` is a
+// function, found without a metamethod; neither allocates nor raises.
+// False, with nothing pushed, otherwise.
+bool pushGlobalFunction(lua_State* L, int nameRef) {
+  lua_rawgeti(L, LUA_REGISTRYINDEX, nameRef);
+  lua_rawget(L, LUA_GLOBALSINDEX);
+  if (lua_isfunction(L, -1)) return true;
+  lua_pop(L, 1);
+  return false;
+}
+
 }  // namespace
 
 int callPending(lua_State* L) {
@@ -46,20 +57,23 @@ int callPending(lua_State* L) {
 }
 
 int pushDirectCall(lua_State* L, const PendingCall& call) {
-  // Well within the LUA_MINSTACK slots the host may always use unchecked.
-  constexpr size_t kMostArguments = 8;
-  if (call.nameRef == 0 || call.arguments.size() > kMostArguments) return 0;
+  if (call.nameRef == 0 || call.arguments.size() > kMostDirectArguments) return 0;
   for (const ScriptArgument& argument : call.arguments) {
     if (argument.isText || argument.isFields) return 0;
   }
-  lua_rawgeti(L, LUA_REGISTRYINDEX, call.nameRef);
-  lua_rawget(L, LUA_GLOBALSINDEX);
-  if (!lua_isfunction(L, -1)) {
-    lua_pop(L, 1);
-    return 0;
-  }
+  if (!pushGlobalFunction(L, call.nameRef)) return 0;
   for (const ScriptArgument& argument : call.arguments) lua_pushinteger(L, argument.integer);
   return 1 + static_cast<int>(call.arguments.size());
+}
+
+std::string registeredName(lua_State* L, int nameRef) {
+  lua_rawgeti(L, LUA_REGISTRYINDEX, nameRef);
+  size_t length = 0;
+  // A string stays one: lua_tolstring converts nothing here.
+  const char* text = lua_type(L, -1) == LUA_TSTRING ? lua_tolstring(L, -1, &length) : nullptr;
+  std::string name = text != nullptr ? std::string(text, length) : std::string();
+  lua_pop(L, 1);
+  return name;
 }
 
 }  // namespace gsadmin

@@ -328,8 +328,22 @@ void ScriptManager::pushFields(std::vector<std::pair<std::string, std::string>> 
   nextArgument(false, true).fields = std::move(fields);
 }
 
-void ScriptManager::callFunctionIn(Script& script, int argumentCount) {
-  if (!script.loaded()) return;
+// Inline: both calls below are on the way of every event a script handles.
+inline int ScriptManager::callPushed(Script& script, int pushed) {
+  running_ = script.limiter.get();
+  script.limiter->beginCall();
+  int status = lua_pcall(script.state.get(), pushed - 1, 0, 0);
+  script.limiter->endCall();
+  return status;
+}
+
+inline void ScriptManager::afterCall(Script& script) {
+  if (script.limiter->finalisersQueued()) runQueuedFinalisers(script, console_);
+  running_ = nullptr;
+}
+
+int ScriptManager::callFunctionIn(Script& script, int argumentCount) {
+  if (!script.loaded()) return 0;
   std::span<const ScriptArgument> arguments(pendingArguments_.data(), pendingCount_);
   if (argumentCount >= 0 && static_cast<size_t>(argumentCount) < arguments.size()) {
     arguments = arguments.first(static_cast<size_t>(argumentCount));
@@ -352,18 +366,33 @@ void ScriptManager::callFunctionIn(Script& script, int argumentCount) {
     lua_pushlightuserdata(L, &call);
     pushed = 2;
   }
-  running_ = script.limiter.get();
-  script.limiter->beginCall();
-  int status = lua_pcall(L, pushed - 1, 0, 0);
-  script.limiter->endCall();
+  int status = callPushed(script, pushed);
   if (newNameRef != 0) script.nameRefs.emplace_back(pendingName_, newNameRef);
-  if (status != 0) {
-    countError(std::string(untilNul(script.name)));
-    console_.line("LUA: Error in function '" + std::string(untilNul(pendingName_)) + "'");
-    reportFailure(script, status, console_);
-  }
-  if (script.limiter->finalisersQueued()) runQueuedFinalisers(script, console_);
-  running_ = nullptr;
+  if (status != 0) reportCallFailure(script, status, pendingName_);
+  afterCall(script);
+  return nameRef != 0 ? nameRef : newNameRef;
+}
+
+bool ScriptManager::callByRefIn(Script& script, int nameRef,
+                                std::span<const EventArgument> arguments) {
+  if (!script.loaded()) return false;
+  int pushed = pushDirectEventCall(script.state.get(), nameRef, arguments);
+  if (pushed == 0) return false;
+  int status = callPushed(script, pushed);
+  if (status != 0) reportRefFailure(script, status, nameRef);
+  afterCall(script);
+  return true;
+}
+
+void ScriptManager::reportRefFailure(Script& script, int status, int nameRef) {
+  // The name is needed only now: its registry slot holds it.
+  reportCallFailure(script, status, registeredName(script.state.get(), nameRef));
+}
+
+void ScriptManager::reportCallFailure(Script& script, int status, const std::string& name) {
+  countError(std::string(untilNul(script.name)));
+  console_.line("LUA: Error in function '" + std::string(untilNul(name)) + "'");
+  reportFailure(script, status, console_);
 }
 
 void ScriptManager::callFunction(int argumentCount) {

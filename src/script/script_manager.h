@@ -5,12 +5,14 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "console/console.h"
+#include "events/events.h"
 #include "script/lua_limits.h"
 #include "script/script_state.h"
 
@@ -152,8 +154,18 @@ class ScriptManager {
   // message on standard error, and leaves the stack as it was. Finalisers
   // queued meanwhile run after the call (runQueuedFinalisers).
   // `argumentCount` must equal the number of arguments pushed. The pending
-  // call stays, for the next script.
-  void callFunctionIn(Script& script, int argumentCount);
+  // call stays, for the next script. Returns the registry slot the
+  // function's name has in the script's state, for callByRefIn; 0 when it
+  // has none (the script's first kMaxNameRefs names get one).
+  int callFunctionIn(Script& script, int argumentCount);
+  // The same call of the global whose name is in registry slot `nameRef`
+  // of `script`'s state (as callFunctionIn returned it), with `arguments`,
+  // without copying the name or the arguments, when that needs nothing
+  // that could raise or allocate outside the protected call: the arguments
+  // are integers and the global is a function, found without a metamethod.
+  // False, with nothing done, otherwise: then callFunctionIn must be used.
+  // The pending call is untouched.
+  bool callByRefIn(Script& script, int nameRef, std::span<const EventArgument> arguments);
   // callFunctionIn every loaded script in turn, then forgets the call.
   void callFunction(int argumentCount);
   // How many calls of callFunctionIn() raised an error, for the metrics.
@@ -196,6 +208,16 @@ class ScriptManager {
  private:
   // The next slot of the pending call, of the kind given.
   ScriptArgument& nextArgument(bool isText, bool isFields);
+  // The protected call of the function and `pushed` - 1 arguments on top
+  // of `script`'s stack, under its limits; the status.
+  int callPushed(Script& script, int pushed);
+  // The lines of a failed call of the function `name`, or of the function
+  // whose name is in registry slot `nameRef`: kept apart from the calls, so
+  // that what only a failure needs costs them nothing.
+  [[gnu::noinline]] void reportCallFailure(Script& script, int status, const std::string& name);
+  [[gnu::noinline]] void reportRefFailure(Script& script, int status, int nameRef);
+  // What follows every call: the finalisers it queued.
+  void afterCall(Script& script);
   // Opens `script`'s state and runs its file; see load.
   Script* open(Script& script, bool quiet);
   // Counts an error of the script `name`, by name for the first kMaxScripts.

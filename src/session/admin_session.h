@@ -261,8 +261,10 @@ class AdminSession : public SessionContext {
   static constexpr uint64_t kSnapshotIntervalMs = 10;
 
  private:
-  // Datagrams taken off the socket by one system call.
-  static constexpr size_t kReceiveSlots = 32;
+  // Datagrams taken off the socket by one system call: under a flood each
+  // call costs as much as several datagrams, so it takes many. Only the
+  // first page of a slot is touched by a small datagram.
+  static constexpr size_t kReceiveSlots = 64;
 
   bool connectSocket();
   // Waits a few seconds for a database server, once at start, so that the

@@ -11,13 +11,6 @@ void OneShotWatch::start(uint64_t connectTimeoutMs, uint64_t nowMs) {
   startMs_ = nowMs;
 }
 
-void OneShotWatch::datagramReceived(uint8_t messageId) {
-  if (messageId == wire::kConnectionAcceptedId) accepted_ = true;
-  // Before the first acceptance every disconnect message refuses the login.
-  if (messageId == wire::kDisconnectId && !accepted_) refused_ = true;
-  if (messageId != wire::kKeepAliveRequestId) unansweredSinceMs_.reset();
-}
-
 void OneShotWatch::commandSent(uint64_t nowMs) {
   unansweredSinceMs_ = nowMs;
 }

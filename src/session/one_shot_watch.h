@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "protocol/wire.h"
+
 namespace gsadmin {
 
 // Why AdminSession::run() ended.
@@ -30,8 +32,14 @@ class OneShotWatch {
   // Starts the connect timeout at nowMs; 0 never gives up.
   void start(uint64_t connectTimeoutMs, uint64_t nowMs);
 
-  // A datagram with this message id arrived from the server.
-  void datagramReceived(uint8_t messageId);
+  // A datagram with this message id arrived from the server. Inline: said
+  // of every datagram.
+  void datagramReceived(uint8_t messageId) {
+    if (messageId == wire::kConnectionAcceptedId) accepted_ = true;
+    // Before the first acceptance every disconnect message refuses the login.
+    if (messageId == wire::kDisconnectId && !accepted_) refused_ = true;
+    if (messageId != wire::kKeepAliveRequestId) unansweredSinceMs_.reset();
+  }
   // A typed command sent one or more datagrams.
   void commandSent(uint64_t nowMs);
 
