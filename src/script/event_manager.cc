@@ -70,8 +70,9 @@ size_t EventManager::countOwned(uint64_t owner) const {
                     [owner](const EventHandler& handler) { return handler.owner == owner; }));
 }
 
-void EventManager::fireNamed(Script& script, Event event,
-                             std::span<const EventArgument> arguments) {
+// Inline into each firing: every event a script handles goes through it.
+[[gnu::always_inline]] inline void EventManager::fireNamed(
+    Script& script, Event event, std::span<const EventArgument> arguments) {
   // By reference: a call may add to the list or make it again.
   const std::vector<Entry>& entries = byEvent_[static_cast<size_t>(event)];
   uint64_t seen = changes_;
