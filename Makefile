@@ -112,7 +112,7 @@ fuzz:
 # path and ban check figures, and measures it beside this one for the limits
 # with everything on (group (k)), see bench/results.md. BENCH_SOAK_SECONDS
 # is how long memory is watched under a steady load (0: not at all);
-# BENCH_OUTAGE_SECONDS how long each partial outage of group (l) lasts (0:
+# BENCH_OUTAGE_SECONDS how long each partial outage of group (n) lasts (0:
 # none is run; the reconnection with a million bans is run all the same).
 BENCH_DIR ?= build-bench
 BENCH_IDLE_SECONDS ?= 60

@@ -103,7 +103,7 @@ std::vector<ResultRow> auditRows() {
 }
 
 const char kAuditNotes[] =
-    "\n(n) The audit's chain, in process on SQLite: the store's flush of one audit row (one act "
+    "\n(m) The audit's chain, in process on SQLite: the store's flush of one audit row (one act "
     "a pass, as the client writes them) with the links (the last row's link read, a SHA-256) and "
     "without them, p99 over 2 000; then the real binary's --verify-audit and --export-audit over "
     "a database of 1 000 000 linked rows, wall-clock seconds of the whole run.\n";

@@ -7,7 +7,7 @@
 
 namespace gsadmin::bench {
 
-// (n) The audit's chain on SQLite: an append through the store with its
+// (m) The audit's chain on SQLite: an append through the store with its
 // links beside the same row without them, and the real binary's
 // --verify-audit and --export-audit over a million rows.
 std::vector<ResultRow> auditRows();

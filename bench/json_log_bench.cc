@@ -72,25 +72,25 @@ JsonLogCost measureJsonLogCost(int rounds, int batch) {
 }
 
 std::vector<ResultRow> jsonLogRows() {
-  std::printf("(m) JSON log\n");
+  std::printf("(o) JSON log\n");
   std::fflush(stdout);
   JsonLogCost cost = measureJsonLogCost(kRounds, kBatch);
   std::vector<ResultRow> rows;
   char text[128];
   std::snprintf(text, sizeof text, "%.0f/s / %.0f/s (%.2f)", cost.jsonPerCpuSecond,
                 cost.textPerCpuSecond, cost.ratio);
-  rows.push_back({"(m) chat lines through a Lua handler, logged, per loop CPU second: JSON / text",
+  rows.push_back({"(o) chat lines through a Lua handler, logged, per loop CPU second: JSON / text",
                   text, ">= 0.95", cost.complete && cost.ratio >= 0.95});
   std::snprintf(text, sizeof text, "%llu and %llu of %llu",
                 static_cast<unsigned long long>(cost.handledJson),
                 static_cast<unsigned long long>(cost.handledText),
                 static_cast<unsigned long long>(cost.sent));
-  rows.push_back({"(m) same, handled JSON / text", text, "no loss", cost.complete});
+  rows.push_back({"(o) same, handled JSON / text", text, "no loss", cost.complete});
   return rows;
 }
 
 const char kJsonLogNotes[] =
-    "- (m) JSON log: two real binaries side by side, moderation off, each writing\n"
+    "- (o) JSON log: two real binaries side by side, moderation off, each writing\n"
     "  its log to a file (--log-file) and to standard output (/dev/null), one as\n"
     "  text and one with --log-format=json, each with a script counting the chat\n"
     "  lines in an onPlayerChat handler. Each round stops a client (SIGSTOP),\n"

@@ -120,7 +120,7 @@ OutageRun runOne(Server& server, const Outage& outage, int seconds, int index,
                  const std::string& program) {
   OutageRun run;
   run.name = outage.name;
-  std::printf("(l) %s, %d s\n", outage.name, seconds);
+  std::printf("(n) %s, %d s\n", outage.name, seconds);
   std::fflush(stdout);
   OutageRig rig(server, "outage" + std::to_string(index), program);
   if (!rig.ok()) {

@@ -41,7 +41,7 @@ void addBaselineRows(const OutageRun& base, const std::string& label,
                      std::vector<ResultRow>& rows) {
   char window[32];
   std::snprintf(window, sizeof window, "%.0f s", base.windowSeconds);
-  std::string prefix = "(l) baseline" + label + ", " + std::string(window) + ": ";
+  std::string prefix = "(n) baseline" + label + ", " + std::string(window) + ": ";
   rows.push_back(
       {prefix + "loop lag (keep-alive round trip), p99 / max",
        twoMs(base.lagP99Ms, base.lagMaxMs) + ", " + std::to_string(base.lagSamples) + " samples",
@@ -59,7 +59,7 @@ void addBaselineRows(const OutageRun& base, const std::string& label,
 
 void addOutageRunRows(const OutageRun& run, const OutageRun& base, int seconds,
                       const std::string& label, std::vector<ResultRow>& rows) {
-  std::string prefix = "(l) " + run.name + label + ", " + std::to_string(seconds) + " s: ";
+  std::string prefix = "(n) " + run.name + label + ", " + std::to_string(seconds) + " s: ";
   if (!run.ran) {
     rows.push_back({prefix + "not run", run.failure, "", false});
     return;
@@ -89,12 +89,12 @@ void addOutageRows(const std::vector<OutageRun>& runs, int seconds, const std::s
                    std::vector<ResultRow>& rows) {
   std::string named = label.empty() ? "" : " (" + label + ")";
   if (runs.empty()) {
-    rows.push_back({"(l) partial outages", "not run: no PostgreSQL server binaries", "", false});
+    rows.push_back({"(n) partial outages", "not run: no PostgreSQL server binaries", "", false});
     return;
   }
   const OutageRun& base = runs.front();
   if (!base.ran) {
-    rows.push_back({"(l) baseline" + named, "not run: " + base.failure, "", false});
+    rows.push_back({"(n) baseline" + named, "not run: " + base.failure, "", false});
     return;
   }
   addBaselineRows(base, named, rows);
@@ -110,7 +110,7 @@ std::vector<ResultRow> outageRows(int seconds, const std::string& before) {
 }
 
 const char kOutageNotes[] =
-    "- (l) Partial outages: one PostgreSQL server the bench starts (as in (h)), a\n"
+    "- (n) Partial outages: one PostgreSQL server the bench starts (as in (h)), a\n"
     "  fresh database for each run holding 1000 tempbans. Client alpha, measured,\n"
     "  runs with its journal, its panel with 20 event streams open (read without\n"
     "  a thread waiting on them), and a script posting every public chat line to a\n"

@@ -85,7 +85,7 @@ Window restartServer(testing::PostgresServer& server, GamePlay& game, pid_t pid)
 
 ReconnectRun measureReconnect(int bans, const std::string& program) {
   ReconnectRun run;
-  std::printf("(l) reconnection with %d bans\n", bans);
+  std::printf("(n) reconnection with %d bans\n", bans);
   std::fflush(stdout);
   if (!testing::PostgresServer::binaries()) {
     run.failure = testing::PostgresServer::kMissing;
@@ -129,7 +129,7 @@ ReconnectRun measureReconnect(int bans, const std::string& program) {
 
 void addReconnectRows(const ReconnectRun& run, int bans, const std::string& label,
                       std::vector<ResultRow>& rows) {
-  std::string prefix = "(l) reconnection, " + std::to_string(bans) + " bans" +
+  std::string prefix = "(n) reconnection, " + std::to_string(bans) + " bans" +
                        (label.empty() ? "" : " (" + label + ")") + ": ";
   if (!run.ran) {
     rows.push_back({prefix + "not run", run.failure, "", false});
@@ -160,7 +160,7 @@ std::vector<ResultRow> reconnectRows(const std::string& before) {
 }
 
 const char kReconnectNotes[] =
-    "- (l) Reconnection: the real binary with its journal on a PostgreSQL server\n"
+    "- (n) Reconnection: the real binary with its journal on a PostgreSQL server\n"
     "  the bench starts (as in (h)), whose database holds 1 000 000 tempbans\n"
     "  (inserted 100 000 a statement). Once it has read them (its reader's thread\n"
     "  has ended), its peer plays the game of the outages below with the same\n"

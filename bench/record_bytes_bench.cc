@@ -105,11 +105,11 @@ RecordBytes measurePostgresRecordBytes(int events) {
 }
 
 std::vector<ResultRow> recordBytesRows() {
-  std::printf("(m) bytes of the records\n");
+  std::printf("(o) bytes of the records\n");
   std::fflush(stdout);
   std::vector<ResultRow> rows;
   auto add = [&rows](const char* backend, const RecordBytes& r) {
-    std::string prefix = std::string("(m) ") + backend + ", from 100 000 of each: ";
+    std::string prefix = std::string("(o) ") + backend + ", from 100 000 of each: ";
     if (!r.ran) {
       rows.push_back({prefix + "not run", "", "", false});
       return;
@@ -128,7 +128,7 @@ std::vector<ResultRow> recordBytesRows() {
 }
 
 const char kRecordBytesNotes[] =
-    "- (m) Bytes of the records: 100 000 chat lines (50 players, texts \"a line of\n"
+    "- (o) Bytes of the records: 100 000 chat lines (50 players, texts \"a line of\n"
     "  chat, number N\"), then 100 000 visits, each started and ended, of 10 000\n"
     "  players in turn (so one visit in ten is a player's first), recorded through\n"
     "  the player history as the client records them, a flush each 1000, on a\n"

@@ -10,9 +10,9 @@
 
 namespace gsadmin::bench {
 
-// Running unattended: (l) a reconnection with 1 000 000 bans and the
+// Running unattended: (n) a reconnection with 1 000 000 bans and the
 // partial outages (each options.outageSeconds long; left out at 0), each
-// of the build of options.beforeBinary too when given, (m) the records'
+// of the build of options.beforeBinary too when given, (o) the records'
 // bytes on disk and the JSON log's cost.
 std::vector<ResultRow> unattendedRows(const Options& options);
 
