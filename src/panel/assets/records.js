@@ -126,7 +126,7 @@ const auditSearch = recordSearch('audit', '/api/audit', [
   ['to', 'To (UTC)', 'datetime-local']], 'Search the audit');
 auditSearch.render = (lines) => fillTable('audit', lines, (a) => [timeText(a.time), a.actor,
   a.action, a.target ? playerLink(a.target) : '',
-  a.sanction === null || a.sanction === undefined ? a.detail : '#' + a.sanction + ' ' + a.detail],
+  a.detail, a.sanction === null || a.sanction === undefined ? '' : '#' + a.sanction],
 'nothing found in the audit');
 
 // A page opens on the first page of its search, as Refresh shows it anew.
