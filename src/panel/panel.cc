@@ -73,6 +73,16 @@ std::unique_ptr<Console> Panel::wrapConsole(std::unique_ptr<Console> inner) {
   return std::make_unique<RingConsole>(std::move(inner), ring_);
 }
 
+std::vector<RouteEntry> Panel::routes() const {
+  std::vector<RouteEntry> all;
+  for (const WebServer* server : {web_.get(), metrics_.get()}) {
+    if (!server) continue;
+    const std::vector<RouteEntry>& entries = server->routes().entries();
+    all.insert(all.end(), entries.begin(), entries.end());
+  }
+  return all;
+}
+
 void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   queue_ = std::make_unique<LoopQueue>(session.clock());
   ring_->stampWith(&session.clock());
@@ -111,7 +121,7 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
       panel ? WebServer::create(settings_.certFile, settings_.keyFile, panelLimits(), &error)
             : WebServer::create(std::nullopt, std::nullopt, metricsLimits(), &error);
   if (server) {
-    addFallbacks(server->routes());
+    addFallbacks(server->routes().server());
     if (panel) {
       context_->tls = server->tls();
       addLoginRoutes(server->routes(), *context_);

@@ -13,6 +13,7 @@
 #include "panel/console_ring.h"
 #include "panel/listen_address.h"
 #include "panel/loop_queue.h"
+#include "panel/route_entry.h"
 #include "panel/snapshot.h"
 #include "panel/typed_line.h"
 #include "panel/users_file.h"
@@ -64,6 +65,9 @@ class Panel {
   bool running() const;
   // Milliseconds until afterPass() has a held-back snapshot to publish.
   std::optional<uint64_t> msUntilWork(uint64_t nowMs) const;
+  // The routes the panel's and the metrics' servers answer, as started:
+  // what the API's documentation must describe.
+  std::vector<RouteEntry> routes() const;
   // Ends the streams and the reads, stops the servers and joins their
   // threads; the work still queued is refused. Called at the end of the
   // loop; idempotent.

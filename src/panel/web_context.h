@@ -19,6 +19,7 @@
 #include "panel/login_throttle.h"
 #include "panel/loop_queue.h"
 #include "panel/panel_reads.h"
+#include "panel/route_table.h"
 #include "panel/snapshot.h"
 #include "panel/stream_limits.h"
 #include "panel/typed_line.h"
@@ -119,30 +120,30 @@ void answerFromReader(WebContext& context, const WebLogin& login, httplib::Respo
                       Freshness freshness, ReadWork work);
 
 // /api/login, /api/logout and /api/session.
-void addLoginRoutes(httplib::Server& server, WebContext& context);
+void addLoginRoutes(RouteTable& server, WebContext& context);
 // /api/server, /api/players, /api/bans, /api/audit.
-void addReadRoutes(httplib::Server& server, WebContext& context);
+void addReadRoutes(RouteTable& server, WebContext& context);
 // /api/bans/search, /api/bans/export, /api/audit/search, /api/audit/export.
-void addRecordRoutes(httplib::Server& server, WebContext& context);
+void addRecordRoutes(RouteTable& server, WebContext& context);
 // /api/players/search and /api/history.
-void addHistoryRoutes(httplib::Server& server, WebContext& context);
+void addHistoryRoutes(RouteTable& server, WebContext& context);
 // /api/players/recent?hours=N: up to 100 players seen within N hours (1
 // to 168, 24 by default), most recently first.
-void addRecentRoute(httplib::Server& server, WebContext& context);
+void addRecentRoute(RouteTable& server, WebContext& context);
 // /api/rules: the rules in force with their matches in the last hour.
-void addRulesRoute(httplib::Server& server, WebContext& context);
+void addRulesRoute(RouteTable& server, WebContext& context);
 // /api/reports and /api/reports/N (web_reports.cc).
-void addReportRoutes(httplib::Server& server, WebContext& context);
+void addReportRoutes(RouteTable& server, WebContext& context);
 // /api/charts.
-void addChartRoutes(httplib::Server& server, WebContext& context);
+void addChartRoutes(RouteTable& server, WebContext& context);
 // POST /api/actions and GET /api/actions/ID.
-void addActionRoute(httplib::Server& server, WebContext& context);
+void addActionRoute(RouteTable& server, WebContext& context);
 // /api/events: Server-Sent Events.
-void addStreamRoute(httplib::Server& server, WebContext& context);
+void addStreamRoute(RouteTable& server, WebContext& context);
 // /metrics, without a login.
-void addMetricsRoute(httplib::Server& server, WebContext& context);
+void addMetricsRoute(RouteTable& server, WebContext& context);
 // The page and its files.
-void addPageRoutes(httplib::Server& server, WebContext& context);
+void addPageRoutes(RouteTable& server, WebContext& context);
 
 }  // namespace gsadmin
 

@@ -172,12 +172,12 @@ std::optional<WebLogin> requireLogin(WebContext& context, const httplib::Request
   return login;
 }
 
-void addLoginRoutes(httplib::Server& server, WebContext& context) {
-  server.Post("/api/login",
+void addLoginRoutes(RouteTable& server, WebContext& context) {
+  server.post("/api/login",
               [&context](const httplib::Request& request, httplib::Response& response) {
                 logIn(context, request, response);
               });
-  server.Post(
+  server.post(
       "/api/logout", [&context](const httplib::Request& request, httplib::Response& response) {
         std::optional<WebLogin> login = requireLogin(context, request, response, true);
         if (!login) return;
@@ -186,7 +186,7 @@ void addLoginRoutes(httplib::Server& server, WebContext& context) {
                                               "=; Path=/; HttpOnly; SameSite=Strict; Max-Age=0");
         sendJson(response, 200, {{"ok", true}});
       });
-  server.Get("/api/session",
+  server.get("/api/session",
              [&context](const httplib::Request& request, httplib::Response& response) {
                std::optional<WebLogin> login = requireLogin(context, request, response, false);
                if (login) sendJson(response, 200, loginJson(*login));
