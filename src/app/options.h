@@ -59,6 +59,14 @@ struct Options {
   std::optional<std::string> httpUsers;       // --http-users
   std::optional<std::string> metricsAddress;  // --metrics
   bool hashPassword = false;                  // --hash-password
+  // The panel's API tokens (panel/api_tokens.h) and their commands.
+  std::optional<std::string> httpTokens;    // --http-tokens
+  std::optional<std::string> newToken;      // --new-token: the account
+  std::optional<std::string> tokenScope;    // --scope, as checked
+  std::optional<std::string> tokenExpires;  // --expires: a duration or "never"
+  std::optional<std::string> tokenName;     // --token-name, as checked
+  bool listTokens = false;                  // --list-tokens
+  std::optional<std::string> revokeToken;   // --revoke-token: the label
   // The moderation rules and the schedule (rules/rule_set.h, rules/schedule.h).
   std::optional<std::string> rulesPath;     // --rules
   std::optional<std::string> schedulePath;  // --schedule

@@ -89,6 +89,11 @@ void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   context_ = std::make_unique<WebContext>(session.clock(), board_, *ring_, *queue_, session);
   context_->runTypedLine = std::move(runTypedLine);
   context_->accounts = settings_.accounts;
+  if (settings_.tokensFile) {
+    context_->tokens = std::make_unique<TokenStore>(*settings_.tokensFile, session.clock());
+    std::string problem = context_->tokens->problem();
+    if (!problem.empty()) session.console().errorLine("gsadmin: --http-tokens: " + problem);
+  }
   context_->decoyHash = hashPassword("decoy").value_or("");
   if (session.moderation() != nullptr && settings_.http) {
     reads_ = makePanelReads(session.clock(), session.database());
@@ -129,6 +134,7 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
       addHistoryRoutes(server->routes(), *context_);
       addRecentRoute(server->routes(), *context_);
       addRulesRoute(server->routes(), *context_);
+      addTokenRoutes(server->routes(), *context_);
       addReportRoutes(server->routes(), *context_);
       addRecordRoutes(server->routes(), *context_);
       addChartRoutes(server->routes(), *context_);

@@ -32,6 +32,8 @@ struct PanelSettings {
   std::optional<std::string> certFile;
   std::optional<std::string> keyFile;  // with certFile: HTTPS
   std::vector<PanelAccount> accounts;
+  // The API tokens' file (api_tokens.h); none: no tokens are accepted.
+  std::optional<std::string> tokensFile;
   std::optional<ListenAddress> metrics;  // none: no metrics
 };
 

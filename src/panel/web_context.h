@@ -22,6 +22,7 @@
 #include "panel/route_table.h"
 #include "panel/snapshot.h"
 #include "panel/stream_limits.h"
+#include "panel/token_store.h"
 #include "panel/typed_line.h"
 #include "panel/users_file.h"
 #include "panel/web_sessions.h"
@@ -55,6 +56,8 @@ struct WebContext {
   SessionContext& session;
   TypedLineRunner runTypedLine;
   std::vector<PanelAccount> accounts;
+  // The API tokens; null when the panel has no tokens file.
+  std::unique_ptr<TokenStore> tokens;
   // Checked for names that have no account, so that a wrong name takes as
   // long as a wrong password.
   std::string decoyHash;
@@ -95,6 +98,14 @@ std::optional<std::string> cookieOf(const httplib::Request& request, std::string
 std::optional<WebLogin> requireLogin(WebContext& context, const httplib::Request& request,
                                      httplib::Response& response, bool changesState);
 
+// requireLogin() of a request with an Authorization header: a Bearer
+// token's account, with the account's level (at most kSeniorLevel for a
+// token of scope act, so that it may not command), for what the token's
+// scope allows: 401 for a token unknown or expired, 403 when the scope does
+// not allow a request that `changesState`. No CSRF token is needed.
+std::optional<WebLogin> tokenLogin(WebContext& context, const httplib::Request& request,
+                                   httplib::Response& response, bool changesState);
+
 // What work on the loop answers a request with: JSON text and its status.
 struct LoopAnswer {
   int status = 200;
@@ -132,6 +143,8 @@ void addHistoryRoutes(RouteTable& server, WebContext& context);
 void addRecentRoute(RouteTable& server, WebContext& context);
 // /api/rules: the rules in force with their matches in the last hour.
 void addRulesRoute(RouteTable& server, WebContext& context);
+// GET /api/tokens and POST /api/tokens/revoke.
+void addTokenRoutes(RouteTable& server, WebContext& context);
 // /api/reports and /api/reports/N (web_reports.cc).
 void addReportRoutes(RouteTable& server, WebContext& context);
 // /api/charts.

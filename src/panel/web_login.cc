@@ -159,6 +159,9 @@ std::optional<std::string> cookieOf(const httplib::Request& request, std::string
 
 std::optional<WebLogin> requireLogin(WebContext& context, const httplib::Request& request,
                                      httplib::Response& response, bool changesState) {
+  if (request.has_header("Authorization")) {
+    return tokenLogin(context, request, response, changesState);
+  }
   std::optional<std::string> token = cookieOf(request, kSessionCookie);
   std::optional<WebLogin> login = token ? context.sessions.find(*token) : std::nullopt;
   if (!login) {

@@ -24,6 +24,17 @@ std::string readStart(int fd, size_t capacity) {
   return content;
 }
 
+bool writeAll(int fd, const std::string& content) {
+  size_t written = 0;
+  while (written < content.size()) {
+    ssize_t n = write(fd, content.data() + written, content.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    written += static_cast<size_t>(n);
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<std::string> readPrivateFile(const std::string& path, size_t capacity,
@@ -50,6 +61,31 @@ std::optional<std::string> readPrivateFile(const std::string& path, size_t capac
   std::string content = readStart(fd, capacity);
   close(fd);
   return content;
+}
+
+bool writePrivateFile(const std::string& path, const std::string& content, std::string* error) {
+  struct stat existing {};
+  if (lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+    *error =
+        S_ISLNK(existing.st_mode) ? path + " is a symbolic link" : path + " is not a regular file";
+    return false;
+  }
+  std::string temporary = path + ".new-XXXXXX";
+  int fd = mkostemp(temporary.data(), O_CLOEXEC);  // 0600, made anew
+  if (fd < 0) {
+    *error = "cannot write beside " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  bool written = writeAll(fd, content) && fsync(fd) == 0;
+  int saved = errno;
+  written = close(fd) == 0 && written;
+  if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
+    if (written) saved = errno;
+    unlink(temporary.c_str());
+    *error = "cannot write " + path + ": " + std::strerror(saved);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace gsadmin
