@@ -58,6 +58,7 @@ struct Options {
   std::optional<std::string> httpKey;         // --http-key
   std::optional<std::string> httpUsers;       // --http-users
   std::optional<std::string> metricsAddress;  // --metrics
+  std::optional<std::string> publicAddress;   // --public
   bool hashPassword = false;                  // --hash-password
   // The moderation rules and the schedule (rules/rule_set.h, rules/schedule.h).
   std::optional<std::string> rulesPath;     // --rules

@@ -23,6 +23,8 @@ class SessionContext;
 class StreamHub;
 class WebServer;
 struct PanelReads;
+struct PublicContext;
+struct PublicReads;
 struct WebContext;
 
 // What the options asked of the panel and the metrics.
@@ -32,6 +34,9 @@ struct PanelSettings {
   std::optional<std::string> keyFile;  // with certFile: HTTPS
   std::vector<PanelAccount> accounts;
   std::optional<ListenAddress> metrics;  // none: no metrics
+  // The public ban record and appeals (--public); none: off. HTTPS with
+  // certFile and keyFile, as the panel's.
+  std::optional<ListenAddress> publicAddress;
 };
 
 // The web panel and the metrics endpoint of one session. The session owns
@@ -74,6 +79,8 @@ class Panel {
   // could not start (said on standard error).
   std::unique_ptr<WebServer> startServer(SessionContext& session, const ListenAddress& address,
                                          bool panel);
+  // The public listener, bound and serving; null when it could not start.
+  std::unique_ptr<WebServer> startPublic(SessionContext& session);
 
   PanelSettings settings_;
   std::shared_ptr<ChangeSignal> signal_;
@@ -88,6 +95,11 @@ class Panel {
   std::unique_ptr<StreamHub> hub_;
   std::unique_ptr<WebServer> web_;
   std::unique_ptr<WebServer> metrics_;
+  // The public listener's: made by start() with --public, apart from the
+  // panel's; its reads while the moderation is on.
+  std::unique_ptr<PublicContext> publicContext_;
+  std::unique_ptr<PublicReads> publicReads_;
+  std::unique_ptr<WebServer> public_;
 };
 
 }  // namespace gsadmin

@@ -133,6 +133,8 @@ void addRecentRoute(httplib::Server& server, WebContext& context);
 void addRulesRoute(httplib::Server& server, WebContext& context);
 // /api/reports and /api/reports/N (web_reports.cc).
 void addReportRoutes(httplib::Server& server, WebContext& context);
+// /api/appeals: the open appeals (web_appeals.cc).
+void addAppealRoutes(httplib::Server& server, WebContext& context);
 // /api/charts.
 void addChartRoutes(httplib::Server& server, WebContext& context);
 // POST /api/actions and GET /api/actions/ID.

@@ -25,6 +25,7 @@ void serve(httplib::Server& server, const std::string& path, const PanelAsset& a
 void addPageRoutes(httplib::Server& server, WebContext&) {
   // The files are served as /NAME, and the page also as /.
   for (const PanelAsset& asset : panelAssets()) {
+    if (asset.name.starts_with(kPublicAssetPrefix)) continue;
     serve(server, "/" + std::string(asset.name), asset);
     if (asset.name == "index.html") serve(server, "/", asset);
   }

@@ -2,7 +2,8 @@
 // The login, the pages by address, and the end of a session: a session
 // found gone by any request returns the page to the login form, saying why.
 
-const pages = ['players', 'console', 'charts', 'history', 'bans', 'audit', 'rules', 'reports'];
+const pages = ['players', 'console', 'charts', 'history', 'bans', 'audit', 'rules', 'reports',
+  'appeals'];
 let chartsTimer = null;
 
 function showPage() {
@@ -20,6 +21,7 @@ function showPage() {
   if (page === 'bans') loadBans();
   if (page === 'audit') loadAudit();
   if (page === 'rules') loadRules();
+  if (page === 'appeals') loadAppeals();
   if (page === 'reports') {
     loadReports();
     if (rest.length && /^\d{1,18}$/.test(rest[0])) showReport(rest[0]);

@@ -1,0 +1,211 @@
+// The public ban record and appeals through the real client against the
+// real simulator: a banned player is refused with the ban's number, finds
+// the ban on the public listener, appeals with an HTTP POST, is accepted
+// at the console and joins again; the decision is read back by the token.
+// The panel's JSON door accepts an appeal the same way, and the public
+// listener serves none of the panel's routes.
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <string>
+
+#include "support/client_process.h"
+#include "support/console_lines.h"
+#include "support/panel_client.h"
+
+namespace gsadmin::testing {
+namespace {
+
+using nlohmann::json;
+
+// Troll is banned at once (kicked before the quit at 3 s, which is then
+// skipped), refused at 4 s, appeals meanwhile and is let in at 12 s once
+// accepted.
+const char kScenario[] = R"(server-name Appeal Test
+online Ann key k-a1
+online Troll key k-troll
+0.5  chat Troll ready
+3    quit Troll
+4    join Troll key k-troll
+5    quit Troll
+12   join Troll key k-troll
+13   chat Troll thanks
+14   end
+)";
+
+std::pair<int, json> answerOf(const httplib::Result& result) {
+  if (!result) return {-1, json()};
+  return {result->status, json::parse(result->body, nullptr, false)};
+}
+
+TEST(PublicAppealsEndToEndTest, ABannedPlayerAppealsIsAcceptedAndJoinsAgain) {
+  TempDir dir;
+  dir.write("scenario.txt", kScenario);
+  auto sim = std::make_unique<ClientProcess>(
+      std::vector<std::string>{"--port", "0", "--scenario", dir.path() + "/scenario.txt", "--once"},
+      std::nullopt, GSADMIN_SIM_PATH);
+  uint16_t port = listeningPort(*sim);
+  ASSERT_NE(port, 0) << sim->output();
+  auto client = std::make_unique<ClientProcess>(
+      std::vector<std::string>{"127.0.0.1", std::to_string(port), "Admin", "73519",
+                               "--public=127.0.0.1:0", "--db=" + dir.path() + "/records.db"},
+      std::nullopt, ClientProcess::defaultBinary(), std::nullopt, dir.path(),
+      ClientProcess::Input::kPipe);
+  int publicPort = portOf(*client, "Public");
+  ASSERT_NE(publicPort, 0) << client->output() << client->errorOutput();
+  ASSERT_TRUE(client->waitForLine("Troll: ready")) << client->output();
+  client->writeInput(".tempban Troll 1d cheating\n");
+  ASSERT_TRUE(client->waitForLine("* console:Admin banned Troll for 1d")) << client->output();
+  ASSERT_TRUE(client->waitForLine("* Troll is banned until ", 8000)) << client->output();
+
+  httplib::Client http("127.0.0.1", publicPort);
+  http.set_read_timeout(10, 0);
+  auto [found, record] = answerOf(http.Get("/api/bans?name=troll"));
+  ASSERT_EQ(found, 200) << record;
+  ASSERT_EQ(record["bans"].size(), 1u) << record;
+  int64_t ban = record["bans"][0]["id"];
+  EXPECT_EQ(record["bans"][0]["reason"], "cheating");
+  EXPECT_FALSE(record["bans"][0].contains("actor")) << record;
+  EXPECT_EQ(answerOf(http.Get("/api/bans/" + std::to_string(ban))).second["name"], "Troll");
+
+  // A form, as a browser without scripts would send it.
+  auto [filed, filing] = answerOf(http.Post(
+      "/api/appeals", "ban=" + std::to_string(ban) + "&name=Troll&text=I+was+not+cheating",
+      "application/x-www-form-urlencoded"));
+  ASSERT_EQ(filed, 200) << filing;
+  std::string token = filing["token"];
+  ASSERT_TRUE(client->waitForLine("* Appeal #1 of ban #" + std::to_string(ban) + " by Troll"))
+      << client->output();
+  EXPECT_EQ(answerOf(http.Get("/api/appeals/" + token)).second["state"], "open");
+  std::string listed = answer(*client, ".appeals", "I was not cheating");
+  EXPECT_NE(listed.find("* #1 ban #" + std::to_string(ban) + " Troll, "), std::string::npos)
+      << listed;
+
+  client->writeInput(".appeal accept 1 welcome back\n");
+  ASSERT_TRUE(client->waitForLine("* console:Admin accepted appeal #1 of ban #" +
+                                  std::to_string(ban) + " on Troll: welcome back"))
+      << client->output();
+  auto [read, decision] = answerOf(http.Get("/api/appeals/" + token));
+  ASSERT_EQ(read, 200) << decision;
+  EXPECT_EQ(decision["state"], "accepted");
+  EXPECT_EQ(decision["reply"], "welcome back");
+  EXPECT_EQ(decision["ban"], ban);
+  EXPECT_TRUE(client->waitForLine("Troll: thanks", 15000)) << client->output();
+  std::string audit = answer(*client, ".audit 3", "tempban");
+  EXPECT_TRUE(std::regex_search(audit, std::regex("console:Admin appeal accept Troll.*: #1: "
+                                                  "welcome back\n")))
+      << audit;
+  EXPECT_TRUE(std::regex_search(audit, std::regex("console:Admin unban Troll.*: appeal #1\n")))
+      << audit;
+  EXPECT_EQ(sim->waitExit(20000), 0);
+  sim->readToEnd();
+  const std::string& log = sim->output();
+  std::string refused =
+      "admin message to Troll (id 1): You are banned (#" + std::to_string(ban) + ") until ";
+  EXPECT_EQ(occurrences(log, refused), 2) << "at the ban and at the refused join: " << log;
+  EXPECT_EQ(occurrences(log, "admin kicks Troll"), 2) << "not at the join after the accept" << log;
+  client->closeInput();
+  client->kill(SIGTERM);
+  EXPECT_EQ(client->waitExit(), 0);
+}
+
+// The panel and the public listener side by side: the panel's JSON door
+// lists and accepts an appeal; the public listener has none of the panel's
+// routes and sets no cookie.
+class PublicPanelTest : public PanelEndToEndTest {
+ protected:
+  void SetUp() override {
+    startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_), "--public=127.0.0.1:0",
+                 "--db=" + dir_.path() + "/records.db"},
+                true);
+    int panelPort = portOf(*client_, "Panel");
+    int publicPort = portOf(*client_, "Public");
+    ASSERT_NE(panelPort, 0) << client_->output() << client_->errorOutput();
+    ASSERT_NE(publicPort, 0) << client_->output() << client_->errorOutput();
+    panel_ = std::make_unique<httplib::Client>("127.0.0.1", panelPort);
+    public_ = std::make_unique<httplib::Client>("127.0.0.1", publicPort);
+    std::optional<WebUser> alice = logIn(*panel_, "alice", "secret");
+    ASSERT_TRUE(alice);
+    alice_ = *alice;
+  }
+
+  std::pair<int, json> appeal(const json& body) {
+    return answerOf(public_->Post("/api/appeals", body.dump(), "application/json"));
+  }
+  std::pair<int, json> act(const json& body) {
+    return answerOf(
+        panel_->Post("/api/actions", headersOf(alice_), body.dump(), "application/json"));
+  }
+
+  std::unique_ptr<httplib::Client> panel_;
+  std::unique_ptr<httplib::Client> public_;
+  WebUser alice_;
+};
+
+TEST_F(PublicPanelTest, ThePanelListsAcceptsAndRejectsAppeals) {
+  ASSERT_EQ(
+      act({{"action", "tempban"}, {"name", "Eve"}, {"duration", "1h"}, {"reason", "spam"}}).first,
+      200);
+  ASSERT_EQ(act({{"action", "ban"}, {"name", "Mallory"}, {"reason", "cheat"}}).first, 200);
+  EXPECT_EQ(appeal({{"ban", 1}, {"name", "Mallory"}, {"text", "hi"}}).first, 404)
+      << "the name must be the ban's";
+  EXPECT_EQ(appeal({{"ban", 1}, {"name", "Eve"}, {"text", std::string(2001, 'x')}}).first, 400);
+  auto [filed, filing] = appeal({{"ban", "#1"}, {"name", "eve"}, {"text", "sorry"}});
+  ASSERT_EQ(filed, 200) << filing;
+  EXPECT_EQ(appeal({{"ban", 1}, {"name", "Eve"}, {"text", "again"}}).first, 409);
+  auto [second, rejected] = appeal({{"ban", 2}, {"name", "Mallory"}, {"text", "not me"}});
+  ASSERT_EQ(second, 200) << rejected;
+
+  auto [listed, list] = answerOf(panel_->Get("/api/appeals", headersOf(alice_)));
+  ASSERT_EQ(listed, 200) << list;
+  ASSERT_EQ(list["appeals"].size(), 2u) << list;
+  EXPECT_EQ(list["appeals"][0]["ban"], 1);
+  EXPECT_EQ(list["appeals"][0]["text"], "sorry");
+
+  EXPECT_EQ(act({{"action", "appeal reject"}, {"appeal", 2}}).first, 409) << "a reply is needed";
+  ASSERT_EQ(act({{"action", "appeal reject"}, {"appeal", 2}, {"text", "seen on video"}}).first,
+            200);
+  ASSERT_EQ(act({{"action", "appeal accept"}, {"appeal", 1}}).first, 200);
+  EXPECT_EQ(act({{"action", "appeal accept"}, {"appeal", 1}}).first, 409) << "decided already";
+  EXPECT_TRUE(client_->waitForLine("* panel:alice accepted appeal #1 of ban #1 on Eve"));
+  json eve = answerOf(public_->Get("/api/appeals/" + filing["token"].get<std::string>())).second;
+  EXPECT_EQ(eve["state"], "accepted");
+  json mallory =
+      answerOf(public_->Get("/api/appeals/" + rejected["token"].get<std::string>())).second;
+  EXPECT_EQ(mallory["state"], "rejected");
+  EXPECT_EQ(mallory["reply"], "seen on video");
+  json lifted = answerOf(public_->Get("/api/bans/1")).second;
+  EXPECT_TRUE(lifted["end"].is_number()) << lifted;
+  EXPECT_EQ(answerOf(panel_->Get("/api/appeals", headersOf(alice_))).second["appeals"].size(), 0u);
+  EXPECT_EQ(answerOf(public_->Get("/api/appeals/" + std::string(64, '0'))).first, 404);
+}
+
+TEST_F(PublicPanelTest, ThePublicListenerHasNoneOfThePanelsRoutes) {
+  for (const char* path : {"/api/session", "/api/players", "/api/audit", "/api/events", "/app.js",
+                           "/api/reports", "/metrics"}) {
+    httplib::Result result = public_->Get(path, headersOf(alice_));
+    ASSERT_TRUE(result) << path;
+    EXPECT_EQ(result->status, 404) << path;
+  }
+  httplib::Result login =
+      public_->Post("/api/login", R"({"name":"alice","password":"secret"})", "application/json");
+  ASSERT_TRUE(login);
+  EXPECT_EQ(login->status, 404);
+  EXPECT_FALSE(login->has_header("Set-Cookie"));
+  httplib::Result page = public_->Get("/");
+  ASSERT_TRUE(page && page->status == 200);
+  EXPECT_NE(page->body.find("<script src=\"/public.js\" defer></script>"), std::string::npos);
+  EXPECT_EQ(page->body.find("<script>"), std::string::npos) << "no inline script";
+  EXPECT_NE(page->get_header_value("Content-Security-Policy").find("default-src 'self'"),
+            std::string::npos);
+  EXPECT_FALSE(page->has_header("Set-Cookie"));
+  EXPECT_EQ(panel_->Get("/public.js")->status, 404) << "the panel serves no public file";
+  EXPECT_EQ(public_->Get("/public.js")->status, 200);
+}
+
+}  // namespace
+}  // namespace gsadmin::testing
