@@ -158,8 +158,7 @@ std::vector<std::string> moderationUpgrade(int version) {
             "ALTER TABLE gs_audit ADD COLUMN prev TEXT",
             "ALTER TABLE gs_audit ADD COLUMN chain TEXT"};
   }
-  // gs_appeals is new: moderationSchema() makes it; nothing else changed.
-  if (version == 4) return {};
+  // Version 4 lacks only gs_appeals, which moderationSchema() makes.
   return {};
 }
 

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <signal.h>
 
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -42,25 +43,47 @@ std::pair<int, json> answerOf(const httplib::Result& result) {
   return {result->status, json::parse(result->body, nullptr, false)};
 }
 
-TEST(PublicAppealsEndToEndTest, ABannedPlayerAppealsIsAcceptedAndJoinsAgain) {
-  TempDir dir;
-  dir.write("scenario.txt", kScenario);
-  auto sim = std::make_unique<ClientProcess>(
-      std::vector<std::string>{"--port", "0", "--scenario", dir.path() + "/scenario.txt", "--once"},
-      std::nullopt, GSADMIN_SIM_PATH);
-  uint16_t port = listeningPort(*sim);
-  ASSERT_NE(port, 0) << sim->output();
-  auto client = std::make_unique<ClientProcess>(
-      std::vector<std::string>{"127.0.0.1", std::to_string(port), "Admin", "73519",
-                               "--public=127.0.0.1:0", "--db=" + dir.path() + "/records.db"},
-      std::nullopt, ClientProcess::defaultBinary(), std::nullopt, dir.path(),
-      ClientProcess::Input::kPipe);
-  int publicPort = portOf(*client, "Public");
-  ASSERT_NE(publicPort, 0) << client->output() << client->errorOutput();
-  ASSERT_TRUE(client->waitForLine("Troll: ready")) << client->output();
-  client->writeInput(".tempban Troll 1d cheating\n");
-  ASSERT_TRUE(client->waitForLine("* console:Admin banned Troll for 1d")) << client->output();
-  ASSERT_TRUE(client->waitForLine("* Troll is banned until ", 8000)) << client->output();
+// The simulator playing kScenario and the client with the public listener
+// on its port, Troll banned.
+class PublicAppealsEndToEndTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_.write("scenario.txt", kScenario);
+    sim_ = std::make_unique<ClientProcess>(
+        std::vector<std::string>{"--port", "0", "--scenario", dir_.path() + "/scenario.txt",
+                                 "--once"},
+        std::nullopt, GSADMIN_SIM_PATH);
+    uint16_t port = listeningPort(*sim_);
+    ASSERT_NE(port, 0) << sim_->output();
+    client_ = std::make_unique<ClientProcess>(
+        std::vector<std::string>{"127.0.0.1", std::to_string(port), "Admin", "73519",
+                                 "--public=127.0.0.1:0", "--db=" + dir_.path() + "/records.db"},
+        std::nullopt, ClientProcess::defaultBinary(), std::nullopt, dir_.path(),
+        ClientProcess::Input::kPipe);
+    publicPort_ = portOf(*client_, "Public");
+    ASSERT_NE(publicPort_, 0) << client_->output() << client_->errorOutput();
+    ASSERT_TRUE(client_->waitForLine("Troll: ready")) << client_->output();
+    client_->writeInput(".tempban Troll 1d cheating\n");
+    ASSERT_TRUE(client_->waitForLine("* console:Admin banned Troll for 1d")) << client_->output();
+    ASSERT_TRUE(client_->waitForLine("* Troll is banned until ", 8000)) << client_->output();
+  }
+  void TearDown() override {
+    if (client_) {
+      client_->closeInput();
+      client_->kill(SIGTERM);
+      EXPECT_EQ(client_->waitExit(), 0);
+    }
+  }
+
+  TempDir dir_;
+  std::unique_ptr<ClientProcess> sim_;
+  std::unique_ptr<ClientProcess> client_;
+  int publicPort_ = 0;
+};
+
+TEST_F(PublicAppealsEndToEndTest, ABannedPlayerAppealsIsAcceptedAndJoinsAgain) {
+  ClientProcess* client = client_.get();
+  int publicPort = publicPort_;
 
   httplib::Client http("127.0.0.1", publicPort);
   http.set_read_timeout(10, 0);
@@ -101,16 +124,13 @@ TEST(PublicAppealsEndToEndTest, ABannedPlayerAppealsIsAcceptedAndJoinsAgain) {
       << audit;
   EXPECT_TRUE(std::regex_search(audit, std::regex("console:Admin unban Troll.*: appeal #1\n")))
       << audit;
-  EXPECT_EQ(sim->waitExit(20000), 0);
-  sim->readToEnd();
-  const std::string& log = sim->output();
+  EXPECT_EQ(sim_->waitExit(20000), 0);
+  sim_->readToEnd();
+  const std::string& log = sim_->output();
   std::string refused =
       "admin message to Troll (id 1): You are banned (#" + std::to_string(ban) + ") until ";
   EXPECT_EQ(occurrences(log, refused), 2) << "at the ban and at the refused join: " << log;
   EXPECT_EQ(occurrences(log, "admin kicks Troll"), 2) << "not at the join after the accept" << log;
-  client->closeInput();
-  client->kill(SIGTERM);
-  EXPECT_EQ(client->waitExit(), 0);
 }
 
 // The panel and the public listener side by side: the panel's JSON door
