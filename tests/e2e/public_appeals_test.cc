@@ -204,6 +204,25 @@ TEST_F(PublicPanelTest, ThePanelListsAcceptsAndRejectsAppeals) {
   EXPECT_EQ(answerOf(public_->Get("/api/appeals/" + std::string(64, '0'))).first, 404);
 }
 
+// Appeals are bounded before a ban is looked at: 5 an hour from an address
+// (loopback here), a body past 32 KiB refused whole, a number past 18
+// digits no number.
+TEST_F(PublicPanelTest, AppealsAndTheirBodiesAreBounded) {
+  std::string big = json({{"ban", 1}, {"name", "Eve"}, {"text", std::string(40000, 'x')}}).dump();
+  EXPECT_EQ(public_->Post("/api/appeals", big, "application/json")->status, 413);
+  EXPECT_EQ(answerOf(public_->Get("/api/bans/1234567890123456789")).first, 404);
+  EXPECT_EQ(answerOf(public_->Get("/api/bans?name=")).first, 400);
+  for (int i = 1; i <= 5; ++i) {
+    EXPECT_EQ(appeal({{"ban", i}, {"name", "Nobody"}, {"text", "guess"}}).first, 404) << i;
+  }
+  httplib::Result sixth = public_->Post(
+      "/api/appeals", json({{"ban", 6}, {"name", "Nobody"}, {"text", "guess"}}).dump(),
+      "application/json");
+  ASSERT_TRUE(sixth);
+  EXPECT_EQ(sixth->status, 429);
+  EXPECT_EQ(sixth->get_header_value("Retry-After"), "3600");
+}
+
 TEST_F(PublicPanelTest, ThePublicListenerHasNoneOfThePanelsRoutes) {
   for (const char* path : {"/api/session", "/api/players", "/api/audit", "/api/events", "/app.js",
                            "/api/reports", "/metrics"}) {
