@@ -23,7 +23,7 @@ struct AppealRecord {
   int64_t id = 0;
   int64_t time = 0;
   int64_t sanction = 0;  // the ban's number
-  std::string name;      // as the appellant typed it
+  std::string name;      // the ban's, as it was recorded
   std::string text;
   std::string state;  // kAppealOpen, kAppealAccepted or kAppealRejected
   std::string reply;  // the admin's, when decided

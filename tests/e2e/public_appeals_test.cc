@@ -243,6 +243,11 @@ TEST_F(PublicPanelTest, ThePublicListenerHasNoneOfThePanelsRoutes) {
             std::string::npos);
   EXPECT_FALSE(page->has_header("Set-Cookie"));
   EXPECT_EQ(panel_->Get("/public.js")->status, 404) << "the panel serves no public file";
+  httplib::Result panelPage = panel_->Get("/");
+  ASSERT_TRUE(panelPage);
+  EXPECT_NE(panelPage->body.find("<section id=\"page-appeals\""), std::string::npos);
+  EXPECT_NE(panelPage->body.find("<script src=\"/appeals.js\" defer></script>"), std::string::npos);
+  EXPECT_EQ(panel_->Get("/appeals.js")->status, 200);
   EXPECT_EQ(public_->Get("/public.js")->status, 200);
 }
 
