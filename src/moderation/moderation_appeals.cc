@@ -38,7 +38,7 @@ std::string Moderation::fileAppeal(int64_t ban, std::string_view name, std::stri
       numbered("Appeal", *number) + " of " + which + " by " + printable(record->name);
   session_.console().entry(LogEntry(LogKind::kSanction, "* " + notice)
                                .add("appeal", *number)
-                               .add("sanction", ban)
+                               .add("ban", ban)
                                .add("name", record->name));
   for (const auto& player : session_.players().all()) {
     if (levelOf(*player) >= kAdminLevel) admin::sendMessage(session_, player->id, notice);

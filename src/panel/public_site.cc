@@ -59,7 +59,7 @@ void addBanRoutes(httplib::Server& server, PublicContext& context) {
       return bansAnswer(publicBansOf(tools.database, name));
     });
   });
-  server.Get(R"(/api/bans/#?(\d{1,18}))",
+  server.Get(R"(/api/bans/(\d{1,18}))",
              [&context](const httplib::Request& request, httplib::Response& response) {
                int64_t id = std::stoll(request.matches[1]);
                answerPublicRead(context, request, response, [id](ReadTools& tools) -> ReadAnswer {
