@@ -39,7 +39,8 @@ struct PanelSettings {
   std::optional<ListenAddress> publicAddress;
 };
 
-// The web panel and the metrics endpoint of one session. The session owns
+// The web panel, the metrics endpoint and the public ban record of one
+// session. The session owns
 // it and drives it from its loop; the HTTP servers run on threads of their
 // own and reach the session only through the loop queue and the snapshots.
 class Panel {
@@ -65,7 +66,8 @@ class Panel {
   // publication (see SnapshotPublisher).
   void runPending();
   void offer(Snapshot snapshot);
-  // Whether a server runs; the loop need not build snapshots otherwise.
+  // Whether the panel or the metrics serve; the loop need not build
+  // snapshots otherwise (the public ban record reads none).
   bool running() const;
   // Milliseconds until afterPass() has a held-back snapshot to publish.
   std::optional<uint64_t> msUntilWork(uint64_t nowMs) const;
