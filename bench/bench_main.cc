@@ -30,6 +30,7 @@
 #include "moderation_bench.h"
 #include "panel_bench.h"
 #include "panel_cost_bench.h"
+#include "public_bench.h"
 #include "results_table.h"
 #include "rules_bench.h"
 #include "storage_bench.h"
@@ -262,6 +263,7 @@ std::vector<ResultRow> laterRows(const Options& options) {
   std::fflush(stdout);
   std::vector<ResultRow> panel;
   addPanelRows(panel, options);
+  for (ResultRow& row : publicRows()) panel.push_back(row);
   std::vector<ResultRow> flood = floodRows(options.beforeBinary);
   for (ResultRow& row : beforeAfterRows(options.beforeBinary)) flood.push_back(row);
   std::vector<ResultRow> limits = limitsRows(options.beforeBinary, options.soakSeconds);
@@ -279,7 +281,7 @@ std::vector<ResultRow> laterRows(const Options& options) {
 
 // How every row of the full run is taken, for below the table.
 std::string allNotes() {
-  return std::string(kGeneralNotes) + kPanelNotes + kPanelCostNotes + kFleetNotes + kFloodNotes +
+  return std::string(kGeneralNotes) + kPanelNotes + kPanelCostNotes + kPublicNotes + kFleetNotes + kFloodNotes +
          kBeforeAfterNotes + kBanStartNotes + kLimitsNotes + kRulesNotes + kAuditNotes +
          unattendedNotes();
 }
@@ -318,6 +320,7 @@ std::optional<int> runOnePart(const Options& options) {
     addPanelRows(rows, options);
     return printTable(rows);
   }
+  if (options.publicOnly) return printTable(publicRows());
   if (options.storageOnly) {
     addStorageRows(measureStorageRates(kStorageRounds, kStorageRows, kStorageQueries), rows);
     return printTable(rows);

@@ -25,6 +25,7 @@ constexpr PartFlag kPartFlags[] = {
     {"--requests-only", &Options::requestsOnly},
     {"--fleet-only", &Options::fleetOnly},
     {"--panel-only", &Options::panelOnly},
+    {"--public-only", &Options::publicOnly},
     {"--throughput-only", &Options::throughputOnly},
     {"--flood-only", &Options::floodOnly},
     {"--handler-path-only", &Options::handlerPathOnly},

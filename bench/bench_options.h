@@ -15,7 +15,8 @@ namespace gsadmin::bench {
 // rows), --moderation-only (the moderation rows), --rules-only (the rules
 // and schedule rows), --requests-only (the chat
 // latency without and with 64 HTTP requests in flight), --panel-only (the
-// web panel's event streams and its cost to the loop), --fleet-only (clients
+// web panel's event streams and its cost to the loop), --public-only (the public
+// ban record under 500 requests a second and its cost to the loop), --fleet-only (clients
 // sharing a PostgreSQL database), --flood-only (every door of the client
 // flooded at once; with --before=PATH, the binary at PATH first, beside the
 // one built here), --handler-path-only (the Lua handler path's instructions
@@ -45,6 +46,7 @@ struct Options {
   bool auditOnly = false;
   bool requestsOnly = false;
   bool panelOnly = false;
+  bool publicOnly = false;
   bool fleetOnly = false;
   bool floodOnly = false;
   bool throughputOnly = false;

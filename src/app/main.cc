@@ -286,6 +286,18 @@ std::optional<gsadmin::PanelSettings> panelSettings(const gsadmin::Options& opti
     panel.http.reset();
   }
   if (options.metricsAddress) panel.metrics = gsadmin::parseListenAddress(*options.metricsAddress);
+  if (options.publicAddress) {
+    panel.publicAddress = gsadmin::parseListenAddress(*options.publicAddress);
+    if (!gsadmin::isLoopback(*panel.publicAddress) && !options.httpCert) {
+      console.errorLine(
+          "gsadmin: --public: an address other than loopback serves HTTPS only: give "
+          "--http-cert and --http-key");
+      *status = 2;
+      return std::nullopt;
+    }
+    panel.certFile = options.httpCert;
+    panel.keyFile = options.httpKey;
+  }
   *status = 0;
   return panel;
 }
@@ -383,7 +395,8 @@ int main(int argc, char** argv) {
   std::optional<gsadmin::PanelSettings> panel = panelSettings(options, *console, &status);
   if (!panel) return status;
   std::unique_ptr<gsadmin::Panel> web;
-  if (panel->http || panel->metrics) web = std::make_unique<gsadmin::Panel>(std::move(*panel));
+  if (panel->http || panel->metrics || panel->publicAddress)
+    web = std::make_unique<gsadmin::Panel>(std::move(*panel));
   gsadmin::SessionIo io;
   io.rules = std::move(rules);
   io.schedule = std::move(schedule);

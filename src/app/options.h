@@ -58,6 +58,7 @@ struct Options {
   std::optional<std::string> httpKey;         // --http-key
   std::optional<std::string> httpUsers;       // --http-users
   std::optional<std::string> metricsAddress;  // --metrics
+  std::optional<std::string> publicAddress;   // --public
   bool hashPassword = false;                  // --hash-password
   // The panel's API tokens (panel/api_tokens.h) and their commands.
   std::optional<std::string> httpTokens;    // --http-tokens

@@ -37,6 +37,7 @@ struct ActRequest {
   size_t count = 0;     // N; 0 for the act's own default
   int64_t ban = 0;      // BAN: a ban's number; 0 for none
   int64_t report = 0;   // REPORT: a report's number; 0 for none
+  int64_t appeal = 0;   // APPEAL: an appeal's number; 0 for none
   // As the script API's plain functions act: the datagram alone, without a
   // message to the player or a console line (still recorded and audited).
   bool plain = false;
@@ -77,6 +78,7 @@ enum class Argument {
   kReason,     // [REASON]: the rest of the line, optional
   kBan,        // BAN: a ban's number (its id in the panel), #12 or 12
   kReport,     // REPORT: a report's number, #12 or 12
+  kAppeal,     // APPEAL: an appeal's number, #3 or 3
 };
 
 // What an act's run reaches: the session, and the moderation when it is on.

@@ -27,6 +27,8 @@ constexpr A kBanText[] = {A::kBan, A::kText};
 constexpr A kBanDuration[] = {A::kBan, A::kDuration};
 constexpr A kReportNumber[] = {A::kReport};
 constexpr A kReportReason[] = {A::kReport, A::kReason};
+constexpr A kAppealReason[] = {A::kAppeal, A::kReason};
+constexpr A kAppealText[] = {A::kAppeal, A::kText};
 
 constexpr unsigned kEveryDoor = kConsoleDoor | kGameDoor | kPanelDoor | kScriptDoor;
 constexpr unsigned kTyped = kConsoleDoor | kGameDoor;
@@ -129,6 +131,24 @@ const Act kActs[] = {
      "",
      "the open and claimed reports",
      acts::reports},
+    // Before "appeals", which would take the word first.
+    {"appeal accept", "appeal accept", kAdminLevel, kConsoleDoor | kPanelDoor, true, false,
+     kAppealReason, "APPEAL [REPLY]",
+     "accepts the appeal numbered APPEAL: its ban is lifted, the appellant sees REPLY",
+     acts::acceptAppeal},
+    {"appeal reject", "appeal reject", kAdminLevel, kConsoleDoor | kPanelDoor, true, false,
+     kAppealText, "APPEAL REPLY", "rejects the appeal numbered APPEAL; the appellant sees REPLY",
+     acts::rejectAppeal},
+    {"appeals",
+     "appeals",
+     kModeratorLevel,
+     kConsoleDoor,
+     true,
+     true,
+     {},
+     "",
+     "the open appeals of bans, from the public page",
+     acts::appeals},
     // Before "rules", which would take the word first.
     {"rules reload",
      "rules reload",

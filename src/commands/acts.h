@@ -43,6 +43,11 @@ Outcome showReport(ActContext& context, const ActRequest& request);
 Outcome claimReport(ActContext& context, const ActRequest& request);
 Outcome closeReport(ActContext& context, const ActRequest& request);
 
+// acts_appeals.cc: banned players' appeals.
+Outcome appeals(ActContext& context, const ActRequest& request);
+Outcome acceptAppeal(ActContext& context, const ActRequest& request);
+Outcome rejectAppeal(ActContext& context, const ActRequest& request);
+
 // The moderation rules of --rules (acts_rules.cc).
 Outcome listRules(ActContext& context, const ActRequest& request);
 Outcome reloadRules(ActContext& context, const ActRequest& request);

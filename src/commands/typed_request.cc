@@ -158,6 +158,8 @@ bool Reader::read(Argument argument, bool last, std::string_view* rest, ActReque
                     &request->ban);
     case Argument::kReport:
       return number(rest, "a report's number is needed (#12 or 12)", &request->report);
+    case Argument::kAppeal:
+      return number(rest, "an appeal's number is needed (#3 or 3)", &request->appeal);
     case Argument::kText:
     case Argument::kReason:
       request->text = std::string(trimmed(*rest));

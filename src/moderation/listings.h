@@ -40,6 +40,11 @@ std::vector<std::string> reportLines(Moderation& moderation);
 // reported it, how it was closed, and its evidence (at most
 // kMaxEvidenceShown records) in time order.
 std::vector<std::string> reportShowLines(Moderation& moderation, int64_t id);
+// appeal_listings.cc: the open appeals, oldest first, one line each: "#3
+// ban #12 Bob, 2026-12-09 11:00 UTC: TEXT", the text cut at
+// kAppealShownBytes; or why there are none.
+std::vector<std::string> appealLines(Moderation& moderation);
+inline constexpr size_t kAppealShownBytes = 300;
 inline constexpr size_t kMaxEvidenceShown = 500;
 // The admins in game; `withDetails` at the console only: in game the
 // details stay unsaid.

@@ -20,6 +20,7 @@ Moderation::Moderation(SessionContext& session, ModerationSettings settings)
       sanctions_(store_),
       admins_(store_),
       reports_(store_),
+      appeals_(store_),
       reportCooldown_(settings_.reportCooldownSeconds) {
   const SessionSettings& where = session.settings();
   store_.setServerName(settings_.serverName.empty()

@@ -12,6 +12,7 @@
 #include "context/session_settings.h"
 #include "moderation/actor.h"
 #include "moderation/admins.h"
+#include "moderation/appeals.h"
 #include "moderation/player_history.h"
 #include "moderation/record_store.h"
 #include "moderation/reports.h"
@@ -162,6 +163,22 @@ class Moderation {
   std::string claimReport(const Actor& actor, int64_t id);
   std::string closeReport(const Actor& actor, int64_t id, std::optional<int64_t> sanction,
                           std::string_view note);
+  // moderation_appeals.cc: the appeal of the ban numbered `ban` by `name`
+  // with `text`, from the public listener, kept under `tokenHash`. Refused
+  // alike when there is no such ban or it is on another name, so that a
+  // guess learns nothing; refused when the ban no longer holds or has an
+  // appeal open. Printed "* Appeal #3 of ban #12 by Bob" and told to the
+  // admins in game. Empty when filed, with its number in *number (0 while
+  // its row is not written); else the refusal.
+  std::string fileAppeal(int64_t ban, std::string_view name, std::string_view text,
+                         const std::string& tokenHash, int64_t* number);
+  // Accepts appeal `id`: the bans on its name are lifted by unban() (its
+  // reason "appeal #3", audited as an unban), then the decision is
+  // recorded with `reply` and audited ("appeal accept", linked to the
+  // ban). Rejects it with `reply` (needed), audited ("appeal reject").
+  // Each prints one "* " line; refused for an appeal decided already.
+  std::string acceptAppeal(const Actor& actor, int64_t id, std::string_view reply);
+  std::string rejectAppeal(const Actor& actor, int64_t id, std::string_view reply);
   // When the next report's evidence is due to be copied, on the session's
   // clock; empty when none waits.
   std::optional<uint64_t> nextReportMs() const { return reports_.nextDueMs(); }
@@ -177,6 +194,7 @@ class Moderation {
   Sanctions& sanctions() { return sanctions_; }
   Admins& admins() { return admins_; }
   Reports& reports() { return reports_; }
+  Appeals& appeals() { return appeals_; }
   SessionContext& session() { return session_; }
   RecordStore& store() { return store_; }
   const ModerationSettings& settings() const { return settings_; }
@@ -258,6 +276,7 @@ class Moderation {
   Sanctions sanctions_;
   Admins admins_;
   Reports reports_;
+  Appeals appeals_;
   ReportCooldown reportCooldown_;
   std::array<Presence, 256> presence_{};
   int64_t nextExpiry_ = 0;

@@ -84,6 +84,35 @@ class RecordStorePostgresTest : public ::testing::Test {
 
 SuiteServer RecordStorePostgresTest::postgres_;
 
+// Tables of the version before gain the appeals, in place, with what they
+// held, and take an appeal.
+TEST_F(RecordStorePostgresTest, TablesOfTheVersionBeforeGainTheAppeals) {
+  std::unique_ptr<Database> database = connect();
+  {
+    RecordStore store(*database);
+    ASSERT_EQ(store.open(), "");
+  }
+  for (const char* statement :
+       {"DROP TABLE gs_appeals", "DELETE FROM gs_schema",
+        "INSERT INTO gs_chat (time, name_key, name, text) VALUES (1, 'bob', 'Bob', 'kept')"}) {
+    ASSERT_FALSE(database->run(statement, {}).error) << statement;
+  }
+  ASSERT_FALSE(database
+                   ->run("INSERT INTO gs_schema (version) VALUES (?)",
+                         {DbValue::integer(kModerationSchemaVersion - 1)})
+                   .error);
+  RecordStore store(*database);
+  ASSERT_EQ(store.open(), "");
+  EXPECT_EQ(count(*database, "SELECT max(version) FROM gs_schema"), kModerationSchemaVersion);
+  EXPECT_EQ(count(*database, "SELECT count(*) FROM gs_chat WHERE text = 'kept'"), 1);
+  store.queue(
+      "INSERT INTO gs_appeals (time, sanction, name, text, token) VALUES (1, 12, 'Bob',"
+      " 'sorry', 'hash')",
+      {});
+  EXPECT_FALSE(store.flush());
+  EXPECT_EQ(count(*database, "SELECT count(*) FROM gs_appeals WHERE state = 'open'"), 1);
+}
+
 TEST_F(RecordStorePostgresTest, TwoClientsMakeTheTablesOnceAndHearEachOthersNotices) {
   std::unique_ptr<Database> first = connect();
   std::unique_ptr<Database> second = connect();

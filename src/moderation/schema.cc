@@ -95,6 +95,17 @@ const char* const kSchema[] = {
     " other TEXT NOT NULL DEFAULT '', text TEXT NOT NULL DEFAULT '')",
     "CREATE INDEX IF NOT EXISTS gs_report_evidence_report ON gs_report_evidence (report, id)",
     "CREATE INDEX IF NOT EXISTS gs_report_evidence_time ON gs_report_evidence (report_time)",
+    // Banned players' appeals of a sanction (a ban's number): name as the
+    // appellant typed it; token: the SHA-256 (hex) of the random token the
+    // appellant was given, never the token itself; state is 'open',
+    // 'accepted' or 'rejected' (decided, by actor, with reply).
+    "CREATE TABLE IF NOT EXISTS gs_appeals ("
+    " id INTEGER PRIMARY KEY, time INTEGER NOT NULL, sanction INTEGER NOT NULL,"
+    " name TEXT NOT NULL, text TEXT NOT NULL, token TEXT NOT NULL UNIQUE,"
+    " state TEXT NOT NULL DEFAULT 'open', reply TEXT NOT NULL DEFAULT '',"
+    " actor TEXT NOT NULL DEFAULT '', decided INTEGER, server TEXT NOT NULL DEFAULT '')",
+    "CREATE INDEX IF NOT EXISTS gs_appeals_state ON gs_appeals (state, id)",
+    "CREATE INDEX IF NOT EXISTS gs_appeals_sanction ON gs_appeals (sanction, id)",
 };
 
 // Version 1 had neither the server columns nor gs_kills and gs_batches,
@@ -147,6 +158,7 @@ std::vector<std::string> moderationUpgrade(int version) {
             "ALTER TABLE gs_audit ADD COLUMN prev TEXT",
             "ALTER TABLE gs_audit ADD COLUMN chain TEXT"};
   }
+  // Version 4 lacks only gs_appeals, which moderationSchema() makes.
   return {};
 }
 

@@ -13,8 +13,9 @@ namespace gsadmin {
 // player's last server, gs_kills and gs_batches; version 3 the bans'
 // skeleton column and its index; version 4 the audit's sanction column and
 // links (prev, chain) and the players' reports (gs_reports,
-// gs_report_reporters, gs_report_evidence).
-inline constexpr int kModerationSchemaVersion = 4;
+// gs_report_reporters, gs_report_evidence); version 5 the banned players'
+// appeals (gs_appeals).
+inline constexpr int kModerationSchemaVersion = 5;
 
 // Creates gs_schema when it is missing; run before anything else, so that
 // the version is read before any other table is touched.

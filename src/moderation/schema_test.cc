@@ -98,6 +98,22 @@ TEST_F(SchemaTest, TablesOfTheFirstVersionAreUpgradedOnceWithNothingLost) {
   EXPECT_FALSE(database_.inTransaction());
 }
 
+TEST_F(SchemaTest, TablesOfTheVersionBeforeGainTheAppeals) {
+  {
+    RecordStore store(database_);
+    ASSERT_EQ(store.open(), "");
+  }
+  make({"DROP TABLE gs_appeals", "DELETE FROM gs_schema"});
+  ASSERT_FALSE(
+      database_
+          .run("INSERT INTO gs_schema VALUES (?)", {DbValue::integer(kModerationSchemaVersion - 1)})
+          .error);
+  RecordStore store(database_);
+  ASSERT_EQ(store.open(), "");
+  EXPECT_EQ(count("SELECT max(version) FROM gs_schema"), kModerationSchemaVersion);
+  EXPECT_EQ(count("SELECT count(*) FROM gs_appeals"), 0);
+}
+
 TEST_F(SchemaTest, AnUpgradeThatFailsChangesNothing) {
   // A version 1 file that a script already gave a column of the new name.
   for (const char* statement : kVersion1) make({statement});

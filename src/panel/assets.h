@@ -14,6 +14,10 @@ struct PanelAsset {
   std::string_view content;
 };
 
+// The files of the public listener's page start with this; the panel
+// serves none of them.
+inline constexpr std::string_view kPublicAssetPrefix = "public-";
+
 // Every embedded file, each name once. The views point into the binary.
 std::span<const PanelAsset> panelAssets();
 

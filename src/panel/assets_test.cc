@@ -36,12 +36,32 @@ TEST(PanelAssetsTest, TheFilesAreSmallTypedAndAllThePageNeeds) {
   EXPECT_EQ(styles, 2u) << "uPlot's and the page's";
   // uPlot and the page's own, each file with one job: none left unloaded.
   for (const PanelAsset& asset : panelAssets()) {
-    if (asset.name.ends_with(".js")) {
+    if (asset.name.ends_with(".js") && !asset.name.starts_with(kPublicAssetPrefix)) {
       EXPECT_NE(page.find("src=\"/" + std::string(asset.name) + "\""), std::string::npos)
           << asset.name << " is embedded but not loaded";
     }
   }
   EXPECT_GE(scripts, 2u);
+}
+
+// The public listener's page loads its script and style by the paths that
+// listener serves them at, and holds no script or style of its own: the
+// content-security policy allows none.
+TEST(PanelAssetsTest, ThePublicPageLoadsOnlyItsOwnFiles) {
+  std::string page;
+  for (const PanelAsset& asset : panelAssets()) {
+    if (asset.name == "public-index.html") page = asset.content;
+  }
+  ASSERT_FALSE(page.empty());
+  std::regex reference(R"re((src|href)="([^"#]*)")re");
+  std::set<std::string> paths;
+  for (auto it = std::sregex_iterator(page.begin(), page.end(), reference);
+       it != std::sregex_iterator(); ++it) {
+    paths.insert((*it)[2]);
+  }
+  EXPECT_EQ(paths, (std::set<std::string>{"/public.js", "/public.css"}));
+  EXPECT_FALSE(std::regex_search(page, std::regex("<script>|<style|\\son[a-z]+=|style=")))
+      << "inline script or style";
 }
 
 }  // namespace

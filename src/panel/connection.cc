@@ -1,6 +1,8 @@
 #include "panel/connection.h"
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
@@ -61,6 +63,11 @@ std::unique_ptr<Connection> Connection::make(int fd, SSL_CTX* context, std::stri
     return nullptr;
   }
   if (context && (ssl == nullptr || SSL_set_fd(ssl, fd) != 1)) return nullptr;
+  // An answer goes out in several writes (headers, then body): with Nagle's
+  // delay the body of every answer after a connection's first would wait
+  // for the peer's delayed acknowledgement, some 40 ms.
+  int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
   return connection;
 }
 

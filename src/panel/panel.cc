@@ -4,6 +4,7 @@
 #include "moderation/moderation.h"
 #include "panel/panel_reads.h"
 #include "panel/password_hash.h"
+#include "panel/public_site.h"
 #include "panel/stream_hub.h"
 #include "panel/web_context.h"
 #include "panel/web_server.h"
@@ -116,6 +117,29 @@ void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   if (settings_.metrics) {
     metrics_ = startServer(session, *settings_.metrics, false);
   }
+  if (settings_.publicAddress) public_ = startPublic(session);
+}
+
+std::unique_ptr<WebServer> Panel::startPublic(SessionContext& session) {
+  publicContext_ = std::make_unique<PublicContext>(session.clock(), *queue_, session);
+  if (session.moderation() != nullptr) {
+    publicReads_ = makePublicReads(session.clock(), session.database());
+    publicContext_->reads = publicReads_.get();
+  }
+  std::string error;
+  std::unique_ptr<WebServer> server =
+      WebServer::create(settings_.certFile, settings_.keyFile, publicLimits(), &error);
+  if (server) {
+    addFallbacks(server->routes().server());
+    addPublicRoutes(server->routes(), *publicContext_);
+    if (std::optional<uint16_t> port = server->listen(*settings_.publicAddress, &error)) {
+      ListenAddress bound{settings_.publicAddress->host, *port};
+      session.console().line("Public: " + urlOf(bound, server->tls()) + "/");
+      return server;
+    }
+  }
+  session.console().errorLine("gsadmin: the public ban record is off: " + error);
+  return nullptr;
 }
 
 std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const ListenAddress& address,
@@ -136,6 +160,7 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
       addRulesRoute(server->routes(), *context_);
       addTokenRoutes(server->routes(), *context_);
       addReportRoutes(server->routes(), *context_);
+      addAppealRoutes(server->routes(), *context_);
       addRecordRoutes(server->routes(), *context_);
       addChartRoutes(server->routes(), *context_);
       addActionRoute(server->routes(), *context_);
@@ -161,7 +186,7 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
 }
 
 int Panel::wakeFd() const {
-  return (web_ || metrics_) ? queue_->fd() : -1;
+  return (web_ || metrics_ || public_) ? queue_->fd() : -1;
 }
 
 void Panel::runPending() {
@@ -189,11 +214,14 @@ void Panel::stop() {
   // Reads waiting or running end at once: the servers wait for their
   // requests.
   if (reads_) reads_->pool.stop();
+  if (publicReads_) publicReads_->pool.stop();
   if (web_) web_->stop();
   if (metrics_) metrics_->stop();
+  if (public_) public_->stop();
 }
 
 bool Panel::running() const {
+  // The public listener reads no snapshot.
   return web_ != nullptr || metrics_ != nullptr;
 }
 

@@ -24,6 +24,8 @@ class SessionContext;
 class StreamHub;
 class WebServer;
 struct PanelReads;
+struct PublicContext;
+struct PublicReads;
 struct WebContext;
 
 // What the options asked of the panel and the metrics.
@@ -35,9 +37,13 @@ struct PanelSettings {
   // The API tokens' file (api_tokens.h); none: no tokens are accepted.
   std::optional<std::string> tokensFile;
   std::optional<ListenAddress> metrics;  // none: no metrics
+  // The public ban record and appeals (--public); none: off. HTTPS with
+  // certFile and keyFile, as the panel's.
+  std::optional<ListenAddress> publicAddress;
 };
 
-// The web panel and the metrics endpoint of one session. The session owns
+// The web panel, the metrics endpoint and the public ban record of one
+// session. The session owns
 // it and drives it from its loop; the HTTP servers run on threads of their
 // own and reach the session only through the loop queue and the snapshots.
 class Panel {
@@ -63,7 +69,8 @@ class Panel {
   // publication (see SnapshotPublisher).
   void runPending();
   void offer(Snapshot snapshot);
-  // Whether a server runs; the loop need not build snapshots otherwise.
+  // Whether the panel or the metrics serve; the loop need not build
+  // snapshots otherwise (the public ban record reads none).
   bool running() const;
   // Milliseconds until afterPass() has a held-back snapshot to publish.
   std::optional<uint64_t> msUntilWork(uint64_t nowMs) const;
@@ -80,6 +87,8 @@ class Panel {
   // could not start (said on standard error).
   std::unique_ptr<WebServer> startServer(SessionContext& session, const ListenAddress& address,
                                          bool panel);
+  // The public listener, bound and serving; null when it could not start.
+  std::unique_ptr<WebServer> startPublic(SessionContext& session);
 
   PanelSettings settings_;
   std::shared_ptr<ChangeSignal> signal_;
@@ -94,6 +103,11 @@ class Panel {
   std::unique_ptr<StreamHub> hub_;
   std::unique_ptr<WebServer> web_;
   std::unique_ptr<WebServer> metrics_;
+  // The public listener's: made by start() with --public, apart from the
+  // panel's; its reads while the moderation is on.
+  std::unique_ptr<PublicContext> publicContext_;
+  std::unique_ptr<PublicReads> publicReads_;
+  std::unique_ptr<WebServer> public_;
 };
 
 }  // namespace gsadmin

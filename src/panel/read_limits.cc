@@ -12,11 +12,11 @@ ReadSlot::~ReadSlot() {
 std::shared_ptr<ReadSlot> ReadLimits::admit(const std::string& login, Refusal* refusal) {
   std::lock_guard<std::mutex> lock(mutex_);
   auto found = byLogin_.find(login);
-  if (found != byLogin_.end() && found->second >= kPerLogin) {
+  if (found != byLogin_.end() && found->second >= perLogin_) {
     *refusal = Refusal::kLoginBusy;
     return nullptr;
   }
-  if (total_ >= kInAll) {
+  if (total_ >= inAll_) {
     *refusal = Refusal::kAllBusy;
     return nullptr;
   }

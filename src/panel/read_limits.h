@@ -34,6 +34,10 @@ class ReadLimits {
   static constexpr size_t kPerLogin = 2;
   static constexpr size_t kInAll = 8;
 
+  // The panel's caps, or others (the public listener's, per address).
+  ReadLimits() = default;
+  ReadLimits(size_t perLogin, size_t inAll) : perLogin_(perLogin), inAll_(inAll) {}
+
   // Why a read was not admitted.
   enum class Refusal { kNone, kLoginBusy, kAllBusy };
 
@@ -51,6 +55,8 @@ class ReadLimits {
   mutable std::mutex mutex_;
   std::unordered_map<std::string, size_t> byLogin_;  // only logins with reads in flight
   size_t total_ = 0;
+  size_t perLogin_ = kPerLogin;
+  size_t inAll_ = kInAll;
 };
 
 }  // namespace gsadmin

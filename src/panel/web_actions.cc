@@ -65,6 +65,17 @@ bool readPlayer(const json& body, WebAction* action, std::string* error) {
   return true;
 }
 
+// The positive integer member `key` of `body` into *number; false when it
+// is absent or not one.
+bool numberMember(const json& body, const char* key, int64_t* number) {
+  const json* member = body.contains(key) ? &body[key] : nullptr;
+  if (member == nullptr || !member->is_number_integer() || member->get<int64_t>() <= 0) {
+    return false;
+  }
+  *number = member->get<int64_t>();
+  return true;
+}
+
 // What the act needs beyond the texts: a player or a name, a duration.
 bool readArguments(const json& body, const Act& act, WebAction* action, std::string* error) {
   if (onPlayer(act) && !action->player && action->name.empty()) {
@@ -83,13 +94,13 @@ bool readArguments(const json& body, const Act& act, WebAction* action, std::str
     }
     action->ban = ban->get<int64_t>();
   }
-  if (takes(act, Argument::kReport)) {
-    const json* report = body.contains("report") ? &body["report"] : nullptr;
-    if (report == nullptr || !report->is_number_integer() || report->get<int64_t>() <= 0) {
-      *error = action->kind + " needs \"report\", a report's number";
-      return false;
-    }
-    action->report = report->get<int64_t>();
+  if (takes(act, Argument::kReport) && !numberMember(body, "report", &action->report)) {
+    *error = action->kind + " needs \"report\", a report's number";
+    return false;
+  }
+  if (takes(act, Argument::kAppeal) && !numberMember(body, "appeal", &action->appeal)) {
+    *error = action->kind + " needs \"appeal\", an appeal's number";
+    return false;
   }
   if (takes(act, Argument::kDuration)) {
     std::optional<int64_t> seconds =
@@ -142,7 +153,8 @@ std::string actionFingerprint(const WebAction& action) {
   // Texts hold no newline (parseWebAction), so the fields cannot run together.
   return action.kind + "\n" + (action.player ? std::to_string(*action.player) : "-") + "\n" +
          action.text + "\n" + action.reason + "\n" + std::to_string(action.seconds) + "\n" +
-         action.name + "\n" + std::to_string(action.ban) + "\n" + std::to_string(action.report);
+         action.name + "\n" + std::to_string(action.ban) + "\n" + std::to_string(action.report) +
+         "\n" + std::to_string(action.appeal);
 }
 
 Actor panelActor(const WebLogin& login) {
@@ -172,6 +184,7 @@ std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
   request.seconds = action.seconds;
   request.ban = action.ban;
   request.report = action.report;
+  request.appeal = action.appeal;
   Outcome outcome = commands.run(*act, kPanelDoor, request);
   if (outcome.done() && std::string_view(act->name) == "unban") {
     if (outcome.count == 0) return "no ban holds for " + action.name;

@@ -28,13 +28,14 @@ struct WebAction {
   std::string name;               // the player's name, or the name acted on
   int64_t ban = 0;                // ban reason, ban length: the ban's number
   int64_t report = 0;             // report claim, report close: the report's number
+  int64_t appeal = 0;             // appeal accept, appeal reject: the appeal's number
 };
 
 // The action a JSON body asks for: {"action": KIND, "player": ID, "name":
 // NAME, "reason": TEXT, "duration": "1d" or seconds, "text": TEXT, "line":
-// TEXT, "ban": a ban's number, "report": a report's number}. An act on a player takes its id, its
-// name or both (then the act is refused when the id has passed to another player); one on a name
-// takes the name. Nothing, with the reason in *error, when it is
+// TEXT, "ban": a ban's number, "report": a report's number, "appeal": an appeal's number}. An act
+// on a player takes its id, its name or both (then the act is refused when the id has passed to
+// another player); one on a name takes the name. Nothing, with the reason in *error, when it is
 // malformed.
 std::optional<WebAction> parseWebAction(const nlohmann::json& body, std::string* error);
 

@@ -147,6 +147,8 @@ void addRulesRoute(RouteTable& server, WebContext& context);
 void addTokenRoutes(RouteTable& server, WebContext& context);
 // /api/reports and /api/reports/N (web_reports.cc).
 void addReportRoutes(RouteTable& server, WebContext& context);
+// /api/appeals: the open appeals (web_appeals.cc).
+void addAppealRoutes(RouteTable& server, WebContext& context);
 // /api/charts.
 void addChartRoutes(RouteTable& server, WebContext& context);
 // POST /api/actions and GET /api/actions/ID.

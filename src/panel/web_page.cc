@@ -28,6 +28,7 @@ void addPageRoutes(RouteTable& server, WebContext&) {
   // The files are served as /NAME, the page also as /, and the API's
   // description beside the API.
   for (const PanelAsset& asset : panelAssets()) {
+    if (asset.name.starts_with(kPublicAssetPrefix)) continue;
     if (asset.name == kApiDescription) {
       serve(server, "/api/" + std::string(asset.name), asset);
       continue;

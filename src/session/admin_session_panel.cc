@@ -25,8 +25,11 @@ Snapshot AdminSession::snapshot() {
 }
 
 void AdminSession::servePanel() {
-  if (!panel_ || !panel_->running()) return;
+  if (!panel_) return;
+  // The public listener's work runs without snapshots, which only the
+  // panel and the metrics read.
   panel_->runPending();
+  if (!panel_->running()) return;
   uint64_t now = clock_.nowMs();
   if (lastSnapshotMs_ && now < *lastSnapshotMs_ + kSnapshotIntervalMs) {
     snapshotDueMs_ = *lastSnapshotMs_ + kSnapshotIntervalMs;

@@ -55,16 +55,20 @@ class Description:
 
 
 def sections(text):
-    """Each `### METHOD PATH` heading with the lines of its code blocks
-    (indented by 4), blank lines between them kept."""
-    found, current = [], None
+    """Each `### METHOD PATH` heading of the panel's API with the lines of
+    its code blocks (indented by 4), blank lines between them kept."""
+    found, current, public = [], None, False
     for line in text.splitlines():
         match = HEADING.match(line)
-        if match:
+        if match and not public:
             current = [match.group(1), match.group(2).split("?")[0], []]
             found.append(current)
-        elif line.startswith("## "):
+        elif match:
             current = None
+        elif line.startswith("## "):
+            # The public ban record is another listener's, not this API.
+            current = None
+            public = line.startswith("## The public")
         elif current is not None and (line.startswith("    ") or not line.strip()):
             current[2].append(line[4:] if line.strip() else "")
         elif current is not None:

@@ -129,7 +129,7 @@ TEST_F(PanelEndToEndTest, ServesHttpsWithACertificate) {
       key + " -out " + cert + " >/dev/null 2>&1";
   if (std::system(command.c_str()) != 0) GTEST_SKIP() << "no openssl command";
   startClient({"--http=127.0.0.1:0", "--http-users=" + writeUsers(dir_), "--http-cert=" + cert,
-               "--http-key=" + key});
+               "--http-key=" + key, "--public=127.0.0.1:0"});
   std::optional<std::string> line = client_->waitForLine("Panel: ", 10000);
   ASSERT_TRUE(line) << client_->errorOutput();
   ASSERT_TRUE(line->starts_with("Panel: https://127.0.0.1:")) << *line;
@@ -149,6 +149,16 @@ TEST_F(PanelEndToEndTest, ServesHttpsWithACertificate) {
   httplib::Client plain("127.0.0.1", port);
   httplib::Result refused = plain.Get("/api/session");
   EXPECT_TRUE(!refused || refused->status != 200) << "no plain HTTP on the HTTPS port";
+
+  // The public ban record serves HTTPS with the same files.
+  std::optional<std::string> publicLine = client_->waitForLine("Public: ", 10000);
+  ASSERT_TRUE(publicLine) << client_->errorOutput();
+  ASSERT_TRUE(publicLine->starts_with("Public: https://127.0.0.1:")) << *publicLine;
+  httplib::SSLClient record("127.0.0.1", std::stoi(publicLine->substr(publicLine->rfind(':') + 1)));
+  record.enable_server_certificate_verification(false);
+  httplib::Result page = record.Get("/");
+  ASSERT_TRUE(page);
+  EXPECT_EQ(page->status, 200);
 }
 
 TEST_F(PanelEndToEndTest, HashPasswordAsksTwiceWithoutEchoOnATerminal) {
@@ -213,6 +223,9 @@ TEST_F(PanelEndToEndTest, OptionsThatKeepThePanelOff) {
            "/users is readable by group or others; make it private (chmod 600)\n"},
       {{"--http=127.0.0.1:0", "--http-cert=c.pem", "--http-users=x"},
        "gsadmin: --http-cert and --http-key go together\n"},
+      {{"--public=0.0.0.0:0"},
+       "gsadmin: --public: an address other than loopback serves HTTPS only: give --http-cert "
+       "and --http-key\n"},
   };
   for (const auto& refusal : refusals) {
     startClient(refusal.options);

@@ -94,6 +94,14 @@ TEST_F(PanelTokensTest, AReadTokenReadsAndIsRefusedEveryPostRoute) {
 }
 
 TEST_F(PanelTokensTest, AnActTokensActsAreAuditedUnderItsLabelAndItMayNotCommand) {
+  // The kick names Bob, whom the client knows once his details came.
+  bool listed = false;
+  for (int i = 0; i < 50 && !listed; ++i) {
+    httplib::Result players = http_->Get("/api/players", bearer(readToken_));
+    listed = players && players->body.find("\"Bob\"") != std::string::npos;
+    if (!listed) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  ASSERT_TRUE(listed);
   httplib::Result kick = http_->Post("/api/actions", bearer(actToken_),
                                      R"({"action":"kick","player":3,"name":"Bob","reason":"spam"})",
                                      "application/json");

@@ -20,6 +20,8 @@ const actForms = {
   'ban length': { duration: true, onBan: true },
   'report claim': { onReport: true },
   'report close': { text: 'Sanction (#12, when one ended it) and note', onReport: true },
+  'appeal accept': { text: 'Reply the appellant sees', onAppeal: true },
+  'appeal reject': { text: 'Reply the appellant sees', textNeeded: true, onAppeal: true },
 };
 // The acts offered for a player on the server, and for one who is not.
 const onlineActs = ['message', 'slap', 'warn', 'kick', 'tempban', 'ban'];
@@ -46,6 +48,7 @@ function actButtons(acts, person, after) {
     const node = button(act, act + ' ' + person.name, () => openAct(act, person, after));
     if ((actForms[act] || {}).onBan) node.title = act + ' of ban #' + person.ban;
     if ((actForms[act] || {}).onReport) node.title = act + ' #' + person.report;
+    if ((actForms[act] || {}).onAppeal) node.title = act + ' #' + person.appeal;
     box.append(node);
   }
   return box;
@@ -98,6 +101,7 @@ function openAct(act, person, after) {
   $('act-title').textContent = act[0].toUpperCase() + act.slice(1) + ' ' + person.name;
   $('act-target').textContent = form.onBan ? 'Ban #' + person.ban + ' on ' + person.name
     : form.onReport ? 'Report #' + person.report + ' on ' + person.name
+    : form.onAppeal ? 'Appeal #' + person.appeal + ' of ban #' + person.ban + ' on ' + person.name
     : person.id !== null ? person.name + ', #' + person.id + ' on the server now'
       : person.name + ', not on the server';
   $('act-text-field').hidden = !form.text;
@@ -123,8 +127,11 @@ function openAct(act, person, after) {
 function actBody(act, person, fields) {
   const form = actForms[act] || {};
   const body = form.onBan ? { action: act, ban: person.ban }
-    : form.onReport ? { action: act, report: person.report } : { action: act, name: person.name };
-  if (person.id !== null && !form.onBan && !form.onReport) body.player = person.id;
+    : form.onReport ? { action: act, report: person.report }
+    : form.onAppeal ? { action: act, appeal: person.appeal } : { action: act, name: person.name };
+  if (person.id !== null && !form.onBan && !form.onReport && !form.onAppeal) {
+    body.player = person.id;
+  }
   const text = fields.text.value.trim(), reason = fields.reason.value.trim();
   if (form.textNeeded && !text) return 'write the ' + form.text.toLowerCase();
   if (form.text) body.text = text;

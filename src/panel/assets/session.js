@@ -2,7 +2,8 @@
 // The login, the pages by address, and the end of a session: a session
 // found gone by any request returns the page to the login form, saying why.
 
-const pages = ['players', 'console', 'charts', 'history', 'bans', 'audit', 'rules', 'reports', 'tokens'];
+const pages = ['players', 'console', 'charts', 'history', 'bans', 'audit', 'rules', 'reports',
+  'appeals', 'tokens'];
 let chartsTimer = null;
 
 function showPage() {
@@ -20,6 +21,7 @@ function showPage() {
   if (page === 'bans') loadBans();
   if (page === 'audit') loadAudit();
   if (page === 'rules') loadRules();
+  if (page === 'appeals') loadAppeals();
   if (page === 'tokens') loadTokens();
   if (page === 'reports') {
     loadReports();
