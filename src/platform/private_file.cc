@@ -5,7 +5,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace gsadmin {
 namespace {
@@ -22,6 +24,17 @@ std::string readStart(int fd, size_t capacity) {
   }
   content.resize(filled);
   return content;
+}
+
+bool writeAll(int fd, const std::string& content) {
+  size_t written = 0;
+  while (written < content.size()) {
+    ssize_t n = write(fd, content.data() + written, content.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    written += static_cast<size_t>(n);
+  }
+  return true;
 }
 
 }  // namespace
@@ -50,6 +63,32 @@ std::optional<std::string> readPrivateFile(const std::string& path, size_t capac
   std::string content = readStart(fd, capacity);
   close(fd);
   return content;
+}
+
+bool replacePrivateFile(const std::string& path, const std::string& content, std::string* error) {
+  struct stat status {};
+  if (lstat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+    *error =
+        S_ISLNK(status.st_mode) ? path + " is a symbolic link" : path + " is not a regular file";
+    return false;
+  }
+  // mkstemp creates the file anew (O_EXCL, mode 0600): never through a link.
+  std::string pattern = path + ".XXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  int fd = mkostemp(name.data(), O_CLOEXEC);
+  if (fd < 0) {
+    *error = "cannot write beside " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  bool written = writeAll(fd, content) && fsync(fd) == 0;
+  int saved = errno;
+  written = close(fd) == 0 && written;
+  if (written && rename(name.data(), path.c_str()) == 0) return true;
+  if (written) saved = errno;
+  unlink(name.data());
+  *error = "cannot write " + path + ": " + std::strerror(saved);
+  return false;
 }
 
 }  // namespace gsadmin
