@@ -78,7 +78,9 @@ void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   ring_->stampWith(&session.clock());
   context_ = std::make_unique<WebContext>(session.clock(), board_, *ring_, *queue_, session);
   context_->runTypedLine = std::move(runTypedLine);
-  context_->accounts = settings_.accounts;
+  context_->accounts.setUsersFile(settings_.usersFile);
+  context_->accounts.replace(settings_.accounts);
+  context_->requireTotpLevel = settings_.requireTotpLevel;
   context_->decoyHash = hashPassword("decoy").value_or("");
   if (session.moderation() != nullptr && settings_.http) {
     reads_ = makePanelReads(session.clock(), session.database());
@@ -101,6 +103,23 @@ void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   if (settings_.metrics) {
     metrics_ = startServer(session, *settings_.metrics, false);
   }
+}
+
+void Panel::reloadAccounts(Console& console) {
+  if (!context_ || !web_ || settings_.usersFile.empty()) return;
+  std::string error;
+  std::optional<std::vector<PanelAccount>> accounts = readUsersFile(settings_.usersFile, &error);
+  if (!accounts) {
+    console.errorLine("gsadmin: --http-users: kept the accounts as they were: " + error);
+    return;
+  }
+  size_t count = accounts->size();
+  size_t ended = 0;
+  for (const std::string& name : context_->accounts.replace(std::move(*accounts))) {
+    ended += context_->sessions.removeAccount(name);
+  }
+  console.line("PANEL: " + std::to_string(count) + " accounts reloaded, " + std::to_string(ended) +
+               " logins ended");
 }
 
 std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const ListenAddress& address,
