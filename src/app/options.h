@@ -59,6 +59,8 @@ struct Options {
   std::optional<std::string> httpUsers;       // --http-users
   std::optional<std::string> metricsAddress;  // --metrics
   bool hashPassword = false;                  // --hash-password
+  std::optional<std::string> enrollTotp;      // --enroll-totp: an account's name
+  uint64_t requireTotp = 0;                   // --require-totp: a level; 0 not asked
   // The moderation rules and the schedule (rules/rule_set.h, rules/schedule.h).
   std::optional<std::string> rulesPath;     // --rules
   std::optional<std::string> schedulePath;  // --schedule
