@@ -62,7 +62,7 @@ class PanelPages(ActSteps, PageChecks):
         self.browser.get(self.url)
         self.wait_visible("login")
         self.log_in_wrongly("alice", "not the password")
-        self.expect_login_error("wrong name or password")
+        self.expect_login_error("wrong name, password or code")
         self.picture("login")
         self.log_in("alice", password)
         self.wait_visible("panel")
@@ -279,7 +279,7 @@ class PanelPages(ActSteps, PageChecks):
     def hold_off_failed_logins(self, password):
         while self.failed_logins < FAILED_LOGINS_ALLOWED:
             self.log_in_wrongly("alice", "wrong " + str(self.failed_logins))
-            self.expect_login_error("wrong name or password")
+            self.expect_login_error("wrong name, password or code")
             # Each answer clears the message; wait for it before the next try.
             self.browser.execute_script("document.getElementById('login-error').textContent=''")
         self.log_in("alice", password)
