@@ -135,7 +135,9 @@ TEST(VerifyAuditTest, TwoClientsAppendingTogetherMakeOneChain) {
       store.queue(kInsertAudit,
                   {DbValue::integer(i), DbValue::text(name), DbValue::text("warn"),
                    DbValue::text("P"), DbValue::text(""), DbValue::text(name), DbValue::null()});
-      if (i % 3 == 2) ASSERT_FALSE(store.flush());
+      if (i % 3 == 2) {
+        ASSERT_FALSE(store.flush());
+      }
     }
   };
   std::thread east(client, "east");

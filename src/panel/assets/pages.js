@@ -85,7 +85,7 @@ function fillPlayerLists(h) {
   aliases.replaceChildren();
   if (h.aliases.length === 0) aliases.append(element('span', 'none', 'empty'));
   h.aliases.forEach((alias, i) => aliases.append(i ? ', ' : '', playerLink(alias)));
-  fillTable('player-sanctions', h.sanctions, (s) => [timeText(s.time), '#' + s.id + ' ' + s.kind,
+  fillTable('player-sanctions', h.sanctions, (s) => ['#' + s.id, timeText(s.time), s.kind,
     s.seconds ? durationText(s.seconds) : '', s.actor, s.reason,
     s.lifted === null ? '' : timeText(s.lifted)], 'no sanctions');
   const notes = $('player-notes');

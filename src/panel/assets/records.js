@@ -124,9 +124,9 @@ const auditSearch = recordSearch('audit', '/api/audit', [
   ['actor', 'By', 'search'], ['action', 'Action', 'search'], ['target', 'Target', 'search'],
   ['server', 'Server', 'search'], ['from', 'From (UTC)', 'datetime-local'],
   ['to', 'To (UTC)', 'datetime-local']], 'Search the audit');
-auditSearch.render = (lines) => fillTable('audit', lines, (a) => [timeText(a.time), a.actor,
-  a.action, a.target ? playerLink(a.target) : '',
-  a.detail, a.sanction === null || a.sanction === undefined ? '' : '#' + a.sanction],
+auditSearch.render = (lines) => fillTable('audit', lines, (a) => [
+  a.sanction === null || a.sanction === undefined ? '' : '#' + a.sanction, timeText(a.time),
+  a.actor, a.action, a.target ? playerLink(a.target) : '', a.detail],
 'nothing found in the audit');
 
 // A page opens on the first page of its search, as Refresh shows it anew.
