@@ -121,28 +121,30 @@ void admit(WebContext& context, const PanelAccount& account, httplib::Response& 
   sendJson(response, 200, loginJson(*login));
 }
 
-// The answer of a login whose password, and code if it needs one, were
-// right; false when the second factor refused it (the try stays counted).
-bool settle(WebContext& context, const PanelAccount& account, const SecondFactor& factor,
-            bool recoveryRight, httplib::Response& response) {
+// Answers a login whose password (and recovery code, when it gave one)
+// proved right but that its second factor kept out; false when it may go
+// in. The try stays counted only for a wrong or replayed code.
+bool keptOut(WebContext& context, const PanelAccount& account, const SecondFactor& factor,
+             const LoginSlot& slot, httplib::Response& response) {
   std::string error;
-  switch (settleSecondFactor(context.accounts, account, factor, recoveryRight,
+  switch (settleSecondFactor(context.accounts, account, factor, factor.realRecovery,
                              context.requireTotpLevel, &error)) {
     case FactorVerdict::kAdmit:
-      return true;
+      return false;
     case FactorVerdict::kRefuse:
       sendError(response, 401, kWrongLogin);
-      return false;
+      return true;
     case FactorVerdict::kNeedsEnrolment:
       sendError(response, 403,
                 "this account must log in with a one-time code: enrol it with gsadmin "
                 "--enroll-totp");
-      return false;
+      break;
     case FactorVerdict::kNotRecorded:
       sendError(response, 503, error);
-      return false;
+      break;
   }
-  return false;
+  context.throttle.giveBack(slot);
+  return true;
 }
 
 void logIn(WebContext& context, const httplib::Request& request, httplib::Response& response) {
@@ -175,7 +177,7 @@ void logIn(WebContext& context, const httplib::Request& request, httplib::Respon
     sendError(response, 401, kWrongLogin);
     return;
   }
-  if (!settle(context, *account, factor, factor.realRecovery, response)) return;
+  if (keptOut(context, *account, factor, *slot, response)) return;
   context.throttle.giveBack(*slot);
   admit(context, *account, response);
 }
