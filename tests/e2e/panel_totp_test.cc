@@ -135,6 +135,9 @@ TEST_F(PanelEndToEndTest, EnrolledLoginsNeedTheCodeOnceAndEachRecoveryCodeOnce) 
   Answer reused = logInWith(port, "mia", "secret", recovery.c_str());
   EXPECT_EQ(reused.status, 401);
   EXPECT_EQ(reused.body, kWrong);
+  // Wrong codes count as wrong passwords do: the account's five a minute
+  // are spent, and guessing codes stops here.
+  EXPECT_EQ(logInWith(port, "mia", "secret", mia.recoveryCodes[5].c_str()).status, 429);
   // alice has no secret: her password alone, and a code is ignored.
   EXPECT_EQ(logInWith(port, "alice", "secret", nullptr).status, 200);
   EXPECT_EQ(logInWith(port, "alice", "secret", "123456").status, 200);
