@@ -79,12 +79,9 @@ bool AccountBook::useRecovery(const std::string& name, int slot, const std::stri
       if (account->recovery.size() == before) return false;
       if (!storeAccount(usersFile_, *account, &reason)) account = nullptr;
     } else if (onDisk) {
-      reason = usersFile_ + " no longer holds the account " + name;
+      reason = usersFile_ + " no longer holds the account";
     }
-    if (account == nullptr) {
-      *error = "cannot strike out the used recovery code: " + reason;
-      return false;
-    }
+    if (account == nullptr) *error = reason;
   }
   std::lock_guard<std::mutex> lock(mutex_);
   if (PanelAccount* account = named(accounts_, name)) {

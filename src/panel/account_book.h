@@ -36,10 +36,11 @@ class AccountBook {
   bool takeStep(const std::string& name, const std::string& secret, int64_t step);
 
   // Strikes out the recovery code of `slot` of `name`, whose hash is
-  // `hash`: first from the users file, then here, so that a restart cannot
-  // bring it back. False, with a reason in *error when one is worth a line,
-  // when it was used already (a parallel login took it) or the file could
-  // not be written (then it stays usable).
+  // `hash`: first from the users file, so that a restart cannot bring it
+  // back, then here. False when it was used already (a parallel login took
+  // it) or the file holds another code there (enrolled anew). When the file
+  // cannot be written (a read-only copy, say) the code is still struck out
+  // here, and *error says why the file was not changed.
   bool useRecovery(const std::string& name, int slot, const std::string& hash, std::string* error);
 
  private:

@@ -95,25 +95,26 @@ TEST(AccountBookTest, ARecoveryCodeIsStruckOutOfTheFileOnceEvenByParallelLogins)
   EXPECT_FALSE(book.useRecovery("mia", 2, kOtherHash, &error)) << "not that slot's hash";
 }
 
-TEST(AccountBookTest, ACodeWhoseUseCannotBeWrittenStaysUsable) {
+TEST(AccountBookTest, ACodeWhoseUseCannotBeWrittenIsStruckHereAndSaidSo) {
   testing::TempDir dir;
   PanelAccount mia = account("mia", 1, kHash, kSecret);
-  mia.recovery = {{4, kHash}};
+  mia.recovery = {{4, kHash}, {5, kHash}};
   AccountBook book;
   book.setUsersFile(dir.path() + "/missing");
   book.replace({mia});
   std::string error;
-  EXPECT_FALSE(book.useRecovery("mia", 4, kHash, &error));
-  EXPECT_EQ(error.rfind("cannot strike out the used recovery code: cannot open ", 0), 0u) << error;
+  EXPECT_TRUE(book.useRecovery("mia", 4, kHash, &error));
+  EXPECT_EQ(error.rfind("cannot open " + dir.path() + "/missing", 0), 0u) << error;
+  EXPECT_FALSE(book.useRecovery("mia", 4, kHash, &error)) << "once, all the same";
   EXPECT_EQ(book.find("mia").value().recovery.size(), 1u);
   // Re-enrolled on disk since the last reload: the old code is not struck.
   std::string path = dir.path() + "/users";
   PanelAccount anew = mia;
-  anew.recovery = {{4, kOtherHash}};
+  anew.recovery = {{5, kOtherHash}};
   ASSERT_TRUE(replacePrivateFile(path, usersFileLine(anew) + "\n", &error));
   book.setUsersFile(path);
   error.clear();
-  EXPECT_FALSE(book.useRecovery("mia", 4, kHash, &error));
+  EXPECT_FALSE(book.useRecovery("mia", 5, kHash, &error));
   EXPECT_EQ(error, "");
   EXPECT_EQ(readPrivateFile(path, 10000, &error).value_or("?"), usersFileLine(anew) + "\n");
 }

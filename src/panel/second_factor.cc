@@ -37,10 +37,9 @@ FactorVerdict settleSecondFactor(AccountBook& book, const PanelAccount& account,
                                                                           : FactorVerdict::kRefuse;
   }
   if (!factor.recovery || !factor.realRecovery || !recoveryRight) return FactorVerdict::kRefuse;
-  if (book.useRecovery(account.name, factor.recovery->slot, factor.recoveryHash, error)) {
-    return FactorVerdict::kAdmit;
-  }
-  return error->empty() ? FactorVerdict::kRefuse : FactorVerdict::kNotRecorded;
+  return book.useRecovery(account.name, factor.recovery->slot, factor.recoveryHash, error)
+             ? FactorVerdict::kAdmit
+             : FactorVerdict::kRefuse;
 }
 
 }  // namespace gsadmin

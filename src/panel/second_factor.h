@@ -33,13 +33,13 @@ enum class FactorVerdict {
   kAdmit,           // no code needed, or a right one (taken from now on)
   kRefuse,          // a wrong, missing or replayed code
   kNeedsEnrolment,  // --require-totp asks a code of an account without secret
-  kNotRecorded,     // a right recovery code whose use could not be written
 };
 
 // Decides, once the password (and a recovery code with it: `recoveryRight`)
 // proved right, whether `account` gets in; takes the step or strikes out
 // the recovery code in `book` when it does. `requireLevel` 0: never
-// required. *error: the reason of kNotRecorded.
+// required. *error: why a recovery code admitted was not struck out of the
+// users file (see AccountBook::useRecovery), for the operator.
 FactorVerdict settleSecondFactor(AccountBook& book, const PanelAccount& account,
                                  const SecondFactor& factor, bool recoveryRight, int requireLevel,
                                  std::string* error);

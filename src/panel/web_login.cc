@@ -1,4 +1,5 @@
 #include "commands/act.h"
+#include "context/session_context.h"
 #include "panel/password_hash.h"
 #include "panel/second_factor.h"
 #include "panel/web_context.h"
@@ -121,15 +122,32 @@ void admit(WebContext& context, const PanelAccount& account, httplib::Response& 
   sendJson(response, 200, loginJson(*login));
 }
 
+// Tells the operator, on the loop, of a recovery code used but left in the
+// users file: it would work again after a restart.
+void warnUnstruck(WebContext& context, const std::string& name, int slot,
+                  const std::string& reason) {
+  std::string line = "gsadmin: --http-users: " + name + " used recovery code " +
+                     std::to_string(slot) + ", not struck out of the file (" + reason +
+                     "): it works again after a restart; enrol " + name + " anew";
+  SessionContext& session = context.session;
+  context.queue.post(
+      [&session, line]() {
+        session.console().errorLine(line);
+        return std::string();
+      },
+      context.clock.nowMs() + kLoopAnswerTimeout.count());
+}
+
 // Answers a login whose password (and recovery code, when it gave one)
 // proved right but that its second factor kept out; false when it may go
-// in. The try stays counted only for a wrong or replayed code.
+// in. The try stays counted for a wrong or replayed code.
 bool keptOut(WebContext& context, const PanelAccount& account, const SecondFactor& factor,
              const LoginSlot& slot, httplib::Response& response) {
   std::string error;
   switch (settleSecondFactor(context.accounts, account, factor, factor.realRecovery,
                              context.requireTotpLevel, &error)) {
     case FactorVerdict::kAdmit:
+      if (!error.empty()) warnUnstruck(context, account.name, factor.recovery->slot, error);
       return false;
     case FactorVerdict::kRefuse:
       sendError(response, 401, kWrongLogin);
@@ -138,12 +156,10 @@ bool keptOut(WebContext& context, const PanelAccount& account, const SecondFacto
       sendError(response, 403,
                 "this account must log in with a one-time code: enrol it with gsadmin "
                 "--enroll-totp");
-      break;
-    case FactorVerdict::kNotRecorded:
-      sendError(response, 503, error);
-      break;
+      // Its password was right: the try does not count.
+      context.throttle.giveBack(slot);
+      return true;
   }
-  context.throttle.giveBack(slot);
   return true;
 }
 

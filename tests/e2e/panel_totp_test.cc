@@ -7,8 +7,10 @@
 #include <httplib.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -162,6 +164,32 @@ TEST_F(PanelEndToEndTest, AUsedRecoveryCodeStaysUsedAfterARestart) {
   EXPECT_EQ(logInWith(port, "mia", "secret", mia.recoveryCodes[0].c_str()).status, 401);
   EXPECT_EQ(logInWith(port, "mia", "secret", "").body, kWrong) << "an empty code";
   EXPECT_EQ(logInWith(port, "mia", "secret", mia.recoveryCodes[9].c_str()).status, 200);
+}
+
+TEST_F(PanelEndToEndTest, ARecoveryCodeTheFileCannotLoseGetsInOnceAndTheOperatorIsTold) {
+  std::string users = writeUsers(dir_);
+  Enrolment mia = enrol("mia", users);
+  ASSERT_EQ(mia.recoveryCodes.size(), 10u) << mia.output;
+  startClient({"--http=127.0.0.1:0", "--http-users=" + users});
+  int port = portOf(*client_, "Panel");
+  ASSERT_NE(port, 0) << client_->errorOutput();
+  // The file becomes a link, which is never written through (as a
+  // service's read-only copy is never written).
+  std::string copy = dir_.path() + "/users.copy";
+  ASSERT_EQ(rename(users.c_str(), copy.c_str()), 0);
+  ASSERT_EQ(symlink(copy.c_str(), users.c_str()), 0);
+  EXPECT_EQ(logInWith(port, "mia", "secret", mia.recoveryCodes[7].c_str()).status, 200);
+  EXPECT_EQ(logInWith(port, "mia", "secret", mia.recoveryCodes[7].c_str()).status, 401);
+  std::string told =
+      "gsadmin: --http-users: mia used recovery code 7, not struck out of the "
+      "file (" +
+      users +
+      " is a symbolic link): it works again after a restart; "
+      "enrol mia anew";
+  for (int i = 0; i < 200 && client_->errorOutput().find(told) == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_NE(client_->errorOutput().find(told), std::string::npos) << client_->errorOutput();
 }
 
 TEST_F(PanelEndToEndTest, RequireTotpAsksACodeFromItsLevelUp) {
