@@ -64,7 +64,7 @@ TEST(EnrollTotpCommandTest, WritesTheSecretAndHashedCodesAndPrintsThem) {
 
   std::optional<std::vector<PanelAccount>> accounts = readUsersFile(path, &error);
   ASSERT_TRUE(accounts) << error;
-  const PanelAccount& mia = (*accounts)[1];
+  const PanelAccount mia = (*accounts)[1];  // a copy: `accounts` is read again below
   ASSERT_TRUE(mia.totpSecret);
   EXPECT_EQ(outcome.out.rfind("Secret of mia: " + *mia.totpSecret +
                                   "\notpauth://totp/gsadmin:mia?secret=" + *mia.totpSecret +
