@@ -56,6 +56,18 @@ void addFallbacks(httplib::Server& server) {
       });
 }
 
+// One warning for each account that --require-totp keeps out until it
+// enrols, so that the operator learns it before its admin does.
+void warnUnenrolled(const std::vector<PanelAccount>& accounts, int requireLevel, Console& console) {
+  if (requireLevel <= 0) return;
+  for (const PanelAccount& account : accounts) {
+    if (account.level >= requireLevel && !account.totpSecret) {
+      console.errorLine("gsadmin: warning: --require-totp: " + account.name +
+                        " cannot log in to the panel until enrolled with --enroll-totp");
+    }
+  }
+}
+
 }  // namespace
 
 Panel::Panel(PanelSettings settings)
@@ -81,6 +93,9 @@ void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   context_->accounts.setUsersFile(settings_.usersFile);
   context_->accounts.replace(settings_.accounts);
   context_->requireTotpLevel = settings_.requireTotpLevel;
+  if (settings_.http) {
+    warnUnenrolled(settings_.accounts, settings_.requireTotpLevel, session.console());
+  }
   context_->decoyHash = hashPassword("decoy").value_or("");
   if (session.moderation() != nullptr && settings_.http) {
     reads_ = makePanelReads(session.clock(), session.database());
@@ -113,6 +128,7 @@ void Panel::reloadAccounts(Console& console) {
     console.errorLine("gsadmin: --http-users: kept the accounts as they were: " + error);
     return;
   }
+  warnUnenrolled(*accounts, settings_.requireTotpLevel, console);
   size_t count = accounts->size();
   size_t ended = 0;
   for (const std::string& name : context_->accounts.replace(std::move(*accounts))) {

@@ -204,6 +204,12 @@ TEST_F(PanelEndToEndTest, RequireTotpAsksACodeFromItsLevelUp) {
             R"(--enroll-totp"})");
   EXPECT_EQ(logInWith(port, "alice", "wrong", nullptr).body, kWrong) << "a stranger learns nothing";
   EXPECT_EQ(logInWith(port, "mia", "secret", nullptr).status, 200) << "level 1 is below";
+  EXPECT_NE(client_->errorOutput().find(
+                "gsadmin: warning: --require-totp: alice cannot log in to the panel until "
+                "enrolled with --enroll-totp"),
+            std::string::npos)
+      << client_->errorOutput();
+  EXPECT_EQ(client_->errorOutput().find("--require-totp: mia"), std::string::npos);
 
   // Enrolled, and taken at the hang-up: alice gets in with her code.
   Enrolment enrolled = enrol("alice", users);
