@@ -49,7 +49,7 @@ bool writeUsers(const std::string& path, const std::string& secret) {
     text += "t" + std::to_string(i) + " 1 " + *hash + " totp=" + secret + "\n";
   }
   std::string error;
-  return replacePrivateFile(path, text, &error);
+  return writePrivateFile(path, text, &error);
 }
 
 double timeLogin(int port, const nlohmann::json& body, bool* ok) {

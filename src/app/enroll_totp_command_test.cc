@@ -54,7 +54,7 @@ TEST(EnrollTotpCommandTest, WritesTheSecretAndHashedCodesAndPrintsThem) {
   std::string path = dir.path() + "/users";
   const std::string before = "# panel\nalice 4 " + kHash + "\n\nmia 1 " + kHash + "\n";
   std::string error;
-  ASSERT_TRUE(replacePrivateFile(path, before, &error));
+  ASSERT_TRUE(writePrivateFile(path, before, &error));
   Options options;
   options.enrollTotp = "mia";
   options.httpUsers = path;
@@ -100,7 +100,7 @@ TEST(EnrollTotpCommandTest, RefusesInOneLineWithAStatus) {
   testing::TempDir dir;
   std::string path = dir.path() + "/users";
   std::string error;
-  ASSERT_TRUE(replacePrivateFile(path, "alice 4 " + kHash + "\n", &error));
+  ASSERT_TRUE(writePrivateFile(path, "alice 4 " + kHash + "\n", &error));
   dir.write("open", "alice 4 " + kHash + "\n");
   chmod((dir.path() + "/open").c_str(), 0644);
   const struct {

@@ -6,6 +6,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,11 +24,13 @@
 #include "app/password_file.h"
 #include "app/rules_commands.h"
 #include "app/standard_streams.h"
+#include "app/token_commands.h"
 #include "console/console.h"
 #include "console/history_file.h"
 #include "console/line_reader.h"
 #include "console/log_file.h"
 #include "console/terminal_input.h"
+#include "panel/api_tokens.h"
 #include "panel/listen_address.h"
 #include "panel/panel.h"
 #include "panel/users_file.h"
@@ -280,6 +283,7 @@ std::optional<gsadmin::PanelSettings> panelSettings(const gsadmin::Options& opti
     panel.accounts = std::move(*accounts);
     panel.usersFile = *options.httpUsers;
     panel.requireTotpLevel = static_cast<int>(options.requireTotp);
+    panel.tokensFile = gsadmin::tokensPathFor(*options.httpUsers, options.httpTokens);
   } else if (panel.http) {
     console.errorLine("gsadmin: the panel is off: no --http-users file names its accounts");
     panel.http.reset();
@@ -363,6 +367,10 @@ int main(int argc, char** argv) {
     return *status;
   if (std::optional<int> status = gsadmin::runAuditCommand(options, stdout, stderr)) return *status;
   if (std::optional<int> status = gsadmin::runEnrollTotp(options, stdout, stderr)) return *status;
+  if (std::optional<int> status =
+          gsadmin::runTokenCommands(options, std::time(nullptr), stdout, stderr)) {
+    return *status;
+  }
   std::optional<gsadmin::RuleSet> rules;
   std::optional<gsadmin::ScheduleSet> schedule;
   if (!gsadmin::takeRuleFiles(options, &rules, &schedule, stderr)) return 2;

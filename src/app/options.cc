@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include <cctype>
 #include <cstring>
 #include <string_view>
 #include <utility>
@@ -52,6 +53,24 @@ bool isUrlPrefix(std::string_view value) {
 
 bool isRetentionList(std::string_view value) {
   return parseRetention(value, RetentionSettings()).has_value();
+}
+
+bool isTokenLabel(std::string_view value) {
+  if (value.empty() || value.size() > 32) return false;
+  for (char c : value) {
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '.' && c != '-') {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool isTokenScopeWord(std::string_view value) {
+  return value == "read" || value == "act" || value == "admin";
+}
+
+bool isExpiry(std::string_view value) {
+  return value == "never" || isDuration(value);
 }
 
 bool isLogFormat(std::string_view value) {
@@ -174,6 +193,21 @@ const OptionRow kOptions[] = {
      "", "the panel's TLS private key (PEM)"},
     {"http-users", ValueKind::kText, nullptr, nullptr, 0, &Options::httpUsers, "FILE",
      "a file name", "", "the panel's accounts: NAME LEVEL HASH a line"},
+    {"http-tokens", ValueKind::kText, nullptr, nullptr, 0, &Options::httpTokens, "FILE",
+     "a file name", "FILE.tokens beside --http-users", "the panel's API tokens"},
+    {"new-token", ValueKind::kText, nullptr, nullptr, 0, &Options::newToken, "ACCOUNT",
+     "an account's name", "", "make an API token for ACCOUNT, print it once, exit", isTokenLabel},
+    {"scope", ValueKind::kText, nullptr, nullptr, 0, &Options::tokenScope, "SCOPE",
+     "read, act or admin", "read", "with --new-token: what the token may do", isTokenScopeWord},
+    {"expires", ValueKind::kText, nullptr, nullptr, 0, &Options::tokenExpires, "DURATION",
+     "a duration (90d) or never", "90d", "with --new-token: when the token ends", isExpiry},
+    {"token-name", ValueKind::kText, nullptr, nullptr, 0, &Options::tokenName, "LABEL",
+     "1 to 32 letters, digits or _.-", "a new label", "with --new-token: the token's label",
+     isTokenLabel},
+    {"list-tokens", ValueKind::kNone, &Options::listTokens, nullptr, 0, nullptr, nullptr, nullptr,
+     "", "list the panel's API tokens, exit"},
+    {"revoke-token", ValueKind::kText, nullptr, nullptr, 0, &Options::revokeToken, "LABEL",
+     "1 to 32 letters, digits or _.-", "", "revoke the API token LABEL, exit", isTokenLabel},
     {"metrics", ValueKind::kText, nullptr, nullptr, 0, &Options::metricsAddress, "ADDR:PORT",
      kListenWords, "", "serve Prometheus metrics, unauthenticated, at ADDR:PORT", isListenAddress},
     {"rules", ValueKind::kText, nullptr, nullptr, 0, &Options::rulesPath, "FILE", "a file name", "",

@@ -61,6 +61,14 @@ struct Options {
   bool hashPassword = false;                  // --hash-password
   std::optional<std::string> enrollTotp;      // --enroll-totp: an account's name
   uint64_t requireTotp = 0;                   // --require-totp: a level; 0 not asked
+  // The panel's API tokens (panel/api_tokens.h) and their commands.
+  std::optional<std::string> httpTokens;    // --http-tokens
+  std::optional<std::string> newToken;      // --new-token: the account
+  std::optional<std::string> tokenScope;    // --scope, as checked
+  std::optional<std::string> tokenExpires;  // --expires: a duration or "never"
+  std::optional<std::string> tokenName;     // --token-name, as checked
+  bool listTokens = false;                  // --list-tokens
+  std::optional<std::string> revokeToken;   // --revoke-token: the label
   // The moderation rules and the schedule (rules/rule_set.h, rules/schedule.h).
   std::optional<std::string> rulesPath;     // --rules
   std::optional<std::string> schedulePath;  // --schedule

@@ -29,10 +29,17 @@ struct Actor {
   int level = kOperatorLevel;
   // kPlayer: the admin's player id, which replies are sent to.
   std::optional<uint8_t> playerId;
+  // kPanel: the label of the API token the act came with; empty for a
+  // login's session.
+  std::string token = {};
 
   // "console:NAME", "panel:NAME", "game:NAME", "script:NAME", "rule:NAME"
-  // or "schedule:NAME".
-  std::string label() const { return std::string(door()) + ":" + name; }
+  // or "schedule:NAME"; an act made with an API token says which:
+  // "panel:NAME (token LABEL)".
+  std::string label() const {
+    std::string text = std::string(door()) + ":" + name;
+    return token.empty() ? text : text + " (token " + token + ")";
+  }
 
  private:
   const char* door() const {

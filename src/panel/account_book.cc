@@ -99,7 +99,7 @@ bool storeAccount(const std::string& path, const PanelAccount& account, std::str
     *error = path + " holds no account " + account.name;
     return false;
   }
-  return replacePrivateFile(path, *edited, error);
+  return writePrivateFile(path, *edited, error);
 }
 
 }  // namespace gsadmin

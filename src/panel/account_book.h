@@ -57,7 +57,7 @@ class AccountBook {
 
 // Writes `account`'s line (usersFileLine()) into the users file at `path`
 // in place of its old one, keeping every other line, atomically (see
-// replacePrivateFile). False with a one-line reason in *error.
+// writePrivateFile). False with a one-line reason in *error.
 bool storeAccount(const std::string& path, const PanelAccount& account, std::string* error);
 
 }  // namespace gsadmin

@@ -72,7 +72,7 @@ TEST(AccountBookTest, ARecoveryCodeIsStruckOutOfTheFileOnceEvenByParallelLogins)
   mia.recovery = {{2, kHash}, {3, code}};
   std::string text = "# ours\nalice 4 " + kHash + "\n" + usersFileLine(mia) + "\n";
   std::string error;
-  ASSERT_TRUE(replacePrivateFile(path, text, &error)) << error;
+  ASSERT_TRUE(writePrivateFile(path, text, &error)) << error;
   AccountBook book;
   book.setUsersFile(path);
   book.replace({account("alice", 4, kHash), mia});
@@ -111,7 +111,7 @@ TEST(AccountBookTest, ACodeWhoseUseCannotBeWrittenIsStruckHereAndSaidSo) {
   std::string path = dir.path() + "/users";
   PanelAccount anew = mia;
   anew.recovery = {{5, kOtherHash}};
-  ASSERT_TRUE(replacePrivateFile(path, usersFileLine(anew) + "\n", &error));
+  ASSERT_TRUE(writePrivateFile(path, usersFileLine(anew) + "\n", &error));
   book.setUsersFile(path);
   error.clear();
   EXPECT_FALSE(book.useRecovery("mia", 5, kHash, &error));

@@ -38,17 +38,17 @@ class LobbyTest : public ::testing::Test {
     server_ = WebServer::create(std::nullopt, std::nullopt, limits, &error);
     ASSERT_TRUE(server_) << error;
     std::shared_future<void> released = release_.get_future().share();
-    server_->routes().Get("/hold",
+    server_->routes().get("/hold",
                           [this, released](const httplib::Request&, httplib::Response& res) {
                             ++holding_;
                             released.wait();
                             res.set_content("held", "text/plain");
                           });
-    server_->routes().Get("/ping", [](const httplib::Request&, httplib::Response& res) {
+    server_->routes().get("/ping", [](const httplib::Request&, httplib::Response& res) {
       res.set_content("pong", "text/plain");
     });
     // Claims its connection after the headers; the test then writes.
-    server_->routes().Get("/claim", [this](const httplib::Request&, httplib::Response& res) {
+    server_->routes().get("/claim", [this](const httplib::Request&, httplib::Response& res) {
       bool claimed = server_->claim([this](std::unique_ptr<Connection> connection) {
         claimed_.set_value(std::move(connection));
       });
@@ -56,7 +56,7 @@ class LobbyTest : public ::testing::Test {
                                        [](size_t, httplib::DataSink&) { return false; });
       if (!claimed) res.status = 500;
     });
-    server_->routes().Post("/echo", [](const httplib::Request& req, httplib::Response& res) {
+    server_->routes().post("/echo", [](const httplib::Request& req, httplib::Response& res) {
       res.set_content("[" + req.body + "]", "text/plain");
     });
     std::optional<uint16_t> port = server_->listen({"127.0.0.1", 0}, &error);

@@ -132,8 +132,8 @@ std::string metricsText(const Snapshot& snapshot, uint64_t nowMs,
   return text;
 }
 
-void addMetricsRoute(httplib::Server& server, WebContext& context) {
-  server.Get("/metrics", [&context](const httplib::Request&, httplib::Response& response) {
+void addMetricsRoute(RouteTable& server, WebContext& context) {
+  server.get("/metrics", [&context](const httplib::Request&, httplib::Response& response) {
     std::shared_ptr<const Snapshot> snapshot = context.board.latest();
     std::optional<uint64_t> bytes;
     struct stat status {};

@@ -85,6 +85,16 @@ std::unique_ptr<Console> Panel::wrapConsole(std::unique_ptr<Console> inner) {
   return std::make_unique<RingConsole>(std::move(inner), ring_);
 }
 
+std::vector<RouteEntry> Panel::routes() const {
+  std::vector<RouteEntry> all;
+  for (const WebServer* server : {web_.get(), metrics_.get()}) {
+    if (!server) continue;
+    const std::vector<RouteEntry>& entries = server->routes().entries();
+    all.insert(all.end(), entries.begin(), entries.end());
+  }
+  return all;
+}
+
 void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   queue_ = std::make_unique<LoopQueue>(session.clock());
   ring_->stampWith(&session.clock());
@@ -95,6 +105,11 @@ void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   context_->requireTotpLevel = settings_.requireTotpLevel;
   if (settings_.http) {
     warnUnenrolled(settings_.accounts, settings_.requireTotpLevel, session.console());
+  }
+  if (settings_.tokensFile) {
+    context_->tokens = std::make_unique<TokenStore>(*settings_.tokensFile, session.clock());
+    std::string problem = context_->tokens->problem();
+    if (!problem.empty()) session.console().errorLine("gsadmin: --http-tokens: " + problem);
   }
   context_->decoyHash = hashPassword("decoy").value_or("");
   if (session.moderation() != nullptr && settings_.http) {
@@ -146,7 +161,7 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
       panel ? WebServer::create(settings_.certFile, settings_.keyFile, panelLimits(), &error)
             : WebServer::create(std::nullopt, std::nullopt, metricsLimits(), &error);
   if (server) {
-    addFallbacks(server->routes());
+    addFallbacks(server->routes().server());
     if (panel) {
       context_->tls = server->tls();
       addLoginRoutes(server->routes(), *context_);
@@ -154,6 +169,7 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
       addHistoryRoutes(server->routes(), *context_);
       addRecentRoute(server->routes(), *context_);
       addRulesRoute(server->routes(), *context_);
+      addTokenRoutes(server->routes(), *context_);
       addReportRoutes(server->routes(), *context_);
       addRecordRoutes(server->routes(), *context_);
       addChartRoutes(server->routes(), *context_);

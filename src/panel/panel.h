@@ -13,6 +13,7 @@
 #include "panel/console_ring.h"
 #include "panel/listen_address.h"
 #include "panel/loop_queue.h"
+#include "panel/route_entry.h"
 #include "panel/snapshot.h"
 #include "panel/typed_line.h"
 #include "panel/users_file.h"
@@ -34,7 +35,9 @@ struct PanelSettings {
   // The file they came from: read again by reloadAccounts(), and where a
   // used recovery code is struck out.
   std::string usersFile;
-  int requireTotpLevel = 0;              // --require-totp; 0: a code only once enrolled
+  int requireTotpLevel = 0;  // --require-totp; 0: a code only once enrolled
+  // The API tokens' file (api_tokens.h); none: no tokens are accepted.
+  std::optional<std::string> tokensFile;
   std::optional<ListenAddress> metrics;  // none: no metrics
 };
 
@@ -73,6 +76,9 @@ class Panel {
   bool running() const;
   // Milliseconds until afterPass() has a held-back snapshot to publish.
   std::optional<uint64_t> msUntilWork(uint64_t nowMs) const;
+  // The routes the panel's and the metrics' servers answer, as started:
+  // what the API's documentation must describe.
+  std::vector<RouteEntry> routes() const;
   // Ends the streams and the reads, stops the servers and joins their
   // threads; the work still queued is refused. Called at the end of the
   // loop; idempotent.

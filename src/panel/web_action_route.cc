@@ -121,12 +121,12 @@ void postAction(WebContext& context, const httplib::Request& request, httplib::R
 
 }  // namespace
 
-void addActionRoute(httplib::Server& server, WebContext& context) {
-  server.Post("/api/actions",
+void addActionRoute(RouteTable& server, WebContext& context) {
+  server.post("/api/actions",
               [&context](const httplib::Request& request, httplib::Response& response) {
                 postAction(context, request, response);
               });
-  server.Get(R"(/api/actions/([^/]+))",
+  server.get(R"(/api/actions/([^/]+))",
              [&context](const httplib::Request& request, httplib::Response& response) {
                std::optional<WebLogin> login = requireLogin(context, request, response, false);
                if (!login) return;

@@ -146,7 +146,7 @@ std::string actionFingerprint(const WebAction& action) {
 }
 
 Actor panelActor(const WebLogin& login) {
-  return Actor{Actor::Kind::kPanel, login.name, login.level, std::nullopt};
+  return Actor{Actor::Kind::kPanel, login.name, login.level, std::nullopt, login.tokenLabel};
 }
 
 std::string carryOutWebAction(SessionContext& session, const WebLogin& login,

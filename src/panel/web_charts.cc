@@ -45,8 +45,8 @@ ReadAnswer charts(WebContext& context, ReadTools& tools, const std::string& rang
 
 }  // namespace
 
-void addChartRoutes(httplib::Server& server, WebContext& context) {
-  server.Get(
+void addChartRoutes(RouteTable& server, WebContext& context) {
+  server.get(
       "/api/charts", [&context](const httplib::Request& request, httplib::Response& response) {
         std::optional<WebLogin> login = requireLogin(context, request, response, false);
         if (!login) return;

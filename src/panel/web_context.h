@@ -20,8 +20,10 @@
 #include "panel/login_throttle.h"
 #include "panel/loop_queue.h"
 #include "panel/panel_reads.h"
+#include "panel/route_table.h"
 #include "panel/snapshot.h"
 #include "panel/stream_limits.h"
+#include "panel/token_store.h"
 #include "panel/typed_line.h"
 #include "panel/users_file.h"
 #include "panel/web_sessions.h"
@@ -58,6 +60,8 @@ struct WebContext {
   // Accounts of this level and above log in with a one-time code too; 0:
   // only those that enrolled.
   int requireTotpLevel = 0;
+  // The API tokens; null when the panel has no tokens file.
+  std::unique_ptr<TokenStore> tokens;
   // Checked for names that have no account, so that a wrong name takes as
   // long as a wrong password.
   std::string decoyHash;
@@ -98,6 +102,14 @@ std::optional<std::string> cookieOf(const httplib::Request& request, std::string
 std::optional<WebLogin> requireLogin(WebContext& context, const httplib::Request& request,
                                      httplib::Response& response, bool changesState);
 
+// requireLogin() of a request with an Authorization header: a Bearer
+// token's account, with the account's level (at most kSeniorLevel for a
+// token of scope act, so that it may not command), for what the token's
+// scope allows: 401 for a token unknown or expired, 403 when the scope does
+// not allow a request that `changesState`. No CSRF token is needed.
+std::optional<WebLogin> tokenLogin(WebContext& context, const httplib::Request& request,
+                                   httplib::Response& response, bool changesState);
+
 // What work on the loop answers a request with: JSON text and its status.
 struct LoopAnswer {
   int status = 200;
@@ -123,30 +135,32 @@ void answerFromReader(WebContext& context, const WebLogin& login, httplib::Respo
                       Freshness freshness, ReadWork work);
 
 // /api/login, /api/logout and /api/session.
-void addLoginRoutes(httplib::Server& server, WebContext& context);
+void addLoginRoutes(RouteTable& server, WebContext& context);
 // /api/server, /api/players, /api/bans, /api/audit.
-void addReadRoutes(httplib::Server& server, WebContext& context);
+void addReadRoutes(RouteTable& server, WebContext& context);
 // /api/bans/search, /api/bans/export, /api/audit/search, /api/audit/export.
-void addRecordRoutes(httplib::Server& server, WebContext& context);
+void addRecordRoutes(RouteTable& server, WebContext& context);
 // /api/players/search and /api/history.
-void addHistoryRoutes(httplib::Server& server, WebContext& context);
+void addHistoryRoutes(RouteTable& server, WebContext& context);
 // /api/players/recent?hours=N: up to 100 players seen within N hours (1
 // to 168, 24 by default), most recently first.
-void addRecentRoute(httplib::Server& server, WebContext& context);
+void addRecentRoute(RouteTable& server, WebContext& context);
 // /api/rules: the rules in force with their matches in the last hour.
-void addRulesRoute(httplib::Server& server, WebContext& context);
+void addRulesRoute(RouteTable& server, WebContext& context);
+// GET /api/tokens and POST /api/tokens/revoke.
+void addTokenRoutes(RouteTable& server, WebContext& context);
 // /api/reports and /api/reports/N (web_reports.cc).
-void addReportRoutes(httplib::Server& server, WebContext& context);
+void addReportRoutes(RouteTable& server, WebContext& context);
 // /api/charts.
-void addChartRoutes(httplib::Server& server, WebContext& context);
+void addChartRoutes(RouteTable& server, WebContext& context);
 // POST /api/actions and GET /api/actions/ID.
-void addActionRoute(httplib::Server& server, WebContext& context);
+void addActionRoute(RouteTable& server, WebContext& context);
 // /api/events: Server-Sent Events.
-void addStreamRoute(httplib::Server& server, WebContext& context);
+void addStreamRoute(RouteTable& server, WebContext& context);
 // /metrics, without a login.
-void addMetricsRoute(httplib::Server& server, WebContext& context);
+void addMetricsRoute(RouteTable& server, WebContext& context);
 // The page and its files.
-void addPageRoutes(httplib::Server& server, WebContext& context);
+void addPageRoutes(RouteTable& server, WebContext& context);
 
 }  // namespace gsadmin
 

@@ -68,8 +68,8 @@ ReadAnswer history(WebContext& context, ReadTools& tools, const std::string& nam
 
 }  // namespace
 
-void addHistoryRoutes(httplib::Server& server, WebContext& context) {
-  server.Get("/api/players/search", [&context](const httplib::Request& request,
+void addHistoryRoutes(RouteTable& server, WebContext& context) {
+  server.get("/api/players/search", [&context](const httplib::Request& request,
                                                httplib::Response& response) {
     std::optional<WebLogin> login = requireLogin(context, request, response, false);
     if (!login) return;
@@ -80,7 +80,7 @@ void addHistoryRoutes(httplib::Server& server, WebContext& context) {
           return {200, dump(playerSearchJson(tools.history.search(text, kSearchResults)))};
         });
   });
-  server.Get("/api/history",
+  server.get("/api/history",
              [&context](const httplib::Request& request, httplib::Response& response) {
                std::optional<WebLogin> login = requireLogin(context, request, response, false);
                if (!login) return;

@@ -227,6 +227,9 @@ std::optional<std::string> cookieOf(const httplib::Request& request, std::string
 
 std::optional<WebLogin> requireLogin(WebContext& context, const httplib::Request& request,
                                      httplib::Response& response, bool changesState) {
+  if (request.has_header("Authorization")) {
+    return tokenLogin(context, request, response, changesState);
+  }
   std::optional<std::string> token = cookieOf(request, kSessionCookie);
   std::optional<WebLogin> login = token ? context.sessions.find(*token) : std::nullopt;
   if (!login) {
@@ -240,12 +243,12 @@ std::optional<WebLogin> requireLogin(WebContext& context, const httplib::Request
   return login;
 }
 
-void addLoginRoutes(httplib::Server& server, WebContext& context) {
-  server.Post("/api/login",
+void addLoginRoutes(RouteTable& server, WebContext& context) {
+  server.post("/api/login",
               [&context](const httplib::Request& request, httplib::Response& response) {
                 logIn(context, request, response);
               });
-  server.Post(
+  server.post(
       "/api/logout", [&context](const httplib::Request& request, httplib::Response& response) {
         std::optional<WebLogin> login = requireLogin(context, request, response, true);
         if (!login) return;
@@ -254,7 +257,7 @@ void addLoginRoutes(httplib::Server& server, WebContext& context) {
                                               "=; Path=/; HttpOnly; SameSite=Strict; Max-Age=0");
         sendJson(response, 200, {{"ok", true}});
       });
-  server.Get("/api/session",
+  server.get("/api/session",
              [&context](const httplib::Request& request, httplib::Response& response) {
                std::optional<WebLogin> login = requireLogin(context, request, response, false);
                if (login) sendJson(response, 200, loginJson(*login));

@@ -13,18 +13,25 @@ std::string exactPattern(const std::string& path) {
   return std::regex_replace(path, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)");
 }
 
-void serve(httplib::Server& server, const std::string& path, const PanelAsset& asset) {
-  server.Get(exactPattern(path), [&asset](const httplib::Request&, httplib::Response& response) {
+void serve(RouteTable& server, const std::string& path, const PanelAsset& asset) {
+  server.get(exactPattern(path), [&asset](const httplib::Request&, httplib::Response& response) {
     response.set_header("Cache-Control", "no-cache");
     response.set_content(asset.content.data(), asset.content.size(), std::string(asset.type));
   });
 }
 
+constexpr std::string_view kApiDescription = "openapi.json";
+
 }  // namespace
 
-void addPageRoutes(httplib::Server& server, WebContext&) {
-  // The files are served as /NAME, and the page also as /.
+void addPageRoutes(RouteTable& server, WebContext&) {
+  // The files are served as /NAME, the page also as /, and the API's
+  // description beside the API.
   for (const PanelAsset& asset : panelAssets()) {
+    if (asset.name == kApiDescription) {
+      serve(server, "/api/" + std::string(asset.name), asset);
+      continue;
+    }
     serve(server, "/" + std::string(asset.name), asset);
     if (asset.name == "index.html") serve(server, "/", asset);
   }

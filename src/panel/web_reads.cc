@@ -97,18 +97,18 @@ void answerFromReader(WebContext& context, const WebLogin& login, httplib::Respo
   response.set_content(answer->body, answer->contentType);
 }
 
-void addReadRoutes(httplib::Server& server, WebContext& context) {
-  server.Get("/api/server",
+void addReadRoutes(RouteTable& server, WebContext& context) {
+  server.get("/api/server",
              [&context](const httplib::Request& request, httplib::Response& response) {
                if (!requireLogin(context, request, response, false)) return;
                sendJson(response, 200, serverJson(*context.board.latest(), context.clock.nowMs()));
              });
-  server.Get("/api/players",
+  server.get("/api/players",
              [&context](const httplib::Request& request, httplib::Response& response) {
                if (!requireLogin(context, request, response, false)) return;
                sendJson(response, 200, playersJson(*context.board.latest()));
              });
-  server.Get("/api/bans", [&context](const httplib::Request& request, httplib::Response& response) {
+  server.get("/api/bans", [&context](const httplib::Request& request, httplib::Response& response) {
     std::optional<WebLogin> login = requireLogin(context, request, response, false);
     if (!login) return;
     // Read from the records, as the moderation reads its listing.
@@ -120,7 +120,7 @@ void addReadRoutes(httplib::Server& server, WebContext& context) {
           return {200, dump(bansJson(*bans))};
         });
   });
-  server.Get(
+  server.get(
       "/api/audit", [&context](const httplib::Request& request, httplib::Response& response) {
         std::optional<WebLogin> login = requireLogin(context, request, response, false);
         if (!login) return;

@@ -31,8 +31,8 @@ std::optional<int> recentHours(const httplib::Request& request, httplib::Respons
 
 }  // namespace
 
-void addRecentRoute(httplib::Server& server, WebContext& context) {
-  server.Get("/api/players/recent", [&context](const httplib::Request& request,
+void addRecentRoute(RouteTable& server, WebContext& context) {
+  server.get("/api/players/recent", [&context](const httplib::Request& request,
                                                httplib::Response& response) {
     std::optional<WebLogin> login = requireLogin(context, request, response, false);
     if (!login) return;

@@ -66,8 +66,8 @@ ParamLookup lookupIn(const httplib::Request& request) {
   };
 }
 
-void bansRoute(httplib::Server& server, WebContext& context, const char* path, bool exported) {
-  server.Get(
+void bansRoute(RouteTable& server, WebContext& context, const char* path, bool exported) {
+  server.get(
       path, [&context, exported](const httplib::Request& request, httplib::Response& response) {
         std::optional<WebLogin> login = requireLogin(context, request, response, false);
         if (!login) return;
@@ -86,8 +86,8 @@ void bansRoute(httplib::Server& server, WebContext& context, const char* path, b
       });
 }
 
-void auditRoute(httplib::Server& server, WebContext& context, const char* path, bool exported) {
-  server.Get(
+void auditRoute(RouteTable& server, WebContext& context, const char* path, bool exported) {
+  server.get(
       path, [&context, exported](const httplib::Request& request, httplib::Response& response) {
         std::optional<WebLogin> login = requireLogin(context, request, response, false);
         if (!login) return;
@@ -107,7 +107,7 @@ void auditRoute(httplib::Server& server, WebContext& context, const char* path, 
 
 }  // namespace
 
-void addRecordRoutes(httplib::Server& server, WebContext& context) {
+void addRecordRoutes(RouteTable& server, WebContext& context) {
   bansRoute(server, context, "/api/bans/search", false);
   bansRoute(server, context, "/api/bans/export", true);
   auditRoute(server, context, "/api/audit/search", false);

@@ -65,8 +65,8 @@ LoopAnswer oneAnswer(Moderation& moderation, int64_t id) {
 
 }  // namespace
 
-void addReportRoutes(httplib::Server& server, WebContext& context) {
-  server.Get("/api/reports",
+void addReportRoutes(RouteTable& server, WebContext& context) {
+  server.get("/api/reports",
              [&context](const httplib::Request& request, httplib::Response& response) {
                if (!requireLogin(context, request, response, false)) return;
                SessionContext& session = context.session;
@@ -75,7 +75,7 @@ void addReportRoutes(httplib::Server& server, WebContext& context) {
                  return moderation ? listAnswer(*moderation) : moderationOff();
                });
              });
-  server.Get(R"(/api/reports/(\d{1,18}))",
+  server.get(R"(/api/reports/(\d{1,18}))",
              [&context](const httplib::Request& request, httplib::Response& response) {
                if (!requireLogin(context, request, response, false)) return;
                std::string digits = request.matches[1];

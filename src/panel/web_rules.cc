@@ -25,8 +25,8 @@ nlohmann::json rulesJson(RuleControl* control) {
 
 }  // namespace
 
-void addRulesRoute(httplib::Server& server, WebContext& context) {
-  server.Get("/api/rules",
+void addRulesRoute(RouteTable& server, WebContext& context) {
+  server.get("/api/rules",
              [&context](const httplib::Request& request, httplib::Response& response) {
                if (!requireLogin(context, request, response, false)) return;
                SessionContext& session = context.session;

@@ -43,6 +43,7 @@ std::unique_ptr<WebServer> WebServer::create(const std::optional<std::string>& c
 WebServer::WebServer(std::unique_ptr<httplib::Server> server, ConnectionLobby& lobby,
                      std::function<void()> widenBacklog, bool tls, const char* acceptName)
     : server_(std::move(server)),
+      routes_(*server_),
       lobby_(lobby),
       widenBacklog_(std::move(widenBacklog)),
       tls_(tls),

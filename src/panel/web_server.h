@@ -12,6 +12,7 @@
 
 #include "panel/connection.h"
 #include "panel/listen_address.h"
+#include "panel/route_table.h"
 #include "panel/server_limits.h"
 
 namespace gsadmin {
@@ -38,7 +39,8 @@ class WebServer {
   WebServer& operator=(const WebServer&) = delete;
 
   // Where the routes are added, before listen().
-  httplib::Server& routes() { return *server_; }
+  RouteTable& routes() { return routes_; }
+  const RouteTable& routes() const { return routes_; }
   bool tls() const { return tls_; }
 
   // Binds `address` and serves on the server's threads. The port bound
@@ -52,6 +54,7 @@ class WebServer {
 
  private:
   std::unique_ptr<httplib::Server> server_;
+  RouteTable routes_;
   ConnectionLobby& lobby_;
   std::function<void()> widenBacklog_;
   bool tls_;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "panel/api_tokens.h"
 #include "platform/clock.h"
 
 namespace gsadmin {
@@ -22,6 +23,10 @@ struct WebLogin {
   std::string csrf;   // sent back with every state-changing request
   std::string name;   // the account
   int level = 0;
+  // A request made with an API token: its label and scope (see
+  // requireLogin); none for a login's session.
+  std::string tokenLabel = {};
+  std::optional<TokenScope> scope = {};
 };
 
 // The logins of the panel, shared by its HTTP threads (every operation

@@ -3,8 +3,8 @@
 
 namespace gsadmin {
 
-void addStreamRoute(httplib::Server& server, WebContext& context) {
-  server.Get(std::string(kEventsPath), [&context](const httplib::Request& request,
+void addStreamRoute(RouteTable& server, WebContext& context) {
+  server.get(std::string(kEventsPath), [&context](const httplib::Request& request,
                                                   httplib::Response& response) {
     std::optional<WebLogin> login = requireLogin(context, request, response, false);
     if (!login) return;

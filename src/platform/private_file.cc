@@ -5,9 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <vector>
 
 namespace gsadmin {
 namespace {
@@ -65,18 +63,15 @@ std::optional<std::string> readPrivateFile(const std::string& path, size_t capac
   return content;
 }
 
-bool replacePrivateFile(const std::string& path, const std::string& content, std::string* error) {
-  struct stat status {};
-  if (lstat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+bool writePrivateFile(const std::string& path, const std::string& content, std::string* error) {
+  struct stat existing {};
+  if (lstat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
     *error =
-        S_ISLNK(status.st_mode) ? path + " is a symbolic link" : path + " is not a regular file";
+        S_ISLNK(existing.st_mode) ? path + " is a symbolic link" : path + " is not a regular file";
     return false;
   }
-  // mkstemp creates the file anew (O_EXCL, mode 0600): never through a link.
-  std::string pattern = path + ".XXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = mkostemp(name.data(), O_CLOEXEC);
+  std::string temporary = path + ".new-XXXXXX";
+  int fd = mkostemp(temporary.data(), O_CLOEXEC);  // 0600, made anew
   if (fd < 0) {
     *error = "cannot write beside " + path + ": " + std::strerror(errno);
     return false;
@@ -84,11 +79,13 @@ bool replacePrivateFile(const std::string& path, const std::string& content, std
   bool written = writeAll(fd, content) && fsync(fd) == 0;
   int saved = errno;
   written = close(fd) == 0 && written;
-  if (written && rename(name.data(), path.c_str()) == 0) return true;
-  if (written) saved = errno;
-  unlink(name.data());
-  *error = "cannot write " + path + ": " + std::strerror(saved);
-  return false;
+  if (!written || rename(temporary.c_str(), path.c_str()) != 0) {
+    if (written) saved = errno;
+    unlink(temporary.c_str());
+    *error = "cannot write " + path + ": " + std::strerror(saved);
+    return false;
+  }
+  return true;
 }
 
 }  // namespace gsadmin

@@ -16,12 +16,12 @@ namespace gsadmin {
 std::optional<std::string> readPrivateFile(const std::string& path, size_t capacity,
                                            std::string* error);
 
-// Replaces the file at `path` with `content` all at once: written to a new
-// temporary file of mode 0600 beside it, flushed to disk, then renamed over
-// `path`, so that a reader sees the old text or the new, never a part.
-// Refused, with a one-line reason in *error, when `path` is a symbolic link
-// or not a regular file; the rename replaces a name, never follows one.
-bool replacePrivateFile(const std::string& path, const std::string& content, std::string* error);
+// Replaces the file at `path` with `content`, readable by its owner alone:
+// written to a new file beside it, flushed, then renamed over it, so that
+// a reader sees the old file or the new, never a part. Refused, with a
+// one-line reason in *error, when `path` is a symbolic link or not a
+// regular file; a missing file is made.
+bool writePrivateFile(const std::string& path, const std::string& content, std::string* error);
 
 }  // namespace gsadmin
 

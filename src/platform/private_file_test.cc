@@ -27,9 +27,9 @@ TEST(PrivateFileTest, ReplacedWholeWithModeSixHundredAndNothingLeftBeside) {
   std::string path = dir.path() + "/users";
   std::string error;
   // A new file, then one that was readable by others: both end up 0600.
-  ASSERT_TRUE(replacePrivateFile(path, "first\n", &error)) << error;
+  ASSERT_TRUE(writePrivateFile(path, "first\n", &error)) << error;
   ASSERT_EQ(chmod(path.c_str(), 0644), 0);
-  ASSERT_TRUE(replacePrivateFile(path, "second\n", &error)) << error;
+  ASSERT_TRUE(writePrivateFile(path, "second\n", &error)) << error;
   EXPECT_EQ(readPrivateFile(path, 100, &error).value_or("?"), "second\n") << error;
   struct stat status {};
   ASSERT_EQ(stat(path.c_str(), &status), 0);
@@ -44,11 +44,11 @@ TEST(PrivateFileTest, ALinkOrADirectoryIsRefusedAndTheTargetKept) {
   ASSERT_EQ(symlink((dir.path() + "/target").c_str(), link.c_str()), 0);
   ASSERT_EQ(mkdir((dir.path() + "/dir").c_str(), 0700), 0);
   std::string error;
-  EXPECT_FALSE(replacePrivateFile(link, "new\n", &error));
+  EXPECT_FALSE(writePrivateFile(link, "new\n", &error));
   EXPECT_EQ(error, link + " is a symbolic link");
-  EXPECT_FALSE(replacePrivateFile(dir.path() + "/dir", "new\n", &error));
+  EXPECT_FALSE(writePrivateFile(dir.path() + "/dir", "new\n", &error));
   EXPECT_EQ(error, dir.path() + "/dir is not a regular file");
-  EXPECT_FALSE(replacePrivateFile(dir.path() + "/missing/users", "new\n", &error));
+  EXPECT_FALSE(writePrivateFile(dir.path() + "/missing/users", "new\n", &error));
   EXPECT_EQ(error.rfind("cannot write beside ", 0), 0u) << error;
   struct stat status {};
   ASSERT_EQ(lstat(link.c_str(), &status), 0);

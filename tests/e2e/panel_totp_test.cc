@@ -252,7 +252,7 @@ TEST_F(PanelEndToEndTest, AHangUpEndsTheLoginsOfAChangedSecretOrPasswordOnly) {
   size_t line = text.find("alice 4 ");
   size_t end = text.find('\n', line);
   text.replace(line, end - line, "alice 4 " + *hashPassword("changed"));
-  ASSERT_TRUE(replacePrivateFile(users, text, &error)) << error;
+  ASSERT_TRUE(writePrivateFile(users, text, &error)) << error;
   client_->kill(SIGHUP);
   EXPECT_TRUE(client_->waitForLine("PANEL: 2 accounts reloaded, 1 logins ended", 10000));
   EXPECT_EQ(sessionStatus(port, alice.cookie), 401);

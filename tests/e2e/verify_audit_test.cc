@@ -32,7 +32,9 @@ void recordAudit(Database& database) {
                 {DbValue::integer(1000 + i), DbValue::text("panel:alice"), DbValue::text("kick"),
                  DbValue::text("Player" + std::to_string(i)), DbValue::text("spamming"),
                  DbValue::text("east"), DbValue::integer(i)});
-    if (i == 5) ASSERT_FALSE(store.flush());
+    if (i == 5) {
+      ASSERT_FALSE(store.flush());
+    }
   }
   ASSERT_FALSE(store.flush());
 }
