@@ -25,6 +25,7 @@
 #include "idle_bench.h"
 #include "latency_bench.h"
 #include "limits_bench.h"
+#include "login_bench.h"
 #include "memory_bench.h"
 #include "micro_bench.h"
 #include "moderation_bench.h"
@@ -269,11 +270,12 @@ std::vector<ResultRow> laterRows(const Options& options) {
   std::vector<ResultRow> limits = limitsRows(options.beforeBinary, options.soakSeconds);
   std::vector<ResultRow> rules = rulesRows();
   std::vector<ResultRow> audit = auditRows();
+  std::vector<ResultRow> login = loginRows();
   std::vector<ResultRow> unattended = unattendedRows(options);
 
   std::vector<ResultRow> rows = moderation;
   for (const std::vector<ResultRow>* group :
-       {&panel, &fleet, &flood, &limits, &rules, &audit, &unattended}) {
+       {&panel, &fleet, &flood, &limits, &rules, &audit, &login, &unattended}) {
     rows.insert(rows.end(), group->begin(), group->end());
   }
   return rows;
@@ -283,7 +285,7 @@ std::vector<ResultRow> laterRows(const Options& options) {
 std::string allNotes() {
   return std::string(kGeneralNotes) + kPanelNotes + kPanelCostNotes + kPublicNotes + kFleetNotes + kFloodNotes +
          kBeforeAfterNotes + kBanStartNotes + kLimitsNotes + kRulesNotes + kAuditNotes +
-         unattendedNotes();
+         kLoginNotes + unattendedNotes();
 }
 
 // The run of one of the --*-only flags, or none when no such flag was given.
@@ -308,6 +310,7 @@ std::optional<int> runOnePart(const Options& options) {
   if (options.moderationOnly) return printTable(moderationRows());
   if (options.rulesOnly) return printTable(rulesRows());
   if (options.auditOnly) return printTable(auditRows());
+  if (options.loginOnly) return printTable(loginRows());
   if (options.requestsOnly) return printRequestsRows();
   if (options.fleetOnly) return printTable(fleetRows());
   if (options.throughputOnly)

@@ -22,6 +22,7 @@ constexpr PartFlag kPartFlags[] = {
     {"--moderation-only", &Options::moderationOnly},
     {"--rules-only", &Options::rulesOnly},
     {"--audit-only", &Options::auditOnly},
+    {"--login-only", &Options::loginOnly},
     {"--requests-only", &Options::requestsOnly},
     {"--fleet-only", &Options::fleetOnly},
     {"--panel-only", &Options::panelOnly},

@@ -30,7 +30,8 @@ namespace gsadmin::bench {
 // with 1 000 000 bans), --outage-only (the partial outages, each lasting
 // --outage-seconds=N, default 60; 0 leaves them out of the full run),
 // --record-bytes-only (the records' bytes on disk), --json-log-only (the
-// JSON log's cost), --unattended-only (all four). Google Benchmark's own
+// JSON log's cost), --unattended-only (all four). --login-only: the panel's
+// logins with and without a one-time code (login_bench.h). Google Benchmark's own
 // --benchmark_* flags go to the micro-benchmarks.
 struct Options {
   int idleSeconds = 60;
@@ -44,6 +45,7 @@ struct Options {
   bool moderationOnly = false;
   bool rulesOnly = false;
   bool auditOnly = false;
+  bool loginOnly = false;
   bool requestsOnly = false;
   bool panelOnly = false;
   bool publicOnly = false;

@@ -30,7 +30,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # libpq and libcurl are opened at run time (dlopen), so dpkg-shlibdeps does
 # not see them; shlibdeps' findings are added to these. CURLOPT_PROTOCOLS_STR
 # came with libcurl 7.85. The schedules read the system's time zones
-# (tzdata); libre2 and libtomlplusplus are linked, so shlibdeps finds them.
+# (tzdata); libre2, libtomlplusplus and libqrencode (the QR code of
+# --enroll-totp) are linked, so shlibdeps finds them.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libpq5, libcurl4 (>= 7.85.0), tzdata")
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 

@@ -26,7 +26,8 @@ std::string applyLine(std::string_view line, Options& options) {
   std::string_view key = trimmed(line.substr(0, equals));
   if (equals != std::string_view::npos) value = trimmed(line.substr(equals + 1));
   std::string shown(key);
-  if (key == "help" || key == "version" || key == "config") {
+  // --enroll-totp replaces a secret: from a file it would at every start.
+  if (key == "help" || key == "version" || key == "config" || key == "enroll-totp") {
     return "'" + shown + "' cannot be set in a configuration file";
   }
   if (!isOption(key)) return "unknown key '" + shown + "'";

@@ -9,8 +9,8 @@
 namespace gsadmin {
 
 // Sets `options` from a configuration text: one `key = value` per line,
-// where a key is a long option's name without "--" (not help, version or
-// config). Blanks around keys and values are dropped; blank lines and lines
+// where a key is a long option's name without "--" (not help, version,
+// config or enroll-totp). Blanks around keys and values are dropped; blank lines and lines
 // that start with '#' are skipped. A flag is set by its key alone or by
 // "true", cleared by "false". Empty on success; otherwise "LINE: reason",
 // about the first bad line, and `options` may be partly set.

@@ -44,6 +44,8 @@ TEST(ConfigFileTest, TheFirstBadLineIsNamed) {
       {"script-memory = lots", "1: script-memory needs a number of mebibytes"},
       {"config = other.conf", "1: 'config' cannot be set in a configuration file"},
       {"help", "1: 'help' cannot be set in a configuration file"},
+      {"enroll-totp = alice", "1: 'enroll-totp' cannot be set in a configuration file"},
+      {"require-totp = 5", "1: require-totp needs a level from 1 to 4"},
       {std::string("name = a\0b", 10), "1: a NUL byte in the line"},
   };
   for (const auto& c : cases) {

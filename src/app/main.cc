@@ -17,6 +17,7 @@
 #include "app/backup_command.h"
 #include "app/command_line.h"
 #include "app/config_file.h"
+#include "app/enroll_totp_command.h"
 #include "app/hash_password_command.h"
 #include "app/moderation_options.h"
 #include "app/options.h"
@@ -280,6 +281,8 @@ std::optional<gsadmin::PanelSettings> panelSettings(const gsadmin::Options& opti
       return std::nullopt;
     }
     panel.accounts = std::move(*accounts);
+    panel.usersFile = *options.httpUsers;
+    panel.requireTotpLevel = static_cast<int>(options.requireTotp);
     panel.tokensFile = gsadmin::tokensPathFor(*options.httpUsers, options.httpTokens);
   } else if (panel.http) {
     console.errorLine("gsadmin: the panel is off: no --http-users file names its accounts");
@@ -375,6 +378,7 @@ int main(int argc, char** argv) {
   if (std::optional<int> status = gsadmin::runRulesCommands(options, stdout, stderr))
     return *status;
   if (std::optional<int> status = gsadmin::runAuditCommand(options, stdout, stderr)) return *status;
+  if (std::optional<int> status = gsadmin::runEnrollTotp(options, stdout, stderr)) return *status;
   if (std::optional<int> status =
           gsadmin::runTokenCommands(options, std::time(nullptr), stdout, stderr)) {
     return *status;

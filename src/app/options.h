@@ -60,6 +60,8 @@ struct Options {
   std::optional<std::string> metricsAddress;  // --metrics
   std::optional<std::string> publicAddress;   // --public
   bool hashPassword = false;                  // --hash-password
+  std::optional<std::string> enrollTotp;      // --enroll-totp: an account's name
+  uint64_t requireTotp = 0;                   // --require-totp: a level; 0 not asked
   // The panel's API tokens (panel/api_tokens.h) and their commands.
   std::optional<std::string> httpTokens;    // --http-tokens
   std::optional<std::string> newToken;      // --new-token: the account

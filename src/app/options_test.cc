@@ -133,6 +133,9 @@ TEST(OptionsTest, BadOptionsGiveOneLine) {
       {{"--keep=audit:1y"}, kKeepNeeds},
       {{"--keep=chat:30d,sanctions:1y"}, kKeepNeeds},
       {{"--keep=chat"}, kKeepNeeds},
+      {{"--require-totp=0"}, "gsadmin: --require-totp needs a level from 1 to 4"},
+      {{"--require-totp=5"}, "gsadmin: --require-totp needs a level from 1 to 4"},
+      {{"--enroll-totp="}, "gsadmin: --enroll-totp needs an account's name"},
   };
   for (const auto& c : cases) EXPECT_EQ(parse(c.args).error, c.error) << c.args[0];
 }

@@ -57,6 +57,18 @@ void addFallbacks(httplib::Server& server) {
       });
 }
 
+// One warning for each account that --require-totp keeps out until it
+// enrols, so that the operator learns it before its admin does.
+void warnUnenrolled(const std::vector<PanelAccount>& accounts, int requireLevel, Console& console) {
+  if (requireLevel <= 0) return;
+  for (const PanelAccount& account : accounts) {
+    if (account.level >= requireLevel && !account.totpSecret) {
+      console.errorLine("gsadmin: warning: --require-totp: " + account.name +
+                        " cannot log in to the panel until enrolled with --enroll-totp");
+    }
+  }
+}
+
 }  // namespace
 
 Panel::Panel(PanelSettings settings)
@@ -89,7 +101,12 @@ void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   ring_->stampWith(&session.clock());
   context_ = std::make_unique<WebContext>(session.clock(), board_, *ring_, *queue_, session);
   context_->runTypedLine = std::move(runTypedLine);
-  context_->accounts = settings_.accounts;
+  context_->accounts.setUsersFile(settings_.usersFile);
+  context_->accounts.replace(settings_.accounts);
+  context_->requireTotpLevel = settings_.requireTotpLevel;
+  if (settings_.http) {
+    warnUnenrolled(settings_.accounts, settings_.requireTotpLevel, session.console());
+  }
   if (settings_.tokensFile) {
     context_->tokens = std::make_unique<TokenStore>(*settings_.tokensFile, session.clock());
     std::string problem = context_->tokens->problem();
@@ -140,6 +157,24 @@ std::unique_ptr<WebServer> Panel::startPublic(SessionContext& session) {
   }
   session.console().errorLine("gsadmin: the public ban record is off: " + error);
   return nullptr;
+}
+
+void Panel::reloadAccounts(Console& console) {
+  if (!context_ || !web_ || settings_.usersFile.empty()) return;
+  std::string error;
+  std::optional<std::vector<PanelAccount>> accounts = readUsersFile(settings_.usersFile, &error);
+  if (!accounts) {
+    console.errorLine("gsadmin: --http-users: kept the accounts as they were: " + error);
+    return;
+  }
+  warnUnenrolled(*accounts, settings_.requireTotpLevel, console);
+  size_t count = accounts->size();
+  size_t ended = 0;
+  for (const std::string& name : context_->accounts.replace(std::move(*accounts))) {
+    ended += context_->sessions.removeAccount(name);
+  }
+  console.line("PANEL: " + std::to_string(count) + " accounts reloaded, " + std::to_string(ended) +
+               " logins ended");
 }
 
 std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const ListenAddress& address,

@@ -34,6 +34,10 @@ struct PanelSettings {
   std::optional<std::string> certFile;
   std::optional<std::string> keyFile;  // with certFile: HTTPS
   std::vector<PanelAccount> accounts;
+  // The file they came from: read again by reloadAccounts(), and where a
+  // used recovery code is struck out.
+  std::string usersFile;
+  int requireTotpLevel = 0;  // --require-totp; 0: a code only once enrolled
   // The API tokens' file (api_tokens.h); none: no tokens are accepted.
   std::optional<std::string> tokensFile;
   std::optional<ListenAddress> metrics;  // none: no metrics
@@ -69,6 +73,11 @@ class Panel {
   // publication (see SnapshotPublisher).
   void runPending();
   void offer(Snapshot snapshot);
+  // On the loop after SIGHUP: reads the users file again and takes its
+  // accounts, ending the logins of every account removed or whose password,
+  // level or one-time secret changed; says so on `console` in one line. A
+  // file that no longer reads is said and the accounts stay as they were.
+  void reloadAccounts(Console& console);
   // Whether the panel or the metrics serve; the loop need not build
   // snapshots otherwise (the public ban record reads none).
   bool running() const;

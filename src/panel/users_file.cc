@@ -6,6 +6,8 @@
 
 #include "moderation/actor.h"
 #include "panel/password_hash.h"
+#include "panel/recovery_codes.h"
+#include "panel/totp.h"
 #include "platform/private_file.h"
 
 namespace gsadmin {
@@ -41,10 +43,40 @@ std::string lowered(std::string_view text) {
   return result;
 }
 
+constexpr size_t kMinSecretBytes = 10;
+
+// Takes "totp=SECRET" or "recovery=S:HASH" into `account`; false, with the
+// reason, for anything else.
+bool takeField(std::string_view field, PanelAccount& account, std::string* reason) {
+  if (field.starts_with("totp=")) {
+    std::optional<std::string> key = base32Decode(field.substr(5));
+    if (account.totpSecret || !key || key->size() < kMinSecretBytes) {
+      *reason = "totp= takes one base32 secret of 10 to 64 bytes";
+      return false;
+    }
+    account.totpSecret = std::string(field.substr(5));
+    return true;
+  }
+  if (field.starts_with("recovery=")) {
+    std::string_view value = field.substr(9);
+    int slot = value.size() > 2 && value[1] == ':' ? value[0] - '0' : -1;
+    bool taken = std::any_of(account.recovery.begin(), account.recovery.end(),
+                             [slot](const RecoveryHash& r) { return r.slot == slot; });
+    if (slot < 0 || slot >= kRecoveryCodes || taken || !isPasswordHash(value.substr(2))) {
+      *reason = "recovery= takes a slot 0 to 9, once, a colon and a hash";
+      return false;
+    }
+    account.recovery.push_back({slot, std::string(value.substr(2))});
+    return true;
+  }
+  *reason = "expected NAME LEVEL HASH, then totp=SECRET and recovery=S:HASH fields";
+  return false;
+}
+
 // The account of one line, or the reason it is refused.
 std::optional<PanelAccount> accountOf(std::string_view line, std::string* reason) {
   std::vector<std::string_view> fields = fieldsOf(line);
-  if (fields.size() != 3) {
+  if (fields.size() < 3) {
     *reason = "expected NAME LEVEL HASH";
     return std::nullopt;
   }
@@ -61,7 +93,25 @@ std::optional<PanelAccount> accountOf(std::string_view line, std::string* reason
     *reason = "not a hash made by gsadmin --hash-password";
     return std::nullopt;
   }
-  return PanelAccount{std::string(fields[0]), fields[1][0] - '0', std::string(fields[2])};
+  PanelAccount account;
+  account.name = std::string(fields[0]);
+  account.level = fields[1][0] - '0';
+  account.hash = std::string(fields[2]);
+  for (size_t i = 3; i < fields.size(); ++i) {
+    if (!takeField(fields[i], account, reason)) return std::nullopt;
+  }
+  return account;
+}
+
+// The lines of `text`, each without its line break.
+std::vector<std::string_view> linesOf(std::string_view text) {
+  std::vector<std::string_view> lines;
+  while (!text.empty()) {
+    size_t newline = text.find('\n');
+    lines.push_back(text.substr(0, newline));
+    text = newline == std::string_view::npos ? std::string_view() : text.substr(newline + 1);
+  }
+  return lines;
 }
 
 }  // namespace
@@ -108,7 +158,32 @@ std::optional<std::vector<PanelAccount>> readUsersFile(const std::string& path,
 }
 
 std::string usersFileLine(const PanelAccount& account) {
-  return account.name + " " + std::to_string(account.level) + " " + account.hash;
+  std::string line = account.name + " " + std::to_string(account.level) + " " + account.hash;
+  if (account.totpSecret) line += " totp=" + *account.totpSecret;
+  for (const RecoveryHash& code : account.recovery) {
+    line += " recovery=" + std::to_string(code.slot) + ":" + code.hash;
+  }
+  return line;
+}
+
+std::optional<std::string> withAccountLine(std::string_view text, std::string_view name,
+                                           std::string_view line) {
+  std::string result;
+  bool found = false;
+  for (std::string_view old : linesOf(text)) {
+    std::vector<std::string_view> fields = fieldsOf(old);
+    bool ours = !old.starts_with("#") && !fields.empty() && fields[0] == name;
+    if (ours && !found) {
+      result += line;
+      if (old.ends_with('\r')) result += '\r';
+    } else {
+      result += old;
+    }
+    found = found || ours;
+    result += '\n';
+  }
+  if (!found) return std::nullopt;
+  return result;
 }
 
 }  // namespace gsadmin

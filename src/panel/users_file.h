@@ -8,18 +8,31 @@
 
 namespace gsadmin {
 
+// A recovery code of an account, hashed (see recovery_codes.h).
+struct RecoveryHash {
+  int slot = 0;      // 0 to 9, the code's first character
+  std::string hash;  // an encoded Argon2id hash of the code
+};
+
 // One account of the web panel.
 struct PanelAccount {
   std::string name;
   int level = 0;     // a moderation level, kModeratorLevel to kOperatorLevel
   std::string hash;  // an encoded Argon2id hash (see password_hash.h)
+  // The base32 secret of its one-time codes (see totp.h); none: the
+  // password alone logs in.
+  std::optional<std::string> totpSecret;
+  std::vector<RecoveryHash> recovery;  // the unused ones, by slot
 };
 
 // The accounts of a users file's text: one a line, "NAME LEVEL HASH"
-// separated by spaces or tabs; blank lines and lines starting with '#'
-// are skipped. NAME is 1 to 32 letters, digits and "_.-"; LEVEL is 1 to 4.
-// Refused, with "line N: reason" in *error, at the first bad line, a name
-// given twice (any case), or a file with no account.
+// separated by spaces or tabs, then optionally "totp=SECRET" and up to ten
+// "recovery=S:HASH" fields, as gsadmin --enroll-totp writes them; blank
+// lines and lines starting with '#' are skipped. NAME is 1 to 32 letters,
+// digits and "_.-"; LEVEL is 1 to 4; SECRET is base32 of 10 to 64 bytes; S
+// is a slot 0 to 9, once per line. Refused, with "line N: reason" in
+// *error, at the first bad line, a name given twice (any case), or a file
+// with no account.
 std::optional<std::vector<PanelAccount>> parseUsers(std::string_view text, std::string* error);
 
 // parseUsers() of the file at `path`, which is refused as the password
@@ -27,8 +40,15 @@ std::optional<std::vector<PanelAccount>> parseUsers(std::string_view text, std::
 // when it is larger than 1 MiB. *error is one line naming the file.
 std::optional<std::vector<PanelAccount>> readUsersFile(const std::string& path, std::string* error);
 
-// The line for the users file of an account: "NAME LEVEL HASH".
+// The line for the users file of an account: "NAME LEVEL HASH", then its
+// secret and recovery hashes when it has them.
 std::string usersFileLine(const PanelAccount& account);
+
+// `text` with the line of the account `name` (the same name exactly)
+// replaced by `line`; every other line, comment and blank is kept as it
+// was. Nothing when no line holds that account.
+std::optional<std::string> withAccountLine(std::string_view text, std::string_view name,
+                                           std::string_view line);
 
 }  // namespace gsadmin
 

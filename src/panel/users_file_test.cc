@@ -24,7 +24,8 @@ TEST(UsersFileTest, ParsesAccountsAndRefusesBadLinesByNumber) {
       {"# only a comment\n", 0, "no account"},
       {"alice 4\n", 0, "line 1: expected NAME LEVEL HASH"},
       {"alice 4 " + kHash + " extra\n", 0, "line 1: expected NAME LEVEL HASH"},
-      {"\nal ice 4 " + kHash, 0, "line 2: expected NAME LEVEL HASH"},
+      {"\nal ice 4 " + kHash, 0, "line 2: a level is 1 to 4"},
+      {"\nalice " + kHash, 0, "line 2: expected NAME LEVEL HASH"},
       {"al!ce 4 " + kHash, 0, "line 1: a name is 1 to 32 letters, digits, '_', '.' or '-'"},
       {std::string(33, 'a') + " 4 " + kHash, 0, "line 1: a name is 1 to 32"},
       {"alice 0 " + kHash, 0, "line 1: a level is 1 to 4"},
@@ -51,6 +52,66 @@ TEST(UsersFileTest, ParsesAccountsAndRefusesBadLinesByNumber) {
   EXPECT_EQ((*accounts)[0].level, 2);
   EXPECT_EQ((*accounts)[0].hash, kHash);
   EXPECT_EQ(usersFileLine((*accounts)[0]), "bob 2 " + kHash);
+}
+
+// The base32 of "12345678901234567890".
+const std::string kSecret = "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ";
+
+TEST(UsersFileTest, TakesASecretAndRecoveryHashesAfterTheHash) {
+  const struct {
+    std::string extra;
+    std::string error;  // empty: taken
+  } cases[] = {
+      {"", ""},
+      {" totp=" + kSecret, ""},
+      {"\ttotp=" + kSecret + " recovery=0:" + kHash + " recovery=9:" + kHash, ""},
+      {" recovery=3:" + kHash + " totp=" + kSecret, ""},
+      {" totp=" + kSecret + " totp=" + kSecret, "totp= takes one base32 secret"},
+      {" totp=GEZDGNBV", "totp= takes one base32 secret"},  // 5 bytes
+      {" totp=" + kSecret + "1", "totp= takes one base32 secret"},
+      {" totp=", "totp= takes one base32 secret"},
+      {" recovery=1:" + kHash + " recovery=1:" + kHash, "recovery= takes a slot 0 to 9, once"},
+      {" recovery=a:" + kHash, "recovery= takes a slot"},
+      {" recovery=1" + kHash, "recovery= takes a slot"},
+      {" recovery=1:plain", "recovery= takes a slot"},
+      {" extra", "expected NAME LEVEL HASH, then totp=SECRET and recovery=S:HASH fields"},
+  };
+  for (const auto& c : cases) {
+    std::string error;
+    auto accounts = parseUsers("alice 4 " + kHash + c.extra + "\n", &error);
+    if (c.error.empty()) {
+      ASSERT_TRUE(accounts) << c.extra << ": " << error;
+      // Written back, the line reads the same.
+      std::string line = usersFileLine((*accounts)[0]);
+      auto again = parseUsers(line, &error);
+      ASSERT_TRUE(again) << line;
+      EXPECT_EQ(usersFileLine((*again)[0]), line);
+    } else {
+      EXPECT_FALSE(accounts) << c.extra;
+      EXPECT_EQ(error.substr(0, 8 + c.error.size()), "line 1: " + c.error) << c.extra;
+    }
+  }
+  std::string error;
+  auto accounts =
+      parseUsers("bob 2 " + kHash + " recovery=7:" + kHash + " totp=" + kSecret, &error);
+  ASSERT_TRUE(accounts) << error;
+  EXPECT_EQ((*accounts)[0].totpSecret.value_or(""), kSecret);
+  ASSERT_EQ((*accounts)[0].recovery.size(), 1u);
+  EXPECT_EQ((*accounts)[0].recovery[0].slot, 7);
+  EXPECT_EQ(usersFileLine((*accounts)[0]),
+            "bob 2 " + kHash + " totp=" + kSecret + " recovery=7:" + kHash);
+}
+
+TEST(UsersFileTest, AnAccountsLineIsReplacedAndEveryOtherLineKept) {
+  const std::string text =
+      "# admins\n\nalice 4 " + kHash + "\r\n#mia 1 old\nmia  1 " + kHash + "\nmiab 1 " + kHash;
+  EXPECT_EQ(withAccountLine(text, "mia", "mia 1 NEW").value_or("?"),
+            "# admins\n\nalice 4 " + kHash + "\r\n#mia 1 old\nmia 1 NEW\nmiab 1 " + kHash + "\n");
+  EXPECT_EQ(withAccountLine(text, "alice", "alice 4 NEW").value_or("?"),
+            "# admins\n\nalice 4 NEW\r\n#mia 1 old\nmia  1 " + kHash + "\nmiab 1 " + kHash + "\n");
+  EXPECT_FALSE(withAccountLine(text, "Mia", "x")) << "the name exactly";
+  EXPECT_FALSE(withAccountLine(text, "#mia", "x")) << "never a comment";
+  EXPECT_FALSE(withAccountLine("", "mia", "x"));
 }
 
 TEST(UsersFileTest, RefusesAFileOthersCanReadOrALink) {

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "panel/account_book.h"
 #include "panel/action_outcomes.h"
 #include "panel/connection.h"
 #include "panel/console_ring.h"
@@ -55,7 +56,10 @@ struct WebContext {
   LoopQueue& queue;
   SessionContext& session;
   TypedLineRunner runTypedLine;
-  std::vector<PanelAccount> accounts;
+  AccountBook accounts;
+  // Accounts of this level and above log in with a one-time code too; 0:
+  // only those that enrolled.
+  int requireTotpLevel = 0;
   // The API tokens; null when the panel has no tokens file.
   std::unique_ptr<TokenStore> tokens;
   // Checked for names that have no account, so that a wrong name takes as

@@ -1,5 +1,7 @@
 #include "commands/act.h"
+#include "context/session_context.h"
 #include "panel/password_hash.h"
+#include "panel/second_factor.h"
 #include "panel/web_context.h"
 #include "panel/web_json.h"
 
@@ -8,35 +10,42 @@ namespace {
 
 using nlohmann::json;
 
-// Name and password of a JSON or a form body.
-bool credentialsOf(const httplib::Request& request, std::string* name, std::string* password) {
+// What a login sends: the code may be absent (then empty).
+struct Credentials {
+  std::string name;
+  std::string password;
+  std::string code;  // a one-time or a recovery code
+};
+
+// The credentials of a JSON or a form body; false without a name and a
+// password, or with a code that is not text.
+bool credentialsOf(const httplib::Request& request, Credentials* credentials) {
   if (request.get_header_value("Content-Type").starts_with("application/json")) {
     json body = json::parse(request.body, nullptr, false);
     if (!body.is_object() || !body.contains("name") || !body.contains("password") ||
-        !body["name"].is_string() || !body["password"].is_string()) {
+        !body["name"].is_string() || !body["password"].is_string() ||
+        (body.contains("code") && !body["code"].is_string())) {
       return false;
     }
-    *name = body["name"].get<std::string>();
-    *password = body["password"].get<std::string>();
+    credentials->name = body["name"].get<std::string>();
+    credentials->password = body["password"].get<std::string>();
+    if (body.contains("code")) credentials->code = body["code"].get<std::string>();
     return true;
   }
   if (!request.has_param("name") || !request.has_param("password")) return false;
-  *name = request.get_param_value("name");
-  *password = request.get_param_value("password");
+  credentials->name = request.get_param_value("name");
+  credentials->password = request.get_param_value("password");
+  credentials->code = request.get_param_value("code");
   return true;
 }
+
+// The one answer of a wrong name, password or code, so that none tells
+// which was wrong.
+constexpr char kWrongLogin[] = "wrong name, password or code";
 
 // How long a login waits for its password check. The checks ahead of it
 // are few: the throttle bounds the tries, the pool the waiting ones.
 constexpr std::chrono::milliseconds kCheckWait{5000};
-
-const PanelAccount* accountNamed(const WebContext& context, const std::string& name) {
-  const PanelAccount* found = nullptr;
-  for (const PanelAccount& account : context.accounts) {
-    if (account.name == name) found = &account;
-  }
-  return found;
-}
 
 // The id of the request's browser when it logged in to `name` before.
 std::optional<std::string> knownDevice(WebContext& context, const httplib::Request& request,
@@ -48,12 +57,24 @@ std::optional<std::string> knownDevice(WebContext& context, const httplib::Reque
 
 // Checks `password` on the hashing pool: against the account's hash, or
 // for a name without one against the decoy, so that a wrong name takes as
-// long as a wrong password.
-HashingPool::Outcome checkPassword(WebContext& context, const PanelAccount* account,
-                                   const std::string& password, bool urgent) {
+// long as a wrong password. A recovery code is checked in the same work,
+// both hashings always run.
+HashingPool::Outcome checkPassword(WebContext& context, const std::optional<PanelAccount>& account,
+                                   const std::string& password, const SecondFactor& factor,
+                                   bool urgent) {
   std::string encoded = account ? account->hash : context.decoyHash;
-  return context.hashing.run([encoded, password]() { return verifyPassword(encoded, password); },
-                             urgent, kCheckWait);
+  std::string recoveryHash = factor.recovery ? factor.recoveryHash : "";
+  std::string recovery = factor.recovery ? factor.recovery->canonical : "";
+  bool real = factor.realRecovery;
+  return context.hashing.run(
+      [encoded, password, recoveryHash, recovery, real]() {
+        bool right = verifyPassword(encoded, password);
+        if (recoveryHash.empty()) return right;
+        // The decoy's outcome is dropped: it only takes the time.
+        bool recovered = verifyPassword(recoveryHash, recovery);
+        return right && (recovered || !real);
+      },
+      urgent, kCheckWait);
 }
 
 std::string cookieAttributes(const WebContext& context) {
@@ -101,31 +122,78 @@ void admit(WebContext& context, const PanelAccount& account, httplib::Response& 
   sendJson(response, 200, loginJson(*login));
 }
 
+// Tells the operator, on the loop, of a recovery code used but left in the
+// users file: it would work again after a restart.
+void warnUnstruck(WebContext& context, const std::string& name, int slot,
+                  const std::string& reason) {
+  std::string line = "gsadmin: --http-users: " + name + " used recovery code " +
+                     std::to_string(slot) + ", not struck out of the file (" + reason +
+                     "): it works again after a restart; enrol " + name + " anew";
+  SessionContext& session = context.session;
+  context.queue.post(
+      [&session, line]() {
+        session.console().errorLine(line);
+        return std::string();
+      },
+      context.clock.nowMs() + kLoopAnswerTimeout.count());
+}
+
+// Answers a login whose password (and recovery code, when it gave one)
+// proved right but that its second factor kept out; false when it may go
+// in. The try stays counted for a wrong or replayed code.
+bool keptOut(WebContext& context, const PanelAccount& account, const SecondFactor& factor,
+             const LoginSlot& slot, httplib::Response& response) {
+  std::string error;
+  switch (settleSecondFactor(context.accounts, account, factor, factor.realRecovery,
+                             context.requireTotpLevel, &error)) {
+    case FactorVerdict::kAdmit:
+      if (!error.empty()) warnUnstruck(context, account.name, factor.recovery->slot, error);
+      return false;
+    case FactorVerdict::kRefuse:
+      sendError(response, 401, kWrongLogin);
+      return true;
+    case FactorVerdict::kNeedsEnrolment:
+      sendError(response, 403,
+                "this account must log in with a one-time code: enrol it with gsadmin "
+                "--enroll-totp");
+      // Its password was right: the try does not count.
+      context.throttle.giveBack(slot);
+      return true;
+  }
+  return true;
+}
+
 void logIn(WebContext& context, const httplib::Request& request, httplib::Response& response) {
-  std::string name, password;
-  if (!credentialsOf(request, &name, &password)) {
+  Credentials credentials;
+  if (!credentialsOf(request, &credentials)) {
     sendError(response, 400, "a login needs a name and a password");
     return;
   }
-  const PanelAccount* account = accountNamed(context, name);
+  const std::string& name = credentials.name;
+  std::optional<PanelAccount> account = context.accounts.find(name);
   std::optional<std::string> device = knownDevice(context, request, name);
   // Counted before the hashing, so that parallel tries cannot pass the limit.
   std::optional<LoginSlot> slot =
-      context.throttle.reserve({name, account != nullptr, request.remote_addr, device});
+      context.throttle.reserve({name, account.has_value(), request.remote_addr, device});
   if (!slot) {
     sendError(response, 429, "too many failed logins; try again in a minute");
     return;
   }
-  HashingPool::Outcome outcome = checkPassword(context, account, password, device.has_value());
+  SecondFactor factor =
+      readSecondFactor(account, credentials.code, context.clock.wallSeconds(), context.decoyHash);
+  HashingPool::Outcome outcome =
+      checkPassword(context, account, credentials.password, factor, device.has_value());
   if (outcome == HashingPool::Outcome::kNotRun || outcome == HashingPool::Outcome::kTooLate) {
     if (outcome == HashingPool::Outcome::kNotRun) context.throttle.giveBack(*slot);
     sendError(response, 503, "too many logins at once; try again");
     return;
   }
-  if (outcome != HashingPool::Outcome::kTrue || account == nullptr) {
-    sendError(response, 401, "wrong name or password");
+  // A wrong recovery code fails the check as a wrong password does.
+  if (outcome != HashingPool::Outcome::kTrue || !account) {
+    sendError(response, 401, kWrongLogin);
     return;
   }
+  if (keptOut(context, *account, factor, *slot, response)) return;
   context.throttle.giveBack(*slot);
   admit(context, *account, response);
 }

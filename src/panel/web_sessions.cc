@@ -71,6 +71,12 @@ void WebSessions::remove(std::string_view token) {
   logins_.erase(std::string(token));
 }
 
+size_t WebSessions::removeAccount(std::string_view name) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::erase_if(logins_,
+                       [name](const auto& entry) { return entry.second.login.name == name; });
+}
+
 void WebSessions::dropExpired(uint64_t now) {
   for (auto it = logins_.begin(); it != logins_.end();) {
     it = now - it->second.lastUsedMs >= kIdleMs ? logins_.erase(it) : std::next(it);

@@ -47,6 +47,8 @@ class WebSessions {
   // idle too long (then it is forgotten).
   std::optional<WebLogin> find(std::string_view token);
   void remove(std::string_view token);
+  // Ends every login of the account `name`; how many there were.
+  size_t removeAccount(std::string_view name);
 
  private:
   struct Entry {

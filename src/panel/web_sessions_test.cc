@@ -58,6 +58,19 @@ TEST(WebSessionsTest, ALoginUsedByManyThreadsAtOnceStays) {
   EXPECT_EQ(lost, 0);
 }
 
+TEST(WebSessionsTest, AnAccountsLoginsEndTogetherAndNoOtherOne) {
+  SystemClock clock;
+  WebSessions sessions(clock);
+  std::string first = sessions.create("mia", 1)->token;
+  std::string second = sessions.create("mia", 1)->token;
+  std::string other = sessions.create("mia2", 1)->token;
+  EXPECT_EQ(sessions.removeAccount("mia"), 2u);
+  EXPECT_FALSE(sessions.find(first));
+  EXPECT_FALSE(sessions.find(second));
+  EXPECT_TRUE(sessions.find(other));
+  EXPECT_EQ(sessions.removeAccount("mia"), 0u);
+}
+
 TEST(WebSessionsTest, SecretsCompareWhole) {
   EXPECT_TRUE(sameSecret("abc", "abc"));
   EXPECT_FALSE(sameSecret("abc", "abd"));

@@ -74,10 +74,9 @@ std::optional<WebLogin> tokenLogin(WebContext& context, const httplib::Request& 
   if (context.tokens && header.starts_with(kBearer)) {
     token = context.tokens->find(std::string_view(header).substr(kBearer.size()));
   }
-  auto account =
-      std::find_if(context.accounts.begin(), context.accounts.end(),
-                   [&token](const PanelAccount& a) { return token && a.name == token->account; });
-  if (!token || account == context.accounts.end()) {
+  std::optional<PanelAccount> account =
+      token ? context.accounts.find(token->account) : std::nullopt;
+  if (!token || !account) {
     sendError(response, 401, "an unknown or expired token");
     return std::nullopt;
   }

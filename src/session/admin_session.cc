@@ -130,6 +130,7 @@ bool AdminSession::run(const volatile std::sig_atomic_t* stop, volatile std::sig
       *reload = 0;
       reloadScript();
       reloadRules();
+      if (panel_) panel_->reloadAccounts(*console_);
     }
     poll();
     servePanel();

@@ -62,7 +62,7 @@ class PanelPages(ActSteps, PageChecks):
         self.browser.get(self.url)
         self.wait_visible("login")
         self.log_in_wrongly("alice", "not the password")
-        self.expect_login_error("wrong name or password")
+        self.expect_login_error("wrong name, password or code")
         self.picture("login")
         self.log_in("alice", password)
         self.wait_visible("panel")
@@ -116,13 +116,19 @@ class PanelPages(ActSteps, PageChecks):
         self.say("/slap Carol")
         self.expect_console("* a line starting with / is a server command, which needs level 4")
         self.log_out()
+        # Without the code; tess's failure is not one of alice's below.
+        self.log_in("tess", password)
+        self.expect_login_error("wrong name, password or code")
+        self.log_in("tess", password, processes.totp_now())
+        self.expect_text(By.ID, "who", "tess (level 1)")
+        self.log_out()
         self.hold_off_failed_logins(password)
 
     # Steps.
 
-    def log_in(self, name, password):
+    def log_in(self, name, password, code=""):
         form = self.wait_visible("login")
-        for field, value in (("name", name), ("password", password)):
+        for field, value in (("name", name), ("password", password), ("code", code)):
             element = form.find_element(By.NAME, field)
             element.clear()
             element.send_keys(value)
@@ -279,7 +285,7 @@ class PanelPages(ActSteps, PageChecks):
     def hold_off_failed_logins(self, password):
         while self.failed_logins < FAILED_LOGINS_ALLOWED:
             self.log_in_wrongly("alice", "wrong " + str(self.failed_logins))
-            self.expect_login_error("wrong name or password")
+            self.expect_login_error("wrong name, password or code")
             # Each answer clears the message; wait for it before the next try.
             self.browser.execute_script("document.getElementById('login-error').textContent=''")
         self.log_in("alice", password)

@@ -2,16 +2,22 @@
 started in a temporary directory that holds its home, its files and its log,
 and ended whatever happens to the test."""
 
+import base64
 import ctypes
+import hashlib
+import hmac
 import os
 import re
 import shutil
 import signal
+import struct
 import subprocess
 import tempfile
 import time
 
 PASSWORD = "secret"
+# tess's one-time code secret: RFC 6238's test key, in base32.
+TOTP_SECRET = "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"
 
 # A match that keeps four players on the server and a line of chat coming,
 # long enough for the whole test; it loops if the test runs longer.
@@ -116,6 +122,15 @@ class Program:
                 self.process.wait()
 
 
+def totp_now(secret=TOTP_SECRET):
+    """The six digits an authenticator app shows now for `secret`."""
+    key = base64.b32decode(secret)
+    mac = hmac.new(key, struct.pack(">Q", int(time.time()) // 30), hashlib.sha1).digest()
+    offset = mac[-1] & 0x0F
+    value = struct.unpack(">I", mac[offset:offset + 4])[0] & 0x7FFFFFFF
+    return f"{value % 1000000:06d}"
+
+
 def hash_password(gsadmin, home, password):
     """The users-file hash of `password`, made by the client itself."""
     result = subprocess.run([gsadmin, "--hash-password"], input=password + "\n", text=True,
@@ -134,10 +149,10 @@ def start_simulator(sim, home):
 
 def start_client(gsadmin, home, sim_port, panel_port=0):
     """The client against the simulator with the panel on `panel_port`, or
-    on a port it chose, accounts alice (level 4) and mia (level 1);
-    (program, panel URL)."""
+    on a port it chose, accounts alice (level 4), mia (level 1) and tess
+    (level 1, with one-time codes); (program, panel URL)."""
     hashed = hash_password(gsadmin, home, PASSWORD)
-    home.write("users", f"alice 4 {hashed}\nmia 1 {hashed}\n")
+    home.write("users", f"alice 4 {hashed}\nmia 1 {hashed}\ntess 1 {hashed} totp={TOTP_SECRET}\n")
     home.write("panel.lua", "-- nothing: the panel is under test\n")
     # A rule the match never breaks, for the Rules page.
     home.write("panel.rules", '[[rule]]\nname = "slurs"\nkind = "words"\n'

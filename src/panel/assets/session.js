@@ -83,6 +83,8 @@ $('login').addEventListener('submit', async (e) => {
   e.preventDefault();
   const form = new FormData($('login'));
   const credentials = { name: form.get('name'), password: form.get('password') };
+  const code = form.get('code').trim();
+  if (code !== '') credentials.code = code;
   // A 503 is a busy moment (every connection of this address taken): try again shortly.
   let result = await call('POST', '/api/login', credentials);
   for (let i = 0; i < 4 && result.status === 503; ++i) {
