@@ -96,6 +96,10 @@ std::vector<RouteEntry> Panel::routes() const {
   return all;
 }
 
+std::vector<RouteEntry> Panel::publicRoutes() const {
+  return public_ ? public_->routes().entries() : std::vector<RouteEntry>{};
+}
+
 void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
   queue_ = std::make_unique<LoopQueue>(session.clock());
   ring_->stampWith(&session.clock());
@@ -194,6 +198,7 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
       addRecentRoute(server->routes(), *context_);
       addRulesRoute(server->routes(), *context_);
       addTokenRoutes(server->routes(), *context_);
+      addAccountRoutes(server->routes(), *context_);
       addReportRoutes(server->routes(), *context_);
       addAppealRoutes(server->routes(), *context_);
       addRecordRoutes(server->routes(), *context_);

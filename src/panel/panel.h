@@ -86,6 +86,8 @@ class Panel {
   // The routes the panel's and the metrics' servers answer, as started:
   // what the API's documentation must describe.
   std::vector<RouteEntry> routes() const;
+  // The public listener's routes, as started; none without --public.
+  std::vector<RouteEntry> publicRoutes() const;
   // Ends the streams and the reads, stops the servers and joins their
   // threads; the work still queued is refused. Called at the end of the
   // loop; idempotent.

@@ -23,6 +23,7 @@ constexpr std::pair<const char*, const char*> kPublicFiles[] = {
     {"public-index.html", "/"},
     {"public-app.js", R"(/public\.js)"},
     {"public-app.css", R"(/public\.css)"},
+    {"public-openapi.json", R"(/api/openapi\.json)"},
 };
 
 void servePage(RouteTable& server) {

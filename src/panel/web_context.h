@@ -147,6 +147,8 @@ void addHistoryRoutes(RouteTable& server, WebContext& context);
 void addRecentRoute(RouteTable& server, WebContext& context);
 // /api/rules: the rules in force with their matches in the last hour.
 void addRulesRoute(RouteTable& server, WebContext& context);
+// GET /api/sessions and POST /api/sessions/end: the account's own logins.
+void addAccountRoutes(RouteTable& server, WebContext& context);
 // GET /api/tokens and POST /api/tokens/revoke.
 void addTokenRoutes(RouteTable& server, WebContext& context);
 // /api/reports and /api/reports/N (web_reports.cc).

@@ -103,8 +103,10 @@ json loginJson(const WebLogin& login) {
 
 // A new login of `account`, with its session cookie and a device cookie
 // that lets this browser past the throttle of strangers from now on.
-void admit(WebContext& context, const PanelAccount& account, httplib::Response& response) {
-  std::optional<WebLogin> login = context.sessions.create(account.name, account.level);
+void admit(WebContext& context, const PanelAccount& account, const httplib::Request& request,
+           httplib::Response& response) {
+  LoginOrigin origin{request.remote_addr, request.get_header_value("User-Agent")};
+  std::optional<WebLogin> login = context.sessions.create(account.name, account.level, origin);
   if (!login) {
     sendError(response, 500, "no randomness for a session");
     return;
@@ -195,7 +197,7 @@ void logIn(WebContext& context, const httplib::Request& request, httplib::Respon
   }
   if (keptOut(context, *account, factor, *slot, response)) return;
   context.throttle.giveBack(*slot);
-  admit(context, *account, response);
+  admit(context, *account, request, response);
 }
 
 }  // namespace

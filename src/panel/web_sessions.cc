@@ -2,6 +2,7 @@
 
 #include <sys/random.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 
@@ -34,9 +35,27 @@ bool sameSecret(std::string_view a, std::string_view b) {
   return difference == 0;
 }
 
-std::optional<WebLogin> WebSessions::create(const std::string& name, int level) {
+namespace {
+
+// `text` without control bytes, at most `limit` bytes (a header is
+// untrusted, and the list shows it).
+std::string printableCut(std::string_view text, size_t limit) {
+  std::string kept;
+  for (char c : text.substr(0, limit)) {
+    kept += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+  }
+  return kept;
+}
+
+}  // namespace
+
+std::optional<WebLogin> WebSessions::create(const std::string& name, int level,
+                                            const LoginOrigin& origin) {
   WebLogin login{randomToken(), randomToken(), name, level};
-  if (login.token.empty() || login.csrf.empty()) return std::nullopt;
+  std::string id = randomToken().substr(0, 16);
+  if (login.token.empty() || login.csrf.empty() || id.empty()) return std::nullopt;
+  LoginOrigin kept{printableCut(origin.address, 64),
+                   printableCut(origin.browser, kMaxBrowserBytes)};
   // The clock is read under the lock, so that no thread's moment is older
   // than one another thread already stored.
   std::lock_guard<std::mutex> lock(mutex_);
@@ -49,7 +68,8 @@ std::optional<WebLogin> WebSessions::create(const std::string& name, int level) 
     }
     logins_.erase(oldest);
   }
-  logins_[login.token] = Entry{login, now, now};
+  int64_t wall = clock_.wallSeconds();
+  logins_[login.token] = Entry{login, now, now, id, std::move(kept), wall, wall};
   return login;
 }
 
@@ -63,7 +83,29 @@ std::optional<WebLogin> WebSessions::find(std::string_view token) {
     return std::nullopt;
   }
   it->second.lastUsedMs = now;
+  it->second.lastSeen = clock_.wallSeconds();
   return it->second.login;
+}
+
+std::vector<SessionView> WebSessions::list(std::string_view name) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  dropExpired(clock_.nowMs());
+  std::vector<SessionView> views;
+  for (const auto& [token, entry] : logins_) {
+    if (entry.login.name != name) continue;
+    views.push_back({entry.id, entry.origin, entry.started, entry.lastSeen, token});
+  }
+  std::sort(views.begin(), views.end(), [](const SessionView& a, const SessionView& b) {
+    return a.lastSeen != b.lastSeen ? a.lastSeen > b.lastSeen : a.id < b.id;
+  });
+  return views;
+}
+
+bool WebSessions::removeById(std::string_view name, std::string_view id) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return std::erase_if(logins_, [name, id](const auto& entry) {
+           return entry.second.login.name == name && entry.second.id == id;
+         }) > 0;
 }
 
 void WebSessions::remove(std::string_view token) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "panel/api_tokens.h"
 #include "platform/clock.h"
@@ -29,6 +30,21 @@ struct WebLogin {
   std::optional<TokenScope> scope = {};
 };
 
+// Where a login came from, as its account's session list shows it.
+struct LoginOrigin {
+  std::string address;  // the peer's
+  std::string browser;  // its User-Agent, cut to kMaxBrowserBytes, printable
+};
+
+// One login as the account's session list shows it: never its token.
+struct SessionView {
+  std::string id;  // 16 hex digits, not a secret: names the login to end it
+  LoginOrigin origin;
+  int64_t started = 0;   // seconds since the epoch
+  int64_t lastSeen = 0;  // seconds since the epoch
+  std::string token;     // for telling the asker's own login; never sent
+};
+
 // The logins of the panel, shared by its HTTP threads (every operation
 // locks). A login ends after kIdleMs without a request. The clock must
 // outlive the store and be safe to read from any thread.
@@ -42,19 +58,30 @@ class WebSessions {
 
   // A new login of `name` at `level` with fresh random tokens; nothing
   // when the kernel gave no randomness.
-  std::optional<WebLogin> create(const std::string& name, int level);
+  std::optional<WebLogin> create(const std::string& name, int level,
+                                 const LoginOrigin& origin = {});
   // The login whose cookie is `token`, renewed; nothing when unknown or
   // idle too long (then it is forgotten).
   std::optional<WebLogin> find(std::string_view token);
   void remove(std::string_view token);
   // Ends every login of the account `name`; how many there were.
   size_t removeAccount(std::string_view name);
+  // The live logins of the account `name`, the latest seen first.
+  std::vector<SessionView> list(std::string_view name);
+  // Ends the login `id` of the account `name`; false when it has none.
+  bool removeById(std::string_view name, std::string_view id);
+
+  static constexpr size_t kMaxBrowserBytes = 160;
 
  private:
   struct Entry {
     WebLogin login;
     uint64_t createdMs = 0;
     uint64_t lastUsedMs = 0;
+    std::string id;
+    LoginOrigin origin;
+    int64_t started = 0;
+    int64_t lastSeen = 0;  // wall-clock seconds, for the list
   };
   void dropExpired(uint64_t now);
 

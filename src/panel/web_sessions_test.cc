@@ -78,5 +78,31 @@ TEST(WebSessionsTest, SecretsCompareWhole) {
   EXPECT_FALSE(sameSecret("", "a"));
 }
 
+TEST(WebSessionsTest, AnAccountListsItsOwnLoginsAndEndsOneByItsId) {
+  ManualClock clock;
+  WebSessions sessions(clock);
+  std::string first =
+      sessions.create("alice", 4, {"127.0.0.1", "Firefox\x1b[2J/1.0" + std::string(300, 'x')})
+          ->token;
+  clock.advance(5000);
+  std::string second = sessions.create("alice", 4, {"::1", "curl/8"})->token;
+  sessions.create("mia", 1, {"10.0.0.9", "Chromium"});
+  std::vector<SessionView> listed = sessions.list("alice");
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed[0].token, second) << "the latest seen first";
+  EXPECT_EQ(listed[0].origin.address, "::1");
+  EXPECT_EQ(listed[1].origin.browser.size(), WebSessions::kMaxBrowserBytes);
+  EXPECT_TRUE(listed[1].origin.browser.starts_with("Firefox?[2J/1.0")) << "no control bytes";
+  EXPECT_EQ(listed[1].started, ManualClock::kEpochSeconds + 1);
+  EXPECT_EQ(listed[0].id.size(), 16u);
+  EXPECT_NE(listed[0].id, listed[1].id);
+
+  EXPECT_FALSE(sessions.removeById("mia", listed[1].id)) << "another account's login";
+  EXPECT_TRUE(sessions.removeById("alice", listed[1].id));
+  EXPECT_FALSE(sessions.find(first));
+  EXPECT_TRUE(sessions.find(second));
+  EXPECT_EQ(sessions.list("alice").size(), 1u);
+}
+
 }  // namespace
 }  // namespace gsadmin

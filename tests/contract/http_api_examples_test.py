@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""The examples of docs/http-api.md against docs/openapi.json: every JSON
-body a `curl` example sends or shows as its answer, and every event of the
-stream's example, must be valid under the schema the description gives that
-route. Exits 77 (skipped) without the jsonschema module."""
+"""The examples of docs/http-api.md against the API's descriptions: every
+JSON body a `curl` example sends or shows as its answer, and every event of
+the stream's example, must be valid under the schema docs/openapi.json (or,
+for the public ban record's section, docs/public-openapi.json) gives that
+route; and every route of a description has its section. Exits 77 (skipped) without the jsonschema module."""
 
 import json
 import re
@@ -57,22 +58,20 @@ class Description:
 def sections(text):
     """Each `### METHOD PATH` heading of the panel's API with the lines of
     its code blocks (indented by 4), blank lines between them kept."""
-    found, current, public = [], None, False
+    found, current, api = [], None, "panel"
     for line in text.splitlines():
         match = HEADING.match(line)
-        if match and not public:
-            current = [match.group(1), match.group(2).split("?")[0], []]
+        if match:
+            current = [api, match.group(1), match.group(2).split("?")[0], []]
             found.append(current)
-        elif match:
-            current = None
         elif line.startswith("## "):
-            # The public ban record is another listener's, not this API.
+            # The public ban record is another listener's, with its own description.
             current = None
-            public = line.startswith("## The public")
+            api = "public" if line.startswith("## The public") else "panel"
         elif current is not None and (line.startswith("    ") or not line.strip()):
-            current[2].append(line[4:] if line.strip() else "")
+            current[3].append(line[4:] if line.strip() else "")
         elif current is not None:
-            current[2].append(None)  # prose ends a block
+            current[3].append(None)  # prose ends a block
     return found
 
 
@@ -180,24 +179,27 @@ def check(description, method, path, lines):
 
 
 def main():
-    document = json.loads((ROOT / "docs/openapi.json").read_text())
-    assert document["openapi"].startswith("3.1"), "an OpenAPI 3.1 document"
-    description = Description(document)
-    problems, checked = [], 0
+    descriptions = {}
+    for api, name in (("panel", "openapi.json"), ("public", "public-openapi.json")):
+        document = json.loads((ROOT / "docs" / name).read_text())
+        assert document["openapi"].startswith("3.1"), f"{name}: an OpenAPI 3.1 document"
+        descriptions[api] = Description(document)
     markdown = (ROOT / "docs/http-api.md").read_text()
-    for method, path, lines in sections(markdown):
-        problems += check(description, method, path, lines)
-        checked += 1
-    # Every route of the API has its section.
-    headed = {(method, description.template(path)) for method, path, _ in sections(markdown)}
-    for template, item in document["paths"].items():
-        for method in ("GET", "POST"):
-            if template.startswith("/api/") and method.lower() in item and (method, template) not in headed:
-                problems.append(f"{method} {template}: no section in docs/http-api.md")
+    found = sections(markdown)
+    problems = []
+    for api, method, path, lines in found:
+        problems += [f"({api}) {p}" for p in check(descriptions[api], method, path, lines)]
+    # Every route of each API has its section.
+    for api, description in descriptions.items():
+        headed = {(method, description.template(path)) for a, method, path, _ in found if a == api}
+        for template, item in description.document["paths"].items():
+            for method in ("GET", "POST"):
+                if template.startswith("/api/") and method.lower() in item and (method, template) not in headed:
+                    problems.append(f"({api}) {method} {template}: no section in docs/http-api.md")
     for problem in problems:
         print(problem)
-    print(f"{checked} routes' examples checked, {len(problems)} problems")
-    return 1 if problems or checked == 0 else 0
+    print(f"{len(found)} routes' examples checked, {len(problems)} problems")
+    return 1 if problems or not found else 0
 
 
 if __name__ == "__main__":

@@ -1,7 +1,7 @@
 // The routes the panel and the metrics answer, held against those
-// docs/openapi.json describes: none served that is not described, none
-// described that is not served. And the description the panel serves is
-// that file.
+// docs/openapi.json describes, and the public listener's against
+// docs/public-openapi.json: none served that is not described, none
+// described that is not served. And the descriptions served are those files.
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -83,15 +83,16 @@ class HttpApiRoutesTest : public ::testing::Test {
     PanelSettings settings;
     settings.http = ListenAddress{"127.0.0.1", 0};
     settings.metrics = ListenAddress{"127.0.0.1", 0};
+    settings.publicAddress = ListenAddress{"127.0.0.1", 0};
     panel_ = std::make_unique<Panel>(std::move(settings));
     panel_->start(harness_.session(), nullptr);
   }
   void TearDown() override { panel_->stop(); }
 
-  int panelPort() {
+  // The port of the console line "WHAT: http://127.0.0.1:PORT/".
+  int portOf(const std::string& output, const std::string& what) {
     std::smatch found;
-    std::string output = harness_.output();
-    if (!std::regex_search(output, found, std::regex(R"(Panel: http://127\.0\.0\.1:(\d+)/)"))) {
+    if (!std::regex_search(output, found, std::regex(what + R"(: http://127\.0\.0\.1:(\d+)/)"))) {
       return 0;
     }
     return std::stoi(found[1]);
@@ -101,36 +102,50 @@ class HttpApiRoutesTest : public ::testing::Test {
   std::unique_ptr<Panel> panel_;
 };
 
-TEST_F(HttpApiRoutesTest, EveryRouteServedIsDescribedAndEveryRouteDescribedIsServed) {
-  json description = json::parse(readSourceFile("docs/openapi.json"));
-  std::vector<DescribedRoute> described = describedRoutes(description);
-  std::vector<RouteEntry> served = panel_->routes();
-  ASSERT_GT(described.size(), 20u);
-  ASSERT_GT(served.size(), 20u);
+// Each route of `served` answers a path `described`, and each path
+// described is answered by a route served.
+void expectSameRoutes(const std::vector<RouteEntry>& served, const std::string& document) {
+  std::vector<DescribedRoute> described = describedRoutes(json::parse(readSourceFile(document)));
+  ASSERT_GT(described.size(), 5u);
+  ASSERT_GT(served.size(), 5u);
   for (const DescribedRoute& route : described) {
     bool found = false;
     for (const RouteEntry& entry : served) found = found || answers(entry, route);
     EXPECT_TRUE(found) << route.method << " " << route.template_ << " (as " << route.path
-                       << ") is described but not served";
+                       << ") is described in " << document << " but not served";
   }
   for (const RouteEntry& entry : served) {
     bool found = false;
     for (const DescribedRoute& route : described) found = found || answers(entry, route);
-    EXPECT_TRUE(found) << entry.method << " " << entry.pattern << " is served but not described";
+    EXPECT_TRUE(found) << entry.method << " " << entry.pattern << " is served but not described in "
+                       << document;
   }
 }
 
-TEST_F(HttpApiRoutesTest, TheDescriptionServedIsTheFileWithoutALogin) {
-  int port = panelPort();
-  ASSERT_GT(port, 0);
-  httplib::Client http("127.0.0.1", port);
-  httplib::Result answer = http.Get("/api/openapi.json");
-  ASSERT_TRUE(answer);
-  EXPECT_EQ(answer->status, 200);
-  EXPECT_EQ(answer->get_header_value("Content-Type"), "application/json");
-  EXPECT_TRUE(answer->body == readSourceFile("docs/openapi.json"))
-      << "the description served is not docs/openapi.json as it is now";
-  EXPECT_EQ(http.Get("/openapi.json")->status, 404);
+TEST_F(HttpApiRoutesTest, EveryRouteServedIsDescribedAndEveryRouteDescribedIsServed) {
+  expectSameRoutes(panel_->routes(), "docs/openapi.json");
+  expectSameRoutes(panel_->publicRoutes(), "docs/public-openapi.json");
+}
+
+TEST_F(HttpApiRoutesTest, TheDescriptionsServedAreTheFilesWithoutALogin) {
+  std::string output = harness_.output();
+  struct Listener {
+    const char* line;
+    const char* document;
+  } listeners[] = {{"Panel", "docs/openapi.json"}, {"Public", "docs/public-openapi.json"}};
+  for (const Listener& listener : listeners) {
+    int port = portOf(output, listener.line);
+    ASSERT_GT(port, 0) << output;
+    httplib::Client http("127.0.0.1", port);
+    httplib::Result answer = http.Get("/api/openapi.json");
+    ASSERT_TRUE(answer);
+    EXPECT_EQ(answer->status, 200);
+    EXPECT_EQ(answer->get_header_value("Content-Type"), "application/json");
+    EXPECT_TRUE(answer->body == readSourceFile(listener.document))
+        << listener.line << ": the description served is not " << listener.document;
+    EXPECT_EQ(http.Get("/openapi.json")->status, 404);
+    EXPECT_EQ(http.Get("/public-openapi.json")->status, 404);
+  }
 }
 
 }  // namespace

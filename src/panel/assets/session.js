@@ -3,7 +3,7 @@
 // found gone by any request returns the page to the login form, saying why.
 
 const pages = ['players', 'console', 'charts', 'history', 'bans', 'audit', 'rules', 'reports',
-  'appeals', 'tokens'];
+  'appeals', 'account'];
 let chartsTimer = null;
 
 function showPage() {
@@ -22,7 +22,7 @@ function showPage() {
   if (page === 'audit') loadAudit();
   if (page === 'rules') loadRules();
   if (page === 'appeals') loadAppeals();
-  if (page === 'tokens') loadTokens();
+  if (page === 'account') loadAccount();
   if (page === 'reports') {
     loadReports();
     if (rest.length && /^\d{1,18}$/.test(rest[0])) showReport(rest[0]);
