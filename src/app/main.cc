@@ -21,6 +21,7 @@
 #include "app/hash_password_command.h"
 #include "app/moderation_options.h"
 #include "app/options.h"
+#include "app/panel_options.h"
 #include "app/password_file.h"
 #include "app/rules_commands.h"
 #include "app/standard_streams.h"
@@ -30,10 +31,7 @@
 #include "console/line_reader.h"
 #include "console/log_file.h"
 #include "console/terminal_input.h"
-#include "panel/api_tokens.h"
-#include "panel/listen_address.h"
 #include "panel/panel.h"
-#include "panel/users_file.h"
 #include "platform/clock.h"
 #include "script/lua_limits.h"
 #include "session/admin_session.h"
@@ -251,60 +249,6 @@ std::optional<gsadmin::SessionSettings> takeSettings(const gsadmin::Options& opt
   return settings;
 }
 
-// The panel settings of the options. Nothing, with *status set, when the
-// start ends here; a panel without accounts is left off with one line.
-std::optional<gsadmin::PanelSettings> panelSettings(const gsadmin::Options& options,
-                                                    gsadmin::Console& console, int* status) {
-  gsadmin::PanelSettings panel;
-  *status = 2;
-  if (options.httpCert.has_value() != options.httpKey.has_value()) {
-    console.errorLine("gsadmin: --http-cert and --http-key go together");
-    return std::nullopt;
-  }
-  if (options.httpAddress) {
-    panel.http = gsadmin::parseListenAddress(*options.httpAddress);  // checked when taken
-    if (!gsadmin::isLoopback(*panel.http) && !options.httpCert) {
-      console.errorLine(
-          "gsadmin: --http: an address other than loopback serves HTTPS only: give "
-          "--http-cert and --http-key");
-      return std::nullopt;
-    }
-    panel.certFile = options.httpCert;
-    panel.keyFile = options.httpKey;
-  }
-  if (panel.http && options.httpUsers) {
-    std::string error;
-    std::optional<std::vector<gsadmin::PanelAccount>> accounts =
-        gsadmin::readUsersFile(*options.httpUsers, &error);
-    if (!accounts) {
-      console.errorLine("gsadmin: --http-users: " + error);
-      return std::nullopt;
-    }
-    panel.accounts = std::move(*accounts);
-    panel.usersFile = *options.httpUsers;
-    panel.requireTotpLevel = static_cast<int>(options.requireTotp);
-    panel.tokensFile = gsadmin::tokensPathFor(*options.httpUsers, options.httpTokens);
-  } else if (panel.http) {
-    console.errorLine("gsadmin: the panel is off: no --http-users file names its accounts");
-    panel.http.reset();
-  }
-  if (options.metricsAddress) panel.metrics = gsadmin::parseListenAddress(*options.metricsAddress);
-  if (options.publicAddress) {
-    panel.publicAddress = gsadmin::parseListenAddress(*options.publicAddress);
-    if (!gsadmin::isLoopback(*panel.publicAddress) && !options.httpCert) {
-      console.errorLine(
-          "gsadmin: --public: an address other than loopback serves HTTPS only: give "
-          "--http-cert and --http-key");
-      *status = 2;
-      return std::nullopt;
-    }
-    panel.certFile = options.httpCert;
-    panel.keyFile = options.httpKey;
-  }
-  *status = 0;
-  return panel;
-}
-
 // The database of --db and --db-password-file into `settings`; false after
 // the one line that refuses them.
 bool takeDatabase(const gsadmin::Options& options, gsadmin::SessionSettings& settings,
@@ -396,7 +340,8 @@ int main(int argc, char** argv) {
   std::optional<gsadmin::SessionSettings> settings = takeSettings(options, argv, *console, &status);
   if (!settings) return status;
   if (!takeDatabase(options, *settings, *console)) return 2;
-  std::optional<gsadmin::PanelSettings> panel = panelSettings(options, *console, &status);
+  std::optional<gsadmin::PanelSettings> panel =
+      gsadmin::panelSettingsOf(options, *console, &status);
   if (!panel) return status;
   std::unique_ptr<gsadmin::Panel> web;
   if (panel->http || panel->metrics || panel->publicAddress)
