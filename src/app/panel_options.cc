@@ -9,6 +9,24 @@
 #include "panel/users_file.h"
 
 namespace gsadmin {
+namespace {
+
+// A listener off loopback serves HTTPS only: false after the line that
+// says so; else the certificate and key, if any, are taken for it.
+bool servesSafely(const ListenAddress& address, const char* option, const Options& options,
+                  PanelSettings& panel, Console& console) {
+  if (!isLoopback(address) && !options.httpCert) {
+    console.errorLine(std::string("gsadmin: ") + option +
+                      ": an address other than loopback serves HTTPS only: give "
+                      "--http-cert and --http-key");
+    return false;
+  }
+  panel.certFile = options.httpCert;
+  panel.keyFile = options.httpKey;
+  return true;
+}
+
+}  // namespace
 
 std::optional<PanelSettings> panelSettingsOf(const Options& options, Console& console,
                                              int* status) {
@@ -20,14 +38,7 @@ std::optional<PanelSettings> panelSettingsOf(const Options& options, Console& co
   }
   if (options.httpAddress) {
     panel.http = parseListenAddress(*options.httpAddress);  // checked when taken
-    if (!isLoopback(*panel.http) && !options.httpCert) {
-      console.errorLine(
-          "gsadmin: --http: an address other than loopback serves HTTPS only: give "
-          "--http-cert and --http-key");
-      return std::nullopt;
-    }
-    panel.certFile = options.httpCert;
-    panel.keyFile = options.httpKey;
+    if (!servesSafely(*panel.http, "--http", options, panel, console)) return std::nullopt;
   }
   if (panel.http && options.httpUsers) {
     std::string error;
@@ -47,15 +58,9 @@ std::optional<PanelSettings> panelSettingsOf(const Options& options, Console& co
   if (options.metricsAddress) panel.metrics = parseListenAddress(*options.metricsAddress);
   if (options.publicAddress) {
     panel.publicAddress = parseListenAddress(*options.publicAddress);
-    if (!isLoopback(*panel.publicAddress) && !options.httpCert) {
-      console.errorLine(
-          "gsadmin: --public: an address other than loopback serves HTTPS only: give "
-          "--http-cert and --http-key");
-      *status = 2;
+    if (!servesSafely(*panel.publicAddress, "--public", options, panel, console)) {
       return std::nullopt;
     }
-    panel.certFile = options.httpCert;
-    panel.keyFile = options.httpKey;
   }
   *status = 0;
   return panel;

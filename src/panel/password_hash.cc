@@ -1,13 +1,14 @@
 #include "panel/password_hash.h"
 
 #include <argon2.h>
-#include <sys/random.h>
 
 #include <array>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
+
+#include "platform/random_bytes.h"
 
 namespace gsadmin {
 namespace {
@@ -19,17 +20,6 @@ constexpr uint32_t kMemoryKiB = 19 * 1024;
 constexpr uint32_t kLanes = 1;
 constexpr size_t kSaltBytes = 16;
 constexpr size_t kHashBytes = 32;
-
-bool fillRandom(uint8_t* data, size_t size) {
-  size_t filled = 0;
-  while (filled < size) {
-    ssize_t n = getrandom(data + filled, size - filled, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    filled += static_cast<size_t>(n);
-  }
-  return true;
-}
 
 }  // namespace
 

@@ -1,10 +1,10 @@
 #include "panel/recovery_codes.h"
 
-#include <sys/random.h>
-
 #include <array>
 #include <cctype>
 #include <cerrno>
+
+#include "platform/random_bytes.h"
 
 namespace gsadmin {
 namespace {
@@ -20,13 +20,7 @@ bool isCodeLetter(char c) {
 
 std::vector<std::string> newRecoveryCodes() {
   std::array<unsigned char, kRecoveryCodes * kLettersPerCode> bytes{};
-  size_t filled = 0;
-  while (filled < bytes.size()) {
-    ssize_t n = getrandom(bytes.data() + filled, bytes.size() - filled, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return {};
-    filled += static_cast<size_t>(n);
-  }
+  if (!fillRandom(bytes.data(), bytes.size())) return {};
   std::vector<std::string> codes;
   for (int slot = 0; slot < kRecoveryCodes; ++slot) {
     std::string code(1, static_cast<char>('0' + slot));

@@ -2,13 +2,13 @@
 
 #include <openssl/evp.h>
 #include <openssl/hmac.h>
-#include <sys/random.h>
 
 #include <array>
 #include <cctype>
 #include <cerrno>
 
 #include "panel/web_sessions.h"
+#include "platform/random_bytes.h"
 
 namespace gsadmin {
 namespace {
@@ -118,13 +118,7 @@ std::optional<int64_t> matchTotp(std::string_view key, std::string_view code, in
 
 std::string newTotpSecret() {
   std::array<char, kTotpSecretBytes> bytes{};
-  size_t filled = 0;
-  while (filled < bytes.size()) {
-    ssize_t n = getrandom(bytes.data() + filled, bytes.size() - filled, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return "";
-    filled += static_cast<size_t>(n);
-  }
+  if (!fillRandom(bytes.data(), bytes.size())) return "";
   return base32Encode(std::string_view(bytes.data(), bytes.size()));
 }
 

@@ -1,22 +1,16 @@
 #include "panel/web_sessions.h"
 
-#include <sys/random.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
+
+#include "platform/random_bytes.h"
 
 namespace gsadmin {
 
 std::string randomToken() {
   std::array<unsigned char, 32> bytes{};
-  size_t filled = 0;
-  while (filled < bytes.size()) {
-    ssize_t n = getrandom(bytes.data() + filled, bytes.size() - filled, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return "";
-    filled += static_cast<size_t>(n);
-  }
+  if (!fillRandom(bytes.data(), bytes.size())) return "";
   static constexpr char kHex[] = "0123456789abcdef";
   std::string token;
   for (unsigned char byte : bytes) {
