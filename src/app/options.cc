@@ -192,7 +192,7 @@ const OptionRow kOptions[] = {
     {"http-key", ValueKind::kText, nullptr, nullptr, 0, &Options::httpKey, "FILE", "a file name",
      "", "the panel's TLS private key (PEM)"},
     {"http-users", ValueKind::kText, nullptr, nullptr, 0, &Options::httpUsers, "FILE",
-     "a file name", "", "the panel's accounts: NAME LEVEL HASH a line"},
+     "a file name", "", "the panel's accounts: NAME ROLE HASH a line"},
     {"http-tokens", ValueKind::kText, nullptr, nullptr, 0, &Options::httpTokens, "FILE",
      "a file name", "FILE.tokens beside --http-users", "the panel's API tokens"},
     {"new-token", ValueKind::kText, nullptr, nullptr, 0, &Options::newToken, "ACCOUNT",

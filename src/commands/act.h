@@ -117,6 +117,12 @@ std::span<const Act> allActs();
 // The act named `name` ("warn", "admin add"), or null.
 const Act* findAct(std::string_view name);
 
+// Why `actor` may not do `act`, or empty when it may: a role decides by its
+// acts (reads are every role's), a level by the act's level.
+std::string permissionRefusal(const Act& act, const Actor& actor);
+// Whether `actor` may command: type a console line or say a server command.
+bool mayCommand(const Actor& actor);
+
 // Whether the server takes a chat text as a command: its first character
 // other than a space or a tab is '/'.
 bool isServerCommand(std::string_view text);

@@ -200,6 +200,18 @@ std::span<const Act> allActs() {
   return kActs;
 }
 
+std::string permissionRefusal(const Act& act, const Actor& actor) {
+  if (!actor.grants) {
+    return actor.level < act.level ? std::string("your level may not ") + act.name : "";
+  }
+  if (act.read || actor.grants->allows(act.name)) return "";
+  return "the role " + actor.grants->role + " may not " + act.name;
+}
+
+bool mayCommand(const Actor& actor) {
+  return actor.grants ? actor.grants->allows("command") : actor.level >= kOperatorLevel;
+}
+
 const Act* findAct(std::string_view name) {
   auto found = std::find_if(std::begin(kActs), std::end(kActs),
                             [name](const Act& act) { return name == act.name; });

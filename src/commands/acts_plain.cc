@@ -33,7 +33,7 @@ void announce(ActContext& context, const Actor& actor, const std::string& what) 
 
 Outcome chat(ActContext& context, const ActRequest& request) {
   // The server takes such a text as a command, with the client's rights.
-  if (isServerCommand(request.text) && request.actor.level < kOperatorLevel) {
+  if (isServerCommand(request.text) && !mayCommand(request.actor)) {
     return Outcome::refused(
         "your level may not command: a chat text starting with / is a server command");
   }

@@ -59,9 +59,10 @@ Outcome kick(ActContext& context, const ActRequest& request) {
 }
 
 Outcome tempban(ActContext& context, const ActRequest& request) {
-  if (request.actor.level < kAdminLevel && request.seconds > kModeratorBanSeconds) {
-    return Outcome::refused("you may not ban for more than " +
-                            formatDuration(kModeratorBanSeconds));
+  int64_t longest = request.actor.level < kAdminLevel ? kModeratorBanSeconds : 0;
+  if (request.actor.grants) longest = request.actor.grants->maxTempbanSeconds;
+  if (longest != 0 && request.seconds > longest) {
+    return Outcome::refused("you may not ban for more than " + formatDuration(longest));
   }
   Outcome outcome;
   std::optional<Person> target = person(context, request, &outcome);

@@ -58,9 +58,8 @@ Outcome Commands::run(const Act& act, unsigned door, const ActRequest& request) 
   if ((act.doors & door) == 0) {
     return Outcome::refused(std::string(act.name) + " is not done from here");
   }
-  if (request.actor.level < act.level) {
-    return Outcome::refused(std::string("your level may not ") + act.name);
-  }
+  std::string refusal = permissionRefusal(act, request.actor);
+  if (!refusal.empty()) return Outcome::refused(refusal);
   ActContext acting = context();
   Outcome outcome = act.run(acting, request);
   bool liftedNothing = act.run == &acts::unban && outcome.count == 0;

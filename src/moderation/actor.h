@@ -2,8 +2,11 @@
 #define GSADMIN_MODERATION_ACTOR_H_
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
+
+#include "moderation/act_grants.h"
 
 namespace gsadmin {
 
@@ -32,6 +35,9 @@ struct Actor {
   // kPanel: the label of the API token the act came with; empty for a
   // login's session.
   std::string token = {};
+  // kPanel: the role of an account of a named role, which decides what it
+  // may do in place of `level`; null for an account of a level.
+  std::shared_ptr<const ActGrants> grants = {};
 
   // "console:NAME", "panel:NAME", "game:NAME", "script:NAME", "rule:NAME"
   // or "schedule:NAME"; an act made with an API token says which:

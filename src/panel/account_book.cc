@@ -24,7 +24,7 @@ std::vector<std::string> AccountBook::replace(std::vector<PanelAccount> accounts
     const PanelAccount* now = named(accounts, old.name);
     bool sameSecret = now != nullptr && now->totpSecret == old.totpSecret;
     if (!sameSecret) lastSteps_.erase(old.name);
-    if (!sameSecret || now->hash != old.hash || now->level != old.level) {
+    if (!sameSecret || now->hash != old.hash || now->level != old.level || now->role != old.role) {
       ended.push_back(old.name);
     }
   }

@@ -29,9 +29,8 @@ TEST(ConnectionTest, WritesGoOutWithoutNaglesDelay) {
   int accepted = accept(listener, nullptr, nullptr);
   ASSERT_GE(accepted, 0);
 
-  std::unique_ptr<Connection> connection =
-      Connection::make(accepted, nullptr, "127.0.0.1", RequestFrame(1024, 1024),
-                       std::chrono::steady_clock::now());
+  std::unique_ptr<Connection> connection = Connection::make(
+      accepted, nullptr, "127.0.0.1", RequestFrame(1024, 1024), std::chrono::steady_clock::now());
   ASSERT_TRUE(connection);
   int on = 0;
   socklen_t size = sizeof on;

@@ -13,9 +13,9 @@
 #include "moderation/public_bans.h"
 #include "panel/appeal_throttle.h"
 #include "panel/loop_queue.h"
-#include "panel/route_table.h"
 #include "panel/read_limits.h"
 #include "panel/read_pool.h"
+#include "panel/route_table.h"
 #include "panel/server_limits.h"
 #include "platform/clock.h"
 

@@ -8,6 +8,7 @@
 #include "panel/password_hash.h"
 #include "panel/recovery_codes.h"
 #include "panel/totp.h"
+#include "panel/user_roles.h"
 #include "platform/private_file.h"
 
 namespace gsadmin {
@@ -73,20 +74,22 @@ bool takeField(std::string_view field, PanelAccount& account, std::string* reaso
   return false;
 }
 
-// The account of one line, or the reason it is refused.
-std::optional<PanelAccount> accountOf(std::string_view line, std::string* reason) {
+// The account of one line, its role among `roles`, or the reason it is
+// refused.
+std::optional<PanelAccount> accountOf(std::string_view line, const RoleBook& roles,
+                                      std::string* reason) {
   std::vector<std::string_view> fields = fieldsOf(line);
   if (fields.size() < 3) {
     *reason = "expected NAME LEVEL HASH";
     return std::nullopt;
   }
-  if (!isAccountName(fields[0])) {
+  if (!isAccountName(fields[0]) || fields[0] == "role") {
     *reason = "a name is 1 to 32 letters, digits, '_', '.' or '-'";
     return std::nullopt;
   }
-  if (fields[1].size() != 1 || fields[1][0] < '0' + kModeratorLevel ||
-      fields[1][0] > '0' + kOperatorLevel) {
-    *reason = "a level is 1 to 4";
+  auto role = roles.find(std::string(fields[1]));
+  if (builtInLevel(fields[1]) == 0 && role == roles.end()) {
+    *reason = "a level is 1 to 4, or a role of the file";
     return std::nullopt;
   }
   if (!isPasswordHash(fields[2])) {
@@ -95,7 +98,12 @@ std::optional<PanelAccount> accountOf(std::string_view line, std::string* reason
   }
   PanelAccount account;
   account.name = std::string(fields[0]);
-  account.level = fields[1][0] - '0';
+  account.level = builtInLevel(fields[1]);
+  if (account.level == 0) {
+    account.role = role->first;
+    account.grants = role->second;
+    account.level = levelOfRole(*role->second);
+  }
   account.hash = std::string(fields[2]);
   for (size_t i = 3; i < fields.size(); ++i) {
     if (!takeField(fields[i], account, reason)) return std::nullopt;
@@ -114,21 +122,43 @@ std::vector<std::string_view> linesOf(std::string_view text) {
   return lines;
 }
 
+// The roles of the file's "role" lines; nothing, with the reason of the
+// first bad one in *error.
+std::optional<RoleBook> rolesOf(std::string_view text, std::string* error) {
+  RoleBook roles;
+  size_t number = 0;
+  for (std::string_view line : linesOf(text)) {
+    ++number;
+    std::vector<std::string_view> fields = fieldsOf(line);
+    if (fields.empty() || fields[0] != "role") continue;
+    std::string reason;
+    std::optional<ActGrants> role = parseRole(fields, &reason);
+    if (role && roles.count(role->role) != 0) reason = "a role given twice";
+    if (!reason.empty()) {
+      *error = "line " + std::to_string(number) + ": " + reason;
+      return std::nullopt;
+    }
+    std::string name = role->role;
+    roles[name] = std::make_shared<const ActGrants>(std::move(*role));
+  }
+  return roles;
+}
+
 }  // namespace
 
 std::optional<std::vector<PanelAccount>> parseUsers(std::string_view text, std::string* error) {
+  std::optional<RoleBook> roles = rolesOf(text, error);
+  if (!roles) return std::nullopt;
   std::vector<PanelAccount> accounts;
   std::set<std::string> names;
   size_t number = 0;
-  while (!text.empty()) {
+  for (std::string_view line : linesOf(text)) {
     ++number;
-    size_t newline = text.find('\n');
-    std::string_view line = text.substr(0, newline);
-    text = newline == std::string_view::npos ? std::string_view() : text.substr(newline + 1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.find_first_not_of(" \t") == std::string_view::npos || line.front() == '#') continue;
+    if (fieldsOf(line)[0] == "role") continue;
     std::string reason;
-    std::optional<PanelAccount> account = accountOf(line, &reason);
+    std::optional<PanelAccount> account = accountOf(line, *roles, &reason);
     if (account && !names.insert(lowered(account->name)).second) reason = "a name given twice";
     if (!reason.empty()) {
       *error = "line " + std::to_string(number) + ": " + reason;
@@ -158,7 +188,8 @@ std::optional<std::vector<PanelAccount>> readUsersFile(const std::string& path,
 }
 
 std::string usersFileLine(const PanelAccount& account) {
-  std::string line = account.name + " " + std::to_string(account.level) + " " + account.hash;
+  std::string role = account.role.empty() ? std::to_string(account.level) : account.role;
+  std::string line = account.name + " " + role + " " + account.hash;
   if (account.totpSecret) line += " totp=" + *account.totpSecret;
   for (const RecoveryHash& code : account.recovery) {
     line += " recovery=" + std::to_string(code.slot) + ":" + code.hash;

@@ -1,10 +1,13 @@
 #ifndef GSADMIN_PANEL_USERS_FILE_H_
 #define GSADMIN_PANEL_USERS_FILE_H_
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "moderation/act_grants.h"
 
 namespace gsadmin {
 
@@ -23,13 +26,20 @@ struct PanelAccount {
   // password alone logs in.
   std::optional<std::string> totpSecret;
   std::vector<RecoveryHash> recovery;  // the unused ones, by slot
+  // The named role the account has, as the file names it; empty for a
+  // level. `level` is then the role's (see levelOfRole).
+  std::string role;
+  std::shared_ptr<const ActGrants> grants;
 };
 
-// The accounts of a users file's text: one a line, "NAME LEVEL HASH"
+// The accounts of a users file's text: one a line, "NAME ROLE HASH"
 // separated by spaces or tabs, then optionally "totp=SECRET" and up to ten
 // "recovery=S:HASH" fields, as gsadmin --enroll-totp writes them; blank
-// lines and lines starting with '#' are skipped. NAME is 1 to 32 letters,
-// digits and "_.-"; LEVEL is 1 to 4; SECRET is base32 of 10 to 64 bytes; S
+// lines and lines starting with '#' are skipped. A line "role NAME
+// PERM,PERM,... [SERVER,...]" defines a role (see parseRole), anywhere in
+// the file. NAME is 1 to 32 letters, digits and "_.-" (not "role"); ROLE
+// is a level, 1 to 4 or its name (moderator, admin, senior, operator), or a
+// role the file defines; SECRET is base32 of 10 to 64 bytes; S
 // is a slot 0 to 9, once per line. Refused, with "line N: reason" in
 // *error, at the first bad line, a name given twice (any case), or a file
 // with no account.

@@ -131,7 +131,7 @@ TEST(UsersFileTest, RefusesAFileOthersCanReadOrALink) {
   dir.write("bad", "alice 9 " + kHash + "\n");
   ASSERT_EQ(chmod((dir.path() + "/bad").c_str(), 0600), 0);
   EXPECT_FALSE(readUsersFile(dir.path() + "/bad", &error));
-  EXPECT_EQ(error, dir.path() + "/bad: line 1: a level is 1 to 4");
+  EXPECT_EQ(error, dir.path() + "/bad: line 1: a level is 1 to 4, or a role of the file");
 }
 
 TEST(PasswordHashTest, HashesWithASaltAndVerifiesOnlyTheSamePassword) {

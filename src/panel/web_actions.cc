@@ -158,7 +158,8 @@ std::string actionFingerprint(const WebAction& action) {
 }
 
 Actor panelActor(const WebLogin& login) {
-  return Actor{Actor::Kind::kPanel, login.name, login.level, std::nullopt, login.tokenLabel};
+  return Actor{Actor::Kind::kPanel, login.name,       login.level,
+               std::nullopt,        login.tokenLabel, login.grants};
 }
 
 std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
@@ -168,7 +169,7 @@ std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
   if (act == nullptr) {
     if (action.kind != kCommand) return "the moderation is off";
     // Any console line: the operator's rights.
-    if (login.level < kOperatorLevel) return "your level may not command";
+    if (!mayCommand(panelActor(login))) return "your level may not command";
     session.console().line("* " + printable(panelActor(login).label()) + ": " +
                            printable(action.text));
     if (Moderation* moderation = session.moderation()) {

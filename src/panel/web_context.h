@@ -110,6 +110,11 @@ std::optional<WebLogin> requireLogin(WebContext& context, const httplib::Request
 std::optional<WebLogin> tokenLogin(WebContext& context, const httplib::Request& request,
                                    httplib::Response& response, bool changesState);
 
+// An account's role as it holds on this client's server: itself, or none
+// of its acts when it is scoped to other servers; null for a level.
+std::shared_ptr<const ActGrants> grantsHere(const WebContext& context,
+                                            const std::shared_ptr<const ActGrants>& grants);
+
 // What work on the loop answers a request with: JSON text and its status.
 struct LoopAnswer {
   int status = 200;

@@ -2,6 +2,7 @@
 #include "context/session_context.h"
 #include "panel/password_hash.h"
 #include "panel/second_factor.h"
+#include "panel/web_actions.h"
 #include "panel/web_context.h"
 #include "panel/web_json.h"
 
@@ -84,21 +85,28 @@ std::string cookieAttributes(const WebContext& context) {
 // The acts the panel offers, on a player or on a name, with the level
 // each needs, as the table holds them: the page draws its buttons from
 // them.
-json playerActsJson() {
+// For a login of a role, an act the role allows needs the login's level and
+// one it does not a level above any.
+json playerActsJson(const WebLogin& login) {
   json acts = json::array();
   for (const Act& act : allActs()) {
-    if ((act.doors & kPanelDoor) != 0) {
-      acts.push_back({{"name", act.name}, {"level", act.level}});
+    if ((act.doors & kPanelDoor) == 0) continue;
+    int level = act.level;
+    if (login.grants) {
+      level = permissionRefusal(act, panelActor(login)).empty() ? login.level : kOperatorLevel + 1;
     }
+    acts.push_back({{"name", act.name}, {"level", level}});
   }
   return acts;
 }
 
 json loginJson(const WebLogin& login) {
-  return {{"name", login.name},
-          {"level", login.level},
-          {"csrf", login.csrf},
-          {"acts", playerActsJson()}};
+  json answer = {{"name", login.name},
+                 {"level", login.level},
+                 {"csrf", login.csrf},
+                 {"acts", playerActsJson(login)}};
+  if (login.grants) answer["role"] = login.grants->role;
+  return answer;
 }
 
 // A new login of `account`, with its session cookie and a device cookie
@@ -106,7 +114,8 @@ json loginJson(const WebLogin& login) {
 void admit(WebContext& context, const PanelAccount& account, const httplib::Request& request,
            httplib::Response& response) {
   LoginOrigin origin{request.remote_addr, request.get_header_value("User-Agent")};
-  std::optional<WebLogin> login = context.sessions.create(account.name, account.level, origin);
+  std::optional<WebLogin> login = context.sessions.create(account.name, account.level, origin,
+                                                          grantsHere(context, account.grants));
   if (!login) {
     sendError(response, 500, "no randomness for a session");
     return;
@@ -201,6 +210,14 @@ void logIn(WebContext& context, const httplib::Request& request, httplib::Respon
 }
 
 }  // namespace
+
+std::shared_ptr<const ActGrants> grantsHere(const WebContext& context,
+                                            const std::shared_ptr<const ActGrants>& grants) {
+  if (!grants || grants->reaches(context.recordsServer)) return grants;
+  auto none = std::make_shared<ActGrants>();
+  none->role = grants->role;
+  return none;
+}
 
 void sendJson(httplib::Response& response, int status, const json& value) {
   response.status = status;

@@ -44,8 +44,10 @@ std::string printableCut(std::string_view text, size_t limit) {
 }  // namespace
 
 std::optional<WebLogin> WebSessions::create(const std::string& name, int level,
-                                            const LoginOrigin& origin) {
+                                            const LoginOrigin& origin,
+                                            std::shared_ptr<const ActGrants> grants) {
   WebLogin login{randomToken(), randomToken(), name, level};
+  login.grants = std::move(grants);
   std::string id = randomToken().substr(0, 16);
   if (login.token.empty() || login.csrf.empty() || id.empty()) return std::nullopt;
   LoginOrigin kept{printableCut(origin.address, 64),

@@ -2,6 +2,7 @@
 #define GSADMIN_PANEL_WEB_SESSIONS_H_
 
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "moderation/act_grants.h"
 #include "panel/api_tokens.h"
 #include "platform/clock.h"
 
@@ -28,6 +30,8 @@ struct WebLogin {
   // requireLogin); none for a login's session.
   std::string tokenLabel = {};
   std::optional<TokenScope> scope = {};
+  // The account's role, when it is of a named one (see ActGrants).
+  std::shared_ptr<const ActGrants> grants = {};
 };
 
 // Where a login came from, as its account's session list shows it.
@@ -58,8 +62,8 @@ class WebSessions {
 
   // A new login of `name` at `level` with fresh random tokens; nothing
   // when the kernel gave no randomness.
-  std::optional<WebLogin> create(const std::string& name, int level,
-                                 const LoginOrigin& origin = {});
+  std::optional<WebLogin> create(const std::string& name, int level, const LoginOrigin& origin = {},
+                                 std::shared_ptr<const ActGrants> grants = nullptr);
   // The login whose cookie is `token`, renewed; nothing when unknown or
   // idle too long (then it is forgotten).
   std::optional<WebLogin> find(std::string_view token);

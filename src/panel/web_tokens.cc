@@ -86,7 +86,14 @@ std::optional<WebLogin> tokenLogin(WebContext& context, const httplib::Request& 
   }
   int level = account->level;
   if (token->scope == TokenScope::kAct) level = std::min(level, kSeniorLevel);
-  return WebLogin{"token:" + token->label, "", account->name, level, token->label, token->scope};
+  std::shared_ptr<const ActGrants> grants = grantsHere(context, account->grants);
+  if (grants && token->scope == TokenScope::kAct && grants->allows("command")) {
+    auto narrowed = std::make_shared<ActGrants>(*grants);
+    narrowed->acts.erase("command");
+    grants = std::move(narrowed);
+  }
+  return WebLogin{
+      "token:" + token->label, "", account->name, level, token->label, token->scope, grants};
 }
 
 void addTokenRoutes(RouteTable& server, WebContext& context) {
