@@ -27,12 +27,13 @@ constexpr std::pair<const char*, const char*> kPublicFiles[] = {
 };
 
 void servePage(RouteTable& server) {
-  for (const auto& [file, path] : kPublicFiles) {
+  for (const auto& file : kPublicFiles) {
+    const char* name = file.first;
     auto asset = std::find_if(panelAssets().begin(), panelAssets().end(),
-                              [file](const PanelAsset& a) { return a.name == file; });
+                              [name](const PanelAsset& a) { return a.name == name; });
     if (asset == panelAssets().end()) continue;
     const PanelAsset* found = &*asset;
-    server.get(path, [found](const httplib::Request&, httplib::Response& response) {
+    server.get(file.second, [found](const httplib::Request&, httplib::Response& response) {
       response.set_header("Cache-Control", "no-cache");
       response.set_content(found->content.data(), found->content.size(), std::string(found->type));
     });

@@ -102,14 +102,18 @@ class Fixture {
     context_.runTypedLine = [&session](const std::string& line, const gsadmin::Actor& actor) {
       session.handleTypedLine(line, actor);
     };
-    gsadmin::addLoginRoutes(panel_, context_);
-    gsadmin::addReadRoutes(panel_, context_);
-    gsadmin::addHistoryRoutes(panel_, context_);
-    gsadmin::addChartRoutes(panel_, context_);
-    gsadmin::addActionRoute(panel_, context_);
-    gsadmin::addStreamRoute(panel_, context_);
-    gsadmin::addPageRoutes(panel_, context_);
-    gsadmin::addMetricsRoute(metrics_, context_);
+    gsadmin::RouteTable panel(panel_);
+    gsadmin::addLoginRoutes(panel, context_);
+    gsadmin::addReadRoutes(panel, context_);
+    gsadmin::addHistoryRoutes(panel, context_);
+    gsadmin::addChartRoutes(panel, context_);
+    gsadmin::addActionRoute(panel, context_);
+    gsadmin::addStreamRoute(panel, context_);
+    gsadmin::addPageRoutes(panel, context_);
+    gsadmin::addTokenRoutes(panel, context_);
+    gsadmin::addAccountRoutes(panel, context_);
+    gsadmin::RouteTable metrics(metrics_);
+    gsadmin::addMetricsRoute(metrics, context_);
     harness_.output();
     harness_.sent();
     loop_ = std::thread([this]() { runLoop(); });
