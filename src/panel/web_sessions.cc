@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 
+#include "console/printable.h"
 #include "platform/random_bytes.h"
 
 namespace gsadmin {
@@ -31,14 +32,10 @@ bool sameSecret(std::string_view a, std::string_view b) {
 
 namespace {
 
-// `text` without control bytes, at most `limit` bytes (a header is
-// untrusted, and the list shows it).
+// A header's text as the list may show it: cut to `limit` bytes, control
+// characters as '?' (the header is untrusted).
 std::string printableCut(std::string_view text, size_t limit) {
-  std::string kept;
-  for (char c : text.substr(0, limit)) {
-    kept += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
-  }
-  return kept;
+  return printable(text.substr(0, limit));
 }
 
 }  // namespace
