@@ -118,7 +118,7 @@ std::span<const Act> allActs();
 const Act* findAct(std::string_view name);
 
 // Why `actor` may not do `act`, or empty when it may: a role decides by its
-// acts (reads are every role's), a level by the act's level.
+// acts, reads among them ("read:audit"), a level by the act's level.
 std::string permissionRefusal(const Act& act, const Actor& actor);
 // Whether `actor` may command: type a console line or say a server command.
 bool mayCommand(const Actor& actor);

@@ -204,8 +204,8 @@ std::string permissionRefusal(const Act& act, const Actor& actor) {
   if (!actor.grants) {
     return actor.level < act.level ? std::string("your level may not ") + act.name : "";
   }
-  if (act.read || actor.grants->allows(act.name)) return "";
-  return "the role " + actor.grants->role + " may not " + act.name;
+  if (actor.grants->allows(act.name)) return "";
+  return "the role " + actor.grants->role + (act.read ? " may not read " : " may not ") + act.name;
 }
 
 bool mayCommand(const Actor& actor) {

@@ -11,8 +11,8 @@ namespace gsadmin {
 
 // What a named role of the panel's users file lets its accounts do, in
 // place of a level: acts by name ("kick", "ban reason", "command"), the
-// longest tempban, and the servers of a fleet it reaches. Reads are every
-// account's.
+// longest tempban, and the servers of a fleet it reaches. The reads it
+// allows ("audit", "bans") are among its acts.
 struct ActGrants {
   std::string role;                  // its name, for refusals
   std::set<std::string> acts;        // the acts' names, as the command table has them

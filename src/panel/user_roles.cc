@@ -21,15 +21,34 @@ std::vector<std::string_view> commaList(std::string_view text) {
   }
 }
 
-// The act a PERM names ("ban-reason": "ban reason"), if the panel has it.
-const Act* permittedAct(std::string_view perm) {
+// The name of the act a PERM names: "ban-reason" is "ban reason".
+std::string actNameOf(std::string_view perm) {
   std::string name(perm);
   std::replace(name.begin(), name.end(), '-', ' ');
-  const Act* act = findAct(name);
+  return name;
+}
+
+// The act a PERM names, if the panel has it.
+const Act* permittedAct(std::string_view perm) {
+  const Act* act = findAct(actNameOf(perm));
   return act != nullptr && (act->doors & kPanelDoor) != 0 ? act : nullptr;
 }
 
+// "read:NAME" names a read of the table ("read:report-show"); "read:*"
+// every read.
+bool takeRead(std::string_view what, ActGrants& grants) {
+  std::string name = actNameOf(what);
+  bool found = false;
+  for (const Act& act : allActs()) {
+    if (!act.read || (name != "*" && name != act.name)) continue;
+    grants.acts.insert(act.name);
+    found = true;
+  }
+  return found;
+}
+
 bool takePerm(std::string_view perm, ActGrants& grants) {
+  if (perm.starts_with("read:")) return takeRead(perm.substr(5), grants);
   if (perm.starts_with("tempban:")) {
     std::optional<int64_t> longest = parseDuration(perm.substr(8));
     if (!longest) return false;
@@ -38,6 +57,7 @@ bool takePerm(std::string_view perm, ActGrants& grants) {
     return true;
   }
   const Act* act = permittedAct(perm);
+  if (act != nullptr && act->read) return false;  // a read is named "read:NAME"
   if (act == nullptr && perm != "command") return false;
   grants.acts.insert(act != nullptr ? act->name : "command");
   return true;
@@ -74,7 +94,10 @@ std::optional<ActGrants> parseRole(const std::vector<std::string_view>& fields,
   grants.role = std::string(fields[1]);
   for (std::string_view perm : commaList(fields[2])) {
     if (!takePerm(perm, grants)) {
-      *reason = "role " + grants.role + ": no act is named '" + std::string(perm) + "'";
+      const Act* act = findAct(actNameOf(perm));
+      *reason = "role " + grants.role + ": " +
+                (act != nullptr && act->read ? "a read is written 'read:" + std::string(perm) + "'"
+                                             : "no act is named '" + std::string(perm) + "'");
       return std::nullopt;
     }
   }

@@ -18,7 +18,8 @@ using RoleBook = std::map<std::string, std::shared_ptr<const ActGrants>>;
 // The role of a "role NAME PERM,PERM,... [SERVER,SERVER,...]" line, split
 // into `fields` (the first is "role"). A PERM is an act of the panel's
 // actions, its spaces written as '-' ("kick", "ban-reason", "command"),
-// or "tempban:DURATION" for tempbans up to that length. Nothing, with the
+// "tempban:DURATION" for tempbans up to that length, "read:NAME" for a read
+// ("read:audit", "read:report-show") or "read:*" for all. Nothing, with the
 // reason, for anything else, or a NAME that is a level's ("moderator",
 // "admin", "senior", "operator" or a digit).
 std::optional<ActGrants> parseRole(const std::vector<std::string_view>& fields,

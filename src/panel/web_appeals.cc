@@ -34,7 +34,7 @@ LoopAnswer listAnswer(Moderation& moderation) {
 void addAppealRoutes(RouteTable& server, WebContext& context) {
   server.get("/api/appeals",
              [&context](const httplib::Request& request, httplib::Response& response) {
-               if (!requireLogin(context, request, response, false)) return;
+               if (!requireReader(context, request, response, "appeals")) return;
                SessionContext& session = context.session;
                answerFromLoop(context, response, [&session]() -> LoopAnswer {
                  Moderation* moderation = session.moderation();

@@ -102,6 +102,12 @@ std::optional<std::string> cookieOf(const httplib::Request& request, std::string
 std::optional<WebLogin> requireLogin(WebContext& context, const httplib::Request& request,
                                      httplib::Response& response, bool changesState);
 
+// requireLogin() of a read of the panel: also 403 when the login's role
+// does not allow the table's read `read` ("audit", "bans"). A level reads
+// everything the panel shows.
+std::optional<WebLogin> requireReader(WebContext& context, const httplib::Request& request,
+                                      httplib::Response& response, std::string_view read);
+
 // requireLogin() of a request with an Authorization header: a Bearer
 // token's account, with the account's level (at most kSeniorLevel for a
 // token of scope act, so that it may not command), for what the token's

@@ -71,7 +71,7 @@ ReadAnswer history(WebContext& context, ReadTools& tools, const std::string& nam
 void addHistoryRoutes(RouteTable& server, WebContext& context) {
   server.get("/api/players/search", [&context](const httplib::Request& request,
                                                httplib::Response& response) {
-    std::optional<WebLogin> login = requireLogin(context, request, response, false);
+    std::optional<WebLogin> login = requireReader(context, request, response, "history");
     if (!login) return;
     std::string text;
     if (!nameParameter(request, response, "q", &text)) return;
@@ -82,7 +82,7 @@ void addHistoryRoutes(RouteTable& server, WebContext& context) {
   });
   server.get("/api/history",
              [&context](const httplib::Request& request, httplib::Response& response) {
-               std::optional<WebLogin> login = requireLogin(context, request, response, false);
+               std::optional<WebLogin> login = requireReader(context, request, response, "history");
                if (!login) return;
                std::string name;
                if (!nameParameter(request, response, "name", &name)) return;

@@ -100,11 +100,22 @@ json playerActsJson(const WebLogin& login) {
   return acts;
 }
 
+// The reads of the table the login may make through the panel: the page
+// shows only their pages.
+json readsJson(const WebLogin& login) {
+  json reads = json::array();
+  for (const Act& act : allActs()) {
+    if (act.read && (!login.grants || login.grants->allows(act.name))) reads.push_back(act.name);
+  }
+  return reads;
+}
+
 json loginJson(const WebLogin& login) {
   json answer = {{"name", login.name},
                  {"level", login.level},
                  {"csrf", login.csrf},
-                 {"acts", playerActsJson(login)}};
+                 {"acts", playerActsJson(login)},
+                 {"reads", readsJson(login)}};
   if (login.grants) answer["role"] = login.grants->role;
   return answer;
 }
@@ -260,6 +271,15 @@ std::optional<WebLogin> requireLogin(WebContext& context, const httplib::Request
     return std::nullopt;
   }
   return login;
+}
+
+std::optional<WebLogin> requireReader(WebContext& context, const httplib::Request& request,
+                                      httplib::Response& response, std::string_view read) {
+  std::optional<WebLogin> login = requireLogin(context, request, response, false);
+  if (!login || !login->grants || login->grants->allows(read)) return login;
+  sendError(response, 403,
+            "the role " + login->grants->role + " may not read " + std::string(read));
+  return std::nullopt;
 }
 
 void addLoginRoutes(RouteTable& server, WebContext& context) {

@@ -105,11 +105,11 @@ void addReadRoutes(RouteTable& server, WebContext& context) {
              });
   server.get("/api/players",
              [&context](const httplib::Request& request, httplib::Response& response) {
-               if (!requireLogin(context, request, response, false)) return;
+               if (!requireReader(context, request, response, "players")) return;
                sendJson(response, 200, playersJson(*context.board.latest()));
              });
   server.get("/api/bans", [&context](const httplib::Request& request, httplib::Response& response) {
-    std::optional<WebLogin> login = requireLogin(context, request, response, false);
+    std::optional<WebLogin> login = requireReader(context, request, response, "bans");
     if (!login) return;
     // Read from the records, as the moderation reads its listing.
     answerFromReader(
@@ -122,7 +122,7 @@ void addReadRoutes(RouteTable& server, WebContext& context) {
   });
   server.get(
       "/api/audit", [&context](const httplib::Request& request, httplib::Response& response) {
-        std::optional<WebLogin> login = requireLogin(context, request, response, false);
+        std::optional<WebLogin> login = requireReader(context, request, response, "audit");
         if (!login) return;
         answerFromReader(context, *login, response, Freshness::kLatest,
                          [](ReadTools& tools) -> ReadAnswer {

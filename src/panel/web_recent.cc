@@ -34,7 +34,7 @@ std::optional<int> recentHours(const httplib::Request& request, httplib::Respons
 void addRecentRoute(RouteTable& server, WebContext& context) {
   server.get("/api/players/recent", [&context](const httplib::Request& request,
                                                httplib::Response& response) {
-    std::optional<WebLogin> login = requireLogin(context, request, response, false);
+    std::optional<WebLogin> login = requireReader(context, request, response, "seen");
     if (!login) return;
     std::optional<int> hours = recentHours(request, response);
     if (!hours) return;

@@ -69,7 +69,7 @@ ParamLookup lookupIn(const httplib::Request& request) {
 void bansRoute(RouteTable& server, WebContext& context, const char* path, bool exported) {
   server.get(
       path, [&context, exported](const httplib::Request& request, httplib::Response& response) {
-        std::optional<WebLogin> login = requireLogin(context, request, response, false);
+        std::optional<WebLogin> login = requireReader(context, request, response, "bans");
         if (!login) return;
         std::optional<Format> format = exported ? exportFormat(request, response) : Format::kPage;
         if (!format) return;
@@ -89,7 +89,7 @@ void bansRoute(RouteTable& server, WebContext& context, const char* path, bool e
 void auditRoute(RouteTable& server, WebContext& context, const char* path, bool exported) {
   server.get(
       path, [&context, exported](const httplib::Request& request, httplib::Response& response) {
-        std::optional<WebLogin> login = requireLogin(context, request, response, false);
+        std::optional<WebLogin> login = requireReader(context, request, response, "audit");
         if (!login) return;
         std::optional<Format> format = exported ? exportFormat(request, response) : Format::kPage;
         if (!format) return;

@@ -68,7 +68,7 @@ LoopAnswer oneAnswer(Moderation& moderation, int64_t id) {
 void addReportRoutes(RouteTable& server, WebContext& context) {
   server.get("/api/reports",
              [&context](const httplib::Request& request, httplib::Response& response) {
-               if (!requireLogin(context, request, response, false)) return;
+               if (!requireReader(context, request, response, "reports")) return;
                SessionContext& session = context.session;
                answerFromLoop(context, response, [&session]() -> LoopAnswer {
                  Moderation* moderation = session.moderation();
@@ -77,7 +77,7 @@ void addReportRoutes(RouteTable& server, WebContext& context) {
              });
   server.get(R"(/api/reports/(\d{1,18}))",
              [&context](const httplib::Request& request, httplib::Response& response) {
-               if (!requireLogin(context, request, response, false)) return;
+               if (!requireReader(context, request, response, "report show")) return;
                std::string digits = request.matches[1];
                if (digits.size() > kMaxNumberDigits)
                  return sendError(response, 404, "no such report");

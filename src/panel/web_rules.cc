@@ -28,7 +28,7 @@ nlohmann::json rulesJson(RuleControl* control) {
 void addRulesRoute(RouteTable& server, WebContext& context) {
   server.get("/api/rules",
              [&context](const httplib::Request& request, httplib::Response& response) {
-               if (!requireLogin(context, request, response, false)) return;
+               if (!requireReader(context, request, response, "rules")) return;
                SessionContext& session = context.session;
                answerFromLoop(context, response, [&session]() -> LoopAnswer {
                  return {200, dump(rulesJson(session.ruleControl()))};

@@ -1,7 +1,8 @@
 // Named roles of the users file through the real binary: an account whose
 // role may kick and tempban up to a day does that through the panel's
 // actions and its console lines alike, and is refused a longer tempban, a
-// ban and a console command; a role scoped to another server may do
+// ban and a console command; a role reads only the records it lists, on the
+// pages and the console alike; a role scoped to another server may do
 // nothing here.
 
 #include <gtest/gtest.h>
@@ -28,9 +29,10 @@ class PanelRolesTest : public PanelEndToEndTest {
   void SetUp() override {
     std::string hash = *hashPassword("secret");
     dir_.write("users",
-               "role trial kick,tempban:1d,note\nrole faraway kick elsewhere\n"
+               "role trial kick,tempban:1d,note\nrole faraway kick,read:* elsewhere\n"
+               "role ops command,read:bans\n"
                "tina trial " +
-                   hash + "\nfay faraway " + hash + "\n");
+                   hash + "\nfay faraway " + hash + "\nola ops " + hash + "\n");
     std::string users = dir_.path() + "/users";
     chmod(users.c_str(), 0600);
     startClient({"--http=127.0.0.1:0", "--http-users=" + users, "--server-name=here",
@@ -85,7 +87,35 @@ TEST_F(PanelRolesTest, ARoleScopedToAnotherServerDoesNothingHere) {
   ASSERT_TRUE(fay);
   EXPECT_EQ(act(*fay, {{"action", "kick"}, {"name", "Eve"}, {"reason", "x"}}),
             std::make_pair(409, std::string("the role faraway may not kick")));
-  EXPECT_EQ(http_->Get("/api/players", headersOf(*fay))->status, 200) << "reads are every role's";
+  EXPECT_EQ(http_->Get("/api/bans", headersOf(*fay))->status, 403);
+}
+
+TEST_F(PanelRolesTest, ARoleReadsOnlyWhatItLists) {
+  std::optional<WebUser> ola = logIn(*http_, "ola", "secret");
+  ASSERT_TRUE(ola);
+  json session = json::parse(http_->Get("/api/session", headersOf(*ola))->body);
+  EXPECT_EQ(session["reads"], json::array({"bans"}));
+  const struct {
+    const char* path;
+    int status;
+  } reads[] = {
+      {"/api/server", 200},         {"/api/charts", 200},          {"/api/bans", 200},
+      {"/api/bans/search", 200},    {"/api/audit", 403},           {"/api/audit/export", 403},
+      {"/api/reports", 403},        {"/api/reports/1", 403},       {"/api/appeals", 403},
+      {"/api/rules", 403},          {"/api/players", 403},         {"/api/players/recent", 403},
+      {"/api/history?name=x", 403}, {"/api/players/search?q=x", 403},
+  };
+  for (const auto& read : reads) {
+    httplib::Result result = http_->Get(read.path, headersOf(*ola));
+    ASSERT_TRUE(result) << read.path;
+    EXPECT_EQ(result->status, read.status) << read.path << ": " << result->body;
+  }
+  EXPECT_EQ(json::parse(http_->Get("/api/audit", headersOf(*ola))->body)["error"],
+            "the role ops may not read audit");
+  // The console's reads are the same reads.
+  EXPECT_EQ(act(*ola, {{"action", "command"}, {"line", ".audit"}}).first, 200);
+  EXPECT_TRUE(client_->waitForLine("* .audit: the role ops may not read audit", 5000))
+      << client_->output();
 }
 
 }  // namespace

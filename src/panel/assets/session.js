@@ -4,11 +4,16 @@
 
 const pages = ['players', 'console', 'charts', 'history', 'bans', 'audit', 'rules', 'reports',
   'appeals', 'account'];
+// The read of the client's table each page needs; a page whose read the
+// login may not make is left out of the bar.
+const pageReads = { history: 'history', bans: 'bans', audit: 'audit', rules: 'rules',
+  reports: 'reports', appeals: 'appeals' };
+let readable = pages;
 let chartsTimer = null;
 
 function showPage() {
   const [name, ...rest] = location.hash.slice(1).split('/');
-  const page = pages.includes(name) ? name : 'players';
+  const page = readable.includes(name) ? name : 'players';
   for (const p of pages) $('page-' + p).hidden = p !== page;
   for (const link of $('nav').querySelectorAll('a')) {
     if (link.getAttribute('href') === '#' + page) link.setAttribute('aria-current', 'page');
@@ -55,6 +60,11 @@ function start(session) {
   level = session.level;
   account = session.name;
   needs = Object.fromEntries((session.acts || []).map((act) => [act.name, act.level]));
+  const reads = session.reads || [];
+  readable = pages.filter((p) => !pageReads[p] || reads.includes(pageReads[p]));
+  for (const link of $('nav').querySelectorAll('a')) {
+    link.hidden = !readable.includes(link.getAttribute('href').slice(1));
+  }
   $('outcome').hidden = true;
   show(true, session.name);
   showPage();
