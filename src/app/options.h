@@ -64,6 +64,7 @@ struct Options {
   uint64_t requireTotp = 0;                   // --require-totp: a level; 0 not asked
   // The panel's API tokens (panel/api_tokens.h) and their commands.
   std::optional<std::string> httpTokens;    // --http-tokens
+  bool revokeTokensOnChange = false;        // --revoke-tokens-on-change
   std::optional<std::string> newToken;      // --new-token: the account
   std::optional<std::string> tokenScope;    // --scope, as checked
   std::optional<std::string> tokenExpires;  // --expires: a duration or "never"

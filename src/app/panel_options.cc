@@ -51,6 +51,7 @@ std::optional<PanelSettings> panelSettingsOf(const Options& options, Console& co
     panel.usersFile = *options.httpUsers;
     panel.requireTotpLevel = static_cast<int>(options.requireTotp);
     panel.tokensFile = tokensPathFor(*options.httpUsers, options.httpTokens);
+    panel.revokeTokensOnChange = options.revokeTokensOnChange;
   } else if (panel.http) {
     console.errorLine("gsadmin: the panel is off: no --http-users file names its accounts");
     panel.http.reset();

@@ -174,11 +174,18 @@ void Panel::reloadAccounts(Console& console) {
   warnUnenrolled(*accounts, settings_.requireTotpLevel, console);
   size_t count = accounts->size();
   size_t ended = 0;
+  size_t revoked = 0;
   for (const std::string& name : context_->accounts.replace(std::move(*accounts))) {
     ended += context_->sessions.removeAccount(name);
+    if (!settings_.revokeTokensOnChange || !context_->tokens) continue;
+    std::optional<size_t> gone = context_->tokens->revokeAccount(name, &error);
+    if (!gone) console.errorLine("gsadmin: the tokens of " + name + " are kept: " + error);
+    revoked += gone.value_or(0);
   }
-  console.line("PANEL: " + std::to_string(count) + " accounts reloaded, " + std::to_string(ended) +
-               " logins ended");
+  console.line(
+      "PANEL: " + std::to_string(count) + " accounts reloaded, " + std::to_string(ended) +
+      " logins ended" +
+      (settings_.revokeTokensOnChange ? ", " + std::to_string(revoked) + " tokens revoked" : ""));
 }
 
 std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const ListenAddress& address,

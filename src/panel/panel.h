@@ -40,6 +40,9 @@ struct PanelSettings {
   int requireTotpLevel = 0;  // --require-totp; 0: a code only once enrolled
   // The API tokens' file (api_tokens.h); none: no tokens are accepted.
   std::optional<std::string> tokensFile;
+  // --revoke-tokens-on-change: a reload that changes an account's password,
+  // role or code secret also revokes its tokens.
+  bool revokeTokensOnChange = false;
   std::optional<ListenAddress> metrics;  // none: no metrics
   // The public ban record and appeals (--public); none: off. HTTPS with
   // certFile and keyFile, as the panel's.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <functional>
 #include <utility>
 
 namespace gsadmin {
@@ -60,23 +61,34 @@ std::vector<ApiToken> TokenStore::list() {
 
 bool TokenStore::revoke(const std::string& label, std::string* error) {
   std::lock_guard<std::mutex> lock(mutex_);
+  std::optional<size_t> gone =
+      removeLocked([&label](const ApiToken& token) { return token.label == label; }, error);
+  if (gone && *gone == 0) *error = "no token is labelled " + label;
+  return gone.value_or(0) > 0;
+}
+
+std::optional<size_t> TokenStore::revokeAccount(const std::string& account, std::string* error) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return removeLocked([&account](const ApiToken& token) { return token.account == account; },
+                      error);
+}
+
+std::optional<size_t> TokenStore::removeLocked(const std::function<bool(const ApiToken&)>& goes,
+                                               std::string* error) {
   refreshLocked(true);
   if (!problem_.empty()) {
     *error = problem_;
-    return false;
+    return std::nullopt;
   }
   std::vector<ApiToken> kept = tokens_;
-  auto gone = std::remove_if(kept.begin(), kept.end(),
-                             [&label](const ApiToken& token) { return token.label == label; });
-  if (gone == kept.end()) {
-    *error = "no token is labelled " + label;
-    return false;
-  }
+  auto gone = std::remove_if(kept.begin(), kept.end(), goes);
+  size_t count = static_cast<size_t>(kept.end() - gone);
+  if (count == 0) return 0;
   kept.erase(gone, kept.end());
-  if (!writeTokensFile(path_, kept, error)) return false;
+  if (!writeTokensFile(path_, kept, error)) return std::nullopt;
   stamp_ = stampOf(path_);
   takeLocked(std::move(kept));
-  return true;
+  return count;
 }
 
 std::string TokenStore::problem() {

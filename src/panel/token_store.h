@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -37,6 +38,9 @@ class TokenStore {
   // Takes the token `label` out of the file; false, with the reason in
   // *error, when there is none or the file cannot be written.
   bool revoke(const std::string& label, std::string* error);
+  // Takes every token of `account` out of the file: how many, or nothing,
+  // with the reason in *error, when the file cannot be read or written.
+  std::optional<size_t> revokeAccount(const std::string& account, std::string* error);
   // Why the file did not read at its last reading; empty when it did.
   std::string problem();
 
@@ -51,6 +55,9 @@ class TokenStore {
   static std::optional<FileStamp> stampOf(const std::string& path);
   void refreshLocked(bool force);
   void takeLocked(std::vector<ApiToken> tokens);
+  // Writes the file without the tokens that `goes`: how many went.
+  std::optional<size_t> removeLocked(const std::function<bool(const ApiToken&)>& goes,
+                                     std::string* error);
 
   const std::string path_;
   Clock& clock_;

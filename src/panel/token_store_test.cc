@@ -72,5 +72,20 @@ TEST_F(TokenStoreTest, ARevocationTakesTheTokenOutOfTheFileAndTheStore) {
   EXPECT_EQ(store.list().size(), 1u);
 }
 
+TEST_F(TokenStoreTest, AnAccountsTokensAreRevokedTogetherAndNoOneElses) {
+  ApiToken bobs = token("bob-ci", "gsat_three");
+  bobs.account = "bob";
+  write({token("ci", "gsat_one"), bobs, token("ro", "gsat_two")});
+  TokenStore store(path_, clock_);
+  std::string error;
+  EXPECT_EQ(store.revokeAccount("alice", &error), std::optional<size_t>(2)) << error;
+  EXPECT_EQ(store.revokeAccount("alice", &error), std::optional<size_t>(0)) << error;
+  EXPECT_FALSE(store.find("gsat_one"));
+  EXPECT_TRUE(store.find("gsat_three"));
+  std::optional<std::vector<ApiToken>> left = readTokensFile(path_, &error);
+  ASSERT_TRUE(left && left->size() == 1u);
+  EXPECT_EQ((*left)[0].label, "bob-ci");
+}
+
 }  // namespace
 }  // namespace gsadmin

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <signal.h>
 
 #include <chrono>
 #include <memory>
@@ -13,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "panel/password_hash.h"
+#include "platform/private_file.h"
 #include "support/admin_login.h"
 #include "support/panel_client.h"
 #include "support/text_file.h"
@@ -157,6 +160,39 @@ TEST_F(PanelTokensTest, TokensAreListedAndARevocationCountsAtOnce) {
   CommandRun again = runGsadmin({"--revoke-token=bot", "--http-users=" + users_});
   EXPECT_EQ(again.status, 1);
   EXPECT_EQ(again.errors, "gsadmin: --revoke-token: no token is labelled bot\n");
+}
+
+// With --revoke-tokens-on-change, a hang-up that finds alice's password
+// changed revokes her tokens; mia's, unchanged, keep working.
+TEST_F(PanelEndToEndTest, AChangedPasswordRevokesTheAccountsTokensWhereAsked) {
+  std::string users = writeUsers(dir_);
+  auto make = [&users](const char* account, const char* label) {
+    CommandRun run = runGsadmin({std::string("--new-token=") + account, "--http-users=" + users,
+                                 std::string("--token-name=") + label});
+    return run.output.substr(0, run.output.find('\n'));
+  };
+  std::string alices = make("alice", "a1");
+  std::string mias = make("mia", "m1");
+  startClient({"--http=127.0.0.1:0", "--http-users=" + users, "--revoke-tokens-on-change"});
+  int port = portOf(*client_, "Panel");
+  ASSERT_NE(port, 0) << client_->errorOutput();
+  httplib::Client http("127.0.0.1", port);
+  ASSERT_EQ(http.Get("/api/session", bearer(alices))->status, 200);
+
+  std::string text = readTextFile(users).value_or("");
+  std::string error;
+  ASSERT_TRUE(writePrivateFile(
+      users, "alice 4 " + *hashPassword("changed") + "\n" + text.substr(text.find("mia ")), &error))
+      << error;
+  client_->kill(SIGHUP);
+  EXPECT_TRUE(
+      client_->waitForLine("PANEL: 2 accounts reloaded, 0 logins ended, 1 tokens revoked", 10000))
+      << client_->output() << client_->errorOutput();
+  EXPECT_EQ(http.Get("/api/session", bearer(alices))->status, 401);
+  EXPECT_EQ(http.Get("/api/session", bearer(mias))->status, 200);
+  CommandRun list = runGsadmin({"--list-tokens", "--http-users=" + users});
+  EXPECT_EQ(list.output.find("a1"), std::string::npos) << list.output;
+  EXPECT_NE(list.output.find("m1"), std::string::npos) << list.output;
 }
 
 TEST(TokenCommandsTest, MistakesGetOneLineAndAStatus) {
