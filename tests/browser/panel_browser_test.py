@@ -102,8 +102,11 @@ def main():
             port = int(url.rstrip("/").rsplit(":", 1)[1])
             started.append(processes.start_client(gsadmin, home, sim_port, port)[0])
 
+        def change_password(name, password):
+            processes.change_password(gsadmin, home, started[-1], name, password)
+
         pages = panel_pages.PanelPages(browser, url, os.environ.get("GSADMIN_SCREENSHOTS"),
-                                       restart, sim.stop)
+                                       restart, sim.stop, change_password)
         pages.run_all(processes.PASSWORD)
         print("panel in the browser: passed")
         return 0

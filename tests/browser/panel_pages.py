@@ -11,6 +11,7 @@ from selenium.webdriver.support import expected_conditions as seen
 from selenium.webdriver.support.ui import Select, WebDriverWait
 
 import processes
+from panel_accounts import AccountSteps
 from panel_acts import ActSteps
 from panel_checks import PageChecks
 
@@ -44,17 +45,19 @@ def open_browser(chromium, driver_path, webdriver, home):
     return webdriver.Chrome(service=service, options=options)
 
 
-class PanelPages(ActSteps, PageChecks):
+class PanelPages(ActSteps, AccountSteps, PageChecks):
     """The panel at `url` in `browser`; pictures go to `shots` when given;
     `restart()` stops the client and starts it again on the same port,
-    `stop_game_server()` stops the simulator."""
+    `stop_game_server()` stops the simulator, `change_password(name,
+    password)` gives an account a new one and hangs the client up."""
 
-    def __init__(self, browser, url, shots, restart, stop_game_server):
+    def __init__(self, browser, url, shots, restart, stop_game_server, change_password):
         self.browser = browser
         self.url = url
         self.shots = shots
         self.restart = restart
         self.stop_game_server = stop_game_server
+        self.change_password = change_password
         self.window = WINDOW
         self.failed_logins = 0
 
@@ -122,9 +125,13 @@ class PanelPages(ActSteps, PageChecks):
         # Without the code; tess's failure is not one of alice's below.
         self.log_in("tess", password)
         self.expect_login_error("wrong name, password or code")
-        self.log_in("tess", password, processes.totp_now())
+        code = processes.totp_now()
+        self.log_in("tess", password, code)
         self.expect_text(By.ID, "who", "tess (level 1)")
         self.log_out()
+        self.code_replay_refused(password, code)
+        self.role_shows_only_its_own(password)
+        self.hang_up_ends_a_changed_login(password)
         self.hold_off_failed_logins(password)
 
     # Steps.

@@ -112,6 +112,9 @@ class Program:
         raise AssertionError(f"no {pattern!r} in the output of {self.process.args[0]}:\n"
                              + self.output()[-2000:])
 
+    def hang_up(self):
+        os.kill(self.process.pid, signal.SIGHUP)
+
     def stop(self):
         if self.process.poll() is None:
             os.killpg(self.process.pid, signal.SIGTERM)
@@ -139,6 +142,20 @@ def hash_password(gsadmin, home, password):
     return result.stdout.strip()
 
 
+def change_password(gsadmin, home, client, name, password):
+    """`name`'s line in the users file with the hash of `password`, read
+    again by `client` at a hang-up."""
+    with open(home.file("users"), encoding="utf-8") as users:
+        lines = users.read().splitlines()
+    hashed = hash_password(gsadmin, home, password)
+    for i, line in enumerate(lines):
+        fields = line.split(" ")
+        if fields[0] == name:
+            lines[i] = " ".join([fields[0], fields[1], hashed] + fields[3:])
+    home.write("users", "\n".join(lines) + "\n")
+    client.hang_up()
+
+
 def start_simulator(sim, home):
     """The simulator on a port it chose, playing SCENARIO; (program, port)."""
     home.write("match.txt", SCENARIO)
@@ -149,10 +166,12 @@ def start_simulator(sim, home):
 
 def start_client(gsadmin, home, sim_port, panel_port=0):
     """The client against the simulator with the panel on `panel_port`, or
-    on a port it chose, accounts alice (level 4), mia (level 1) and tess
-    (level 1, with one-time codes); (program, panel URL)."""
+    on a port it chose, accounts alice (level 4), mia (level 1), tess
+    (level 1, with one-time codes) and tina (a role that may kick, tempban
+    for a day and read the bans); (program, panel URL)."""
     hashed = hash_password(gsadmin, home, PASSWORD)
-    home.write("users", f"alice 4 {hashed}\nmia 1 {hashed}\ntess 1 {hashed} totp={TOTP_SECRET}\n")
+    home.write("users", f"alice 4 {hashed}\nmia 1 {hashed}\ntess 1 {hashed} totp={TOTP_SECRET}\n"
+               f"role trial kick,tempban:1d,read:bans\ntina trial {hashed}\n")
     home.write("panel.lua", "-- nothing: the panel is under test\n")
     # A rule the match never breaks, for the Rules page.
     home.write("panel.rules", '[[rule]]\nname = "slurs"\nkind = "words"\n'
