@@ -27,6 +27,7 @@ constexpr PartFlag kPartFlags[] = {
     {"--fleet-only", &Options::fleetOnly},
     {"--panel-only", &Options::panelOnly},
     {"--public-only", &Options::publicOnly},
+    {"--page-only", &Options::pageOnly},
     {"--throughput-only", &Options::throughputOnly},
     {"--flood-only", &Options::floodOnly},
     {"--handler-path-only", &Options::handlerPathOnly},

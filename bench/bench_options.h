@@ -49,6 +49,7 @@ struct Options {
   bool requestsOnly = false;
   bool panelOnly = false;
   bool publicOnly = false;
+  bool pageOnly = false;
   bool fleetOnly = false;
   bool floodOnly = false;
   bool throughputOnly = false;

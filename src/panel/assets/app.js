@@ -120,6 +120,41 @@ function fillTable(id, items, cellsOf, emptyText) {
   }
 }
 
+// Like fillTable for a table drawn many times a second: the row of an
+// item whose key (keyOf) it had before stays, and only its cells whose
+// text changed are written. A cell given as a function (buttons) is made
+// only for a new row. Unchanged rows cost nothing and keep the focus.
+function updateTable(id, items, keyOf, cellsOf, emptyText) {
+  const body = $(id);
+  const before = body.rowsByKey || new Map();
+  body.rowsByKey = new Map();
+  if (items.length === 0) {
+    fillTable(id, items, cellsOf, emptyText);
+    return;
+  }
+  const titles = Array.from(body.parentElement.querySelectorAll('th'), (th) => th.textContent);
+  const rows = items.map((item) => {
+    const key = keyOf(item);
+    const kept = before.get(key);
+    const row = kept || element('tr');
+    cellsOf(item).forEach((value, i) => {
+      if (kept && typeof value === 'function') return;
+      const cell = kept ? row.children[i] : row.appendChild(element('td'));
+      cell.dataset.label = titles[i] || '';
+      if (typeof value === 'function') cell.append(value());
+      else {
+        const text = value === null || value === undefined ? '' : String(value);
+        if (cell.textContent !== text) cell.textContent = text;
+      }
+    });
+    body.rowsByKey.set(key, row);
+    return row;
+  });
+  const same = rows.length === body.children.length &&
+    rows.every((row, i) => body.children[i] === row);
+  if (!same) body.replaceChildren(...rows);
+}
+
 function fillList(list, pairs) {
   list.replaceChildren();
   for (const [key, value] of pairs) {

@@ -91,9 +91,11 @@ let onlineNames = new Set();
 
 function renderPlayers(players) {
   onlineNames = new Set(players.map((p) => p.name));
-  keepingFocus(() => fillTable('players', players, (p) => [p.id, p.name, p.kills, p.deaths,
-    p.health, p.status, p.vehicle || '', actButtons(onlineActs, { id: p.id, name: p.name })],
-  'no players on the server'));
+  // A row is one person: a new name at the same id gets new buttons.
+  keepingFocus(() => updateTable('players', players, (p) => p.id + ' ' + p.name,
+    (p) => [p.id, p.name, p.kills, p.deaths, p.health, p.status, p.vehicle || '',
+      () => actButtons(onlineActs, { id: p.id, name: p.name })],
+    'no players on the server'));
 }
 
 // ---- Players not on the server ------------------------------------------

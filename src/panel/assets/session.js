@@ -78,6 +78,9 @@ function stop(reason) {
   chartsTimer = null;
   if ($('act-dialog').open) $('act-dialog').close();
   resetConsole();
+  // The next login may have other acts: its table gets buttons of its own.
+  $('players').rowsByKey = null;
+  $('players').replaceChildren();
   csrf = '';
   show(false, '');
   $('login-error').textContent = reason || '';

@@ -1,0 +1,90 @@
+#!/usr/bin/env python3
+"""Watches the panel's players table in headless Chromium for gsadmin_bench:
+logs in to the panel at URL as alice, then notes the time (milliseconds
+since the epoch, the page's own clock) of every change of the health shown
+for the player with id WATCHED, for SECONDS, and writes them to OUT as JSON
+lines {"at": ms, "health": text}, after a first line {"watched": [from,
+to]}. Exits 77 when Chromium or selenium is
+missing."""
+
+import json
+import os
+import shutil
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "tests", "browser"))
+sys.dont_write_bytecode = True
+
+import processes  # pylint: disable=wrong-import-position
+
+SKIP = 77
+# Noted by the page: the watched row's health cell, whenever the table changes.
+WATCH = """
+const watched = arguments[0];
+window.healthSeen = [];
+let last = null;
+new MutationObserver(() => {
+  const at = performance.timeOrigin + performance.now();
+  for (const row of document.querySelectorAll('#players tr')) {
+    const cells = row.querySelectorAll('td');
+    if (cells.length < 5 || cells[0].textContent !== watched) continue;
+    const health = cells[4].textContent;
+    if (health !== last) window.healthSeen.push({ at, health });
+    last = health;
+    return;
+  }
+}).observe(document.getElementById('players'), { childList: true, subtree: true,
+  characterData: true });
+"""
+
+
+def main():
+    url, watched, seconds, out = sys.argv[1], sys.argv[2], float(sys.argv[3]), sys.argv[4]
+    try:
+        from selenium import webdriver  # pylint: disable=import-outside-toplevel
+        from selenium.webdriver.common.by import By  # pylint: disable=import-outside-toplevel
+        from selenium.webdriver.support.ui import WebDriverWait  # pylint: disable=import-outside-toplevel
+        import panel_pages  # pylint: disable=import-outside-toplevel
+    except ImportError:
+        return SKIP
+    chromium = shutil.which("chromium") or shutil.which("chromium-browser")
+    driver = shutil.which("chromedriver")
+    if not chromium or not driver:
+        return SKIP
+    home = processes.TempHome()
+    browser = None
+    try:
+        browser = panel_pages.open_browser(chromium, driver, webdriver, home)
+        browser.get(url)
+        form = WebDriverWait(browser, 20).until(lambda b: b.find_element(By.ID, "login"))
+        form.find_element(By.NAME, "name").send_keys("alice")
+        form.find_element(By.NAME, "password").send_keys("secret")
+        form.find_element(By.TAG_NAME, "button").click()
+        WebDriverWait(browser, 20).until(
+            lambda b: len(b.find_elements(By.CSS_SELECTOR, "#players tr")) > 200)
+        browser.execute_script(WATCH, watched)
+        began = time.time() * 1000
+        time.sleep(seconds)
+        seen = browser.execute_script("return window.healthSeen;")
+        with open(out, "w", encoding="utf-8") as lines:
+            lines.write(json.dumps({"watched": [began, time.time() * 1000]}) + "\n")
+            for change in seen:
+                lines.write(json.dumps(change) + "\n")
+        return 0
+    finally:
+        if browser is not None:
+            group = browser.service.process.pid
+            try:
+                browser.quit()
+            finally:
+                try:
+                    os.killpg(group, 9)
+                except ProcessLookupError:
+                    pass
+        home.remove()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
