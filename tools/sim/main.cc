@@ -122,6 +122,7 @@ int main(int argc, char** argv) {
 
   gsadmin::SystemClock clock;
   SimLog log(clock, stderr);
+  if (options->epochStamps) log.stampWithEpoch();
   log.line("gsadmin-sim listening on " + options->bindAddress + ":" +
            std::to_string(socket->port()) + ", game " + std::to_string(game) + " mode " +
            std::to_string(mode) + ", scenario " + scenario->source +
