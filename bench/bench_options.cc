@@ -27,6 +27,7 @@ constexpr PartFlag kPartFlags[] = {
     {"--fleet-only", &Options::fleetOnly},
     {"--panel-only", &Options::panelOnly},
     {"--public-only", &Options::publicOnly},
+    {"--reports-only", &Options::reportsOnly},
     {"--throughput-only", &Options::throughputOnly},
     {"--flood-only", &Options::floodOnly},
     {"--handler-path-only", &Options::handlerPathOnly},
