@@ -13,6 +13,7 @@ from selenium.webdriver.support.ui import Select, WebDriverWait
 import processes
 from panel_acts import ActSteps
 from panel_checks import PageChecks
+from panel_moderation import ModerationSteps
 
 # One size for every run, so that the pictures stay alike.
 WINDOW = (1280, 800)
@@ -44,17 +45,19 @@ def open_browser(chromium, driver_path, webdriver, home):
     return webdriver.Chrome(service=service, options=options)
 
 
-class PanelPages(ActSteps, PageChecks):
+class PanelPages(ActSteps, PageChecks, ModerationSteps):
     """The panel at `url` in `browser`; pictures go to `shots` when given;
     `restart()` stops the client and starts it again on the same port,
-    `stop_game_server()` stops the simulator."""
+    `stop_game_server()` stops the simulator; `public_url` is the client's
+    public ban record."""
 
-    def __init__(self, browser, url, shots, restart, stop_game_server):
+    def __init__(self, browser, url, shots, restart, stop_game_server, public_url):
         self.browser = browser
         self.url = url
         self.shots = shots
         self.restart = restart
         self.stop_game_server = stop_game_server
+        self.public_url = public_url
         self.window = WINDOW
         self.failed_logins = 0
 
@@ -98,6 +101,8 @@ class PanelPages(ActSteps, PageChecks):
         self.expect_row("audit", ["panel:alice", "unban", "Dave", "served"])
         self.tempban_from_history("Bob")
         self.picture("history")
+        self.work_a_report()
+        self.work_an_appeal(self.public_url, "Bob")
         self.open_page("rules")
         self.expect_row("rules", ["slurs", "words", "warn, kick", "0"])
         self.open_page("account")
