@@ -101,8 +101,7 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
 
-  uint8_t game = 2;
-  uint8_t mode = 1;
+  uint8_t game = 2, mode = 1;
   std::optional<Scenario> scenario = loadScenario(*options, &game, &mode);
   if (!scenario) return kExitScenario;
   if (options->check) {
