@@ -69,7 +69,9 @@ class ReportStream {
       : arrivals_(static_cast<size_t>(reports)) {
     thread_ = std::thread([this, port, user] { read(port, user); });
   }
+  // Joins the reader, which hangs up at the stream's next event.
   ~ReportStream() {
+    stop_ = true;
     if (thread_.joinable()) thread_.join();
   }
   bool waitOpen(int timeoutMs) {
