@@ -8,7 +8,8 @@
 namespace gsadmin::bench {
 
 // The check of the client's bans when a player joins, with `bans` bans in
-// the moderation tables of a real database file: an in-process session
+// the moderation tables of a real database file, each a numbered sanction
+// (gs_sanctions' id, as .tempban writes it): an in-process session
 // (in-memory transport) is handed `joins` player-joined datagrams, every
 // other one of a banned name in another letter case (told and kicked), and
 // each hand-over is timed, handler, ban check and poll included. The
@@ -19,6 +20,8 @@ struct BanCheckResult {
   double joinMaxUs = 0;
   double lookupP99Us = 0;  // Sanctions::activeBan alone
   bool complete = false;   // every banned join kicked, no other
+  int bannedJoins = 0;
+  int toldNumber = 0;  // banned joins whose message named their ban's number
 };
 BanCheckResult measureBanCheck(int bans, int joins);
 

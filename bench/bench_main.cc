@@ -33,6 +33,7 @@
 #include "panel_bench.h"
 #include "panel_cost_bench.h"
 #include "public_bench.h"
+#include "report_flow_bench.h"
 #include "results_table.h"
 #include "rules_bench.h"
 #include "storage_bench.h"
@@ -267,6 +268,7 @@ std::vector<ResultRow> laterRows(const Options& options) {
   addPanelRows(panel, options);
   for (ResultRow& row : publicRows()) panel.push_back(row);
   for (ResultRow& row : pageRows()) panel.push_back(row);
+  for (ResultRow& row : reportFlowRows()) panel.push_back(row);
   std::vector<ResultRow> flood = floodRows(options.beforeBinary);
   for (ResultRow& row : beforeAfterRows(options.beforeBinary)) flood.push_back(row);
   std::vector<ResultRow> limits = limitsRows(options.beforeBinary, options.soakSeconds);
@@ -286,8 +288,8 @@ std::vector<ResultRow> laterRows(const Options& options) {
 // How every row of the full run is taken, for below the table.
 std::string allNotes() {
   return std::string(kGeneralNotes) + kPanelNotes + kPanelCostNotes + kPublicNotes + kPageNotes +
-         kFleetNotes + kFloodNotes + kBeforeAfterNotes + kBanStartNotes + kLimitsNotes +
-         kRulesNotes + kAuditNotes + kLoginNotes + unattendedNotes();
+         kReportFlowNotes + kFleetNotes + kFloodNotes + kBeforeAfterNotes + kBanStartNotes +
+         kLimitsNotes + kRulesNotes + kAuditNotes + kLoginNotes + unattendedNotes();
 }
 
 // The run of one of the --*-only flags, or none when no such flag was given.
@@ -327,6 +329,7 @@ std::optional<int> runOnePart(const Options& options) {
   }
   if (options.publicOnly) return printTable(publicRows());
   if (options.pageOnly) return printTable(pageRows());
+  if (options.reportsOnly) return printTable(reportFlowRows());
   if (options.storageOnly) {
     addStorageRows(measureStorageRates(kStorageRounds, kStorageRows, kStorageQueries), rows);
     return printTable(rows);

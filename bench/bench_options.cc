@@ -28,6 +28,7 @@ constexpr PartFlag kPartFlags[] = {
     {"--panel-only", &Options::panelOnly},
     {"--public-only", &Options::publicOnly},
     {"--page-only", &Options::pageOnly},
+    {"--reports-only", &Options::reportsOnly},
     {"--throughput-only", &Options::throughputOnly},
     {"--flood-only", &Options::floodOnly},
     {"--handler-path-only", &Options::handlerPathOnly},

@@ -31,7 +31,8 @@ namespace gsadmin::bench {
 // --outage-seconds=N, default 60; 0 leaves them out of the full run),
 // --record-bytes-only (the records' bytes on disk), --json-log-only (the
 // JSON log's cost), --unattended-only (all four). --login-only: the panel's
-// logins with and without a one-time code (login_bench.h). Google Benchmark's own
+// logins with and without a one-time code (login_bench.h). --reports-only:
+// players' reports made in game by the simulator (report_flow_bench.h). Google Benchmark's own
 // --benchmark_* flags go to the micro-benchmarks.
 struct Options {
   int idleSeconds = 60;
@@ -50,6 +51,7 @@ struct Options {
   bool panelOnly = false;
   bool publicOnly = false;
   bool pageOnly = false;
+  bool reportsOnly = false;
   bool fleetOnly = false;
   bool floodOnly = false;
   bool throughputOnly = false;

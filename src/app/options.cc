@@ -10,6 +10,7 @@
 #include "context/session_settings.h"
 #include "moderation/retention.h"
 #include "panel/listen_address.h"
+#include "panel/trusted_proxies.h"
 #include "requests/url_allow_list.h"
 #include "script/script_manager.h"
 
@@ -79,6 +80,10 @@ bool isLogFormat(std::string_view value) {
 
 bool isListenAddress(std::string_view value) {
   return parseListenAddress(value).has_value();
+}
+
+bool isProxyList(std::string_view value) {
+  return TrustedProxies::parse(value).has_value();
 }
 
 // At most 64 bytes, none of them control characters: it is shown in lines.
@@ -216,6 +221,9 @@ const OptionRow kOptions[] = {
     {"public", ValueKind::kText, nullptr, nullptr, 0, &Options::publicAddress, "ADDRESS",
      kListenWords, "", "serve the public ban record and appeals; HTTPS only off loopback",
      isListenAddress},
+    {"public-trusted-proxy", ValueKind::kText, nullptr, nullptr, 0, &Options::publicProxies,
+     "ADDRESS,...", "IPv4 or IPv6 addresses, comma-separated, at most 16", "",
+     "with --public: believe these peers' last X-Forwarded-For entry", isProxyList},
     {"rules", ValueKind::kText, nullptr, nullptr, 0, &Options::rulesPath, "FILE", "a file name", "",
      "moderation rules (TOML) acting on chat, kills and joins"},
     {"replay", ValueKind::kText, nullptr, nullptr, 0, &Options::replayPath, "LOG", "a file name",

@@ -59,6 +59,7 @@ struct Options {
   std::optional<std::string> httpUsers;       // --http-users
   std::optional<std::string> metricsAddress;  // --metrics
   std::optional<std::string> publicAddress;   // --public
+  std::optional<std::string> publicProxies;   // --public-trusted-proxy
   bool hashPassword = false;                  // --hash-password
   std::optional<std::string> enrollTotp;      // --enroll-totp: an account's name
   uint64_t requireTotp = 0;                   // --require-totp: a level; 0 not asked

@@ -209,6 +209,8 @@ TEST(OptionsTest, ServerAndOperatorNamesAreShortAndPrintable) {
 TEST(OptionsTest, AppealUrlAndReportCooldownAreChecked) {
   const char kUrlNeeds[] =
       "gsadmin: --appeal-url needs an http:// or https:// URL of at most 200 bytes without blanks";
+  const char kProxiesNeed[] =
+      "gsadmin: --public-trusted-proxy needs IPv4 or IPv6 addresses, comma-separated, at most 16";
   const struct {
     std::vector<std::string> args;
     std::string error;
@@ -219,6 +221,10 @@ TEST(OptionsTest, AppealUrlAndReportCooldownAreChecked) {
       {{"--appeal-url=https://example.org/\x1b[2J"}, kUrlNeeds},
       {{"--appeal-url=https://example.org/" + std::string(200, 'x')}, kUrlNeeds},
       {{"--report-cooldown=90s"}, ""},
+      {{"--public-trusted-proxy=127.0.0.1,::1"}, ""},
+      {{"--public-trusted-proxy=proxy.example.org"}, kProxiesNeed},
+      {{"--public-trusted-proxy=10.0.0.1:8080"}, kProxiesNeed},
+      {{"--public-trusted-proxy="}, kProxiesNeed},
       {{"--report-cooldown=soon"},
        "gsadmin: --report-cooldown needs a duration such as 30m, 12h, 7d or 1d12h (at most 10 "
        "years)"},

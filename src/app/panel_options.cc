@@ -6,6 +6,7 @@
 
 #include "panel/api_tokens.h"
 #include "panel/listen_address.h"
+#include "panel/trusted_proxies.h"
 #include "panel/users_file.h"
 
 namespace gsadmin {
@@ -62,6 +63,13 @@ std::optional<PanelSettings> panelSettingsOf(const Options& options, Console& co
     if (!servesSafely(*panel.publicAddress, "--public", options, panel, console)) {
       return std::nullopt;
     }
+  }
+  if (options.publicProxies) {
+    if (!panel.publicAddress) {
+      console.errorLine("gsadmin: --public-trusted-proxy needs --public");
+      return std::nullopt;
+    }
+    panel.publicProxies = *TrustedProxies::parse(*options.publicProxies);  // checked when taken
   }
   *status = 0;
   return panel;

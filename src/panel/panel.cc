@@ -142,7 +142,8 @@ void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
 }
 
 std::unique_ptr<WebServer> Panel::startPublic(SessionContext& session) {
-  publicContext_ = std::make_unique<PublicContext>(session.clock(), *queue_, session);
+  publicContext_ =
+      std::make_unique<PublicContext>(session.clock(), *queue_, session, settings_.publicProxies);
   if (session.moderation() != nullptr) {
     publicReads_ = makePublicReads(session.clock(), session.database());
     publicContext_->reads = publicReads_.get();

@@ -15,6 +15,7 @@
 #include "panel/loop_queue.h"
 #include "panel/route_entry.h"
 #include "panel/snapshot.h"
+#include "panel/trusted_proxies.h"
 #include "panel/typed_line.h"
 #include "panel/users_file.h"
 
@@ -47,6 +48,9 @@ struct PanelSettings {
   // The public ban record and appeals (--public); none: off. HTTPS with
   // certFile and keyFile, as the panel's.
   std::optional<ListenAddress> publicAddress;
+  // --public-trusted-proxy: the peers whose X-Forwarded-For names the
+  // client on the public listener; none by default.
+  TrustedProxies publicProxies;
 };
 
 // The web panel, the metrics endpoint and the public ban record of one

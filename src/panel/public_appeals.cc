@@ -123,22 +123,22 @@ std::optional<AppealForm> appealFormOf(const httplib::Request& request, std::str
 }
 
 void addPublicAppealRoutes(RouteTable& server, PublicContext& context) {
-  server.post("/api/appeals",
-              [&context](const httplib::Request& request, httplib::Response& response) {
-                response.set_header("Cache-Control", "no-store");
-                std::string error;
-                std::optional<AppealForm> form = appealFormOf(request, &error);
-                if (!form) return sendError(response, 400, error);
-                uint64_t wait = context.throttle.take(addressKey(request.remote_addr), form->ban);
-                if (wait > 0) {
-                  response.set_header("Retry-After", std::to_string(wait));
-                  return sendError(response, 429,
-                                   "too many appeals; try again in " + std::to_string(wait) + " s");
-                }
-                std::string token = randomToken();
-                if (token.empty()) return sendError(response, 503, "no token can be made now");
-                answerFiled(context, response, *form, token);
-              });
+  server.post(
+      "/api/appeals", [&context](const httplib::Request& request, httplib::Response& response) {
+        response.set_header("Cache-Control", "no-store");
+        std::string error;
+        std::optional<AppealForm> form = appealFormOf(request, &error);
+        if (!form) return sendError(response, 400, error);
+        uint64_t wait = context.throttle.take(publicAddressKey(context, request), form->ban);
+        if (wait > 0) {
+          response.set_header("Retry-After", std::to_string(wait));
+          return sendError(response, 429,
+                           "too many appeals; try again in " + std::to_string(wait) + " s");
+        }
+        std::string token = randomToken();
+        if (token.empty()) return sendError(response, 503, "no token can be made now");
+        answerFiled(context, response, *form, token);
+      });
   server.get(R"(/api/appeals/([0-9a-f]{64}))",
              [&context](const httplib::Request& request, httplib::Response& response) {
                std::string hash = appealTokenHash(request.matches[1].str());

@@ -114,13 +114,23 @@ json publicBanJson(const PublicBan& ban) {
           {"server", ban.server}};
 }
 
+std::string publicAddressKey(const PublicContext& context, const httplib::Request& request) {
+  std::vector<std::string> lines;
+  size_t count = request.get_header_value_count("X-Forwarded-For");
+  // More lines than clientOf() takes: none are read.
+  for (size_t i = 0; i < count && i <= TrustedProxies::kMaxHeaderLines; ++i) {
+    lines.push_back(request.get_header_value("X-Forwarded-For", i));
+  }
+  return addressKey(context.proxies.clientOf(request.remote_addr, lines));
+}
+
 void answerPublicRead(PublicContext& context, const httplib::Request& request,
                       httplib::Response& response, ReadWork work) {
   response.set_header("Cache-Control", "no-store");
   if (context.reads == nullptr) return sendError(response, 503, "the ban record is off");
   ReadLimits::Refusal refusal = ReadLimits::Refusal::kNone;
   std::shared_ptr<ReadSlot> slot =
-      context.reads->limits.admit(addressKey(request.remote_addr), &refusal);
+      context.reads->limits.admit(publicAddressKey(context, request), &refusal);
   if (!slot) {
     response.set_header("Retry-After", "1");
     return sendError(response, refusal == ReadLimits::Refusal::kLoginBusy ? 429 : 503,

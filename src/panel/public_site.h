@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "moderation/public_bans.h"
@@ -17,6 +18,7 @@
 #include "panel/read_pool.h"
 #include "panel/route_table.h"
 #include "panel/server_limits.h"
+#include "panel/trusted_proxies.h"
 #include "platform/clock.h"
 
 namespace gsadmin {
@@ -46,15 +48,25 @@ std::unique_ptr<PublicReads> makePublicReads(Clock& clock, const Database& datab
 // account, cookie, session or route). Owned by the panel, which stops the
 // listener before it goes; `session` is used only in work the loop runs.
 struct PublicContext {
-  PublicContext(Clock& clock, LoopQueue& queue, SessionContext& session)
-      : clock(clock), queue(queue), session(session), throttle(clock) {}
+  PublicContext(Clock& clock, LoopQueue& queue, SessionContext& session, TrustedProxies proxies)
+      : clock(clock),
+        queue(queue),
+        session(session),
+        proxies(std::move(proxies)),
+        throttle(clock) {}
 
   Clock& clock;
   LoopQueue& queue;
   SessionContext& session;
   PublicReads* reads = nullptr;  // null while the moderation is off
+  const TrustedProxies proxies;  // --public-trusted-proxy
   AppealThrottle throttle;
 };
+
+// The key the limits per address count `request` under: its client's
+// address (TrustedProxies::clientOf, by its X-Forwarded-For lines) as
+// addressKey() makes it.
+std::string publicAddressKey(const PublicContext& context, const httplib::Request& request);
 
 // The public listener's limits: small bodies, short times.
 ServerLimits publicLimits();

@@ -11,14 +11,16 @@ whose id passes to another before it is sent is refused (409) and says so;
 finds the console lines and filters them, the audit entries, lifts the ban
 from the bans page (saying that a ban of the server's own would remain),
 tempbans and notes a player who has left from the history's view of the
-player, opens the charts; checks every page with axe-core at 1280x800 and
+player, opens the charts; claims and closes on the Reports page the report
+a player made in game, and rejects on the Appeals page an appeal posted to
+the public listener, whose reply the appellant then reads; checks every page with axe-core at 1280x800 and
 at a phone's 390x844 (no sideways scrolling, controls of 44 px); restarts
 the client, which sends the page to the login form; stops the game
 server, which the page then says with a banner; logs out; a level-1
 account's chat box refuses a server command; a wrong password is refused
 and the sixth failed login within a minute is held off. With GSADMIN_SCREENSHOTS set to a directory it also saves a picture of
 each page there (login, players, players-phone, act-form, console, audit,
-bans, history, charts).
+bans, history, reports, appeals, charts).
 
 With GSADMIN_BROWSER_DEBUG set to a file name, a failure saves the window
 there and prints the focused element, the form's error and the last outcome.
@@ -92,7 +94,7 @@ def main():
     try:
         sim, sim_port = processes.start_simulator(sim, home)
         started.append(sim)
-        client, url = processes.start_client(gsadmin, home, sim_port)
+        client, url, public_url = processes.start_client(gsadmin, home, sim_port)
         started.append(client)
         browser = panel_pages.open_browser(*found, webdriver, home)
 
@@ -106,7 +108,7 @@ def main():
             processes.change_password(gsadmin, home, started[-1], name, password)
 
         pages = panel_pages.PanelPages(browser, url, os.environ.get("GSADMIN_SCREENSHOTS"),
-                                       restart, sim.stop, change_password)
+                                       restart, sim.stop, public_url, change_password)
         pages.run_all(processes.PASSWORD)
         print("panel in the browser: passed")
         return 0

@@ -6,7 +6,8 @@ import os
 
 AXE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "vendor", "axe-core",
                    "axe.min.js")
-PAGES = ("players", "console", "charts", "history", "bans", "audit", "rules")
+PAGES = ("players", "console", "charts", "history", "bans", "audit", "rules", "reports",
+         "appeals")
 PHONE = (390, 844)
 # The least width and height of a control, in CSS pixels.
 TAP_PIXELS = 44

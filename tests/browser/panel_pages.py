@@ -14,6 +14,7 @@ import processes
 from panel_accounts import AccountSteps
 from panel_acts import ActSteps
 from panel_checks import PageChecks
+from panel_moderation import ModerationSteps
 
 # One size for every run, so that the pictures stay alike.
 WINDOW = (1280, 800)
@@ -45,19 +46,22 @@ def open_browser(chromium, driver_path, webdriver, home):
     return webdriver.Chrome(service=service, options=options)
 
 
-class PanelPages(ActSteps, AccountSteps, PageChecks):
+class PanelPages(ActSteps, AccountSteps, PageChecks, ModerationSteps):
     """The panel at `url` in `browser`; pictures go to `shots` when given;
     `restart()` stops the client and starts it again on the same port,
-    `stop_game_server()` stops the simulator, `change_password(name,
-    password)` gives an account a new one and hangs the client up."""
+    `stop_game_server()` stops the simulator; `public_url` is the client's
+    public ban record; `change_password(name, password)` gives an account a
+    new one and hangs the client up."""
 
-    def __init__(self, browser, url, shots, restart, stop_game_server, change_password):
+    def __init__(self, browser, url, shots, restart, stop_game_server, public_url,
+                 change_password):
         self.browser = browser
         self.url = url
         self.shots = shots
         self.restart = restart
         self.stop_game_server = stop_game_server
         self.change_password = change_password
+        self.public_url = public_url
         self.window = WINDOW
         self.failed_logins = 0
 
@@ -101,6 +105,8 @@ class PanelPages(ActSteps, AccountSteps, PageChecks):
         self.expect_row("audit", ["panel:alice", "unban", "Dave", "served"])
         self.tempban_from_history("Bob")
         self.picture("history")
+        self.work_a_report()
+        self.work_an_appeal(self.public_url, "Bob")
         self.open_page("rules")
         self.expect_row("rules", ["slurs", "words", "warn, kick", "0"])
         self.open_page("account")

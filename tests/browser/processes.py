@@ -37,6 +37,7 @@ TIMED = """1 join Dave
 4 chat Carol anyone here?
 5 walk Dave health 75 at -40 12 3
 6 kill Alice Carol M4
+7 chat Alice !report Carol aimbot
 8 chat Dave gg
 """ + "".join(f"{10 + 3 * i} chat Carol line {i}\n" for i in range(40)) + "".join(
     # Frank and Eve take turns at id 20, so that an id passes to another
@@ -166,9 +167,10 @@ def start_simulator(sim, home):
 
 def start_client(gsadmin, home, sim_port, panel_port=0):
     """The client against the simulator with the panel on `panel_port`, or
-    on a port it chose, accounts alice (level 4), mia (level 1), tess
-    (level 1, with one-time codes) and tina (a role that may kick, tempban
-    for a day and read the bans); (program, panel URL)."""
+    on a port it chose, the public ban record on a port it chose, accounts
+    alice (level 4), mia (level 1), tess (level 1, with one-time codes) and
+    tina (a role that may kick, tempban for a day and read the bans);
+    (program, panel URL, public URL)."""
     hashed = hash_password(gsadmin, home, PASSWORD)
     home.write("users", f"alice 4 {hashed}\nmia 1 {hashed}\ntess 1 {hashed} totp={TOTP_SECRET}\n"
                f"role trial kick,tempban:1d,read:bans\ntina trial {hashed}\n")
@@ -179,8 +181,10 @@ def start_client(gsadmin, home, sim_port, panel_port=0):
     # Paths relative to the directory it runs in, so the console shows no
     # temporary name.
     program = Program(home, "client", [
-        gsadmin, "--no-input", f"--http=127.0.0.1:{panel_port}", "--http-users=users", "--script=panel.lua",
+        gsadmin, "--no-input", f"--http=127.0.0.1:{panel_port}", "--http-users=users",
+        "--public=127.0.0.1:0", "--script=panel.lua",
         "--rules=panel.rules", "127.0.0.1", str(sim_port), "Admin", "73519"])
     url = program.wait_for(r"Panel: (http://127\.0\.0\.1:\d+/)").group(1)
+    public_url = program.wait_for(r"Public: (http://127\.0\.0\.1:\d+/)").group(1)
     program.wait_for(r"Successfully connected")
-    return program, url
+    return program, url, public_url

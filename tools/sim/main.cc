@@ -101,8 +101,7 @@ int main(int argc, char** argv) {
     return kExitOk;
   }
 
-  uint8_t game = 2;
-  uint8_t mode = 1;
+  uint8_t game = 2, mode = 1;
   std::optional<Scenario> scenario = loadScenario(*options, &game, &mode);
   if (!scenario) return kExitScenario;
   if (options->check) {
@@ -122,6 +121,7 @@ int main(int argc, char** argv) {
 
   gsadmin::SystemClock clock;
   SimLog log(clock, stderr);
+  if (options->epochStamps) log.stampWithEpoch();
   log.line("gsadmin-sim listening on " + options->bindAddress + ":" +
            std::to_string(socket->port()) + ", game " + std::to_string(game) + " mode " +
            std::to_string(mode) + ", scenario " + scenario->source +

@@ -69,6 +69,7 @@ bool applyValue(const std::string& flag, const std::string& value, SimOptions& o
 bool* flagNamed(const std::string& flag, SimOptions& options) {
   if (flag == "--once") return &options.once;
   if (flag == "--check") return &options.check;
+  if (flag == "--epoch-stamps") return &options.epochStamps;
   if (flag == "--help" || flag == "-h") return &options.help;
   if (flag == "--version") return &options.version;
   return nullptr;
@@ -84,7 +85,7 @@ std::string bannerLine() {
 const char* usageText() {
   return "usage: gsadmin-sim [--port N] [--password TEXT] [--scenario FILE] [--game N]\n"
          "                   [--mode N] [--speed FACTOR] [--once] [--bind ADDRESS] [--check]\n"
-         "                   [--kick-delay MS]\n"
+         "                   [--kick-delay MS] [--epoch-stamps]\n"
          "       gsadmin-sim --help | --version\n"
          "\n"
          "A loopback game server for testing gsadmin scripts. It plays the built-in\n"
@@ -101,6 +102,8 @@ const char* usageText() {
          "  --bind ADDRESS   IPv4 address to listen on (default 127.0.0.1)\n"
          "  --kick-delay MS  a kicked player leaves MS milliseconds later (default 0)\n"
          "  --check          check the scenario and exit\n"
+         "  --epoch-stamps   stamp log lines with seconds since the epoch, to the\n"
+         "                   microsecond, instead of the scenario time\n"
          "  --version        print the version and exit\n"
          "\n"
          "Exit status: 0 done, 1 network failure, 2 bad command line, 3 bad scenario.\n";

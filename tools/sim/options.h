@@ -21,6 +21,7 @@ struct SimOptions {
   uint64_t kickDelayMs = 0;  // see ServerSetup
   bool once = false;         // end after one round instead of looping
   bool check = false;        // only check the scenario, then exit
+  bool epochStamps = false;  // log lines stamped with the wall clock (SimLog)
   bool help = false;
   bool version = false;
 };

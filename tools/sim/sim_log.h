@@ -23,6 +23,10 @@ class SimLog {
   // From now on lines carry the scenario time: real time since `startMs`
   // multiplied by `speed`.
   void startRound(uint64_t startMs, double speed);
+  // From now on every line is stamped with the wall clock's seconds since
+  // the epoch to the microsecond ("1796731200.123456"), so that another
+  // program's records of the same moments can be lined up with it.
+  void stampWithEpoch() { epochStamps_ = true; }
 
   void line(const std::string& text);
 
@@ -34,6 +38,7 @@ class SimLog {
   std::FILE* out_;
   std::optional<uint64_t> roundStartMs_;
   double speed_ = 1.0;
+  bool epochStamps_ = false;
   std::vector<std::string> kept_;
 };
 
