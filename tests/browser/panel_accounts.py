@@ -1,8 +1,11 @@
-"""Accounts as a team runs them: a one-time code used twice, a role that
+"""Accounts as a team runs them: a one-time code used twice, an account
+enrolled by the client logging in with its code and a recovery code, a role that
 sees only its own pages and acts, and a password changed in the users file
 while a browser is logged in with the old one."""
 
 from selenium.webdriver.common.by import By
+
+import processes
 
 # A login whose password changed is ended at the hang-up; its page learns
 # it when its stream closes (within 15 s) and is refused again.
@@ -16,6 +19,19 @@ class AccountSteps:
 
     def code_replay_refused(self, password, code):
         self.log_in("tess", password, code)
+        self.expect_login_error("wrong name, password or code")
+
+    def enrolled_code_and_recovery(self, password):
+        """rita, enrolled with --enroll-totp: her code, then a recovery code
+        once; the second time it is refused."""
+        self.log_in("rita", password, processes.totp_now(processes.ENROLLED["secret"]))
+        self.expect_text(By.ID, "who", "rita (level 1)")
+        self.log_out()
+        recovery = processes.ENROLLED["recovery"][3]
+        self.log_in("rita", password, recovery)
+        self.expect_text(By.ID, "who", "rita (level 1)")
+        self.log_out()
+        self.log_in("rita", password, recovery)
         self.expect_login_error("wrong name, password or code")
 
     def role_shows_only_its_own(self, password):

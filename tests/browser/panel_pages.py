@@ -136,6 +136,7 @@ class PanelPages(ActSteps, AccountSteps, PageChecks, ModerationSteps):
         self.expect_text(By.ID, "who", "tess (level 1)")
         self.log_out()
         self.code_replay_refused(password, code)
+        self.enrolled_code_and_recovery(password)
         self.role_shows_only_its_own(password)
         self.hang_up_ends_a_changed_login(password)
         self.hold_off_failed_logins(password)

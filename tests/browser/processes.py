@@ -18,6 +18,9 @@ import time
 PASSWORD = "secret"
 # tess's one-time code secret: RFC 6238's test key, in base32.
 TOTP_SECRET = "GEZDGNBVGY3TQOJQGEZDGNBVGY3TQOJQ"
+# rita's secret and recovery codes, as the client's last enrolment of her
+# printed them (start_client enrols her anew).
+ENROLLED = {}
 
 # A match that keeps four players on the server and a line of chat coming,
 # long enough for the whole test; it loops if the test runs longer.
@@ -143,6 +146,18 @@ def hash_password(gsadmin, home, password):
     return result.stdout.strip()
 
 
+def enrol(gsadmin, home, name):
+    """`name` enrolled for one-time codes by the client; her secret and
+    recovery codes go to ENROLLED."""
+    result = subprocess.run([gsadmin, f"--enroll-totp={name}", "--http-users=users"],
+                            capture_output=True, text=True, cwd=home.path, env=home.env,
+                            timeout=30, check=True)
+    ENROLLED["secret"] = re.search(r"Secret of \S+: ([A-Z2-7]+)", result.stdout).group(1)
+    ENROLLED["recovery"] = re.findall(r"^  (\d-[a-z2-7]{4}-[a-z2-7]{4}-[a-z2-7]{4})$",
+                                      result.stdout, re.M)
+    assert len(ENROLLED["recovery"]) == 10, result.stdout
+
+
 def change_password(gsadmin, home, client, name, password):
     """`name`'s line in the users file with the hash of `password`, read
     again by `client` at a hang-up."""
@@ -168,12 +183,14 @@ def start_simulator(sim, home):
 def start_client(gsadmin, home, sim_port, panel_port=0):
     """The client against the simulator with the panel on `panel_port`, or
     on a port it chose, the public ban record on a port it chose, accounts
-    alice (level 4), mia (level 1), tess (level 1, with one-time codes) and
-    tina (a role that may kick, tempban for a day and read the bans);
+    alice (level 4), mia (level 1), tess (level 1, with one-time codes),
+    tina (a role that may kick, tempban for a day and read the bans) and
+    rita (level 1, enrolled by the client: see ENROLLED);
     (program, panel URL, public URL)."""
     hashed = hash_password(gsadmin, home, PASSWORD)
     home.write("users", f"alice 4 {hashed}\nmia 1 {hashed}\ntess 1 {hashed} totp={TOTP_SECRET}\n"
-               f"role trial kick,tempban:1d,read:bans\ntina trial {hashed}\n")
+               f"role trial kick,tempban:1d,read:bans\ntina trial {hashed}\nrita 1 {hashed}\n")
+    enrol(gsadmin, home, "rita")
     home.write("panel.lua", "-- nothing: the panel is under test\n")
     # A rule the match never breaks, for the Rules page.
     home.write("panel.rules", '[[rule]]\nname = "slurs"\nkind = "words"\n'
