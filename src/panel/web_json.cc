@@ -116,6 +116,7 @@ json bansJson(const std::vector<SanctionRecord>& bans) {
         {"until", ban.until ? json(*ban.until) : json(nullptr)},
         {"reason", ban.reason},
         {"actor", ban.actor},
+        {"server", ban.server},
     });
   }
   return result;
