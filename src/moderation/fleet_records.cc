@@ -73,8 +73,8 @@ std::optional<int64_t> askFleet(RecordStore& store, const FleetRequest& request,
   StatementResult result = store.query(
       "INSERT INTO gs_requests (time, target, origin, actor, act) VALUES (?, ?, ?, ?, ?)"
       " RETURNING id",
-      {DbValue::integer(request.time), DbValue::text(request.target),
-       DbValue::text(request.origin), DbValue::text(request.actor), DbValue::text(request.act)});
+      {DbValue::integer(request.time), DbValue::text(request.target), DbValue::text(request.origin),
+       DbValue::text(request.actor), DbValue::text(request.act)});
   if (result.error || result.rowCount() != 1) {
     *error = "cannot reach the fleet: " + result.error.value_or("no request was made");
     return std::nullopt;
@@ -111,9 +111,8 @@ std::vector<FleetRequest> takeFleetRequests(RecordStore& store, std::string_view
 void answerFleet(RecordStore& store, const FleetRequest& request, std::string_view state,
                  std::string_view answer, int64_t nowSeconds) {
   store.query("UPDATE gs_requests SET state = ?, answer = ?, answered = ? WHERE id = ?",
-              {DbValue::text(std::string(state)),
-               DbValue::text(boundedText(answer, kMaxTextBytes)), DbValue::integer(nowSeconds),
-               DbValue::integer(request.id)});
+              {DbValue::text(std::string(state)), DbValue::text(boundedText(answer, kMaxTextBytes)),
+               DbValue::integer(nowSeconds), DbValue::integer(request.id)});
   notify(store, kAnswerNotice + request.origin);
 }
 
@@ -145,8 +144,8 @@ std::optional<std::vector<FleetServer>> readFleet(Database& database, int64_t no
   for (size_t row = 0; row < servers.rowCount(); ++row) {
     int64_t heartbeat = integerAt(servers, row, 1);
     byName[textAt(servers, row, 0)] = fleet.size();
-    fleet.push_back({textAt(servers, row, 0), heartbeat,
-                     heartbeat >= nowSeconds - kOfflineSeconds, {}});
+    fleet.push_back(
+        {textAt(servers, row, 0), heartbeat, heartbeat >= nowSeconds - kOfflineSeconds, {}});
   }
   for (size_t row = 0; row < players.rowCount(); ++row) {
     auto found = byName.find(textAt(players, row, 0));

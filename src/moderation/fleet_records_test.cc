@@ -33,7 +33,11 @@ class FleetRecordsTest : public ::testing::Test {
   }
 
   FleetRequest request(int64_t time) {
-    return {0, time, "beta", "alpha", R"({"name":"alice","level":4})",
+    return {0,
+            time,
+            "beta",
+            "alpha",
+            R"({"name":"alice","level":4})",
             R"({"action":"kick","name":"Troll"})"};
   }
 

@@ -79,8 +79,7 @@ void FleetDesk::carryOutRequests() {
     std::string error;
     std::optional<WebAction> action = parseWebAction(body, &error);
     if (!actor || !action) {
-      answerFleet(records, request, "refused", actor ? error : "the request names no account",
-                  now);
+      answerFleet(records, request, "refused", actor ? error : "the request names no account", now);
       continue;
     }
     // The same act as this client's own panel carries out.

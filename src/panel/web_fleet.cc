@@ -56,18 +56,17 @@ void postFleetAction(WebContext& context, const WebLogin& login, const json& bod
                      const std::string& server, httplib::Response& response) {
   auto started = std::chrono::steady_clock::now();
   if (context.fleet == nullptr) {
-    sendFleetOutcome(response, 409, body, server, "not done",
-                     "no server of the fleet is named " + server +
-                         ": this client's database is its own");
+    sendFleetOutcome(
+        response, 409, body, server, "not done",
+        "no server of the fleet is named " + server + ": this client's database is its own");
     return;
   }
   auto wait = std::make_shared<FleetWait>();
   FleetDesk* fleet = context.fleet;
-  std::optional<std::string> refusal = context.queue.call(
-      [fleet, server, login, action = dump(body), wait]() {
-        return fleet->ask(server, login, action, wait);
-      },
-      kLoopAnswerTimeout);
+  std::optional<std::string> refusal =
+      context.queue.call([fleet, server, login, action = dump(body),
+                          wait]() { return fleet->ask(server, login, action, wait); },
+                         kLoopAnswerTimeout);
   if (!refusal) {
     sendFleetOutcome(response, 503, body, server, "not done",
                      "not done: the client did not start it in time");
@@ -86,26 +85,26 @@ void postFleetAction(WebContext& context, const WebLogin& login, const json& bod
   } else if (answer && answer->state == "refused") {
     sendFleetOutcome(response, 409, body, server, "not done", answer->answer);
   } else {
-    sendFleetOutcome(response, 504, body, server, "no answer",
-                     "server " + server +
-                         " did not answer in time; its audit tells whether it was done");
+    sendFleetOutcome(
+        response, 504, body, server, "no answer",
+        "server " + server + " did not answer in time; its audit tells whether it was done");
   }
 }
 
 void addFleetRoute(RouteTable& server, WebContext& context) {
-  server.get("/api/fleet", [&context](const httplib::Request& request,
-                                      httplib::Response& response) {
-    std::optional<WebLogin> login = requireLogin(context, request, response, false);
-    if (!login) return;
-    answerFromReader(context, *login, response, Freshness::kRecent,
-                     [&context](ReadTools& tools) -> ReadAnswer {
-                       std::string error;
-                       std::optional<std::vector<FleetServer>> fleet =
-                           readFleet(tools.database, context.clock.wallSeconds(), &error);
-                       if (!fleet) return {503, dump({{"error", "the fleet cannot be read"}})};
-                       return {200, dump(fleetJson(*fleet, context.recordsServer))};
-                     });
-  });
+  server.get(
+      "/api/fleet", [&context](const httplib::Request& request, httplib::Response& response) {
+        std::optional<WebLogin> login = requireLogin(context, request, response, false);
+        if (!login) return;
+        answerFromReader(context, *login, response, Freshness::kRecent,
+                         [&context](ReadTools& tools) -> ReadAnswer {
+                           std::string error;
+                           std::optional<std::vector<FleetServer>> fleet =
+                               readFleet(tools.database, context.clock.wallSeconds(), &error);
+                           if (!fleet) return {503, dump({{"error", "the fleet cannot be read"}})};
+                           return {200, dump(fleetJson(*fleet, context.recordsServer))};
+                         });
+      });
 }
 
 }  // namespace gsadmin
