@@ -189,7 +189,12 @@ std::optional<uint64_t> Moderation::nextWriteMs() const {
 }
 
 void Moderation::tickFleet() {
-  if (!store_.shared()) return;
+  // While the database is away the fleet sees this client offline anyway:
+  // heartbeats would only crowd the journal. The players go once it is back.
+  if (!fleetReachable()) {
+    fleet_.changed();
+    return;
+  }
   std::vector<FleetPlayer> players;
   for (const auto& player : session_.players().all()) {
     players.push_back({player->id, player->name, player->kills, player->deaths});
@@ -197,8 +202,12 @@ void Moderation::tickFleet() {
   fleet_.tick(now(), players);
 }
 
+bool Moderation::fleetReachable() const {
+  return store_.shared() && opened_ && store_.database().connected();
+}
+
 std::optional<uint64_t> Moderation::nextFleetMs() {
-  if (!store_.shared() || !opened_) return std::nullopt;
+  if (!fleetReachable()) return std::nullopt;
   int64_t seconds = fleet_.nextDue() - now();
   uint64_t nowMs = session_.clock().nowMs();
   return seconds <= 0 ? nowMs : nowMs + static_cast<uint64_t>(seconds) * 1000;
@@ -215,7 +224,7 @@ void Moderation::writeRecords() {
 
 void Moderation::close() {
   for (Presence& presence : presence_) endVisit(presence);
-  if (store_.shared() && opened_) fleet_.stopped();
+  if (fleetReachable()) fleet_.stopped();
   reportStoreError(store_.flush());
   if (store_.queued() == 0 || store_.database().connected()) return;
   if (store_.journal() != nullptr && store_.keepInJournal().empty()) {

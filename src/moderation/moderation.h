@@ -272,6 +272,8 @@ class Moderation {
   void enforceOnline();
   // On a shared database, queues the fleet's heartbeat and players when due.
   void tickFleet();
+  // A shared database, open and connected: the fleet's records may go.
+  bool fleetReachable() const;
 
   SessionContext& session_;
   ModerationSettings settings_;
