@@ -95,8 +95,8 @@ function fillPlayerLists(h) {
   const chat = $('player-chat');
   chat.replaceChildren();
   for (const c of h.chat) {
-    chat.append(element('li', timeText(c.time) + (c.recipient === null ? ' said: '
-      : ' to ' + c.recipient + ': ') + c.text));
+    chat.append(element('li', timeText(c.time) + (c.server ? ' on ' + c.server : '') +
+      (c.recipient === null ? ' said: ' : ' to ' + c.recipient + ': ') + c.text));
   }
   if (h.chat.length === 0) chat.append(element('li', 'no chat recorded', 'empty'));
 }
