@@ -21,7 +21,9 @@ constexpr std::chrono::milliseconds kFleetAnswerWait{2500};
 
 void sendFleetOutcome(httplib::Response& response, int status, const json& body,
                       const std::string& server, const char* state, const std::string& text) {
-  json answer = {{"id", body.value("id", std::string())}, {"state", state}, {"server", server}};
+  // The request's own id said back, when it is a text; it is not kept.
+  const json* id = body.contains("id") && body["id"].is_string() ? &body["id"] : nullptr;
+  json answer = {{"id", id ? *id : json("")}, {"state", state}, {"server", server}};
   if (status == 200) {
     answer["ok"] = true;
     answer["note"] = text;

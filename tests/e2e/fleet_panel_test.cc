@@ -117,10 +117,14 @@ void expectRefusals(httplib::Client& http, const WebUser& alice, ClientProcess& 
   EXPECT_EQ(refused.body["state"], "not done") << refused.body.dump();
   EXPECT_EQ(refused.body["server"], "beta") << refused.body.dump();
 
-  Answer unknown = post(
-      http, alice, {{"action", "kick"}, {"name", "Carl"}, {"reason", "x"}, {"server", "gamma"}});
+  Answer unknown =
+      post(http, alice,
+           {{"action", "kick"}, {"name", "Carl"}, {"reason", "x"}, {"server", "gamma"}, {"id", 7}});
   EXPECT_EQ(unknown.status, 409) << unknown.body.dump();
   EXPECT_EQ(unknown.body["error"], "no server of the fleet is named gamma") << unknown.body.dump();
+  EXPECT_EQ(unknown.body["id"], "") << "an id that is no text is not said back";
+  Answer malformed = post(http, alice, {{"action", "kick"}, {"name", "Carl"}, {"server", 3}});
+  EXPECT_EQ(malformed.status, 400) << malformed.body.dump();
 
   beta.closeInput();
   beta.kill(SIGTERM);
