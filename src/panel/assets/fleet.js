@@ -50,7 +50,9 @@ async function loadFleet() {
     $('fleet-state').textContent = offline.length ? 'offline: ' + offline.join(', ') : '';
     renderPlayers(livePlayers);
   }
-  if (!$('page-players').hidden && !$('panel').hidden) {
+  // No fleet (a database of the client's own, or the moderation off): not
+  // asked again until the page opens anew.
+  if (fleetNames.length && !$('page-players').hidden && !$('panel').hidden) {
     fleetTimer = setTimeout(loadFleet, fleetRefreshMs);
   }
 }
