@@ -70,6 +70,7 @@ void FleetDesk::tick() {
 }
 
 void FleetDesk::carryOutRequests() {
+  if (store() == nullptr) return;
   RecordStore& records = *store();
   const std::string here = records.serverName();
   int64_t now = session_.moderation()->now();
@@ -84,6 +85,9 @@ void FleetDesk::carryOutRequests() {
     }
     // The same act as this client's own panel carries out.
     std::string outcome = carryOutWebAction(session_, *actor, *action, runTypedLine_);
+    // A console line may have begun a script's transaction, which would
+    // hold the answer back: the panel that asked then says it had none.
+    if (store() == nullptr) continue;
     if (outcome.empty()) {
       answerFleet(records, request, "done", action->kind + " done on " + here, now);
     } else if (outcome[0] == kDoneNoteMark) {
@@ -95,9 +99,11 @@ void FleetDesk::carryOutRequests() {
 }
 
 void FleetDesk::collectAnswers() {
+  RecordStore* records = store();
+  if (records == nullptr) return;
   for (auto it = waits_.begin(); it != waits_.end();) {
     std::shared_ptr<FleetWait> wait = it->second.lock();
-    std::optional<FleetAnswer> answer = wait ? fleetAnswer(*store(), it->first) : std::nullopt;
+    std::optional<FleetAnswer> answer = wait ? fleetAnswer(*records, it->first) : std::nullopt;
     if (wait && (!answer || !finished(*answer))) {
       ++it;
       continue;

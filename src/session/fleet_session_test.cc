@@ -31,8 +31,8 @@ class FleetSessionTest : public ::testing::Test {
     std::string uri = postgres_.newDatabase("fleet");
     ASSERT_FALSE(uri.empty()) << postgres_.failure();
     harness_ = std::make_unique<SessionHarness>(
-        std::nullopt, defaults::kAdminName, defaults::kAdminPassword, testing::Transport::kInMemory,
-        [uri](SessionSettings& settings) {
+        "function begin() dbExec('BEGIN') end\n", defaults::kAdminName, defaults::kAdminPassword,
+        testing::Transport::kInMemory, [uri](SessionSettings& settings) {
           settings.databasePath = uri;
           settings.moderation.serverName = "beta";
         });
@@ -142,6 +142,27 @@ TEST_F(FleetSessionTest, ARequestBeyondTheAccountOrMalformedOrLateIsNotCarriedOu
   harness_->output();  // the joins
   for (const Case& c : cases) EXPECT_EQ(outcome(ask(c.actor, c.act, c.age)), c.outcome) << c.act;
   EXPECT_EQ(harness_->output().find("Carl"), std::string::npos) << "nothing done to Carl";
+}
+
+// A console line that leaves a script's transaction open: its answer would
+// be held in that transaction, so none is written (the panel that asked
+// says it had none); nothing fails, and the next request, once the
+// transaction has ended, is answered.
+TEST_F(FleetSessionTest, AnActThatLeavesAScriptsTransactionOpenIsNotAnsweredInIt) {
+  std::string held =
+      ask(R"({"name":"alice","level":4})", R"j({"action":"command","line":".lua begin()"})j");
+  pollUntil([&]() { return harness_->session().database().inTransaction(); });
+  ASSERT_TRUE(harness_->session().database().inTransaction());
+  for (int i = 0; i < 20; ++i) {
+    harness_->clock().advance(500);
+    harness_->session().poll();
+  }
+  harness_->session().handleTypedLine(".lua dbExec('ROLLBACK')");
+  EXPECT_EQ(first("SELECT state FROM gs_requests WHERE id = " + held), "running")
+      << "taken before the act, never answered";
+  std::string next = ask(R"({"name":"alice","level":4})",
+                         R"({"action":"kick","name":"Carl","reason":"afterwards"})");
+  EXPECT_EQ(outcome(next), "done: kick done on beta");
 }
 
 }  // namespace
