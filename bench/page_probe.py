@@ -24,13 +24,15 @@ SKIP = 77
 WATCH = """
 const watched = arguments[0];
 window.healthSeen = [];
+const column = Array.from(document.getElementById('players').parentElement
+  .querySelectorAll('th'), (th) => th.textContent).indexOf('Health');
 let last = null;
 new MutationObserver(() => {
   const at = performance.timeOrigin + performance.now();
   for (const row of document.querySelectorAll('#players tr')) {
     const cells = row.querySelectorAll('td');
-    if (cells.length < 5 || cells[0].textContent !== watched) continue;
-    const health = cells[4].textContent;
+    if (cells.length <= column || cells[0].textContent !== watched) continue;
+    const health = cells[column].textContent;
     if (health !== last) window.healthSeen.push({ at, health });
     last = health;
     return;

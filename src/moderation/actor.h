@@ -38,13 +38,18 @@ struct Actor {
   // kPanel: the role of an account of a named role, which decides what it
   // may do in place of `level`; null for an account of a level.
   std::shared_ptr<const ActGrants> grants = {};
+  // kPanel: the server of a fleet whose panel asked this client's server
+  // for the act; empty for this client's own panel.
+  std::string fromServer = {};
 
   // "console:NAME", "panel:NAME", "game:NAME", "script:NAME", "rule:NAME"
   // or "schedule:NAME"; an act made with an API token says which:
-  // "panel:NAME (token LABEL)".
+  // "panel:NAME (token LABEL)"; one asked from another server's panel
+  // says which: "panel:NAME from SERVER".
   std::string label() const {
     std::string text = std::string(door()) + ":" + name;
-    return token.empty() ? text : text + " (token " + token + ")";
+    if (!token.empty()) text += " (token " + token + ")";
+    return fromServer.empty() ? text : text + " from " + fromServer;
   }
 
  private:

@@ -2,6 +2,7 @@
 
 #include "console/printable.h"
 #include "context/session_context.h"
+#include "model/player_manager.h"
 
 namespace gsadmin {
 namespace {
@@ -21,7 +22,8 @@ Moderation::Moderation(SessionContext& session, ModerationSettings settings)
       admins_(store_),
       reports_(store_),
       appeals_(store_),
-      reportCooldown_(settings_.reportCooldownSeconds) {
+      reportCooldown_(settings_.reportCooldownSeconds),
+      fleet_(store_) {
   const SessionSettings& where = session.settings();
   store_.setServerName(settings_.serverName.empty()
                            ? where.serverIP + ":" + std::to_string(where.serverPort)
@@ -78,6 +80,7 @@ void Moderation::playerJoined(const Player& player) {
   // A join for an id already held replaces that player without a quit.
   endVisit(presence_[player.id]);
   presence_[player.id].name = player.name;
+  fleet_.changed();
   enforceBan(player, false);
 }
 
@@ -94,6 +97,7 @@ void Moderation::playerDetails(const Player& player) {
 }
 
 void Moderation::playerLeaving(const Player& player) {
+  fleet_.changed();
   endVisit(presence_[player.id]);
 }
 
@@ -135,6 +139,7 @@ void Moderation::tick() {
     writeWhenDue();
   }
   applyChanges();
+  tickFleet();
   int64_t moment = now();
   if (moment >= nextExpiry_) {
     purge_.start(settings_.retention, moment);
@@ -144,6 +149,7 @@ void Moderation::tick() {
     if (store_.shared()) {
       store_.queue("DELETE FROM gs_batches WHERE time < ?",
                    {DbValue::integer(moment - kBatchDays * kDaySeconds)});
+      purgeFleetRequests(store_, moment);
     }
     nextExpiry_ = moment + kDaySeconds;
   }
@@ -182,6 +188,31 @@ std::optional<uint64_t> Moderation::nextWriteMs() const {
   return writeDueMs_ ? *writeDueMs_ : session_.clock().nowMs() + kRecordBatchMs;
 }
 
+void Moderation::tickFleet() {
+  // While the database is away the fleet sees this client offline anyway:
+  // heartbeats would only crowd the journal. The players go once it is back.
+  if (!fleetReachable()) {
+    fleet_.changed();
+    return;
+  }
+  std::vector<FleetPlayer> players;
+  for (const auto& player : session_.players().all()) {
+    players.push_back({player->id, player->name, player->kills, player->deaths});
+  }
+  fleet_.tick(now(), players);
+}
+
+bool Moderation::fleetReachable() const {
+  return store_.shared() && opened_ && store_.database().connected();
+}
+
+std::optional<uint64_t> Moderation::nextFleetMs() {
+  if (!fleetReachable()) return std::nullopt;
+  int64_t seconds = fleet_.nextDue() - now();
+  uint64_t nowMs = session_.clock().nowMs();
+  return seconds <= 0 ? nowMs : nowMs + static_cast<uint64_t>(seconds) * 1000;
+}
+
 std::optional<uint64_t> Moderation::msUntilWork() const {
   if (!sanctions_.loading()) return std::nullopt;
   return Sanctions::kLoadPollMs;
@@ -193,6 +224,7 @@ void Moderation::writeRecords() {
 
 void Moderation::close() {
   for (Presence& presence : presence_) endVisit(presence);
+  if (fleetReachable()) fleet_.stopped();
   reportStoreError(store_.flush());
   if (store_.queued() == 0 || store_.database().connected()) return;
   if (store_.journal() != nullptr && store_.keepInJournal().empty()) {

@@ -13,6 +13,7 @@
 #include "moderation/actor.h"
 #include "moderation/admins.h"
 #include "moderation/appeals.h"
+#include "moderation/fleet_records.h"
 #include "moderation/player_history.h"
 #include "moderation/record_store.h"
 #include "moderation/reports.h"
@@ -179,6 +180,9 @@ class Moderation {
   // Each prints one "* " line; refused for an appeal decided already.
   std::string acceptAppeal(const Actor& actor, int64_t id, std::string_view reply);
   std::string rejectAppeal(const Actor& actor, int64_t id, std::string_view reply);
+  // On a shared database, when the fleet's heartbeat or players are due to
+  // be queued (FleetPresence), on the session's clock; empty otherwise.
+  std::optional<uint64_t> nextFleetMs();
   // When the next report's evidence is due to be copied, on the session's
   // clock; empty when none waits.
   std::optional<uint64_t> nextReportMs() const { return reports_.nextDueMs(); }
@@ -266,6 +270,10 @@ class Moderation {
   void applyChanges();
   bool anythingStale() const;
   void enforceOnline();
+  // On a shared database, queues the fleet's heartbeat and players when due.
+  void tickFleet();
+  // A shared database, open and connected: the fleet's records may go.
+  bool fleetReachable() const;
 
   SessionContext& session_;
   ModerationSettings settings_;
@@ -278,6 +286,7 @@ class Moderation {
   Reports reports_;
   Appeals appeals_;
   ReportCooldown reportCooldown_;
+  FleetPresence fleet_;
   std::array<Presence, 256> presence_{};
   int64_t nextExpiry_ = 0;
   // When the writes waiting in the store are due; empty while none wait.

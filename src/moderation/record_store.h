@@ -98,6 +98,7 @@ class RecordStore {
   uint64_t dropped() const { return dropped_; }
 
   Database& database() { return database_; }
+  const Database& database() const { return database_; }
 
   // On a shared database, keeps the writes that cannot reach it in
   // `journal` (opened), and first takes back into the queue, ahead of

@@ -86,14 +86,15 @@ SuiteServer RecordStorePostgresTest::postgres_;
 
 // Tables of the version before gain the appeals, in place, with what they
 // held, and take an appeal.
-TEST_F(RecordStorePostgresTest, TablesOfTheVersionBeforeGainTheAppeals) {
+TEST_F(RecordStorePostgresTest, TablesOfTheVersionsBeforeGainTheAppealsAndTheFleet) {
   std::unique_ptr<Database> database = connect();
   {
     RecordStore store(*database);
     ASSERT_EQ(store.open(), "");
   }
   for (const char* statement :
-       {"DROP TABLE gs_appeals", "DELETE FROM gs_schema",
+       {"DROP TABLE gs_appeals", "DROP TABLE gs_servers", "DROP TABLE gs_online",
+        "DROP TABLE gs_requests", "DELETE FROM gs_schema",
         "INSERT INTO gs_chat (time, name_key, name, text) VALUES (1, 'bob', 'Bob', 'kept')"}) {
     ASSERT_FALSE(database->run(statement, {}).error) << statement;
   }
@@ -111,6 +112,7 @@ TEST_F(RecordStorePostgresTest, TablesOfTheVersionBeforeGainTheAppeals) {
       {});
   EXPECT_FALSE(store.flush());
   EXPECT_EQ(count(*database, "SELECT count(*) FROM gs_appeals WHERE state = 'open'"), 1);
+  EXPECT_EQ(count(*database, "SELECT count(*) FROM gs_requests"), 0);
 }
 
 TEST_F(RecordStorePostgresTest, TwoClientsMakeTheTablesOnceAndHearEachOthersNotices) {

@@ -42,7 +42,7 @@ TEST_F(RecordStoreTest, CreatesTheTablesOnceAndKeepsTheirVersion) {
   ASSERT_EQ(store_.open(), "");
   EXPECT_EQ(countOf(database_,
                     "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name LIKE 'gs%'"),
-            14);
+            17);
   ASSERT_TRUE(store_.queue(kInsertChat, chatLine(1)));
   ASSERT_FALSE(store_.flush());
 

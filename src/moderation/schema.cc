@@ -106,6 +106,25 @@ const char* const kSchema[] = {
     " actor TEXT NOT NULL DEFAULT '', decided INTEGER, server TEXT NOT NULL DEFAULT '')",
     "CREATE INDEX IF NOT EXISTS gs_appeals_state ON gs_appeals (state, id)",
     "CREATE INDEX IF NOT EXISTS gs_appeals_sanction ON gs_appeals (sanction, id)",
+    // The clients of a fleet: each writes its heartbeat (seconds since the
+    // epoch) every few seconds; one whose heartbeat is old is offline.
+    "CREATE TABLE IF NOT EXISTS gs_servers ("
+    " name TEXT PRIMARY KEY, heartbeat INTEGER NOT NULL, started INTEGER NOT NULL)",
+    // The players on each server of a fleet, as its client last wrote them.
+    "CREATE TABLE IF NOT EXISTS gs_online ("
+    " server TEXT NOT NULL, player INTEGER NOT NULL, name TEXT NOT NULL,"
+    " kills INTEGER NOT NULL DEFAULT 0, deaths INTEGER NOT NULL DEFAULT 0,"
+    " PRIMARY KEY (server, player))",
+    // Acts asked of another server's client: actor is the account (JSON:
+    // name, level, token, role), act the panel's action (JSON); state is
+    // 'waiting', 'running', 'done', 'refused' or 'expired', answer its line.
+    "CREATE TABLE IF NOT EXISTS gs_requests ("
+    " id INTEGER PRIMARY KEY, time INTEGER NOT NULL, target TEXT NOT NULL,"
+    " origin TEXT NOT NULL, actor TEXT NOT NULL, act TEXT NOT NULL,"
+    " state TEXT NOT NULL DEFAULT 'waiting', answer TEXT NOT NULL DEFAULT '',"
+    " answered INTEGER)",
+    "CREATE INDEX IF NOT EXISTS gs_requests_target ON gs_requests (target, state)",
+    "CREATE INDEX IF NOT EXISTS gs_requests_time ON gs_requests (time)",
 };
 
 // Version 1 had neither the server columns nor gs_kills and gs_batches,
@@ -158,7 +177,8 @@ std::vector<std::string> moderationUpgrade(int version) {
             "ALTER TABLE gs_audit ADD COLUMN prev TEXT",
             "ALTER TABLE gs_audit ADD COLUMN chain TEXT"};
   }
-  // Version 4 lacks only gs_appeals, which moderationSchema() makes.
+  // Version 4 lacks only gs_appeals, version 5 only gs_servers, gs_online
+  // and gs_requests, which moderationSchema() makes.
   return {};
 }
 

@@ -14,8 +14,9 @@ namespace gsadmin {
 // skeleton column and its index; version 4 the audit's sanction column and
 // links (prev, chain) and the players' reports (gs_reports,
 // gs_report_reporters, gs_report_evidence); version 5 the banned players'
-// appeals (gs_appeals).
-inline constexpr int kModerationSchemaVersion = 5;
+// appeals (gs_appeals); version 6 the fleet's servers, their players online
+// and the acts asked of one another (gs_servers, gs_online, gs_requests).
+inline constexpr int kModerationSchemaVersion = 6;
 
 // Creates gs_schema when it is missing; run before anything else, so that
 // the version is read before any other table is touched.

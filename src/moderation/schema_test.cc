@@ -98,12 +98,13 @@ TEST_F(SchemaTest, TablesOfTheFirstVersionAreUpgradedOnceWithNothingLost) {
   EXPECT_FALSE(database_.inTransaction());
 }
 
-TEST_F(SchemaTest, TablesOfTheVersionBeforeGainTheAppeals) {
+TEST_F(SchemaTest, TablesOfTheVersionsBeforeGainTheAppealsAndTheFleet) {
   {
     RecordStore store(database_);
     ASSERT_EQ(store.open(), "");
   }
-  make({"DROP TABLE gs_appeals", "DELETE FROM gs_schema"});
+  make({"DROP TABLE gs_appeals", "DROP TABLE gs_servers", "DROP TABLE gs_online",
+        "DROP TABLE gs_requests", "DELETE FROM gs_schema"});
   ASSERT_FALSE(
       database_
           .run("INSERT INTO gs_schema VALUES (?)", {DbValue::integer(kModerationSchemaVersion - 1)})
@@ -112,6 +113,9 @@ TEST_F(SchemaTest, TablesOfTheVersionBeforeGainTheAppeals) {
   ASSERT_EQ(store.open(), "");
   EXPECT_EQ(count("SELECT max(version) FROM gs_schema"), kModerationSchemaVersion);
   EXPECT_EQ(count("SELECT count(*) FROM gs_appeals"), 0);
+  EXPECT_EQ(count("SELECT count(*) FROM gs_servers"), 0);
+  EXPECT_EQ(count("SELECT count(*) FROM gs_online"), 0);
+  EXPECT_EQ(count("SELECT count(*) FROM gs_requests"), 0);
 }
 
 TEST_F(SchemaTest, AnUpgradeThatFailsChangesNothing) {

@@ -100,11 +100,12 @@ std::vector<RouteEntry> Panel::publicRoutes() const {
   return public_ ? public_->routes().entries() : std::vector<RouteEntry>{};
 }
 
-void Panel::start(SessionContext& session, TypedLineRunner runTypedLine) {
+void Panel::start(SessionContext& session, TypedLineRunner runTypedLine, FleetDesk* fleet) {
   queue_ = std::make_unique<LoopQueue>(session.clock());
   ring_->stampWith(&session.clock());
   context_ = std::make_unique<WebContext>(session.clock(), board_, *ring_, *queue_, session);
   context_->runTypedLine = std::move(runTypedLine);
+  context_->fleet = fleet;
   context_->accounts.setUsersFile(settings_.usersFile);
   context_->accounts.replace(settings_.accounts);
   context_->requireTotpLevel = settings_.requireTotpLevel;
@@ -212,6 +213,7 @@ std::unique_ptr<WebServer> Panel::startServer(SessionContext& session, const Lis
       addRecordRoutes(server->routes(), *context_);
       addChartRoutes(server->routes(), *context_);
       addActionRoute(server->routes(), *context_);
+      addFleetRoute(server->routes(), *context_);
       addStreamRoute(server->routes(), *context_);
       WebServer* claimer = server.get();
       context_->claimConnection =

@@ -21,6 +21,7 @@
 
 namespace gsadmin {
 
+class FleetDesk;
 class SessionContext;
 class StreamHub;
 class WebServer;
@@ -72,7 +73,9 @@ class Panel {
   // address of each. A server that cannot start is said in one line of
   // standard error and left off; the client goes on. `session` must
   // outlive the panel (or stop()); `runTypedLine` is called on the loop.
-  void start(SessionContext& session, TypedLineRunner runTypedLine);
+  // `fleet`, on a shared database, carries the acts on other servers'
+  // players; it must outlive the panel too.
+  void start(SessionContext& session, TypedLineRunner runTypedLine, FleetDesk* fleet = nullptr);
   // The eventfd the loop's wait watches; -1 when nothing runs.
   int wakeFd() const;
   // On the loop after each pass: runs the work the HTTP threads handed

@@ -95,6 +95,15 @@ void postAction(WebContext& context, const httplib::Request& request, httplib::R
     sendError(response, 400, error);
     return;
   }
+  if (body.contains("server") && !(body["server"].is_string() && body["server"].size() <= 64)) {
+    sendError(response, 400, "\"server\" is a server's name");
+    return;
+  }
+  std::string server = body.value("server", context.recordsServer);
+  if (!server.empty() && server != context.recordsServer) {
+    postFleetAction(context, *login, body, server, response);
+    return;
+  }
   std::optional<std::string> id = actionId(body, &error);
   if (!id) {
     sendError(response, body.contains("id") ? 400 : 503, error);

@@ -164,22 +164,26 @@ Actor panelActor(const WebLogin& login) {
 
 std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
                               const WebAction& action, const TypedLineRunner& runTypedLine) {
+  return carryOutWebAction(session, panelActor(login), action, runTypedLine);
+}
+
+std::string carryOutWebAction(SessionContext& session, const Actor& actor, const WebAction& action,
+                              const TypedLineRunner& runTypedLine) {
   Commands& commands = session.commands();
   const Act* act = commands.find(action.kind, kPanelDoor);
   if (act == nullptr) {
     if (action.kind != kCommand) return "the moderation is off";
     // Any console line: the operator's rights.
-    if (!mayCommand(panelActor(login))) return "your level may not command";
-    session.console().line("* " + printable(panelActor(login).label()) + ": " +
-                           printable(action.text));
+    if (!mayCommand(actor)) return "your level may not command";
+    session.console().line("* " + printable(actor.label()) + ": " + printable(action.text));
     if (Moderation* moderation = session.moderation()) {
-      moderation->auditAct(panelActor(login), kCommand, "", action.text);
+      moderation->auditAct(actor, kCommand, "", action.text);
     }
-    runTypedLine(action.text, panelActor(login));
+    runTypedLine(action.text, actor);
     return "";
   }
   ActRequest request;
-  request.actor = panelActor(login);
+  request.actor = actor;
   request.target = Target{action.player, action.name};
   request.text = action.reason.empty() ? action.text : action.reason;
   request.seconds = action.seconds;

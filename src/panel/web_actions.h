@@ -56,6 +56,9 @@ inline constexpr char kDoneNoteMark = '\x01';
 // otherwise the reason it was refused, having done nothing.
 std::string carryOutWebAction(SessionContext& session, const WebLogin& login,
                               const WebAction& action, const TypedLineRunner& runTypedLine);
+// The same as `actor`: an account of another server's panel (fleet_desk.h).
+std::string carryOutWebAction(SessionContext& session, const Actor& actor, const WebAction& action,
+                              const TypedLineRunner& runTypedLine);
 
 }  // namespace gsadmin
 

@@ -31,6 +31,7 @@
 
 namespace gsadmin {
 
+class FleetDesk;
 class SessionContext;
 class StreamHub;
 
@@ -82,6 +83,9 @@ struct WebContext {
   // the claim of the connection being answered (see ConnectionLobby::claim).
   StreamHub* hub = nullptr;
   std::function<bool(std::function<void(std::unique_ptr<Connection>)>)> claimConnection;
+  // On a shared database: the acts on other servers of the fleet (used on
+  // the loop only); null otherwise.
+  FleetDesk* fleet = nullptr;
 };
 
 // The deadline of work handed to the loop: work not started by then is
@@ -170,6 +174,13 @@ void addAppealRoutes(RouteTable& server, WebContext& context);
 void addChartRoutes(RouteTable& server, WebContext& context);
 // POST /api/actions and GET /api/actions/ID.
 void addActionRoute(RouteTable& server, WebContext& context);
+// web_fleet.cc: POST /api/actions of an action whose "server" is another of
+// the fleet: asked of that server's client and answered with its line, or
+// refused at once (the server offline, no fleet).
+void postFleetAction(WebContext& context, const WebLogin& login, const nlohmann::json& body,
+                     const std::string& server, httplib::Response& response);
+// GET /api/fleet: the fleet's servers, online or not, and their players.
+void addFleetRoute(RouteTable& server, WebContext& context);
 // /api/events: Server-Sent Events.
 void addStreamRoute(RouteTable& server, WebContext& context);
 // /metrics, without a login.

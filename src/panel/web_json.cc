@@ -116,6 +116,7 @@ json bansJson(const std::vector<SanctionRecord>& bans) {
         {"until", ban.until ? json(*ban.until) : json(nullptr)},
         {"reason", ban.reason},
         {"actor", ban.actor},
+        {"server", ban.server},
     });
   }
   return result;
@@ -155,8 +156,10 @@ json historyJson(const PlayerHistoryView& view) {
     notes.push_back({{"time", note.time}, {"actor", note.actor}, {"text", note.text}});
   }
   for (const ChatRecord& line : view.chat) {
-    chat.push_back(
-        {{"time", line.time}, {"recipient", orNull(line.recipient)}, {"text", line.text}});
+    chat.push_back({{"time", line.time},
+                    {"recipient", orNull(line.recipient)},
+                    {"text", line.text},
+                    {"server", line.server}});
   }
   return {{"name", view.name},
           {"player", view.record ? recordJson(*view.record) : json(nullptr)},

@@ -70,11 +70,13 @@ bool AdminSession::start() {
   connectDatabase();
   // Before the scripts, which may read the moderation tables at once.
   openModeration();
-  if (panel_) {
-    panel_->start(*this, [this](const std::string& line, const Actor& actor) {
-      handleTypedLine(line, actor);
-    });
+  auto runTypedLine = [this](const std::string& line, const Actor& actor) {
+    handleTypedLine(line, actor);
+  };
+  if (moderation_ && moderation_->store().shared()) {
+    fleet_ = std::make_unique<FleetDesk>(*this, runTypedLine);
   }
+  if (panel_) panel_->start(*this, runTypedLine, fleet_.get());
   scripts_->loadAll(scriptPaths_, scriptDirectories_);
   dropFailed();
   events_->fireEvent(Event::kStart);
@@ -200,6 +202,7 @@ uint64_t AdminSession::msUntilWork() {
     if (std::optional<uint64_t> due = moderation_->nextWriteMs()) wakeAt = std::min(wakeAt, *due);
     if (std::optional<uint64_t> due = moderation_->nextPurgeMs()) wakeAt = std::min(wakeAt, *due);
     if (std::optional<uint64_t> due = moderation_->nextReportMs()) wakeAt = std::min(wakeAt, *due);
+    if (std::optional<uint64_t> due = moderation_->nextFleetMs()) wakeAt = std::min(wakeAt, *due);
     if (std::optional<uint64_t> due = moderation_->msUntilWork()) {
       wakeAt = std::min(wakeAt, now + *due);
     }
@@ -225,6 +228,7 @@ void AdminSession::poll() {
   runDueTimers();
   serveRequests();
   if (moderation_) moderation_->tick();
+  if (fleet_) fleet_->tick();
   if (schedule_) schedule_->poll();
 }
 

@@ -21,6 +21,7 @@
 #include "context/session_settings.h"
 #include "model/world.h"
 #include "moderation/moderation.h"
+#include "panel/fleet_desk.h"
 #include "panel/panel.h"
 #include "panel/snapshot.h"
 #include "platform/clock.h"
@@ -347,6 +348,9 @@ class AdminSession : public SessionContext {
   std::unique_ptr<GameWords> gameWords_;      // never null
   std::unique_ptr<RuleRunner> rules_;         // null without --rules
   std::unique_ptr<ScheduleRunner> schedule_;  // null without --schedule
+  // On a shared database: the acts across the fleet; before the panel,
+  // which uses it.
+  std::unique_ptr<FleetDesk> fleet_;
   // Last of the members that use the session, so it stops first.
   std::unique_ptr<Panel> panel_;
   // One byte more than the largest datagram handled, so that a longer one is

@@ -34,6 +34,7 @@ void AdminSession::serviceDatabase() {
   DatabaseEvents events = database_->service(clock_.nowMs());
   reportDatabaseEvents(events);
   if (moderation_) moderation_->databaseChanged(events);
+  if (fleet_) fleet_->noticed(events);
 }
 
 void AdminSession::reportDatabaseEvents(const DatabaseEvents& events) {

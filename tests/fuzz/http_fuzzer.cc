@@ -108,6 +108,7 @@ class Fixture {
     gsadmin::addHistoryRoutes(panel, context_);
     gsadmin::addChartRoutes(panel, context_);
     gsadmin::addActionRoute(panel, context_);
+    gsadmin::addFleetRoute(panel, context_);
     gsadmin::addStreamRoute(panel, context_);
     gsadmin::addPageRoutes(panel, context_);
     gsadmin::addTokenRoutes(panel, context_);

@@ -102,6 +102,7 @@ function openAct(act, person, after) {
   $('act-target').textContent = form.onBan ? 'Ban #' + person.ban + ' on ' + person.name
     : form.onReport ? 'Report #' + person.report + ' on ' + person.name
     : form.onAppeal ? 'Appeal #' + person.appeal + ' of ban #' + person.ban + ' on ' + person.name
+    : person.server ? person.name + ', #' + person.id + ' on ' + person.server + ' now'
     : person.id !== null ? person.name + ', #' + person.id + ' on the server now'
       : person.name + ', not on the server';
   $('act-text-field').hidden = !form.text;
@@ -142,6 +143,8 @@ function actBody(act, person, fields) {
   }
   if (form.reason && !reason) return 'a ' + act + ' needs a reason';
   if (form.reason !== undefined) body.reason = reason;
+  // Another server of the fleet: its client carries the act out.
+  if (person.server) body.server = person.server;
   return body;
 }
 

@@ -89,13 +89,22 @@ function keepingFocus(draw) {
 
 let onlineNames = new Set();
 
+let livePlayers = [];
+
+// This server's players, live, then those of the fleet's other servers
+// (fleet.js), each kind shown for the server chosen.
 function renderPlayers(players) {
+  livePlayers = players;
   onlineNames = new Set(players.map((p) => p.name));
+  const here = fleetShows(fleetHere) ? players : [];
+  const rows = here.map((p) => ({ ...p, server: fleetHere })).concat(fleetOthers());
   // A row is one person: a new name at the same id gets new buttons.
-  keepingFocus(() => updateTable('players', players, (p) => p.id + ' ' + p.name,
-    (p) => [p.id, p.name, p.kills, p.deaths, p.health, p.status, p.vehicle || '',
-      () => actButtons(onlineActs, { id: p.id, name: p.name })],
-    'no players on the server'));
+  keepingFocus(() => updateTable('players', rows, (p) => p.server + ' ' + p.id + ' ' + p.name,
+    (p) => [p.id, p.name, p.server, p.kills, p.deaths, p.health === undefined ? '' : p.health,
+      p.status === undefined ? '' : p.status, p.vehicle || '',
+      () => actButtons(onlineActs, { id: p.id, name: p.name,
+        server: p.server === fleetHere ? '' : p.server })],
+    fleetNames.length ? 'no players on the servers chosen' : 'no players on the server'));
 }
 
 // ---- Players not on the server ------------------------------------------

@@ -87,7 +87,7 @@ function fillPlayerLists(h) {
   h.aliases.forEach((alias, i) => aliases.append(i ? ', ' : '', playerLink(alias)));
   fillTable('player-sanctions', h.sanctions, (s) => ['#' + s.id, timeText(s.time), s.kind,
     s.seconds ? durationText(s.seconds) : '', s.actor, s.reason,
-    s.lifted === null ? '' : timeText(s.lifted)], 'no sanctions');
+    s.lifted === null ? '' : timeText(s.lifted), s.server], 'no sanctions');
   const notes = $('player-notes');
   notes.replaceChildren();
   for (const n of h.notes) notes.append(element('li', timeText(n.time) + ' ' + n.actor + ': ' + n.text));
@@ -95,8 +95,8 @@ function fillPlayerLists(h) {
   const chat = $('player-chat');
   chat.replaceChildren();
   for (const c of h.chat) {
-    chat.append(element('li', timeText(c.time) + (c.recipient === null ? ' said: '
-      : ' to ' + c.recipient + ': ') + c.text));
+    chat.append(element('li', timeText(c.time) + (c.server ? ' on ' + c.server : '') +
+      (c.recipient === null ? ' said: ' : ' to ' + c.recipient + ': ') + c.text));
   }
   if (h.chat.length === 0) chat.append(element('li', 'no chat recorded', 'empty'));
 }

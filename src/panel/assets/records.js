@@ -115,7 +115,7 @@ const bansSearch = recordSearch('bans', '/api/bans', [
   ['server', 'Server', 'search']], 'Search the bans');
 bansSearch.render = (bans) => fillTable('bans', bans, (b) => ['#' + b.id, playerLink(b.name),
   banState(b), timeText(b.time), b.until === null ? 'permanent' : timeText(b.until), b.actor,
-  b.reason, banActions(b)],
+  b.reason, b.server, banActions(b)],
 bansSearch.inputs.state.value === 'active' ? 'no active bans' : 'no bans found');
 
 // ---- Audit --------------------------------------------------------------
@@ -126,7 +126,7 @@ const auditSearch = recordSearch('audit', '/api/audit', [
   ['to', 'To (UTC)', 'datetime-local']], 'Search the audit');
 auditSearch.render = (lines) => fillTable('audit', lines, (a) => [
   a.sanction === null || a.sanction === undefined ? '' : '#' + a.sanction, timeText(a.time),
-  a.actor, a.action, a.target ? playerLink(a.target) : '', a.detail],
+  a.actor, a.action, a.target ? playerLink(a.target) : '', a.detail, a.server],
 'nothing found in the audit');
 
 // A page opens on the first page of its search, as Refresh shows it anew.

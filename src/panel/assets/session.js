@@ -19,7 +19,10 @@ function showPage() {
     if (link.getAttribute('href') === '#' + page) link.setAttribute('aria-current', 'page');
     else link.removeAttribute('aria-current');
   }
-  if (page === 'players') loadRecent();
+  if (page === 'players') {
+    loadRecent();
+    loadFleet();
+  }
   if (page === 'console') scrollConsole();
   if (page === 'charts') loadCharts();
   if (page === 'history' && rest.length) showPlayer(decodeURIComponent(rest.join('/')));
