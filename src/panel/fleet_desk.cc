@@ -83,6 +83,10 @@ void FleetDesk::carryOutRequests() {
       answerFleet(records, request, "refused", actor ? error : "the request names no account", now);
       continue;
     }
+    if (action->kind == "command") {
+      answerFleet(records, request, "refused", kRemoteCommandRefusal, now);
+      continue;
+    }
     // The same act as this client's own panel carries out.
     std::string outcome = carryOutWebAction(session_, *actor, *action, runTypedLine_);
     // A console line may have begun a script's transaction, which would

@@ -19,6 +19,12 @@ namespace gsadmin {
 
 class SessionContext;
 
+// Console lines and server commands stay with each server's own panel: a
+// request in the shared database, which any of its users may write, never
+// carries one.
+inline constexpr char kRemoteCommandRefusal[] =
+    "console lines and server commands are typed on that server's own panel";
+
 // Where an HTTP thread waits for the answer of another server's client;
 // the loop gives it.
 class FleetWait {

@@ -63,6 +63,10 @@ void postFleetAction(WebContext& context, const WebLogin& login, const json& bod
         "no server of the fleet is named " + server + ": this client's database is its own");
     return;
   }
+  if (body.contains("action") && body["action"] == "command") {
+    sendFleetOutcome(response, 409, body, server, "not done", kRemoteCommandRefusal);
+    return;
+  }
   auto wait = std::make_shared<FleetWait>();
   FleetDesk* fleet = context.fleet;
   std::optional<std::string> refusal =
