@@ -3,7 +3,7 @@
 PostgreSQL database the test starts. Alpha's panel lists beta's players with
 their server; the server selector shows beta's alone; a kick from alpha's
 form lands on beta (beta's simulator sees it) and the page says beta's
-answer. Exits 77 (skipped) without Chromium, chromedriver or PostgreSQL."""
+answer, at 1280x800 and again at a phone's 390x844. Exits 77 (skipped) without Chromium, chromedriver or PostgreSQL."""
 
 import argparse
 import glob
@@ -20,6 +20,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import processes  # pylint: disable=wrong-import-position
 from panel_browser_test import SKIP, end_group, find_browser  # pylint: disable=wrong-import-position
+from panel_checks import PHONE  # pylint: disable=wrong-import-position
 
 ALPHA = "server-name Alpha\nonline Ann\n120 end\n"
 BETA = "server-name Beta\nonline Troll\nonline Carl\n120 end\n"
@@ -114,25 +115,29 @@ def rows(browser):
         " (tr) => Array.from(tr.cells, (td) => td.textContent))")
 
 
-def kick_from_alpha(browser, by, select_class, url, beta_sim):
+def log_in_to_alpha(browser, by, url):
     browser.get(url)
     form = browser.find_element(by.ID, "login")
     form.find_element(by.NAME, "name").send_keys("alice")
     form.find_element(by.NAME, "password").send_keys(processes.PASSWORD)
     form.find_element(by.TAG_NAME, "button").click()
-    wait(browser, lambda b: any(r[1:3] == ["Troll", "beta"] for r in rows(b)),
-         "Troll of beta in alpha's players")
     wait(browser, lambda b: any(r[1:3] == ["Ann", "alpha"] for r in rows(b)),
          "Ann of alpha in alpha's players")
+
+
+def kick_on_beta(browser, by, select_class, name, beta_sim):
+    """Kicks `name`, a player of beta, from alpha's page."""
+    wait(browser, lambda b: any(r[1:3] == [name, "beta"] for r in rows(b)),
+         name + " of beta in alpha's players")
     select_class(browser.find_element(by.ID, "fleet-server")).select_by_value("beta")
     wait(browser, lambda b: all(r[2] == "beta" for r in rows(b)), "beta's players alone")
-    browser.find_element(by.CSS_SELECTOR, "#players button[aria-label='kick Troll']").click()
+    browser.find_element(by.CSS_SELECTOR, f"#players button[aria-label='kick {name}']").click()
     assert "on beta" in browser.find_element(by.ID, "act-target").text
     browser.find_element(by.ID, "act-form").find_element(by.NAME, "reason").send_keys("flooding")
     browser.find_element(by.ID, "act-ok").click()
     wait(browser, lambda b: b.find_element(by.ID, "outcome-line").text ==
-         "kick Troll: done: kick done on beta", "beta's answer in the page")
-    beta_sim.wait_for(r"admin kicks Troll")
+         f"kick {name}: done: kick done on beta", "beta's answer in the page")
+    beta_sim.wait_for(f"admin kicks {name}")
 
 
 def main():
@@ -158,7 +163,12 @@ def main():
         postgres.start()
         started, url = start_pair(gsadmin, sim, home, postgres.uri())
         browser = panel_pages.open_browser(*found, webdriver, home)
-        kick_from_alpha(browser, By, Select, url, started[1])
+        log_in_to_alpha(browser, By, url)
+        kick_on_beta(browser, By, Select, "Troll", started[1])
+        # Again at a phone's size, with the other of beta's players.
+        browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
+            "width": PHONE[0], "height": PHONE[1], "deviceScaleFactor": 1, "mobile": True})
+        kick_on_beta(browser, By, Select, "Carl", started[1])
         print("the fleet in the browser: passed")
         return 0
     except Exception:  # pylint: disable=broad-except
