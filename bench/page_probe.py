@@ -9,7 +9,6 @@ missing."""
 
 import json
 import os
-import shutil
 import sys
 import time
 
@@ -18,8 +17,8 @@ sys.path.insert(0, os.path.join(HERE, "..", "tests", "browser"))
 sys.dont_write_bytecode = True
 
 import processes  # pylint: disable=wrong-import-position
+from panel_browser_test import SKIP, find_browser, quit_browser  # pylint: disable=wrong-import-position
 
-SKIP = 77
 # Noted by the page: the watched row's health cell, whenever the table changes.
 WATCH = """
 const watched = arguments[0];
@@ -51,14 +50,13 @@ def main():
         import panel_pages  # pylint: disable=import-outside-toplevel
     except ImportError:
         return SKIP
-    chromium = shutil.which("chromium") or shutil.which("chromium-browser")
-    driver = shutil.which("chromedriver")
-    if not chromium or not driver:
+    found = find_browser()
+    if found is None:
         return SKIP
     home = processes.TempHome()
     browser = None
     try:
-        browser = panel_pages.open_browser(chromium, driver, webdriver, home)
+        browser = panel_pages.open_browser(*found, webdriver, home)
         browser.get(url)
         form = WebDriverWait(browser, 20).until(lambda b: b.find_element(By.ID, "login"))
         form.find_element(By.NAME, "name").send_keys("alice")
@@ -76,15 +74,7 @@ def main():
                 lines.write(json.dumps(change) + "\n")
         return 0
     finally:
-        if browser is not None:
-            group = browser.service.process.pid
-            try:
-                browser.quit()
-            finally:
-                try:
-                    os.killpg(group, 9)
-                except ProcessLookupError:
-                    pass
+        quit_browser(browser)
         home.remove()
 
 

@@ -19,7 +19,7 @@ import traceback
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import processes  # pylint: disable=wrong-import-position
-from panel_browser_test import SKIP, end_group, find_browser  # pylint: disable=wrong-import-position
+from panel_browser_test import SKIP, find_browser, quit_browser  # pylint: disable=wrong-import-position
 from panel_checks import PHONE  # pylint: disable=wrong-import-position
 
 ALPHA = "server-name Alpha\nonline Ann\n120 end\n"
@@ -177,12 +177,7 @@ def main():
             print(f"--- {program.log} (last lines)\n{program.output()[-2000:]}")
         return 1
     finally:
-        if browser is not None:
-            group = browser.service.process.pid
-            try:
-                browser.quit()
-            finally:
-                end_group(group)
+        quit_browser(browser)
         for program in reversed(started):
             program.stop()
         postgres.stop()

@@ -58,6 +58,18 @@ def end_group(group):
         pass
 
 
+def quit_browser(browser):
+    """Ends `browser` (if any) and whatever of Chromium outlives its quit:
+    Chromium runs in chromedriver's process group."""
+    if browser is None:
+        return
+    group = browser.service.process.pid
+    try:
+        browser.quit()
+    finally:
+        end_group(group)
+
+
 def end_on_signal(number, _frame):
     """A TERM (ctest's timeout) unwinds the test, so everything it started ends."""
     raise SystemExit(128 + number)
@@ -124,14 +136,7 @@ def main():
             print(f"--- {program.log} (last lines)\n{program.output()[-3000:]}")
         return 1
     finally:
-        if browser is not None:
-            # Chromium runs in chromedriver's process group: whatever of it
-            # outlives the quit ends with the group.
-            group = browser.service.process.pid
-            try:
-                browser.quit()
-            finally:
-                end_group(group)
+        quit_browser(browser)
         for program in reversed(started):
             program.stop()
         home.remove()
