@@ -143,18 +143,20 @@ bool Reports::copy(Pending& pending) {
   DbValue target = text(pending.targetKey);
   DbValue reporter = text(pending.reporterKey);
   DbValue limit = DbValue::integer(kMaxEvidenceRows);
+  // Past the bound, the lines nearest the report are kept, not the oldest.
   store_.queue(
       "INSERT INTO gs_report_evidence (report, report_time, time, kind, name, other, text)"
       " SELECT ?, ?, time, 'chat', name, COALESCE(recipient, ''), text FROM gs_chat"
-      " WHERE name_key IN (?, ?) AND time >= ? AND time <= ? AND server = ? ORDER BY id LIMIT ?",
-      {id, reportTime, target, reporter, from, to, server, limit});
+      " WHERE name_key IN (?, ?) AND time >= ? AND time <= ? AND server = ?"
+      " ORDER BY abs(time - ?), id LIMIT ?",
+      {id, reportTime, target, reporter, from, to, server, reportTime, limit});
   // Kills keep names as shown: compared in lower case, as name keys are.
   store_.queue(
       "INSERT INTO gs_report_evidence (report, report_time, time, kind, name, other, text)"
       " SELECT ?, ?, time, 'kill', killer, victim, '' FROM gs_kills WHERE time >= ? AND"
       " time <= ? AND server = ? AND (lower(killer) IN (?, ?) OR lower(victim) IN (?, ?))"
-      " ORDER BY id LIMIT ?",
-      {id, reportTime, from, to, server, target, reporter, target, reporter, limit});
+      " ORDER BY abs(time - ?), id LIMIT ?",
+      {id, reportTime, from, to, server, target, reporter, target, reporter, reportTime, limit});
   store_.queue("UPDATE gs_reports SET evidence_to = ? WHERE id = ? AND evidence_to < ?",
                {to, id, to});
   ++pending.copies;

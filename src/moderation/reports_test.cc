@@ -180,6 +180,22 @@ TEST_P(ReportsTest, EvidenceIsBoundedAndOnlyThisServers) {
   EXPECT_EQ(lines.front(), "chat Bob> spam 0");
 }
 
+TEST_P(ReportsTest, PastTheBoundTheLinesNearestTheReportAreKept) {
+  for (int i = 0; i < Reports::kMaxEvidenceRows; ++i) {
+    history_->chatRecorded("Bob", std::nullopt, "early " + std::to_string(i), now() - 100);
+  }
+  for (int i = 0; i < 20; ++i) {
+    history_->chatRecorded("Bob", std::nullopt, "near " + std::to_string(i), now());
+  }
+  Reports::Filed filed = file("Bob", "Ann", "flood");
+  advanceSeconds(Reports::kEvidenceAfter);
+  runDue();
+  std::vector<std::string> lines = evidenceText(filed.id);
+  ASSERT_EQ(lines.size(), static_cast<size_t>(Reports::kMaxEvidenceRows));
+  EXPECT_EQ(lines.back(), "chat Bob> near 19");
+  EXPECT_EQ(lines.front(), "chat Bob> early 0");
+}
+
 TEST_P(ReportsTest, ClaimedThenClosedWithASanction) {
   int64_t id = file("Bob", "Ann", "aimbot").id;
   reports_->claim(id, "Warden");
