@@ -45,6 +45,8 @@ async function loadFleet() {
     if (fleetHere && !fleetNames.includes(fleetHere)) fleetNames.unshift(fleetHere);
     if (fleetServers.length === 0) fleetNames = [];
     $('fleet-form').hidden = fleetNames.length === 0;
+    // One server alone needs no column naming it.
+    $('players').parentElement.classList.toggle('one-server', fleetNames.length === 0);
     fillFleetSelector();
     const offline = fleetServers.filter((s) => !s.online).map((s) => s.name);
     $('fleet-state').textContent = offline.length ? 'offline: ' + offline.join(', ') : '';
