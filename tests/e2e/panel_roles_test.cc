@@ -99,10 +99,12 @@ TEST_F(PanelRolesTest, ARoleReadsOnlyWhatItLists) {
     const char* path;
     int status;
   } reads[] = {
-      {"/api/server", 200},         {"/api/charts", 200},          {"/api/bans", 200},
-      {"/api/bans/search", 200},    {"/api/audit", 403},           {"/api/audit/export", 403},
-      {"/api/reports", 403},        {"/api/reports/1", 403},       {"/api/appeals", 403},
-      {"/api/rules", 403},          {"/api/players", 403},         {"/api/players/recent", 403},
+      {"/api/server", 200},         {"/api/charts", 200},
+      {"/api/bans", 200},           {"/api/bans/search", 200},
+      {"/api/audit", 403},          {"/api/audit/export", 403},
+      {"/api/reports", 403},        {"/api/reports/1", 403},
+      {"/api/appeals", 403},        {"/api/rules", 403},
+      {"/api/players", 403},        {"/api/players/recent", 403},
       {"/api/history?name=x", 403}, {"/api/players/search?q=x", 403},
   };
   for (const auto& read : reads) {
