@@ -11,7 +11,8 @@
 
 namespace gsadmin {
 
-// The charts' answers, kept for kKeepMs by range ("hour", "day"): a chart
+// The charts' answers, kept for kKeepMs by key (the range, "hour" or
+// "day", and the server; only a fleet's servers are stored): a chart
 // read scans a day of chat, and a browser that asks again within a minute
 // gets the same picture at no cost. Every operation locks. The clock must
 // outlive the cache and be safe to read from any thread.
@@ -21,10 +22,10 @@ class ChartCache {
 
   explicit ChartCache(Clock& clock) : clock_(clock) {}
 
-  // The answer stored for `range` less than kKeepMs ago, or nothing.
-  std::optional<std::string> find(const std::string& range);
-  // Keeps `body` as the answer for `range` from now on.
-  void store(const std::string& range, std::string body);
+  // The answer stored for `key` less than kKeepMs ago, or nothing.
+  std::optional<std::string> find(const std::string& key);
+  // Keeps `body` as the answer for `key` from now on.
+  void store(const std::string& key, std::string body);
 
  private:
   struct Entry {
@@ -34,7 +35,7 @@ class ChartCache {
 
   Clock& clock_;
   std::mutex mutex_;
-  std::map<std::string, Entry> entries_;  // as many as the ranges
+  std::map<std::string, Entry> entries_;  // ranges times the fleet's servers
 };
 
 }  // namespace gsadmin

@@ -115,6 +115,18 @@ ChartSeries playersOnline(Database& database, int64_t now, int64_t stepSeconds, 
   return series;
 }
 
+ChartSeries sumOf(const std::vector<ChartSeries>& series) {
+  if (series.empty()) return {};
+  ChartSeries sum{series[0].start, series[0].step, {}};
+  sum.values.assign(series[0].values.size(), 0);
+  for (const ChartSeries& one : series) {
+    if (one.values.size() != sum.values.size() || one.values.empty())
+      return {sum.start, sum.step, {}};
+    for (size_t i = 0; i < one.values.size(); ++i) sum.values[i] += one.values[i];
+  }
+  return sum;
+}
+
 ChartSeries perMinute(Database& database, PerMinute what, int64_t now, size_t minutes) {
   ChartSeries series = emptySteps(now, 60, minutes);
   bool kills = what == PerMinute::kKills;

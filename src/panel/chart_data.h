@@ -20,6 +20,11 @@ struct ChartSeries {
   std::vector<int64_t> values;
 };
 
+// The step-wise sum of `series`, all of the same start, step and length
+// (as playersOnline makes them over one span); none when `series` is empty
+// or one of them has no values.
+ChartSeries sumOf(const std::vector<ChartSeries>& series);
+
 // The charts of the panel, read from the moderation's tables of the
 // client's database: on a reader thread of the panel, over a read-only
 // connection of its own.

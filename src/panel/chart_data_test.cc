@@ -124,6 +124,16 @@ TEST_F(ChartDataTest, ChatAndKillsPerMinuteAndNoKillsWithoutTheirTable) {
   EXPECT_EQ(nonZero(kills), (std::map<size_t, int64_t>{{1, 2}, {59, 1}}));
 }
 
+TEST(ChartSumTest, SeriesAddUpStepByStepAndAMissingOneSpoilsTheSum) {
+  ChartSeries a{600, 60, {1, 2, 3}};
+  ChartSeries b{600, 60, {0, 5, 1}};
+  ChartSeries none{600, 60, {}};
+  EXPECT_EQ(sumOf({a, b}).values, (std::vector<int64_t>{1, 7, 4}));
+  EXPECT_EQ(sumOf({a}).start, 600);
+  EXPECT_TRUE(sumOf({a, none}).values.empty());
+  EXPECT_TRUE(sumOf({}).values.empty());
+}
+
 TEST(ChartDataWithoutTablesTest, ADatabaseWithoutTheTablesHasNoValues) {
   testing::TempDir dir;
   SqliteDatabase database(dir.path() + "/empty.db");

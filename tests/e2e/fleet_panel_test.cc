@@ -9,6 +9,7 @@
 #include <httplib.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -141,6 +142,35 @@ void expectRefusals(httplib::Client& http, const WebUser& alice, ClientProcess& 
       << fleet->body;
 }
 
+// The players-online chart of beta, of all servers summed, and of a
+// server the fleet does not have.
+void expectFleetCharts(httplib::Client& http, const WebUser& alice) {
+  const struct {
+    const char* server;
+    int status;
+  } charts[] = {{"", 200}, {"beta", 200}, {"all", 200}, {"gamma", 404}};
+  std::vector<int64_t> ownLast;
+  for (const auto& chart : charts) {
+    httplib::Result result = http.Get(std::string("/api/charts?range=hour&server=") + chart.server,
+                                      headersOf(alice, false));
+    ASSERT_TRUE(result) << chart.server;
+    EXPECT_EQ(result->status, chart.status) << chart.server << ": " << result->body;
+    json body = json::parse(result->body);
+    if (chart.status != 200) {
+      EXPECT_EQ(body["error"], std::string("no server of the fleet is named ") + chart.server);
+      continue;
+    }
+    ASSERT_FALSE(body["players"]["values"].empty()) << chart.server << ": " << result->body;
+    ownLast.push_back(body["players"]["values"].back().get<int64_t>());
+  }
+  // Both servers have players on; all servers counts them both (read a
+  // moment apart, so not held to the exact sum, which a unit test holds).
+  ASSERT_EQ(ownLast.size(), 3u);
+  EXPECT_GT(ownLast[0], 0);
+  EXPECT_GT(ownLast[1], 0);
+  EXPECT_GT(ownLast[2], std::max(ownLast[0], ownLast[1]));
+}
+
 TEST(FleetPanelTest, AKickFromOnePanelLandsOnTheOtherServerAndAnOfflineOneIsRefused) {
   if (!PostgresServer::binaries()) GTEST_SKIP() << PostgresServer::kMissing;
   PostgresServer postgres;
@@ -192,6 +222,7 @@ TEST(FleetPanelTest, AKickFromOnePanelLandsOnTheOtherServerAndAnOfflineOneIsRefu
       << beta->output();
   expectTheAuditToNameBothServers(*alpha);
 
+  expectFleetCharts(http, *alice);
   expectRefusals(http, *alice, *beta, *betaSim);
 
   alpha->closeInput();

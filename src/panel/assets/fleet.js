@@ -33,6 +33,25 @@ function fillFleetSelector() {
     select.append(option);
   }
   select.value = fleetNames.includes(chosen) ? chosen : '';
+  fillChartServers();
+}
+
+// The charts' choice in a fleet: this server's players online (the
+// default), another's, or all servers' summed.
+function fillChartServers() {
+  const select = $('chart-server');
+  const chosen = select.value;
+  select.replaceChildren();
+  for (const name of fleetNames) {
+    const option = element('option', name);
+    option.value = name === fleetHere ? '' : name;
+    select.append(option);
+  }
+  const all = element('option', 'all servers');
+  all.value = 'all';
+  select.append(all);
+  select.value = Array.from(select.options).some((o) => o.value === chosen) ? chosen : '';
+  $('chart-server-label').hidden = fleetNames.length === 0;
 }
 
 async function loadFleet() {

@@ -48,7 +48,9 @@ function drawChart(id, series, label, color) {
 
 async function loadCharts() {
   const range = $('chart-range').value;
-  const result = await call('GET', '/api/charts?range=' + encodeURIComponent(range));
+  const server = $('chart-server-label').hidden ? '' : $('chart-server').value;
+  const result = await call('GET', '/api/charts?range=' + encodeURIComponent(range) +
+    (server ? '&server=' + encodeURIComponent(server) : ''));
   if (result.status !== 200) {
     $('charts-result').textContent = 'charts: ' + errorOf(result);
     return;
@@ -60,6 +62,7 @@ async function loadCharts() {
 }
 
 $('chart-range').addEventListener('change', loadCharts);
+$('chart-server').addEventListener('change', loadCharts);
 
 // ---- History ----------------------------------------------------------
 
