@@ -140,6 +140,20 @@ def kick_on_beta(browser, by, select_class, name, beta_sim):
     beta_sim.wait_for(f"admin kicks {name}")
 
 
+def charts_choose_a_server(browser, by, select_class):
+    """The charts' selector offers each server and all of them; choosing all
+    draws the players online chart again."""
+    browser.get(browser.current_url.split("#")[0] + "#charts")
+    wait(browser, lambda b: b.find_element(by.ID, "chart-server-label").is_displayed(),
+         "the charts' server selector")
+    select = select_class(browser.find_element(by.ID, "chart-server"))
+    assert [o.text for o in select.options] == ["alpha", "beta", "all servers"], \
+        [o.text for o in select.options]
+    select.select_by_value("all")
+    wait(browser, lambda b: "as of" in b.find_element(by.ID, "charts-result").text,
+         "the charts of all servers")
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--gsadmin", required=True)
@@ -169,6 +183,7 @@ def main():
         browser.execute_cdp_cmd("Emulation.setDeviceMetricsOverride", {
             "width": PHONE[0], "height": PHONE[1], "deviceScaleFactor": 1, "mobile": True})
         kick_on_beta(browser, By, Select, "Carl", started[1])
+        charts_choose_a_server(browser, By, Select)
         print("the fleet in the browser: passed")
         return 0
     except Exception:  # pylint: disable=broad-except
