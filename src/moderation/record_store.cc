@@ -12,6 +12,20 @@
 namespace gsadmin {
 namespace {
 
+// The database's patience while records are written, none after.
+class Patience {
+ public:
+  explicit Patience(Database& database) : database_(database) {
+    database_.setPatienceMs(Database::kLoopPatienceMs);
+  }
+  ~Patience() { database_.setPatienceMs(0); }
+  Patience(const Patience&) = delete;
+  Patience& operator=(const Patience&) = delete;
+
+ private:
+  Database& database_;
+};
+
 StatementResult failed(std::string error) {
   StatementResult result;
   result.error = std::move(error);
@@ -146,6 +160,9 @@ std::optional<std::string> RecordStore::flush() {
 
 std::optional<std::string> RecordStore::write() {
   if (!ready_ || queue_.empty() || database_.inTransaction()) return std::nullopt;
+  // Records can wait (in the journal too): a silent server holds the loop
+  // for them no longer than its patience.
+  Patience patience(database_);
   if (unanswered_ && !settleUnanswered()) return std::nullopt;
   if (queue_.empty()) return std::nullopt;
   // IMMEDIATE takes the write lock now, so that a database another process

@@ -1,7 +1,7 @@
 // The moderation's store on a real PostgreSQL server the suite starts
 // itself: the tables made once by two clients, a notice that goes out with
 // its write, and a write whose COMMIT was never answered written exactly
-// once.
+// once, and a flush the server leaves unanswered holds nothing up.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -219,6 +219,45 @@ TEST_F(RecordStorePostgresTest, AJournaledBatchWhoseAnswerWasLostIsWrittenOnceAf
     ASSERT_EQ(journal->open(), "");
     ASSERT_EQ(store.useJournal(std::move(journal), &restored, &damaged), "");
     EXPECT_EQ(restored, 3u);
+    EXPECT_FALSE(store.flush());
+    EXPECT_EQ(store.queued(), 0u);
+    EXPECT_EQ(store.journaled(), 0u);
+    EXPECT_EQ(count(*database, "SELECT count(*) FROM gs_chat"), time);
+    EXPECT_EQ(count(*database, "SELECT count(DISTINCT time) FROM gs_chat"), time);
+  }
+}
+
+// A flush the server leaves unanswered (a lock another client holds, on
+// the records or on the batches) gives up within the database's patience:
+// the connection stays, the records wait in the journal, the transaction is
+// rolled back once it is answered, and every record is written once.
+TEST_F(RecordStorePostgresTest, AFlushLeftUnansweredWaitsInTheJournalAndIsWrittenOnce) {
+  int64_t time = 0;
+  for (const char* table : {"gs_chat", "gs_batches"}) {
+    SCOPED_TRACE(table);
+    testing::TempDir dir;
+    std::unique_ptr<Database> database = connect();
+    RecordStore store(*database);
+    ASSERT_EQ(store.open(), "");
+    auto journal = std::make_unique<RecordJournal>(dir.path() + "/gsadmin-journal.db");
+    ASSERT_EQ(journal->open(), "");
+    size_t restored = 0, damaged = 0;
+    ASSERT_EQ(store.useJournal(std::move(journal), &restored, &damaged), "");
+    std::unique_ptr<Database> locker = connect();
+    ASSERT_FALSE(locker->run("BEGIN", {}).error);
+    ASSERT_FALSE(
+        locker->run(std::string("LOCK TABLE ") + table + " IN ACCESS EXCLUSIVE MODE", {}).error);
+    for (int i = 0; i < 3; ++i) store.queue(kInsertChat, {DbValue::integer(++time)});
+    EXPECT_FALSE(store.flush());
+    EXPECT_FALSE(database->connected()) << "the answer is still awaited";
+    EXPECT_EQ(store.queued(), 3u);
+    EXPECT_EQ(store.journaled(), 3u);
+    ASSERT_FALSE(locker->run("COMMIT", {}).error);
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!database->connected() && std::chrono::steady_clock::now() < until) {
+      EXPECT_FALSE(database->service(0).lost) << "the connection stays";
+      usleep(10000);
+    }
     EXPECT_FALSE(store.flush());
     EXPECT_EQ(store.queued(), 0u);
     EXPECT_EQ(store.journaled(), 0u);

@@ -106,6 +106,14 @@ class Database {
   // silent server for gone, so that the budget cancels a slow statement
   // first and the connection stays.
   virtual void setStatementBudgetMs(uint64_t budgetMs) { (void)budgetMs; }
+  // The longest a statement waits on a shared database's silent server
+  // before it fails as unavailable, its answer then read by service() (0:
+  // the whole silence limit). The records' writes set it, since they can
+  // wait in the journal: a frozen server never holds the game session long.
+  // A file database answers or fails by itself.
+  virtual void setPatienceMs(uint64_t patienceMs) { (void)patienceMs; }
+  // The patience while records are written.
+  static constexpr uint64_t kLoopPatienceMs = 250;
   virtual SqlDialect dialect() const = 0;
   // Names the database in messages: the file's path, or the URI with any
   // password left out.

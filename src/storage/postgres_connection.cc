@@ -111,6 +111,11 @@ void PostgresDatabase::connectionMade() {
       return;
     }
   }
+  listenToChannels();
+}
+
+void PostgresDatabase::listenToChannels() {
+  listenAgain_ = false;
   for (const std::string& channel : channels_) {
     char* name = pq_->escapeIdentifier(connection_.get(), channel.data(), channel.size());
     if (name == nullptr) continue;  // only when memory ran out
@@ -161,7 +166,9 @@ std::string PostgresDatabase::connectionError() const {
 void PostgresDatabase::listen(std::string_view channel) {
   if (std::find(channels_.begin(), channels_.end(), channel) != channels_.end()) return;
   channels_.emplace_back(channel);
-  if (state_ != State::kReady) return;  // listened to once connected
+  // Listened to once connected, or once the answer awaited is read.
+  if (state_ == State::kAwaiting) listenAgain_ = true;
+  if (state_ != State::kReady) return;
   char* name = pq_->escapeIdentifier(connection_.get(), channel.data(), channel.size());
   if (name == nullptr) return;
   std::string sql = std::string("LISTEN ") + name;
@@ -174,7 +181,7 @@ void PostgresDatabase::watchOn(Poller& poller) {
   if (fd < 0) return;
   if (state_ == State::kConnecting) {
     poller.watchFor(fd, connectWantsRead_ ? POLLIN : POLLOUT);
-  } else if (state_ == State::kReady) {
+  } else {
     poller.watch(fd);
   }
 }
@@ -187,6 +194,8 @@ std::optional<uint64_t> PostgresDatabase::nextWorkMs() const {
       return scheduleRetry_ || !retryAtMs_ ? 0 : *retryAtMs_;
     case State::kConnecting:
       return connectDeadlineMs_.value_or(0);
+    case State::kAwaiting:
+      return awaitDeadlineMs_.value_or(0);
     case State::kReady:
       break;
   }
@@ -215,6 +224,10 @@ DatabaseEvents PostgresDatabase::service(uint64_t nowMs) {
       break;
     case State::kReady:
       readArrived();
+      break;
+    case State::kAwaiting:
+      readAwaited(nowMs);
+      if (state_ == State::kReady && listenAgain_) listenToChannels();
       break;
   }
   DatabaseEvents events;

@@ -10,6 +10,7 @@
 #include "storage/libpq_api.h"
 #include "storage/pg_sql.h"
 #include "storage/pg_values.h"
+#include "storage/postgres_reading.h"
 #include "storage/sql_sandbox.h"
 
 namespace gsadmin {
@@ -39,19 +40,6 @@ int64_t changedRows(const LibPq& pq, PGresult* result) {
 }
 
 }  // namespace
-
-// What one statement's results came to, while they are read.
-struct PostgresDatabase::Reading {
-  size_t resultBytes = 0;
-  // When the server last sent something, or the cancel request was made.
-  uint64_t heardMs = 0;
-  bool cancelled = false;
-  bool complete = false;              // every result was read
-  const char* stop = nullptr;         // the interrupt check's reason
-  bool tooLarge = false;              // past maxResultBytes_
-  bool copyingOut = false;            // a COPY TO STDOUT's data is being dropped
-  std::optional<std::string> failed;  // the server's message, or why a value was refused
-};
 
 // A result exists only once libpq was loaded.
 void PostgresDatabase::ResultFreer::operator()(pg_result* result) const {
@@ -124,6 +112,8 @@ bool PostgresDatabase::command(const std::string& sql) {
     return false;
   }
   collect(false, &result);
+  // A setting or LISTEN that goes unanswered leaves the connection unfit.
+  if (state_ == State::kAwaiting) loseConnection(*result.error);
   return !result.error;
 }
 
@@ -167,8 +157,14 @@ void PostgresDatabase::collect(bool interruptible, StatementResult* result) {
       reading.stop = stopReason();
       if (reading.stop != nullptr) cancel(&reading);
     }
+    uint64_t silentMs = steadyMs() - reading.heardMs;
+    // The caller's patience is its own: no budget is added to it.
+    if (patienceMs_ > 0 && silentMs > patienceMs_) {
+      stopWaiting(reading, result);
+      return;
+    }
     uint64_t allowedMs = silenceAllowedMs(reading);
-    if (steadyMs() - reading.heardMs > allowedMs) {
+    if (silentMs > allowedMs) {
       lost = "the database did not answer for " + std::to_string(allowedMs) + " ms";
     }
   }

@@ -63,6 +63,12 @@ class PostgresDatabase : public Database {
   // A stop cancels the statement on the server, and the connection stays.
   void setInterruptCheck(InterruptCheck check) override { interruptCheck_ = std::move(check); }
   void setStatementBudgetMs(uint64_t budgetMs) override { budgetMs_ = budgetMs; }
+  // A statement silent this long fails at once with `unavailable` set,
+  // and its answer is read by service() meanwhile: a transaction it leaves
+  // open is rolled back, and the connection is ready again once both are
+  // done, or dropped after the silence limit. Until then every statement
+  // fails as while not connected. 0 (the default) waits the whole limit.
+  void setPatienceMs(uint64_t patienceMs) override { patienceMs_ = patienceMs; }
   SqlDialect dialect() const override { return SqlDialect::kPostgres; }
   // The URI, without any password.
   const std::string& description() const override { return description_; }
@@ -80,7 +86,9 @@ class PostgresDatabase : public Database {
   std::unique_ptr<Database> readOnlyConnection(uint64_t statementTimeoutMs) const override;
 
  private:
-  enum class State { kIdle, kConnecting, kReady };
+  // kAwaiting: the answer to a statement its caller stopped waiting for is
+  // still being read.
+  enum class State { kIdle, kConnecting, kReady, kAwaiting };
   struct ConnectionCloser {
     void operator()(pg_conn* connection) const;
   };
@@ -98,6 +106,8 @@ class PostgresDatabase : public Database {
   // `reason` is reported by the next service() unless this loss was
   // reported already.
   void loseConnection(const std::string& reason);
+  // LISTENs to every channel given to listen().
+  void listenToChannels();
   // Reads what arrived without waiting; false when the connection is gone.
   bool readArrived();
   void takeNotices();
@@ -121,6 +131,14 @@ class PostgresDatabase : public Database {
   // How long the statement may hear nothing before the server is taken
   // for gone.
   uint64_t silenceAllowedMs(const Reading& reading) const;
+  // Stops waiting for the statement being read: its answer is read by
+  // service() (postgres_awaiting.cc).
+  void stopWaiting(const Reading& reading, StatementResult* result);
+  // Reads what arrived of the answer given up on, without waiting.
+  void readAwaited(uint64_t nowMs);
+  // The answer given up on was read: a transaction it left open is rolled
+  // back first. True when there is more to read (the ROLLBACK's answer).
+  bool awaitedAnswered();
   void finish(const Reading& reading, bool interruptible, StatementResult* result);
   // The statement failed because the connection did: it is gone.
   void failStatement(const std::string& reason, StatementResult* result);
@@ -138,6 +156,14 @@ class PostgresDatabase : public Database {
   // then every attempt to connect fails with the reason.
   const LibPq* pq_;
   uint64_t budgetMs_ = 0;
+  uint64_t patienceMs_ = 0;
+  // While kAwaiting: whether a COPY's data is being dropped, whether the
+  // ROLLBACK was sent, and when the connection is dropped unless all is
+  // read (set by the first service()).
+  bool awaitedCopying_ = false;
+  bool awaitedRollback_ = false;
+  std::optional<uint64_t> awaitDeadlineMs_;
+  bool listenAgain_ = false;  // listen() was called meanwhile
   InterruptCheck interruptCheck_;
   PgCancelSender cancels_;
 

@@ -216,6 +216,63 @@ TEST_F(PostgresDatabaseTest, AStatementThatHearsNothingForTooLongDropsTheConnect
   }
 }
 
+// Past its patience a statement fails at once as unavailable and its
+// answer is read by service() meanwhile: a transaction it was part of is
+// rolled back, and the connection is then ready again, still listening.
+TEST_F(PostgresDatabaseTest, PastItsPatienceAStatementFailsAndItsAnswerIsReadMeanwhile) {
+  PostgresDatabase db(uri_, std::nullopt);
+  ASSERT_TRUE(db.awaitConnection(5000));
+  ASSERT_FALSE(db.run("CREATE TABLE t (n integer)", {}).error);
+  db.setPatienceMs(100);
+  for (bool inTransaction : {false, true}) {
+    SCOPED_TRACE(inTransaction ? "in a transaction" : "alone");
+    if (inTransaction) {
+      ASSERT_FALSE(db.run("BEGIN", {}).error);
+      ASSERT_FALSE(db.run("INSERT INTO t VALUES (1)", {}).error);
+    }
+    StatementResult slow = db.run("SELECT pg_sleep(0.5)", {});
+    EXPECT_EQ(errorOf(slow), "the database did not answer within 100 ms");
+    EXPECT_TRUE(slow.unavailable);
+    EXPECT_FALSE(db.connected());
+    EXPECT_FALSE(db.inTransaction());
+    EXPECT_EQ(errorOf(db.run("SELECT 1", {})), "not connected to the database");
+    db.listen("gs_changes");  // heard once the answer is read
+    DatabaseEvents events =
+        serviceUntil(db, 0, [&](const DatabaseEvents&) { return db.connected(); });
+    EXPECT_TRUE(db.connected());
+    EXPECT_FALSE(events.lost);
+    EXPECT_FALSE(events.connected) << "nothing was missed";
+  }
+  db.setPatienceMs(0);
+  StatementResult rows = db.run("SELECT count(*) FROM t", {});
+  ASSERT_FALSE(rows.error) << *rows.error;
+  EXPECT_EQ(rows.values[0].integerValue, 0) << "the transaction given up on was rolled back";
+  PGconn* other = PQconnectdb(uri_.c_str());
+  PQclear(PQexec(other, "SELECT pg_notify('gs_changes', 'admins')"));
+  PQfinish(other);
+  DatabaseEvents heard =
+      serviceUntil(db, 0, [](const DatabaseEvents& e) { return !e.notices.empty(); });
+  ASSERT_EQ(heard.notices.size(), 1u);
+  EXPECT_EQ(heard.notices[0].payload, "admins");
+}
+
+// An answer still awaited after the silence limit (on the session clock)
+// drops the connection, and the server is asked to stop the statement.
+TEST_F(PostgresDatabaseTest, AnAnswerAwaitedPastTheSilenceLimitDropsTheConnection) {
+  PostgresDatabase db(uri_, std::nullopt, Database::kMaxResultBytes, 300);
+  ASSERT_TRUE(db.awaitConnection(5000));
+  db.setPatienceMs(100);
+  EXPECT_TRUE(db.run("SELECT pg_sleep(30)", {}).unavailable);
+  EXPECT_FALSE(db.service(1000).lost);
+  EXPECT_EQ(db.nextWorkMs(), 1300u);
+  EXPECT_FALSE(db.service(1299).lost);
+  DatabaseEvents events = db.service(1300);
+  ASSERT_TRUE(events.lost);
+  EXPECT_EQ(*events.lost, "the database did not answer for 300 ms");
+  EXPECT_FALSE(db.connected());
+  EXPECT_EQ(sleepersAfterASecond(uri_), 0);
+}
+
 TEST_F(PostgresDatabaseTest, AServerThatGoesAwayIsReportedOnceAndFoundAgain) {
   PostgresDatabase db(uri_, std::nullopt);
   ASSERT_TRUE(db.awaitConnection(5000));
