@@ -70,6 +70,8 @@ std::optional<Options> parseOptions(int argc, char** argv) {
       good = readNumber(arg, "--soak-seconds=", 0, &options.soakSeconds);
     } else if (arg.rfind("--outage-seconds=", 0) == 0) {
       good = readNumber(arg, "--outage-seconds=", 0, &options.outageSeconds);
+    } else if (arg.rfind("--outages=", 0) == 0) {
+      options.outages = arg.substr(10);
     } else if (readPartFlag(arg, options)) {
     } else if (arg.rfind("--handler-feed=", 0) == 0) {
       options.handlerFeed = arg.substr(15);

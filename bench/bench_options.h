@@ -28,7 +28,8 @@ namespace gsadmin::bench {
 // given, with --soak-seconds=N (default 300, 0 for none) of steady load.
 // Running unattended (unattended_bench.h): --reconnect-only (a reconnection
 // with 1 000 000 bans), --outage-only (the partial outages, each lasting
-// --outage-seconds=N, default 60; 0 leaves them out of the full run),
+// --outage-seconds=N, default 60; 0 leaves them out of the full run;
+// --outages=LETTERS runs only those after the baseline, default abcd),
 // --record-bytes-only (the records' bytes on disk), --json-log-only (the
 // JSON log's cost), --unattended-only (all four). --login-only: the panel's
 // logins with and without a one-time code (login_bench.h). --reports-only:
@@ -38,6 +39,7 @@ struct Options {
   int idleSeconds = 60;
   int soakSeconds = 300;
   int outageSeconds = 60;
+  std::string outages = "abcd";
   bool limitsOnly = false;
   bool microOnly = false;
   bool storageOnly = false;

@@ -139,9 +139,16 @@ OutageRun runOne(Server& server, const Outage& outage, int seconds, int index,
   return run;
 }
 
+// Whether `outage` is one of the letters in `which`; the baseline always is.
+bool chosen(const Outage& outage, const std::string& which) {
+  std::string name = outage.name;
+  return name.size() < 3 || name[0] != '(' || which.find(name[1]) != std::string::npos;
+}
+
 }  // namespace
 
-std::vector<OutageRun> measureOutages(int seconds, const std::string& program) {
+std::vector<OutageRun> measureOutages(int seconds, const std::string& which,
+                                      const std::string& program) {
   std::vector<OutageRun> runs;
   if (!Server::binaries()) {
     std::fprintf(stderr, "outage bench: %s\n", Server::kMissing);
@@ -154,6 +161,7 @@ std::vector<OutageRun> measureOutages(int seconds, const std::string& program) {
   }
   int index = 0;
   for (const Outage& outage : outages()) {
+    if (!chosen(outage, which)) continue;
     runs.push_back(runOne(server, outage, seconds, ++index, program));
     // A run that failed half-way may have left the server stopped.
     server.signalAll(SIGCONT);

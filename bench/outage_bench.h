@@ -57,16 +57,18 @@ inline constexpr int kArrivalWaitSeconds = 60;
 // (b) frozen (SIGSTOP of all its processes), (c) the webhook target
 // silent, (d) the second client stopped. Empty when PostgreSQL's server
 // binaries are missing.
+// `which` holds the letters of the outages run after the baseline;
 // `program` is the client run.
-std::vector<OutageRun> measureOutages(int seconds, const std::string& program);
+std::vector<OutageRun> measureOutages(int seconds, const std::string& which,
+                                      const std::string& program);
 
 // The rows of `runs` (the baseline first), each named with `label` when
 // not empty.
 void addOutageRows(const std::vector<OutageRun>& runs, int seconds, const std::string& label,
                    std::vector<ResultRow>& rows);
-// The outages of the binary `before` when given ("before"), then of this
-// build's ("now" beside it).
-std::vector<ResultRow> outageRows(int seconds, const std::string& before);
+// The outages in `which` of the binary `before` when given ("before"),
+// then of this build's ("now" beside it).
+std::vector<ResultRow> outageRows(int seconds, const std::string& which, const std::string& before);
 
 extern const char kOutageNotes[];
 

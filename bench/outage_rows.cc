@@ -101,10 +101,12 @@ void addOutageRows(const std::vector<OutageRun>& runs, int seconds, const std::s
   for (size_t i = 1; i < runs.size(); ++i) addOutageRunRows(runs[i], base, seconds, named, rows);
 }
 
-std::vector<ResultRow> outageRows(int seconds, const std::string& before) {
+std::vector<ResultRow> outageRows(int seconds, const std::string& which,
+                                  const std::string& before) {
   std::vector<ResultRow> rows;
-  if (!before.empty()) addOutageRows(measureOutages(seconds, before), seconds, "before", rows);
-  addOutageRows(measureOutages(seconds, testing::ClientProcess::defaultBinary()), seconds,
+  if (!before.empty())
+    addOutageRows(measureOutages(seconds, which, before), seconds, "before", rows);
+  addOutageRows(measureOutages(seconds, which, testing::ClientProcess::defaultBinary()), seconds,
                 before.empty() ? "" : "now", rows);
   return rows;
 }

@@ -19,7 +19,7 @@ void append(std::vector<ResultRow>& rows, const std::vector<ResultRow>& more) {
 std::vector<ResultRow> unattendedRows(const Options& options) {
   std::vector<ResultRow> rows = reconnectRows(options.beforeBinary);
   if (options.outageSeconds > 0)
-    append(rows, outageRows(options.outageSeconds, options.beforeBinary));
+    append(rows, outageRows(options.outageSeconds, options.outages, options.beforeBinary));
   append(rows, recordBytesRows());
   append(rows, jsonLogRows());
   return rows;
@@ -32,7 +32,8 @@ std::optional<int> runUnattendedPart(const Options& options) {
   } else if (options.reconnectOnly) {
     rows = reconnectRows(options.beforeBinary);
   } else if (options.outageOnly) {
-    rows = outageRows(options.outageSeconds > 0 ? options.outageSeconds : 60, options.beforeBinary);
+    rows = outageRows(options.outageSeconds > 0 ? options.outageSeconds : 60, options.outages,
+                      options.beforeBinary);
   } else if (options.recordBytesOnly) {
     rows = recordBytesRows();
   } else if (options.jsonLogOnly) {

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -167,9 +168,11 @@ std::optional<std::string> ClientProcess::nextLine(int timeoutMs) {
       pending_.erase(0, newline + 1);
       return line;
     }
-    int64_t left = end - nowMs();
-    if (left <= 0 || outFd_ < 0) return std::nullopt;
-    readMore(static_cast<int>(left));
+    if (outFd_ < 0) return std::nullopt;
+    int64_t left = std::max<int64_t>(end - nowMs(), 0);
+    // Even a wait of 0 takes what has arrived, or a pipe nobody empties
+    // fills up and stops the process at its next write.
+    if (!readMore(static_cast<int>(left)) && left == 0) return std::nullopt;
   }
 }
 
