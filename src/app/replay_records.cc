@@ -2,14 +2,13 @@
 
 #include <charconv>
 
+#include "base/durations.h"
 #include "console/printable.h"
 #include "rules/rule_engine.h"
 #include "rules/time_zone.h"
 
 namespace gsadmin {
 namespace {
-
-constexpr int64_t kSecondsPerDay = 86400;
 
 // Chat and kills of one span, in time order (the chat of a second before
 // its kills, each table in the order written). Private messages are chat,

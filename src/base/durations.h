@@ -9,6 +9,8 @@
 namespace gsadmin {
 
 // The longest duration a ban or an option may give: ten years.
+// Seconds in a day of 24 hours (civil days in UTC).
+inline constexpr int64_t kSecondsPerDay = 86400;
 inline constexpr int64_t kMaxDurationSeconds = 10LL * 365 * 24 * 3600;
 
 // Seconds of a duration written as one or more numbers with units, largest

@@ -15,10 +15,6 @@ namespace {
 #define APPEAL_COLUMNS "id, time, sanction, name, text, state, reply, actor, decided, server"
 constexpr size_t kAppealColumns = 10;
 
-DbValue text(std::string value) {
-  return DbValue::text(std::move(value));
-}
-
 std::vector<AppealRecord> appealRows(const StatementResult& result) {
   std::vector<AppealRecord> rows;
   if (result.error || result.columns.size() != kAppealColumns) return rows;
@@ -38,13 +34,14 @@ int64_t Appeals::file(int64_t sanction, std::string_view name, std::string_view 
   store_.queue(
       "INSERT INTO gs_appeals (time, sanction, name, text, token, server) VALUES (?, ?, ?, ?, ?, "
       "?)",
-      {DbValue::integer(now), DbValue::integer(sanction), text(boundedText(name, kMaxNameBytes)),
-       text(std::string(appeal)), text(tokenHash), text(store_.serverName())});
+      {DbValue::integer(now), DbValue::integer(sanction),
+       DbValue::text(boundedText(name, kMaxNameBytes)), DbValue::text(std::string(appeal)),
+       DbValue::text(tokenHash), DbValue::text(store_.serverName())});
   uint64_t ticket = store_.lastTicket();
   // The query writes what is queued first: the row is there unless the
   // database is away.
   StatementResult result =
-      store_.query("SELECT id FROM gs_appeals WHERE token = ?", {text(tokenHash)});
+      store_.query("SELECT id FROM gs_appeals WHERE token = ?", {DbValue::text(tokenHash)});
   if (result.error || result.rowCount() != 1 || store_.waiting(ticket)) return 0;
   return integerAt(result.values[0]);
 }
@@ -75,8 +72,9 @@ void Appeals::decide(int64_t id, std::string_view state, std::string_view reply,
                      std::string_view actor, int64_t now) {
   store_.queue(
       "UPDATE gs_appeals SET state = ?, reply = ?, actor = ?, decided = ? WHERE id = ?",
-      {text(std::string(state)), text(boundedText(reply, kMaxReplyBytes)),
-       text(boundedText(actor, kMaxNameBytes)), DbValue::integer(now), DbValue::integer(id)});
+      {DbValue::text(std::string(state)), DbValue::text(boundedText(reply, kMaxReplyBytes)),
+       DbValue::text(boundedText(actor, kMaxNameBytes)), DbValue::integer(now),
+       DbValue::integer(id)});
 }
 
 size_t characterCount(std::string_view text) {
@@ -95,8 +93,9 @@ std::string appealTokenHash(std::string_view token) {
 
 std::optional<AppealStatus> readAppealStatus(Database& database, const std::string& tokenHash,
                                              bool* failed) {
-  StatementResult result = database.run(
-      "SELECT sanction, state, reply, decided FROM gs_appeals WHERE token = ?", {text(tokenHash)});
+  StatementResult result =
+      database.run("SELECT sanction, state, reply, decided FROM gs_appeals WHERE token = ?",
+                   {DbValue::text(tokenHash)});
   *failed = result.error.has_value();
   if (result.error || result.rowCount() != 1 || result.columns.size() != 4) return std::nullopt;
   const DbValue* v = result.values.data();

@@ -1,5 +1,6 @@
 #include "moderation/moderation.h"
 
+#include "base/durations.h"
 #include "console/printable.h"
 #include "context/session_context.h"
 #include "model/player_manager.h"
@@ -7,7 +8,6 @@
 namespace gsadmin {
 namespace {
 
-constexpr int64_t kDaySeconds = 24 * 3600;
 constexpr int64_t kBatchDays = 30;
 
 }  // namespace
@@ -148,10 +148,10 @@ void Moderation::tick() {
     // machines' clocks say.
     if (store_.shared()) {
       store_.queue("DELETE FROM gs_batches WHERE time < ?",
-                   {DbValue::integer(moment - kBatchDays * kDaySeconds)});
+                   {DbValue::integer(moment - kBatchDays * kSecondsPerDay)});
       purgeFleetRequests(store_, moment);
     }
-    nextExpiry_ = moment + kDaySeconds;
+    nextExpiry_ = moment + kSecondsPerDay;
   }
   uint64_t nowMs = session_.clock().nowMs();
   reports_.completeDue(nowMs);

@@ -2,12 +2,11 @@
 
 #include <algorithm>
 
+#include "base/durations.h"
 #include "moderation/record_search.h"
 
 namespace gsadmin {
 namespace {
-
-constexpr int64_t kDaySeconds = 24 * 3600;
 
 DbValue text(std::string_view value, size_t maxBytes) {
   return DbValue::text(boundedText(value, maxBytes));
@@ -161,8 +160,8 @@ void PlayerHistory::chatRecorded(std::string_view name, std::optional<std::strin
 
 void PlayerHistory::expire(int64_t days, int64_t now) {
   // Nothing can be older than a span reaching back past the epoch.
-  if (days <= 0 || days > now / kDaySeconds) return;
-  int64_t cutoff = now - days * kDaySeconds;
+  if (days <= 0 || days > now / kSecondsPerDay) return;
+  int64_t cutoff = now - days * kSecondsPerDay;
   store_.queue("DELETE FROM gs_chat WHERE time < ?", {integer(cutoff)});
   store_.queue("DELETE FROM gs_kills WHERE time < ?", {integer(cutoff)});
   // joined never follows left_at, so the index on joined serves both.

@@ -13,10 +13,6 @@ namespace {
 
 constexpr uint64_t kMsPerSecond = 1000;
 
-DbValue text(std::string value) {
-  return DbValue::text(std::move(value));
-}
-
 }  // namespace
 
 Reports::Filed Reports::file(std::string_view target, std::string_view reporter,
@@ -30,7 +26,8 @@ Reports::Filed Reports::file(std::string_view target, std::string_view reporter,
   StatementResult open = store_.query(
       "SELECT id, time FROM gs_reports WHERE target_key = ? AND time >= ? AND state <> 'closed'"
       " AND server = ? ORDER BY id DESC LIMIT 1",
-      {text(targetKey), DbValue::integer(now - kMergeSeconds), text(store_.serverName())});
+      {DbValue::text(targetKey), DbValue::integer(now - kMergeSeconds),
+       DbValue::text(store_.serverName())});
   if (!open.error && open.rowCount() == 1 && open.columns.size() == 2) {
     int64_t id = integerAt(open.values[0]);
     addReporter(id, integerAt(open.values[1]), shownReporter, kept, now);
@@ -56,8 +53,9 @@ Reports::Filed Reports::file(std::string_view target, std::string_view reporter,
   store_.queue(
       "INSERT INTO gs_reports (time, target_key, target, reporter_key, reporter, reason, server)"
       " VALUES (?, ?, ?, ?, ?, ?, ?)",
-      {DbValue::integer(now), text(targetKey), text(boundedText(target, kMaxNameBytes)),
-       text(reporterKey), text(shownReporter), text(kept), text(store_.serverName())});
+      {DbValue::integer(now), DbValue::text(targetKey),
+       DbValue::text(boundedText(target, kMaxNameBytes)), DbValue::text(reporterKey),
+       DbValue::text(shownReporter), DbValue::text(kept), DbValue::text(store_.serverName())});
   int64_t id = numberOf(targetKey, reporterKey, now);
   // By the report's own columns, so that it lands where it belongs even
   // when its number is not known yet.
@@ -65,9 +63,9 @@ Reports::Filed Reports::file(std::string_view target, std::string_view reporter,
       "INSERT INTO gs_report_reporters (report, report_time, time, reporter_key, reporter, reason)"
       " VALUES ((SELECT max(id) FROM gs_reports WHERE target_key = ? AND reporter_key = ? AND"
       " time = ? AND server = ?), ?, ?, ?, ?, ?)",
-      {text(targetKey), text(reporterKey), DbValue::integer(now), text(store_.serverName()),
-       DbValue::integer(now), DbValue::integer(now), text(reporterKey), text(shownReporter),
-       text(kept)});
+      {DbValue::text(targetKey), DbValue::text(reporterKey), DbValue::integer(now),
+       DbValue::text(store_.serverName()), DbValue::integer(now), DbValue::integer(now),
+       DbValue::text(reporterKey), DbValue::text(shownReporter), DbValue::text(kept)});
   if (pending_.size() < kMaxPending) {
     pending_.push_back(Pending{id, now, targetKey, reporterKey, now - kEvidenceBefore,
                                now + kEvidenceAfter, nowMs + kEvidenceAfter * kMsPerSecond, 0, 0});
@@ -82,7 +80,7 @@ void Reports::addReporter(int64_t id, int64_t reportTime, const std::string& rep
       "INSERT INTO gs_report_reporters (report, report_time, time, reporter_key, reporter, reason)"
       " VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT DO NOTHING",
       {DbValue::integer(id), DbValue::integer(reportTime), DbValue::integer(now),
-       text(nameKey(reporter)), text(reporter), text(reason)});
+       DbValue::text(nameKey(reporter)), DbValue::text(reporter), DbValue::text(reason)});
 }
 
 int64_t Reports::numberOf(const std::string& targetKey, const std::string& reporterKey,
@@ -91,7 +89,8 @@ int64_t Reports::numberOf(const std::string& targetKey, const std::string& repor
   StatementResult result = store_.query(
       "SELECT max(id) FROM gs_reports WHERE target_key = ? AND reporter_key = ? AND time = ?"
       " AND server = ?",
-      {text(targetKey), text(reporterKey), DbValue::integer(time), text(store_.serverName())});
+      {DbValue::text(targetKey), DbValue::text(reporterKey), DbValue::integer(time),
+       DbValue::text(store_.serverName())});
   if (result.error || result.rowCount() != 1 || store_.waiting(ticket)) return 0;
   return integerAt(result.values[0]);
 }
@@ -139,9 +138,9 @@ bool Reports::copy(Pending& pending) {
   DbValue reportTime = DbValue::integer(pending.time);
   DbValue from = DbValue::integer(pending.from);
   DbValue to = DbValue::integer(pending.to);
-  DbValue server = text(store_.serverName());
-  DbValue target = text(pending.targetKey);
-  DbValue reporter = text(pending.reporterKey);
+  DbValue server = DbValue::text(store_.serverName());
+  DbValue target = DbValue::text(pending.targetKey);
+  DbValue reporter = DbValue::text(pending.reporterKey);
   DbValue limit = DbValue::integer(kMaxEvidenceRows);
   // Past the bound, the lines nearest the report are kept, not the oldest.
   store_.queue(
@@ -165,7 +164,7 @@ bool Reports::copy(Pending& pending) {
 
 void Reports::claim(int64_t id, std::string_view by) {
   store_.queue("UPDATE gs_reports SET state = 'claimed', claimed_by = ? WHERE id = ?",
-               {text(boundedText(by, kMaxNameBytes)), DbValue::integer(id)});
+               {DbValue::text(boundedText(by, kMaxNameBytes)), DbValue::integer(id)});
 }
 
 void Reports::close(int64_t id, std::optional<int64_t> sanction, std::string_view note,
@@ -173,7 +172,7 @@ void Reports::close(int64_t id, std::optional<int64_t> sanction, std::string_vie
   store_.queue(
       "UPDATE gs_reports SET state = 'closed', sanction = ?, note = ?, closed = ? WHERE id = ?",
       {sanction ? DbValue::integer(*sanction) : DbValue::null(),
-       text(boundedText(note, Sanctions::kMaxReasonBytes)), DbValue::integer(now),
+       DbValue::text(boundedText(note, Sanctions::kMaxReasonBytes)), DbValue::integer(now),
        DbValue::integer(id)});
 }
 

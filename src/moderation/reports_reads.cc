@@ -14,10 +14,6 @@ namespace {
   " server, evidence_to"
 constexpr size_t kReportColumns = 13;
 
-DbValue countValue(size_t count) {
-  return DbValue::integer(static_cast<int64_t>(std::min<size_t>(count, INT32_MAX)));
-}
-
 std::vector<ReportRecord> reportRows(const StatementResult& result) {
   std::vector<ReportRecord> rows;
   if (result.error || result.columns.size() != kReportColumns) return rows;

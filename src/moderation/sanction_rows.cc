@@ -1,11 +1,18 @@
 #include "moderation/sanction_rows.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace gsadmin {
 namespace {
 
 constexpr size_t kSanctionColumns = 10;
 
 }  // namespace
+
+DbValue countValue(size_t count) {
+  return DbValue::integer(static_cast<int64_t>(std::min<size_t>(count, INT32_MAX)));
+}
 
 int64_t integerAt(const DbValue& value) {
   return value.type == DbValue::Type::kInteger ? value.integerValue : 0;

@@ -19,6 +19,8 @@ namespace gsadmin {
   " (until IS NULL OR until > ?)"
 
 int64_t integerAt(const DbValue& value);
+// A count of rows (a LIMIT) as a value to bind, at most INT32_MAX.
+DbValue countValue(size_t count);
 std::optional<int64_t> optionalAt(const DbValue& value);
 // The one statement that records a sanction; its bindings: time, name_key,
 // name, kind, seconds, until, reason, actor, server, skeleton.

@@ -9,14 +9,6 @@
 #include "moderation/sanctions.h"
 
 namespace gsadmin {
-namespace {
-
-DbValue countValue(size_t count) {
-  return DbValue::integer(static_cast<int64_t>(std::min<size_t>(count, INT32_MAX)));
-}
-
-}  // namespace
-
 std::vector<SanctionRecord> Sanctions::activeWarnings(std::string_view name, int64_t now) {
   std::string key = nameKey(name);
   StatementResult result = store_.query("SELECT " SANCTION_COLUMNS

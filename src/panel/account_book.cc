@@ -7,8 +7,6 @@
 namespace gsadmin {
 namespace {
 
-constexpr size_t kMaxUsersFileBytes = 1024 * 1024;
-
 PanelAccount* named(std::vector<PanelAccount>& accounts, std::string_view name) {
   auto found = std::find_if(accounts.begin(), accounts.end(),
                             [name](const PanelAccount& account) { return account.name == name; });

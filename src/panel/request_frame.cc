@@ -4,6 +4,8 @@
 #include <cctype>
 #include <string>
 
+#include "panel/header_text.h"
+
 namespace gsadmin {
 namespace {
 
@@ -15,12 +17,6 @@ bool sameName(std::string_view a, std::string_view b) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
          });
-}
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
 }
 
 }  // namespace

@@ -5,17 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "panel/header_text.h"
+
 namespace gsadmin {
-namespace {
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
-}  // namespace
-
 std::optional<std::string> canonicalAddress(std::string_view text) {
   // INET6_ADDRSTRLEN includes the terminating zero.
   // inet_pton would stop at a zero byte and take what came before it.

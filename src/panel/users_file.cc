@@ -14,7 +14,6 @@
 namespace gsadmin {
 namespace {
 
-constexpr size_t kMaxUsersFileBytes = 1024 * 1024;
 constexpr size_t kMaxNameBytes = 32;
 
 bool isAccountName(std::string_view name) {

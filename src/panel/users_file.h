@@ -1,6 +1,7 @@
 #ifndef GSADMIN_PANEL_USERS_FILE_H_
 #define GSADMIN_PANEL_USERS_FILE_H_
 
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,6 +11,9 @@
 #include "moderation/act_grants.h"
 
 namespace gsadmin {
+
+// The largest users file read; a larger one is refused.
+inline constexpr size_t kMaxUsersFileBytes = 1024 * 1024;
 
 // A recovery code of an account, hashed (see recovery_codes.h).
 struct RecoveryHash {

@@ -13,7 +13,7 @@ namespace {
 
 using nlohmann::json;
 
-LoopAnswer listAnswer(Moderation& moderation) {
+LoopAnswer appealListAnswer(Moderation& moderation) {
   std::optional<std::vector<AppealRecord>> appeals = moderation.appeals().unanswered(kMaxListed);
   if (!appeals) return {503, dump({{"error", "the appeals cannot be read"}})};
   json list = json::array();
@@ -38,7 +38,7 @@ void addAppealRoutes(RouteTable& server, WebContext& context) {
                SessionContext& session = context.session;
                answerFromLoop(context, response, [&session]() -> LoopAnswer {
                  Moderation* moderation = session.moderation();
-                 return moderation ? listAnswer(*moderation) : moderationOff();
+                 return moderation ? appealListAnswer(*moderation) : moderationOff();
                });
              });
 }

@@ -6,11 +6,6 @@ using nlohmann::json;
 
 namespace {
 
-template <typename T>
-json orNull(const std::optional<T>& value) {
-  return value ? json(*value) : json(nullptr);
-}
-
 // A player's record without its aliases.
 json recordJson(const PlayerRecord& player) {
   return {{"name", player.name},

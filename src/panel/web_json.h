@@ -20,6 +20,12 @@ namespace gsadmin {
 // `value` as compact JSON text.
 std::string dump(const nlohmann::json& value);
 
+// The value, or null when it is absent.
+template <typename T>
+nlohmann::json orNull(const std::optional<T>& value) {
+  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
 // /api/server: the server of `snapshot`, with the time since the last
 // datagram reckoned at `nowMs` on the loop's clock.
 nlohmann::json serverJson(const Snapshot& snapshot, uint64_t nowMs);

@@ -6,7 +6,7 @@
 namespace gsadmin {
 namespace {
 
-constexpr size_t kAuditLines = 200;
+constexpr size_t kPanelAuditLines = 200;
 
 }  // namespace
 
@@ -124,10 +124,10 @@ void addReadRoutes(RouteTable& server, WebContext& context) {
       "/api/audit", [&context](const httplib::Request& request, httplib::Response& response) {
         std::optional<WebLogin> login = requireReader(context, request, response, "audit");
         if (!login) return;
-        answerFromReader(context, *login, response, Freshness::kLatest,
-                         [](ReadTools& tools) -> ReadAnswer {
-                           return {200, dump(auditJson(tools.sanctions.lastAudit(kAuditLines)))};
-                         });
+        answerFromReader(
+            context, *login, response, Freshness::kLatest, [](ReadTools& tools) -> ReadAnswer {
+              return {200, dump(auditJson(tools.sanctions.lastAudit(kPanelAuditLines)))};
+            });
       });
 }
 

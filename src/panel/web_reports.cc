@@ -16,11 +16,6 @@ using nlohmann::json;
 // A report's number: 1 to 18 digits.
 constexpr size_t kMaxNumberDigits = 18;
 
-template <typename T>
-json orNull(const std::optional<T>& value) {
-  return value ? json(*value) : json(nullptr);
-}
-
 json reportJson(const ReportRecord& report) {
   return {{"id", report.id},
           {"time", report.time},
@@ -36,7 +31,7 @@ json reportJson(const ReportRecord& report) {
           {"server", report.server}};
 }
 
-LoopAnswer listAnswer(Moderation& moderation) {
+LoopAnswer reportListAnswer(Moderation& moderation) {
   std::optional<std::vector<ReportRecord>> reports = moderation.reports().unclosed(kMaxListed);
   if (!reports) return {503, dump({{"error", "the reports cannot be read"}})};
   json list = json::array();
@@ -72,7 +67,7 @@ void addReportRoutes(RouteTable& server, WebContext& context) {
                SessionContext& session = context.session;
                answerFromLoop(context, response, [&session]() -> LoopAnswer {
                  Moderation* moderation = session.moderation();
-                 return moderation ? listAnswer(*moderation) : moderationOff();
+                 return moderation ? reportListAnswer(*moderation) : moderationOff();
                });
              });
   server.get(R"(/api/reports/(\d{1,18}))",

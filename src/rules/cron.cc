@@ -2,10 +2,11 @@
 
 #include <vector>
 
+#include "base/durations.h"
+
 namespace gsadmin {
 namespace {
 
-constexpr int64_t kDay = 86400;
 constexpr size_t kMaxCronBytes = 200;
 
 struct FieldRange {
@@ -129,12 +130,12 @@ std::optional<int64_t> Cron::next(const TimeZone& zone, int64_t utc) const {
   // shown at the jump, is not passed over.
   int64_t from = utc + zone.offsetAt(utc) - 2 * 3600;
   from -= ((from % 60) + 60) % 60;
-  int64_t firstDay = (from >= 0 ? from : from - kDay + 1) / kDay;
+  int64_t firstDay = (from >= 0 ? from : from - kSecondsPerDay + 1) / kSecondsPerDay;
   for (int64_t day = firstDay; day < firstDay + kMaxCronSearchDays; ++day) {
     if (!firesOnDay(day)) continue;
     for (size_t hour = 0; hour < 24; ++hour) {
       if (!hours_[hour]) continue;
-      int64_t hourStart = day * kDay + static_cast<int64_t>(hour) * 3600;
+      int64_t hourStart = day * kSecondsPerDay + static_cast<int64_t>(hour) * 3600;
       if (hourStart + 3600 <= from) continue;
       for (size_t minute = 0; minute < 60; ++minute) {
         int64_t local = hourStart + static_cast<int64_t>(minute) * 60;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <fstream>
 
+#include "base/durations.h"
+
 namespace gsadmin {
 namespace {
 
@@ -11,8 +13,6 @@ constexpr size_t kHeaderBytes = 44;
 // Counts past these are no real zone's.
 constexpr uint32_t kMaxTransitions = 4000;
 constexpr uint32_t kMaxTypes = 256;
-constexpr int64_t kDay = 86400;
-
 bool isZoneName(std::string_view name) {
   if (name.empty() || name.size() > kMaxZoneNameBytes || name.front() == '/' ||
       name.find("..") != std::string_view::npos) {
@@ -128,8 +128,8 @@ int32_t TimeZone::offsetAt(int64_t utc) const {
 
 int64_t TimeZone::toUtc(int64_t local) const {
   // Offsets change at most once in a day around any moment of real zones.
-  int32_t before = offsetAt(local - kDay);
-  int32_t after = offsetAt(local + kDay);
+  int32_t before = offsetAt(local - kSecondsPerDay);
+  int32_t after = offsetAt(local + kSecondsPerDay);
   bool beforeHolds = offsetAt(local - before) == before;
   bool afterHolds = offsetAt(local - after) == after;
   if (beforeHolds && afterHolds) return std::min(local - before, local - after);

@@ -1,11 +1,10 @@
 // The POSIX TZ rule of a zone file's footer, and the civil calendar.
 
+#include "base/durations.h"
 #include "rules/time_zone.h"
 
 namespace gsadmin {
 namespace {
-
-constexpr int64_t kDay = 86400;
 
 // Reads a name: letters, or anything between '<' and '>'.
 bool skipName(std::string_view& text) {
@@ -88,7 +87,7 @@ int64_t localMoment(const ZoneRule::Change& change, int64_t year) {
                           ? daysFromCivil(year + 1, 1, 1)
                           : daysFromCivil(year, static_cast<unsigned>(change.month) + 1, 1);
   while (day >= nextMonth) day -= 7;  // week 5: the last such weekday
-  return day * kDay + change.time;
+  return day * kSecondsPerDay + change.time;
 }
 
 }  // namespace
@@ -141,8 +140,9 @@ int32_t ZoneRule::offsetAt(int64_t utc) const {
   if (!daylight) return standardOffset;
   int64_t year = 0;
   unsigned month = 0, day = 0;
-  civilFromDays((utc + standardOffset) / kDay - ((utc + standardOffset) % kDay < 0), &year, &month,
-                &day);
+  civilFromDays(
+      (utc + standardOffset) / kSecondsPerDay - ((utc + standardOffset) % kSecondsPerDay < 0),
+      &year, &month, &day);
   int64_t start = localMoment(this->start, year) - standardOffset;
   int64_t end = localMoment(this->end, year) - daylightOffset;
   bool inDaylight = start < end ? (utc >= start && utc < end) : (utc >= start || utc < end);

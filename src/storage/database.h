@@ -170,6 +170,9 @@ std::string databasePathForScript(const std::string& scriptPath);
 // The file `fileName` in the directory of the file `path`.
 std::string besideDatabase(const std::string& path, const char* fileName);
 
+// Why a call with more than one statement was refused.
+inline constexpr char kOneStatementError[] = "only one statement may be run per call";
+
 // The journal of records waiting for a shared database, by default beside
 // where the database file would be.
 inline constexpr char kJournalFileName[] = "gsadmin-journal.db";

@@ -3,12 +3,12 @@
 #include <poll.h>
 
 #include <algorithm>
-#include <chrono>
 
 #include "storage/database_uri.h"
 #include "storage/libpq_api.h"
 #include "storage/pg_values.h"
 #include "storage/postgres_database.h"
+#include "storage/postgres_reading.h"
 
 namespace gsadmin {
 namespace {
@@ -16,12 +16,6 @@ namespace {
 // The server's notices (NOTICE, WARNING) would go to standard error, in
 // the middle of the console's output; a statement's outcome is its result.
 void ignoreNotice(void*, const char*) {}
-
-uint64_t steadyMs() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
-}
 
 }  // namespace
 

@@ -16,18 +16,11 @@
 namespace gsadmin {
 namespace {
 
-constexpr const char* kOneStatement = "only one statement may be run per call";
 constexpr const char* kNotConnected = "not connected to the database";
 // How long one wait for the server lasts before the interrupt check is asked.
 constexpr int kSliceMs = 20;
 // The server takes at most this many parameters.
 constexpr size_t kMaxPlaceholders = 65535;
-
-uint64_t steadyMs() {
-  return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   std::chrono::steady_clock::now().time_since_epoch())
-                                   .count());
-}
 
 // The rows a command changed: only INSERT, UPDATE, DELETE and MERGE count,
 // as only statements that change rows do in a file database.
@@ -59,7 +52,7 @@ StatementResult PostgresDatabase::run(std::string_view sql, const std::vector<Db
   }
   PgStatementText text = translatePlaceholders(sql);
   if (text.secondStatement) {
-    result.error = kOneStatement;
+    result.error = kOneStatementError;
     return result;
   }
   if (text.empty) return result;

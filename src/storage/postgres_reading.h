@@ -6,9 +6,16 @@
 #include <optional>
 #include <string>
 
+#include "platform/clock.h"
 #include "storage/postgres_database.h"
 
 namespace gsadmin {
+
+// The monotonic clock a statement's silence and a connection's wait are
+// timed by (real time: they wait on a real server).
+inline uint64_t steadyMs() {
+  return SystemClock().nowMs();
+}
 
 // What one statement's results came to, while they are read.
 struct PostgresDatabase::Reading {

@@ -10,12 +10,12 @@ namespace {
 constexpr size_t kEnd = std::string_view::npos;
 
 // SQLite's whitespace; a vertical tab is no whitespace to its tokenizer.
-bool isSpace(char c) {
+bool isSqliteSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
 }
 
 // Where the comment at `at` ends (one past it), or `at` when none starts there.
-size_t skipComment(std::string_view text, size_t at) {
+size_t skipSqliteComment(std::string_view text, size_t at) {
   if (text.substr(at, 2) == "--") {
     size_t end = text.find('\n', at + 2);
     return end == kEnd ? text.size() : end + 1;
@@ -41,11 +41,11 @@ size_t skipQuoted(std::string_view text, size_t at) {
 // Skips whitespace, ';' and comments from `at`; where the next token starts.
 size_t skipNoise(std::string_view text, size_t at) {
   while (at < text.size()) {
-    if (isSpace(text[at]) || text[at] == ';') {
+    if (isSqliteSpace(text[at]) || text[at] == ';') {
       ++at;
       continue;
     }
-    size_t next = skipComment(text, at);
+    size_t next = skipSqliteComment(text, at);
     if (next == at) break;
     at = next;
   }
@@ -61,7 +61,7 @@ bool holdsNoStatement(std::string_view text) {
 bool holdsSecondStatement(std::string_view sql) {
   size_t at = skipNoise(sql, 0);
   while (at < sql.size() && sql[at] != ';') {
-    size_t next = skipComment(sql, at);
+    size_t next = skipSqliteComment(sql, at);
     if (next == at) next = skipQuoted(sql, at);
     at = next == at ? at + 1 : next;
   }

@@ -39,8 +39,6 @@ struct SqliteDatabase::CachedStatement {
 
 namespace {
 
-constexpr const char* kOneStatement = "only one statement may be run per call";
-
 // SQLite's messages may quote a token of the SQL that spans lines or holds
 // control bytes; the caller prints one line, control bytes shown as '?'.
 std::string oneLine(const char* message) {
@@ -184,7 +182,7 @@ sqlite3_stmt* SqliteDatabase::prepare(std::string_view sql, std::string* error) 
   }
   // Refused before anything is prepared: preparing may already act.
   if (holdsSecondStatement(sql)) {
-    *error = kOneStatement;
+    *error = kOneStatementError;
     return nullptr;
   }
   sqlite3_stmt* statement = nullptr;
@@ -198,7 +196,7 @@ sqlite3_stmt* SqliteDatabase::prepare(std::string_view sql, std::string* error) 
   // here, never prepared.
   if (!holdsNoStatement(sql.substr(static_cast<size_t>(tail - sql.data())))) {
     sqlite3_finalize(statement);
-    *error = kOneStatement;
+    *error = kOneStatementError;
     return nullptr;
   }
   if (statement == nullptr) return nullptr;  // only whitespace and comments

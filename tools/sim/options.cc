@@ -5,21 +5,13 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "scenario_words.h"
+
 namespace gsadmin::sim {
 namespace {
 
 constexpr double kMinSpeed = 0.01;
 constexpr double kMaxSpeed = 1000.0;
-
-std::optional<int> parseInt(const std::string& text, int min, int max) {
-  int value = 0;
-  const char* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  if (text.empty() || ec != std::errc() || ptr != end || value < min || value > max) {
-    return std::nullopt;
-  }
-  return value;
-}
 
 // Sets the option `flag` (one that takes a value) from `value`; false, with
 // the reason in *error, when the value is not acceptable.
