@@ -1,7 +1,8 @@
 // The moderation's store on a real PostgreSQL server the suite starts
 // itself: the tables made once by two clients, a notice that goes out with
 // its write, and a write whose COMMIT was never answered written exactly
-// once, and a flush the server leaves unanswered holds nothing up.
+// once, and a flush or a commit the server leaves unanswered holds
+// nothing up.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -264,6 +265,36 @@ TEST_F(RecordStorePostgresTest, AFlushLeftUnansweredWaitsInTheJournalAndIsWritte
     EXPECT_EQ(count(*database, "SELECT count(*) FROM gs_chat"), time);
     EXPECT_EQ(count(*database, "SELECT count(DISTINCT time) FROM gs_chat"), time);
   }
+}
+
+// A commit answered only after the patience ran out (a deferred trigger
+// makes it slow): the batch waits as unanswered, and once the answer is
+// read the next flush finds it in gs_batches and writes nothing twice.
+TEST_F(RecordStorePostgresTest, ACommitAnsweredLateIsWrittenOnce) {
+  std::unique_ptr<Database> database = connect();
+  RecordStore store(*database);
+  ASSERT_EQ(store.open(), "");
+  for (const char* statement :
+       {"CREATE FUNCTION slow_commit() RETURNS trigger AS"
+        " 'BEGIN PERFORM pg_sleep(0.6); RETURN NULL; END' LANGUAGE plpgsql",
+        "CREATE CONSTRAINT TRIGGER slow AFTER INSERT ON gs_chat DEFERRABLE INITIALLY DEFERRED"
+        " FOR EACH ROW EXECUTE FUNCTION slow_commit()"}) {
+    ASSERT_FALSE(database->run(statement, {}).error) << statement;
+  }
+  for (int i = 1; i <= 2; ++i) store.queue(kInsertChat, {DbValue::integer(i)});
+  EXPECT_FALSE(store.flush());
+  EXPECT_EQ(store.queued(), 2u) << "the commit's answer is still awaited";
+  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!database->connected() && std::chrono::steady_clock::now() < until) {
+    EXPECT_FALSE(database->service(0).lost);
+    usleep(10000);
+  }
+  ASSERT_FALSE(database->run("DROP TRIGGER slow ON gs_chat", {}).error);
+  store.queue(kInsertChat, {DbValue::integer(3)});  // made meanwhile
+  EXPECT_FALSE(store.flush());
+  EXPECT_EQ(store.queued(), 0u);
+  EXPECT_EQ(count(*database, "SELECT count(*) FROM gs_chat"), 3);
+  EXPECT_EQ(count(*database, "SELECT count(DISTINCT time) FROM gs_chat"), 3);
 }
 
 }  // namespace
