@@ -7,6 +7,7 @@
 #include <functional>
 
 #include "base/durations.h"
+#include "base/trimmed.h"
 #include "console/printable.h"
 #include "context/player_target.h"
 #include "context/session_context.h"
@@ -26,12 +27,6 @@ struct Split {
   std::string first;
   std::string rest;
 };
-
-std::string_view trimmed(std::string_view text) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
-}
 
 // `text` cut after its first `size` bytes (all of it when more), both
 // parts trimmed.

@@ -2,16 +2,11 @@
 
 #include <algorithm>
 
+#include "base/trimmed.h"
 #include "console/completion.h"
 
 namespace gsadmin {
 namespace {
-
-std::string_view trimSpaces(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
 
 // The value of `text` as a decimal id, or none; bounded so that no digit
 // string overflows.
@@ -46,7 +41,7 @@ std::optional<LocalCommand> splitLocalCommand(std::string_view line) {
 }
 
 PlayerMatch matchPlayer(std::string_view typed, const std::vector<PlayerEntry>& players) {
-  typed = trimSpaces(typed);
+  typed = trimmed(typed);
   if (typed.empty()) return {};
   const PlayerEntry* byId = nullptr;
   if (std::optional<int> id = parseId(typed)) {

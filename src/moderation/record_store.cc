@@ -16,7 +16,7 @@ namespace {
 class Patience {
  public:
   explicit Patience(Database& database) : database_(database) {
-    database_.setPatienceMs(Database::kLoopPatienceMs);
+    database_.setPatienceMs(Database::kRecordPatienceMs);
   }
   ~Patience() { database_.setPatienceMs(0); }
   Patience(const Patience&) = delete;

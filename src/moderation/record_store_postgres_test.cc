@@ -73,6 +73,16 @@ class RecordStorePostgresTest : public ::testing::Test {
     EXPECT_TRUE(database->awaitConnection(5000));
     return database;
   }
+  // Services `database` until the answer it stopped waiting for is read
+  // (a few seconds at most); the connection must stay throughout.
+  static void awaitAnswer(Database& database) {
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!database.connected() && std::chrono::steady_clock::now() < until) {
+      EXPECT_FALSE(database.service(0).lost) << "the connection stays";
+      usleep(10000);
+    }
+    EXPECT_TRUE(database.connected());
+  }
   static int64_t count(Database& database, const std::string& sql) {
     StatementResult result = database.run(sql, {});
     EXPECT_FALSE(result.error) << sql << ": " << result.error.value_or("");
@@ -254,11 +264,7 @@ TEST_F(RecordStorePostgresTest, AFlushLeftUnansweredWaitsInTheJournalAndIsWritte
     EXPECT_EQ(store.queued(), 3u);
     EXPECT_EQ(store.journaled(), 3u);
     ASSERT_FALSE(locker->run("COMMIT", {}).error);
-    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!database->connected() && std::chrono::steady_clock::now() < until) {
-      EXPECT_FALSE(database->service(0).lost) << "the connection stays";
-      usleep(10000);
-    }
+    awaitAnswer(*database);
     EXPECT_FALSE(store.flush());
     EXPECT_EQ(store.queued(), 0u);
     EXPECT_EQ(store.journaled(), 0u);
@@ -284,11 +290,7 @@ TEST_F(RecordStorePostgresTest, ACommitAnsweredLateIsWrittenOnce) {
   for (int i = 1; i <= 2; ++i) store.queue(kInsertChat, {DbValue::integer(i)});
   EXPECT_FALSE(store.flush());
   EXPECT_EQ(store.queued(), 2u) << "the commit's answer is still awaited";
-  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!database->connected() && std::chrono::steady_clock::now() < until) {
-    EXPECT_FALSE(database->service(0).lost);
-    usleep(10000);
-  }
+  awaitAnswer(*database);
   ASSERT_FALSE(database->run("DROP TRIGGER slow ON gs_chat", {}).error);
   store.queue(kInsertChat, {DbValue::integer(3)});  // made meanwhile
   EXPECT_FALSE(store.flush());

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <string>
 
-#include "panel/header_text.h"
+#include "base/trimmed.h"
 
 namespace gsadmin {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "panel/header_text.h"
+#include "base/trimmed.h"
 
 namespace gsadmin {
 std::optional<std::string> canonicalAddress(std::string_view text) {

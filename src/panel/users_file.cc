@@ -14,10 +14,10 @@
 namespace gsadmin {
 namespace {
 
-constexpr size_t kMaxNameBytes = 32;
+constexpr size_t kMaxAccountNameBytes = 32;
 
 bool isAccountName(std::string_view name) {
-  if (name.empty() || name.size() > kMaxNameBytes) return false;
+  if (name.empty() || name.size() > kMaxAccountNameBytes) return false;
   return std::all_of(name.begin(), name.end(), [](char c) {
     return std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.' || c == '-';
   });

@@ -15,9 +15,13 @@ namespace {
 
 constexpr int64_t kPlayersStepSeconds = 600;
 constexpr size_t kPlayersSteps = 24 * 6;  // a day
-constexpr size_t kMaxServerNameBytes = 64;
 // The server a chart names for every server of the fleet at once.
 constexpr char kAllServers[] = "all";
+
+// The charts' cache key of a range and a server.
+std::string chartKey(const std::string& range, const std::string& server) {
+  return range + "\n" + server;
+}
 
 // The players-online series of the servers `chosen` names: this client's
 // own (""), another server of the fleet, or "all" of them summed. Another
@@ -59,7 +63,7 @@ std::optional<ChartSeries> playersOf(WebContext& context, Database& database, in
 // read (no values) is not kept for the next request.
 ReadAnswer charts(WebContext& context, ReadTools& tools, const std::string& range, size_t minutes,
                   const std::string& server) {
-  std::string key = range + "\n" + server;
+  std::string key = chartKey(range, server);
   if (std::optional<std::string> cached = context.reads->charts.find(key)) {
     return {200, *cached};
   }
@@ -96,13 +100,13 @@ void addChartRoutes(RouteTable& server, WebContext& context) {
           return;
         }
         std::string server = request.has_param("server") ? request.get_param_value("server") : "";
-        if (server.size() > kMaxServerNameBytes) {
+        if (server.size() > kMaxNameBytes) {
           sendError(response, 400, "server is a server's name, or all");
           return;
         }
         // A chart of the last minute is answered without a read.
         std::optional<std::string> cached;
-        if (context.reads != nullptr) cached = context.reads->charts.find(range + "\n" + server);
+        if (context.reads != nullptr) cached = context.reads->charts.find(chartKey(range, server));
         if (cached) {
           response.set_header("Cache-Control", "no-store");
           response.set_content(*cached, "application/json");

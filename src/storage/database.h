@@ -113,7 +113,7 @@ class Database {
   // A file database answers or fails by itself.
   virtual void setPatienceMs(uint64_t patienceMs) { (void)patienceMs; }
   // The patience while records are written.
-  static constexpr uint64_t kLoopPatienceMs = 250;
+  static constexpr uint64_t kRecordPatienceMs = 250;
   virtual SqlDialect dialect() const = 0;
   // Names the database in messages: the file's path, or the URI with any
   // password left out.

@@ -45,8 +45,8 @@ void PostgresDatabase::readAwaited(uint64_t nowMs) {
     if (state_ != State::kAwaiting) return;
   }
   if (state_ == State::kAwaiting && nowMs >= *awaitDeadlineMs_) {
-    cancels_.send(pq_->getCancel(connection_.get()));
-    loseConnection("the database did not answer for " + std::to_string(silenceLimitMs_) + " ms");
+    cancel(&reading);
+    loseConnection(silentFor(silenceLimitMs_));
   }
 }
 

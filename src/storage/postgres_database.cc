@@ -158,7 +158,7 @@ void PostgresDatabase::collect(bool interruptible, StatementResult* result) {
     }
     uint64_t allowedMs = silenceAllowedMs(reading);
     if (silentMs > allowedMs) {
-      lost = "the database did not answer for " + std::to_string(allowedMs) + " ms";
+      lost = silentFor(allowedMs);
     }
   }
   // The server may still be running it: it is asked to stop, as far as it
@@ -167,6 +167,10 @@ void PostgresDatabase::collect(bool interruptible, StatementResult* result) {
   std::string reason = lost.value_or(connectionError());
   loseConnection(reason);
   failStatement(reason, result);
+}
+
+std::string PostgresDatabase::silentFor(uint64_t ms) {
+  return "the database did not answer for " + std::to_string(ms) + " ms";
 }
 
 uint64_t PostgresDatabase::silenceAllowedMs(const Reading& reading) const {

@@ -131,6 +131,8 @@ class PostgresDatabase : public Database {
   // How long the statement may hear nothing before the server is taken
   // for gone.
   uint64_t silenceAllowedMs(const Reading& reading) const;
+  // Why a server silent for `ms` is taken for gone.
+  static std::string silentFor(uint64_t ms);
   // Stops waiting for the statement being read: its answer is read by
   // service() (postgres_awaiting.cc).
   void stopWaiting(const Reading& reading, StatementResult* result);
