@@ -1,7 +1,9 @@
 #include "support/console_lines.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <optional>
+#include <thread>
 
 namespace gsadmin::testing {
 
@@ -18,6 +20,17 @@ std::string answer(ClientProcess& client, const std::string& command, const std:
     if (line->rfind("* ", 0) != 0) continue;
     lines += *line + "\n";
     if (line->find(last) != std::string::npos) break;
+  }
+  return lines;
+}
+
+std::string answerHolding(ClientProcess& client, const std::string& command,
+                          const std::string& last, const std::string& needle, int timeoutMs) {
+  auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  std::string lines = answer(client, command, last);
+  while (lines.find(needle) == std::string::npos && std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    lines = answer(client, command, last);
   }
   return lines;
 }

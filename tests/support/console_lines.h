@@ -17,6 +17,13 @@ uint16_t listeningPort(ClientProcess& simulator);
 // output), each ended by '\n'.
 std::string answer(ClientProcess& client, const std::string& command, const std::string& last);
 
+// answer(), asked again every 100 ms for up to `timeoutMs` until it holds
+// `needle`: for a read of records a client writes a pass or two later, or
+// later still when its database was slow to take them. The last answer.
+std::string answerHolding(ClientProcess& client, const std::string& command,
+                          const std::string& last, const std::string& needle,
+                          int timeoutMs = 10000);
+
 // How many times `needle` occurs in `text`.
 int occurrences(const std::string& text, const std::string& needle);
 
