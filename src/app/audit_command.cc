@@ -13,6 +13,7 @@
 #include "moderation/audit_chain.h"
 #include "moderation/sanction_rows.h"
 #include "panel/csv_text.h"
+#include "platform/write_all.h"
 
 namespace gsadmin {
 namespace {
@@ -78,16 +79,6 @@ void appendExported(const AuditRecord& line, ExportFormat format, std::string& o
   } else {
     appendJsonLine(line, out);
   }
-}
-
-bool writeAll(int fd, const std::string& text) {
-  for (size_t done = 0; done < text.size();) {
-    ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-    if (wrote < 0 && errno == EINTR) continue;
-    if (wrote <= 0) return false;
-    done += static_cast<size_t>(wrote);
-  }
-  return true;
 }
 
 // Every row of gs_audit in the order of their ids into `fd`; the error, or

@@ -46,6 +46,7 @@ void StdioConsole::entry(const LogEntry& entry) {
 
 // The JSON is formatted once for both the stream and the file.
 void StdioConsole::emit(std::FILE* stream, const LogEntry& entry) {
+  reportDropped();
   if (format_ == LogFormat::kText && !logFile_) {
     write(stream, entry.text);
     return;
@@ -79,6 +80,13 @@ void StdioConsole::emit(std::FILE* stream, const LogEntry& entry) {
   if (json_.size() > kMostKeptJsonBytes) std::string().swap(json_);
 }
 
+void StdioConsole::reportDropped() {
+  uint64_t dropped = outlet_.takeDropped();
+  if (dropped == 0) return;
+  emit(err_, LogEntry(LogKind::kError, "gsadmin: " + std::to_string(dropped) +
+                                           " console lines dropped: their reader fell behind"));
+}
+
 void StdioConsole::write(std::FILE* stream, std::string_view text, bool stampable) {
   std::string stamped;
   if (timestamps_ && stampable) {
@@ -87,10 +95,14 @@ void StdioConsole::write(std::FILE* stream, std::string_view text, bool stampabl
     text = stamped;
   }
   bool toTerminal = terminal_ != nullptr && (stream == out_ || isatty(fileno(stream)) != 0);
+  int fd = fileno(stream);
   if (toTerminal) {
     terminal_->printAbove(text);
-  } else {
+  } else if (fd < 0) {
     writeLine(stream, text);
+  } else {
+    std::fflush(stream);  // what stdio still holds goes first
+    outlet_.write(fd, text);
   }
 }
 

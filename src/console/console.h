@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "console/json_log.h"
+#include "console/line_outlet.h"
 #include "console/log_entry.h"
 
 namespace gsadmin {
@@ -41,7 +42,10 @@ class LogFile;
 enum class LogFormat { kText, kJson };
 
 // The console of the process: standard output and standard error. Writes
-// the bytes as given, embedded NULs included.
+// the bytes as given, embedded NULs included. A stream that is not the
+// terminal is written through a LineOutlet: a reader that stops reading
+// costs lines, never the caller's time, and the count of lines lost is
+// said on standard error once it reads again.
 class StdioConsole : public Console {
  public:
   StdioConsole(std::FILE* out = stdout, std::FILE* err = stderr);
@@ -68,6 +72,8 @@ class StdioConsole : public Console {
 
  private:
   void emit(std::FILE* stream, const LogEntry& entry);
+  // Says how many lines the outlet dropped, once their reader is back.
+  void reportDropped();
   // `stampable`: the line takes the timestamp when it is on (a JSON line
   // has its own time).
   void write(std::FILE* stream, std::string_view text, bool stampable = true);
@@ -80,6 +86,7 @@ class StdioConsole : public Console {
   JsonLogFormatter formatter_;
   std::string json_;  // the line being formatted, kept for its capacity
   TerminalInput* terminal_ = nullptr;
+  LineOutlet outlet_;
 };
 
 // The process-wide standard console, for code that runs with no session

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "console/line_reader.h"
+#include "platform/write_all.h"
 
 namespace gsadmin {
 namespace {
@@ -23,17 +24,6 @@ bool makeParentDirectories(const std::string& path, std::string* error) {
       *error = "cannot create " + dir + ": " + std::strerror(errno);
       return false;
     }
-  }
-  return true;
-}
-
-bool writeAll(int fd, const std::string& text) {
-  size_t done = 0;
-  while (done < text.size()) {
-    ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
   }
   return true;
 }

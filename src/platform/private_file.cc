@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/write_all.h"
+
 namespace gsadmin {
 namespace {
 
@@ -22,17 +24,6 @@ std::string readStart(int fd, size_t capacity) {
   }
   content.resize(filled);
   return content;
-}
-
-bool writeAll(int fd, const std::string& content) {
-  size_t written = 0;
-  while (written < content.size()) {
-    ssize_t n = write(fd, content.data() + written, content.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    written += static_cast<size_t>(n);
-  }
-  return true;
 }
 
 }  // namespace

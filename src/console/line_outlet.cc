@@ -1,0 +1,116 @@
+#include "console/line_outlet.h"
+
+#include <limits.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/thread_name.h"
+#include "platform/write_all.h"
+
+namespace gsadmin {
+namespace {
+
+// Whether a write of up to PIPE_BUF bytes to `fd` finishes without waiting
+// for its reader. A reader gone (an error or a hang-up) counts: the write
+// then fails at once.
+bool hasRoom(int fd) {
+  pollfd entry{fd, POLLOUT, 0};
+  return ::poll(&entry, 1, 0) == 1 && entry.revents != 0;
+}
+
+}  // namespace
+
+struct LineOutlet::Shared {
+  struct WaitingLine {
+    int fd;
+    std::string bytes;
+  };
+
+  std::mutex mutex;
+  std::condition_variable work;     // a line waits, or the outlet ends
+  std::condition_variable drained;  // no line waits any more
+  std::deque<WaitingLine> waiting;
+  size_t waitingBytes = 0;
+  bool writing = false;  // the thread writes the front line, outside the lock
+  bool ending = false;
+  bool threadStarted = false;
+  uint64_t dropped = 0;
+
+  // The thread: writes the waiting lines in order until the outlet ends.
+  void run() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      work.wait(lock, [this] { return ending || !waiting.empty(); });
+      if (waiting.empty()) return;
+      writing = true;
+      WaitingLine& front = waiting.front();
+      lock.unlock();
+      writeAll(front.fd, front.bytes);  // a failed line is given up
+      lock.lock();
+      writing = false;
+      waitingBytes -= front.bytes.size();
+      waiting.pop_front();
+      if (waiting.empty()) drained.notify_all();
+    }
+  }
+};
+
+LineOutlet::LineOutlet(int exitPatienceMs)
+    : shared_(std::make_shared<Shared>()), exitPatienceMs_(exitPatienceMs) {}
+
+LineOutlet::~LineOutlet() {
+  drain(exitPatienceMs_);
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  shared_->ending = true;
+  shared_->work.notify_all();
+}
+
+void LineOutlet::write(int fd, std::string_view text) {
+  std::string line;
+  line.reserve(text.size() + 1);
+  line.append(text);
+  line.push_back('\n');
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  if (shared_->waiting.empty() && line.size() <= PIPE_BUF && hasRoom(fd)) {
+    writeAll(fd, line);
+    return;
+  }
+  if (shared_->waitingBytes + line.size() > kMaxWaitingBytes) {
+    ++shared_->dropped;
+    return;
+  }
+  shared_->waitingBytes += line.size();
+  shared_->waiting.push_back(Shared::WaitingLine{fd, std::move(line)});
+  if (!shared_->threadStarted) {
+    shared_->threadStarted = true;
+    // The thread keeps the shared state alive if it outlasts the outlet.
+    std::thread([shared = shared_] {
+      nameThisThread("console-out");
+      shared->run();
+    }).detach();
+  }
+  shared_->work.notify_one();
+}
+
+bool LineOutlet::drain(int timeoutMs) {
+  std::unique_lock<std::mutex> lock(shared_->mutex);
+  return shared_->drained.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                   [this] { return shared_->waiting.empty(); });
+}
+
+uint64_t LineOutlet::takeDropped() {
+  std::lock_guard<std::mutex> lock(shared_->mutex);
+  if (!shared_->waiting.empty()) return 0;
+  uint64_t dropped = shared_->dropped;
+  shared_->dropped = 0;
+  return dropped;
+}
+
+}  // namespace gsadmin
