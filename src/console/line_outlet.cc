@@ -2,6 +2,7 @@
 
 #include <limits.h>
 #include <poll.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -10,12 +11,23 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "platform/thread_name.h"
 #include "platform/write_all.h"
 
 namespace gsadmin {
 namespace {
+
+// Whether a write to `fd` can wait for a reader: to a pipe, a socket or a
+// terminal it can; to a file or a device such as /dev/null it cannot.
+bool canWaitForReader(int fd) {
+  struct stat status;
+  if (::fstat(fd, &status) != 0) return true;
+  if (S_ISREG(status.st_mode) || S_ISBLK(status.st_mode)) return false;
+  return !S_ISCHR(status.st_mode) || ::isatty(fd) == 1;
+}
 
 // Whether a write of up to PIPE_BUF bytes to `fd` finishes without waiting
 // for its reader. A reader gone (an error or a hang-up) counts: the write
@@ -42,6 +54,15 @@ struct LineOutlet::Shared {
   bool ending = false;
   bool threadStarted = false;
   uint64_t dropped = 0;
+  std::vector<std::pair<int, bool>> readerKinds;  // canWaitForReader() of each fd seen
+
+  bool canWait(int fd) {
+    for (const auto& [known, canWait] : readerKinds) {
+      if (known == fd) return canWait;
+    }
+    readerKinds.emplace_back(fd, canWaitForReader(fd));
+    return readerKinds.back().second;
+  }
 
   // The thread: writes the waiting lines in order until the outlet ends.
   void run() {
@@ -78,7 +99,9 @@ void LineOutlet::write(int fd, std::string_view text) {
   line.append(text);
   line.push_back('\n');
   std::lock_guard<std::mutex> lock(shared_->mutex);
-  if (shared_->waiting.empty() && line.size() <= PIPE_BUF && hasRoom(fd)) {
+  // The poll costs a system call a line: only where a reader can hold the write.
+  if (shared_->waiting.empty() &&
+      (!shared_->canWait(fd) || (line.size() <= PIPE_BUF && hasRoom(fd)))) {
     writeAll(fd, line);
     return;
   }

@@ -14,7 +14,8 @@ namespace gsadmin {
 // when nothing waits before it and the descriptor has room for it, as
 // before; otherwise it waits, in order, for a thread of the outlet's own.
 // At most kMaxWaitingBytes wait; the lines past that are dropped and
-// counted. Lines keep their order across descriptors.
+// counted. Lines keep their order across descriptors. What each
+// descriptor is (a file never waits for a reader) is asked once.
 class LineOutlet {
  public:
   static constexpr size_t kMaxWaitingBytes = 1024 * 1024;
