@@ -94,8 +94,8 @@ void StdioConsole::write(std::FILE* stream, std::string_view text, bool stampabl
     stamped.append(text);
     text = stamped;
   }
-  bool toTerminal = terminal_ != nullptr && (stream == out_ || isatty(fileno(stream)) != 0);
   int fd = fileno(stream);
+  bool toTerminal = terminal_ != nullptr && (stream == out_ || isatty(fd) != 0);
   if (toTerminal) {
     terminal_->printAbove(text);
   } else if (fd < 0) {

@@ -50,7 +50,6 @@ struct LineOutlet::Shared {
   std::condition_variable drained;  // no line waits any more
   std::deque<WaitingLine> waiting;
   size_t waitingBytes = 0;
-  bool writing = false;  // the thread writes the front line, outside the lock
   bool ending = false;
   bool threadStarted = false;
   uint64_t dropped = 0;
@@ -70,12 +69,11 @@ struct LineOutlet::Shared {
     for (;;) {
       work.wait(lock, [this] { return ending || !waiting.empty(); });
       if (waiting.empty()) return;
-      writing = true;
+      // Only this thread removes lines, and adding one keeps this reference.
       WaitingLine& front = waiting.front();
       lock.unlock();
       writeAll(front.fd, front.bytes);  // a failed line is given up
       lock.lock();
-      writing = false;
       waitingBytes -= front.bytes.size();
       waiting.pop_front();
       if (waiting.empty()) drained.notify_all();

@@ -15,6 +15,15 @@
 namespace gsadmin {
 namespace {
 
+// What `fd` gives until it has nothing more (its end, or nothing waiting
+// when it does not block).
+std::string readAll(int fd) {
+  std::string text;
+  char buffer[65536];
+  for (ssize_t got; (got = ::read(fd, buffer, sizeof(buffer))) > 0;) text.append(buffer, got);
+  return text;
+}
+
 // A pipe whose reader the test plays, closed at the end.
 struct Pipe {
   int read = -1;
@@ -35,20 +44,13 @@ struct Pipe {
   }
   // Everything until the writers close, read on another thread.
   std::future<std::string> readToEnd() {
-    return std::async(std::launch::async, [fd = read] {
-      std::string text;
-      char buffer[65536];
-      for (ssize_t got; (got = ::read(fd, buffer, sizeof(buffer))) > 0;) text.append(buffer, got);
-      return text;
-    });
+    return std::async(std::launch::async, [fd = read] { return readAll(fd); });
   }
   // What has arrived so far, without waiting.
   std::string readWaiting() {
     int flags = ::fcntl(read, F_GETFL);
     ::fcntl(read, F_SETFL, flags | O_NONBLOCK);
-    std::string text;
-    char buffer[65536];
-    for (ssize_t got; (got = ::read(read, buffer, sizeof(buffer))) > 0;) text.append(buffer, got);
+    std::string text = readAll(read);
     ::fcntl(read, F_SETFL, flags);
     return text;
   }

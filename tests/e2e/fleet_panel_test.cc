@@ -100,11 +100,7 @@ int64_t idOf(const json& server, const std::string& name) {
 // The audit of the kick, read on alpha: written by beta within a pass.
 void expectTheAuditToNameBothServers(ClientProcess& alpha) {
   const std::string line = " UTC panel:alice from alpha kick Troll on beta: flooding\n";
-  std::string audit;
-  for (int tries = 0; tries < 50 && occurrences(audit, line) == 0; ++tries) {
-    audit = answer(alpha, ".audit 3", "Troll");
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
+  std::string audit = answerHolding(alpha, ".audit 3", "Troll", line);
   EXPECT_EQ(occurrences(audit, line), 1) << audit;
 }
 
